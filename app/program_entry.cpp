@@ -1,0 +1,113 @@
+#include "program_entry.h"
+
+#include "config.h"
+#include "logging.h"
+#include "prompt.h"
+#include "single_instance.h"
+#include "spoolsmith_app.h"
+#include "trv610plus.h"
+
+#include <QDebug>
+#include <QFontDatabase>
+#include <QProcess>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QTextCodec>
+#include <QTranslator>
+#include <QtQml>
+
+namespace {
+
+constexpr int kRestartCode = 777;
+
+void registerQmlTypes()
+{
+    qmlRegisterUncreatableType<Config>("TAVRA_Config", 1, 0, "TAVRA_Config",
+                                       QStringLiteral("TAVRA_Config only carries the settings enumerations"));
+}
+
+void installTranslation(Config &config)
+{
+    if (config.language() == 0)
+        return;
+    auto *translator = new QTranslator(qApp);
+    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
+    if (translator->load(QStringLiteral("Spoolsmith_en_US.qm"), dir))
+        QCoreApplication::installTranslator(translator);
+    else
+        qWarning() << "runProgram" << "no translation in" << dir;
+    config.initParams(false);
+}
+
+} // namespace
+
+int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)> &beforeLoop)
+{
+    initLog();
+
+    SpoolsmithApp app(argc, argv);
+    SpoolsmithApp::setInstance(&app);
+    if (argc > 1 && qstrcmp(argv[1], "test") == 0)
+        app.setEnabledTest(true);
+
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("utf-8"));
+
+    SingleInstance guard(QStringLiteral("Spoolsmith.exe"));
+    if (!guard.acquire()) {
+        Prompt::instance()->transientInformation(QStringLiteral("Spoolsmith 2024"),
+                                                 QStringLiteral("Instance Is Running!"), 3000);
+        SpoolsmithApp::setInstance(nullptr);
+        return -1;
+    }
+
+    if (QFontDatabase::addApplicationFont(QStringLiteral("./Spoolsmith/res/Tavra.ttf")) == -1)
+        qWarning() << "Failed to load TavraFont.ttf";
+
+    registerQmlTypes();
+
+    Config config;
+    Config::setInstance(&config);
+    TRV610Plus device;
+    TRV610Plus::setInstance(&device);
+    device.setIdent(config.ident());
+    QObject::connect(&config, &Config::exitRequested, &app, &SpoolsmithApp::exitApp);
+
+    installTranslation(config);
+    app.initApp();
+
+    int code = 0;
+    {
+        QQmlApplicationEngine engine;
+        engine.rootContext()->setContextProperty(QStringLiteral("app"), &app);
+        engine.rootContext()->setContextProperty(QStringLiteral("config"), &config);
+        engine.rootContext()->setContextProperty(QStringLiteral("device"), &device);
+        QObject::connect(
+            &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
+            [](const QUrl &url) { qCritical() << "runProgram" << "objectCreationFailed" << url; },
+            Qt::QueuedConnection);
+        engine.load(QUrl(QStringLiteral("qrc:/Spoolsmith2024/Main.qml")));
+        if (engine.rootObjects().isEmpty())
+            qCritical() << "runProgram" << "objectCreationFailed" << "qrc:/Spoolsmith2024/Main.qml";
+
+        app.connectCamera(&engine);
+        qDebug() << "main" << "main" << "LOAD QML";
+
+        if (beforeLoop)
+            beforeLoop(app);
+
+        code = app.exitCode() != 0 ? app.exitCode() : app.exec();
+        app.shutdown();
+        if (code == kRestartCode) {
+            // The new program must find the segment free; giving it up only
+            // when this process returns races the new start.
+            guard.release();
+            if (!QProcess::startDetached(QCoreApplication::applicationFilePath(), {}, QString()))
+                qCritical() << "runProgram" << "restart failed";
+            code = 0;
+        }
+    }
+    TRV610Plus::setInstance(nullptr);
+    Config::setInstance(nullptr);
+    SpoolsmithApp::setInstance(nullptr);
+    return code;
+}

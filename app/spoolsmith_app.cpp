@@ -1,0 +1,163 @@
+#include "spoolsmith_app.h"
+
+#include "logging.h"
+#include "trv610plus.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QtMath>
+
+#include <atomic>
+
+namespace {
+std::atomic<SpoolsmithApp *> g_app{nullptr};
+}
+
+SpoolsmithApp *SpoolsmithApp::instance()
+{
+    return g_app.load();
+}
+
+void SpoolsmithApp::setInstance(SpoolsmithApp *app)
+{
+    g_app.store(app);
+}
+
+SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Spoolsmith 2024"));
+    setApplicationVersion(m_version);
+}
+
+SpoolsmithApp::~SpoolsmithApp() = default;
+
+bool SpoolsmithApp::initApp()
+{
+    Config *config = Config::instance();
+    setLogDebug(config->getProperty(Config::CPT_LOG_DEBUG).toBool());
+    setLogInfo(config->getProperty(Config::CPT_LOG_INFO).toBool());
+    setLogWarn(config->getProperty(Config::CPT_LOG_WARNNING).toBool());
+    setLogError(config->getProperty(Config::CPT_LOG_ERROR).toBool());
+
+    config->setMarkCameraWidth(320);
+    config->setMarkCameraHeight(240);
+
+    const bool result = loadTaskSettings();
+    connect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+    return result;
+}
+
+void SpoolsmithApp::connectCamera(QQmlApplicationEngine *engine)
+{
+    m_engine = engine;
+}
+
+bool SpoolsmithApp::shutdown()
+{
+    if (Config *config = Config::instance())
+        disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+    if (TRV610Plus *device = TRV610Plus::instance())
+        device->unInit();
+    return true;
+}
+
+void SpoolsmithApp::exitApp(int code)
+{
+    m_exitCode = code;
+    exit(code);
+}
+
+int SpoolsmithApp::exitCode() const
+{
+    return m_exitCode;
+}
+
+bool SpoolsmithApp::allowedExit()
+{
+    TRV610Plus *device = TRV610Plus::instance();
+    if (device && device->linked()) {
+        const float progress = device->updateProgress();
+        if (!qFuzzyCompare(progress, 0.0f) && !qFuzzyCompare(progress, 100.0f)) {
+            device->setErrorMessage(tr("请等待升级结束"));
+            return false;
+        }
+    }
+    return true;
+}
+
+QString SpoolsmithApp::appPath() const
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString SpoolsmithApp::currentDateTimeString() const
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+}
+
+bool SpoolsmithApp::loadTaskSettings()
+{
+    Config *config = Config::instance();
+    QMutexLocker lock(&m_taskSettingsLock);
+    m_runOnce = false;
+    m_enablePrint = config->getProperty(Config::CPT_Enable_Print).toBool();
+    m_enableOCR = config->getProperty(Config::CPT_Enable_OCR).toBool();
+    m_enableQRCode = config->getProperty(Config::CPT_Enable_QRCode).toBool();
+    m_enableBARCode = config->getProperty(Config::CPT_Enable_BARCode).toBool();
+    m_threshold = config->getProperty(Config::CPT_Threshold).toDouble();
+    m_iouThreshold = config->getProperty(Config::CPT_iou_Threshold).toDouble();
+    m_modelPath = config->getProperty(Config::CPT_MODEL_Path).toString();
+    return true;
+}
+
+void SpoolsmithApp::onPropertyChanged(Config::ConfigParamType key, const QVariant &value)
+{
+    if (taskStatus() != 1)
+        loadTaskSettings();
+    switch (key) {
+    case Config::CPT_LOG_ERROR: setLogError(value.toBool()); break;
+    case Config::CPT_LOG_WARNNING: setLogWarn(value.toBool()); break;
+    case Config::CPT_LOG_INFO: setLogInfo(value.toBool()); break;
+    case Config::CPT_LOG_DEBUG: setLogDebug(value.toBool()); break;
+    default: break;
+    }
+}
+
+QString SpoolsmithApp::version() const
+{
+    return m_version;
+}
+
+void SpoolsmithApp::setVersion(const QString &version)
+{
+    if (m_version == version)
+        return;
+    m_version = version;
+    emit versionChanged();
+}
+
+int SpoolsmithApp::taskStatus() const
+{
+    return m_taskStatus.loadAcquire();
+}
+
+void SpoolsmithApp::setTaskStatus(int status)
+{
+    const int old = m_taskStatus.fetchAndStoreAcquire(status);
+    qDebug() << "SpoolsmithApp::setTaskStatus" << old << status;
+    emit taskStatusChanged();
+}
+
+bool SpoolsmithApp::enabledTest() const
+{
+    return m_enabledTest;
+}
+
+void SpoolsmithApp::setEnabledTest(bool on)
+{
+    if (m_enabledTest == on)
+        return;
+    m_enabledTest = on;
+    emit enabledTestChanged();
+}

@@ -1,0 +1,104 @@
+#include "trv610plus.h"
+
+#include <QDebug>
+#include <QtMath>
+
+#include <atomic>
+
+namespace {
+std::atomic<TRV610Plus *> g_device{nullptr};
+}
+
+TRV610Plus *TRV610Plus::instance()
+{
+    return g_device.load();
+}
+
+void TRV610Plus::setInstance(TRV610Plus *device)
+{
+    g_device.store(device);
+}
+
+TRV610Plus::TRV610Plus(QObject *parent)
+    : QObject(parent)
+{
+}
+
+TRV610Plus::~TRV610Plus()
+{
+    unInit();
+}
+
+void TRV610Plus::setIdent(const QString &ident)
+{
+    {
+        QMutexLocker lock(&m_stateLock);
+        if (m_ident == ident)
+            return;
+        m_ident = ident;
+    }
+    qInfo() << "TRV610Plus::setIdent" << ident;
+    emit identChanged();
+}
+
+QString TRV610Plus::ident() const
+{
+    QMutexLocker lock(&m_stateLock);
+    return m_ident;
+}
+
+bool TRV610Plus::linked() const
+{
+    QMutexLocker lock(&m_stateLock);
+    return m_linked;
+}
+
+void TRV610Plus::setLinked(bool linked)
+{
+    {
+        QMutexLocker lock(&m_stateLock);
+        if (m_linked == linked)
+            return;
+        m_linked = linked;
+    }
+    emit linkedChanged();
+}
+
+float TRV610Plus::updateProgress() const
+{
+    QMutexLocker lock(&m_stateLock);
+    return m_updateProgress;
+}
+
+void TRV610Plus::setUpdateProgress(float progress)
+{
+    {
+        QMutexLocker lock(&m_stateLock);
+        if (qFuzzyCompare(m_updateProgress, progress))
+            return;
+        m_updateProgress = progress;
+    }
+    emit updateProgressChanged();
+}
+
+QString TRV610Plus::errorMessage() const
+{
+    QMutexLocker lock(&m_stateLock);
+    return m_errorMessage;
+}
+
+void TRV610Plus::setErrorMessage(const QString &text)
+{
+    {
+        QMutexLocker lock(&m_stateLock);
+        if (m_errorMessage == text)
+            return;
+        m_errorMessage = text;
+    }
+    emit errorMessageChanged();
+}
+
+void TRV610Plus::unInit()
+{
+    setLinked(false);
+}

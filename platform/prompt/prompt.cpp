@@ -1,0 +1,44 @@
+#include "prompt.h"
+
+#include <QMessageBox>
+#include <QTimer>
+
+#include <atomic>
+
+namespace {
+
+class WidgetPrompt final : public Prompt
+{
+public:
+    void information(const QString &title, const QString &text) override
+    {
+        QMessageBox::information(nullptr, title, text, QMessageBox::Ok);
+    }
+    void warning(const QString &title, const QString &text) override
+    {
+        QMessageBox::warning(nullptr, title, text, QMessageBox::Ok);
+    }
+    void transientInformation(const QString &title, const QString &text, int timeoutMs) override
+    {
+        auto *box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::NoButton);
+        QTimer::singleShot(timeoutMs, box, &QDialog::accept);
+        box->exec();
+        box->deleteLater();
+    }
+};
+
+std::atomic<Prompt *> g_installed{nullptr};
+
+} // namespace
+
+Prompt *Prompt::instance()
+{
+    static WidgetPrompt widgets;
+    Prompt *p = g_installed.load();
+    return p ? p : &widgets;
+}
+
+void Prompt::setInstance(Prompt *p)
+{
+    g_installed.store(p);
+}

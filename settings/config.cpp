@@ -1,0 +1,448 @@
+#include "config.h"
+
+#include "param_table.h"
+
+#include "prompt.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <atomic>
+
+namespace {
+std::atomic<Config *> g_config{nullptr};
+
+// QFile::copy refuses to overwrite; the settings files are meant to be
+// replaced, so the target goes first.
+bool replaceFile(const QString &source, const QString &target)
+{
+    if (QFile::exists(target) && !QFile::remove(target)) {
+        qCritical() << "Config::replaceFile" << "cannot remove" << target;
+        return false;
+    }
+    if (!QFile::copy(source, target)) {
+        qCritical() << "Config::replaceFile" << "cannot copy" << source << "to" << target;
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+Config *Config::instance()
+{
+    return g_config.load();
+}
+
+void Config::setInstance(Config *config)
+{
+    g_config.store(config);
+}
+
+Config::Config(const QString &programDir, QObject *parent)
+    : QObject(parent)
+    , m_programDir(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir)
+{
+    m_defaultPath = m_programDir + QStringLiteral("/configDefault.ini");
+    m_configPath = m_programDir + QStringLiteral("/config.ini");
+
+    initParams(false);
+    initParams(true);
+
+    if (!QFile::exists(m_defaultPath) && QFile::exists(m_configPath)) {
+        QMutexLocker lock(&m_lock);
+        m_settings->sync();
+        replaceFile(m_configPath, m_defaultPath);
+    }
+}
+
+Config::~Config()
+{
+    QMutexLocker lock(&m_lock);
+    if (m_settings)
+        m_settings->sync();
+}
+
+void Config::openLiveStore()
+{
+    if (m_settings)
+        return;
+    m_liveIsConfigIni = QFile::exists(m_configPath);
+    const QString path = m_liveIsConfigIni ? m_configPath : m_programDir + QStringLiteral("/tmp.ini");
+    m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    switch (m_settings->status()) {
+    case QSettings::NoError:
+        break;
+    case QSettings::AccessError:
+        qCritical() << "Config::openLiveStore" << "cannot read" << path << "- using defaults";
+        break;
+    case QSettings::FormatError:
+        qCritical() << "Config::openLiveStore" << "malformed" << path << "- using defaults for unreadable keys";
+        break;
+    }
+}
+
+QString Config::liveStorePath() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_settings ? m_settings->fileName() : QString();
+}
+
+void Config::writeKey(const QString &key, const QVariant &value)
+{
+    QMutexLocker lock(&m_lock);
+    if (m_settings)
+        m_settings->setValue(key, value);
+}
+
+QVariant Config::readKey(const QString &key, const QVariant &def) const
+{
+    QMutexLocker lock(&m_lock);
+    return m_settings ? m_settings->value(key, def) : def;
+}
+
+void Config::setIndustrialCameraLister(std::function<QStringList()> lister)
+{
+    QMutexLocker lock(&m_lock);
+    m_cameraLister = std::move(lister);
+}
+
+QStringList Config::getModuleName() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_modules.values();
+}
+
+QList<int> Config::getModules() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_modules.keys();
+}
+
+bool Config::containModules(int module) const
+{
+    QMutexLocker lock(&m_lock);
+    return m_modules.contains(module);
+}
+
+QStringList Config::getShowPropertiesClass() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_groups.keys();
+}
+
+QList<int> Config::getShowProperties(const QString &group) const
+{
+    QMutexLocker lock(&m_lock);
+    return m_groups.value(group);
+}
+
+QString Config::getPropertyName(ConfigParamType key) const
+{
+    QMutexLocker lock(&m_lock);
+    return m_params.value(key).showName;
+}
+
+void Config::setPropertyName(ConfigParamType key, const QString &name)
+{
+    QVariant value;
+    {
+        QMutexLocker lock(&m_lock);
+        auto it = m_params.find(key);
+        if (it == m_params.end())
+            return;
+        it->showName = name;
+        value = it->value;
+    }
+    emit propertyChanged(key, value);
+}
+
+QVariant Config::getProperty(ConfigParamType key) const
+{
+    QMutexLocker lock(&m_lock);
+    auto it = m_params.constFind(key);
+    return it == m_params.constEnd() ? QVariant(0) : it->value;
+}
+
+QVariant Config::tableValue(ConfigParamType key) const
+{
+    return getProperty(key);
+}
+
+void Config::setProperty(ConfigParamType key, const QVariant &value)
+{
+    QVariant typed;
+    {
+        QMutexLocker lock(&m_lock);
+        auto it = m_params.find(key);
+        if (it == m_params.end())
+            return;
+        typed = ParamTable::convert(value, ParamTable::entry(key).type);
+        if (m_settings)
+            m_settings->setValue(it->key, typed);
+        it->value = typed;
+    }
+    emit propertyChanged(key, typed);
+    cascade(key, typed);
+}
+
+void Config::cascade(ConfigParamType key, const QVariant &value)
+{
+    switch (key) {
+    case CPT_Enable_Print:
+        if (version() == 1)
+            setEnableGyroscope(value.toBool());
+        if (value.toBool() && !getProperty(CPT_Enable_Print_Roller).toBool())
+            setProperty(CPT_Enable_Print_Roller, true);
+        break;
+    case CPT_Enable_Print_Roller:
+        if (!value.toBool() && getProperty(CPT_Enable_Print).toBool())
+            setProperty(CPT_Enable_Print, false);
+        break;
+    case CPT_Enable_ScanAndTrim:
+        if (!value.toBool())
+            setShowCamera(0);
+        else
+            setProperty(CPT_Enable_Rectify, false);
+        break;
+    default:
+        break;
+    }
+    emitTypedSignal(key);
+}
+
+// Every table-backed property hears about its own change, whoever made it,
+// so QML bindings on config.* never go stale.
+void Config::emitTypedSignal(ConfigParamType key)
+{
+    switch (key) {
+    case CPT_Gyroscope_Trigger: emit gyroscopeTriggerChanged(); break;
+    case CPT_Gyroscope_Limit: emit gyroscopeLimitChanged(); break;
+    case CPT_Print_Roller_Trigger: emit printRollerTriggerChanged(); break;
+    case CPT_Print_Roller_Limit: emit printRollerLimitChanged(); break;
+    case CPT_Print_Roller_Max: emit printRollerMaxChanged(); break;
+    case CPT_Film_Roller_Trigger: emit filmRollerTriggerChanged(); break;
+    case CPT_Film_Roller_Limit: emit filmRollerLimitChanged(); break;
+    case CPT_Film_Roller_Max: emit filmRollerMaxChanged(); break;
+    case CPT_Collect_Roller_Trigger: emit collectRollerTriggerChanged(); break;
+    case CPT_Collect_Roller_Limit: emit collectRollerLimitChanged(); break;
+    case CPT_Collect_Roller_Max: emit collectRollerMaxChanged(); break;
+    case CPT_Enable_Gyroscope: emit enableGyroscopeChanged(); break;
+    case CPT_Enable_Print: emit enablePrintChanged(); break;
+    case CPT_Enable_Print_Roller: emit enablePrintRollerChanged(); break;
+    case CPT_Enable_Rectify: emit enableRectifyChanged(); break;
+    case CPT_Enable_ScanAndTrim: emit enableScanAndTrimChanged(); break;
+    case CPT_PageSpacing: emit pageSpacingChanged(); break;
+    case CPT_Version: emit versionChanged(); break;
+    case CPT_Check_Camera_Rotation: emit checkCameraRotationChanged(); break;
+    default: break;
+    }
+}
+
+QVariant Config::getDefaultProperty(ConfigParamType key) const
+{
+    QString iniKey;
+    {
+        QMutexLocker lock(&m_lock);
+        auto it = m_params.constFind(key);
+        if (it == m_params.constEnd())
+            return QVariant(0);
+        iniKey = it->key;
+    }
+    QSettings defaults(m_defaultPath, QSettings::IniFormat);
+    return defaults.value(iniKey);
+}
+
+void Config::saveDefaultProperty(ConfigParamType key, const QVariant &value)
+{
+    QString iniKey;
+    {
+        QMutexLocker lock(&m_lock);
+        auto it = m_params.constFind(key);
+        if (it == m_params.constEnd())
+            return;
+        iniKey = it->key;
+    }
+    if (!QFileInfo(m_defaultPath).isWritable())
+        return;
+    QSettings defaults(m_defaultPath, QSettings::IniFormat);
+    defaults.setValue(iniKey, value);
+}
+
+void Config::saveTmp(ConfigParamType key, const QVariant &value)
+{
+    QMutexLocker lock(&m_lock);
+    m_pending.insert(key, value);
+}
+
+QMap<int, QVariant> Config::pendingEdits() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_pending;
+}
+
+void Config::saveCfg()
+{
+    QMap<int, QVariant> pending;
+    {
+        QMutexLocker lock(&m_lock);
+        pending.swap(m_pending);
+    }
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it)
+        setProperty(ConfigParamType(it.key()), it.value());
+}
+
+void Config::saveDefaultCfg()
+{
+    if (!QFileInfo(m_defaultPath).isWritable())
+        return;
+    QSettings defaults(m_defaultPath, QSettings::IniFormat);
+    QMutexLocker lock(&m_lock);
+    for (const QList<int> &members : std::as_const(m_groups))
+        for (int id : members)
+            defaults.setValue(m_params.value(id).key, m_params.value(id).value);
+}
+
+void Config::resetDefaultCfg()
+{
+    QList<QPair<int, QString>> visible;
+    {
+        QMutexLocker lock(&m_lock);
+        m_pending.clear();
+        for (const QList<int> &members : std::as_const(m_groups))
+            for (int id : members)
+                visible.append({id, m_params.value(id).key});
+    }
+    QSettings defaults(m_defaultPath, QSettings::IniFormat);
+    for (const auto &[id, key] : visible) {
+        // A key the defaults file lacks keeps its value: storing an empty
+        // value would turn a number into zero and a switch off.
+        if (!defaults.contains(key)) {
+            qWarning() << "Config::resetDefaultCfg" << "no default for" << key;
+            continue;
+        }
+        setProperty(ConfigParamType(id), defaults.value(key));
+    }
+}
+
+bool Config::isShowPorperty(const QString &group) const
+{
+    QString detection, print, flow;
+    {
+        QMutexLocker lock(&m_lock);
+        detection = m_titleDetection;
+        print = m_titlePrint;
+        flow = m_titleFlow;
+    }
+    if (group == detection)
+        return getProperty(CPT_Enable_ScanAndTrim).toBool();
+    if (group == print)
+        return getProperty(CPT_Enable_Print).toBool();
+    if (group == flow)
+        return version() != 3;
+    return true;
+}
+
+bool Config::isShowPorperty(ConfigParamType key) const
+{
+    if (key >= CPT_Gyroscope_Trigger && key <= CPT_Gyroscope_speed)
+        return getProperty(CPT_Enable_Gyroscope).toBool();
+    if (key >= CPT_Print_Roller_Trigger && key <= CPT_Print_Roller_Max)
+        return getProperty(CPT_Enable_Print_Roller).toBool();
+    return true;
+}
+
+void Config::setCheckCameraName(const QString &name)
+{
+    QMutexLocker lock(&m_lock);
+    m_checkCameraName = name;
+}
+
+QString Config::checkCameraName() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_checkCameraName;
+}
+
+int Config::version() const
+{
+    return getProperty(CPT_Version).toInt();
+}
+
+void Config::setVersion(int version)
+{
+    bool restart = false;
+    {
+        QMutexLocker lock(&m_lock);
+        if (!m_liveIsConfigIni) {
+            const QString source = QStringLiteral("%1/config/config%2.ini").arg(m_programDir).arg(version);
+            qInfo() << "Config::setVersion" << source;
+            if (QFile::exists(source)) {
+                replaceFile(source, m_configPath);
+            } else {
+                qCritical() << "Config::setVersion" << "missing" << source << "- config.ini starts empty";
+                QFile::remove(m_configPath);
+                QFile empty(m_configPath);
+                if (!empty.open(QIODevice::WriteOnly))
+                    qCritical() << "Config::setVersion" << "cannot create" << m_configPath;
+            }
+            restart = true;
+        }
+    }
+    if (restart) {
+        Prompt::instance()->information(QCoreApplication::applicationName(),
+                                        tr("机器连接成功，重启完成初始化"));
+        emit exitRequested(777);
+    }
+    setProperty(CPT_Version, version);
+}
+
+bool Config::usedQMLCameraAt(int camera) const
+{
+    QMutexLocker lock(&m_lock);
+    return m_usedQMLCamera.value(camera, true);
+}
+
+void Config::setCheckCamera(const QString &id)
+{
+    std::function<QStringList()> lister;
+    {
+        QMutexLocker lock(&m_lock);
+        lister = m_cameraLister;
+    }
+    const QStringList serials = lister ? lister() : QStringList();
+    bool changed = false;
+    {
+        QMutexLocker lock(&m_lock);
+        m_usedQMLCamera[1] = !serials.contains(id);
+        if (id != m_checkCamera) {
+            m_checkCamera = id;
+            changed = true;
+        }
+    }
+    if (!changed)
+        return;
+    setProperty(CPT_Check_Camera_Rotation, checkCameraName() == QLatin1String("USB Camera") ? 90 : 0);
+    emit checkCameraChanged();
+    writeKey(QStringLiteral("Spoolsmith/Check_Camera"), id);
+}
+
+void Config::setShowCamera(int camera)
+{
+    {
+        QMutexLocker lock(&m_lock);
+        if (camera == m_showCamera)
+            return;
+        m_showCamera = camera;
+    }
+    emit showCameraChanged();
+    writeKey(QStringLiteral("Spoolsmith/Show_Camera"), camera);
+    {
+        QMutexLocker lock(&m_lock);
+        if (!m_usedQMLCamera.contains(camera))
+            m_usedQMLCamera.insert(camera, true);
+    }
+    emit usedQMLCameraChanged();
+}

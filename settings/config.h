@@ -1,0 +1,415 @@
+#pragma once
+
+#include "config_types.h"
+
+#include <QDate>
+#include <QMap>
+#include <QObject>
+#include <QRecursiveMutex>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+
+class QSettings;
+
+// The settings object: INI files beside the program, the parameter table,
+// the typed properties QML binds to, pending edits of the settings dialog and
+// the defaults file. Called from the GUI, task, poll and collect threads; one
+// recursive lock guards the maps, the members and the live store, and signals
+// are emitted outside it.
+class Config : public QObject
+{
+    Q_OBJECT
+
+    Q_PROPERTY(int version READ version WRITE setVersion NOTIFY versionChanged)
+    Q_PROPERTY(QString ident READ ident WRITE setIdent NOTIFY identChanged)
+    Q_PROPERTY(QString markCamera READ markCamera WRITE setMarkCamera NOTIFY markCameraChanged)
+    Q_PROPERTY(QString checkCamera READ checkCamera WRITE setCheckCamera NOTIFY checkCameraChanged)
+    Q_PROPERTY(int checkCameraRotation READ checkCameraRotation WRITE setCheckCameraRotation NOTIFY checkCameraRotationChanged)
+    Q_PROPERTY(int showCamera READ showCamera WRITE setShowCamera NOTIFY showCameraChanged)
+    Q_PROPERTY(bool trim READ trim WRITE setTrim NOTIFY trimChanged)
+    Q_PROPERTY(double markCameraOffsetX READ markCameraOffsetX WRITE setMarkCameraOffsetX NOTIFY markCameraOffsetXChanged)
+    Q_PROPERTY(double markCameraOffsetY READ markCameraOffsetY WRITE setMarkCameraOffsetY NOTIFY markCameraOffsetYChanged)
+    Q_PROPERTY(double checkCameraOffsetY READ checkCameraOffsetY WRITE setCheckCameraOffsetY NOTIFY checkCameraOffsetYChanged)
+    Q_PROPERTY(bool autoRoll READ autoRoll WRITE setAutoRoll NOTIFY autoRollChanged)
+    Q_PROPERTY(double gyroscopeTrigger READ gyroscopeTrigger WRITE setGyroscopeTrigger NOTIFY gyroscopeTriggerChanged)
+    Q_PROPERTY(double gyroscopeLimit READ gyroscopeLimit WRITE setGyroscopeLimit NOTIFY gyroscopeLimitChanged)
+    Q_PROPERTY(double filmRollerTrigger READ filmRollerTrigger WRITE setFilmRollerTrigger NOTIFY filmRollerTriggerChanged)
+    Q_PROPERTY(double filmRollerLimit READ filmRollerLimit WRITE setFilmRollerLimit NOTIFY filmRollerLimitChanged)
+    Q_PROPERTY(double filmRollerMax READ filmRollerMax WRITE setFilmRollerMax NOTIFY filmRollerMaxChanged)
+    Q_PROPERTY(double collectRollerTrigger READ collectRollerTrigger WRITE setCollectRollerTrigger NOTIFY collectRollerTriggerChanged)
+    Q_PROPERTY(double collectRollerLimit READ collectRollerLimit WRITE setCollectRollerLimit NOTIFY collectRollerLimitChanged)
+    Q_PROPERTY(double collectRollerMax READ collectRollerMax WRITE setCollectRollerMax NOTIFY collectRollerMaxChanged)
+    Q_PROPERTY(double printRollerTrigger READ printRollerTrigger WRITE setPrintRollerTrigger NOTIFY printRollerTriggerChanged)
+    Q_PROPERTY(double printRollerLimit READ printRollerLimit WRITE setPrintRollerLimit NOTIFY printRollerLimitChanged)
+    Q_PROPERTY(double printRollerMax READ printRollerMax WRITE setPrintRollerMax NOTIFY printRollerMaxChanged)
+    Q_PROPERTY(int markCameraWidth READ markCameraWidth WRITE setMarkCameraWidth NOTIFY markCameraWidthChanged)
+    Q_PROPERTY(int markCameraHeight READ markCameraHeight WRITE setMarkCameraHeight NOTIFY markCameraHeightChanged)
+    Q_PROPERTY(double markSize READ markSize WRITE setMarkSize NOTIFY markSizeChanged)
+    Q_PROPERTY(int tirmYSpeed READ tirmYSpeed WRITE setTirmYSpeed NOTIFY tirmYSpeedChanged)
+    Q_PROPERTY(double tirmOffset READ tirmOffset WRITE setTirmOffset NOTIFY tirmOffsetChanged)
+    Q_PROPERTY(int markLight READ markLight WRITE setMarkLight NOTIFY markLightChanged)
+    Q_PROPERTY(int checkBKLight READ checkBKLight WRITE setCheckBKLight NOTIFY checkBKLightChanged)
+    Q_PROPERTY(int checkLight READ checkLight WRITE setCheckLight NOTIFY checkLightChanged)
+    Q_PROPERTY(double collectScale READ collectScale WRITE setCollectScale NOTIFY collectScaleChanged)
+    Q_PROPERTY(double tirmScale READ tirmScale WRITE setTirmScale NOTIFY tirmScaleChanged)
+    Q_PROPERTY(bool rectifyInit READ rectifyInit WRITE setRectifyInit NOTIFY rectifyInitChanged)
+    Q_PROPERTY(double checkCameraCenterX READ checkCameraCenterX WRITE writeCheckCameraCenterX NOTIFY checkCameraCenterXChanged)
+    Q_PROPERTY(bool enableRectify READ enableRectify WRITE setEnableRectify NOTIFY enableRectifyChanged)
+    Q_PROPERTY(double pageSpacing READ pageSpacing WRITE setPageSpacing NOTIFY pageSpacingChanged)
+    Q_PROPERTY(int language READ language WRITE setLanguage NOTIFY languageChanged)
+    Q_PROPERTY(bool enablePrint READ enablePrint WRITE setEnablePrint NOTIFY enablePrintChanged)
+    Q_PROPERTY(bool enablePrintRoller READ enablePrintRoller WRITE setEnablePrintRoller NOTIFY enablePrintRollerChanged)
+    Q_PROPERTY(bool enableGyroscope READ enableGyroscope WRITE setEnableGyroscope NOTIFY enableGyroscopeChanged)
+    Q_PROPERTY(bool enableScanAndTrim READ enableScanAndTrim WRITE setEnableScanAndTrim NOTIFY enableScanAndTrimChanged)
+    Q_PROPERTY(bool trimReset READ trimReset WRITE setTrimReset NOTIFY trimResetChanged)
+    Q_PROPERTY(bool rectifyReset READ rectifyReset WRITE setRectifyReset NOTIFY rectifyResetCanged)
+    Q_PROPERTY(bool usedQMLCamera READ usedQMLCamera WRITE setUsedQMLCamera NOTIFY usedQMLCameraChanged)
+
+public:
+    enum ConfigParamType {
+        CPT_Gyroscope_Trigger = 0,
+        CPT_Gyroscope_Limit,
+        CPT_Gyroscope_speed,
+        CPT_Print_Roller_Trigger,
+        CPT_Print_Roller_Limit,
+        CPT_Print_Roller_Max,
+        CPT_Film_Roller_Trigger,
+        CPT_Film_Roller_Limit,
+        CPT_Film_Roller_Max,
+        CPT_Film_Speed,
+        CPT_Collect_Roller_Trigger,
+        CPT_Collect_Roller_Limit,
+        CPT_Collect_Roller_Max,
+        CPT_Collect_Speed,
+        CPT_Rectify_Speed,
+        CPT_Rectify_Span,
+        CPT_Rectify_Len,
+        CPT_Poll_Time_Span,
+        CPT_printCopiesOnce,
+        CPT_printPagesOnce,
+        CPT_LOG_ERROR,
+        CPT_LOG_WARNNING,
+        CPT_LOG_INFO,
+        CPT_LOG_DEBUG,
+        CPT_Enable_Gyroscope,
+        CPT_Enable_Print,
+        CPT_Enable_Print_Roller,
+        CPT_Enable_DrawLine,
+        CPT_Enable_Rectify,
+        CPT_Enable_OCR,
+        CPT_Enable_QRCode,
+        CPT_Enable_BARCode,
+        CPT_MODEL_Path,
+        CPT_Threshold,
+        CPT_iou_Threshold,
+        CPT_Enable_ScanAndTrim,
+        CPT_PageSpacing,
+        CPT_Version,
+        CPT_Check_Camera_Rotation,
+        CPT_SAVE_Check_Img,
+        CPT_Printer_Name,
+        CPT_Printer_Copies,
+        CPT_Wait_Print,
+        CPT_Wait_Capture,
+        CPT_wait_TcpRet_Msecs,
+        CPT_wait_TcpRet_Msecs_Max,
+        CPT_RIIN_Path,
+        CPT_RIIN_Input,
+        CPT_Enable_RIIN_Input,
+        CPT_Printer_Soft_Path,
+        CPT_Package_size,
+        CPT_Min_PaperWidthPix,
+        CPT_Max_RectifyOffset,
+        CPT_Film_Roller_Num,
+        CPT_Collect_Roller_Num,
+        CPT_Enable_Print_Marker_Type,
+        CPT_Enable_Cut_Marker_Type,
+        CPT_Plt_Dir,
+        CPT_Cut_Inverse,
+        CPT_IP,
+    };
+    Q_ENUM(ConfigParamType)
+
+    enum ModuleType { MT_Control = 0, MT_Driver = 1, MT_Sensor = 2, MT_Trim = 3 };
+    Q_ENUM(ModuleType)
+
+    // programDir is the folder of config.ini and its siblings; empty means the
+    // folder of the program file.
+    explicit Config(const QString &programDir = QString(), QObject *parent = nullptr);
+    ~Config() override;
+
+    // The process-wide settings object, set by the program entry.
+    static Config *instance();
+    static void setInstance(Config *config);
+
+    // Read pass (save false) or write pass (save true) over every key.
+    void initParams(bool save);
+
+    // Table readers and writers.
+    Q_INVOKABLE QStringList getModuleName() const;
+    Q_INVOKABLE QList<int> getModules() const;
+    Q_INVOKABLE bool containModules(int module) const;
+    Q_INVOKABLE QStringList getShowPropertiesClass() const;
+    Q_INVOKABLE QList<int> getShowProperties(const QString &group) const;
+    Q_INVOKABLE QString getPropertyName(Config::ConfigParamType key) const;
+    Q_INVOKABLE void setPropertyName(Config::ConfigParamType key, const QString &name);
+    Q_INVOKABLE QVariant getProperty(Config::ConfigParamType key) const;
+    Q_INVOKABLE void setProperty(Config::ConfigParamType key, const QVariant &value);
+    Q_INVOKABLE QVariant getDefaultProperty(Config::ConfigParamType key) const;
+    Q_INVOKABLE void saveDefaultProperty(Config::ConfigParamType key, const QVariant &value);
+    Q_INVOKABLE void saveTmp(Config::ConfigParamType key, const QVariant &value);
+    Q_INVOKABLE void saveCfg();
+    Q_INVOKABLE void saveDefaultCfg();
+    Q_INVOKABLE void resetDefaultCfg();
+    Q_INVOKABLE bool isShowPorperty(const QString &group) const;
+    Q_INVOKABLE bool isShowPorperty(Config::ConfigParamType key) const;
+    Q_INVOKABLE void setCheckCameraName(const QString &name);
+
+    // True while the camera has no entry in the per-camera flag map.
+    bool usedQMLCameraAt(int camera) const;
+    // Pending edits of the settings dialog, for tests and the dialog.
+    QMap<int, QVariant> pendingEdits() const;
+    QString configPath() const { return m_configPath; }
+    QString defaultPath() const { return m_defaultPath; }
+    // The file the live store writes into (config.ini, or tmp.ini while
+    // config.ini was missing at start).
+    QString liveStorePath() const;
+
+    // The industrial camera serial numbers, asked by setCheckCamera; the
+    // camera subsystem installs the real list.
+    void setIndustrialCameraLister(std::function<QStringList()> lister);
+
+    // Plain properties.
+    QString ident() const;
+    void setIdent(const QString &v);
+    QString markCamera() const;
+    void setMarkCamera(const QString &v);
+    QString checkCamera() const;
+    void setCheckCamera(const QString &id);
+    QString checkCameraName() const;
+    int showCamera() const;
+    void setShowCamera(int camera);
+    bool trim() const;
+    void setTrim(bool v);
+    double markCameraOffsetX() const;
+    void setMarkCameraOffsetX(double v);
+    double markCameraOffsetY() const;
+    void setMarkCameraOffsetY(double v);
+    double checkCameraOffsetY() const;
+    void setCheckCameraOffsetY(double v);
+    bool autoRoll() const;
+    void setAutoRoll(bool v);
+    int markCameraWidth() const;
+    void setMarkCameraWidth(int v);
+    int markCameraHeight() const;
+    void setMarkCameraHeight(int v);
+    double markSize() const;
+    void setMarkSize(double v);
+    int tirmYSpeed() const;
+    void setTirmYSpeed(int v);
+    double tirmOffset() const;
+    void setTirmOffset(double v);
+    int markLight() const;
+    void setMarkLight(int v);
+    int checkBKLight() const;
+    void setCheckBKLight(int v);
+    int checkLight() const;
+    void setCheckLight(int v);
+    double collectScale() const;
+    void setCollectScale(double v);
+    double tirmScale() const;
+    void setTirmScale(double v);
+    int language() const;
+    void setLanguage(int v);
+    double checkCameraCenterX() const;
+    void writeCheckCameraCenterX(double v);
+
+    // Run-time flags, never stored.
+    bool rectifyInit() const;
+    void setRectifyInit(bool v);
+    bool rectifyReset() const;
+    void setRectifyReset(bool v);
+    bool trimReset() const;
+    void setTrimReset(bool v);
+    bool usedQMLCamera() const;
+    void setUsedQMLCamera(bool v);
+
+    // Table-backed properties.
+    int version() const;
+    void setVersion(int version);
+    int checkCameraRotation() const;
+    void setCheckCameraRotation(int v);
+    double gyroscopeTrigger() const;
+    void setGyroscopeTrigger(double v);
+    double gyroscopeLimit() const;
+    void setGyroscopeLimit(double v);
+    double printRollerTrigger() const;
+    void setPrintRollerTrigger(double v);
+    double printRollerLimit() const;
+    void setPrintRollerLimit(double v);
+    double printRollerMax() const;
+    void setPrintRollerMax(double v);
+    double filmRollerTrigger() const;
+    void setFilmRollerTrigger(double v);
+    double filmRollerLimit() const;
+    void setFilmRollerLimit(double v);
+    double filmRollerMax() const;
+    void setFilmRollerMax(double v);
+    double collectRollerTrigger() const;
+    void setCollectRollerTrigger(double v);
+    double collectRollerLimit() const;
+    void setCollectRollerLimit(double v);
+    double collectRollerMax() const;
+    void setCollectRollerMax(double v);
+    bool enableGyroscope() const;
+    void setEnableGyroscope(bool v);
+    bool enablePrint() const;
+    void setEnablePrint(bool v);
+    bool enablePrintRoller() const;
+    void setEnablePrintRoller(bool v);
+    bool enableRectify() const;
+    void setEnableRectify(bool v);
+    bool enableScanAndTrim() const;
+    void setEnableScanAndTrim(bool v);
+    double pageSpacing() const;
+    void setPageSpacing(double v);
+
+signals:
+    void versionChanged();
+    void identChanged();
+    void markCameraChanged();
+    void checkCameraChanged();
+    void checkCameraRotationChanged();
+    void showCameraChanged();
+    void trimChanged();
+    void markCameraOffsetXChanged();
+    void checkCameraOffsetYChanged();
+    void markCameraOffsetYChanged();
+    void autoRollChanged();
+    void gyroscopeTriggerChanged();
+    void gyroscopeLimitChanged();
+    void filmRollerLimitChanged();
+    void filmRollerTriggerChanged();
+    void collectRollerLimitChanged();
+    void collectRollerTriggerChanged();
+    void printRollerLimitChanged();
+    void printRollerTriggerChanged();
+    void markCameraWidthChanged();
+    void markCameraHeightChanged();
+    void markSizeChanged();
+    void tirmYSpeedChanged();
+    void collectRollerMaxChanged();
+    void filmRollerMaxChanged();
+    void printRollerMaxChanged();
+    void tirmOffsetChanged();
+    void markLightChanged();
+    void checkBKLightChanged();
+    void checkLightChanged();
+    void collectScaleChanged();
+    void tirmScaleChanged();
+    void rectifyInitChanged();
+    void languageChanged();
+    void checkCameraCenterXChanged();
+    void enableRectifyChanged();
+    void pageSpacingChanged();
+    void enablePrintChanged();
+    void enablePrintRollerChanged();
+    void enableGyroscopeChanged();
+    void enableScanAndTrimChanged();
+    void trimResetChanged();
+    void rectifyResetCanged();
+    void usedQMLCameraChanged();
+    void propertyChanged(Config::ConfigParamType key, const QVariant &value);
+    // Asks the application to end with code (777 restarts the program).
+    void exitRequested(int code);
+
+private:
+    // Registering overloads: one table parameter.
+    void updateValue(const QString &key, const int &def, bool save, ConfigParamType id,
+                     const QString &group, const QString &label);
+    void updateValue(const QString &key, const double &def, bool save, ConfigParamType id,
+                     const QString &group, const QString &label);
+    void updateValue(const QString &key, const QString &def, bool save, ConfigParamType id,
+                     const QString &group, const QString &label);
+    void updateValue(const QString &key, const bool &def, bool save, ConfigParamType id,
+                     const QString &group, const QString &label);
+    // Plain overloads: one property outside the table.
+    void updateValue(const QString &key, int &member, int def, bool save);
+    void updateValue(const QString &key, uint &member, uint def, bool save);
+    void updateValue(const QString &key, float &member, float def, bool save);
+    void updateValue(const QString &key, double &member, double def, bool save);
+    void updateValue(const QString &key, QDate &member, const QDate &def, bool save);
+    void updateValue(const QString &key, QString &member, const QString &def, bool save);
+    void updateValue(const QString &key, bool &member, bool def, bool save);
+
+    void registerParam(const QString &key, const QVariant &def, bool save, ConfigParamType id,
+                       const QString &group, const QString &label);
+    template <typename T>
+    void updatePlain(const QString &key, T &member, const T &def, bool save);
+    void registerTableParams(bool save);
+    void applyStartRules();
+    QString groupTitle(int group) const;
+
+    void openLiveStore();
+    void writeKey(const QString &key, const QVariant &value);
+    QVariant readKey(const QString &key, const QVariant &def) const;
+    void emitTypedSignal(ConfigParamType key);
+    void cascade(ConfigParamType key, const QVariant &value);
+    QVariant tableValue(ConfigParamType key) const;
+
+    // Compare (exact, or fuzzy for floating point) and store under the lock.
+    // Returns whether the value changed; the caller signals and persists.
+    template <typename T>
+    bool storePlain(T &member, const T &value);
+
+    mutable QRecursiveMutex m_lock;
+    QString m_defaultPath;
+    QString m_configPath;
+    QString m_programDir;
+    std::unique_ptr<QSettings> m_settings;
+    bool m_liveIsConfigIni = false;
+
+    QString m_ident;
+    QString m_markCamera;
+    QString m_checkCamera;
+    QString m_checkCameraName;
+    int m_showCamera = 0;
+    bool m_trim = false;
+    double m_markCameraOffsetX = 0.0;
+    double m_markCameraOffsetY = 0.0;
+    double m_checkCameraOffsetY = 0.0;
+    bool m_autoRoll = false;
+    int m_markCameraWidth = 320;
+    int m_markCameraHeight = 240;
+    double m_markSize = 3.5;
+    int m_tirmYSpeed = 150;
+    double m_tirmOffset = 500.0;
+    int m_markLight = 0;
+    int m_checkBKLight = 0;
+    int m_checkLight = 0;
+    double m_collectScale = 1.0;
+    double m_tirmScale = 1.0;
+    int m_language = 0;
+    bool m_rectifyInit = false;
+    bool m_rectifyReset = false;
+    bool m_trimReset = false;
+    double m_checkCameraCenterX = 635.0;
+
+    QMap<int, bool> m_usedQMLCamera;
+    QMap<int, ParamInfo> m_params;
+    QMap<QString, QList<int>> m_groups;
+    QMap<int, QString> m_modules;
+    QMap<int, QVariant> m_pending;
+
+    QString m_titleLog;
+    QString m_titleBasic;
+    QString m_titleDetection;
+    QString m_titlePrint;
+    QString m_titleFlow;
+
+    std::function<QStringList()> m_cameraLister;
+};
