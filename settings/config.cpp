@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStringDecoder>
 
 #include <atomic>
 
@@ -28,6 +29,22 @@ bool replaceFile(const QString &source, const QString &target)
         return false;
     }
     return true;
+}
+
+// QSettings reads almost any bytes as INI without complaint; a settings file
+// is text, so NUL bytes or invalid UTF-8 mean it was damaged.
+bool looksDamaged(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (bytes.contains('\0'))
+        return true;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    Q_UNUSED(text)
+    return utf8.hasError();
 }
 } // namespace
 
@@ -74,6 +91,8 @@ void Config::openLiveStore()
     m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
     switch (m_settings->status()) {
     case QSettings::NoError:
+        if (looksDamaged(path))
+            qCritical() << "Config::openLiveStore" << "malformed" << path << "- using defaults for unreadable keys";
         break;
     case QSettings::AccessError:
         qCritical() << "Config::openLiveStore" << "cannot read" << path << "- using defaults";

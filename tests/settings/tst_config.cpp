@@ -1,0 +1,595 @@
+#include "config.h"
+#include "recording_prompt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QMetaProperty>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+const QString kBasic = QStringLiteral("基础设置");
+const QString kPrint = QStringLiteral("打印设置");
+const QString kLog = QStringLiteral("日志输出设置");
+const QString kDetection = QStringLiteral("检测设置");
+const QString kFlow = QStringLiteral("流程设置");
+
+struct Expected
+{
+    int id; // -1: a property outside the table
+    QString name; // INI key in section Spoolsmith unless it names its section
+    QVariant def; // invalid: any value of the program's choosing
+    QString key() const { return name.contains('/') ? name : QStringLiteral("Spoolsmith/") + name; }
+};
+
+// The 56 table settings present on every machine version, with key and typed default.
+const QList<Expected> &tableDefaults()
+{
+    static const QList<Expected> t = {
+        {0, "Gyroscope_Trigger", 3.0}, {1, "Gyroscope_Limit", 20.0}, {2, "Gyroscope_speed", 50.0},
+        {3, "Print_Roller_Trigger", 80.0}, {4, "Print_Roller_Limit", 60.0}, {5, "Print_Roller_Max", 100.0},
+        {6, "Film_Roller_Trigger", 80.0}, {7, "Film_Roller_Limit", 60.0}, {8, "Film_Roller_Max", 100.0},
+        {9, "Film_Speed", 30.0}, {10, "Collect_Roller_Trigger", 80.0}, {11, "Collect_Roller_Limit", 60.0},
+        {12, "Collect_Roller_Max", 100.0}, {13, "Collect_Speed", 30.0}, {14, "Rectify_Speed", 30.0},
+        {15, "Rectify_Span", 500}, {16, "Rectify_Len", 0.5}, {17, "Poll_Time_Span", 100},
+        {18, "printCopiesOnce", 1}, {19, "printPagesOnce", 1}, {20, "LogSetting/LOG_ERROR", true},
+        {21, "LogSetting/LOG_WARNNING", true}, {22, "LogSetting/LOG_INFO", true}, {23, "LogSetting/LOG_DEBUG", false},
+        {24, "enableGyroscope", true}, {25, "enablePrint", true}, {26, "enablePrintRoller", true},
+        {27, "enableDrawLine", false}, {28, "enableRectify", false}, {29, "enableOCR", false},
+        {30, "enableQRCode", true}, {31, "enableBARCode", true}, {32, "modelPath", QStringLiteral("./config.json")},
+        {33, "Threshold", 0.6}, {34, "iouThreshold", 0.6}, {35, "enableScanAndTrim", true},
+        {36, "pageSpacing", 0.0}, {37, "Version", 0}, {38, "Check_Camera_Rotation", 0},
+        {39, "saveCheckImg", false}, {40, "Printer_Name", QString()}, {41, "Printer_Copies", true},
+        {42, "waitPrint", false}, {43, "waitCapture", 10000}, {44, "waitTcpRet", 500},
+        {45, "waitTcpRetMax", 10000}, {50, "package_size", 1}, {51, "MinPaperWidthPix", 1000},
+        {52, "MaxRectifyOffset", 15}, {53, "film_roller_num", 1}, {54, "collect_roller_num", 1},
+        {55, "enablePrintQR", 0}, {56, "markType", 0}, {57, "plt_dir", QString()},
+        {58, "Cut_Inverse", false}, {59, "IP", QVariant()},
+    };
+    return t;
+}
+
+const QList<Expected> &plainDefaults()
+{
+    static const QList<Expected> t = {
+        {-1, "Ident", QString()}, {-1, "Mark_Camera", QString()}, {-1, "Check_Camera", QString()},
+        {-1, "Show_Camera", 0}, {-1, "Trim", false}, {-1, "Mark_Camera_Offset_X", 0.0},
+        {-1, "Mark_Camera_Offset_Y", 0.0}, {-1, "Check_Camera_Offset_Y", 0.0}, {-1, "AutoRoll", false},
+        {-1, "Mark_Camera_Width", 320}, {-1, "Mark_Camera_Height", 240}, {-1, "Mark_Size", 3.5},
+        {-1, "TirmY_Speed", 150}, {-1, "Tirm_Offset", 500.0}, {-1, "Mark_Light", 0},
+        {-1, "Check_Light", 0}, {-1, "Check_BK_Light", 0}, {-1, "Collect_Scale", 1.0},
+        {-1, "Tirm_Scale", 1.0}, {-1, "Language", QVariant()}, {-1, "CheckCameraCenterX", 635.0},
+    };
+    return t;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY2(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size(), qPrintable(path));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// INI text comes back as strings; compare in the type the value should have.
+QVariant as(QVariant stored, const QVariant &like) { stored.convert(like.metaType()); return stored; }
+
+QVariant fileValue(const QString &path, const QString &key)
+{
+    return QSettings(path, QSettings::IniFormat).value(key);
+}
+Config::ConfigParamType cpt(int id) { return Config::ConfigParamType(id); }
+QMetaProperty metaProperty(const QObject &o, const char *name)
+{
+    return o.metaObject()->property(o.metaObject()->indexOfProperty(name));
+}
+
+// Warnings and criticals seen while installed, so a test can ask whether a problem was logged.
+QStringList g_problems;
+void recordProblems(QtMsgType type, const QMessageLogContext &, const QString &msg)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg)
+        g_problems.append(msg);
+}
+
+} // namespace
+
+class TestConfig : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    // A fresh program folder per test function and data row.
+    QString path(const QString &name = QString()) const
+    {
+        return name.isEmpty() ? m_dir->path() : m_dir->filePath(name);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // Every start logs each key read; that would bury the test output.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
+    }
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); QVERIFY(m_dir->isValid()); }
+
+    void freshStartWritesEveryKeyWithDefaults_data()
+    {
+        QTest::addColumn<bool>("emptyConfigIni");
+        QTest::newRow("empty folder") << false;
+        QTest::newRow("empty config.ini") << true;
+    }
+    void freshStartWritesEveryKeyWithDefaults()
+    {
+        QFETCH(bool, emptyConfigIni);
+        const QString configIni = path("config.ini");
+        if (emptyConfigIni)
+            writeFile(configIni, QByteArray());
+        const QString live = emptyConfigIni ? configIni : path("tmp.ini");
+        {
+            Config c(path());
+            for (const Expected &e : tableDefaults()) {
+                const QVariant v = c.getProperty(cpt(e.id));
+                QVERIFY2(v.isValid(), qPrintable(e.key()));
+                if (e.def.isValid()) {
+                    QCOMPARE(v.typeId(), e.def.typeId());
+                    QCOMPARE(v, e.def);
+                }
+            }
+            QCOMPARE(c.liveStorePath(), live);
+        }
+        QCOMPARE(QFile::exists(configIni), emptyConfigIni);
+
+        QSettings file(live, QSettings::IniFormat);
+        QStringList expectedKeys;
+        for (const Expected &e : tableDefaults() + plainDefaults()) {
+            expectedKeys.append(e.key());
+            if (e.def.isValid())
+                QCOMPARE(as(file.value(e.key()), e.def), e.def);
+        }
+        QStringList keys = file.allKeys();
+        // The production counters keep sections of their own and are checked with them.
+        keys.removeIf([](const QString &k) { return k.startsWith("Total/") || k.startsWith("Today/"); });
+        keys.sort();
+        expectedKeys.sort();
+        QCOMPARE(keys, expectedKeys);
+
+        // A config.ini without a defaults file becomes the defaults file.
+        if (emptyConfigIni)
+            QCOMPARE(readFile(path("configDefault.ini")), readFile(configIni));
+    }
+
+    void brokenConfigFileGivesDefaults_data()
+    {
+        QTest::addColumn<bool>("directory");
+        QTest::newRow("binary garbage") << false;
+        QTest::newRow("directory named config.ini") << true;
+    }
+    void brokenConfigFileGivesDefaults()
+    {
+        QFETCH(bool, directory);
+        if (directory) {
+            QVERIFY(QDir(path()).mkdir("config.ini"));
+        } else {
+            QByteArray garbage;
+            for (quint32 i = 0, x = 12345; i < 4096; ++i)
+                garbage.append(char((x = x * 1103515245u + 12345u) >> 24));
+            writeFile(path("config.ini"), garbage);
+        }
+        g_problems.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(recordProblems);
+        Config c(path());
+        qInstallMessageHandler(previous);
+        for (const Expected &e : tableDefaults())
+            if (e.def.isValid())
+                QCOMPARE(c.getProperty(cpt(e.id)), e.def);
+        QCOMPARE(c.markCameraWidth(), 320);
+        QVERIFY2(!g_problems.filter("config.ini").isEmpty(), "the broken file was not logged");
+    }
+
+    void startRules_data()
+    {
+        QTest::addColumn<QByteArray>("stored");     // [Spoolsmith] section of config.ini
+        QTest::addColumn<QVariantMap>("properties"); // property name -> value after start
+        QTest::addColumn<QVariantMap>("file");       // key -> value in config.ini afterwards
+        QTest::newRow("auto roll forced off") << QByteArray("AutoRoll=true")
+            << QVariantMap{{"autoRoll", false}} << QVariantMap{{"Spoolsmith/AutoRoll", false}};
+        QTest::newRow("version 1: gyroscope follows printing")
+            << QByteArray("Version=1\nenablePrint=false\nenableGyroscope=true")
+            << QVariantMap{{"enableGyroscope", false}} << QVariantMap{{"Spoolsmith/enableGyroscope", false}};
+        QTest::newRow("scan-and-trim off: trim and shown camera reset")
+            << QByteArray("enableScanAndTrim=false\nTrim=true\nShow_Camera=1\nenableRectify=true")
+            << QVariantMap{{"trim", false}, {"showCamera", 0}, {"enableRectify", true}}
+            << QVariantMap{{"Spoolsmith/Trim", false}, {"Spoolsmith/Show_Camera", 0}};
+        QTest::newRow("scan-and-trim on: web guide off")
+            << QByteArray("enableScanAndTrim=true\nTrim=true\nShow_Camera=1\nenableRectify=true")
+            << QVariantMap{{"trim", true}, {"showCamera", 1}, {"enableRectify", false}}
+            << QVariantMap{{"Spoolsmith/enableRectify", false}};
+    }
+    void startRules()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QVariantMap, properties);
+        QFETCH(QVariantMap, file);
+        const QString configIni = path("config.ini");
+        writeFile(configIni, "[Spoolsmith]\n" + stored + "\n");
+        {
+            Config c(path());
+            for (auto it = properties.cbegin(); it != properties.cend(); ++it)
+                QCOMPARE(metaProperty(c, it.key().toLatin1()).read(&c), it.value());
+        }
+        for (auto it = file.cbegin(); it != file.cend(); ++it)
+            QCOMPARE(as(fileValue(configIni, it.key()), it.value()), it.value());
+    }
+
+    void groupsModulesAndVersionExtras_data()
+    {
+        QTest::addColumn<int>("version");
+        for (int v = 0; v <= 3; ++v)
+            QTest::addRow("version %d", v) << v;
+    }
+    void groupsModulesAndVersionExtras()
+    {
+        QFETCH(int, version);
+        const QString configIni = path("config.ini");
+        writeFile(configIni, QStringLiteral("[Spoolsmith]\nVersion=%1\n").arg(version).toLatin1());
+        {
+            Config c(path());
+            // The group map is ordered by title text, not by registration.
+            QCOMPARE(c.getShowPropertiesClass(), (QStringList{kBasic, kPrint, kLog, kDetection, kFlow}));
+            QCOMPARE(c.getShowProperties(kBasic),
+                     (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 9, 13, 14, 57, 58, 56}));
+            QCOMPARE(c.getShowProperties(kLog), (QList<int>{20, 21, 22, 23}));
+            QCOMPARE(c.getShowProperties(kFlow), (QList<int>{25, 26}));
+            QCOMPARE(c.getShowProperties(kDetection), (QList<int>{29, 30, 31}));
+            QVERIFY(c.getShowProperties(QStringLiteral("nope")).isEmpty());
+            QCOMPARE(c.getPropertyName(Config::CPT_LOG_WARNNING), QStringLiteral("警告"));
+            QVERIFY(c.getPropertyName(Config::CPT_Version).isEmpty());
+            QList<int> print{18, 19, 41, 55};
+            if (version == 2)
+                print << 46 << 47 << 48 << 49;
+            QCOMPARE(c.getShowProperties(kPrint), print);
+            const QVariant riin = c.getProperty(Config::CPT_RIIN_Path);
+            QCOMPARE(riin.typeId(), version == 2 ? QMetaType::QString : QMetaType::Int);
+            QCOMPARE(riin, version == 2 ? QVariant(QString()) : QVariant(0));
+            // Below version 2 the id is outside the table: reads integer 0, ignores writes.
+            QSignalSpy changed(&c, &Config::propertyChanged);
+            c.setProperty(Config::CPT_RIIN_Path, QStringLiteral("x"));
+            c.setPropertyName(Config::CPT_RIIN_Path, QStringLiteral("x"));
+            QCOMPARE(changed.count(), version == 2 ? 2 : 0);
+            QCOMPARE(c.getProperty(Config::CPT_RIIN_Path), version == 2 ? QVariant("x") : QVariant(0));
+            QCOMPARE(c.containModules(Config::MT_Trim), version == 1);
+            QCOMPARE(c.getModules(), version == 1 ? (QList<int>{0, 1, 2, 3}) : (QList<int>{0, 1, 2}));
+        }
+        QCOMPARE(QSettings(configIni, QSettings::IniFormat).contains("Spoolsmith/RIIN_Path"), version == 2);
+    }
+
+    void setPropertyConvertsToDeclaredType_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QVariant>("input");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("double from text") << int(Config::CPT_Gyroscope_Trigger) << QVariant("4.5") << QVariant(4.5);
+        QTest::newRow("double from int") << int(Config::CPT_PageSpacing) << QVariant(2) << QVariant(2.0);
+        QTest::newRow("bool from \"false\"") << int(Config::CPT_LOG_INFO) << QVariant("false") << QVariant(false);
+        QTest::newRow("bool from \"true\"") << int(Config::CPT_LOG_DEBUG) << QVariant("true") << QVariant(true);
+        QTest::newRow("int from text") << int(Config::CPT_Poll_Time_Span) << QVariant("250") << QVariant(250);
+        QTest::newRow("string from int") << int(Config::CPT_Printer_Name) << QVariant(42) << QVariant("42");
+    }
+    void setPropertyConvertsToDeclaredType()
+    {
+        QFETCH(int, id);
+        QFETCH(QVariant, input);
+        QFETCH(QVariant, expected);
+        {
+            Config c(path());
+            QSignalSpy changed(&c, &Config::propertyChanged);
+            c.setProperty(cpt(id), input);
+            QCOMPARE(c.getProperty(cpt(id)).typeId(), expected.typeId());
+            QCOMPARE(c.getProperty(cpt(id)), expected);
+            QCOMPARE(changed.value(0).value(1).typeId(), expected.typeId()); // the signal carries it typed
+        }
+        Config again(path());
+        QCOMPARE(again.getProperty(cpt(id)), expected);
+    }
+
+    void setPropertyNotifiesTypedProperty_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QVariant>("value");
+        const QList<std::tuple<int, const char *, QVariant>> rows = {
+            {0, "gyroscopeTrigger", 4.0}, {1, "gyroscopeLimit", 21.0}, {3, "printRollerTrigger", 81.0},
+            {4, "printRollerLimit", 61.0}, {5, "printRollerMax", 101.0}, {6, "filmRollerTrigger", 81.0},
+            {7, "filmRollerLimit", 61.0}, {8, "filmRollerMax", 101.0}, {10, "collectRollerTrigger", 81.0},
+            {11, "collectRollerLimit", 61.0}, {12, "collectRollerMax", 101.0}, {24, "enableGyroscope", false},
+            {25, "enablePrint", false}, {26, "enablePrintRoller", false}, {28, "enableRectify", true},
+            {35, "enableScanAndTrim", false}, {36, "pageSpacing", 2.0}, {37, "version", 3},
+            {38, "checkCameraRotation", 90}};
+        for (const auto &[id, name, value] : rows)
+            QTest::addRow("%d %s", id, name) << id << QByteArray(name) << value;
+    }
+    // QML binds to the typed properties, so a change through the table must
+    // reach their NOTIFY signals too.
+    void setPropertyNotifiesTypedProperty()
+    {
+        QFETCH(int, id);
+        QFETCH(QByteArray, property);
+        QFETCH(QVariant, value);
+        Config c(path());
+        const QMetaProperty p = metaProperty(c, property);
+        QVERIFY(p.hasNotifySignal());
+        QSignalSpy notify(&c, p.notifySignal());
+        c.setProperty(cpt(id), value);
+        QCOMPARE(notify.count(), 1);
+        QCOMPARE(p.read(&c), value);
+    }
+
+    void printCascades_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::newRow("version 0: gyroscope untouched") << 0;
+        QTest::newRow("version 1: gyroscope follows printing") << 1;
+    }
+    void printCascades()
+    {
+        QFETCH(int, version);
+        writeFile(path("config.ini"), QStringLiteral("[Spoolsmith]\nVersion=%1\n").arg(version).toLatin1());
+        Config c(path());
+        QVERIFY(c.enablePrint() && c.enableGyroscope());
+        c.setEnablePrintRoller(false); // roller off forces printing off
+        QCOMPARE(c.enablePrint(), false);
+        QCOMPARE(c.enableGyroscope(), version != 1);
+
+        QStringList log;
+        connect(&c, &Config::propertyChanged, this, [&](Config::ConfigParamType key, const QVariant &) {
+            if (key == Config::CPT_Enable_Print || key == Config::CPT_Enable_Print_Roller)
+                log << QStringLiteral("property %1").arg(int(key));
+        });
+        connect(&c, &Config::enablePrintRollerChanged, this, [&] { log << "enablePrintRollerChanged"; });
+        connect(&c, &Config::enablePrintChanged, this, [&] { log << "enablePrintChanged"; });
+        c.setEnablePrint(true); // printing on forces the roller on
+        QCOMPARE(log, (QStringList{"property 25", "property 26", "enablePrintRollerChanged", "enablePrintChanged"}));
+        QCOMPARE(c.enablePrintRoller(), true);
+    }
+
+    void scanAndTrimCascades()
+    {
+        Config c(path());
+        c.setEnableScanAndTrim(false);
+        c.setShowCamera(1);
+        c.setEnableRectify(true);
+        QSignalSpy rectify(&c, &Config::enableRectifyChanged);
+        c.setEnableScanAndTrim(true);
+        QCOMPARE(c.enableRectify(), false);
+        QCOMPARE(rectify.count(), 1);
+        QCOMPARE(c.showCamera(), 1);
+        QSignalSpy shown(&c, &Config::showCameraChanged);
+        c.setEnableScanAndTrim(false);
+        QCOMPARE(c.showCamera(), 0);
+        QCOMPARE(shown.count(), 1);
+    }
+
+    void dialogEditsAndDefaults()
+    {
+        Config c(path());
+        c.saveTmp(Config::CPT_Enable_OCR, true);
+        c.saveTmp(Config::CPT_printCopiesOnce, 2);
+        c.saveTmp(Config::CPT_Gyroscope_Trigger, 4.0);
+        c.saveTmp(Config::CPT_Gyroscope_Trigger, 5.0);
+        QCOMPARE(c.pendingEdits().value(Config::CPT_Gyroscope_Trigger), QVariant(5.0));
+        QCOMPARE(c.gyroscopeTrigger(), 3.0);
+        QList<int> order;
+        connect(&c, &Config::propertyChanged, this,
+                [&](Config::ConfigParamType key, const QVariant &) { order << int(key); });
+        c.saveCfg();
+        QCOMPARE(order, (QList<int>{0, 18, 29}));
+        QCOMPARE(c.gyroscopeTrigger(), 5.0);
+        QVERIFY(c.pendingEdits().isEmpty());
+        c.saveCfg();
+        QCOMPARE(order.size(), 3);
+
+        // Restoring defaults: keys the defaults file lacks keep their value.
+        writeFile(path("configDefault.ini"),
+                  "[Spoolsmith]\nGyroscope_Trigger=7.5\nprintCopiesOnce=3\nRectify_Span=900\n");
+        c.setProperty(Config::CPT_LOG_DEBUG, true);
+        c.saveTmp(Config::CPT_printPagesOnce, 9);
+        QVERIFY(!c.getDefaultProperty(Config::CPT_LOG_DEBUG).isValid());
+        const QtMessageHandler previous = qInstallMessageHandler(recordProblems); // a warning per missing key
+        c.resetDefaultCfg();
+        qInstallMessageHandler(previous);
+        QCOMPARE(c.getProperty(Config::CPT_Gyroscope_Trigger).typeId(), QMetaType::Double);
+        QCOMPARE(c.gyroscopeTrigger(), 7.5);
+        QCOMPARE(c.getProperty(Config::CPT_printCopiesOnce), QVariant(3)); // visible: reset
+        QCOMPARE(c.getProperty(Config::CPT_LOG_DEBUG), QVariant(true)); // no default: kept
+        QCOMPARE(c.getProperty(Config::CPT_Rectify_Span), QVariant(500)); // hidden: not reset
+        QVERIFY(c.pendingEdits().isEmpty()); // the dialog's unsaved edits are dropped
+    }
+
+    void valuesAcrossRestart_data()
+    {
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<bool>("kept");
+        const QList<std::tuple<const char *, QVariant, bool>> rows = {
+            {"ident", "M-7", true}, {"tirmYSpeed", 200, true}, {"markCameraOffsetX", 1.25, true},
+            {"language", 7, true}, {"gyroscopeTrigger", 4.25, true}, {"pageSpacing", 2.5, true},
+            {"checkCameraRotation", 180, true}, {"markCameraWidth", 640, false},
+            {"markCameraHeight", 480, false}, {"markSize", 5.0, false}, {"checkCameraCenterX", 700.0, false}};
+        for (const auto &[name, value, kept] : rows)
+            QTest::newRow(name) << QByteArray(name) << value << kept;
+    }
+    void valuesAcrossRestart()
+    {
+        QFETCH(QByteArray, property);
+        QFETCH(QVariant, value);
+        QFETCH(bool, kept);
+        QVariant before;
+        {
+            Config c(path());
+            const QMetaProperty p = metaProperty(c, property);
+            before = p.read(&c);
+            QSignalSpy notify(&c, p.notifySignal());
+            QVERIFY(p.write(&c, value));
+            QCOMPARE(notify.count(), 1);
+            QCOMPARE(p.read(&c), value);
+        }
+        Config again(path());
+        QCOMPARE(metaProperty(again, property).read(&again), kept ? value : before);
+    }
+
+    void resetFlagsSignalEveryWrite()
+    {
+        Config c(path());
+        QSignalSpy rectify(&c, &Config::rectifyResetCanged);
+        c.setRectifyReset(true);
+        c.setRectifyReset(true);
+        QCOMPARE(rectify.count(), 2);
+    }
+
+    void checkCameraChoice()
+    {
+        QStringList serials{QStringLiteral("SN-42")};
+        {
+            Config c(path());
+            c.setIndustrialCameraLister([&serials] { return serials; });
+            QSignalSpy rotation(&c, &Config::checkCameraRotationChanged);
+            QSignalSpy camera(&c, &Config::checkCameraChanged);
+            c.setCheckCameraName(QStringLiteral("USB Camera"));
+            c.setCheckCamera(QStringLiteral("0"));
+            QCOMPARE(c.checkCameraRotation(), 90);
+            QCOMPARE(rotation.count(), 1);
+            QCOMPARE(camera.count(), 1);
+            QCOMPARE(c.usedQMLCameraAt(1), true);
+            c.setCheckCameraName(QStringLiteral("MV-CA013"));
+            c.setCheckCamera(QStringLiteral("SN-42"));
+            QCOMPARE(c.checkCameraRotation(), 0);
+            QCOMPARE(c.usedQMLCameraAt(1), false);
+            QCOMPARE(camera.count(), 2);
+            // The same id again only refreshes the flag from the camera list.
+            serials.clear();
+            c.setCheckCamera(QStringLiteral("SN-42"));
+            QCOMPARE(camera.count(), 2);
+            QCOMPARE(rotation.count(), 2);
+            QCOMPARE(c.usedQMLCameraAt(1), true);
+        }
+        QCOMPARE(fileValue(path("tmp.ini"), "Spoolsmith/Check_Camera").toString(), QStringLiteral("SN-42"));
+    }
+
+    void setVersion_data()
+    {
+        QTest::addColumn<bool>("configPresent");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QByteArray>("variant"); // empty: no variant file
+        const QByteArray variant2("[Spoolsmith]\nVersion=2\nIdent=variant2\n");
+        QTest::newRow("no config.ini, variant present: install and restart") << false << 2 << variant2;
+        QTest::newRow("no config.ini, variant missing: empty config.ini") << false << 3 << QByteArray();
+        QTest::newRow("config.ini present: store only") << true << 2 << variant2;
+    }
+    void setVersion()
+    {
+        QFETCH(bool, configPresent);
+        QFETCH(int, version);
+        QFETCH(QByteArray, variant);
+        const QString configIni = path("config.ini");
+        if (configPresent)
+            writeFile(configIni, "[Spoolsmith]\nVersion=1\n");
+        if (!variant.isEmpty()) {
+            QVERIFY(QDir(path()).mkdir("config"));
+            writeFile(path(QStringLiteral("config/config%1.ini").arg(version)), variant);
+        }
+        RecordingPrompt prompt;
+        {
+            Config c(path());
+            QSignalSpy versionSpy(&c, &Config::versionChanged);
+            QList<int> exitCodes;
+            qsizetype shownAtExit = -1;
+            connect(&c, &Config::exitRequested, this, [&](int code) {
+                exitCodes << code;
+                shownAtExit = prompt.shown.size();
+            });
+            c.setVersion(version);
+            QCOMPARE(c.version(), version);
+            const qsizetype afterFirst = versionSpy.count();
+            QVERIFY(afterFirst >= 1);
+            if (configPresent) {
+                QVERIFY(prompt.shown.isEmpty());
+                QVERIFY(exitCodes.isEmpty());
+                c.setVersion(version); // the same version is signalled again
+                QVERIFY(versionSpy.count() > afterFirst);
+            } else {
+                QVERIFY(QFileInfo(configIni).isFile());
+                QCOMPARE(readFile(configIni), variant);
+                QCOMPARE(prompt.shown, QStringList{QStringLiteral("机器连接成功，重启完成初始化")});
+                QCOMPARE(exitCodes, QList<int>{777});
+                QCOMPARE(shownAtExit, 1); // exit only after the message was closed
+            }
+        }
+        // After a restart config.ini is the live file; only an installed variant brings its ident.
+        Config again(path());
+        QCOMPARE(again.ident(), configPresent || variant.isEmpty() ? QString() : QStringLiteral("variant2"));
+        QCOMPARE(again.version(), configPresent || !variant.isEmpty() ? version : 0);
+    }
+
+    void concurrentCallsKeepFileConsistent()
+    {
+        constexpr int kRounds = 300;
+        std::atomic<int> badReads{0};
+        QMap<int, QVariant> inMemory;
+        {
+            Config c(path());
+            std::vector<std::unique_ptr<QThread>> threads;
+            for (int t = 0; t < 4; ++t) {
+                threads.emplace_back(QThread::create([&c, &badReads, t] {
+                    for (int i = 0; i < kRounds; ++i) {
+                        // Each worker owns three of the doubles 0..11, so each last write is known.
+                        for (int k = 0; k < 3; ++k)
+                            c.setProperty(cpt(t * 3 + k), QString::number(t * 1000 + i));
+                        for (int id = 0; id < 12; ++id)
+                            if (c.getProperty(cpt(id)).typeId() != QMetaType::Double)
+                                ++badReads;
+                        switch (t) {
+                        case 0: c.setEnablePrintRoller(i % 2 == 0); break; // cascades into printing
+                        case 1: c.setMarkCameraOffsetX(i); break;
+                        case 2: c.setShowCamera(i % 2); break;
+                        default: c.saveTmp(Config::CPT_Rectify_Span, i); c.saveCfg(); break;
+                        }
+                    }
+                }));
+            }
+            for (auto &th : threads)
+                th->start();
+            for (auto &th : threads) // bounded: a deadlock fails instead of hanging
+                QVERIFY(th->wait(QDeadlineTimer(60000)));
+            QCOMPARE(badReads.load(), 0);
+            for (int id = 0; id < 12; ++id)
+                QCOMPARE(c.getProperty(cpt(id)).toDouble(), double((id / 3) * 1000 + kRounds - 1));
+            QVERIFY(!c.enablePrintRoller() && !c.enablePrint());
+            QCOMPARE(c.getProperty(Config::CPT_Rectify_Span), QVariant(kRounds - 1));
+            for (const Expected &e : tableDefaults())
+                inMemory.insert(e.id, c.getProperty(cpt(e.id)));
+        }
+        QSettings file(path("tmp.ini"), QSettings::IniFormat);
+        for (const Expected &e : tableDefaults())
+            QCOMPARE(as(file.value(e.key()), inMemory.value(e.id)), inMemory.value(e.id));
+        QCOMPARE(file.value("Spoolsmith/Mark_Camera_Offset_X").toDouble(), double(kRounds - 1));
+        QCOMPARE(file.value("Spoolsmith/Show_Camera").toInt(), (kRounds - 1) % 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfig)
+#include "tst_config.moc"
