@@ -19,3 +19,8 @@ done
 
 cd "$BUILD"
 ctest --output-on-failure -j"$(nproc)" --timeout 600
+
+# Fuzz targets run bounded, under ASan, in a clang build of their own.
+if [ -n "$(ls -d "$ROOT"/fuzz/*/ 2>/dev/null)" ]; then
+  bash "$ROOT/scripts/run-fuzz.sh" "$BUILD-fuzz"
+fi

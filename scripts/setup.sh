@@ -44,7 +44,7 @@ install_packages() {
 }
 
 build() {
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON
   cmake --build "$BUILD" -j"$(nproc)"
 }
 
