@@ -21,7 +21,8 @@ public:
     void transientInformation(const QString &title, const QString &text, int timeoutMs) override
     {
         auto *box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::NoButton);
-        QTimer::singleShot(timeoutMs, box, &QDialog::accept);
+        // A coarse timer may close the box up to 5% early.
+        QTimer::singleShot(timeoutMs, Qt::PreciseTimer, box, &QDialog::accept);
         box->exec();
         box->deleteLater();
     }
