@@ -1,6 +1,7 @@
 #include "program_entry.h"
 
 #include "config.h"
+#include "film_view.h"
 #include "logging.h"
 #include "prompt.h"
 #include "single_instance.h"
@@ -24,6 +25,7 @@ void registerQmlTypes()
 {
     qmlRegisterUncreatableType<Config>("TAVRA_Config", 1, 0, "TAVRA_Config",
                                        QStringLiteral("TAVRA_Config only carries the settings enumerations"));
+    qmlRegisterType<FilmView>("FilmView", 1, 0, "FilmView");
 }
 
 void installTranslation(Config &config)

@@ -1,6 +1,7 @@
 #include "spoolsmith_app.h"
 
 #include "logging.h"
+#include "qr_page_code_reader.h"
 #include "trv610plus.h"
 
 #include <QDateTime>
@@ -28,9 +29,13 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
 {
     setApplicationName(QStringLiteral("Spoolsmith 2024"));
     setApplicationVersion(m_version);
+    initFilm();
 }
 
-SpoolsmithApp::~SpoolsmithApp() = default;
+SpoolsmithApp::~SpoolsmithApp()
+{
+    doneFilm();
+}
 
 bool SpoolsmithApp::initApp()
 {

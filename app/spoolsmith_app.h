@@ -1,12 +1,18 @@
 #pragma once
 
 #include "config.h"
+#include "film_slot.h"
+#include "mark_record.h"
 
 #include <QApplication>
 #include <QAtomicInt>
 #include <QString>
 
+#include <functional>
+#include <memory>
+
 class QQmlApplicationEngine;
+class QrPageCodeReader;
 
 // The application object and controller that QML calls as "app".
 class SpoolsmithApp : public QApplication
@@ -49,6 +55,36 @@ public:
     // Task settings, read by the job threads.
     bool taskEnablePrint() const { return m_enablePrint.loadRelaxed(); }
 
+    // Mark scan and film slots (mark_scan.cpp).
+    Q_INVOKABLE void scanMark(const QImage &img);
+    void scanQR(const QImage &img, FilmSlot &slot);
+    void scanOCR(const QImage &img, FilmSlot &slot);
+    Q_INVOKABLE void clearFilm(int index = 0);
+    Q_INVOKABLE void markedImage(QImage &img, int x, int y, int l, double scale);
+    int findMarks(int d, const QImage &img, MarkRecord *records, int n);
+    QList<FilmSlot> filmSlots() const;
+    QPointF lastMarkPosition() const;
+    float lastMarkDiameter() const;
+    void resetLastMark();
+    int markIndex() const { return m_markIndex.loadAcquire(); }
+    void setMarkIndex(int index) { m_markIndex.storeRelease(index); }
+    // While on, the next scans read the page code until one is accepted; the
+    // cut-file switch turns it on and off around the page search.
+    void setPageCodeSearch(bool on);
+    bool pageCodeSearch() const { return m_pageCodeSearch.loadAcquire() != 0; }
+    quint32 scannedPageCode() const { return m_scannedPageCode.loadAcquire(); }
+    // The cut page's mark type (-1 no mark item); installed by the cut scene.
+    void setCutMarkTypeReader(std::function<int()> reader);
+    // Text blocks of the OCR engine for page codes printed as text;
+    // installed by the OCR engine, none until then.
+    struct OcrTextBlock
+    {
+        QString text;
+        float score = 0.0f;
+        QList<QPointF> box;
+    };
+    void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr)> reader);
+
 public slots:
     void onPropertyChanged(Config::ConfigParamType key, const QVariant &value);
 
@@ -56,6 +92,9 @@ signals:
     void versionChanged();
     void taskStatusChanged();
     void enabledTestChanged();
+    void filmViewUpdate(const QRect &rect = QRect());
+    // A valid page code was read while the page-code search was on.
+    void pageCodeScanned(quint32 code);
 
 private:
     QString m_version = QStringLiteral("2.1.5");
@@ -73,4 +112,19 @@ private:
     double m_iouThreshold = 0.6;
     QString m_modelPath;
     mutable QMutex m_taskSettingsLock;
+
+    // Mark scan: shared by the GUI thread (scans) and the task thread.
+    mutable QMutex m_filmLock;
+    QList<FilmSlot> m_filmSlots;
+    double m_lastMarkX = 0.0;
+    double m_lastMarkY = 0.0;
+    float m_lastMarkD = 0.0f;
+    QAtomicInt m_markIndex = 0;
+    QAtomicInt m_pageCodeSearch = 0;
+    QAtomicInteger<quint32> m_scannedPageCode = 0;
+    std::unique_ptr<QrPageCodeReader> m_qrReader;
+    std::function<int()> m_cutMarkTypeReader;
+    std::function<QList<OcrTextBlock>(const QImage &)> m_ocrReader;
+    void initFilm();
+    void doneFilm();
 };

@@ -1,0 +1,259 @@
+// The mark scan of every mark-camera picture, page-code reading and the film
+// slots the film view paints.
+#include "spoolsmith_app.h"
+
+#include "film_view.h"
+#include "mark_finder.h"
+#include "mark_locate.h"
+#include "page_code.h"
+#include "qr_page_code_reader.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QPainter>
+#include <QPen>
+
+namespace {
+
+// The production counters live in the settings object; they are reached by
+// property name so that a scan counts wherever the counters exist.
+void addToCounter(Config *config, const char *name)
+{
+    QObject *object = config;
+    if (!object)
+        return;
+    const QVariant value = object->property(name);
+    if (!value.isValid())
+        return;
+    QVariant next(value.toULongLong() + 1);
+    next.convert(value.metaType());
+    object->setProperty(name, next);
+}
+
+} // namespace
+
+void SpoolsmithApp::initFilm()
+{
+    m_filmSlots = QList<FilmSlot>(kFilmSlotCount);
+    m_qrReader = std::make_unique<QrPageCodeReader>();
+    FilmView::setSource(this, [this]() { return filmSlots(); });
+}
+
+void SpoolsmithApp::doneFilm()
+{
+    FilmView::setSource(nullptr, {});
+}
+
+int SpoolsmithApp::findMarks(int d, const QImage &img, MarkRecord *records, int n)
+{
+    return ::findMarks(d, img, records, n);
+}
+
+QList<FilmSlot> SpoolsmithApp::filmSlots() const
+{
+    QMutexLocker lock(&m_filmLock);
+    return m_filmSlots;
+}
+
+QPointF SpoolsmithApp::lastMarkPosition() const
+{
+    QMutexLocker lock(&m_filmLock);
+    return {m_lastMarkX, m_lastMarkY};
+}
+
+float SpoolsmithApp::lastMarkDiameter() const
+{
+    QMutexLocker lock(&m_filmLock);
+    return m_lastMarkD;
+}
+
+void SpoolsmithApp::resetLastMark()
+{
+    QMutexLocker lock(&m_filmLock);
+    m_lastMarkX = m_lastMarkY = 0.0;
+    m_lastMarkD = 0.0f;
+}
+
+void SpoolsmithApp::setPageCodeSearch(bool on)
+{
+    if (on)
+        m_scannedPageCode.storeRelease(0);
+    m_pageCodeSearch.storeRelease(on ? 1 : 0);
+}
+
+void SpoolsmithApp::setCutMarkTypeReader(std::function<int()> reader)
+{
+    m_cutMarkTypeReader = std::move(reader);
+}
+
+void SpoolsmithApp::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> reader)
+{
+    m_ocrReader = std::move(reader);
+}
+
+void SpoolsmithApp::scanMark(const QImage &img)
+{
+    resetLastMark();
+    Config *config = Config::instance();
+    addToCounter(config, "todayScanMark");
+    addToCounter(config, "totalScanMark");
+    QElapsedTimer clock;
+    clock.start();
+
+    MarkLocateParams params;
+    if (config) {
+        params.markSize = config->markSize();
+        params.cameraWidth = config->markCameraWidth();
+        params.cameraHeight = config->markCameraHeight();
+    }
+    params.pairMode = m_cutMarkTypeReader && m_cutMarkTypeReader() == 1;
+    params.markIndex = markIndex();
+    const MarkLocateResult found = locateMark(img, params);
+
+    if (!params.pairMode && found.candidates > 1 && config
+        && config->getProperty(Config::CPT_SAVE_Check_Img).toBool()) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/point/")
+            + now.date().toString(QStringLiteral("yyyy-MM-dd"));
+        QDir().mkpath(dir);
+        const QString path = dir + QLatin1Char('/') + now.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss-zzz"))
+            + QStringLiteral(".jpg");
+        if (!img.save(path))
+            qCritical() << "SpoolsmithApp::scanMark" << "save failed" << path;
+        qWarning() << "SpoolsmithApp::scanMark" << "scan point " << found.candidates << "save" << path;
+    }
+    {
+        QMutexLocker lock(&m_filmLock);
+        m_lastMarkX = found.position.x();
+        m_lastMarkY = found.position.y();
+        m_lastMarkD = found.diameter;
+    }
+    const int index = markIndex();
+    qInfo() << "SpoolsmithApp::scanMark" << index << clock.elapsed() << "ms.";
+
+    FilmSlot slot;
+    slot.image = found.small;
+    slot.markPos = found.position;
+    slot.score = found.diameter;
+
+    // Read on every page whose search has the switch on, until a valid code
+    // is had; not only on the job's first page.
+    if (pageCodeSearch() && scannedPageCode() == 0 && config) {
+        switch (config->getProperty(Config::CPT_Enable_Print_Marker_Type).toUInt()) {
+        case 2: scanQR(img, slot); break;
+        case 1: scanOCR(img, slot); break;
+        default: break;
+        }
+    }
+
+    const bool running = taskStatus() == 1;
+    {
+        QMutexLocker lock(&m_filmLock);
+        m_filmSlots[0] = slot;
+        if (index >= 1 && index <= 4 && running)
+            m_filmSlots[index] = slot;
+    }
+    emit filmViewUpdate(QRect());
+
+    if (!found.position.isNull()) {
+        addToCounter(config, "todayScanMarkOk");
+        addToCounter(config, "totalScanMarkOk");
+    }
+}
+
+void SpoolsmithApp::scanQR(const QImage &img, FilmSlot &slot)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (img.isNull() || !m_qrReader)
+        return;
+    // The code is printed beside the mark: with a mark found, look only there.
+    QRect region;
+    if (!slot.markPos.isNull() && Config::instance()) {
+        const int s = std::max(1, img.width() / std::max(1, Config::instance()->markCameraWidth()));
+        region = pageCodeRegion(slot.markPos * s, Config::instance()->markSize(), img.size());
+    }
+    const PageCodeRead read = m_qrReader->read(img, region);
+    if (!read.text.isEmpty()) {
+        const float k = float(double(slot.image.width()) / img.width());
+        slot.text = read.text;
+        slot.points.clear();
+        for (const QPointF &p : read.points)
+            slot.points.append(QPointF(p.x() * k, p.y() * k));
+        qInfo() << "SpoolsmithApp::scanQR" << "类型：" << read.type;
+        qInfo() << "SpoolsmithApp::scanQR" << "条码：" << read.text;
+        if (read.code == 0)
+            qWarning() << "SpoolsmithApp::scanQR" << "not a page code" << read.text;
+        else if (pageCodeSearch() && scannedPageCode() == 0) {
+            m_scannedPageCode.storeRelease(read.code);
+            emit pageCodeScanned(read.code);
+        }
+    }
+    qInfo() << "SpoolsmithApp::scanQR" << clock.elapsed() << "ms.";
+}
+
+void SpoolsmithApp::scanOCR(const QImage &img, FilmSlot &slot)
+{
+    QElapsedTimer clock;
+    clock.start();
+    if (!m_ocrReader) {
+        qCritical() << "SpoolsmithApp::scanOCR" << "no OCR engine";
+        return;
+    }
+    const QImage bgr = img.convertToFormat(QImage::Format_BGR888);
+    const float k = float(double(slot.image.width()) / std::max(1, img.width()));
+    for (const OcrTextBlock &block : m_ocrReader(bgr)) {
+        qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << block.text << ", Confidence: " << block.score;
+        slot.text = block.text;
+        slot.points.clear();
+        for (const QPointF &p : block.box)
+            slot.points.append(QPointF(p.x() * k, p.y() * k));
+        qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << slot.points;
+        uint32_t code = 0;
+        if (parsePageCode(block.text, &code) && pageCodeSearch() && scannedPageCode() == 0) {
+            m_scannedPageCode.storeRelease(code);
+            emit pageCodeScanned(code);
+        }
+    }
+    qInfo() << "SpoolsmithApp::scanOCR" << clock.elapsed() << "ms.";
+}
+
+void SpoolsmithApp::clearFilm(int index)
+{
+    bool changed = false;
+    {
+        QMutexLocker lock(&m_filmLock);
+        if (index == -1) {
+            for (FilmSlot &slot : m_filmSlots)
+                if (slot.score != -1.0f) {
+                    slot.score = -1.0f;
+                    changed = true;
+                }
+        } else if (index >= 0 && index < m_filmSlots.size() && m_filmSlots[index].score != -1.0f) {
+            m_filmSlots[index].score = -1.0f;
+            changed = true;
+        }
+    }
+    if (changed)
+        emit filmViewUpdate(QRect());
+}
+
+void SpoolsmithApp::markedImage(QImage &img, int x, int y, int l, double scale)
+{
+    if (img.isNull())
+        return;
+    QPainter painter(&img);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(Qt::red, 4));
+    painter.drawEllipse(int(x * scale - l * 0.5 * scale), int(y * scale - l * 0.5 * scale), int(l * scale),
+                        int(l * scale));
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPointSize(8);
+    painter.setFont(font);
+    painter.drawText(QPoint(2, 15), QStringLiteral("Pos:(%1, %2) d:%3").arg(x).arg(y).arg(l));
+}

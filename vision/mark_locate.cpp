@@ -1,0 +1,55 @@
+#include "mark_locate.h"
+
+#include "mark_finder.h"
+
+#include <QRect>
+
+#include <algorithm>
+
+MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &params)
+{
+    MarkLocateResult result;
+    if (picture.isNull() || params.cameraWidth <= 0 || params.cameraHeight <= 0)
+        return result;
+
+    result.small = picture.scaled(params.cameraWidth, params.cameraHeight, Qt::KeepAspectRatio,
+                                  Qt::FastTransformation);
+    const int d = int(params.markSize * kMarkCameraPixelsPerMm * result.small.width() / picture.width());
+    MarkRecord records[4];
+    result.candidates = findMarks(d, result.small, records, 4);
+
+    // A picture narrower than the reduced size would give 0 and divide by it.
+    result.scale = std::max(1, picture.width() / params.cameraWidth);
+    const float s = float(result.scale);
+    const int fullD = int(params.markSize * kMarkCameraPixelsPerMm);
+
+    double lastX = 0.0, lastY = 0.0;
+    float lastD = 0.0f;
+    for (int i = 0; i < result.candidates; ++i) {
+        const int cx0 = std::max(int(float(records[i].x) * s - 150.0f), 0);
+        const int cy0 = std::max(int(float(records[i].y) * s - 150.0f), 0);
+        const QImage crop = picture.copy(QRect(cx0, cy0, kMarkRefineCrop, kMarkRefineCrop));
+        MarkRecord refined;
+        if (findMarks(fullD, crop, &refined, 1) >= 1) {
+            const int fx = int(float(refined.x + cx0) / s);
+            const int fy = int(float(refined.y + cy0) / s);
+            const int fd = int(float(refined.d) / s);
+            const int m = params.markIndex;
+            if (lastX == 0.0 && lastY == 0.0) {
+                lastX = fx;
+                lastY = fy;
+                lastD = float(fd);
+            } else if (params.pairMode
+                       && (((m == 1 || m == 2) && fy < lastY) || ((m == 3 || m == 4) && fy > lastY))) {
+                lastX = fx;
+                lastY = fy;
+                lastD = float(fd);
+            }
+        }
+        if (!params.pairMode && !(lastX == 0.0 && lastY == 0.0))
+            break;
+    }
+    result.position = QPointF(lastX, lastY);
+    result.diameter = lastD;
+    return result;
+}
