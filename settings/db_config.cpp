@@ -108,6 +108,19 @@ QString createSql(const QString &table, const QStringList &columns)
 
 } // namespace
 
+// One row of a month table to store: the whole row, and per mode the SET
+// clause and its values.
+struct MonthRow
+{
+    const char *caller;
+    const char *nullText;
+    QString prefix;
+    QDateTime timestamp;
+    QVariantList values;
+    QString updateSet[2];
+    QVariantList updateValues[2];
+};
+
 struct DbConfig::Private
 {
     std::shared_ptr<Connections> connections = std::make_shared<Connections>();
@@ -118,6 +131,7 @@ struct DbConfig::Private
 
     // The calling thread's connection, opened; invalid or closed on failure.
     QSqlDatabase database(bool logOpenFailure = false);
+    bool upsertMonthRow(DbConfig &db, const MonthRow &row, int mode);
     bool findInMonths(DbConfig &db, int tableColumn, const QString &where, const QVariant &value,
                       QVariantList &row);
 };
@@ -364,58 +378,60 @@ bool DbConfig::ensureMonthTables(const QDate &date)
     return true;
 }
 
-bool DbConfig::updateWorkRecord(const WorkRecord &record, int mode)
+// A new key inserts the whole row; an existing one updates the columns of
+// the mode (0 print, 1 cut). A null timestamp has no month: it is refused
+// before any table is made for it.
+bool DbConfig::Private::upsertMonthRow(DbConfig &db, const MonthRow &row, int mode)
 {
-    // A null timestamp has no month: checked before any table is made for it.
-    if (record.timestamp.isNull()) {
-        qCritical() << "DbConfig::updateWorkRecord" << "timestamp is NULL";
+    if (row.timestamp.isNull()) {
+        qCritical() << row.caller << row.nullText;
         return false;
     }
     if (mode != 0 && mode != 1)
         return false;
-    QMutexLocker lock(&d->lock);
-    if (!ensureMonthTables(record.timestamp.date()))
+    QMutexLocker locker(&lock);
+    const QDate date = row.timestamp.date();
+    if (!db.ensureMonthTables(date))
         return false;
-    const QString table = QStringLiteral("t_work_record_%1").arg(record.timestamp.date().toString(QStringLiteral("yyyy_MM")));
-    const qint64 key = msecs(record.timestamp);
+    const QString table = row.prefix + date.toString(QStringLiteral("yyyy_MM"));
+    const qint64 key = msecs(row.timestamp);
     QList<QVariantList> rows;
-    if (!select(QStringLiteral("SELECT * FROM %1 WHERE timestamp = ?").arg(table), rows, {key}))
+    if (!db.select(QStringLiteral("SELECT * FROM %1 WHERE timestamp = ?").arg(table), rows, {key}))
         return false;
-    if (rows.isEmpty())
-        return exec(QStringLiteral("INSERT INTO %1 VALUES(?, ?, ?, ?, ?, ?, ?)").arg(table),
-                    {key, text(record.cutFile), record.cutCnt, text(record.printFile), record.printCnt,
-                     text(record.dataSourceFile), record.checkCnt});
-    if (mode == 1)
-        return exec(QStringLiteral("UPDATE %1 set cut_cnt = ? WHERE timestamp = ?").arg(table), {record.cutCnt, key});
-    return exec(QStringLiteral("UPDATE %1 set print_cnt = ? WHERE timestamp = ?").arg(table), {record.printCnt, key});
+    if (rows.isEmpty()) {
+        QStringList marks;
+        for (qsizetype i = 0; i < row.values.size(); ++i)
+            marks.append(QStringLiteral("?"));
+        return db.exec(QStringLiteral("INSERT INTO %1 VALUES(%2)").arg(table, marks.join(QStringLiteral(", "))),
+                       row.values);
+    }
+    return db.exec(QStringLiteral("UPDATE %1 set %2 WHERE timestamp = ?").arg(table, row.updateSet[mode]),
+                   row.updateValues[mode] + QVariantList{key});
+}
+
+bool DbConfig::updateWorkRecord(const WorkRecord &record, int mode)
+{
+    return d->upsertMonthRow(
+        *this,
+        {"DbConfig::updateWorkRecord", "timestamp is NULL", QStringLiteral("t_work_record_"), record.timestamp,
+         {msecs(record.timestamp), text(record.cutFile), record.cutCnt, text(record.printFile), record.printCnt,
+          text(record.dataSourceFile), record.checkCnt},
+         {QStringLiteral("print_cnt = ?"), QStringLiteral("cut_cnt = ?")},
+         {{record.printCnt}, {record.cutCnt}}},
+        mode);
 }
 
 bool DbConfig::updateTaskRecord(const TaskRecord &record, int mode)
 {
-    if (record.timestamp.isNull()) {
-        qCritical() << "DbConfig::updateTaskRecord" << "Timestamp is NULL";
-        return false;
-    }
-    if (mode != 0 && mode != 1)
-        return false;
-    QMutexLocker lock(&d->lock);
-    if (!ensureMonthTables(record.timestamp.date()))
-        return false;
-    const QString table = QStringLiteral("t_task_record_%1").arg(record.timestamp.date().toString(QStringLiteral("yyyy_MM")));
-    const qint64 key = msecs(record.timestamp);
-    QList<QVariantList> rows;
-    if (!select(QStringLiteral("SELECT * FROM %1 WHERE timestamp = ?").arg(table), rows, {key}))
-        return false;
-    if (rows.isEmpty())
-        return exec(QStringLiteral("INSERT INTO %1 VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(table),
-                    {key, msecs(record.workRecordTimestamp), record.code, record.dataIndex, record.printCopies,
-                     msecs(record.printTime), record.cutCopies, msecs(record.cutTime), record.checkCopies,
-                     msecs(record.checkTime)});
-    if (mode == 1)
-        return exec(QStringLiteral("UPDATE %1 set cutCopies = ?, cutTime = ? WHERE timestamp = ?").arg(table),
-                    {record.cutCopies, msecs(record.cutTime), key});
-    return exec(QStringLiteral("UPDATE %1 set printCopies = ?, printTime = ? WHERE timestamp = ?").arg(table),
-                {record.printCopies, msecs(record.printTime), key});
+    return d->upsertMonthRow(
+        *this,
+        {"DbConfig::updateTaskRecord", "Timestamp is NULL", QStringLiteral("t_task_record_"), record.timestamp,
+         {msecs(record.timestamp), msecs(record.workRecordTimestamp), record.code, record.dataIndex,
+          record.printCopies, msecs(record.printTime), record.cutCopies, msecs(record.cutTime), record.checkCopies,
+          msecs(record.checkTime)},
+         {QStringLiteral("printCopies = ?, printTime = ?"), QStringLiteral("cutCopies = ?, cutTime = ?")},
+         {{record.printCopies, msecs(record.printTime)}, {record.cutCopies, msecs(record.cutTime)}}},
+        mode);
 }
 
 bool DbConfig::selectTaskWorkTab(const QDate &from, const QDate &to, QList<QVariantList> &rows)
