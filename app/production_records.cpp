@@ -66,9 +66,11 @@ void SpoolsmithApp::updateTaskWorkRecords()
     // the batch looked up before would credit the wrong page.
     if (m_taskRecord.timestamp.isNull())
         return;
-    m_cutWorkRecord.cutCnt += 1;
-    if (db)
-        db->updateWorkRecord(m_cutWorkRecord, 1);
+    if (!m_cutWorkRecord.timestamp.isNull()) {
+        m_cutWorkRecord.cutCnt += 1;
+        if (db)
+            db->updateWorkRecord(m_cutWorkRecord, 1);
+    }
     m_taskRecord.cutCopies += 1;
     m_taskRecord.cutTime = QDateTime::currentDateTime();
     m_taskRecord.workRecordTimestamp = m_cutWorkRecord.timestamp;
@@ -143,10 +145,13 @@ bool SpoolsmithApp::lookUpPageCode(quint32 code)
     const bool found = db->findWorkRecordByTimestamp(task.workRecordTimestamp, work);
     QMutexLocker lock(&m_recordLock);
     m_taskRecord = task;
-    if (found)
+    if (found) {
         m_cutWorkRecord = work;
-    else
+    } else {
         qCritical() << "SpoolsmithApp::setSwitchCutFile" << m_cutWorkRecord.cutFile << "is not exist";
+        // The job found before did not print this page.
+        m_cutWorkRecord = WorkRecord();
+    }
     return true;
 }
 
