@@ -71,7 +71,8 @@ Config::Config(const QString &programDir, const QString &databasePath, QObject *
     m_db = std::make_unique<DbConfig>(databasePath);
     m_db->selectWorkData(QDate(), m_totalRecord);
     m_totalRecord.date = QDate();
-    m_db->selectWorkData(m_dayRecord.date, m_dayRecord);
+    if (m_db->selectWorkData(m_dayRecord.date, m_dayRecord))
+        m_today = m_dayRecord.date;
 
     m_defaultPath = m_programDir + QStringLiteral("/configDefault.ini");
     m_configPath = m_programDir + QStringLiteral("/config.ini");

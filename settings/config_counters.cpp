@@ -88,8 +88,12 @@ void Config::updateCounterValues(bool save)
         m_settings->setValue(todayKey, m_today.toString(Qt::ISODate));
         return;
     }
+    // Without the key the day is the one the store had a row for, if any.
     const QDate stored = QDate::fromString(m_settings->value(todayKey).toString(), Qt::ISODate);
-    m_today = stored.isValid() ? stored : kNoDay;
+    if (stored.isValid())
+        m_today = stored;
+    else if (!m_today.isValid())
+        m_today = kNoDay;
     qInfo() << "Config::updateValue" << "read cfg: " << todayKey << m_today;
 }
 
