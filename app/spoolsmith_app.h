@@ -84,6 +84,28 @@ public:
         QList<QPointF> box;
     };
     void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr)> reader);
+    // Production records (production_records.cpp): the run's work record (what
+    // is printed), the work record of the page being cut, and the task record
+    // of the printed batch whose page code was read last.
+    void beginWorkRecord();
+    void setWorkRecordCutFile(const QString &file);
+    void setWorkRecordPrintFile(const QString &file);
+    void setWorkRecordDataSource(const QString &file);
+    // The counting half of a finished cut copy: the run's cut count, the
+    // day's and total copies and cut length, and the batch's records.
+    void recordCutCopy(double pageHeightMm);
+    void updateTaskWorkRecords();
+    // Records one printed page that the printer prints copies times; returns
+    // its page code, 0 when no code is used or none could be had.
+    int updatePrintRecord(uint copies, int dataIndex = -1);
+    // The code read from a printed page (0: none); looking it up loads the
+    // batch's task record and the work record of the job that printed it.
+    void setPageCode(quint32 code);
+    quint32 pageCode() const;
+    bool lookUpPageCode(quint32 code);
+    WorkRecord printWorkRecord() const;
+    WorkRecord cutWorkRecord() const;
+    TaskRecord taskRecord() const;
 
 public slots:
     void onPropertyChanged(Config::ConfigParamType key, const QVariant &value);
@@ -127,4 +149,8 @@ private:
     std::function<QList<OcrTextBlock>(const QImage &)> m_ocrReader;
     void initFilm();
     void doneFilm();
+    mutable QMutex m_recordLock;
+    WorkRecord m_printWorkRecord{QDateTime::currentDateTime()};
+    WorkRecord m_cutWorkRecord;
+    TaskRecord m_taskRecord;
 };

@@ -59,9 +59,21 @@ void Config::setInstance(Config *config)
 }
 
 Config::Config(const QString &programDir, QObject *parent)
+    : Config(programDir, QStringLiteral("config.db"), parent)
+{
+}
+
+Config::Config(const QString &programDir, const QString &databasePath, QObject *parent)
     : QObject(parent)
     , m_programDir(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir)
 {
+    m_dayRecord.date = QDate::currentDate();
+    m_db = std::make_unique<DbConfig>(databasePath);
+    m_db->selectWorkData(QDate(), m_totalRecord);
+    m_totalRecord.date = QDate();
+    if (m_db->selectWorkData(m_dayRecord.date, m_dayRecord))
+        m_today = m_dayRecord.date;
+
     m_defaultPath = m_programDir + QStringLiteral("/configDefault.ini");
     m_configPath = m_programDir + QStringLiteral("/config.ini");
 

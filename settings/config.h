@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config_types.h"
+#include "db_config.h"
 
 #include <QDate>
 #include <QMap>
@@ -34,6 +35,18 @@ class Config : public QObject
     Q_PROPERTY(double markCameraOffsetX READ markCameraOffsetX WRITE setMarkCameraOffsetX NOTIFY markCameraOffsetXChanged)
     Q_PROPERTY(double markCameraOffsetY READ markCameraOffsetY WRITE setMarkCameraOffsetY NOTIFY markCameraOffsetYChanged)
     Q_PROPERTY(double checkCameraOffsetY READ checkCameraOffsetY WRITE setCheckCameraOffsetY NOTIFY checkCameraOffsetYChanged)
+    // Production counters: the day's and the running totals, mirrored into
+    // the INI file and the statistics store on every change.
+    Q_PROPERTY(double todayCut READ todayCut WRITE setTodayCut NOTIFY todayCutChanged)
+    Q_PROPERTY(double todayPrint READ todayPrint WRITE setTodayPrint NOTIFY todayPrintChanged)
+    Q_PROPERTY(int todayCopies READ todayCopies WRITE setTodayCopies NOTIFY todayCopiesChanged)
+    Q_PROPERTY(int todayScanMark READ todayScanMark WRITE setTodayScanMark NOTIFY todayScanMarkChanged)
+    Q_PROPERTY(int todayScanMarkOk READ todayScanMarkOk WRITE setTodayScanMarkOk NOTIFY todayScanMarkOkChanged)
+    Q_PROPERTY(double totalCut READ totalCut WRITE setTotalCut NOTIFY totalCutChanged)
+    Q_PROPERTY(double totalPrint READ totalPrint WRITE setTotalPrint NOTIFY totalPrintChanged)
+    Q_PROPERTY(quint64 totalCopies READ totalCopies WRITE setTotalCopies NOTIFY totalCopiesChanged)
+    Q_PROPERTY(quint64 totalScanMark READ totalScanMark WRITE setTotalScanMark NOTIFY totalScanMarkChanged)
+    Q_PROPERTY(quint64 totalScanMarkOk READ totalScanMarkOk WRITE setTotalScanMarkOk NOTIFY totalScanMarkOkChanged)
     Q_PROPERTY(bool autoRoll READ autoRoll WRITE setAutoRoll NOTIFY autoRollChanged)
     Q_PROPERTY(double gyroscopeTrigger READ gyroscopeTrigger WRITE setGyroscopeTrigger NOTIFY gyroscopeTriggerChanged)
     Q_PROPERTY(double gyroscopeLimit READ gyroscopeLimit WRITE setGyroscopeLimit NOTIFY gyroscopeLimitChanged)
@@ -51,6 +64,7 @@ class Config : public QObject
     Q_PROPERTY(double markSize READ markSize WRITE setMarkSize NOTIFY markSizeChanged)
     Q_PROPERTY(int tirmYSpeed READ tirmYSpeed WRITE setTirmYSpeed NOTIFY tirmYSpeedChanged)
     Q_PROPERTY(double tirmOffset READ tirmOffset WRITE setTirmOffset NOTIFY tirmOffsetChanged)
+    Q_PROPERTY(QDate today READ today WRITE setToday NOTIFY todayChanged)
     Q_PROPERTY(int markLight READ markLight WRITE setMarkLight NOTIFY markLightChanged)
     Q_PROPERTY(int checkBKLight READ checkBKLight WRITE setCheckBKLight NOTIFY checkBKLightChanged)
     Q_PROPERTY(int checkLight READ checkLight WRITE setCheckLight NOTIFY checkLightChanged)
@@ -140,6 +154,9 @@ public:
     // programDir is the folder of config.ini and its siblings; empty means the
     // folder of the program file.
     explicit Config(const QString &programDir = QString(), QObject *parent = nullptr);
+    // databasePath: the statistics store; "config.db" in the working
+    // directory unless given.
+    Config(const QString &programDir, const QString &databasePath, QObject *parent = nullptr);
     ~Config() override;
 
     // The process-wide settings object, set by the program entry.
@@ -238,6 +255,38 @@ public:
     bool usedQMLCamera() const;
     void setUsedQMLCamera(bool v);
 
+    // Production counters. Lengths are metres; the setters compare exactly.
+    double todayCut() const;
+    void setTodayCut(double v);
+    double todayPrint() const;
+    void setTodayPrint(double v);
+    int todayCopies() const;
+    void setTodayCopies(int v);
+    int todayScanMark() const;
+    void setTodayScanMark(int v);
+    int todayScanMarkOk() const;
+    void setTodayScanMarkOk(int v);
+    double totalCut() const;
+    void setTotalCut(double v);
+    double totalPrint() const;
+    void setTotalPrint(double v);
+    quint64 totalCopies() const;
+    void setTotalCopies(quint64 v);
+    quint64 totalScanMark() const;
+    void setTotalScanMark(quint64 v);
+    quint64 totalScanMarkOk() const;
+    void setTotalScanMarkOk(quint64 v);
+    QDate today() const;
+    void setToday(const QDate &date);
+    // Adds delta to the day's and the total counters as one change: one
+    // database transaction, one INI write. A process killed at any moment
+    // leaves the copy counted once or not at all.
+    void addCounts(const WorkDataRecord &delta);
+    WorkDataRecord dayRecord() const;
+    WorkDataRecord totalRecord() const;
+    // The statistics store, owned for the whole run.
+    DbConfig &db() { return *m_db; }
+
     // Table-backed properties.
     int version() const;
     void setVersion(int version);
@@ -289,6 +338,16 @@ signals:
     void markCameraOffsetXChanged();
     void checkCameraOffsetYChanged();
     void markCameraOffsetYChanged();
+    void todayCutChanged();
+    void todayPrintChanged();
+    void todayCopiesChanged();
+    void todayScanMarkChanged();
+    void todayScanMarkOkChanged();
+    void totalCutChanged();
+    void totalPrintChanged();
+    void totalCopiesChanged();
+    void totalScanMarkChanged();
+    void totalScanMarkOkChanged();
     void autoRollChanged();
     void gyroscopeTriggerChanged();
     void gyroscopeLimitChanged();
@@ -306,6 +365,7 @@ signals:
     void filmRollerMaxChanged();
     void printRollerMaxChanged();
     void tirmOffsetChanged();
+    void todayChanged();
     void markLightChanged();
     void checkBKLightChanged();
     void checkLightChanged();
@@ -355,6 +415,10 @@ private:
     QString groupTitle(int group) const;
 
     void openLiveStore();
+    // Counters: the read or write pass over their keys, and one change.
+    void updateCounterValues(bool save);
+    void setCounter(bool total, int field, const QVariant &value);
+    void emitCounterSignal(bool total, int field);
     void writeKey(const QString &key, const QVariant &value);
     QVariant readKey(const QString &key, const QVariant &def) const;
     void emitTypedSignal(ConfigParamType key);
@@ -412,4 +476,9 @@ private:
     QString m_titleFlow;
 
     std::function<QStringList()> m_cameraLister;
+
+    std::unique_ptr<DbConfig> m_db;
+    WorkDataRecord m_dayRecord;
+    WorkDataRecord m_totalRecord;
+    QDate m_today;
 };

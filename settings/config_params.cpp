@@ -36,6 +36,7 @@ void Config::initParams(bool save)
     updateValue(QStringLiteral("Spoolsmith/Mark_Size"), m_markSize, 3.5, save);
     updateValue(QStringLiteral("Spoolsmith/TirmY_Speed"), m_tirmYSpeed, 150, save);
     updateValue(QStringLiteral("Spoolsmith/Tirm_Offset"), m_tirmOffset, 500.0, save);
+    updateCounterValues(save);
     updateValue(QStringLiteral("Spoolsmith/Mark_Light"), m_markLight, 0, save);
     updateValue(QStringLiteral("Spoolsmith/Check_Light"), m_checkLight, 0, save);
     updateValue(QStringLiteral("Spoolsmith/Check_BK_Light"), m_checkBKLight, 0, save);
@@ -48,7 +49,11 @@ void Config::initParams(bool save)
     registerTableParams(save);
 
     if (save) {
+        // A new day zeroes the day counters.
+        setToday(QDate::currentDate());
         QMutexLocker lock(&m_lock);
+        // The store follows the INI file, which wins at start.
+        m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
         m_settings->sync();
         return;
     }

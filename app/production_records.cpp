@@ -1,0 +1,174 @@
+// The production records of a job: written to the statistics store as pages
+// are printed and copies are cut.
+#include "spoolsmith_app.h"
+
+#include <QDebug>
+
+namespace {
+DbConfig *store()
+{
+    Config *config = Config::instance();
+    return config ? &config->db() : nullptr;
+}
+} // namespace
+
+void SpoolsmithApp::beginWorkRecord()
+{
+    QMutexLocker lock(&m_recordLock);
+    // A new job starts its own counts; the files stay those chosen.
+    m_printWorkRecord.timestamp = QDateTime::currentDateTime();
+    m_printWorkRecord.cutCnt = 0;
+    m_printWorkRecord.printCnt = 0;
+    m_printWorkRecord.checkCnt = 0;
+}
+
+void SpoolsmithApp::setWorkRecordCutFile(const QString &file)
+{
+    QMutexLocker lock(&m_recordLock);
+    m_printWorkRecord.cutFile = file;
+}
+
+void SpoolsmithApp::setWorkRecordPrintFile(const QString &file)
+{
+    QMutexLocker lock(&m_recordLock);
+    m_printWorkRecord.printFile = file;
+}
+
+void SpoolsmithApp::setWorkRecordDataSource(const QString &file)
+{
+    QMutexLocker lock(&m_recordLock);
+    m_printWorkRecord.dataSourceFile = file;
+}
+
+void SpoolsmithApp::recordCutCopy(double pageHeightMm)
+{
+    quint32 code = 0;
+    {
+        QMutexLocker lock(&m_recordLock);
+        m_printWorkRecord.cutCnt += 1;
+        code = m_taskRecord.code;
+    }
+    if (Config *config = Config::instance()) {
+        WorkDataRecord delta;
+        delta.copies = 1;
+        delta.cutLen = pageHeightMm * 0.001;
+        config->addCounts(delta);
+    }
+    if (code != 0)
+        updateTaskWorkRecords();
+}
+
+void SpoolsmithApp::updateTaskWorkRecords()
+{
+    DbConfig *db = store();
+    QMutexLocker lock(&m_recordLock);
+    // A code the store did not know has no batch to add to; counting it into
+    // the batch looked up before would credit the wrong page.
+    if (m_taskRecord.timestamp.isNull())
+        return;
+    if (!m_cutWorkRecord.timestamp.isNull()) {
+        m_cutWorkRecord.cutCnt += 1;
+        if (db)
+            db->updateWorkRecord(m_cutWorkRecord, 1);
+    }
+    m_taskRecord.cutCopies += 1;
+    m_taskRecord.cutTime = QDateTime::currentDateTime();
+    m_taskRecord.workRecordTimestamp = m_cutWorkRecord.timestamp;
+    if (db)
+        db->updateTaskRecord(m_taskRecord, 1);
+}
+
+int SpoolsmithApp::updatePrintRecord(uint copies, int dataIndex)
+{
+    Config *config = Config::instance();
+    DbConfig *db = store();
+    if (!config || !db || config->getProperty(Config::CPT_Enable_Print_Marker_Type).toInt() < 1)
+        return 0;
+    const quint32 code = db->nextCode();
+    if (code == 0) {
+        qCritical() << "SpoolsmithApp::updatePrintRecord" << "getCode Failed";
+        return 0;
+    }
+    TaskRecord page;
+    page.timestamp = QDateTime::currentDateTime();
+    {
+        QMutexLocker lock(&m_recordLock);
+        if (taskStatus() != 2) {
+            page.workRecordTimestamp = m_printWorkRecord.timestamp;
+            m_printWorkRecord.printCnt += copies;
+            db->updateWorkRecord(m_printWorkRecord, 0);
+        } else {
+            // A test print outside a job gets a work record of its own.
+            WorkRecord single = m_printWorkRecord;
+            single.timestamp = page.timestamp;
+            single.cutCnt = 0;
+            single.checkCnt = 0;
+            single.printCnt = copies;
+            db->updateWorkRecord(single, 0);
+            page.workRecordTimestamp = single.timestamp;
+        }
+    }
+    page.code = code;
+    page.dataIndex = dataIndex;
+    page.printCopies = copies;
+    page.printTime = QDateTime::currentDateTime();
+    db->updateTaskRecord(page, 0);
+    return int(code);
+}
+
+void SpoolsmithApp::setPageCode(quint32 code)
+{
+    QMutexLocker lock(&m_recordLock);
+    m_taskRecord.code = code;
+}
+
+quint32 SpoolsmithApp::pageCode() const
+{
+    QMutexLocker lock(&m_recordLock);
+    return m_taskRecord.code;
+}
+
+bool SpoolsmithApp::lookUpPageCode(quint32 code)
+{
+    DbConfig *db = store();
+    TaskRecord task;
+    if (!db || code == 0 || !db->findTaskRecordByCode(code, task)) {
+        qWarning() << "SpoolsmithApp::lookUpPageCode" << "page code" << code << "is not in the statistics store";
+        QMutexLocker lock(&m_recordLock);
+        m_taskRecord = TaskRecord();
+        m_taskRecord.code = code;
+        m_cutWorkRecord = WorkRecord();
+        return false;
+    }
+    qInfo() << "SpoolsmithApp::setSwitchCutFile" << "识别切割内容" << code;
+    WorkRecord work;
+    const bool found = db->findWorkRecordByTimestamp(task.workRecordTimestamp, work);
+    QMutexLocker lock(&m_recordLock);
+    m_taskRecord = task;
+    if (found) {
+        m_cutWorkRecord = work;
+    } else {
+        qCritical() << "SpoolsmithApp::setSwitchCutFile" << m_cutWorkRecord.cutFile << "is not exist";
+        // The job found before did not print this page.
+        m_cutWorkRecord = WorkRecord();
+    }
+    return true;
+}
+
+WorkRecord SpoolsmithApp::printWorkRecord() const
+{
+    QMutexLocker lock(&m_recordLock);
+    return m_printWorkRecord;
+}
+
+WorkRecord SpoolsmithApp::cutWorkRecord() const
+{
+    QMutexLocker lock(&m_recordLock);
+    return m_cutWorkRecord;
+}
+
+TaskRecord SpoolsmithApp::taskRecord() const
+{
+    QMutexLocker lock(&m_recordLock);
+    return m_taskRecord;
+}

@@ -1,0 +1,167 @@
+// Per-copy writes to the statistics store and the page-code look-up, on a
+// store holding twelve months of 100,000 printed pages each.
+#include "config.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr int kMonths = 12;
+constexpr int kRowsPerMonth = 100000;
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    std::unique_ptr<Config> config;
+    QDateTime jobStart;
+
+    Fixture()
+    {
+        const QString db = dir.filePath("config.db");
+        {
+            DbConfig store(db);
+            const QDate first = QDate::currentDate().addMonths(-kMonths + 1);
+            for (int m = 0; m < kMonths; ++m)
+                store.ensureMonthTables(first.addMonths(m));
+        }
+        // Bulk fill over a connection of its own, one transaction.
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "fill");
+            c.setDatabaseName(db);
+            c.open();
+            c.transaction();
+            QSqlQuery q(c);
+            quint32 code = 0;
+            const QDate first = QDate::currentDate().addMonths(-kMonths + 1);
+            for (int m = 0; m < kMonths; ++m) {
+                const QDate month = first.addMonths(m);
+                const qint64 base = QDateTime(QDate(month.year(), month.month(), 1), QTime(0, 0)).toMSecsSinceEpoch();
+                q.prepare(QStringLiteral("INSERT INTO t_task_record_%1 VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                              .arg(month.toString("yyyy_MM")));
+                for (int i = 0; i < kRowsPerMonth; ++i) {
+                    const qint64 t = base + i * 10;
+                    for (const QVariant &v : QVariantList{t, base, ++code, -1, 1, t, 0, 0, 0, 0})
+                        q.addBindValue(v);
+                    q.exec();
+                }
+            }
+            c.commit();
+        }
+        QSqlDatabase::removeDatabase("fill");
+        config = std::make_unique<Config>(dir.path(), db);
+        jobStart = QDateTime::currentDateTime();
+    }
+};
+
+Fixture &fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+void reportPercentiles(benchmark::State &state, std::vector<double> &us)
+{
+    if (us.empty())
+        return;
+    std::sort(us.begin(), us.end());
+    state.counters["p50_us"] = us[us.size() / 2];
+    state.counters["p99_us"] = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+}
+
+// What one cut copy of a coded page writes: counters (rows and INI), the job's
+// work record and the batch's task record.
+void BM_PerCopyWrite(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    WorkRecord work;
+    work.timestamp = f.jobStart;
+    work.cutFile = "job.plt";
+    f.config->db().updateWorkRecord(work, 0);
+    TaskRecord task;
+    task.timestamp = f.jobStart;
+    task.code = f.config->db().nextCode();
+    f.config->db().updateTaskRecord(task, 0);
+    std::vector<double> us;
+    QElapsedTimer timer;
+    for (auto _ : state) {
+        timer.start();
+        WorkDataRecord copy;
+        copy.copies = 1;
+        copy.cutLen = 0.3;
+        f.config->addCounts(copy);
+        ++work.cutCnt;
+        f.config->db().updateWorkRecord(work, 1);
+        ++task.cutCopies;
+        task.cutTime = QDateTime::currentDateTime();
+        f.config->db().updateTaskRecord(task, 1);
+        us.push_back(timer.nsecsElapsed() / 1000.0);
+    }
+    reportPercentiles(state, us);
+}
+BENCHMARK(BM_PerCopyWrite)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+
+// The same copy counted through the four property setters.
+void BM_PerCopySetters(benchmark::State &state)
+{
+    Config &c = *fixture().config;
+    std::vector<double> us;
+    QElapsedTimer timer;
+    for (auto _ : state) {
+        timer.start();
+        c.setTodayCopies(c.todayCopies() + 1);
+        c.setTotalCopies(c.totalCopies() + 1);
+        c.setTodayCut(c.todayCut() + 0.3);
+        c.setTotalCut(c.totalCut() + 0.3);
+        us.push_back(timer.nsecsElapsed() / 1000.0);
+    }
+    reportPercentiles(state, us);
+}
+BENCHMARK(BM_PerCopySetters)->Iterations(1000)->Unit(benchmark::kMicrosecond);
+
+// A page code read on the cut side, from any of the twelve months.
+void BM_PageCodeLookup(benchmark::State &state)
+{
+    DbConfig &db = fixture().config->db();
+    std::mt19937 random(7);
+    std::uniform_int_distribution<quint32> code(1, kMonths * kRowsPerMonth);
+    std::vector<double> us;
+    QElapsedTimer timer;
+    for (auto _ : state) {
+        TaskRecord found;
+        timer.start();
+        const bool ok = db.findTaskRecordByCode(code(random), found);
+        us.push_back(timer.nsecsElapsed() / 1000.0);
+        if (!ok)
+            state.SkipWithError("code not found");
+    }
+    reportPercentiles(state, us);
+}
+BENCHMARK(BM_PageCodeLookup)->Iterations(2000)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
+    benchmark::Initialize(&argc, argv);
+    QElapsedTimer setup;
+    setup.start();
+    fixture();
+    std::fprintf(stderr, "setup: %d months x %d pages in %.1f s\n", kMonths, kRowsPerMonth, setup.elapsed() / 1000.0);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

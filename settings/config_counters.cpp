@@ -1,0 +1,229 @@
+// The production counters of the settings object: the day's and the running
+// totals, each a property, an INI key and a column of t_work_data.
+#include "config.h"
+
+#include <QDebug>
+#include <QSettings>
+
+namespace {
+
+enum Field { Cut, Print, Copies, ScanMark, ScanMarkOk, FieldCount };
+
+// INI keys by field, "Total" and "Today" sections.
+const char *const kTotalKeys[FieldCount] = {"Total/Cut", "Total/Print", "Total/Copies", "Total/ScanMark",
+                                            "Total/ScanMarkOk"};
+const char *const kTodayKeys[FieldCount] = {"Today/Cut", "Today/Print", "Today/Copies", "Today/ScanMark",
+                                            "Today/ScanMarkOk"};
+
+QString counterKey(bool total, int field)
+{
+    return QString::fromLatin1(total ? kTotalKeys[field] : kTodayKeys[field]);
+}
+
+QVariant fieldValue(const WorkDataRecord &r, int field)
+{
+    switch (field) {
+    case Cut: return r.cutLen;
+    case Print: return r.printLen;
+    case Copies: return r.copies;
+    case ScanMark: return r.scanMark;
+    default: return r.scanMarkOk;
+    }
+}
+
+void setFieldValue(WorkDataRecord &r, int field, const QVariant &v)
+{
+    switch (field) {
+    case Cut: r.cutLen = v.toDouble(); break;
+    case Print: r.printLen = v.toDouble(); break;
+    case Copies: r.copies = v.toUInt(); break;
+    case ScanMark: r.scanMark = v.toUInt(); break;
+    default: r.scanMarkOk = v.toUInt(); break;
+    }
+}
+
+// Lengths are doubles compared exactly: a relative compare would swallow
+// one copy's length once the total is large enough.
+QVariant typed(int field, const QVariant &v)
+{
+    return field <= Print ? QVariant(v.toDouble()) : QVariant(quint32(v.toULongLong()));
+}
+
+bool sameField(const WorkDataRecord &a, const WorkDataRecord &b, int field)
+{
+    return field <= Print ? fieldValue(a, field).toDouble() == fieldValue(b, field).toDouble()
+                          : fieldValue(a, field).toUInt() == fieldValue(b, field).toUInt();
+}
+
+const QDate kNoDay = QDate::fromJulianDay(0);
+
+} // namespace
+
+void Config::updateCounterValues(bool save)
+{
+    QMutexLocker lock(&m_lock);
+    for (bool total : {true, false}) {
+        WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
+        for (int field = 0; field < FieldCount; ++field) {
+            const QString key = counterKey(total, field);
+            if (save) {
+                m_settings->setValue(key, fieldValue(record, field));
+                continue;
+            }
+            // A missing or unreadable key keeps what the statistics store
+            // holds, so a replaced config.ini does not wipe the counts.
+            const QVariant stored = m_settings->value(key);
+            bool ok = false;
+            const QVariant value = field <= Print ? QVariant(stored.toDouble(&ok)) : QVariant(stored.toUInt(&ok));
+            if (stored.isValid() && ok)
+                setFieldValue(record, field, value);
+            else if (stored.isValid())
+                qCritical() << "Config::updateCounterValues" << "unreadable" << key << stored
+                            << "- keeping" << fieldValue(record, field);
+            qInfo() << "Config::updateValue" << "read cfg: " << key << fieldValue(record, field);
+        }
+    }
+    const QString todayKey = QStringLiteral("Today/Today");
+    if (save) {
+        m_settings->setValue(todayKey, m_today.toString(Qt::ISODate));
+        return;
+    }
+    // Without the key the day is the one the store had a row for, if any.
+    const QDate stored = QDate::fromString(m_settings->value(todayKey).toString(), Qt::ISODate);
+    if (stored.isValid())
+        m_today = stored;
+    else if (!m_today.isValid())
+        m_today = kNoDay;
+    qInfo() << "Config::updateValue" << "read cfg: " << todayKey << m_today;
+}
+
+void Config::emitCounterSignal(bool total, int field)
+{
+    using Signal = void (Config::*)();
+    static const Signal totals[FieldCount] = {&Config::totalCutChanged, &Config::totalPrintChanged,
+                                              &Config::totalCopiesChanged, &Config::totalScanMarkChanged,
+                                              &Config::totalScanMarkOkChanged};
+    static const Signal days[FieldCount] = {&Config::todayCutChanged, &Config::todayPrintChanged,
+                                            &Config::todayCopiesChanged, &Config::todayScanMarkChanged,
+                                            &Config::todayScanMarkOkChanged};
+    emit(this->*(total ? totals[field] : days[field]))();
+}
+
+// Store, statistics row, INI key (synced, so a killed process keeps it) under
+// the lock, so concurrent writers leave the row and the file in one order;
+// the signal goes out after the lock is released.
+void Config::setCounter(bool total, int field, const QVariant &value)
+{
+    {
+        QMutexLocker lock(&m_lock);
+        WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
+        const QVariant v = typed(field, value);
+        WorkDataRecord next = record;
+        setFieldValue(next, field, v);
+        if (sameField(record, next, field))
+            return;
+        record = next;
+        m_db->updateWorkData(record);
+        if (m_settings) {
+            m_settings->setValue(counterKey(total, field), v);
+            m_settings->sync();
+        }
+    }
+    emitCounterSignal(total, field);
+}
+
+void Config::addCounts(const WorkDataRecord &delta)
+{
+    bool changed[2][FieldCount] = {};
+    {
+        QMutexLocker lock(&m_lock);
+        bool any = false;
+        for (bool total : {true, false}) {
+            WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
+            const WorkDataRecord before = record;
+            record.cutLen += delta.cutLen;
+            record.printLen += delta.printLen;
+            record.copies += delta.copies;
+            record.scanMark += delta.scanMark;
+            record.scanMarkOk += delta.scanMarkOk;
+            for (int field = 0; field < FieldCount; ++field) {
+                changed[total][field] = !sameField(before, record, field);
+                any = any || changed[total][field];
+            }
+        }
+        if (!any)
+            return;
+        m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
+        if (m_settings) {
+            for (bool total : {true, false})
+                for (int field = 0; field < FieldCount; ++field)
+                    if (changed[total][field])
+                        m_settings->setValue(counterKey(total, field),
+                                             fieldValue(total ? m_totalRecord : m_dayRecord, field));
+            m_settings->sync();
+        }
+    }
+    for (bool total : {false, true})
+        for (int field = 0; field < FieldCount; ++field)
+            if (changed[total][field])
+                emitCounterSignal(total, field);
+}
+
+void Config::setToday(const QDate &date)
+{
+    {
+        QMutexLocker lock(&m_lock);
+        if (date == m_today)
+            return;
+        m_today = date;
+    }
+    emit todayChanged();
+    for (int field : {Copies, Cut, Print, ScanMark, ScanMarkOk})
+        setCounter(false, field, 0);
+    QMutexLocker lock(&m_lock);
+    if (m_settings) {
+        m_settings->setValue(QStringLiteral("Today/Today"), date.toString(Qt::ISODate));
+        m_settings->sync();
+    }
+}
+
+WorkDataRecord Config::dayRecord() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_dayRecord;
+}
+
+WorkDataRecord Config::totalRecord() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_totalRecord;
+}
+
+QDate Config::today() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_today;
+}
+
+double Config::todayCut() const { return dayRecord().cutLen; }
+void Config::setTodayCut(double v) { setCounter(false, Cut, v); }
+double Config::todayPrint() const { return dayRecord().printLen; }
+void Config::setTodayPrint(double v) { setCounter(false, Print, v); }
+int Config::todayCopies() const { return int(dayRecord().copies); }
+void Config::setTodayCopies(int v) { setCounter(false, Copies, quint32(v)); }
+int Config::todayScanMark() const { return int(dayRecord().scanMark); }
+void Config::setTodayScanMark(int v) { setCounter(false, ScanMark, quint32(v)); }
+int Config::todayScanMarkOk() const { return int(dayRecord().scanMarkOk); }
+void Config::setTodayScanMarkOk(int v) { setCounter(false, ScanMarkOk, quint32(v)); }
+double Config::totalCut() const { return totalRecord().cutLen; }
+void Config::setTotalCut(double v) { setCounter(true, Cut, v); }
+double Config::totalPrint() const { return totalRecord().printLen; }
+void Config::setTotalPrint(double v) { setCounter(true, Print, v); }
+// The whole-number totals are held in 32 bits; a larger value keeps its low
+// 32 bits.
+quint64 Config::totalCopies() const { return totalRecord().copies; }
+void Config::setTotalCopies(quint64 v) { setCounter(true, Copies, quint32(v)); }
+quint64 Config::totalScanMark() const { return totalRecord().scanMark; }
+void Config::setTotalScanMark(quint64 v) { setCounter(true, ScanMark, quint32(v)); }
+quint64 Config::totalScanMarkOk() const { return totalRecord().scanMarkOk; }
+void Config::setTotalScanMarkOk(quint64 v) { setCounter(true, ScanMarkOk, quint32(v)); }

@@ -1,0 +1,295 @@
+#include "config.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+QStringList g_log;
+void recordLog(QtMsgType type, const QMessageLogContext &, const QString &msg)
+{
+    if (type == QtCriticalMsg || type == QtWarningMsg)
+        g_log.append(msg);
+}
+
+} // namespace
+
+class TestCounters : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString dir() const { return m_dir->path(); }
+    QString db() const { return m_dir->filePath("config.db"); }
+    QString ini() const { return m_dir->filePath("config.ini"); }
+    std::unique_ptr<Config> start() { return std::make_unique<Config>(dir(), db()); }
+
+    QVariant iniValue(const QString &key) const { return QSettings(ini(), QSettings::IniFormat).value(key); }
+    void writeIni(const QMap<QString, QVariant> &values)
+    {
+        QSettings s(ini(), QSettings::IniFormat);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            s.setValue(it.key(), it.value());
+    }
+    // The statistics row of a day ("" for the totals) as the file holds it.
+    QVariantList row(const QString &day)
+    {
+        QVariantList out;
+        {
+            QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "peek");
+            c.setDatabaseName(db());
+            if (c.open()) {
+                QSqlQuery q(c);
+                q.prepare("SELECT * FROM t_work_data WHERE date = ?");
+                q.addBindValue(day);
+                if (q.exec() && q.next())
+                    for (int i = 0; i < 6; ++i)
+                        out.append(q.value(i));
+            }
+        }
+        QSqlDatabase::removeDatabase("peek");
+        return out;
+    }
+    QString todayText() const { return QDate::currentDate().toString("yyyy-MM-dd"); }
+
+    // Runs the counting child; with killAfter > 0 it is killed (SIGKILL) as
+    // soon as it reports that many counted copies.
+    void runChild(const QString &mode, int copies, int killAfter, const QStringList &wrapper = {},
+                  QByteArray *errors = nullptr)
+    {
+        QProcess child;
+        QStringList args{dir(), mode, QString::number(copies)};
+        if (killAfter > 0)
+            args << "wait";
+        if (wrapper.isEmpty()) {
+            child.start(COUNTER_CHILD, args);
+        } else {
+            child.start(wrapper.first(), wrapper.mid(1) + QStringList{COUNTER_CHILD} + args);
+        }
+        QVERIFY(child.waitForStarted());
+        if (killAfter > 0) {
+            const QByteArray wanted = "counted " + QByteArray::number(killAfter) + "\n";
+            QByteArray out;
+            while (!out.contains(wanted)) {
+                QVERIFY2(child.waitForReadyRead(20000), out.constData());
+                out += child.readAllStandardOutput();
+            }
+            child.kill();
+            QVERIFY(child.waitForFinished(10000));
+            QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        } else {
+            QVERIFY(child.waitForFinished(60000));
+            QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(child.exitCode(), 0);
+        }
+        if (errors)
+            *errors = child.readAllStandardError();
+    }
+
+private slots:
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("default.info=false")); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        g_log.clear();
+        // A live config.ini, so the counters land beside the other settings.
+        QFile(ini()).open(QIODevice::WriteOnly);
+    }
+
+    void counterChangeWritesRowSignalAndKeyOnce()
+    {
+        auto c = start();
+        c->setTodayCopies(4);
+        QSignalSpy spy(c.get(), &Config::todayCopiesChanged);
+        c->setTodayCopies(5);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(iniValue("Today/Copies").toUInt(), 5u);
+        QCOMPARE(row(todayText()).value(3).toInt(), 5);
+        c->setTodayCopies(5);
+        QCOMPARE(spy.count(), 1);
+        // Totals go to the row with the empty date, never into the day's row.
+        c->setTotalCopies(11);
+        QCOMPARE(row("").value(3).toInt(), 11);
+        QCOMPARE(row(todayText()).value(3).toInt(), 5);
+        QCOMPARE(c->property("totalCopies").toULongLong(), 11ull);
+    }
+
+    void lengthTotalsKeepCountingWhenLarge()
+    {
+        // Near the end of 200,000 copies of 0.3 m, every copy still counts and
+        // the stored total is the sum, exactly, also after a restart.
+        double expected = 0.0;
+        for (int i = 0; i < 199000; ++i)
+            expected += 0.3;
+        {
+            auto c = start();
+            c->setTotalCut(expected);
+            QSignalSpy spy(c.get(), &Config::totalCutChanged);
+            for (int i = 0; i < 1000; ++i) {
+                expected += 0.3;
+                c->setTotalCut(c->totalCut() + 0.3);
+            }
+            QCOMPARE(spy.count(), 1000);
+            QCOMPARE(c->totalCut(), expected);
+            QCOMPARE(row("").value(1).toDouble(), expected);
+        }
+        QVERIFY(qAbs(expected - 60000.0) < 1e-3);
+        auto again = start();
+        QCOMPARE(again->totalCut(), expected);
+    }
+
+    void addCountsRaisesDayAndTotalTogether()
+    {
+        auto c = start();
+        QSignalSpy day(c.get(), &Config::todayCopiesChanged);
+        QSignalSpy total(c.get(), &Config::totalCutChanged);
+        QSignalSpy print(c.get(), &Config::todayPrintChanged);
+        WorkDataRecord copy;
+        copy.copies = 1;
+        copy.cutLen = 0.25;
+        c->addCounts(copy);
+        c->addCounts(copy);
+        QCOMPARE(day.count(), 2);
+        QCOMPARE(total.count(), 2);
+        QCOMPARE(print.count(), 0);
+        QCOMPARE(c->todayCopies(), 2);
+        QCOMPARE(c->totalCopies(), 2ull);
+        QCOMPARE(iniValue("Total/Cut").toDouble(), 0.5);
+        QCOMPARE(row("").mid(1), (QVariantList{0.5, 0.0, 2, 0, 0}));
+        QCOMPARE(row(todayText()).mid(1), (QVariantList{0.5, 0.0, 2, 0, 0}));
+    }
+
+    void firstStartOfANewDayZeroesTheDayCounters()
+    {
+        writeIni({{"Today/Today", QDate::currentDate().addDays(-1).toString(Qt::ISODate)},
+                  {"Today/Copies", 7}, {"Today/Cut", 2.5}, {"Total/Copies", 10}, {"Total/Cut", 9.5}});
+        auto c = start();
+        QCOMPARE(c->today(), QDate::currentDate());
+        QCOMPARE(c->todayCopies(), 0);
+        QCOMPARE(c->todayCut(), 0.0);
+        QCOMPARE(c->totalCopies(), 10ull);
+        QCOMPARE(c->totalCut(), 9.5);
+        QCOMPARE(iniValue("Today/Today").toString(), QDate::currentDate().toString(Qt::ISODate));
+        QCOMPARE(iniValue("Today/Copies").toUInt(), 0u);
+        QCOMPARE(row(todayText()).mid(1), (QVariantList{0.0, 0.0, 0, 0, 0}));
+        QCOMPARE(row("").value(3).toInt(), 10);
+    }
+
+    void aFreshInstallationCountsAsANewDay()
+    {
+        QFile::remove(ini());
+        auto c = start();
+        QCOMPARE(c->today(), QDate::currentDate());
+        const QString live = c->liveStorePath();
+        QCOMPARE(QSettings(live, QSettings::IniFormat).value("Today/Today").toString(),
+                 QDate::currentDate().toString(Qt::ISODate));
+        QCOMPARE(QSettings(live, QSettings::IniFormat).value("Total/Copies").toUInt(), 0u);
+    }
+
+    void countsSurviveARestartAndAReplacedSettingsFile()
+    {
+        {
+            auto c = start();
+            WorkDataRecord copy;
+            copy.copies = 3;
+            copy.scanMark = 4;
+            c->addCounts(copy);
+        }
+        QCOMPARE(start()->totalCopies(), 3ull);
+        // A settings file installed anew lacks the counters: the store keeps them.
+        QFile::remove(ini());
+        QFile(ini()).open(QIODevice::WriteOnly);
+        auto c = start();
+        QCOMPARE(c->totalCopies(), 3ull);
+        QCOMPARE(c->todayScanMark(), 4);
+        QCOMPARE(iniValue("Total/Copies").toUInt(), 3u);
+    }
+
+    void killedRightAfterACountedCopyKeepsItOnce_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("one change per copy") << "adds";
+        QTest::newRow("property setters") << "setters";
+    }
+    void killedRightAfterACountedCopyKeepsItOnce()
+    {
+        QFETCH(QString, mode);
+        runChild(mode, 5, 5);
+        runChild(mode, 3, 3);
+        double cut = 0.0;
+        for (int i = 0; i < 8; ++i)
+            cut += 0.3;
+        auto c = start();
+        QCOMPARE(c->totalCopies(), 8ull);
+        QCOMPARE(c->todayCopies(), 8);
+        QCOMPARE(qRound(c->totalCut() * 10), qRound(cut * 10));
+        QCOMPARE(row("").value(3).toInt(), 8);
+        QCOMPARE(row(todayText()).value(3).toInt(), 8);
+    }
+
+    void killedWhileCountingLeavesDayAndTotalAgreeing()
+    {
+        runChild("adds", 100000, 40);
+        auto c = start();
+        QVERIFY(c->totalCopies() >= 40);
+        QCOMPARE(quint64(c->todayCopies()), c->totalCopies());
+        QCOMPARE(c->todayCut(), c->totalCut());
+        QCOMPARE(row("").value(3).toULongLong(), c->totalCopies());
+    }
+
+    void readOnlyStoreIsLoggedAndCountingGoesOn()
+    {
+        { auto c = start(); }
+        QVERIFY(QFile::setPermissions(db(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        // Root ignores file modes: the child runs without capabilities.
+        const QStringList wrapper = ::geteuid() == 0
+            ? QStringList{QStandardPaths::findExecutable("setpriv"), "--bounding-set=-all", "--inh-caps=-all", "--"}
+            : QStringList{};
+        if (!wrapper.isEmpty() && wrapper.first().isEmpty())
+            QSKIP("running as root without setpriv: a read-only file cannot be made");
+        QByteArray errors;
+        runChild("adds", 2, 0, wrapper, &errors);
+        QVERIFY2(errors.contains("readonly database"), errors.constData());
+        QFile::setPermissions(db(), QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(iniValue("Total/Copies").toUInt(), 2u);
+    }
+
+    void lockedStoreAtStartIsLoggedAndCountingGoesOn()
+    {
+        { auto c = start(); }
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "locker");
+            other.setDatabaseName(db());
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec("BEGIN EXCLUSIVE"));
+            qInstallMessageHandler(recordLog);
+            {
+                auto c = start();
+                c->setTotalCopies(6);
+                QCOMPARE(c->totalCopies(), 6ull);
+            }
+            qInstallMessageHandler(nullptr);
+            QVERIFY(q.exec("ROLLBACK"));
+        }
+        QSqlDatabase::removeDatabase("locker");
+        QVERIFY2(!g_log.filter("database is locked").isEmpty(), qPrintable(g_log.join('\n')));
+        QCOMPARE(iniValue("Total/Copies").toUInt(), 6u);
+        // The next start brings the store up to the settings file.
+        auto c = start();
+        QCOMPARE(row("").value(3).toInt(), 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCounters)
+#include "tst_counters.moc"
