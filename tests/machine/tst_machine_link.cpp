@@ -1,5 +1,6 @@
 #include "config.h"
 #include "machine_simulator.h"
+#include "posix_socket.h"
 #include "trv610plus.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include <future>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -313,6 +315,36 @@ private slots:
         m_config->setProperty(Config::CPT_Package_size, 0);
         QVERIFY(linkUp());
         QVERIFY(m_device->sendCMD(TRV610Plus::packFrame("CCMD", "22," + QString(3000, '1') + ";")));
+    }
+
+    void stalledLargeSendRefusesOthersAndDropsTheLink()
+    {
+        // A peer that accepts and never reads: the upload stalls part-way.
+        m_config->setProperty(Config::CPT_wait_TcpRet_Msecs, 20);
+        const int listenFd = PosixSocket::listenTcp(QStringLiteral("127.0.0.1"), 0, nullptr);
+        QVERIFY(listenFd >= 0);
+        int peer = -1;
+        std::thread acceptor([&] { peer = PosixSocket::acceptTcp(listenFd, 5000); });
+        m_device->setPort(PosixSocket::localPort(listenFd));
+        m_device->setIp(QStringLiteral("127.0.0.1"));
+        acceptor.join();
+        QVERIFY(peer >= 0);
+        QVERIFY(m_device->linked());
+
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendMsg send failed: "));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendMsg frame cut after"));
+        m_device->sendAsync(TRV610Plus::packRawFrame("UPG;1;" + QByteArray(64 * 1024 * 1024, 'f')));
+        // While it is on its way every other send is turned away at once.
+        const auto refusedAtOnce = [&] {
+            bool sent = true;
+            return timed([&] { sent = m_device->sendCMD(cmd("3;"), false); }) < 20 && !sent && m_device->connected();
+        };
+        QTRY_VERIFY(refusedAtOnce());
+        // The frame cannot be finished, so the link goes rather than half a frame staying.
+        QTRY_COMPARE_WITH_TIMEOUT(m_device->ip(), QString(), 20000);
+        QVERIFY(!m_device->connected());
+        PosixSocket::closeFd(peer);
+        PosixSocket::closeFd(listenFd);
     }
 
     void reconnectCyclesLeakNothing()
