@@ -27,18 +27,7 @@ TRV610Plus::TRV610Plus(QObject *parent)
 TRV610Plus::~TRV610Plus()
 {
     unInit();
-}
-
-void TRV610Plus::setIdent(const QString &ident)
-{
-    {
-        QMutexLocker lock(&m_stateLock);
-        if (m_ident == ident)
-            return;
-        m_ident = ident;
-    }
-    qInfo() << "TRV610Plus::setIdent" << ident;
-    emit identChanged();
+    joinFinishedReceivers();
 }
 
 QString TRV610Plus::ident() const
@@ -96,9 +85,4 @@ void TRV610Plus::setErrorMessage(const QString &text)
         m_errorMessage = text;
     }
     emit errorMessageChanged();
-}
-
-void TRV610Plus::unInit()
-{
-    setLinked(false);
 }

@@ -1,0 +1,214 @@
+// The connection's life: link, address and ident changes, shut-down.
+#include "link_connection.h"
+#include "link_settings.h"
+#include "posix_socket.h"
+#include "trv610plus.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <system_error>
+
+namespace {
+constexpr int kConnectTimeoutMs = 3000;
+// A machine that stops reading must not block a sender forever.
+constexpr int kSendTimeoutMs = 5000;
+constexpr int kAsyncSendWaitMs = 3000;
+// How often a receive thread that lost its connection re-checks whether the
+// program has replaced the connection meanwhile.
+constexpr int kReceiverLockPollMs = 20;
+} // namespace
+
+QString TRV610Plus::ip() const
+{
+    QMutexLocker lock(&m_stateLock);
+    return m_ip;
+}
+
+std::shared_ptr<LinkConnection> TRV610Plus::currentConnection() const
+{
+    QMutexLocker lock(&m_connectionLock);
+    return m_connection;
+}
+
+void TRV610Plus::setIp(const QString &ip)
+{
+    QMutexLocker linkLock(&m_linkLock);
+    QString old;
+    {
+        QMutexLocker lock(&m_stateLock);
+        if (m_ip == ip)
+            return;
+        old = m_ip;
+    }
+    qInfo() << "TRV610Plus::setIp" << old << ip;
+    dropConnection();
+    {
+        QMutexLocker lock(&m_stateLock);
+        m_ip = ip;
+    }
+    if (!ip.isEmpty())
+        link();
+    emit ipChanged();
+}
+
+void TRV610Plus::setIdent(const QString &ident)
+{
+    QMutexLocker linkLock(&m_linkLock);
+    {
+        QMutexLocker lock(&m_stateLock);
+        if (m_ident == ident)
+            return;
+        m_ident = ident;
+    }
+    qInfo() << "TRV610Plus::setIdent" << ident;
+    emit identChanged();
+    dropConnection();
+    // Discovery supplies the address of the machine with this ident.
+    QMutexLocker lock(&m_stateLock);
+    m_ip.clear();
+}
+
+bool TRV610Plus::link()
+{
+    QMutexLocker linkLock(&m_linkLock);
+    joinFinishedReceivers();
+    const QString address = ip();
+    QString error;
+    const int fd = PosixSocket::connectTcp(address, static_cast<quint16>(m_port.load()), kConnectTimeoutMs, &error);
+    if (fd < 0) {
+        qCritical() << "TRV610Plus::link" << "Connect failed" << address << m_port.load() << error;
+        setIp(QString());
+        return false;
+    }
+    qInfo() << "TRV610Plus::link" << "Connect succeed" << address << m_port.load();
+    PosixSocket::setNoDelay(fd);
+    PosixSocket::setSendTimeout(fd, kSendTimeoutMs);
+
+    auto connection = std::make_shared<LinkConnection>(fd, ++m_generation);
+    {
+        QMutexLocker lock(&m_connectionLock);
+        m_connection = connection;
+    }
+    m_connected.store(true);
+    try {
+        std::thread receiver(&TRV610Plus::readData, this, connection);
+        QMutexLocker lock(&m_connectionLock);
+        m_receiveThread = std::move(receiver);
+    } catch (const std::system_error &e) {
+        qCritical() << "TRV610Plus::link" << "receive thread failed:" << e.what();
+        setIp(QString());
+        return false;
+    }
+    runStartSequence();
+    setLinked(true);
+    return true;
+}
+
+void TRV610Plus::runStartSequence()
+{
+    // Brings the machine to a known state; results are not checked.
+    const auto command = [this](const QString &body) { sendCMD(packFrame(QStringLiteral("CCMD"), body), true); };
+    Config *config = Config::instance();
+    command(QStringLiteral("1,0,0,0,0,0;"));
+    command(QStringLiteral("18,0,0;"));
+    command(QStringLiteral("17;"));
+    command(QStringLiteral("10,0,0;"));
+    command(QStringLiteral("6,0,0,0;"));
+    command(QStringLiteral("7,0,0,0;"));
+    command(QStringLiteral("13,1,2,%1,0,0;").arg(100 - (config ? config->checkLight() : 0)));
+    command(QStringLiteral("13,1,1,%1,0,0;").arg(config ? config->checkBKLight() : 0));
+    command(QStringLiteral("13,1,0,%1,0,0;").arg(config ? config->markLight() : 0));
+}
+
+void TRV610Plus::dropConnection()
+{
+    m_connected.store(false);
+    setLinked(false);
+    ++m_generation;
+    std::shared_ptr<LinkConnection> connection;
+    std::thread receiver;
+    {
+        QMutexLocker lock(&m_connectionLock);
+        connection = std::move(m_connection);
+        receiver = std::move(m_receiveThread);
+    }
+    if (connection) {
+        connection->closedByProgram.store(true);
+        connection->shutdown();
+    }
+    if (!receiver.joinable())
+        return;
+    if (receiver.get_id() == std::this_thread::get_id()) {
+        // The receive thread drops its own link: it cannot join itself, and
+        // it ends right after; the next link or shut-down joins it.
+        m_finishedReceiver = std::move(receiver);
+        return;
+    }
+    // shutdown() has woken its recv, so this join is short.
+    receiver.join();
+    joinFinishedReceivers();
+}
+
+void TRV610Plus::joinFinishedReceivers()
+{
+    if (m_finishedReceiver.joinable() && m_finishedReceiver.get_id() != std::this_thread::get_id())
+        m_finishedReceiver.join();
+}
+
+void TRV610Plus::dropFromReceiver(quint64 generation)
+{
+    // The program may be replacing this connection while holding the link
+    // lock and joining this thread: never block on the lock, give way instead.
+    while (!m_linkLock.tryLock(kReceiverLockPollMs)) {
+        if (m_generation.load() != generation)
+            return;
+    }
+    if (m_generation.load() == generation) {
+        if (ip().isEmpty())
+            dropConnection();
+        else
+            setIp(QString());
+    }
+    m_linkLock.unlock();
+}
+
+void TRV610Plus::sendStopsBeforeShutdown()
+{
+    const auto command = [this](const QString &body, int key) {
+        sendCMD(packFrame(QStringLiteral("CCMD"), body), true, key);
+    };
+    command(QStringLiteral("20,1,1,0,0,0;"), 0);
+    qDebug() << "TRV610Plus::wFeedMotorSpeed" << 0;
+    command(QStringLiteral("20,1,0,0,0,0;"), 0);
+    command(QStringLiteral("20,1,3,0,0,0;"), 105);
+    if (Config::instance() && Config::instance()->trim())
+        command(QStringLiteral("20,1,4,0,0,0;"), 107);
+}
+
+void TRV610Plus::waitForAsyncSends(int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (m_asyncSends.load() > 0) {
+        if (timer.elapsed() > timeoutMs) {
+            qCritical() << "TRV610Plus::unInit" << "upload still sending after" << timeoutMs << "ms";
+            return;
+        }
+        QThread::msleep(5);
+    }
+}
+
+void TRV610Plus::unInit()
+{
+    QMutexLocker linkLock(&m_linkLock);
+    if (linked())
+        sendStopsBeforeShutdown();
+    dropConnection();
+    // Uploads fail fast on the shut socket; their threads use this object.
+    waitForAsyncSends(kAsyncSendWaitMs);
+    joinFinishedReceivers();
+    QMutexLocker mapLock(&m_waiterMapLock);
+    m_waiters.clear();
+}

@@ -1,0 +1,14 @@
+#include "link_connection.h"
+
+#include "posix_socket.h"
+
+LinkConnection::~LinkConnection()
+{
+    PosixSocket::closeFd(fd);
+}
+
+void LinkConnection::shutdown()
+{
+    open.store(false);
+    PosixSocket::shutdownBoth(fd);
+}

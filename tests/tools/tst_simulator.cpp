@@ -1,0 +1,81 @@
+#include "frame_codec.h"
+#include "length_frame_reader.h"
+#include "machine_simulator.h"
+
+#include <QTest>
+
+class TestSimulator : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Every command body of the driver gets a reply that the driver accepts
+    // and that wakes the key its sender waits on.
+    void repliesHaveTheShapesTheDriverAccepts_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("key");
+        const QList<QPair<const char *, int>> rows = {
+            {"1,0,0,0,0,0;", 1}, {"2,0,5;", 2}, {"2,0,4;", 10001}, {"2,3,1;", 10002}, {"3;", 3},
+            {"4,0,0,0;", 4}, {"4,1,-10,20;", 10000}, {"6,0,0,0;", 6}, {"6,1,0,12;", 6}, {"7,0,0,0;", 7},
+            {"7,1,0,90;", 7}, {"9,0,0,0;", 9}, {"9,1,1.0000,0.5000;", 9}, {"10,0,0;", 10}, {"10,1,2;", 10},
+            {"11,0,0,0;", 11}, {"11,1,300,400;", 11}, {"12,0;", 101}, {"12,1;", 102}, {"12,2;", 100},
+            {"13,0,0,0,0,0;", 13}, {"13,1,3,10,20,30;", 13}, {"15,1,0;", 15}, {"15,0,-200;", 15},
+            {"16,0;", 16}, {"16,1;", 16}, {"17;", 17}, {"18,0,0;", 18}, {"20,1,0,0,30,0;", 20},
+            {"20,1,1,0,0,0;", 20}, {"20,0,2,0,0,0;", 104}, {"20,1,2,0,30,0.5;", 103}, {"20,0,3,0,0,0;", 106},
+            {"20,1,3,0,30,100;", 105}, {"20,0,4,0,0,0;", 108}, {"20,1,4,0,30,100;", 107},
+            {"20,0,4,1,0,0;", 110}, {"20,1,4,1,30,0;", 109}, {"21;", 21}, {"22,44,44;", 22}, {"5,1;", 5},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r.first) << QString::fromLatin1(r.first) << r.second;
+    }
+    void repliesHaveTheShapesTheDriverAccepts()
+    {
+        QFETCH(QString, body);
+        QFETCH(int, key);
+        const QMap<int, SimHandler> table = defaultReplyTable();
+        SimMachineState state;
+        QString args = body;
+        args.chop(1);
+        const QStringList parts = args.split(',');
+        const SimHandler handler = table.value(parts.first().toInt());
+        const SimReply reply = handler ? handler(parts, state) : SimReply{{simReplyPayload(parts.first().toInt(), {})}, 0};
+        QCOMPARE(reply.payloads.size(), 1);
+        auto parsed = MachineFrame::parseCommandReply(MachineFrame::wrap(reply.payloads.first()));
+        QVERIFY(parsed);
+        MachineFrame::resolveReply(*parsed);
+        QVERIFY2(parsed->ok, reply.payloads.first().constData());
+        QCOMPARE(parsed->key, key);
+    }
+
+    void stateFollowsWrites()
+    {
+        const QMap<int, SimHandler> t = defaultReplyTable();
+        SimMachineState s;
+        t[7]({"7", "1", "0", "90"}, s);
+        QCOMPARE(t[7]({"7", "0", "0", "0"}, s).payloads.first(), QByteArray("CMD;7,0,0,0,90;"));
+        t[4]({"4", "1", "10", "-5"}, s);
+        QCOMPARE(t[4]({"4", "0", "0", "0"}, s).payloads.first(), QByteArray("CMD;4,0,0,10,-5;"));
+        s.gyroscopeHundredths = 250;
+        QCOMPARE(t[18]({"18", "0", "0"}, s).payloads.first(), QByteArray("CMD;18,0,0,0,250,0,0,80,80,80;"));
+    }
+
+    void readerUsesTheLengthField()
+    {
+        const QByteArray firmware("UPG;2;\x02\x03\x03\x02 end", 16);
+        const QByteArray stream = QByteArray("junk\x03") + MachineFrame::wrap(firmware) + MachineFrame::wrap("CCMD;3;")
+            + QByteArray("\x02" "x;") + MachineFrame::wrap("CCMD;17;");
+        LengthFrameReader reader;
+        QList<QByteArray> out;
+        for (char c : stream) {
+            reader.feed(&c, 1);
+            while (auto p = reader.next())
+                out.append(*p);
+        }
+        QCOMPARE(out, (QList<QByteArray>{firmware, "CCMD;3;", "CCMD;17;"}));
+        QCOMPARE(reader.buffered(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimulator)
+#include "tst_simulator.moc"

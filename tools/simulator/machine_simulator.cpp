@@ -1,0 +1,331 @@
+#include "machine_simulator.h"
+
+#include "frame_codec.h"
+#include "length_frame_reader.h"
+#include "posix_socket.h"
+
+#include <QDebug>
+
+#include <chrono>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kPollMs = 20;
+constexpr int kClientSendTimeoutMs = 2000;
+
+struct Pending
+{
+    Clock::time_point due;
+    QByteArray bytes;
+};
+
+} // namespace
+
+struct MachineSimulator::Client
+{
+    int fd = -1;
+    std::thread thread;
+    std::atomic<bool> done{false};
+    QMutex sendLock; // fd and writes
+    std::vector<Pending> pending; // owned by the client thread
+
+    void write(const QByteArray &bytes)
+    {
+        QMutexLocker lock(&sendLock);
+        if (fd >= 0)
+            PosixSocket::sendAll(fd, bytes.constData(), bytes.size(), kClientSendTimeoutMs);
+    }
+    void shutdown()
+    {
+        QMutexLocker lock(&sendLock);
+        PosixSocket::shutdownBoth(fd);
+    }
+    void close()
+    {
+        QMutexLocker lock(&sendLock);
+        PosixSocket::closeFd(fd);
+        fd = -1;
+    }
+};
+
+MachineSimulator::MachineSimulator()
+    : MachineSimulator(Options())
+{
+}
+
+MachineSimulator::MachineSimulator(const Options &options)
+    : m_options(options)
+    , m_table(defaultReplyTable())
+{
+    m_state.devId = options.ident;
+}
+
+MachineSimulator::~MachineSimulator()
+{
+    stop();
+}
+
+bool MachineSimulator::start()
+{
+    if (m_running.load())
+        return true;
+    QString error;
+    m_listenFd = PosixSocket::listenTcp(m_options.address, m_options.port, &error);
+    if (m_listenFd < 0) {
+        qCritical() << "MachineSimulator::start" << m_options.address << m_options.port << error;
+        return false;
+    }
+    m_port = PosixSocket::localPort(m_listenFd);
+    m_running.store(true);
+    m_acceptThread = std::thread(&MachineSimulator::acceptLoop, this);
+    qInfo() << "MachineSimulator::start" << m_options.address << m_port << m_options.ident;
+    return true;
+}
+
+void MachineSimulator::stop()
+{
+    if (!m_running.exchange(false))
+        return;
+    if (m_acceptThread.joinable())
+        m_acceptThread.join();
+    PosixSocket::closeFd(m_listenFd);
+    m_listenFd = -1;
+    dropConnections();
+    std::vector<std::shared_ptr<Client>> clients;
+    {
+        QMutexLocker lock(&m_lock);
+        clients.swap(m_clients);
+    }
+    for (const auto &client : clients) {
+        if (client->thread.joinable())
+            client->thread.join();
+    }
+}
+
+void MachineSimulator::acceptLoop()
+{
+    Clock::time_point nextAnnounce = Clock::now();
+    while (m_running.load()) {
+        if (m_options.announce && Clock::now() >= nextAnnounce) {
+            announce();
+            nextAnnounce = Clock::now() + std::chrono::milliseconds(m_options.announceIntervalMs);
+        }
+        const int fd = PosixSocket::acceptTcp(m_listenFd, kPollMs);
+        reapClients();
+        if (fd < 0)
+            continue;
+        PosixSocket::setNoDelay(fd);
+        PosixSocket::setSendTimeout(fd, kClientSendTimeoutMs);
+        auto client = std::make_shared<Client>();
+        client->fd = fd;
+        ++m_accepted;
+        QMutexLocker lock(&m_lock);
+        m_clients.push_back(client);
+        client->thread = std::thread(&MachineSimulator::clientLoop, this, client);
+    }
+}
+
+void MachineSimulator::announce()
+{
+    // Loopback only: the program under test listens there, nothing else may hear it.
+    QByteArray datagram = "DISA;" + m_options.ident.toLatin1();
+    datagram.append(char(0x03));
+    PosixSocket::sendDatagram(QStringLiteral("127.0.0.1"), m_options.announcePort, datagram);
+}
+
+void MachineSimulator::reapClients()
+{
+    std::vector<std::shared_ptr<Client>> finished;
+    {
+        QMutexLocker lock(&m_lock);
+        for (auto it = m_clients.begin(); it != m_clients.end();) {
+            if ((*it)->done.load()) {
+                finished.push_back(*it);
+                it = m_clients.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const auto &client : finished) {
+        if (client->thread.joinable())
+            client->thread.join();
+    }
+}
+
+void MachineSimulator::clientLoop(const std::shared_ptr<Client> &client)
+{
+    LengthFrameReader reader;
+    char buffer[4096];
+    bool keep = true;
+    while (keep && m_running.load()) {
+        int timeout = kPollMs;
+        const Clock::time_point now = Clock::now();
+        for (const Pending &p : client->pending) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(p.due - now).count();
+            timeout = std::max(0, std::min<int>(timeout, static_cast<int>(left)));
+        }
+        if (PosixSocket::waitReadable(client->fd, timeout)) {
+            const qsizetype n = PosixSocket::receive(client->fd, buffer, sizeof(buffer));
+            if (n <= 0)
+                break;
+            reader.feed(buffer, n);
+            while (keep) {
+                const std::optional<QByteArray> payload = reader.next();
+                if (!payload)
+                    break;
+                keep = handlePayload(client, *payload);
+            }
+        }
+        const Clock::time_point after = Clock::now();
+        for (auto it = client->pending.begin(); it != client->pending.end();) {
+            if (it->due <= after) {
+                client->write(it->bytes);
+                it = client->pending.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    client->close();
+    client->done.store(true);
+}
+
+bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, const QByteArray &payload)
+{
+    SimReply reply;
+    {
+        QMutexLocker lock(&m_lock);
+        m_received.append(payload);
+        if (payload.startsWith("CCMD;")) {
+            QByteArray body = payload.mid(5);
+            const qsizetype end = body.indexOf(';');
+            if (end >= 0)
+                body.truncate(end);
+            const QStringList args = QString::fromLatin1(body).split(QLatin1Char(','));
+            const int command = args.first().toInt();
+            const SimHandler handler = m_table.value(command);
+            reply = handler ? handler(args, m_state) : SimReply{{simReplyPayload(command, {})}, 0};
+        } else if (payload.startsWith("PPLT;")) {
+            m_state.plotData = payload.mid(5);
+            return true; // plot data is not answered
+        } else if (payload.startsWith("UPG;")) {
+            const qsizetype end = payload.indexOf(';', 4);
+            m_state.firmwareModule = payload.mid(4, end - 4).toInt();
+            m_state.firmwareFile = payload.mid(end + 1);
+            reply.payloads = {"UPG;1,0,50;", "UPG;1,0,100;"};
+        } else {
+            return true;
+        }
+    }
+    switch (m_fault.load()) {
+    case SimFault::NoReply:
+        return true;
+    case SimFault::DropConnection:
+        return false;
+    case SimFault::LateReply:
+        reply.delayMs += m_lateReplyMs.load();
+        break;
+    default:
+        break;
+    }
+    answer(client, reply);
+    return true;
+}
+
+void MachineSimulator::answer(const std::shared_ptr<Client> &client, const SimReply &reply)
+{
+    QByteArray bytes;
+    for (const QByteArray &payload : reply.payloads)
+        bytes += MachineFrame::wrap(payload);
+    const SimFault fault = m_fault.load();
+    if (fault == SimFault::Garbage) {
+        // Noise with a stray end byte, then a frame cut short: the answer
+        // that follows must still be found.
+        QByteArray noise("\xff\x00noise\x03", 8);
+        noise += QByteArray("\x02" "57;CMD;6,0,1", 13);
+        bytes.prepend(noise);
+    }
+    if (reply.delayMs > 0) {
+        client->pending.push_back({Clock::now() + std::chrono::milliseconds(reply.delayMs), bytes});
+        return;
+    }
+    if (fault == SimFault::SplitBytes) {
+        for (char c : bytes) {
+            client->write(QByteArray(1, c));
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return;
+    }
+    client->write(bytes);
+}
+
+void MachineSimulator::setReplyHandler(int command, SimHandler handler)
+{
+    QMutexLocker lock(&m_lock);
+    m_table.insert(command, std::move(handler));
+}
+
+void MachineSimulator::sendToAll(const QByteArray &payload)
+{
+    sendRawToAll(MachineFrame::wrap(payload));
+}
+
+void MachineSimulator::sendRawToAll(const QByteArray &bytes)
+{
+    QMutexLocker lock(&m_lock);
+    for (const auto &client : m_clients)
+        client->write(bytes);
+}
+
+void MachineSimulator::dropConnections()
+{
+    QMutexLocker lock(&m_lock);
+    for (const auto &client : m_clients)
+        client->shutdown();
+}
+
+int MachineSimulator::activeConnections() const
+{
+    QMutexLocker lock(&m_lock);
+    int n = 0;
+    for (const auto &client : m_clients)
+        n += client->done.load() ? 0 : 1;
+    return n;
+}
+
+QList<QByteArray> MachineSimulator::receivedPayloads() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_received;
+}
+
+int MachineSimulator::commandCount(int command) const
+{
+    const QByteArray prefix = "CCMD;" + QByteArray::number(command);
+    int n = 0;
+    for (const QByteArray &p : receivedPayloads()) {
+        if (p.startsWith(prefix) && (p.size() == prefix.size() || p.at(prefix.size()) == ',' || p.at(prefix.size()) == ';'))
+            ++n;
+    }
+    return n;
+}
+
+void MachineSimulator::clearReceived()
+{
+    QMutexLocker lock(&m_lock);
+    m_received.clear();
+}
+
+SimMachineState MachineSimulator::state() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_state;
+}
+
+void MachineSimulator::updateState(const std::function<void(SimMachineState &)> &change)
+{
+    QMutexLocker lock(&m_lock);
+    change(m_state);
+}

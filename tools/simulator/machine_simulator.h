@@ -1,0 +1,147 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+// What the simulated machine remembers between commands.
+struct SimMachineState
+{
+    QString devType = QStringLiteral("TRV610Plus");
+    QString devId;
+    QString pcbId = QStringLiteral("PCB610");
+    QString pcbVer = QStringLiteral("V2.1");
+    QString firmware = QStringLiteral("1.0.0");
+    int cutMotorStatus = 0;
+    double posX = 0;
+    double posY = 0;
+    QString speed = QStringLiteral("10");
+    QString pressure = QStringLiteral("100");
+    QString scaleX = QStringLiteral("1.0000");
+    QString scaleY = QStringLiteral("1.0000");
+    QString cutModel = QStringLiteral("0");
+    QString workWidth = QStringLiteral("0");
+    QString workHeight = QStringLiteral("0");
+    QString taskStatus = QStringLiteral("2");
+    QStringList lights[4] = {{"0", "0", "0"}, {"0", "0", "0"}, {"0", "0", "0"}, {"0", "0", "0"}};
+    bool sensors[7] = {};
+    int gyroscopeHundredths = 0;
+    QString printRoller = QStringLiteral("80");
+    QString filmRoller = QStringLiteral("80");
+    QString collectRoller = QStringLiteral("80");
+    QMap<QString, QString> motorStates; // "motor,axis" -> state
+    QByteArray plotData;
+    int firmwareModule = -1;
+    QByteArray firmwareFile;
+};
+
+// The answer to one command: frames' payloads (e.g. "CMD;6,0,0,0,10;") and
+// an optional delay before they go out.
+struct SimReply
+{
+    QList<QByteArray> payloads;
+    int delayMs = 0;
+};
+
+// args: the command body split at ',' (command number first), without ';'.
+using SimHandler = std::function<SimReply(const QStringList &args, SimMachineState &state)>;
+
+// The reply table of the machine, keyed by command number; replies carry the
+// shapes (field counts, echoed selectors) the driver expects.
+QMap<int, SimHandler> defaultReplyTable();
+// "CMD;<id>,<status>,<fields...>;"
+QByteArray simReplyPayload(int id, const QStringList &fields, int status = 0);
+
+// Fault modes, one at a time, switched by setFault (one call each).
+enum class SimFault {
+    None,
+    NoReply, // commands are read but never answered
+    LateReply, // answers come lateReplyMs late
+    Garbage, // noise and a cut-off frame go out before each answer
+    SplitBytes, // each answer goes out one byte per segment
+    DropConnection, // the next command closes the connection instead
+};
+
+// A stand-in for the cutting and feeding machine: a real TCP peer on a
+// loopback address, plus "DISA;<ident>" announcements to 127.0.0.1 only.
+class MachineSimulator
+{
+public:
+    struct Options
+    {
+        QString address = QStringLiteral("127.0.0.1");
+        quint16 port = 9100; // 0 picks a free port
+        QString ident = QStringLiteral("AB07X3Q9");
+        bool announce = true;
+        quint16 announcePort = 51287;
+        int announceIntervalMs = 1000;
+    };
+
+    MachineSimulator();
+    explicit MachineSimulator(const Options &options);
+    ~MachineSimulator();
+    MachineSimulator(const MachineSimulator &) = delete;
+    MachineSimulator &operator=(const MachineSimulator &) = delete;
+
+    bool start();
+    void stop();
+    bool running() const { return m_running.load(); }
+    quint16 port() const { return m_port; }
+    QString address() const { return m_options.address; }
+    QString ident() const { return m_options.ident; }
+
+    void setFault(SimFault fault) { m_fault.store(fault); }
+    SimFault fault() const { return m_fault.load(); }
+    void setLateReplyMs(int ms) { m_lateReplyMs.store(ms); }
+
+    // Grows or overrides the reply table.
+    void setReplyHandler(int command, SimHandler handler);
+
+    // Unsolicited frames (reports such as the limit switch) to every client.
+    void sendToAll(const QByteArray &payload);
+    void sendRawToAll(const QByteArray &bytes);
+    // Closes every client connection, as a machine that is switched off.
+    void dropConnections();
+
+    int activeConnections() const;
+    int acceptedConnections() const { return m_accepted.load(); }
+    QList<QByteArray> receivedPayloads() const;
+    int commandCount(int command) const;
+    void clearReceived();
+    SimMachineState state() const;
+    void updateState(const std::function<void(SimMachineState &)> &change);
+
+private:
+    struct Client;
+    void acceptLoop();
+    void clientLoop(const std::shared_ptr<Client> &client);
+    // false when the connection is to be dropped.
+    bool handlePayload(const std::shared_ptr<Client> &client, const QByteArray &payload);
+    void answer(const std::shared_ptr<Client> &client, const SimReply &reply);
+    void reapClients();
+    void announce();
+
+    Options m_options;
+    quint16 m_port = 0;
+    int m_listenFd = -1;
+    std::atomic<bool> m_running{false};
+    std::atomic<SimFault> m_fault{SimFault::None};
+    std::atomic<int> m_lateReplyMs{1000};
+    std::atomic<int> m_accepted{0};
+    std::thread m_acceptThread;
+
+    mutable QMutex m_lock; // table, state, received, clients
+    QMap<int, SimHandler> m_table;
+    SimMachineState m_state;
+    QList<QByteArray> m_received;
+    std::vector<std::shared_ptr<Client>> m_clients;
+};
