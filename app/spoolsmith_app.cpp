@@ -28,6 +28,7 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
 {
     setApplicationName(QStringLiteral("Spoolsmith 2024"));
     setApplicationVersion(m_version);
+    initCutScene();
 }
 
 SpoolsmithApp::~SpoolsmithApp() = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMutex>
 #include <QObject>
 #include <QString>
@@ -38,6 +39,11 @@ public:
     // Ends everything the driver runs; safe to call more than once.
     void unInit();
 
+    // The plot data (HPGL) the cut steps send; any thread (plot_buffer.cpp).
+    QByteArray pltData() const;
+    void setPltData(const QByteArray &data);
+    void clearPltData();
+
 signals:
     void identChanged();
     void linkedChanged();
@@ -53,4 +59,7 @@ private:
     bool m_linked = false;
     float m_updateProgress = 0.0f;
     QString m_errorMessage;
+
+    mutable QMutex m_pltLock;
+    QByteArray m_pltData;
 };
