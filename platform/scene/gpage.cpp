@@ -1,6 +1,7 @@
 #include "gpage.h"
 
 #include "gmark_item.h"
+#include "gpath_process.h"
 
 #include <QPageSize>
 
@@ -33,7 +34,8 @@ void GPage::setMarkItem(GMarkItem *mark)
 
 QRectF GPage::fullRectPoints() const
 {
-    return m_layout.fullRect(QPageLayout::Point);
+    // The layout's own point rectangle is rounded to whole points.
+    return GPathProcess::mm2Point(m_layout.fullRect(QPageLayout::Millimeter));
 }
 
 QRectF GPage::paintRectPoints() const
