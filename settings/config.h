@@ -390,6 +390,9 @@ private:
     void emitTypedSignal(ConfigParamType key);
     void cascade(ConfigParamType key, const QVariant &value);
     QVariant tableValue(ConfigParamType key) const;
+    // Applies change to the cut scene's cutter pen and stores the pen; false
+    // when there is no scene or it may not change now.
+    bool changePen(const char *who, const std::function<void(GSp *)> &change);
 
     // Compare (exact, or fuzzy for floating point) and store under the lock.
     // Returns whether the value changed; the caller signals and persists.

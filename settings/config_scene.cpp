@@ -69,13 +69,8 @@ bool Config::closeCompensate() const
 
 void Config::setCloseCompensate(bool on)
 {
-    GScene *scene = editableScene("Config::setCloseCompensate");
-    if (!scene)
-        return;
-    GSp *pen = scene->sp(kCutterPen);
-    pen->setGSpFlag(GSp::CloseCompensate, on);
-    savePenSettings(pen);
-    emit closeCompensateChanged();
+    if (changePen("Config::setCloseCompensate", [on](GSp *pen) { pen->setGSpFlag(GSp::CloseCompensate, on); }))
+        emit closeCompensateChanged();
 }
 
 double Config::closeCompensateVal() const
@@ -86,13 +81,9 @@ double Config::closeCompensateVal() const
 
 void Config::setCloseCompensateVal(double mm)
 {
-    GScene *scene = editableScene("Config::setCloseCompensateVal");
-    if (!scene)
-        return;
-    GSp *pen = scene->sp(kCutterPen);
-    pen->setCloseCompensate(GPathProcess::mm2Point(mm));
-    savePenSettings(pen);
-    emit closeCompensateValChanged();
+    if (changePen("Config::setCloseCompensateVal",
+                  [mm](GSp *pen) { pen->setCloseCompensate(GPathProcess::mm2Point(mm)); }))
+        emit closeCompensateValChanged();
 }
 
 bool Config::knifeCompensate() const
@@ -103,13 +94,8 @@ bool Config::knifeCompensate() const
 
 void Config::setKnifeCompensate(bool on)
 {
-    GScene *scene = editableScene("Config::setKnifeCompensate");
-    if (!scene)
-        return;
-    GSp *pen = scene->sp(kCutterPen);
-    pen->setGSpFlag(GSp::KnifeCompensate, on);
-    savePenSettings(pen);
-    emit knifeCompensateChanged();
+    if (changePen("Config::setKnifeCompensate", [on](GSp *pen) { pen->setGSpFlag(GSp::KnifeCompensate, on); }))
+        emit knifeCompensateChanged();
 }
 
 double Config::knifeCompensateVal() const
@@ -120,13 +106,20 @@ double Config::knifeCompensateVal() const
 
 void Config::setKnifeCompensateVal(double mm)
 {
-    GScene *scene = editableScene("Config::setKnifeCompensateVal");
+    if (changePen("Config::setKnifeCompensateVal",
+                  [mm](GSp *pen) { pen->setKnifeCompensate(GPathProcess::mm2Point(mm)); }))
+        emit knifeCompensateValChanged();
+}
+
+bool Config::changePen(const char *who, const std::function<void(GSp *)> &change)
+{
+    GScene *scene = editableScene(who);
     if (!scene)
-        return;
+        return false;
     GSp *pen = scene->sp(kCutterPen);
-    pen->setKnifeCompensate(GPathProcess::mm2Point(mm));
+    change(pen);
     savePenSettings(pen);
-    emit knifeCompensateValChanged();
+    return true;
 }
 
 void Config::savePenSettings(const GSp *pen)

@@ -226,26 +226,27 @@ QList<QPair<double, double>> mergedRuns(QList<QPair<double, double>> runs)
 }
 } // namespace
 
-QList<QPair<double, double>> GScene::rowSegments() const
+namespace {
+// The runs of the page (mm) that the cut outlines cover along one axis.
+QList<QPair<double, double>> coveredRuns(const GScene &scene, bool alongHeight)
 {
     QList<QGraphicsItem *> items;
-    exportCutItems(items, false, false, false);
+    scene.exportCutItems(items, false, false, false);
     QList<QPair<double, double>> runs;
     for (QGraphicsItem *item : items) {
         const QRectF r = GPathProcess::point2Mm(item->sceneBoundingRect());
-        runs.append({r.top(), r.bottom()});
+        runs.append(alongHeight ? qMakePair(r.top(), r.bottom()) : qMakePair(r.left(), r.right()));
     }
     return mergedRuns(runs);
+}
+} // namespace
+
+QList<QPair<double, double>> GScene::rowSegments() const
+{
+    return coveredRuns(*this, true);
 }
 
 QList<QPair<double, double>> GScene::colSegments() const
 {
-    QList<QGraphicsItem *> items;
-    exportCutItems(items, false, false, false);
-    QList<QPair<double, double>> runs;
-    for (QGraphicsItem *item : items) {
-        const QRectF r = GPathProcess::point2Mm(item->sceneBoundingRect());
-        runs.append({r.left(), r.right()});
-    }
-    return mergedRuns(runs);
+    return coveredRuns(*this, false);
 }
