@@ -190,6 +190,7 @@ void SpoolsmithApp::scanQR(const QImage &img, FilmSlot &slot)
             qWarning() << "SpoolsmithApp::scanQR" << "not a page code" << read.text;
         else if (pageCodeSearch() && scannedPageCode() == 0) {
             m_scannedPageCode.storeRelease(read.code);
+            setPageCode(read.code);
             emit pageCodeScanned(read.code);
         }
     }
@@ -216,6 +217,7 @@ void SpoolsmithApp::scanOCR(const QImage &img, FilmSlot &slot)
         uint32_t code = 0;
         if (parsePageCode(block.text, &code) && pageCodeSearch() && scannedPageCode() == 0) {
             m_scannedPageCode.storeRelease(code);
+            setPageCode(code);
             emit pageCodeScanned(code);
         }
     }

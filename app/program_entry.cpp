@@ -2,6 +2,7 @@
 
 #include "config.h"
 #include "film_view.h"
+#include "plt_quick_view.h"
 #include "logging.h"
 #include "prompt.h"
 #include "single_instance.h"
@@ -23,6 +24,7 @@ constexpr int kRestartCode = 777;
 
 void registerQmlTypes()
 {
+    qmlRegisterType<PltQuickView>("PltQuickView", 1, 0, "PltQuickView");
     qmlRegisterUncreatableType<Config>("TAVRA_Config", 1, 0, "TAVRA_Config",
                                        QStringLiteral("TAVRA_Config only carries the settings enumerations"));
     qmlRegisterType<FilmView>("FilmView", 1, 0, "FilmView");
@@ -69,6 +71,7 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
 
     Config config;
     Config::setInstance(&config);
+    Config::setCutSceneProvider([&app] { return app.cutScene(); });
     TRV610Plus device;
     TRV610Plus::setInstance(&device);
     device.setIdent(config.ident());
@@ -109,6 +112,7 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
         }
     }
     TRV610Plus::setInstance(nullptr);
+    Config::setCutSceneProvider(nullptr);
     Config::setInstance(nullptr);
     SpoolsmithApp::setInstance(nullptr);
     return code;

@@ -30,6 +30,9 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
     setApplicationName(QStringLiteral("Spoolsmith 2024"));
     setApplicationVersion(m_version);
     initFilm();
+    initCutScene();
+    // Pair marks are scanned by the cut page's mark type.
+    setCutMarkTypeReader([this] { return pageMarkType(); });
 }
 
 SpoolsmithApp::~SpoolsmithApp()

@@ -4,15 +4,24 @@
 #include "film_slot.h"
 #include "mark_record.h"
 
+#include <opencv2/core.hpp>
+
 #include <QApplication>
 #include <QAtomicInt>
+#include <QImage>
+#include <QPointF>
+#include <QSizeF>
 #include <QString>
+#include <QTransform>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
 
 class QQmlApplicationEngine;
 class QrPageCodeReader;
+class GScene;
+class GraphicsView;
 
 // The application object and controller that QML calls as "app".
 class SpoolsmithApp : public QApplication
@@ -21,6 +30,9 @@ class SpoolsmithApp : public QApplication
     Q_PROPERTY(QString version READ version WRITE setVersion NOTIFY versionChanged)
     Q_PROPERTY(int taskStatus READ taskStatus WRITE setTaskStatus NOTIFY taskStatusChanged)
     Q_PROPERTY(bool enabledTest READ enabledTest WRITE setEnabledTest NOTIFY enabledTestChanged)
+    Q_PROPERTY(QString cutShowFile READ cutShowFile WRITE setCutShowFile NOTIFY cutShowFileChanged)
+    Q_PROPERTY(QString cutFile READ cutFile WRITE setCutFile NOTIFY cutFileChanged)
+    Q_PROPERTY(QString saveFile READ saveFile WRITE setSaveFile NOTIFY saveFileChanged)
 
 public:
     SpoolsmithApp(int &argc, char **argv);
@@ -51,6 +63,32 @@ public:
     void setTaskStatus(int status);
     bool enabledTest() const;
     void setEnabledTest(bool on);
+
+    // Cut file, cut scene and plot data (cut_file.cpp, plot_data.cpp,
+    // page_code_switch.cpp).
+    QString cutShowFile() const;
+    void setCutShowFile(const QString &path);
+    QString cutFile() const;
+    void setCutFile(const QString &path);
+    QString saveFile() const;
+    void setSaveFile(const QString &path);
+    void openTvaCutFile(const QString &path);
+    // Rebuilds the driver's plot data through t; also returns it.
+    QByteArray generatePltData(const QTransform &t);
+    bool loadTemplate();
+    QImage renderCutMask() const;
+    Q_INVOKABLE QList<QPointF> currentPageMarkPoint(bool scan);
+    Q_INVOKABLE int pageMarkType();
+    Q_INVOKABLE QVariant getCutGraphicsView();
+    GScene *cutScene() const { return m_cutScene; }
+    GraphicsView *cutView() const { return m_cutView; }
+    QSizeF cutPageSize() const;
+    cv::Mat inspectionTemplate() const;
+    QString sceneFile() const;
+    // Page-code switch of the cut file, around the first mark scan.
+    void setSwitchCutFile(bool on);
+    bool switchCutFile() const { return m_switchCutFile.loadRelaxed() != 0; }
+    QString cutWorkCutFile() const;
 
     // Task settings, read by the job threads.
     bool taskEnablePrint() const { return m_enablePrint.loadRelaxed(); }
@@ -109,6 +147,7 @@ public:
 
 public slots:
     void onPropertyChanged(Config::ConfigParamType key, const QVariant &value);
+    void onOpenScene(const QString &path);
 
 signals:
     void versionChanged();
@@ -117,6 +156,10 @@ signals:
     void filmViewUpdate(const QRect &rect = QRect());
     // A valid page code was read while the page-code search was on.
     void pageCodeScanned(quint32 code);
+    void cutShowFileChanged();
+    void cutFileChanged();
+    void saveFileChanged();
+    void openScene(const QString &cutFile);
 
 private:
     QString m_version = QStringLiteral("2.1.5");
@@ -153,4 +196,18 @@ private:
     WorkRecord m_printWorkRecord{QDateTime::currentDateTime()};
     WorkRecord m_cutWorkRecord;
     TaskRecord m_taskRecord;
+    // Cut file and cut scene.
+    void initCutScene();
+    void openSceneBlocking(const QString &path);
+    GraphicsView *m_cutView = nullptr;
+    GScene *m_cutScene = nullptr;
+    QString m_cutShowFile;
+    QString m_cutFile;
+    QString m_sceneFile;
+    QString m_saveFile;
+    QSizeF m_cutPageSize;
+    cv::Mat m_inspectionTemplate;
+    mutable QMutex m_cutLock; // the paths and template read by the task thread
+    QAtomicInt m_switchCutFile = 0;
+    QString m_pageCutFile; // the cut file of the page whose code was read
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMap>
+#include <QByteArray>
 #include <QMutex>
 #include <QObject>
 #include <QRecursiveMutex>
@@ -70,6 +71,10 @@ public:
     void sendAsync(const QByteArray &frame);
     std::optional<MachineFrame::Reply> dealReturn(const QByteArray &frame);
     void decode(const QByteArray &frame);
+    // The plot data (HPGL) the cut steps send; any thread (plot_buffer.cpp).
+    QByteArray pltData() const;
+    void setPltData(const QByteArray &data);
+    void clearPltData();
 
 signals:
     void ipChanged();
@@ -114,4 +119,7 @@ private:
     bool m_linked = false;
     float m_updateProgress = 0.0f;
     QString m_errorMessage;
+
+    mutable QMutex m_pltLock;
+    QByteArray m_pltData;
 };

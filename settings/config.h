@@ -15,6 +15,8 @@
 #include <memory>
 
 class QSettings;
+class GScene;
+class GSp;
 
 // The settings object: INI files beside the program, the parameter table,
 // the typed properties QML binds to, pending edits of the settings dialog and
@@ -82,6 +84,12 @@ class Config : public QObject
     Q_PROPERTY(bool trimReset READ trimReset WRITE setTrimReset NOTIFY trimResetChanged)
     Q_PROPERTY(bool rectifyReset READ rectifyReset WRITE setRectifyReset NOTIFY rectifyResetCanged)
     Q_PROPERTY(bool usedQMLCamera READ usedQMLCamera WRITE setUsedQMLCamera NOTIFY usedQMLCameraChanged)
+    // Scene-bound: read and written through the cut scene (config_scene.cpp).
+    Q_PROPERTY(bool autoSort READ autoSort WRITE setAutoSort NOTIFY autoSortChanged)
+    Q_PROPERTY(bool closeCompensate READ closeCompensate WRITE setCloseCompensate NOTIFY closeCompensateChanged)
+    Q_PROPERTY(double closeCompensateVal READ closeCompensateVal WRITE setCloseCompensateVal NOTIFY closeCompensateValChanged)
+    Q_PROPERTY(bool knifeCompensate READ knifeCompensate WRITE setKnifeCompensate NOTIFY knifeCompensateChanged)
+    Q_PROPERTY(double knifeCompensateVal READ knifeCompensateVal WRITE setKnifeCompensateVal NOTIFY knifeCompensateValChanged)
 
 public:
     enum ConfigParamType {
@@ -327,6 +335,23 @@ public:
     double pageSpacing() const;
     void setPageSpacing(double v);
 
+    // Scene-bound settings: the cut scene's sort switch and its cutter pen.
+    // The program entry installs the provider of the cut scene; without one
+    // (or without a scene) reads give fallbacks and writes do nothing.
+    static void setCutSceneProvider(std::function<GScene *()> provider);
+    bool autoSort() const;
+    void setAutoSort(bool on);
+    bool closeCompensate() const;
+    void setCloseCompensate(bool on);
+    double closeCompensateVal() const;
+    void setCloseCompensateVal(double mm);
+    bool knifeCompensate() const;
+    void setKnifeCompensate(bool on);
+    double knifeCompensateVal() const;
+    void setKnifeCompensateVal(double mm);
+    // Repaints the cut view and writes the pen's seven keys to the live store.
+    void savePenSettings(const GSp *pen);
+
 signals:
     void versionChanged();
     void identChanged();
@@ -383,6 +408,11 @@ signals:
     void trimResetChanged();
     void rectifyResetCanged();
     void usedQMLCameraChanged();
+    void autoSortChanged();
+    void closeCompensateChanged();
+    void closeCompensateValChanged();
+    void knifeCompensateChanged();
+    void knifeCompensateValChanged();
     void propertyChanged(Config::ConfigParamType key, const QVariant &value);
     // Asks the application to end with code (777 restarts the program).
     void exitRequested(int code);
@@ -424,6 +454,9 @@ private:
     void emitTypedSignal(ConfigParamType key);
     void cascade(ConfigParamType key, const QVariant &value);
     QVariant tableValue(ConfigParamType key) const;
+    // Applies change to the cut scene's cutter pen and stores the pen; false
+    // when there is no scene or it may not change now.
+    bool changePen(const char *who, const std::function<void(GSp *)> &change);
 
     // Compare (exact, or fuzzy for floating point) and store under the lock.
     // Returns whether the value changed; the caller signals and persists.

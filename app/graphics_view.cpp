@@ -1,0 +1,54 @@
+#include "graphics_view.h"
+
+#include "gpath_process.h"
+#include "gscene.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+GraphicsView::GraphicsView(QWidget *parent)
+    : QGraphicsView(parent)
+{
+    rotate(-90.0);
+    setBackgroundBrush(QBrush(Qt::gray));
+}
+
+GraphicsView::~GraphicsView() = default;
+
+void GraphicsView::fitPage()
+{
+    auto *gs = qobject_cast<GScene *>(scene());
+    if (!gs || isEnabled())
+        return;
+    const QRectF r = gs->page()->fullRectPoints();
+    fitInView(QRectF(r.x() - 10, r.y() - 10, r.width() + 20, r.height() + 20), Qt::KeepAspectRatio);
+}
+
+void GraphicsView::resizeEvent(QResizeEvent *event)
+{
+    QGraphicsView::resizeEvent(event);
+    fitPage();
+}
+
+void GraphicsView::drawBackground(QPainter *painter, const QRectF &rect)
+{
+    painter->fillRect(rect, Qt::gray);
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    double scale = GPathProcess::transformScale(transform());
+    if (std::abs(scale) <= 1e-12)
+        scale = 1.0;
+    QPen pen(Qt::black, 1.2 / scale);
+    painter->setPen(pen);
+    auto *gs = qobject_cast<GScene *>(scene());
+    if (!gs)
+        return;
+    if (!gs->items().isEmpty())
+        painter->fillRect(gs->page()->fullRectPoints(), Qt::white);
+    if (gs->showMargin()) {
+        pen.setStyle(Qt::DashDotLine);
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(gs->page()->paintRectPoints());
+    }
+}

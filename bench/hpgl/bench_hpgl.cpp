@@ -1,0 +1,88 @@
+// HPGL reading speed (MB/s) on a generated 20 MB file, and the time to
+// rebuild the plot data of 10^5 points through a page transform.
+#include "gpath_item.h"
+#include "gscene.h"
+#include "hpgl_parser.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QByteArray generatedPlt(qsizetype bytes)
+{
+    QByteArray out = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;SP1;";
+    QRandomGenerator rng(42);
+    while (out.size() < bytes) {
+        out += "PU" + QByteArray::number(rng.bounded(8000)) + ',' + QByteArray::number(rng.bounded(4000)) + ";PD";
+        for (int i = 0; i < 40; ++i)
+            out += QByteArray::number(rng.bounded(8000)) + ',' + QByteArray::number(rng.bounded(4000)) + ',';
+        out.chop(1);
+        out += ";\r\n";
+    }
+    return out;
+}
+
+void BM_ReadHpgl20MB(benchmark::State &state)
+{
+    const QByteArray data = generatedPlt(20 * 1024 * 1024);
+    for (auto _ : state) {
+        HpglParser parser;
+        qsizetype points = 0;
+        parser.parse(data, [&](const HpglParser::Polyline &l) { points += l.points.size(); });
+        benchmark::DoNotOptimize(points);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * data.size());
+    state.counters["MB/s"] = benchmark::Counter(double(data.size()) / 1e6 * double(state.iterations()),
+                                                benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ReadHpgl20MB)->Unit(benchmark::kMillisecond);
+
+void BM_PlotData100kPoints(benchmark::State &state)
+{
+    GScene scene;
+    QByteArray plt = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;SP1;";
+    QRandomGenerator rng(7);
+    for (int item = 0; item < 1000; ++item) { // 1000 outlines of 100 points
+        plt += "PU" + QByteArray::number(rng.bounded(7000)) + ',' + QByteArray::number(rng.bounded(3000)) + ";PD";
+        for (int i = 0; i < 99; ++i)
+            plt += QByteArray::number(rng.bounded(7000)) + ',' + QByteArray::number(rng.bounded(3000)) + ',';
+        plt.chop(1);
+        plt += ';';
+    }
+    const QString path = QDir::temp().filePath("bench_hpgl_plot.plt");
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(plt);
+    f.close();
+    scene.openFile(path);
+    QFile::remove(path);
+    QTransform t;
+    QTransform::quadToQuad(QPolygonF{{0, 0}, {0, 255}, {533, 255}, {533, 0}},
+                           QPolygonF{{1, 2}, {0.5, 256}, {534, 257}, {535, 1}}, t);
+    QList<QGraphicsItem *> items;
+    scene.exportCutItems(items, false, false, false);
+    const QMarginsF margins(8.5, 14.2, -19.8, -19.8);
+    for (auto _ : state) {
+        QByteArray data;
+        for (const GPathItem *item : scene.sortCutItems(items))
+            data += item->pltString(t, margins, QPointF(-2.8, -5.6));
+        benchmark::DoNotOptimize(data);
+    }
+}
+BENCHMARK(BM_PlotData100kPoints)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QGraphicsPathItem>
+#include <QMarginsF>
+#include <QTransform>
+
+class GSp;
+
+// One cut outline. The path is in item coordinates (scene points); the item
+// transform (for example the half turn of reversed cutting) applies on top.
+class GPathItem : public QGraphicsPathItem
+{
+public:
+    enum { Type = UserType + 1 };
+
+    explicit GPathItem(const QPainterPath &path = QPainterPath(), int pen = 1, QGraphicsItem *parent = nullptr);
+
+    int type() const override { return Type; }
+    int penIndex() const { return m_pen; }
+    void setPenIndex(int pen) { m_pen = pen; }
+
+    // The item's HPGL for the cutter: the pen's close and knife compensation,
+    // then scene coordinates less the (left, top) margins (the first mark is
+    // the origin), axes swapped to the cutter's (X along the web), the page
+    // transform T, the offset (points, cutter axes), plotter units rounded.
+    QByteArray pltString(const QTransform &t, const QMarginsF &margins, const QPointF &offset) const;
+    // The same without the pen's compensation: the geometry as designed.
+    QByteArray hpglString(const QTransform &t, const QMarginsF &margins, const QPointF &offset,
+                          bool compensate) const;
+
+    // First and last point in scene coordinates, for the cutting order.
+    QPointF startPoint() const;
+    QPointF endPoint() const;
+
+private:
+    const GSp *pen() const;
+    int m_pen;
+};

@@ -1,0 +1,252 @@
+#include "gscene.h"
+
+#include "gmark_item.h"
+#include "gpath_item.h"
+#include "gpath_process.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QGraphicsView>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include <algorithm>
+
+GScene::GScene(QObject *parent)
+    : QGraphicsScene(parent)
+{
+    sp(1);
+}
+
+GScene::~GScene() = default;
+
+void GScene::fail(const QString &path, const QString &why)
+{
+    m_error = why;
+    qCritical() << "GScene::openFile" << path << why;
+}
+
+bool GScene::openFile(const QString &path, bool append)
+{
+    m_error.clear();
+    if (!append)
+        gClear();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(path, QStringLiteral("cannot open: %1").arg(file.errorString()));
+        return false;
+    }
+    const QByteArray data = file.readAll();
+    file.close();
+    const bool ok = QFileInfo(path).suffix().compare(QLatin1String("tva"), Qt::CaseInsensitive) == 0
+                        ? openTva(data, path)
+                        : openHpgl(data, path);
+    if (!ok) {
+        if (!append)
+            gClear();
+        return false;
+    }
+    m_fileName = path;
+    qInfo() << "GScene::openFile" << path << gItemAll().size() << "items";
+    return true;
+}
+
+bool GScene::saveCutFile(const QString &path) const
+{
+    QList<QGraphicsItem *> items;
+    exportCutItems(items, false, false, false);
+    return exportFile(path, items);
+}
+
+bool GScene::exportFile(const QString &path, const QList<QGraphicsItem *> &items) const
+{
+    const bool tva = QFileInfo(path).suffix().compare(QLatin1String("tva"), Qt::CaseInsensitive) == 0;
+    const QByteArray bytes = tva ? tvaDocument(items) : hpglDocument(items);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
+        qCritical() << "GScene::exportFile" << path << file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void GScene::gClear()
+{
+    for (QGraphicsItem *item : gItemAll()) {
+        removeItem(item);
+        delete item;
+    }
+    m_page.setMarkItem(nullptr);
+    m_fileName.clear();
+}
+
+QList<QGraphicsItem *> GScene::gItemAll() const
+{
+    QList<QGraphicsItem *> out;
+    for (QGraphicsItem *item : items(Qt::AscendingOrder))
+        if (item->type() == GPathItem::Type || item->type() == GMarkItem::Type)
+            out.append(item);
+    return out;
+}
+
+QList<QGraphicsItem *> GScene::gSelectedItems() const
+{
+    QList<QGraphicsItem *> out;
+    for (QGraphicsItem *item : gItemAll())
+        if (item->isSelected())
+            out.append(item);
+    return out;
+}
+
+void GScene::exportCutItems(QList<QGraphicsItem *> &list, bool selectedOnly, bool withHidden, bool withMarks) const
+{
+    for (QGraphicsItem *item : gItemAll()) {
+        if (item->type() == GMarkItem::Type && !withMarks)
+            continue;
+        if (selectedOnly && !item->isSelected())
+            continue;
+        if (!withHidden && !item->isVisible() && item->type() != GMarkItem::Type)
+            continue;
+        list.append(item);
+    }
+}
+
+void GScene::setGSceneFlag(int flag, bool on)
+{
+    m_flags = on ? (m_flags | flag) : (m_flags & ~flag);
+    for (QGraphicsItem *item : gItemAll()) {
+        if (item->type() == GMarkItem::Type)
+            item->setVisible(testGSceneFlag(ShowMarks));
+        else {
+            item->setFlag(QGraphicsItem::ItemIsSelectable, !testGSceneFlag(ReadOnly));
+            item->setFlag(QGraphicsItem::ItemIsMovable, !testGSceneFlag(ReadOnly));
+        }
+    }
+}
+
+void GScene::setShowMargin(bool on)
+{
+    m_showMargin = on;
+    update();
+}
+
+GSp *GScene::sp(int index)
+{
+    if (index < 1)
+        return nullptr;
+    auto it = m_pens.find(index);
+    if (it == m_pens.end())
+        it = m_pens.insert(index, GSp(index));
+    return &it.value();
+}
+
+const GSp *GScene::sp(int index) const
+{
+    auto it = m_pens.constFind(index);
+    return it == m_pens.constEnd() ? nullptr : &it.value();
+}
+
+void GScene::enableSort(bool on) { m_sort = on; }
+void GScene::setSortSP(bool on) { m_sortSP = on; }
+void GScene::setSortInside(bool on) { m_sortInside = on; }
+
+void GScene::setEditGuard(std::function<bool()> canEdit)
+{
+    m_canEdit = std::move(canEdit);
+}
+
+bool GScene::canEdit() const
+{
+    return !m_canEdit || m_canEdit();
+}
+
+void GScene::setVariableFile(const QString &path)
+{
+    m_variableFile = path;
+}
+
+void GScene::setCodeIndex(int index)
+{
+    m_codeIndex = index;
+}
+
+bool GScene::savePrintFile(const QString &path)
+{
+    QPdfWriter writer(path);
+    writer.setPageLayout(m_page.layout());
+    writer.setResolution(300);
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        qCritical() << "GScene::savePrintFile" << path << "cannot write";
+        return false;
+    }
+    const QRectF page = m_page.fullRectPoints();
+    render(&painter, QRectF(QPointF(0, 0), QSizeF(writer.width(), writer.height())), page);
+    return painter.end();
+}
+
+void GScene::setPageGeometry(const QSizeF &pageMm, GMarkItem *mark)
+{
+    if (GMarkItem *old = m_page.markItem()) {
+        removeItem(old);
+        delete old;
+    }
+    m_page.setSize(pageMm);
+    m_page.setMarkItem(mark);
+    if (mark) {
+        mark->setVisible(testGSceneFlag(ShowMarks));
+        mark->setZValue(-1);
+        addItem(mark);
+    }
+    setSceneRect(m_page.fullRectPoints().adjusted(-20, -20, 20, 20));
+}
+
+void GScene::addPath(GPathItem *item)
+{
+    item->setFlag(QGraphicsItem::ItemIsSelectable, !testGSceneFlag(ReadOnly));
+    item->setFlag(QGraphicsItem::ItemIsMovable, !testGSceneFlag(ReadOnly));
+    const GSp *pen = sp(std::max(1, item->penIndex()));
+    item->setPen(QPen(pen ? pen->color() : QColor(Qt::black), 0));
+    addItem(item);
+}
+
+namespace {
+QList<QPair<double, double>> mergedRuns(QList<QPair<double, double>> runs)
+{
+    std::sort(runs.begin(), runs.end());
+    QList<QPair<double, double>> out;
+    for (const auto &r : runs) {
+        if (!out.isEmpty() && r.first <= out.last().second)
+            out.last().second = std::max(out.last().second, r.second);
+        else
+            out.append(r);
+    }
+    return out;
+}
+} // namespace
+
+namespace {
+// The runs of the page (mm) that the cut outlines cover along one axis.
+QList<QPair<double, double>> coveredRuns(const GScene &scene, bool alongHeight)
+{
+    QList<QGraphicsItem *> items;
+    scene.exportCutItems(items, false, false, false);
+    QList<QPair<double, double>> runs;
+    for (QGraphicsItem *item : items) {
+        const QRectF r = GPathProcess::point2Mm(item->sceneBoundingRect());
+        runs.append(alongHeight ? qMakePair(r.top(), r.bottom()) : qMakePair(r.left(), r.right()));
+    }
+    return mergedRuns(runs);
+}
+} // namespace
+
+QList<QPair<double, double>> GScene::rowSegments() const
+{
+    return coveredRuns(*this, true);
+}
+
+QList<QPair<double, double>> GScene::colSegments() const
+{
+    return coveredRuns(*this, false);
+}

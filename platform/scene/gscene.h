@@ -1,0 +1,122 @@
+#pragma once
+
+#include "gpage.h"
+#include "gsp.h"
+
+#include <QGraphicsScene>
+#include <QMap>
+#include <QPair>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class GMarkItem;
+class GPathItem;
+class HpglParser;
+
+// A cut or print scene: one page, its mark item, cut paths and pens. Opens
+// HPGL (.plt, .hpgl, anything else that reads as HPGL) and the .tva
+// container, and writes the cutter's HPGL with a page header.
+class GScene : public QGraphicsScene
+{
+    Q_OBJECT
+
+public:
+    // Scene flags (setGSceneFlag).
+    enum SceneFlag {
+        ReadOnly = 1,  // items can be neither moved nor selected
+        ShowMarks = 2, // the mark item is drawn
+        KeepPens = 4,  // opening a file keeps the pen settings already made
+    };
+
+    explicit GScene(QObject *parent = nullptr);
+    ~GScene() override;
+
+    // Loads a cut file in place of the scene's content (append adds to it).
+    // False with errorString() and a log line when the file cannot be read;
+    // the scene is then empty.
+    bool openFile(const QString &path, bool append = false);
+    // Writes every cut item as HPGL with the page header.
+    bool saveCutFile(const QString &path) const;
+    // Writes the given items: ".tva" in our container, anything else as HPGL.
+    bool exportFile(const QString &path, const QList<QGraphicsItem *> &items) const;
+    QString errorString() const { return m_error; }
+    QString fileName() const { return m_fileName; }
+
+    void gClear();
+    QList<QGraphicsItem *> gItemAll() const;
+    QList<QGraphicsItem *> gSelectedItems() const;
+    // Fills list with the cut items (paths): only the selected ones when
+    // selectedOnly, hidden ones too when withHidden, the mark item too when
+    // withMarks.
+    void exportCutItems(QList<QGraphicsItem *> &list, bool selectedOnly, bool withHidden, bool withMarks) const;
+    // The paths of list in cutting order (see enableSort).
+    QList<GPathItem *> sortCutItems(const QList<QGraphicsItem *> &list) const;
+
+    GPage *page() { return &m_page; }
+    const GPage *page() const { return &m_page; }
+
+    void setGSceneFlag(int flag, bool on);
+    bool testGSceneFlag(int flag) const { return (m_flags & flag) == flag; }
+    bool showMargin() const { return m_showMargin; }
+    void setShowMargin(bool on);
+
+    // Pen record by index (created on first use); null for index < 1.
+    GSp *sp(int index);
+    const GSp *sp(int index) const;
+    QList<int> penIndexes() const { return m_pens.keys(); }
+
+    // Cutting order: off keeps file order; on orders by nearest neighbour,
+    // grouped by pen when sortSP, inner outlines before the ones around
+    // them when sortInside.
+    void enableSort(bool on);
+    void setSortSP(bool on);
+    void setSortInside(bool on);
+    bool isSort() const { return m_sort; }
+    bool isSortSP() const { return m_sortSP; }
+    bool isSortInside() const { return m_sortInside; }
+
+    // Whether the content may change now; a job in progress says no.
+    void setEditGuard(std::function<bool()> canEdit);
+    bool canEdit() const;
+
+    // Print scene: the spreadsheet of variable data, the row in use, and the
+    // page of that row as a PDF.
+    void setVariableFile(const QString &path);
+    QString variableFile() const { return m_variableFile; }
+    void setCodeIndex(int index);
+    int codeIndex() const { return m_codeIndex; }
+    bool savePrintFile(const QString &path);
+
+    // The label grid for the inspection report: the runs of the page, in
+    // millimetres (start, end), that cut outlines cover along the page width
+    // (columns) and along its height (rows).
+    QList<QPair<double, double>> rowSegments() const;
+    QList<QPair<double, double>> colSegments() const;
+
+    // Places the mark item (null for none) and the page size.
+    void setPageGeometry(const QSizeF &pageMm, GMarkItem *mark);
+
+private:
+    bool openHpgl(const QByteArray &data, const QString &path);
+    bool openTva(const QByteArray &data, const QString &path);
+    QByteArray hpglDocument(const QList<QGraphicsItem *> &items) const;
+    QByteArray tvaDocument(const QList<QGraphicsItem *> &items) const;
+    void addPath(GPathItem *item);
+    void fail(const QString &path, const QString &why);
+
+    GPage m_page;
+    QMap<int, GSp> m_pens;
+    int m_flags = 0;
+    bool m_showMargin = false;
+    bool m_sort = false;
+    bool m_sortSP = false;
+    bool m_sortInside = false;
+    QString m_error;
+    QString m_fileName;
+    QString m_variableFile;
+    int m_codeIndex = 1;
+    std::function<bool()> m_canEdit;
+};

@@ -1,0 +1,113 @@
+// HPGL side of GScene: cut files in, cutter HPGL with the page header out.
+//
+// Header written before the paths (plotter units, cutter axes):
+//   PS height,width,top,left,markType,markSize;   page, origin (first mark)
+//   MD top,left,areaHeight,areaWidth,markSize;    rectangle of the marks
+// Path coordinates after the header are relative to the first mark.
+#include "gscene.h"
+
+#include "gmark_item.h"
+#include "gpath_item.h"
+#include "gpath_process.h"
+#include "hpgl_parser.h"
+
+#include <QDebug>
+
+#include <cmath>
+
+namespace {
+
+QByteArray field(double v)
+{
+    QByteArray s = QByteArray::number(v, 'f', 3);
+    while (s.endsWith('0'))
+        s.chop(1);
+    if (s.endsWith('.'))
+        s.chop(1);
+    return s == "-0" ? QByteArray("0") : s;
+}
+
+} // namespace
+
+bool GScene::openHpgl(const QByteArray &data, const QString &path)
+{
+    HpglParser parser;
+    QList<HpglParser::Polyline> lines;
+    if (!parser.parse(data, [&lines](const HpglParser::Polyline &l) { lines.append(l); })) {
+        fail(path, QStringLiteral("not a cut file (%1)").arg(parser.errorString()));
+        return false;
+    }
+
+    const HpglParser::Header &h = parser.header();
+    bool haveHeader = false;
+    QSizeF pageMm;
+    QPointF originMm;
+    GMarkItem *mark = nullptr;
+    if (h.ps.size() >= 5) {
+        pageMm = GPathProcess::hpgl2Mm(QSizeF(h.ps[1], h.ps[0]));
+        if (!(pageMm.width() > 0.0) || !(pageMm.height() > 0.0)) {
+            qCritical() << "GScene::openFile" << path << "page header with zero size refused:" << h.ps;
+        } else {
+            haveHeader = true;
+            originMm = GPathProcess::hpgl2Mm(QPointF(h.ps[3], h.ps[2]));
+            const int markType = int(h.ps[4]);
+            const double markSize = h.ps.size() >= 6 ? GPathProcess::hpgl2Mm(h.ps[5]) : 5.0;
+            // Without MD the marks sit as far from the far edges as from the near ones.
+            QSizeF area(pageMm.width() - 2.0 * originMm.x(), pageMm.height() - 2.0 * originMm.y());
+            if (!h.md.isEmpty() && h.md.first().size() >= 4)
+                area = GPathProcess::hpgl2Mm(QSizeF(h.md.first()[3], h.md.first()[2]));
+            const QMarginsF margins(originMm.x(), originMm.y(), originMm.x() + area.width() - pageMm.width(),
+                                    originMm.y() + area.height() - pageMm.height());
+            mark = new GMarkItem(pageMm, margins, markType, markSize);
+        }
+    }
+
+    const QPointF origin = GPathProcess::mm2Point(originMm);
+    QRectF bounds;
+    QList<GPathItem *> items;
+    items.reserve(lines.size());
+    for (const HpglParser::Polyline &line : lines) {
+        QPolygonF poly;
+        poly.reserve(line.points.size());
+        for (const QPointF &p : line.points)
+            poly.append(GPathProcess::hpglToScene(p) + origin);
+        bounds = bounds.united(poly.boundingRect());
+        QPainterPath pp;
+        pp.addPolygon(poly);
+        items.append(new GPathItem(pp, line.pen > 0 ? line.pen : 1));
+    }
+
+    if (!haveHeader) {
+        // No page in the file: the drawing's extent from the origin, else A4.
+        const QSizeF mm = GPathProcess::point2Mm(QSizeF(bounds.right(), bounds.bottom()));
+        pageMm = (mm.width() > 0.0 && mm.height() > 0.0) ? QSizeF(std::ceil(mm.width()), std::ceil(mm.height()))
+                                                         : QSizeF(210.0, 297.0);
+    }
+    setPageGeometry(pageMm, mark);
+    for (GPathItem *item : items)
+        addPath(item);
+    return true;
+}
+
+QByteArray GScene::hpglDocument(const QList<QGraphicsItem *> &items) const
+{
+    const QSizeF pageMm = m_page.layout().fullRect(QPageLayout::Millimeter).size();
+    const GMarkItem *mark = m_page.markItem();
+    const QPointF originMm = mark ? QPointF(mark->margins().left(), mark->margins().top()) : QPointF();
+    const QSizeF areaMm = mark ? GPathProcess::point2Mm(mark->markRect().size()) : pageMm;
+    const double markSize = mark ? GPathProcess::mm2Hpgl(mark->markSize()) : 0.0;
+    const int markType = mark ? mark->markType() : 0;
+
+    QByteArray out = "IN;PS" + field(GPathProcess::mm2Hpgl(pageMm.height())) + ','
+                     + field(GPathProcess::mm2Hpgl(pageMm.width())) + ',' + field(GPathProcess::mm2Hpgl(originMm.y()))
+                     + ',' + field(GPathProcess::mm2Hpgl(originMm.x())) + ',' + QByteArray::number(markType) + ','
+                     + field(markSize) + ";MD" + field(GPathProcess::mm2Hpgl(originMm.y())) + ','
+                     + field(GPathProcess::mm2Hpgl(originMm.x())) + ',' + field(GPathProcess::mm2Hpgl(areaMm.height()))
+                     + ',' + field(GPathProcess::mm2Hpgl(areaMm.width())) + ',' + field(markSize) + ";\n";
+    const QMarginsF margins = mark ? GPathProcess::mm2Point(mark->margins()) : QMarginsF();
+    for (QGraphicsItem *item : items)
+        if (item && item->type() == GPathItem::Type)
+            out += static_cast<GPathItem *>(item)->hpglString(QTransform(), margins, QPointF(), false) + '\n';
+    out += "PU0,0;PG;\n";
+    return out;
+}

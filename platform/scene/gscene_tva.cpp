@@ -1,0 +1,156 @@
+// The .tva cut format: our own JSON container of the page, its marks, the
+// pens, the sort switches and the paths (scene points, item transforms kept).
+#include "gscene.h"
+
+#include "gmark_item.h"
+#include "gpath_item.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+
+namespace {
+
+constexpr auto kFormat = "spoolsmith-tva";
+constexpr int kVersion = 1;
+
+QJsonArray numbers(std::initializer_list<double> values)
+{
+    QJsonArray a;
+    for (double v : values)
+        a.append(v);
+    return a;
+}
+
+bool finite(const QJsonValue &v)
+{
+    return v.isDouble() && std::isfinite(v.toDouble());
+}
+
+} // namespace
+
+QByteArray GScene::tvaDocument(const QList<QGraphicsItem *> &items) const
+{
+    QJsonObject root;
+    root["format"] = kFormat;
+    root["version"] = kVersion;
+    const QSizeF page = m_page.layout().fullRect(QPageLayout::Millimeter).size();
+    root["page"] = QJsonObject{{"width", page.width()}, {"height", page.height()}};
+    if (const GMarkItem *mark = m_page.markItem()) {
+        const QMarginsF m = mark->margins();
+        root["mark"] = QJsonObject{{"type", mark->markType()},
+                                   {"size", mark->markSize()},
+                                   {"margins", numbers({m.left(), m.top(), m.right(), m.bottom()})}};
+    }
+    QJsonArray pens;
+    for (auto it = m_pens.cbegin(); it != m_pens.cend(); ++it) {
+        const GSp &p = it.value();
+        pens.append(QJsonObject{{"index", p.index()},
+                                {"name", p.name()},
+                                {"color", p.color().name()},
+                                {"flags", p.flags()},
+                                {"closeCompensate", p.closeCompensate()},
+                                {"knifeCompensate", p.knifeCompensate()},
+                                {"repeat", p.repeat()},
+                                {"toolUpAngle", p.toolUpAngle()}});
+    }
+    root["pens"] = pens;
+    root["sort"] = QJsonObject{{"enabled", m_sort}, {"pen", m_sortSP}, {"inside", m_sortInside}};
+    QJsonArray paths;
+    for (QGraphicsItem *item : items) {
+        if (!item || item->type() != GPathItem::Type)
+            continue;
+        const auto *path = static_cast<const GPathItem *>(item);
+        QJsonArray subpaths;
+        for (const QPolygonF &poly : path->path().toSubpathPolygons()) {
+            QJsonArray coords;
+            for (const QPointF &p : poly) {
+                coords.append(p.x());
+                coords.append(p.y());
+            }
+            subpaths.append(coords);
+        }
+        const QTransform t = path->transform();
+        paths.append(QJsonObject{{"pen", path->penIndex()},
+                                 {"transform", numbers({t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(),
+                                                        t.m31(), t.m32(), t.m33()})},
+                                 {"subpaths", subpaths}});
+    }
+    root["paths"] = paths;
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+bool GScene::openTva(const QByteArray &data, const QString &path)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(data, &error);
+    const QJsonObject root = doc.object();
+    if (doc.isNull() || root.value("format").toString() != QLatin1String(kFormat)) {
+        fail(path, QStringLiteral("not a .tva cut file (%1)")
+                       .arg(doc.isNull() ? error.errorString() : QStringLiteral("unknown format")));
+        return false;
+    }
+    if (root.value("version").toInt() > kVersion) {
+        fail(path, QStringLiteral("a .tva file of a newer version (%1)").arg(root.value("version").toInt()));
+        return false;
+    }
+    const QJsonObject page = root.value("page").toObject();
+    const QSizeF pageMm(page.value("width").toDouble(), page.value("height").toDouble());
+    if (!(pageMm.width() > 0.0) || !(pageMm.height() > 0.0)) {
+        fail(path, QStringLiteral("page with zero size"));
+        return false;
+    }
+    GMarkItem *mark = nullptr;
+    if (root.contains("mark")) {
+        const QJsonObject m = root.value("mark").toObject();
+        const QJsonArray mg = m.value("margins").toArray();
+        if (mg.size() == 4)
+            mark = new GMarkItem(pageMm, QMarginsF(mg[0].toDouble(), mg[1].toDouble(), mg[2].toDouble(), mg[3].toDouble()),
+                                 m.value("type").toInt(), m.value("size").toDouble(5.0));
+    }
+    if (!testGSceneFlag(KeepPens)) {
+        for (const QJsonValue &v : root.value("pens").toArray()) {
+            const QJsonObject o = v.toObject();
+            GSp *p = sp(o.value("index").toInt());
+            if (!p)
+                continue;
+            p->setName(o.value("name").toString(p->name()));
+            p->setColor(QColor(o.value("color").toString(p->color().name())));
+            p->setFlags(o.value("flags").toInt(p->flags()));
+            p->setCloseCompensate(o.value("closeCompensate").toDouble(p->closeCompensate()));
+            p->setKnifeCompensate(o.value("knifeCompensate").toDouble(p->knifeCompensate()));
+            p->setRepeat(o.value("repeat").toInt(p->repeat()));
+            p->setToolUpAngle(o.value("toolUpAngle").toDouble(p->toolUpAngle()));
+        }
+        const QJsonObject sort = root.value("sort").toObject();
+        m_sort = sort.value("enabled").toBool(m_sort);
+        m_sortSP = sort.value("pen").toBool(m_sortSP);
+        m_sortInside = sort.value("inside").toBool(m_sortInside);
+    }
+    setPageGeometry(pageMm, mark);
+    for (const QJsonValue &v : root.value("paths").toArray()) {
+        const QJsonObject o = v.toObject();
+        QPainterPath pp;
+        for (const QJsonValue &s : o.value("subpaths").toArray()) {
+            const QJsonArray c = s.toArray();
+            QPolygonF poly;
+            for (qsizetype i = 0; i + 1 < c.size(); i += 2)
+                if (finite(c[i]) && finite(c[i + 1]))
+                    poly.append(QPointF(c[i].toDouble(), c[i + 1].toDouble()));
+            if (poly.size() >= 2)
+                pp.addPolygon(poly);
+        }
+        if (pp.isEmpty())
+            continue;
+        auto *item = new GPathItem(pp, std::max(1, o.value("pen").toInt(1)));
+        const QJsonArray t = o.value("transform").toArray();
+        if (t.size() == 9)
+            item->setTransform(QTransform(t[0].toDouble(), t[1].toDouble(), t[2].toDouble(), t[3].toDouble(),
+                                          t[4].toDouble(), t[5].toDouble(), t[6].toDouble(), t[7].toDouble(),
+                                          t[8].toDouble()));
+        addPath(item);
+    }
+    return true;
+}

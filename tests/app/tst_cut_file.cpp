@@ -1,0 +1,341 @@
+#include "config.h"
+#include "gmark_item.h"
+#include "gpath_process.h"
+#include "graphics_view.h"
+#include "gscene.h"
+#include "plt_quick_view.h"
+#include "recording_prompt.h"
+#include "spoolsmith_app.h"
+#include "trv610plus.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+// Page 100 mm across x 200 mm along the web, first mark at (3, 5) mm,
+// mark rectangle 90 x 188 mm, four marks of 4 mm; a 10 mm square at mark 1.
+const QByteArray kMarked = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;"
+                           "SP1;PU0,0;PD0,400,400,400,400,0,0,0;PG;";
+} // namespace
+
+class TstCutFile : public QObject
+{
+    Q_OBJECT
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir->filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    }
+    SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Config> m_config;
+    std::unique_ptr<TRV610Plus> m_device;
+    RecordingPrompt m_prompt;
+
+private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
+        Prompt::setInstance(&m_prompt);
+    }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        m_config = std::make_unique<Config>(m_dir->path());
+        Config::setInstance(m_config.get());
+        Config::setCutSceneProvider([] { return SpoolsmithApp::instance()->cutScene(); });
+        m_device = std::make_unique<TRV610Plus>();
+        TRV610Plus::setInstance(m_device.get());
+        app()->setTaskStatus(2);
+        app()->cutScene()->gClear();
+    }
+    void cleanup()
+    {
+        Config::setCutSceneProvider(nullptr);
+        TRV610Plus::setInstance(nullptr);
+        Config::setInstance(nullptr);
+        m_device.reset();
+        m_config.reset();
+    }
+
+    void roundTripThroughPreview()
+    {
+        QSignalSpy shown(app(), &SpoolsmithApp::cutShowFileChanged);
+        app()->setCutFile(write("job.plt", kMarked));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(app()->cutShowFile(), app()->appPath() + "/plt.plt");
+        QVERIFY(QFile::exists("bk.png"));
+        QCOMPARE(app()->cutPageSize(), QSizeF(100, 200));
+
+        PltQuickView source;
+        source.setFile(m_dir->filePath("job.plt"));
+        const QList<QPolygonF> sourceLines = PltQuickView::polylines();
+        PltQuickView preview;
+        preview.setFile(app()->cutShowFile());
+        QCOMPARE(preview.pageRect(), GPathProcess::mm2Point(QRectF(0, 0, 100, 200)));
+        QCOMPARE(preview.pageRect(), source.pageRect());
+        QCOMPARE(preview.origin(), GPathProcess::mm2Point(QPointF(3, 5)));
+        QCOMPARE(preview.origin(), source.origin());
+        QCOMPARE(preview.farCornerAdjustment(), source.farCornerAdjustment());
+        QCOMPARE(preview.markType(), 4);
+        QCOMPARE(preview.markSize(), source.markSize());
+        QCOMPARE(PltQuickView::polylines(), sourceLines);
+        QVERIFY(m_prompt.shown.isEmpty());
+    }
+
+    void plotDataOfKnownSquare()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        m_config->setMarkCameraOffsetX(1.0); // 40 units
+        m_config->setMarkCameraOffsetY(2.0); // 80 units
+        // The page transform works in cutter axes, in points: +100, +200 units.
+        const QTransform t = QTransform::fromTranslate(GPathProcess::hpgl2Point(100.0), GPathProcess::hpgl2Point(200.0));
+        const QByteArray data = app()->generatePltData(t);
+        QCOMPARE(data, QByteArray("SP1;PU60,120;PD60,520,460,520,460,120,60,120;"));
+        QCOMPARE(m_device->pltData(), data);
+        QFile tmp("tmp.plt");
+        QVERIFY(tmp.open(QIODevice::ReadOnly));
+        QCOMPARE(tmp.readAll(), data);
+
+        m_config->setMarkCameraOffsetX(0.0);
+        m_config->setMarkCameraOffsetY(0.0);
+        QCOMPARE(app()->generatePltData(QTransform::fromScale(2, 2)),
+                 QByteArray("SP1;PU0,0;PD0,800,800,800,800,0,0,0;"));
+    }
+
+    void reversedCuttingTurnsAboutTheMarks()
+    {
+        m_config->setProperty(Config::CPT_Cut_Inverse, true);
+        m_device->clearPltData();
+        app()->setCutFile(write("line.plt", "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;PU0,0;PD0,400;"));
+        // Mark 1 lands on mark 3: (7520, 3600) in cutter units.
+        QCOMPARE(m_device->pltData(), QByteArray("SP1;PU7520,3600;PD7520,3200;"));
+        m_config->setPageSpacing(0.5); // 20 units against the web
+        QCOMPARE(app()->generatePltData(QTransform()), QByteArray("SP1;PU7500,3600;PD7500,3200;"));
+        m_config->setPageSpacing(0.0);
+        m_config->setProperty(Config::CPT_Cut_Inverse, false);
+        m_device->clearPltData();
+        app()->setCutFile(m_dir->filePath("line.plt"));
+        QVERIFY(m_device->pltData().isEmpty()); // only reversed cutting builds it at opening
+    }
+
+    void markGeometry()
+    {
+        QCOMPARE(app()->pageMarkType(), 4); // empty scene
+        app()->setCutFile(write("plain.plt", "IN;PU0,0;PD400,0;"));
+        QCOMPARE(app()->pageMarkType(), -1);
+        QVERIFY(app()->currentPageMarkPoint(true).isEmpty());
+        app()->setCutFile(write("job.plt", kMarked));
+        m_config->setPageSpacing(2.0);
+        QCOMPARE(app()->currentPageMarkPoint(true),
+                 (QList<QPointF>{{0, 0}, {0, 3600}, {8080, 3600}, {8080, 0}}));
+        const double w = GPathProcess::mm2Point(90.0), h = GPathProcess::mm2Point(188.0);
+        const QList<QPointF> pts = app()->currentPageMarkPoint(false);
+        QCOMPARE(pts.size(), 4);
+        QVERIFY(qAbs(pts[2].x() - h) < 1e-9 && qAbs(pts[2].y() - w) < 1e-9);
+        app()->setCutFile(write("type0.plt", "IN;PS8000,4000,200,120,0,160;MD200,120,7520,3600,160;PU0,0;PD0,400;"));
+        QVERIFY(app()->currentPageMarkPoint(true).isEmpty());
+        QCOMPARE(app()->currentPageMarkPoint(false).size(), 4);
+    }
+
+    void maskClosesOpenPaths()
+    {
+        app()->setCutFile(write("open.plt", "IN;PS8000,4000,0,0,0,160;MD0,0,8000,4000,160;PU400,400;PD400,800,800,800;"));
+        const QImage mask = app()->renderCutMask();
+        QCOMPARE(mask.format(), QImage::Format_RGB888);
+        QCOMPARE(mask.size(), (app()->cutScene()->page()->layout().fullRect(QPageLayout::Point).size() * 5.0).toSize());
+        // Path in scene: (10,10)->(20,10)->(20,20) mm, closed through (first x, last y) = (10, 20).
+        auto px = [&](double xmm, double ymm) {
+            return mask.pixelColor(int(GPathProcess::mm2Point(xmm) * 5), int(GPathProcess::mm2Point(ymm) * 5));
+        };
+        QCOMPARE(px(15, 15), QColor(Qt::black));
+        QCOMPARE(px(5, 5), QColor(Qt::white));
+        QCOMPARE(app()->inspectionTemplate().cols, mask.width());
+    }
+
+    void garbageFileLeavesEmptyScene()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        QByteArray junk(2048, '\x01');
+        app()->setCutFile(write("junk.plt", junk));
+        QVERIFY(app()->cutScene()->gItemAll().isEmpty());
+        QCOMPARE(app()->pageMarkType(), 4);
+    }
+
+    void noSceneChangeWhileJobRuns()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        app()->setTaskStatus(1);
+        app()->setCutFile(write("other.plt", "IN;PU0,0;PD400,0;"));
+        QCOMPARE(app()->sceneFile(), m_dir->filePath("job.plt"));
+        const double before = m_config->closeCompensateVal();
+        m_config->setCloseCompensateVal(before + 1.0);
+        QCOMPARE(m_config->closeCompensateVal(), before);
+        app()->setTaskStatus(2);
+    }
+
+    void previewPaintsIntoImage()
+    {
+        PltQuickView view;
+        view.setFile(write("p.plt", kMarked));
+        view.setSize(QSizeF(400, 300));
+        QImage img(400, 300, QImage::Format_ARGB32);
+        img.fill(Qt::red);
+        {
+            QPainter painter(&img);
+            view.paint(&painter);
+        }
+        QCOMPARE(img.pixelColor(0, 0), QColor(Qt::white));
+        // Page turned: drawn 200 mm wide along x, 100 mm high, centred.
+        const QRectF page = view.pageRect();
+        const double s = std::min((300 - 4.0) / page.width(), (400 - 4.0) / page.height());
+        const QRectF d((400 - page.height() * s) / 2, (300 - page.width() * s) / 2, page.height() * s, page.width() * s);
+        QCOMPARE(img.pixelColor(d.center().toPoint()), QColor(0xFFEBEBEB));
+        auto toScreen = [&](const QPointF &p) { return QPointF(d.left() + p.y() * s, d.bottom() - p.x() * s); };
+        const QPoint mark1 = toScreen(view.origin()).toPoint();
+        QCOMPARE(img.pixelColor(mark1), QColor(Qt::black));
+        // Mark 3 of four (far corner) is drawn too.
+        const QPointF far = view.origin() + GPathProcess::mm2Point(QPointF(90, 188));
+        QCOMPARE(img.pixelColor(toScreen(far).toPoint()), QColor(Qt::black));
+        // The square's far edge (cut line) is blue: scene x = origin.x + 10 mm.
+        int blue = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixelColor(x, y).blue() > 200 && img.pixelColor(x, y).red() < 100)
+                    ++blue;
+        QVERIFY(blue > 10);
+    }
+
+    void previewRefusesZeroPage()
+    {
+        PltQuickView view;
+        view.setFile(write("z.plt", "IN;PS0,0,0,0,4,160;MD0,0,0,0,160;PU0,0;PD0,400;"));
+        QCOMPARE(view.pageRect(), QRectF(0, 0, 210, 297));
+        view.setSize(QSizeF(2, 2)); // smaller than the margin: nothing to scale
+        QImage img(2, 2, QImage::Format_ARGB32);
+        QPainter painter(&img);
+        view.paint(&painter);
+        view.setFile(m_dir->filePath("missing.plt"));
+        QCOMPARE(m_prompt.shown.size(), 1);
+    }
+
+    void pageCodeSwitch()
+    {
+        m_config->setProperty(Config::CPT_Plt_Dir, m_dir->path());
+        const QString byCode = write("1a2b.plt", "IN;PU0,0;PD400,0;");
+        app()->setCutFile(write("job.plt", kMarked));
+        // 0x1a2b is not in the statistics store: its cut file is looked for
+        // in the cut-file folder by the code.
+        app()->setTaskStatus(1);
+        QThread task;
+        task.start();
+        bool done = false;
+        QMetaObject::invokeMethod(&task, [&] {}, Qt::QueuedConnection);
+        auto *worker = new QObject;
+        worker->moveToThread(&task);
+        QMetaObject::invokeMethod(worker, [&] {
+            app()->setSwitchCutFile(true);
+            app()->setPageCode(0x1a2b);
+            app()->setSwitchCutFile(false);
+            done = true;
+        });
+        QTRY_VERIFY(done);
+        task.quit();
+        task.wait();
+        delete worker;
+        QCOMPARE(app()->sceneFile(), byCode);
+        QCOMPARE(app()->pageCode(), 0u); // no record to count on
+        QCOMPARE(app()->pageMarkType(), -1);
+
+        // A page without a code keeps the last page's cut file.
+        app()->setSwitchCutFile(true);
+        app()->setSwitchCutFile(false);
+        QCOMPARE(app()->sceneFile(), byCode);
+        app()->setTaskStatus(2);
+
+        // No usable file at all: the job is told why.
+        QFile::remove(byCode);
+        QFile::remove(m_dir->filePath("job.plt"));
+        app()->setSwitchCutFile(true);
+        app()->setPageCode(0x77);
+        app()->setSwitchCutFile(false);
+        QCOMPARE(m_device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
+    }
+
+    void sceneBoundSettings()
+    {
+        Config::setCutSceneProvider(nullptr);
+        QCOMPARE(m_config->closeCompensateVal(), 0.2);
+        QSignalSpy none(m_config.get(), &Config::closeCompensateValChanged);
+        m_config->setCloseCompensateVal(1.0);
+        QCOMPARE(none.size(), 0);
+        Config::setCutSceneProvider([] { return SpoolsmithApp::instance()->cutScene(); });
+
+        QSignalSpy knife(m_config.get(), &Config::knifeCompensateChanged);
+        m_config->setKnifeCompensate(true);
+        QCOMPARE(knife.size(), 1);
+        QVERIFY(m_config->knifeCompensate());
+        m_config->setKnifeCompensateVal(0.5);
+        QVERIFY(qAbs(m_config->knifeCompensateVal() - 0.5) < 1e-12);
+        m_config->saveCfg();
+        QSettings ini(m_config->liveStorePath(), QSettings::IniFormat);
+        const GSp *pen = app()->cutScene()->sp(1);
+        const QString name = pen->name();
+        QCOMPARE(ini.value(name + "//flags").toInt() & 2, 2);
+        QCOMPARE(ini.value(name + "//index").toInt(), 1);
+        QCOMPARE(ini.value(name + "//knifeCompensate").toDouble(), GPathProcess::mm2Point(0.5));
+        QVERIFY(ini.contains(name + "//color") && ini.contains(name + "//closeCompensate")
+                && ini.contains(name + "//toolUpAngle") && ini.contains(name + "//repeat"));
+
+        const QStringList keysBefore = ini.allKeys();
+        m_config->setAutoSort(true);
+        QVERIFY(m_config->autoSort());
+        QVERIFY(app()->cutScene()->isSortInside());
+        m_config->saveCfg();
+        QSettings again(m_config->liveStorePath(), QSettings::IniFormat);
+        QCOMPARE(again.allKeys(), keysBefore);
+        m_config->setAutoSort(false);
+        m_config->setKnifeCompensate(false);
+    }
+
+    void cutViewFitsWhenDisabled()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        GraphicsView *view = app()->cutView();
+        QCOMPARE(app()->getCutGraphicsView().value<QWidget *>(), static_cast<QWidget *>(view));
+        view->setEnabled(false);
+        view->resize(400, 300);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view));
+        view->fitPage();
+        // Turned a quarter: the page's 200 mm run across the view.
+        const QRectF shown = view->mapFromScene(app()->cutScene()->page()->fullRectPoints()).boundingRect();
+        QVERIFY(shown.width() > shown.height());
+        QVERIFY2(shown.width() <= 400, qPrintable(QString::number(shown.width())));
+        view->hide();
+    }
+};
+
+int main(int argc, char **argv)
+{
+    SpoolsmithApp app(argc, argv);
+    SpoolsmithApp::setInstance(&app);
+    TstCutFile t;
+    const int rc = QTest::qExec(&t, argc, argv);
+    SpoolsmithApp::setInstance(nullptr);
+    return rc;
+}
+
+#include "tst_cut_file.moc"
