@@ -1,6 +1,8 @@
 #include "program_entry.h"
 
 #include "config.h"
+#include "hk_camera.h"
+#include "image_provider.h"
 #include "logging.h"
 #include "prompt.h"
 #include "single_instance.h"
@@ -8,6 +10,7 @@
 #include "trv610plus.h"
 
 #include <QDebug>
+#include <QCamera>
 #include <QFontDatabase>
 #include <QProcess>
 #include <QQmlApplicationEngine>
@@ -67,6 +70,7 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
 
     Config config;
     Config::setInstance(&config);
+    config.setIndustrialCameraLister([] { return HKCamera::instance()->serialNumbers(); });
     TRV610Plus device;
     TRV610Plus::setInstance(&device);
     device.setIdent(config.ident());
@@ -81,6 +85,8 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
         engine.rootContext()->setContextProperty(QStringLiteral("app"), &app);
         engine.rootContext()->setContextProperty(QStringLiteral("config"), &config);
         engine.rootContext()->setContextProperty(QStringLiteral("device"), &device);
+        engine.addImageProvider(QLatin1String(ImageProvider::kId), app.takeImageProvider());
+        engine.rootContext()->setContextProperty(QStringLiteral("checkCamera"), app.checkCamera());
         QObject::connect(
             &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
             [](const QUrl &url) { qCritical() << "runProgram" << "objectCreationFailed" << url; },

@@ -1,7 +1,11 @@
 #include "spoolsmith_app.h"
 
+#include "image_provider.h"
 #include "logging.h"
+#include "ocr_lite.h"
 #include "trv610plus.h"
+
+#include <QCamera>
 
 #include <QDateTime>
 #include <QDebug>
@@ -28,9 +32,19 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
 {
     setApplicationName(QStringLiteral("Spoolsmith 2024"));
     setApplicationVersion(m_version);
+
+    m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
+    m_ocr = std::make_unique<OcrLite>();
+    // Lives to the end of the process, like the QML that holds it.
+    m_checkCamera = new QCamera();
+    connect(m_checkCamera, &QCamera::cameraDeviceChanged, this, &SpoolsmithApp::checkCameraChanged);
 }
 
-SpoolsmithApp::~SpoolsmithApp() = default;
+SpoolsmithApp::~SpoolsmithApp()
+{
+    stopCameraFrames();
+    delete m_imageProvider;
+}
 
 bool SpoolsmithApp::initApp()
 {
@@ -45,6 +59,10 @@ bool SpoolsmithApp::initApp()
 
     const bool result = loadTaskSettings();
     connect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+
+    chooseCheckCamera();
+    initOcr();
+    startCameraFrames();
     return result;
 }
 
@@ -55,6 +73,7 @@ void SpoolsmithApp::connectCamera(QQmlApplicationEngine *engine)
 
 bool SpoolsmithApp::shutdown()
 {
+    stopCameraFrames();
     if (Config *config = Config::instance())
         disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
     if (TRV610Plus *device = TRV610Plus::instance())
