@@ -3,6 +3,8 @@
 #include "config.h"
 #include "film_view.h"
 #include "plt_quick_view.h"
+#include "hk_camera.h"
+#include "image_provider.h"
 #include "logging.h"
 #include "prompt.h"
 #include "single_instance.h"
@@ -10,6 +12,7 @@
 #include "trv610plus.h"
 
 #include <QDebug>
+#include <QCamera>
 #include <QFontDatabase>
 #include <QProcess>
 #include <QQmlApplicationEngine>
@@ -72,6 +75,7 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
     Config config;
     Config::setInstance(&config);
     Config::setCutSceneProvider([&app] { return app.cutScene(); });
+    config.setIndustrialCameraLister([] { return HKCamera::instance()->serialNumbers(); });
     TRV610Plus device;
     TRV610Plus::setInstance(&device);
     device.setIdent(config.ident());
@@ -86,6 +90,8 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
         engine.rootContext()->setContextProperty(QStringLiteral("app"), &app);
         engine.rootContext()->setContextProperty(QStringLiteral("config"), &config);
         engine.rootContext()->setContextProperty(QStringLiteral("device"), &device);
+        engine.addImageProvider(QLatin1String(ImageProvider::kId), app.takeImageProvider());
+        engine.rootContext()->setContextProperty(QStringLiteral("checkCamera"), app.checkCamera());
         QObject::connect(
             &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
             [](const QUrl &url) { qCritical() << "runProgram" << "objectCreationFailed" << url; },

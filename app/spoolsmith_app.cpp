@@ -1,8 +1,12 @@
 #include "spoolsmith_app.h"
 
+#include "image_provider.h"
 #include "logging.h"
 #include "qr_page_code_reader.h"
+#include "ocr_lite.h"
 #include "trv610plus.h"
+
+#include <QCamera>
 
 #include <QDateTime>
 #include <QDebug>
@@ -33,11 +37,19 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
     initCutScene();
     // Pair marks are scanned by the cut page's mark type.
     setCutMarkTypeReader([this] { return pageMarkType(); });
+
+    m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
+    m_ocr = std::make_unique<OcrLite>();
+    // Lives to the end of the process, like the QML that holds it.
+    m_checkCamera = new QCamera();
+    connect(m_checkCamera, &QCamera::cameraDeviceChanged, this, &SpoolsmithApp::checkCameraChanged);
 }
 
 SpoolsmithApp::~SpoolsmithApp()
 {
     doneFilm();
+    stopCameraFrames();
+    delete m_imageProvider;
 }
 
 bool SpoolsmithApp::initApp()
@@ -53,6 +65,10 @@ bool SpoolsmithApp::initApp()
 
     const bool result = loadTaskSettings();
     connect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+
+    chooseCheckCamera();
+    initOcr();
+    startCameraFrames();
     return result;
 }
 
@@ -63,6 +79,7 @@ void SpoolsmithApp::connectCamera(QQmlApplicationEngine *engine)
 
 bool SpoolsmithApp::shutdown()
 {
+    stopCameraFrames();
     if (Config *config = Config::instance())
         disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
     if (TRV610Plus *device = TRV610Plus::instance())

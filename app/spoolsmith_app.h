@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QPointF>
 #include <QSizeF>
+#include <QMutex>
 #include <QString>
 #include <QTransform>
 #include <QVariant>
@@ -18,10 +19,19 @@
 #include <functional>
 #include <memory>
 
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QCamera;
 class QQmlApplicationEngine;
 class QrPageCodeReader;
 class GScene;
 class GraphicsView;
+class ImageProvider;
+class OcrLite;
 
 // The application object and controller that QML calls as "app".
 class SpoolsmithApp : public QApplication
@@ -33,6 +43,9 @@ class SpoolsmithApp : public QApplication
     Q_PROPERTY(QString cutShowFile READ cutShowFile WRITE setCutShowFile NOTIFY cutShowFileChanged)
     Q_PROPERTY(QString cutFile READ cutFile WRITE setCutFile NOTIFY cutFileChanged)
     Q_PROPERTY(QString saveFile READ saveFile WRITE setSaveFile NOTIFY saveFileChanged)
+    Q_PROPERTY(QString printImgPath READ printImgPath WRITE setPrintImgPath NOTIFY printImgPathChanged)
+    Q_PROPERTY(QString framePath READ framePath WRITE setFramePath NOTIFY framePathChanged)
+    Q_PROPERTY(int fps READ fps WRITE setFps NOTIFY fpsChanged)
 
 public:
     SpoolsmithApp(int &argc, char **argv);
@@ -148,6 +161,37 @@ public:
 public slots:
     void onPropertyChanged(Config::ConfigParamType key, const QVariant &value);
     void onOpenScene(const QString &path);
+    void checkCameraChanged();
+
+public:
+    // Cameras, frames and OCR (camera_frames.cpp, check_camera.cpp, ocr_setup.cpp).
+    // The provider is handed once to the QML engine, which then owns it.
+    ImageProvider *takeImageProvider();
+    QCamera *checkCamera() const { return m_checkCamera; }
+    OcrLite &ocr() { return *m_ocr; }
+    // Start-up, in this order: the check camera (the first industrial one
+    // when none is set), the OCR models, then, when the check camera is an
+    // industrial camera that was found, open it and run the frame loop.
+    void chooseCheckCamera();
+    bool initOcr();
+    bool startCameraFrames();
+    void stopCameraFrames();
+    void cameraFrameLoop();
+    bool frameLoopRunning() const { return m_frameThread.joinable(); }
+    quint64 frameLoopCycles() const { return m_frameCycles.load(); }
+    QImage currentFrame() const;
+    // The print preview gets a new address each time it is stored.
+    void setPrintPreview(const QImage &image);
+    QImage imageForUrl(const QString &url) const;
+    QString printImgPath() const;
+    void setPrintImgPath(const QString &path);
+    QString framePath() const;
+    void setFramePath(const QString &path);
+    int fps() const { return m_fps.load(); }
+    void setFps(int fps);
+    Q_INVOKABLE bool saveFrame(const QString &fileName);
+    Q_INVOKABLE bool startRecorder(const QString &fileName);
+    Q_INVOKABLE void stopRecorder();
 
 signals:
     void versionChanged();
@@ -160,6 +204,9 @@ signals:
     void cutFileChanged();
     void saveFileChanged();
     void openScene(const QString &cutFile);
+    void printImgPathChanged();
+    void framePathChanged();
+    void fpsChanged();
 
 private:
     QString m_version = QStringLiteral("2.1.5");
@@ -210,4 +257,20 @@ private:
     mutable QMutex m_cutLock; // the paths and template read by the task thread
     QAtomicInt m_switchCutFile = 0;
     QString m_pageCutFile; // the cut file of the page whose code was read
+    // Camera frames and the print preview; m_frameLock guards the pictures
+    // and their addresses, the frame loop writes from its own thread.
+    mutable QMutex m_frameLock;
+    QImage m_printPreview;
+    QImage m_currentFrame;
+    QString m_printImgPath;
+    QString m_framePath;
+    std::atomic<int> m_fps{0};
+    ImageProvider *m_imageProvider = nullptr;
+    QCamera *m_checkCamera = nullptr;
+    std::unique_ptr<OcrLite> m_ocr;
+    std::thread m_frameThread;
+    std::atomic<bool> m_stopFrames{false};
+    std::atomic<quint64> m_frameCycles{0};
+    std::mutex m_stopLock;
+    std::condition_variable m_stopWake;
 };

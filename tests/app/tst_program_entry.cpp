@@ -183,6 +183,20 @@ private slots:
         QCOMPARE(folder.run(QStringLiteral("exit-in-loop:0")), 0);
         QVERIFY(folder.readFile(QStringLiteral("config.ini")).contains("Gyroscope_Trigger=3"));
     }
+
+    void startsWithoutCameraOrOcrModels()
+    {
+        // A bare program folder: no industrial camera, no OCR models. The
+        // program starts and runs; the log says what is missing.
+        ProgramFolder folder;
+        QCOMPARE(folder.run(QStringLiteral("exit-in-loop:0")), 0);
+        QByteArray log;
+        for (const QString &name : QDir(folder.path(QStringLiteral("log"))).entryList({QStringLiteral("output*.log")}))
+            log += folder.readFile(QStringLiteral("log/") + name);
+        QVERIFY(log.contains("HKCamera::searchCamera Find No Devices!"));
+        QVERIFY(log.contains("no industrial check camera, frame loop not started"));
+        QVERIFY(log.contains("Failed to initialize models."));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProgramEntry)

@@ -1,0 +1,127 @@
+// The industrial camera against Aravis's in-process fake camera (no network),
+// and the pixel conversions a real camera needs.
+#include <arv.h>
+
+#include "camera_interfaces.h"
+#include "hk_camera.h"
+#include "pixel_convert.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <vector>
+
+class TestHKCamera : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(qEnvironmentVariableIntValue("SPOOLSMITH_FAKE_CAMERA"), 1);
+        const CameraInterfaces only = CameraInterfaces::fromEnvironment();
+        QVERIFY(only.fake && !only.usb3 && !only.gige);
+    }
+
+    void findsAndGrabsTheFakeCamera()
+    {
+        HKCamera *camera = HKCamera::instance();
+        QCOMPARE(HKCamera::instance(), camera);
+        QCOMPARE(camera->serialNumbers(), QStringList{QStringLiteral("1")});
+
+        // getFrame opens a camera it has not opened yet.
+        const cv::Mat frame = camera->getFrame("1");
+        QVERIFY(!frame.empty());
+        QCOMPARE(frame.type(), CV_8UC3);
+        QVERIFY(frame.cols > 0 && frame.rows > 0);
+        QVERIFY(camera->isOpen("1"));
+        QVERIFY(camera->openCamera("1")); // already open: nothing new
+        // The device id names the same camera.
+        QVERIFY(camera->openCamera("Fake_1"));
+        QVERIFY(!camera->getFrame("Fake_1").empty());
+    }
+
+    void unknownSerialFailsCleanly()
+    {
+        HKCamera *camera = HKCamera::instance();
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("HKCamera::openCamera.*no camera.*nope"));
+        QVERIFY(!camera->openCamera("nope"));
+        QVERIFY(!camera->isOpen("nope"));
+        QVERIFY(!camera->startVideo("nope", "x.avi"));
+        camera->stopVideo("nope");
+        QVERIFY(camera->closeCamera(nullptr));
+    }
+
+    void recordsGrabbedFramesToAvi()
+    {
+        QTemporaryDir dir;
+        const std::string path = dir.filePath(QStringLiteral("check.avi")).toStdString();
+        HKCamera *camera = HKCamera::instance();
+        QVERIFY(camera->openCamera("1"));
+        QVERIFY(camera->startVideo("1", path));
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(!camera->getFrame("1").empty());
+        camera->stopVideo("1");
+        const QFileInfo avi(QString::fromStdString(path));
+        QVERIFY(avi.exists());
+        QVERIFY(avi.size() > 1000);
+        // Stopped: further frames do not grow the file.
+        const qint64 size = avi.size();
+        QVERIFY(!camera->getFrame("1").empty());
+        QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), size);
+    }
+
+    void closeAllThenReopen()
+    {
+        HKCamera *camera = HKCamera::instance();
+        camera->closeAll();
+        QVERIFY(!camera->isOpen("1"));
+        QVERIFY(!camera->getFrame("1").empty());
+        camera->closeAll();
+    }
+
+    void bayerBecomesRgb()
+    {
+        // A red scene through a BayerRG filter: only the R sites are lit.
+        const int w = 8, h = 6;
+        std::vector<quint8> raw(w * h, 0);
+        for (int y = 0; y < h; y += 2)
+            for (int x = 0; x < w; x += 2)
+                raw[y * w + x] = 200;
+        const cv::Mat rgb = convertToRgb8(raw.data(), raw.size(), w, h, ARV_PIXEL_FORMAT_BAYER_RG_8);
+        QCOMPARE(rgb.type(), CV_8UC3);
+        const cv::Vec3b centre = rgb.at<cv::Vec3b>(3, 4);
+        QVERIFY2(centre[0] > 150 && centre[1] < 50 && centre[2] < 50, "red stays red");
+    }
+
+    void otherFormats()
+    {
+        const quint8 bgr[3] = {10, 20, 30};
+        const cv::Mat rgb = convertToRgb8(bgr, 3, 1, 1, ARV_PIXEL_FORMAT_BGR_8_PACKED);
+        QCOMPARE(rgb.at<cv::Vec3b>(0, 0), cv::Vec3b(30, 20, 10));
+
+        const quint8 same[3] = {1, 2, 3};
+        QCOMPARE(convertToRgb8(same, 3, 1, 1, ARV_PIXEL_FORMAT_RGB_8_PACKED).at<cv::Vec3b>(0, 0), cv::Vec3b(1, 2, 3));
+
+        // Mono8 becomes three equal channels; Mono12 is scaled to 8 bits.
+        const quint8 grey = 77;
+        QCOMPARE(convertToRgb8(&grey, 1, 1, 1, ARV_PIXEL_FORMAT_MONO_8).at<cv::Vec3b>(0, 0), cv::Vec3b(77, 77, 77));
+        const quint16 wide = 4095;
+        QCOMPARE(convertToRgb8(&wide, 2, 1, 1, ARV_PIXEL_FORMAT_MONO_12).at<cv::Vec3b>(0, 0), cv::Vec3b(255, 255, 255));
+    }
+
+    void badFramesGiveNothing()
+    {
+        std::string why;
+        const std::vector<quint8> shortBuffer(10, 0);
+        QVERIFY(convertToRgb8(shortBuffer.data(), shortBuffer.size(), 8, 8, ARV_PIXEL_FORMAT_MONO_8, &why).empty());
+        QVERIFY(!why.empty());
+        QVERIFY(convertToRgb8(shortBuffer.data(), shortBuffer.size(), 2, 2, ARV_PIXEL_FORMAT_MONO_10_PACKED).empty());
+        QVERIFY(convertToRgb8(nullptr, 0, 2, 2, ARV_PIXEL_FORMAT_MONO_8).empty());
+        QVERIFY(convertToRgb8(shortBuffer.data(), shortBuffer.size(), -1, 2, ARV_PIXEL_FORMAT_MONO_8).empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHKCamera)
+#include "tst_hk_camera.moc"

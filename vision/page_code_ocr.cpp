@@ -1,0 +1,71 @@
+#include "page_code_ocr.h"
+
+#include "ocr_lite.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+
+#include <opencv2/imgproc.hpp>
+
+namespace {
+
+cv::Mat toBgrMat(const QImage &img)
+{
+    const QImage rgb = img.convertToFormat(QImage::Format_RGB888);
+    cv::Mat view(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar *>(rgb.constBits()), size_t(rgb.bytesPerLine()));
+    cv::Mat bgr;
+    cv::cvtColor(view, bgr, cv::COLOR_RGB2BGR);
+    return bgr;
+}
+
+} // namespace
+
+bool parseOcrPageCode(const QString &text, quint32 *code)
+{
+    QString digits;
+    for (QChar c : text) {
+        if (c.isSpace())
+            continue;
+        if (c == QLatin1Char('o') || c == QLatin1Char('O'))
+            c = QLatin1Char('0');
+        digits.append(c);
+    }
+    if (digits.size() != 8)
+        return false;
+    bool ok = false;
+    const quint32 value = digits.toUInt(&ok, 16);
+    // toUInt accepts a "0x" prefix; a printed code has none.
+    if (!ok || digits.contains(QLatin1Char('x'), Qt::CaseInsensitive))
+        return false;
+    *code = value;
+    return true;
+}
+
+PageCodeReading readPageCodeByOcr(OcrLite &ocr, const QImage &img, double scale)
+{
+    QElapsedTimer clock;
+    clock.start();
+    PageCodeReading reading;
+    if (img.isNull())
+        return reading;
+    const OcrResult result = ocr.detect(toBgrMat(img), 20, 600, 0.8f, 0.8f, 1.5f, true, true);
+    bool haveCode = false;
+    for (const TextBlock &block : result.textBlocks) {
+        const QString text = QString::fromStdString(block.text);
+        qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << text << ", Confidence: " << block.score;
+        quint32 code = 0;
+        const bool isCode = parseOcrPageCode(text, &code);
+        if (haveCode && !isCode)
+            continue; // a stray line after the code must not hide it
+        haveCode = haveCode || isCode;
+        reading.text = text;
+        reading.score = block.score;
+        reading.code = isCode ? code : 0;
+        reading.points.clear();
+        for (const cv::Point &p : block.boxPoint)
+            reading.points.append(QPointF(p.x * scale, p.y * scale));
+        qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << reading.points;
+    }
+    qInfo() << "SpoolsmithApp::scanOCR" << clock.elapsed() << "ms.";
+    return reading;
+}
