@@ -3,6 +3,7 @@
 #include "config.h"
 #include "logging.h"
 #include "prompt.h"
+#include "quick_item_widget.h"
 #include "single_instance.h"
 #include "spoolsmith_app.h"
 #include "trv610plus.h"
@@ -24,6 +25,7 @@ void registerQmlTypes()
 {
     qmlRegisterUncreatableType<Config>("TAVRA_Config", 1, 0, "TAVRA_Config",
                                        QStringLiteral("TAVRA_Config only carries the settings enumerations"));
+    qmlRegisterType<QuickItemWidget>("QuickItemWidget", 1, 0, "QuickItemWidget");
 }
 
 void installTranslation(Config &config)
@@ -44,6 +46,10 @@ void installTranslation(Config &config)
 int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)> &beforeLoop)
 {
     initLog();
+
+    // The on-screen keyboard is the input method unless the environment chose one.
+    if (qEnvironmentVariableIsEmpty("QT_IM_MODULE"))
+        qputenv("QT_IM_MODULE", "qtvirtualkeyboard");
 
     SpoolsmithApp app(argc, argv);
     SpoolsmithApp::setInstance(&app);
