@@ -31,12 +31,12 @@ void QuickItemWidget::setWidget(const QVariant &v)
     QWidget *w = v.value<QWidget *>();
     if (!w)
         w = qobject_cast<QWidget *>(v.value<QObject *>());
+    if (!w && v.isValid() && !v.isNull())
+        qCritical() << "QuickItemWidget::setWidget" << "not a widget:" << v;
     if (w == m_widget)
         return;
     release();
     m_widget = w;
-    if (!v.isNull() && !w)
-        qCritical() << "QuickItemWidget::setWidget" << "not a widget:" << v;
     embed(window());
     emit widgetChanged();
 }

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Photographs the main window in Chinese and in English under Xvfb. Each
+# language runs in a program folder of its own, laid out like the real one.
+#   main_window_shot.sh <shot program> <program folder of the build> <output folder>
+set -euo pipefail
+SHOT=$1
+BIN=$2
+OUT=$3
+mkdir -p "$OUT"
+for lang in zh:0 en:1; do
+  name=${lang%%:*}
+  code=${lang##*:}
+  dir="$OUT/program-$name"
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp "$SHOT" "$dir/spoolsmith"
+  ln -s "$BIN/translations" "$dir/translations"
+  ln -s "$BIN/Spoolsmith" "$dir/Spoolsmith"
+  printf '[Spoolsmith]\nLanguage=%s\n' "$code" > "$dir/config.ini"
+  rm -f "$OUT/main_window_$name.png"
+  (cd "$dir" && SPOOLSMITH_SHOT="$OUT/main_window_$name.png" QT_QPA_PLATFORM=xcb \
+    xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" ./spoolsmith)
+  test -s "$OUT/main_window_$name.png"
+  echo "wrote $OUT/main_window_$name.png"
+done
