@@ -18,8 +18,16 @@ for lang in zh:0 en:1; do
   ln -s "$BIN/Spoolsmith" "$dir/Spoolsmith"
   printf '[Spoolsmith]\nLanguage=%s\n' "$code" > "$dir/config.ini"
   rm -f "$OUT/main_window_$name.png"
-  (cd "$dir" && SPOOLSMITH_SHOT="$OUT/main_window_$name.png" QT_QPA_PLATFORM=xcb \
-    xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" ./spoolsmith)
+  # The single-instance guard is machine-wide: another run of the program
+  # (a parallel test) refuses this one, so try again a few times.
+  for attempt in 1 2 3 4 5; do
+    if (cd "$dir" && SPOOLSMITH_SHOT="$OUT/main_window_$name.png" QT_QPA_PLATFORM=xcb \
+        xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" ./spoolsmith); then
+      break
+    fi
+    echo "attempt $attempt failed; retrying"
+    sleep 2
+  done
   test -s "$OUT/main_window_$name.png"
   echo "wrote $OUT/main_window_$name.png"
 done
