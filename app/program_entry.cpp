@@ -7,6 +7,7 @@
 #include "image_provider.h"
 #include "logging.h"
 #include "prompt.h"
+#include "quick_item_widget.h"
 #include "single_instance.h"
 #include "spoolsmith_app.h"
 #include "trv610plus.h"
@@ -31,6 +32,7 @@ void registerQmlTypes()
     qmlRegisterUncreatableType<Config>("TAVRA_Config", 1, 0, "TAVRA_Config",
                                        QStringLiteral("TAVRA_Config only carries the settings enumerations"));
     qmlRegisterType<FilmView>("FilmView", 1, 0, "FilmView");
+    qmlRegisterType<QuickItemWidget>("QuickItemWidget", 1, 0, "QuickItemWidget");
 }
 
 void installTranslation(Config &config)
@@ -52,6 +54,10 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
 {
     initLog();
 
+    // The on-screen keyboard is the input method unless the environment chose one.
+    if (qEnvironmentVariableIsEmpty("QT_IM_MODULE"))
+        qputenv("QT_IM_MODULE", "qtvirtualkeyboard");
+
     SpoolsmithApp app(argc, argv);
     SpoolsmithApp::setInstance(&app);
     if (argc > 1 && qstrcmp(argv[1], "test") == 0)
@@ -59,7 +65,8 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
 
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("utf-8"));
 
-    SingleInstance guard(QStringLiteral("Spoolsmith.exe"));
+    // Test runs side by side on one machine each name their own segment.
+    SingleInstance guard(qEnvironmentVariable("SPOOLSMITH_INSTANCE_KEY", QStringLiteral("Spoolsmith.exe")));
     if (!guard.acquire()) {
         Prompt::instance()->transientInformation(QStringLiteral("Spoolsmith 2024"),
                                                  QStringLiteral("Instance Is Running!"), 3000);

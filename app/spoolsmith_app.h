@@ -68,6 +68,9 @@ public:
     Q_INVOKABLE QString appPath() const;
     Q_INVOKABLE QString currentDateTimeString() const;
 
+    // A file or folder dialog's URL as a local path (dialog_path.cpp).
+    Q_INVOKABLE QString toLocalPath(const QVariant &url) const;
+
     bool loadTaskSettings();
 
     QString version() const;

@@ -26,8 +26,8 @@ fi
 
 status=0
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" ./Spoolsmith || status=$?
+  xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" ./spoolsmith || status=$?
 else
-  ./Spoolsmith || status=$?
+  ./spoolsmith || status=$?
 fi
 exit $status

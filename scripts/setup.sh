@@ -22,7 +22,7 @@ PACKAGES=(
   qml6-module-qtqml-workerscript qml6-module-qttest qml6-module-qt5compat-graphicaleffects
   qml6-module-qtmultimedia qml6-module-qtquick-virtualkeyboard qt6-virtualkeyboard-plugin
   qml6-module-qt-labs-folderlistmodel gstreamer1.0-plugins-base xvfb xauth fonts-noto-cjk
-  fonts-font-awesome libopencv-dev libzbar-dev libzint-dev libzxing-dev libaravis-dev libusb-1.0-0-dev
+  fonts-font-awesome python3-fonttools libopencv-dev libzbar-dev libzint-dev libzxing-dev libaravis-dev libusb-1.0-0-dev
   mosquitto libmosquitto-dev libquazip1-qt6-dev libfreexl-dev libxlsxwriter-dev
   cups cups-client printer-driver-cups-pdf poppler-utils
 )

@@ -191,4 +191,15 @@
         <translation>Please wait until the upgrade has finished</translation>
     </message>
 </context>
+<context>
+    <name>ZuMessageBox</name>
+    <message>
+        <source>确 定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取 消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
 </TS>

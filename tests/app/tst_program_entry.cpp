@@ -51,6 +51,9 @@ public:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("SPOOLSMITH_HARNESS"), plan);
+        // Other test runs on this machine must not hold our segment.
+        env.insert(QStringLiteral("SPOOLSMITH_INSTANCE_KEY"),
+                   QStringLiteral("Spoolsmith.exe-test-%1").arg(QCoreApplication::applicationPid()));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(m_dir.path());

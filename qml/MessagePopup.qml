@@ -1,0 +1,104 @@
+import QtQuick
+import QtQuick.Controls
+
+// A message with a title bar and a close button. However it is closed, the
+// machine's error text is cleared, so the same error raised again shows again.
+ZuPopup {
+    id: popup
+    implicitWidth: 400
+    implicitHeight: 140
+
+    property string title: "Spoolsmith"
+    property string text: ""
+    property color textColor: Qt.rgba(1, 0, 0, 1)
+    property bool textFontBold: true
+    property bool showIcon: false
+
+    onClosed: device.errorMessage = ""
+
+    contentItem: Item {
+        Rectangle {
+            id: titleBar
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            height: 40
+            color: Qt.rgba(0.6, 0.6, 0.6, 1)
+
+            Text {
+                anchors.left: parent.left
+                anchors.leftMargin: 10
+                anchors.verticalCenter: parent.verticalCenter
+                text: popup.title
+            }
+
+            Rectangle {
+                id: closeButton
+                objectName: "closeButton"
+                width: 30
+                height: 30
+                radius: 2
+                anchors.right: parent.right
+                anchors.rightMargin: 10
+                anchors.verticalCenter: parent.verticalCenter
+                color: closeArea.pressed ? Qt.rgba(0.5, 0.5, 0.5, 1)
+                                         : closeArea.containsMouse ? Qt.rgba(1, 1, 1, 0.8)
+                                                                   : Qt.rgba(0.8, 0.8, 0.8, 0)
+
+                Text {
+                    anchors.centerIn: parent
+                    text: "X"
+                    font.pointSize: 12
+                    font.bold: true
+                    color: closeArea.pressed ? Qt.rgba(0.5, 0.5, 0.5, 1)
+                                             : closeArea.containsMouse ? Qt.rgba(0, 0, 0, 1)
+                                                                       : Qt.rgba(1, 1, 1, 1)
+                }
+
+                MouseArea {
+                    id: closeArea
+                    anchors.fill: parent
+                    hoverEnabled: true
+                    onPressed: {
+                        device.errorMessage = ""
+                        popup.close()
+                    }
+                }
+            }
+        }
+
+        Column {
+            id: body
+            anchors.top: titleBar.bottom
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.margins: 10
+            spacing: 10
+
+            Image {
+                id: logo
+                visible: popup.showIcon
+                anchors.horizontalCenter: parent.horizontalCenter
+                source: popup.showIcon ? "file:Spoolsmith/res/Corvane.svg" : ""
+                height: Math.min(body.width * 0.3, 100)
+                sourceSize.height: height
+                fillMode: Image.PreserveAspectFit
+            }
+
+            TextEdit {
+                objectName: "messageText"
+                width: body.width
+                height: popup.showIcon ? body.height - logo.height - 10 : body.height
+                text: popup.text
+                color: popup.textColor
+                font.pointSize: 12
+                font.bold: popup.textFontBold
+                horizontalAlignment: TextEdit.AlignHCenter
+                verticalAlignment: TextEdit.AlignVCenter
+                wrapMode: TextEdit.WrapAnywhere
+                selectByMouse: true
+            }
+        }
+    }
+}

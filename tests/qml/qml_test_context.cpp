@@ -1,0 +1,33 @@
+#include "qml_test_context.h"
+
+#include "config.h"
+#include "spoolsmith_app.h"
+
+#include <QFontDatabase>
+#include <QQmlContext>
+#include <QQmlEngine>
+
+QmlTestContext::QmlTestContext(SpoolsmithApp *app, Config *config, TRV610Plus *device)
+    : m_app(app)
+    , m_config(config)
+    , m_device(device)
+{
+}
+
+void QmlTestContext::qmlEngineAvailable(QQmlEngine *engine)
+{
+    prepareQmlEngine(engine, m_app, m_config, m_device);
+}
+
+void prepareQmlEngine(QQmlEngine *engine, SpoolsmithApp *app, Config *config, TRV610Plus *device)
+{
+    engine->addImportPath(QStringLiteral("qrc:/"));
+    engine->rootContext()->setContextProperty(QStringLiteral("app"), app);
+    engine->rootContext()->setContextProperty(QStringLiteral("config"), config);
+    engine->rootContext()->setContextProperty(QStringLiteral("device"), device);
+}
+
+bool loadIconFont()
+{
+    return QFontDatabase::addApplicationFont(QStringLiteral(TAVRA_FONT)) != -1;
+}

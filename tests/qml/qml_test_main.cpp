@@ -1,0 +1,33 @@
+// Runs the Qt Quick test cases of one folder (-input) against the real
+// application object, settings object and driver.
+#include "config.h"
+#include "qml_test_context.h"
+#include "spoolsmith_app.h"
+
+#include <QTemporaryDir>
+#include <QtQml/qqmlextensionplugin.h>
+#include <QtQuickTest/quicktest.h>
+
+Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
+
+int main(int argc, char **argv)
+{
+    SpoolsmithApp app(argc, argv);
+    SpoolsmithApp::setInstance(&app);
+    // Main closing must not end the test run.
+    app.setQuitOnLastWindowClosed(false);
+    loadIconFont();
+
+    QTemporaryDir programDir;
+    Config config(programDir.path());
+    Config::setInstance(&config);
+    TestDevice device;
+    TRV610Plus::setInstance(&device);
+
+    QmlTestContext context(&app, &config, &device);
+    const int rc = quick_test_main_with_setup(argc, argv, "qml", nullptr, &context);
+    TRV610Plus::setInstance(nullptr);
+    Config::setInstance(nullptr);
+    SpoolsmithApp::setInstance(nullptr);
+    return rc;
+}
