@@ -32,6 +32,9 @@ class GScene;
 class GraphicsView;
 class ImageProvider;
 class OcrLite;
+class QUdpSocket;
+class QTimer;
+class TRV610Plus;
 
 // The application object and controller that QML calls as "app".
 class SpoolsmithApp : public QApplication
@@ -193,6 +196,13 @@ public:
     Q_INVOKABLE bool startRecorder(const QString &fileName);
     Q_INVOKABLE void stopRecorder();
 
+    // --- Machine driver wiring (device_hooks.cpp) ---
+    // Lets the driver reach the task status, film slots and mark index.
+    void connectDevice(TRV610Plus *device);
+    // Forgets the previous paper centre of the paper-edge check.
+    void resetPaperCenter();
+    double prePaperCenter() const;
+
 signals:
     void versionChanged();
     void taskStatusChanged();
@@ -273,4 +283,7 @@ private:
     std::atomic<quint64> m_frameCycles{0};
     std::mutex m_stopLock;
     std::condition_variable m_stopWake;
+
+    // --- Machine driver wiring ---
+    std::atomic<double> m_prePaperCenter{0.0};
 };
