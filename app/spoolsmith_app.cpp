@@ -4,6 +4,7 @@
 #include "logging.h"
 #include "qr_page_code_reader.h"
 #include "ocr_lite.h"
+#include "task_app.h"
 #include "trv610plus.h"
 
 #include <QCamera>
@@ -43,10 +44,14 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
     // Lives to the end of the process, like the QML that holds it.
     m_checkCamera = new QCamera();
     connect(m_checkCamera, &QCamera::cameraDeviceChanged, this, &SpoolsmithApp::checkCameraChanged);
+
+    // The driver's job steps call back into this object.
+    installTaskBridge();
 }
 
 SpoolsmithApp::~SpoolsmithApp()
 {
+    TaskApp::setInstance(nullptr);
     doneFilm();
     stopCameraFrames();
     delete m_imageProvider;
@@ -70,11 +75,6 @@ bool SpoolsmithApp::initApp()
     initOcr();
     startCameraFrames();
     return result;
-}
-
-void SpoolsmithApp::connectCamera(QQmlApplicationEngine *engine)
-{
-    m_engine = engine;
 }
 
 bool SpoolsmithApp::shutdown()

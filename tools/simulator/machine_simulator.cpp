@@ -192,6 +192,12 @@ void MachineSimulator::clientLoop(const std::shared_ptr<Client> &client)
     client->done.store(true);
 }
 
+void MachineSimulator::setPlotHandler(std::function<void(const QByteArray &, SimMachineState &)> handler)
+{
+    QMutexLocker lock(&m_lock);
+    m_plotHandler = std::move(handler);
+}
+
 bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, const QByteArray &payload)
 {
     SimReply reply;
@@ -209,6 +215,8 @@ bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, cons
             reply = handler ? handler(args, m_state) : SimReply{{simReplyPayload(command, {})}, 0};
         } else if (payload.startsWith("PPLT;")) {
             m_state.plotData = payload.mid(5);
+            if (m_plotHandler)
+                m_plotHandler(m_state.plotData, m_state);
             return true; // plot data is not answered
         } else if (payload.startsWith("UPG;")) {
             const qsizetype end = payload.indexOf(';', 4);
