@@ -54,8 +54,9 @@ public:
     QSizeF cutPageSize() const override { return m_app->cutPageSize(); }
     void addCutLength(double mm) override
     {
-        if (!QMetaObject::invokeMethod(m_app, "addCutLength", Qt::DirectConnection, Q_ARG(double, mm)))
-            qDebug() << "TaskApp::addCutLength" << "no cut length on the application" << mm;
+        if (m_app->metaObject()->indexOfMethod("addCutLength(double)") < 0)
+            return; // the application keeps no cut length
+        QMetaObject::invokeMethod(m_app, "addCutLength", Qt::DirectConnection, Q_ARG(double, mm));
     }
     void setSwitchCutFile(bool on) override { m_app->setSwitchCutFile(on); }
     void clearFilm(int index) override { m_app->clearFilm(index); }
