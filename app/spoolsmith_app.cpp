@@ -43,6 +43,7 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
     // Lives to the end of the process, like the QML that holds it.
     m_checkCamera = new QCamera();
     connect(m_checkCamera, &QCamera::cameraDeviceChanged, this, &SpoolsmithApp::checkCameraChanged);
+    startDiscovery();
 }
 
 SpoolsmithApp::~SpoolsmithApp()
