@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QTimer>
+#include <QUdpSocket>
 #include <QtMath>
 
 #include <atomic>
@@ -35,6 +36,7 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
 {
     setApplicationName(QStringLiteral("Spoolsmith 2024"));
     setApplicationVersion(m_version);
+    startDiscovery();
     m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
     initCutScene();
     // Lives to the end of the process, like the QML that holds it.
@@ -124,6 +126,8 @@ bool SpoolsmithApp::shutdown()
     closeProcess(&m_riinProcess);
     closeProcess(&m_printerSoftProcess);
     reCount();
+    if (m_udpSocket)
+        m_udpSocket->close();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config.h"
+#include "discovered_device.h"
 #include "film_slot.h"
 #include "mark_record.h"
 
@@ -9,7 +10,9 @@
 #include <QApplication>
 #include <QProcess>
 #include <QAtomicInt>
+#include <QHostAddress>
 #include <QImage>
+#include <QMap>
 #include <QPointF>
 #include <QSizeF>
 #include <QMutex>
@@ -328,6 +331,19 @@ signals:
     void printTipChanged();
     void lostViewUpdate(const QRect &rect = QRect());
 
+    // --- Machine discovery (discovery.cpp) ---
+    static constexpr quint16 kDiscoveryPort = 51287;
+    // The idents of the machines heard in the last 11 s, ascending.
+    Q_INVOKABLE QStringList onlineDevices() const;
+    QList<DiscoveredDevice> discoveredDevices() const;
+    // "DeviceModel/<code>" of dev.ini in the program folder, or empty.
+    QString deviceModelName(unsigned int code) const;
+    // Base-36 value of a four-character type code ("07x3" is 10263).
+    static unsigned int typeCodeValue(const QString &type);
+    // Listens on another address or port (tests listen on loopback only).
+    bool bindDiscovery(const QHostAddress &address, quint16 port);
+    quint16 discoveryPort() const;
+
 signals:
     void versionChanged();
     void taskStatusChanged();
@@ -462,4 +478,16 @@ private:
     QProcess m_printerSoftProcess;
     int m_riinTimerId = 0;
     int m_printerSoftTimerId = 0;
+
+    // --- Machine discovery (GUI thread only) ---
+    void startDiscovery();
+    void handleAnnouncement(const QByteArray &datagram, const QHostAddress &sender);
+    void applyMachineFamily(const QString &type);
+    QUdpSocket *m_udpSocket = nullptr;
+    QTimer *m_udpTimer = nullptr;
+    QMap<QString, DiscoveredDevice> m_onlineDevices;
+
+private slots:
+    void slotUdpRecv();
+    void slotUdpTimer();
 };
