@@ -75,6 +75,7 @@ bool TRV610Plus::sendMsg(const QByteArray &frame)
         }
         offset += piece;
         ++pieces;
+        ++m_packetsSent;
         const qint64 ms = pieceTimer.elapsed();
         if (ms > kSlowSendMs && offset < frame.size())
             qWarning() << "TRV610Plus::sendMsg" << pieces << "send time" << ms;

@@ -67,15 +67,17 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
             m_devicePosition = QPointF(*x, *y);
         }
         break;
+    // Speed and pressure are written as reals ("g"), so the echo may be one:
+    // it is truncated rather than read as 0.
     case 6:
-        if (const std::optional<int> v = intField(f, 3))
-            setSpeed(*v);
+        if (const std::optional<double> v = realField(f, 3); v && qAbs(*v) < 1e9)
+            setSpeed(int(*v));
         else
             return refuse(reply, "speed");
         break;
     case 7:
-        if (const std::optional<int> v = intField(f, 3))
-            setPressure(*v);
+        if (const std::optional<double> v = realField(f, 3); v && qAbs(*v) < 1e9)
+            setPressure(int(*v));
         else
             return refuse(reply, "pressure");
         break;

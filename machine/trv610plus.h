@@ -123,6 +123,8 @@ public:
     // (0: the command number of the frame) or the time-out.
     bool sendCMD(const QByteArray &frame, bool waitReturn = true, int key = 0);
     bool sendMsg(const QByteArray &frame);
+    // Socket sends made by sendMsg so far (one per packet).
+    quint64 packetsSent() const { return m_packetsSent.load(); }
     void sendAsync(const QByteArray &frame);
     std::optional<MachineFrame::Reply> dealReturn(const QByteArray &frame);
     void decode(const QByteArray &frame);
@@ -387,6 +389,7 @@ private:
     std::atomic<int> m_port{9100};
     std::atomic<bool> m_connected{false};
     std::atomic<bool> m_largeFrame{false};
+    std::atomic<quint64> m_packetsSent{0};
     QMutex m_sendLock;
     QMutex m_waiterMapLock;
     QMap<int, std::shared_ptr<CmdWaiter>> m_waiters;
