@@ -331,6 +331,7 @@ signals:
     void printTipChanged();
     void lostViewUpdate(const QRect &rect = QRect());
 
+public:
     // --- Machine discovery (discovery.cpp) ---
     static constexpr quint16 kDiscoveryPort = 51287;
     // The idents of the machines heard in the last 11 s, ascending.
