@@ -129,6 +129,9 @@ public:
 
     // Grows or overrides the reply table.
     void setReplyHandler(int command, SimHandler handler);
+    // Sees every plot frame ("PPLT;..." payload after the header); plot
+    // frames are never answered.
+    void setPlotHandler(std::function<void(const QByteArray &plot, SimMachineState &state)> handler);
 
     // Unsolicited frames (reports such as the limit switch) to every client.
     void sendToAll(const QByteArray &payload);
@@ -170,6 +173,7 @@ private:
 
     mutable QMutex m_lock; // table, state, received, clients
     QMap<int, SimHandler> m_table;
+    std::function<void(const QByteArray &, SimMachineState &)> m_plotHandler;
     SimMachineState m_state;
     QList<QByteArray> m_received;
     std::vector<std::shared_ptr<Client>> m_clients;
