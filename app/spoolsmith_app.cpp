@@ -1,5 +1,6 @@
 #include "spoolsmith_app.h"
 
+#include "gscene.h"
 #include "image_provider.h"
 #include "logging.h"
 #include "qr_page_code_reader.h"
@@ -10,6 +11,8 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QTimer>
+#include <QUdpSocket>
 #include <QtMath>
 
 #include <atomic>
@@ -33,21 +36,24 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
 {
     setApplicationName(QStringLiteral("Spoolsmith 2024"));
     setApplicationVersion(m_version);
-    initFilm();
-    initCutScene();
-    // Pair marks are scanned by the cut page's mark type.
-    setCutMarkTypeReader([this] { return pageMarkType(); });
-
+    startDiscovery();
     m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
-    m_ocr = std::make_unique<OcrLite>();
+    initCutScene();
     // Lives to the end of the process, like the QML that holds it.
     m_checkCamera = new QCamera();
     connect(m_checkCamera, &QCamera::cameraDeviceChanged, this, &SpoolsmithApp::checkCameraChanged);
-    startDiscovery();
+    initFilm();
+    // Pair marks are scanned by the cut page's mark type.
+    setCutMarkTypeReader([this] { return pageMarkType(); });
+    m_ocr = std::make_unique<OcrLite>();
+    // The print scene only places the page code; it is never shown.
+    m_printScene = new GScene(this);
+    firewall();
 }
 
 SpoolsmithApp::~SpoolsmithApp()
 {
+    joinControlThreads();
     doneFilm();
     stopCameraFrames();
     delete m_imageProvider;
@@ -56,6 +62,12 @@ SpoolsmithApp::~SpoolsmithApp()
 bool SpoolsmithApp::initApp()
 {
     Config *config = Config::instance();
+    TRV610Plus *device = TRV610Plus::instance();
+    qCritical() << "SpoolsmithApp::initApp" << "software update dialog not available: UpgradesSoftWidget is not built";
+    // A newly read firmware version starts a firmware update check.
+    if (device)
+        connect(device, &TRV610Plus::firmwareChanged, this, &SpoolsmithApp::upgrade);
+
     setLogDebug(config->getProperty(Config::CPT_LOG_DEBUG).toBool());
     setLogInfo(config->getProperty(Config::CPT_LOG_INFO).toBool());
     setLogWarn(config->getProperty(Config::CPT_LOG_WARNNING).toBool());
@@ -64,12 +76,30 @@ bool SpoolsmithApp::initApp()
     config->setMarkCameraWidth(320);
     config->setMarkCameraHeight(240);
 
+    const QStringList printers = printersName();
+    {
+        QMutexLocker lock(&m_printLock);
+        m_printerName = config->getProperty(Config::CPT_Printer_Name).toString();
+        if (m_printerName.isEmpty() && !printers.isEmpty() && config->version() != 2)
+            m_printerName = printers.first();
+    }
+
     const bool result = loadTaskSettings();
     connect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+
+    if (config->version() == 2) {
+        connect(&m_riinProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
+        connect(&m_printerSoftProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
+        m_riinProcess.setProgram(config->getProperty(Config::CPT_RIIN_Path).toString());
+        m_printerSoftProcess.setProgram(config->getProperty(Config::CPT_Printer_Soft_Path).toString());
+        if (config->enablePrint())
+            qCritical() << "SpoolsmithApp::initApp" << "external programs not started: their supervision is not built";
+    }
 
     chooseCheckCamera();
     initOcr();
     startCameraFrames();
+    QTimer::singleShot(1000, this, &SpoolsmithApp::startOnlineServices);
     return result;
 }
 
@@ -81,10 +111,23 @@ void SpoolsmithApp::connectCamera(QQmlApplicationEngine *engine)
 bool SpoolsmithApp::shutdown()
 {
     stopCameraFrames();
-    if (Config *config = Config::instance())
+    Config *config = Config::instance();
+    if (config)
         disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+    if (config && config->version() == 2) {
+        // Ending them below must not start them again.
+        disconnect(&m_riinProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
+        disconnect(&m_printerSoftProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
+    }
+    // A stop in progress still reaches the machine before the link closes.
+    joinControlThreads();
     if (TRV610Plus *device = TRV610Plus::instance())
         device->unInit();
+    closeProcess(&m_riinProcess);
+    closeProcess(&m_printerSoftProcess);
+    reCount();
+    if (m_udpSocket)
+        m_udpSocket->close();
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <opencv2/core.hpp>
 
 #include <QApplication>
+#include <QProcess>
 #include <QAtomicInt>
 #include <QHostAddress>
 #include <QImage>
@@ -27,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class QCamera;
 class QQmlApplicationEngine;
@@ -37,6 +39,7 @@ class ImageProvider;
 class OcrLite;
 class QUdpSocket;
 class QTimer;
+class QTranslator;
 class TRV610Plus;
 
 // The application object and controller that QML calls as "app".
@@ -52,6 +55,23 @@ class SpoolsmithApp : public QApplication
     Q_PROPERTY(QString printImgPath READ printImgPath WRITE setPrintImgPath NOTIFY printImgPathChanged)
     Q_PROPERTY(QString framePath READ framePath WRITE setFramePath NOTIFY framePathChanged)
     Q_PROPERTY(int fps READ fps WRITE setFps NOTIFY fpsChanged)
+    // Job state and the print side (task_control.cpp, app_properties.cpp).
+    Q_PROPERTY(QString printFile READ printFile WRITE setPrintFile NOTIFY printFileChanged)
+    Q_PROPERTY(QString printerName READ printerName WRITE setPrinterName NOTIFY printerNameChanged)
+    Q_PROPERTY(QString printCutFile READ printCutFile WRITE setPrintCutFile NOTIFY printCutFileChanged)
+    Q_PROPERTY(QString printTip READ printTip WRITE setPrintTip NOTIFY printTipChanged)
+    Q_PROPERTY(int cutTaskCopies READ cutTaskCopies WRITE setCutTaskCopies NOTIFY cutTaskCopiesChanged)
+    Q_PROPERTY(int cutCopies READ cutCopies WRITE setCutCopies NOTIFY cutCopiesChanged)
+    Q_PROPERTY(int printTaskCopies READ printTaskCopies WRITE setPrintTaskCopies NOTIFY printTaskCopiesChanged)
+    Q_PROPERTY(int printCopies READ printCopies WRITE setPrintCopies NOTIFY printCopiesChanged)
+    Q_PROPERTY(int imageWidth READ imageWidth WRITE setImageWidth NOTIFY imageWidthChanged)
+    Q_PROPERTY(int imageHeight READ imageHeight WRITE setImageHeight NOTIFY imageHeightChanged)
+    Q_PROPERTY(int segmentX READ segmentX WRITE setSegmentX NOTIFY segmentXChanged)
+    Q_PROPERTY(int checkPaperTop READ checkPaperTop WRITE setCheckPaperTop NOTIFY checkPaperTopChanged)
+    Q_PROPERTY(int checkPaperBottom READ checkPaperBottom WRITE setCheckPaperBottom NOTIFY checkPaperBottomChanged)
+    Q_PROPERTY(bool enabledDataSource READ enabledDataSource WRITE setEnabledDataSource NOTIFY enabledDataSourceChanged)
+    Q_PROPERTY(QString dataSource READ dataSource WRITE setDataSource NOTIFY dataSourceChanged)
+    Q_PROPERTY(int dataIndex READ dataIndex WRITE setDataIndex NOTIFY dataIndexChanged)
 
 public:
     SpoolsmithApp(int &argc, char **argv);
@@ -205,6 +225,111 @@ public:
     // Forgets the previous paper centre of the paper-edge check.
     void resetPaperCenter();
     double prePaperCenter() const;
+    // --- Task control (task_control.cpp) ---
+    Q_INVOKABLE void startTask(bool recount = false, bool bExecOnce = false);
+    Q_INVOKABLE bool isAllowedStart();
+    Q_INVOKABLE void reCount();
+    Q_INVOKABLE bool finishedOneCopies();
+    bool runOnce() const { return m_runOnce.load(); }
+    bool controlBusy() const { return m_busy.load(); }
+    // Pause, resume and stop threads still to be joined.
+    int controlThreadCount() const;
+    // Ends and joins the pause, resume and stop threads; shut-down calls it.
+    void joinControlThreads();
+    double cutLength() const;
+    double printedLength() const;
+    void addPrintedLength(double mm);
+    double printRollerAtStart() const;
+    double filmRollerAtStart() const;
+
+    // --- Job properties (app_properties.cpp) ---
+    int cutTaskCopies() const { return m_cutTaskCopies.load(); }
+    void setCutTaskCopies(int copies);
+    int cutCopies() const { return m_cutCopies.load(); }
+    void setCutCopies(int copies);
+    int printTaskCopies() const { return m_printTaskCopies.load(); }
+    void setPrintTaskCopies(int copies);
+    int printCopies() const { return m_printCopies.load(); }
+    void setPrintCopies(int copies);
+    int checkedCopies() const { return m_checkedCopies.load(); }
+    void setCheckedCopies(int copies);
+    int imageWidth() const { return m_imageWidth.load(); }
+    void setImageWidth(int width);
+    int imageHeight() const { return m_imageHeight.load(); }
+    void setImageHeight(int height);
+    int segmentX() const { return m_segmentX.load(); }
+    void setSegmentX(int x);
+    int checkPaperTop() const { return m_checkPaperTop.load(); }
+    void setCheckPaperTop(int top);
+    int checkPaperBottom() const { return m_checkPaperBottom.load(); }
+    void setCheckPaperBottom(int bottom);
+    double collectLen() const;
+    void setCollectLen(double length);
+    QString printTip() const;
+    void setPrintTip(const QString &tip);
+    QString printCutFile() const;
+    void setPrintCutFile(const QString &path);
+    GScene *printScene() const { return m_printScene; }
+    QSizeF printPageSize() const;
+    QImage printPreview() const;
+    Q_INVOKABLE bool setLanguage(int language);
+
+    // --- Print side, printers and online services (print_side.cpp,
+    // online_start.cpp): the parts not built yet log what is missing. ---
+    QString printFile() const;
+    void setPrintFile(const QString &path);
+    QString printerName() const;
+    void setPrinterName(const QString &name);
+    bool enabledDataSource() const { return m_enabledDataSource.load(); }
+    void setEnabledDataSource(bool on);
+    QString dataSource() const;
+    void setDataSource(const QString &path);
+    int dataIndex() const { return m_dataIndex.load(); }
+    void setDataIndex(int index);
+    Q_INVOKABLE QStringList printersName();
+    Q_INVOKABLE void printerPreference(const QString &printerName);
+    Q_INVOKABLE bool printPdfFile(const QString &file, const QString &printerName);
+    Q_INVOKABLE void print();
+    Q_INVOKABLE void firewall();
+    Q_INVOKABLE void openLabelExcel();
+    Q_INVOKABLE QString checkedImage();
+    bool closeProcess(QProcess *process);
+    // The online services 1000 ms after initApp; an empty server address
+    // skips them.
+    void startOnlineServices();
+
+public slots:
+    void stopTask(bool bWait = false);
+    void pauseTask(bool bWait = false);
+    void resumeTask(bool bWait = false);
+    void upgrade();
+    void checkUpdate();
+    void slotprinterPreference();
+    void slotFinished(int exitCode, QProcess::ExitStatus exitStatus);
+
+signals:
+    void capture(const QVariant &camera);
+    void printCutFileChanged();
+    void printFileChanged();
+    void printerNameChanged();
+    void cutTaskCopiesChanged();
+    void cutCopiesChanged();
+    void printTaskCopiesChanged();
+    void printCopiesChanged();
+    void checkedCopiesChanged();
+    void collectLenChanged();
+    void imageWidthChanged();
+    void imageHeightChanged();
+    void segmentXChanged();
+    void checkCameraScaleChanged();
+    void checkPaperTopChanged();
+    void checkPaperBottomChanged();
+    void pagecheckedChanged();
+    void dataSourceChanged();
+    void dataIndexChanged();
+    void enabledDataSourceChanged();
+    void printTipChanged();
+    void lostViewUpdate(const QRect &rect = QRect());
 
     // --- Machine discovery (discovery.cpp) ---
     static constexpr quint16 kDiscoveryPort = 51287;
@@ -239,7 +364,6 @@ private:
     QAtomicInt m_taskStatus = 2;
     QAtomicInt m_exitCode = 0;
     bool m_enabledTest = false;
-    bool m_runOnce = false;
     QQmlApplicationEngine *m_engine = nullptr;
 
     QAtomicInt m_enablePrint = 0;
@@ -302,6 +426,58 @@ private:
 
     // --- Machine driver wiring ---
     std::atomic<double> m_prePaperCenter{0.0};
+    // Task control: the job's counters and lengths, the busy rule of pause,
+    // resume and stop, and their threads (task_control.cpp).
+    enum class ControlKind { Pause, Resume, Stop };
+    void launchControl(ControlKind kind, bool bWait);
+    bool claimControl(bool waitForRunning);
+    void releaseControl();
+    // The driver outlives the control threads: shut-down joins them first.
+    void pauseOrResumeBody(TRV610Plus *device, bool resume);
+    void stopBody(TRV610Plus *device);
+    bool startChecks();
+    struct ControlThread;
+    void reapControlThreads(); // under m_controlThreadsLock
+    mutable std::mutex m_controlThreadsLock;
+    std::atomic<bool> m_runOnce{false};
+    std::atomic<bool> m_busy{false};
+    mutable std::mutex m_controlLock;
+    std::condition_variable m_controlIdle;
+    std::vector<std::shared_ptr<ControlThread>> m_controlThreads;
+    std::atomic<int> m_cutTaskCopies{100};
+    std::atomic<int> m_cutCopies{0};
+    std::atomic<int> m_printTaskCopies{100};
+    std::atomic<int> m_printCopies{0};
+    std::atomic<int> m_checkedCopies{0};
+    mutable QMutex m_lengthLock; // lengths, roller readings at start
+    double m_cutLength = 0.0;
+    double m_printedLength = 0.0;
+    double m_printRollerAtStart = 0.0;
+    double m_filmRollerAtStart = 0.0;
+    // Job properties (app_properties.cpp).
+    std::atomic<int> m_imageWidth{0};
+    std::atomic<int> m_imageHeight{0};
+    std::atomic<int> m_segmentX{-1};
+    std::atomic<int> m_checkPaperTop{-1};
+    std::atomic<int> m_checkPaperBottom{-1};
+    mutable QMutex m_collectLock; // collect length
+    double m_collectLen = 50.0;
+    mutable QMutex m_printLock; // the print side's texts and pictures
+    QString m_printTip;
+    QString m_printCutFile;
+    QString m_printFile;
+    QString m_printerName;
+    QString m_dataSource;
+    QSizeF m_printPageSize;
+    GScene *m_printScene = nullptr;
+    std::atomic<bool> m_enabledDataSource{false};
+    std::atomic<int> m_dataIndex{1};
+    QTranslator *m_translator = nullptr;
+    // External programs of machine version 2 and the online services.
+    QProcess m_riinProcess;
+    QProcess m_printerSoftProcess;
+    int m_riinTimerId = 0;
+    int m_printerSoftTimerId = 0;
 
     // --- Machine discovery (GUI thread only) ---
     void startDiscovery();
