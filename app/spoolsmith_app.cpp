@@ -5,6 +5,7 @@
 #include "logging.h"
 #include "qr_page_code_reader.h"
 #include "ocr_lite.h"
+#include "task_app.h"
 #include "trv610plus.h"
 
 #include <QCamera>
@@ -49,11 +50,15 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
     // The print scene only places the page code; it is never shown.
     m_printScene = new GScene(this);
     firewall();
+
+    // The driver's job steps call back into this object.
+    installTaskBridge();
 }
 
 SpoolsmithApp::~SpoolsmithApp()
 {
     joinControlThreads();
+    TaskApp::setInstance(nullptr);
     doneFilm();
     stopCameraFrames();
     delete m_imageProvider;
@@ -101,11 +106,6 @@ bool SpoolsmithApp::initApp()
     startCameraFrames();
     QTimer::singleShot(1000, this, &SpoolsmithApp::startOnlineServices);
     return result;
-}
-
-void SpoolsmithApp::connectCamera(QQmlApplicationEngine *engine)
-{
-    m_engine = engine;
 }
 
 bool SpoolsmithApp::shutdown()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture_sync.h"
 #include "config.h"
 #include "discovered_device.h"
 #include "film_slot.h"
@@ -21,6 +22,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 #include <atomic>
@@ -31,6 +33,8 @@
 #include <vector>
 
 class QCamera;
+struct CaptureSync;
+struct LabelCheckJob;
 class QQmlApplicationEngine;
 class QrPageCodeReader;
 class GScene;
@@ -184,6 +188,27 @@ public:
     WorkRecord cutWorkRecord() const;
     TaskRecord taskRecord() const;
 
+    // --- Capture hand-shake (capture_sync.cpp) ---
+    // Asks camera 1 (mark) or 2 (check) for one picture and blocks until it
+    // has been evaluated or the capture wait passed; never on the GUI thread
+    // with the QML camera (the picture could only come after the wait).
+    Q_INVOKABLE bool doCapture(const QVariant &camera);
+    bool capturing() const { return m_capturing.load(); }
+    CaptureSync &captureRecord(int camera);
+    // Wires a camera object with the signals capture(QVariant),
+    // capturedMarkImage(int, QVariant), capturedLabelImage(int, QVariant).
+    bool connectCameraObject(QObject *camera);
+    void labelCheckThread(LabelCheckJob *job);
+    // The label inspection run on each check-camera picture; installed by
+    // the inspection, a picture is only acknowledged until then.
+    void setLabelInspection(std::function<void(const QImage &)> inspect);
+    // Makes this object what the driver's job steps call (task_app_bridge.cpp).
+    void installTaskBridge();
+
+public slots:
+    void capturedMarkImage(int id, const QVariant &img);
+    void capturedLabelImage(int id, const QVariant &img);
+
 public slots:
     void onPropertyChanged(Config::ConfigParamType key, const QVariant &value);
     void onOpenScene(const QString &path);
@@ -308,7 +333,6 @@ public slots:
     void slotFinished(int exitCode, QProcess::ExitStatus exitStatus);
 
 signals:
-    void capture(const QVariant &camera);
     void printCutFileChanged();
     void printFileChanged();
     void printerNameChanged();
@@ -331,6 +355,7 @@ signals:
     void printTipChanged();
     void lostViewUpdate(const QRect &rect = QRect());
 
+public:
     // --- Machine discovery (discovery.cpp) ---
     static constexpr quint16 kDiscoveryPort = 51287;
     // The idents of the machines heard in the last 11 s, ascending.
@@ -345,6 +370,9 @@ signals:
     quint16 discoveryPort() const;
 
 signals:
+    // To the camera object: take a picture for the request token (its camera
+    // is token % 10).
+    void capture(const QVariant &camera);
     void versionChanged();
     void taskStatusChanged();
     void enabledTestChanged();
@@ -490,4 +518,15 @@ private:
 private slots:
     void slotUdpRecv();
     void slotUdpTimer();
+
+private:
+    // Capture hand-shake: one record per camera; the application lock
+    // serialises label inspections and is taken before a record.
+    bool finishCapture(int token);
+    void startLabelCheck(LabelCheckJob *job);
+    QMutex m_captureMapLock;
+    std::map<int, std::unique_ptr<CaptureSync>> m_captureRecords;
+    std::atomic<bool> m_capturing{false};
+    QMutex m_appLock;
+    std::function<void(const QImage &)> m_labelInspection;
 };

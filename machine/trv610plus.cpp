@@ -36,6 +36,7 @@ TRV610Plus::TRV610Plus(QObject *parent)
 
 TRV610Plus::~TRV610Plus()
 {
+    waitTaskThread(15000);
     unInit();
     joinFinishedReceivers();
 }

@@ -20,6 +20,8 @@
 #include "frame_codec.h"
 
 struct CmdWaiter;
+class QThread;
+class taskInterface;
 struct LinkConnection;
 
 // The machine driver: the one object through which the program talks to the
@@ -91,6 +93,19 @@ public:
 
     // Ends everything the driver runs; safe to call more than once.
     void unInit();
+
+    // --- Task entry points (task_entry.cpp) ---
+    Q_INVOKABLE void wStart();
+    Q_INVOKABLE void cut();
+    Q_INVOKABLE void autoFindPoint();
+    Q_INVOKABLE void autoCheckPoint();
+    Q_INVOKABLE void cutRepeat();
+    Q_INVOKABLE void checkCameraOffset();
+    // Starts the worker on the task thread; takes ownership either way.
+    bool createWork(taskInterface *worker);
+    bool idle() const { return m_idle.load(); }
+    // Waits for a running job thread to end (shut-down, tests).
+    bool waitTaskThread(int timeoutMs);
 
     // --- Machine link (link.cpp, frame_io.cpp) ---
     QString ip() const;
@@ -451,4 +466,10 @@ private:
     QMutex m_uploadLock;
     std::thread m_uploadThread;
     std::atomic<bool> m_uploadSending{false};
+
+    // --- Task entry points ---
+    void onTaskThreadFinished();
+    QThread *taskThread();
+    QThread *m_taskThread = nullptr;
+    std::atomic<bool> m_idle{true};
 };

@@ -192,6 +192,12 @@ void MachineSimulator::clientLoop(const std::shared_ptr<Client> &client)
     client->done.store(true);
 }
 
+void MachineSimulator::setPlotHandler(std::function<void(const QByteArray &, SimMachineState &)> handler)
+{
+    QMutexLocker lock(&m_lock);
+    m_plotHandler = std::move(handler);
+}
+
 bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, const QByteArray &payload)
 {
     SimReply reply;
@@ -208,7 +214,9 @@ bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, cons
             const SimHandler handler = m_table.value(command);
             reply = handler ? handler(args, m_state) : SimReply{{simReplyPayload(command, {})}, 0};
         } else if (payload.startsWith("PPLT;")) {
-            acceptPlot(m_state, payload.mid(5));
+            // Only a plot whose size was announced is cut.
+            if (acceptPlot(m_state, payload.mid(5)) && m_plotHandler)
+                m_plotHandler(m_state.plotData, m_state);
             return true; // plot data is not answered
         } else if (payload.startsWith("UPG;")) {
             reply = acceptUpload(m_state, payload);

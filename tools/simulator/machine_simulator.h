@@ -80,7 +80,7 @@ QMap<int, SimHandler> defaultReplyTable();
 QByteArray simReplyPayload(int id, const QStringList &fields, int status = 0);
 // A plot frame's HPGL: cut (the cutter busy for plotDurationMs) when its size
 // was announced, else counted as rejected.
-void acceptPlot(SimMachineState &state, const QByteArray &hpgl);
+bool acceptPlot(SimMachineState &state, const QByteArray &hpgl);
 // A firmware frame "UPG;<module>;<file>": stored, answered with progress
 // frames "UPG;1,0,<p>;" up to 100.
 SimReply acceptUpload(SimMachineState &state, const QByteArray &payload);
@@ -129,6 +129,9 @@ public:
 
     // Grows or overrides the reply table.
     void setReplyHandler(int command, SimHandler handler);
+    // Sees every plot frame ("PPLT;..." payload after the header); plot
+    // frames are never answered.
+    void setPlotHandler(std::function<void(const QByteArray &plot, SimMachineState &state)> handler);
 
     // Unsolicited frames (reports such as the limit switch) to every client.
     void sendToAll(const QByteArray &payload);
@@ -170,6 +173,7 @@ private:
 
     mutable QMutex m_lock; // table, state, received, clients
     QMap<int, SimHandler> m_table;
+    std::function<void(const QByteArray &, SimMachineState &)> m_plotHandler;
     SimMachineState m_state;
     QList<QByteArray> m_received;
     std::vector<std::shared_ptr<Client>> m_clients;
