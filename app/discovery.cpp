@@ -63,6 +63,8 @@ bool SpoolsmithApp::bindDiscovery(const QHostAddress &address, quint16 port)
 {
     if (m_udpSocket->state() != QAbstractSocket::UnconnectedState)
         m_udpSocket->close();
+    // What was heard on the old socket is not known on the new one.
+    m_onlineDevices.clear();
     if (!m_udpSocket->bind(address, port, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
         qCritical() << "SpoolsmithApp::bindDiscovery" << address << port << m_udpSocket->errorString();
         return false;

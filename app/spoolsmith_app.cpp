@@ -147,7 +147,8 @@ bool SpoolsmithApp::allowedExit()
     TRV610Plus *device = TRV610Plus::instance();
     if (device && device->linked()) {
         const float progress = device->updateProgress();
-        if (!qFuzzyCompare(progress, 0.0f) && !qFuzzyCompare(progress, 100.0f)) {
+        // While the file is still being sent the machine has reported nothing yet.
+        if (device->uploadInProgress() || (!qFuzzyCompare(progress, 0.0f) && !qFuzzyCompare(progress, 100.0f))) {
             device->setErrorMessage(tr("请等待升级结束"));
             return false;
         }

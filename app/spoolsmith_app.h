@@ -335,7 +335,6 @@ public slots:
     void slotFinished(int exitCode, QProcess::ExitStatus exitStatus);
 
 signals:
-    void capture(const QVariant &camera);
     void printCutFileChanged();
     void printFileChanged();
     void printerNameChanged();
@@ -454,16 +453,6 @@ private:
 
     // --- Machine driver wiring ---
     std::atomic<double> m_prePaperCenter{0.0};
-
-    // Capture hand-shake: one record per camera; the application lock
-    // serialises label inspections and is taken before a record.
-    bool finishCapture(int token);
-    void startLabelCheck(LabelCheckJob *job);
-    QMutex m_captureMapLock;
-    std::map<int, std::unique_ptr<CaptureSync>> m_captureRecords;
-    std::atomic<bool> m_capturing{false};
-    QMutex m_appLock;
-    std::function<void(const QImage &)> m_labelInspection;
     // Task control: the job's counters and lengths, the busy rule of pause,
     // resume and stop, and their threads (task_control.cpp).
     enum class ControlKind { Pause, Resume, Stop };
@@ -528,4 +517,15 @@ private:
 private slots:
     void slotUdpRecv();
     void slotUdpTimer();
+
+private:
+    // Capture hand-shake: one record per camera; the application lock
+    // serialises label inspections and is taken before a record.
+    bool finishCapture(int token);
+    void startLabelCheck(LabelCheckJob *job);
+    QMutex m_captureMapLock;
+    std::map<int, std::unique_ptr<CaptureSync>> m_captureRecords;
+    std::atomic<bool> m_capturing{false};
+    QMutex m_appLock;
+    std::function<void(const QImage &)> m_labelInspection;
 };

@@ -61,8 +61,9 @@ void SpoolsmithApp::startTask(bool recount, bool bExecOnce)
     TRV610Plus *device = TRV610Plus::instance();
     // A job in progress keeps its settings, counters and records: refuse
     // before anything is reloaded or reset.
-    if (device && (device->taskStatus() != 2 || taskStatus() != 2)) {
-        qWarning() << "SpoolsmithApp::startTask" << "a job is running" << device->taskStatus() << taskStatus();
+    if (device && (!device->idle() || device->taskStatus() != 2 || taskStatus() != 2)) {
+        qWarning() << "SpoolsmithApp::startTask" << "a job is running" << device->idle() << device->taskStatus()
+                   << taskStatus();
         device->setErrorMessage(tr("机器繁忙，请稍后重试"));
         return;
     }
@@ -94,12 +95,7 @@ void SpoolsmithApp::startTask(bool recount, bool bExecOnce)
 
     qInfo() << "SpoolsmithApp::startTask" << "cut" << cutTaskCopies() << "print" << printTaskCopies() << "once"
             << bExecOnce;
-    // The job engine's entry; looked up by name so that the start is
-    // refused visibly in the log where the engine is missing.
-    if (!QMetaObject::invokeMethod(device, "wStart", Qt::DirectConnection)) {
-        qCritical() << "SpoolsmithApp::startTask" << "TRV610Plus::wStart not available: the job engine is not built";
-        loadTaskSettings();
-    }
+    device->wStart();
 }
 
 void SpoolsmithApp::reCount()

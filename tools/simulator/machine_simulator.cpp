@@ -214,9 +214,8 @@ bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, cons
             const SimHandler handler = m_table.value(command);
             reply = handler ? handler(args, m_state) : SimReply{{simReplyPayload(command, {})}, 0};
         } else if (payload.startsWith("PPLT;")) {
-            const int cutBefore = m_state.plotsCut;
-            acceptPlot(m_state, payload.mid(5));
-            if (m_plotHandler && m_state.plotsCut != cutBefore)
+            // Only a plot whose size was announced is cut.
+            if (acceptPlot(m_state, payload.mid(5)) && m_plotHandler)
                 m_plotHandler(m_state.plotData, m_state);
             return true; // plot data is not answered
         } else if (payload.startsWith("UPG;")) {

@@ -80,7 +80,7 @@ QMap<int, SimHandler> defaultReplyTable();
 QByteArray simReplyPayload(int id, const QStringList &fields, int status = 0);
 // A plot frame's HPGL: cut (the cutter busy for plotDurationMs) when its size
 // was announced, else counted as rejected.
-void acceptPlot(SimMachineState &state, const QByteArray &hpgl);
+bool acceptPlot(SimMachineState &state, const QByteArray &hpgl);
 // A firmware frame "UPG;<module>;<file>": stored, answered with progress
 // frames "UPG;1,0,<p>;" up to 100.
 SimReply acceptUpload(SimMachineState &state, const QByteArray &payload);

@@ -11,16 +11,17 @@ int SimMachineState::reportedCutMotorStatus() const
     return Clock::now() < cutterBusyUntil ? 1 : cutMotorStatus;
 }
 
-void acceptPlot(SimMachineState &state, const QByteArray &hpgl)
+bool acceptPlot(SimMachineState &state, const QByteArray &hpgl)
 {
     if (state.announcedPlotSize != hpgl.size()) {
         ++state.plotsRejected;
-        return;
+        return false;
     }
     state.announcedPlotSize = -1;
     state.plotData = hpgl;
     ++state.plotsCut;
     state.cutterBusyUntil = Clock::now() + std::chrono::milliseconds(state.plotDurationMs);
+    return true;
 }
 
 SimReply acceptUpload(SimMachineState &state, const QByteArray &payload)
