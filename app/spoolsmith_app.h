@@ -372,6 +372,9 @@ public:
     quint16 discoveryPort() const;
 
 signals:
+    // To the camera object: take a picture for the request token (its camera
+    // is token % 10).
+    void capture(const QVariant &camera);
     void versionChanged();
     void taskStatusChanged();
     void enabledTestChanged();
