@@ -5,6 +5,7 @@
 #include "task_app.h"
 #include "task_worker.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QThread>
@@ -33,7 +34,18 @@ bool TRV610Plus::waitTaskThread(int timeoutMs)
     // A job still running at shut-down is told to stop first.
     if (m_idle.load() == false && taskStatus() != 2)
         setTaskStatus(2);
-    return m_taskThread->wait(QDeadlineTimer(timeoutMs));
+    // The job's steps may wait on the GUI thread (scene look-ups, picture
+    // scans): keep its events going while waiting, or both would stall.
+    QDeadlineTimer deadline(timeoutMs);
+    while (!m_taskThread->wait(QDeadlineTimer(10))) {
+        if (deadline.hasExpired()) {
+            qCritical() << "TRV610Plus::waitTaskThread" << "job thread did not end";
+            return false;
+        }
+        if (QThread::currentThread() == thread())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
 }
 
 bool TRV610Plus::createWork(taskInterface *worker)
