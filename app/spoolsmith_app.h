@@ -204,6 +204,8 @@ public:
     void setLabelInspection(std::function<void(const QImage &)> inspect);
     // Makes this object what the driver's job steps call (task_app_bridge.cpp).
     void installTaskBridge();
+    // The web fed by the page search counts as cut length.
+    void addCutLength(double mm);
 
 public slots:
     void capturedMarkImage(int id, const QVariant &img);
@@ -333,6 +335,7 @@ public slots:
     void slotFinished(int exitCode, QProcess::ExitStatus exitStatus);
 
 signals:
+    void capture(const QVariant &camera);
     void printCutFileChanged();
     void printFileChanged();
     void printerNameChanged();
@@ -370,9 +373,6 @@ public:
     quint16 discoveryPort() const;
 
 signals:
-    // To the camera object: take a picture for the request token (its camera
-    // is token % 10).
-    void capture(const QVariant &camera);
     void versionChanged();
     void taskStatusChanged();
     void enabledTestChanged();

@@ -19,24 +19,11 @@ public:
 
     void setTaskStatus(int status) override { m_app->setTaskStatus(status); }
     bool loadTaskSettings() override { return m_app->loadTaskSettings(); }
-    void stopTask(bool wait) override
-    {
-        if (!QMetaObject::invokeMethod(m_app, "stopTask", Qt::DirectConnection, Q_ARG(bool, wait)))
-            qCritical() << "TaskApp::stopTask" << "no stopTask on the application";
-    }
-    bool finishedOneCopies() override
-    {
-        bool due = false;
-        if (!QMetaObject::invokeMethod(m_app, "finishedOneCopies", Qt::DirectConnection, Q_RETURN_ARG(bool, due)))
-            qCritical() << "TaskApp::finishedOneCopies" << "no copy counting on the application";
-        return due;
-    }
-    int cutTaskCopies() const override { return m_app->property("cutTaskCopies").toInt(); }
-    void print() override
-    {
-        if (!QMetaObject::invokeMethod(m_app, "print", Qt::DirectConnection))
-            qInfo() << "TaskApp::print" << "printing paths not built, page not printed";
-    }
+    void stopTask(bool wait) override { m_app->stopTask(wait); }
+    bool finishedOneCopies() override { return m_app->finishedOneCopies(); }
+    int cutTaskCopies() const override { return m_app->cutTaskCopies(); }
+    // The printing paths log their own gap until they are built.
+    void print() override { m_app->print(); }
     bool enablePrint() const override { return m_app->taskEnablePrint(); }
     QByteArray generatePltData(const QTransform &t) override { return m_app->generatePltData(t); }
     QString cutFile() const override { return m_app->cutFile(); }
@@ -52,12 +39,7 @@ public:
     int pageMarkType() override { return m_app->pageMarkType(); }
     QList<QPointF> currentPageMarkPoint() override { return m_app->currentPageMarkPoint(true); }
     QSizeF cutPageSize() const override { return m_app->cutPageSize(); }
-    void addCutLength(double mm) override
-    {
-        if (m_app->metaObject()->indexOfMethod("addCutLength(double)") < 0)
-            return; // the application keeps no cut length
-        QMetaObject::invokeMethod(m_app, "addCutLength", Qt::DirectConnection, Q_ARG(double, mm));
-    }
+    void addCutLength(double mm) override { m_app->addCutLength(mm); }
     void setSwitchCutFile(bool on) override { m_app->setSwitchCutFile(on); }
     void clearFilm(int index) override { m_app->clearFilm(index); }
     int markIndex() const override { return m_app->markIndex(); }
@@ -72,6 +54,12 @@ private:
 };
 
 } // namespace
+
+void SpoolsmithApp::addCutLength(double mm)
+{
+    QMutexLocker lock(&m_lengthLock);
+    m_cutLength += mm;
+}
 
 void SpoolsmithApp::installTaskBridge()
 {

@@ -145,9 +145,9 @@ private slots:
 
         app()->setTaskStatus(2);
         app()->cutScene()->gClear();
-        app()->setProperty("cutTaskCopies", 3);
-        app()->setProperty("printTaskCopies", 0);
-        QMetaObject::invokeMethod(app(), "reCount");
+        app()->setCutTaskCopies(3);
+        app()->setPrintTaskCopies(0);
+        app()->reCount();
     }
     void cleanup()
     {
@@ -210,7 +210,9 @@ private slots:
         QVERIFY(!m_device->idle());
         QVERIFY(waitIdle(60000));
         QCOMPARE(m_device->taskStatus(), 2);
-
+        // Three copies counted, three pages cut, then no copy was due.
+        QCOMPARE(app()->cutCopies(), 3);
+        QCOMPARE(plotCount(true), 3);
         // The page search fed 12.5 mm steps until the first mark showed.
         QVERIFY(m_sim->commandCount(4) >= 4);
 
@@ -256,14 +258,14 @@ private slots:
         m_web->setMarks(printedMarks(5, design, false));
         m_device->wStart();
         QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) == 2, 30000);
-        QMetaObject::invokeMethod(app(), "stopTask", Q_ARG(bool, false));
+        app()->stopTask(false);
         QVERIFY(waitIdle(5000));
         QCOMPARE(m_device->taskStatus(), 2);
-        const int counted = app()->property("cutCopies").toInt();
+        const int counted = app()->cutCopies();
         QVERIFY2(counted == 1 || counted == 2, qPrintable(QString::number(counted)));
         QCOMPARE(counted, plotCount(true) - (counted == plotCount(true) ? 0 : 1));
         QTest::qWait(300);
-        QCOMPARE(app()->property("cutCopies").toInt(), counted);
+        QCOMPARE(app()->cutCopies(), counted);
     }
 
     // Kind 9 cuts the same page again and again until stopped; it counts no
@@ -275,9 +277,9 @@ private slots:
         m_web->setMarks(printedMarks(5, design, false));
         m_device->cutRepeat();
         QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 3, 30000);
-        QMetaObject::invokeMethod(app(), "stopTask", Q_ARG(bool, false));
+        app()->stopTask(false);
         QVERIFY(waitIdle(5000));
-        QCOMPARE(app()->property("cutCopies").toInt(), 0);
+        QCOMPARE(app()->cutCopies(), 0);
         // Each cut began at the same place on the web: moved back each time.
         const QList<WebModel::Plot> plots = m_web->plots();
         QList<QPointF> starts;
@@ -309,7 +311,7 @@ private slots:
         QVERIFY(!m_device->idle());
         m_device->autoFindPoint();
         QCOMPARE(m_device->errorMessage(), QStringLiteral("机器繁忙，请稍后重试"));
-        QMetaObject::invokeMethod(app(), "stopTask", Q_ARG(bool, false));
+        app()->stopTask(false);
         QVERIFY(waitIdle(5000));
     }
 

@@ -20,13 +20,6 @@ WebModel::WebModel(MachineSimulator &sim)
         return SimReply{{simReplyPayload(4, {QStringLiteral("0"), QString::number(s.posX), QString::number(s.posY)})},
                         0};
     });
-    sim.setReplyHandler(3, [this](const QStringList &, SimMachineState &s) {
-        QMutexLocker lock(&m_lock);
-        s.cutMotorStatus = m_busyLeft > 0 ? 1 : 0;
-        if (m_busyLeft > 0)
-            --m_busyLeft;
-        return SimReply{{simReplyPayload(3, {QString::number(s.cutMotorStatus)})}, 0};
-    });
 }
 
 void WebModel::parsePlot(const QByteArray &plot, QList<QPolygonF> &strokes, QPointF &end)
@@ -79,7 +72,6 @@ void WebModel::onPlot(const QByteArray &plot, SimMachineState &state)
     m_camera += end;
     state.posX += end.x();
     state.posY += end.y();
-    m_busyLeft = m_busyReads;
 }
 
 void WebModel::setMarks(const QList<QPointF> &webMarks)
@@ -98,12 +90,6 @@ void WebModel::setKnifeOffset(const QPointF &offset)
 {
     QMutexLocker lock(&m_lock);
     m_knifeOffset = offset;
-}
-
-void WebModel::setBusyReads(int reads)
-{
-    QMutexLocker lock(&m_lock);
-    m_busyReads = reads;
 }
 
 QPointF WebModel::cameraPosition() const
@@ -149,5 +135,4 @@ void WebModel::clear()
     m_plots.clear();
     m_cuts.clear();
     m_camera = QPointF();
-    m_busyLeft = 0;
 }

@@ -24,16 +24,14 @@ public:
         bool move = false;  // a positioning frame without pen-down strokes
     };
 
-    // Installs itself into the simulator: position reads and moves, the cut
-    // motor status and the plot frames.
+    // Installs itself into the simulator: position reads and moves, and the
+    // plot frames the machine accepted.
     explicit WebModel(MachineSimulator &sim);
 
     void setMarks(const QList<QPointF> &webMarks);
     QList<QPointF> marks() const;
     // Where the knife stands relative to the camera centre.
     void setKnifeOffset(const QPointF &offset);
-    // Reads of the cut motor status that report "running" after each plot.
-    void setBusyReads(int reads);
 
     QPointF cameraPosition() const;
     // Centres of the marks inside a picture of that size, full-resolution
@@ -59,6 +57,4 @@ private:
     QList<QPointF> m_marks;
     QList<Plot> m_plots;
     QList<QPolygonF> m_cuts;
-    int m_busyReads = 2;
-    int m_busyLeft = 0;
 };
