@@ -335,6 +335,9 @@ public slots:
     void slotFinished(int exitCode, QProcess::ExitStatus exitStatus);
 
 signals:
+    // To the camera object: take a picture for the request token (its camera
+    // is token % 10).
+    void capture(const QVariant &camera);
     void printCutFileChanged();
     void printFileChanged();
     void printerNameChanged();
@@ -372,9 +375,6 @@ public:
     quint16 discoveryPort() const;
 
 signals:
-    // To the camera object: take a picture for the request token (its camera
-    // is token % 10).
-    void capture(const QVariant &camera);
     void versionChanged();
     void taskStatusChanged();
     void enabledTestChanged();
