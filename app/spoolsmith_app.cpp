@@ -1,15 +1,19 @@
 #include "spoolsmith_app.h"
 
+#include "gscene.h"
 #include "image_provider.h"
 #include "logging.h"
 #include "qr_page_code_reader.h"
 #include "ocr_lite.h"
+#include "task_app.h"
 #include "trv610plus.h"
 
 #include <QCamera>
 
 #include <QDateTime>
 #include <QDebug>
+#include <QTimer>
+#include <QUdpSocket>
 #include <QtMath>
 
 #include <atomic>
@@ -33,20 +37,28 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
 {
     setApplicationName(QStringLiteral("Spoolsmith 2024"));
     setApplicationVersion(m_version);
-    initFilm();
-    initCutScene();
-    // Pair marks are scanned by the cut page's mark type.
-    setCutMarkTypeReader([this] { return pageMarkType(); });
-
+    startDiscovery();
     m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
-    m_ocr = std::make_unique<OcrLite>();
+    initCutScene();
     // Lives to the end of the process, like the QML that holds it.
     m_checkCamera = new QCamera();
     connect(m_checkCamera, &QCamera::cameraDeviceChanged, this, &SpoolsmithApp::checkCameraChanged);
+    initFilm();
+    // Pair marks are scanned by the cut page's mark type.
+    setCutMarkTypeReader([this] { return pageMarkType(); });
+    m_ocr = std::make_unique<OcrLite>();
+    // The print scene only places the page code; it is never shown.
+    m_printScene = new GScene(this);
+    firewall();
+
+    // The driver's job steps call back into this object.
+    installTaskBridge();
 }
 
 SpoolsmithApp::~SpoolsmithApp()
 {
+    joinControlThreads();
+    TaskApp::setInstance(nullptr);
     doneFilm();
     stopCameraFrames();
     delete m_imageProvider;
@@ -55,6 +67,12 @@ SpoolsmithApp::~SpoolsmithApp()
 bool SpoolsmithApp::initApp()
 {
     Config *config = Config::instance();
+    TRV610Plus *device = TRV610Plus::instance();
+    qCritical() << "SpoolsmithApp::initApp" << "software update dialog not available: UpgradesSoftWidget is not built";
+    // A newly read firmware version starts a firmware update check.
+    if (device)
+        connect(device, &TRV610Plus::firmwareChanged, this, &SpoolsmithApp::upgrade);
+
     setLogDebug(config->getProperty(Config::CPT_LOG_DEBUG).toBool());
     setLogInfo(config->getProperty(Config::CPT_LOG_INFO).toBool());
     setLogWarn(config->getProperty(Config::CPT_LOG_WARNNING).toBool());
@@ -63,27 +81,53 @@ bool SpoolsmithApp::initApp()
     config->setMarkCameraWidth(320);
     config->setMarkCameraHeight(240);
 
+    const QStringList printers = printersName();
+    {
+        QMutexLocker lock(&m_printLock);
+        m_printerName = config->getProperty(Config::CPT_Printer_Name).toString();
+        if (m_printerName.isEmpty() && !printers.isEmpty() && config->version() != 2)
+            m_printerName = printers.first();
+    }
+
     const bool result = loadTaskSettings();
     connect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+
+    if (config->version() == 2) {
+        connect(&m_riinProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
+        connect(&m_printerSoftProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
+        m_riinProcess.setProgram(config->getProperty(Config::CPT_RIIN_Path).toString());
+        m_printerSoftProcess.setProgram(config->getProperty(Config::CPT_Printer_Soft_Path).toString());
+        if (config->enablePrint())
+            qCritical() << "SpoolsmithApp::initApp" << "external programs not started: their supervision is not built";
+    }
 
     chooseCheckCamera();
     initOcr();
     startCameraFrames();
+    QTimer::singleShot(1000, this, &SpoolsmithApp::startOnlineServices);
     return result;
-}
-
-void SpoolsmithApp::connectCamera(QQmlApplicationEngine *engine)
-{
-    m_engine = engine;
 }
 
 bool SpoolsmithApp::shutdown()
 {
     stopCameraFrames();
-    if (Config *config = Config::instance())
+    Config *config = Config::instance();
+    if (config)
         disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+    if (config && config->version() == 2) {
+        // Ending them below must not start them again.
+        disconnect(&m_riinProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
+        disconnect(&m_printerSoftProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
+    }
+    // A stop in progress still reaches the machine before the link closes.
+    joinControlThreads();
     if (TRV610Plus *device = TRV610Plus::instance())
         device->unInit();
+    closeProcess(&m_riinProcess);
+    closeProcess(&m_printerSoftProcess);
+    reCount();
+    if (m_udpSocket)
+        m_udpSocket->close();
     return true;
 }
 
@@ -103,7 +147,8 @@ bool SpoolsmithApp::allowedExit()
     TRV610Plus *device = TRV610Plus::instance();
     if (device && device->linked()) {
         const float progress = device->updateProgress();
-        if (!qFuzzyCompare(progress, 0.0f) && !qFuzzyCompare(progress, 100.0f)) {
+        // While the file is still being sent the machine has reported nothing yet.
+        if (device->uploadInProgress() || (!qFuzzyCompare(progress, 0.0f) && !qFuzzyCompare(progress, 100.0f))) {
             device->setErrorMessage(tr("请等待升级结束"));
             return false;
         }

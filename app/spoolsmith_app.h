@@ -1,14 +1,19 @@
 #pragma once
 
+#include "capture_sync.h"
 #include "config.h"
+#include "discovered_device.h"
 #include "film_slot.h"
 #include "mark_record.h"
 
 #include <opencv2/core.hpp>
 
 #include <QApplication>
+#include <QProcess>
 #include <QAtomicInt>
+#include <QHostAddress>
 #include <QImage>
+#include <QMap>
 #include <QPointF>
 #include <QSizeF>
 #include <QMutex>
@@ -17,6 +22,7 @@
 #include <QVariant>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 #include <atomic>
@@ -24,14 +30,21 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class QCamera;
+struct CaptureSync;
+struct LabelCheckJob;
 class QQmlApplicationEngine;
 class QrPageCodeReader;
 class GScene;
 class GraphicsView;
 class ImageProvider;
 class OcrLite;
+class QUdpSocket;
+class QTimer;
+class QTranslator;
+class TRV610Plus;
 
 // The application object and controller that QML calls as "app".
 class SpoolsmithApp : public QApplication
@@ -46,6 +59,23 @@ class SpoolsmithApp : public QApplication
     Q_PROPERTY(QString printImgPath READ printImgPath WRITE setPrintImgPath NOTIFY printImgPathChanged)
     Q_PROPERTY(QString framePath READ framePath WRITE setFramePath NOTIFY framePathChanged)
     Q_PROPERTY(int fps READ fps WRITE setFps NOTIFY fpsChanged)
+    // Job state and the print side (task_control.cpp, app_properties.cpp).
+    Q_PROPERTY(QString printFile READ printFile WRITE setPrintFile NOTIFY printFileChanged)
+    Q_PROPERTY(QString printerName READ printerName WRITE setPrinterName NOTIFY printerNameChanged)
+    Q_PROPERTY(QString printCutFile READ printCutFile WRITE setPrintCutFile NOTIFY printCutFileChanged)
+    Q_PROPERTY(QString printTip READ printTip WRITE setPrintTip NOTIFY printTipChanged)
+    Q_PROPERTY(int cutTaskCopies READ cutTaskCopies WRITE setCutTaskCopies NOTIFY cutTaskCopiesChanged)
+    Q_PROPERTY(int cutCopies READ cutCopies WRITE setCutCopies NOTIFY cutCopiesChanged)
+    Q_PROPERTY(int printTaskCopies READ printTaskCopies WRITE setPrintTaskCopies NOTIFY printTaskCopiesChanged)
+    Q_PROPERTY(int printCopies READ printCopies WRITE setPrintCopies NOTIFY printCopiesChanged)
+    Q_PROPERTY(int imageWidth READ imageWidth WRITE setImageWidth NOTIFY imageWidthChanged)
+    Q_PROPERTY(int imageHeight READ imageHeight WRITE setImageHeight NOTIFY imageHeightChanged)
+    Q_PROPERTY(int segmentX READ segmentX WRITE setSegmentX NOTIFY segmentXChanged)
+    Q_PROPERTY(int checkPaperTop READ checkPaperTop WRITE setCheckPaperTop NOTIFY checkPaperTopChanged)
+    Q_PROPERTY(int checkPaperBottom READ checkPaperBottom WRITE setCheckPaperBottom NOTIFY checkPaperBottomChanged)
+    Q_PROPERTY(bool enabledDataSource READ enabledDataSource WRITE setEnabledDataSource NOTIFY enabledDataSourceChanged)
+    Q_PROPERTY(QString dataSource READ dataSource WRITE setDataSource NOTIFY dataSourceChanged)
+    Q_PROPERTY(int dataIndex READ dataIndex WRITE setDataIndex NOTIFY dataIndexChanged)
 
 public:
     SpoolsmithApp(int &argc, char **argv);
@@ -161,6 +191,29 @@ public:
     WorkRecord cutWorkRecord() const;
     TaskRecord taskRecord() const;
 
+    // --- Capture hand-shake (capture_sync.cpp) ---
+    // Asks camera 1 (mark) or 2 (check) for one picture and blocks until it
+    // has been evaluated or the capture wait passed; never on the GUI thread
+    // with the QML camera (the picture could only come after the wait).
+    Q_INVOKABLE bool doCapture(const QVariant &camera);
+    bool capturing() const { return m_capturing.load(); }
+    CaptureSync &captureRecord(int camera);
+    // Wires a camera object with the signals capture(QVariant),
+    // capturedMarkImage(int, QVariant), capturedLabelImage(int, QVariant).
+    bool connectCameraObject(QObject *camera);
+    void labelCheckThread(LabelCheckJob *job);
+    // The label inspection run on each check-camera picture; installed by
+    // the inspection, a picture is only acknowledged until then.
+    void setLabelInspection(std::function<void(const QImage &)> inspect);
+    // Makes this object what the driver's job steps call (task_app_bridge.cpp).
+    void installTaskBridge();
+    // The web fed by the page search counts as cut length.
+    void addCutLength(double mm);
+
+public slots:
+    void capturedMarkImage(int id, const QVariant &img);
+    void capturedLabelImage(int id, const QVariant &img);
+
 public slots:
     void onPropertyChanged(Config::ConfigParamType key, const QVariant &value);
     void onOpenScene(const QString &path);
@@ -196,6 +249,134 @@ public:
     Q_INVOKABLE bool startRecorder(const QString &fileName);
     Q_INVOKABLE void stopRecorder();
 
+    // --- Machine driver wiring (device_hooks.cpp) ---
+    // Lets the driver reach the task status, film slots and mark index.
+    void connectDevice(TRV610Plus *device);
+    // Forgets the previous paper centre of the paper-edge check.
+    void resetPaperCenter();
+    double prePaperCenter() const;
+    // --- Task control (task_control.cpp) ---
+    Q_INVOKABLE void startTask(bool recount = false, bool bExecOnce = false);
+    Q_INVOKABLE bool isAllowedStart();
+    Q_INVOKABLE void reCount();
+    Q_INVOKABLE bool finishedOneCopies();
+    bool runOnce() const { return m_runOnce.load(); }
+    bool controlBusy() const { return m_busy.load(); }
+    // Pause, resume and stop threads still to be joined.
+    int controlThreadCount() const;
+    // Ends and joins the pause, resume and stop threads; shut-down calls it.
+    void joinControlThreads();
+    double cutLength() const;
+    double printedLength() const;
+    void addPrintedLength(double mm);
+    double printRollerAtStart() const;
+    double filmRollerAtStart() const;
+
+    // --- Job properties (app_properties.cpp) ---
+    int cutTaskCopies() const { return m_cutTaskCopies.load(); }
+    void setCutTaskCopies(int copies);
+    int cutCopies() const { return m_cutCopies.load(); }
+    void setCutCopies(int copies);
+    int printTaskCopies() const { return m_printTaskCopies.load(); }
+    void setPrintTaskCopies(int copies);
+    int printCopies() const { return m_printCopies.load(); }
+    void setPrintCopies(int copies);
+    int checkedCopies() const { return m_checkedCopies.load(); }
+    void setCheckedCopies(int copies);
+    int imageWidth() const { return m_imageWidth.load(); }
+    void setImageWidth(int width);
+    int imageHeight() const { return m_imageHeight.load(); }
+    void setImageHeight(int height);
+    int segmentX() const { return m_segmentX.load(); }
+    void setSegmentX(int x);
+    int checkPaperTop() const { return m_checkPaperTop.load(); }
+    void setCheckPaperTop(int top);
+    int checkPaperBottom() const { return m_checkPaperBottom.load(); }
+    void setCheckPaperBottom(int bottom);
+    double collectLen() const;
+    void setCollectLen(double length);
+    QString printTip() const;
+    void setPrintTip(const QString &tip);
+    QString printCutFile() const;
+    void setPrintCutFile(const QString &path);
+    GScene *printScene() const { return m_printScene; }
+    QSizeF printPageSize() const;
+    QImage printPreview() const;
+    Q_INVOKABLE bool setLanguage(int language);
+
+    // --- Print side, printers and online services (print_side.cpp,
+    // online_start.cpp): the parts not built yet log what is missing. ---
+    QString printFile() const;
+    void setPrintFile(const QString &path);
+    QString printerName() const;
+    void setPrinterName(const QString &name);
+    bool enabledDataSource() const { return m_enabledDataSource.load(); }
+    void setEnabledDataSource(bool on);
+    QString dataSource() const;
+    void setDataSource(const QString &path);
+    int dataIndex() const { return m_dataIndex.load(); }
+    void setDataIndex(int index);
+    Q_INVOKABLE QStringList printersName();
+    Q_INVOKABLE void printerPreference(const QString &printerName);
+    Q_INVOKABLE bool printPdfFile(const QString &file, const QString &printerName);
+    Q_INVOKABLE void print();
+    Q_INVOKABLE void firewall();
+    Q_INVOKABLE void openLabelExcel();
+    Q_INVOKABLE QString checkedImage();
+    bool closeProcess(QProcess *process);
+    // The online services 1000 ms after initApp; an empty server address
+    // skips them.
+    void startOnlineServices();
+
+public slots:
+    void stopTask(bool bWait = false);
+    void pauseTask(bool bWait = false);
+    void resumeTask(bool bWait = false);
+    void upgrade();
+    void checkUpdate();
+    void slotprinterPreference();
+    void slotFinished(int exitCode, QProcess::ExitStatus exitStatus);
+
+signals:
+    // To the camera object: take a picture for the request token (its camera
+    // is token % 10).
+    void capture(const QVariant &camera);
+    void printCutFileChanged();
+    void printFileChanged();
+    void printerNameChanged();
+    void cutTaskCopiesChanged();
+    void cutCopiesChanged();
+    void printTaskCopiesChanged();
+    void printCopiesChanged();
+    void checkedCopiesChanged();
+    void collectLenChanged();
+    void imageWidthChanged();
+    void imageHeightChanged();
+    void segmentXChanged();
+    void checkCameraScaleChanged();
+    void checkPaperTopChanged();
+    void checkPaperBottomChanged();
+    void pagecheckedChanged();
+    void dataSourceChanged();
+    void dataIndexChanged();
+    void enabledDataSourceChanged();
+    void printTipChanged();
+    void lostViewUpdate(const QRect &rect = QRect());
+
+public:
+    // --- Machine discovery (discovery.cpp) ---
+    static constexpr quint16 kDiscoveryPort = 51287;
+    // The idents of the machines heard in the last 11 s, ascending.
+    Q_INVOKABLE QStringList onlineDevices() const;
+    QList<DiscoveredDevice> discoveredDevices() const;
+    // "DeviceModel/<code>" of dev.ini in the program folder, or empty.
+    QString deviceModelName(unsigned int code) const;
+    // Base-36 value of a four-character type code ("07x3" is 10263).
+    static unsigned int typeCodeValue(const QString &type);
+    // Listens on another address or port (tests listen on loopback only).
+    bool bindDiscovery(const QHostAddress &address, quint16 port);
+    quint16 discoveryPort() const;
+
 signals:
     void versionChanged();
     void taskStatusChanged();
@@ -216,7 +397,6 @@ private:
     QAtomicInt m_taskStatus = 2;
     QAtomicInt m_exitCode = 0;
     bool m_enabledTest = false;
-    bool m_runOnce = false;
     QQmlApplicationEngine *m_engine = nullptr;
 
     QAtomicInt m_enablePrint = 0;
@@ -276,4 +456,82 @@ private:
     std::atomic<quint64> m_frameCycles{0};
     std::mutex m_stopLock;
     std::condition_variable m_stopWake;
+
+    // --- Machine driver wiring ---
+    std::atomic<double> m_prePaperCenter{0.0};
+    // Task control: the job's counters and lengths, the busy rule of pause,
+    // resume and stop, and their threads (task_control.cpp).
+    enum class ControlKind { Pause, Resume, Stop };
+    void launchControl(ControlKind kind, bool bWait);
+    bool claimControl(bool waitForRunning);
+    void releaseControl();
+    // The driver outlives the control threads: shut-down joins them first.
+    void pauseOrResumeBody(TRV610Plus *device, bool resume);
+    void stopBody(TRV610Plus *device);
+    bool startChecks();
+    struct ControlThread;
+    void reapControlThreads(); // under m_controlThreadsLock
+    mutable std::mutex m_controlThreadsLock;
+    std::atomic<bool> m_runOnce{false};
+    std::atomic<bool> m_busy{false};
+    mutable std::mutex m_controlLock;
+    std::condition_variable m_controlIdle;
+    std::vector<std::shared_ptr<ControlThread>> m_controlThreads;
+    std::atomic<int> m_cutTaskCopies{100};
+    std::atomic<int> m_cutCopies{0};
+    std::atomic<int> m_printTaskCopies{100};
+    std::atomic<int> m_printCopies{0};
+    std::atomic<int> m_checkedCopies{0};
+    mutable QMutex m_lengthLock; // lengths, roller readings at start
+    double m_cutLength = 0.0;
+    double m_printedLength = 0.0;
+    double m_printRollerAtStart = 0.0;
+    double m_filmRollerAtStart = 0.0;
+    // Job properties (app_properties.cpp).
+    std::atomic<int> m_imageWidth{0};
+    std::atomic<int> m_imageHeight{0};
+    std::atomic<int> m_segmentX{-1};
+    std::atomic<int> m_checkPaperTop{-1};
+    std::atomic<int> m_checkPaperBottom{-1};
+    mutable QMutex m_collectLock; // collect length
+    double m_collectLen = 50.0;
+    mutable QMutex m_printLock; // the print side's texts and pictures
+    QString m_printTip;
+    QString m_printCutFile;
+    QString m_printFile;
+    QString m_printerName;
+    QString m_dataSource;
+    QSizeF m_printPageSize;
+    GScene *m_printScene = nullptr;
+    std::atomic<bool> m_enabledDataSource{false};
+    std::atomic<int> m_dataIndex{1};
+    QTranslator *m_translator = nullptr;
+    // External programs of machine version 2 and the online services.
+    QProcess m_riinProcess;
+    QProcess m_printerSoftProcess;
+    int m_riinTimerId = 0;
+    int m_printerSoftTimerId = 0;
+
+    // --- Machine discovery (GUI thread only) ---
+    void startDiscovery();
+    void handleAnnouncement(const QByteArray &datagram, const QHostAddress &sender);
+    void applyMachineFamily(const QString &type);
+    QUdpSocket *m_udpSocket = nullptr;
+    QTimer *m_udpTimer = nullptr;
+    QMap<QString, DiscoveredDevice> m_onlineDevices;
+
+private slots:
+    void slotUdpRecv();
+    void slotUdpTimer();
+
+private:
+    // Capture hand-shake: one record per camera; the application lock
+    // serialises label inspections and is taken before a record.
+    bool finishCapture(int token);
+    void startLabelCheck(LabelCheckJob *job);
+    QMutex m_captureMapLock;
+    std::map<int, std::unique_ptr<CaptureSync>> m_captureRecords;
+    std::atomic<bool> m_capturing{false};
+    QMutex m_appLock;
+    std::function<void(const QImage &)> m_labelInspection;
 };

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 
 #include <cerrno>
+#include <cmath>
 #include <system_error>
 
 namespace {
@@ -74,6 +75,7 @@ bool TRV610Plus::sendMsg(const QByteArray &frame)
         }
         offset += piece;
         ++pieces;
+        ++m_packetsSent;
         const qint64 ms = pieceTimer.elapsed();
         if (ms > kSlowSendMs && offset < frame.size())
             qWarning() << "TRV610Plus::sendMsg" << pieces << "send time" << ms;
@@ -89,20 +91,6 @@ bool TRV610Plus::sendMsg(const QByteArray &frame)
     if (large)
         m_largeFrame.store(false);
     return result;
-}
-
-void TRV610Plus::sendAsync(const QByteArray &frame)
-{
-    ++m_asyncSends;
-    try {
-        std::thread([this, frame] {
-            sendMsg(frame);
-            --m_asyncSends;
-        }).detach();
-    } catch (const std::system_error &e) {
-        --m_asyncSends;
-        qCritical() << "TRV610Plus::sendAsync" << "thread failed:" << e.what();
-    }
 }
 
 void TRV610Plus::readData(std::shared_ptr<LinkConnection> connection)
@@ -141,10 +129,17 @@ std::optional<MachineFrame::Reply> TRV610Plus::dealReturn(const QByteArray &fram
 void TRV610Plus::decode(const QByteArray &frame)
 {
     if (std::optional<MachineFrame::Reply> reply = dealReturn(frame)) {
+        const int id = reply->key;
         MachineFrame::resolveReply(*reply);
+        applyReply(id, *reply);
         storeReply(*reply, frame);
         return;
     }
-    if (const std::optional<double> percent = MachineFrame::parseProgress(frame))
+    if (const std::optional<double> percent = MachineFrame::parseProgress(frame)) {
+        if (!std::isfinite(*percent) || *percent < 0.0 || *percent > 100.0) {
+            qWarning() << "TRV610Plus::decode" << "refused progress" << frame;
+            return;
+        }
         setUpdateProgress(static_cast<float>(*percent));
+    }
 }

@@ -14,7 +14,6 @@ namespace {
 constexpr int kConnectTimeoutMs = 3000;
 // A machine that stops reading must not block a sender forever.
 constexpr int kSendTimeoutMs = 5000;
-constexpr int kAsyncSendWaitMs = 3000;
 // How often a receive thread that lost its connection re-checks whether the
 // program has replaced the connection meanwhile.
 constexpr int kReceiverLockPollMs = 20;
@@ -86,6 +85,14 @@ bool TRV610Plus::link()
     PosixSocket::setNoDelay(fd);
     PosixSocket::setSendTimeout(fd, kSendTimeoutMs);
 
+    // A new connection starts from a clean condition set: an axis-limit
+    // banner of the old one must not outlive it.
+    {
+        QMutexLocker lock(&m_stateLock);
+        m_limitText.clear();
+    }
+    setDeviceState(0);
+
     auto connection = std::make_shared<LinkConnection>(fd, ++m_generation);
     {
         QMutexLocker lock(&m_connectionLock);
@@ -108,24 +115,26 @@ bool TRV610Plus::link()
 
 void TRV610Plus::runStartSequence()
 {
-    // Brings the machine to a known state; results are not checked.
-    const auto command = [this](const QString &body) { sendCMD(packFrame(QStringLiteral("CCMD"), body), true); };
+    // Brings the machine to a known state, each command after the previous
+    // reply or its time-out; results are not checked.
     Config *config = Config::instance();
-    command(QStringLiteral("1,0,0,0,0,0;"));
-    command(QStringLiteral("18,0,0;"));
-    command(QStringLiteral("17;"));
-    command(QStringLiteral("10,0,0;"));
-    command(QStringLiteral("6,0,0,0;"));
-    command(QStringLiteral("7,0,0,0;"));
-    command(QStringLiteral("13,1,2,%1,0,0;").arg(100 - (config ? config->checkLight() : 0)));
-    command(QStringLiteral("13,1,1,%1,0,0;").arg(config ? config->checkBKLight() : 0));
-    command(QStringLiteral("13,1,0,%1,0,0;").arg(config ? config->markLight() : 0));
+    rDeviceInfo();
+    rGyroscope();
+    rSensor();
+    rCutModel();
+    rSpeed();
+    rPressure();
+    wCheckLightStrip(100 - (config ? config->checkLight() : 0));
+    wCheckBackgroundLight(config ? config->checkBKLight() : 0);
+    wMarkLight(config ? config->markLight() : 0);
 }
 
 void TRV610Plus::dropConnection()
 {
     m_connected.store(false);
     setLinked(false);
+    // An upload cut off here will never report 100: let the operator start again.
+    setUpdateProgress(0.0f);
     ++m_generation;
     std::shared_ptr<LinkConnection> connection;
     std::thread receiver;
@@ -176,38 +185,25 @@ void TRV610Plus::dropFromReceiver(quint64 generation)
 
 void TRV610Plus::sendStopsBeforeShutdown()
 {
-    const auto command = [this](const QString &body, int key) {
-        sendCMD(packFrame(QStringLiteral("CCMD"), body), true, key);
-    };
-    command(QStringLiteral("20,1,1,0,0,0;"), 0);
-    qDebug() << "TRV610Plus::wFeedMotorSpeed" << 0;
-    command(QStringLiteral("20,1,0,0,0,0;"), 0);
-    command(QStringLiteral("20,1,3,0,0,0;"), 105);
+    wFilmMotorSpeed(0);
+    wFeedMotorSpeed(0);
+    wCollectMotor(0, 0);
     if (Config::instance() && Config::instance()->trim())
-        command(QStringLiteral("20,1,4,0,0,0;"), 107);
-}
-
-void TRV610Plus::waitForAsyncSends(int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (m_asyncSends.load() > 0) {
-        if (timer.elapsed() > timeoutMs) {
-            qCritical() << "TRV610Plus::unInit" << "upload still sending after" << timeoutMs << "ms";
-            return;
-        }
-        QThread::msleep(5);
-    }
+        wTrimMotorX(0, 0);
 }
 
 void TRV610Plus::unInit()
 {
+    setTaskStatus(2);
+    // The poll and collect workers end their cycles when polling goes off.
+    setPolling(false);
     QMutexLocker linkLock(&m_linkLock);
     if (linked())
         sendStopsBeforeShutdown();
     dropConnection();
-    // Uploads fail fast on the shut socket; their threads use this object.
-    waitForAsyncSends(kAsyncSendWaitMs);
+    // An upload fails fast on the shut socket; its thread uses this object.
+    joinUploadThread();
+    joinSetupThread();
     joinFinishedReceivers();
     QMutexLocker mapLock(&m_waiterMapLock);
     m_waiters.clear();

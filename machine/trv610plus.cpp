@@ -1,3 +1,4 @@
+#include "config.h"
 #include "trv610plus.h"
 
 #include <QDebug>
@@ -22,10 +23,20 @@ void TRV610Plus::setInstance(TRV610Plus *device)
 TRV610Plus::TRV610Plus(QObject *parent)
     : QObject(parent)
 {
+    // Readings start at their triggers, so nothing looks out of range
+    // before the first report.
+    if (Config *config = Config::instance()) {
+        m_printRoller = config->printRollerTrigger();
+        m_filmRoller = config->filmRollerTrigger();
+        m_collectRoller = config->collectRollerTrigger();
+        m_gyroscope = config->gyroscopeTrigger();
+    }
+    m_polling.store(true);
 }
 
 TRV610Plus::~TRV610Plus()
 {
+    waitTaskThread(15000);
     unInit();
     joinFinishedReceivers();
 }

@@ -2,6 +2,7 @@
 
 #include "mark_finder.h"
 
+#include <QDebug>
 #include <QRect>
 
 #include <algorithm>
@@ -11,15 +12,24 @@ MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &param
     MarkLocateResult result;
     if (picture.isNull() || params.cameraWidth <= 0 || params.cameraHeight <= 0)
         return result;
+    // A picture smaller than the reduced size cannot show a mark at the
+    // camera's resolution; refused rather than divided by.
+    if (picture.width() < params.cameraWidth || picture.height() < params.cameraHeight) {
+        qWarning() << "locateMark" << "picture too small" << picture.size();
+        return result;
+    }
 
     result.small = picture.scaled(params.cameraWidth, params.cameraHeight, Qt::KeepAspectRatio,
                                   Qt::FastTransformation);
-    const int d = int(params.markSize * kMarkCameraPixelsPerMm * result.small.width() / picture.width());
+    if (result.small.width() < 1 || result.small.height() < 1)
+        return result;
+    // The real ratio of the two sizes: whole-number steps would misplace
+    // marks on pictures that are not a multiple of the reduced width.
+    result.scale = double(picture.width()) / double(result.small.width());
+    const int d = int(params.markSize * kMarkCameraPixelsPerMm / result.scale);
     MarkRecord records[4];
     result.candidates = findMarks(d, result.small, records, 4);
 
-    // A picture narrower than the reduced size would give 0 and divide by it.
-    result.scale = std::max(1, picture.width() / params.cameraWidth);
     const float s = float(result.scale);
     const int fullD = int(params.markSize * kMarkCameraPixelsPerMm);
 

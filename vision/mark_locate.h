@@ -19,7 +19,7 @@ struct MarkLocateResult
     QPointF position;        // mark centre in reduced pixels; (0, 0) none
     float diameter = 0.0f;   // mark diameter in reduced pixels; 0 none
     int candidates = 0;      // marks found on the reduced picture
-    int scale = 1;           // full-resolution pixels per reduced pixel
+    double scale = 1.0;      // full-resolution pixels per reduced pixel
 };
 
 // Full-resolution pixels per millimetre on the mark camera.

@@ -64,6 +64,8 @@ private slots:
     void cleanup()
     {
         Config::setCutSceneProvider(nullptr);
+        // A stop the page-code switch started still uses the driver.
+        app()->joinControlThreads();
         TRV610Plus::setInstance(nullptr);
         Config::setInstance(nullptr);
         m_device.reset();

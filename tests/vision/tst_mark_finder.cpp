@@ -282,13 +282,16 @@ private slots:
         MarkLocateParams params;
         params.markSize = c.markSize;
         const MarkLocateResult r = locateMark(picture, params);
-        QCOMPARE(r.scale, 4);
+        // The real ratio of the picture to its reduced copy (1280 x 1024
+        // keeps its aspect in 300 x 240: 4.27, not 4).
+        const double scale = double(picture.width()) / r.small.width();
+        QCOMPARE(r.scale, scale);
         if (!c.answer) {
             QCOMPARE(r.position, QPointF());
             QCOMPARE(r.diameter, 0.0f);
             return;
         }
-        const QPointF expected = *c.answer / 4.0;
+        const QPointF expected = *c.answer / scale;
         QVERIFY2(qAbs(r.position.x() - expected.x()) <= 1.0 && qAbs(r.position.y() - expected.y()) <= 1.0,
                  qPrintable(QStringLiteral("found (%1, %2), expected (%3, %4)")
                                 .arg(r.position.x()).arg(r.position.y()).arg(expected.x()).arg(expected.y())));
@@ -296,14 +299,22 @@ private slots:
         QVERIFY2(r.diameter >= int(d * 0.9) && r.diameter <= d * 1.1, qPrintable(QString::number(r.diameter)));
     }
 
-    void scaleIsIntegerDivision()
+    void scaleIsTheRealRatio()
     {
         MarkLocateParams params;
         synth::Picture p = withMarks({{Shape::Disk, {500, 375}}}, {1000, 750});
-        QCOMPARE(locateMark(synth::render(p), params).scale, 3);
-        // Narrower than the reduced size: scale 1, not a division by zero.
-        p = withMarks({}, {200, 150});
-        QCOMPARE(locateMark(synth::render(p), params).scale, 1);
+        const MarkLocateResult r = locateMark(synth::render(p), params);
+        QCOMPARE(r.scale, 1000.0 / 320.0);
+        // The centre maps back through the real ratio (an integer 3 would put
+        // it at 166 reduced pixels, 2 px off).
+        QVERIFY2(qAbs(r.position.x() - 160) <= 1.0 && qAbs(r.position.y() - 120) <= 1.0,
+                 qPrintable(QStringLiteral("%1,%2").arg(r.position.x()).arg(r.position.y())));
+        // Smaller than the reduced size, or null: refused, nothing divided.
+        p = withMarks({{Shape::Disk, {100, 75}}}, {200, 150});
+        const MarkLocateResult tiny = locateMark(synth::render(p), params);
+        QCOMPARE(tiny.position, QPointF());
+        QCOMPARE(tiny.diameter, 0.0f);
+        QCOMPARE(locateMark(QImage(), params).position, QPointF());
     }
 
     void markNearTheCornerCropsAtTheOrigin()

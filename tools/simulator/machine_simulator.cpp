@@ -192,6 +192,12 @@ void MachineSimulator::clientLoop(const std::shared_ptr<Client> &client)
     client->done.store(true);
 }
 
+void MachineSimulator::setPlotHandler(std::function<void(const QByteArray &, SimMachineState &)> handler)
+{
+    QMutexLocker lock(&m_lock);
+    m_plotHandler = std::move(handler);
+}
+
 bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, const QByteArray &payload)
 {
     SimReply reply;
@@ -208,13 +214,12 @@ bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, cons
             const SimHandler handler = m_table.value(command);
             reply = handler ? handler(args, m_state) : SimReply{{simReplyPayload(command, {})}, 0};
         } else if (payload.startsWith("PPLT;")) {
-            m_state.plotData = payload.mid(5);
+            // Only a plot whose size was announced is cut.
+            if (acceptPlot(m_state, payload.mid(5)) && m_plotHandler)
+                m_plotHandler(m_state.plotData, m_state);
             return true; // plot data is not answered
         } else if (payload.startsWith("UPG;")) {
-            const qsizetype end = payload.indexOf(';', 4);
-            m_state.firmwareModule = payload.mid(4, end - 4).toInt();
-            m_state.firmwareFile = payload.mid(end + 1);
-            reply.payloads = {"UPG;1,0,50;", "UPG;1,0,100;"};
+            reply = acceptUpload(m_state, payload);
         } else {
             return true;
         }
@@ -246,6 +251,14 @@ void MachineSimulator::answer(const std::shared_ptr<Client> &client, const SimRe
         QByteArray noise("\xff\x00noise\x03", 8);
         noise += QByteArray("\x02" "57;CMD;6,0,1", 13);
         bytes.prepend(noise);
+    }
+    if (reply.stepMs > 0) {
+        // Spread out in time, one frame after another (upload progress).
+        for (int i = 0; i < reply.payloads.size(); ++i) {
+            const auto due = Clock::now() + std::chrono::milliseconds(reply.delayMs + i * reply.stepMs);
+            client->pending.push_back({due, MachineFrame::wrap(reply.payloads.at(i))});
+        }
+        return;
     }
     if (reply.delayMs > 0) {
         client->pending.push_back({Clock::now() + std::chrono::milliseconds(reply.delayMs), bytes});
@@ -284,6 +297,21 @@ void MachineSimulator::dropConnections()
     QMutexLocker lock(&m_lock);
     for (const auto &client : m_clients)
         client->shutdown();
+}
+
+void MachineSimulator::reportTaskStatus(int status)
+{
+    {
+        QMutexLocker lock(&m_lock);
+        m_state.taskStatus = QString::number(status);
+    }
+    sendToAll(simReplyPayload(12, {QString::number(status)}));
+}
+
+void MachineSimulator::reportAxisLimit(int axis, int position)
+{
+    // The limit report has no status field: "23,axis,position".
+    sendToAll("CMD;23," + QByteArray::number(axis) + ',' + QByteArray::number(position) + ';');
 }
 
 int MachineSimulator::activeConnections() const

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -42,6 +43,22 @@ struct SimMachineState
     QByteArray plotData;
     int firmwareModule = -1;
     QByteArray firmwareFile;
+
+    // --- Plotting, moves and upload (sim_state_model.cpp) ---
+    // Byte size announced by "22,n,n;"; -1 none. "21;" never clears it, so
+    // both orders ("21" then "22", "22" then "21") announce a plot.
+    qsizetype announcedPlotSize = -1;
+    int plotsPrepared = 0; // "21;" seen
+    int plotsCut = 0;
+    int plotsRejected = 0; // plot frames without a matching announcement
+    int plotDurationMs = 150; // how long the cutter stays busy with one plot
+    std::chrono::steady_clock::time_point cutterBusyUntil{};
+    int feedDirection = 0; // "15,d,0;"
+    int feedMoveY = 0; // "15,0,y;"
+    int uploadSteps = 4; // progress frames of an upload (25 % each)
+    int uploadStepMs = 20;
+    // The cut motor status as the machine reports it now.
+    int reportedCutMotorStatus() const;
 };
 
 // The answer to one command: frames' payloads (e.g. "CMD;6,0,0,0,10;") and
@@ -50,6 +67,7 @@ struct SimReply
 {
     QList<QByteArray> payloads;
     int delayMs = 0;
+    int stepMs = 0; // gap between the payloads (progress frames)
 };
 
 // args: the command body split at ',' (command number first), without ';'.
@@ -60,6 +78,12 @@ using SimHandler = std::function<SimReply(const QStringList &args, SimMachineSta
 QMap<int, SimHandler> defaultReplyTable();
 // "CMD;<id>,<status>,<fields...>;"
 QByteArray simReplyPayload(int id, const QStringList &fields, int status = 0);
+// A plot frame's HPGL: cut (the cutter busy for plotDurationMs) when its size
+// was announced, else counted as rejected.
+bool acceptPlot(SimMachineState &state, const QByteArray &hpgl);
+// A firmware frame "UPG;<module>;<file>": stored, answered with progress
+// frames "UPG;1,0,<p>;" up to 100.
+SimReply acceptUpload(SimMachineState &state, const QByteArray &payload);
 
 // Fault modes, one at a time, switched by setFault (one call each).
 enum class SimFault {
@@ -105,12 +129,20 @@ public:
 
     // Grows or overrides the reply table.
     void setReplyHandler(int command, SimHandler handler);
+    // Sees every plot frame ("PPLT;..." payload after the header); plot
+    // frames are never answered.
+    void setPlotHandler(std::function<void(const QByteArray &plot, SimMachineState &state)> handler);
 
     // Unsolicited frames (reports such as the limit switch) to every client.
     void sendToAll(const QByteArray &payload);
     void sendRawToAll(const QByteArray &bytes);
     // Closes every client connection, as a machine that is switched off.
     void dropConnections();
+
+    // Unsolicited reports: the task status ("CMD;12,0,s;") and the axis
+    // limit switch ("CMD;23,axis,position;").
+    void reportTaskStatus(int status);
+    void reportAxisLimit(int axis, int position);
 
     int activeConnections() const;
     int acceptedConnections() const { return m_accepted.load(); }
@@ -141,6 +173,7 @@ private:
 
     mutable QMutex m_lock; // table, state, received, clients
     QMap<int, SimHandler> m_table;
+    std::function<void(const QByteArray &, SimMachineState &)> m_plotHandler;
     SimMachineState m_state;
     QList<QByteArray> m_received;
     std::vector<std::shared_ptr<Client>> m_clients;

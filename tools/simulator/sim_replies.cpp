@@ -51,7 +51,7 @@ QMap<int, SimHandler> defaultReplyTable()
             s.posX = 0;
         return one(2, {arg(args, 1), arg(args, 2)});
     };
-    t[3] = [](const QStringList &, SimMachineState &s) { return one(3, {QString::number(s.cutMotorStatus)}); };
+    t[3] = [](const QStringList &, SimMachineState &s) { return one(3, {QString::number(s.reportedCutMotorStatus())}); };
     // "4,0,0,0;" reads the position; "4,1,x,y;" moves relative and echoes the move.
     t[4] = [](const QStringList &args, SimMachineState &s) {
         if (isWrite(args)) {
@@ -94,7 +94,12 @@ QMap<int, SimHandler> defaultReplyTable()
             s.lights[which] = {arg(args, 3), arg(args, 4), arg(args, 5)};
         return one(13, QStringList{arg(args, 1), QString::number(which)} + s.lights[which]);
     };
-    t[15] = [](const QStringList &args, SimMachineState &) { return one(15, {arg(args, 1), arg(args, 2)}); };
+    // "15,d,0;" feeds in direction d; "15,0,y;" moves the cutter head in Y.
+    t[15] = [](const QStringList &args, SimMachineState &s) {
+        s.feedDirection = arg(args, 1).toInt();
+        s.feedMoveY = arg(args, 2).toInt();
+        return one(15, {arg(args, 1), arg(args, 2)});
+    };
     t[16] = [](const QStringList &args, SimMachineState &) { return one(16, {arg(args, 1)}); };
     t[17] = [](const QStringList &, SimMachineState &s) {
         QStringList f;
@@ -116,7 +121,13 @@ QMap<int, SimHandler> defaultReplyTable()
         return one(20, {arg(args, 1), arg(args, 2), arg(args, 3), arg(args, 4), arg(args, 5),
                         s.motorStates.value(motor, QStringLiteral("0"))});
     };
-    t[21] = [](const QStringList &, SimMachineState &) { return one(21, {}); };
-    t[22] = [](const QStringList &args, SimMachineState &) { return one(22, {arg(args, 1), arg(args, 2)}); };
+    t[21] = [](const QStringList &, SimMachineState &s) {
+        ++s.plotsPrepared;
+        return one(21, {});
+    };
+    t[22] = [](const QStringList &args, SimMachineState &s) {
+        s.announcedPlotSize = arg(args, 1).toLongLong();
+        return one(22, {arg(args, 1), arg(args, 2)});
+    };
     return t;
 }

@@ -1,0 +1,184 @@
+// Machines announce themselves with "DISA;<ident>\x03" on UDP port 51287.
+// The table of those heard lately feeds the device page; the configured
+// machine's announced address is handed to the driver, which links to it.
+#include "spoolsmith_app.h"
+#include "trv610plus.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QNetworkDatagram>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTimer>
+#include <QUdpSocket>
+
+namespace {
+constexpr int kSweepMs = 5000;
+constexpr qint64 kForgetMs = 11000;
+
+struct MachineFamily
+{
+    const char *type;
+    int version;
+    bool scanAndTrimOff;
+    bool printOff;
+    const char *labels[3]; // gyroscope trigger, limit, speed
+};
+
+const MachineFamily kFamilies[] = {
+    {"07x3", 1, false, false, {QT_TRANSLATE_NOOP("SpoolsmithApp", "送纸陀螺仪触发值"),
+                               QT_TRANSLATE_NOOP("SpoolsmithApp", "送纸陀螺仪限位"),
+                               QT_TRANSLATE_NOOP("SpoolsmithApp", "送纸速度")}},
+    {"07x4", 2, true, false, {QT_TRANSLATE_NOOP("SpoolsmithApp", "排废陀螺仪触发值"),
+                              QT_TRANSLATE_NOOP("SpoolsmithApp", "排废陀螺仪限位"),
+                              QT_TRANSLATE_NOOP("SpoolsmithApp", "排废速度")}},
+    {"07x5", 3, true, true, {QT_TRANSLATE_NOOP("SpoolsmithApp", "排废陀螺仪触发值"),
+                             QT_TRANSLATE_NOOP("SpoolsmithApp", "排废陀螺仪限位"),
+                             QT_TRANSLATE_NOOP("SpoolsmithApp", "排废速度")}},
+};
+
+const MachineFamily *familyOf(const QString &type)
+{
+    for (const MachineFamily &family : kFamilies) {
+        if (type == QLatin1String(family.type))
+            return &family;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void SpoolsmithApp::startDiscovery()
+{
+    m_udpSocket = new QUdpSocket(this);
+    connect(m_udpSocket, &QUdpSocket::readyRead, this, &SpoolsmithApp::slotUdpRecv);
+    // Listening only: this program never sends on the discovery port.
+    bindDiscovery(QHostAddress::Any, kDiscoveryPort);
+    m_udpTimer = new QTimer(this);
+    connect(m_udpTimer, &QTimer::timeout, this, &SpoolsmithApp::slotUdpTimer);
+    m_udpTimer->start(kSweepMs);
+}
+
+bool SpoolsmithApp::bindDiscovery(const QHostAddress &address, quint16 port)
+{
+    if (m_udpSocket->state() != QAbstractSocket::UnconnectedState)
+        m_udpSocket->close();
+    // What was heard on the old socket is not known on the new one.
+    m_onlineDevices.clear();
+    if (!m_udpSocket->bind(address, port, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
+        qCritical() << "SpoolsmithApp::bindDiscovery" << address << port << m_udpSocket->errorString();
+        return false;
+    }
+    return true;
+}
+
+quint16 SpoolsmithApp::discoveryPort() const
+{
+    return m_udpSocket ? m_udpSocket->localPort() : 0;
+}
+
+void SpoolsmithApp::slotUdpRecv()
+{
+    while (m_udpSocket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = m_udpSocket->receiveDatagram();
+        if (datagram.isValid())
+            handleAnnouncement(datagram.data(), datagram.senderAddress());
+    }
+}
+
+unsigned int SpoolsmithApp::typeCodeValue(const QString &type)
+{
+    bool ok = false;
+    const unsigned int value = type.toLower().toUInt(&ok, 36);
+    return ok ? value : 0;
+}
+
+void SpoolsmithApp::handleAnnouncement(const QByteArray &datagram, const QHostAddress &sender)
+{
+    static const QRegularExpression re(QStringLiteral("DISA;(.*?)\\x03"), QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = re.match(QString::fromLatin1(datagram));
+    const QString ident = m.hasMatch() ? m.captured(1) : QString();
+
+    bool ipv4 = false;
+    const quint32 v4 = sender.toIPv4Address(&ipv4);
+    if (!ipv4)
+        return;
+    const QString ip = QHostAddress(v4).toString();
+
+    const QString type = ident.mid(2, 4).toLower();
+    const MachineFamily *family = type.size() == 4 ? familyOf(type) : nullptr;
+    if (!family)
+        return;
+    const QString model = deviceModelName(typeCodeValue(type)).section(QLatin1Char('/'), 0, 0);
+
+    Config *config = Config::instance();
+    TRV610Plus *device = TRV610Plus::instance();
+    const QString configured = config ? config->ident() : QString();
+    if (!m_onlineDevices.contains(ident)) {
+        qInfo() << "SpoolsmithApp::slotUdpRecv" << deviceModelName(typeCodeValue(type)).split(QLatin1Char('/')) << ip
+                << ident << type;
+        // Only the machine this computer runs (or is about to adopt) may
+        // change the settings; any other machine on the network is only listed.
+        if (config && (configured.isEmpty() || configured == ident))
+            applyMachineFamily(type);
+    }
+    DiscoveredDevice &entry = m_onlineDevices[ident];
+    entry.ident = ident;
+    entry.ip = ip;
+    entry.model = model;
+    entry.lastSeen.start();
+
+    if (config && configured.isEmpty()) {
+        config->setIdent(ident);
+        if (device)
+            device->setIdent(ident);
+    }
+    if (device && device->ident() == ident)
+        device->setIp(ip);
+}
+
+void SpoolsmithApp::applyMachineFamily(const QString &type)
+{
+    const MachineFamily *family = familyOf(type);
+    Config *config = Config::instance();
+    if (!family || !config)
+        return;
+    config->setVersion(family->version);
+    if (family->scanAndTrimOff)
+        config->setProperty(Config::CPT_Enable_ScanAndTrim, false);
+    if (family->printOff)
+        config->setProperty(Config::CPT_Enable_Print, false);
+    const Config::ConfigParamType keys[3] = {Config::CPT_Gyroscope_Trigger, Config::CPT_Gyroscope_Limit,
+                                             Config::CPT_Gyroscope_speed};
+    for (int i = 0; i < 3; ++i)
+        config->setPropertyName(keys[i], tr(family->labels[i]));
+}
+
+void SpoolsmithApp::slotUdpTimer()
+{
+    for (auto it = m_onlineDevices.begin(); it != m_onlineDevices.end();) {
+        if (it->lastSeen.elapsed() >= kForgetMs)
+            it = m_onlineDevices.erase(it);
+        else
+            ++it;
+    }
+}
+
+QStringList SpoolsmithApp::onlineDevices() const
+{
+    return m_onlineDevices.keys();
+}
+
+QList<DiscoveredDevice> SpoolsmithApp::discoveredDevices() const
+{
+    return m_onlineDevices.values();
+}
+
+QString SpoolsmithApp::deviceModelName(unsigned int code) const
+{
+    const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/dev.ini");
+    if (!QFile::exists(path))
+        return QString();
+    QSettings ini(path, QSettings::IniFormat);
+    return ini.value(QStringLiteral("DeviceModel/%1").arg(code)).toString();
+}

@@ -1,0 +1,70 @@
+// What the job steps ask of the application object, on the task thread.
+#include "spoolsmith_app.h"
+
+#include "gscene.h"
+#include "task_app.h"
+
+#include <QDebug>
+#include <QThread>
+
+namespace {
+
+class SpoolsmithTaskApp final : public TaskApp
+{
+public:
+    explicit SpoolsmithTaskApp(SpoolsmithApp *app)
+        : m_app(app)
+    {
+    }
+
+    void setTaskStatus(int status) override { m_app->setTaskStatus(status); }
+    bool loadTaskSettings() override { return m_app->loadTaskSettings(); }
+    void stopTask(bool wait) override { m_app->stopTask(wait); }
+    bool finishedOneCopies() override { return m_app->finishedOneCopies(); }
+    int cutTaskCopies() const override { return m_app->cutTaskCopies(); }
+    // The printing paths log their own gap until they are built.
+    void print() override { m_app->print(); }
+    bool enablePrint() const override { return m_app->taskEnablePrint(); }
+    QByteArray generatePltData(const QTransform &t) override { return m_app->generatePltData(t); }
+    QString cutFile() const override { return m_app->cutFile(); }
+    bool cutSceneHasItems() override
+    {
+        // The scene belongs to the GUI thread.
+        bool has = false;
+        QMetaObject::invokeMethod(
+            m_app, [this, &has] { has = !m_app->cutScene()->gItemAll().isEmpty(); },
+            QThread::currentThread() == m_app->thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection);
+        return has;
+    }
+    int pageMarkType() override { return m_app->pageMarkType(); }
+    QList<QPointF> currentPageMarkPoint() override { return m_app->currentPageMarkPoint(true); }
+    QSizeF cutPageSize() const override { return m_app->cutPageSize(); }
+    void addCutLength(double mm) override { m_app->addCutLength(mm); }
+    void setSwitchCutFile(bool on) override { m_app->setSwitchCutFile(on); }
+    void clearFilm(int index) override { m_app->clearFilm(index); }
+    int markIndex() const override { return m_app->markIndex(); }
+    void setMarkIndex(int index) override { m_app->setMarkIndex(index); }
+    QPointF lastMarkPosition() const override { return m_app->lastMarkPosition(); }
+    float lastMarkDiameter() const override { return m_app->lastMarkDiameter(); }
+    void resetLastMark() override { m_app->resetLastMark(); }
+    bool doCapture(int camera) override { return m_app->doCapture(camera); }
+
+private:
+    SpoolsmithApp *m_app;
+};
+
+} // namespace
+
+void SpoolsmithApp::addCutLength(double mm)
+{
+    QMutexLocker lock(&m_lengthLock);
+    m_cutLength += mm;
+}
+
+void SpoolsmithApp::installTaskBridge()
+{
+    static SpoolsmithTaskApp *bridge = nullptr;
+    delete bridge;
+    bridge = new SpoolsmithTaskApp(this);
+    TaskApp::setInstance(bridge);
+}

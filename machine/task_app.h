@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QSizeF>
+#include <QString>
+#include <QTransform>
+
+// What the job steps ask of the application core. The machine library does
+// not link the application: the application installs its bridge once at
+// start-up, and tests may install their own.
+class TaskApp
+{
+public:
+    virtual ~TaskApp() = default;
+
+    static TaskApp *instance();
+    static void setInstance(TaskApp *app);
+
+    virtual void setTaskStatus(int status) = 0;
+    virtual bool loadTaskSettings() = 0;
+    // Blocks until the stop command went out when wait is true.
+    virtual void stopTask(bool wait) = 0;
+    // true: another copy is due.
+    virtual bool finishedOneCopies() = 0;
+    virtual int cutTaskCopies() const = 0;
+    virtual void print() = 0;
+    virtual bool enablePrint() const = 0;
+    virtual QByteArray generatePltData(const QTransform &t) = 0;
+    virtual QString cutFile() const = 0;
+    virtual bool cutSceneHasItems() = 0;
+    virtual int pageMarkType() = 0;
+    // Design marks of the cut page in plotter units, in visiting order.
+    virtual QList<QPointF> currentPageMarkPoint() = 0;
+    virtual QSizeF cutPageSize() const = 0;
+    virtual void addCutLength(double mm) = 0;
+    virtual void setSwitchCutFile(bool on) = 0;
+    virtual void clearFilm(int index) = 0;
+    virtual int markIndex() const = 0;
+    virtual void setMarkIndex(int index) = 0;
+    // The mark scan's last result in reduced camera pixels; (0, 0) none.
+    virtual QPointF lastMarkPosition() const = 0;
+    virtual float lastMarkDiameter() const = 0;
+    virtual void resetLastMark() = 0;
+    virtual bool doCapture(int camera) = 0;
+};

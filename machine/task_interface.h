@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+
+#include <atomic>
+#include <functional>
+
+class TRV610Plus;
+
+// One step of a worker's list. It gets the current step index by reference
+// and moves it itself: +1 done, unchanged retry, back to repeat earlier
+// steps, 0 start over, INT_MAX end the list.
+using TaskStep = std::function<void(int &curStep)>;
+
+// The base of every worker object: a list of steps walked on the worker's
+// own thread, one step per pass, until the list ends or the status says stop.
+class taskInterface : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit taskInterface(TRV610Plus *device, QObject *parent = nullptr);
+    ~taskInterface() override;
+
+    // Walks the list; true only when it stopped exactly at its end.
+    bool doWork(const QList<TaskStep> &steps);
+
+    int taskStatus() const { return m_taskStatus.load(); }
+    void setTaskStatus(int status) { m_taskStatus.store(status); }
+    TRV610Plus *device() const { return m_device; }
+    const QList<TaskStep> &steps() const { return m_steps; }
+
+    int stepInterval() const { return m_stepInterval; }
+    void setStepInterval(int ms) { m_stepInterval = ms; }
+    int pauseSleep() const { return m_pauseSleep; }
+    void setPauseSleep(int ms) { m_pauseSleep = ms; }
+    int cycleSleep() const { return m_cycleSleep; }
+    void setCycleSleep(int ms) { m_cycleSleep = ms; }
+
+    virtual void sleepCycle(int &curStep);
+
+public slots:
+    void onWork();
+    virtual void onTaskChanged();
+
+protected:
+    // Called on every pass while the status is running and the link is
+    // down, with how long it has been down; false ends the walk.
+    virtual bool holdWhileUnlinked(qint64 unlinkedMs);
+    // Sleeps up to ms, cut short when the status becomes 2 so a stop is
+    // seen at once; a pass still lasts its full time while nothing changes.
+    void sleepMs(int ms) const;
+    // Whether the driver's link is up (false with no driver).
+    bool deviceLinked() const;
+
+    TRV610Plus *m_device = nullptr;
+    std::atomic<int> m_taskStatus{0};
+    int m_stepInterval = 50;
+    int m_pauseSleep = 1000;
+    int m_cycleSleep = 0;
+    QList<TaskStep> m_steps;
+};

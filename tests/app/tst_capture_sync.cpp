@@ -1,0 +1,182 @@
+// The capture hand-shake: a job thread asks for a picture and is woken once
+// the GUI thread has evaluated it, or not at all.
+#include "config.h"
+#include "recording_prompt.h"
+#include "spoolsmith_app.h"
+#include "test_camera.h"
+#include "trv610plus.h"
+
+#include <QElapsedTimer>
+#include <QQmlApplicationEngine>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <future>
+#include <memory>
+
+class TstCaptureSync : public QObject
+{
+    Q_OBJECT
+
+    SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
+
+    // doCapture on a thread of its own, the GUI thread's loop kept running.
+    bool captureOnThread(int camera, qint64 *elapsedMs = nullptr)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        auto result = std::async(std::launch::async, [this, camera] { return app()->doCapture(camera); });
+        while (result.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (elapsedMs)
+            *elapsedMs = clock.elapsed();
+        return result.get();
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Config> m_config;
+    std::unique_ptr<TRV610Plus> m_device;
+    std::unique_ptr<TestCamera> m_camera;
+    RecordingPrompt m_prompt;
+
+private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=false\ndefault.debug=false"));
+        Prompt::setInstance(&m_prompt);
+    }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        m_config = std::make_unique<Config>(m_dir->path());
+        Config::setInstance(m_config.get());
+        m_config->setProperty(Config::CPT_Wait_Capture, 300);
+        m_config->setMarkCameraWidth(320);
+        m_config->setMarkCameraHeight(240);
+        m_config->setMarkSize(4.0);
+        m_device = std::make_unique<TRV610Plus>();
+        TRV610Plus::setInstance(m_device.get());
+        m_camera = std::make_unique<TestCamera>();
+        QVERIFY(app()->connectCameraObject(m_camera.get()));
+    }
+    void cleanup()
+    {
+        m_camera.reset();
+        TRV610Plus::setInstance(nullptr);
+        Config::setInstance(nullptr);
+        m_device.reset();
+        m_config.reset();
+    }
+
+    void markPictureIsScannedBeforeTheWakeUp()
+    {
+        m_camera->setMarkSource([](const QSize &s) { return QList<QPointF>{QPointF(s.width() / 2.0 + 80, s.height() / 2.0)}; });
+        QVERIFY(captureOnThread(1));
+        // Scanned on the GUI thread before the task thread woke: 1280 px
+        // pictures are reduced four times to the 320 px scan.
+        const QPointF p = app()->lastMarkPosition();
+        QVERIFY2(qAbs(p.x() - 180) <= 1.0 && qAbs(p.y() - 120) <= 1.0,
+                 qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+        QVERIFY(app()->lastMarkDiameter() > 35 && app()->lastMarkDiameter() < 45);
+        QCOMPARE(m_camera->requests(), 1);
+        QVERIFY(!app()->capturing());
+    }
+
+    void noPictureTimesOutAfterTheConfiguredWait()
+    {
+        m_camera->dropNext(1);
+        qint64 ms = 0;
+        QVERIFY(!captureOnThread(1, &ms));
+        QVERIFY2(ms >= 290 && ms < 2000, qPrintable(QString::number(ms)));
+        QVERIFY(!app()->captureRecord(1).done);
+    }
+
+    // A picture that comes after its request timed out must not satisfy the
+    // next request of the same camera.
+    void latePictureNeverSatisfiesTheNextRequest()
+    {
+        m_config->setProperty(Config::CPT_Wait_Capture, 200);
+        m_camera->setDelayMs(350);
+        QVERIFY(!captureOnThread(1));
+        m_camera->setDelayMs(0);
+        m_camera->dropNext(1);
+        QVERIFY(!captureOnThread(1)); // the late picture arrives meanwhile
+        QCOMPARE(m_camera->answered(), 1);
+        // And the one after is answered normally.
+        QVERIFY(captureOnThread(1));
+    }
+
+    void labelPictureRunsTheInspectionOnItsOwnThread()
+    {
+        std::atomic<int> inspected{0};
+        std::atomic<bool> sawCapturing{false};
+        app()->setLabelInspection([&](const QImage &) {
+            ++inspected;
+            sawCapturing = app()->capturing();
+        });
+        QVERIFY(captureOnThread(2));
+        QCOMPARE(inspected.load(), 1);
+        QVERIFY(sawCapturing.load());
+        // Without the QML camera the check camera's last frame is inspected.
+        m_config->setShowCamera(1);
+        m_config->setUsedQMLCamera(false);
+        QVERIFY(captureOnThread(2));
+        QCOMPARE(inspected.load(), 2);
+        QCOMPARE(m_camera->requests(), 1);
+        m_config->setUsedQMLCamera(true);
+        app()->setLabelInspection({});
+    }
+
+    void markCameraOffTheQmlRoadOnlyWaits()
+    {
+        m_config->setShowCamera(0);
+        m_config->setUsedQMLCamera(false);
+        QVERIFY(!captureOnThread(1));
+        QCOMPARE(m_camera->requests(), 0);
+        m_config->setUsedQMLCamera(true);
+    }
+
+    void badCameraNumberIsRefused()
+    {
+        QVERIFY(!app()->doCapture(QVariant(0)));
+        QVERIFY(!app()->doCapture(QVariant(QStringLiteral("x"))));
+        QCOMPARE(m_camera->requests(), 0);
+    }
+
+    // The wiring to a camera object found by name in a real QML engine.
+    void qmlCameraObjectIsWiredByName()
+    {
+        m_camera.reset(); // only the QML object answers now
+        QQmlApplicationEngine engine;
+        engine.loadData(R"(
+            import QtQuick
+            Item {
+                Item {
+                    Item {
+                        objectName: "SpoolsmithCamera"
+                        signal capture(var c)
+                        signal capturedMarkImage(int id, var c)
+                        signal capturedLabelImage(int id, var c)
+                        onCapture: (c) => capturedMarkImage(c, null)
+                    }
+                }
+            })");
+        QCOMPARE(engine.rootObjects().size(), 1);
+        app()->connectCamera(&engine);
+        QVERIFY(captureOnThread(1));
+        QCOMPARE(app()->lastMarkPosition(), QPointF());
+    }
+};
+
+int main(int argc, char **argv)
+{
+    SpoolsmithApp app(argc, argv);
+    SpoolsmithApp::setInstance(&app);
+    TstCaptureSync t;
+    const int rc = QTest::qExec(&t, argc, argv);
+    SpoolsmithApp::setInstance(nullptr);
+    return rc;
+}
+
+#include "tst_capture_sync.moc"

@@ -1,0 +1,161 @@
+// Machine discovery on loopback: the announcements of the simulator, the
+// online list, the machine family settings and the driver's link.
+#include "machine_simulator.h"
+#include "recording_prompt.h"
+#include "spoolsmith_app.h"
+#include "trv610plus.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <memory>
+
+class TestDiscovery : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Config> m_config;
+    std::unique_ptr<TRV610Plus> m_device;
+    RecordingPrompt m_prompt;
+    SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
+    QString devIni() const { return QCoreApplication::applicationDirPath() + QStringLiteral("/dev.ini"); }
+
+    void announce(const QByteArray &datagram)
+    {
+        QUdpSocket out;
+        out.writeDatagram(datagram, QHostAddress::LocalHost, app()->discoveryPort());
+    }
+    static QByteArray disa(const char *ident) { return QByteArray("DISA;") + ident + '\x03'; }
+
+private slots:
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("default.info=false\ndefault.debug=false")); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QFile ini(m_dir->filePath("config.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.close();
+        m_config = std::make_unique<Config>(m_dir->path());
+        Config::setInstance(m_config.get());
+        m_device = std::make_unique<TRV610Plus>();
+        TRV610Plus::setInstance(m_device.get());
+        app()->connectDevice(m_device.get());
+        // A fresh loopback port per case: no table left from the last one.
+        QVERIFY(app()->bindDiscovery(QHostAddress::LocalHost, 0));
+        QMetaObject::invokeMethod(app(), "slotUdpTimer");
+    }
+    void cleanup()
+    {
+        TRV610Plus::setInstance(nullptr);
+        m_device.reset();
+        Config::setInstance(nullptr);
+        m_config.reset();
+        QFile::remove(devIni());
+    }
+
+    void datagramParsingAndFamilySettings()
+    {
+        QVERIFY(app()->onlineDevices().isEmpty());
+        QCOMPARE(SpoolsmithApp::typeCodeValue(QStringLiteral("07X3")), 10263u);
+        QFile ini(devIni());
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[DeviceModel]\n10263=TRV610 Plus/roll\n");
+        ini.close();
+        m_config->setIdent(QStringLiteral("AB07X3Q9"));
+        m_device->setIdent(QStringLiteral("AB07X3Q9"));
+        m_device->setPort(1); // nothing listens: the link fails, the table stays
+        announce(disa("AB07X3Q9") + "trailing");
+        QTRY_COMPARE(app()->onlineDevices(), QStringList{"AB07X3Q9"});
+        const DiscoveredDevice d = app()->discoveredDevices().first();
+        QCOMPARE(d.ip, QStringLiteral("127.0.0.1"));
+        QCOMPARE(d.model, QStringLiteral("TRV610 Plus"));
+        QCOMPARE(m_config->version(), 1);
+        QCOMPARE(m_config->getPropertyName(Config::CPT_Gyroscope_Trigger), QStringLiteral("送纸陀螺仪触发值"));
+        QCOMPARE(m_config->getPropertyName(Config::CPT_Gyroscope_speed), QStringLiteral("送纸速度"));
+
+        // Other machines are listed and change nothing; unknown families and
+        // malformed datagrams are dropped.
+        m_config->setEnableScanAndTrim(true);
+        announce(disa("CD07X4A1"));
+        announce(disa("EF07X9A1"));
+        announce("DISA;GH07X3B2");
+        announce(disa(""));
+        QTRY_COMPARE(app()->onlineDevices(), (QStringList{"AB07X3Q9", "CD07X4A1"}));
+        QTest::qWait(100);
+        QCOMPARE(app()->onlineDevices().size(), 2);
+        QCOMPARE(m_config->version(), 1);
+        QVERIFY(m_config->enableScanAndTrim());
+        QCOMPARE(m_config->ident(), QStringLiteral("AB07X3Q9"));
+        // A sweep keeps machines heard lately.
+        QMetaObject::invokeMethod(app(), "slotUdpTimer");
+        QCOMPARE(app()->onlineDevices().size(), 2);
+    }
+
+    void firstMachineIsAdoptedWhenNoneIsConfigured()
+    {
+        QVERIFY(m_config->ident().isEmpty());
+        m_config->setEnableScanAndTrim(true);
+        m_config->setProperty(Config::CPT_Enable_Print, true);
+        m_device->setPort(1);
+        announce(disa("AB07X5K2"));
+        QTRY_COMPARE(m_config->ident(), QStringLiteral("AB07X5K2"));
+        QCOMPARE(m_device->ident(), QStringLiteral("AB07X5K2"));
+        QCOMPARE(m_config->version(), 3);
+        QVERIFY(!m_config->enableScanAndTrim());
+        QVERIFY(!m_config->getProperty(Config::CPT_Enable_Print).toBool());
+        QCOMPARE(m_config->getPropertyName(Config::CPT_Gyroscope_Limit), QStringLiteral("排废陀螺仪限位"));
+        announce(disa("CD07X3A1"));
+        QTRY_COMPARE(app()->onlineDevices().size(), 2);
+        QCOMPARE(m_device->ident(), QStringLiteral("AB07X5K2"));
+    }
+
+    void simulatorAnnouncementsLinkTheDriverAndRelinkAfterADrop()
+    {
+        MachineSimulator::Options o;
+        o.port = 0;
+        o.ident = QStringLiteral("AB07X3Q9");
+        o.announcePort = app()->discoveryPort();
+        o.announceIntervalMs = 300;
+        MachineSimulator sim(o);
+        m_config->setIdent(o.ident);
+        m_device->setIdent(o.ident);
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(sim.start());
+        m_device->setPort(sim.port());
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), 1500);
+        qInfo() << "linked after" << t.elapsed() << "ms";
+        QCOMPARE(m_device->ip(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(sim.commandCount(1), 1);
+        QCOMPARE(sim.acceptedConnections(), 1);
+
+        // Repeated announcements of the same address cost nothing.
+        QTest::qWait(700);
+        QCOMPARE(sim.acceptedConnections(), 1);
+
+        // The machine drops the link: the next announcement links again and
+        // the start sequence runs again.
+        sim.dropConnections();
+        QTRY_VERIFY(!m_device->linked());
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), 1500);
+        QCOMPARE(sim.acceptedConnections(), 2);
+        QCOMPARE(sim.commandCount(1), 2);
+        QCOMPARE(sim.commandCount(13), 6);
+        m_device->unInit();
+    }
+};
+
+int main(int argc, char **argv)
+{
+    SpoolsmithApp app(argc, argv);
+    SpoolsmithApp::setInstance(&app);
+    TestDiscovery test;
+    const int rc = QTest::qExec(&test, argc, argv);
+    SpoolsmithApp::setInstance(nullptr);
+    return rc;
+}
+#include "tst_discovery.moc"

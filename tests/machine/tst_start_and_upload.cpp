@@ -1,0 +1,203 @@
+// The link start sequence and the firmware upload against the simulator.
+#include "device_fixture.h"
+#include "posix_socket.h"
+
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+QByteArray firmwareFile(int size)
+{
+    QByteArray file(size, '\0');
+    for (int i = 0; i < file.size(); ++i)
+        file[i] = char(i * 7); // 0x02 and 0x03 included
+    return file;
+}
+
+// A peer that accepts one connection and reads nothing until told to.
+struct SilentPeer
+{
+    int listenFd = -1;
+    int fd = -1;
+    std::thread acceptor;
+    bool start()
+    {
+        listenFd = PosixSocket::listenTcp(QStringLiteral("127.0.0.1"), 0, nullptr);
+        if (listenFd < 0)
+            return false;
+        acceptor = std::thread([this] { fd = PosixSocket::acceptTcp(listenFd, 5000); });
+        return true;
+    }
+    quint16 port() const { return PosixSocket::localPort(listenFd); }
+    void waitAccepted() { acceptor.join(); }
+    ~SilentPeer()
+    {
+        if (acceptor.joinable())
+            acceptor.join();
+        PosixSocket::closeFd(fd);
+        PosixSocket::closeFd(listenFd);
+    }
+};
+} // namespace
+
+class TestStartAndUpload : public QObject
+{
+    Q_OBJECT
+    DeviceFixture f;
+
+private slots:
+    void init() { QVERIFY(f.setUp()); }
+    void cleanup() { f.tearDown(); }
+
+    void startSequenceInOrderEachAfterItsReply()
+    {
+        f.config->setCheckLight(30);
+        f.config->setCheckBKLight(40);
+        f.config->setMarkLight(50);
+        QElapsedTimer clock;
+        clock.start();
+        qint64 at1 = -1, at18 = -1, at17 = -1;
+        const QMap<int, SimHandler> table = defaultReplyTable();
+        f.sim->setReplyHandler(1, [&, table](const QStringList &a, SimMachineState &s) {
+            at1 = clock.elapsed();
+            SimReply r = table[1](a, s);
+            r.delayMs = 200;
+            return r;
+        });
+        // The rollers are not answered: the next command waits for the time-out.
+        f.sim->setReplyHandler(18, [&](const QStringList &, SimMachineState &) {
+            at18 = clock.elapsed();
+            return SimReply{};
+        });
+        f.sim->setReplyHandler(17, [&, table](const QStringList &a, SimMachineState &s) {
+            at17 = clock.elapsed();
+            return table[17](a, s);
+        });
+        int seenAtLinked = -1;
+        connect(f.device.get(), &TRV610Plus::linkedChanged, this,
+                [&] { seenAtLinked = f.sim->receivedPayloads().size(); }, Qt::DirectConnection);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
+        f.device->setPort(f.sim->port());
+        f.device->setIp(f.sim->address());
+        QVERIFY(f.device->linked());
+        const QList<QByteArray> expected{"CCMD;1,0,0,0,0,0;", "CCMD;18,0,0;", "CCMD;17;", "CCMD;10,0,0;",
+                                         "CCMD;6,0,0,0;", "CCMD;7,0,0,0;", "CCMD;13,1,2,70,0,0;",
+                                         "CCMD;13,1,1,40,0,0;", "CCMD;13,1,0,50,0,0;"};
+        QCOMPARE(f.sim->receivedPayloads(), expected);
+        QCOMPARE(seenAtLinked, expected.size());
+        QVERIFY2(at18 - at1 >= 190, qPrintable(QString::number(at18 - at1)));
+        QVERIFY2(at17 - at18 >= 490, qPrintable(QString::number(at17 - at18)));
+        QCOMPARE(f.device->firmware(), QStringLiteral("1.0.0"));
+    }
+
+    void firmwareGoesOutAsOneFrameInPackets()
+    {
+        QVERIFY(f.link());
+        QSignalSpy index(f.device.get(), &TRV610Plus::indexChanged);
+        const QByteArray file = firmwareFile(100 * 1024);
+        const quint64 before = f.device->packetsSent();
+        f.device->slotUpgrade(2, file, {});
+        QTRY_COMPARE(f.device->updateProgress(), 100.0f);
+        QVERIFY(!f.device->uploadInProgress());
+        QCOMPARE(index.count(), 0); // already 2
+        QCOMPARE(f.device->packetsSent() - before, quint64(101)); // 100 × 1024 and 15
+        const QList<QByteArray> received = f.sim->receivedPayloads();
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.first(), "UPG;2;" + file);
+
+        // Mode 0 from the dialog, and the tab's road with a file.
+        f.sim->clearReceived();
+        f.device->slotUpgrade(0, "abc", {});
+        QCOMPARE(f.device->index(), 0);
+        QTRY_COMPARE(f.sim->receivedPayloads(), QList<QByteArray>{"UPG;0;abc"});
+        f.sim->clearReceived();
+        f.device->setUpdateFile(f.dir->filePath("missing.bin"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("TRV610Plus::update cannot open"));
+        f.device->update();
+        f.device->setUpdateFile(QString());
+        f.device->update();
+        QFile fw(f.dir->filePath("fw.bin"));
+        QVERIFY(fw.open(QIODevice::WriteOnly));
+        fw.write("\x02\x03xyz");
+        fw.close();
+        f.device->setIndex(3);
+        f.device->setUpdateFile(fw.fileName());
+        f.device->update();
+        QTRY_COMPARE(f.sim->receivedPayloads(), QList<QByteArray>{QByteArray("UPG;3;\x02\x03xyz")});
+    }
+
+    void commandsDuringTheUploadFailAtOnce()
+    {
+        SilentPeer peer;
+        QVERIFY(peer.start());
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 50);
+        f.device->setPort(peer.port());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
+        f.device->setIp(QStringLiteral("127.0.0.1"));
+        peer.waitAccepted();
+        QVERIFY(f.device->linked());
+        // Larger than the socket buffers, so it waits for the peer.
+        f.device->slotUpgrade(1, firmwareFile(32 * 1024 * 1024), {});
+        QVERIFY(f.device->uploadInProgress());
+        QTRY_VERIFY(f.device->packetsSent() > 20);
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!f.device->rSpeed());
+        QVERIFY(!f.device->wStop());
+        QVERIFY(t.elapsed() < 20);
+        // A second upload is refused while the first is on its way.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("already on its way"));
+        f.device->slotUpgrade(1, "x", {});
+
+        // The peer reads everything: the upload ends and commands work again.
+        std::atomic<bool> stop{false};
+        std::thread drain([&] {
+            char buf[65536];
+            while (!stop.load()) {
+                if (PosixSocket::waitReadable(peer.fd, 20) && PosixSocket::receive(peer.fd, buf, sizeof buf) <= 0)
+                    break;
+            }
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->uploadInProgress(), 20000);
+        stop.store(true);
+        drain.join();
+    }
+
+    void shutDownDuringAnUploadIsClean()
+    {
+        SilentPeer peer;
+        QVERIFY(peer.start());
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 50);
+        f.device->setPort(peer.port());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
+        f.device->setIp(QStringLiteral("127.0.0.1"));
+        peer.waitAccepted();
+        f.device->slotUpgrade(1, firmwareFile(32 * 1024 * 1024), {});
+        QTRY_VERIFY(f.device->packetsSent() > 20);
+        QVERIFY(f.device->uploadInProgress());
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendMsg"));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendMsg"));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("upload failed"));
+        QElapsedTimer t;
+        t.start();
+        f.device.reset(); // unInit: the upload thread is joined, not left behind
+        QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+    }
+
+    void droppedLinkResetsTheProgress()
+    {
+        QVERIFY(f.link());
+        f.sim->sendToAll("UPG;1,0,40;");
+        QTRY_COMPARE(f.device->updateProgress(), 40.0f);
+        f.sim->dropConnections();
+        QTRY_COMPARE(f.device->updateProgress(), 0.0f);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartAndUpload)
+#include "tst_start_and_upload.moc"

@@ -1,0 +1,353 @@
+// Whole jobs on the task thread against the simulator: the machine's web
+// model knows where the printed marks are, the test camera shows them.
+#include "config.h"
+#include "gpath_process.h"
+#include "gscene.h"
+#include "machine_simulator.h"
+#include "recording_prompt.h"
+#include "spoolsmith_app.h"
+#include "task_worker.h"
+#include "test_camera.h"
+#include "trv610plus.h"
+#include "web_model.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Page 100 mm across x 200 mm along the web, marks of type 4 (the third and
+// fourth are the next page's first two), a 10 mm square at the first mark
+// and a 5 mm one at the far corner, where a distortion shows most.
+const QByteArray kMarked = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;"
+                           "SP1;PU0,0;PD0,400,400,400,400,0,0,0;"
+                           "PU7000,3000;PD7000,3200,7200,3200,7200,3000,7000,3000;PG;";
+
+QList<double> numbers(const QByteArray &hpgl)
+{
+    QList<double> out;
+    QList<QPolygonF> strokes;
+    QPointF end;
+    WebModel::parsePlot(hpgl, strokes, end);
+    for (const QPolygonF &s : strokes)
+        for (const QPointF &p : s)
+            out << p.x() << p.y();
+    return out;
+}
+
+} // namespace
+
+class TstTaskJobs : public QObject
+{
+    Q_OBJECT
+
+    SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir->filePath(name);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(bytes);
+        return path;
+    }
+
+    int plotCount(bool cutsOnly) const
+    {
+        int n = 0;
+        for (const WebModel::Plot &p : m_web->plots())
+            n += (!cutsOnly || !p.move) ? 1 : 0;
+        return n;
+    }
+
+    // Waits for the job thread to be handled; fails instead of hanging.
+    bool waitIdle(int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_device->idle() && clock.elapsed() < ms)
+            QTest::qWait(10);
+        return m_device->idle();
+    }
+
+    // Marks printed on the web for `pages` pages: the first of page 0 ahead
+    // of the camera, each page's two marks shifted by a known amount.
+    QList<QPointF> printedMarks(int pages, const QList<QPointF> &design, bool distort) const
+    {
+        QList<QPointF> marks;
+        const QPointF first(2400, 0);
+        const double pitch = design.at(3).x();
+        for (int k = 0; k < pages; ++k) {
+            const QPointF shift1 = distort ? QPointF(12.0 * k, -16.0 * k + 8) : QPointF();
+            const QPointF shift2 = distort ? QPointF(-20.0 + 4 * k, 24.0 - 6 * k) : QPointF();
+            marks << first + QPointF(k * pitch, 0) + design.at(0) + shift1
+                  << first + QPointF(k * pitch, 0) + design.at(1) + shift2;
+        }
+        return marks;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Config> m_config;
+    std::unique_ptr<MachineSimulator> m_sim;
+    std::unique_ptr<WebModel> m_web;
+    std::unique_ptr<TRV610Plus> m_device;
+    std::unique_ptr<TestCamera> m_camera;
+    RecordingPrompt m_prompt;
+
+private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=false\ndefault.debug=false"));
+        Prompt::setInstance(&m_prompt);
+    }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+        m_config = std::make_unique<Config>(m_dir->path());
+        Config::setInstance(m_config.get());
+        Config::setCutSceneProvider([] { return SpoolsmithApp::instance()->cutScene(); });
+        m_config->setProperty(Config::CPT_Wait_Capture, 2000);
+        m_config->setMarkCameraWidth(320);
+        m_config->setMarkCameraHeight(240);
+        m_config->setMarkSize(4.0);
+        m_config->setMarkCameraOffsetX(0.0);
+        m_config->setMarkCameraOffsetY(0.0);
+        m_config->setEnablePrint(false);
+
+        MachineSimulator::Options o;
+        o.port = 0;
+        o.announce = false;
+        m_sim = std::make_unique<MachineSimulator>(o);
+        QVERIFY(m_sim->start());
+        m_web = std::make_unique<WebModel>(*m_sim);
+
+        m_device = std::make_unique<TRV610Plus>();
+        TRV610Plus::setInstance(m_device.get());
+        app()->connectDevice(m_device.get());
+        m_device->setPort(m_sim->port());
+        m_device->setIp(m_sim->address());
+        QTRY_VERIFY(m_device->linked());
+        // Room for a whole page forward and back (200 mm moves a roller by 10).
+        m_device->setFilmRoller(95);
+        m_device->setCollectRoller(80);
+        m_device->setPrintRoller(80);
+        m_sim->clearReceived();
+
+        m_camera = std::make_unique<TestCamera>();
+        m_camera->setMarkSizeMm(4.0);
+        WebModel *web = m_web.get();
+        m_camera->setMarkSource([web](const QSize &s) { return web->marksInView(s); });
+        QVERIFY(app()->connectCameraObject(m_camera.get()));
+
+        app()->setTaskStatus(2);
+        app()->cutScene()->gClear();
+        app()->setCutTaskCopies(3);
+        app()->setPrintTaskCopies(0);
+        app()->reCount();
+    }
+    void cleanup()
+    {
+        if (m_device && !m_device->idle()) {
+            m_device->setTaskStatus(2);
+            waitIdle(5000);
+        }
+        m_camera.reset();
+        Config::setCutSceneProvider(nullptr);
+        TRV610Plus::setInstance(nullptr);
+        m_device.reset();
+        m_web.reset();
+        m_sim.reset();
+        Config::setInstance(nullptr);
+        m_config.reset();
+    }
+
+    // A single cut: wait idle, size, pre-send, plot, wait idle; then the
+    // job stops the machine.
+    void singleCutSendsThePlotOnce()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        m_device->cut();
+        QVERIFY(!m_device->idle());
+        QVERIFY(waitIdle(10000));
+        QCOMPARE(m_device->taskStatus(), 2);
+        QStringList seen;
+        for (const QByteArray &p : m_sim->receivedPayloads())
+            seen << QString::fromLatin1(p.startsWith("PPLT;") ? QByteArray("PPLT") : p.left(p.indexOf(',') > 0 ? p.indexOf(',') : p.indexOf(';', 5)));
+        // Polls of the busy cut motor repeat "3".
+        seen.removeDuplicates();
+        QCOMPARE(seen, (QStringList{"CCMD;3", "CCMD;22", "CCMD;21", "PPLT", "CCMD;12"}));
+        QCOMPARE(plotCount(true), 1);
+        QFile source(m_dir->filePath("job.plt"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QCOMPARE(m_web->plots().first().data, source.readAll());
+        QCOMPARE(m_sim->commandCount(22), 1);
+    }
+
+    void cutWithoutFileIsRefused()
+    {
+        app()->setCutFile(QString());
+        m_device->cut();
+        QCOMPARE(m_device->errorMessage(), QStringLiteral("切割文件未打开 \n"));
+        QVERIFY(m_device->idle());
+    }
+
+    // Kind 3 over three pages printed with known distortions: each page is
+    // found, its four marks scanned, and it is cut where its marks say.
+    void printAndCutRegistersEachPage()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        const QList<QPointF> design = app()->currentPageMarkPoint(true);
+        QCOMPARE(design.size(), 4);
+        m_web->setMarks(printedMarks(5, design, true));
+        const QList<double> asDesigned = numbers(app()->generatePltData(QTransform()));
+        QVERIFY(!asDesigned.isEmpty());
+
+        m_device->wStart();
+        QVERIFY(!m_device->idle());
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(m_device->taskStatus(), 2);
+        // Three copies counted, three pages cut, then no copy was due.
+        QCOMPARE(app()->cutCopies(), 3);
+        QCOMPARE(plotCount(true), 3);
+        // The page search fed 12.5 mm steps until the first mark showed.
+        QVERIFY(m_sim->commandCount(4) >= 4);
+
+        const QList<QPointF> web = m_web->marks();
+        const QList<WebModel::Plot> plots = m_web->plots();
+        int page = 0;
+        for (const WebModel::Plot &plot : plots) {
+            if (plot.move)
+                continue;
+            const QPolygonF quad{web.at(2 * page), web.at(2 * page + 1), web.at(2 * page + 3), web.at(2 * page + 2)};
+            QTransform onWeb;
+            QVERIFY(QTransform::quadToQuad(QPolygonF(design.toVector()), quad, onWeb));
+            // Where the square must land, and where the knife put it.
+            QList<QPolygonF> strokes;
+            QPointF end;
+            WebModel::parsePlot(plot.data, strokes, end);
+            const QList<double> got = numbers(plot.data);
+            QCOMPARE(got.size(), asDesigned.size());
+            double worst = 0.0, moved = 0.0;
+            for (int i = 0; i + 1 < got.size(); i += 2) {
+                const QPointF designed(asDesigned.at(i), asDesigned.at(i + 1));
+                const QPointF expected = onWeb.map(designed + web.at(0) - web.at(0));
+                const QPointF landed = plot.start + QPointF(got.at(i), got.at(i + 1));
+                worst = qMax(worst, QLineF(expected, landed).length());
+                moved = qMax(moved, QLineF(designed, QPointF(got.at(i), got.at(i + 1))).length());
+            }
+            // Within 0.3 mm of the marks' page, and really moved off the
+            // design by the distortion.
+            QVERIFY2(worst <= 12.0, qPrintable(QStringLiteral("page %1 off by %2").arg(page).arg(worst)));
+            QVERIFY2(moved >= 8.0, qPrintable(QStringLiteral("page %1 moved %2").arg(page).arg(moved)));
+            ++page;
+        }
+        QCOMPARE(page, 3);
+
+    }
+
+    // Stop in the middle of the second page: the job ends at once, the page
+    // being worked on is not counted.
+    void stopMidPageCountsNothingTwice()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        const QList<QPointF> design = app()->currentPageMarkPoint(true);
+        m_web->setMarks(printedMarks(5, design, false));
+        m_device->wStart();
+        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) == 2, 30000);
+        app()->stopTask(false);
+        QVERIFY(waitIdle(5000));
+        QCOMPARE(m_device->taskStatus(), 2);
+        const int counted = app()->cutCopies();
+        QVERIFY2(counted == 1 || counted == 2, qPrintable(QString::number(counted)));
+        QCOMPARE(counted, plotCount(true) - (counted == plotCount(true) ? 0 : 1));
+        QTest::qWait(300);
+        QCOMPARE(app()->cutCopies(), counted);
+    }
+
+    // Kind 9 cuts the same page again and again until stopped; it counts no
+    // copies.
+    void repeatCutRepeatsUntilStopped()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        const QList<QPointF> design = app()->currentPageMarkPoint(true);
+        m_web->setMarks(printedMarks(5, design, false));
+        m_device->cutRepeat();
+        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 3, 30000);
+        app()->stopTask(false);
+        QVERIFY(waitIdle(5000));
+        QCOMPARE(app()->cutCopies(), 0);
+        // Each cut began at the same place on the web: moved back each time.
+        const QList<WebModel::Plot> plots = m_web->plots();
+        QList<QPointF> starts;
+        for (const WebModel::Plot &p : plots)
+            if (!p.move)
+                starts << p.start;
+        for (const QPointF &s : starts)
+            QVERIFY2(QLineF(s, starts.first()).length() <= 40.0, qPrintable(QStringLiteral("%1,%2").arg(s.x()).arg(s.y())));
+    }
+
+    void droppedLinkEndsTheJobWithAMessage()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        const QList<QPointF> design = app()->currentPageMarkPoint(true);
+        m_web->setMarks(printedMarks(5, design, false));
+        m_device->wStart();
+        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 1, 30000);
+        m_sim->stop();
+        QVERIFY(waitIdle(15000));
+        QCOMPARE(m_device->taskStatus(), 2);
+        QCOMPARE(m_device->errorMessage(), QStringLiteral("机器连接断开，任务已停止 \n"));
+    }
+
+    void secondJobIsRefusedWhileOneRuns()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        m_web->setMarks(printedMarks(5, app()->currentPageMarkPoint(true), false));
+        m_device->cutRepeat();
+        QVERIFY(!m_device->idle());
+        m_device->autoFindPoint();
+        QCOMPARE(m_device->errorMessage(), QStringLiteral("机器繁忙，请稍后重试"));
+        app()->stopTask(false);
+        QVERIFY(waitIdle(5000));
+    }
+
+    void unsupportedCutTypeStartsNothing()
+    {
+        QVERIFY(waitIdle(100));
+        auto *worker = new TaskWorker(m_device.get(), 7, QList<QPointF>{});
+        QVERIFY(worker->steps().isEmpty());
+        QCOMPARE(m_device->errorMessage(), QStringLiteral("不支持的切割类型!"));
+        delete worker;
+        QCOMPARE(m_device->taskStatus(), 2);
+    }
+
+    // The search finds a page, but no cut file is open and no page code
+    // names one.
+    void emptySceneEndsTheJobWithItsMessage()
+    {
+        app()->setCutFile(write("job.plt", kMarked));
+        m_web->setMarks(printedMarks(2, app()->currentPageMarkPoint(true), false));
+        app()->setCutFile(QString());
+        app()->cutScene()->gClear();
+        m_device->autoCheckPoint();
+        QVERIFY(waitIdle(10000));
+        QCOMPARE(m_device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
+        QCOMPARE(plotCount(true), 0);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    SpoolsmithApp app(argc, argv);
+    SpoolsmithApp::setInstance(&app);
+    TstTaskJobs t;
+    const int rc = QTest::qExec(&t, argc, argv);
+    SpoolsmithApp::setInstance(nullptr);
+    return rc;
+}
+
+#include "tst_task_jobs.moc"

@@ -1,0 +1,46 @@
+#include "test_camera.h"
+
+#include "synthetic_marks.h"
+
+#include <QTimer>
+
+TestCamera::TestCamera(QObject *parent)
+    : QObject(parent)
+{
+    setObjectName(QStringLiteral("SpoolsmithCamera"));
+    connect(this, &TestCamera::capture, this, &TestCamera::onCapture);
+}
+
+QImage TestCamera::markPicture() const
+{
+    synth::Picture picture;
+    picture.size = m_size;
+    if (m_source) {
+        for (const QPointF &c : m_source(m_size))
+            picture.marks << synth::Mark{synth::Shape::Disk, c, m_markSizeMm};
+    }
+    return synth::render(picture);
+}
+
+void TestCamera::onCapture(const QVariant &c)
+{
+    ++m_requests;
+    const int token = c.toInt();
+    if (m_drop.load() > 0) {
+        --m_drop;
+        return;
+    }
+    const bool mark = token % 10 == 1;
+    const QImage image = mark ? markPicture() : QImage(m_size, QImage::Format_RGB888);
+    auto answer = [this, token, mark, image]() {
+        ++m_answered;
+        if (mark)
+            emit capturedMarkImage(token, QVariant::fromValue(image));
+        else
+            emit capturedLabelImage(token, QVariant::fromValue(image));
+    };
+    if (m_delayMs.load() > 0)
+        QTimer::singleShot(m_delayMs.load(), this, answer);
+    else
+        answer();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QSize>
+#include <QVariant>
+
+#include <atomic>
+#include <functional>
+
+// Stands in for the QML camera object "SpoolsmithCamera": answers each
+// capture request with a synthetic picture carrying the request's token.
+class TestCamera : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestCamera(QObject *parent = nullptr);
+
+    // Mark centres (full-resolution pixels) of the next mark picture.
+    void setMarkSource(std::function<QList<QPointF>(const QSize &)> source) { m_source = std::move(source); }
+    void setPictureSize(const QSize &size) { m_size = size; }
+    void setMarkSizeMm(double mm) { m_markSizeMm = mm; }
+    // The next n requests get no answer at all.
+    void dropNext(int n) { m_drop.store(n); }
+    // Answers come this late (ms), from the GUI thread's event loop.
+    void setDelayMs(int ms) { m_delayMs.store(ms); }
+    int requests() const { return m_requests.load(); }
+    int answered() const { return m_answered.load(); }
+
+    QImage markPicture() const;
+
+signals:
+    void capture(const QVariant &c);
+    void capturedMarkImage(int id, const QVariant &c);
+    void capturedLabelImage(int id, const QVariant &c);
+
+private:
+    void onCapture(const QVariant &c);
+
+    std::function<QList<QPointF>(const QSize &)> m_source;
+    QSize m_size{1280, 960};
+    double m_markSizeMm = 4.0;
+    std::atomic<int> m_drop{0};
+    std::atomic<int> m_delayMs{0};
+    std::atomic<int> m_requests{0};
+    std::atomic<int> m_answered{0};
+};
