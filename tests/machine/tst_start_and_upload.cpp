@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -79,8 +80,11 @@ private slots:
             return table[17](a, s);
         });
         int seenAtLinked = -1;
-        connect(f.device.get(), &TRV610Plus::linkedChanged, this,
-                [&] { seenAtLinked = f.sim->receivedPayloads().size(); }, Qt::DirectConnection);
+        const auto seen = connect(f.device.get(), &TRV610Plus::linkedChanged, this,
+                                  [&] { seenAtLinked = f.sim->receivedPayloads().size(); }, Qt::DirectConnection);
+        // The lambda writes to this function's locals: it must not outlive them
+        // (the link drops again when the driver is torn down).
+        const auto disconnectSeen = qScopeGuard([seen] { QObject::disconnect(seen); });
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
         f.device->setPort(f.sim->port());
         f.device->setIp(f.sim->address());
