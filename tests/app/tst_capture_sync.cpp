@@ -51,7 +51,9 @@ private slots:
         QVERIFY(QDir::setCurrent(m_dir->path()));
         m_config = std::make_unique<Config>(m_dir->path());
         Config::setInstance(m_config.get());
-        m_config->setProperty(Config::CPT_Wait_Capture, 300);
+        // Generous: a scan of a 1280 px picture on a loaded machine takes a
+        // while. Tests of the time-out set their own short wait.
+        m_config->setProperty(Config::CPT_Wait_Capture, 5000);
         m_config->setMarkCameraWidth(320);
         m_config->setMarkCameraHeight(240);
         m_config->setMarkSize(4.0);
@@ -85,6 +87,7 @@ private slots:
 
     void noPictureTimesOutAfterTheConfiguredWait()
     {
+        m_config->setProperty(Config::CPT_Wait_Capture, 300);
         m_camera->dropNext(1);
         qint64 ms = 0;
         QVERIFY(!captureOnThread(1, &ms));
@@ -104,6 +107,7 @@ private slots:
         QVERIFY(!captureOnThread(1)); // the late picture arrives meanwhile
         QCOMPARE(m_camera->answered(), 1);
         // And the one after is answered normally.
+        m_config->setProperty(Config::CPT_Wait_Capture, 5000);
         QVERIFY(captureOnThread(1));
     }
 
@@ -132,6 +136,7 @@ private slots:
     {
         m_config->setShowCamera(0);
         m_config->setUsedQMLCamera(false);
+        m_config->setProperty(Config::CPT_Wait_Capture, 300);
         QVERIFY(!captureOnThread(1));
         QCOMPARE(m_camera->requests(), 0);
         m_config->setUsedQMLCamera(true);
