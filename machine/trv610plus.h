@@ -16,7 +16,6 @@
 #include <optional>
 #include <thread>
 
-#include "device_app_hooks.h"
 #include "frame_codec.h"
 
 struct CmdWaiter;
@@ -150,11 +149,6 @@ public:
         DS_Rectify = 0x200,
     };
     Q_ENUM(DeviceStateBit)
-
-    // What the driver asks of the application (task status, film slots,
-    // mark index); empty hooks do nothing.
-    void setAppHooks(const DeviceAppHooks &hooks);
-    DeviceAppHooks appHooks() const;
 
     QString devType() const;
     void setDevType(const QString &v);
@@ -414,7 +408,6 @@ private:
     // The application has no job and the cutter reports idle.
     bool cutterIdle();
 
-    DeviceAppHooks m_hooks; // under m_stateLock
     QString m_devType;
     QString m_devId;
     QString m_pcbId;
