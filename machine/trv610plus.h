@@ -308,6 +308,14 @@ public:
     bool wDevicePoint(const QPointF &pos);
     bool wDevicePoint(const QPointF &pos, int inter);
 
+    // --- Test cuts of the camera page (test_cuts.cpp) ---
+    // Each stores its plot data and starts a single cut; true when started.
+    Q_INVOKABLE bool cut100mmRect();
+    // A triangle in a square, moved along the web on each further run so the
+    // cuts sit side by side (pressureTestCount).
+    Q_INVOKABLE bool testPressure();
+    static QByteArray pressureTestPattern(int count);
+
     // --- Firmware upload (firmware_upload.cpp) ---
     Q_INVOKABLE void update();
     // True from an upload request until its last byte left (or failed).
@@ -405,6 +413,8 @@ private:
     void resendSetup();
     void joinSetupThread();
     bool sendPlotMove(const QString &hpgl, bool waitPlot);
+    // Stores the plot data and starts a job of that kind (task_entry.cpp).
+    bool startPlotJob(const QByteArray &plot, int kind, const QList<QPointF> &marks = {});
     // The application has no job and the cutter reports idle.
     bool cutterIdle();
 
