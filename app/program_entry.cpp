@@ -85,7 +85,6 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
     config.setIndustrialCameraLister([] { return HKCamera::instance()->serialNumbers(); });
     TRV610Plus device;
     TRV610Plus::setInstance(&device);
-    app.connectDevice(&device);
     device.setIdent(config.ident());
     QObject::connect(&config, &Config::exitRequested, &app, &SpoolsmithApp::exitApp);
 

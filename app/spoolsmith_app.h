@@ -205,7 +205,8 @@ public:
     // The label inspection run on each check-camera picture; installed by
     // the inspection, a picture is only acknowledged until then.
     void setLabelInspection(std::function<void(const QImage &)> inspect);
-    // Makes this object what the driver's job steps call (task_app_bridge.cpp).
+    // Makes this object what the driver and its job steps call
+    // (task_app_bridge.cpp).
     void installTaskBridge();
     // The web fed by the page search counts as cut length.
     void addCutLength(double mm);
@@ -249,9 +250,7 @@ public:
     Q_INVOKABLE bool startRecorder(const QString &fileName);
     Q_INVOKABLE void stopRecorder();
 
-    // --- Machine driver wiring (device_hooks.cpp) ---
-    // Lets the driver reach the task status, film slots and mark index.
-    void connectDevice(TRV610Plus *device);
+    // --- Paper-centre reference (task_app_bridge.cpp) ---
     // Forgets the previous paper centre of the paper-edge check.
     void resetPaperCenter();
     double prePaperCenter() const;

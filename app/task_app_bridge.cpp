@@ -1,4 +1,5 @@
-// What the job steps ask of the application object, on the task thread.
+// What the driver and its job steps ask of the application object, on the
+// task and receive threads.
 #include "spoolsmith_app.h"
 
 #include "gscene.h"
@@ -17,6 +18,7 @@ public:
     {
     }
 
+    int taskStatus() const override { return m_app->taskStatus(); }
     void setTaskStatus(int status) override { m_app->setTaskStatus(status); }
     bool loadTaskSettings() override { return m_app->loadTaskSettings(); }
     void stopTask(bool wait) override { m_app->stopTask(wait); }
@@ -44,6 +46,7 @@ public:
     void clearFilm(int index) override { m_app->clearFilm(index); }
     int markIndex() const override { return m_app->markIndex(); }
     void setMarkIndex(int index) override { m_app->setMarkIndex(index); }
+    void resetPaperCenter() override { m_app->resetPaperCenter(); }
     QPointF lastMarkPosition() const override { return m_app->lastMarkPosition(); }
     float lastMarkDiameter() const override { return m_app->lastMarkDiameter(); }
     void resetLastMark() override { m_app->resetLastMark(); }
@@ -59,6 +62,16 @@ void SpoolsmithApp::addCutLength(double mm)
 {
     QMutexLocker lock(&m_lengthLock);
     m_cutLength += mm;
+}
+
+void SpoolsmithApp::resetPaperCenter()
+{
+    m_prePaperCenter.store(0.0);
+}
+
+double SpoolsmithApp::prePaperCenter() const
+{
+    return m_prePaperCenter.load();
 }
 
 void SpoolsmithApp::installTaskBridge()

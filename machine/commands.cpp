@@ -1,6 +1,7 @@
 // One method per machine command: the exact body, the wait key and the
 // preconditions. Reply effects are in reply_effects.cpp.
 #include "command_frame.h"
+#include "task_app.h"
 #include "trv610plus.h"
 
 #include <QDebug>
@@ -34,11 +35,10 @@ bool TRV610Plus::wRectifyMotorReset()
         return false;
     // The web guide starts again from its centre: marks and paper centre
     // measured before are void.
-    const DeviceAppHooks hooks = appHooks();
-    if (hooks.setMarkIndex)
-        hooks.setMarkIndex(0);
-    if (hooks.resetPaperCenter)
-        hooks.resetPaperCenter();
+    if (TaskApp *app = TaskApp::instance()) {
+        app->setMarkIndex(0);
+        app->resetPaperCenter();
+    }
     return true;
 }
 
@@ -160,11 +160,10 @@ bool TRV610Plus::wStop()
 bool TRV610Plus::exitTask()
 {
     const bool result = sendCMD(command(QStringLiteral("12,2;")), true, kStopKey);
-    const DeviceAppHooks hooks = appHooks();
-    if (hooks.clearFilm)
-        hooks.clearFilm(-1);
-    if (hooks.setMarkIndex)
-        hooks.setMarkIndex(0);
+    if (TaskApp *app = TaskApp::instance()) {
+        app->clearFilm(-1);
+        app->setMarkIndex(0);
+    }
     return result;
 }
 
@@ -227,9 +226,8 @@ bool TRV610Plus::wMoveX(int speed)
 {
     if (!moveXAllowed(speed, deviceState()))
         return false;
-    const DeviceAppHooks hooks = appHooks();
-    if (hooks.clearFilm)
-        hooks.clearFilm(0);
+    if (TaskApp *app = TaskApp::instance())
+        app->clearFilm(0);
     m_feedDirection.store(speed);
     return sendCMD(command(QStringLiteral("15,%1,0;").arg(speed)));
 }
@@ -237,9 +235,8 @@ bool TRV610Plus::wMoveX(int speed)
 bool TRV610Plus::wMoveY(int speed)
 {
     m_pressureTestCount.store(0);
-    const DeviceAppHooks hooks = appHooks();
-    if (hooks.clearFilm)
-        hooks.clearFilm(0);
+    if (TaskApp *app = TaskApp::instance())
+        app->clearFilm(0);
     return sendCMD(command(QStringLiteral("15,0,%1;").arg(speed)));
 }
 

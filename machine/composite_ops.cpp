@@ -3,6 +3,7 @@
 #include "command_frame.h"
 #include "prompt.h"
 #include "config.h"
+#include "task_app.h"
 #include "trv610plus.h"
 
 #include <QCoreApplication>
@@ -16,8 +17,8 @@ constexpr double kUnitsPerMm = 40.0;
 
 bool TRV610Plus::cutterIdle()
 {
-    const DeviceAppHooks hooks = appHooks();
-    const int appStatus = hooks.taskStatus ? hooks.taskStatus() : taskStatus();
+    const TaskApp *app = TaskApp::instance();
+    const int appStatus = app ? app->taskStatus() : taskStatus();
     return appStatus == 2 && rCutMotorStatus() && cutMotorStatus() == 0;
 }
 

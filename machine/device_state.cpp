@@ -39,18 +39,6 @@ void TRV610Plus::storeProperty(T &field, const T &value, void (TRV610Plus::*sign
     emit(this->*signal)();
 }
 
-void TRV610Plus::setAppHooks(const DeviceAppHooks &hooks)
-{
-    QMutexLocker lock(&m_stateLock);
-    m_hooks = hooks;
-}
-
-DeviceAppHooks TRV610Plus::appHooks() const
-{
-    QMutexLocker lock(&m_stateLock);
-    return m_hooks;
-}
-
 #define SPOOLSMITH_DEVICE_PROPERTY(Type, name, Name)                                                                   \
     Type TRV610Plus::name() const                                                                                      \
     {                                                                                                                  \

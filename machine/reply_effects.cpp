@@ -3,6 +3,7 @@
 // accepted and the value read before stays, so a safety bit derived from it
 // can never be cleared by noise.
 #include "config.h"
+#include "task_app.h"
 #include "trv610plus.h"
 
 #include <QDebug>
@@ -100,9 +101,8 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
         const std::optional<int> v = intField(f, 1);
         // An unknown report counts as stopped, the safe side.
         setTaskStatus(v && *v >= 0 && *v <= 2 ? *v : 2);
-        const DeviceAppHooks hooks = appHooks();
-        if (hooks.setTaskStatus)
-            hooks.setTaskStatus(taskStatus());
+        if (TaskApp *app = TaskApp::instance())
+            app->setTaskStatus(taskStatus());
         break;
     }
     case 16:

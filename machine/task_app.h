@@ -6,9 +6,10 @@
 #include <QString>
 #include <QTransform>
 
-// What the job steps ask of the application core. The machine library does
-// not link the application: the application installs its bridge once at
-// start-up, and tests may install their own.
+// What the driver and its job steps ask of the application core. The machine
+// library does not link the application: the application installs its bridge
+// once at start-up, and tests may install their own. Callers check for null,
+// so tools and driver tests run without an application.
 class TaskApp
 {
 public:
@@ -17,6 +18,9 @@ public:
     static TaskApp *instance();
     static void setInstance(TaskApp *app);
 
+    // The application's task status (0 paused, 1 running, 2 stopped).
+    virtual int taskStatus() const = 0;
+    // Follows the machine's task status report (also on the receive thread).
     virtual void setTaskStatus(int status) = 0;
     virtual bool loadTaskSettings() = 0;
     // Blocks until the stop command went out when wait is true.
@@ -35,9 +39,12 @@ public:
     virtual QSizeF cutPageSize() const = 0;
     virtual void addCutLength(double mm) = 0;
     virtual void setSwitchCutFile(bool on) = 0;
+    // Clears the captured-mark slots (index 0 or -1).
     virtual void clearFilm(int index) = 0;
     virtual int markIndex() const = 0;
     virtual void setMarkIndex(int index) = 0;
+    // Forgets the paper-centre reference after the web guide was reset.
+    virtual void resetPaperCenter() = 0;
     // The mark scan's last result in reduced camera pixels; (0, 0) none.
     virtual QPointF lastMarkPosition() const = 0;
     virtual float lastMarkDiameter() const = 0;

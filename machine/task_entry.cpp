@@ -76,6 +76,15 @@ bool TRV610Plus::createWork(taskInterface *worker)
     return true;
 }
 
+bool TRV610Plus::startPlotJob(const QByteArray &plot, int kind, const QList<QPointF> &marks)
+{
+    // A refused start must not replace the plot data of the job running.
+    if (!m_idle.load() || !linked())
+        return createWork(nullptr);
+    setPltData(plot);
+    return createWork(new TaskWorker(this, marks, kind));
+}
+
 void TRV610Plus::wStart()
 {
     TaskApp *app = TaskApp::instance();
@@ -114,8 +123,7 @@ void TRV610Plus::cut()
     }
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return;
-    setPltData(file.readAll());
-    createWork(new TaskWorker(this, app->currentPageMarkPoint(), int(TK_Cut)));
+    startPlotJob(file.readAll(), TK_Cut, app->currentPageMarkPoint());
 }
 
 void TRV610Plus::autoFindPoint()
@@ -146,6 +154,5 @@ void TRV610Plus::checkCameraOffset()
     QFile file(QStringLiteral("3P5MM.plt"));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return;
-    setPltData(file.readAll());
-    createWork(new TaskWorker(this, int(TK_CameraOffset)));
+    startPlotJob(file.readAll(), TK_CameraOffset);
 }

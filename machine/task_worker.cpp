@@ -9,22 +9,6 @@
 
 #include <climits>
 
-namespace {
-
-TaskApp *g_taskApp = nullptr;
-
-} // namespace
-
-TaskApp *TaskApp::instance()
-{
-    return g_taskApp;
-}
-
-void TaskApp::setInstance(TaskApp *app)
-{
-    g_taskApp = app;
-}
-
 TaskWorker::TaskWorker(TRV610Plus *device, int kind, QObject *parent)
     : taskInterface(device, parent)
 {

@@ -16,7 +16,6 @@
 #include <optional>
 #include <thread>
 
-#include "device_app_hooks.h"
 #include "frame_codec.h"
 
 struct CmdWaiter;
@@ -150,11 +149,6 @@ public:
         DS_Rectify = 0x200,
     };
     Q_ENUM(DeviceStateBit)
-
-    // What the driver asks of the application (task status, film slots,
-    // mark index); empty hooks do nothing.
-    void setAppHooks(const DeviceAppHooks &hooks);
-    DeviceAppHooks appHooks() const;
 
     QString devType() const;
     void setDevType(const QString &v);
@@ -314,6 +308,14 @@ public:
     bool wDevicePoint(const QPointF &pos);
     bool wDevicePoint(const QPointF &pos, int inter);
 
+    // --- Test cuts of the camera page (test_cuts.cpp) ---
+    // Each stores its plot data and starts a single cut; true when started.
+    Q_INVOKABLE bool cut100mmRect();
+    // A triangle in a square, moved along the web on each further run so the
+    // cuts sit side by side (pressureTestCount).
+    Q_INVOKABLE bool testPressure();
+    static QByteArray pressureTestPattern(int count);
+
     // --- Firmware upload (firmware_upload.cpp) ---
     Q_INVOKABLE void update();
     // True from an upload request until its last byte left (or failed).
@@ -411,10 +413,11 @@ private:
     void resendSetup();
     void joinSetupThread();
     bool sendPlotMove(const QString &hpgl, bool waitPlot);
+    // Stores the plot data and starts a job of that kind (task_entry.cpp).
+    bool startPlotJob(const QByteArray &plot, int kind, const QList<QPointF> &marks = {});
     // The application has no job and the cutter reports idle.
     bool cutterIdle();
 
-    DeviceAppHooks m_hooks; // under m_stateLock
     QString m_devType;
     QString m_devId;
     QString m_pcbId;

@@ -43,7 +43,6 @@ private slots:
         Config::setInstance(m_config.get());
         m_device = std::make_unique<TRV610Plus>();
         TRV610Plus::setInstance(m_device.get());
-        app()->connectDevice(m_device.get());
         // A fresh loopback port per case: no table left from the last one.
         QVERIFY(app()->bindDiscovery(QHostAddress::LocalHost, 0));
         QMetaObject::invokeMethod(app(), "slotUdpTimer");

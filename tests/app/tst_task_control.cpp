@@ -112,7 +112,6 @@ private slots:
         QVERIFY(m_sim->start());
         m_device = std::make_unique<TRV610Plus>();
         TRV610Plus::setInstance(m_device.get());
-        app()->connectDevice(m_device.get());
         app()->loadTaskSettings();
         app()->setCutTaskCopies(100);
         app()->setPrintTaskCopies(100);

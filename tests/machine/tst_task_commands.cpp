@@ -1,5 +1,6 @@
 // Task control commands and their reply effects, against the simulator.
 #include "device_fixture.h"
+#include "fake_task_app.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -11,33 +12,19 @@ class TestTaskCommands : public QObject
 {
     Q_OBJECT
     DeviceFixture f;
-    QList<int> m_appStatus;
-    QList<int> m_cleared;
-    QList<int> m_markIndex;
-    int m_paperCenterResets = 0;
-
-    void installHooks()
-    {
-        DeviceAppHooks hooks;
-        hooks.taskStatus = [this] { return m_appStatus.isEmpty() ? 2 : m_appStatus.last(); };
-        hooks.setTaskStatus = [this](int s) { m_appStatus << s; };
-        hooks.clearFilm = [this](int i) { m_cleared << i; };
-        hooks.setMarkIndex = [this](int i) { m_markIndex << i; };
-        hooks.resetPaperCenter = [this] { ++m_paperCenterResets; };
-        f.device->setAppHooks(hooks);
-    }
+    FakeTaskApp m_app;
 
 private slots:
     void init()
     {
         QVERIFY(f.setUp());
-        m_appStatus.clear();
-        m_cleared.clear();
-        m_markIndex.clear();
-        m_paperCenterResets = 0;
-        installHooks();
+        m_app.install(f.device.get());
     }
-    void cleanup() { f.tearDown(); }
+    void cleanup()
+    {
+        m_app.uninstall();
+        f.tearDown();
+    }
 
     void pauseResumeStopSetTheTaskStatus()
     {
@@ -53,7 +40,7 @@ private slots:
         QCOMPARE(f.lastPayload(), QByteArray("CCMD;12,2;"));
         QCOMPARE(f.device->taskStatus(), 2);
         QCOMPARE(spy.count(), 3);
-        QCOMPARE(m_appStatus, (QList<int>{1, 0, 2}));
+        QCOMPARE(m_app.statuses(), (QList<int>{1, 0, 2}));
     }
 
     void exitTaskClearsFilmAndMarkIndexEvenWhenItFails()
@@ -61,12 +48,12 @@ private slots:
         QVERIFY(f.link());
         QVERIFY(f.device->exitTask());
         QCOMPARE(f.lastPayload(), QByteArray("CCMD;12,2;"));
-        QCOMPARE(m_cleared, QList<int>{-1});
-        QCOMPARE(m_markIndex, QList<int>{0});
+        QCOMPARE(m_app.cleared(), QList<int>{-1});
+        QCOMPARE(m_app.markIndexes(), QList<int>{0});
         f.sim->setFault(SimFault::NoReply);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
         QVERIFY(!f.device->exitTask());
-        QCOMPARE(m_cleared, (QList<int>{-1, -1}));
+        QCOMPARE(m_app.cleared(), (QList<int>{-1, -1}));
     }
 
     void unknownTaskReportStopsAndWakesNoTaskWaiter()
@@ -80,7 +67,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
         QVERIFY(!f.device->wPause());
         QCOMPARE(f.device->taskStatus(), 2);
-        QCOMPARE(m_appStatus.last(), 2);
+        QCOMPARE(m_app.statuses().last(), 2);
     }
 
     void unsolicitedTaskStatusReachesTheApplication()
@@ -88,7 +75,7 @@ private slots:
         QVERIFY(f.link());
         f.sim->sendToAll("CMD;12,0,1;");
         QTRY_COMPARE(f.device->taskStatus(), 1);
-        QTRY_COMPARE(m_appStatus, QList<int>{1});
+        QTRY_COMPARE(m_app.statuses(), QList<int>{1});
     }
 
     void cutMotorStatusEndsPlotting()
@@ -128,8 +115,8 @@ private slots:
         QVERIFY(f.link());
         QVERIFY(f.device->wRectifyMotorReset());
         QCOMPARE(f.lastPayload(), QByteArray("CCMD;2,0,4;"));
-        QCOMPARE(m_markIndex, QList<int>{0});
-        QCOMPARE(m_paperCenterResets, 1);
+        QCOMPARE(m_app.markIndexes(), QList<int>{0});
+        QCOMPARE(m_app.paperCenterResets.load(), 1);
     }
 };
 

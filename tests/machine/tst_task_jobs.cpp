@@ -127,7 +127,6 @@ private slots:
 
         m_device = std::make_unique<TRV610Plus>();
         TRV610Plus::setInstance(m_device.get());
-        app()->connectDevice(m_device.get());
         m_device->setPort(m_sim->port());
         m_device->setIp(m_sim->address());
         QTRY_VERIFY(m_device->linked());

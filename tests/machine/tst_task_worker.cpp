@@ -1,6 +1,7 @@
 // The walk of a worker's step list and the job's end, with a stand-in for
 // the application and the simulator as the machine.
 #include "device_fixture.h"
+#include "fake_task_app.h"
 #include "task_app.h"
 #include "task_worker.h"
 
@@ -10,51 +11,6 @@
 
 #include <climits>
 #include <future>
-
-namespace {
-
-// Records what the job asks of the application; stopTask refuses when told
-// to, as the application does while a pause or stop is in progress.
-class FakeTaskApp : public TaskApp
-{
-public:
-    TRV610Plus *device = nullptr;
-    bool refuseStop = false;
-    std::atomic<int> stops{0};
-    std::atomic<int> appStatus{2};
-
-    void setTaskStatus(int s) override { appStatus = s; }
-    bool loadTaskSettings() override { return true; }
-    void stopTask(bool) override
-    {
-        ++stops;
-        if (refuseStop)
-            return;
-        device->setTaskStatus(2);
-        device->exitTask();
-    }
-    bool finishedOneCopies() override { return false; }
-    int cutTaskCopies() const override { return 1; }
-    void print() override {}
-    bool enablePrint() const override { return false; }
-    QByteArray generatePltData(const QTransform &) override { return {}; }
-    QString cutFile() const override { return {}; }
-    bool cutSceneHasItems() override { return false; }
-    int pageMarkType() override { return 4; }
-    QList<QPointF> currentPageMarkPoint() override { return {}; }
-    QSizeF cutPageSize() const override { return {}; }
-    void addCutLength(double) override {}
-    void setSwitchCutFile(bool) override {}
-    void clearFilm(int) override {}
-    int markIndex() const override { return 0; }
-    void setMarkIndex(int) override {}
-    QPointF lastMarkPosition() const override { return {}; }
-    float lastMarkDiameter() const override { return 0; }
-    void resetLastMark() override {}
-    bool doCapture(int) override { return false; }
-};
-
-} // namespace
 
 class TestTaskWorker : public QObject
 {
@@ -73,14 +29,11 @@ private slots:
     {
         QVERIFY(f.setUp());
         QVERIFY(f.link());
-        m_app.device = f.device.get();
-        m_app.refuseStop = false;
-        m_app.stops = 0;
-        TaskApp::setInstance(&m_app);
+        m_app.install(f.device.get());
     }
     void cleanup()
     {
-        TaskApp::setInstance(nullptr);
+        m_app.uninstall();
         f.tearDown();
     }
 

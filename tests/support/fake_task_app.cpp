@@ -1,0 +1,76 @@
+#include "fake_task_app.h"
+
+#include "trv610plus.h"
+
+void FakeTaskApp::install(TRV610Plus *stoppedDevice)
+{
+    {
+        QMutexLocker lock(&m_lock);
+        m_statuses.clear();
+        m_cleared.clear();
+        m_markIndexes.clear();
+    }
+    device = stoppedDevice;
+    refuseStop = false;
+    stops = 0;
+    appStatus = 2;
+    paperCenterResets = 0;
+    TaskApp::setInstance(this);
+}
+
+void FakeTaskApp::uninstall()
+{
+    TaskApp::setInstance(nullptr);
+}
+
+QList<int> FakeTaskApp::statuses() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_statuses;
+}
+
+QList<int> FakeTaskApp::cleared() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_cleared;
+}
+
+QList<int> FakeTaskApp::markIndexes() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_markIndexes;
+}
+
+void FakeTaskApp::setTaskStatus(int status)
+{
+    QMutexLocker lock(&m_lock);
+    m_statuses << status;
+    appStatus = status;
+}
+
+void FakeTaskApp::stopTask(bool)
+{
+    ++stops;
+    if (refuseStop || !device)
+        return;
+    device->setTaskStatus(2);
+    device->exitTask();
+}
+
+void FakeTaskApp::clearFilm(int index)
+{
+    QMutexLocker lock(&m_lock);
+    m_cleared << index;
+}
+
+int FakeTaskApp::markIndex() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_markIndexes.isEmpty() ? 0 : m_markIndexes.last();
+}
+
+void FakeTaskApp::setMarkIndex(int index)
+{
+    QMutexLocker lock(&m_lock);
+    m_markIndexes << index;
+}
