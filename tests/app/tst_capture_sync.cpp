@@ -1,14 +1,12 @@
 // The capture hand-shake: a job thread asks for a picture and is woken once
 // the GUI thread has evaluated it, or not at all.
-#include "config.h"
+#include "device_fixture.h"
 #include "recording_prompt.h"
 #include "spoolsmith_app.h"
 #include "test_camera.h"
-#include "trv610plus.h"
 
 #include <QElapsedTimer>
 #include <QQmlApplicationEngine>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <future>
@@ -33,9 +31,7 @@ class TstCaptureSync : public QObject
         return result.get();
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Config> m_config;
-    std::unique_ptr<TRV610Plus> m_device;
+    DeviceFixture f;
     std::unique_ptr<TestCamera> m_camera;
     RecordingPrompt m_prompt;
 
@@ -47,26 +43,16 @@ private slots:
     }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        m_config = std::make_unique<Config>(m_dir->path());
-        Config::setInstance(m_config.get());
-        m_config->setProperty(Config::CPT_Wait_Capture, 300);
-        m_config->setMarkCameraWidth(320);
-        m_config->setMarkCameraHeight(240);
-        m_config->setMarkSize(4.0);
-        m_device = std::make_unique<TRV610Plus>();
-        TRV610Plus::setInstance(m_device.get());
+        QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
+        f.useTestMarkCamera(300);
+        f.makeDevice(DeviceFixture::Driver::Registered);
         m_camera = std::make_unique<TestCamera>();
         QVERIFY(app()->connectCameraObject(m_camera.get()));
     }
     void cleanup()
     {
         m_camera.reset();
-        TRV610Plus::setInstance(nullptr);
-        Config::setInstance(nullptr);
-        m_device.reset();
-        m_config.reset();
+        f.tearDown();
     }
 
     void markPictureIsScannedBeforeTheWakeUp()
@@ -96,7 +82,7 @@ private slots:
     // next request of the same camera.
     void latePictureNeverSatisfiesTheNextRequest()
     {
-        m_config->setProperty(Config::CPT_Wait_Capture, 200);
+        f.config->setProperty(Config::CPT_Wait_Capture, 200);
         m_camera->setDelayMs(350);
         QVERIFY(!captureOnThread(1));
         m_camera->setDelayMs(0);
@@ -119,22 +105,22 @@ private slots:
         QCOMPARE(inspected.load(), 1);
         QVERIFY(sawCapturing.load());
         // Without the QML camera the check camera's last frame is inspected.
-        m_config->setShowCamera(1);
-        m_config->setUsedQMLCamera(false);
+        f.config->setShowCamera(1);
+        f.config->setUsedQMLCamera(false);
         QVERIFY(captureOnThread(2));
         QCOMPARE(inspected.load(), 2);
         QCOMPARE(m_camera->requests(), 1);
-        m_config->setUsedQMLCamera(true);
+        f.config->setUsedQMLCamera(true);
         app()->setLabelInspection({});
     }
 
     void markCameraOffTheQmlRoadOnlyWaits()
     {
-        m_config->setShowCamera(0);
-        m_config->setUsedQMLCamera(false);
+        f.config->setShowCamera(0);
+        f.config->setUsedQMLCamera(false);
         QVERIFY(!captureOnThread(1));
         QCOMPARE(m_camera->requests(), 0);
-        m_config->setUsedQMLCamera(true);
+        f.config->setUsedQMLCamera(true);
     }
 
     void badCameraNumberIsRefused()
