@@ -1,5 +1,6 @@
 // The capture hand-shake: a job thread asks for a picture and is woken once
 // the GUI thread has evaluated it, or not at all.
+#include "app_test_main.h"
 #include "device_fixture.h"
 #include "recording_prompt.h"
 #include "spoolsmith_app.h"
@@ -155,14 +156,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TstCaptureSync t;
-    const int rc = QTest::qExec(&t, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TstCaptureSync)
 
 #include "tst_capture_sync.moc"

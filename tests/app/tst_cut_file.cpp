@@ -1,3 +1,4 @@
+#include "app_test_main.h"
 #include "device_fixture.h"
 #include "gmark_item.h"
 #include "gpath_process.h"
@@ -310,14 +311,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TstCutFile t;
-    const int rc = QTest::qExec(&t, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TstCutFile)
 
 #include "tst_cut_file.moc"

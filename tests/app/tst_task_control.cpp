@@ -1,6 +1,7 @@
 // Task control against the machine simulator: start checks, the busy rule,
 // pause, resume and stop with the machine's task-status reports, and the
 // copy count.
+#include "app_test_main.h"
 #include "device_fixture.h"
 #include "spoolsmith_app.h"
 
@@ -505,13 +506,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TestTaskControl test;
-    const int rc = QTest::qExec(&test, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TestTaskControl)
 #include "tst_task_control.moc"

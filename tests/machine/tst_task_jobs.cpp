@@ -1,5 +1,6 @@
 // Whole jobs on the task thread against the simulator: the machine's web
 // model knows where the printed marks are, the test camera shows them.
+#include "app_test_main.h"
 #include "device_fixture.h"
 #include "gpath_process.h"
 #include "gscene.h"
@@ -307,14 +308,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TstTaskJobs t;
-    const int rc = QTest::qExec(&t, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TstTaskJobs)
 
 #include "tst_task_jobs.moc"
