@@ -1,6 +1,7 @@
 // The check camera's frame loop on Aravis's fake camera: frames reach the
 // image provider under new addresses, the loop keeps its 100 ms period and
 // ends with the application.
+#include "app_test_main.h"
 #include "check_camera.h"
 #include "config.h"
 #include "hk_camera.h"
@@ -154,14 +155,6 @@ private:
     std::unique_ptr<Config> m_config;
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TestCameraFrames test;
-    const int result = QTest::qExec(&test, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return result;
-}
+SPOOLSMITH_APP_TEST_MAIN(TestCameraFrames)
 
 #include "tst_camera_frames.moc"

@@ -1,14 +1,13 @@
 // The capture hand-shake: a job thread asks for a picture and is woken once
 // the GUI thread has evaluated it, or not at all.
-#include "config.h"
+#include "app_test_main.h"
+#include "device_fixture.h"
 #include "recording_prompt.h"
 #include "spoolsmith_app.h"
 #include "test_camera.h"
-#include "trv610plus.h"
 
 #include <QElapsedTimer>
 #include <QQmlApplicationEngine>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <future>
@@ -33,9 +32,7 @@ class TstCaptureSync : public QObject
         return result.get();
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Config> m_config;
-    std::unique_ptr<TRV610Plus> m_device;
+    DeviceFixture f;
     std::unique_ptr<TestCamera> m_camera;
     RecordingPrompt m_prompt;
 
@@ -47,28 +44,18 @@ private slots:
     }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        m_config = std::make_unique<Config>(m_dir->path());
-        Config::setInstance(m_config.get());
+        QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
         // Generous: a scan of a 1280 px picture on a loaded machine takes a
         // while. Tests of the time-out set their own short wait.
-        m_config->setProperty(Config::CPT_Wait_Capture, 5000);
-        m_config->setMarkCameraWidth(320);
-        m_config->setMarkCameraHeight(240);
-        m_config->setMarkSize(4.0);
-        m_device = std::make_unique<TRV610Plus>();
-        TRV610Plus::setInstance(m_device.get());
+        f.useTestMarkCamera(5000);
+        f.makeDevice(DeviceFixture::Driver::Registered);
         m_camera = std::make_unique<TestCamera>();
         QVERIFY(app()->connectCameraObject(m_camera.get()));
     }
     void cleanup()
     {
         m_camera.reset();
-        TRV610Plus::setInstance(nullptr);
-        Config::setInstance(nullptr);
-        m_device.reset();
-        m_config.reset();
+        f.tearDown();
     }
 
     void markPictureIsScannedBeforeTheWakeUp()
@@ -87,7 +74,7 @@ private slots:
 
     void noPictureTimesOutAfterTheConfiguredWait()
     {
-        m_config->setProperty(Config::CPT_Wait_Capture, 300);
+        f.config->setProperty(Config::CPT_Wait_Capture, 300);
         m_camera->dropNext(1);
         qint64 ms = 0;
         QVERIFY(!captureOnThread(1, &ms));
@@ -99,7 +86,7 @@ private slots:
     // next request of the same camera.
     void latePictureNeverSatisfiesTheNextRequest()
     {
-        m_config->setProperty(Config::CPT_Wait_Capture, 200);
+        f.config->setProperty(Config::CPT_Wait_Capture, 200);
         m_camera->setDelayMs(350);
         QVERIFY(!captureOnThread(1));
         m_camera->setDelayMs(0);
@@ -107,7 +94,7 @@ private slots:
         QVERIFY(!captureOnThread(1)); // the late picture arrives meanwhile
         QCOMPARE(m_camera->answered(), 1);
         // And the one after is answered normally.
-        m_config->setProperty(Config::CPT_Wait_Capture, 5000);
+        f.config->setProperty(Config::CPT_Wait_Capture, 5000);
         QVERIFY(captureOnThread(1));
     }
 
@@ -123,23 +110,23 @@ private slots:
         QCOMPARE(inspected.load(), 1);
         QVERIFY(sawCapturing.load());
         // Without the QML camera the check camera's last frame is inspected.
-        m_config->setShowCamera(1);
-        m_config->setUsedQMLCamera(false);
+        f.config->setShowCamera(1);
+        f.config->setUsedQMLCamera(false);
+        f.config->setProperty(Config::CPT_Wait_Capture, 300);
         QVERIFY(captureOnThread(2));
         QCOMPARE(inspected.load(), 2);
         QCOMPARE(m_camera->requests(), 1);
-        m_config->setUsedQMLCamera(true);
+        f.config->setUsedQMLCamera(true);
         app()->setLabelInspection({});
     }
 
     void markCameraOffTheQmlRoadOnlyWaits()
     {
-        m_config->setShowCamera(0);
-        m_config->setUsedQMLCamera(false);
-        m_config->setProperty(Config::CPT_Wait_Capture, 300);
+        f.config->setShowCamera(0);
+        f.config->setUsedQMLCamera(false);
         QVERIFY(!captureOnThread(1));
         QCOMPARE(m_camera->requests(), 0);
-        m_config->setUsedQMLCamera(true);
+        f.config->setUsedQMLCamera(true);
     }
 
     void badCameraNumberIsRefused()
@@ -174,14 +161,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TstCaptureSync t;
-    const int rc = QTest::qExec(&t, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TstCaptureSync)
 
 #include "tst_capture_sync.moc"

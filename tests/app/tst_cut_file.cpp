@@ -1,4 +1,5 @@
-#include "config.h"
+#include "app_test_main.h"
+#include "device_fixture.h"
 #include "gmark_item.h"
 #include "gpath_process.h"
 #include "graphics_view.h"
@@ -6,12 +7,10 @@
 #include "plt_quick_view.h"
 #include "recording_prompt.h"
 #include "spoolsmith_app.h"
-#include "trv610plus.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -28,19 +27,9 @@ class TstCutFile : public QObject
 {
     Q_OBJECT
 
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        const QString path = m_dir->filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return path;
-    }
     SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Config> m_config;
-    std::unique_ptr<TRV610Plus> m_device;
+    DeviceFixture f;
     RecordingPrompt m_prompt;
 
 private slots:
@@ -51,38 +40,30 @@ private slots:
     }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        m_config = std::make_unique<Config>(m_dir->path());
-        Config::setInstance(m_config.get());
+        QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
         Config::setCutSceneProvider([] { return SpoolsmithApp::instance()->cutScene(); });
-        m_device = std::make_unique<TRV610Plus>();
-        TRV610Plus::setInstance(m_device.get());
+        f.makeDevice(DeviceFixture::Driver::Registered);
         app()->setTaskStatus(2);
         app()->cutScene()->gClear();
     }
     void cleanup()
     {
-        Config::setCutSceneProvider(nullptr);
         // A stop the page-code switch started still uses the driver.
         app()->joinControlThreads();
-        TRV610Plus::setInstance(nullptr);
-        Config::setInstance(nullptr);
-        m_device.reset();
-        m_config.reset();
+        f.tearDown();
     }
 
     void roundTripThroughPreview()
     {
         QSignalSpy shown(app(), &SpoolsmithApp::cutShowFileChanged);
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         QCOMPARE(shown.size(), 1);
         QCOMPARE(app()->cutShowFile(), app()->appPath() + "/plt.plt");
         QVERIFY(QFile::exists("bk.png"));
         QCOMPARE(app()->cutPageSize(), QSizeF(100, 200));
 
         PltQuickView source;
-        source.setFile(m_dir->filePath("job.plt"));
+        source.setFile(f.dir->filePath("job.plt"));
         const QList<QPolygonF> sourceLines = PltQuickView::polylines();
         PltQuickView preview;
         preview.setFile(app()->cutShowFile());
@@ -99,62 +80,62 @@ private slots:
 
     void plotDataOfKnownSquare()
     {
-        app()->setCutFile(write("job.plt", kMarked));
-        m_config->setMarkCameraOffsetX(1.0); // 40 units
-        m_config->setMarkCameraOffsetY(2.0); // 80 units
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        f.config->setMarkCameraOffsetX(1.0); // 40 units
+        f.config->setMarkCameraOffsetY(2.0); // 80 units
         // The page transform works in cutter axes, in points: +100, +200 units.
         const QTransform t = QTransform::fromTranslate(GPathProcess::hpgl2Point(100.0), GPathProcess::hpgl2Point(200.0));
         const QByteArray data = app()->generatePltData(t);
         QCOMPARE(data, QByteArray("SP1;PU60,120;PD60,520,460,520,460,120,60,120;"));
-        QCOMPARE(m_device->pltData(), data);
+        QCOMPARE(f.device->pltData(), data);
         QFile tmp("tmp.plt");
         QVERIFY(tmp.open(QIODevice::ReadOnly));
         QCOMPARE(tmp.readAll(), data);
 
-        m_config->setMarkCameraOffsetX(0.0);
-        m_config->setMarkCameraOffsetY(0.0);
+        f.config->setMarkCameraOffsetX(0.0);
+        f.config->setMarkCameraOffsetY(0.0);
         QCOMPARE(app()->generatePltData(QTransform::fromScale(2, 2)),
                  QByteArray("SP1;PU0,0;PD0,800,800,800,800,0,0,0;"));
     }
 
     void reversedCuttingTurnsAboutTheMarks()
     {
-        m_config->setProperty(Config::CPT_Cut_Inverse, true);
-        m_device->clearPltData();
-        app()->setCutFile(write("line.plt", "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;PU0,0;PD0,400;"));
+        f.config->setProperty(Config::CPT_Cut_Inverse, true);
+        f.device->clearPltData();
+        app()->setCutFile(f.writeFile("line.plt", "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;PU0,0;PD0,400;"));
         // Mark 1 lands on mark 3: (7520, 3600) in cutter units.
-        QCOMPARE(m_device->pltData(), QByteArray("SP1;PU7520,3600;PD7520,3200;"));
-        m_config->setPageSpacing(0.5); // 20 units against the web
+        QCOMPARE(f.device->pltData(), QByteArray("SP1;PU7520,3600;PD7520,3200;"));
+        f.config->setPageSpacing(0.5); // 20 units against the web
         QCOMPARE(app()->generatePltData(QTransform()), QByteArray("SP1;PU7500,3600;PD7500,3200;"));
-        m_config->setPageSpacing(0.0);
-        m_config->setProperty(Config::CPT_Cut_Inverse, false);
-        m_device->clearPltData();
-        app()->setCutFile(m_dir->filePath("line.plt"));
-        QVERIFY(m_device->pltData().isEmpty()); // only reversed cutting builds it at opening
+        f.config->setPageSpacing(0.0);
+        f.config->setProperty(Config::CPT_Cut_Inverse, false);
+        f.device->clearPltData();
+        app()->setCutFile(f.dir->filePath("line.plt"));
+        QVERIFY(f.device->pltData().isEmpty()); // only reversed cutting builds it at opening
     }
 
     void markGeometry()
     {
         QCOMPARE(app()->pageMarkType(), 4); // empty scene
-        app()->setCutFile(write("plain.plt", "IN;PU0,0;PD400,0;"));
+        app()->setCutFile(f.writeFile("plain.plt", "IN;PU0,0;PD400,0;"));
         QCOMPARE(app()->pageMarkType(), -1);
         QVERIFY(app()->currentPageMarkPoint(true).isEmpty());
-        app()->setCutFile(write("job.plt", kMarked));
-        m_config->setPageSpacing(2.0);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        f.config->setPageSpacing(2.0);
         QCOMPARE(app()->currentPageMarkPoint(true),
                  (QList<QPointF>{{0, 0}, {0, 3600}, {8080, 3600}, {8080, 0}}));
         const double w = GPathProcess::mm2Point(90.0), h = GPathProcess::mm2Point(188.0);
         const QList<QPointF> pts = app()->currentPageMarkPoint(false);
         QCOMPARE(pts.size(), 4);
         QVERIFY(qAbs(pts[2].x() - h) < 1e-9 && qAbs(pts[2].y() - w) < 1e-9);
-        app()->setCutFile(write("type0.plt", "IN;PS8000,4000,200,120,0,160;MD200,120,7520,3600,160;PU0,0;PD0,400;"));
+        app()->setCutFile(f.writeFile("type0.plt", "IN;PS8000,4000,200,120,0,160;MD200,120,7520,3600,160;PU0,0;PD0,400;"));
         QVERIFY(app()->currentPageMarkPoint(true).isEmpty());
         QCOMPARE(app()->currentPageMarkPoint(false).size(), 4);
     }
 
     void maskClosesOpenPaths()
     {
-        app()->setCutFile(write("open.plt", "IN;PS8000,4000,0,0,0,160;MD0,0,8000,4000,160;PU400,400;PD400,800,800,800;"));
+        app()->setCutFile(f.writeFile("open.plt", "IN;PS8000,4000,0,0,0,160;MD0,0,8000,4000,160;PU400,400;PD400,800,800,800;"));
         const QImage mask = app()->renderCutMask();
         QCOMPARE(mask.format(), QImage::Format_RGB888);
         QCOMPARE(mask.size(), (app()->cutScene()->page()->layout().fullRect(QPageLayout::Point).size() * 5.0).toSize());
@@ -169,29 +150,29 @@ private slots:
 
     void garbageFileLeavesEmptyScene()
     {
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         QByteArray junk(2048, '\x01');
-        app()->setCutFile(write("junk.plt", junk));
+        app()->setCutFile(f.writeFile("junk.plt", junk));
         QVERIFY(app()->cutScene()->gItemAll().isEmpty());
         QCOMPARE(app()->pageMarkType(), 4);
     }
 
     void noSceneChangeWhileJobRuns()
     {
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         app()->setTaskStatus(1);
-        app()->setCutFile(write("other.plt", "IN;PU0,0;PD400,0;"));
-        QCOMPARE(app()->sceneFile(), m_dir->filePath("job.plt"));
-        const double before = m_config->closeCompensateVal();
-        m_config->setCloseCompensateVal(before + 1.0);
-        QCOMPARE(m_config->closeCompensateVal(), before);
+        app()->setCutFile(f.writeFile("other.plt", "IN;PU0,0;PD400,0;"));
+        QCOMPARE(app()->sceneFile(), f.dir->filePath("job.plt"));
+        const double before = f.config->closeCompensateVal();
+        f.config->setCloseCompensateVal(before + 1.0);
+        QCOMPARE(f.config->closeCompensateVal(), before);
         app()->setTaskStatus(2);
     }
 
     void previewPaintsIntoImage()
     {
         PltQuickView view;
-        view.setFile(write("p.plt", kMarked));
+        view.setFile(f.writeFile("p.plt", kMarked));
         view.setSize(QSizeF(400, 300));
         QImage img(400, 300, QImage::Format_ARGB32);
         img.fill(Qt::red);
@@ -223,21 +204,21 @@ private slots:
     void previewRefusesZeroPage()
     {
         PltQuickView view;
-        view.setFile(write("z.plt", "IN;PS0,0,0,0,4,160;MD0,0,0,0,160;PU0,0;PD0,400;"));
+        view.setFile(f.writeFile("z.plt", "IN;PS0,0,0,0,4,160;MD0,0,0,0,160;PU0,0;PD0,400;"));
         QCOMPARE(view.pageRect(), QRectF(0, 0, 210, 297));
         view.setSize(QSizeF(2, 2)); // smaller than the margin: nothing to scale
         QImage img(2, 2, QImage::Format_ARGB32);
         QPainter painter(&img);
         view.paint(&painter);
-        view.setFile(m_dir->filePath("missing.plt"));
+        view.setFile(f.dir->filePath("missing.plt"));
         QCOMPARE(m_prompt.shown.size(), 1);
     }
 
     void pageCodeSwitch()
     {
-        m_config->setProperty(Config::CPT_Plt_Dir, m_dir->path());
-        const QString byCode = write("1a2b.plt", "IN;PU0,0;PD400,0;");
-        app()->setCutFile(write("job.plt", kMarked));
+        f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
+        const QString byCode = f.writeFile("1a2b.plt", "IN;PU0,0;PD400,0;");
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         // 0x1a2b is not in the statistics store: its cut file is looked for
         // in the cut-file folder by the code.
         app()->setTaskStatus(1);
@@ -269,30 +250,30 @@ private slots:
 
         // No usable file at all: the job is told why.
         QFile::remove(byCode);
-        QFile::remove(m_dir->filePath("job.plt"));
+        QFile::remove(f.dir->filePath("job.plt"));
         app()->setSwitchCutFile(true);
         app()->setPageCode(0x77);
         app()->setSwitchCutFile(false);
-        QCOMPARE(m_device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
     }
 
     void sceneBoundSettings()
     {
         Config::setCutSceneProvider(nullptr);
-        QCOMPARE(m_config->closeCompensateVal(), 0.2);
-        QSignalSpy none(m_config.get(), &Config::closeCompensateValChanged);
-        m_config->setCloseCompensateVal(1.0);
+        QCOMPARE(f.config->closeCompensateVal(), 0.2);
+        QSignalSpy none(f.config.get(), &Config::closeCompensateValChanged);
+        f.config->setCloseCompensateVal(1.0);
         QCOMPARE(none.size(), 0);
         Config::setCutSceneProvider([] { return SpoolsmithApp::instance()->cutScene(); });
 
-        QSignalSpy knife(m_config.get(), &Config::knifeCompensateChanged);
-        m_config->setKnifeCompensate(true);
+        QSignalSpy knife(f.config.get(), &Config::knifeCompensateChanged);
+        f.config->setKnifeCompensate(true);
         QCOMPARE(knife.size(), 1);
-        QVERIFY(m_config->knifeCompensate());
-        m_config->setKnifeCompensateVal(0.5);
-        QVERIFY(qAbs(m_config->knifeCompensateVal() - 0.5) < 1e-12);
-        m_config->saveCfg();
-        QSettings ini(m_config->liveStorePath(), QSettings::IniFormat);
+        QVERIFY(f.config->knifeCompensate());
+        f.config->setKnifeCompensateVal(0.5);
+        QVERIFY(qAbs(f.config->knifeCompensateVal() - 0.5) < 1e-12);
+        f.config->saveCfg();
+        QSettings ini(f.config->liveStorePath(), QSettings::IniFormat);
         const GSp *pen = app()->cutScene()->sp(1);
         const QString name = pen->name();
         QCOMPARE(ini.value(name + "//flags").toInt() & 2, 2);
@@ -302,19 +283,19 @@ private slots:
                 && ini.contains(name + "//toolUpAngle") && ini.contains(name + "//repeat"));
 
         const QStringList keysBefore = ini.allKeys();
-        m_config->setAutoSort(true);
-        QVERIFY(m_config->autoSort());
+        f.config->setAutoSort(true);
+        QVERIFY(f.config->autoSort());
         QVERIFY(app()->cutScene()->isSortInside());
-        m_config->saveCfg();
-        QSettings again(m_config->liveStorePath(), QSettings::IniFormat);
+        f.config->saveCfg();
+        QSettings again(f.config->liveStorePath(), QSettings::IniFormat);
         QCOMPARE(again.allKeys(), keysBefore);
-        m_config->setAutoSort(false);
-        m_config->setKnifeCompensate(false);
+        f.config->setAutoSort(false);
+        f.config->setKnifeCompensate(false);
     }
 
     void cutViewFitsWhenDisabled()
     {
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         GraphicsView *view = app()->cutView();
         QCOMPARE(app()->getCutGraphicsView().value<QWidget *>(), static_cast<QWidget *>(view));
         view->setEnabled(false);
@@ -330,14 +311,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TstCutFile t;
-    const int rc = QTest::qExec(&t, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TstCutFile)
 
 #include "tst_cut_file.moc"

@@ -1,5 +1,6 @@
 // Machine discovery on loopback: the announcements of the simulator, the
 // online list, the machine family settings and the driver's link.
+#include "app_test_main.h"
 #include "machine_simulator.h"
 #include "recording_prompt.h"
 #include "spoolsmith_app.h"
@@ -148,13 +149,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TestDiscovery test;
-    const int rc = QTest::qExec(&test, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TestDiscovery)
 #include "tst_discovery.moc"

@@ -1,3 +1,4 @@
+#include "app_test_main.h"
 #include "spoolsmith_app.h"
 
 #include <QLoggingCategory>
@@ -94,13 +95,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TestProductionRecords test;
-    const int rc = QTest::qExec(&test, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TestProductionRecords)
 #include "tst_production_records.moc"

@@ -1,16 +1,14 @@
 // Task control against the machine simulator: start checks, the busy rule,
 // pause, resume and stop with the machine's task-status reports, and the
 // copy count.
-#include "config.h"
-#include "machine_simulator.h"
+#include "app_test_main.h"
+#include "device_fixture.h"
 #include "spoolsmith_app.h"
-#include "trv610plus.h"
 
 #include <QImage>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -60,34 +58,22 @@ const QString kRetry = QStringLiteral("请稍后重试 \n");
 class TestTaskControl : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Config> m_config;
-    std::unique_ptr<MachineSimulator> m_sim;
-    std::unique_ptr<TRV610Plus> m_device;
+    DeviceFixture f;
 
     SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
 
-    bool linkUp()
-    {
-        m_device->setPort(m_sim->port());
-        m_device->setIp(m_sim->address());
-        if (!m_device->linked())
-            return false;
-        m_sim->clearReceived();
-        return true;
-    }
     // A job as the job engine leaves it once started.
     void runJob()
     {
-        m_device->setTaskStatus(1);
+        f.device->setTaskStatus(1);
         app()->setTaskStatus(1);
     }
     // The cutter mid-page: plot data sent and the machine reporting state.
     bool cutterPlotting(int motorState)
     {
-        m_sim->updateState([motorState](SimMachineState &s) { s.cutMotorStatus = motorState; });
-        m_device->setPltData(QByteArrayLiteral("IN;PU0,0;PD400,0;PU;"));
-        return m_device->wPlt() && m_device->plotting();
+        f.sim->updateState([motorState](SimMachineState &s) { s.cutMotorStatus = motorState; });
+        f.device->setPltData(QByteArrayLiteral("IN;PU0,0;PD400,0;PU;"));
+        return f.device->wPlt() && f.device->plotting();
     }
 
 private slots:
@@ -101,17 +87,10 @@ private slots:
     void init()
     {
         clearLog();
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_config = std::make_unique<Config>(m_dir->path(), m_dir->filePath("config.db"));
-        Config::setInstance(m_config.get());
-        m_config->setProperty(Config::CPT_Enable_Print, false);
-        MachineSimulator::Options options;
-        options.port = 0;
-        options.announce = false;
-        m_sim = std::make_unique<MachineSimulator>(options);
-        QVERIFY(m_sim->start());
-        m_device = std::make_unique<TRV610Plus>();
-        TRV610Plus::setInstance(m_device.get());
+        QVERIFY(f.makeSettings());
+        f.config->setProperty(Config::CPT_Enable_Print, false);
+        QVERIFY(f.startSimulator());
+        f.makeDevice(DeviceFixture::Driver::Registered);
         app()->loadTaskSettings();
         app()->setCutTaskCopies(100);
         app()->setPrintTaskCopies(100);
@@ -125,85 +104,81 @@ private slots:
     {
         app()->joinControlThreads();
         QCOMPARE(app()->controlThreadCount(), 0);
-        m_device->unInit();
-        TRV610Plus::setInstance(nullptr);
-        m_device.reset();
-        m_sim.reset();
-        Config::setInstance(nullptr);
-        m_config.reset();
+        f.device->unInit();
+        f.tearDown();
     }
 
     void startChecksJoinTheirMessagesInOrder()
     {
         // Unlinked, no copies, printing on without a print file.
-        m_config->setProperty(Config::CPT_Enable_Print, true);
+        f.config->setProperty(Config::CPT_Enable_Print, true);
         app()->loadTaskSettings();
         app()->setCutTaskCopies(0);
         app()->setPrintTaskCopies(0);
         QVERIFY(!app()->isAllowedStart());
         // Print copies 0: the print-file check does not apply.
-        QCOMPARE(m_device->errorMessage(), kNoCopies + kNoMachine);
+        QCOMPARE(f.device->errorMessage(), kNoCopies + kNoMachine);
 
         app()->setPrintTaskCopies(0);
         app()->setCutTaskCopies(0);
-        m_device->setErrorMessage(QString());
+        f.device->setErrorMessage(QString());
         app()->setPrintTaskCopies(1);
         app()->setCutTaskCopies(0);
         QVERIFY(!app()->isAllowedStart());
-        QCOMPARE(m_device->errorMessage(), kNoPrintFile + kNoMachine);
+        QCOMPARE(f.device->errorMessage(), kNoPrintFile + kNoMachine);
 
         // The print component brings its own document.
-        m_device->setErrorMessage(QString());
+        f.device->setErrorMessage(QString());
         app()->setPrinterName(QStringLiteral("CorelDRAW"));
         QVERIFY(!app()->isAllowedStart());
-        QCOMPARE(m_device->errorMessage(), kNoMachine);
+        QCOMPARE(f.device->errorMessage(), kNoMachine);
     }
 
     void eachStartCheckAloneGivesItsLine()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         app()->setCutTaskCopies(0);
         app()->setPrintTaskCopies(0);
         QVERIFY(!app()->isAllowedStart());
-        QCOMPARE(m_device->errorMessage(), kNoCopies);
+        QCOMPARE(f.device->errorMessage(), kNoCopies);
 
-        m_device->setErrorMessage(QString());
+        f.device->setErrorMessage(QString());
         app()->setCutTaskCopies(1);
         app()->setPrintTaskCopies(1);
-        m_config->setProperty(Config::CPT_Enable_Print, true);
+        f.config->setProperty(Config::CPT_Enable_Print, true);
         app()->loadTaskSettings();
         QVERIFY(!app()->isAllowedStart());
-        QCOMPARE(m_device->errorMessage(), kNoPrintFile);
+        QCOMPARE(f.device->errorMessage(), kNoPrintFile);
 
         // With a print preview every check passes.
-        m_device->setErrorMessage(QString());
+        f.device->setErrorMessage(QString());
         QImage page(10, 10, QImage::Format_RGB32);
         page.fill(Qt::white);
         app()->setPrintPreview(page);
         QVERIFY(app()->isAllowedStart());
-        QCOMPARE(m_device->errorMessage(), QString());
+        QCOMPARE(f.device->errorMessage(), QString());
     }
 
     void refusedStartRestoresTheTaskSettings()
     {
-        m_config->setProperty(Config::CPT_Enable_Print, true);
+        f.config->setProperty(Config::CPT_Enable_Print, true);
         app()->setCutCopies(4);
         app()->setSegmentX(7);
         app()->startTask(true, true); // unlinked; a trial copy prints nothing
-        QCOMPARE(m_device->errorMessage(), kNoMachine);
+        QCOMPARE(f.device->errorMessage(), kNoMachine);
         QVERIFY(!app()->runOnce());
         QVERIFY(app()->taskEnablePrint());
         QCOMPARE(app()->cutCopies(), 4);
         QCOMPARE(app()->segmentX(), 7);
-        QCOMPARE(m_sim->receivedPayloads().size(), 0);
+        QCOMPARE(f.sim->receivedPayloads().size(), 0);
     }
 
     void startWhileRunningChangesNothing()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         // A trial copy is running: its run-once mode and counts must stay.
         app()->startTask(false, true);
-        QTRY_COMPARE(m_device->taskStatus(), 1);
+        QTRY_COMPARE(f.device->taskStatus(), 1);
         const bool once = app()->runOnce();
         QVERIFY(once);
         app()->setCutCopies(3);
@@ -211,22 +186,22 @@ private slots:
         app()->setMarkIndex(2);
         const QDateTime stamp = app()->printWorkRecord().timestamp;
         // Not reloaded into the running job.
-        m_config->setProperty(Config::CPT_Enable_Print, true);
+        f.config->setProperty(Config::CPT_Enable_Print, true);
 
         app()->startTask(true, false);
-        QCOMPARE(m_device->errorMessage(), kBusy);
+        QCOMPARE(f.device->errorMessage(), kBusy);
         QCOMPARE(app()->runOnce(), once);
         QVERIFY(!app()->taskEnablePrint());
         QCOMPARE(app()->cutCopies(), 3);
         QCOMPARE(app()->segmentX(), 5);
         QCOMPARE(app()->markIndex(), 2);
         QCOMPARE(app()->printWorkRecord().timestamp, stamp);
-        QVERIFY(!m_device->idle());
+        QVERIFY(!f.device->idle());
     }
 
     void acceptedStartResetsTheJob()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         app()->setCutCopies(9);
         app()->setPrintCopies(2);
         app()->setCheckedCopies(1);
@@ -234,7 +209,7 @@ private slots:
         app()->setMarkIndex(0);
         QSignalSpy segment(app(), &SpoolsmithApp::segmentXChanged);
         app()->startTask(true, false);
-        QCOMPARE(m_device->errorMessage(), QString());
+        QCOMPARE(f.device->errorMessage(), QString());
         QCOMPARE(app()->cutCopies(), 0);
         QCOMPARE(app()->printCopies(), 0);
         QCOMPARE(app()->checkedCopies(), 0);
@@ -243,111 +218,111 @@ private slots:
         QCOMPARE(app()->markIndex(), 1);
         QCOMPARE(app()->cutLength(), 0.0);
         // The start sequence read the rollers (80 on the simulator).
-        QCOMPARE(app()->printRollerAtStart(), m_device->printRoller());
-        QCOMPARE(app()->filmRollerAtStart(), m_device->filmRoller());
+        QCOMPARE(app()->printRollerAtStart(), f.device->printRoller());
+        QCOMPARE(app()->filmRollerAtStart(), f.device->filmRoller());
         QVERIFY(app()->printWorkRecord().timestamp.secsTo(QDateTime::currentDateTime()) < 5);
-        QTRY_COMPARE(m_device->taskStatus(), 1);
+        QTRY_COMPARE(f.device->taskStatus(), 1);
     }
 
     void pauseAndResumeWithoutAJobAreRefused()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         app()->pauseTask(true);
         app()->resumeTask(true);
         QVERIFY(logged(QStringLiteral("SpoolsmithApp::pauseTask")));
         QVERIFY(logged(QStringLiteral("SpoolsmithApp::resumeTask")));
-        QCOMPARE(m_sim->receivedPayloads().size(), 0);
+        QCOMPARE(f.sim->receivedPayloads().size(), 0);
         QCOMPARE(app()->taskStatus(), 2);
-        QCOMPARE(m_device->taskStatus(), 2);
+        QCOMPARE(f.device->taskStatus(), 2);
     }
 
     void pauseOfAnIdleCutterSendsNoCommand()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         runJob();
         QSignalSpy status(app(), &SpoolsmithApp::taskStatusChanged);
         app()->pauseTask(false);
         QTRY_COMPARE(app()->taskStatus(), 0);
         QTRY_VERIFY(!app()->controlBusy());
-        QCOMPARE(m_device->taskStatus(), 0);
-        QCOMPARE(m_sim->commandCount(3), 1);
-        QCOMPARE(m_sim->commandCount(12), 0);
+        QCOMPARE(f.device->taskStatus(), 0);
+        QCOMPARE(f.sim->commandCount(3), 1);
+        QCOMPARE(f.sim->commandCount(12), 0);
         QVERIFY(status.count() >= 1);
     }
 
     void pauseResumeStopFollowTheMachine()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         runJob();
         QVERIFY(cutterPlotting(1));
-        m_sim->clearReceived();
+        f.sim->clearReceived();
 
         app()->pauseTask(true);
-        QCOMPARE(m_sim->commandCount(12), 1);
-        QVERIFY(m_sim->receivedPayloads().contains(QByteArrayLiteral("CCMD;12,0;")));
+        QCOMPARE(f.sim->commandCount(12), 1);
+        QVERIFY(f.sim->receivedPayloads().contains(QByteArrayLiteral("CCMD;12,0;")));
         QTRY_COMPARE(app()->taskStatus(), 0);
 
-        m_sim->updateState([](SimMachineState &s) { s.cutMotorStatus = 2; });
+        f.sim->updateState([](SimMachineState &s) { s.cutMotorStatus = 2; });
         app()->resumeTask(true);
-        QCOMPARE(m_sim->commandCount(12), 2);
+        QCOMPARE(f.sim->commandCount(12), 2);
         QTRY_COMPARE(app()->taskStatus(), 1);
-        QCOMPARE(m_device->taskStatus(), 1);
+        QCOMPARE(f.device->taskStatus(), 1);
 
         // A trial copy's mode ends with a successful stop.
         QVERIFY(!app()->runOnce());
         app()->stopTask(true);
-        QCOMPARE(m_sim->commandCount(12), 3);
+        QCOMPARE(f.sim->commandCount(12), 3);
         QTRY_COMPARE(app()->taskStatus(), 2);
-        QCOMPARE(m_device->taskStatus(), 2);
-        QCOMPARE(m_device->errorMessage(), QString());
+        QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(f.device->errorMessage(), QString());
     }
 
     void machineReportsMoveTheTaskStatus()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         runJob();
         QSignalSpy status(app(), &SpoolsmithApp::taskStatusChanged);
         // The machine paused on its own (e.g. a key on the machine).
-        m_sim->sendToAll(simReplyPayload(12, {QStringLiteral("0")}));
+        f.sim->sendToAll(simReplyPayload(12, {QStringLiteral("0")}));
         QTRY_COMPARE(app()->taskStatus(), 0);
-        m_sim->sendToAll(simReplyPayload(12, {QStringLiteral("2")}));
+        f.sim->sendToAll(simReplyPayload(12, {QStringLiteral("2")}));
         QTRY_COMPARE(app()->taskStatus(), 2);
         QVERIFY(status.count() >= 2);
     }
 
     void failedPauseLeavesTheStatusAndClearsBusy()
     {
-        m_config->setProperty(Config::CPT_wait_TcpRet_Msecs, 200);
-        QVERIFY(linkUp());
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 200);
+        QVERIFY(f.link());
         runJob();
         QVERIFY(cutterPlotting(1));
-        m_sim->setFault(SimFault::NoReply);
+        f.sim->setFault(SimFault::NoReply);
         // rCutMotorStatus fails too: the body ends before changing anything.
         app()->pauseTask(true);
         QVERIFY(logged(QStringLiteral("rCutMotorStatus failed")));
-        QCOMPARE(m_device->taskStatus(), 1);
+        QCOMPARE(f.device->taskStatus(), 1);
         QCOMPARE(app()->taskStatus(), 1);
         QVERIFY(!app()->controlBusy());
 
         // Only the pause command goes unanswered.
-        m_sim->setFault(SimFault::None);
-        m_sim->setReplyHandler(12, [](const QStringList &, SimMachineState &) { return SimReply{}; });
+        f.sim->setFault(SimFault::None);
+        f.sim->setReplyHandler(12, [](const QStringList &, SimMachineState &) { return SimReply{}; });
         app()->pauseTask(true);
         QVERIFY(logged(QStringLiteral("wPause failed, 请稍后重试")));
-        QCOMPARE(m_device->errorMessage(), kRetry);
+        QCOMPARE(f.device->errorMessage(), kRetry);
         QCOMPARE(app()->taskStatus(), 1);
-        QCOMPARE(m_device->taskStatus(), 0);
+        QCOMPARE(f.device->taskStatus(), 0);
         QVERIFY(!app()->controlBusy());
     }
 
     void stopDuringAPauseIsRefusedButAnInternalStopWaits()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         runJob();
         QVERIFY(cutterPlotting(1));
-        m_sim->clearReceived();
+        f.sim->clearReceived();
         // The pause command is answered late: the pause body stays busy.
-        m_sim->setReplyHandler(12, [](const QStringList &args, SimMachineState &s) {
+        f.sim->setReplyHandler(12, [](const QStringList &args, SimMachineState &s) {
             s.taskStatus = args.value(1);
             SimReply reply;
             reply.payloads = {simReplyPayload(12, {s.taskStatus})};
@@ -359,22 +334,22 @@ private slots:
 
         // The operator's stop is refused and sends nothing.
         app()->stopTask(false);
-        QCOMPARE(m_device->errorMessage(), kRetry);
+        QCOMPARE(f.device->errorMessage(), kRetry);
         QVERIFY(logged(QStringLiteral("正在执行,请稍后重试")));
 
         // A stop from the job's own thread is not lost.
         std::thread job([this] { app()->stopTask(true); });
         job.join();
-        QCOMPARE(m_sim->commandCount(12), 2);
-        QCOMPARE(m_sim->receivedPayloads().last(), QByteArrayLiteral("CCMD;12,2;"));
+        QCOMPARE(f.sim->commandCount(12), 2);
+        QCOMPARE(f.sim->receivedPayloads().last(), QByteArrayLiteral("CCMD;12,2;"));
         QTRY_COMPARE(app()->taskStatus(), 2);
-        QCOMPARE(m_device->taskStatus(), 2);
+        QCOMPARE(f.device->taskStatus(), 2);
         QVERIFY(!app()->controlBusy());
     }
 
     void copiesAreCountedOncePerCopy()
     {
-        m_config->setProperty(Config::CPT_Enable_Print_Marker_Type, 1);
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 1);
         // A printed batch known by its page code.
         app()->setTaskStatus(1);
         app()->beginWorkRecord();
@@ -386,19 +361,19 @@ private slots:
 
         app()->setCutTaskCopies(3);
         app()->setPrintTaskCopies(0);
-        const int today = m_config->todayCopies();
-        const quint64 total = m_config->totalCopies();
+        const int today = f.config->todayCopies();
+        const quint64 total = f.config->totalCopies();
         QSignalSpy copies(app(), &SpoolsmithApp::cutCopiesChanged);
         QVERIFY(app()->finishedOneCopies());
         QVERIFY(app()->finishedOneCopies());
         QVERIFY(!app()->finishedOneCopies());
         QCOMPARE(app()->cutCopies(), 3);
         QCOMPARE(copies.count(), 3);
-        QCOMPARE(m_config->todayCopies(), today + 3);
-        QCOMPARE(m_config->totalCopies(), total + 3);
+        QCOMPARE(f.config->todayCopies(), today + 3);
+        QCOMPARE(f.config->totalCopies(), total + 3);
         QCOMPARE(app()->printWorkRecord().cutCnt, 3u);
         TaskRecord batch;
-        QVERIFY(m_config->db().findTaskRecordByCode(quint32(code), batch));
+        QVERIFY(f.config->db().findTaskRecordByCode(quint32(code), batch));
         QCOMPARE(batch.cutCopies, 3u);
     }
 
@@ -408,12 +383,12 @@ private slots:
         app()->setCutTaskCopies(0);
         app()->setPrintTaskCopies(5);
         app()->setPrintCopies(4);
-        const int today = m_config->todayCopies();
+        const int today = f.config->todayCopies();
         QVERIFY(app()->finishedOneCopies());
         app()->setPrintCopies(5);
         QVERIFY(!app()->finishedOneCopies());
         QCOMPARE(app()->cutCopies(), 0);
-        QCOMPARE(m_config->todayCopies(), today);
+        QCOMPARE(f.config->todayCopies(), today);
 
         // The job ends with the printed copies.
         app()->setCutTaskCopies(10);
@@ -428,15 +403,15 @@ private slots:
 
     void trialCopyIsNotCounted()
     {
-        QVERIFY(linkUp());
-        m_config->setProperty(Config::CPT_Enable_Print, true);
+        QVERIFY(f.link());
+        f.config->setProperty(Config::CPT_Enable_Print, true);
         app()->setPrinterName(QStringLiteral("CorelDRAW"));
         app()->startTask(false, true);
         QVERIFY(app()->runOnce());
         QVERIFY(!app()->taskEnablePrint());
-        const int today = m_config->todayCopies();
+        const int today = f.config->todayCopies();
         QVERIFY(!app()->finishedOneCopies());
-        QCOMPARE(m_config->todayCopies(), today);
+        QCOMPARE(f.config->todayCopies(), today);
         QCOMPARE(app()->cutCopies(), 0);
         QVERIFY(!app()->runOnce());
         QVERIFY(app()->taskEnablePrint());
@@ -444,20 +419,20 @@ private slots:
 
     void aLinkDropMidCopyCountsTheCopyOnce()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         app()->setCutTaskCopies(100);
         app()->setPrintTaskCopies(0);
-        const int today = m_config->todayCopies();
-        const quint64 total = m_config->totalCopies();
-        const double totalCut = m_config->totalCut();
+        const int today = f.config->todayCopies();
+        const quint64 total = f.config->totalCopies();
+        const double totalCut = f.config->totalCut();
         // The job thread: each copy asks the cutter, then counts; the
         // machine goes away during the third.
         std::atomic<int> counted{0};
         std::thread job([&] {
             for (int i = 0; i < 5; ++i) {
                 if (i == 2)
-                    m_sim->dropConnections();
-                m_device->rCutMotorStatus();
+                    f.sim->dropConnections();
+                f.device->rCutMotorStatus();
                 app()->finishedOneCopies();
                 ++counted;
             }
@@ -465,16 +440,16 @@ private slots:
         job.join();
         QCOMPARE(counted.load(), 5);
         QCOMPARE(app()->cutCopies(), 5);
-        QCOMPARE(m_config->todayCopies(), today + 5);
-        QCOMPARE(m_config->totalCopies(), total + 5);
+        QCOMPARE(f.config->todayCopies(), today + 5);
+        QCOMPARE(f.config->totalCopies(), total + 5);
         // Day and total move together.
-        QCOMPARE(m_config->totalCopies() - total, quint64(m_config->todayCopies() - today));
-        QVERIFY(m_config->totalCut() >= totalCut);
+        QCOMPARE(f.config->totalCopies() - total, quint64(f.config->todayCopies() - today));
+        QVERIFY(f.config->totalCut() >= totalCut);
     }
 
     void controlThreadsAreJoined()
     {
-        QVERIFY(linkUp());
+        QVERIFY(f.link());
         runJob();
         for (int i = 0; i < 3; ++i) {
             app()->pauseTask(false);
@@ -490,11 +465,11 @@ private slots:
 
     void onlineServicesSkipAnEmptyServer()
     {
-        m_config->setProperty(Config::CPT_IP, QString());
+        f.config->setProperty(Config::CPT_IP, QString());
         app()->startOnlineServices();
         QVERIFY(logged(QStringLiteral("online services skipped")));
         QVERIFY(!logged(QStringLiteral("connectToServer failed")));
-        m_config->setProperty(Config::CPT_IP, QStringLiteral("127.0.0.1"));
+        f.config->setProperty(Config::CPT_IP, QStringLiteral("127.0.0.1"));
         app()->startOnlineServices();
         QVERIFY(logged(QStringLiteral("connectToServer failed")));
     }
@@ -530,13 +505,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TestTaskControl test;
-    const int rc = QTest::qExec(&test, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TestTaskControl)
 #include "tst_task_control.moc"

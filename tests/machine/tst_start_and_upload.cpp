@@ -51,6 +51,20 @@ class TestStartAndUpload : public QObject
     Q_OBJECT
     DeviceFixture f;
 
+    // The driver connected to a peer that never answers, with a short
+    // reply wait so the start sequence passes quickly.
+    bool connectToSilentPeer(SilentPeer &peer)
+    {
+        if (!peer.start())
+            return false;
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 50);
+        f.device->setPort(peer.port());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
+        f.device->setIp(QStringLiteral("127.0.0.1"));
+        peer.waitAccepted();
+        return true;
+    }
+
 private slots:
     void init() { QVERIFY(f.setUp()); }
     void cleanup() { f.tearDown(); }
@@ -80,11 +94,10 @@ private slots:
             return table[17](a, s);
         });
         int seenAtLinked = -1;
-        const auto seen = connect(f.device.get(), &TRV610Plus::linkedChanged, this,
-                                  [&] { seenAtLinked = f.sim->receivedPayloads().size(); }, Qt::DirectConnection);
-        // The lambda writes to this function's locals: it must not outlive them
-        // (the link drops again when the driver is torn down).
-        const auto disconnectSeen = qScopeGuard([seen] { QObject::disconnect(seen); });
+        // Scoped to this case: the driver signals again when it is torn down.
+        QObject watch;
+        connect(f.device.get(), &TRV610Plus::linkedChanged, &watch,
+                [&] { seenAtLinked = f.sim->receivedPayloads().size(); }, Qt::DirectConnection);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
         f.device->setPort(f.sim->port());
         f.device->setIp(f.sim->address());
@@ -138,12 +151,7 @@ private slots:
     void commandsDuringTheUploadFailAtOnce()
     {
         SilentPeer peer;
-        QVERIFY(peer.start());
-        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 50);
-        f.device->setPort(peer.port());
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
-        f.device->setIp(QStringLiteral("127.0.0.1"));
-        peer.waitAccepted();
+        QVERIFY(connectToSilentPeer(peer));
         QVERIFY(f.device->linked());
         // Larger than the socket buffers, so it waits for the peer.
         f.device->slotUpgrade(1, firmwareFile(32 * 1024 * 1024), {});
@@ -175,12 +183,7 @@ private slots:
     void shutDownDuringAnUploadIsClean()
     {
         SilentPeer peer;
-        QVERIFY(peer.start());
-        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 50);
-        f.device->setPort(peer.port());
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
-        f.device->setIp(QStringLiteral("127.0.0.1"));
-        peer.waitAccepted();
+        QVERIFY(connectToSilentPeer(peer));
         f.device->slotUpgrade(1, firmwareFile(32 * 1024 * 1024), {});
         QTRY_VERIFY(f.device->packetsSent() > 20);
         QVERIFY(f.device->uploadInProgress());

@@ -1,18 +1,16 @@
 // Whole jobs on the task thread against the simulator: the machine's web
 // model knows where the printed marks are, the test camera shows them.
-#include "config.h"
+#include "app_test_main.h"
+#include "device_fixture.h"
 #include "gpath_process.h"
 #include "gscene.h"
-#include "machine_simulator.h"
 #include "recording_prompt.h"
 #include "spoolsmith_app.h"
 #include "task_worker.h"
 #include "test_camera.h"
-#include "trv610plus.h"
 #include "web_model.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -46,15 +44,6 @@ class TstTaskJobs : public QObject
 
     SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
 
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        const QString path = m_dir->filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly);
-        f.write(bytes);
-        return path;
-    }
-
     int plotCount(bool cutsOnly) const
     {
         int n = 0;
@@ -68,9 +57,9 @@ class TstTaskJobs : public QObject
     {
         QElapsedTimer clock;
         clock.start();
-        while (!m_device->idle() && clock.elapsed() < ms)
+        while (!f.device->idle() && clock.elapsed() < ms)
             QTest::qWait(10);
-        return m_device->idle();
+        return f.device->idle();
     }
 
     // Marks printed on the web for `pages` pages: the first of page 0 ahead
@@ -89,11 +78,8 @@ class TstTaskJobs : public QObject
         return marks;
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<Config> m_config;
-    std::unique_ptr<MachineSimulator> m_sim;
+    DeviceFixture f;
     std::unique_ptr<WebModel> m_web;
-    std::unique_ptr<TRV610Plus> m_device;
     std::unique_ptr<TestCamera> m_camera;
     RecordingPrompt m_prompt;
 
@@ -105,36 +91,22 @@ private slots:
     }
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        m_config = std::make_unique<Config>(m_dir->path());
-        Config::setInstance(m_config.get());
+        QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
         Config::setCutSceneProvider([] { return SpoolsmithApp::instance()->cutScene(); });
-        m_config->setProperty(Config::CPT_Wait_Capture, 2000);
-        m_config->setMarkCameraWidth(320);
-        m_config->setMarkCameraHeight(240);
-        m_config->setMarkSize(4.0);
-        m_config->setMarkCameraOffsetX(0.0);
-        m_config->setMarkCameraOffsetY(0.0);
-        m_config->setEnablePrint(false);
+        f.useTestMarkCamera(2000);
+        f.config->setMarkCameraOffsetX(0.0);
+        f.config->setMarkCameraOffsetY(0.0);
+        f.config->setEnablePrint(false);
 
-        MachineSimulator::Options o;
-        o.port = 0;
-        o.announce = false;
-        m_sim = std::make_unique<MachineSimulator>(o);
-        QVERIFY(m_sim->start());
-        m_web = std::make_unique<WebModel>(*m_sim);
+        QVERIFY(f.startSimulator());
+        m_web = std::make_unique<WebModel>(*f.sim);
 
-        m_device = std::make_unique<TRV610Plus>();
-        TRV610Plus::setInstance(m_device.get());
-        m_device->setPort(m_sim->port());
-        m_device->setIp(m_sim->address());
-        QTRY_VERIFY(m_device->linked());
+        f.makeDevice(DeviceFixture::Driver::Registered);
+        QVERIFY(f.link());
         // Room for a whole page forward and back (200 mm moves a roller by 10).
-        m_device->setFilmRoller(95);
-        m_device->setCollectRoller(80);
-        m_device->setPrintRoller(80);
-        m_sim->clearReceived();
+        f.device->setFilmRoller(95);
+        f.device->setCollectRoller(80);
+        f.device->setPrintRoller(80);
 
         m_camera = std::make_unique<TestCamera>();
         m_camera->setMarkSizeMm(4.0);
@@ -150,70 +122,66 @@ private slots:
     }
     void cleanup()
     {
-        if (m_device && !m_device->idle()) {
-            m_device->setTaskStatus(2);
+        if (f.device && !f.device->idle()) {
+            f.device->setTaskStatus(2);
             waitIdle(5000);
         }
         m_camera.reset();
-        Config::setCutSceneProvider(nullptr);
-        TRV610Plus::setInstance(nullptr);
-        m_device.reset();
+        f.tearDown();
+        // Kept until the simulator, whose plot and reply handlers point into it, is gone.
         m_web.reset();
-        m_sim.reset();
-        Config::setInstance(nullptr);
-        m_config.reset();
     }
 
     // A single cut: wait idle, size, pre-send, plot, wait idle; then the
     // job stops the machine.
     void singleCutSendsThePlotOnce()
     {
-        app()->setCutFile(write("job.plt", kMarked));
-        m_device->cut();
-        QVERIFY(!m_device->idle());
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        f.device->cut();
+        QVERIFY(!f.device->idle());
         QVERIFY(waitIdle(10000));
-        QCOMPARE(m_device->taskStatus(), 2);
+        QCOMPARE(f.device->taskStatus(), 2);
         QStringList seen;
-        for (const QByteArray &p : m_sim->receivedPayloads())
+        for (const QByteArray &p : f.sim->receivedPayloads())
             seen << QString::fromLatin1(p.startsWith("PPLT;") ? QByteArray("PPLT") : p.left(p.indexOf(',') > 0 ? p.indexOf(',') : p.indexOf(';', 5)));
         // Polls of the busy cut motor repeat "3".
         seen.removeDuplicates();
         QCOMPARE(seen, (QStringList{"CCMD;3", "CCMD;22", "CCMD;21", "PPLT", "CCMD;12"}));
         QCOMPARE(plotCount(true), 1);
-        QFile source(m_dir->filePath("job.plt"));
+        QFile source(f.dir->filePath("job.plt"));
         QVERIFY(source.open(QIODevice::ReadOnly));
         QCOMPARE(m_web->plots().first().data, source.readAll());
-        QCOMPARE(m_sim->commandCount(22), 1);
+        QCOMPARE(f.sim->commandCount(22), 1);
     }
 
     void cutWithoutFileIsRefused()
     {
         app()->setCutFile(QString());
-        m_device->cut();
-        QCOMPARE(m_device->errorMessage(), QStringLiteral("切割文件未打开 \n"));
-        QVERIFY(m_device->idle());
+        f.device->cut();
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开 \n"));
+        QVERIFY(f.device->idle());
     }
 
     // Kind 3 over three pages printed with known distortions: each page is
     // found, its four marks scanned, and it is cut where its marks say.
     void printAndCutRegistersEachPage()
     {
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         const QList<QPointF> design = app()->currentPageMarkPoint(true);
         QCOMPARE(design.size(), 4);
         m_web->setMarks(printedMarks(5, design, true));
         const QList<double> asDesigned = numbers(app()->generatePltData(QTransform()));
         QVERIFY(!asDesigned.isEmpty());
 
-        m_device->wStart();
-        QVERIFY(!m_device->idle());
+        f.device->wStart();
+        QVERIFY(!f.device->idle());
         QVERIFY(waitIdle(60000));
-        QCOMPARE(m_device->taskStatus(), 2);
+        QCOMPARE(f.device->taskStatus(), 2);
         // Three copies counted, three pages cut, then no copy was due.
         QCOMPARE(app()->cutCopies(), 3);
         QCOMPARE(plotCount(true), 3);
         // The page search fed 12.5 mm steps until the first mark showed.
-        QVERIFY(m_sim->commandCount(4) >= 4);
+        QVERIFY(f.sim->commandCount(4) >= 4);
 
         const QList<QPointF> web = m_web->marks();
         const QList<WebModel::Plot> plots = m_web->plots();
@@ -252,14 +220,14 @@ private slots:
     // being worked on is not counted.
     void stopMidPageCountsNothingTwice()
     {
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         const QList<QPointF> design = app()->currentPageMarkPoint(true);
         m_web->setMarks(printedMarks(5, design, false));
-        m_device->wStart();
+        f.device->wStart();
         QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) == 2, 30000);
         app()->stopTask(false);
         QVERIFY(waitIdle(5000));
-        QCOMPARE(m_device->taskStatus(), 2);
+        QCOMPARE(f.device->taskStatus(), 2);
         const int counted = app()->cutCopies();
         QVERIFY2(counted == 1 || counted == 2, qPrintable(QString::number(counted)));
         QCOMPARE(counted, plotCount(true) - (counted == plotCount(true) ? 0 : 1));
@@ -271,10 +239,10 @@ private slots:
     // copies.
     void repeatCutRepeatsUntilStopped()
     {
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         const QList<QPointF> design = app()->currentPageMarkPoint(true);
         m_web->setMarks(printedMarks(5, design, false));
-        m_device->cutRepeat();
+        f.device->cutRepeat();
         QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 3, 30000);
         app()->stopTask(false);
         QVERIFY(waitIdle(5000));
@@ -291,25 +259,25 @@ private slots:
 
     void droppedLinkEndsTheJobWithAMessage()
     {
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         const QList<QPointF> design = app()->currentPageMarkPoint(true);
         m_web->setMarks(printedMarks(5, design, false));
-        m_device->wStart();
+        f.device->wStart();
         QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 1, 30000);
-        m_sim->stop();
+        f.sim->stop();
         QVERIFY(waitIdle(15000));
-        QCOMPARE(m_device->taskStatus(), 2);
-        QCOMPARE(m_device->errorMessage(), QStringLiteral("机器连接断开，任务已停止 \n"));
+        QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("机器连接断开，任务已停止 \n"));
     }
 
     void secondJobIsRefusedWhileOneRuns()
     {
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         m_web->setMarks(printedMarks(5, app()->currentPageMarkPoint(true), false));
-        m_device->cutRepeat();
-        QVERIFY(!m_device->idle());
-        m_device->autoFindPoint();
-        QCOMPARE(m_device->errorMessage(), QStringLiteral("机器繁忙，请稍后重试"));
+        f.device->cutRepeat();
+        QVERIFY(!f.device->idle());
+        f.device->autoFindPoint();
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("机器繁忙，请稍后重试"));
         app()->stopTask(false);
         QVERIFY(waitIdle(5000));
     }
@@ -317,36 +285,28 @@ private slots:
     void unsupportedCutTypeStartsNothing()
     {
         QVERIFY(waitIdle(100));
-        auto *worker = new TaskWorker(m_device.get(), 7, QList<QPointF>{});
+        auto *worker = new TaskWorker(f.device.get(), 7, QList<QPointF>{});
         QVERIFY(worker->steps().isEmpty());
-        QCOMPARE(m_device->errorMessage(), QStringLiteral("不支持的切割类型!"));
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("不支持的切割类型!"));
         delete worker;
-        QCOMPARE(m_device->taskStatus(), 2);
+        QCOMPARE(f.device->taskStatus(), 2);
     }
 
     // The search finds a page, but no cut file is open and no page code
     // names one.
     void emptySceneEndsTheJobWithItsMessage()
     {
-        app()->setCutFile(write("job.plt", kMarked));
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
         m_web->setMarks(printedMarks(2, app()->currentPageMarkPoint(true), false));
         app()->setCutFile(QString());
         app()->cutScene()->gClear();
-        m_device->autoCheckPoint();
+        f.device->autoCheckPoint();
         QVERIFY(waitIdle(10000));
-        QCOMPARE(m_device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
         QCOMPARE(plotCount(true), 0);
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TstTaskJobs t;
-    const int rc = QTest::qExec(&t, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TstTaskJobs)
 
 #include "tst_task_jobs.moc"

@@ -1,3 +1,4 @@
+#include "app_test_main.h"
 #include "config.h"
 #include "film_view.h"
 #include "page_code.h"
@@ -210,13 +211,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    SpoolsmithApp app(argc, argv);
-    SpoolsmithApp::setInstance(&app);
-    TestMarkScan test;
-    const int rc = QTest::qExec(&test, argc, argv);
-    SpoolsmithApp::setInstance(nullptr);
-    return rc;
-}
+SPOOLSMITH_APP_TEST_MAIN(TestMarkScan)
 #include "tst_mark_scan.moc"
