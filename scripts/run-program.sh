@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the program from its own folder, as operators do. With no machine
-# configured (no Spoolsmith/Ident in config.ini), a simulated machine runs on
-# 127.0.0.1 for as long as the program does.
+# configured (no Spoolsmith/Ident in config.ini, or the simulator's own), a
+# simulated machine runs on 127.0.0.1 for as long as the program does,
+# including the restart after the first machine is found.
 set -euo pipefail
 BUILD=$1
 cd "$BUILD/bin"
@@ -15,19 +16,31 @@ configured_ident() {
     }' config.ini
 }
 
+SIM_IDENT=AB07X3Q9
 SIM_PID=""
-stop_simulator() { if [ -n "$SIM_PID" ]; then kill "$SIM_PID" 2>/dev/null || true; wait "$SIM_PID" 2>/dev/null || true; fi; }
-if [ -z "$(configured_ident)" ] && [ -x ./spoolsmith-sim ]; then
-  ./spoolsmith-sim --address 127.0.0.1 &
+XVFB_PID=""
+stop_all() {
+  for p in $SIM_PID $XVFB_PID; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
+}
+trap stop_all EXIT
+ident=$(configured_ident)
+if { [ -z "$ident" ] || [ "$ident" = "$SIM_IDENT" ]; } && [ -x ./spoolsmith-sim ]; then
+  ./spoolsmith-sim --address 127.0.0.1 --ident "$SIM_IDENT" &
   SIM_PID=$!
-  trap stop_simulator EXIT
   echo "No machine configured: simulated machine on 127.0.0.1:9100 (pid $SIM_PID)"
 fi
 
-status=0
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" ./spoolsmith || status=$?
-else
-  ./spoolsmith || status=$?
+  # A display of our own that outlives a restart of the program.
+  for n in $(seq 90 120); do [ -e "/tmp/.X$n-lock" ] || break; done
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  sleep 1
 fi
+
+status=0
+./spoolsmith || status=$?
+# Exit code 777 restarts the program detached; stay while it runs.
+while pgrep -f "^$(pwd)/spoolsmith( |$)" >/dev/null; do sleep 1; done
 exit $status

@@ -24,3 +24,13 @@ ctest --output-on-failure -j"$(nproc)" --timeout 600
 if [ -n "$(ls -d "$ROOT"/fuzz/*/ 2>/dev/null)" ]; then
   bash "$ROOT/scripts/run-fuzz.sh" "$BUILD-fuzz"
 fi
+
+# The same suite once more under AddressSanitizer and UBSan: a memory fault
+# that happens to pass in the plain build must not land.
+if [ "${SPOOLSMITH_SKIP_ASAN:-0}" != 1 ]; then
+  cmake -S "$ROOT" -B "$BUILD-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSPOOLSMITH_SANITIZE=ON \
+    -DSPOOLSMITH_BENCH=OFF -DBUILD_TESTING=ON >/dev/null
+  cmake --build "$BUILD-asan" -j"$(nproc)"
+  (cd "$BUILD-asan" && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j"$(nproc)" --timeout 900)
+fi

@@ -99,14 +99,14 @@ void Config::updateCounterValues(bool save)
 
 void Config::emitCounterSignal(bool total, int field)
 {
-    using Signal = void (Config::*)();
-    static const Signal totals[FieldCount] = {&Config::totalCutChanged, &Config::totalPrintChanged,
-                                              &Config::totalCopiesChanged, &Config::totalScanMarkChanged,
-                                              &Config::totalScanMarkOkChanged};
-    static const Signal days[FieldCount] = {&Config::todayCutChanged, &Config::todayPrintChanged,
-                                            &Config::todayCopiesChanged, &Config::todayScanMarkChanged,
-                                            &Config::todayScanMarkOkChanged};
-    emit(this->*(total ? totals[field] : days[field]))();
+    switch (field) {
+    case 0: total ? emit totalCutChanged() : emit todayCutChanged(); break;
+    case 1: total ? emit totalPrintChanged() : emit todayPrintChanged(); break;
+    case 2: total ? emit totalCopiesChanged() : emit todayCopiesChanged(); break;
+    case 3: total ? emit totalScanMarkChanged() : emit todayScanMarkChanged(); break;
+    case 4: total ? emit totalScanMarkOkChanged() : emit todayScanMarkOkChanged(); break;
+    default: break;
+    }
 }
 
 // Store, statistics row, INI key (synced, so a killed process keeps it) under

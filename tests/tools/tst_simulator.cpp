@@ -62,7 +62,9 @@ private slots:
 
     void readerUsesTheLengthField()
     {
-        const QByteArray firmware("UPG;2;\x02\x03\x03\x02 end", 16);
+        // Frame bytes inside the payload: only the length field can tell.
+        static const char payload[] = "UPG;2;\x02\x03\x03\x02 end";
+        const QByteArray firmware(payload, sizeof(payload) - 1);
         const QByteArray stream = QByteArray("junk\x03") + MachineFrame::wrap(firmware) + MachineFrame::wrap("CCMD;3;")
             + QByteArray("\x02" "x;") + MachineFrame::wrap("CCMD;17;");
         LengthFrameReader reader;
