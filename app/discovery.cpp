@@ -133,8 +133,9 @@ void SpoolsmithApp::handleAnnouncement(const QByteArray &datagram, const QHostAd
         if (device)
             device->setIdent(ident);
     }
+    // The driver links on its own thread: a slow machine never stalls the window.
     if (device && device->ident() == ident)
-        device->setIp(ip);
+        device->requestIp(ip);
 }
 
 void SpoolsmithApp::applyMachineFamily(const QString &type)

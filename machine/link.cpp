@@ -194,6 +194,8 @@ void TRV610Plus::sendStopsBeforeShutdown()
 
 void TRV610Plus::unInit()
 {
+    // No link may start behind the shut-down.
+    stopLinkRequests();
     setTaskStatus(2);
     // The poll and collect workers end their cycles when polling goes off.
     setPolling(false);

@@ -12,6 +12,8 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -110,6 +112,10 @@ public:
     QString ip() const;
     // A change drops the link and, for a non-empty address, links again.
     Q_INVOKABLE void setIp(const QString &ip);
+    // setIp on the driver's own link thread (link_requests.cpp): connecting
+    // and the start sequence take seconds with a slow machine, which the GUI
+    // thread must not wait for. The newest request wins.
+    void requestIp(const QString &ip);
     // TCP port of the machine, 9100; tests point it elsewhere.
     int port() const { return m_port.load(); }
     void setPort(int port) { m_port.store(port); }
@@ -382,6 +388,13 @@ private:
     std::shared_ptr<LinkConnection> currentConnection() const;
 
     QRecursiveMutex m_linkLock; // setIp, setIdent, link, unInit
+    void linkRequestLoop();
+    void stopLinkRequests();
+    std::mutex m_requestMutex; // the fields below (leaf)
+    std::condition_variable m_requestWake;
+    std::optional<QString> m_requestedIp;
+    bool m_stopRequests = false;
+    std::thread m_linkRequestThread;
     mutable QMutex m_connectionLock; // m_connection, m_receiveThread (leaf)
     std::shared_ptr<LinkConnection> m_connection;
     std::thread m_receiveThread;

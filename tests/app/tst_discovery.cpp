@@ -11,6 +11,7 @@
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <memory>
@@ -146,6 +147,33 @@ private slots:
         QCOMPARE(sim.commandCount(1), 2);
         QCOMPARE(sim.commandCount(13), 6);
         m_device->unInit();
+    }
+
+    // Linking a machine that never answers takes seconds (the start sequence
+    // waits out every reply); the window goes on meanwhile.
+    void aSilentMachineNeverStallsTheGuiThread()
+    {
+        MachineSimulator::Options o;
+        o.port = 0;
+        o.ident = QStringLiteral("AB07X3Q9");
+        o.announcePort = app()->discoveryPort();
+        o.announceIntervalMs = 300;
+        MachineSimulator sim(o);
+        sim.setFault(SimFault::NoReply);
+        m_config->setIdent(o.ident);
+        m_device->setIdent(o.ident);
+        QVERIFY(sim.start());
+        m_device->setPort(sim.port());
+        QTRY_COMPARE(sim.acceptedConnections(), 1);
+        int ticks = 0;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        timer.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, 1500);
+        QVERIFY(!m_device->linked()); // still waiting for its replies
+        timer.stop();
+        m_device->unInit(); // bounded: the start sequence in progress ends first
+        QVERIFY(!m_device->linked());
     }
 };
 
