@@ -32,6 +32,16 @@ class TestDiscovery : public QObject
         out.writeDatagram(datagram, QHostAddress::LocalHost, app()->discoveryPort());
     }
     static QByteArray disa(const char *ident) { return QByteArray("DISA;") + ident + '\x03'; }
+    // A simulated machine that announces itself to this test's discovery port.
+    MachineSimulator::Options announcingMachine()
+    {
+        MachineSimulator::Options o;
+        o.port = 0;
+        o.ident = QStringLiteral("AB07X3Q9");
+        o.announcePort = app()->discoveryPort();
+        o.announceIntervalMs = 300;
+        return o;
+    }
 
 private slots:
     void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("default.info=false\ndefault.debug=false")); }
@@ -116,11 +126,7 @@ private slots:
 
     void simulatorAnnouncementsLinkTheDriverAndRelinkAfterADrop()
     {
-        MachineSimulator::Options o;
-        o.port = 0;
-        o.ident = QStringLiteral("AB07X3Q9");
-        o.announcePort = app()->discoveryPort();
-        o.announceIntervalMs = 300;
+        const MachineSimulator::Options o = announcingMachine();
         MachineSimulator sim(o);
         m_config->setIdent(o.ident);
         m_device->setIdent(o.ident);
@@ -153,11 +159,7 @@ private slots:
     // waits out every reply); the window goes on meanwhile.
     void aSilentMachineNeverStallsTheGuiThread()
     {
-        MachineSimulator::Options o;
-        o.port = 0;
-        o.ident = QStringLiteral("AB07X3Q9");
-        o.announcePort = app()->discoveryPort();
-        o.announceIntervalMs = 300;
+        const MachineSimulator::Options o = announcingMachine();
         MachineSimulator sim(o);
         sim.setFault(SimFault::NoReply);
         m_config->setIdent(o.ident);
