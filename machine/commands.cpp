@@ -159,7 +159,7 @@ bool TRV610Plus::wStop()
 
 bool TRV610Plus::exitTask()
 {
-    const bool result = sendCMD(command(QStringLiteral("12,2;")), true, kStopKey);
+    const bool result = wStop();
     if (TaskApp *app = TaskApp::instance()) {
         app->clearFilm(-1);
         app->setMarkIndex(0);

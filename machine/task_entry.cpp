@@ -133,20 +133,22 @@ void TRV610Plus::autoFindPoint()
 
 void TRV610Plus::autoCheckPoint()
 {
-    TaskApp *app = TaskApp::instance();
-    if (!app)
-        return;
-    app->setMarkIndex(1);
-    createWork(new TaskWorker(this, app->currentPageMarkPoint(), int(TK_MarkCheck)));
+    startMarkWalk(TK_MarkCheck);
 }
 
 void TRV610Plus::cutRepeat()
+{
+    startMarkWalk(TK_RepeatCut);
+}
+
+// Jobs that visit the cut page's marks from the first one.
+void TRV610Plus::startMarkWalk(int kind)
 {
     TaskApp *app = TaskApp::instance();
     if (!app)
         return;
     app->setMarkIndex(1);
-    createWork(new TaskWorker(this, app->currentPageMarkPoint(), int(TK_RepeatCut)));
+    createWork(new TaskWorker(this, app->currentPageMarkPoint(), kind));
 }
 
 void TRV610Plus::checkCameraOffset()

@@ -428,6 +428,7 @@ private:
     bool sendPlotMove(const QString &hpgl, bool waitPlot);
     // Stores the plot data and starts a job of that kind (task_entry.cpp).
     bool startPlotJob(const QByteArray &plot, int kind, const QList<QPointF> &marks = {});
+    void startMarkWalk(int kind);
     // The application has no job and the cutter reports idle.
     bool cutterIdle();
 
