@@ -1,4 +1,4 @@
-#include "program_entry.h"
+#include "app/program_entry.h"
 
 #include <QtQml/qqmlextensionplugin.h>
 

@@ -2,9 +2,9 @@
 // check-image geometry, collect length, the print scene's cut file, language.
 // Written from the task, collect and inspection threads too: each value is
 // atomic or locked, and its signal reaches QML queued.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "gscene.h"
+#include "platform/scene/gscene.h"
 
 #include <QDebug>
 #include <QTranslator>

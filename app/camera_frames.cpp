@@ -1,7 +1,7 @@
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "hk_camera.h"
-#include "image_provider.h"
+#include "platform/camera/hk_camera.h"
+#include "vision/image_provider.h"
 
 #include <QDateTime>
 #include <QDebug>

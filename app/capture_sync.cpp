@@ -1,8 +1,8 @@
 // The capture hand-shake: a job thread asks the camera object for a picture
 // and sleeps until the GUI thread has evaluated it or the wait ran out.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "capture_sync.h"
+#include "app/capture_sync.h"
 
 #include <QDebug>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
-#include "check_camera.h"
+#include "app/check_camera.h"
 
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
 #include <QCamera>
 #include <QCameraDevice>

@@ -1,13 +1,13 @@
 // The cut file and the cut scene of SpoolsmithApp: opening, reversed
 // cutting, the preview file, the label mask and the mark geometry.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "gmark_item.h"
-#include "gpath_item.h"
-#include "gpath_process.h"
-#include "graphics_view.h"
-#include "gscene.h"
-#include "trv610plus.h"
+#include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_item.h"
+#include "platform/scene/gpath_process.h"
+#include "app/graphics_view.h"
+#include "platform/scene/gscene.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "dialog_path.h"
+#include "app/dialog_path.h"
 
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
 #include <QUrl>
 

@@ -1,8 +1,8 @@
 // Machines announce themselves with "DISA;<ident>\x03" on UDP port 51287.
 // The table of those heard lately feeds the device page; the configured
 // machine's announced address is handed to the driver, which links to it.
-#include "spoolsmith_app.h"
-#include "trv610plus.h"
+#include "app/spoolsmith_app.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "graphics_view.h"
+#include "app/graphics_view.h"
 
-#include "gpath_process.h"
-#include "gscene.h"
+#include "platform/scene/gpath_process.h"
+#include "platform/scene/gscene.h"
 
 #include <QPainter>
 

@@ -1,12 +1,12 @@
 // The mark scan of every mark-camera picture, page-code reading and the film
 // slots the film view paints.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "film_view.h"
-#include "mark_finder.h"
-#include "mark_locate.h"
-#include "page_code.h"
-#include "qr_page_code_reader.h"
+#include "vision/film_view.h"
+#include "vision/mark_finder.h"
+#include "vision/mark_locate.h"
+#include "vision/page_code.h"
+#include "vision/qr_page_code_reader.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "ocr_lite.h"
+#include "platform/ocr/ocr_lite.h"
 
 #include <QDebug>
 

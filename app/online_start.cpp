@@ -3,9 +3,9 @@
 // advertisement feed over MQTT. The update dialogs and the MQTT client are
 // not built yet; each step logs what is missing and nothing is reported as
 // done.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "trv610plus.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QProcess>

@@ -1,9 +1,9 @@
 // Switching the cut file by the page code read from a printed page. Runs on
 // the task thread; the scene itself is only ever touched on the GUI thread.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "gscene.h"
-#include "trv610plus.h"
+#include "platform/scene/gscene.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,12 +1,12 @@
 // The plot data of the cut page: the scene's cut items in cutting order as
 // the cutter's HPGL, through the page transform of the last mark scan.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "gmark_item.h"
-#include "gpath_item.h"
-#include "gpath_process.h"
-#include "gscene.h"
-#include "trv610plus.h"
+#include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_item.h"
+#include "platform/scene/gpath_process.h"
+#include "platform/scene/gscene.h"
+#include "machine/trv610plus.h"
 
 #include <QFile>
 #include <QTextStream>

@@ -1,8 +1,8 @@
-#include "plt_quick_view.h"
+#include "app/plt_quick_view.h"
 
-#include "gpath_process.h"
-#include "hpgl.h"
-#include "prompt.h"
+#include "platform/scene/gpath_process.h"
+#include "platform/hpgl/hpgl.h"
+#include "platform/prompt/prompt.h"
 
 #include <QDebug>
 #include <QFile>

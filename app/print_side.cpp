@@ -3,10 +3,10 @@
 // the printer list, printing and the external programs are not built yet:
 // each such call says so in the log and reports failure, so a job never
 // counts on a print that did not happen.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "gscene.h"
-#include "trv610plus.h"
+#include "platform/scene/gscene.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QProcess>

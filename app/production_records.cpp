@@ -1,6 +1,6 @@
 // The production records of a job: written to the statistics store as pages
 // are printed and copies are cut.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
 #include <QDebug>
 

@@ -1,16 +1,16 @@
-#include "program_entry.h"
+#include "app/program_entry.h"
 
-#include "config.h"
-#include "film_view.h"
-#include "plt_quick_view.h"
-#include "hk_camera.h"
-#include "image_provider.h"
-#include "logging.h"
-#include "prompt.h"
-#include "quick_item_widget.h"
-#include "single_instance.h"
-#include "spoolsmith_app.h"
-#include "trv610plus.h"
+#include "settings/config.h"
+#include "vision/film_view.h"
+#include "app/plt_quick_view.h"
+#include "platform/camera/hk_camera.h"
+#include "vision/image_provider.h"
+#include "app/logging.h"
+#include "platform/prompt/prompt.h"
+#include "app/quick_item_widget.h"
+#include "app/single_instance.h"
+#include "app/spoolsmith_app.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QCamera>

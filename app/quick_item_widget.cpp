@@ -1,4 +1,4 @@
-#include "quick_item_widget.h"
+#include "app/quick_item_widget.h"
 
 #include <QDebug>
 #include <QQuickWindow>

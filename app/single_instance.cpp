@@ -1,4 +1,4 @@
-#include "single_instance.h"
+#include "app/single_instance.h"
 
 #include <QDebug>
 

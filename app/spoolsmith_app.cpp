@@ -1,12 +1,12 @@
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "gscene.h"
-#include "image_provider.h"
-#include "logging.h"
-#include "qr_page_code_reader.h"
-#include "ocr_lite.h"
-#include "task_app.h"
-#include "trv610plus.h"
+#include "platform/scene/gscene.h"
+#include "vision/image_provider.h"
+#include "app/logging.h"
+#include "vision/qr_page_code_reader.h"
+#include "platform/ocr/ocr_lite.h"
+#include "machine/task_app.h"
+#include "machine/trv610plus.h"
 
 #include <QCamera>
 

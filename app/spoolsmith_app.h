@@ -1,10 +1,10 @@
 #pragma once
 
-#include "capture_sync.h"
-#include "config.h"
-#include "discovered_device.h"
-#include "film_slot.h"
-#include "mark_record.h"
+#include "app/capture_sync.h"
+#include "settings/config.h"
+#include "app/discovered_device.h"
+#include "vision/film_slot.h"
+#include "vision/mark_record.h"
 
 #include <opencv2/core.hpp>
 

@@ -1,9 +1,9 @@
 // What the driver and its job steps ask of the application object, on the
 // task and receive threads.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "gscene.h"
-#include "task_app.h"
+#include "platform/scene/gscene.h"
+#include "machine/task_app.h"
 
 #include <QDebug>
 #include <QThread>

@@ -1,9 +1,9 @@
 // Task control of SpoolsmithApp: the start checks and start of a job, pause,
 // resume and stop on short-lived threads of their own, and the copy count
 // after every cut copy. The job itself runs in the driver's task worker.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
-#include "trv610plus.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QThread>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "trv610plus.h"
+#include "machine/trv610plus.h"
 
 #include <QLocale>
 

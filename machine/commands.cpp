@@ -1,8 +1,8 @@
 // One method per machine command: the exact body, the wait key and the
 // preconditions. Reply effects are in reply_effects.cpp.
-#include "command_frame.h"
-#include "task_app.h"
-#include "trv610plus.h"
+#include "machine/command_frame.h"
+#include "machine/task_app.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QtMath>

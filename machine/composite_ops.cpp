@@ -1,10 +1,10 @@
 // Operations of the camera page built from several commands: the origin,
 // the camera-offset move and moves sent as plot data.
-#include "command_frame.h"
-#include "prompt.h"
-#include "config.h"
-#include "task_app.h"
-#include "trv610plus.h"
+#include "machine/command_frame.h"
+#include "platform/prompt/prompt.h"
+#include "settings/config.h"
+#include "machine/task_app.h"
+#include "machine/trv610plus.h"
 
 #include <QCoreApplication>
 #include <QDebug>

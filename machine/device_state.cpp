@@ -2,8 +2,8 @@
 // with their banner, and the task status. Writers run on the GUI, receive,
 // poll, collect and task threads; every field is read and written whole
 // under the state lock and the change signal goes out after it is released.
-#include "config.h"
-#include "trv610plus.h"
+#include "settings/config.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QtMath>

@@ -1,7 +1,7 @@
 // Firmware upload: the whole file in one frame, sent on a thread of its own
 // so the caller returns at once. The thread is kept and joined (by the next
 // upload or at shut-down), never left running past the driver.
-#include "trv610plus.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QFile>

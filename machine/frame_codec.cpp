@@ -1,4 +1,4 @@
-#include "frame_codec.h"
+#include "machine/frame_codec.h"
 
 #include <QRegularExpression>
 

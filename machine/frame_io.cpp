@@ -1,8 +1,8 @@
 // Frames on the wire: packing, the packet-wise sender and the receive loop.
-#include "link_connection.h"
-#include "link_settings.h"
-#include "posix_socket.h"
-#include "trv610plus.h"
+#include "machine/link_connection.h"
+#include "machine/link_settings.h"
+#include "platform/socket/posix_socket.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QElapsedTimer>

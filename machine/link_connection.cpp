@@ -1,6 +1,6 @@
-#include "link_connection.h"
+#include "machine/link_connection.h"
 
-#include "posix_socket.h"
+#include "platform/socket/posix_socket.h"
 
 LinkConnection::~LinkConnection()
 {

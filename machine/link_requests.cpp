@@ -1,5 +1,5 @@
 // Link requests from the GUI thread, carried out on a thread of the driver.
-#include "trv610plus.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config.h"
+#include "settings/config.h"
 
 // Link settings read at every use, with the defaults of the parameter table
 // when no settings object exists (tools, some tests).

@@ -1,6 +1,6 @@
 // Command 20: the feed, film, web-guide, collect and trim motors.
-#include "command_frame.h"
-#include "trv610plus.h"
+#include "machine/command_frame.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 

@@ -1,6 +1,6 @@
 // The driver's plot-data buffer: written by the cut-file code on the GUI
 // thread and by the job steps on the task thread, read by the senders.
-#include "trv610plus.h"
+#include "machine/trv610plus.h"
 
 QByteArray TRV610Plus::pltData() const
 {

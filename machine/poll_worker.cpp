@@ -1,5 +1,5 @@
 // Thread shells of the two control workers.
-#include "poll_worker.h"
+#include "machine/poll_worker.h"
 
 PollWorker::PollWorker(TRV610Plus *device, int pollPeriodMs, QObject *parent)
     : taskInterface(device, parent)

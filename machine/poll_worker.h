@@ -1,6 +1,6 @@
 #pragma once
 
-#include "task_interface.h"
+#include "machine/task_interface.h"
 
 // The roller polling worker. Its control cycle joins later; for now its list
 // is the end-of-cycle sleep alone, and its status follows the polling switch

@@ -2,9 +2,9 @@
 // that do not parse or are not finite are refused: the reply counts as not
 // accepted and the value read before stays, so a safety bit derived from it
 // can never be cleared by noise.
-#include "config.h"
-#include "task_app.h"
-#include "trv610plus.h"
+#include "settings/config.h"
+#include "machine/task_app.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 

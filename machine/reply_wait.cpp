@@ -1,7 +1,7 @@
 // The synchronous command primitive: send a frame, wait for its reply.
-#include "cmd_waiter.h"
-#include "link_settings.h"
-#include "trv610plus.h"
+#include "machine/cmd_waiter.h"
+#include "machine/link_settings.h"
+#include "machine/trv610plus.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>

@@ -1,5 +1,5 @@
 // The one object the driver calls back into; null when no application runs.
-#include "task_app.h"
+#include "machine/task_app.h"
 
 #include <atomic>
 

@@ -1,9 +1,9 @@
 // The task entry points of the driver: each builds a job worker and starts
 // it on the task thread; one job at a time.
-#include "trv610plus.h"
+#include "machine/trv610plus.h"
 
-#include "task_app.h"
-#include "task_worker.h"
+#include "machine/task_app.h"
+#include "machine/task_worker.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -1,7 +1,7 @@
 // The walk of a worker's step list on its own thread.
-#include "task_interface.h"
+#include "machine/task_interface.h"
 
-#include "trv610plus.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QDeadlineTimer>

@@ -1,9 +1,9 @@
 // The job worker: its task kinds, the roller check and the job's end.
-#include "task_worker.h"
+#include "machine/task_worker.h"
 
-#include "config.h"
-#include "task_app.h"
-#include "trv610plus.h"
+#include "settings/config.h"
+#include "machine/task_app.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "task_interface.h"
+#include "machine/task_interface.h"
 
 #include <QList>
 #include <QPointF>

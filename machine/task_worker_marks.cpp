@@ -1,10 +1,10 @@
 // The mark steps of a job: page search, mark scans and the page transform.
-#include "task_worker.h"
+#include "machine/task_worker.h"
 
-#include "config.h"
-#include "gpath_process.h"
-#include "task_app.h"
-#include "trv610plus.h"
+#include "settings/config.h"
+#include "platform/scene/gpath_process.h"
+#include "machine/task_app.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QPolygonF>

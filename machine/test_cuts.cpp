@@ -1,9 +1,9 @@
 // The camera page's test cuts: a 100 mm square and the pressure pattern,
 // each cut once as a plain cut job.
-#include "config.h"
-#include "gpath_process.h"
-#include "task_worker.h"
-#include "trv610plus.h"
+#include "settings/config.h"
+#include "platform/scene/gpath_process.h"
+#include "machine/task_worker.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QPainterPath>

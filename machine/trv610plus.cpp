@@ -1,5 +1,5 @@
-#include "config.h"
-#include "trv610plus.h"
+#include "settings/config.h"
+#include "machine/trv610plus.h"
 
 #include <QDebug>
 #include <QtMath>

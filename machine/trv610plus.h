@@ -18,7 +18,7 @@
 #include <optional>
 #include <thread>
 
-#include "frame_codec.h"
+#include "machine/frame_codec.h"
 
 struct CmdWaiter;
 class QThread;

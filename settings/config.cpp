@@ -1,8 +1,8 @@
-#include "config.h"
+#include "settings/config.h"
 
-#include "param_table.h"
+#include "settings/param_table.h"
 
-#include "prompt.h"
+#include "platform/prompt/prompt.h"
 
 #include <QCoreApplication>
 #include <QDebug>

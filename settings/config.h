@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config_types.h"
-#include "db_config.h"
+#include "settings/config_types.h"
+#include "settings/db_config.h"
 
 #include <QDate>
 #include <QMap>

@@ -1,6 +1,6 @@
 // The production counters of the settings object: the day's and the running
 // totals, each a property, an INI key and a column of t_work_data.
-#include "config.h"
+#include "settings/config.h"
 
 #include <QDebug>
 #include <QSettings>

@@ -1,7 +1,7 @@
 // Reading every key with its default at start, and writing all back.
-#include "config.h"
+#include "settings/config.h"
 
-#include "param_table.h"
+#include "settings/param_table.h"
 
 #include <QDebug>
 #include <QSettings>

@@ -1,5 +1,5 @@
 // The typed properties of the settings object.
-#include "config.h"
+#include "settings/config.h"
 
 #include <QtMath>
 

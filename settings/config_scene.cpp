@@ -1,10 +1,10 @@
 // Config properties that hold no value of their own: they live in the cut
 // scene (sort switch) and in its cutter pen, pen 1 (compensation).
-#include "config.h"
+#include "settings/config.h"
 
-#include "gpath_process.h"
-#include "gscene.h"
-#include "gsp.h"
+#include "platform/scene/gpath_process.h"
+#include "platform/scene/gscene.h"
+#include "platform/scene/gsp.h"
 
 #include <QDebug>
 #include <QGraphicsView>

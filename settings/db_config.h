@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db_records.h"
+#include "settings/db_records.h"
 
 #include <QDate>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "param_table.h"
+#include "settings/param_table.h"
 
 #include <QCoreApplication>
 

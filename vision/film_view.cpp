@@ -1,4 +1,4 @@
-#include "film_view.h"
+#include "vision/film_view.h"
 
 #include <QFont>
 #include <QMutex>

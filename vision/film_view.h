@@ -1,6 +1,6 @@
 #pragma once
 
-#include "film_slot.h"
+#include "vision/film_slot.h"
 
 #include <QQuickPaintedItem>
 #include <QRect>

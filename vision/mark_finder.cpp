@@ -1,4 +1,4 @@
-#include "mark_finder.h"
+#include "vision/mark_finder.h"
 
 #include <QDebug>
 #include <QImage>

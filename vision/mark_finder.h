@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mark_record.h"
+#include "vision/mark_record.h"
 
 #include <cstdint>
 

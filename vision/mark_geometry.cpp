@@ -1,4 +1,4 @@
-#include "mark_geometry.h"
+#include "vision/mark_geometry.h"
 
 #include <QPolygonF>
 

@@ -1,6 +1,6 @@
-#include "mark_locate.h"
+#include "vision/mark_locate.h"
 
-#include "mark_finder.h"
+#include "vision/mark_finder.h"
 
 #include <QDebug>
 #include <QRect>

@@ -1,4 +1,4 @@
-#include "page_code.h"
+#include "vision/page_code.h"
 
 QString pageCodeText(uint32_t code)
 {

@@ -1,6 +1,6 @@
-#include "page_code_ocr.h"
+#include "vision/page_code_ocr.h"
 
-#include "ocr_lite.h"
+#include "platform/ocr/ocr_lite.h"
 
 #include <QDebug>
 #include <QElapsedTimer>

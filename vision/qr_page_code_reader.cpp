@@ -1,7 +1,7 @@
-#include "qr_page_code_reader.h"
+#include "vision/qr_page_code_reader.h"
 
-#include "mark_locate.h"
-#include "page_code.h"
+#include "vision/mark_locate.h"
+#include "vision/page_code.h"
 
 #include <QDebug>
 

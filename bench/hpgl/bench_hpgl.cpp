@@ -1,8 +1,8 @@
 // HPGL reading speed (MB/s) on a generated 20 MB file, and the time to
 // rebuild the plot data of 10^5 points through a page transform.
-#include "gpath_item.h"
-#include "gscene.h"
-#include "hpgl_parser.h"
+#include "platform/scene/gpath_item.h"
+#include "platform/scene/gscene.h"
+#include "platform/hpgl/hpgl_parser.h"
 
 #include <QApplication>
 #include <QDir>

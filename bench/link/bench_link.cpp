@@ -1,7 +1,7 @@
 // Command round-trip latency over loopback against the machine simulator:
 // one sender, and four senders on different commands at once.
-#include "machine_simulator.h"
-#include "trv610plus.h"
+#include "tools/simulator/machine_simulator.h"
+#include "machine/trv610plus.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,10 +2,10 @@
 // beside an OpenCV connected-components baseline on the same pictures, and
 // QR page-code decoding with and without a code. p50/p99 are reported as
 // aggregates over repetitions.
-#include "mark_locate.h"
-#include "page_code.h"
-#include "qr_page_code_reader.h"
-#include "synthetic_marks.h"
+#include "vision/mark_locate.h"
+#include "vision/page_code.h"
+#include "vision/qr_page_code_reader.h"
+#include "tests/support/synthetic_marks.h"
 
 #include <QLoggingCategory>
 

@@ -1,6 +1,6 @@
 // OCR speed: model load time and recognition time of one text line, and a
 // whole page-code picture (detection, direction, recognition).
-#include "ocr_lite.h"
+#include "platform/ocr/ocr_lite.h"
 
 #include <benchmark/benchmark.h>
 

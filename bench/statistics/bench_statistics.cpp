@@ -1,6 +1,6 @@
 // Per-copy writes to the statistics store and the page-code look-up, on a
 // store holding twelve months of 100,000 printed pages each.
-#include "config.h"
+#include "settings/config.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

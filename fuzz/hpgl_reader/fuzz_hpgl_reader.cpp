@@ -1,5 +1,5 @@
 // Any bytes through the HPGL reader: no crash, finite points only.
-#include "hpgl.h"
+#include "platform/hpgl/hpgl.h"
 
 #include <cmath>
 #include <cstdint>

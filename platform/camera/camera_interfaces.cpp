@@ -1,6 +1,6 @@
 #include <arv.h>
 
-#include "camera_interfaces.h"
+#include "platform/camera/camera_interfaces.h"
 
 #include <QByteArray>
 #include <QtGlobal>

@@ -1,9 +1,9 @@
 #include <arv.h>
 
-#include "hk_camera.h"
+#include "platform/camera/hk_camera.h"
 
-#include "camera_interfaces.h"
-#include "pixel_convert.h"
+#include "platform/camera/camera_interfaces.h"
+#include "platform/camera/pixel_convert.h"
 
 #include <QDebug>
 

@@ -1,6 +1,6 @@
 #include <arv.h>
 
-#include "pixel_convert.h"
+#include "platform/camera/pixel_convert.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,6 +1,6 @@
-#include "hpgl.h"
+#include "platform/hpgl/hpgl.h"
 
-#include "hpgl_parser.h"
+#include "platform/hpgl/hpgl_parser.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "hpgl_parser.h"
+#include "platform/hpgl/hpgl_parser.h"
 
 #include <QLineF>
 #include <QtMath>

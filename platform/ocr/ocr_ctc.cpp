@@ -1,4 +1,4 @@
-#include "ocr_ctc.h"
+#include "platform/ocr/ocr_ctc.h"
 
 #include <fstream>
 

@@ -1,9 +1,9 @@
-#include "ocr_lite.h"
+#include "platform/ocr/ocr_lite.h"
 
-#include "ocr_ctc.h"
-#include "ocr_paths.h"
-#include "ocr_sessions.h"
-#include "ocr_text_boxes.h"
+#include "platform/ocr/ocr_ctc.h"
+#include "platform/ocr/ocr_paths.h"
+#include "platform/ocr/ocr_sessions.h"
+#include "platform/ocr/ocr_text_boxes.h"
 
 #include <QDebug>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ocr_types.h"
+#include "platform/ocr/ocr_types.h"
 
 #include <opencv2/core.hpp>
 

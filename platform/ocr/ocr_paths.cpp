@@ -1,4 +1,4 @@
-#include "ocr_paths.h"
+#include "platform/ocr/ocr_paths.h"
 
 #include <QCoreApplication>
 #include <QDir>

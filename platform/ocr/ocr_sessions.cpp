@@ -1,4 +1,4 @@
-#include "ocr_sessions.h"
+#include "platform/ocr/ocr_sessions.h"
 
 #ifdef SPOOLSMITH_HAVE_ONNXRUNTIME
 #include <onnxruntime_cxx_api.h>

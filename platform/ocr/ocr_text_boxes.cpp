@@ -1,4 +1,4 @@
-#include "ocr_text_boxes.h"
+#include "platform/ocr/ocr_text_boxes.h"
 
 #include <opencv2/imgproc.hpp>
 

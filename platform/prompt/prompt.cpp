@@ -1,4 +1,4 @@
-#include "prompt.h"
+#include "platform/prompt/prompt.h"
 
 #include <QMessageBox>
 #include <QTimer>

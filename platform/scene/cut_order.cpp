@@ -1,7 +1,7 @@
 // The cutting order of GScene::sortCutItems.
-#include "gscene.h"
+#include "platform/scene/gscene.h"
 
-#include "gpath_item.h"
+#include "platform/scene/gpath_item.h"
 
 #include <QLineF>
 

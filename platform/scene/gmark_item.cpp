@@ -1,6 +1,6 @@
-#include "gmark_item.h"
+#include "platform/scene/gmark_item.h"
 
-#include "gpath_process.h"
+#include "platform/scene/gpath_process.h"
 
 #include <QPainter>
 

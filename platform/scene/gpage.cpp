@@ -1,7 +1,7 @@
-#include "gpage.h"
+#include "platform/scene/gpage.h"
 
-#include "gmark_item.h"
-#include "gpath_process.h"
+#include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_process.h"
 
 #include <QPageSize>
 

@@ -1,8 +1,8 @@
-#include "gpath_item.h"
+#include "platform/scene/gpath_item.h"
 
-#include "gpath_process.h"
-#include "gscene.h"
-#include "gsp.h"
+#include "platform/scene/gpath_process.h"
+#include "platform/scene/gscene.h"
+#include "platform/scene/gsp.h"
 
 #include <QtMath>
 

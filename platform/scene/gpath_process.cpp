@@ -1,4 +1,4 @@
-#include "gpath_process.h"
+#include "platform/scene/gpath_process.h"
 
 #include <QLineF>
 #include <QtMath>

@@ -1,8 +1,8 @@
-#include "gscene.h"
+#include "platform/scene/gscene.h"
 
-#include "gmark_item.h"
-#include "gpath_item.h"
-#include "gpath_process.h"
+#include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_item.h"
+#include "platform/scene/gpath_process.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gpage.h"
-#include "gsp.h"
+#include "platform/scene/gpage.h"
+#include "platform/scene/gsp.h"
 
 #include <QGraphicsScene>
 #include <QMap>

@@ -4,12 +4,12 @@
 //   PS height,width,top,left,markType,markSize;   page, origin (first mark)
 //   MD top,left,areaHeight,areaWidth,markSize;    rectangle of the marks
 // Path coordinates after the header are relative to the first mark.
-#include "gscene.h"
+#include "platform/scene/gscene.h"
 
-#include "gmark_item.h"
-#include "gpath_item.h"
-#include "gpath_process.h"
-#include "hpgl_parser.h"
+#include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_item.h"
+#include "platform/scene/gpath_process.h"
+#include "platform/hpgl/hpgl_parser.h"
 
 #include <QDebug>
 

@@ -1,9 +1,9 @@
 // The .tva cut format: our own JSON container of the page, its marks, the
 // pens, the sort switches and the paths (scene points, item transforms kept).
-#include "gscene.h"
+#include "platform/scene/gscene.h"
 
-#include "gmark_item.h"
-#include "gpath_item.h"
+#include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_item.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

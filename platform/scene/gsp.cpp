@@ -1,6 +1,6 @@
-#include "gsp.h"
+#include "platform/scene/gsp.h"
 
-#include "gpath_process.h"
+#include "platform/scene/gpath_process.h"
 
 namespace {
 const QColor kPenColours[] = {Qt::black, Qt::red, Qt::blue, Qt::darkGreen, Qt::magenta, Qt::darkCyan,

@@ -1,4 +1,4 @@
-#include "posix_socket.h"
+#include "platform/socket/posix_socket.h"
 
 #include <QElapsedTimer>
 

@@ -1,9 +1,9 @@
 // The program with a steering wheel: SPOOLSMITH_HARNESS says what to do once
 // start-up is done, and a few facts are written to "report.txt" in the
 // working directory for the test to read.
-#include "config.h"
-#include "program_entry.h"
-#include "spoolsmith_app.h"
+#include "settings/config.h"
+#include "app/program_entry.h"
+#include "app/spoolsmith_app.h"
 
 #include <QFile>
 #include <QTimer>

@@ -1,12 +1,12 @@
 // The check camera's frame loop on Aravis's fake camera: frames reach the
 // image provider under new addresses, the loop keeps its 100 ms period and
 // ends with the application.
-#include "app_test_main.h"
-#include "check_camera.h"
-#include "config.h"
-#include "hk_camera.h"
-#include "image_provider.h"
-#include "spoolsmith_app.h"
+#include "tests/support/app_test_main.h"
+#include "app/check_camera.h"
+#include "settings/config.h"
+#include "platform/camera/hk_camera.h"
+#include "vision/image_provider.h"
+#include "app/spoolsmith_app.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,10 +1,10 @@
 // The capture hand-shake: a job thread asks for a picture and is woken once
 // the GUI thread has evaluated it, or not at all.
-#include "app_test_main.h"
-#include "device_fixture.h"
-#include "recording_prompt.h"
-#include "spoolsmith_app.h"
-#include "test_camera.h"
+#include "tests/support/app_test_main.h"
+#include "tests/support/device_fixture.h"
+#include "tests/support/recording_prompt.h"
+#include "app/spoolsmith_app.h"
+#include "tests/support/test_camera.h"
 
 #include <QElapsedTimer>
 #include <QQmlApplicationEngine>

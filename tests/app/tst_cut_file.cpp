@@ -1,12 +1,12 @@
-#include "app_test_main.h"
-#include "device_fixture.h"
-#include "gmark_item.h"
-#include "gpath_process.h"
-#include "graphics_view.h"
-#include "gscene.h"
-#include "plt_quick_view.h"
-#include "recording_prompt.h"
-#include "spoolsmith_app.h"
+#include "tests/support/app_test_main.h"
+#include "tests/support/device_fixture.h"
+#include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_process.h"
+#include "app/graphics_view.h"
+#include "platform/scene/gscene.h"
+#include "app/plt_quick_view.h"
+#include "tests/support/recording_prompt.h"
+#include "app/spoolsmith_app.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,5 +1,5 @@
 // Dialog results as the file functions receive them.
-#include "dialog_path.h"
+#include "app/dialog_path.h"
 
 #include <QUrl>
 #include <QtTest>

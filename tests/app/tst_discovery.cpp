@@ -1,10 +1,10 @@
 // Machine discovery on loopback: the announcements of the simulator, the
 // online list, the machine family settings and the driver's link.
-#include "app_test_main.h"
-#include "machine_simulator.h"
-#include "recording_prompt.h"
-#include "spoolsmith_app.h"
-#include "trv610plus.h"
+#include "tests/support/app_test_main.h"
+#include "tools/simulator/machine_simulator.h"
+#include "tests/support/recording_prompt.h"
+#include "app/spoolsmith_app.h"
+#include "machine/trv610plus.h"
 
 #include <QElapsedTimer>
 #include <QFile>

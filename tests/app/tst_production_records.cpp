@@ -1,5 +1,5 @@
-#include "app_test_main.h"
-#include "spoolsmith_app.h"
+#include "tests/support/app_test_main.h"
+#include "app/spoolsmith_app.h"
 
 #include <QLoggingCategory>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // A widget hosted over a QML item in a real window (X11 under Xvfb: the
 // offscreen platform cannot parent one window to another).
-#include "quick_item_widget.h"
+#include "app/quick_item_widget.h"
 
 #include <QLabel>
 #include <QQmlComponent>

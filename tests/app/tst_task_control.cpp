@@ -1,9 +1,9 @@
 // Task control against the machine simulator: start checks, the busy rule,
 // pause, resume and stop with the machine's task-status reports, and the
 // copy count.
-#include "app_test_main.h"
-#include "device_fixture.h"
-#include "spoolsmith_app.h"
+#include "tests/support/app_test_main.h"
+#include "tests/support/device_fixture.h"
+#include "app/spoolsmith_app.h"
 
 #include <QImage>
 #include <QLoggingCategory>

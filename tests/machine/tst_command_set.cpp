@@ -1,7 +1,7 @@
 // Every command of the set against the simulator: the exact bytes on the
 // wire, the result, and what the reply stores.
-#include "device_fixture.h"
-#include "recording_prompt.h"
+#include "tests/support/device_fixture.h"
+#include "tests/support/recording_prompt.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

@@ -1,5 +1,5 @@
-#include "frame_codec.h"
-#include "trv610plus.h"
+#include "machine/frame_codec.h"
+#include "machine/trv610plus.h"
 
 #include <QSignalSpy>
 #include <QTest>

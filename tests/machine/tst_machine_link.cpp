@@ -1,5 +1,5 @@
-#include "device_fixture.h"
-#include "posix_socket.h"
+#include "tests/support/device_fixture.h"
+#include "platform/socket/posix_socket.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // The link start sequence and the firmware upload against the simulator.
-#include "device_fixture.h"
-#include "posix_socket.h"
+#include "tests/support/device_fixture.h"
+#include "platform/socket/posix_socket.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 // Task control commands and their reply effects, against the simulator.
-#include "device_fixture.h"
-#include "fake_task_app.h"
+#include "tests/support/device_fixture.h"
+#include "tests/support/fake_task_app.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>

@@ -1,14 +1,14 @@
 // Whole jobs on the task thread against the simulator: the machine's web
 // model knows where the printed marks are, the test camera shows them.
-#include "app_test_main.h"
-#include "device_fixture.h"
-#include "gpath_process.h"
-#include "gscene.h"
-#include "recording_prompt.h"
-#include "spoolsmith_app.h"
-#include "task_worker.h"
-#include "test_camera.h"
-#include "web_model.h"
+#include "tests/support/app_test_main.h"
+#include "tests/support/device_fixture.h"
+#include "platform/scene/gpath_process.h"
+#include "platform/scene/gscene.h"
+#include "tests/support/recording_prompt.h"
+#include "app/spoolsmith_app.h"
+#include "machine/task_worker.h"
+#include "tests/support/test_camera.h"
+#include "tools/simulator/web_model.h"
 
 #include <QSignalSpy>
 #include <QtTest>

@@ -1,9 +1,9 @@
 // The walk of a worker's step list and the job's end, with a stand-in for
 // the application and the simulator as the machine.
-#include "device_fixture.h"
-#include "fake_task_app.h"
-#include "task_app.h"
-#include "task_worker.h"
+#include "tests/support/device_fixture.h"
+#include "tests/support/fake_task_app.h"
+#include "machine/task_app.h"
+#include "machine/task_worker.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,9 +1,9 @@
 // The camera page's test cuts run as single cut jobs against the simulator:
 // the plot data the machine receives and the end of the job.
-#include "device_fixture.h"
-#include "fake_task_app.h"
-#include "gscene.h"
-#include "web_model.h"
+#include "tests/support/device_fixture.h"
+#include "tests/support/fake_task_app.h"
+#include "platform/scene/gscene.h"
+#include "tools/simulator/web_model.h"
 
 #include <QTest>
 

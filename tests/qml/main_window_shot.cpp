@@ -1,9 +1,9 @@
 // The program as operators see it, photographed: runs the real start-up in
 // the current folder, raises an operator message so the error popup shows
 // translated text, and writes the window to the PNG named by SPOOLSMITH_SHOT.
-#include "program_entry.h"
-#include "spoolsmith_app.h"
-#include "trv610plus.h"
+#include "app/program_entry.h"
+#include "app/spoolsmith_app.h"
+#include "machine/trv610plus.h"
 
 #include <QElapsedTimer>
 #include <QImage>

@@ -1,7 +1,7 @@
-#include "qml_test_context.h"
+#include "tests/qml/qml_test_context.h"
 
-#include "config.h"
-#include "spoolsmith_app.h"
+#include "settings/config.h"
+#include "app/spoolsmith_app.h"
 
 #include <QFontDatabase>
 #include <QQmlContext>

@@ -1,8 +1,8 @@
 // Runs the Qt Quick test cases of one folder (-input) against the real
 // application object, settings object and driver.
-#include "config.h"
-#include "qml_test_context.h"
-#include "spoolsmith_app.h"
+#include "settings/config.h"
+#include "tests/qml/qml_test_context.h"
+#include "app/spoolsmith_app.h"
 
 #include <QTemporaryDir>
 #include <QtQml/qqmlextensionplugin.h>

@@ -1,8 +1,8 @@
 // The real module as the program loads it: no QML warning at all, the icon
 // font's glyphs and a Chinese font present.
-#include "config.h"
-#include "qml_test_context.h"
-#include "spoolsmith_app.h"
+#include "settings/config.h"
+#include "tests/qml/qml_test_context.h"
+#include "app/spoolsmith_app.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

@@ -1,7 +1,7 @@
 // Counts copies the way a job does, announcing each on stdout, so a test can
 // kill it right after a counted copy and check what a restart finds.
 // Usage: counter_child <program dir> <adds|setters> <copies> [wait]
-#include "config.h"
+#include "settings/config.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -1,5 +1,5 @@
-#include "config.h"
-#include "recording_prompt.h"
+#include "settings/config.h"
+#include "tests/support/recording_prompt.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "db_config.h"
+#include "settings/db_config.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 // main() for a Qt Test class that needs the application object: the tests
 // reach it through SpoolsmithApp::instance(). For targets that link
 // spoolsmith_app.
-#include "spoolsmith_app.h"
+#include "app/spoolsmith_app.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "device_fixture.h"
+#include "tests/support/device_fixture.h"
 
 #include <QDir>
 #include <QFile>

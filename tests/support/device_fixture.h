@@ -1,8 +1,8 @@
 #pragma once
 
-#include "config.h"
-#include "machine_simulator.h"
-#include "trv610plus.h"
+#include "settings/config.h"
+#include "tools/simulator/machine_simulator.h"
+#include "machine/trv610plus.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "fake_task_app.h"
+#include "tests/support/fake_task_app.h"
 
-#include "trv610plus.h"
+#include "machine/trv610plus.h"
 
 void FakeTaskApp::install(TRV610Plus *stoppedDevice)
 {

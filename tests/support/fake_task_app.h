@@ -1,6 +1,6 @@
 #pragma once
 
-#include "task_app.h"
+#include "machine/task_app.h"
 
 #include <QList>
 #include <QMutex>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "prompt.h"
+#include "platform/prompt/prompt.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "synthetic_marks.h"
+#include "tests/support/synthetic_marks.h"
 
 #include <QPainter>
 #include <QPainterPath>

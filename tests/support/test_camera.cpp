@@ -1,6 +1,6 @@
-#include "test_camera.h"
+#include "tests/support/test_camera.h"
 
-#include "synthetic_marks.h"
+#include "tests/support/synthetic_marks.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
-#include "frame_codec.h"
-#include "length_frame_reader.h"
-#include "machine_simulator.h"
+#include "machine/frame_codec.h"
+#include "tools/simulator/length_frame_reader.h"
+#include "tools/simulator/machine_simulator.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "image_provider.h"
+#include "vision/image_provider.h"
 
 #include <QPixmap>
 #include <QSet>

@@ -1,6 +1,6 @@
-#include "mark_finder.h"
-#include "mark_locate.h"
-#include "synthetic_marks.h"
+#include "vision/mark_finder.h"
+#include "vision/mark_locate.h"
+#include "tests/support/synthetic_marks.h"
 
 #include <QLoggingCategory>
 #include <QPainter>

@@ -1,8 +1,8 @@
-#include "mark_geometry.h"
-#include "mark_locate.h"
-#include "page_code.h"
-#include "qr_page_code_reader.h"
-#include "synthetic_marks.h"
+#include "vision/mark_geometry.h"
+#include "vision/mark_locate.h"
+#include "vision/page_code.h"
+#include "vision/qr_page_code_reader.h"
+#include "tests/support/synthetic_marks.h"
 
 #include <QLoggingCategory>
 #include <QTest>

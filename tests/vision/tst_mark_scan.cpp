@@ -1,9 +1,9 @@
-#include "app_test_main.h"
-#include "config.h"
-#include "film_view.h"
-#include "page_code.h"
-#include "spoolsmith_app.h"
-#include "synthetic_marks.h"
+#include "tests/support/app_test_main.h"
+#include "settings/config.h"
+#include "vision/film_view.h"
+#include "vision/page_code.h"
+#include "app/spoolsmith_app.h"
+#include "tests/support/synthetic_marks.h"
 
 #include <QImage>
 #include <QLoggingCategory>

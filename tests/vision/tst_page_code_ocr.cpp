@@ -1,8 +1,8 @@
 // Page codes read back by OCR from pictures drawn the way the printer draws
 // them, with the real PP-OCR models (installed by scripts/install-ocr.sh).
-#include "ocr_lite.h"
-#include "ocr_paths.h"
-#include "page_code_ocr.h"
+#include "platform/ocr/ocr_lite.h"
+#include "platform/ocr/ocr_paths.h"
+#include "vision/page_code_ocr.h"
 
 #include <QDir>
 #include <QFileInfo>

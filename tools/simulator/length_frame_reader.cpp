@@ -1,4 +1,4 @@
-#include "length_frame_reader.h"
+#include "tools/simulator/length_frame_reader.h"
 
 #include <cctype>
 

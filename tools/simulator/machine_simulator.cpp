@@ -1,8 +1,8 @@
-#include "machine_simulator.h"
+#include "tools/simulator/machine_simulator.h"
 
-#include "frame_codec.h"
-#include "length_frame_reader.h"
-#include "posix_socket.h"
+#include "machine/frame_codec.h"
+#include "tools/simulator/length_frame_reader.h"
+#include "platform/socket/posix_socket.h"
 
 #include <QDebug>
 

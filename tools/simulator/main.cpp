@@ -1,6 +1,6 @@
 // spoolsmith-sim: the machine simulator as a program of its own, for running
 // Spoolsmith without a machine.
-#include "machine_simulator.h"
+#include "tools/simulator/machine_simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

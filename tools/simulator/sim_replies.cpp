@@ -1,7 +1,7 @@
 // The machine's answers by command number. Each reply carries exactly the
 // number of fields the driver accepts for that command and echoes the
 // selectors it uses to pick the waiting sender.
-#include "machine_simulator.h"
+#include "tools/simulator/machine_simulator.h"
 
 namespace {
 

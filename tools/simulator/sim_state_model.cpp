@@ -1,6 +1,6 @@
 // What the simulated machine does with plot data and firmware, beyond the
 // plain command replies of sim_replies.cpp.
-#include "machine_simulator.h"
+#include "tools/simulator/machine_simulator.h"
 
 namespace {
 using Clock = std::chrono::steady_clock;

@@ -1,4 +1,4 @@
-#include "web_model.h"
+#include "tools/simulator/web_model.h"
 
 #include <QRegularExpression>
 

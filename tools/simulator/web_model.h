@@ -1,6 +1,6 @@
 #pragma once
 
-#include "machine_simulator.h"
+#include "tools/simulator/machine_simulator.h"
 
 #include <QList>
 #include <QMutex>

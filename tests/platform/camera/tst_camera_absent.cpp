@@ -1,7 +1,7 @@
 // No camera on the machine (the default interfaces: USB3 Vision only, no
 // network discovery): every call fails cleanly and says so.
-#include "camera_interfaces.h"
-#include "hk_camera.h"
+#include "platform/camera/camera_interfaces.h"
+#include "platform/camera/hk_camera.h"
 
 #include <QtTest>
 

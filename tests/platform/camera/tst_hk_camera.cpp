@@ -2,9 +2,9 @@
 // and the pixel conversions a real camera needs.
 #include <arv.h>
 
-#include "camera_interfaces.h"
-#include "hk_camera.h"
-#include "pixel_convert.h"
+#include "platform/camera/camera_interfaces.h"
+#include "platform/camera/hk_camera.h"
+#include "platform/camera/pixel_convert.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

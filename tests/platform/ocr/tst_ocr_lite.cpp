@@ -1,10 +1,10 @@
 // The OCR engine's own pieces, without models: paths written the Windows
 // way, the key list, CTC decoding, text boxes, and a clean failure when the
 // models are missing.
-#include "ocr_ctc.h"
-#include "ocr_lite.h"
-#include "ocr_paths.h"
-#include "ocr_text_boxes.h"
+#include "platform/ocr/ocr_ctc.h"
+#include "platform/ocr/ocr_lite.h"
+#include "platform/ocr/ocr_paths.h"
+#include "platform/ocr/ocr_text_boxes.h"
 
 #include <QDir>
 #include <QFile>

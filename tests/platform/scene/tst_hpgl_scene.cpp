@@ -1,9 +1,9 @@
-#include "gmark_item.h"
-#include "gpath_item.h"
-#include "gpath_process.h"
-#include "gscene.h"
-#include "hpgl.h"
-#include "hpgl_parser.h"
+#include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_item.h"
+#include "platform/scene/gpath_process.h"
+#include "platform/scene/gscene.h"
+#include "platform/hpgl/hpgl.h"
+#include "platform/hpgl/hpgl_parser.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
