@@ -3,6 +3,7 @@
 #include "settings/config.h"
 #include "vision/film_view.h"
 #include "app/plt_quick_view.h"
+#include "app/cut_scene_settings.h"
 #include "platform/camera/hk_camera.h"
 #include "vision/image_provider.h"
 #include "app/logging.h"
@@ -81,7 +82,9 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
 
     Config config;
     Config::setInstance(&config);
-    Config::setCutSceneProvider([&app] { return app.cutScene(); });
+    CutSceneSettings::install([&app] { return app.cutScene(); });
+    config.setInformationHook(
+        [](const QString &title, const QString &text) { Prompt::instance()->information(title, text); });
     config.setIndustrialCameraLister([] { return HKCamera::instance()->serialNumbers(); });
     TRV610Plus device;
     TRV610Plus::setInstance(&device);
@@ -125,7 +128,7 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
         }
     }
     TRV610Plus::setInstance(nullptr);
-    Config::setCutSceneProvider(nullptr);
+    CutSceneSettings::install(nullptr);
     Config::setInstance(nullptr);
     SpoolsmithApp::setInstance(nullptr);
     return code;

@@ -2,8 +2,6 @@
 
 #include "settings/param_table.h"
 
-#include "platform/prompt/prompt.h"
-
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
@@ -138,6 +136,12 @@ void Config::setIndustrialCameraLister(std::function<QStringList()> lister)
 {
     QMutexLocker lock(&m_lock);
     m_cameraLister = std::move(lister);
+}
+
+void Config::setInformationHook(std::function<void(const QString &, const QString &)> hook)
+{
+    QMutexLocker lock(&m_lock);
+    m_informationHook = std::move(hook);
 }
 
 QStringList Config::getModuleName() const
@@ -423,8 +427,16 @@ void Config::setVersion(int version)
         }
     }
     if (restart) {
-        Prompt::instance()->information(QCoreApplication::applicationName(),
-                                        tr("机器连接成功，重启完成初始化"));
+        const QString text = tr("机器连接成功，重启完成初始化");
+        std::function<void(const QString &, const QString &)> inform;
+        {
+            QMutexLocker lock(&m_lock);
+            inform = m_informationHook;
+        }
+        if (inform)
+            inform(QCoreApplication::applicationName(), text);
+        else
+            qInfo() << "Config::setVersion" << text;
         emit exitRequested(777);
     }
     setProperty(CPT_Version, version);

@@ -15,8 +15,8 @@
 #include <memory>
 
 class QSettings;
-class GScene;
-class GSp;
+class SceneSettingsPort;
+struct CutterPenKeys;
 
 // The settings object: INI files beside the program, the parameter table,
 // the typed properties QML binds to, pending edits of the settings dialog and
@@ -207,6 +207,9 @@ public:
     // The industrial camera serial numbers, asked by setCheckCamera; the
     // camera subsystem installs the real list.
     void setIndustrialCameraLister(std::function<QStringList()> lister);
+    // Shows an information box (title, text) and returns once it is closed;
+    // the application installs its boxes. Without one the text is logged.
+    void setInformationHook(std::function<void(const QString &, const QString &)> hook);
 
     // Plain properties.
     QString ident() const;
@@ -336,9 +339,9 @@ public:
     void setPageSpacing(double v);
 
     // Scene-bound settings: the cut scene's sort switch and its cutter pen.
-    // The program entry installs the provider of the cut scene; without one
-    // (or without a scene) reads give fallbacks and writes do nothing.
-    static void setCutSceneProvider(std::function<GScene *()> provider);
+    // The program entry installs the port to the cut scene; without one (or
+    // without a scene) reads give fallbacks and writes do nothing.
+    static void setScenePort(std::shared_ptr<SceneSettingsPort> port);
     bool autoSort() const;
     void setAutoSort(bool on);
     bool closeCompensate() const;
@@ -350,7 +353,7 @@ public:
     double knifeCompensateVal() const;
     void setKnifeCompensateVal(double mm);
     // Repaints the cut view and writes the pen's seven keys to the live store.
-    void savePenSettings(const GSp *pen);
+    void savePenSettings(const CutterPenKeys &pen);
 
 signals:
     void versionChanged();
@@ -456,7 +459,8 @@ private:
     QVariant tableValue(ConfigParamType key) const;
     // Applies change to the cut scene's cutter pen and stores the pen; false
     // when there is no scene or it may not change now.
-    bool changePen(const char *who, const std::function<void(GSp *)> &change);
+    bool changePen(const char *who, const std::function<void(SceneSettingsPort &)> &change);
+    void storePen(const CutterPenKeys &pen);
 
     // Compare (exact, or fuzzy for floating point) and store under the lock.
     // Returns whether the value changed; the caller signals and persists.
@@ -509,6 +513,7 @@ private:
     QString m_titleFlow;
 
     std::function<QStringList()> m_cameraLister;
+    std::function<void(const QString &, const QString &)> m_informationHook;
 
     std::unique_ptr<DbConfig> m_db;
     WorkDataRecord m_dayRecord;

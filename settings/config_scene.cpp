@@ -1,139 +1,146 @@
 // Config properties that hold no value of their own: they live in the cut
-// scene (sort switch) and in its cutter pen, pen 1 (compensation).
+// scene (sort switch) and in its cutter pen (compensation). The scene is
+// reached through the port the application installs.
 #include "settings/config.h"
 
-#include "platform/scene/gpath_process.h"
-#include "platform/scene/gscene.h"
-#include "platform/scene/gsp.h"
+#include "settings/scene_settings_port.h"
 
 #include <QDebug>
-#include <QGraphicsView>
-#include <QMutex>
+
+#include <mutex>
 
 namespace {
 
-constexpr int kCutterPen = 1;
 constexpr double kFallbackCompensateMm = 0.2;
 
-QMutex g_providerLock;
-std::function<GScene *()> g_provider;
+std::mutex g_portLock;
+std::shared_ptr<SceneSettingsPort> g_port;
 
-GScene *cutScene()
+// The port only while it has a scene; the copy keeps it alive for the call
+// even if the application swaps it meanwhile.
+std::shared_ptr<SceneSettingsPort> scenePort()
 {
-    QMutexLocker lock(&g_providerLock);
-    return g_provider ? g_provider() : nullptr;
+    std::shared_ptr<SceneSettingsPort> port;
+    {
+        std::lock_guard<std::mutex> lock(g_portLock);
+        port = g_port;
+    }
+    return port && port->hasScene() ? port : nullptr;
 }
 
-// The scene for a write, or null when there is none or a job is running
+// The port for a write, or null when there is no scene or a job is running
 // (the plot data is built from the scene on the task thread meanwhile).
-GScene *editableScene(const char *who)
+std::shared_ptr<SceneSettingsPort> editablePort(const char *who)
 {
-    GScene *scene = cutScene();
-    if (scene && !scene->canEdit()) {
+    auto port = scenePort();
+    if (port && !port->canEdit()) {
         qCritical() << who << "refused: a job is running";
         return nullptr;
     }
-    return scene;
+    return port;
 }
 
 } // namespace
 
-void Config::setCutSceneProvider(std::function<GScene *()> provider)
+void Config::setScenePort(std::shared_ptr<SceneSettingsPort> port)
 {
-    QMutexLocker lock(&g_providerLock);
-    g_provider = std::move(provider);
+    std::lock_guard<std::mutex> lock(g_portLock);
+    g_port = std::move(port);
 }
 
 bool Config::autoSort() const
 {
-    const GScene *scene = cutScene();
-    return scene && scene->isSort();
+    const auto port = scenePort();
+    return port && port->isSorted();
 }
 
 void Config::setAutoSort(bool on)
 {
-    GScene *scene = editableScene("Config::setAutoSort");
-    if (!scene)
+    const auto port = editablePort("Config::setAutoSort");
+    if (!port)
         return;
-    scene->enableSort(on);
-    scene->setSortSP(on);
-    scene->setSortInside(on);
+    port->setSorted(on);
     emit autoSortChanged();
 }
 
 bool Config::closeCompensate() const
 {
-    GScene *scene = cutScene();
-    return scene && scene->sp(kCutterPen)->testGSpFlag(GSp::CloseCompensate);
+    const auto port = scenePort();
+    return port && port->penFlag(SceneSettingsPort::CloseCompensate);
 }
 
 void Config::setCloseCompensate(bool on)
 {
-    if (changePen("Config::setCloseCompensate", [on](GSp *pen) { pen->setGSpFlag(GSp::CloseCompensate, on); }))
+    if (changePen("Config::setCloseCompensate",
+                  [on](SceneSettingsPort &port) { port.setPenFlag(SceneSettingsPort::CloseCompensate, on); }))
         emit closeCompensateChanged();
 }
 
 double Config::closeCompensateVal() const
 {
-    GScene *scene = cutScene();
-    return scene ? GPathProcess::point2Mm(scene->sp(kCutterPen)->closeCompensate()) : kFallbackCompensateMm;
+    const auto port = scenePort();
+    return port ? port->compensationMm(SceneSettingsPort::CloseCompensate) : kFallbackCompensateMm;
 }
 
 void Config::setCloseCompensateVal(double mm)
 {
     if (changePen("Config::setCloseCompensateVal",
-                  [mm](GSp *pen) { pen->setCloseCompensate(GPathProcess::mm2Point(mm)); }))
+                  [mm](SceneSettingsPort &port) { port.setCompensationMm(SceneSettingsPort::CloseCompensate, mm); }))
         emit closeCompensateValChanged();
 }
 
 bool Config::knifeCompensate() const
 {
-    GScene *scene = cutScene();
-    return scene && scene->sp(kCutterPen)->testGSpFlag(GSp::KnifeCompensate);
+    const auto port = scenePort();
+    return port && port->penFlag(SceneSettingsPort::KnifeCompensate);
 }
 
 void Config::setKnifeCompensate(bool on)
 {
-    if (changePen("Config::setKnifeCompensate", [on](GSp *pen) { pen->setGSpFlag(GSp::KnifeCompensate, on); }))
+    if (changePen("Config::setKnifeCompensate",
+                  [on](SceneSettingsPort &port) { port.setPenFlag(SceneSettingsPort::KnifeCompensate, on); }))
         emit knifeCompensateChanged();
 }
 
 double Config::knifeCompensateVal() const
 {
-    GScene *scene = cutScene();
-    return scene ? GPathProcess::point2Mm(scene->sp(kCutterPen)->knifeCompensate()) : kFallbackCompensateMm;
+    const auto port = scenePort();
+    return port ? port->compensationMm(SceneSettingsPort::KnifeCompensate) : kFallbackCompensateMm;
 }
 
 void Config::setKnifeCompensateVal(double mm)
 {
     if (changePen("Config::setKnifeCompensateVal",
-                  [mm](GSp *pen) { pen->setKnifeCompensate(GPathProcess::mm2Point(mm)); }))
+                  [mm](SceneSettingsPort &port) { port.setCompensationMm(SceneSettingsPort::KnifeCompensate, mm); }))
         emit knifeCompensateValChanged();
 }
 
-bool Config::changePen(const char *who, const std::function<void(GSp *)> &change)
+bool Config::changePen(const char *who, const std::function<void(SceneSettingsPort &)> &change)
 {
-    GScene *scene = editableScene(who);
-    if (!scene)
+    const auto port = editablePort(who);
+    if (!port)
         return false;
-    GSp *pen = scene->sp(kCutterPen);
-    change(pen);
-    savePenSettings(pen);
+    change(*port);
+    port->repaint();
+    storePen(port->cutterPen());
     return true;
 }
 
-void Config::savePenSettings(const GSp *pen)
+void Config::savePenSettings(const CutterPenKeys &pen)
 {
-    if (!pen)
-        return;
-    if (GScene *scene = cutScene(); scene && !scene->views().isEmpty())
-        scene->views().first()->viewport()->update();
-    const QString name = pen->name();
-    writeKey(name + QStringLiteral("//color"), pen->color().value());
-    writeKey(name + QStringLiteral("//index"), pen->index());
-    writeKey(name + QStringLiteral("//flags"), pen->flags());
-    writeKey(name + QStringLiteral("//closeCompensate"), pen->closeCompensate());
-    writeKey(name + QStringLiteral("//knifeCompensate"), pen->knifeCompensate());
-    writeKey(name + QStringLiteral("//toolUpAngle"), pen->toolUpAngle());
-    writeKey(name + QStringLiteral("//repeat"), pen->repeat());
+    if (const auto port = scenePort())
+        port->repaint();
+    storePen(pen);
+}
+
+void Config::storePen(const CutterPenKeys &pen)
+{
+    const QString &name = pen.name;
+    writeKey(name + QStringLiteral("//color"), pen.colorValue);
+    writeKey(name + QStringLiteral("//index"), pen.index);
+    writeKey(name + QStringLiteral("//flags"), pen.flags);
+    writeKey(name + QStringLiteral("//closeCompensate"), pen.closeCompensate);
+    writeKey(name + QStringLiteral("//knifeCompensate"), pen.knifeCompensate);
+    writeKey(name + QStringLiteral("//toolUpAngle"), pen.toolUpAngle);
+    writeKey(name + QStringLiteral("//repeat"), pen.repeat);
 }

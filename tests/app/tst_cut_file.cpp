@@ -1,3 +1,4 @@
+#include "app/cut_scene_settings.h"
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
 #include "platform/scene/gmark_item.h"
@@ -41,7 +42,7 @@ private slots:
     void init()
     {
         QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
-        Config::setCutSceneProvider([] { return SpoolsmithApp::instance()->cutScene(); });
+        CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
         f.makeDevice(DeviceFixture::Driver::Registered);
         app()->setTaskStatus(2);
         app()->cutScene()->gClear();
@@ -259,12 +260,12 @@ private slots:
 
     void sceneBoundSettings()
     {
-        Config::setCutSceneProvider(nullptr);
+        CutSceneSettings::install(nullptr);
         QCOMPARE(f.config->closeCompensateVal(), 0.2);
         QSignalSpy none(f.config.get(), &Config::closeCompensateValChanged);
         f.config->setCloseCompensateVal(1.0);
         QCOMPARE(none.size(), 0);
-        Config::setCutSceneProvider([] { return SpoolsmithApp::instance()->cutScene(); });
+        CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
 
         QSignalSpy knife(f.config.get(), &Config::knifeCompensateChanged);
         f.config->setKnifeCompensate(true);

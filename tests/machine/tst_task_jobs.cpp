@@ -1,5 +1,6 @@
 // Whole jobs on the task thread against the simulator: the machine's web
 // model knows where the printed marks are, the test camera shows them.
+#include "app/cut_scene_settings.h"
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
 #include "platform/scene/gpath_process.h"
@@ -92,7 +93,7 @@ private slots:
     void init()
     {
         QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
-        Config::setCutSceneProvider([] { return SpoolsmithApp::instance()->cutScene(); });
+        CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
         f.useTestMarkCamera(2000);
         f.config->setMarkCameraOffsetX(0.0);
         f.config->setMarkCameraOffsetY(0.0);

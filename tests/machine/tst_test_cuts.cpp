@@ -1,5 +1,6 @@
 // The camera page's test cuts run as single cut jobs against the simulator:
 // the plot data the machine receives and the end of the job.
+#include "app/cut_scene_settings.h"
 #include "tests/support/device_fixture.h"
 #include "tests/support/fake_task_app.h"
 #include "platform/scene/gscene.h"
@@ -65,7 +66,7 @@ private slots:
             f.device->setTaskStatus(2);
             QTest::qWaitFor([this] { return f.device->idle(); }, 5000);
         }
-        Config::setCutSceneProvider(nullptr);
+        CutSceneSettings::install(nullptr);
         m_app.uninstall();
         m_web.reset();
         f.tearDown();
@@ -109,7 +110,7 @@ private slots:
         // 1 mm of overcut: each outline runs on 40 plotter units past its
         // start. The cutter pen of the cut scene holds the compensations.
         GScene scene;
-        Config::setCutSceneProvider([&scene] { return &scene; });
+        CutSceneSettings::install([&scene] { return &scene; });
         f.config->setCloseCompensate(true);
         f.config->setCloseCompensateVal(1.0);
         const QByteArray overcut = TRV610Plus::pressureTestPattern(0);
@@ -118,7 +119,7 @@ private slots:
         f.config->setKnifeCompensate(true);
         f.config->setKnifeCompensateVal(0.5);
         QVERIFY(TRV610Plus::pressureTestPattern(0) != overcut);
-        Config::setCutSceneProvider(nullptr);
+        CutSceneSettings::install(nullptr);
     }
 
     // Later patterns move 100 mm back beside the last one; the fifth ends

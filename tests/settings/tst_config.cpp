@@ -515,6 +515,9 @@ private slots:
         RecordingPrompt prompt;
         {
             Config c(path());
+            c.setInformationHook([&prompt](const QString &title, const QString &text) {
+                prompt.information(title, text);
+            });
             QSignalSpy versionSpy(&c, &Config::versionChanged);
             QList<int> exitCodes;
             qsizetype shownAtExit = -1;

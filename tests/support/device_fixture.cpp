@@ -53,7 +53,7 @@ void DeviceFixture::tearDown()
 {
     if (sim)
         sim->setFault(SimFault::None);
-    Config::setCutSceneProvider(nullptr);
+    Config::setScenePort(nullptr);
     if (m_registered)
         TRV610Plus::setInstance(nullptr);
     m_registered = false;
