@@ -2,6 +2,8 @@
 
 #include "settings/param_table.h"
 
+#include "core/property_store.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
@@ -79,7 +81,7 @@ Config::Config(const QString &programDir, const QString &databasePath, QObject *
     initParams(true);
 
     if (!QFile::exists(m_defaultPath) && QFile::exists(m_configPath)) {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_settings->sync();
         replaceFile(m_configPath, m_defaultPath);
     }
@@ -87,7 +89,7 @@ Config::Config(const QString &programDir, const QString &databasePath, QObject *
 
 Config::~Config()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (m_settings)
         m_settings->sync();
 }
@@ -115,68 +117,68 @@ void Config::openLiveStore()
 
 QString Config::liveStorePath() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_settings ? m_settings->fileName() : QString();
 }
 
 void Config::writeKey(const QString &key, const QVariant &value)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (m_settings)
         m_settings->setValue(key, value);
 }
 
 QVariant Config::readKey(const QString &key, const QVariant &def) const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_settings ? m_settings->value(key, def) : def;
 }
 
 void Config::setIndustrialCameraLister(std::function<QStringList()> lister)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     m_cameraLister = std::move(lister);
 }
 
 void Config::setInformationHook(std::function<void(const QString &, const QString &)> hook)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     m_informationHook = std::move(hook);
 }
 
 QStringList Config::getModuleName() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_modules.values();
 }
 
 QList<int> Config::getModules() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_modules.keys();
 }
 
 bool Config::containModules(int module) const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_modules.contains(module);
 }
 
 QStringList Config::getShowPropertiesClass() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_groups.keys();
 }
 
 QList<int> Config::getShowProperties(const QString &group) const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_groups.value(group);
 }
 
 QString Config::getPropertyName(ConfigParamType key) const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_params.value(key).showName;
 }
 
@@ -184,7 +186,7 @@ void Config::setPropertyName(ConfigParamType key, const QString &name)
 {
     QVariant value;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         auto it = m_params.find(key);
         if (it == m_params.end())
             return;
@@ -196,7 +198,7 @@ void Config::setPropertyName(ConfigParamType key, const QString &name)
 
 QVariant Config::getProperty(ConfigParamType key) const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     auto it = m_params.constFind(key);
     return it == m_params.constEnd() ? QVariant(0) : it->value;
 }
@@ -210,7 +212,7 @@ void Config::setProperty(ConfigParamType key, const QVariant &value)
 {
     QVariant typed;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         auto it = m_params.find(key);
         if (it == m_params.end())
             return;
@@ -280,7 +282,7 @@ QVariant Config::getDefaultProperty(ConfigParamType key) const
 {
     QString iniKey;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         auto it = m_params.constFind(key);
         if (it == m_params.constEnd())
             return QVariant(0);
@@ -294,7 +296,7 @@ void Config::saveDefaultProperty(ConfigParamType key, const QVariant &value)
 {
     QString iniKey;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         auto it = m_params.constFind(key);
         if (it == m_params.constEnd())
             return;
@@ -308,13 +310,13 @@ void Config::saveDefaultProperty(ConfigParamType key, const QVariant &value)
 
 void Config::saveTmp(ConfigParamType key, const QVariant &value)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     m_pending.insert(key, value);
 }
 
 QMap<int, QVariant> Config::pendingEdits() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_pending;
 }
 
@@ -322,7 +324,7 @@ void Config::saveCfg()
 {
     QMap<int, QVariant> pending;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         pending.swap(m_pending);
     }
     for (auto it = pending.cbegin(); it != pending.cend(); ++it)
@@ -334,7 +336,7 @@ void Config::saveDefaultCfg()
     if (!QFileInfo(m_defaultPath).isWritable())
         return;
     QSettings defaults(m_defaultPath, QSettings::IniFormat);
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     for (const QList<int> &members : std::as_const(m_groups))
         for (int id : members)
             defaults.setValue(m_params.value(id).key, m_params.value(id).value);
@@ -344,7 +346,7 @@ void Config::resetDefaultCfg()
 {
     QList<QPair<int, QString>> visible;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_pending.clear();
         for (const QList<int> &members : std::as_const(m_groups))
             for (int id : members)
@@ -366,7 +368,7 @@ bool Config::isShowPorperty(const QString &group) const
 {
     QString detection, print, flow;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         detection = m_titleDetection;
         print = m_titlePrint;
         flow = m_titleFlow;
@@ -391,13 +393,13 @@ bool Config::isShowPorperty(ConfigParamType key) const
 
 void Config::setCheckCameraName(const QString &name)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     m_checkCameraName = name;
 }
 
 QString Config::checkCameraName() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_checkCameraName;
 }
 
@@ -410,7 +412,7 @@ void Config::setVersion(int version)
 {
     bool restart = false;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         if (!m_liveIsConfigIni) {
             const QString source = QStringLiteral("%1/config/config%2.ini").arg(m_programDir).arg(version);
             qInfo() << "Config::setVersion" << source;
@@ -430,7 +432,7 @@ void Config::setVersion(int version)
         const QString text = tr("机器连接成功，重启完成初始化");
         std::function<void(const QString &, const QString &)> inform;
         {
-            QMutexLocker lock(&m_lock);
+            std::lock_guard<std::recursive_mutex> lock(m_lock);
             inform = m_informationHook;
         }
         if (inform)
@@ -444,7 +446,7 @@ void Config::setVersion(int version)
 
 bool Config::usedQMLCameraAt(int camera) const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_usedQMLCamera.value(camera, true);
 }
 
@@ -452,13 +454,13 @@ void Config::setCheckCamera(const QString &id)
 {
     std::function<QStringList()> lister;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         lister = m_cameraLister;
     }
     const QStringList serials = lister ? lister() : QStringList();
     bool changed = false;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_usedQMLCamera[1] = !serials.contains(id);
         if (id != m_checkCamera) {
             m_checkCamera = id;
@@ -474,16 +476,11 @@ void Config::setCheckCamera(const QString &id)
 
 void Config::setShowCamera(int camera)
 {
-    {
-        QMutexLocker lock(&m_lock);
-        if (camera == m_showCamera)
-            return;
-        m_showCamera = camera;
-    }
-    emit showCameraChanged();
+    if (!spoolsmith::storeAndNotify(m_lock, m_showCamera, camera, [this] { emit showCameraChanged(); }))
+        return;
     writeKey(QStringLiteral("Spoolsmith/Show_Camera"), camera);
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         if (!m_usedQMLCamera.contains(camera))
             m_usedQMLCamera.insert(camera, true);
     }

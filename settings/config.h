@@ -6,13 +6,13 @@
 #include <QDate>
 #include <QMap>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class QSettings;
 class SceneSettingsPort;
@@ -462,12 +462,7 @@ private:
     bool changePen(const char *who, const std::function<void(SceneSettingsPort &)> &change);
     void storePen(const CutterPenKeys &pen);
 
-    // Compare (exact, or fuzzy for floating point) and store under the lock.
-    // Returns whether the value changed; the caller signals and persists.
-    template <typename T>
-    bool storePlain(T &member, const T &value);
-
-    mutable QRecursiveMutex m_lock;
+    mutable std::recursive_mutex m_lock;
     QString m_defaultPath;
     QString m_configPath;
     QString m_programDir;

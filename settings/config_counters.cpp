@@ -2,6 +2,8 @@
 // totals, each a property, an INI key and a column of t_work_data.
 #include "settings/config.h"
 
+#include "core/property_store.h"
+
 #include <QDebug>
 #include <QSettings>
 
@@ -61,7 +63,7 @@ const QDate kNoDay = QDate::fromJulianDay(0);
 
 void Config::updateCounterValues(bool save)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     for (bool total : {true, false}) {
         WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
         for (int field = 0; field < FieldCount; ++field) {
@@ -115,7 +117,7 @@ void Config::emitCounterSignal(bool total, int field)
 void Config::setCounter(bool total, int field, const QVariant &value)
 {
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
         const QVariant v = typed(field, value);
         WorkDataRecord next = record;
@@ -136,7 +138,7 @@ void Config::addCounts(const WorkDataRecord &delta)
 {
     bool changed[2][FieldCount] = {};
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         bool any = false;
         for (bool total : {true, false}) {
             WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
@@ -171,16 +173,11 @@ void Config::addCounts(const WorkDataRecord &delta)
 
 void Config::setToday(const QDate &date)
 {
-    {
-        QMutexLocker lock(&m_lock);
-        if (date == m_today)
-            return;
-        m_today = date;
-    }
-    emit todayChanged();
+    if (!spoolsmith::storeAndNotify(m_lock, m_today, date, [this] { emit todayChanged(); }))
+        return;
     for (int field : {Copies, Cut, Print, ScanMark, ScanMarkOk})
         setCounter(false, field, 0);
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (m_settings) {
         m_settings->setValue(QStringLiteral("Today/Today"), date.toString(Qt::ISODate));
         m_settings->sync();
@@ -189,19 +186,19 @@ void Config::setToday(const QDate &date)
 
 WorkDataRecord Config::dayRecord() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_dayRecord;
 }
 
 WorkDataRecord Config::totalRecord() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_totalRecord;
 }
 
 QDate Config::today() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_today;
 }
 

@@ -9,7 +9,7 @@
 void Config::initParams(bool save)
 {
     if (!save) {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_groups.clear();
         m_titleLog = tr("日志输出设置");
         m_titleBasic = tr("基础设置");
@@ -18,7 +18,7 @@ void Config::initParams(bool save)
         m_titleFlow = tr("流程设置");
     }
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         openLiveStore();
     }
 
@@ -51,7 +51,7 @@ void Config::initParams(bool save)
     if (save) {
         // A new day zeroes the day counters.
         setToday(QDate::currentDate());
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         // The store follows the INI file, which wins at start.
         m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
         m_settings->sync();
@@ -85,7 +85,7 @@ void Config::registerTableParams(bool save)
 
 QString Config::groupTitle(int group) const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     switch (ParamTable::Group(group)) {
     case ParamTable::Group::Basic: return m_titleBasic;
     case ParamTable::Group::Log: return m_titleLog;
@@ -101,7 +101,7 @@ void Config::applyStartRules()
 {
     bool autoRollWasOn = false;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         autoRollWasOn = m_autoRoll;
         m_autoRoll = false;
     }
@@ -119,7 +119,7 @@ void Config::applyStartRules()
     } else {
         bool trimWasOn = false;
         {
-            QMutexLocker lock(&m_lock);
+            std::lock_guard<std::recursive_mutex> lock(m_lock);
             trimWasOn = m_trim;
             m_trim = false;
         }
@@ -130,7 +130,7 @@ void Config::applyStartRules()
         setShowCamera(0);
     }
 
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     m_modules.insert(MT_Control, tr("控制模块"));
     m_modules.insert(MT_Driver, tr("驱动模块"));
     m_modules.insert(MT_Sensor, tr("检测模块"));
@@ -145,7 +145,7 @@ void Config::registerParam(const QString &key, const QVariant &def, bool save, C
     if (save) {
         QVariant current = getProperty(id);
         {
-            QMutexLocker lock(&m_lock);
+            std::lock_guard<std::recursive_mutex> lock(m_lock);
             if (!m_params.contains(id))
                 current = QVariant();
         }
@@ -154,7 +154,7 @@ void Config::registerParam(const QString &key, const QVariant &def, bool save, C
     }
     const QVariant value = ParamTable::convert(readKey(key, def), type);
     qInfo() << "Config::updateValue" << "read cfg: " << key << value;
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     ParamInfo &info = m_params[id];
     info.type = id;
     info.key = key;
@@ -195,7 +195,7 @@ void Config::updatePlain(const QString &key, T &member, const T &def, bool save)
     if (save) {
         T current;
         {
-            QMutexLocker lock(&m_lock);
+            std::lock_guard<std::recursive_mutex> lock(m_lock);
             current = member;
         }
         if constexpr (std::is_same_v<T, QDate>)
@@ -215,7 +215,7 @@ void Config::updatePlain(const QString &key, T &member, const T &def, bool save)
         value = ParamTable::convert(stored, QMetaType::Type(QMetaType::fromType<T>().id())).template value<T>();
     }
     qInfo() << "Config::updateValue" << "read cfg: " << key << value;
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     member = value;
 }
 

@@ -1,45 +1,24 @@
 // The typed properties of the settings object.
 #include "settings/config.h"
 
-#include <QtMath>
+#include "core/property_store.h"
 
-namespace {
-template <typename T>
-bool sameValue(const T &a, const T &b)
-{
-    if constexpr (std::is_floating_point_v<T>)
-        return qFuzzyCompare(a, b);
-    else
-        return a == b;
-}
-} // namespace
-
-template <typename T>
-bool Config::storePlain(T &member, const T &value)
-{
-    QMutexLocker lock(&m_lock);
-    if (sameValue(member, value))
-        return false;
-    member = value;
-    return true;
-}
-
-#define SPOOLSMITH_PLAIN_GETTER(type, name, member) \
-    type Config::name() const                          \
-    {                                                  \
-        QMutexLocker lock(&m_lock);                    \
-        return member;                                 \
+#define SPOOLSMITH_PLAIN_GETTER(type, name, member)         \
+    type Config::name() const                               \
+    {                                                       \
+        std::lock_guard<std::recursive_mutex> lock(m_lock); \
+        return member;                                      \
     }
 
 // Signal first, then the key, as every persisted setter does.
-#define SPOOLSMITH_PLAIN_SETTER(type, setter, member, key, persist, signal) \
-    void Config::setter(type v)                                              \
-    {                                                                        \
-        if (!storePlain(member, std::decay_t<type>(v)))                          \
-            return;                                                          \
-        emit signal();                                                       \
-        if (persist)                                                         \
-            writeKey(QStringLiteral(key), QVariant::fromValue(v));           \
+#define SPOOLSMITH_PLAIN_SETTER(type, setter, member, key, persist, signal)      \
+    void Config::setter(type v)                                                   \
+    {                                                                             \
+        spoolsmith::storeAndNotify(m_lock, member, std::decay_t<type>(v), [&] {   \
+            emit signal();                                                        \
+            if (persist)                                                          \
+                writeKey(QStringLiteral(key), QVariant::fromValue(v));            \
+        });                                                                       \
     }
 
 SPOOLSMITH_PLAIN_GETTER(QString, ident, m_ident)
@@ -93,7 +72,7 @@ SPOOLSMITH_PLAIN_GETTER(bool, trimReset, m_trimReset)
 void Config::setRectifyReset(bool v)
 {
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_rectifyReset = v;
     }
     emit rectifyResetCanged();
@@ -102,7 +81,7 @@ void Config::setRectifyReset(bool v)
 void Config::setTrimReset(bool v)
 {
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_trimReset = v;
     }
     emit trimResetChanged();
@@ -110,14 +89,14 @@ void Config::setTrimReset(bool v)
 
 bool Config::usedQMLCamera() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
     return m_usedQMLCamera.value(m_showCamera, true);
 }
 
 void Config::setUsedQMLCamera(bool v)
 {
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_usedQMLCamera[m_showCamera] = v;
     }
     emit usedQMLCameraChanged();
@@ -144,7 +123,7 @@ void Config::setGyroscopeTrigger(double v)
     }                                                 \
     void Config::setter(double v)                     \
     {                                                 \
-        if (qFuzzyCompare(getter(), v))               \
+        if (spoolsmith::sameValue(getter(), v))       \
             return;                                   \
         setProperty(id, v);                           \
     }

@@ -2,8 +2,6 @@
 
 #include <QDebug>
 #include <QHash>
-#include <QMutex>
-#include <QRecursiveMutex>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -12,6 +10,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 
 namespace {
 
@@ -20,7 +19,7 @@ const QString kBaseName = QStringLiteral("sqlite1");
 // What the connections of one DbConfig share with the threads that made them.
 struct Connections
 {
-    QMutex mutex;
+    std::mutex mutex;
     bool alive = true;
     QString path;
     QString ownerName;
@@ -56,7 +55,7 @@ struct ThreadConnections
             const std::shared_ptr<Connections> c = e.owner.lock();
             if (!c)
                 continue;
-            QMutexLocker lock(&c->mutex);
+            std::lock_guard<std::mutex> lock(c->mutex);
             if (!c->alive || c->names.value(e.thread) != e.name)
                 continue;
             c->names.remove(e.thread);
@@ -124,7 +123,7 @@ struct MonthRow
 struct DbConfig::Private
 {
     std::shared_ptr<Connections> connections = std::make_shared<Connections>();
-    QRecursiveMutex lock; // upserts, the month cache and lastCode
+    std::recursive_mutex lock; // upserts, the month cache and lastCode
     QString workTable;
     QString taskTable;
     quint32 lastCode = 0;
@@ -142,7 +141,7 @@ QSqlDatabase DbConfig::Private::database(bool logOpenFailure)
     QString name;
     QSqlDatabase db;
     {
-        QMutexLocker lock(&connections->mutex);
+        std::lock_guard<std::mutex> lock(connections->mutex);
         name = connections->names.value(thread);
         if (name.isEmpty()) {
             name = thread == connections->owner ? connections->ownerName
@@ -203,7 +202,7 @@ DbConfig::DbConfig(const QString &path)
 
 DbConfig::~DbConfig()
 {
-    QMutexLocker lock(&d->connections->mutex);
+    std::lock_guard<std::mutex> lock(d->connections->mutex);
     d->connections->alive = false;
     for (const QString &name : std::as_const(d->connections->names))
         dropConnection(name);
@@ -218,13 +217,13 @@ QString DbConfig::databasePath() const
 QString DbConfig::connectionName() const
 {
     d->database();
-    QMutexLocker lock(&d->connections->mutex);
+    std::lock_guard<std::mutex> lock(d->connections->mutex);
     return d->connections->names.value(QThread::currentThreadId());
 }
 
 void DbConfig::setBusyTimeout(int msecs)
 {
-    QMutexLocker lock(&d->connections->mutex);
+    std::lock_guard<std::mutex> lock(d->connections->mutex);
     d->connections->busyTimeout = msecs;
     // Connections made from now on use it; the existing ones are remade.
     for (const QString &name : std::as_const(d->connections->names)) {
@@ -314,7 +313,7 @@ QString DbConfig::createTaskRecordSql(const QString &table)
 
 bool DbConfig::updateWorkData(const WorkDataRecord &record)
 {
-    QMutexLocker lock(&d->lock);
+    std::lock_guard<std::recursive_mutex> lock(d->lock);
     const QString day = dayText(record.date);
     QList<QVariantList> rows;
     if (!select(QStringLiteral("SELECT * FROM t_work_data WHERE date = ?"), rows, {day}))
@@ -329,7 +328,7 @@ bool DbConfig::updateWorkData(const WorkDataRecord &record)
 
 bool DbConfig::updateWorkData(const QList<WorkDataRecord> &records)
 {
-    QMutexLocker lock(&d->lock);
+    std::lock_guard<std::recursive_mutex> lock(d->lock);
     QSqlDatabase db = d->database();
     if (!db.isOpen())
         return false;
@@ -363,7 +362,7 @@ bool DbConfig::ensureMonthTables(const QDate &date)
 {
     if (!date.isValid())
         return false;
-    QMutexLocker lock(&d->lock);
+    std::lock_guard<std::recursive_mutex> lock(d->lock);
     const QString month = date.toString(QStringLiteral("yyyy_MM"));
     const QString work = QStringLiteral("t_work_record_%1").arg(month);
     const QString task = QStringLiteral("t_task_record_%1").arg(month);
@@ -389,7 +388,7 @@ bool DbConfig::Private::upsertMonthRow(DbConfig &db, const MonthRow &row, int mo
     }
     if (mode != 0 && mode != 1)
         return false;
-    QMutexLocker locker(&lock);
+    std::lock_guard<std::recursive_mutex> locker(lock);
     const QDate date = row.timestamp.date();
     if (!db.ensureMonthTables(date))
         return false;
@@ -495,7 +494,7 @@ bool DbConfig::findTaskRecordByCode(quint32 code, TaskRecord &record)
 
 quint32 DbConfig::nextCode()
 {
-    QMutexLocker lock(&d->lock);
+    std::lock_guard<std::recursive_mutex> lock(d->lock);
     if (d->lastCode != 0)
         return ++d->lastCode;
     QList<QVariantList> months;

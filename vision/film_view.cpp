@@ -1,7 +1,6 @@
 #include "vision/film_view.h"
 
 #include <QFont>
-#include <QMutex>
 #include <QPainter>
 #include <QPen>
 #include <QPointer>
@@ -9,12 +8,13 @@
 #include <QTransform>
 
 #include <cmath>
+#include <mutex>
 
 namespace {
 
 struct Source
 {
-    QMutex lock;
+    std::mutex lock;
     QPointer<QObject> notifier;
     FilmView::SlotReader reader;
 };
@@ -30,7 +30,7 @@ Source &source()
 void FilmView::setSource(QObject *notifier, SlotReader reader)
 {
     Source &s = source();
-    QMutexLocker locker(&s.lock);
+    std::lock_guard<std::mutex> locker(s.lock);
     s.notifier = notifier;
     s.reader = std::move(reader);
 }
@@ -48,7 +48,7 @@ void FilmView::attachSource()
     QObject *notifier = nullptr;
     {
         Source &s = source();
-        QMutexLocker locker(&s.lock);
+        std::lock_guard<std::mutex> locker(s.lock);
         notifier = s.notifier;
     }
     // The view is the receiver context, so a signal from the task thread
@@ -125,7 +125,7 @@ void FilmView::paint(QPainter *painter)
     SlotReader reader;
     {
         Source &s = source();
-        QMutexLocker locker(&s.lock);
+        std::lock_guard<std::mutex> locker(s.lock);
         if (s.notifier)
             reader = s.reader;
     }

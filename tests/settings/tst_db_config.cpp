@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QMutex>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -12,6 +11,7 @@
 #include <QThread>
 
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -266,11 +266,11 @@ private slots:
         DbConfig db(dbPath());
         const QString ownName = db.connectionName();
         QStringList names;
-        QMutex namesLock;
+        std::mutex namesLock;
         std::atomic<int> failures{0};
         auto work = [&](int worker) {
             {
-                QMutexLocker lock(&namesLock);
+                std::lock_guard<std::mutex> lock(namesLock);
                 names.append(db.connectionName());
             }
             for (int i = 0; i < 50; ++i) {

@@ -5,7 +5,7 @@
 void FakeTaskApp::install(TRV610Plus *stoppedDevice)
 {
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_statuses.clear();
         m_cleared.clear();
         m_markIndexes.clear();
@@ -25,25 +25,25 @@ void FakeTaskApp::uninstall()
 
 QList<int> FakeTaskApp::statuses() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_statuses;
 }
 
 QList<int> FakeTaskApp::cleared() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_cleared;
 }
 
 QList<int> FakeTaskApp::markIndexes() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_markIndexes;
 }
 
 void FakeTaskApp::setTaskStatus(int status)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_statuses << status;
     appStatus = status;
 }
@@ -59,18 +59,18 @@ void FakeTaskApp::stopTask(bool)
 
 void FakeTaskApp::clearFilm(int index)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_cleared << index;
 }
 
 int FakeTaskApp::markIndex() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_markIndexes.isEmpty() ? 0 : m_markIndexes.last();
 }
 
 void FakeTaskApp::setMarkIndex(int index)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_markIndexes << index;
 }

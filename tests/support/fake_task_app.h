@@ -3,9 +3,9 @@
 #include "machine/task_app.h"
 
 #include <QList>
-#include <QMutex>
 
 #include <atomic>
+#include <mutex>
 
 class TRV610Plus;
 
@@ -58,7 +58,7 @@ public:
 
 private:
     // The receive thread reports statuses while the test reads them.
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     QList<int> m_statuses;
     QList<int> m_cleared;
     QList<int> m_markIndexes;
