@@ -4,6 +4,7 @@
 #include <QPolygonF>
 #include <QQuickPaintedItem>
 #include <QRectF>
+#include <QtQml/qqmlregistration.h>
 
 struct HpglRecord;
 
@@ -12,6 +13,7 @@ struct HpglRecord;
 class PltQuickView : public QQuickPaintedItem
 {
     Q_OBJECT
+    QML_NAMED_ELEMENT(PltQuickView)
     Q_PROPERTY(QString file READ file WRITE setFile NOTIFY fileChanged)
 
 public:

@@ -1,14 +1,11 @@
 #include "app/program_entry.h"
 
 #include "settings/config.h"
-#include "vision/film_view.h"
-#include "app/plt_quick_view.h"
 #include "app/cut_scene_settings.h"
 #include "platform/camera/hk_camera.h"
 #include "vision/image_provider.h"
 #include "app/logging.h"
 #include "platform/prompt/prompt.h"
-#include "app/quick_item_widget.h"
 #include "app/single_instance.h"
 #include "app/spoolsmith_app.h"
 #include "machine/trv610plus.h"
@@ -22,19 +19,17 @@
 #include <QTextCodec>
 #include <QTranslator>
 #include <QtQml>
+#include <QtQml/qqmlextensionplugin.h>
+
+// The QML types the pages use, each its own module declared beside its class.
+Q_IMPORT_QML_PLUGIN(PltQuickViewPlugin)
+Q_IMPORT_QML_PLUGIN(FilmViewPlugin)
+Q_IMPORT_QML_PLUGIN(TAVRA_ConfigPlugin)
+Q_IMPORT_QML_PLUGIN(QuickItemWidgetPlugin)
 
 namespace {
 
 constexpr int kRestartCode = 777;
-
-void registerQmlTypes()
-{
-    qmlRegisterType<PltQuickView>("PltQuickView", 1, 0, "PltQuickView");
-    qmlRegisterUncreatableType<Config>("TAVRA_Config", 1, 0, "TAVRA_Config",
-                                       QStringLiteral("TAVRA_Config only carries the settings enumerations"));
-    qmlRegisterType<FilmView>("FilmView", 1, 0, "FilmView");
-    qmlRegisterType<QuickItemWidget>("QuickItemWidget", 1, 0, "QuickItemWidget");
-}
 
 void installTranslation(Config &config)
 {
@@ -77,8 +72,6 @@ int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)
 
     if (QFontDatabase::addApplicationFont(QStringLiteral("./Spoolsmith/res/Tavra.ttf")) == -1)
         qWarning() << "Failed to load TavraFont.ttf";
-
-    registerQmlTypes();
 
     Config config;
     Config::setInstance(&config);

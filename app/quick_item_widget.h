@@ -4,6 +4,7 @@
 #include <QQuickItem>
 #include <QVariant>
 #include <QWidget>
+#include <QtQml/qqmlregistration.h>
 
 class QQuickWindow;
 
@@ -12,6 +13,7 @@ class QQuickWindow;
 class QuickItemWidget : public QQuickItem
 {
     Q_OBJECT
+    QML_NAMED_ELEMENT(QuickItemWidget)
     Q_PROPERTY(QVariant widget READ widget WRITE setWidget NOTIFY widgetChanged)
 
 public:

@@ -4,6 +4,7 @@
 
 #include <QQuickPaintedItem>
 #include <QRect>
+#include <QtQml/qqmlregistration.h>
 
 #include <functional>
 
@@ -15,6 +16,7 @@ class QPainter;
 class FilmView : public QQuickPaintedItem
 {
     Q_OBJECT
+    QML_NAMED_ELEMENT(FilmView)
     Q_PROPERTY(int videoOutputX READ videoOutputX WRITE setVideoOutputX NOTIFY videoOutputXChanged)
     Q_PROPERTY(int videoOutputY READ videoOutputY WRITE setVideoOutputY NOTIFY videoOutputYChanged)
     Q_PROPERTY(int videoOutputWidth READ videoOutputWidth WRITE setVideoOutputWidth NOTIFY videoOutputWidthChanged)

@@ -9,17 +9,15 @@
 #include <QQuickView>
 #include <QWindow>
 #include <QtTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(QuickItemWidgetPlugin)
 
 class TstQuickItemWidget : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        qmlRegisterType<QuickItemWidget>("QuickItemWidget", 1, 0, "QuickItemWidget");
-    }
-
     void widgetGivenBeforeTheWindowIsHostedOncePlaced()
     {
         QQuickView view;

@@ -8,12 +8,19 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QtQml/qqmlextensionplugin.h>
 #include <QtTest>
 
+#include <memory>
+
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
+Q_IMPORT_QML_PLUGIN(PltQuickViewPlugin)
+Q_IMPORT_QML_PLUGIN(FilmViewPlugin)
+Q_IMPORT_QML_PLUGIN(TAVRA_ConfigPlugin)
+Q_IMPORT_QML_PLUGIN(QuickItemWidgetPlugin)
 
 namespace {
 QStringList g_warnings;
@@ -64,6 +71,39 @@ private slots:
         }
         qInstallMessageHandler(g_previous);
         QVERIFY2(g_warnings.isEmpty(), qPrintable(g_warnings.join(QLatin1Char('\n'))));
+    }
+
+    // Each registered type under its own module name, version 1.0.
+    void registeredTypesKeepTheirModules_data()
+    {
+        QTest::addColumn<QByteArray>("qml");
+        QTest::newRow("PltQuickView") << QByteArray("import PltQuickView 1.0\nPltQuickView { file: \"\" }");
+        QTest::newRow("FilmView") << QByteArray("import FilmView 1.0\nFilmView { videoOutputWidth: 10 }");
+        QTest::newRow("QuickItemWidget") << QByteArray("import QuickItemWidget 1.0\nQuickItemWidget {}");
+        QTest::newRow("TAVRA_Config enumerations")
+            << QByteArray("import QtQml 2.0\nimport TAVRA_Config 1.0\n"
+                          "QtObject { property int key: TAVRA_Config.CPT_IP }");
+    }
+    void registeredTypesKeepTheirModules()
+    {
+        QFETCH(QByteArray, qml);
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData(qml, QUrl());
+        std::unique_ptr<QObject> object(component.create());
+        QVERIFY2(object, qPrintable(component.errorString()));
+        if (object->property("key").isValid())
+            QCOMPARE(object->property("key").toInt(), int(Config::CPT_IP));
+    }
+
+    void settingsTypeIsNotCreatable()
+    {
+        QQmlEngine engine;
+        QQmlComponent component(&engine);
+        component.setData("import TAVRA_Config 1.0\nTAVRA_Config {}", QUrl());
+        QVERIFY(component.isError());
+        QVERIFY2(component.errorString().contains(QStringLiteral("TAVRA_Config only carries the settings enumerations")),
+                 qPrintable(component.errorString()));
     }
 
     void iconFontCarriesTheGlyphs()

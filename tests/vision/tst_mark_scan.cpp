@@ -13,8 +13,11 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
 
 #include <memory>
+
+Q_IMPORT_QML_PLUGIN(FilmViewPlugin)
 
 class TestMarkScan : public QObject
 {
@@ -201,7 +204,6 @@ private slots:
 
     void registeredForQml()
     {
-        qmlRegisterType<FilmView>("FilmView", 1, 0, "FilmView");
         QQmlEngine engine;
         QQmlComponent component(&engine);
         component.setData("import FilmView 1.0\nFilmView { videoOutputWidth: 10; showHistory: true }", QUrl());
