@@ -1,4 +1,5 @@
 #include "settings/config.h"
+#include "settings/scene_settings_port.h"
 #include "tests/support/recording_prompt.h"
 
 #include <QDir>
@@ -105,6 +106,33 @@ void recordProblems(QtMsgType type, const QMessageLogContext &, const QString &m
     if (type == QtWarningMsg || type == QtCriticalMsg)
         g_problems.append(msg);
 }
+
+// The cut scene as the application gives it to the settings: the sort switch
+// and one cutter pen, ten scene points to the millimetre.
+class FakeScenePort final : public SceneSettingsPort
+{
+public:
+    bool scene = true;
+    bool editable = true;
+    bool sorted = false;
+    int repaints = 0;
+    CutterPenKeys pen{QStringLiteral("Pen1"), 200, 1, 0, 2.0, 2.0, 30.0, 1};
+
+    bool hasScene() const override { return scene; }
+    bool canEdit() const override { return editable; }
+    bool isSorted() const override { return sorted; }
+    void setSorted(bool on) override { sorted = on; }
+    bool penFlag(PenFlag flag) const override { return pen.flags & flag; }
+    void setPenFlag(PenFlag flag, bool on) override { pen.flags = on ? pen.flags | flag : pen.flags & ~flag; }
+    double compensationMm(PenFlag which) const override { return value(which) / 10.0; }
+    void setCompensationMm(PenFlag which, double mm) override { value(which) = mm * 10.0; }
+    CutterPenKeys cutterPen() const override { return pen; }
+    void repaint() override { ++repaints; }
+
+private:
+    double &value(PenFlag which) { return which == CloseCompensate ? pen.closeCompensate : pen.knifeCompensate; }
+    double value(PenFlag which) const { return which == CloseCompensate ? pen.closeCompensate : pen.knifeCompensate; }
+};
 
 } // namespace
 
@@ -546,6 +574,65 @@ private slots:
         Config again(path());
         QCOMPARE(again.ident(), configPresent || variant.isEmpty() ? QString() : QStringLiteral("variant2"));
         QCOMPARE(again.version(), configPresent || !variant.isEmpty() ? version : 0);
+    }
+
+    // Without a scene reads fall back and writes do nothing; while a job runs
+    // writes are refused with a log line; a pen change stores the whole pen.
+    void sceneBoundSettingsGoThroughThePort()
+    {
+        auto port = std::make_shared<FakeScenePort>();
+        QString live;
+        {
+            Config c(path());
+            live = c.liveStorePath();
+            QSignalSpy close(&c, &Config::closeCompensateChanged);
+            QSignalSpy closeVal(&c, &Config::closeCompensateValChanged);
+            QSignalSpy sort(&c, &Config::autoSortChanged);
+
+            for (bool installed : {false, true}) {
+                port->scene = false;
+                Config::setScenePort(installed ? port : nullptr);
+                QCOMPARE(c.closeCompensateVal(), 0.2);
+                QCOMPARE(c.knifeCompensateVal(), 0.2);
+                QVERIFY(!c.autoSort());
+                c.setCloseCompensate(true);
+                c.setAutoSort(true);
+                QCOMPARE(close.size() + sort.size(), 0);
+            }
+
+            port->scene = true;
+            port->editable = false;
+            g_problems.clear();
+            qInstallMessageHandler(recordProblems);
+            c.setCloseCompensate(true);
+            qInstallMessageHandler(nullptr);
+            QCOMPARE(close.size(), 0);
+            QCOMPARE(port->pen.flags, 0);
+            QVERIFY(g_problems.join('\n').contains(QStringLiteral("refused")));
+
+            port->editable = true;
+            c.setCloseCompensate(true);
+            c.setCloseCompensateVal(1.5);
+            QCOMPARE(close.size(), 1);
+            QCOMPARE(closeVal.size(), 1);
+            QVERIFY(c.closeCompensate());
+            QVERIFY(!c.knifeCompensate());
+            QCOMPARE(c.closeCompensateVal(), 1.5);
+            QCOMPARE(port->repaints, 2);
+
+            c.setAutoSort(true);
+            QVERIFY(port->sorted && c.autoSort());
+            QCOMPARE(sort.size(), 1);
+            Config::setScenePort(nullptr);
+        }
+        QSettings file(live, QSettings::IniFormat);
+        QCOMPARE(file.value("Pen1//color").toInt(), 200);
+        QCOMPARE(file.value("Pen1//index").toInt(), 1);
+        QCOMPARE(file.value("Pen1//flags").toInt(), int(SceneSettingsPort::CloseCompensate));
+        QCOMPARE(file.value("Pen1//closeCompensate").toDouble(), 15.0);
+        QCOMPARE(file.value("Pen1//knifeCompensate").toDouble(), 2.0);
+        QCOMPARE(file.value("Pen1//toolUpAngle").toDouble(), 30.0);
+        QCOMPARE(file.value("Pen1//repeat").toInt(), 1);
     }
 
     void concurrentCallsKeepFileConsistent()
