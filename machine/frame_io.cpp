@@ -1,7 +1,6 @@
 // Frames on the wire: packing, the packet-wise sender and the receive loop.
-#include "machine/link_connection.h"
+#include "machine/link/machine_link.h"
 #include "machine/link_settings.h"
-#include "platform/socket/posix_socket.h"
 #include "machine/trv610plus.h"
 
 #include <QDebug>
@@ -12,10 +11,6 @@
 #include <system_error>
 
 namespace {
-// How long a piece that the socket only partly took may take to finish
-// before the link is given up.
-constexpr int kFinishPieceMs = 5000;
-constexpr qsizetype kReadSize = 512;
 constexpr qint64 kSlowSendMs = 20;
 } // namespace
 
@@ -38,8 +33,7 @@ bool TRV610Plus::sendMsg(const QByteArray &frame)
     const qsizetype packet = LinkSettings::packetBytes();
 
     QMutexLocker lock(&m_sendLock);
-    const std::shared_ptr<LinkConnection> connection = currentConnection();
-    if (!connection || !connection->open.load()) {
+    if (!m_link->isOpen()) {
         qCritical() << "TRV610Plus::sendMsg" << "send failed: " << "not connected";
         return false;
     }
@@ -56,22 +50,17 @@ bool TRV610Plus::sendMsg(const QByteArray &frame)
         const qsizetype piece = qMin(packet, frame.size() - offset);
         QElapsedTimer pieceTimer;
         pieceTimer.start();
-        qsizetype sent = PosixSocket::sendSome(connection->fd, frame.constData() + offset, piece);
+        const qsizetype sent = m_link->write(frame.constData() + offset, piece);
         if (sent < 0) {
             qCritical() << "TRV610Plus::sendMsg" << "send failed: " << errno;
             result = false;
             break;
         }
         if (sent < piece) {
-            // Half a frame must never stay on the stream: finish it or give up the link.
-            sent += PosixSocket::sendAll(connection->fd, frame.constData() + offset + sent, piece - sent,
-                                         kFinishPieceMs);
-            if (sent < piece) {
-                qCritical() << "TRV610Plus::sendMsg" << "send failed: " << sent << piece;
-                offset += sent;
-                result = false;
-                break;
-            }
+            qCritical() << "TRV610Plus::sendMsg" << "send failed: " << sent << piece;
+            offset += sent;
+            result = false;
+            break;
         }
         offset += piece;
         ++pieces;
@@ -83,7 +72,8 @@ bool TRV610Plus::sendMsg(const QByteArray &frame)
     if (!result && offset > 0) {
         qCritical() << "TRV610Plus::sendMsg" << "frame cut after" << offset << "of" << frame.size()
                     << "bytes, dropping the link";
-        connection->shutdown();
+        // Half a frame must never stay on the stream: the link goes instead.
+        m_link->abort();
     }
     const qint64 totalMs = whole.elapsed();
     if (totalMs > kSlowSendMs)
@@ -93,29 +83,11 @@ bool TRV610Plus::sendMsg(const QByteArray &frame)
     return result;
 }
 
-void TRV610Plus::readData(std::shared_ptr<LinkConnection> connection)
+void TRV610Plus::receiveBytes(const char *data, qsizetype size)
 {
-    char buffer[kReadSize];
-    while (!connection->closedByProgram.load()) {
-        const qsizetype n = PosixSocket::receive(connection->fd, buffer, kReadSize);
-        if (n <= 0) {
-            const int err = errno;
-            // A connection the program closed itself ends quietly, so it can
-            // never tear down a newer one.
-            if (connection->closedByProgram.load())
-                return;
-            if (n == 0)
-                qInfo() << "TRV610Plus::readData" << "socket closed";
-            else
-                qCritical() << "TRV610Plus::readData" << "Recv failed: " << n << err;
-            connection->open.store(false);
-            dropFromReceiver(connection->generation);
-            return;
-        }
-        const qsizetype dropped = m_receiveBuffer.feed(buffer, n, [this](const QByteArray &frame) { decode(frame); });
-        if (dropped > 0)
-            qWarning() << "TRV610Plus::readData" << "unterminated data dropped:" << dropped << "bytes";
-    }
+    const qsizetype dropped = m_receiveBuffer.feed(data, size, [this](const QByteArray &frame) { decode(frame); });
+    if (dropped > 0)
+        qWarning() << "TRV610Plus::readData" << "unterminated data dropped:" << dropped << "bytes";
 }
 
 std::optional<MachineFrame::Reply> TRV610Plus::dealReturn(const QByteArray &frame)

@@ -1,4 +1,5 @@
 #include "settings/config.h"
+#include "machine/link/tcp_link.h"
 #include "machine/trv610plus.h"
 
 #include <QDebug>
@@ -21,8 +22,16 @@ void TRV610Plus::setInstance(TRV610Plus *device)
 }
 
 TRV610Plus::TRV610Plus(QObject *parent)
-    : QObject(parent)
+    : TRV610Plus(std::make_unique<TcpLink>(), parent)
 {
+}
+
+TRV610Plus::TRV610Plus(std::unique_ptr<MachineLink> link, QObject *parent)
+    : QObject(parent)
+    , m_link(std::move(link))
+{
+    m_link->setHandlers([this](const char *data, qsizetype size) { receiveBytes(data, size); },
+                        [this](quint64 session) { dropFromReceiver(session); });
     // Readings start at their triggers, so nothing looks out of range
     // before the first report.
     if (Config *config = Config::instance()) {
@@ -38,7 +47,7 @@ TRV610Plus::~TRV610Plus()
 {
     waitTaskThread(15000);
     unInit();
-    joinFinishedReceivers();
+    m_link.reset();
 }
 
 QString TRV610Plus::ident() const

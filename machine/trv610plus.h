@@ -23,7 +23,7 @@
 struct CmdWaiter;
 class QThread;
 class taskInterface;
-struct LinkConnection;
+class MachineLink;
 
 // The machine driver: the one object through which the program talks to the
 // cutting and feeding machine. QML reaches it as "device".
@@ -72,7 +72,10 @@ class TRV610Plus : public QObject
     Q_PROPERTY(bool collectMotorRunning READ collectMotorRunning WRITE setCollectMotorRunning NOTIFY collectMotorRunningChanged)
 
 public:
+    // Links over TCP.
     explicit TRV610Plus(QObject *parent = nullptr);
+    // Links over the given link (tests: the in-process one).
+    explicit TRV610Plus(std::unique_ptr<MachineLink> link, QObject *parent = nullptr);
     ~TRV610Plus() override;
 
     // The process-wide driver, set by the program entry.
@@ -378,14 +381,12 @@ protected:
 
 private:
     // --- Machine link ---
-    void readData(std::shared_ptr<LinkConnection> connection);
+    void receiveBytes(const char *data, qsizetype size);
     void dropConnection();
-    void dropFromReceiver(quint64 generation);
-    void joinFinishedReceivers();
+    void dropFromReceiver(quint64 session);
     void runStartSequence();
     void sendStopsBeforeShutdown();
     void storeReply(const MachineFrame::Reply &reply, const QByteArray &frame);
-    std::shared_ptr<LinkConnection> currentConnection() const;
 
     QRecursiveMutex m_linkLock; // setIp, setIdent, link, unInit
     void linkRequestLoop();
@@ -395,11 +396,7 @@ private:
     std::optional<QString> m_requestedIp;
     bool m_stopRequests = false;
     std::thread m_linkRequestThread;
-    mutable QMutex m_connectionLock; // m_connection, m_receiveThread (leaf)
-    std::shared_ptr<LinkConnection> m_connection;
-    std::thread m_receiveThread;
-    std::thread m_finishedReceiver; // a receiver that dropped its own link
-    std::atomic<quint64> m_generation{0};
+    std::unique_ptr<MachineLink> m_link;
     QString m_ip;
     std::atomic<int> m_port{9100};
     std::atomic<bool> m_connected{false};

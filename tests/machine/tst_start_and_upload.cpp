@@ -57,6 +57,9 @@ class TestStartAndUpload : public QObject
     {
         if (!peer.start())
             return false;
+        // The silent peer is a real socket: these cases drive the TCP link.
+        f.transport = DeviceFixture::Transport::Tcp;
+        f.makeDevice();
         f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 50);
         f.device->setPort(peer.port());
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
@@ -66,7 +69,11 @@ class TestStartAndUpload : public QObject
     }
 
 private slots:
-    void init() { QVERIFY(f.setUp()); }
+    void init()
+    {
+        f.transport = DeviceFixture::Transport::InProcess;
+        QVERIFY(f.setUp());
+    }
     void cleanup() { f.tearDown(); }
 
     void startSequenceInOrderEachAfterItsReply()

@@ -1,5 +1,7 @@
 #include "tests/support/device_fixture.h"
 
+#include "machine/link/in_process_link.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
@@ -34,7 +36,20 @@ bool DeviceFixture::startSimulator(const MachineSimulator::Options &options)
 
 void DeviceFixture::makeDevice(Driver driver)
 {
-    device = std::make_unique<TRV610Plus>();
+    if (transport == Transport::Tcp) {
+        device = std::make_unique<TRV610Plus>();
+    } else {
+        // The simulator may be started after the driver: looked up at connect time.
+        device = std::make_unique<TRV610Plus>(
+            std::make_unique<InProcessLink>([this](const QString &address, quint16 port, QString *error) {
+                if (!sim) {
+                    if (error)
+                        *error = QStringLiteral("Connection refused");
+                    return std::shared_ptr<LinkStream>();
+                }
+                return sim->connectInProcess(address, port, error);
+            }));
+    }
     m_registered = driver == Driver::Registered;
     if (m_registered)
         TRV610Plus::setInstance(device.get());
