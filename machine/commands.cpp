@@ -1,5 +1,5 @@
-// One method per machine command: the exact body, the wait key and the
-// preconditions. Reply effects are in reply_effects.cpp.
+// One method per machine command: its row of the command table, its
+// arguments and preconditions. Reply effects are in reply_effects.cpp.
 #include "machine/command_frame.h"
 #include "machine/task_app.h"
 #include "machine/trv610plus.h"
@@ -7,31 +7,23 @@
 #include <QDebug>
 #include <QtMath>
 
-using CommandFrame::command;
+using C = CommandTable::Command;
 using CommandFrame::general;
-
-namespace {
-constexpr int kStopKey = 100;
-constexpr int kPauseKey = 101;
-constexpr int kResumeKey = 102;
-constexpr int kMoveKey = 10000;
-constexpr int kRectifyResetKey = 10001;
-} // namespace
 
 bool TRV610Plus::rDeviceInfo()
 {
-    return sendCMD(command(QStringLiteral("1,0,0,0,0,0;")));
+    return send(C::DeviceInfo);
 }
 
 bool TRV610Plus::cutterXClear()
 {
     qDebug() << "TRV610Plus::cutterXClear" << "X轴坐标清零";
-    return sendCMD(command(QStringLiteral("2,0,5;")));
+    return send(C::CutterXClear);
 }
 
 bool TRV610Plus::wRectifyMotorReset()
 {
-    if (!sendCMD(command(QStringLiteral("2,0,4;")), true, kRectifyResetKey))
+    if (!send(C::RectifyReset))
         return false;
     // The web guide starts again from its centre: marks and paper centre
     // measured before are void.
@@ -44,37 +36,37 @@ bool TRV610Plus::wRectifyMotorReset()
 
 bool TRV610Plus::wTirmMotorYReset()
 {
-    return sendCMD(command(QStringLiteral("2,3,1;")), false);
+    return send(C::TrimYReset, {}, false);
 }
 
 bool TRV610Plus::rCutMotorStatus()
 {
-    return sendCMD(command(QStringLiteral("3;")));
+    return send(C::CutMotorStatus);
 }
 
 bool TRV610Plus::rDevicePoint()
 {
-    return sendCMD(command(QStringLiteral("4,0,0,0;")));
+    return send(C::ReadPosition);
 }
 
 bool TRV610Plus::wDevicePoint(int x, int y)
 {
-    return sendCMD(command(QStringLiteral("4,1,%1,%2;").arg(x).arg(y)), true, kMoveKey);
+    return send(C::MoveBy, {QString::number(x), QString::number(y)});
 }
 
 bool TRV610Plus::rSpeed()
 {
-    return sendCMD(command(QStringLiteral("6,0,0,0;")));
+    return send(C::ReadSpeed);
 }
 
 bool TRV610Plus::wSpeed(double speed)
 {
-    return sendCMD(command(QStringLiteral("6,1,0,%1;").arg(general(speed))));
+    return send(C::WriteSpeed, {general(speed)});
 }
 
 bool TRV610Plus::rPressure()
 {
-    return sendCMD(command(QStringLiteral("7,0,0,0;")));
+    return send(C::ReadPressure);
 }
 
 bool TRV610Plus::wPressure(double pressure)
@@ -82,12 +74,12 @@ bool TRV610Plus::wPressure(double pressure)
     const double stored = this->pressure();
     if (pressure == stored || qFuzzyCompare(pressure, stored))
         return true;
-    return sendCMD(command(QStringLiteral("7,1,0,%1;").arg(general(pressure))));
+    return send(C::WritePressure, {general(pressure)});
 }
 
 bool TRV610Plus::rScale()
 {
-    return sendCMD(command(QStringLiteral("9,0,0,0;")));
+    return send(C::ReadScale);
 }
 
 bool TRV610Plus::scale()
@@ -97,7 +89,7 @@ bool TRV610Plus::scale()
 
 bool TRV610Plus::wScale(double scalex, double scaley)
 {
-    if (!sendCMD(command(QStringLiteral("9,1,%1,%2;").arg(scalex, 0, 'f', 4).arg(scaley, 0, 'f', 4))))
+    if (!send(C::WriteScale, {QString::number(scalex, 'f', 4), QString::number(scaley, 'f', 4)}))
         return false;
     setScalex(scalex);
     setScaley(scaley);
@@ -107,7 +99,7 @@ bool TRV610Plus::wScale(double scalex, double scaley)
 bool TRV610Plus::setScale(double sx, double sy)
 {
     // Always sent: the machine may hold factors this program never set.
-    if (!sendCMD(command(QStringLiteral("9,1,%1,%2;").arg(general(sx), general(sy)))))
+    if (!send(C::WriteScale, {general(sx), general(sy)}))
         return false;
     setScalex(sx);
     setScaley(sy);
@@ -116,17 +108,17 @@ bool TRV610Plus::setScale(double sx, double sy)
 
 bool TRV610Plus::rCutModel()
 {
-    return sendCMD(command(QStringLiteral("10,0,0;")));
+    return send(C::ReadCutModel);
 }
 
 bool TRV610Plus::wCutModel(int m)
 {
-    return sendCMD(command(QStringLiteral("10,1,%1;").arg(m)));
+    return send(C::WriteCutModel, {QString::number(m)});
 }
 
 bool TRV610Plus::workArea()
 {
-    return sendCMD(command(QStringLiteral("11,0,0,0;")));
+    return send(C::ReadWorkArea);
 }
 
 bool TRV610Plus::setWorkArea(const QSizeF &area)
@@ -139,22 +131,22 @@ bool TRV610Plus::setWorkArea(const QSizeF &area)
     };
     if (stored.isValid() && same(stored.width(), area.width()) && same(stored.height(), area.height()))
         return true;
-    return sendCMD(command(QStringLiteral("11,1,%1,%2;").arg(qRound(area.width())).arg(qRound(area.height()))));
+    return send(C::WriteWorkArea, {QString::number(qRound(area.width())), QString::number(qRound(area.height()))});
 }
 
 bool TRV610Plus::wPause()
 {
-    return sendCMD(command(QStringLiteral("12,0;")), true, kPauseKey);
+    return send(C::Pause);
 }
 
 bool TRV610Plus::wResume()
 {
-    return sendCMD(command(QStringLiteral("12,1;")), true, kResumeKey);
+    return send(C::Resume);
 }
 
 bool TRV610Plus::wStop()
 {
-    return sendCMD(command(QStringLiteral("12,2;")), true, kStopKey);
+    return send(C::Stop);
 }
 
 bool TRV610Plus::exitTask()
@@ -169,42 +161,42 @@ bool TRV610Plus::exitTask()
 
 bool TRV610Plus::rMarkLight()
 {
-    return sendCMD(command(QStringLiteral("13,0,0,0,0,0;")));
+    return send(C::ReadMarkLight);
 }
 
 bool TRV610Plus::wMarkLight(int val)
 {
-    return sendCMD(command(QStringLiteral("13,1,0,%1,0,0;").arg(val)));
+    return send(C::WriteMarkLight, {QString::number(val)});
 }
 
 bool TRV610Plus::rCheckBackgroundLight()
 {
-    return sendCMD(command(QStringLiteral("13,0,1,0,0,0;")));
+    return send(C::ReadBackgroundLight);
 }
 
 bool TRV610Plus::wCheckBackgroundLight(int val)
 {
-    return sendCMD(command(QStringLiteral("13,1,1,%1,0,0;").arg(val)));
+    return send(C::WriteBackgroundLight, {QString::number(val)});
 }
 
 bool TRV610Plus::rCheckLightStrip()
 {
-    return sendCMD(command(QStringLiteral("13,0,2,0,0,0;")));
+    return send(C::ReadLightStrip);
 }
 
 bool TRV610Plus::wCheckLightStrip(int val)
 {
-    return sendCMD(command(QStringLiteral("13,1,2,%1,0,0;").arg(val)));
+    return send(C::WriteLightStrip, {QString::number(val)});
 }
 
 bool TRV610Plus::rRGBLightStrip()
 {
-    return sendCMD(command(QStringLiteral("13,0,3,0,0,0;")));
+    return send(C::ReadRgbLight);
 }
 
 bool TRV610Plus::wRGBLightStrip(const QColor &color)
 {
-    return sendCMD(command(QStringLiteral("13,1,3,%1,%2,%3;").arg(color.red()).arg(color.green()).arg(color.blue())));
+    return send(C::WriteRgbLight, {QString::number(color.red()), QString::number(color.green()), QString::number(color.blue())});
 }
 
 bool TRV610Plus::moveXAllowed(int direction, qulonglong state)
@@ -229,7 +221,7 @@ bool TRV610Plus::wMoveX(int speed)
     if (TaskApp *app = TaskApp::instance())
         app->clearFilm(0);
     m_feedDirection.store(speed);
-    return sendCMD(command(QStringLiteral("15,%1,0;").arg(speed)));
+    return send(C::MoveX, {QString::number(speed)});
 }
 
 bool TRV610Plus::wMoveY(int speed)
@@ -237,38 +229,38 @@ bool TRV610Plus::wMoveY(int speed)
     m_pressureTestCount.store(0);
     if (TaskApp *app = TaskApp::instance())
         app->clearFilm(0);
-    return sendCMD(command(QStringLiteral("15,0,%1;").arg(speed)));
+    return send(C::MoveY, {QString::number(speed)});
 }
 
 bool TRV610Plus::wSaveToFactorySet()
 {
-    return sendCMD(command(QStringLiteral("16,0;")));
+    return send(C::SaveFactorySet);
 }
 
 bool TRV610Plus::wFactoryReset()
 {
-    return sendCMD(command(QStringLiteral("16,1;")));
+    return send(C::FactoryReset);
 }
 
 bool TRV610Plus::rSensor()
 {
-    return sendCMD(command(QStringLiteral("17;")));
+    return send(C::ReadSensors);
 }
 
 bool TRV610Plus::rGyroscope()
 {
-    return sendCMD(command(QStringLiteral("18,0,0;")));
+    return send(C::ReadRollers);
 }
 
 bool TRV610Plus::rPrePltSend()
 {
-    return sendCMD(command(QStringLiteral("21;")));
+    return send(C::PrePlot);
 }
 
 bool TRV610Plus::wPltSize()
 {
     const qsizetype size = pltData().size();
-    return sendCMD(command(QStringLiteral("22,%1,%2;").arg(size).arg(size)));
+    return send(C::PlotSize, {QString::number(size), QString::number(size)});
 }
 
 bool TRV610Plus::wPlt()

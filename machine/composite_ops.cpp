@@ -105,7 +105,7 @@ bool TRV610Plus::wDevicePoint(const QPointF &pos, int inter)
 
 bool TRV610Plus::sendPlotMove(const QString &hpgl, bool waitPlot)
 {
-    if (!sendCMD(CommandFrame::command(QStringLiteral("22,%1,%2;").arg(hpgl.size()).arg(hpgl.size()))))
+    if (!send(CommandTable::Command::PlotSize, {QString::number(hpgl.size()), QString::number(hpgl.size())}))
         return false;
     return sendCMD(packFrame(QStringLiteral("PPLT"), hpgl), waitPlot);
 }

@@ -93,7 +93,7 @@ void TRV610Plus::receiveBytes(const char *data, qsizetype size)
 std::optional<MachineFrame::Reply> TRV610Plus::dealReturn(const QByteArray &frame)
 {
     std::optional<MachineFrame::Reply> reply = MachineFrame::parseCommandReply(frame);
-    if (reply && reply->key != 23 && !reply->ok)
+    if (reply && reply->key != CommandTable::AxisLimitId && !reply->ok)
         qWarning() << "TRV610Plus::dealReturn" << "failed" << frame;
     return reply;
 }

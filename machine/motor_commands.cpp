@@ -4,45 +4,35 @@
 
 #include <QDebug>
 
-using CommandFrame::command;
-
-namespace {
-constexpr int kRectifyReadKey = 104;
-constexpr int kCollectWriteKey = 105;
-constexpr int kCollectReadKey = 106;
-constexpr int kTrimXWriteKey = 107;
-constexpr int kTrimXReadKey = 108;
-constexpr int kTrimYWriteKey = 109;
-constexpr int kTrimYReadKey = 110;
-} // namespace
+using C = CommandTable::Command;
 
 bool TRV610Plus::wFeedMotorSpeed(int speed)
 {
     qDebug() << "TRV610Plus::wFeedMotorSpeed" << speed;
-    return sendCMD(command(QStringLiteral("20,1,0,0,%1,0;").arg(speed)));
+    return send(C::FeedMotor, {QString::number(speed)});
 }
 
 bool TRV610Plus::wFilmMotorSpeed(int speed)
 {
     setFilmMotorRunning(speed > 0);
-    return sendCMD(command(QStringLiteral("20,1,1,0,%1,0;").arg(speed)));
+    return send(C::FilmMotor, {QString::number(speed)});
 }
 
 bool TRV610Plus::rRectifyMotor()
 {
-    return sendCMD(command(QStringLiteral("20,0,2,0,0,0;")), true, kRectifyReadKey);
+    return send(C::ReadRectifyMotor);
 }
 
 bool TRV610Plus::wRectifyMotor(uint speed, float length)
 {
     qInfo() << "TRV610Plus::wRectifyMotor" << "speed:" << speed << "length:" << length;
     // Not waited: its reply (key 103) carries the motor state for the collect cycle.
-    return sendCMD(command(QStringLiteral("20,1,2,0,%1,%2;").arg(speed).arg(double(length), 0, 'f', 1)), false);
+    return send(C::WriteRectifyMotor, {QString::number(speed), QString::number(double(length), 'f', 1)}, false);
 }
 
 bool TRV610Plus::rCollectMotor()
 {
-    return sendCMD(command(QStringLiteral("20,0,3,0,0,0;")), true, kCollectReadKey);
+    return send(C::ReadCollectMotor);
 }
 
 bool TRV610Plus::wCollectMotor(int speed, int length)
@@ -50,26 +40,26 @@ bool TRV610Plus::wCollectMotor(int speed, int length)
     // A collect roller at its limit must not be wound further.
     if (speed >= 1 && hasDeviceState(DS_CollectRollerLimit))
         return false;
-    return sendCMD(command(QStringLiteral("20,1,3,0,%1,%2;").arg(speed).arg(length)), true, kCollectWriteKey);
+    return send(C::WriteCollectMotor, {QString::number(speed), QString::number(length)});
 }
 
 bool TRV610Plus::rTrimMotorX()
 {
-    return sendCMD(command(QStringLiteral("20,0,4,0,0,0;")), true, kTrimXReadKey);
+    return send(C::ReadTrimX);
 }
 
 bool TRV610Plus::wTrimMotorX(int speed, int length)
 {
-    return sendCMD(command(QStringLiteral("20,1,4,0,%1,%2;").arg(speed).arg(length)), true, kTrimXWriteKey);
+    return send(C::WriteTrimX, {QString::number(speed), QString::number(length)});
 }
 
 bool TRV610Plus::rTrimMotorY()
 {
-    return sendCMD(command(QStringLiteral("20,0,4,1,0,0;")), true, kTrimYReadKey);
+    return send(C::ReadTrimY);
 }
 
 bool TRV610Plus::wTrimMotorYSpeed(int speed)
 {
     qInfo() << "TRV610Plus::wTrimMotorYSpeed" << speed;
-    return sendCMD(command(QStringLiteral("20,1,4,1,%1,%2;").arg(speed).arg(0)), true, kTrimYWriteKey);
+    return send(C::WriteTrimY, {QString::number(speed), QString::number(0)});
 }

@@ -3,6 +3,7 @@
 // accepted and the value read before stays, so a safety bit derived from it
 // can never be cleared by noise.
 #include "settings/config.h"
+#include "machine/protocol/command_table.h"
 #include "machine/task_app.h"
 #include "machine/trv610plus.h"
 
@@ -43,14 +44,14 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
         return;
     const QStringList &f = reply.fields;
     switch (id) {
-    case 1:
+    case CommandTable::DeviceInfoId:
         setDevType(f.at(1));
         setDevId(f.at(2));
         setPcbId(f.at(3));
         setPcbVer(f.at(4));
         setFirmware(f.at(5));
         break;
-    case 3: {
+    case CommandTable::CutMotorStatusId: {
         bool ok = false;
         const uint status = f.at(1).toUInt(&ok);
         if (!ok)
@@ -58,7 +59,7 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
         setCutMotorStatus(int(status));
         break;
     }
-    case 4:
+    case CommandTable::PositionId:
         if (f.at(1) == QLatin1String("0")) {
             const std::optional<double> x = realField(f, 2);
             const std::optional<double> y = realField(f, 3);
@@ -70,25 +71,25 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
         break;
     // Speed and pressure are written as reals ("g"), so the echo may be one:
     // it is truncated rather than read as 0.
-    case 6:
+    case CommandTable::SpeedId:
         if (const std::optional<double> v = realField(f, 3); v && qAbs(*v) < 1e9)
             setSpeed(int(*v));
         else
             return refuse(reply, "speed");
         break;
-    case 7:
+    case CommandTable::PressureId:
         if (const std::optional<double> v = realField(f, 3); v && qAbs(*v) < 1e9)
             setPressure(int(*v));
         else
             return refuse(reply, "pressure");
         break;
-    case 10:
+    case CommandTable::CutModelId:
         if (const std::optional<int> v = intField(f, 2))
             setCutModel(*v);
         else
             return refuse(reply, "cut model");
         break;
-    case 11: {
+    case CommandTable::WorkAreaId: {
         const std::optional<double> w = realField(f, 2);
         const std::optional<double> h = realField(f, 3);
         if (!w || !h)
@@ -97,7 +98,7 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
         m_workArea = QSizeF(*w, *h);
         break;
     }
-    case 12: {
+    case CommandTable::TaskId: {
         const std::optional<int> v = intField(f, 1);
         // An unknown report counts as stopped, the safe side.
         setTaskStatus(v && *v >= 0 && *v <= 2 ? *v : 2);
@@ -105,11 +106,11 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
             app->setTaskStatus(taskStatus());
         break;
     }
-    case 16:
+    case CommandTable::FactoryId:
         if (f.at(1) == QLatin1String("1"))
             resendSetup();
         break;
-    case 17: {
+    case CommandTable::SensorsId: {
         bool values[7];
         for (int i = 0; i < 7; ++i) {
             const std::optional<int> v = intField(f, i + 1);
@@ -121,7 +122,7 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
             setSensor(i, values[i]);
         break;
     }
-    case 18: {
+    case CommandTable::RollersId: {
         const std::optional<int> gyro = intField(f, 3);
         const std::optional<double> print = realField(f, 6);
         const std::optional<double> film = realField(f, 7);
@@ -134,17 +135,17 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
         setCollectRoller(*collect);
         break;
     }
-    case 20: {
+    case CommandTable::MotorId: {
         // status, selector, motor, axis, speed, length, state
         const std::optional<int> motor = intField(f, 2);
         const std::optional<int> axis = intField(f, 3);
         const std::optional<int> state = intField(f, 6);
-        if (!motor || *motor == 0 || *motor == 1)
+        if (!motor || *motor == CommandTable::FeedMotorNo || *motor == CommandTable::FilmMotorNo)
             break;
         if (!axis || !state)
             return refuse(reply, "motor state");
         const bool read = f.at(1) == QLatin1String("0");
-        if (*motor == 2) {
+        if (*motor == CommandTable::RectifyMotorNo) {
             if (read) {
                 const std::optional<double> length = realField(f, 5);
                 if (!length)
@@ -153,14 +154,14 @@ void TRV610Plus::applyReply(int id, MachineFrame::Reply &reply)
                 m_rectifyLength = *length;
             }
             m_rectifyMotorState.store(*state);
-        } else if (*motor == 3) {
+        } else if (*motor == CommandTable::CollectMotorNo) {
             m_collectMotorState.store(*state);
-        } else if (*motor == 4) {
+        } else if (*motor == CommandTable::TrimMotorNo) {
             (*axis == 0 ? m_trimXMotorState : m_trimYMotorState).store(*state);
         }
         break;
     }
-    case 23: {
+    case CommandTable::AxisLimitId: {
         // The report keeps its id first: "23", axis, ...
         QString text = f.join(QLatin1Char(','));
         if (f.size() > 1 && f.at(1) == QLatin1String("0"))

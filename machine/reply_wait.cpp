@@ -80,3 +80,9 @@ void TRV610Plus::storeReply(const MachineFrame::Reply &reply, const QByteArray &
     if (waiter->sendTime.isValid() && waiter->sendTime.msecsTo(QDateTime::currentDateTime()) > waiter->timeoutMs)
         qInfo() << "TRV610Plus::decode" << "recv:" << frame;
 }
+
+bool TRV610Plus::send(CommandTable::Command command, const QStringList &args, bool waitReturn)
+{
+    return sendCMD(packFrame(QStringLiteral("CCMD"), CommandTable::body(command, args)), waitReturn,
+                   CommandTable::row(command).waitKey);
+}

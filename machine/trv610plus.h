@@ -18,7 +18,8 @@
 #include <optional>
 #include <thread>
 
-#include "machine/frame_codec.h"
+#include "machine/protocol/command_table.h"
+#include "machine/protocol/frame_codec.h"
 
 struct CmdWaiter;
 class QThread;
@@ -387,6 +388,8 @@ private:
     void runStartSequence();
     void sendStopsBeforeShutdown();
     void storeReply(const MachineFrame::Reply &reply, const QByteArray &frame);
+    // Sends a command-table row with its arguments, waiting on the row's key.
+    bool send(CommandTable::Command command, const QStringList &args = {}, bool waitReturn = true);
 
     QRecursiveMutex m_linkLock; // setIp, setIdent, link, unInit
     void linkRequestLoop();

@@ -1,6 +1,7 @@
 #include "tools/simulator/machine_simulator.h"
 
-#include "machine/frame_codec.h"
+#include "machine/protocol/command_table.h"
+#include "machine/protocol/frame_codec.h"
 #include "machine/link/byte_pipe.h"
 #include "machine/link/tcp_stream.h"
 #include "tools/simulator/length_frame_reader.h"
@@ -328,13 +329,13 @@ void MachineSimulator::reportTaskStatus(int status)
         std::lock_guard<std::mutex> lock(m_lock);
         m_state.taskStatus = QString::number(status);
     }
-    sendToAll(simReplyPayload(12, {QString::number(status)}));
+    sendToAll(simReplyPayload(CommandTable::TaskId, {QString::number(status)}));
 }
 
 void MachineSimulator::reportAxisLimit(int axis, int position)
 {
     // The limit report has no status field: "23,axis,position".
-    sendToAll("CMD;23," + QByteArray::number(axis) + ',' + QByteArray::number(position) + ';');
+    sendToAll("CMD;" + QByteArray::number(CommandTable::AxisLimitId) + ',' + QByteArray::number(axis) + ',' + QByteArray::number(position) + ';');
 }
 
 int MachineSimulator::activeConnections() const

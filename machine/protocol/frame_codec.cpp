@@ -1,4 +1,6 @@
-#include "machine/frame_codec.h"
+#include "machine/protocol/frame_codec.h"
+
+#include "machine/protocol/command_table.h"
 
 #include <QRegularExpression>
 
@@ -89,83 +91,9 @@ int commandKey(const QByteArray &frame)
     return m.hasMatch() ? m.captured().toInt() : 0;
 }
 
-namespace {
-
-int fieldInt(const QStringList &fields, int index, bool *ok = nullptr)
-{
-    if (index >= fields.size()) {
-        if (ok)
-            *ok = false;
-        return 0;
-    }
-    return fields.at(index).toInt(ok);
-}
-
-int motorKey(const QStringList &f)
-{
-    // Fields: status, selector, motor, axis, speed, length, state.
-    bool selOk = false;
-    const int selector = fieldInt(f, 1, &selOk);
-    const int motor = fieldInt(f, 2);
-    const int axis = fieldInt(f, 3);
-    if (!selOk || (selector != 0 && selector != 1))
-        return 20;
-    const int base = selector == 1 ? 103 : 104;
-    switch (motor) {
-    case 2: return base;
-    case 3: return base + 2;
-    case 4: return axis == 0 ? base + 4 : base + 6;
-    default: return 20;
-    }
-}
-
-} // namespace
-
 void resolveReply(Reply &reply)
 {
-    const QStringList &f = reply.fields;
-    const auto count = [&](int n) { reply.ok = f.size() == n; };
-    switch (reply.key) {
-    case 1: count(6); break;
-    case 2:
-        count(3);
-        if (f.size() >= 3 && f.at(1) == QLatin1String("0") && f.at(2) == QLatin1String("4"))
-            reply.key = 10001;
-        else if (f.size() >= 3 && f.at(1) == QLatin1String("3") && f.at(2) == QLatin1String("1"))
-            reply.key = 10002;
-        break;
-    case 3: count(2); break;
-    case 4:
-        count(4);
-        if (f.size() >= 2 && f.at(1) == QLatin1String("1"))
-            reply.key = 10000;
-        break;
-    case 6:
-    case 7:
-    case 11: count(4); break;
-    case 10: count(3); break;
-    case 12: {
-        count(2);
-        bool ok = false;
-        const int status = fieldInt(f, 1, &ok);
-        if (ok && status == 0)
-            reply.key = 101;
-        else if (ok && status == 1)
-            reply.key = 102;
-        else if (ok && status == 2)
-            reply.key = 100;
-        break;
-    }
-    case 16: count(2); break;
-    case 17: reply.ok = f.size() >= 8; break;
-    case 18: count(9); break;
-    case 20:
-        count(7);
-        reply.key = motorKey(f);
-        break;
-    case 23: reply.ok = true; break;
-    default: break; // accepted by status, as parsed
-    }
+    CommandTable::resolve(reply);
 }
 
 qsizetype Splitter::feed(const char *data, qsizetype size, const std::function<void(const QByteArray &)> &onFrame)
