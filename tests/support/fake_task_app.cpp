@@ -1,11 +1,14 @@
 #include "tests/support/fake_task_app.h"
 
 #include "machine/trv610plus.h"
+#include "platform/prompt/prompt.h"
+
+#include <QCoreApplication>
 
 void FakeTaskApp::install(TRV610Plus *stoppedDevice)
 {
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_statuses.clear();
         m_cleared.clear();
         m_markIndexes.clear();
@@ -25,25 +28,25 @@ void FakeTaskApp::uninstall()
 
 QList<int> FakeTaskApp::statuses() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_statuses;
 }
 
 QList<int> FakeTaskApp::cleared() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_cleared;
 }
 
 QList<int> FakeTaskApp::markIndexes() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_markIndexes;
 }
 
 void FakeTaskApp::setTaskStatus(int status)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_statuses << status;
     appStatus = status;
 }
@@ -59,18 +62,24 @@ void FakeTaskApp::stopTask(bool)
 
 void FakeTaskApp::clearFilm(int index)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_cleared << index;
 }
 
 int FakeTaskApp::markIndex() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_markIndexes.isEmpty() ? 0 : m_markIndexes.last();
 }
 
 void FakeTaskApp::setMarkIndex(int index)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_markIndexes << index;
+}
+
+void FakeTaskApp::informOperator(const QString &text)
+{
+    if (Prompt *prompt = Prompt::instance())
+        prompt->information(QCoreApplication::applicationName(), text);
 }

@@ -3,7 +3,7 @@
 #include "machine/task_app.h"
 
 #include <QList>
-#include <QMutex>
+#include <mutex>
 
 #include <atomic>
 
@@ -55,10 +55,12 @@ public:
     float lastMarkDiameter() const override { return 0; }
     void resetLastMark() override {}
     bool doCapture(int) override { return false; }
+    // Shown through the prompt layer, as the application does.
+    void informOperator(const QString &text) override;
 
 private:
     // The receive thread reports statuses while the test reads them.
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     QList<int> m_statuses;
     QList<int> m_cleared;
     QList<int> m_markIndexes;
