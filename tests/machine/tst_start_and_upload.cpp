@@ -2,6 +2,7 @@
 #include "tests/support/device_fixture.h"
 #include "platform/socket/posix_socket.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -201,6 +202,33 @@ private slots:
         t.start();
         f.device.reset(); // unInit: the upload thread is joined, not left behind
         QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+    }
+
+    // Every thread the driver starts (receive, link requests, poll and
+    // collect cycles, job, upload) is its own and is joined when it goes.
+    void shutDownJoinsEveryThread()
+    {
+        const auto threads = [] {
+            return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+        };
+        f.device.reset();
+        const int before = threads();
+        f.makeDevice();
+        QTRY_VERIFY(threads() >= before + 2); // the poll and collect cycles run while polling is on
+        f.device->setPolling(false);
+        QTRY_VERIFY(threads() <= before);
+        f.device->setPolling(true);
+        QTRY_VERIFY(threads() >= before + 2);
+
+        f.device->setPort(f.sim->port());
+        f.device->requestIp(f.sim->address());
+        QTRY_VERIFY(f.device->linked());
+        f.sim->clearReceived();
+        QVERIFY(f.device->cut100mmRect());
+        f.device->slotUpgrade(1, "abc", {});
+        QTRY_VERIFY(!f.sim->receivedPayloads().isEmpty());
+        f.device.reset();
+        QTRY_VERIFY(threads() <= before);
     }
 
     void droppedLinkResetsTheProgress()
