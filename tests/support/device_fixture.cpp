@@ -30,7 +30,11 @@ bool DeviceFixture::makeSettings(Folder folder)
 
 bool DeviceFixture::startSimulator(const MachineSimulator::Options &options)
 {
-    sim = std::make_unique<MachineSimulator>(options);
+    MachineSimulator::Options o = options;
+    // In memory the driver needs no socket at all.
+    if (transport == Transport::InProcess)
+        o.listen = false;
+    sim = std::make_unique<MachineSimulator>(o);
     return sim->start();
 }
 

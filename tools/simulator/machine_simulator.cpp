@@ -77,13 +77,16 @@ bool MachineSimulator::start()
 {
     if (m_running.load())
         return true;
-    QString error;
-    m_listenFd = PosixSocket::listenTcp(m_options.address, m_options.port, &error);
-    if (m_listenFd < 0) {
-        qCritical() << "MachineSimulator::start" << m_options.address << m_options.port << error;
-        return false;
+    m_port = m_options.port;
+    if (m_options.listen) {
+        QString error;
+        m_listenFd = PosixSocket::listenTcp(m_options.address, m_options.port, &error);
+        if (m_listenFd < 0) {
+            qCritical() << "MachineSimulator::start" << m_options.address << m_options.port << error;
+            return false;
+        }
+        m_port = PosixSocket::localPort(m_listenFd);
     }
-    m_port = PosixSocket::localPort(m_listenFd);
     m_running.store(true);
     m_acceptThread = std::thread(&MachineSimulator::acceptLoop, this);
     qInfo() << "MachineSimulator::start" << m_options.address << m_port << m_options.ident;
@@ -117,6 +120,12 @@ void MachineSimulator::acceptLoop()
         if (m_options.announce && Clock::now() >= nextAnnounce) {
             announce();
             nextAnnounce = Clock::now() + std::chrono::milliseconds(m_options.announceIntervalMs);
+        }
+        if (m_listenFd < 0) {
+            // Connections in memory only: this loop just announces and reaps.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+            reapClients();
+            continue;
         }
         const int fd = PosixSocket::acceptTcp(m_listenFd, kPollMs);
         reapClients();

@@ -108,6 +108,8 @@ public:
     {
         QString address = QStringLiteral("127.0.0.1");
         quint16 port = 9100; // 0 picks a free port
+        // false: no TCP listener, only connections in memory (connectInProcess).
+        bool listen = true;
         QString ident = QStringLiteral("AB07X3Q9");
         bool announce = true;
         quint16 announcePort = 51287;
