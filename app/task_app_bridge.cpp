@@ -4,6 +4,9 @@
 
 #include "platform/scene/gscene.h"
 #include "machine/task_app.h"
+#include "platform/prompt/prompt.h"
+
+#include <QCoreApplication>
 
 #include <QDebug>
 #include <QThread>
@@ -51,6 +54,10 @@ public:
     float lastMarkDiameter() const override { return m_app->lastMarkDiameter(); }
     void resetLastMark() override { m_app->resetLastMark(); }
     bool doCapture(int camera) override { return m_app->doCapture(camera); }
+    void informOperator(const QString &text) override
+    {
+        Prompt::instance()->information(QCoreApplication::applicationName(), text);
+    }
 
 private:
     SpoolsmithApp *m_app;

@@ -50,4 +50,7 @@ public:
     virtual float lastMarkDiameter() const = 0;
     virtual void resetLastMark() = 0;
     virtual bool doCapture(int camera) = 0;
+    // Tells the operator something that needs no answer (the driver opens
+    // no dialog of its own); called on the GUI thread.
+    virtual void informOperator(const QString &text) = 0;
 };

@@ -1,32 +1,43 @@
 #pragma once
 
-#include <QMap>
+#include "machine/machine_context.h"
+#include "machine/protocol/frame_codec.h"
+#include "machine/state/device_conditions.h"
+
 #include <QByteArray>
 #include <QColor>
-#include <QMutex>
+#include <QObject>
 #include <QPointF>
 #include <QSizeF>
-#include <QVariantMap>
-#include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
+#include <QVariantMap>
 
-#include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <memory>
 #include <optional>
-#include <thread>
 
-#include "machine/frame_codec.h"
-
-struct CmdWaiter;
-class QThread;
+class CommandChannel;
+class CommandSequences;
+class CompositeOps;
+class DeviceState;
+class FirmwareUpload;
+class JobRunner;
+class LightCommands;
+class LinkRequests;
+class LinkSession;
+class MachineCommands;
+class MachineLink;
+class MotorCommands;
+class PlotBuffer;
+class ReplyEffects;
+class TaskEntries;
+class TestCuts;
 class taskInterface;
-struct LinkConnection;
+enum class DeviceField;
 
 // The machine driver: the one object through which the program talks to the
-// cutting and feeding machine. QML reaches it as "device".
+// cutting and feeding machine. QML reaches it as "device". A face: its
+// members forward to the parts it owns (link, command channel, device state,
+// commands, firmware upload, job runner), each of one concern.
 class TRV610Plus : public QObject
 {
     Q_OBJECT
@@ -72,7 +83,10 @@ class TRV610Plus : public QObject
     Q_PROPERTY(bool collectMotorRunning READ collectMotorRunning WRITE setCollectMotorRunning NOTIFY collectMotorRunningChanged)
 
 public:
+    // Links over TCP.
     explicit TRV610Plus(QObject *parent = nullptr);
+    // Links over the given link (tests: the in-process one).
+    explicit TRV610Plus(std::unique_ptr<MachineLink> link, QObject *parent = nullptr);
     ~TRV610Plus() override;
 
     // The process-wide driver, set by the program entry.
@@ -104,7 +118,7 @@ public:
     Q_INVOKABLE void checkCameraOffset();
     // Starts the worker on the task thread; takes ownership either way.
     bool createWork(taskInterface *worker);
-    bool idle() const { return m_idle.load(); }
+    bool idle() const;
     // Waits for a running job thread to end (shut-down, tests).
     bool waitTaskThread(int timeoutMs);
 
@@ -117,9 +131,9 @@ public:
     // thread must not wait for. The newest request wins.
     void requestIp(const QString &ip);
     // TCP port of the machine, 9100; tests point it elsewhere.
-    int port() const { return m_port.load(); }
-    void setPort(int port) { m_port.store(port); }
-    bool connected() const { return m_connected.load(); }
+    int port() const;
+    void setPort(int port);
+    bool connected() const;
     bool link();
 
     static QByteArray packFrame(const QString &header, const QString &body);
@@ -129,7 +143,7 @@ public:
     bool sendCMD(const QByteArray &frame, bool waitReturn = true, int key = 0);
     bool sendMsg(const QByteArray &frame);
     // Socket sends made by sendMsg so far (one per packet).
-    quint64 packetsSent() const { return m_packetsSent.load(); }
+    quint64 packetsSent() const;
     void sendAsync(const QByteArray &frame);
     std::optional<MachineFrame::Reply> dealReturn(const QByteArray &frame);
     void decode(const QByteArray &frame);
@@ -143,16 +157,16 @@ public:
     // 0x1, 0x2, 0x4, 0x8, 0x10, 0x20, 0x40, 0x200, 0x80 (0x100 has the
     // limit-switch text instead).
     enum DeviceStateBit : qulonglong {
-        DS_Gyroscope = 0x1,
-        DS_PrintRollerLimit = 0x2,
-        DS_PrintRollerFull = 0x4,
-        DS_FilmRollerLimit = 0x8,
-        DS_FilmRollerFull = 0x10,
-        DS_CollectRollerLimit = 0x20,
-        DS_CollectRollerFull = 0x40,
-        DS_DefectFailed = 0x80,
-        DS_AxisLimit = 0x100,
-        DS_Rectify = 0x200,
+        DS_Gyroscope = DeviceConditions::Gyroscope,
+        DS_PrintRollerLimit = DeviceConditions::PrintRollerLimit,
+        DS_PrintRollerFull = DeviceConditions::PrintRollerFull,
+        DS_FilmRollerLimit = DeviceConditions::FilmRollerLimit,
+        DS_FilmRollerFull = DeviceConditions::FilmRollerFull,
+        DS_CollectRollerLimit = DeviceConditions::CollectRollerLimit,
+        DS_CollectRollerFull = DeviceConditions::CollectRollerFull,
+        DS_DefectFailed = DeviceConditions::DefectFailed,
+        DS_AxisLimit = DeviceConditions::AxisLimit,
+        DS_Rectify = DeviceConditions::Rectify,
     };
     Q_ENUM(DeviceStateBit)
 
@@ -211,7 +225,7 @@ public:
     void setCheckLightStrip(int v);
     QColor rgbLightStrip() const;
     void setRgbLightStrip(const QColor &v);
-    bool polling() const { return m_polling.load(); }
+    bool polling() const;
     // The poll and collect workers follow pollingChanged (direct connection).
     void setPolling(bool on);
     qulonglong deviceState() const;
@@ -228,29 +242,29 @@ public:
     void setIndex(int v);
     QString progress() const;
     void setProgress(const QString &v);
-    bool feedMotorRunning() const { return m_feedMotorRunning.load(); }
+    bool feedMotorRunning() const;
     void setFeedMotorRunning(bool v);
-    bool filmMotorRunning() const { return m_filmMotorRunning.load(); }
+    bool filmMotorRunning() const;
     void setFilmMotorRunning(bool v);
-    bool collectMotorRunning() const { return m_collectMotorRunning.load(); }
+    bool collectMotorRunning() const;
     void setCollectMotorRunning(bool v);
 
     // 0 paused, 1 running, 2 stopped.
-    int taskStatus() const { return m_taskStatus.load(); }
+    int taskStatus() const;
     void setTaskStatus(int status);
 
     // Readings without properties, for the cycles and job steps.
     QPointF devicePosition() const;
     QPointF origin() const;
     QSizeF storedWorkArea() const;
-    int feedDirection() const { return m_feedDirection.load(); }
-    bool plotting() const { return m_plotting.load(); }
-    int collectMotorState() const { return m_collectMotorState.load(); }
-    int rectifyMotorState() const { return m_rectifyMotorState.load(); }
-    int trimXMotorState() const { return m_trimXMotorState.load(); }
-    int trimYMotorState() const { return m_trimYMotorState.load(); }
+    int feedDirection() const;
+    bool plotting() const;
+    int collectMotorState() const;
+    int rectifyMotorState() const;
+    int trimXMotorState() const;
+    int trimYMotorState() const;
     double rectifyLength() const;
-    int pressureTestCount() const { return m_pressureTestCount.load(); }
+    int pressureTestCount() const;
 
     // --- Command set (commands.cpp, motor_commands.cpp) ---
     Q_INVOKABLE bool rDeviceInfo();
@@ -325,7 +339,10 @@ public:
     // --- Firmware upload (firmware_upload.cpp) ---
     Q_INVOKABLE void update();
     // True from an upload request until its last byte left (or failed).
-    bool uploadInProgress() const { return m_uploadSending.load(); }
+    bool uploadInProgress() const;
+
+    // What the driver's parts and job workers use from outside the library.
+    const MachineContext &context() const { return m_context; }
 
 public slots:
     void slotUpgrade(int upgradeMode, const QByteArray &upgradeFile, const QVariantMap &paramList);
@@ -377,116 +394,24 @@ protected:
     void setLinked(bool linked);
 
 private:
-    // --- Machine link ---
-    void readData(std::shared_ptr<LinkConnection> connection);
-    void dropConnection();
-    void dropFromReceiver(quint64 generation);
-    void joinFinishedReceivers();
-    void runStartSequence();
-    void sendStopsBeforeShutdown();
-    void storeReply(const MachineFrame::Reply &reply, const QByteArray &frame);
-    std::shared_ptr<LinkConnection> currentConnection() const;
+    void emitChanged(DeviceField field);
+    void joinBackgroundRuns();
 
-    QRecursiveMutex m_linkLock; // setIp, setIdent, link, unInit
-    void linkRequestLoop();
-    void stopLinkRequests();
-    std::mutex m_requestMutex; // the fields below (leaf)
-    std::condition_variable m_requestWake;
-    std::optional<QString> m_requestedIp;
-    bool m_stopRequests = false;
-    std::thread m_linkRequestThread;
-    mutable QMutex m_connectionLock; // m_connection, m_receiveThread (leaf)
-    std::shared_ptr<LinkConnection> m_connection;
-    std::thread m_receiveThread;
-    std::thread m_finishedReceiver; // a receiver that dropped its own link
-    std::atomic<quint64> m_generation{0};
-    QString m_ip;
-    std::atomic<int> m_port{9100};
-    std::atomic<bool> m_connected{false};
-    std::atomic<bool> m_largeFrame{false};
-    std::atomic<quint64> m_packetsSent{0};
-    QMutex m_sendLock;
-    QMutex m_waiterMapLock;
-    QMap<int, std::shared_ptr<CmdWaiter>> m_waiters;
-    MachineFrame::Splitter m_receiveBuffer;
-
-    mutable QMutex m_stateLock;
-    QString m_ident;
-    bool m_linked = false;
-    float m_updateProgress = 0.0f;
-    QString m_errorMessage;
-
-    mutable QMutex m_pltLock;
-    QByteArray m_pltData;
-
-    // --- Device state ---
-    template <typename T>
-    void storeProperty(T &field, const T &value, void (TRV610Plus::*signal)());
-    void applyReply(int id, MachineFrame::Reply &reply);
-    void resendSetup();
-    void joinSetupThread();
-    bool sendPlotMove(const QString &hpgl, bool waitPlot);
-    // Stores the plot data and starts a job of that kind (task_entry.cpp).
-    bool startPlotJob(const QByteArray &plot, int kind, const QList<QPointF> &marks = {});
-    void startMarkWalk(int kind);
-    // The application has no job and the cutter reports idle.
-    bool cutterIdle();
-
-    QString m_devType;
-    QString m_devId;
-    QString m_pcbId;
-    QString m_pcbVer;
-    QString m_firmware;
-    double m_printRoller = 0.0;
-    double m_filmRoller = 0.0;
-    double m_collectRoller = 0.0;
-    double m_gyroscope = 0.0;
-    int m_pressure = 100;
-    int m_speed = 10;
-    double m_scalex = 1.0;
-    double m_scaley = 1.0;
-    bool m_sensors[7] = {};
-    int m_cutModel = 0;
-    int m_cutMotorStatus = 0;
-    int m_markLight = 0;
-    int m_checkBackgroundLight = 0;
-    int m_checkLightStrip = 0;
-    QColor m_rgbLightStrip;
-    std::atomic<bool> m_polling{false};
-    qulonglong m_deviceState = 0;
-    QString m_limitText;
-    QString m_updateFile;
-    int m_index = 2;
-    QString m_progress = QStringLiteral("0");
-    std::atomic<bool> m_feedMotorRunning{false};
-    std::atomic<bool> m_filmMotorRunning{false};
-    std::atomic<bool> m_collectMotorRunning{false};
-    std::atomic<int> m_taskStatus{2};
-    QPointF m_devicePosition;
-    QPointF m_origin;
-    QSizeF m_workArea;
-    double m_rectifyLength = 0.0;
-    std::atomic<int> m_feedDirection{0};
-    std::atomic<int> m_pressureTestCount{0};
-    std::atomic<bool> m_plotting{false};
-    std::atomic<int> m_collectMotorState{0};
-    std::atomic<int> m_rectifyMotorState{0};
-    std::atomic<int> m_trimXMotorState{0};
-    std::atomic<int> m_trimYMotorState{0};
-    // The set-up sent again after a factory reset runs off the receive thread.
-    QMutex m_setupLock;
-    std::thread m_setupThread;
-    std::atomic<bool> m_setupRunning{false};
-
-    // --- Firmware upload ---
-    void joinUploadThread();
-    QMutex m_uploadLock;
-    std::thread m_uploadThread;
-    std::atomic<bool> m_uploadSending{false};
-
-    // --- Task entry points ---
-    void onTaskThreadFinished();
-    QThread *taskThread();
-    QThread *m_taskThread = nullptr;
-    std::atomic<bool> m_idle{true};
+    MachineContext m_context;
+    std::unique_ptr<DeviceState> m_state;
+    std::unique_ptr<MachineLink> m_link;
+    std::unique_ptr<CommandChannel> m_channel;
+    std::unique_ptr<ReplyEffects> m_effects;
+    std::unique_ptr<PlotBuffer> m_plot;
+    std::unique_ptr<MachineCommands> m_commands;
+    std::unique_ptr<MotorCommands> m_motors;
+    std::unique_ptr<LightCommands> m_lights;
+    std::unique_ptr<CommandSequences> m_sequences;
+    std::unique_ptr<CompositeOps> m_composite;
+    std::unique_ptr<FirmwareUpload> m_upload;
+    std::unique_ptr<LinkSession> m_session;
+    std::unique_ptr<LinkRequests> m_linkRequests;
+    std::unique_ptr<JobRunner> m_jobs;
+    std::unique_ptr<TaskEntries> m_entries;
+    std::unique_ptr<TestCuts> m_testCuts;
 };

@@ -1,7 +1,7 @@
 // Receive side of the machine link under arbitrary bytes: the splitter in
 // chunks chosen by the input, then reply and progress parsing of every frame;
 // and the simulator's length-field reader over the same bytes.
-#include "machine/frame_codec.h"
+#include "machine/protocol/frame_codec.h"
 #include "tools/simulator/length_frame_reader.h"
 
 #include <cstddef>

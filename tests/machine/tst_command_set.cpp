@@ -1,10 +1,12 @@
 // Every command of the set against the simulator: the exact bytes on the
 // wire, the result, and what the reply stores.
 #include "tests/support/device_fixture.h"
+#include "tests/support/fake_task_app.h"
 #include "tests/support/recording_prompt.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <cmath>
@@ -265,6 +267,10 @@ private slots:
     void compositeMovesAndOrigin()
     {
         RecordingPrompt prompt;
+        // The driver's messages reach the operator through the application.
+        FakeTaskApp app;
+        app.install(f.device.get());
+        const auto uninstall = qScopeGuard([&] { app.uninstall(); });
         QVERIFY(f.link());
         f.config->setMarkCameraOffsetX(10.5);
         f.config->setMarkCameraOffsetY(-2.01);

@@ -1,4 +1,4 @@
-#include "machine/frame_codec.h"
+#include "machine/protocol/frame_codec.h"
 #include "machine/trv610plus.h"
 
 #include <QSignalSpy>

@@ -42,7 +42,12 @@ class TestMachineLink : public QObject
     }
 
 private slots:
-    void init() { QVERIFY(f.setUp()); }
+    void init()
+    {
+        // This suite keeps the TCP path: time-outs, drops and reconnects on a real socket.
+        f.transport = DeviceFixture::Transport::Tcp;
+        QVERIFY(f.setUp());
+    }
     void cleanup() { f.tearDown(); }
 
     void linkRunsTheStartSequence()

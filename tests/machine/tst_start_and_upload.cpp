@@ -2,6 +2,7 @@
 #include "tests/support/device_fixture.h"
 #include "platform/socket/posix_socket.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -57,6 +58,9 @@ class TestStartAndUpload : public QObject
     {
         if (!peer.start())
             return false;
+        // The silent peer is a real socket: these cases drive the TCP link.
+        f.transport = DeviceFixture::Transport::Tcp;
+        f.makeDevice();
         f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 50);
         f.device->setPort(peer.port());
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
@@ -66,7 +70,11 @@ class TestStartAndUpload : public QObject
     }
 
 private slots:
-    void init() { QVERIFY(f.setUp()); }
+    void init()
+    {
+        f.transport = DeviceFixture::Transport::InProcess;
+        QVERIFY(f.setUp());
+    }
     void cleanup() { f.tearDown(); }
 
     void startSequenceInOrderEachAfterItsReply()
@@ -194,6 +202,33 @@ private slots:
         t.start();
         f.device.reset(); // unInit: the upload thread is joined, not left behind
         QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+    }
+
+    // Every thread the driver starts (receive, link requests, poll and
+    // collect cycles, job, upload) is its own and is joined when it goes.
+    void shutDownJoinsEveryThread()
+    {
+        const auto threads = [] {
+            return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+        };
+        f.device.reset();
+        const int before = threads();
+        f.makeDevice();
+        QTRY_VERIFY(threads() >= before + 2); // the poll and collect cycles run while polling is on
+        f.device->setPolling(false);
+        QTRY_VERIFY(threads() <= before);
+        f.device->setPolling(true);
+        QTRY_VERIFY(threads() >= before + 2);
+
+        f.device->setPort(f.sim->port());
+        f.device->requestIp(f.sim->address());
+        QTRY_VERIFY(f.device->linked());
+        f.sim->clearReceived();
+        QVERIFY(f.device->cut100mmRect());
+        f.device->slotUpgrade(1, "abc", {});
+        QTRY_VERIFY(!f.sim->receivedPayloads().isEmpty());
+        f.device.reset();
+        QTRY_VERIFY(threads() <= before);
     }
 
     void droppedLinkResetsTheProgress()

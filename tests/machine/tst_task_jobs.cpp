@@ -7,7 +7,7 @@
 #include "platform/scene/gscene.h"
 #include "tests/support/recording_prompt.h"
 #include "app/spoolsmith_app.h"
-#include "machine/task_worker.h"
+#include "machine/jobs/task_worker.h"
 #include "tests/support/test_camera.h"
 #include "tools/simulator/web_model.h"
 

@@ -3,7 +3,7 @@
 #include "tests/support/device_fixture.h"
 #include "tests/support/fake_task_app.h"
 #include "machine/task_app.h"
-#include "machine/task_worker.h"
+#include "machine/jobs/task_worker.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

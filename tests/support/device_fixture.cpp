@@ -1,5 +1,7 @@
 #include "tests/support/device_fixture.h"
 
+#include "machine/link/in_process_link.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
@@ -28,13 +30,30 @@ bool DeviceFixture::makeSettings(Folder folder)
 
 bool DeviceFixture::startSimulator(const MachineSimulator::Options &options)
 {
-    sim = std::make_unique<MachineSimulator>(options);
+    MachineSimulator::Options o = options;
+    // In memory the driver needs no socket at all.
+    if (transport == Transport::InProcess)
+        o.listen = false;
+    sim = std::make_unique<MachineSimulator>(o);
     return sim->start();
 }
 
 void DeviceFixture::makeDevice(Driver driver)
 {
-    device = std::make_unique<TRV610Plus>();
+    if (transport == Transport::Tcp) {
+        device = std::make_unique<TRV610Plus>();
+    } else {
+        // The simulator may be started after the driver: looked up at connect time.
+        device = std::make_unique<TRV610Plus>(
+            std::make_unique<InProcessLink>([this](const QString &address, quint16 port, QString *error) {
+                if (!sim) {
+                    if (error)
+                        *error = QStringLiteral("Connection refused");
+                    return std::shared_ptr<LinkStream>();
+                }
+                return sim->connectInProcess(address, port, error);
+            }));
+    }
     m_registered = driver == Driver::Registered;
     if (m_registered)
         TRV610Plus::setInstance(device.get());

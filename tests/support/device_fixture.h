@@ -21,6 +21,12 @@ struct DeviceFixture
     enum class Folder { Settings, Program };
     // Whether the driver becomes TRV610Plus::instance() until tearDown().
     enum class Driver { Local, Registered };
+    // How the driver reaches the simulator: in memory (no socket), or over
+    // loopback TCP as it reaches a real machine.
+    enum class Transport { InProcess, Tcp };
+
+    // Read by makeDevice(); set it before setUp() to test the TCP path.
+    Transport transport = Transport::InProcess;
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<Config> config;

@@ -1,6 +1,9 @@
 #include "tests/support/fake_task_app.h"
 
 #include "machine/trv610plus.h"
+#include "platform/prompt/prompt.h"
+
+#include <QCoreApplication>
 
 void FakeTaskApp::install(TRV610Plus *stoppedDevice)
 {
@@ -73,4 +76,10 @@ void FakeTaskApp::setMarkIndex(int index)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     m_markIndexes << index;
+}
+
+void FakeTaskApp::informOperator(const QString &text)
+{
+    if (Prompt *prompt = Prompt::instance())
+        prompt->information(QCoreApplication::applicationName(), text);
 }

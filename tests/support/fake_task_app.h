@@ -55,6 +55,8 @@ public:
     float lastMarkDiameter() const override { return 0; }
     void resetLastMark() override {}
     bool doCapture(int) override { return false; }
+    // Shown through the prompt layer, as the application does.
+    void informOperator(const QString &text) override;
 
 private:
     // The receive thread reports statuses while the test reads them.

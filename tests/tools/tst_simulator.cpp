@@ -1,4 +1,5 @@
-#include "machine/frame_codec.h"
+#include "machine/protocol/command_table.h"
+#include "machine/protocol/frame_codec.h"
 #include "tools/simulator/length_frame_reader.h"
 #include "tools/simulator/machine_simulator.h"
 
@@ -46,6 +47,29 @@ private slots:
         MachineFrame::resolveReply(*parsed);
         QVERIFY2(parsed->ok, reply.payloads.first().constData());
         QCOMPARE(parsed->key, key);
+    }
+
+    // The same for every row of the command table the driver sends from, so
+    // a row added to the table cannot go unanswered by the simulator.
+    void everyTableRowIsAnsweredOnItsKey()
+    {
+        const QMap<int, SimHandler> table = defaultReplyTable();
+        for (const CommandTable::Row *row = CommandTable::begin(); row != CommandTable::end(); ++row) {
+            if (!row->body)
+                continue; // a report the machine sends unasked
+            QString body = CommandTable::body(row->command, {"1", "1", "1"});
+            body.chop(1);
+            const QStringList parts = body.split(',');
+            QCOMPARE(parts.first().toInt(), row->id);
+            SimMachineState state;
+            const SimHandler handler = table.value(row->id);
+            QVERIFY2(handler, qPrintable(body));
+            auto parsed = MachineFrame::parseCommandReply(MachineFrame::wrap(handler(parts, state).payloads.first()));
+            QVERIFY(parsed);
+            MachineFrame::resolveReply(*parsed);
+            QVERIFY2(parsed->ok, qPrintable(body));
+            QCOMPARE(parsed->key, row->waitKey);
+        }
     }
 
     void stateFollowsWrites()

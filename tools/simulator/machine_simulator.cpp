@@ -1,6 +1,9 @@
 #include "tools/simulator/machine_simulator.h"
 
-#include "machine/frame_codec.h"
+#include "machine/protocol/command_table.h"
+#include "machine/protocol/frame_codec.h"
+#include "machine/link/byte_pipe.h"
+#include "machine/link/tcp_stream.h"
 #include "tools/simulator/length_frame_reader.h"
 #include "platform/socket/posix_socket.h"
 
@@ -24,28 +27,32 @@ struct Pending
 
 struct MachineSimulator::Client
 {
-    int fd = -1;
+    explicit Client(std::shared_ptr<LinkStream> s)
+        : stream(std::move(s))
+    {
+    }
+    std::shared_ptr<LinkStream> stream; // null once closed
     std::thread thread;
     std::atomic<bool> done{false};
-    QMutex sendLock; // fd and writes
+    std::mutex sendLock; // stream and writes
     std::vector<Pending> pending; // owned by the client thread
 
     void write(const QByteArray &bytes)
     {
-        QMutexLocker lock(&sendLock);
-        if (fd >= 0)
-            PosixSocket::sendAll(fd, bytes.constData(), bytes.size(), kClientSendTimeoutMs);
+        std::lock_guard<std::mutex> lock(sendLock);
+        if (stream)
+            stream->sendAll(bytes.constData(), bytes.size(), kClientSendTimeoutMs);
     }
     void shutdown()
     {
-        QMutexLocker lock(&sendLock);
-        PosixSocket::shutdownBoth(fd);
+        std::lock_guard<std::mutex> lock(sendLock);
+        if (stream)
+            stream->shutdown();
     }
     void close()
     {
-        QMutexLocker lock(&sendLock);
-        PosixSocket::closeFd(fd);
-        fd = -1;
+        std::lock_guard<std::mutex> lock(sendLock);
+        stream.reset();
     }
 };
 
@@ -70,13 +77,16 @@ bool MachineSimulator::start()
 {
     if (m_running.load())
         return true;
-    QString error;
-    m_listenFd = PosixSocket::listenTcp(m_options.address, m_options.port, &error);
-    if (m_listenFd < 0) {
-        qCritical() << "MachineSimulator::start" << m_options.address << m_options.port << error;
-        return false;
+    m_port = m_options.port;
+    if (m_options.listen) {
+        QString error;
+        m_listenFd = PosixSocket::listenTcp(m_options.address, m_options.port, &error);
+        if (m_listenFd < 0) {
+            qCritical() << "MachineSimulator::start" << m_options.address << m_options.port << error;
+            return false;
+        }
+        m_port = PosixSocket::localPort(m_listenFd);
     }
-    m_port = PosixSocket::localPort(m_listenFd);
     m_running.store(true);
     m_acceptThread = std::thread(&MachineSimulator::acceptLoop, this);
     qInfo() << "MachineSimulator::start" << m_options.address << m_port << m_options.ident;
@@ -94,7 +104,7 @@ void MachineSimulator::stop()
     dropConnections();
     std::vector<std::shared_ptr<Client>> clients;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_lock);
         clients.swap(m_clients);
     }
     for (const auto &client : clients) {
@@ -111,19 +121,41 @@ void MachineSimulator::acceptLoop()
             announce();
             nextAnnounce = Clock::now() + std::chrono::milliseconds(m_options.announceIntervalMs);
         }
+        if (m_listenFd < 0) {
+            // Connections in memory only: this loop just announces and reaps.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+            reapClients();
+            continue;
+        }
         const int fd = PosixSocket::acceptTcp(m_listenFd, kPollMs);
         reapClients();
         if (fd < 0)
             continue;
         PosixSocket::setNoDelay(fd);
         PosixSocket::setSendTimeout(fd, kClientSendTimeoutMs);
-        auto client = std::make_shared<Client>();
-        client->fd = fd;
-        ++m_accepted;
-        QMutexLocker lock(&m_lock);
-        m_clients.push_back(client);
-        client->thread = std::thread(&MachineSimulator::clientLoop, this, client);
+        addClient(std::make_shared<TcpStream>(fd));
     }
+}
+
+void MachineSimulator::addClient(std::shared_ptr<LinkStream> stream)
+{
+    auto client = std::make_shared<Client>(std::move(stream));
+    ++m_accepted;
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_clients.push_back(client);
+    client->thread = std::thread(&MachineSimulator::clientLoop, this, client);
+}
+
+std::shared_ptr<LinkStream> MachineSimulator::connectInProcess(const QString &address, quint16 port, QString *error)
+{
+    if (!m_running.load() || address != m_options.address || port != m_port) {
+        if (error)
+            *error = QStringLiteral("Connection refused");
+        return nullptr;
+    }
+    auto [driverEnd, machineEnd] = BytePipe::create();
+    addClient(std::move(machineEnd));
+    return driverEnd;
 }
 
 void MachineSimulator::announce()
@@ -138,7 +170,7 @@ void MachineSimulator::reapClients()
 {
     std::vector<std::shared_ptr<Client>> finished;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_lock);
         for (auto it = m_clients.begin(); it != m_clients.end();) {
             if ((*it)->done.load()) {
                 finished.push_back(*it);
@@ -156,6 +188,7 @@ void MachineSimulator::reapClients()
 
 void MachineSimulator::clientLoop(const std::shared_ptr<Client> &client)
 {
+    const std::shared_ptr<LinkStream> stream = client->stream;
     LengthFrameReader reader;
     char buffer[4096];
     bool keep = true;
@@ -166,8 +199,8 @@ void MachineSimulator::clientLoop(const std::shared_ptr<Client> &client)
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(p.due - now).count();
             timeout = std::max(0, std::min<int>(timeout, static_cast<int>(left)));
         }
-        if (PosixSocket::waitReadable(client->fd, timeout)) {
-            const qsizetype n = PosixSocket::receive(client->fd, buffer, sizeof(buffer));
+        if (stream->waitReadable(timeout)) {
+            const qsizetype n = stream->receive(buffer, sizeof(buffer));
             if (n <= 0)
                 break;
             reader.feed(buffer, n);
@@ -194,7 +227,7 @@ void MachineSimulator::clientLoop(const std::shared_ptr<Client> &client)
 
 void MachineSimulator::setPlotHandler(std::function<void(const QByteArray &, SimMachineState &)> handler)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_plotHandler = std::move(handler);
 }
 
@@ -202,7 +235,7 @@ bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, cons
 {
     SimReply reply;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_received.append(payload);
         if (payload.startsWith("CCMD;")) {
             QByteArray body = payload.mid(5);
@@ -276,7 +309,7 @@ void MachineSimulator::answer(const std::shared_ptr<Client> &client, const SimRe
 
 void MachineSimulator::setReplyHandler(int command, SimHandler handler)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_table.insert(command, std::move(handler));
 }
 
@@ -287,14 +320,14 @@ void MachineSimulator::sendToAll(const QByteArray &payload)
 
 void MachineSimulator::sendRawToAll(const QByteArray &bytes)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     for (const auto &client : m_clients)
         client->write(bytes);
 }
 
 void MachineSimulator::dropConnections()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     for (const auto &client : m_clients)
         client->shutdown();
 }
@@ -302,21 +335,21 @@ void MachineSimulator::dropConnections()
 void MachineSimulator::reportTaskStatus(int status)
 {
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_state.taskStatus = QString::number(status);
     }
-    sendToAll(simReplyPayload(12, {QString::number(status)}));
+    sendToAll(simReplyPayload(CommandTable::TaskId, {QString::number(status)}));
 }
 
 void MachineSimulator::reportAxisLimit(int axis, int position)
 {
     // The limit report has no status field: "23,axis,position".
-    sendToAll("CMD;23," + QByteArray::number(axis) + ',' + QByteArray::number(position) + ';');
+    sendToAll("CMD;" + QByteArray::number(CommandTable::AxisLimitId) + ',' + QByteArray::number(axis) + ',' + QByteArray::number(position) + ';');
 }
 
 int MachineSimulator::activeConnections() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     int n = 0;
     for (const auto &client : m_clients)
         n += client->done.load() ? 0 : 1;
@@ -325,7 +358,7 @@ int MachineSimulator::activeConnections() const
 
 QList<QByteArray> MachineSimulator::receivedPayloads() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_received;
 }
 
@@ -342,18 +375,18 @@ int MachineSimulator::commandCount(int command) const
 
 void MachineSimulator::clearReceived()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_received.clear();
 }
 
 SimMachineState MachineSimulator::state() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_state;
 }
 
 void MachineSimulator::updateState(const std::function<void(SimMachineState &)> &change)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     change(m_state);
 }

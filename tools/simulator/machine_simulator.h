@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
-#include <QMutex>
 #include <QString>
 #include <QStringList>
 
@@ -11,8 +10,11 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
+
+class LinkStream;
 
 // What the simulated machine remembers between commands.
 struct SimMachineState
@@ -96,7 +98,9 @@ enum class SimFault {
 };
 
 // A stand-in for the cutting and feeding machine: a real TCP peer on a
-// loopback address, plus "DISA;<ident>" announcements to 127.0.0.1 only.
+// loopback address, plus "DISA;<ident>" announcements to 127.0.0.1 only. The
+// same reply logic also serves connections in memory (connectInProcess), so
+// driver tests can run without a socket.
 class MachineSimulator
 {
 public:
@@ -104,6 +108,8 @@ public:
     {
         QString address = QStringLiteral("127.0.0.1");
         quint16 port = 9100; // 0 picks a free port
+        // false: no TCP listener, only connections in memory (connectInProcess).
+        bool listen = true;
         QString ident = QStringLiteral("AB07X3Q9");
         bool announce = true;
         quint16 announcePort = 51287;
@@ -118,6 +124,9 @@ public:
 
     bool start();
     void stop();
+    // A connection in memory, as if made to address:port: the driver's end,
+    // or null with error filled when the simulator is not running there.
+    std::shared_ptr<LinkStream> connectInProcess(const QString &address, quint16 port, QString *error);
     bool running() const { return m_running.load(); }
     quint16 port() const { return m_port; }
     QString address() const { return m_options.address; }
@@ -155,6 +164,7 @@ public:
 private:
     struct Client;
     void acceptLoop();
+    void addClient(std::shared_ptr<LinkStream> stream);
     void clientLoop(const std::shared_ptr<Client> &client);
     // false when the connection is to be dropped.
     bool handlePayload(const std::shared_ptr<Client> &client, const QByteArray &payload);
@@ -171,7 +181,7 @@ private:
     std::atomic<int> m_accepted{0};
     std::thread m_acceptThread;
 
-    mutable QMutex m_lock; // table, state, received, clients
+    mutable std::mutex m_lock; // table, state, received, clients
     QMap<int, SimHandler> m_table;
     std::function<void(const QByteArray &, SimMachineState &)> m_plotHandler;
     SimMachineState m_state;

@@ -3,7 +3,11 @@
 // selectors it uses to pick the waiting sender.
 #include "tools/simulator/machine_simulator.h"
 
+#include "machine/protocol/command_table.h"
+
 namespace {
+
+using namespace CommandTable;
 
 QString arg(const QStringList &args, int i, const QString &fallback = QStringLiteral("0"))
 {
@@ -42,92 +46,92 @@ QByteArray simReplyPayload(int id, const QStringList &fields, int status)
 QMap<int, SimHandler> defaultReplyTable()
 {
     QMap<int, SimHandler> t;
-    t[1] = [](const QStringList &, SimMachineState &s) {
-        return one(1, {s.devType, s.devId, s.pcbId, s.pcbVer, s.firmware});
+    t[DeviceInfoId] = [](const QStringList &, SimMachineState &s) {
+        return one(DeviceInfoId, {s.devType, s.devId, s.pcbId, s.pcbVer, s.firmware});
     };
     // Resets: "2,a,b;" echoed; "0,4" rectify reset, "3,1" trim Y reset, "0,5" X clear.
-    t[2] = [](const QStringList &args, SimMachineState &s) {
+    t[ResetId] = [](const QStringList &args, SimMachineState &s) {
         if (arg(args, 1) == QLatin1String("0") && arg(args, 2) == QLatin1String("5"))
             s.posX = 0;
-        return one(2, {arg(args, 1), arg(args, 2)});
+        return one(ResetId, {arg(args, 1), arg(args, 2)});
     };
-    t[3] = [](const QStringList &, SimMachineState &s) { return one(3, {QString::number(s.reportedCutMotorStatus())}); };
+    t[CutMotorStatusId] = [](const QStringList &, SimMachineState &s) { return one(CutMotorStatusId, {QString::number(s.reportedCutMotorStatus())}); };
     // "4,0,0,0;" reads the position; "4,1,x,y;" moves relative and echoes the move.
-    t[4] = [](const QStringList &args, SimMachineState &s) {
+    t[PositionId] = [](const QStringList &args, SimMachineState &s) {
         if (isWrite(args)) {
             s.posX += arg(args, 2).toDouble();
             s.posY += arg(args, 3).toDouble();
-            return one(4, {QStringLiteral("1"), arg(args, 2), arg(args, 3)});
+            return one(PositionId, {QStringLiteral("1"), arg(args, 2), arg(args, 3)});
         }
-        return one(4, {QStringLiteral("0"), QString::number(s.posX), QString::number(s.posY)});
+        return one(PositionId, {QStringLiteral("0"), QString::number(s.posX), QString::number(s.posY)});
     };
-    t[6] = valueHandler(6, &SimMachineState::speed);
-    t[7] = valueHandler(7, &SimMachineState::pressure);
-    t[9] = [](const QStringList &args, SimMachineState &s) {
+    t[SpeedId] = valueHandler(SpeedId, &SimMachineState::speed);
+    t[PressureId] = valueHandler(PressureId, &SimMachineState::pressure);
+    t[ScaleId] = [](const QStringList &args, SimMachineState &s) {
         if (isWrite(args)) {
             s.scaleX = arg(args, 2);
             s.scaleY = arg(args, 3);
         }
-        return one(9, {arg(args, 1), s.scaleX, s.scaleY});
+        return one(ScaleId, {arg(args, 1), s.scaleX, s.scaleY});
     };
-    t[10] = [](const QStringList &args, SimMachineState &s) {
+    t[CutModelId] = [](const QStringList &args, SimMachineState &s) {
         if (isWrite(args))
             s.cutModel = arg(args, 2);
-        return one(10, {arg(args, 1), s.cutModel});
+        return one(CutModelId, {arg(args, 1), s.cutModel});
     };
-    t[11] = [](const QStringList &args, SimMachineState &s) {
+    t[WorkAreaId] = [](const QStringList &args, SimMachineState &s) {
         if (isWrite(args)) {
             s.workWidth = arg(args, 2);
             s.workHeight = arg(args, 3);
         }
-        return one(11, {arg(args, 1), s.workWidth, s.workHeight});
+        return one(WorkAreaId, {arg(args, 1), s.workWidth, s.workHeight});
     };
     // Pause 0, resume 1, stop 2: the reply carries the new task status.
-    t[12] = [](const QStringList &args, SimMachineState &s) {
+    t[TaskId] = [](const QStringList &args, SimMachineState &s) {
         s.taskStatus = arg(args, 1);
-        return one(12, {s.taskStatus});
+        return one(TaskId, {s.taskStatus});
     };
     // Lights: "13,selector,which,v1,v2,v3;" (which 0 mark, 1 background, 2 strip, 3 RGB).
-    t[13] = [](const QStringList &args, SimMachineState &s) {
+    t[LightId] = [](const QStringList &args, SimMachineState &s) {
         const int which = qBound(0, arg(args, 2).toInt(), 3);
         if (isWrite(args))
             s.lights[which] = {arg(args, 3), arg(args, 4), arg(args, 5)};
-        return one(13, QStringList{arg(args, 1), QString::number(which)} + s.lights[which]);
+        return one(LightId, QStringList{arg(args, 1), QString::number(which)} + s.lights[which]);
     };
     // "15,d,0;" feeds in direction d; "15,0,y;" moves the cutter head in Y.
-    t[15] = [](const QStringList &args, SimMachineState &s) {
+    t[MoveId] = [](const QStringList &args, SimMachineState &s) {
         s.feedDirection = arg(args, 1).toInt();
         s.feedMoveY = arg(args, 2).toInt();
-        return one(15, {arg(args, 1), arg(args, 2)});
+        return one(MoveId, {arg(args, 1), arg(args, 2)});
     };
-    t[16] = [](const QStringList &args, SimMachineState &) { return one(16, {arg(args, 1)}); };
-    t[17] = [](const QStringList &, SimMachineState &s) {
+    t[FactoryId] = [](const QStringList &args, SimMachineState &) { return one(FactoryId, {arg(args, 1)}); };
+    t[SensorsId] = [](const QStringList &, SimMachineState &s) {
         QStringList f;
         for (bool on : s.sensors)
             f << (on ? QStringLiteral("1") : QStringLiteral("0"));
-        return one(17, f);
+        return one(SensorsId, f);
     };
     // Fields after the status: 0, 0, gyroscope in hundredths, 0, 0, then the
     // print, film and collect rollers.
-    t[18] = [](const QStringList &, SimMachineState &s) {
-        return one(18, {QStringLiteral("0"), QStringLiteral("0"), QString::number(s.gyroscopeHundredths),
+    t[RollersId] = [](const QStringList &, SimMachineState &s) {
+        return one(RollersId, {QStringLiteral("0"), QStringLiteral("0"), QString::number(s.gyroscopeHundredths),
                         QStringLiteral("0"), QStringLiteral("0"), s.printRoller, s.filmRoller, s.collectRoller});
     };
     // Motors: "20,selector,motor,axis,speed,length;" answered with the motor's state.
-    t[20] = [](const QStringList &args, SimMachineState &s) {
+    t[MotorId] = [](const QStringList &args, SimMachineState &s) {
         const QString motor = arg(args, 2) + QLatin1Char(',') + arg(args, 3);
         if (isWrite(args))
             s.motorStates[motor] = arg(args, 4) == QLatin1String("0") ? QStringLiteral("0") : QStringLiteral("1");
-        return one(20, {arg(args, 1), arg(args, 2), arg(args, 3), arg(args, 4), arg(args, 5),
+        return one(MotorId, {arg(args, 1), arg(args, 2), arg(args, 3), arg(args, 4), arg(args, 5),
                         s.motorStates.value(motor, QStringLiteral("0"))});
     };
-    t[21] = [](const QStringList &, SimMachineState &s) {
+    t[PrePlotId] = [](const QStringList &, SimMachineState &s) {
         ++s.plotsPrepared;
-        return one(21, {});
+        return one(PrePlotId, {});
     };
-    t[22] = [](const QStringList &args, SimMachineState &s) {
+    t[PlotSizeId] = [](const QStringList &args, SimMachineState &s) {
         s.announcedPlotSize = arg(args, 1).toLongLong();
-        return one(22, {arg(args, 1), arg(args, 2)});
+        return one(PlotSizeId, {arg(args, 1), arg(args, 2)});
     };
     return t;
 }

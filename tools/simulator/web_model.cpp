@@ -13,7 +13,7 @@ WebModel::WebModel(MachineSimulator &sim)
             const double y = field(3).toDouble();
             s.posX += x;
             s.posY += y;
-            QMutexLocker lock(&m_lock);
+            std::lock_guard<std::mutex> lock(m_lock);
             m_camera += QPointF(x, y);
             return SimReply{{simReplyPayload(4, {QStringLiteral("1"), field(2), field(3)})}, 0};
         }
@@ -63,7 +63,7 @@ void WebModel::onPlot(const QByteArray &plot, SimMachineState &state)
     QList<QPolygonF> strokes;
     QPointF end;
     parsePlot(plot, strokes, end);
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_plots << Plot{m_camera, plot, strokes.isEmpty()};
     const QPointF knife = m_camera + m_knifeOffset;
     for (const QPolygonF &stroke : strokes)
@@ -76,31 +76,31 @@ void WebModel::onPlot(const QByteArray &plot, SimMachineState &state)
 
 void WebModel::setMarks(const QList<QPointF> &webMarks)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_marks = webMarks;
 }
 
 QList<QPointF> WebModel::marks() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_marks;
 }
 
 void WebModel::setKnifeOffset(const QPointF &offset)
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_knifeOffset = offset;
 }
 
 QPointF WebModel::cameraPosition() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_camera;
 }
 
 QList<QPointF> WebModel::marksInView(const QSize &picture, double margin) const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     QList<QPointF> seen;
     for (const QPointF &m : m_marks) {
         const QPointF p(picture.width() / 2.0 - (m.y() - m_camera.y()), picture.height() / 2.0 - (m.x() - m_camera.x()));
@@ -113,25 +113,25 @@ QList<QPointF> WebModel::marksInView(const QSize &picture, double margin) const
 
 QList<WebModel::Plot> WebModel::plots() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_plots;
 }
 
 QList<QPolygonF> WebModel::cuts() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_cuts;
 }
 
 double WebModel::fed() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_camera.x();
 }
 
 void WebModel::clear()
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_plots.clear();
     m_cuts.clear();
     m_camera = QPointF();

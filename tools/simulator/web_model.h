@@ -3,7 +3,7 @@
 #include "tools/simulator/machine_simulator.h"
 
 #include <QList>
-#include <QMutex>
+#include <mutex>
 #include <QPointF>
 #include <QPolygonF>
 #include <QSize>
@@ -51,7 +51,7 @@ public:
 private:
     void onPlot(const QByteArray &plot, SimMachineState &state);
 
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     QPointF m_camera;
     QPointF m_knifeOffset;
     QList<QPointF> m_marks;

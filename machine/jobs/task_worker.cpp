@@ -1,0 +1,187 @@
+// The job worker: its task kinds, the roller check and the job's end.
+#include "machine/jobs/task_worker.h"
+
+#include "settings/config.h"
+#include "machine/task_app.h"
+#include "machine/trv610plus.h"
+
+#include <QDebug>
+
+#include <climits>
+
+TaskWorker::TaskWorker(TRV610Plus *device, int kind, QObject *parent)
+    : taskInterface(device, parent)
+{
+    if (kind >= 0)
+        setTask(kind);
+}
+
+TaskWorker::TaskWorker(TRV610Plus *device, int cutType, const QList<QPointF> &markPoints, QObject *parent)
+    : taskInterface(device, parent)
+    , m_markPoints(markPoints)
+{
+    if (cutType == 0 || cutType == 1 || cutType == 4) {
+        setTask(TK_PrintAndCut);
+        return;
+    }
+    qCritical() << "TaskWorker::TaskWorker" << "未实现的切割类型" << cutType;
+    if (device)
+        device->setErrorMessage(QStringLiteral("不支持的切割类型!"));
+}
+
+TaskWorker::TaskWorker(TRV610Plus *device, const QList<QPointF> &markPoints, int kind, QObject *parent)
+    : taskInterface(device, parent)
+    , m_markPoints(markPoints)
+{
+    if (kind >= 0)
+        setTask(kind);
+}
+
+TaskWorker::~TaskWorker() = default;
+
+TaskApp *TaskWorker::app() const
+{
+    return m_device ? m_device->context().app() : nullptr;
+}
+
+Config *TaskWorker::config() const
+{
+    return m_device ? m_device->context().config() : nullptr;
+}
+
+void TaskWorker::setTask(int kind)
+{
+    m_steps.clear();
+    buildSteps(kind, m_steps);
+    m_steps.append([this](int &s) { taskFinish(s); });
+}
+
+void TaskWorker::buildSteps(int kind, QList<TaskStep> &list)
+{
+    using Step = void (TaskWorker::*)(int &);
+    auto add = [this, &list](std::initializer_list<Step> steps) {
+        for (Step step : steps)
+            list.append([this, step](int &s) { (this->*step)(s); });
+    };
+    auto cycle = [this, &list]() { list.append([this](int &s) { sleepCycle(s); }); };
+    switch (kind) {
+    case TK_Cut:
+        add({&TaskWorker::taskWaitCutIdle, &TaskWorker::taskPltSize, &TaskWorker::taskPrePlt, &TaskWorker::taskPlt,
+             &TaskWorker::taskWaitCutIdle});
+        break;
+    case TK_PrintOnly:
+        add({&TaskWorker::taskPrint, &TaskWorker::taskNextCopy});
+        cycle();
+        break;
+    case TK_PrintAndCut:
+        add({&TaskWorker::taskPrint, &TaskWorker::taskCutterXClear, &TaskWorker::taskFindPage,
+             &TaskWorker::taskLocateFirstMark, &TaskWorker::taskScanOK, &TaskWorker::taskSaveStartPoint,
+             &TaskWorker::taskCutPage, &TaskWorker::taskSaveEndPoint, &TaskWorker::taskFeedToNextPage,
+             &TaskWorker::taskWaitCutIdle, &TaskWorker::taskNextCopy});
+        cycle();
+        break;
+    case TK_CameraOffset:
+        add({&TaskWorker::taskWaitCutIdle, &TaskWorker::taskCutterXClear, &TaskWorker::taskPltSize,
+             &TaskWorker::taskPrePlt, &TaskWorker::taskPlt, &TaskWorker::taskWaitCutIdle,
+             &TaskWorker::taskMoveToCamera, &TaskWorker::taskWaitCutIdle, &TaskWorker::taskScanMark,
+             &TaskWorker::taskSaveCameraOffset});
+        break;
+    case TK_PageSearch:
+        add({&TaskWorker::taskWaitCutIdle, &TaskWorker::taskProbeMark, &TaskWorker::taskFeedSearch,
+             &TaskWorker::taskMarkSearch, &TaskWorker::taskResetScan});
+        break;
+    case TK_ScanMarks:
+        add({&TaskWorker::taskResetScan, &TaskWorker::taskWaitCutIdle, &TaskWorker::taskScanMark,
+             &TaskWorker::taskMoveToNextMark, &TaskWorker::taskWaitCutIdle});
+        break;
+    case TK_MarkCheck:
+        add({&TaskWorker::taskFindPage, &TaskWorker::taskLocateFirstMark, &TaskWorker::taskScanOK});
+        cycle();
+        break;
+    case TK_CentreMark:
+        add({&TaskWorker::taskWaitCutIdle, &TaskWorker::taskScanMark, &TaskWorker::taskMoveToImageCenter,
+             &TaskWorker::taskWaitCutIdle});
+        break;
+    case TK_RepeatCut:
+        add({&TaskWorker::taskFindPage, &TaskWorker::taskLocateFirstMark, &TaskWorker::taskScanOK,
+             &TaskWorker::taskSaveStartPoint, &TaskWorker::taskCutPage, &TaskWorker::taskSaveEndPoint,
+             &TaskWorker::taskMoveBack});
+        cycle();
+        break;
+    default:
+        break; // no steps
+    }
+}
+
+bool TaskWorker::runSubTask(int kind)
+{
+    QList<TaskStep> steps;
+    buildSteps(kind, steps);
+    return doWork(steps);
+}
+
+void TaskWorker::forceStopped()
+{
+    // A stop refused because a pause or stop was in progress must still end
+    // the job: the status may not stay "running" with nothing running.
+    if (!m_device || m_device->taskStatus() == 2)
+        return;
+    qWarning() << "TaskWorker::endJob" << "stop request refused, stopping here";
+    m_device->setTaskStatus(2);
+    if (TaskApp *a = app())
+        a->setTaskStatus(2);
+    if (m_device->linked() && !m_device->exitTask())
+        qCritical() << "TaskWorker::endJob" << "exitTask failed";
+}
+
+void TaskWorker::endJob(int &curStep)
+{
+    if (m_device && m_device->taskStatus() != 2) {
+        if (TaskApp *a = app())
+            a->stopTask(true);
+        forceStopped();
+    }
+    m_taskStatus.store(2);
+    curStep = INT_MAX;
+}
+
+bool TaskWorker::holdWhileUnlinked(qint64 unlinkedMs)
+{
+    if (unlinkedMs < m_unlinkedGraceMs)
+        return true;
+    qCritical() << "TaskWorker::holdWhileUnlinked" << "link down for" << unlinkedMs << "ms, job ended";
+    int step = 0;
+    endJob(step);
+    // After the stop's own report, so this is what the operator reads.
+    if (m_device)
+        m_device->setErrorMessage(QStringLiteral("机器连接断开，任务已停止 \n"));
+    return false;
+}
+
+bool TaskWorker::canFeed(double lengthMm)
+{
+    if (lengthMm == 0.0 || !m_device)
+        return true;
+    const Config *config = this->config();
+    if (!config)
+        return true;
+    const double filmNum = config->getProperty(Config::CPT_Film_Roller_Num).toDouble();
+    const double collectNum = config->getProperty(Config::CPT_Collect_Roller_Num).toDouble();
+    // A roller count of 0 would divide by zero: then that roller is not checked.
+    const double film = filmNum > 0 ? m_device->filmRoller() - lengthMm * 0.05 / filmNum : m_device->filmRoller();
+    const double collect
+        = collectNum > 0 ? m_device->collectRoller() + lengthMm * 0.05 / collectNum : m_device->collectRoller();
+    if (lengthMm > 0)
+        return film > config->filmRollerLimit() && collect < config->collectRollerMax();
+    if (collect > config->collectRollerLimit())
+        return true;
+    m_device->setErrorMessage(QStringLiteral(" 收纸容纸限位 "));
+    int step = 0;
+    endJob(step);
+    return false;
+}
+
+void TaskWorker::taskFinish(int &curStep)
+{
+    endJob(curStep);
+}

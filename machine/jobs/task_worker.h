@@ -1,0 +1,102 @@
+#pragma once
+
+#include "machine/jobs/task_interface.h"
+
+#include <QList>
+#include <QPointF>
+
+class Config;
+class TaskApp;
+
+// The task kinds of a job worker.
+enum TaskKind : int {
+    TK_Cut = 1,
+    TK_PrintOnly = 2,
+    TK_PrintAndCut = 3,
+    TK_CameraOffset = 4,
+    TK_PageSearch = 5,
+    TK_ScanMarks = 6,
+    TK_MarkCheck = 7,
+    TK_CentreMark = 8,
+    TK_RepeatCut = 9,
+};
+
+// The worker that runs one machine task on the driver's task thread.
+class TaskWorker : public taskInterface
+{
+    Q_OBJECT
+
+public:
+    TaskWorker(TRV610Plus *device, int kind, QObject *parent = nullptr);
+    // The print-and-cut job; cut types 0, 1 and 4 are supported.
+    TaskWorker(TRV610Plus *device, int cutType, const QList<QPointF> &markPoints, QObject *parent = nullptr);
+    TaskWorker(TRV610Plus *device, const QList<QPointF> &markPoints, int kind, QObject *parent = nullptr);
+    ~TaskWorker() override;
+
+    void setTask(int kind);
+    void buildSteps(int kind, QList<TaskStep> &list);
+    bool runSubTask(int kind);
+    bool canFeed(double lengthMm);
+
+    // How long the link may stay down before a running job is ended.
+    void setUnlinkedGraceMs(int ms) { m_unlinkedGraceMs = ms; }
+
+    QPointF startPoint() const { return m_startPoint; }
+    QPointF endPoint() const { return m_endPoint; }
+    QList<QPointF> markPoints() const { return m_markPoints; }
+    QList<QPointF> scannedPoints() const { return m_scannedPoints; }
+
+    // The steps.
+    void taskWaitCutIdle(int &curStep);
+    void taskPltSize(int &curStep);
+    void taskPrePlt(int &curStep);
+    void taskPlt(int &curStep);
+    void taskCutterXClear(int &curStep);
+    void taskPrint(int &curStep);
+    void taskNextCopy(int &curStep);
+    void taskSaveStartPoint(int &curStep);
+    void taskSaveEndPoint(int &curStep);
+    void taskCutPage(int &curStep);
+    void taskFeedToNextPage(int &curStep);
+    void taskMoveBack(int &curStep);
+    void taskMoveToCamera(int &curStep);
+    void taskResetScan(int &curStep);
+    void taskFinish(int &curStep);
+    void taskScanMark(int &curStep);
+    void taskProbeMark(int &curStep);
+    void taskFeedSearch(int &curStep);
+    void taskMarkSearch(int &curStep);
+    void taskMoveToImageCenter(int &curStep);
+    void taskFindPage(int &curStep);
+    void taskLocateFirstMark(int &curStep);
+    void taskMoveToNextMark(int &curStep);
+    void taskScanOK(int &curStep);
+    void taskSaveCameraOffset(int &curStep);
+
+protected:
+    bool holdWhileUnlinked(qint64 unlinkedMs) override;
+
+private:
+    // Ends the job from a step: stop request (unless already stopped), and
+    // the status forced to stopped when a pause or stop in progress refused
+    // it; then the list ends.
+    void endJob(int &curStep);
+    void forceStopped();
+    // Moves the machine by an offset in plotter units after the roller check.
+    bool moveBy(const QPointF &offset);
+    // Offset of a found mark from the image centre, plotter units.
+    QPointF markOffset(const QPointF &p, int diameter) const;
+    void printIfRollerLow();
+    TaskApp *app() const;
+    Config *config() const;
+
+    QPointF m_startPoint;
+    QPointF m_endPoint;
+    QList<QPointF> m_markPoints;
+    QList<QPointF> m_scannedPoints;
+    QList<int> m_scannedSizes;
+    double m_searchFeed = 0.0;
+    int m_scanAttempts = 0;
+    int m_centringMoves = 0;
+    int m_unlinkedGraceMs = 3000;
+};

@@ -1,0 +1,150 @@
+// The machine steps of a job: cut, print, feed, positions, copies.
+#include "machine/jobs/task_worker.h"
+
+#include "settings/config.h"
+#include "platform/scene/gpath_process.h"
+#include "machine/task_app.h"
+#include "machine/trv610plus.h"
+
+#include <QDebug>
+#include <QThread>
+
+bool TaskWorker::moveBy(const QPointF &offset)
+{
+    if (!canFeed(offset.x() * 0.025))
+        return false;
+    if (!m_device->wDevicePoint(offset))
+        return false;
+    if (TaskApp *a = app())
+        a->clearFilm(0);
+    return true;
+}
+
+void TaskWorker::printIfRollerLow()
+{
+    TaskApp *a = app();
+    const Config *config = this->config();
+    if (!a || !config)
+        return;
+    if (config->enablePrint() && config->printRollerTrigger() > m_device->printRoller())
+        a->print();
+}
+
+void TaskWorker::taskWaitCutIdle(int &curStep)
+{
+    if (m_device->rCutMotorStatus() && m_device->cutMotorStatus() == 0)
+        ++curStep;
+}
+
+void TaskWorker::taskPltSize(int &curStep)
+{
+    if (m_device->wPltSize())
+        ++curStep;
+}
+
+void TaskWorker::taskPrePlt(int &curStep)
+{
+    if (m_device->rPrePltSend())
+        ++curStep;
+}
+
+void TaskWorker::taskPlt(int &curStep)
+{
+    if (m_device->wPlt())
+        ++curStep;
+}
+
+void TaskWorker::taskCutterXClear(int &curStep)
+{
+    if (m_device->cutterXClear())
+        ++curStep;
+}
+
+void TaskWorker::taskPrint(int &curStep)
+{
+    printIfRollerLow();
+    ++curStep;
+}
+
+void TaskWorker::taskNextCopy(int &curStep)
+{
+    TaskApp *a = app();
+    if (a && a->finishedOneCopies()) {
+        ++curStep;
+        return;
+    }
+    qInfo() << "TaskWorker::taskNextCopy" << "no copy due, job ends";
+    endJob(curStep);
+}
+
+void TaskWorker::taskSaveStartPoint(int &curStep)
+{
+    if (m_device->rDevicePoint()) {
+        m_startPoint = m_device->devicePosition();
+        ++curStep;
+    }
+}
+
+void TaskWorker::taskSaveEndPoint(int &curStep)
+{
+    if (m_device->rDevicePoint()) {
+        m_endPoint = m_device->devicePosition();
+        ++curStep;
+    }
+}
+
+void TaskWorker::taskCutPage(int &curStep)
+{
+    if (runSubTask(TK_Cut))
+        ++curStep;
+    else
+        endJob(curStep);
+}
+
+void TaskWorker::taskFeedToNextPage(int &curStep)
+{
+    const TaskApp *a = app();
+    const Config *config = this->config();
+    const double pageMm = (a ? a->cutPageSize().height() : 0.0) + (config ? config->pageSpacing() : 0.0);
+    const QPointF move(GPathProcess::mm2Hpgl(pageMm) + (m_startPoint.x() - m_endPoint.x()),
+                       m_startPoint.y() - m_endPoint.y());
+    if (moveBy(move))
+        ++curStep;
+}
+
+void TaskWorker::taskMoveBack(int &curStep)
+{
+    if (moveBy(m_startPoint - m_endPoint))
+        ++curStep;
+}
+
+void TaskWorker::taskMoveToCamera(int &curStep)
+{
+    const Config *config = this->config();
+    const QPointF move(-40.0 * (config ? config->markCameraOffsetX() : 0.0),
+                       -40.0 * (config ? config->markCameraOffsetY() : 0.0));
+    if (moveBy(move))
+        ++curStep;
+}
+
+void TaskWorker::taskResetScan(int &curStep)
+{
+    m_scannedPoints.clear();
+    m_scannedSizes.clear();
+    if (TaskApp *a = app())
+        a->clearFilm(-1);
+    ++curStep;
+}
+
+void TaskWorker::taskSaveCameraOffset(int &curStep)
+{
+    Config *config = this->config();
+    if (config && !m_scannedPoints.isEmpty()) {
+        const QPointF o = markOffset(m_scannedPoints.last(), m_scannedSizes.last());
+        const QPointF m = GPathProcess::hpgl2Mm(o);
+        config->setMarkCameraOffsetX(config->markCameraOffsetX() - m.x());
+        config->setMarkCameraOffsetY(config->markCameraOffsetY() - m.y());
+        qInfo() << "TaskWorker::taskSaveCameraOffset" << config->markCameraOffsetX() << config->markCameraOffsetY();
+    }
+    ++curStep;
+}

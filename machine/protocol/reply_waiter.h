@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+// The reply waiter of one wait key. Senders of the same key share it; the
+// receive thread stores a reply and wakes them under its lock.
+struct ReplyWaiter
+{
+    ReplyWaiter(int waitKey, int timeout)
+        : timeoutMs(timeout)
+        , key(waitKey)
+    {
+    }
+
+    std::mutex lock;
+    std::condition_variable replyArrived;
+    const int timeoutMs;
+    bool replied = false;
+    int key;
+    std::chrono::steady_clock::time_point sendTime{};
+    QByteArray sentFrame;
+    QStringList fields;
+    bool ok = false;
+};
