@@ -3,6 +3,7 @@
 #include "app/spoolsmith_app.h"
 
 #include "app/capture_sync.h"
+#include "app/inspection/label_inspection.h"
 
 #include <QDebug>
 #include <QDeadlineTimer>
@@ -98,22 +99,13 @@ void SpoolsmithApp::startLabelCheck(LabelCheckJob *job)
     std::thread(&SpoolsmithApp::labelCheckThread, this, job).detach();
 }
 
-void SpoolsmithApp::setLabelInspection(std::function<void(const QImage &)> inspect)
-{
-    QMutexLocker lock(&m_appLock);
-    m_labelInspection = std::move(inspect);
-}
 
 void SpoolsmithApp::labelCheckThread(LabelCheckJob *job)
 {
     std::unique_ptr<LabelCheckJob> owned(job);
     const QImage image = owned->image.copy();
-    // The application lock before a capture record, always in this order.
-    QMutexLocker appLock(&m_appLock);
-    if (m_labelInspection)
-        m_labelInspection(image);
-    else
-        qInfo() << "SpoolsmithApp::labelCheckThread" << "label inspection not built yet, picture skipped";
+    // The inspection lock before a capture record, always in this order.
+    m_inspection->inspect(image);
     finishCapture(owned->id);
 }
 

@@ -126,17 +126,6 @@ void SpoolsmithApp::print()
     notBuilt("SpoolsmithApp::print", "the printing paths are not built");
 }
 
-void SpoolsmithApp::openLabelExcel()
-{
-    notBuilt("SpoolsmithApp::openLabelExcel", "the inspection report is not built");
-}
-
-QString SpoolsmithApp::checkedImage()
-{
-    notBuilt("SpoolsmithApp::checkedImage", "the label inspection is not built");
-    return QString();
-}
-
 void SpoolsmithApp::firewall()
 {
     notBuilt("SpoolsmithApp::firewall", "the firewall rule layer is not built");

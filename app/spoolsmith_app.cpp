@@ -2,7 +2,13 @@
 
 #include "platform/scene/gscene.h"
 #include "vision/image_provider.h"
+#include "app/app_services.h"
+#include "app/inspection/label_inspection.h"
 #include "app/logging.h"
+#include "app/records/production_records.h"
+#include "app/task/task_control.h"
+#include "app/task/task_counters.h"
+#include "app/task/task_settings.h"
 #include "vision/qr_page_code_reader.h"
 #include "platform/ocr/ocr_lite.h"
 #include "machine/task_app.h"
@@ -13,7 +19,6 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QTimer>
-#include <QUdpSocket>
 #include <QtMath>
 
 #include <atomic>
@@ -37,7 +42,12 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
 {
     setApplicationName(QStringLiteral("Spoolsmith 2024"));
     setApplicationVersion(m_version);
-    startDiscovery();
+    // The parts look the settings and the driver up when they need them:
+    // both are built after this object.
+    const AppServices services{[] { return Config::instance(); }, [] { return TRV610Plus::instance(); }};
+    initInspectionPart();
+    initTaskParts(services);
+    m_discovery = new MachineDiscovery(services.config, services.device, this);
     m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
     initCutScene();
     // Lives to the end of the process, like the QML that holds it.
@@ -126,8 +136,7 @@ bool SpoolsmithApp::shutdown()
     closeProcess(&m_riinProcess);
     closeProcess(&m_printerSoftProcess);
     reCount();
-    if (m_udpSocket)
-        m_udpSocket->close();
+    m_discovery->close();
     return true;
 }
 
@@ -164,21 +173,6 @@ QString SpoolsmithApp::appPath() const
 QString SpoolsmithApp::currentDateTimeString() const
 {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
-}
-
-bool SpoolsmithApp::loadTaskSettings()
-{
-    Config *config = Config::instance();
-    QMutexLocker lock(&m_taskSettingsLock);
-    m_runOnce = false;
-    m_enablePrint = config->getProperty(Config::CPT_Enable_Print).toBool();
-    m_enableOCR = config->getProperty(Config::CPT_Enable_OCR).toBool();
-    m_enableQRCode = config->getProperty(Config::CPT_Enable_QRCode).toBool();
-    m_enableBARCode = config->getProperty(Config::CPT_Enable_BARCode).toBool();
-    m_threshold = config->getProperty(Config::CPT_Threshold).toDouble();
-    m_iouThreshold = config->getProperty(Config::CPT_iou_Threshold).toDouble();
-    m_modelPath = config->getProperty(Config::CPT_MODEL_Path).toString();
-    return true;
 }
 
 void SpoolsmithApp::onPropertyChanged(Config::ConfigParamType key, const QVariant &value)
@@ -230,4 +224,45 @@ void SpoolsmithApp::setEnabledTest(bool on)
         return;
     m_enabledTest = on;
     emit enabledTestChanged();
+}
+
+// Machine discovery: the device page and the tests reach it through the face.
+bool SpoolsmithApp::bindDiscovery(const QHostAddress &address, quint16 port)
+{
+    return m_discovery->bind(address, port);
+}
+
+quint16 SpoolsmithApp::discoveryPort() const
+{
+    return m_discovery->port();
+}
+
+void SpoolsmithApp::slotUdpRecv()
+{
+    m_discovery->receivePending();
+}
+
+void SpoolsmithApp::slotUdpTimer()
+{
+    m_discovery->sweep();
+}
+
+QStringList SpoolsmithApp::onlineDevices() const
+{
+    return m_discovery->onlineDevices();
+}
+
+QList<DiscoveredDevice> SpoolsmithApp::discoveredDevices() const
+{
+    return m_discovery->discoveredDevices();
+}
+
+QString SpoolsmithApp::deviceModelName(unsigned int code) const
+{
+    return m_discovery->deviceModelName(code);
+}
+
+unsigned int SpoolsmithApp::typeCodeValue(const QString &type)
+{
+    return MachineDiscovery::typeCodeValue(type);
 }

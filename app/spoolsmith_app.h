@@ -2,7 +2,7 @@
 
 #include "app/capture_sync.h"
 #include "settings/config.h"
-#include "app/discovered_device.h"
+#include "machine/discovery/machine_discovery.h"
 #include "vision/film_slot.h"
 #include "vision/mark_record.h"
 
@@ -45,6 +45,12 @@ class QUdpSocket;
 class QTimer;
 class QTranslator;
 class TRV610Plus;
+class TaskSettings;
+class TaskCounters;
+class ProductionRecords;
+class TaskControl;
+class LabelInspection;
+struct AppServices;
 
 // The application object and controller that QML calls as "app".
 class SpoolsmithApp : public QApplication
@@ -137,7 +143,7 @@ public:
     QString cutWorkCutFile() const;
 
     // Task settings, read by the job threads.
-    bool taskEnablePrint() const { return m_enablePrint.loadRelaxed(); }
+    bool taskEnablePrint() const;
 
     // Mark scan and film slots (mark_scan.cpp).
     Q_INVOKABLE void scanMark(const QImage &img);
@@ -259,8 +265,8 @@ public:
     Q_INVOKABLE bool isAllowedStart();
     Q_INVOKABLE void reCount();
     Q_INVOKABLE bool finishedOneCopies();
-    bool runOnce() const { return m_runOnce.load(); }
-    bool controlBusy() const { return m_busy.load(); }
+    bool runOnce() const;
+    bool controlBusy() const;
     // Pause, resume and stop threads still to be joined.
     int controlThreadCount() const;
     // Ends and joins the pause, resume and stop threads; shut-down calls it.
@@ -272,25 +278,25 @@ public:
     double filmRollerAtStart() const;
 
     // --- Job properties (app_properties.cpp) ---
-    int cutTaskCopies() const { return m_cutTaskCopies.load(); }
+    int cutTaskCopies() const;
     void setCutTaskCopies(int copies);
-    int cutCopies() const { return m_cutCopies.load(); }
+    int cutCopies() const;
     void setCutCopies(int copies);
-    int printTaskCopies() const { return m_printTaskCopies.load(); }
+    int printTaskCopies() const;
     void setPrintTaskCopies(int copies);
-    int printCopies() const { return m_printCopies.load(); }
+    int printCopies() const;
     void setPrintCopies(int copies);
-    int checkedCopies() const { return m_checkedCopies.load(); }
+    int checkedCopies() const;
     void setCheckedCopies(int copies);
-    int imageWidth() const { return m_imageWidth.load(); }
+    int imageWidth() const;
     void setImageWidth(int width);
-    int imageHeight() const { return m_imageHeight.load(); }
+    int imageHeight() const;
     void setImageHeight(int height);
-    int segmentX() const { return m_segmentX.load(); }
+    int segmentX() const;
     void setSegmentX(int x);
-    int checkPaperTop() const { return m_checkPaperTop.load(); }
+    int checkPaperTop() const;
     void setCheckPaperTop(int top);
-    int checkPaperBottom() const { return m_checkPaperBottom.load(); }
+    int checkPaperBottom() const;
     void setCheckPaperBottom(int bottom);
     double collectLen() const;
     void setCollectLen(double length);
@@ -363,8 +369,8 @@ signals:
     void lostViewUpdate(const QRect &rect = QRect());
 
 public:
-    // --- Machine discovery (discovery.cpp) ---
-    static constexpr quint16 kDiscoveryPort = 51287;
+    // --- Machine discovery (its own class beside the driver) ---
+    static constexpr quint16 kDiscoveryPort = MachineDiscovery::kPort;
     // The idents of the machines heard in the last 11 s, ascending.
     Q_INVOKABLE QStringList onlineDevices() const;
     QList<DiscoveredDevice> discoveredDevices() const;
@@ -398,14 +404,14 @@ private:
     bool m_enabledTest = false;
     QQmlApplicationEngine *m_engine = nullptr;
 
-    QAtomicInt m_enablePrint = 0;
-    QAtomicInt m_enableOCR = 0;
-    QAtomicInt m_enableQRCode = 0;
-    QAtomicInt m_enableBARCode = 0;
-    double m_threshold = 0.6;
-    double m_iouThreshold = 0.6;
-    QString m_modelPath;
-    mutable QMutex m_taskSettingsLock;
+    void initTaskParts(const AppServices &services);
+    void initInspectionPart();
+    // The parts this face forwards to; each holds its own state and locks.
+    std::unique_ptr<TaskSettings> m_taskSettings;
+    std::unique_ptr<TaskCounters> m_counters;
+    std::unique_ptr<ProductionRecords> m_records;
+    std::unique_ptr<TaskControl> m_taskControl;
+    std::unique_ptr<LabelInspection> m_inspection;
 
     // Mark scan: shared by the GUI thread (scans) and the task thread.
     mutable QMutex m_filmLock;
@@ -421,10 +427,6 @@ private:
     std::function<QList<OcrTextBlock>(const QImage &)> m_ocrReader;
     void initFilm();
     void doneFilm();
-    mutable QMutex m_recordLock;
-    WorkRecord m_printWorkRecord{QDateTime::currentDateTime()};
-    WorkRecord m_cutWorkRecord;
-    TaskRecord m_taskRecord;
     // Cut file and cut scene.
     void initCutScene();
     void openSceneBlocking(const QString &path);
@@ -457,43 +459,6 @@ private:
     std::condition_variable m_stopWake;
 
     // --- Machine driver wiring ---
-    std::atomic<double> m_prePaperCenter{0.0};
-    // Task control: the job's counters and lengths, the busy rule of pause,
-    // resume and stop, and their threads (task_control.cpp).
-    enum class ControlKind { Pause, Resume, Stop };
-    void launchControl(ControlKind kind, bool bWait);
-    bool claimControl(bool waitForRunning);
-    void releaseControl();
-    // The driver outlives the control threads: shut-down joins them first.
-    void pauseOrResumeBody(TRV610Plus *device, bool resume);
-    void stopBody(TRV610Plus *device);
-    bool startChecks();
-    struct ControlThread;
-    void reapControlThreads(); // under m_controlThreadsLock
-    mutable std::mutex m_controlThreadsLock;
-    std::atomic<bool> m_runOnce{false};
-    std::atomic<bool> m_busy{false};
-    mutable std::mutex m_controlLock;
-    std::condition_variable m_controlIdle;
-    std::vector<std::shared_ptr<ControlThread>> m_controlThreads;
-    std::atomic<int> m_cutTaskCopies{100};
-    std::atomic<int> m_cutCopies{0};
-    std::atomic<int> m_printTaskCopies{100};
-    std::atomic<int> m_printCopies{0};
-    std::atomic<int> m_checkedCopies{0};
-    mutable QMutex m_lengthLock; // lengths, roller readings at start
-    double m_cutLength = 0.0;
-    double m_printedLength = 0.0;
-    double m_printRollerAtStart = 0.0;
-    double m_filmRollerAtStart = 0.0;
-    // Job properties (app_properties.cpp).
-    std::atomic<int> m_imageWidth{0};
-    std::atomic<int> m_imageHeight{0};
-    std::atomic<int> m_segmentX{-1};
-    std::atomic<int> m_checkPaperTop{-1};
-    std::atomic<int> m_checkPaperBottom{-1};
-    mutable QMutex m_collectLock; // collect length
-    double m_collectLen = 50.0;
     mutable QMutex m_printLock; // the print side's texts and pictures
     QString m_printTip;
     QString m_printCutFile;
@@ -511,13 +476,8 @@ private:
     int m_riinTimerId = 0;
     int m_printerSoftTimerId = 0;
 
-    // --- Machine discovery (GUI thread only) ---
-    void startDiscovery();
-    void handleAnnouncement(const QByteArray &datagram, const QHostAddress &sender);
-    void applyMachineFamily(const QString &type);
-    QUdpSocket *m_udpSocket = nullptr;
-    QTimer *m_udpTimer = nullptr;
-    QMap<QString, DiscoveredDevice> m_onlineDevices;
+    // Machine discovery (GUI thread only).
+    MachineDiscovery *m_discovery = nullptr;
 
 private slots:
     void slotUdpRecv();
@@ -531,6 +491,4 @@ private:
     QMutex m_captureMapLock;
     std::map<int, std::unique_ptr<CaptureSync>> m_captureRecords;
     std::atomic<bool> m_capturing{false};
-    QMutex m_appLock;
-    std::function<void(const QImage &)> m_labelInspection;
 };

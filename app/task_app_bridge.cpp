@@ -58,22 +58,6 @@ private:
 
 } // namespace
 
-void SpoolsmithApp::addCutLength(double mm)
-{
-    QMutexLocker lock(&m_lengthLock);
-    m_cutLength += mm;
-}
-
-void SpoolsmithApp::resetPaperCenter()
-{
-    m_prePaperCenter.store(0.0);
-}
-
-double SpoolsmithApp::prePaperCenter() const
-{
-    return m_prePaperCenter.load();
-}
-
 void SpoolsmithApp::installTaskBridge()
 {
     static SpoolsmithTaskApp *bridge = nullptr;
