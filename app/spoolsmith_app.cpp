@@ -5,6 +5,10 @@
 #include "app/app_services.h"
 #include "app/inspection/label_inspection.h"
 #include "app/logging.h"
+#include "app/cut/cut_document.h"
+#include "app/cut/page_code_switch.h"
+#include "app/cut/plot_data.h"
+#include "app/marks/ocr_engine.h"
 #include "app/records/production_records.h"
 #include "app/task/task_control.h"
 #include "app/task/task_counters.h"
@@ -47,16 +51,12 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
     const AppServices services{[] { return Config::instance(); }, [] { return TRV610Plus::instance(); }};
     initInspectionPart();
     initTaskParts(services);
+    initCutParts(services);
     m_discovery = new MachineDiscovery(services.config, services.device, this);
     m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
-    initCutScene();
     // Lives to the end of the process, like the QML that holds it.
     m_checkCamera = new QCamera();
     connect(m_checkCamera, &QCamera::cameraDeviceChanged, this, &SpoolsmithApp::checkCameraChanged);
-    initFilm();
-    // Pair marks are scanned by the cut page's mark type.
-    setCutMarkTypeReader([this] { return pageMarkType(); });
-    m_ocr = std::make_unique<OcrLite>();
     // The print scene only places the page code; it is never shown.
     m_printScene = new GScene(this);
     firewall();
@@ -69,7 +69,6 @@ SpoolsmithApp::~SpoolsmithApp()
 {
     joinControlThreads();
     TaskApp::setInstance(nullptr);
-    doneFilm();
     stopCameraFrames();
     delete m_imageProvider;
 }

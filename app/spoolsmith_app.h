@@ -5,6 +5,7 @@
 #include "machine/discovery/machine_discovery.h"
 #include "vision/film_slot.h"
 #include "vision/mark_record.h"
+#include "app/marks/mark_scan.h"
 
 #include <opencv2/core.hpp>
 
@@ -50,6 +51,11 @@ class TaskCounters;
 class ProductionRecords;
 class TaskControl;
 class LabelInspection;
+class CutDocument;
+class PlotData;
+class PageCodeSwitch;
+class MarkScan;
+class OcrEngine;
 struct AppServices;
 
 // The application object and controller that QML calls as "app".
@@ -132,14 +138,16 @@ public:
     Q_INVOKABLE QList<QPointF> currentPageMarkPoint(bool scan);
     Q_INVOKABLE int pageMarkType();
     Q_INVOKABLE QVariant getCutGraphicsView();
-    GScene *cutScene() const { return m_cutScene; }
-    GraphicsView *cutView() const { return m_cutView; }
+    GScene *cutScene() const;
+    GraphicsView *cutView() const;
     QSizeF cutPageSize() const;
     cv::Mat inspectionTemplate() const;
     QString sceneFile() const;
+    // Whether the cut scene holds any item; from any thread.
+    bool cutSceneHasItems();
     // Page-code switch of the cut file, around the first mark scan.
     void setSwitchCutFile(bool on);
-    bool switchCutFile() const { return m_switchCutFile.loadRelaxed() != 0; }
+    bool switchCutFile() const;
     QString cutWorkCutFile() const;
 
     // Task settings, read by the job threads.
@@ -156,23 +164,18 @@ public:
     QPointF lastMarkPosition() const;
     float lastMarkDiameter() const;
     void resetLastMark();
-    int markIndex() const { return m_markIndex.loadAcquire(); }
-    void setMarkIndex(int index) { m_markIndex.storeRelease(index); }
+    int markIndex() const;
+    void setMarkIndex(int index);
     // While on, the next scans read the page code until one is accepted; the
     // cut-file switch turns it on and off around the page search.
     void setPageCodeSearch(bool on);
-    bool pageCodeSearch() const { return m_pageCodeSearch.loadAcquire() != 0; }
-    quint32 scannedPageCode() const { return m_scannedPageCode.loadAcquire(); }
+    bool pageCodeSearch() const;
+    quint32 scannedPageCode() const;
     // The cut page's mark type (-1 no mark item); installed by the cut scene.
     void setCutMarkTypeReader(std::function<int()> reader);
     // Text blocks of the OCR engine for page codes printed as text;
     // installed by the OCR engine, none until then.
-    struct OcrTextBlock
-    {
-        QString text;
-        float score = 0.0f;
-        QList<QPointF> box;
-    };
+    using OcrTextBlock = ::OcrTextBlock;
     void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr)> reader);
     // Production records (production_records.cpp): the run's work record (what
     // is printed), the work record of the page being cut, and the task record
@@ -231,7 +234,7 @@ public:
     // The provider is handed once to the QML engine, which then owns it.
     ImageProvider *takeImageProvider();
     QCamera *checkCamera() const { return m_checkCamera; }
-    OcrLite &ocr() { return *m_ocr; }
+    OcrLite &ocr();
     // Start-up, in this order: the check camera (the first industrial one
     // when none is set), the OCR models, then, when the check camera is an
     // industrial camera that was found, open it and run the frame loop.
@@ -406,41 +409,19 @@ private:
 
     void initTaskParts(const AppServices &services);
     void initInspectionPart();
+    void initCutParts(const AppServices &services);
     // The parts this face forwards to; each holds its own state and locks.
     std::unique_ptr<TaskSettings> m_taskSettings;
     std::unique_ptr<TaskCounters> m_counters;
     std::unique_ptr<ProductionRecords> m_records;
     std::unique_ptr<TaskControl> m_taskControl;
     std::unique_ptr<LabelInspection> m_inspection;
+    std::unique_ptr<CutDocument> m_cut;
+    std::unique_ptr<PlotData> m_plotData;
+    std::unique_ptr<PageCodeSwitch> m_pageCodeSwitch;
+    std::unique_ptr<MarkScan> m_markScan;
+    std::unique_ptr<OcrEngine> m_ocr;
 
-    // Mark scan: shared by the GUI thread (scans) and the task thread.
-    mutable QMutex m_filmLock;
-    QList<FilmSlot> m_filmSlots;
-    double m_lastMarkX = 0.0;
-    double m_lastMarkY = 0.0;
-    float m_lastMarkD = 0.0f;
-    QAtomicInt m_markIndex = 0;
-    QAtomicInt m_pageCodeSearch = 0;
-    QAtomicInteger<quint32> m_scannedPageCode = 0;
-    std::unique_ptr<QrPageCodeReader> m_qrReader;
-    std::function<int()> m_cutMarkTypeReader;
-    std::function<QList<OcrTextBlock>(const QImage &)> m_ocrReader;
-    void initFilm();
-    void doneFilm();
-    // Cut file and cut scene.
-    void initCutScene();
-    void openSceneBlocking(const QString &path);
-    GraphicsView *m_cutView = nullptr;
-    GScene *m_cutScene = nullptr;
-    QString m_cutShowFile;
-    QString m_cutFile;
-    QString m_sceneFile;
-    QString m_saveFile;
-    QSizeF m_cutPageSize;
-    cv::Mat m_inspectionTemplate;
-    mutable QMutex m_cutLock; // the paths and template read by the task thread
-    QAtomicInt m_switchCutFile = 0;
-    QString m_pageCutFile; // the cut file of the page whose code was read
     // Camera frames and the print preview; m_frameLock guards the pictures
     // and their addresses, the frame loop writes from its own thread.
     mutable QMutex m_frameLock;
@@ -451,7 +432,6 @@ private:
     std::atomic<int> m_fps{0};
     ImageProvider *m_imageProvider = nullptr;
     QCamera *m_checkCamera = nullptr;
-    std::unique_ptr<OcrLite> m_ocr;
     std::thread m_frameThread;
     std::atomic<bool> m_stopFrames{false};
     std::atomic<quint64> m_frameCycles{0};
