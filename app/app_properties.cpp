@@ -56,12 +56,6 @@ QSizeF SpoolsmithApp::printPageSize() const
     return m_printPageSize;
 }
 
-QImage SpoolsmithApp::printPreview() const
-{
-    QMutexLocker lock(&m_frameLock);
-    return m_printPreview;
-}
-
 bool SpoolsmithApp::setLanguage(int language)
 {
     // Takes effect at the next start; the running interface keeps its texts.

@@ -5,6 +5,8 @@
 #include "app/app_services.h"
 #include "app/inspection/label_inspection.h"
 #include "app/logging.h"
+#include "app/camera/camera_frames.h"
+#include "app/capture/capture_broker.h"
 #include "app/cut/cut_document.h"
 #include "app/cut/page_code_switch.h"
 #include "app/cut/plot_data.h"
@@ -52,11 +54,8 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
     initInspectionPart();
     initTaskParts(services);
     initCutParts(services);
+    initCameraParts(services);
     m_discovery = new MachineDiscovery(services.config, services.device, this);
-    m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
-    // Lives to the end of the process, like the QML that holds it.
-    m_checkCamera = new QCamera();
-    connect(m_checkCamera, &QCamera::cameraDeviceChanged, this, &SpoolsmithApp::checkCameraChanged);
     // The print scene only places the page code; it is never shown.
     m_printScene = new GScene(this);
     firewall();
@@ -70,7 +69,6 @@ SpoolsmithApp::~SpoolsmithApp()
     joinControlThreads();
     TaskApp::setInstance(nullptr);
     stopCameraFrames();
-    delete m_imageProvider;
 }
 
 bool SpoolsmithApp::initApp()
@@ -130,6 +128,7 @@ bool SpoolsmithApp::shutdown()
     }
     // A stop in progress still reaches the machine before the link closes.
     joinControlThreads();
+    m_capture->joinLabelChecks();
     if (TRV610Plus *device = TRV610Plus::instance())
         device->unInit();
     closeProcess(&m_riinProcess);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/capture_sync.h"
+#include "app/capture/capture_sync.h"
 #include "settings/config.h"
 #include "machine/discovery/machine_discovery.h"
 #include "vision/film_slot.h"
@@ -34,8 +34,6 @@
 #include <vector>
 
 class QCamera;
-struct CaptureSync;
-struct LabelCheckJob;
 class QQmlApplicationEngine;
 class QrPageCodeReader;
 class GScene;
@@ -56,6 +54,8 @@ class PlotData;
 class PageCodeSwitch;
 class MarkScan;
 class OcrEngine;
+class CameraFrames;
+class CaptureBroker;
 struct AppServices;
 
 // The application object and controller that QML calls as "app".
@@ -205,12 +205,13 @@ public:
     // has been evaluated or the capture wait passed; never on the GUI thread
     // with the QML camera (the picture could only come after the wait).
     Q_INVOKABLE bool doCapture(const QVariant &camera);
-    bool capturing() const { return m_capturing.load(); }
+    bool capturing() const;
     CaptureSync &captureRecord(int camera);
     // Wires a camera object with the signals capture(QVariant),
     // capturedMarkImage(int, QVariant), capturedLabelImage(int, QVariant).
     bool connectCameraObject(QObject *camera);
-    void labelCheckThread(LabelCheckJob *job);
+    // Label-check threads still to be joined; shut-down joins them.
+    int labelCheckThreadCount() const;
     // The label inspection run on each check-camera picture; installed by
     // the inspection, a picture is only acknowledged until then.
     void setLabelInspection(std::function<void(const QImage &)> inspect);
@@ -233,7 +234,7 @@ public:
     // Cameras, frames and OCR (camera_frames.cpp, check_camera.cpp, ocr_setup.cpp).
     // The provider is handed once to the QML engine, which then owns it.
     ImageProvider *takeImageProvider();
-    QCamera *checkCamera() const { return m_checkCamera; }
+    QCamera *checkCamera() const;
     OcrLite &ocr();
     // Start-up, in this order: the check camera (the first industrial one
     // when none is set), the OCR models, then, when the check camera is an
@@ -242,9 +243,8 @@ public:
     bool initOcr();
     bool startCameraFrames();
     void stopCameraFrames();
-    void cameraFrameLoop();
-    bool frameLoopRunning() const { return m_frameThread.joinable(); }
-    quint64 frameLoopCycles() const { return m_frameCycles.load(); }
+    bool frameLoopRunning() const;
+    quint64 frameLoopCycles() const;
     QImage currentFrame() const;
     // The print preview gets a new address each time it is stored.
     void setPrintPreview(const QImage &image);
@@ -253,7 +253,7 @@ public:
     void setPrintImgPath(const QString &path);
     QString framePath() const;
     void setFramePath(const QString &path);
-    int fps() const { return m_fps.load(); }
+    int fps() const;
     void setFps(int fps);
     Q_INVOKABLE bool saveFrame(const QString &fileName);
     Q_INVOKABLE bool startRecorder(const QString &fileName);
@@ -410,6 +410,7 @@ private:
     void initTaskParts(const AppServices &services);
     void initInspectionPart();
     void initCutParts(const AppServices &services);
+    void initCameraParts(const AppServices &services);
     // The parts this face forwards to; each holds its own state and locks.
     std::unique_ptr<TaskSettings> m_taskSettings;
     std::unique_ptr<TaskCounters> m_counters;
@@ -421,22 +422,9 @@ private:
     std::unique_ptr<PageCodeSwitch> m_pageCodeSwitch;
     std::unique_ptr<MarkScan> m_markScan;
     std::unique_ptr<OcrEngine> m_ocr;
+    std::unique_ptr<CameraFrames> m_frames;
+    std::unique_ptr<CaptureBroker> m_capture;
 
-    // Camera frames and the print preview; m_frameLock guards the pictures
-    // and their addresses, the frame loop writes from its own thread.
-    mutable QMutex m_frameLock;
-    QImage m_printPreview;
-    QImage m_currentFrame;
-    QString m_printImgPath;
-    QString m_framePath;
-    std::atomic<int> m_fps{0};
-    ImageProvider *m_imageProvider = nullptr;
-    QCamera *m_checkCamera = nullptr;
-    std::thread m_frameThread;
-    std::atomic<bool> m_stopFrames{false};
-    std::atomic<quint64> m_frameCycles{0};
-    std::mutex m_stopLock;
-    std::condition_variable m_stopWake;
 
     // --- Machine driver wiring ---
     mutable QMutex m_printLock; // the print side's texts and pictures
@@ -464,11 +452,4 @@ private slots:
     void slotUdpTimer();
 
 private:
-    // Capture hand-shake: one record per camera; the application lock
-    // serialises label inspections and is taken before a record.
-    bool finishCapture(int token);
-    void startLabelCheck(LabelCheckJob *job);
-    QMutex m_captureMapLock;
-    std::map<int, std::unique_ptr<CaptureSync>> m_captureRecords;
-    std::atomic<bool> m_capturing{false};
 };
