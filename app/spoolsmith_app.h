@@ -1,48 +1,34 @@
 #pragma once
 
 #include "app/capture/capture_sync.h"
-#include "settings/config.h"
+#include "app/marks/mark_scan.h"
 #include "machine/discovery/machine_discovery.h"
+#include "settings/config.h"
 #include "vision/film_slot.h"
 #include "vision/mark_record.h"
-#include "app/marks/mark_scan.h"
 
 #include <opencv2/core.hpp>
 
 #include <QApplication>
-#include <QProcess>
-#include <QAtomicInt>
 #include <QHostAddress>
 #include <QImage>
-#include <QMap>
 #include <QPointF>
+#include <QProcess>
 #include <QSizeF>
-#include <QMutex>
 #include <QString>
 #include <QTransform>
 #include <QVariant>
 
-#include <functional>
-#include <map>
-#include <memory>
-
 #include <atomic>
-#include <condition_variable>
+#include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 class QCamera;
 class QQmlApplicationEngine;
-class QrPageCodeReader;
 class GScene;
 class GraphicsView;
 class ImageProvider;
 class OcrLite;
-class QUdpSocket;
-class QTimer;
-class QTranslator;
 class TRV610Plus;
 class TaskSettings;
 class TaskCounters;
@@ -56,6 +42,13 @@ class MarkScan;
 class OcrEngine;
 class CameraFrames;
 class CaptureBroker;
+class PrintFile;
+class Printers;
+class PrintBatcher;
+class CdrChannel;
+class ExternalPrograms;
+class OnlineServices;
+class LanguageSwitch;
 struct AppServices;
 
 // The application object and controller that QML calls as "app".
@@ -71,7 +64,7 @@ class SpoolsmithApp : public QApplication
     Q_PROPERTY(QString printImgPath READ printImgPath WRITE setPrintImgPath NOTIFY printImgPathChanged)
     Q_PROPERTY(QString framePath READ framePath WRITE setFramePath NOTIFY framePathChanged)
     Q_PROPERTY(int fps READ fps WRITE setFps NOTIFY fpsChanged)
-    // Job state and the print side (task_control.cpp, app_properties.cpp).
+    // Job state and the print side (TaskCounters, PrintFile, Printers).
     Q_PROPERTY(QString printFile READ printFile WRITE setPrintFile NOTIFY printFileChanged)
     Q_PROPERTY(QString printerName READ printerName WRITE setPrinterName NOTIFY printerNameChanged)
     Q_PROPERTY(QString printCutFile READ printCutFile WRITE setPrintCutFile NOTIFY printCutFileChanged)
@@ -122,8 +115,8 @@ public:
     bool enabledTest() const;
     void setEnabledTest(bool on);
 
-    // Cut file, cut scene and plot data (cut_file.cpp, plot_data.cpp,
-    // page_code_switch.cpp).
+    // Cut file, cut scene and plot data (CutDocument, PlotData,
+    // PageCodeSwitch).
     QString cutShowFile() const;
     void setCutShowFile(const QString &path);
     QString cutFile() const;
@@ -153,7 +146,7 @@ public:
     // Task settings, read by the job threads.
     bool taskEnablePrint() const;
 
-    // Mark scan and film slots (mark_scan.cpp).
+    // Mark scan and film slots (MarkScan).
     Q_INVOKABLE void scanMark(const QImage &img);
     void scanQR(const QImage &img, FilmSlot &slot);
     void scanOCR(const QImage &img, FilmSlot &slot);
@@ -177,7 +170,7 @@ public:
     // installed by the OCR engine, none until then.
     using OcrTextBlock = ::OcrTextBlock;
     void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr)> reader);
-    // Production records (production_records.cpp): the run's work record (what
+    // Production records (ProductionRecords): the run's work record (what
     // is printed), the work record of the page being cut, and the task record
     // of the printed batch whose page code was read last.
     void beginWorkRecord();
@@ -200,7 +193,7 @@ public:
     WorkRecord cutWorkRecord() const;
     TaskRecord taskRecord() const;
 
-    // --- Capture hand-shake (capture_sync.cpp) ---
+    // --- Capture hand-shake (CaptureBroker) ---
     // Asks camera 1 (mark) or 2 (check) for one picture and blocks until it
     // has been evaluated or the capture wait passed; never on the GUI thread
     // with the QML camera (the picture could only come after the wait).
@@ -231,7 +224,7 @@ public slots:
     void checkCameraChanged();
 
 public:
-    // Cameras, frames and OCR (camera_frames.cpp, check_camera.cpp, ocr_setup.cpp).
+    // Cameras, frames and OCR (CameraFrames, OcrEngine).
     // The provider is handed once to the QML engine, which then owns it.
     ImageProvider *takeImageProvider();
     QCamera *checkCamera() const;
@@ -259,11 +252,11 @@ public:
     Q_INVOKABLE bool startRecorder(const QString &fileName);
     Q_INVOKABLE void stopRecorder();
 
-    // --- Paper-centre reference (task_app_bridge.cpp) ---
+    // --- Paper-centre reference (LabelInspection) ---
     // Forgets the previous paper centre of the paper-edge check.
     void resetPaperCenter();
     double prePaperCenter() const;
-    // --- Task control (task_control.cpp) ---
+    // --- Task control (TaskControl, TaskSettings, TaskCounters) ---
     Q_INVOKABLE void startTask(bool recount = false, bool bExecOnce = false);
     Q_INVOKABLE bool isAllowedStart();
     Q_INVOKABLE void reCount();
@@ -280,7 +273,7 @@ public:
     double printRollerAtStart() const;
     double filmRollerAtStart() const;
 
-    // --- Job properties (app_properties.cpp) ---
+    // --- Job properties (TaskCounters, LabelInspection, PrintFile) ---
     int cutTaskCopies() const;
     void setCutTaskCopies(int copies);
     int cutCopies() const;
@@ -307,22 +300,23 @@ public:
     void setPrintTip(const QString &tip);
     QString printCutFile() const;
     void setPrintCutFile(const QString &path);
-    GScene *printScene() const { return m_printScene; }
+    GScene *printScene() const;
     QSizeF printPageSize() const;
     QImage printPreview() const;
     Q_INVOKABLE bool setLanguage(int language);
 
-    // --- Print side, printers and online services (print_side.cpp,
-    // online_start.cpp): the parts not built yet log what is missing. ---
+    // --- Print side, printers and online services (PrintFile, Printers,
+    // PrintBatcher, ExternalPrograms, OnlineServices): the parts not built
+    // yet log what is missing. ---
     QString printFile() const;
     void setPrintFile(const QString &path);
     QString printerName() const;
     void setPrinterName(const QString &name);
-    bool enabledDataSource() const { return m_enabledDataSource.load(); }
+    bool enabledDataSource() const;
     void setEnabledDataSource(bool on);
     QString dataSource() const;
     void setDataSource(const QString &path);
-    int dataIndex() const { return m_dataIndex.load(); }
+    int dataIndex() const;
     void setDataIndex(int index);
     Q_INVOKABLE QStringList printersName();
     Q_INVOKABLE void printerPreference(const QString &printerName);
@@ -372,7 +366,7 @@ signals:
     void lostViewUpdate(const QRect &rect = QRect());
 
 public:
-    // --- Machine discovery (its own class beside the driver) ---
+    // --- Machine discovery (MachineDiscovery, beside the driver) ---
     static constexpr quint16 kDiscoveryPort = MachineDiscovery::kPort;
     // The idents of the machines heard in the last 11 s, ascending.
     Q_INVOKABLE QStringList onlineDevices() const;
@@ -401,55 +395,46 @@ signals:
     void fpsChanged();
 
 private:
+    void initInspectionPart();
+    void initTaskParts(const AppServices &services);
+    void initCutParts(const AppServices &services);
+    void initCameraParts(const AppServices &services);
+    void initPrintParts(const AppServices &services);
+    // Printing is on but nothing could be printed: no preview, and not the
+    // print component's channel.
+    bool printFileMissing() const;
+
     QString m_version = QStringLiteral("2.1.5");
-    QAtomicInt m_taskStatus = 2;
-    QAtomicInt m_exitCode = 0;
+    std::atomic<int> m_taskStatus{2};
+    std::atomic<int> m_exitCode{0};
     bool m_enabledTest = false;
     QQmlApplicationEngine *m_engine = nullptr;
 
-    void initTaskParts(const AppServices &services);
-    void initInspectionPart();
-    void initCutParts(const AppServices &services);
-    void initCameraParts(const AppServices &services);
     // The parts this face forwards to; each holds its own state and locks.
+    // Destroyed bottom-up: the parts that own threads go first and join
+    // them while the parts their threads use still exist.
+    std::unique_ptr<LanguageSwitch> m_language;
     std::unique_ptr<TaskSettings> m_taskSettings;
     std::unique_ptr<TaskCounters> m_counters;
     std::unique_ptr<ProductionRecords> m_records;
-    std::unique_ptr<TaskControl> m_taskControl;
     std::unique_ptr<LabelInspection> m_inspection;
     std::unique_ptr<CutDocument> m_cut;
     std::unique_ptr<PlotData> m_plotData;
-    std::unique_ptr<PageCodeSwitch> m_pageCodeSwitch;
     std::unique_ptr<MarkScan> m_markScan;
+    std::unique_ptr<PageCodeSwitch> m_pageCodeSwitch;
     std::unique_ptr<OcrEngine> m_ocr;
-    std::unique_ptr<CameraFrames> m_frames;
-    std::unique_ptr<CaptureBroker> m_capture;
-
-
-    // --- Machine driver wiring ---
-    mutable QMutex m_printLock; // the print side's texts and pictures
-    QString m_printTip;
-    QString m_printCutFile;
-    QString m_printFile;
-    QString m_printerName;
-    QString m_dataSource;
-    QSizeF m_printPageSize;
-    GScene *m_printScene = nullptr;
-    std::atomic<bool> m_enabledDataSource{false};
-    std::atomic<int> m_dataIndex{1};
-    QTranslator *m_translator = nullptr;
-    // External programs of machine version 2 and the online services.
-    QProcess m_riinProcess;
-    QProcess m_printerSoftProcess;
-    int m_riinTimerId = 0;
-    int m_printerSoftTimerId = 0;
-
-    // Machine discovery (GUI thread only).
-    MachineDiscovery *m_discovery = nullptr;
+    std::unique_ptr<PrintFile> m_printFile;
+    std::unique_ptr<Printers> m_printers;
+    std::unique_ptr<PrintBatcher> m_printBatcher;
+    std::unique_ptr<CdrChannel> m_cdrChannel;
+    std::unique_ptr<ExternalPrograms> m_external;
+    std::unique_ptr<OnlineServices> m_online;
+    std::unique_ptr<CameraFrames> m_frames;       // the frame thread
+    std::unique_ptr<CaptureBroker> m_capture;     // the label-check threads
+    std::unique_ptr<TaskControl> m_taskControl;   // the control threads
+    MachineDiscovery *m_discovery = nullptr;      // a child of this object
 
 private slots:
     void slotUdpRecv();
     void slotUdpTimer();
-
-private:
 };

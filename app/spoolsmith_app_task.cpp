@@ -63,9 +63,7 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
     TaskControl::Hooks hooks;
     hooks.taskStatus = [this] { return taskStatus(); };
     hooks.setTaskStatus = [this](int status) { setTaskStatus(status); };
-    hooks.printFileMissing = [this] {
-        return printPreview().isNull() && printerName() != QLatin1String("CorelDRAW");
-    };
+    hooks.printFileMissing = [this] { return printFileMissing(); };
     hooks.prepareRun = [this] {
         setMarkIndex(1);
         if (segmentX() != 0)

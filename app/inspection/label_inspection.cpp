@@ -1,5 +1,6 @@
 #include "app/inspection/label_inspection.h"
 
+#include "app/not_built.h"
 #include "core/property_store.h"
 
 #include <QDebug>
@@ -24,13 +25,13 @@ void LabelInspection::inspect(const QImage &image)
 
 QString LabelInspection::checkedImage()
 {
-    qCritical() << "SpoolsmithApp::checkedImage" << "not available:" << "the label inspection is not built";
+    notBuilt("SpoolsmithApp::checkedImage", "the label inspection is not built");
     return QString();
 }
 
 void LabelInspection::openLabelExcel()
 {
-    qCritical() << "SpoolsmithApp::openLabelExcel" << "not available:" << "the inspection report is not built";
+    notBuilt("SpoolsmithApp::openLabelExcel", "the inspection report is not built");
 }
 
 void LabelInspection::setImageWidth(int width)
