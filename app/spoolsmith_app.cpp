@@ -106,7 +106,7 @@ bool SpoolsmithApp::shutdown()
         disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
     // A stop in progress still reaches the machine before the link closes.
     joinControlThreads();
-    m_capture->joinLabelChecks();
+    joinLabelChecks();
     if (TRV610Plus *device = TRV610Plus::instance())
         device->unInit();
     m_external->shutdown();

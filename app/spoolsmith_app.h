@@ -205,6 +205,7 @@ public:
     bool connectCameraObject(QObject *camera);
     // Label-check threads still to be joined; shut-down joins them.
     int labelCheckThreadCount() const;
+    void joinLabelChecks();
     // The label inspection run on each check-camera picture; installed by
     // the inspection, a picture is only acknowledged until then.
     void setLabelInspection(std::function<void(const QImage &)> inspect);

@@ -15,6 +15,7 @@ CaptureSync &SpoolsmithApp::captureRecord(int camera) { return m_capture->captur
 void SpoolsmithApp::capturedMarkImage(int id, const QVariant &img) { m_capture->capturedMarkImage(id, img); }
 void SpoolsmithApp::capturedLabelImage(int id, const QVariant &img) { m_capture->capturedLabelImage(id, img); }
 int SpoolsmithApp::labelCheckThreadCount() const { return m_capture->labelCheckThreadCount(); }
+void SpoolsmithApp::joinLabelChecks() { m_capture->joinLabelChecks(); }
 
 ImageProvider *SpoolsmithApp::takeImageProvider() { return m_frames->takeImageProvider(); }
 QCamera *SpoolsmithApp::checkCamera() const { return m_frames->checkCamera(); }
