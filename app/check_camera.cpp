@@ -1,7 +1,5 @@
 #include "app/check_camera.h"
 
-#include "app/spoolsmith_app.h"
-
 #include <QCamera>
 #include <QCameraDevice>
 #include <QCameraFormat>
@@ -19,9 +17,11 @@ int chooseCheckCameraFormat(const QList<CameraFormatInfo> &formats)
     return chosen;
 }
 
-void SpoolsmithApp::checkCameraChanged()
+void applyCheckCameraFormat(QCamera *camera)
 {
-    const QCameraDevice device = m_checkCamera->cameraDevice();
+    if (!camera)
+        return;
+    const QCameraDevice device = camera->cameraDevice();
     qDebug() << "SpoolsmithApp::checkCameraChanged" << device.description();
     const QList<QCameraFormat> formats = device.videoFormats();
     QList<CameraFormatInfo> infos;
@@ -35,7 +35,7 @@ void SpoolsmithApp::checkCameraChanged()
     if (chosen < 0)
         return;
     const QCameraFormat &f = formats.at(chosen);
-    m_checkCamera->setCameraFormat(f);
+    camera->setCameraFormat(f);
     qDebug() << "SpoolsmithApp::checkCameraChangedsetCameraFormat" << f.pixelFormat() << f.resolution()
              << f.minFrameRate() << f.maxFrameRate();
 }

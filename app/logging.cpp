@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QMutex>
 #include <QRegularExpression>
 #include <QStringConverter>
 #include <QTextCodec>
@@ -12,6 +11,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
@@ -22,7 +22,7 @@ std::atomic_bool g_logWarn{true};
 std::atomic_bool g_logError{true};
 std::atomic_bool g_logInfo{true};
 
-QMutex g_logLock;
+std::mutex g_logLock;
 
 QString &logPath()
 {
@@ -54,7 +54,7 @@ void initLog()
     else
         pruneOldLogs(dir, today);
     {
-        QMutexLocker lock(&g_logLock);
+        std::lock_guard<std::mutex> lock(g_logLock);
         logPath() = QStringLiteral("./log/output%1.log").arg(today);
     }
     qInstallMessageHandler(logMessageHandler);
@@ -62,7 +62,7 @@ void initLog()
 
 QString logFilePath()
 {
-    QMutexLocker lock(&g_logLock);
+    std::lock_guard<std::mutex> lock(g_logLock);
     return logPath();
 }
 
@@ -96,7 +96,7 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &, const QString
     }
 
     {
-        QMutexLocker lock(&g_logLock);
+        std::lock_guard<std::mutex> lock(g_logLock);
         QFile file(logPath());
         if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
             QTextStream out(&file);

@@ -1,20 +1,32 @@
 #include "app/spoolsmith_app.h"
 
-#include "platform/scene/gscene.h"
-#include "vision/image_provider.h"
+#include "app/app_services.h"
+#include "app/camera/camera_frames.h"
+#include "app/capture/capture_broker.h"
+#include "app/cut/cut_document.h"
+#include "app/cut/page_code_switch.h"
+#include "app/cut/plot_data.h"
+#include "app/external/external_programs.h"
+#include "app/inspection/label_inspection.h"
+#include "app/language/language_switch.h"
 #include "app/logging.h"
-#include "vision/qr_page_code_reader.h"
-#include "platform/ocr/ocr_lite.h"
+#include "app/marks/ocr_engine.h"
+#include "app/online/online_services.h"
+#include "app/print/cdr_channel.h"
+#include "app/print/print_batcher.h"
+#include "app/print/print_file.h"
+#include "app/print/printers.h"
+#include "app/records/production_records.h"
+#include "app/task/task_control.h"
+#include "app/task/task_counters.h"
+#include "app/task/task_settings.h"
+#include "core/property_store.h"
 #include "machine/task_app.h"
 #include "machine/trv610plus.h"
-
-#include <QCamera>
 
 #include <QDateTime>
 #include <QDebug>
 #include <QTimer>
-#include <QUdpSocket>
-#include <QtMath>
 
 #include <atomic>
 
@@ -37,18 +49,15 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
 {
     setApplicationName(QStringLiteral("Spoolsmith 2024"));
     setApplicationVersion(m_version);
-    startDiscovery();
-    m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
-    initCutScene();
-    // Lives to the end of the process, like the QML that holds it.
-    m_checkCamera = new QCamera();
-    connect(m_checkCamera, &QCamera::cameraDeviceChanged, this, &SpoolsmithApp::checkCameraChanged);
-    initFilm();
-    // Pair marks are scanned by the cut page's mark type.
-    setCutMarkTypeReader([this] { return pageMarkType(); });
-    m_ocr = std::make_unique<OcrLite>();
-    // The print scene only places the page code; it is never shown.
-    m_printScene = new GScene(this);
+    // The parts look the settings and the driver up when they need them:
+    // both are built after this object.
+    const AppServices services{[] { return Config::instance(); }, [] { return TRV610Plus::instance(); }};
+    m_discovery = new MachineDiscovery(services.config, services.device, this);
+    initInspectionPart();
+    initTaskParts(services);
+    initCutParts(services);
+    initCameraParts(services);
+    initPrintParts(services);
     firewall();
 
     // The driver's job steps call back into this object.
@@ -57,11 +66,8 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
 
 SpoolsmithApp::~SpoolsmithApp()
 {
-    joinControlThreads();
+    // The driver's job steps must not reach the parts while they go.
     TaskApp::setInstance(nullptr);
-    doneFilm();
-    stopCameraFrames();
-    delete m_imageProvider;
 }
 
 bool SpoolsmithApp::initApp()
@@ -81,25 +87,10 @@ bool SpoolsmithApp::initApp()
     config->setMarkCameraWidth(320);
     config->setMarkCameraHeight(240);
 
-    const QStringList printers = printersName();
-    {
-        QMutexLocker lock(&m_printLock);
-        m_printerName = config->getProperty(Config::CPT_Printer_Name).toString();
-        if (m_printerName.isEmpty() && !printers.isEmpty() && config->version() != 2)
-            m_printerName = printers.first();
-    }
-
+    m_printers->loadPrinterName();
     const bool result = loadTaskSettings();
     connect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
-
-    if (config->version() == 2) {
-        connect(&m_riinProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
-        connect(&m_printerSoftProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
-        m_riinProcess.setProgram(config->getProperty(Config::CPT_RIIN_Path).toString());
-        m_printerSoftProcess.setProgram(config->getProperty(Config::CPT_Printer_Soft_Path).toString());
-        if (config->enablePrint())
-            qCritical() << "SpoolsmithApp::initApp" << "external programs not started: their supervision is not built";
-    }
+    m_external->setUp();
 
     chooseCheckCamera();
     initOcr();
@@ -111,23 +102,16 @@ bool SpoolsmithApp::initApp()
 bool SpoolsmithApp::shutdown()
 {
     stopCameraFrames();
-    Config *config = Config::instance();
-    if (config)
+    if (Config *config = Config::instance())
         disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
-    if (config && config->version() == 2) {
-        // Ending them below must not start them again.
-        disconnect(&m_riinProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
-        disconnect(&m_printerSoftProcess, &QProcess::finished, this, &SpoolsmithApp::slotFinished);
-    }
     // A stop in progress still reaches the machine before the link closes.
     joinControlThreads();
+    joinLabelChecks();
     if (TRV610Plus *device = TRV610Plus::instance())
         device->unInit();
-    closeProcess(&m_riinProcess);
-    closeProcess(&m_printerSoftProcess);
+    m_external->shutdown();
     reCount();
-    if (m_udpSocket)
-        m_udpSocket->close();
+    m_discovery->close();
     return true;
 }
 
@@ -166,21 +150,6 @@ QString SpoolsmithApp::currentDateTimeString() const
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
 }
 
-bool SpoolsmithApp::loadTaskSettings()
-{
-    Config *config = Config::instance();
-    QMutexLocker lock(&m_taskSettingsLock);
-    m_runOnce = false;
-    m_enablePrint = config->getProperty(Config::CPT_Enable_Print).toBool();
-    m_enableOCR = config->getProperty(Config::CPT_Enable_OCR).toBool();
-    m_enableQRCode = config->getProperty(Config::CPT_Enable_QRCode).toBool();
-    m_enableBARCode = config->getProperty(Config::CPT_Enable_BARCode).toBool();
-    m_threshold = config->getProperty(Config::CPT_Threshold).toDouble();
-    m_iouThreshold = config->getProperty(Config::CPT_iou_Threshold).toDouble();
-    m_modelPath = config->getProperty(Config::CPT_MODEL_Path).toString();
-    return true;
-}
-
 void SpoolsmithApp::onPropertyChanged(Config::ConfigParamType key, const QVariant &value)
 {
     if (taskStatus() != 1)
@@ -201,20 +170,18 @@ QString SpoolsmithApp::version() const
 
 void SpoolsmithApp::setVersion(const QString &version)
 {
-    if (m_version == version)
-        return;
-    m_version = version;
-    emit versionChanged();
+    spoolsmith::storeAndNotify(m_version, version, [this] { emit versionChanged(); });
 }
 
 int SpoolsmithApp::taskStatus() const
 {
-    return m_taskStatus.loadAcquire();
+    return m_taskStatus.load();
 }
 
 void SpoolsmithApp::setTaskStatus(int status)
 {
-    const int old = m_taskStatus.fetchAndStoreAcquire(status);
+    // No comparison: every report of the machine is told.
+    const int old = m_taskStatus.exchange(status);
     qDebug() << "SpoolsmithApp::setTaskStatus" << old << status;
     emit taskStatusChanged();
 }
@@ -226,8 +193,46 @@ bool SpoolsmithApp::enabledTest() const
 
 void SpoolsmithApp::setEnabledTest(bool on)
 {
-    if (m_enabledTest == on)
-        return;
-    m_enabledTest = on;
-    emit enabledTestChanged();
+    spoolsmith::storeAndNotify(m_enabledTest, on, [this] { emit enabledTestChanged(); });
+}
+
+// Machine discovery: the device page and the tests reach it through the face.
+bool SpoolsmithApp::bindDiscovery(const QHostAddress &address, quint16 port)
+{
+    return m_discovery->bind(address, port);
+}
+
+quint16 SpoolsmithApp::discoveryPort() const
+{
+    return m_discovery->port();
+}
+
+void SpoolsmithApp::slotUdpRecv()
+{
+    m_discovery->receivePending();
+}
+
+void SpoolsmithApp::slotUdpTimer()
+{
+    m_discovery->sweep();
+}
+
+QStringList SpoolsmithApp::onlineDevices() const
+{
+    return m_discovery->onlineDevices();
+}
+
+QList<DiscoveredDevice> SpoolsmithApp::discoveredDevices() const
+{
+    return m_discovery->discoveredDevices();
+}
+
+QString SpoolsmithApp::deviceModelName(unsigned int code) const
+{
+    return m_discovery->deviceModelName(code);
+}
+
+unsigned int SpoolsmithApp::typeCodeValue(const QString &type)
+{
+    return MachineDiscovery::typeCodeValue(type);
 }

@@ -1,50 +1,55 @@
 #pragma once
 
-#include "app/capture_sync.h"
+#include "app/capture/capture_sync.h"
+#include "app/marks/mark_scan.h"
+#include "machine/discovery/machine_discovery.h"
 #include "settings/config.h"
-#include "app/discovered_device.h"
 #include "vision/film_slot.h"
 #include "vision/mark_record.h"
 
 #include <opencv2/core.hpp>
 
 #include <QApplication>
-#include <QProcess>
-#include <QAtomicInt>
 #include <QHostAddress>
 #include <QImage>
-#include <QMap>
 #include <QPointF>
+#include <QProcess>
 #include <QSizeF>
-#include <QMutex>
 #include <QString>
 #include <QTransform>
 #include <QVariant>
 
-#include <functional>
-#include <map>
-#include <memory>
-
 #include <atomic>
-#include <condition_variable>
+#include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 class QCamera;
-struct CaptureSync;
-struct LabelCheckJob;
 class QQmlApplicationEngine;
-class QrPageCodeReader;
 class GScene;
 class GraphicsView;
 class ImageProvider;
 class OcrLite;
-class QUdpSocket;
-class QTimer;
-class QTranslator;
 class TRV610Plus;
+class TaskSettings;
+class TaskCounters;
+class ProductionRecords;
+class TaskControl;
+class LabelInspection;
+class CutDocument;
+class PlotData;
+class PageCodeSwitch;
+class MarkScan;
+class OcrEngine;
+class CameraFrames;
+class CaptureBroker;
+class PrintFile;
+class Printers;
+class PrintBatcher;
+class CdrChannel;
+class ExternalPrograms;
+class OnlineServices;
+class LanguageSwitch;
+struct AppServices;
 
 // The application object and controller that QML calls as "app".
 class SpoolsmithApp : public QApplication
@@ -59,7 +64,7 @@ class SpoolsmithApp : public QApplication
     Q_PROPERTY(QString printImgPath READ printImgPath WRITE setPrintImgPath NOTIFY printImgPathChanged)
     Q_PROPERTY(QString framePath READ framePath WRITE setFramePath NOTIFY framePathChanged)
     Q_PROPERTY(int fps READ fps WRITE setFps NOTIFY fpsChanged)
-    // Job state and the print side (task_control.cpp, app_properties.cpp).
+    // Job state and the print side (TaskCounters, PrintFile, Printers).
     Q_PROPERTY(QString printFile READ printFile WRITE setPrintFile NOTIFY printFileChanged)
     Q_PROPERTY(QString printerName READ printerName WRITE setPrinterName NOTIFY printerNameChanged)
     Q_PROPERTY(QString printCutFile READ printCutFile WRITE setPrintCutFile NOTIFY printCutFileChanged)
@@ -110,8 +115,8 @@ public:
     bool enabledTest() const;
     void setEnabledTest(bool on);
 
-    // Cut file, cut scene and plot data (cut_file.cpp, plot_data.cpp,
-    // page_code_switch.cpp).
+    // Cut file, cut scene and plot data (CutDocument, PlotData,
+    // PageCodeSwitch).
     QString cutShowFile() const;
     void setCutShowFile(const QString &path);
     QString cutFile() const;
@@ -126,20 +131,22 @@ public:
     Q_INVOKABLE QList<QPointF> currentPageMarkPoint(bool scan);
     Q_INVOKABLE int pageMarkType();
     Q_INVOKABLE QVariant getCutGraphicsView();
-    GScene *cutScene() const { return m_cutScene; }
-    GraphicsView *cutView() const { return m_cutView; }
+    GScene *cutScene() const;
+    GraphicsView *cutView() const;
     QSizeF cutPageSize() const;
     cv::Mat inspectionTemplate() const;
     QString sceneFile() const;
+    // Whether the cut scene holds any item; from any thread.
+    bool cutSceneHasItems();
     // Page-code switch of the cut file, around the first mark scan.
     void setSwitchCutFile(bool on);
-    bool switchCutFile() const { return m_switchCutFile.loadRelaxed() != 0; }
+    bool switchCutFile() const;
     QString cutWorkCutFile() const;
 
     // Task settings, read by the job threads.
-    bool taskEnablePrint() const { return m_enablePrint.loadRelaxed(); }
+    bool taskEnablePrint() const;
 
-    // Mark scan and film slots (mark_scan.cpp).
+    // Mark scan and film slots (MarkScan).
     Q_INVOKABLE void scanMark(const QImage &img);
     void scanQR(const QImage &img, FilmSlot &slot);
     void scanOCR(const QImage &img, FilmSlot &slot);
@@ -150,25 +157,20 @@ public:
     QPointF lastMarkPosition() const;
     float lastMarkDiameter() const;
     void resetLastMark();
-    int markIndex() const { return m_markIndex.loadAcquire(); }
-    void setMarkIndex(int index) { m_markIndex.storeRelease(index); }
+    int markIndex() const;
+    void setMarkIndex(int index);
     // While on, the next scans read the page code until one is accepted; the
     // cut-file switch turns it on and off around the page search.
     void setPageCodeSearch(bool on);
-    bool pageCodeSearch() const { return m_pageCodeSearch.loadAcquire() != 0; }
-    quint32 scannedPageCode() const { return m_scannedPageCode.loadAcquire(); }
+    bool pageCodeSearch() const;
+    quint32 scannedPageCode() const;
     // The cut page's mark type (-1 no mark item); installed by the cut scene.
     void setCutMarkTypeReader(std::function<int()> reader);
     // Text blocks of the OCR engine for page codes printed as text;
     // installed by the OCR engine, none until then.
-    struct OcrTextBlock
-    {
-        QString text;
-        float score = 0.0f;
-        QList<QPointF> box;
-    };
+    using OcrTextBlock = ::OcrTextBlock;
     void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr)> reader);
-    // Production records (production_records.cpp): the run's work record (what
+    // Production records (ProductionRecords): the run's work record (what
     // is printed), the work record of the page being cut, and the task record
     // of the printed batch whose page code was read last.
     void beginWorkRecord();
@@ -191,17 +193,19 @@ public:
     WorkRecord cutWorkRecord() const;
     TaskRecord taskRecord() const;
 
-    // --- Capture hand-shake (capture_sync.cpp) ---
+    // --- Capture hand-shake (CaptureBroker) ---
     // Asks camera 1 (mark) or 2 (check) for one picture and blocks until it
     // has been evaluated or the capture wait passed; never on the GUI thread
     // with the QML camera (the picture could only come after the wait).
     Q_INVOKABLE bool doCapture(const QVariant &camera);
-    bool capturing() const { return m_capturing.load(); }
+    bool capturing() const;
     CaptureSync &captureRecord(int camera);
     // Wires a camera object with the signals capture(QVariant),
     // capturedMarkImage(int, QVariant), capturedLabelImage(int, QVariant).
     bool connectCameraObject(QObject *camera);
-    void labelCheckThread(LabelCheckJob *job);
+    // Label-check threads still to be joined; shut-down joins them.
+    int labelCheckThreadCount() const;
+    void joinLabelChecks();
     // The label inspection run on each check-camera picture; installed by
     // the inspection, a picture is only acknowledged until then.
     void setLabelInspection(std::function<void(const QImage &)> inspect);
@@ -221,11 +225,11 @@ public slots:
     void checkCameraChanged();
 
 public:
-    // Cameras, frames and OCR (camera_frames.cpp, check_camera.cpp, ocr_setup.cpp).
+    // Cameras, frames and OCR (CameraFrames, OcrEngine).
     // The provider is handed once to the QML engine, which then owns it.
     ImageProvider *takeImageProvider();
-    QCamera *checkCamera() const { return m_checkCamera; }
-    OcrLite &ocr() { return *m_ocr; }
+    QCamera *checkCamera() const;
+    OcrLite &ocr();
     // Start-up, in this order: the check camera (the first industrial one
     // when none is set), the OCR models, then, when the check camera is an
     // industrial camera that was found, open it and run the frame loop.
@@ -233,9 +237,8 @@ public:
     bool initOcr();
     bool startCameraFrames();
     void stopCameraFrames();
-    void cameraFrameLoop();
-    bool frameLoopRunning() const { return m_frameThread.joinable(); }
-    quint64 frameLoopCycles() const { return m_frameCycles.load(); }
+    bool frameLoopRunning() const;
+    quint64 frameLoopCycles() const;
     QImage currentFrame() const;
     // The print preview gets a new address each time it is stored.
     void setPrintPreview(const QImage &image);
@@ -244,23 +247,23 @@ public:
     void setPrintImgPath(const QString &path);
     QString framePath() const;
     void setFramePath(const QString &path);
-    int fps() const { return m_fps.load(); }
+    int fps() const;
     void setFps(int fps);
     Q_INVOKABLE bool saveFrame(const QString &fileName);
     Q_INVOKABLE bool startRecorder(const QString &fileName);
     Q_INVOKABLE void stopRecorder();
 
-    // --- Paper-centre reference (task_app_bridge.cpp) ---
+    // --- Paper-centre reference (LabelInspection) ---
     // Forgets the previous paper centre of the paper-edge check.
     void resetPaperCenter();
     double prePaperCenter() const;
-    // --- Task control (task_control.cpp) ---
+    // --- Task control (TaskControl, TaskSettings, TaskCounters) ---
     Q_INVOKABLE void startTask(bool recount = false, bool bExecOnce = false);
     Q_INVOKABLE bool isAllowedStart();
     Q_INVOKABLE void reCount();
     Q_INVOKABLE bool finishedOneCopies();
-    bool runOnce() const { return m_runOnce.load(); }
-    bool controlBusy() const { return m_busy.load(); }
+    bool runOnce() const;
+    bool controlBusy() const;
     // Pause, resume and stop threads still to be joined.
     int controlThreadCount() const;
     // Ends and joins the pause, resume and stop threads; shut-down calls it.
@@ -271,26 +274,26 @@ public:
     double printRollerAtStart() const;
     double filmRollerAtStart() const;
 
-    // --- Job properties (app_properties.cpp) ---
-    int cutTaskCopies() const { return m_cutTaskCopies.load(); }
+    // --- Job properties (TaskCounters, LabelInspection, PrintFile) ---
+    int cutTaskCopies() const;
     void setCutTaskCopies(int copies);
-    int cutCopies() const { return m_cutCopies.load(); }
+    int cutCopies() const;
     void setCutCopies(int copies);
-    int printTaskCopies() const { return m_printTaskCopies.load(); }
+    int printTaskCopies() const;
     void setPrintTaskCopies(int copies);
-    int printCopies() const { return m_printCopies.load(); }
+    int printCopies() const;
     void setPrintCopies(int copies);
-    int checkedCopies() const { return m_checkedCopies.load(); }
+    int checkedCopies() const;
     void setCheckedCopies(int copies);
-    int imageWidth() const { return m_imageWidth.load(); }
+    int imageWidth() const;
     void setImageWidth(int width);
-    int imageHeight() const { return m_imageHeight.load(); }
+    int imageHeight() const;
     void setImageHeight(int height);
-    int segmentX() const { return m_segmentX.load(); }
+    int segmentX() const;
     void setSegmentX(int x);
-    int checkPaperTop() const { return m_checkPaperTop.load(); }
+    int checkPaperTop() const;
     void setCheckPaperTop(int top);
-    int checkPaperBottom() const { return m_checkPaperBottom.load(); }
+    int checkPaperBottom() const;
     void setCheckPaperBottom(int bottom);
     double collectLen() const;
     void setCollectLen(double length);
@@ -298,22 +301,23 @@ public:
     void setPrintTip(const QString &tip);
     QString printCutFile() const;
     void setPrintCutFile(const QString &path);
-    GScene *printScene() const { return m_printScene; }
+    GScene *printScene() const;
     QSizeF printPageSize() const;
     QImage printPreview() const;
     Q_INVOKABLE bool setLanguage(int language);
 
-    // --- Print side, printers and online services (print_side.cpp,
-    // online_start.cpp): the parts not built yet log what is missing. ---
+    // --- Print side, printers and online services (PrintFile, Printers,
+    // PrintBatcher, ExternalPrograms, OnlineServices): the parts not built
+    // yet log what is missing. ---
     QString printFile() const;
     void setPrintFile(const QString &path);
     QString printerName() const;
     void setPrinterName(const QString &name);
-    bool enabledDataSource() const { return m_enabledDataSource.load(); }
+    bool enabledDataSource() const;
     void setEnabledDataSource(bool on);
     QString dataSource() const;
     void setDataSource(const QString &path);
-    int dataIndex() const { return m_dataIndex.load(); }
+    int dataIndex() const;
     void setDataIndex(int index);
     Q_INVOKABLE QStringList printersName();
     Q_INVOKABLE void printerPreference(const QString &printerName);
@@ -363,8 +367,8 @@ signals:
     void lostViewUpdate(const QRect &rect = QRect());
 
 public:
-    // --- Machine discovery (discovery.cpp) ---
-    static constexpr quint16 kDiscoveryPort = 51287;
+    // --- Machine discovery (MachineDiscovery, beside the driver) ---
+    static constexpr quint16 kDiscoveryPort = MachineDiscovery::kPort;
     // The idents of the machines heard in the last 11 s, ascending.
     Q_INVOKABLE QStringList onlineDevices() const;
     QList<DiscoveredDevice> discoveredDevices() const;
@@ -392,145 +396,46 @@ signals:
     void fpsChanged();
 
 private:
+    void initInspectionPart();
+    void initTaskParts(const AppServices &services);
+    void initCutParts(const AppServices &services);
+    void initCameraParts(const AppServices &services);
+    void initPrintParts(const AppServices &services);
+    // Printing is on but nothing could be printed: no preview, and not the
+    // print component's channel.
+    bool printFileMissing() const;
+
     QString m_version = QStringLiteral("2.1.5");
-    QAtomicInt m_taskStatus = 2;
-    QAtomicInt m_exitCode = 0;
+    std::atomic<int> m_taskStatus{2};
+    std::atomic<int> m_exitCode{0};
     bool m_enabledTest = false;
     QQmlApplicationEngine *m_engine = nullptr;
 
-    QAtomicInt m_enablePrint = 0;
-    QAtomicInt m_enableOCR = 0;
-    QAtomicInt m_enableQRCode = 0;
-    QAtomicInt m_enableBARCode = 0;
-    double m_threshold = 0.6;
-    double m_iouThreshold = 0.6;
-    QString m_modelPath;
-    mutable QMutex m_taskSettingsLock;
-
-    // Mark scan: shared by the GUI thread (scans) and the task thread.
-    mutable QMutex m_filmLock;
-    QList<FilmSlot> m_filmSlots;
-    double m_lastMarkX = 0.0;
-    double m_lastMarkY = 0.0;
-    float m_lastMarkD = 0.0f;
-    QAtomicInt m_markIndex = 0;
-    QAtomicInt m_pageCodeSearch = 0;
-    QAtomicInteger<quint32> m_scannedPageCode = 0;
-    std::unique_ptr<QrPageCodeReader> m_qrReader;
-    std::function<int()> m_cutMarkTypeReader;
-    std::function<QList<OcrTextBlock>(const QImage &)> m_ocrReader;
-    void initFilm();
-    void doneFilm();
-    mutable QMutex m_recordLock;
-    WorkRecord m_printWorkRecord{QDateTime::currentDateTime()};
-    WorkRecord m_cutWorkRecord;
-    TaskRecord m_taskRecord;
-    // Cut file and cut scene.
-    void initCutScene();
-    void openSceneBlocking(const QString &path);
-    GraphicsView *m_cutView = nullptr;
-    GScene *m_cutScene = nullptr;
-    QString m_cutShowFile;
-    QString m_cutFile;
-    QString m_sceneFile;
-    QString m_saveFile;
-    QSizeF m_cutPageSize;
-    cv::Mat m_inspectionTemplate;
-    mutable QMutex m_cutLock; // the paths and template read by the task thread
-    QAtomicInt m_switchCutFile = 0;
-    QString m_pageCutFile; // the cut file of the page whose code was read
-    // Camera frames and the print preview; m_frameLock guards the pictures
-    // and their addresses, the frame loop writes from its own thread.
-    mutable QMutex m_frameLock;
-    QImage m_printPreview;
-    QImage m_currentFrame;
-    QString m_printImgPath;
-    QString m_framePath;
-    std::atomic<int> m_fps{0};
-    ImageProvider *m_imageProvider = nullptr;
-    QCamera *m_checkCamera = nullptr;
-    std::unique_ptr<OcrLite> m_ocr;
-    std::thread m_frameThread;
-    std::atomic<bool> m_stopFrames{false};
-    std::atomic<quint64> m_frameCycles{0};
-    std::mutex m_stopLock;
-    std::condition_variable m_stopWake;
-
-    // --- Machine driver wiring ---
-    std::atomic<double> m_prePaperCenter{0.0};
-    // Task control: the job's counters and lengths, the busy rule of pause,
-    // resume and stop, and their threads (task_control.cpp).
-    enum class ControlKind { Pause, Resume, Stop };
-    void launchControl(ControlKind kind, bool bWait);
-    bool claimControl(bool waitForRunning);
-    void releaseControl();
-    // The driver outlives the control threads: shut-down joins them first.
-    void pauseOrResumeBody(TRV610Plus *device, bool resume);
-    void stopBody(TRV610Plus *device);
-    bool startChecks();
-    struct ControlThread;
-    void reapControlThreads(); // under m_controlThreadsLock
-    mutable std::mutex m_controlThreadsLock;
-    std::atomic<bool> m_runOnce{false};
-    std::atomic<bool> m_busy{false};
-    mutable std::mutex m_controlLock;
-    std::condition_variable m_controlIdle;
-    std::vector<std::shared_ptr<ControlThread>> m_controlThreads;
-    std::atomic<int> m_cutTaskCopies{100};
-    std::atomic<int> m_cutCopies{0};
-    std::atomic<int> m_printTaskCopies{100};
-    std::atomic<int> m_printCopies{0};
-    std::atomic<int> m_checkedCopies{0};
-    mutable QMutex m_lengthLock; // lengths, roller readings at start
-    double m_cutLength = 0.0;
-    double m_printedLength = 0.0;
-    double m_printRollerAtStart = 0.0;
-    double m_filmRollerAtStart = 0.0;
-    // Job properties (app_properties.cpp).
-    std::atomic<int> m_imageWidth{0};
-    std::atomic<int> m_imageHeight{0};
-    std::atomic<int> m_segmentX{-1};
-    std::atomic<int> m_checkPaperTop{-1};
-    std::atomic<int> m_checkPaperBottom{-1};
-    mutable QMutex m_collectLock; // collect length
-    double m_collectLen = 50.0;
-    mutable QMutex m_printLock; // the print side's texts and pictures
-    QString m_printTip;
-    QString m_printCutFile;
-    QString m_printFile;
-    QString m_printerName;
-    QString m_dataSource;
-    QSizeF m_printPageSize;
-    GScene *m_printScene = nullptr;
-    std::atomic<bool> m_enabledDataSource{false};
-    std::atomic<int> m_dataIndex{1};
-    QTranslator *m_translator = nullptr;
-    // External programs of machine version 2 and the online services.
-    QProcess m_riinProcess;
-    QProcess m_printerSoftProcess;
-    int m_riinTimerId = 0;
-    int m_printerSoftTimerId = 0;
-
-    // --- Machine discovery (GUI thread only) ---
-    void startDiscovery();
-    void handleAnnouncement(const QByteArray &datagram, const QHostAddress &sender);
-    void applyMachineFamily(const QString &type);
-    QUdpSocket *m_udpSocket = nullptr;
-    QTimer *m_udpTimer = nullptr;
-    QMap<QString, DiscoveredDevice> m_onlineDevices;
+    // The parts this face forwards to; each holds its own state and locks.
+    // Destroyed bottom-up: the parts that own threads go first and join
+    // them while the parts their threads use still exist.
+    std::unique_ptr<LanguageSwitch> m_language;
+    std::unique_ptr<TaskSettings> m_taskSettings;
+    std::unique_ptr<TaskCounters> m_counters;
+    std::unique_ptr<ProductionRecords> m_records;
+    std::unique_ptr<LabelInspection> m_inspection;
+    std::unique_ptr<CutDocument> m_cut;
+    std::unique_ptr<PlotData> m_plotData;
+    std::unique_ptr<MarkScan> m_markScan;
+    std::unique_ptr<PageCodeSwitch> m_pageCodeSwitch;
+    std::unique_ptr<OcrEngine> m_ocr;
+    std::unique_ptr<PrintFile> m_printFile;
+    std::unique_ptr<Printers> m_printers;
+    std::unique_ptr<PrintBatcher> m_printBatcher;
+    std::unique_ptr<CdrChannel> m_cdrChannel;
+    std::unique_ptr<ExternalPrograms> m_external;
+    std::unique_ptr<OnlineServices> m_online;
+    std::unique_ptr<CameraFrames> m_frames;       // the frame thread
+    std::unique_ptr<CaptureBroker> m_capture;     // the label-check threads
+    std::unique_ptr<TaskControl> m_taskControl;   // the control threads
+    MachineDiscovery *m_discovery = nullptr;      // a child of this object
 
 private slots:
     void slotUdpRecv();
     void slotUdpTimer();
-
-private:
-    // Capture hand-shake: one record per camera; the application lock
-    // serialises label inspections and is taken before a record.
-    bool finishCapture(int token);
-    void startLabelCheck(LabelCheckJob *job);
-    QMutex m_captureMapLock;
-    std::map<int, std::unique_ptr<CaptureSync>> m_captureRecords;
-    std::atomic<bool> m_capturing{false};
-    QMutex m_appLock;
-    std::function<void(const QImage &)> m_labelInspection;
 };

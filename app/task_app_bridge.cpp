@@ -35,11 +35,7 @@ public:
     bool cutSceneHasItems() override
     {
         // The scene belongs to the GUI thread.
-        bool has = false;
-        QMetaObject::invokeMethod(
-            m_app, [this, &has] { has = !m_app->cutScene()->gItemAll().isEmpty(); },
-            QThread::currentThread() == m_app->thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection);
-        return has;
+        return m_app->cutSceneHasItems();
     }
     int pageMarkType() override { return m_app->pageMarkType(); }
     QList<QPointF> currentPageMarkPoint() override { return m_app->currentPageMarkPoint(true); }
@@ -64,22 +60,6 @@ private:
 };
 
 } // namespace
-
-void SpoolsmithApp::addCutLength(double mm)
-{
-    QMutexLocker lock(&m_lengthLock);
-    m_cutLength += mm;
-}
-
-void SpoolsmithApp::resetPaperCenter()
-{
-    m_prePaperCenter.store(0.0);
-}
-
-double SpoolsmithApp::prePaperCenter() const
-{
-    return m_prePaperCenter.load();
-}
 
 void SpoolsmithApp::installTaskBridge()
 {

@@ -7,6 +7,7 @@
 
 #include <QtGlobal>
 
+#include <atomic>
 #include <mutex>
 #include <utility>
 
@@ -50,6 +51,20 @@ bool storeAndNotify(T &field, const T &value, Emit &&emitChanged)
     if (sameValue(field, value))
         return false;
     field = value;
+    std::forward<Emit>(emitChanged)();
+    return true;
+}
+
+} // namespace spoolsmith
+
+namespace spoolsmith {
+
+// The same for an atomic field read by other threads without a lock.
+template <typename T, typename Emit>
+bool storeAndNotify(std::atomic<T> &field, const T &value, Emit &&emitChanged)
+{
+    if (sameValue(field.exchange(value), value))
+        return false;
     std::forward<Emit>(emitChanged)();
     return true;
 }

@@ -10,8 +10,11 @@
 #include <QQmlApplicationEngine>
 #include <QtTest>
 
+#include <algorithm>
+#include <condition_variable>
 #include <future>
 #include <memory>
+#include <mutex>
 
 class TstCaptureSync : public QObject
 {
@@ -117,6 +120,38 @@ private slots:
         QCOMPARE(inspected.load(), 2);
         QCOMPARE(m_camera->requests(), 1);
         f.config->setUsedQMLCamera(true);
+        app()->setLabelInspection({});
+    }
+
+    // Pictures no request waits for still get inspected, one at a time, on
+    // threads the application joins.
+    void labelChecksAreOwnedAndJoined()
+    {
+        std::mutex lock;
+        std::condition_variable wake;
+        bool open = false;
+        std::atomic<int> inspected{0};
+        std::atomic<int> inside{0};
+        std::atomic<int> mostInside{0};
+        app()->setLabelInspection([&](const QImage &) {
+            mostInside = std::max(mostInside.load(), ++inside);
+            std::unique_lock<std::mutex> l(lock);
+            wake.wait(l, [&open] { return open; });
+            --inside;
+            ++inspected;
+        });
+        for (int i = 0; i < 3; ++i)
+            app()->capturedLabelImage(1000 + i, QVariant::fromValue(QImage(8, 8, QImage::Format_RGB888)));
+        QCOMPARE(app()->labelCheckThreadCount(), 3);
+        {
+            std::lock_guard<std::mutex> l(lock);
+            open = true;
+        }
+        wake.notify_all();
+        app()->joinLabelChecks();
+        QCOMPARE(app()->labelCheckThreadCount(), 0);
+        QCOMPARE(inspected.load(), 3);
+        QCOMPARE(mostInside.load(), 1);
         app()->setLabelInspection({});
     }
 

@@ -1,8 +1,13 @@
-#include "app/spoolsmith_app.h"
+#include "app/camera/camera_frames.h"
+
+#include "app/check_camera.h"
+#include "settings/config.h"
 
 #include "platform/camera/hk_camera.h"
+#include "core/property_store.h"
 #include "vision/image_provider.h"
 
+#include <QCamera>
 #include <QDateTime>
 #include <QDebug>
 
@@ -19,23 +24,46 @@ qint64 clockMs()
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-std::string checkCameraSerial()
-{
-    return Config::instance() ? Config::instance()->checkCamera().toStdString() : std::string();
-}
-
 } // namespace
 
-ImageProvider *SpoolsmithApp::takeImageProvider()
+CameraFrames::CameraFrames(AppServices services, QObject *parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+{
+    m_imageProvider = new ImageProvider([this](const QString &url) { return imageForUrl(url); });
+    // Lives to the end of the process, like the QML that holds it.
+    m_checkCamera = new QCamera();
+}
+
+CameraFrames::~CameraFrames()
+{
+    stop();
+    delete m_imageProvider;
+}
+
+std::string CameraFrames::checkCameraSerial() const
+{
+    const Config *config = m_services.config();
+    return config ? config->checkCamera().toStdString() : std::string();
+}
+
+void CameraFrames::checkCameraChanged()
+{
+    applyCheckCameraFormat(m_checkCamera);
+}
+
+ImageProvider *CameraFrames::takeImageProvider()
 {
     ImageProvider *provider = m_imageProvider;
     m_imageProvider = nullptr;
     return provider;
 }
 
-void SpoolsmithApp::chooseCheckCamera()
+void CameraFrames::chooseCheckCamera()
 {
-    Config *config = Config::instance();
+    Config *config = m_services.config();
+    if (!config)
+        return;
     QString id = config->checkCamera();
     const QStringList serials = HKCamera::instance()->serialNumbers();
     if (id.isEmpty() && !serials.isEmpty())
@@ -43,9 +71,10 @@ void SpoolsmithApp::chooseCheckCamera()
     config->setCheckCamera(id);
 }
 
-bool SpoolsmithApp::startCameraFrames()
+bool CameraFrames::start()
 {
-    const QString id = Config::instance()->checkCamera();
+    const Config *config = m_services.config();
+    const QString id = config ? config->checkCamera() : QString();
     if (id.isEmpty() || !HKCamera::instance()->serialNumbers().contains(id)) {
         qInfo() << "SpoolsmithApp::initApp" << "no industrial check camera, frame loop not started";
         return false;
@@ -54,11 +83,11 @@ bool SpoolsmithApp::startCameraFrames()
         return true;
     HKCamera::instance()->openCamera(id.toStdString());
     m_stopFrames = false;
-    m_frameThread = std::thread([this] { cameraFrameLoop(); });
+    m_frameThread = std::thread([this] { frameLoop(); });
     return true;
 }
 
-void SpoolsmithApp::stopCameraFrames()
+void CameraFrames::stop()
 {
     {
         std::lock_guard<std::mutex> lock(m_stopLock);
@@ -72,7 +101,7 @@ void SpoolsmithApp::stopCameraFrames()
     }
 }
 
-void SpoolsmithApp::cameraFrameLoop()
+void CameraFrames::frameLoop()
 {
     qint64 previous = clockMs();
     while (!m_stopFrames.load()) {
@@ -83,7 +112,7 @@ void SpoolsmithApp::cameraFrameLoop()
                 const QImage view(frame.data, frame.cols, frame.rows, int(frame.step), QImage::Format_RGB888);
                 const QImage copy = view.copy();
                 {
-                    QMutexLocker lock(&m_frameLock);
+                    std::lock_guard<std::mutex> lock(m_frameLock);
                     m_currentFrame = copy;
                     m_framePath = ImageProvider::nextImageUrl();
                 }
@@ -106,25 +135,25 @@ void SpoolsmithApp::cameraFrameLoop()
     }
 }
 
-QImage SpoolsmithApp::currentFrame() const
+QImage CameraFrames::currentFrame() const
 {
-    QMutexLocker lock(&m_frameLock);
+    std::lock_guard<std::mutex> lock(m_frameLock);
     return m_currentFrame;
 }
 
-void SpoolsmithApp::setPrintPreview(const QImage &image)
+void CameraFrames::setPrintPreview(const QImage &image)
 {
     const QString url = ImageProvider::nextImageUrl();
     {
-        QMutexLocker lock(&m_frameLock);
+        std::lock_guard<std::mutex> lock(m_frameLock);
         m_printPreview = image;
     }
     setPrintImgPath(url);
 }
 
-QImage SpoolsmithApp::imageForUrl(const QString &url) const
+QImage CameraFrames::imageForUrl(const QString &url) const
 {
-    QMutexLocker lock(&m_frameLock);
+    std::lock_guard<std::mutex> lock(m_frameLock);
     if (url == m_printImgPath)
         return m_printPreview.copy();
     if (url == m_framePath)
@@ -132,43 +161,48 @@ QImage SpoolsmithApp::imageForUrl(const QString &url) const
     return QImage();
 }
 
-QString SpoolsmithApp::printImgPath() const
+QString CameraFrames::printImgPath() const
 {
-    QMutexLocker lock(&m_frameLock);
+    std::lock_guard<std::mutex> lock(m_frameLock);
     return m_printImgPath;
 }
 
-void SpoolsmithApp::setPrintImgPath(const QString &path)
+void CameraFrames::setPrintImgPath(const QString &path)
 {
     {
-        QMutexLocker lock(&m_frameLock);
+        std::lock_guard<std::mutex> lock(m_frameLock);
         m_printImgPath = path;
     }
     emit printImgPathChanged();
 }
 
-QString SpoolsmithApp::framePath() const
+QString CameraFrames::framePath() const
 {
-    QMutexLocker lock(&m_frameLock);
+    std::lock_guard<std::mutex> lock(m_frameLock);
     return m_framePath;
 }
 
-void SpoolsmithApp::setFramePath(const QString &path)
+void CameraFrames::setFramePath(const QString &path)
 {
     {
-        QMutexLocker lock(&m_frameLock);
+        std::lock_guard<std::mutex> lock(m_frameLock);
         m_framePath = path;
     }
     emit framePathChanged();
 }
 
-void SpoolsmithApp::setFps(int fps)
+void CameraFrames::setFps(int fps)
 {
-    if (m_fps.exchange(fps) != fps)
-        emit fpsChanged();
+    spoolsmith::storeAndNotify(m_fps, fps, [this] { emit fpsChanged(); });
 }
 
-bool SpoolsmithApp::saveFrame(const QString &fileName)
+QImage CameraFrames::printPreview() const
+{
+    std::lock_guard<std::mutex> lock(m_frameLock);
+    return m_printPreview;
+}
+
+bool CameraFrames::saveFrame(const QString &fileName)
 {
     const QImage frame = currentFrame();
     const QString path = fileName + QStringLiteral(".jpg");
@@ -179,12 +213,12 @@ bool SpoolsmithApp::saveFrame(const QString &fileName)
     return true;
 }
 
-bool SpoolsmithApp::startRecorder(const QString &fileName)
+bool CameraFrames::startRecorder(const QString &fileName)
 {
     return HKCamera::instance()->startVideo(checkCameraSerial(), fileName.toStdString());
 }
 
-void SpoolsmithApp::stopRecorder()
+void CameraFrames::stopRecorder()
 {
     HKCamera::instance()->stopVideo(checkCameraSerial());
 }

@@ -1,8 +1,12 @@
 // Machines announce themselves with "DISA;<ident>\x03" on UDP port 51287.
 // The table of those heard lately feeds the device page; the configured
 // machine's announced address is handed to the driver, which links to it.
-#include "app/spoolsmith_app.h"
+#include "machine/discovery/machine_discovery.h"
+
 #include "machine/trv610plus.h"
+#include "settings/config.h"
+
+#include <QCoreApplication>
 
 #include <QDebug>
 #include <QFile>
@@ -48,18 +52,22 @@ const MachineFamily *familyOf(const QString &type)
 
 } // namespace
 
-void SpoolsmithApp::startDiscovery()
+MachineDiscovery::MachineDiscovery(std::function<Config *()> config, std::function<TRV610Plus *()> device,
+                                   QObject *parent)
+    : QObject(parent)
+    , m_config(std::move(config))
+    , m_device(std::move(device))
 {
     m_udpSocket = new QUdpSocket(this);
-    connect(m_udpSocket, &QUdpSocket::readyRead, this, &SpoolsmithApp::slotUdpRecv);
+    connect(m_udpSocket, &QUdpSocket::readyRead, this, &MachineDiscovery::receivePending);
     // Listening only: this program never sends on the discovery port.
-    bindDiscovery(QHostAddress::Any, kDiscoveryPort);
+    bind(QHostAddress::Any, kPort);
     m_udpTimer = new QTimer(this);
-    connect(m_udpTimer, &QTimer::timeout, this, &SpoolsmithApp::slotUdpTimer);
+    connect(m_udpTimer, &QTimer::timeout, this, &MachineDiscovery::sweep);
     m_udpTimer->start(kSweepMs);
 }
 
-bool SpoolsmithApp::bindDiscovery(const QHostAddress &address, quint16 port)
+bool MachineDiscovery::bind(const QHostAddress &address, quint16 port)
 {
     if (m_udpSocket->state() != QAbstractSocket::UnconnectedState)
         m_udpSocket->close();
@@ -72,12 +80,18 @@ bool SpoolsmithApp::bindDiscovery(const QHostAddress &address, quint16 port)
     return true;
 }
 
-quint16 SpoolsmithApp::discoveryPort() const
+quint16 MachineDiscovery::port() const
 {
     return m_udpSocket ? m_udpSocket->localPort() : 0;
 }
 
-void SpoolsmithApp::slotUdpRecv()
+void MachineDiscovery::close()
+{
+    if (m_udpSocket)
+        m_udpSocket->close();
+}
+
+void MachineDiscovery::receivePending()
 {
     while (m_udpSocket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_udpSocket->receiveDatagram();
@@ -86,14 +100,14 @@ void SpoolsmithApp::slotUdpRecv()
     }
 }
 
-unsigned int SpoolsmithApp::typeCodeValue(const QString &type)
+unsigned int MachineDiscovery::typeCodeValue(const QString &type)
 {
     bool ok = false;
     const unsigned int value = type.toLower().toUInt(&ok, 36);
     return ok ? value : 0;
 }
 
-void SpoolsmithApp::handleAnnouncement(const QByteArray &datagram, const QHostAddress &sender)
+void MachineDiscovery::handleAnnouncement(const QByteArray &datagram, const QHostAddress &sender)
 {
     static const QRegularExpression re(QStringLiteral("DISA;(.*?)\\x03"), QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch m = re.match(QString::fromLatin1(datagram));
@@ -111,8 +125,8 @@ void SpoolsmithApp::handleAnnouncement(const QByteArray &datagram, const QHostAd
         return;
     const QString model = deviceModelName(typeCodeValue(type)).section(QLatin1Char('/'), 0, 0);
 
-    Config *config = Config::instance();
-    TRV610Plus *device = TRV610Plus::instance();
+    Config *config = m_config ? m_config() : nullptr;
+    TRV610Plus *device = m_device ? m_device() : nullptr;
     const QString configured = config ? config->ident() : QString();
     if (!m_onlineDevices.contains(ident)) {
         qInfo() << "SpoolsmithApp::slotUdpRecv" << deviceModelName(typeCodeValue(type)).split(QLatin1Char('/')) << ip
@@ -138,10 +152,10 @@ void SpoolsmithApp::handleAnnouncement(const QByteArray &datagram, const QHostAd
         device->requestIp(ip);
 }
 
-void SpoolsmithApp::applyMachineFamily(const QString &type)
+void MachineDiscovery::applyMachineFamily(const QString &type)
 {
     const MachineFamily *family = familyOf(type);
-    Config *config = Config::instance();
+    Config *config = m_config ? m_config() : nullptr;
     if (!family || !config)
         return;
     config->setVersion(family->version);
@@ -152,10 +166,11 @@ void SpoolsmithApp::applyMachineFamily(const QString &type)
     const Config::ConfigParamType keys[3] = {Config::CPT_Gyroscope_Trigger, Config::CPT_Gyroscope_Limit,
                                              Config::CPT_Gyroscope_speed};
     for (int i = 0; i < 3; ++i)
-        config->setPropertyName(keys[i], tr(family->labels[i]));
+        // The labels keep the translation context they were written in.
+        config->setPropertyName(keys[i], QCoreApplication::translate("SpoolsmithApp", family->labels[i]));
 }
 
-void SpoolsmithApp::slotUdpTimer()
+void MachineDiscovery::sweep()
 {
     for (auto it = m_onlineDevices.begin(); it != m_onlineDevices.end();) {
         if (it->lastSeen.elapsed() >= kForgetMs)
@@ -165,17 +180,17 @@ void SpoolsmithApp::slotUdpTimer()
     }
 }
 
-QStringList SpoolsmithApp::onlineDevices() const
+QStringList MachineDiscovery::onlineDevices() const
 {
     return m_onlineDevices.keys();
 }
 
-QList<DiscoveredDevice> SpoolsmithApp::discoveredDevices() const
+QList<DiscoveredDevice> MachineDiscovery::discoveredDevices() const
 {
     return m_onlineDevices.values();
 }
 
-QString SpoolsmithApp::deviceModelName(unsigned int code) const
+QString MachineDiscovery::deviceModelName(unsigned int code) const
 {
     const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/dev.ini");
     if (!QFile::exists(path))

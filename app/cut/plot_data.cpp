@@ -1,12 +1,13 @@
-// The plot data of the cut page: the scene's cut items in cutting order as
-// the cutter's HPGL, through the page transform of the last mark scan.
-#include "app/spoolsmith_app.h"
+#include "app/cut/plot_data.h"
+
+#include "app/cut/cut_document.h"
 
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
 #include "machine/trv610plus.h"
+#include "settings/config.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -14,16 +15,23 @@
 #include <cmath>
 #include <limits>
 
-QByteArray SpoolsmithApp::generatePltData(const QTransform &t)
+PlotData::PlotData(AppServices services, CutDocument &document)
+    : m_services(std::move(services))
+    , m_document(document)
 {
-    TRV610Plus *device = TRV610Plus::instance();
+}
+
+QByteArray PlotData::generate(const QTransform &t)
+{
+    GScene *scene = m_document.scene();
+    TRV610Plus *device = m_services.device();
     if (device)
         device->clearPltData();
 
-    const GMarkItem *mark = m_cutScene->page()->markItem();
+    const GMarkItem *mark = scene->page()->markItem();
     const QMarginsF margins = mark ? GPathProcess::mm2Point(mark->margins()) : QMarginsF();
     QPointF offset;
-    if (const Config *config = Config::instance()) {
+    if (const Config *config = m_services.config()) {
         offset = GPathProcess::mm2Point(QPointF(-config->markCameraOffsetX(), -config->markCameraOffsetY()));
         const double spacing = config->pageSpacing();
         if (config->getProperty(Config::CPT_Cut_Inverse).toBool()
@@ -32,11 +40,11 @@ QByteArray SpoolsmithApp::generatePltData(const QTransform &t)
     }
 
     QList<QGraphicsItem *> items;
-    m_cutScene->exportCutItems(items, false, false, false);
+    scene->exportCutItems(items, false, false, false);
     QByteArray data;
     {
         QTextStream stream(&data);
-        for (const GPathItem *item : m_cutScene->sortCutItems(items))
+        for (const GPathItem *item : scene->sortCutItems(items))
             stream << item->pltString(t, margins, offset);
         stream.flush();
     }

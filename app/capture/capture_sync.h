@@ -1,16 +1,17 @@
 #pragma once
 
 #include <QImage>
-#include <QMutex>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 // The capture hand-shake record of one camera: the requester holds mutex
 // from before its request until it waits, the answering side sets done and
 // wakes under the same mutex.
 struct CaptureSync
 {
-    QMutex mutex;
-    QWaitCondition cond;
+    std::mutex mutex;
+    std::condition_variable cond;
     bool done = false;
     // The request now waited for (0: none). A request travels to the camera
     // object as the token seq * kCaptureCameraSlots + camera and comes back
@@ -27,10 +28,3 @@ inline int captureCameraOf(int token)
 {
     return token > 0 ? token % kCaptureCameraSlots : 0;
 }
-
-// A picture for a label-check thread, owned by that thread.
-struct LabelCheckJob
-{
-    qint32 id = 0; // the request token (its camera is captureCameraOf(id))
-    QImage image;
-};

@@ -1,10 +1,17 @@
-#include "app/spoolsmith_app.h"
+#include "app/marks/ocr_engine.h"
 
 #include "platform/ocr/ocr_lite.h"
 
 #include <QDebug>
 
-bool SpoolsmithApp::initOcr()
+OcrEngine::OcrEngine()
+    : m_ocr(std::make_unique<OcrLite>())
+{
+}
+
+OcrEngine::~OcrEngine() = default;
+
+bool OcrEngine::init()
 {
     m_ocr->setNumThread(4);
     m_ocr->initLogger(true, true, true);

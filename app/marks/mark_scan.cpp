@@ -1,6 +1,6 @@
-// The mark scan of every mark-camera picture, page-code reading and the film
-// slots the film view paints.
-#include "app/spoolsmith_app.h"
+#include "app/marks/mark_scan.h"
+
+#include "settings/config.h"
 
 #include "vision/film_view.h"
 #include "vision/mark_finder.h"
@@ -8,6 +8,7 @@
 #include "vision/page_code.h"
 #include "vision/qr_page_code_reader.h"
 
+#include <QCoreApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QDebug>
@@ -36,69 +37,75 @@ void addToCounter(Config *config, const char *name)
 
 } // namespace
 
-void SpoolsmithApp::initFilm()
+MarkScan::MarkScan(AppServices services, Hooks hooks, QObject *parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_hooks(std::move(hooks))
+    , m_filmSlots(kFilmSlotCount)
+    , m_qrReader(std::make_unique<QrPageCodeReader>())
 {
-    m_filmSlots = QList<FilmSlot>(kFilmSlotCount);
-    m_qrReader = std::make_unique<QrPageCodeReader>();
+    // The film views repaint on this object's filmViewUpdate.
     FilmView::setSource(this, [this]() { return filmSlots(); });
 }
 
-void SpoolsmithApp::doneFilm()
+MarkScan::~MarkScan()
 {
     FilmView::setSource(nullptr, {});
 }
 
-int SpoolsmithApp::findMarks(int d, const QImage &img, MarkRecord *records, int n)
+void MarkScan::acceptPageCode(quint32 code)
 {
-    return ::findMarks(d, img, records, n);
+    m_scannedPageCode.store(code);
+    m_hooks.setPageCode(code);
+    emit pageCodeScanned(code);
 }
 
-QList<FilmSlot> SpoolsmithApp::filmSlots() const
+QList<FilmSlot> MarkScan::filmSlots() const
 {
-    QMutexLocker lock(&m_filmLock);
+    std::lock_guard<std::mutex> lock(m_filmLock);
     return m_filmSlots;
 }
 
-QPointF SpoolsmithApp::lastMarkPosition() const
+QPointF MarkScan::lastMarkPosition() const
 {
-    QMutexLocker lock(&m_filmLock);
+    std::lock_guard<std::mutex> lock(m_filmLock);
     return {m_lastMarkX, m_lastMarkY};
 }
 
-float SpoolsmithApp::lastMarkDiameter() const
+float MarkScan::lastMarkDiameter() const
 {
-    QMutexLocker lock(&m_filmLock);
+    std::lock_guard<std::mutex> lock(m_filmLock);
     return m_lastMarkD;
 }
 
-void SpoolsmithApp::resetLastMark()
+void MarkScan::resetLastMark()
 {
-    QMutexLocker lock(&m_filmLock);
+    std::lock_guard<std::mutex> lock(m_filmLock);
     m_lastMarkX = m_lastMarkY = 0.0;
     m_lastMarkD = 0.0f;
 }
 
-void SpoolsmithApp::setPageCodeSearch(bool on)
+void MarkScan::setPageCodeSearch(bool on)
 {
     if (on)
-        m_scannedPageCode.storeRelease(0);
-    m_pageCodeSearch.storeRelease(on ? 1 : 0);
+        m_scannedPageCode.store(0);
+    m_pageCodeSearch.store(on);
 }
 
-void SpoolsmithApp::setCutMarkTypeReader(std::function<int()> reader)
+void MarkScan::setCutMarkTypeReader(std::function<int()> reader)
 {
     m_cutMarkTypeReader = std::move(reader);
 }
 
-void SpoolsmithApp::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> reader)
+void MarkScan::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> reader)
 {
     m_ocrReader = std::move(reader);
 }
 
-void SpoolsmithApp::scanMark(const QImage &img)
+void MarkScan::scanMark(const QImage &img)
 {
     resetLastMark();
-    Config *config = Config::instance();
+    Config *config = m_services.config();
     addToCounter(config, "todayScanMark");
     addToCounter(config, "totalScanMark");
     QElapsedTimer clock;
@@ -127,7 +134,7 @@ void SpoolsmithApp::scanMark(const QImage &img)
         qWarning() << "SpoolsmithApp::scanMark" << "scan point " << found.candidates << "save" << path;
     }
     {
-        QMutexLocker lock(&m_filmLock);
+        std::lock_guard<std::mutex> lock(m_filmLock);
         m_lastMarkX = found.position.x();
         m_lastMarkY = found.position.y();
         m_lastMarkD = found.diameter;
@@ -150,9 +157,9 @@ void SpoolsmithApp::scanMark(const QImage &img)
         }
     }
 
-    const bool running = taskStatus() == 1;
+    const bool running = m_hooks.taskStatus() == 1;
     {
-        QMutexLocker lock(&m_filmLock);
+        std::lock_guard<std::mutex> lock(m_filmLock);
         m_filmSlots[0] = slot;
         if (index >= 1 && index <= 4 && running)
             m_filmSlots[index] = slot;
@@ -165,7 +172,7 @@ void SpoolsmithApp::scanMark(const QImage &img)
     }
 }
 
-void SpoolsmithApp::scanQR(const QImage &img, FilmSlot &slot)
+void MarkScan::scanQR(const QImage &img, FilmSlot &slot)
 {
     QElapsedTimer clock;
     clock.start();
@@ -173,9 +180,10 @@ void SpoolsmithApp::scanQR(const QImage &img, FilmSlot &slot)
         return;
     // The code is printed beside the mark: with a mark found, look only there.
     QRect region;
-    if (!slot.markPos.isNull() && Config::instance()) {
-        const int s = std::max(1, img.width() / std::max(1, Config::instance()->markCameraWidth()));
-        region = pageCodeRegion(slot.markPos * s, Config::instance()->markSize(), img.size());
+    const Config *config = m_services.config();
+    if (!slot.markPos.isNull() && config) {
+        const int s = std::max(1, img.width() / std::max(1, config->markCameraWidth()));
+        region = pageCodeRegion(slot.markPos * s, config->markSize(), img.size());
     }
     const PageCodeRead read = m_qrReader->read(img, region);
     if (!read.text.isEmpty()) {
@@ -188,16 +196,13 @@ void SpoolsmithApp::scanQR(const QImage &img, FilmSlot &slot)
         qInfo() << "SpoolsmithApp::scanQR" << "条码：" << read.text;
         if (read.code == 0)
             qWarning() << "SpoolsmithApp::scanQR" << "not a page code" << read.text;
-        else if (pageCodeSearch() && scannedPageCode() == 0) {
-            m_scannedPageCode.storeRelease(read.code);
-            setPageCode(read.code);
-            emit pageCodeScanned(read.code);
-        }
+        else if (pageCodeSearch() && scannedPageCode() == 0)
+            acceptPageCode(read.code);
     }
     qInfo() << "SpoolsmithApp::scanQR" << clock.elapsed() << "ms.";
 }
 
-void SpoolsmithApp::scanOCR(const QImage &img, FilmSlot &slot)
+void MarkScan::scanOCR(const QImage &img, FilmSlot &slot)
 {
     QElapsedTimer clock;
     clock.start();
@@ -215,20 +220,17 @@ void SpoolsmithApp::scanOCR(const QImage &img, FilmSlot &slot)
             slot.points.append(QPointF(p.x() * k, p.y() * k));
         qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << slot.points;
         uint32_t code = 0;
-        if (parsePageCode(block.text, &code) && pageCodeSearch() && scannedPageCode() == 0) {
-            m_scannedPageCode.storeRelease(code);
-            setPageCode(code);
-            emit pageCodeScanned(code);
-        }
+        if (parsePageCode(block.text, &code) && pageCodeSearch() && scannedPageCode() == 0)
+            acceptPageCode(code);
     }
     qInfo() << "SpoolsmithApp::scanOCR" << clock.elapsed() << "ms.";
 }
 
-void SpoolsmithApp::clearFilm(int index)
+void MarkScan::clearFilm(int index)
 {
     bool changed = false;
     {
-        QMutexLocker lock(&m_filmLock);
+        std::lock_guard<std::mutex> lock(m_filmLock);
         if (index == -1) {
             for (FilmSlot &slot : m_filmSlots)
                 if (slot.score != -1.0f) {
@@ -244,7 +246,7 @@ void SpoolsmithApp::clearFilm(int index)
         emit filmViewUpdate(QRect());
 }
 
-void SpoolsmithApp::markedImage(QImage &img, int x, int y, int l, double scale)
+void MarkScan::markedImage(QImage &img, int x, int y, int l, double scale)
 {
     if (img.isNull())
         return;

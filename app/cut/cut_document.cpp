@@ -1,14 +1,13 @@
-// The cut file and the cut scene of SpoolsmithApp: opening, reversed
-// cutting, the preview file, the label mask and the mark geometry.
-#include "app/spoolsmith_app.h"
+#include "app/cut/cut_document.h"
 
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
 #include "app/graphics_view.h"
 #include "platform/scene/gscene.h"
-#include "machine/trv610plus.h"
+#include "settings/config.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -16,61 +15,73 @@
 #include <QPainterPath>
 #include <QThread>
 
-void SpoolsmithApp::initCutScene()
+namespace {
+QString appPath()
 {
-    m_cutView = new GraphicsView;
-    connect(this, &SpoolsmithApp::openScene, this, &SpoolsmithApp::onOpenScene);
-    m_cutScene = new GScene;
-    m_cutScene->setGSceneFlag(2, true);
-    m_cutScene->setGSceneFlag(1, true);
-    m_cutScene->setGSceneFlag(4, true);
+    return QCoreApplication::applicationDirPath();
+}
+} // namespace
+
+CutDocument::CutDocument(AppServices services, Hooks hooks, QObject *parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_hooks(std::move(hooks))
+{
+    // The view and the scene live until the process ends, like the QML
+    // that shows them.
+    m_view = new GraphicsView;
+    connect(this, &CutDocument::openScene, this, &CutDocument::openInScene);
+    m_scene = new GScene;
+    m_scene->setGSceneFlag(2, true);
+    m_scene->setGSceneFlag(1, true);
+    m_scene->setGSceneFlag(4, true);
     // The task thread builds plot data from the scene while a job runs.
-    m_cutScene->setEditGuard([this] { return taskStatus() == 2; });
-    m_cutView->setScene(m_cutScene);
+    m_scene->setEditGuard([this] { return m_hooks.taskStatus() == 2; });
+    m_view->setScene(m_scene);
 }
 
-QString SpoolsmithApp::cutShowFile() const
+QString CutDocument::cutShowFile() const
 {
-    QMutexLocker lock(&m_cutLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_cutShowFile;
 }
 
-void SpoolsmithApp::setCutShowFile(const QString &path)
+void CutDocument::setCutShowFile(const QString &path)
 {
     {
-        QMutexLocker lock(&m_cutLock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_cutShowFile = path;
     }
     emit cutShowFileChanged();
 }
 
-QString SpoolsmithApp::cutFile() const
+QString CutDocument::cutFile() const
 {
-    QMutexLocker lock(&m_cutLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_cutFile;
 }
 
-QString SpoolsmithApp::sceneFile() const
+QString CutDocument::sceneFile() const
 {
-    QMutexLocker lock(&m_cutLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_sceneFile;
 }
 
-QSizeF SpoolsmithApp::cutPageSize() const
+QSizeF CutDocument::pageSize() const
 {
-    QMutexLocker lock(&m_cutLock);
-    return m_cutPageSize;
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_pageSize;
 }
 
-cv::Mat SpoolsmithApp::inspectionTemplate() const
+cv::Mat CutDocument::inspectionTemplate() const
 {
-    QMutexLocker lock(&m_cutLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_inspectionTemplate;
 }
 
-void SpoolsmithApp::setCutFile(const QString &path)
+void CutDocument::setCutFile(const QString &path)
 {
-    if (!m_cutScene->canEdit()) {
+    if (!m_scene->canEdit()) {
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: a job is running";
         return;
     }
@@ -79,42 +90,42 @@ void SpoolsmithApp::setCutFile(const QString &path)
         return;
     }
     {
-        QMutexLocker lock(&m_cutLock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_cutFile = path;
     }
     emit openScene(path);
     emit cutFileChanged();
 }
 
-void SpoolsmithApp::openTvaCutFile(const QString &path)
+void CutDocument::openTvaCutFile(const QString &path)
 {
     if (!QFile::exists(path))
         return;
-    if (!m_cutScene->canEdit()) {
+    if (!m_scene->canEdit()) {
         qCritical() << "SpoolsmithApp::openTvaCutFile" << path << "refused: a job is running";
         return;
     }
     emit openScene(path);
     {
-        QMutexLocker lock(&m_cutLock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_saveFile = appPath() + QStringLiteral("/tmp.plt");
         m_cutFile = m_cutShowFile;
     }
     emit cutFileChanged();
 }
 
-void SpoolsmithApp::onOpenScene(const QString &path)
+void CutDocument::openInScene(const QString &path)
 {
     qInfo() << "SpoolsmithApp::onOpenScene" << path;
     {
-        QMutexLocker lock(&m_cutLock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_sceneFile = path;
     }
-    if (!m_cutScene->openFile(path, false))
-        qCritical() << "SpoolsmithApp::onOpenScene" << path << m_cutScene->errorString();
+    if (!m_scene->openFile(path, false))
+        qCritical() << "SpoolsmithApp::onOpenScene" << path << m_scene->errorString();
 
-    GMarkItem *mark = m_cutScene->page()->markItem();
-    Config *config = Config::instance();
+    GMarkItem *mark = m_scene->page()->markItem();
+    Config *config = m_services.config();
     if (config && config->getProperty(Config::CPT_Cut_Inverse).toBool() && mark) {
         const QMarginsF m = GPathProcess::mm2Point(mark->margins());
         const QPointF c = mark->srcRect().center() - QPointF(m.left(), m.top());
@@ -124,42 +135,42 @@ void SpoolsmithApp::onOpenScene(const QString &path)
         t.translate(-c.x(), -c.y());
         t.translate(-(m.left() + m.right()), -(m.top() + m.bottom()));
         QList<QGraphicsItem *> items;
-        m_cutScene->exportCutItems(items, false, false, false);
+        m_scene->exportCutItems(items, false, false, false);
         for (QGraphicsItem *item : items)
             item->setTransform(t, true);
-        generatePltData(QTransform());
+        m_hooks.rebuildPlotData();
     }
 
-    m_cutView->fitPage();
+    m_view->fitPage();
     {
-        QMutexLocker lock(&m_cutLock);
-        m_cutPageSize = m_cutScene->page()->layout().pageSize().definitionSize();
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pageSize = m_scene->page()->layout().pageSize().definitionSize();
     }
     const QString show = appPath() + QStringLiteral("/plt.plt");
-    m_cutScene->saveCutFile(show);
+    m_scene->saveCutFile(show);
     setCutShowFile(show);
     loadTemplate();
 }
 
-QString SpoolsmithApp::saveFile() const
+QString CutDocument::saveFile() const
 {
-    QMutexLocker lock(&m_cutLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_saveFile;
 }
 
-void SpoolsmithApp::setSaveFile(const QString &path)
+void CutDocument::setSaveFile(const QString &path)
 {
     {
-        QMutexLocker lock(&m_cutLock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_saveFile = path;
     }
     emit saveFileChanged();
-    m_cutScene->exportFile(path, m_cutScene->gSelectedItems());
+    m_scene->exportFile(path, m_scene->gSelectedItems());
 }
 
-QImage SpoolsmithApp::renderCutMask() const
+QImage CutDocument::renderCutMask() const
 {
-    const QRectF r = m_cutScene->page()->layout().fullRect(QPageLayout::Point);
+    const QRectF r = m_scene->page()->layout().fullRect(QPageLayout::Point);
     const QSize size = (r.size() * 5.0).toSize();
     if (size.isEmpty())
         return QImage();
@@ -172,7 +183,7 @@ QImage SpoolsmithApp::renderCutMask() const
     QPainterPath all;
     all.setFillRule(Qt::OddEvenFill);
     QList<QGraphicsItem *> items;
-    m_cutScene->exportCutItems(items, false, false, false);
+    m_scene->exportCutItems(items, false, false, false);
     for (QGraphicsItem *item : items) {
         if (item->type() != GPathItem::Type)
             continue;
@@ -188,9 +199,9 @@ QImage SpoolsmithApp::renderCutMask() const
     return img;
 }
 
-bool SpoolsmithApp::loadTemplate()
+bool CutDocument::loadTemplate()
 {
-    if (!m_cutScene) {
+    if (!m_scene) {
         qCritical() << "SpoolsmithApp::loadTemplate" << "m_cutScene is NULL";
         return false;
     }
@@ -204,7 +215,7 @@ bool SpoolsmithApp::loadTemplate()
     const cv::Mat view(img.height(), img.width(), CV_8UC3, const_cast<uchar *>(img.constBits()),
                        size_t(img.bytesPerLine()));
     {
-        QMutexLocker lock(&m_cutLock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_inspectionTemplate = view.clone();
     }
     // A fresh check-camera picture against the new template belongs to the
@@ -212,14 +223,14 @@ bool SpoolsmithApp::loadTemplate()
     return true;
 }
 
-QList<QPointF> SpoolsmithApp::currentPageMarkPoint(bool scan)
+QList<QPointF> CutDocument::currentPageMarkPoint(bool scan)
 {
     QList<QPointF> points;
-    const GMarkItem *mark = m_cutScene->page()->markItem();
-    if (m_cutScene->gItemAll().isEmpty() || !mark)
+    const GMarkItem *mark = m_scene->page()->markItem();
+    if (m_scene->gItemAll().isEmpty() || !mark)
         return points;
     const QMarginsF m = mark->margins();
-    QRectF r = m_cutScene->page()->layout().fullRect(QPageLayout::Millimeter)
+    QRectF r = m_scene->page()->layout().fullRect(QPageLayout::Millimeter)
                    .adjusted(m.left(), m.top(), m.right(), m.bottom());
     if (scan) {
         if (mark->markType() == 0)
@@ -228,8 +239,8 @@ QList<QPointF> SpoolsmithApp::currentPageMarkPoint(bool scan)
         double h = r.height();
         points << GPathProcess::mm2Hpgl(QPointF(0, 0)) << GPathProcess::mm2Hpgl(QPointF(0, w));
         if (mark->markType() == 4) {
-            const Config *config = Config::instance();
-            h = m_cutScene->page()->layout().fullRect(QPageLayout::Millimeter).height()
+            const Config *config = m_services.config();
+            h = m_scene->page()->layout().fullRect(QPageLayout::Millimeter).height()
                 + (config ? config->pageSpacing() : 0.0);
         }
         points << GPathProcess::mm2Hpgl(QPointF(h, w)) << GPathProcess::mm2Hpgl(QPointF(h, 0));
@@ -242,23 +253,32 @@ QList<QPointF> SpoolsmithApp::currentPageMarkPoint(bool scan)
     return points;
 }
 
-int SpoolsmithApp::pageMarkType()
+int CutDocument::pageMarkType()
 {
-    if (m_cutScene->gItemAll().isEmpty())
+    if (m_scene->gItemAll().isEmpty())
         return 4;
-    const GMarkItem *mark = m_cutScene->page()->markItem();
+    const GMarkItem *mark = m_scene->page()->markItem();
     return mark ? mark->markType() : -1;
 }
 
-QVariant SpoolsmithApp::getCutGraphicsView()
+QVariant CutDocument::graphicsView() const
 {
-    return QVariant::fromValue(static_cast<QWidget *>(m_cutView));
+    return QVariant::fromValue(static_cast<QWidget *>(m_view));
 }
 
-void SpoolsmithApp::openSceneBlocking(const QString &path)
+void CutDocument::openSceneBlocking(const QString &path)
 {
     if (QThread::currentThread() == thread())
-        onOpenScene(path);
+        openInScene(path);
     else
-        QMetaObject::invokeMethod(this, [this, path] { onOpenScene(path); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(this, [this, path] { openInScene(path); }, Qt::BlockingQueuedConnection);
+}
+
+bool CutDocument::hasItems()
+{
+    bool has = false;
+    QMetaObject::invokeMethod(
+        this, [this, &has] { has = !m_scene->gItemAll().isEmpty(); },
+        QThread::currentThread() == thread() ? Qt::DirectConnection : Qt::BlockingQueuedConnection);
+    return has;
 }

@@ -1,20 +1,26 @@
 // The production records of a job: written to the statistics store as pages
 // are printed and copies are cut.
-#include "app/spoolsmith_app.h"
+#include "app/records/production_records.h"
+
+#include "settings/config.h"
 
 #include <QDebug>
 
-namespace {
-DbConfig *store()
+ProductionRecords::ProductionRecords(AppServices services, std::function<int()> taskStatus)
+    : m_services(std::move(services))
+    , m_taskStatus(std::move(taskStatus))
 {
-    Config *config = Config::instance();
+}
+
+DbConfig *ProductionRecords::store() const
+{
+    Config *config = m_services.config();
     return config ? &config->db() : nullptr;
 }
-} // namespace
 
-void SpoolsmithApp::beginWorkRecord()
+void ProductionRecords::beginWorkRecord()
 {
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     // A new job starts its own counts; the files stay those chosen.
     m_printWorkRecord.timestamp = QDateTime::currentDateTime();
     m_printWorkRecord.cutCnt = 0;
@@ -22,33 +28,33 @@ void SpoolsmithApp::beginWorkRecord()
     m_printWorkRecord.checkCnt = 0;
 }
 
-void SpoolsmithApp::setWorkRecordCutFile(const QString &file)
+void ProductionRecords::setWorkRecordCutFile(const QString &file)
 {
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_printWorkRecord.cutFile = file;
 }
 
-void SpoolsmithApp::setWorkRecordPrintFile(const QString &file)
+void ProductionRecords::setWorkRecordPrintFile(const QString &file)
 {
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_printWorkRecord.printFile = file;
 }
 
-void SpoolsmithApp::setWorkRecordDataSource(const QString &file)
+void ProductionRecords::setWorkRecordDataSource(const QString &file)
 {
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_printWorkRecord.dataSourceFile = file;
 }
 
-void SpoolsmithApp::recordCutCopy(double pageHeightMm)
+void ProductionRecords::recordCutCopy(double pageHeightMm)
 {
     quint32 code = 0;
     {
-        QMutexLocker lock(&m_recordLock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_printWorkRecord.cutCnt += 1;
         code = m_taskRecord.code;
     }
-    if (Config *config = Config::instance()) {
+    if (Config *config = m_services.config()) {
         WorkDataRecord delta;
         delta.copies = 1;
         delta.cutLen = pageHeightMm * 0.001;
@@ -58,10 +64,10 @@ void SpoolsmithApp::recordCutCopy(double pageHeightMm)
         updateTaskWorkRecords();
 }
 
-void SpoolsmithApp::updateTaskWorkRecords()
+void ProductionRecords::updateTaskWorkRecords()
 {
     DbConfig *db = store();
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     // A code the store did not know has no batch to add to; counting it into
     // the batch looked up before would credit the wrong page.
     if (m_taskRecord.timestamp.isNull())
@@ -78,9 +84,9 @@ void SpoolsmithApp::updateTaskWorkRecords()
         db->updateTaskRecord(m_taskRecord, 1);
 }
 
-int SpoolsmithApp::updatePrintRecord(uint copies, int dataIndex)
+int ProductionRecords::updatePrintRecord(uint copies, int dataIndex)
 {
-    Config *config = Config::instance();
+    Config *config = m_services.config();
     DbConfig *db = store();
     if (!config || !db || config->getProperty(Config::CPT_Enable_Print_Marker_Type).toInt() < 1)
         return 0;
@@ -92,8 +98,8 @@ int SpoolsmithApp::updatePrintRecord(uint copies, int dataIndex)
     TaskRecord page;
     page.timestamp = QDateTime::currentDateTime();
     {
-        QMutexLocker lock(&m_recordLock);
-        if (taskStatus() != 2) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_taskStatus() != 2) {
             page.workRecordTimestamp = m_printWorkRecord.timestamp;
             m_printWorkRecord.printCnt += copies;
             db->updateWorkRecord(m_printWorkRecord, 0);
@@ -116,25 +122,25 @@ int SpoolsmithApp::updatePrintRecord(uint copies, int dataIndex)
     return int(code);
 }
 
-void SpoolsmithApp::setPageCode(quint32 code)
+void ProductionRecords::setPageCode(quint32 code)
 {
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_taskRecord.code = code;
 }
 
-quint32 SpoolsmithApp::pageCode() const
+quint32 ProductionRecords::pageCode() const
 {
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_taskRecord.code;
 }
 
-bool SpoolsmithApp::lookUpPageCode(quint32 code)
+bool ProductionRecords::lookUpPageCode(quint32 code)
 {
     DbConfig *db = store();
     TaskRecord task;
     if (!db || code == 0 || !db->findTaskRecordByCode(code, task)) {
         qWarning() << "SpoolsmithApp::lookUpPageCode" << "page code" << code << "is not in the statistics store";
-        QMutexLocker lock(&m_recordLock);
+        std::lock_guard<std::mutex> lock(m_lock);
         m_taskRecord = TaskRecord();
         m_taskRecord.code = code;
         m_cutWorkRecord = WorkRecord();
@@ -143,7 +149,7 @@ bool SpoolsmithApp::lookUpPageCode(quint32 code)
     qInfo() << "SpoolsmithApp::setSwitchCutFile" << "识别切割内容" << code;
     WorkRecord work;
     const bool found = db->findWorkRecordByTimestamp(task.workRecordTimestamp, work);
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     m_taskRecord = task;
     if (found) {
         m_cutWorkRecord = work;
@@ -155,20 +161,20 @@ bool SpoolsmithApp::lookUpPageCode(quint32 code)
     return true;
 }
 
-WorkRecord SpoolsmithApp::printWorkRecord() const
+WorkRecord ProductionRecords::printWorkRecord() const
 {
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_printWorkRecord;
 }
 
-WorkRecord SpoolsmithApp::cutWorkRecord() const
+WorkRecord ProductionRecords::cutWorkRecord() const
 {
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_cutWorkRecord;
 }
 
-TaskRecord SpoolsmithApp::taskRecord() const
+TaskRecord ProductionRecords::taskRecord() const
 {
-    QMutexLocker lock(&m_recordLock);
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_taskRecord;
 }

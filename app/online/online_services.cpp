@@ -1,24 +1,25 @@
-// The online services of SpoolsmithApp: the software update check, the
-// firmware update check on a newly read firmware version, and the
-// advertisement feed over MQTT. The update dialogs and the MQTT client are
-// not built yet; each step logs what is missing and nothing is reported as
-// done.
-#include "app/spoolsmith_app.h"
+#include "app/online/online_services.h"
 
 #include "machine/trv610plus.h"
+#include "settings/config.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QProcess>
 
-namespace {
-QString serverHost()
+OnlineServices::OnlineServices(AppServices services, std::function<void()> quit)
+    : m_services(std::move(services))
+    , m_quit(std::move(quit))
 {
-    Config *config = Config::instance();
+}
+
+QString OnlineServices::serverHost() const
+{
+    const Config *config = m_services.config();
     return config ? config->getProperty(Config::CPT_IP).toString().trimmed() : QString();
 }
-} // namespace
 
-void SpoolsmithApp::startOnlineServices()
+void OnlineServices::start(const QString &version)
 {
     const QString host = serverHost();
     if (host.isEmpty()) {
@@ -27,21 +28,21 @@ void SpoolsmithApp::startOnlineServices()
         return;
     }
     qCritical() << "SpoolsmithApp::startOnlineServices" << "software update check not available:"
-                << "UpgradesSoftWidget is not built" << "(Spoolsmith" << version() << ")";
+                << "UpgradesSoftWidget is not built" << "(Spoolsmith" << version << ")";
     // The MQTT client (host, port 1883) is not built, so the connection
     // cannot be made and no advertisement window is shown.
     qCritical() << "SpoolsmithApp::startOnlineServices" << host << 1883 << "connectToServer failed"
                 << "(the MQTT client is not built)";
 }
 
-void SpoolsmithApp::upgrade()
+void OnlineServices::upgrade()
 {
-    TRV610Plus *device = TRV610Plus::instance();
+    const TRV610Plus *device = m_services.device();
     qCritical() << "SpoolsmithApp::upgrade" << "firmware update check not available:"
                 << "UpgradesWidget is not built" << (device ? device->ident() : QString());
 }
 
-void SpoolsmithApp::checkUpdate()
+void OnlineServices::checkUpdate()
 {
     const QString dir = QCoreApplication::applicationDirPath();
     const QString updater = dir + QStringLiteral("/runtool.bat");
@@ -54,5 +55,5 @@ void SpoolsmithApp::checkUpdate()
         qCritical() << "SpoolsmithApp::checkUpdate" << "could not start" << updater;
         return;
     }
-    quit();
+    m_quit();
 }

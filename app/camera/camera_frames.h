@@ -1,0 +1,82 @@
+#pragma once
+
+#include "app/app_services.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+class ImageProvider;
+class QCamera;
+
+// Camera frames and the pictures QML shows: the check camera, the frame loop
+// of the industrial check camera on a thread this object owns (100 ms
+// period), the current frame and the print preview with the addresses the
+// image provider serves them under.
+class CameraFrames : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CameraFrames(AppServices services, QObject *parent = nullptr);
+    ~CameraFrames() override;
+
+    // The provider is handed once to the QML engine, which then owns it.
+    ImageProvider *takeImageProvider();
+    QCamera *checkCamera() const { return m_checkCamera; }
+    // Picks the check camera's picture format when its device changes.
+    void checkCameraChanged();
+    // The first industrial camera when none is set.
+    void chooseCheckCamera();
+    // Opens the industrial check camera and runs the frame loop; false
+    // when the check camera is none that was found.
+    bool start();
+    // Ends and joins the frame loop, bounded by one grab.
+    void stop();
+    bool running() const { return m_frameThread.joinable(); }
+    quint64 cycles() const { return m_frameCycles.load(); }
+
+    QImage currentFrame() const;
+    // The print preview gets a new address each time it is stored.
+    void setPrintPreview(const QImage &image);
+    QImage printPreview() const;
+    QImage imageForUrl(const QString &url) const;
+    QString printImgPath() const;
+    void setPrintImgPath(const QString &path);
+    QString framePath() const;
+    void setFramePath(const QString &path);
+    int fps() const { return m_fps.load(); }
+    void setFps(int fps);
+    bool saveFrame(const QString &fileName);
+    bool startRecorder(const QString &fileName);
+    void stopRecorder();
+
+signals:
+    void printImgPathChanged();
+    void framePathChanged();
+    void fpsChanged();
+
+private:
+    void frameLoop();
+    std::string checkCameraSerial() const;
+
+    AppServices m_services;
+    ImageProvider *m_imageProvider = nullptr;
+    QCamera *m_checkCamera = nullptr;
+    mutable std::mutex m_frameLock; // the pictures and their addresses
+    QImage m_printPreview;
+    QImage m_currentFrame;
+    QString m_printImgPath;
+    QString m_framePath;
+    std::atomic<int> m_fps{0};
+    std::thread m_frameThread;
+    std::atomic<bool> m_stopFrames{false};
+    std::atomic<quint64> m_frameCycles{0};
+    std::mutex m_stopLock;
+    std::condition_variable m_stopWake;
+};

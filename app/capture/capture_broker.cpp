@@ -1,0 +1,126 @@
+#include "app/capture/capture_broker.h"
+
+#include "settings/config.h"
+
+#include <QDebug>
+
+#include <chrono>
+#include <climits>
+
+namespace {
+// A label inspection takes well under this; shut-down waits no longer
+// before it reports one still running.
+constexpr std::chrono::seconds kLabelCheckBound(30);
+} // namespace
+
+CaptureBroker::CaptureBroker(AppServices services, Hooks hooks, QObject *parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+    , m_hooks(std::move(hooks))
+{
+}
+
+CaptureBroker::~CaptureBroker()
+{
+    joinLabelChecks();
+}
+
+CaptureSync &CaptureBroker::captureRecord(int camera)
+{
+    std::lock_guard<std::mutex> lock(m_recordsLock);
+    auto it = m_records.find(camera);
+    if (it == m_records.end())
+        it = m_records.emplace(camera, std::make_unique<CaptureSync>()).first;
+    return *it->second;
+}
+
+bool CaptureBroker::doCapture(const QVariant &camera)
+{
+    bool isInt = false;
+    const int c = camera.toInt(&isInt);
+    if (!isInt || c < 1 || c >= kCaptureCameraSlots) {
+        qCritical() << "SpoolsmithApp::doCapture" << "no such camera" << camera;
+        return false;
+    }
+    CaptureSync &record = captureRecord(c);
+    std::unique_lock<std::mutex> lock(record.mutex);
+    m_capturing.store(true);
+    record.done = false;
+    record.sequence = record.sequence >= (INT_MAX / kCaptureCameraSlots) - 1 ? 1 : record.sequence + 1;
+    const int token = record.sequence * kCaptureCameraSlots + c;
+    record.pending = token;
+
+    const Config *config = m_services.config();
+    const bool qmlCamera = !config || config->usedQMLCameraAt(c - 1);
+    if (qmlCamera)
+        emit capture(QVariant(token));
+    else if (c == 2)
+        startLabelCheck(token, m_hooks.currentFrame());
+    // Camera 1 without the QML camera: nothing to ask, the wait runs out.
+
+    const int waitMs = config ? config->getProperty(Config::CPT_Wait_Capture).toInt() : 10000;
+    // Spurious wake-ups are told apart from the real one by done.
+    record.cond.wait_for(lock, std::chrono::milliseconds(qMax(0, waitMs)), [&record] { return record.done; });
+    record.pending = 0;
+    m_capturing.store(false);
+    const bool done = record.done;
+    if (!done)
+        qWarning() << "SpoolsmithApp::doCapture" << "no picture in" << waitMs << "ms, camera" << c;
+    return done;
+}
+
+bool CaptureBroker::finishCapture(int token)
+{
+    const int camera = captureCameraOf(token);
+    if (camera <= 0)
+        return false;
+    CaptureSync &record = captureRecord(camera);
+    std::lock_guard<std::mutex> lock(record.mutex);
+    if (record.pending == 0 || record.pending != token) {
+        qWarning() << "SpoolsmithApp::finishCapture" << "picture of request" << token << "came after its wait ended";
+        return false;
+    }
+    record.done = true;
+    record.cond.notify_all();
+    return true;
+}
+
+void CaptureBroker::capturedMarkImage(int id, const QVariant &img)
+{
+    const QImage image = img.value<QImage>();
+    // A late picture is still scanned (the film view shows it), it only
+    // wakes nobody.
+    if (image.isNull())
+        qWarning() << "SpoolsmithApp::capturedMarkImage" << "empty picture" << id;
+    m_hooks.scanMark(image);
+    finishCapture(id);
+}
+
+void CaptureBroker::capturedLabelImage(int id, const QVariant &img)
+{
+    startLabelCheck(id, img.value<QImage>());
+}
+
+void CaptureBroker::startLabelCheck(int token, const QImage &image)
+{
+    const ThreadGroup::Handle thread = m_labelChecks.start([this, token, image] {
+        // The thread inspects a copy of its own; the copying is done off the
+        // GUI thread.
+        const QImage copy = image.copy();
+        // The inspection lock before a capture record, always in this order.
+        m_hooks.inspectLabel(copy);
+        finishCapture(token);
+    });
+    if (!thread)
+        qCritical() << "SpoolsmithApp::capturedLabelImage" << "picture of request" << token << "not inspected";
+}
+
+int CaptureBroker::labelCheckThreadCount() const
+{
+    return m_labelChecks.count();
+}
+
+void CaptureBroker::joinLabelChecks()
+{
+    m_labelChecks.joinAll(kLabelCheckBound);
+}

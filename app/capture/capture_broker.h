@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/app_services.h"
+#include "app/capture/capture_sync.h"
+#include "app/threads/thread_group.h"
+
+#include <QImage>
+#include <QObject>
+#include <QVariant>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+
+// The capture hand-shake: a job thread asks a camera for a picture and
+// sleeps until it has been evaluated or the wait ran out. The mark camera's
+// pictures are scanned on the GUI thread; each check-camera picture is
+// inspected on a label-check thread this broker owns.
+class CaptureBroker : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Hooks
+    {
+        // Scans a mark-camera picture (GUI thread).
+        std::function<void(const QImage &)> scanMark;
+        // Inspects a check-camera picture (label-check thread).
+        std::function<void(const QImage &)> inspectLabel;
+        // The industrial check camera's last frame.
+        std::function<QImage()> currentFrame;
+    };
+    CaptureBroker(AppServices services, Hooks hooks, QObject *parent = nullptr);
+    ~CaptureBroker() override;
+
+    // Camera 1 (mark) or 2 (check): one picture, evaluated, or false after
+    // the capture wait; never on the GUI thread with the QML camera.
+    bool doCapture(const QVariant &camera);
+    bool capturing() const { return m_capturing.load(); }
+    CaptureSync &captureRecord(int camera);
+    void capturedMarkImage(int id, const QVariant &img);
+    void capturedLabelImage(int id, const QVariant &img);
+    // Label-check threads still to be joined.
+    int labelCheckThreadCount() const;
+    // Joins them; shut-down calls it.
+    void joinLabelChecks();
+
+signals:
+    // To the camera object: take a picture for the request token.
+    void capture(const QVariant &camera);
+
+private:
+    bool finishCapture(int token);
+    void startLabelCheck(int token, const QImage &image);
+
+    AppServices m_services;
+    Hooks m_hooks;
+    std::mutex m_recordsLock;
+    std::map<int, std::unique_ptr<CaptureSync>> m_records;
+    std::atomic<bool> m_capturing{false};
+    ThreadGroup m_labelChecks{"SpoolsmithApp::labelCheckThread"};
+};

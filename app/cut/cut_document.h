@@ -1,0 +1,84 @@
+#pragma once
+
+#include "app/app_services.h"
+
+#include <opencv2/core.hpp>
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPointF>
+#include <QSizeF>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <mutex>
+
+class GScene;
+class GraphicsView;
+
+// The cut document: the cut file, the cut scene and its view, reversed
+// cutting, the preview file, the label template and the mark geometry. The
+// scene belongs to the GUI thread; the paths, page size and template are
+// read by the job threads too.
+class CutDocument : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Hooks
+    {
+        // The application's task status: no edits while a job runs (2: none).
+        std::function<int()> taskStatus;
+        // A reversed cut needs new plot data once the scene is turned.
+        std::function<void()> rebuildPlotData;
+    };
+    CutDocument(AppServices services, Hooks hooks, QObject *parent = nullptr);
+
+    GScene *scene() const { return m_scene; }
+    GraphicsView *view() const { return m_view; }
+    QVariant graphicsView() const;
+    // Whether the scene holds any item; asks the GUI thread from any other.
+    bool hasItems();
+
+    QString cutShowFile() const;
+    void setCutShowFile(const QString &path);
+    QString cutFile() const;
+    void setCutFile(const QString &path);
+    QString saveFile() const;
+    void setSaveFile(const QString &path);
+    void openTvaCutFile(const QString &path);
+    // Opens path into the scene; GUI thread.
+    void openInScene(const QString &path);
+    // The same from any thread, returning once it is open.
+    void openSceneBlocking(const QString &path);
+    QString sceneFile() const;
+    QSizeF pageSize() const;
+
+    QImage renderCutMask() const;
+    bool loadTemplate();
+    cv::Mat inspectionTemplate() const;
+    QList<QPointF> currentPageMarkPoint(bool scan);
+    int pageMarkType();
+
+signals:
+    void cutShowFileChanged();
+    void cutFileChanged();
+    void saveFileChanged();
+    // Opens the file on the GUI thread, from whichever thread it is emitted.
+    void openScene(const QString &cutFile);
+
+private:
+    AppServices m_services;
+    Hooks m_hooks;
+    GraphicsView *m_view = nullptr;
+    GScene *m_scene = nullptr;
+    mutable std::mutex m_lock; // the paths, page size and template
+    QString m_cutShowFile;
+    QString m_cutFile;
+    QString m_sceneFile;
+    QString m_saveFile;
+    QSizeF m_pageSize;
+    cv::Mat m_inspectionTemplate;
+};

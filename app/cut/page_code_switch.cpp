@@ -1,0 +1,71 @@
+#include "app/cut/page_code_switch.h"
+
+#include "app/cut/cut_document.h"
+#include "app/records/production_records.h"
+#include "machine/trv610plus.h"
+#include "settings/config.h"
+
+#include <QDebug>
+#include <QFile>
+
+PageCodeSwitch::PageCodeSwitch(AppServices services, CutDocument &document, ProductionRecords &records,
+                               Hooks hooks)
+    : m_services(std::move(services))
+    , m_document(document)
+    , m_records(records)
+    , m_hooks(std::move(hooks))
+{
+}
+
+QString PageCodeSwitch::cutWorkCutFile() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_pageCutFile;
+}
+
+void PageCodeSwitch::setSwitchCutFile(bool on)
+{
+    m_switchCutFile.store(on);
+    // While on, the mark scans read the page code and store it here.
+    m_hooks.setPageCodeSearch(on);
+    if (on) {
+        m_records.setPageCode(0);
+        return;
+    }
+
+    const quint32 code = m_records.pageCode();
+    if (code != 0) {
+        // A code the store does not know leaves no record behind, so no count
+        // of this page lands on an earlier page's record.
+        const bool known = m_records.lookUpPageCode(code);
+        QString cutFile = m_records.cutWorkRecord().cutFile;
+        if (!known || cutFile.isEmpty())
+            m_records.setPageCode(0);
+        if (!QFile::exists(cutFile)) {
+            const Config *config = m_services.config();
+            const QString dir = config ? config->getProperty(Config::CPT_Plt_Dir).toString() : QString();
+            cutFile = dir + QLatin1Char('/') + QString::number(code, 16) + QStringLiteral(".plt");
+        }
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pageCutFile = cutFile;
+    }
+
+    // The job's cut file cannot change while it runs: the scene refuses edits.
+    const QString pageCutFile = cutWorkCutFile();
+    const QString jobCutFile = m_document.cutFile();
+    QString target;
+    if (pageCutFile != jobCutFile && QFile::exists(pageCutFile))
+        target = pageCutFile;
+    else if (!jobCutFile.isEmpty() && jobCutFile != m_document.sceneFile())
+        target = jobCutFile;
+    if (!target.isEmpty()) {
+        qInfo() << "SpoolsmithApp::setSwitchCutFile" << target;
+        m_document.openSceneBlocking(target);
+    }
+
+    if (!m_document.hasItems()) {
+        m_hooks.stopTask();
+        if (TRV610Plus *device = m_services.device())
+            device->setErrorMessage(QStringLiteral("切割文件未打开或未识别到二维码"));
+    }
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/app_services.h"
+#include "settings/db_records.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <mutex>
+
+class DbConfig;
+
+// The production records of a job: the run's work record (what is printed),
+// the work record of the page being cut, and the task record of the printed
+// batch whose page code was read last. Written to the statistics store as
+// pages are printed and copies are cut; called from the GUI and job threads.
+class ProductionRecords
+{
+public:
+    // taskStatus is the application's (2: no job runs).
+    ProductionRecords(AppServices services, std::function<int()> taskStatus);
+
+    void beginWorkRecord();
+    void setWorkRecordCutFile(const QString &file);
+    void setWorkRecordPrintFile(const QString &file);
+    void setWorkRecordDataSource(const QString &file);
+    // The counting half of a finished cut copy: the day's and total copies
+    // and cut length, and the batch's records.
+    void recordCutCopy(double pageHeightMm);
+    void updateTaskWorkRecords();
+    // Records one printed page that the printer prints copies times; returns
+    // its page code, 0 when no code is used or none could be had.
+    int updatePrintRecord(uint copies, int dataIndex);
+    void setPageCode(quint32 code);
+    quint32 pageCode() const;
+    // Loads the batch's task record and the work record of the job that
+    // printed it; false when the store does not know the code.
+    bool lookUpPageCode(quint32 code);
+    WorkRecord printWorkRecord() const;
+    WorkRecord cutWorkRecord() const;
+    TaskRecord taskRecord() const;
+
+private:
+    DbConfig *store() const;
+
+    AppServices m_services;
+    std::function<int()> m_taskStatus;
+    mutable std::mutex m_lock;
+    WorkRecord m_printWorkRecord{QDateTime::currentDateTime()};
+    WorkRecord m_cutWorkRecord;
+    TaskRecord m_taskRecord;
+};

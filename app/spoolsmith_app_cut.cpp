@@ -1,0 +1,97 @@
+// The face's cut document, plot data, page-code switch and mark scan.
+#include "app/spoolsmith_app.h"
+
+#include "app/cut/cut_document.h"
+#include "app/cut/page_code_switch.h"
+#include "app/cut/plot_data.h"
+#include "app/marks/mark_scan.h"
+#include "app/marks/ocr_engine.h"
+#include "vision/mark_finder.h"
+
+QString SpoolsmithApp::cutShowFile() const { return m_cut->cutShowFile(); }
+void SpoolsmithApp::setCutShowFile(const QString &path) { m_cut->setCutShowFile(path); }
+QString SpoolsmithApp::cutFile() const { return m_cut->cutFile(); }
+void SpoolsmithApp::setCutFile(const QString &path) { m_cut->setCutFile(path); }
+QString SpoolsmithApp::saveFile() const { return m_cut->saveFile(); }
+void SpoolsmithApp::setSaveFile(const QString &path) { m_cut->setSaveFile(path); }
+void SpoolsmithApp::openTvaCutFile(const QString &path) { m_cut->openTvaCutFile(path); }
+void SpoolsmithApp::onOpenScene(const QString &path) { m_cut->openInScene(path); }
+QByteArray SpoolsmithApp::generatePltData(const QTransform &t) { return m_plotData->generate(t); }
+bool SpoolsmithApp::loadTemplate() { return m_cut->loadTemplate(); }
+QImage SpoolsmithApp::renderCutMask() const { return m_cut->renderCutMask(); }
+QList<QPointF> SpoolsmithApp::currentPageMarkPoint(bool scan) { return m_cut->currentPageMarkPoint(scan); }
+int SpoolsmithApp::pageMarkType() { return m_cut->pageMarkType(); }
+QVariant SpoolsmithApp::getCutGraphicsView() { return m_cut->graphicsView(); }
+GScene *SpoolsmithApp::cutScene() const { return m_cut->scene(); }
+GraphicsView *SpoolsmithApp::cutView() const { return m_cut->view(); }
+QSizeF SpoolsmithApp::cutPageSize() const { return m_cut->pageSize(); }
+cv::Mat SpoolsmithApp::inspectionTemplate() const { return m_cut->inspectionTemplate(); }
+QString SpoolsmithApp::sceneFile() const { return m_cut->sceneFile(); }
+void SpoolsmithApp::setSwitchCutFile(bool on) { m_pageCodeSwitch->setSwitchCutFile(on); }
+bool SpoolsmithApp::switchCutFile() const { return m_pageCodeSwitch->switchCutFile(); }
+QString SpoolsmithApp::cutWorkCutFile() const { return m_pageCodeSwitch->cutWorkCutFile(); }
+
+void SpoolsmithApp::scanMark(const QImage &img) { m_markScan->scanMark(img); }
+void SpoolsmithApp::scanQR(const QImage &img, FilmSlot &slot) { m_markScan->scanQR(img, slot); }
+void SpoolsmithApp::scanOCR(const QImage &img, FilmSlot &slot) { m_markScan->scanOCR(img, slot); }
+void SpoolsmithApp::clearFilm(int index) { m_markScan->clearFilm(index); }
+void SpoolsmithApp::markedImage(QImage &img, int x, int y, int l, double scale)
+{
+    MarkScan::markedImage(img, x, y, l, scale);
+}
+int SpoolsmithApp::findMarks(int d, const QImage &img, MarkRecord *records, int n)
+{
+    return ::findMarks(d, img, records, n);
+}
+QList<FilmSlot> SpoolsmithApp::filmSlots() const { return m_markScan->filmSlots(); }
+QPointF SpoolsmithApp::lastMarkPosition() const { return m_markScan->lastMarkPosition(); }
+float SpoolsmithApp::lastMarkDiameter() const { return m_markScan->lastMarkDiameter(); }
+void SpoolsmithApp::resetLastMark() { m_markScan->resetLastMark(); }
+int SpoolsmithApp::markIndex() const { return m_markScan->markIndex(); }
+void SpoolsmithApp::setMarkIndex(int index) { m_markScan->setMarkIndex(index); }
+void SpoolsmithApp::setPageCodeSearch(bool on) { m_markScan->setPageCodeSearch(on); }
+bool SpoolsmithApp::pageCodeSearch() const { return m_markScan->pageCodeSearch(); }
+quint32 SpoolsmithApp::scannedPageCode() const { return m_markScan->scannedPageCode(); }
+void SpoolsmithApp::setCutMarkTypeReader(std::function<int()> reader)
+{
+    m_markScan->setCutMarkTypeReader(std::move(reader));
+}
+void SpoolsmithApp::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> reader)
+{
+    m_markScan->setOcrReader(std::move(reader));
+}
+OcrLite &SpoolsmithApp::ocr() { return m_ocr->lite(); }
+bool SpoolsmithApp::initOcr() { return m_ocr->init(); }
+
+// Needs the records (the page code) and the task status: built after the
+// task parts.
+void SpoolsmithApp::initCutParts(const AppServices &services)
+{
+    CutDocument::Hooks cutHooks;
+    cutHooks.taskStatus = [this] { return taskStatus(); };
+    cutHooks.rebuildPlotData = [this] { generatePltData(QTransform()); };
+    m_cut = std::make_unique<CutDocument>(services, cutHooks);
+    m_plotData = std::make_unique<PlotData>(services, *m_cut);
+
+    MarkScan::Hooks scanHooks;
+    scanHooks.taskStatus = [this] { return taskStatus(); };
+    scanHooks.setPageCode = [this](quint32 code) { setPageCode(code); };
+    m_markScan = std::make_unique<MarkScan>(services, scanHooks);
+    // Pair marks are scanned by the cut page's mark type.
+    setCutMarkTypeReader([this] { return pageMarkType(); });
+    m_ocr = std::make_unique<OcrEngine>();
+
+    PageCodeSwitch::Hooks switchHooks;
+    switchHooks.setPageCodeSearch = [this](bool on) { setPageCodeSearch(on); };
+    switchHooks.stopTask = [this] { stopTask(false); };
+    m_pageCodeSwitch = std::make_unique<PageCodeSwitch>(services, *m_cut, *m_records, switchHooks);
+
+    const auto direct = Qt::DirectConnection;
+    connect(m_cut.get(), &CutDocument::cutShowFileChanged, this, &SpoolsmithApp::cutShowFileChanged, direct);
+    connect(m_cut.get(), &CutDocument::cutFileChanged, this, &SpoolsmithApp::cutFileChanged, direct);
+    connect(m_cut.get(), &CutDocument::saveFileChanged, this, &SpoolsmithApp::saveFileChanged, direct);
+    connect(m_cut.get(), &CutDocument::openScene, this, &SpoolsmithApp::openScene, direct);
+    connect(m_markScan.get(), &MarkScan::filmViewUpdate, this, &SpoolsmithApp::filmViewUpdate, direct);
+    connect(m_markScan.get(), &MarkScan::pageCodeScanned, this, &SpoolsmithApp::pageCodeScanned, direct);
+}
+bool SpoolsmithApp::cutSceneHasItems() { return m_cut->hasItems(); }

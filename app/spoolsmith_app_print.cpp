@@ -1,0 +1,78 @@
+// The face's print side, printers, external programs, online services and
+// language: each call goes to the part that holds it.
+#include "app/spoolsmith_app.h"
+
+#include "app/external/external_programs.h"
+#include "app/language/language_switch.h"
+#include "app/online/online_services.h"
+#include "app/print/cdr_channel.h"
+#include "app/print/print_batcher.h"
+#include "app/print/print_file.h"
+#include "app/print/printers.h"
+
+QString SpoolsmithApp::printFile() const { return m_printFile->printFile(); }
+void SpoolsmithApp::setPrintFile(const QString &path) { m_printFile->setPrintFile(path); }
+QString SpoolsmithApp::printCutFile() const { return m_printFile->printCutFile(); }
+void SpoolsmithApp::setPrintCutFile(const QString &path) { m_printFile->setPrintCutFile(path); }
+QString SpoolsmithApp::printTip() const { return m_printFile->printTip(); }
+void SpoolsmithApp::setPrintTip(const QString &tip) { m_printFile->setPrintTip(tip); }
+bool SpoolsmithApp::enabledDataSource() const { return m_printFile->enabledDataSource(); }
+void SpoolsmithApp::setEnabledDataSource(bool on) { m_printFile->setEnabledDataSource(on); }
+QString SpoolsmithApp::dataSource() const { return m_printFile->dataSource(); }
+void SpoolsmithApp::setDataSource(const QString &path) { m_printFile->setDataSource(path); }
+int SpoolsmithApp::dataIndex() const { return m_printFile->dataIndex(); }
+void SpoolsmithApp::setDataIndex(int index) { m_printFile->setDataIndex(index); }
+GScene *SpoolsmithApp::printScene() const { return m_printFile->printScene(); }
+QSizeF SpoolsmithApp::printPageSize() const { return m_printFile->printPageSize(); }
+
+QString SpoolsmithApp::printerName() const { return m_printers->printerName(); }
+void SpoolsmithApp::setPrinterName(const QString &name) { m_printers->setPrinterName(name); }
+QStringList SpoolsmithApp::printersName() { return m_printers->printersName(); }
+void SpoolsmithApp::printerPreference(const QString &printerName) { m_printers->printerPreference(printerName); }
+void SpoolsmithApp::slotprinterPreference() { printerPreference(printerName()); }
+
+void SpoolsmithApp::print() { m_printBatcher->print(); }
+bool SpoolsmithApp::printPdfFile(const QString &file, const QString &printerName)
+{
+    return m_printBatcher->printPdfFile(file, printerName);
+}
+
+void SpoolsmithApp::firewall() { m_external->firewall(); }
+void SpoolsmithApp::slotFinished(int exitCode, QProcess::ExitStatus exitStatus)
+{
+    m_external->finished(qobject_cast<QProcess *>(sender()), exitCode, exitStatus);
+}
+bool SpoolsmithApp::closeProcess(QProcess *process) { return ExternalPrograms::closeProcess(process); }
+
+void SpoolsmithApp::startOnlineServices() { m_online->start(version()); }
+void SpoolsmithApp::upgrade() { m_online->upgrade(); }
+void SpoolsmithApp::checkUpdate() { m_online->checkUpdate(); }
+
+bool SpoolsmithApp::setLanguage(int language) { return m_language->setLanguage(language); }
+
+// Needs the records: built after the task parts.
+void SpoolsmithApp::initPrintParts(const AppServices &services)
+{
+    m_printFile = std::make_unique<PrintFile>(*m_records);
+    m_printers = std::make_unique<Printers>(services);
+    m_printBatcher = std::make_unique<PrintBatcher>();
+    m_cdrChannel = std::make_unique<CdrChannel>();
+    m_external = std::make_unique<ExternalPrograms>(services);
+    m_online = std::make_unique<OnlineServices>(services, [] { QCoreApplication::quit(); });
+    m_language = std::make_unique<LanguageSwitch>();
+
+    const auto direct = Qt::DirectConnection;
+    PrintFile *file = m_printFile.get();
+    connect(file, &PrintFile::printFileChanged, this, &SpoolsmithApp::printFileChanged, direct);
+    connect(file, &PrintFile::printCutFileChanged, this, &SpoolsmithApp::printCutFileChanged, direct);
+    connect(file, &PrintFile::printTipChanged, this, &SpoolsmithApp::printTipChanged, direct);
+    connect(file, &PrintFile::enabledDataSourceChanged, this, &SpoolsmithApp::enabledDataSourceChanged, direct);
+    connect(file, &PrintFile::dataSourceChanged, this, &SpoolsmithApp::dataSourceChanged, direct);
+    connect(file, &PrintFile::dataIndexChanged, this, &SpoolsmithApp::dataIndexChanged, direct);
+    connect(m_printers.get(), &Printers::printerNameChanged, this, &SpoolsmithApp::printerNameChanged, direct);
+}
+
+bool SpoolsmithApp::printFileMissing() const
+{
+    return printPreview().isNull() && !CdrChannel::isChannelPrinter(printerName());
+}

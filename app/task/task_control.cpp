@@ -1,0 +1,236 @@
+#include "app/task/task_control.h"
+
+#include "app/records/production_records.h"
+#include "app/task/task_counters.h"
+#include "app/task/task_settings.h"
+#include "machine/trv610plus.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QThread>
+
+#include <chrono>
+
+namespace {
+// An internal stop waits at most this long for a pause or resume in
+// progress; their commands are bounded by the reply time-outs.
+constexpr auto kControlWait = std::chrono::seconds(30);
+
+const char *controlName(TaskControl::Kind kind)
+{
+    switch (kind) {
+    case TaskControl::Kind::Pause: return "SpoolsmithApp::pauseTask";
+    case TaskControl::Kind::Resume: return "SpoolsmithApp::resumeTask";
+    default: return "SpoolsmithApp::stopTask";
+    }
+}
+
+// The operator's texts keep the translation context they were written in.
+QString text(const char *source)
+{
+    return QCoreApplication::translate("SpoolsmithApp", source);
+}
+} // namespace
+
+TaskControl::TaskControl(AppServices services, TaskSettings &settings, TaskCounters &counters,
+                         ProductionRecords &records, Hooks hooks)
+    : m_services(std::move(services))
+    , m_settings(settings)
+    , m_counters(counters)
+    , m_records(records)
+    , m_hooks(std::move(hooks))
+{
+}
+
+TaskControl::~TaskControl()
+{
+    joinControlThreads();
+}
+
+bool TaskControl::startChecks()
+{
+    TRV610Plus *device = m_services.device();
+    QString message;
+    if (m_counters.printTaskCopies() == 0 && m_counters.cutTaskCopies() == 0)
+        message += text("任务份数不能为0 \n");
+    if (m_settings.enablePrint() && m_hooks.printFileMissing() && m_counters.printTaskCopies() >= 1)
+        message += text("打印文件未打开 \n");
+    if (!device || !device->linked())
+        message += text("设备未连接，请重启设备或者选择设备 \n");
+    if (message.isEmpty())
+        return true;
+    qWarning() << "SpoolsmithApp::startTask" << "refused:" << message.trimmed();
+    if (device)
+        device->setErrorMessage(message);
+    return false;
+}
+
+void TaskControl::startTask(bool recount, bool once)
+{
+    TRV610Plus *device = m_services.device();
+    const int appStatus = m_hooks.taskStatus();
+    // A job in progress keeps its settings, counters and records: refuse
+    // before anything is reloaded or reset.
+    if (device && (!device->idle() || device->taskStatus() != 2 || appStatus != 2)) {
+        qWarning() << "SpoolsmithApp::startTask" << "a job is running" << device->idle() << device->taskStatus()
+                   << appStatus;
+        device->setErrorMessage(text("机器繁忙，请稍后重试"));
+        return;
+    }
+
+    m_settings.load();
+    if (once)
+        m_settings.startRunOnce();
+    if (!startChecks()) {
+        m_settings.load();
+        return;
+    }
+
+    if (recount)
+        m_counters.reset();
+    m_hooks.prepareRun();
+    m_counters.startRun(device->filmRoller(), device->printRoller());
+    m_records.beginWorkRecord();
+
+    qInfo() << "SpoolsmithApp::startTask" << "cut" << m_counters.cutTaskCopies() << "print"
+            << m_counters.printTaskCopies() << "once" << once;
+    device->wStart();
+}
+
+bool TaskControl::finishedOneCopies()
+{
+    if (m_settings.runOnce()) {
+        // The trial copy is neither counted nor repeated.
+        m_settings.load();
+        return false;
+    }
+    const int cutTask = m_counters.cutTaskCopies();
+    if (cutTask != 0) {
+        const double height = qMax(0.0, m_hooks.cutPageHeight());
+        // One write for the day's and total counters and the batch records.
+        m_records.recordCutCopy(height);
+        m_counters.addCutCopy(height);
+    }
+    if (cutTask >= 1 && m_counters.cutCopies() >= cutTask)
+        return false;
+    const int printTask = m_counters.printTaskCopies();
+    if (printTask < 1)
+        return true;
+    return m_counters.printCopies() < printTask;
+}
+
+bool TaskControl::claim(bool waitForRunning)
+{
+    std::unique_lock<std::mutex> lock(m_controlLock);
+    if (!waitForRunning) {
+        if (m_busy.load())
+            return false;
+        m_busy.store(true);
+        return true;
+    }
+    if (!m_controlIdle.wait_for(lock, kControlWait, [this] { return !m_busy.load(); }))
+        qCritical() << "SpoolsmithApp::stopTask" << "pause or resume still running, stopping anyway";
+    m_busy.store(true);
+    return true;
+}
+
+void TaskControl::release()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_controlLock);
+        m_busy.store(false);
+    }
+    m_controlIdle.notify_all();
+}
+
+void TaskControl::control(Kind kind, bool bWait)
+{
+    const char *name = controlName(kind);
+    TRV610Plus *device = m_services.device();
+    if (!device) {
+        qCritical() << name << "no machine driver";
+        return;
+    }
+    if (kind != Kind::Stop && m_hooks.taskStatus() == 2 && device->taskStatus() == 2) {
+        qWarning() << name << "no job is running, nothing to do";
+        return;
+    }
+    // A stop from the job itself (a failed step, the last copy, an unknown
+    // page) must not be lost to a pause or resume in progress: it waits for
+    // that one to end instead of being refused.
+    const bool internal = kind == Kind::Stop && (bWait || QThread::currentThread() != m_hooks.guiThread);
+    if (!internal && !claim(false)) {
+        device->setErrorMessage(text("请稍后重试 \n"));
+        qCritical() << name << "正在执行,请稍后重试";
+        return;
+    }
+
+    // The driver outlives the control threads: shut-down joins them first.
+    const ThreadGroup::Handle thread = m_threads.start([this, kind, internal, device] {
+        if (internal)
+            claim(true);
+        if (kind == Kind::Stop)
+            stop(device);
+        else
+            pauseOrResume(device, kind == Kind::Resume);
+        release();
+    });
+    if (!thread) {
+        if (!internal)
+            release();
+        return;
+    }
+    // The caller blocks until the body has sent its command.
+    if (bWait)
+        m_threads.waitDone(thread);
+}
+
+void TaskControl::pauseOrResume(TRV610Plus *device, bool resume)
+{
+    const char *name = resume ? "SpoolsmithApp::resumeTask" : "SpoolsmithApp::pauseTask";
+    if (!device->rCutMotorStatus()) {
+        qCritical() << name << "rCutMotorStatus failed";
+        return;
+    }
+    const int motor = int(device->cutMotorStatus());
+    const bool plotting = device->plotting();
+    qDebug() << name << "cutMotorStatus: " << motor << "PPLT:" << plotting;
+
+    const int status = resume ? 1 : 0;
+    // The worker loop idles (or goes on) from its next cycle.
+    device->setTaskStatus(status);
+    // Only a cutter that is plotting in the opposite state needs the command.
+    const int cutterState = resume ? 2 : 1;
+    if (!plotting || motor != cutterState) {
+        m_hooks.setTaskStatus(status);
+        return;
+    }
+    const bool ok = resume ? device->wResume() : device->wPause();
+    if (!ok) {
+        qCritical() << name << (resume ? "wResume failed, 请稍后重试" : "wPause failed, 请稍后重试");
+        device->setErrorMessage(text("请稍后重试 \n"));
+    }
+}
+
+void TaskControl::stop(TRV610Plus *device)
+{
+    // The worker loop ends at its next cycle.
+    device->setTaskStatus(2);
+    if (!device->exitTask()) {
+        qCritical() << "SpoolsmithApp::stopTask" << "exitTask failed, 请稍后重试";
+        device->setErrorMessage(text("请稍后重试 \n"));
+        return;
+    }
+    // Ends run-once mode and restores printing.
+    m_settings.load();
+}
+
+int TaskControl::controlThreadCount() const
+{
+    return m_threads.count();
+}
+
+void TaskControl::joinControlThreads()
+{
+    m_threads.joinAll(kControlWait);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/app_services.h"
+#include "app/threads/thread_group.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+class ProductionRecords;
+class QThread;
+class TaskCounters;
+class TaskSettings;
+class TRV610Plus;
+
+// Task control: the start checks and start of a job, pause, resume and stop
+// on short-lived threads of its own, and the copy count after every cut
+// copy. The job itself runs in the driver's task worker.
+class TaskControl
+{
+public:
+    struct Hooks
+    {
+        // The application's task status (0 paused, 1 running, 2 stopped).
+        std::function<int()> taskStatus;
+        std::function<void(int)> setTaskStatus;
+        // Printing is on but no print file is ready to print.
+        std::function<bool()> printFileMissing;
+        // The page search and the inspection start over with a new job.
+        std::function<void()> prepareRun;
+        std::function<double()> cutPageHeight;
+        // Operator requests come on this thread; any other is the job's own.
+        QThread *guiThread = nullptr;
+    };
+    enum class Kind { Pause, Resume, Stop };
+
+    TaskControl(AppServices services, TaskSettings &settings, TaskCounters &counters, ProductionRecords &records,
+                Hooks hooks);
+    ~TaskControl();
+
+    bool startChecks();
+    void startTask(bool recount, bool once);
+    // true: another copy is due.
+    bool finishedOneCopies();
+    // Runs a pause, resume or stop on a thread of its own; bWait blocks
+    // until its command went out.
+    void control(Kind kind, bool bWait);
+    bool busy() const { return m_busy.load(); }
+    // Pause, resume and stop threads still to be joined.
+    int controlThreadCount() const;
+    // Joins them; a stop in progress still reaches the machine.
+    void joinControlThreads();
+
+private:
+    bool claim(bool waitForRunning);
+    void release();
+    void pauseOrResume(TRV610Plus *device, bool resume);
+    void stop(TRV610Plus *device);
+
+    AppServices m_services;
+    TaskSettings &m_settings;
+    TaskCounters &m_counters;
+    ProductionRecords &m_records;
+    Hooks m_hooks;
+    std::atomic<bool> m_busy{false};
+    std::mutex m_controlLock; // the busy rule
+    std::condition_variable m_controlIdle;
+    ThreadGroup m_threads{"SpoolsmithApp::joinControlThreads"};
+};

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <mutex>
+
+// The job's copy counts and lengths. Written from the GUI thread and the job
+// threads; every value is atomic or locked, and its signal goes out on the
+// writing thread.
+class TaskCounters : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    int cutTaskCopies() const { return m_cutTaskCopies.load(); }
+    void setCutTaskCopies(int copies);
+    int cutCopies() const { return m_cutCopies.load(); }
+    void setCutCopies(int copies);
+    int printTaskCopies() const { return m_printTaskCopies.load(); }
+    void setPrintTaskCopies(int copies);
+    int printCopies() const { return m_printCopies.load(); }
+    void setPrintCopies(int copies);
+    int checkedCopies() const { return m_checkedCopies.load(); }
+    void setCheckedCopies(int copies);
+    // Printed, cut and checked copies back to 0.
+    void reset();
+
+    // A new job: lengths from 0, the roller readings as its start point.
+    void startRun(double filmRoller, double printRoller);
+    // One more cut copy of pageHeightMm.
+    void addCutCopy(double pageHeightMm);
+    double cutLength() const;
+    void addCutLength(double mm);
+    double printedLength() const;
+    void addPrintedLength(double mm);
+    double printRollerAtStart() const;
+    double filmRollerAtStart() const;
+
+signals:
+    void cutTaskCopiesChanged();
+    void cutCopiesChanged();
+    void printTaskCopiesChanged();
+    void printCopiesChanged();
+    void checkedCopiesChanged();
+
+private:
+    std::atomic<int> m_cutTaskCopies{100};
+    std::atomic<int> m_cutCopies{0};
+    std::atomic<int> m_printTaskCopies{100};
+    std::atomic<int> m_printCopies{0};
+    std::atomic<int> m_checkedCopies{0};
+    mutable std::mutex m_lengthLock; // lengths, roller readings at start
+    double m_cutLength = 0.0;
+    double m_printedLength = 0.0;
+    double m_printRollerAtStart = 0.0;
+    double m_filmRollerAtStart = 0.0;
+};
