@@ -7,7 +7,7 @@
 
 #include <QImage>
 #include <QLoggingCategory>
-#include <QMutex>
+#include <mutex>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -17,14 +17,14 @@
 
 namespace {
 
-QMutex g_logLock;
+std::mutex g_logLock;
 QStringList g_log;
 QtMessageHandler g_previous = nullptr;
 
 void recordLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     {
-        QMutexLocker lock(&g_logLock);
+        std::lock_guard<std::mutex> lock(g_logLock);
         g_log.append(message);
     }
     if (g_previous && type >= QtWarningMsg)
@@ -33,7 +33,7 @@ void recordLog(QtMsgType type, const QMessageLogContext &context, const QString 
 
 bool logged(const QString &part)
 {
-    QMutexLocker lock(&g_logLock);
+    std::lock_guard<std::mutex> lock(g_logLock);
     for (const QString &line : g_log) {
         if (line.contains(part))
             return true;
@@ -43,7 +43,7 @@ bool logged(const QString &part)
 
 void clearLog()
 {
-    QMutexLocker lock(&g_logLock);
+    std::lock_guard<std::mutex> lock(g_logLock);
     g_log.clear();
 }
 
