@@ -321,6 +321,10 @@
         <source>排废速度</source>
         <translation>Waste speed</translation>
     </message>
+    <message>
+        <source>切割文件未打开或未识别到二维码</source>
+        <translation>No cut file is open, or no QR code was read</translation>
+    </message>
 </context>
 <context>
     <name>TRV610Plus</name>
@@ -387,6 +391,42 @@
     <message>
         <source>Y轴限位 </source>
         <translation>Y axis limit </translation>
+    </message>
+    <message>
+        <source>机器繁忙，请稍后重试</source>
+        <translation>The machine is busy, please try again later</translation>
+    </message>
+    <message>
+        <source>请检查设备状态， 正在执行任务或者未连接</source>
+        <translation>Please check the machine: a job is running or it is not linked</translation>
+    </message>
+    <message>
+        <source>切割文件未打开 
+</source>
+        <translation>No cut file is open 
+</translation>
+    </message>
+    <message>
+        <source>不支持的切割类型!</source>
+        <translation>This cut type is not supported!</translation>
+    </message>
+    <message>
+        <source>机器连接断开，任务已停止 
+</source>
+        <translation>The machine link was lost, the job has stopped 
+</translation>
+    </message>
+    <message>
+        <source>标记点扫描失败！</source>
+        <translation>Mark scan failed!</translation>
+    </message>
+    <message>
+        <source>标记点移动到中心失败！</source>
+        <translation>Moving the mark to the centre failed!</translation>
+    </message>
+    <message>
+        <source>切割文件未打开或未识别到二维码</source>
+        <translation>No cut file is open, or no QR code was read</translation>
     </message>
 </context>
 <context>
