@@ -99,6 +99,19 @@ TestCase {
         return false
     }
 
+    function findKey(item, text) {
+        if (item.visible === false)
+            return null
+        if (item.key !== undefined && item.text === text && item.width > 0)
+            return item
+        for (let i = 0; i < item.children.length; ++i) {
+            const found = findKey(item.children[i], text)
+            if (found)
+                return found
+        }
+        return null
+    }
+
     function openDialog() {
         const pages = findByName(win.contentItem, "pages")
         mouseClick(findByName(win.contentItem, "tabButton0"))
@@ -162,6 +175,9 @@ TestCase {
         if (d.opened)
             d.close()
         tryCompare(d, "visible", false)
+        // A case that failed while typing leaves no keyboard over the next.
+        win.contentItem.forceActiveFocus()
+        tryVerify(() => !findByName(win.contentItem, "inputPanel").active, 2000)
         app.taskStatus = 2
         for (const key in snapshot)
             config.saveTmp(Number(key), snapshot[key])
@@ -474,6 +490,15 @@ TestCase {
         tryVerify(() => input.mapToItem(null, 0, input.height).y <= panel.y, 2000,
                   "the field stays above the keyboard")
         verify(input.mapToItem(null, 0, 0).y >= scroll.mapToItem(null, 0, 0).y, "the field stays in the view")
+        // The keyboard lies above the dialog's overlay: its keys type into
+        // the field while the modal dialog is open.
+        const seven = findKey(panel, "7")
+        verify(seven, "a key for 7")
+        const before = input.text
+        mouseClick(seven, seven.width / 2, seven.height / 2)
+        tryVerify(() => input.text !== before, 2000, "the key reached the field")
+        verify(input.text.indexOf("7") >= 0)
+        verify(d.opened)
         leaveField()
         tryCompare(d, "keyboardLift", 0)
     }
