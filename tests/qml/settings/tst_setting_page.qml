@@ -263,6 +263,16 @@ TestCase {
         press(inDialog("saveButton"))
         compare(config.getProperty(TAVRA_Config.CPT_Film_Speed), 41)
         compare(settingsFiles.typeAfterRestart(TAVRA_Config.CPT_Film_Speed), "double")
+
+        // A marker type beyond the entries selects the last one; what is
+        // stored changes only with a save, and stays a whole number.
+        const combo = findByName(editor(TAVRA_Config.CPT_Enable_Cut_Marker_Type), "combo")
+        config.setProperty(TAVRA_Config.CPT_Enable_Cut_Marker_Type, 7)
+        compare(combo.currentIndex, 2)
+        compare(config.getProperty(TAVRA_Config.CPT_Enable_Cut_Marker_Type), 7)
+        press(inDialog("saveButton"))
+        compare(config.getProperty(TAVRA_Config.CPT_Enable_Cut_Marker_Type), 2)
+        compare(settingsFiles.typeAfterRestart(TAVRA_Config.CPT_Enable_Cut_Marker_Type), "int")
     }
 
     function test_editSaveAndRestartKeepsTheValue() {
