@@ -139,14 +139,15 @@ bool CdrChannel::handOver(int pageCount)
 
     // The component's end is noticed at once, not only after the time-out.
     const auto componentGone = [this] { return !m_jobWritten->isCurrent() || !m_mutex->isCurrent(); };
-    std::chrono::steady_clock::time_point nextLivenessCheck = std::chrono::steady_clock::now();
+    constexpr std::chrono::milliseconds kLivenessPeriod{200};
+    auto nextLivenessCheck = std::chrono::steady_clock::now() + kLivenessPeriod;
     const auto givenUp = [&] {
         if (stopped && stopped())
             return true;
         const auto now = std::chrono::steady_clock::now();
         if (now < nextLivenessCheck)
             return false;
-        nextLivenessCheck = now + std::chrono::milliseconds(200);
+        nextLivenessCheck = now + kLivenessPeriod;
         return componentGone();
     };
     switch (m_jobTaken->wait(m_timeouts.answerWait, givenUp)) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <new>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
@@ -93,6 +95,7 @@ std::unique_ptr<SharedSegment> SharedSegment::open(const std::string &path, Kind
         return nullptr;
     switch (inspect(headerOf(segment->m_base), kind, segment->m_mappedSize)) {
     case Found::Live:
+        segment->watchCreator();
         error = 0;
         return segment;
     case Found::WrongKind:
@@ -191,6 +194,8 @@ SharedSegment::~SharedSegment()
             close(fd);
         }
     }
+    if (m_creatorFd >= 0)
+        close(m_creatorFd);
     if (m_base)
         munmap(m_base, m_mappedSize);
     if (m_fd >= 0)
@@ -203,15 +208,35 @@ std::size_t SharedSegment::payloadSize() const { return headerOf(m_base)->payloa
 
 bool SharedSegment::isCurrent() const
 {
-    if (!creatorOf(headerOf(m_base)).alive())
-        return false;
-    const int fd = shm_open(m_path.c_str(), O_RDONLY | O_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
+    // glibc keeps shared-memory names as files below /dev/shm: one stat
+    // instead of opening the name.
     struct stat info {};
-    const bool same = fstat(fd, &info) == 0 && info.st_dev == m_device && info.st_ino == m_inode;
-    close(fd);
-    return same;
+    const std::string file = "/dev/shm" + m_path;
+    if (stat(file.c_str(), &info) != 0 || info.st_dev != m_device || info.st_ino != m_inode)
+        return false;
+    if (m_createdHere)
+        return true;
+    if (m_creatorFd >= 0) {
+        // A process descriptor becomes readable when its process ends.
+        pollfd ended{m_creatorFd, POLLIN, 0};
+        return poll(&ended, 1, 0) == 0;
+    }
+    return creatorOf(headerOf(m_base)).alive();
+}
+
+// A descriptor of the creator process, so that asking whether it still runs
+// costs one poll instead of reading /proc; checked again after it was taken,
+// so that it cannot be of a later process with the same pid.
+void SharedSegment::watchCreator()
+{
+    const ProcessIdentity creator = creatorOf(headerOf(m_base));
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, creator.pid, 0));
+    if (fd < 0)
+        return; // older kernel: /proc is read instead
+    if (creator.alive())
+        m_creatorFd = fd;
+    else
+        close(fd);
 }
 
 } // namespace named

@@ -43,6 +43,7 @@ public:
 private:
     SharedSegment() = default;
     static std::unique_ptr<SharedSegment> attach(int fd, const std::string &path, int &error);
+    void watchCreator();
 
     std::string m_path;
     int m_fd = -1;
@@ -51,6 +52,7 @@ private:
     dev_t m_device = 0;
     ino_t m_inode = 0;
     bool m_createdHere = false;
+    int m_creatorFd = -1; // pidfd of the creator, when not this process
 };
 
 } // namespace named
