@@ -185,6 +185,27 @@ private slots:
         QCOMPARE(component.lines("answered ").size(), 3);
     }
 
+    // A test print while the job hands over: the two take turns, each job
+    // reaches the component and each is answered on its own.
+    void handOversOfOneProcessTakeTurns()
+    {
+        Component component(nextLog());
+        QVERIFY(component.start({"--delay", "100"}));
+        CdrChannel channel(hooks());
+        BackgroundHandOver job(channel, 3);
+        BackgroundHandOver testPrint(channel, 2);
+        QVERIFY(job.result());
+        QVERIFY(testPrint.result());
+        QCOMPARE(m_copies.load(), 5);
+        const QStringList jobs = component.lines("job ");
+        QCOMPARE(jobs.size(), 2);
+        QStringList records{recordOf(jobs[0]), recordOf(jobs[1])};
+        records.sort();
+        QStringList expected{expectedRecord(3), expectedRecord(2)};
+        expected.sort();
+        QCOMPARE(records, expected);
+    }
+
     // No component: not found, nothing counted; one started afterwards is
     // found by the next hand-over of the same channel.
     void missingComponentThenStarted()
