@@ -40,9 +40,9 @@ ProcessIdentity creatorOf(const Header *header)
     return ProcessIdentity{header->creatorPid, header->creatorStart};
 }
 
-// What an existing segment's header says about it.
-enum class Found { Live, Stale, BeingMade, WrongKind };
+using Found = SharedSegment::Found;
 
+// What an existing segment's header says about it.
 Found inspect(const Header *header, SharedSegment::Kind kind, std::size_t mappedSize)
 {
     if (header->ready.load(std::memory_order_acquire) == 0)
@@ -83,6 +83,30 @@ std::unique_ptr<SharedSegment> SharedSegment::attach(int fd, const std::string &
     return segment;
 }
 
+// What the segment of that name is, waiting up to 100 ms for one that its
+// creator is still making (not sized or not ready yet); one that stays
+// unfinished was left by a creator that ended while making it.
+SharedSegment::Found SharedSegment::probe(const std::string &path, Kind kind)
+{
+    using namespace std::chrono_literals;
+    for (int wait = 0; wait < 20; ++wait) {
+        const int fd = shm_open(path.c_str(), O_RDWR | O_CLOEXEC, 0);
+        if (fd < 0)
+            return Found::Vanished;
+        int error = 0;
+        const auto existing = attach(fd, path, error);
+        if (existing) {
+            const Found found = inspect(headerOf(existing->m_base), kind, existing->m_mappedSize);
+            if (found != Found::BeingMade)
+                return found;
+        } else if (error != ENOENT) {
+            return Found::WrongKind; // there, but not ours to replace
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return Found::Stale;
+}
+
 std::unique_ptr<SharedSegment> SharedSegment::open(const std::string &path, Kind kind, int &error)
 {
     const int fd = shm_open(path.c_str(), O_RDWR | O_CLOEXEC, 0);
@@ -112,7 +136,6 @@ std::unique_ptr<SharedSegment> SharedSegment::open(const std::string &path, Kind
 std::unique_ptr<SharedSegment> SharedSegment::create(const std::string &path, Kind kind, std::size_t payloadSize,
                                                      const std::function<void(void *)> &init, int &error)
 {
-    using namespace std::chrono_literals;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const int fd = shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
@@ -143,22 +166,13 @@ std::unique_ptr<SharedSegment> SharedSegment::create(const std::string &path, Ki
         }
         // A segment of that name exists: keep a live one, replace a stale
         // one, give one being made a moment to become ready.
-        const int existingFd = shm_open(path.c_str(), O_RDWR | O_CLOEXEC, 0);
-        if (existingFd < 0)
-            continue; // gone meanwhile: try again
-        int attachError = 0;
-        auto existing = attach(existingFd, path, attachError);
-        Found found = Found::BeingMade;
-        for (int wait = 0; existing && wait < 20; ++wait) {
-            found = inspect(headerOf(existing->m_base), kind, existing->m_mappedSize);
-            if (found != Found::BeingMade)
-                break;
-            std::this_thread::sleep_for(5ms);
-        }
-        if (existing && (found == Found::Live || found == Found::WrongKind)) {
+        const Found found = probe(path, kind);
+        if (found == Found::Live || found == Found::WrongKind) {
             error = EEXIST;
             return nullptr;
         }
+        if (found == Found::Vanished)
+            continue;
         shm_unlink(path.c_str());
     }
     error = EEXIST;

@@ -18,6 +18,8 @@ class SharedSegment
 {
 public:
     enum class Kind : unsigned { Mapping = 1, Mutex = 2, Event = 3 };
+    // What a name holds when a creator finds it taken.
+    enum class Found { Live, Stale, BeingMade, WrongKind, Vanished };
 
     // Error codes are errno values; ENOENT means "not found".
     static std::unique_ptr<SharedSegment> open(const std::string &path, Kind kind, int &error);
@@ -42,6 +44,7 @@ public:
 
 private:
     SharedSegment() = default;
+    static Found probe(const std::string &path, Kind kind);
     static std::unique_ptr<SharedSegment> attach(int fd, const std::string &path, int &error);
     void watchCreator();
 
