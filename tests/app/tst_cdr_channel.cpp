@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <unistd.h>
 
@@ -70,18 +71,18 @@ private:
     QByteArray m_output;
 };
 
-// One hand-over on a thread of its own, as the task thread runs it.
-class BackgroundHandOver
+// One call on a thread of its own, as the task thread runs it.
+class Background
 {
 public:
-    BackgroundHandOver(CdrChannel &channel, int pages)
-        : m_thread([this, &channel, pages] {
-              m_result = channel.handOver(pages);
+    explicit Background(std::function<bool()> call)
+        : m_thread([this, call = std::move(call)] {
+              m_result = call();
               m_done = true;
           })
     {
     }
-    ~BackgroundHandOver()
+    ~Background()
     {
         if (m_thread.joinable())
             m_thread.join();
@@ -97,6 +98,15 @@ private:
     std::atomic<bool> m_done{false};
     bool m_result = false;
     std::thread m_thread; // last: starts once the members above exist
+};
+
+// One hand-over on a thread of its own.
+class BackgroundHandOver : public Background
+{
+public:
+    BackgroundHandOver(CdrChannel &channel, int pages) : Background([&channel, pages] { return channel.handOver(pages); })
+    {
+    }
 };
 
 // The record as the component reads it: words 1, count, 0, 8, 1, little
@@ -299,6 +309,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(handOver.done(), 5000);
         QVERIFY(!handOver.result());
         QCOMPARE(m_copies.load(), 0);
+    }
+
+    // The pause between batches ends with the job's stop too.
+    void pauseEndsWhenTheJobStops()
+    {
+        CdrChannel channel(hooks(), {5s, 10s, 60s});
+        m_status = 1;
+        Background pause([&channel] {
+            channel.pauseAfterHandOver();
+            return true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(m_statusQueries.load() >= 3, 5000);
+        m_status = 2;
+        QTRY_VERIFY_WITH_TIMEOUT(pause.done(), 5000);
     }
 
     // Slow but within the bound: taken and counted.

@@ -101,25 +101,6 @@ private slots:
         QVERIFY(!named::NamedMapping::open("Shared", error));
     }
 
-    void mutexHeldElsewhereTimesOutOrIsCancelled()
-    {
-        int error = 0;
-        auto mutex = named::NamedMutex::create("Held", error);
-        QVERIFY(mutex);
-        QCOMPARE(mutex->lock(1s, {}), named::NamedMutex::LockResult::Acquired);
-        QCOMPARE(inChild([] {
-                     int e = 0;
-                     auto other = named::NamedMutex::open("Held", e);
-                     if (!other || other->lock(100ms, {}) != named::NamedMutex::LockResult::TimedOut)
-                         return 1;
-                     int asked = 0;
-                     const auto result = other->lock(60s, [&asked] { return ++asked == 3; });
-                     return result == named::NamedMutex::LockResult::Cancelled ? 0 : 2;
-                 }),
-                 0);
-        mutex->unlock();
-    }
-
     // A holder that ended leaves the mutex abandoned once, then it is an
     // ordinary mutex again.
     void mutexOfAnEndedHolderIsAbandoned()
@@ -179,45 +160,6 @@ private slots:
         auto same = named::NamedEvent::createOrOpen("Flag", error);
         same->set();
         QVERIFY(event->isSet());
-    }
-
-    // Processes that create-or-open one event at the same moment end up
-    // sharing one: none replaces another's while it is being made.
-    void racingCreatorsShareOneEvent()
-    {
-        int error = 0;
-        auto start = named::NamedEvent::createOrOpen("Start", error);
-        auto done = named::NamedEvent::createOrOpen("Done", error);
-        QVERIFY(start && done);
-        int results[2];
-        QCOMPARE(pipe(results), 0);
-        constexpr int kRacers = 6;
-        pid_t racers[kRacers];
-        for (pid_t &racer : racers) {
-            racer = fork();
-            if (racer == 0) {
-                int e = 0;
-                auto go = named::NamedEvent::createOrOpen("Start", e);
-                auto finish = named::NamedEvent::createOrOpen("Done", e);
-                go->wait(5s);
-                auto raced = named::NamedEvent::createOrOpen("Race", e);
-                const char current = raced && raced->isCurrent() ? '1' : '0';
-                (void)!write(results[1], &current, 1);
-                finish->wait(5s); // the creator among them stays until all looked
-                _exit(0);
-            }
-        }
-        start->set();
-        QByteArray seen;
-        char byte = 0;
-        while (seen.size() < kRacers && read(results[0], &byte, 1) == 1)
-            seen += byte;
-        done->set();
-        for (pid_t racer : racers)
-            waitpid(racer, nullptr, 0);
-        close(results[0]);
-        close(results[1]);
-        QCOMPARE(seen, QByteArray(kRacers, '1'));
     }
 };
 
