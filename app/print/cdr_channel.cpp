@@ -106,7 +106,23 @@ bool CdrChannel::handOver(int pageCount)
     if (!openHandles())
         return false;
     const auto stopped = stopCheck();
+    if (!writeRecord(pageCount, stopped))
+        return false;
+    // An answer that came after an earlier hand-over gave up must not count
+    // as the answer to this one.
+    m_jobTaken->reset();
+    m_jobWritten->set();
+    if (!awaitTaken(stopped))
+        return false;
+    m_jobTaken->reset();
+    if (m_hooks.addPrintCopies)
+        m_hooks.addPrintCopies(pageCount);
+    return true;
+}
 
+// The record, whole, under the component's mutex.
+bool CdrChannel::writeRecord(int pageCount, const std::function<bool()> &stopped)
+{
     int error = 0;
     switch (m_mutex->lock(m_timeouts.mutexWait, stopped, &error)) {
     case named::NamedMutex::LockResult::Acquired:
@@ -131,12 +147,11 @@ bool CdrChannel::handOver(int pageCount)
     const auto bytes = record.bytes();
     std::memcpy(m_mapping->data(), bytes.data(), bytes.size());
     m_mutex->unlock();
+    return true;
+}
 
-    // An answer that came after an earlier hand-over gave up must not count
-    // as the answer to this one.
-    m_jobTaken->reset();
-    m_jobWritten->set();
-
+bool CdrChannel::awaitTaken(const std::function<bool()> &stopped)
+{
     // The component's end is noticed at once, not only after the time-out.
     const auto componentGone = [this] { return !m_jobWritten->isCurrent() || !m_mutex->isCurrent(); };
     constexpr std::chrono::milliseconds kLivenessPeriod{200};
@@ -164,9 +179,6 @@ bool CdrChannel::handOver(int pageCount)
             qCritical() << kHandOverPrefix << "the print component ended before taking the job";
         return false;
     }
-    m_jobTaken->reset();
-    if (m_hooks.addPrintCopies)
-        m_hooks.addPrintCopies(pageCount);
     return true;
 }
 

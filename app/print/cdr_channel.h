@@ -61,6 +61,9 @@ private:
     bool openHandles();
     void dropStaleHandles();
     std::function<bool()> stopCheck() const;
+    bool writeRecord(int pageCount, const std::function<bool()> &stopped);
+    // Waits for "LPC_SRO"; ends early when the job stops or the component ends.
+    bool awaitTaken(const std::function<bool()> &stopped);
 
     Hooks m_hooks;
     Timeouts m_timeouts;
