@@ -1,5 +1,7 @@
 #include "app/online/online_services.h"
 
+#include "app/online/upgrade_checks.h"
+
 #include "machine/trv610plus.h"
 #include "settings/config.h"
 
@@ -10,7 +12,20 @@
 OnlineServices::OnlineServices(AppServices services, std::function<void()> quit)
     : m_services(std::move(services))
     , m_quit(std::move(quit))
+    , m_upgrades(std::make_unique<UpgradeChecks>(m_services, [this] { checkUpdate(); }))
 {
+}
+
+OnlineServices::~OnlineServices() = default;
+
+void OnlineServices::init()
+{
+    m_upgrades->createSoftwareDialog();
+}
+
+void OnlineServices::closeDialogs()
+{
+    m_upgrades->closeDialogs();
 }
 
 QString OnlineServices::serverHost() const
@@ -27,8 +42,7 @@ void OnlineServices::start(const QString &version)
         qInfo() << "SpoolsmithApp::startOnlineServices" << "no server address, online services skipped";
         return;
     }
-    qCritical() << "SpoolsmithApp::startOnlineServices" << "software update check not available:"
-                << "UpgradesSoftWidget is not built" << "(Spoolsmith" << version << ")";
+    m_upgrades->checkSoftware(version);
     // The MQTT client (host, port 1883) is not built, so the connection
     // cannot be made and no advertisement window is shown.
     qCritical() << "SpoolsmithApp::startOnlineServices" << host << 1883 << "connectToServer failed"
@@ -37,9 +51,7 @@ void OnlineServices::start(const QString &version)
 
 void OnlineServices::upgrade()
 {
-    const TRV610Plus *device = m_services.device();
-    qCritical() << "SpoolsmithApp::upgrade" << "firmware update check not available:"
-                << "UpgradesWidget is not built" << (device ? device->ident() : QString());
+    m_upgrades->checkFirmware();
 }
 
 void OnlineServices::checkUpdate()

@@ -5,16 +5,25 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class UpgradeChecks;
 
 // The online services: the software update check, the firmware update check
 // on a newly read firmware version, and the advertisement feed over MQTT.
-// The update dialogs and the MQTT client are not built yet; each step logs
-// what is missing and nothing is reported as done.
+// The MQTT client is not built yet; its step logs what is missing.
 class OnlineServices
 {
 public:
     // quit ends the program once the updater runs.
     OnlineServices(AppServices services, std::function<void()> quit);
+    ~OnlineServices();
+
+    // At initialisation: the software update dialog takes the server address.
+    void init();
+    // Closes the update dialogs when the program may end.
+    void closeDialogs();
+    UpgradeChecks &upgrades() { return *m_upgrades; }
 
     // 1000 ms after start-up; an empty server address skips them.
     void start(const QString &version);
@@ -26,4 +35,5 @@ private:
 
     AppServices m_services;
     std::function<void()> m_quit;
+    std::unique_ptr<UpgradeChecks> m_upgrades;
 };
