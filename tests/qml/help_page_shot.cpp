@@ -71,10 +71,6 @@ bool photographDialogs(const QString &target)
 void photograph(SpoolsmithApp &app)
 {
     const QString target = qEnvironmentVariable("SPOOLSMITH_SHOT");
-    TRV610Plus *device = TRV610Plus::instance();
-    device->setIdent(QStringLiteral("AB07X3Q9"));
-    device->setIp(QStringLiteral("192.168.10.21"));
-    device->setUpdateProgress(42.5f);
     auto *clock = new QElapsedTimer;
     clock->start();
     auto *poll = new QTimer(&app);
@@ -89,6 +85,11 @@ void photograph(SpoolsmithApp &app)
         }
         if (QObject *pages = window->findChild<QObject *>(QStringLiteral("pages"));
             pages && pages->property("currentIndex").toInt() != 2) {
+            // The start-up has settled: the machine as an upload leaves it.
+            TRV610Plus *device = TRV610Plus::instance();
+            device->setIdent(QStringLiteral("AB07X3Q9"));
+            // No address: setting one would link to it.
+            device->setUpdateProgress(42.5f);
             pages->setProperty("currentIndex", 2);
             clock->restart();
             return;
