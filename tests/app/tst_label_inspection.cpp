@@ -18,6 +18,7 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -448,11 +449,14 @@ private slots:
         // thread has painted and the collect worker has read its length.
         Gate painted;
         std::atomic<bool> inDetector{false};
+        std::atomic<bool> detectorDone{false};
         insp->setDetector([&](const cv::Mat &m, const cv::Mat &t, bool o, bool q, bool b, const std::string &p) {
             inDetector = true;
             painted.wait(std::chrono::seconds(10));
             LabelDetector real;
-            return real.process(m, t, o, q, b, p);
+            const ReadData d = real.process(m, t, o, q, b, p);
+            detectorDone = true;
+            return d;
         });
         insp->attachViews(insp.get());
         LostLabelView view;
@@ -479,23 +483,29 @@ private slots:
             }
         });
         QTRY_VERIFY_WITH_TIMEOUT(inDetector.load(), 5000);
+        // Every paint ends while the inspection is still held in the
+        // detector: none waits for it. Each takes well under a frame (the
+        // median, so one descheduled paint on a loaded machine does not count).
         QImage canvas(400, 300, QImage::Format_ARGB32);
-        qint64 longest = 0;
-        for (int i = 0; i < 20; ++i) {
+        std::vector<qint64> paintNs;
+        for (int i = 0; i < 21; ++i) {
             QElapsedTimer clock;
             clock.start();
             canvas.fill(Qt::transparent);
             QPainter p(&canvas);
             view.paint(&p);
             p.end();
-            longest = std::max(longest, clock.elapsed());
+            paintNs.push_back(clock.nsecsElapsed());
         }
+        QVERIFY(!detectorDone.load());
+        std::sort(paintNs.begin(), paintNs.end());
+        const qint64 median = paintNs[paintNs.size() / 2];
         const int readsWhileHeld = reads.load();
         painted.release();
         checks.join();
         stop = true;
         collect.join();
-        QVERIFY2(longest < 16, qPrintable(QString::number(longest)));
+        QVERIFY2(median < 16000000, qPrintable(QString::number(median)));
         QVERIFY(readsWhileHeld > 0);
         QCOMPARE(badReads.load(), 0);
         QCOMPARE(int(insp->keptResult().labels.size()), 6);
