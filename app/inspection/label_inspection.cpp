@@ -27,8 +27,9 @@ using spoolsmith::storeAndNotify;
 
 namespace {
 const char *const kWhere = "SpoolsmithApp::checkLabelCapture";
-// While one picture is inspected, one more may wait its turn.
-constexpr int kMostPictures = 2;
+// While one picture is inspected, three more may wait their turn: a burst
+// of late pictures is still inspected, a camera that floods is not.
+constexpr int kMostPictures = 4;
 
 QImage imageOf(const cv::Mat &m)
 {
@@ -91,7 +92,7 @@ void LabelInspection::inspect(const QImage &image)
     if (m_waiting.fetch_add(1) >= kMostPictures) {
         m_waiting.fetch_sub(1);
         m_dropped.fetch_add(1);
-        qWarning() << "SpoolsmithApp::labelCheckThread" << "two pictures in hand, this one is dropped";
+        qWarning() << "SpoolsmithApp::labelCheckThread" << "four pictures in hand, this one is dropped";
         return;
     }
     bool drifted = false;

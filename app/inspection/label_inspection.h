@@ -73,7 +73,7 @@ public:
     void setDetector(Detector detector);
 
     // A check picture from the capture broker: inspected under the
-    // inspection lock. While one is inspected, one more may wait; further
+    // inspection lock. While one is inspected, three more may wait; further
     // ones are dropped with a log line.
     void inspect(const QImage &image);
     int droppedPictures() const { return m_dropped.load(); }

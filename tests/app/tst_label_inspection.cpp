@@ -421,7 +421,7 @@ private slots:
         QFile::remove(templ);
     }
 
-    void morePicturesThanOneWaitingAreDropped()
+    void morePicturesThanThreeWaitingAreDropped()
     {
         Gate gate;
         std::atomic<int> calls{0};
@@ -433,14 +433,14 @@ private slots:
         std::vector<std::thread> threads;
         threads.emplace_back([&] { insp->inspect(QImage(1600, 1200, QImage::Format_RGB888)); });
         QTRY_COMPARE_WITH_TIMEOUT(calls.load(), 1, 5000);
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i < 6; ++i)
             threads.emplace_back([&] { insp->inspect(QImage(1600, 1200, QImage::Format_RGB888)); });
-        // Three of the four later ones find two pictures in hand and return.
+        // Three of the six later ones find four pictures in hand and return.
         QTRY_COMPARE_WITH_TIMEOUT(insp->droppedPictures(), 3, 5000);
         gate.release();
         for (std::thread &t : threads)
             t.join();
-        QCOMPARE(calls.load(), 2);
+        QCOMPARE(calls.load(), 4);
     }
 
     void inspectionRacesThePainterAndTheCollectWorker()
