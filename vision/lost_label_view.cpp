@@ -1,5 +1,6 @@
 #include "vision/lost_label_view.h"
 
+#include "core/property_store.h"
 #include "vision/view_source.h"
 
 #include <QCoreApplication>
@@ -17,11 +18,6 @@ ViewSource<LostLabelView::Reader> &source()
 {
     static ViewSource<LostLabelView::Reader> s;
     return s;
-}
-
-bool sameDouble(double a, double b)
-{
-    return std::abs(a - b) * 1e12 <= std::min(std::abs(a), std::abs(b));
 }
 
 // Through the points, closed by repeating the first.
@@ -70,18 +66,12 @@ void LostLabelView::onLostViewUpdate(const QRect &rect)
 
 void LostLabelView::setImageW(double w)
 {
-    if (sameDouble(m_imageW, w))
-        return;
-    m_imageW = w;
-    emit imageWChanged();
+    spoolsmith::storeAndNotify(m_imageW, w, [this] { emit imageWChanged(); });
 }
 
 void LostLabelView::setImageH(double h)
 {
-    if (sameDouble(m_imageH, h))
-        return;
-    m_imageH = h;
-    emit imageHChanged();
+    spoolsmith::storeAndNotify(m_imageH, h, [this] { emit imageHChanged(); });
 }
 
 void LostLabelView::paint(QPainter *painter)

@@ -1,14 +1,9 @@
 #include "app/inspection/media_edge_check.h"
 
+#include "core/property_store.h"
+
 #include <algorithm>
 #include <cmath>
-
-namespace {
-bool sameDouble(double a, double b)
-{
-    return std::abs(a - b) * 1e12 <= std::min(std::abs(a), std::abs(b));
-}
-} // namespace
 
 MediaEdgeCheck::Outcome MediaEdgeCheck::check(int e0, int e1, double pageWidthMm, int minWidthPx, double maxOffsetMm)
 {
@@ -18,7 +13,7 @@ MediaEdgeCheck::Outcome MediaEdgeCheck::check(int e0, int e1, double pageWidthMm
     if (width < minWidthPx || width <= 0.0)
         return out;
     const double scale = pageWidthMm / width;
-    if (!sameDouble(scale, m_scale)) {
+    if (!spoolsmith::sameValue(scale, m_scale)) {
         m_scale = scale;
         out.scaleChanged = true;
     }

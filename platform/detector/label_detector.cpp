@@ -20,6 +20,10 @@ const char *const kDetModel = "ch_PP-OCRv3_det_infer.onnx";
 const char *const kClsModel = "ch_ppocr_mobile_v2.0_cls_infer.onnx";
 const char *const kRecModel = "ch_PP-OCRv3_rec_infer.onnx";
 const char *const kKeys = "ppocr_keys_v1.txt";
+// The text detector sees a label at most this many pixels long: label
+// print is large at the check camera's scale, and the network's time grows
+// with the area.
+constexpr int kOcrSide = 960;
 
 // The liner's brightness and spread, from the pixels of the page that no
 // label covers (the mask's background, shrunk away from the label edges).
@@ -154,7 +158,7 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
             label.qrCodes = std::move(codes.qr);
             label.barcodes = std::move(codes.bar);
             if (engine && picture.channels() == 3 && !region.empty()) {
-                const OcrResult read = engine->detect(picture(region), 16, 0, 0.5f, 0.3f, 1.6f, false, false);
+                const OcrResult read = engine->detect(picture(region), 16, kOcrSide, 0.5f, 0.3f, 1.6f, false, false);
                 for (const TextBlock &block : read.textBlocks) {
                     if (block.text.empty())
                         continue;
