@@ -3,6 +3,7 @@
 #include <opencv2/core.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 bool findPaperEdges(const cv::Mat &grey, int *firstEdge, int *lastEdge)
@@ -49,16 +50,38 @@ bool findPaperEdges(const cv::Mat &grey, int *firstEdge, int *lastEdge)
     }
     if (first < 0 || last <= first)
         return false;
-    // The crossing to a fraction of a pixel: the edge lies between the last
-    // dark and the first bright column.
-    auto crossing = [&](int dark, int bright) {
-        if (dark < 0 || dark >= n)
-            return double(bright);
-        const double d = double(p[bright]) - double(p[dark]);
-        const double t = d != 0.0 ? (double(half) - double(p[dark])) / d : 0.5;
-        return double(dark) + (double(bright) - double(dark)) * std::clamp(t, 0.0, 1.0);
+    // Each edge again against the levels just beside it: with light that
+    // falls off across the web the paper is dimmer at one edge than the
+    // other, and a soft edge would move by the difference.
+    auto mean = [&](int from, int to) {
+        from = std::max(0, from);
+        to = std::min(n - 1, to);
+        double sum = 0.0;
+        for (int x = from; x <= to; ++x)
+            sum += p[x];
+        return to >= from ? sum / double(to - from + 1) : double(half);
     };
-    *firstEdge = int(crossing(first - 1, first) + 0.5);
-    *lastEdge = int(crossing(last + 1, last) + 0.5);
+    // dir +1: dark before bright (the first edge); -1: the last edge.
+    auto refine = [&](int coarse, int dir) {
+        const double dark = dir > 0 ? mean(coarse - 24, coarse - 6) : mean(coarse + 6, coarse + 24);
+        const double bright = dir > 0 ? mean(coarse + 6, coarse + 24) : mean(coarse - 24, coarse - 6);
+        const double level = (dark + bright) * 0.5;
+        // The crossing of level nearest the coarse edge, to a fraction of
+        // a pixel.
+        for (int d = 0; d <= 8; ++d) {
+            for (int x : {coarse - d, coarse + d}) {
+                const int a = dir > 0 ? x - 1 : x + 1; // the darker neighbour
+                if (a < 0 || a >= n || x < 0 || x >= n)
+                    continue;
+                if (p[a] < level && p[x] >= level) {
+                    const double t = (level - p[a]) / (double(p[x]) - double(p[a]));
+                    return double(a) + (double(x) - double(a)) * t;
+                }
+            }
+        }
+        return double(coarse);
+    };
+    *firstEdge = int(std::lround(refine(first, +1)));
+    *lastEdge = int(std::lround(refine(last, -1)));
     return *lastEdge > *firstEdge;
 }

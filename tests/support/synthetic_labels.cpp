@@ -3,11 +3,14 @@
 #include "tests/support/synthetic_marks.h"
 
 #include <QFont>
+#include <QLinearGradient>
 #include <QPainter>
 
 #include <zint.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 namespace synth {
 
@@ -85,6 +88,26 @@ QImage renderCheckPicture(const LabelWeb &web)
                 p.drawText(QRectF(x, r.y() + r.height() * 0.55, r.right() - x - 2.0 * s, r.height() * 0.4),
                            Qt::AlignLeft | Qt::AlignVCenter, l.text);
             }
+        }
+    }
+    p.end();
+    if (web.shading > 0.0) {
+        QPainter shade(&image);
+        QLinearGradient g(0, 0, web.size.width(), 0);
+        g.setColorAt(0, QColor(0, 0, 0, 0));
+        g.setColorAt(1, QColor(0, 0, 0, int(255 * web.shading)));
+        shade.fillRect(image.rect(), g);
+    }
+    if (web.blur)
+        image = image.scaled(web.size / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .scaled(web.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (web.noiseSigma > 0.0) {
+        std::mt19937 random(web.seed);
+        std::normal_distribution<double> noise(0.0, web.noiseSigma);
+        for (int y = 0; y < image.height(); ++y) {
+            uchar *line = image.scanLine(y);
+            for (int x = 0; x < image.width() * 3; ++x)
+                line[x] = uchar(std::clamp(int(line[x] + noise(random)), 0, 255));
         }
     }
     return image;

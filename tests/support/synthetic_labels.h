@@ -34,6 +34,10 @@ struct LabelWeb
     int background = 35;
     int liner = 150;
     int labelStock = 238;
+    double noiseSigma = 0.0; // grey levels of sensor noise
+    bool blur = false;       // a slightly soft lens
+    double shading = 0.0;    // light falling off across the web, 0..1
+    quint32 seed = 1;
 };
 
 // The cut mask as the program renders it: 5 x points per millimetre,

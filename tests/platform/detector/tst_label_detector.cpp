@@ -45,17 +45,25 @@ private slots:
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
         QTest::addColumn<int>("pageY");
-        QTest::newRow("centred") << 200 << 1400 << 150;
-        QTest::newRow("shifted paper") << 263 << 1463 << 150;
-        QTest::newRow("narrower paper") << 300 << 1250 << 60;
-        QTest::newRow("page low") << 200 << 1400 << 231;
+        QTest::addColumn<bool>("rough");
+        QTest::newRow("centred") << 200 << 1400 << 150 << false;
+        QTest::newRow("shifted paper") << 263 << 1463 << 150 << false;
+        QTest::newRow("narrower paper") << 300 << 1250 << 60 << false;
+        QTest::newRow("page low") << 200 << 1400 << 231 << false;
+        QTest::newRow("soft, noisy, unevenly lit") << 241 << 1433 << 187 << true;
     }
     void edgesAndPageStartAcrossPlacings()
     {
         QFETCH(int, first);
         QFETCH(int, last);
         QFETCH(int, pageY);
+        QFETCH(bool, rough);
         synth::LabelWeb web = synth::standardWeb();
+        if (rough) {
+            web.blur = true;
+            web.noiseSigma = 8.0;
+            web.shading = 0.3;
+        }
         web.firstEdge = first;
         web.lastEdge = last;
         web.firstPageY = pageY;
