@@ -90,6 +90,15 @@ private slots:
         QCOMPARE(int(d.labels.size()), 6);
         for (int i = 0; i < 6; ++i)
             QCOMPARE(d.labels[size_t(i)].kind, web.missing.contains(i) ? int32_t(DetectedLabel::Lost) : int32_t(DetectedLabel::Checked));
+        // A soft, noisy, unevenly lit picture: the same answer.
+        web.blur = true;
+        web.noiseSigma = 10.0;
+        web.shading = 0.3;
+        const ReadData rough = detect(web);
+        QCOMPARE(int(rough.labels.size()), 6);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(rough.labels[size_t(i)].kind, web.missing.contains(i) ? int32_t(DetectedLabel::Lost) : int32_t(DetectedLabel::Checked));
+        QCOMPARE(QString::fromStdString(rough.labels[0].qrCodes.at(0).code), QStringLiteral("SPOOL-0001"));
         // Labels darker than the liner are found the same way.
         web.labelStock = 70;
         const ReadData dark = detect(web);
