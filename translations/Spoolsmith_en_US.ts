@@ -190,6 +190,23 @@
         <source>请等待升级结束</source>
         <translation>Please wait until the upgrade has finished</translation>
     </message>
+    <message>
+        <source>切割文件未打开 
+</source>
+        <translation>No cut file is open 
+</translation>
+    </message>
+    <message>
+        <source>纸张偏移大于</source>
+        <translation>Paper drifted by more than </translation>
+    </message>
+</context>
+<context>
+    <name>LostLabelView</name>
+    <message>
+        <source>未检出</source>
+        <translation>Not detected</translation>
+    </message>
 </context>
 <context>
     <name>ZuMessageBox</name>

@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTextCodec>
 #include <QtTest>
 
@@ -126,6 +127,7 @@ class TstLabelInspection : public QObject
     std::function<void()> onStop;
     bool capturing = false;
     bool withTemplate = true;
+    LabelInspection::Switches switches;
 
     void build()
     {
@@ -136,12 +138,7 @@ class TstLabelInspection : public QObject
         h.cutPageSize = [this] { return web.pageMm; };
         h.rowSegments = [] { return QList<QPair<double, double>>{{5, 25}, {27, 47}, {49, 69}}; };
         h.colSegments = [] { return QList<QPair<double, double>>{{5, 45}, {55, 95}}; };
-        h.switches = [] {
-            LabelInspection::Switches s;
-            s.qr = true;
-            s.barcode = true;
-            return s;
-        };
+        h.switches = [this] { return switches; };
         h.checkedCopies = [this] { return checkedCopies.load(); };
         h.setCheckedCopies = [this](int n) { checkedCopies = n; };
         h.stopTaskWaiting = [this] {
@@ -188,6 +185,9 @@ private slots:
         onStop = nullptr;
         capturing = false;
         withTemplate = true;
+        switches = LabelInspection::Switches();
+        switches.qr = true;
+        switches.barcode = true;
         build();
     }
     void cleanup()
@@ -228,6 +228,28 @@ private slots:
         QCOMPARE(int(kept.labels.size()), 6);
         QCOMPARE(kept.labels[3].kind, int32_t(DetectedLabel::Lost));
         QCOMPARE(insp->imageHeight(), 1200);
+    }
+
+    void textReadIntoTheReport()
+    {
+        const QString models = qEnvironmentVariable("SPOOLSMITH_BUILD_BIN") + QStringLiteral("/models");
+        if (!QFile::exists(models + QStringLiteral("/ch_PP-OCRv3_det_infer.onnx")))
+            QSKIP("no OCR models beside the program (scripts/install-ocr.sh)");
+        switches.ocr = true;
+        switches.modelPath = models;
+        picture(150);
+        picture(200);
+        const QStringList rows = csvRows(report());
+        QCOMPARE(rows.size(), 1);
+        const QStringList fields = csvFields(rows.first());
+        if (!fields[1].contains(QStringLiteral("OCR:")))
+            QSKIP("OCR runtime not built in");
+        // Label 2 (row 2, column 1) carries the printed line.
+        const int at = fields[3].indexOf(QStringLiteral("CHECK3 2, 1("));
+        QVERIFY(at >= 0);
+        const QString entry = fields[3].mid(at).section(QStringLiteral("\n\n"), 0, 0);
+        QVERIFY2(entry.contains(QRegularExpression(QStringLiteral("OCR\\d+、LOT ?42, confidence [01](\\.\\d+)?(e-?\\d+)?, \\(\\d+, \\d+\\)"))),
+                 qPrintable(entry));
     }
 
     void reportFieldsQuoteAndEncode()
