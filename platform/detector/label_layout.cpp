@@ -37,13 +37,19 @@ LabelLayout labelLayout(const cv::Mat &templ, double factor)
             layout.labels.push_back(r);
     }
     // Along the web first (rows of labels), then across it; labels of one
-    // row may start a few pixels apart.
+    // row may start a few pixels apart. Rows are formed first, so the order
+    // is a true ordering whatever the spread.
     const int tolerance = std::max(2, size.height / 200);
-    std::sort(layout.labels.begin(), layout.labels.end(), [tolerance](const cv::Rect &a, const cv::Rect &b) {
-        if (std::abs(a.y - b.y) > tolerance)
-            return a.y < b.y;
-        return a.x < b.x;
-    });
+    std::sort(layout.labels.begin(), layout.labels.end(),
+              [](const cv::Rect &a, const cv::Rect &b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+    auto rowStart = layout.labels.begin();
+    while (rowStart != layout.labels.end()) {
+        const int top = rowStart->y;
+        auto rowEnd = std::find_if(rowStart, layout.labels.end(),
+                                   [top, tolerance](const cv::Rect &r) { return r.y - top > tolerance; });
+        std::sort(rowStart, rowEnd, [](const cv::Rect &a, const cv::Rect &b) { return a.x < b.x; });
+        rowStart = rowEnd;
+    }
     return layout;
 }
 

@@ -107,6 +107,21 @@ private slots:
             QCOMPARE(dark.labels[size_t(i)].kind, web.missing.contains(i) ? int32_t(DetectedLabel::Lost) : int32_t(DetectedLabel::Checked));
     }
 
+    void labelsComeRowByRowThenAcross()
+    {
+        // The right label of each row sits a little higher than the left
+        // one: still one row, ordered across the web.
+        synth::LabelWeb web = synth::standardWeb();
+        for (int i = 1; i < web.labels.size(); i += 2)
+            web.labels[i].mm.translate(0.0, -0.25);
+        const ReadData d = detect(web);
+        QCOMPARE(int(d.labels.size()), 6);
+        for (int i = 0; i < 6; i += 2) {
+            QVERIFY(d.labels[size_t(i)].x < d.labels[size_t(i + 1)].x);
+            QVERIFY(d.labels[size_t(i)].y > d.labels[size_t(i + 1)].y);
+        }
+    }
+
     void codesAreReadOnlyWhenSwitchedOn()
     {
         const synth::LabelWeb web = synth::standardWeb();
