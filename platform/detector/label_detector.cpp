@@ -145,6 +145,10 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
     const Liner liner = linerOf(grey, page, layout.mask);
     OcrLite *engine = ocr ? ocrEngine(modelPath) : nullptr;
     for (const cv::Rect &m : layout.labels) {
+        // Labels the view cuts off are neither lost nor checked: the next
+        // picture shows them.
+        if (start + m.y + m.height > grey.rows)
+            continue;
         DetectedLabel label;
         label.x = m.x + first;
         label.y = m.y + start;

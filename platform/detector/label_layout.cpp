@@ -57,9 +57,15 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, do
 {
     if (score)
         *score = 0.0;
-    const cv::Mat &mask = layout.mask;
-    if (mask.empty() || grey.empty() || first < 0 || first + mask.cols > grey.cols || mask.rows > grey.rows)
+    if (layout.mask.empty() || grey.empty() || first < 0 || first + layout.mask.cols > grey.cols)
         return -1;
+    // A page longer than the view is placed by its leading part: the start
+    // must then lie in the view's first quarter.
+    const int pageRows = std::min(layout.mask.rows, grey.rows * 3 / 4 >= layout.mask.rows ? layout.mask.rows
+                                                                                        : grey.rows * 3 / 4);
+    if (pageRows < 8)
+        return -1;
+    const cv::Mat mask = layout.mask.rowRange(0, pageRows);
     const cv::Mat strip = grey(cv::Rect(first, 0, mask.cols, grey.rows));
     const double reduce = std::min(1.0, double(kMatchColumns) / double(mask.cols));
     cv::Mat smallStrip, smallMask;

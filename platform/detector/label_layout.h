@@ -20,5 +20,6 @@ LabelLayout labelLayout(const cv::Mat &templ, double factor);
 // Where the page starts along the web in the paper strip of grey (the
 // columns first..first + layout width): the row where the page's label
 // pattern matches best, the one nearest the picture's top among equally good
-// ones. -1 when the page does not fit or nothing matches.
+// ones. A page longer than the picture is placed by its leading part. -1
+// when nothing matches.
 int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, double *score = nullptr);

@@ -159,12 +159,21 @@ private slots:
     void noPageNoPaperAndBadPictures()
     {
         synth::LabelWeb web = synth::standardWeb();
-        // A picture shorter than the page: edges, no segment.
-        web.size = QSize(1600, 700);
+        // A picture shorter than the page: placed by its leading part, and
+        // only the labels wholly in view are reported.
+        web.size = QSize(1600, 760);
+        web.missing = {1};
         const ReadData shortPic = detect(web);
         QVERIFY(qAbs(shortPic.first_edge - 200) <= 2);
-        QCOMPARE(shortPic.segmentX, 0);
-        QVERIFY(shortPic.labels.empty());
+        QVERIFY2(qAbs(shortPic.segmentX - 150) <= 2, qPrintable(QString::number(shortPic.segmentX)));
+        QCOMPARE(int(shortPic.labels.size()), 4);
+        QCOMPARE(shortPic.labels[1].kind, int32_t(DetectedLabel::Lost));
+        QCOMPARE(shortPic.labels[3].kind, int32_t(DetectedLabel::Checked));
+        // Its start too low to tell from the leading part: none.
+        web.firstPageY = 400;
+        QCOMPARE(detect(web).segmentX, 0);
+        web.missing.clear();
+        web.firstPageY = 150;
         // Nothing but background.
         web.firstEdge = 0;
         web.lastEdge = 0;
