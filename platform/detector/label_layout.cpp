@@ -61,8 +61,7 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, do
         return -1;
     // A page longer than the view is placed by its leading part: the start
     // must then lie in the view's first quarter.
-    const int pageRows = std::min(layout.mask.rows, grey.rows * 3 / 4 >= layout.mask.rows ? layout.mask.rows
-                                                                                        : grey.rows * 3 / 4);
+    const int pageRows = layout.mask.rows <= grey.rows ? layout.mask.rows : grey.rows * 3 / 4;
     if (pageRows < 8)
         return -1;
     const cv::Mat mask = layout.mask.rowRange(0, pageRows);
