@@ -2,6 +2,7 @@
 // password file and an ACL; advertisement pictures from a local HTTP server.
 #include "online/carousel_image_window.h"
 #include "online/mqtt_message.h"
+#include "tests/support/gui_lookup.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/solid_png.h"
@@ -32,11 +33,7 @@ void throwingCall(const QString &, const QByteArray &)
 
 CarouselImageWindow *advertisementWindow()
 {
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *window = qobject_cast<CarouselImageWindow *>(widget))
-            return window;
-    }
-    return nullptr;
+    return findTopLevelWidget<CarouselImageWindow>();
 }
 
 } // namespace
