@@ -187,7 +187,9 @@ void CarouselImageWindow::timerEvent(QTimerEvent *event)
 void CarouselImageWindow::moveWindow()
 {
     if (d->parentWindow) {
-        move(d->parentWindow->width() - width(), d->parentWindow->height() - height());
+        // The client area, not the frame: on X11 the frame of a child window
+        // is taken to be its parent, whose offset would be added again.
+        setGeometry(QRect(QPoint(d->parentWindow->width() - width(), d->parentWindow->height() - height()), size()));
         return;
     }
     if (parentWidget())
@@ -237,6 +239,8 @@ void CarouselImageWindow::setImageUrl(const QList<QString> &images, const QList<
 
         QNetworkRequest request(url);
         request.setTransferTimeout(kTransferTimeoutMs);
+        // Redirects stay on the web and never step down from https.
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         QNetworkReply *reply = d->network->get(request);
         reply->setProperty(kReplyIndex, int(d->pictures.size() - 1));
         reply->setProperty(kReplyGeneration, d->generation);
