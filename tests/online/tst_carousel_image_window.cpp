@@ -118,6 +118,22 @@ private slots:
         QCOMPARE(window.geometry().topLeft(), QPoint(1000 - 316, 700 - 316));
     }
 
+    void aWidgetParentIsAttachedOnceItHasAWindow()
+    {
+        QWidget parent;
+        parent.resize(700, 500);
+        CarouselImageWindow window(&parent);
+        QVERIFY(!(window.windowFlags() & Qt::WindowStaysOnTopHint));
+        window.setImageUrl({url(QStringLiteral("/red.png"))}, {});
+        // Loaded, but its parent has no native window yet: not shown.
+        QTRY_VERIFY_WITH_TIMEOUT(http.requestCount(QStringLiteral("/red.png")) > 0, 5000);
+        QTest::qWait(1200);
+        QVERIFY(!window.isVisible());
+        parent.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 5000);
+        QCOMPARE(window.geometry(), QRect(300, 250, 400, 250));
+    }
+
     void outlivesTheWindowItIsAttachedTo()
     {
         // At shut-down the QML window goes before the MQTT client that owns
