@@ -3,6 +3,7 @@
 // translated text, and writes the window to the PNG named by SPOOLSMITH_SHOT.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
+#include "tests/qml/exposed_window.h"
 #include "machine/trv610plus.h"
 #include "tests/support/gui_lookup.h"
 
