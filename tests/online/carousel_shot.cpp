@@ -5,7 +5,7 @@
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
 #include "online/carousel_image_window.h"
-#include "tests/support/gui_lookup.h"
+#include "tests/qml/exposed_window.h"
 #include "tests/support/http_test_server.h"
 
 #include <QBuffer>

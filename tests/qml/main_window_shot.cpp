@@ -5,7 +5,6 @@
 #include "app/spoolsmith_app.h"
 #include "tests/qml/exposed_window.h"
 #include "machine/trv610plus.h"
-#include "tests/support/gui_lookup.h"
 
 #include <QElapsedTimer>
 #include <QImage>
