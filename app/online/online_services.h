@@ -7,16 +7,21 @@
 #include <functional>
 #include <memory>
 
+class QWindow;
 class UpgradeChecks;
+class mqttMessage;
 
 // The online services: the software update check, the firmware update check
 // on a newly read firmware version, and the advertisement feed over MQTT.
-// The MQTT client is not built yet; its step logs what is missing.
 class OnlineServices
 {
 public:
-    // quit ends the program once the updater runs.
-    OnlineServices(AppServices services, std::function<void()> quit);
+    static constexpr quint16 kBrokerPort = 1883;
+    static constexpr char kAdvertisementTopic[] = "planning_ad";
+
+    // quit ends the program once the updater runs; mainWindow is the window
+    // the advertisements are shown over (may be null).
+    OnlineServices(AppServices services, std::function<void()> quit, std::function<QWindow *()> mainWindow);
     ~OnlineServices();
 
     // At initialisation: the software update dialog takes the server address.
@@ -30,10 +35,18 @@ public:
     void upgrade();
     void checkUpdate();
 
+    // Tests reach a broker on another port.
+    void setBrokerPort(quint16 port) { m_brokerPort = port; }
+    mqttMessage *mqtt() const { return m_mqtt.get(); }
+
 private:
     QString serverHost() const;
+    void startAdvertisements(const QString &host);
 
     AppServices m_services;
     std::function<void()> m_quit;
+    std::function<QWindow *()> m_mainWindow;
+    quint16 m_brokerPort = kBrokerPort;
+    std::unique_ptr<mqttMessage> m_mqtt;
     std::unique_ptr<UpgradeChecks> m_upgrades;
 };

@@ -17,6 +17,16 @@
 #include <QTimer>
 
 namespace {
+
+// A JSON answer, optionally late.
+void setJson(HttpTestServer &server, const QString &path, const QByteArray &json, int delayMs = 0)
+{
+    HttpTestServer::Response response;
+    response.contentType = "application/json; charset=utf-8";
+    response.body = json;
+    response.delayMs = delayMs;
+    server.setResponse(path, response);
+}
 template <typename Dialog>
 Dialog *topLevel()
 {
@@ -59,8 +69,8 @@ private slots:
     {
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
         QVERIFY(server.listenOnSomeLoopback(38021));
-        server.setJson("/getIP", R"({"data":"198.51.100.7"})");
-        server.setJson("/getLocation", R"({"data":"Shenzhen"})");
+        setJson(server, "/getIP", R"({"data":"198.51.100.7"})");
+        setJson(server, "/getLocation", R"({"data":"Shenzhen"})");
         QVERIFY(f.makeSettings());
         QVERIFY(f.startSimulator());
         f.makeDevice(DeviceFixture::Driver::Registered);
@@ -72,7 +82,7 @@ private slots:
         f.tearDown();
     }
 
-    void init() { server.clearLog(); }
+    void init() { server.clearRequests(); }
 
     void anEmptyServerAddressAsksNothing()
     {
@@ -86,7 +96,7 @@ private slots:
     void theDelayedStartAsksForANewerProgram()
     {
         f.config->setProperty(Config::CPT_IP, server.address().toString());
-        server.setJson("/machine/software/version",
+        setJson(server, "/machine/software/version",
                        R"({"code":200,"data":{"softName":"Spoolsmith","softVersion":"2.2.0","softCode":"Spoolsmith",)"
                        R"("releaseDate":"2026-12-01","content":"notes"}})");
         bool opened = false;
@@ -107,13 +117,13 @@ private slots:
         const QString firmware = f.device->firmware();
         QVERIFY(!firmware.isEmpty());
         const QByteArray file(3000, 'f');
-        HttpTestServer::Answer answer;
+        HttpTestServer::Response answer;
         answer.body = file;
-        server.setAnswer("/fw/control.bin", answer);
-        server.setJson("/machine/firmware/versions",
+        server.setResponse("/fw/control.bin", answer);
+        setJson(server, "/machine/firmware/versions",
                        R"({"code":200,"rows":[{"firmModule":0,"firmModuleStr":"控制模块","firmNo":"9.0.0",)"
                        R"("createTime":"2026-12-01","isCurrentVersion":false,"files":)"
-                           + ('"' + server.url("/fw/control.bin") + '"') + "}]}");
+                           + ('"' + server.url("/fw/control.bin").toEncoded() + '"') + "}]}");
         bool opened = false;
         onNextModal([](QWidget *modal) { modal->findChild<QPushButton *>("pushButton_upgrade")->click(); }, &opened);
         app()->upgrade();

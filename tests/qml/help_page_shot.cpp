@@ -23,6 +23,16 @@ Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
 
 namespace {
 
+// A JSON answer, optionally late.
+void setJson(HttpTestServer &server, const QString &path, const QByteArray &json, int delayMs = 0)
+{
+    HttpTestServer::Response response;
+    response.contentType = "application/json; charset=utf-8";
+    response.body = json;
+    response.delayMs = delayMs;
+    server.setResponse(path, response);
+}
+
 QString besides(const QString &first, const QString &suffix)
 {
     const QFileInfo info(first);
@@ -34,9 +44,9 @@ bool photographDialogs(const QString &target)
     HttpTestServer server;
     if (!server.listenOnSomeLoopback(38021))
         return false;
-    server.setJson("/getIP", R"({"data":"198.51.100.7"})");
-    server.setJson("/getLocation", R"({"data":"Shenzhen"})");
-    server.setJson("/machine/firmware/versions",
+    setJson(server, "/getIP", R"({"data":"198.51.100.7"})");
+    setJson(server, "/getLocation", R"({"data":"Shenzhen"})");
+    setJson(server, "/machine/firmware/versions",
                    R"({"code":200,"rows":[)"
                    R"({"firmModule":0,"firmModuleStr":"控制模块","firmNo":"1.3.0","createTime":"2026-12-01 10:20:00","files":"x","isCurrentVersion":false},)"
                    R"({"firmModule":0,"firmModuleStr":"控制模块","firmNo":"1.2.4","createTime":"2026-10-14 09:00:00","files":"x","isCurrentVersion":false}]})");

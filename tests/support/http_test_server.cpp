@@ -1,166 +1,208 @@
 #include "tests/support/http_test_server.h"
 
+#include <QHostAddress>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
 namespace {
-QByteArray pathOf(const QByteArray &requestLine)
-{
-    const QList<QByteArray> parts = requestLine.split(' ');
-    if (parts.size() < 2)
-        return {};
-    const QByteArray target = parts.at(1);
-    const int query = target.indexOf('?');
-    return query < 0 ? target : target.left(query);
-}
 
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
     case 200: return "OK";
+    case 301: return "Moved Permanently";
     case 302: return "Found";
+    case 400: return "Bad Request";
     case 404: return "Not Found";
     case 500: return "Internal Server Error";
     default: return "Status";
     }
 }
+
 } // namespace
 
 HttpTestServer::HttpTestServer(QObject *parent)
     : QObject(parent)
+    , m_server(new QTcpServer(this))
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &HttpTestServer::onNewConnection);
+    connect(m_server, &QTcpServer::newConnection, this, &HttpTestServer::onNewConnection);
 }
 
-HttpTestServer::~HttpTestServer()
+HttpTestServer::~HttpTestServer() = default;
+
+bool HttpTestServer::start()
 {
-    m_server.close();
+    return m_server->listen(QHostAddress::LocalHost, 0);
 }
 
 bool HttpTestServer::listen(const QHostAddress &address, quint16 port)
 {
-    if (!address.isLoopback())
-        return false;
-    return m_server.listen(address, port);
+    return address.isLoopback() && m_server->listen(address, port);
 }
 
 bool HttpTestServer::listenOnSomeLoopback(quint16 port)
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
-        const quint32 host = (127u << 24) | (QRandomGenerator::global()->bounded(1u, 250u) << 16)
-                             | (QRandomGenerator::global()->bounded(1u, 250u) << 8)
-                             | QRandomGenerator::global()->bounded(2u, 250u);
-        if (m_server.listen(QHostAddress(host), port))
+        QRandomGenerator *random = QRandomGenerator::global();
+        const quint32 host = (127u << 24) | (random->bounded(1u, 250u) << 16) | (random->bounded(1u, 250u) << 8)
+                             | random->bounded(2u, 250u);
+        if (m_server->listen(QHostAddress(host), port))
             return true;
     }
     return false;
 }
 
-QByteArray HttpTestServer::url(const QByteArray &path) const
+QHostAddress HttpTestServer::address() const
 {
-    return "http://" + address().toString().toLatin1() + ':' + QByteArray::number(port()) + path;
+    return m_server->serverAddress();
 }
 
-void HttpTestServer::setAnswer(const QByteArray &path, const Answer &answer)
+quint16 HttpTestServer::port() const
 {
-    m_answers.insert(path, answer);
+    return m_server->serverPort();
 }
 
-void HttpTestServer::setJson(const QByteArray &path, const QByteArray &json, int delayMs)
+QUrl HttpTestServer::url(const QString &path) const
 {
-    Answer answer;
-    answer.body = json;
-    answer.headers = {{"Content-Type", "application/json; charset=utf-8"}};
-    answer.delayMs = delayMs;
-    setAnswer(path, answer);
+    return QUrl(QStringLiteral("http://%1:%2%3").arg(address().toString()).arg(port()).arg(path));
 }
 
-void HttpTestServer::setRedirect(const QByteArray &path, const QByteArray &location)
+void HttpTestServer::setResponse(const QString &path, const Response &response)
 {
-    Answer answer;
-    answer.status = 302;
-    answer.headers = {{"Location", location}};
-    setAnswer(path, answer);
+    m_responses.insert(path, response);
+}
+
+void HttpTestServer::setBody(const QString &path, const QByteArray &body, const QByteArray &contentType)
+{
+    Response response;
+    response.body = body;
+    response.contentType = contentType;
+    setResponse(path, response);
+}
+
+void HttpTestServer::setRedirect(const QString &path, const QString &target)
+{
+    Response response;
+    response.status = 302;
+    response.contentType = "text/plain";
+    const QString location = target.startsWith(QLatin1Char('/')) ? url(target).toString() : target;
+    response.headers.append({"Location", location.toUtf8()});
+    setResponse(path, response);
+}
+
+int HttpTestServer::requestCount(const QString &path) const
+{
+    int count = 0;
+    for (const Request &request : m_requests)
+        count += request.path == path ? 1 : 0;
+    return count;
 }
 
 QList<QByteArray> HttpTestServer::requestLines() const
 {
     QList<QByteArray> lines;
-    for (const QByteArray &raw : m_raw)
-        lines.append(raw.left(raw.indexOf("\r\n")));
+    for (const Request &request : m_requests)
+        lines.append(request.requestLine);
     return lines;
 }
 
-QList<QByteArray> HttpTestServer::requestLinesFor(const QByteArray &path) const
+QList<QByteArray> HttpTestServer::requestLinesFor(const QString &path) const
 {
     QList<QByteArray> lines;
-    for (const QByteArray &line : requestLines()) {
-        if (pathOf(line) == path)
-            lines.append(line);
+    for (const Request &request : m_requests) {
+        if (request.path == path)
+            lines.append(request.requestLine);
     }
     return lines;
 }
 
 void HttpTestServer::onNewConnection()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-        socket->setParent(this);
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            m_pending.remove(socket);
-            socket->deleteLater();
-        });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 }
 
 void HttpTestServer::onReadyRead(QTcpSocket *socket)
 {
-    QByteArray &buffer = m_pending[socket];
-    buffer.append(socket->readAll());
-    const int end = buffer.indexOf("\r\n\r\n");
-    if (end < 0)
+    // The request stays in the socket's buffer until it is complete.
+    const QByteArray pending = socket->peek(socket->bytesAvailable());
+    const int headerEnd = pending.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
         return;
-    const QByteArray raw = buffer.left(end + 4);
-    buffer.remove(0, end + 4);
-    m_raw.append(raw);
-    const QByteArray line = raw.left(raw.indexOf("\r\n"));
-    emit requestReceived(line);
-
-    Answer answer;
-    const auto found = m_answers.constFind(pathOf(line));
-    if (found == m_answers.constEnd()) {
-        answer.status = 404;
-        answer.body = "not found";
-    } else {
-        answer = *found;
+    Request request;
+    const QList<QByteArray> lines = pending.left(headerEnd).split('\n');
+    request.requestLine = lines.value(0).trimmed();
+    const QList<QByteArray> first = request.requestLine.split(' ');
+    request.method = first.value(0);
+    const QByteArray target = first.value(1);
+    const int q = target.indexOf('?');
+    request.path = QString::fromUtf8(q < 0 ? target : target.left(q));
+    request.query = q < 0 ? QString() : QString::fromUtf8(target.mid(q + 1));
+    for (int i = 1; i < lines.size(); ++i) {
+        const int colon = lines.at(i).indexOf(':');
+        if (colon > 0)
+            request.headers.insert(lines.at(i).left(colon).trimmed().toLower(), lines.at(i).mid(colon + 1).trimmed());
     }
-    if (answer.delayMs <= 0) {
-        respond(socket, answer);
+    const int length = request.headers.value("content-length").toInt();
+    if (pending.size() < headerEnd + 4 + length)
+        return;
+    request.body = pending.mid(headerEnd + 4, length);
+    socket->read(headerEnd + 4 + length);
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+
+    m_requests.append(request);
+    emit requestReceived(request.requestLine);
+    const Response response = answer(request);
+    if (response.delayMs <= 0) {
+        respond(socket, request, response);
         return;
     }
     QPointer<QTcpSocket> guarded(socket);
-    QTimer::singleShot(answer.delayMs, this, [this, guarded, answer] {
+    QTimer::singleShot(response.delayMs, this, [this, guarded, request, response] {
         if (guarded)
-            respond(guarded, answer);
+            respond(guarded, request, response);
     });
 }
 
-void HttpTestServer::respond(QTcpSocket *socket, const Answer &answer)
+void HttpTestServer::respond(QTcpSocket *socket, const Request &request, const Response &response)
 {
-    const qint64 length = answer.announcedLength >= 0 ? answer.announcedLength : answer.body.size();
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reasonPhrase(answer.status) + "\r\n";
-    for (const auto &header : answer.headers)
-        head += header.first + ": " + header.second + "\r\n";
-    head += "Content-Length: " + QByteArray::number(length) + "\r\n";
-    head += "Connection: close\r\n\r\n";
-    socket->write(head);
-    if (answer.stallAfter >= 0) {
+    const qint64 length = response.announcedLength >= 0 ? response.announcedLength : response.body.size();
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
+    out += "Content-Type: " + response.contentType + "\r\n";
+    out += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    out += "Connection: close\r\n";
+    for (const auto &header : response.headers)
+        out += header.first + ": " + header.second + "\r\n";
+    out += "\r\n";
+    socket->write(out);
+    if (response.stallAfter >= 0) {
         // The connection stays open with nothing more to come.
-        socket->write(answer.body.left(answer.stallAfter));
+        socket->write(response.body.left(response.stallAfter));
         return;
     }
-    socket->write(answer.body);
+    if (request.method != "HEAD")
+        socket->write(response.body);
     socket->disconnectFromHost();
+    emit requestServed(request.path);
+}
+
+HttpTestServer::Response HttpTestServer::answer(const Request &request) const
+{
+    if (m_handler) {
+        Response response = m_handler(request);
+        if (response.status != 0)
+            return response;
+    }
+    if (m_responses.contains(request.path))
+        return m_responses.value(request.path);
+    Response missing;
+    missing.status = 404;
+    missing.contentType = "text/plain";
+    missing.body = "not found";
+    return missing;
 }

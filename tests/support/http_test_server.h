@@ -5,63 +5,83 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
-#include <QPair>
-#include <QTcpServer>
+#include <QString>
+#include <QUrl>
 
+#include <functional>
+
+class QTcpServer;
 class QTcpSocket;
 
-// A small HTTP/1.1 server for tests, on loopback only: one canned answer per
-// path (delays, short bodies, stalls, redirects), a log of the raw requests.
-// It runs on the thread that made it; clients waiting in local event loops
-// on that thread are answered meanwhile.
+// A small HTTP/1.1 server on a free loopback port for tests: fixed answers
+// by path (pictures, JSON, redirects) or a handler of one's own; every
+// request is recorded. One request per connection (Connection: close).
 class HttpTestServer : public QObject
 {
     Q_OBJECT
 public:
-    struct Answer
+    struct Request
+    {
+        QByteArray method;
+        QString path;   // without the query
+        QString query;
+        QHash<QByteArray, QByteArray> headers; // lower-case names
+        QByteArray body;
+        QByteArray requestLine; // "GET /path?query HTTP/1.1", as received
+    };
+    struct Response
     {
         int status = 200;
+        QByteArray contentType = "application/octet-stream";
         QByteArray body;
-        QList<QPair<QByteArray, QByteArray>> headers; // e.g. {"Content-Type", "text/html"}
-        int delayMs = 0;              // before the answer goes out
-        qint64 announcedLength = -1;  // Content-Length to claim; -1: the body's size
-        qint64 stallAfter = -1;       // send this many body bytes, then hold the connection
+        QList<QPair<QByteArray, QByteArray>> headers;
+        int delayMs = 0;             // before the answer goes out
+        qint64 announcedLength = -1; // Content-Length to claim; -1: the body's size
+        qint64 stallAfter = -1;      // send this many body bytes, then hold the connection
     };
+    using Handler = std::function<Response(const Request &)>;
 
     explicit HttpTestServer(QObject *parent = nullptr);
     ~HttpTestServer() override;
 
-    // port 0: a free one. Only loopback addresses are accepted.
-    bool listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 0);
-    // A fixed port on some free address of 127.0.0.0/8, so parallel runs do
-    // not meet (the update server's port is fixed).
+    // Listens on 127.0.0.1 at a free port.
+    bool start();
+    // A fixed port (the update server's is 38021) on some free address of
+    // 127.0.0.0/8, so parallel runs never meet. Only loopback is accepted.
     bool listenOnSomeLoopback(quint16 port);
-    QHostAddress address() const { return m_server.serverAddress(); }
-    quint16 port() const { return m_server.serverPort(); }
-    QByteArray url(const QByteArray &path) const;
+    bool listen(const QHostAddress &address, quint16 port);
+    QHostAddress address() const;
+    quint16 port() const;
+    // http://<address>:<port><path>
+    QUrl url(const QString &path) const;
 
-    void setAnswer(const QByteArray &path, const Answer &answer);
-    void setJson(const QByteArray &path, const QByteArray &json, int delayMs = 0);
-    // A 302 to location.
-    void setRedirect(const QByteArray &path, const QByteArray &location);
+    void setResponse(const QString &path, const Response &response);
+    void setBody(const QString &path, const QByteArray &body, const QByteArray &contentType);
+    // A 302 to target (a path of this server or a full URL).
+    void setRedirect(const QString &path, const QString &target);
+    // Asked first; an answer with status 0 falls back to the fixed ones.
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
 
-    // The request lines ("GET /path?query HTTP/1.1") and whole raw requests, in arrival order.
+    QList<Request> requests() const { return m_requests; }
+    int requestCount(const QString &path) const;
+    // The request lines in arrival order, all or those of one path.
     QList<QByteArray> requestLines() const;
-    QList<QByteArray> rawRequests() const { return m_raw; }
-    // Request lines whose path (without the query) is path.
-    QList<QByteArray> requestLinesFor(const QByteArray &path) const;
-    void clearLog() { m_raw.clear(); }
+    QList<QByteArray> requestLinesFor(const QString &path) const;
+    void clearRequests() { m_requests.clear(); }
 
 signals:
+    void requestServed(const QString &path);
+    // As soon as a request is read, before its (maybe delayed) answer.
     void requestReceived(const QByteArray &requestLine);
 
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
-    void respond(QTcpSocket *socket, const Answer &answer);
+    Response answer(const Request &request) const;
+    void respond(QTcpSocket *socket, const Request &request, const Response &response);
 
-    QTcpServer m_server;
-    QHash<QByteArray, Answer> m_answers;
-    QHash<QTcpSocket *, QByteArray> m_pending;
-    QList<QByteArray> m_raw;
+    QTcpServer *m_server = nullptr;
+    QHash<QString, Response> m_responses;
+    Handler m_handler;
+    QList<Request> m_requests;
 };

@@ -13,6 +13,16 @@
 #include <QTimer>
 
 namespace {
+
+// A JSON answer, optionally late.
+void setJson(HttpTestServer &server, const QString &path, const QByteArray &json, int delayMs = 0)
+{
+    HttpTestServer::Response response;
+    response.contentType = "application/json; charset=utf-8";
+    response.body = json;
+    response.delayMs = delayMs;
+    server.setResponse(path, response);
+}
 QByteArray answer(const QByteArray &version, int code = 200)
 {
     return R"({"code":)" + QByteArray::number(code) + R"(,"data":{"softName":"Spoolsmith","softVersion":")" + version
@@ -56,11 +66,11 @@ private slots:
         QVERIFY(server.listenOnSomeLoopback(38021));
     }
 
-    void init() { server.clearLog(); }
+    void init() { server.clearRequests(); }
 
     void newerVersionOpensTheDialogAndUpdateClosesItFirst()
     {
-        server.setJson("/machine/software/version", answer("2.1.6"));
+        setJson(server, "/machine/software/version", answer("2.1.6"));
         UpgradesSoftWidget dialog;
         dialog.setHost(server.address().toString());
         QCOMPARE(dialog.requestUrl(),
@@ -87,7 +97,7 @@ private slots:
 
     void emptyValuesAreSentAsKeys()
     {
-        server.setJson("/machine/software/version", answer("2.1.5"));
+        setJson(server, "/machine/software/version", answer("2.1.5"));
         UpgradesSoftWidget dialog;
         dialog.setHost(server.address().toString());
         dialog.upgradePost(QString(), QStringLiteral("2.1.5"), QString());
@@ -125,7 +135,7 @@ private slots:
 
     void slowOrAbsentServerShowsNothingAndReturnsInBound()
     {
-        server.setJson("/machine/software/version", answer("9.9"), 3000);
+        setJson(server, "/machine/software/version", answer("9.9"), 3000);
         UpgradesSoftWidget dialog;
         dialog.setHost(server.address().toString());
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("UpgradesSoftWidget::upgradePost"));

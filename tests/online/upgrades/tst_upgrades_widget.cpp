@@ -16,7 +16,17 @@
 #include <QTreeView>
 
 namespace {
-const QByteArray kVersions = "/machine/firmware/versions";
+
+// A JSON answer, optionally late.
+void setJson(HttpTestServer &server, const QString &path, const QByteArray &json, int delayMs = 0)
+{
+    HttpTestServer::Response response;
+    response.contentType = "application/json; charset=utf-8";
+    response.body = json;
+    response.delayMs = delayMs;
+    server.setResponse(path, response);
+}
+const QString kVersions = QStringLiteral("/machine/firmware/versions");
 
 QByteArray row(int module, const QByteArray &firmNo, const QByteArray &files, bool current = false,
                const QByteArray &extra = {})
@@ -72,10 +82,10 @@ class TestUpgradesWidget : public QObject
     }
 
     // Lists one version whose download is `answer`, selects it and presses "升级".
-    void download(UpgradesWidget &w, const HttpTestServer::Answer &answer, const QByteArray &extra = {})
+    void download(UpgradesWidget &w, const HttpTestServer::Response &answer, const QByteArray &extra = {})
     {
-        server.setAnswer("/fw/control.bin", answer);
-        server.setJson(kVersions, rows({row(0, "1.2.0", server.url("/fw/control.bin"), false, extra)}));
+        server.setResponse("/fw/control.bin", answer);
+        setJson(server, kVersions, rows({row(0, "1.2.0", server.url("/fw/control.bin").toEncoded(), false, extra)}));
         QVERIFY(w.postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0"))));
         w.on_pushButton_upgrade_clicked();
     }
@@ -84,13 +94,13 @@ private slots:
     void initTestCase()
     {
         QVERIFY(server.listenOnSomeLoopback(38021));
-        server.setJson("/getIP", R"({"data":"198.51.100.7"})");
-        server.setJson("/getLocation", R"({"data":"Shenzhen"})");
+        setJson(server, "/getIP", R"({"data":"198.51.100.7"})");
+        setJson(server, "/getLocation", R"({"data":"Shenzhen"})");
     }
 
     void init()
     {
-        server.clearLog();
+        server.clearRequests();
         prompt = std::make_unique<RecordingPrompt>();
     }
 
@@ -98,7 +108,7 @@ private slots:
 
     void queryItemsGoInTheirOrderAndTheLookUpsAreCached()
     {
-        server.setJson(kVersions, rows({}));
+        setJson(server, kVersions, rows({}));
         auto w = makeWidget();
         QCOMPARE(w->requestUrl(), "http://" + server.address().toString() + ":38021/machine/firmware/versions");
         QVERIFY(!w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0"))));
@@ -115,14 +125,14 @@ private slots:
     {
         HttpTestServer bare; // no /getIP, no /getLocation: 404
         QVERIFY(bare.listenOnSomeLoopback(38021));
-        bare.setJson(kVersions, rows({}));
+        setJson(bare, kVersions, rows({}));
         UpgradesWidget w;
         w.setHost(bare.address().toString());
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("UpgradesWidget::getIP"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("UpgradesWidget::getLocation"));
         w.postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0")));
         QVERIFY(bare.requestLinesFor(kVersions).value(0).contains("&ip=&location=&"));
-        bare.setJson("/getIP", R"({"data":"198.51.100.9"})");
+        setJson(bare, "/getIP", R"({"data":"198.51.100.9"})");
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("UpgradesWidget::getLocation"));
         w.postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0")));
         QVERIFY(bare.requestLinesFor(kVersions).value(1).contains("&ip=198.51.100.9&location=&"));
@@ -132,7 +142,7 @@ private slots:
     {
         auto w = makeWidget();
         // Another module's row first is skipped; the first own row is selected.
-        server.setJson(kVersions, rows({row(1, "9.9.9", "http://x/d.bin"), row(0, "1.3.0", "http://x/a.bin"),
+        setJson(server, kVersions, rows({row(1, "9.9.9", "http://x/d.bin"), row(0, "1.3.0", "http://x/a.bin"),
                                         row(0, "1.2.0", "http://x/b.bin")}));
         QVERIFY(w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0"))));
         QCOMPARE(w->model()->rowCount(), 1);
@@ -144,7 +154,7 @@ private slots:
         QVERIFY(!w->treeView()->currentIndex().isValid()); // row 0 was another module's
 
         // The same query again rebuilds, never duplicates.
-        server.setJson(kVersions, rows({row(0, "1.3.0", "http://x/a.bin"), row(0, "1.2.0", "http://x/b.bin")}));
+        setJson(server, kVersions, rows({row(0, "1.3.0", "http://x/a.bin"), row(0, "1.2.0", "http://x/b.bin")}));
         QVERIFY(w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0"))));
         QCOMPARE(w->model()->rowCount(), 1);
         QCOMPARE(w->model()->item(0)->rowCount(), 2);
@@ -153,16 +163,16 @@ private slots:
                  QStringLiteral("http://x/a.bin"));
 
         // First row current: the entry goes although a later row is newer.
-        server.setJson(kVersions, rows({row(0, "1.1.0", "http://x/c.bin", true), row(0, "1.4.0", "http://x/e.bin")}));
+        setJson(server, kVersions, rows({row(0, "1.1.0", "http://x/c.bin", true), row(0, "1.4.0", "http://x/e.bin")}));
         QVERIFY(!w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0"))));
         QCOMPARE(w->model()->rowCount(), 0);
 
         // An empty list, and a wrong answer, leave no entry.
-        server.setJson(kVersions, rows({row(0, "1.3.0", "http://x/a.bin")}));
+        setJson(server, kVersions, rows({row(0, "1.3.0", "http://x/a.bin")}));
         QVERIFY(w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0"))));
-        server.setJson(kVersions, rows({}));
+        setJson(server, kVersions, rows({}));
         QVERIFY(!w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0"))));
-        server.setJson(kVersions, R"({"code":500,"rows":[]})");
+        setJson(server, kVersions, R"({"code":500,"rows":[]})");
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("UpgradesWidget::postUpgrades.*错误的返回"));
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("UpgradesWidget::postUpgrades QJsonObject"));
         QVERIFY(!w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0"))));
@@ -171,7 +181,7 @@ private slots:
     void aSlowVersionListEndsWithinItsBound()
     {
         auto w = makeWidget();
-        server.setJson(kVersions, rows({row(0, "1.3.0", "http://x/a.bin")}), 3000);
+        setJson(server, kVersions, rows({row(0, "1.3.0", "http://x/a.bin")}), 3000);
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("UpgradesWidget::postUpgrades"));
         QElapsedTimer clock;
         clock.start();
@@ -189,7 +199,7 @@ private slots:
         connect(w.get(), &UpgradesWidget::upgrade, f.device.get(), &TRV610Plus::slotUpgrade);
         QSignalSpy progress(w.get(), &UpgradesWidget::downloadProgress);
         const QByteArray file = firmware();
-        HttpTestServer::Answer answer;
+        HttpTestServer::Response answer;
         answer.body = file;
         const QByteArray digest = QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex();
         download(*w, answer, ",\"sha256\":\"" + digest + "\"");
@@ -213,14 +223,14 @@ private slots:
     void aFailedDownloadIsReportedAndNothingIsSent()
     {
         QFETCH(QString, fault);
-        HttpTestServer::Answer answer;
+        HttpTestServer::Response answer;
         QByteArray extra;
         if (fault == "404") {
             answer.status = 404;
             answer.body = "gone";
         } else if (fault == "web page with 200") {
             answer.body = "<!DOCTYPE html><html><body>Log in</body></html>";
-            answer.headers = {{"Content-Type", "text/html"}};
+            answer.contentType = "text/html";
         } else if (fault == "short body") {
             answer.body = firmware().left(1000);
             answer.announcedLength = 4096;
@@ -255,7 +265,7 @@ private slots:
         auto w = makeWidget();
         QSignalSpy upgrade(w.get(), &UpgradesWidget::upgrade);
         // A row without a link, then one with a link that is no web address.
-        server.setJson(kVersions, rows({R"({"firmModule":0,"firmModuleStr":"M","firmNo":"2"})",
+        setJson(server, kVersions, rows({R"({"firmModule":0,"firmModuleStr":"M","firmNo":"2"})",
                                         row(0, "3", "ftp" "://127.0.0.1/x")}));
         QVERIFY(w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1"))));
         w->on_pushButton_upgrade_clicked();
@@ -276,12 +286,12 @@ private slots:
     {
         auto w = makeWidget();
         connect(w.get(), &UpgradesWidget::upgrade, this, [] {});
-        HttpTestServer::Answer answer;
+        HttpTestServer::Response answer;
         answer.body = firmware();
         download(*w, answer); // 1.2.0 for AB07X3Q9, which runs 1.1.0
         QVERIFY(prompt->shown.isEmpty());
 
-        server.setJson(kVersions, rows({}));
+        setJson(server, kVersions, rows({}));
         // Another machine reports the same version: not ours.
         w->postUpgrades(query(QStringLiteral("CD07X4A1"), QStringLiteral("1.2.0")));
         // Ours, with some other version: not what was flashed.
@@ -317,9 +327,9 @@ private slots:
         QVERIFY(!button->isEnabled());
 
         // Pressed anyway while the machine still takes a file: nothing is fetched.
-        server.setJson(kVersions, rows({row(0, "1.2.0", server.url("/fw/control.bin"))}));
+        setJson(server, kVersions, rows({row(0, "1.2.0", server.url("/fw/control.bin").toEncoded())}));
         QVERIFY(w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0"))));
-        server.clearLog();
+        server.clearRequests();
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("still running"));
         w->on_pushButton_upgrade_clicked();
         QVERIFY(server.requestLinesFor("/fw/control.bin").isEmpty());
@@ -332,7 +342,7 @@ private slots:
     {
         auto w = makeWidget();
         QSignalSpy upgrade(w.get(), &UpgradesWidget::upgrade);
-        HttpTestServer::Answer slow;
+        HttpTestServer::Response slow;
         slow.body = firmware();
         slow.delayMs = 300;
         // While the file is on its way the machine reports again; the tree is
@@ -340,7 +350,7 @@ private slots:
         connect(&server, &HttpTestServer::requestReceived, this, [&](const QByteArray &line) {
             if (line.contains("/fw/control.bin"))
                 QMetaObject::invokeMethod(this, [&] {
-                    server.setJson(kVersions, rows({}));
+                    setJson(server, kVersions, rows({}));
                     w->postUpgrades(query(QStringLiteral("AB07X3Q9"), QStringLiteral("1.1.0")));
                 }, Qt::QueuedConnection);
         });
