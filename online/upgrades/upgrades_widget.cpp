@@ -328,6 +328,11 @@ void UpgradesWidget::on_pushButton_upgrade_clicked()
         loop.exec();
     _p->downloading = false;
 
+    if (!download.isDone()) {
+        // The program is ending: the loop was left before the answer came.
+        qWarning() << "UpgradesWidget::on_pushButton_upgrade_clicked" << "download abandoned";
+        return;
+    }
     if (!download.succeeded()) {
         downloadFailed(download.reason());
         return;
