@@ -50,6 +50,7 @@ public:
     float lastMarkDiameter() const override { return m_app->lastMarkDiameter(); }
     void resetLastMark() override { m_app->resetLastMark(); }
     bool doCapture(int camera) override { return m_app->doCapture(camera); }
+    double collectLen() const override { return m_app->collectLen(); }
     void informOperator(const QString &text) override
     {
         Prompt::instance()->information(QCoreApplication::applicationName(), text);

@@ -214,6 +214,7 @@ private slots:
         f.device.reset();
         const int before = threads();
         f.makeDevice();
+        f.device->setPolling(true);
         QTRY_VERIFY(threads() >= before + 2); // the poll and collect cycles run while polling is on
         f.device->setPolling(false);
         QTRY_VERIFY(threads() <= before);
