@@ -203,6 +203,28 @@ private slots:
         QCOMPARE(f.device->feedDirection(), 0);
     }
 
+    // Closed loop with the simulator's rollers: feeding forward fills the
+    // film roller until it is too full, and the cycle stops the feed there.
+    void feedStopsWhenItsRollerFillsUp()
+    {
+        f.sim->updateState([](SimMachineState &s) {
+            s.setRollers({0, 80, 95, 80});
+            s.feedRollerStep = 2;
+        });
+        QVERIFY(f.device->wMoveX(1));
+        f.sim->clearReceived();
+        startPoll();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->commandLog("CCMD;15,0,0;").isEmpty(), 5000);
+        const int reads = rollerReads();
+        QTRY_VERIFY(rollerReads() >= reads + 5);
+        QVERIFY(m_poll->stop());
+        QCOMPARE(f.sim->commandLog("CCMD;15,").size(), 1);
+        QCOMPARE(f.sim->state().rollers().film, 101.0); // it stopped moving with the feed
+        QVERIFY(f.device->hasDeviceState(DeviceConditions::FilmRollerFull));
+        QVERIFY(!f.device->wMoveX(1)); // and the driver refuses to feed on
+        QVERIFY(f.device->wMoveX(-1));
+    }
+
     // A stop the machine did not take is sent again next cycle.
     void unansweredSafetyStopIsRetried()
     {

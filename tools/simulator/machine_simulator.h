@@ -86,6 +86,11 @@ struct SimMachineState
     // How far the collect roller reading drops per unit of length collected
     // when a collect run ends (0: the reading stays where the script puts it).
     double collectRollerPerLength = 0;
+    // How far the film and collect rollers move per roller read while the
+    // web is fed ("15,d,0;"): feeding in direction 1 raises the film roller
+    // and lowers the collect roller, -1 the other way round, as the driver's
+    // feed-direction rule expects (0: they stay).
+    double feedRollerStep = 0;
     int rollerReads = 0;
     QByteArray plotData;
     int firmwareModule = -1;
@@ -112,6 +117,8 @@ struct SimMachineState
     SimMotor *motor(int number, int axis);
     void setRollers(const SimRollers &r);
     SimRollers rollers() const;
+    // One roller read: the next scripted reading, else the feed's effect.
+    void advanceRollers();
     // Sensors 1 to 7.
     void setSensor(int number, bool on);
 };

@@ -54,6 +54,21 @@ SimRollers SimMachineState::rollers() const
     return {gyroscopeHundredths * 0.01, printRoller.toDouble(), filmRoller.toDouble(), collectRoller.toDouble()};
 }
 
+void SimMachineState::advanceRollers()
+{
+    ++rollerReads;
+    if (!rollerScript.isEmpty()) {
+        setRollers(rollerScript.takeFirst());
+        return;
+    }
+    if (feedRollerStep == 0 || feedDirection == 0)
+        return;
+    SimRollers r = rollers();
+    r.film += feedDirection * feedRollerStep;
+    r.collect -= feedDirection * feedRollerStep;
+    setRollers(r);
+}
+
 void SimMachineState::setSensor(int number, bool on)
 {
     if (number >= 1 && number <= 7)

@@ -112,11 +112,9 @@ QMap<int, SimHandler> defaultReplyTable()
         return one(SensorsId, f);
     };
     // Fields after the status: 0, 0, gyroscope in hundredths, 0, 0, then the
-    // print, film and collect rollers. A scripted reading is taken first.
+    // print, film and collect rollers, as they are after this read.
     t[RollersId] = [](const QStringList &, SimMachineState &s) {
-        ++s.rollerReads;
-        if (!s.rollerScript.isEmpty())
-            s.setRollers(s.rollerScript.takeFirst());
+        s.advanceRollers();
         return one(RollersId, {QStringLiteral("0"), QStringLiteral("0"), QString::number(s.gyroscopeHundredths),
                         QStringLiteral("0"), QStringLiteral("0"), s.printRoller, s.filmRoller, s.collectRoller});
     };
