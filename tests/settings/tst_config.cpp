@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMetaProperty>
 #include <QSettings>
@@ -227,6 +228,17 @@ private slots:
                 QCOMPARE(c.getProperty(cpt(e.id)), e.def);
         QCOMPARE(c.markCameraWidth(), 320);
         QVERIFY2(!g_problems.filter("config.ini").isEmpty(), "the broken file was not logged");
+
+        // The defaults file comes from the table, not from the damaged file,
+        // so restoring defaults restores the defaults.
+        QVERIFY(QFileInfo(path("configDefault.ini")).isFile());
+        if (!directory)
+            QVERIFY(readFile(path("configDefault.ini")) != readFile(path("config.ini")));
+        QSettings defaults(path("configDefault.ini"), QSettings::IniFormat);
+        QCOMPARE(defaults.status(), QSettings::NoError);
+        for (const Expected &e : tableDefaults())
+            if (e.def.isValid())
+                QCOMPARE(as(c.getDefaultProperty(cpt(e.id)), e.def), e.def);
     }
 
     // Values of the wrong type, not finite or outside their parameter's range
