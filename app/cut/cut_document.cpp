@@ -4,6 +4,7 @@
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
 #include "app/graphics_view.h"
+#include "machine/trv610plus.h"
 #include "platform/scene/gscene.h"
 #include "settings/config.h"
 
@@ -79,12 +80,25 @@ cv::Mat CutDocument::inspectionTemplate() const
     return m_inspectionTemplate;
 }
 
+bool CutDocument::sizeAccepted(const QString &path)
+{
+    const qint64 size = QFileInfo(path).size();
+    if (size <= kMaxCutFileBytes)
+        return true;
+    qCritical() << "SpoolsmithApp::setCutFile" << path << "refused:" << size << "bytes, more than 256 MB";
+    if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+        device->setErrorMessage(tr("切割文件过大（超过256MB）") + QStringLiteral(" \n"));
+    return false;
+}
+
 void CutDocument::setCutFile(const QString &path)
 {
     if (!m_scene->canEdit()) {
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: a job is running";
         return;
     }
+    if (!sizeAccepted(path))
+        return;
     if (path.right(3).toLower() == QLatin1String("tva")) {
         openTvaCutFile(path);
         return;
@@ -117,6 +131,9 @@ void CutDocument::openTvaCutFile(const QString &path)
 void CutDocument::openInScene(const QString &path)
 {
     qInfo() << "SpoolsmithApp::onOpenScene" << path;
+    // Page-code switches open files from the cut-file folder directly.
+    if (!sizeAccepted(path))
+        return;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_sceneFile = path;

@@ -36,6 +36,9 @@ public:
     };
     CutDocument(AppServices services, Hooks hooks, QObject *parent = nullptr);
 
+    // Cut files beyond this size are refused before they are read.
+    static constexpr qint64 kMaxCutFileBytes = 256LL * 1024 * 1024;
+
     GScene *scene() const { return m_scene; }
     GraphicsView *view() const { return m_view; }
     QVariant graphicsView() const;
@@ -70,6 +73,9 @@ signals:
     void openScene(const QString &cutFile);
 
 private:
+    // False, with a message for the operator, for a file over the bound.
+    bool sizeAccepted(const QString &path);
+
     AppServices m_services;
     Hooks m_hooks;
     GraphicsView *m_view = nullptr;

@@ -149,6 +149,25 @@ private slots:
         QCOMPARE(app()->inspectionTemplate().cols, mask.width());
     }
 
+    // A file over 256 MB is refused before it is read, with a message; the
+    // scene keeps what it had. Made sparse, so the test writes nothing.
+    void oversizedFileIsRefused()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        const int before = int(app()->cutScene()->gItemAll().size());
+        const QString big = f.dir->filePath("big.plt");
+        {
+            QFile file(big);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(300LL * 1024 * 1024));
+        }
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("SpoolsmithApp::setCutFile .*big.plt.* refused"));
+        app()->setCutFile(big);
+        QVERIFY(f.device->errorMessage().contains(QStringLiteral("256MB")));
+        QCOMPARE(int(app()->cutScene()->gItemAll().size()), before);
+        QVERIFY(app()->cutFile() != big);
+        QFile::remove(big);
+    }
+
     void garbageFileLeavesEmptyScene()
     {
         app()->setCutFile(f.writeFile("job.plt", kMarked));
