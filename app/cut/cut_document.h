@@ -13,7 +13,10 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <mutex>
+
+#include "app/cut/cut_file_loader.h"
 
 class GScene;
 class GraphicsView;
@@ -38,6 +41,13 @@ public:
 
     // Cut files beyond this size are refused before they are read.
     static constexpr qint64 kMaxCutFileBytes = 256LL * 1024 * 1024;
+    // Cut files beyond this size open on a worker thread; smaller ones
+    // take a few milliseconds and open at once.
+    static constexpr qint64 kWorkerFileBytes = 1024 * 1024;
+    // The GUI thread places the items of a large file in slices this long.
+    static constexpr int kPlaceSliceMs = 50;
+    // Whether a large cut file is still being opened.
+    bool opening() const;
 
     GScene *scene() const { return m_scene; }
     GraphicsView *view() const { return m_view; }
@@ -71,10 +81,17 @@ signals:
     void saveFileChanged();
     // Opens the file on the GUI thread, from whichever thread it is emitted.
     void openScene(const QString &cutFile);
+    // A large cut file on its way in (0..100), and its end (open or failed).
+    void loadProgress(int percent);
+    void cutFileLoaded();
 
 private:
     // False, with a message for the operator, for a file over the bound.
     bool sizeAccepted(const QString &path);
+    void openOnWorker(const QString &path);
+    void placeLoaded();
+    void placeSlice();
+    void storeTemplate(const QImage &img);
 
     AppServices m_services;
     Hooks m_hooks;
@@ -87,4 +104,6 @@ private:
     QString m_saveFile;
     QSizeF m_pageSize;
     cv::Mat m_inspectionTemplate;
+    CutFileLoader *m_loader = nullptr;
+    std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread
 };

@@ -186,6 +186,16 @@ bool GScene::savePrintFile(const QString &path)
     return painter.end();
 }
 
+GMarkItem *GScene::takeMarkItem()
+{
+    GMarkItem *mark = m_page.markItem();
+    if (mark) {
+        removeItem(mark);
+        m_page.setMarkItem(nullptr);
+    }
+    return mark;
+}
+
 void GScene::setPageGeometry(const QSizeF &pageMm, GMarkItem *mark)
 {
     if (GMarkItem *old = m_page.markItem()) {
