@@ -205,6 +205,13 @@ void StateValue<T>::setSilently(const T &value)
 }
 
 template <typename T>
+void StateValue<T>::setSilently(const T &value)
+{
+    std::lock_guard<std::mutex> guard(m_state.lock());
+    m_value = value;
+}
+
+template <typename T>
 T StateValue<T>::get() const
 {
     std::lock_guard<std::mutex> guard(m_state.lock());
