@@ -196,14 +196,6 @@ private:
     Changed m_changed;
 };
 
-// Defined here, where DeviceState is complete (clang checks the body early).
-template <typename T>
-void StateValue<T>::setSilently(const T &value)
-{
-    std::lock_guard<std::mutex> guard(m_state.lock());
-    m_value = value;
-}
-
 template <typename T>
 void StateValue<T>::setSilently(const T &value)
 {
