@@ -50,7 +50,7 @@ CutDocument::CutDocument(AppServices services, Hooks hooks, QObject *parent)
 
 bool CutDocument::opening() const
 {
-    return m_loader->busy() || m_placing;
+    return m_loadPending || m_placing;
 }
 
 void CutDocument::openOnWorker(const QString &path)
@@ -67,13 +67,15 @@ void CutDocument::openOnWorker(const QString &path)
         m_cutFile = path;
         m_sceneFile = path;
     }
-    if (!m_loader->start(job))
+    m_loadPending = m_loader->start(job);
+    if (!m_loadPending)
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
     emit cutFileChanged();
 }
 
 void CutDocument::placeLoaded()
 {
+    m_loadPending = false;
     m_placing = m_loader->takeResult();
     if (!m_placing)
         return;

@@ -105,5 +105,6 @@ private:
     QSizeF m_pageSize;
     cv::Mat m_inspectionTemplate;
     CutFileLoader *m_loader = nullptr;
+    bool m_loadPending = false; // GUI thread: from a start until its result is taken
     std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread
 };
