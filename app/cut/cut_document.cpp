@@ -113,7 +113,7 @@ void CutDocument::placeSlice()
     }
     setCutShowFile(done->job.showFile);
     if (!done->mask.isNull())
-        storeTemplate(done->mask);
+        storeTemplate(done->mask, done->rows, done->cols);
     if (done->job.reversed && m_scene->page()->markItem())
         m_hooks.rebuildPlotData();
     qInfo() << "SpoolsmithApp::onOpenScene" << done->job.path << "open";
@@ -168,6 +168,18 @@ bool CutDocument::sizeAccepted(const QString &path)
     if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
         device->setErrorMessage(tr("切割文件过大（超过256MB）") + QStringLiteral(" \n"));
     return false;
+}
+
+QList<QPair<double, double>> CutDocument::rowSegments() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_rowSegments;
+}
+
+QList<QPair<double, double>> CutDocument::colSegments() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_colSegments;
 }
 
 void CutDocument::setCutFile(const QString &path)
@@ -284,18 +296,21 @@ bool CutDocument::loadTemplate()
     }
     if (!img.save(QStringLiteral("bk.png")))
         qCritical() << "SpoolsmithApp::loadTemplate" << "cannot write bk.png";
-    storeTemplate(img);
+    storeTemplate(img, m_scene->rowSegments(), m_scene->colSegments());
     // A fresh check-camera picture against the new template belongs to the
     // capture hand-shake; it asks for one when it is wired in.
     return true;
 }
 
-void CutDocument::storeTemplate(const QImage &img)
+void CutDocument::storeTemplate(const QImage &img, const QList<QPair<double, double>> &rows,
+                                const QList<QPair<double, double>> &cols)
 {
     const cv::Mat view(img.height(), img.width(), CV_8UC3, const_cast<uchar *>(img.constBits()),
                        size_t(img.bytesPerLine()));
     std::lock_guard<std::mutex> lock(m_lock);
     m_inspectionTemplate = view.clone();
+    m_rowSegments = rows;
+    m_colSegments = cols;
 }
 
 QList<QPointF> CutDocument::currentPageMarkPoint(bool scan)

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QPair>
 #include <QObject>
 #include <QPointF>
 #include <QSizeF>
@@ -72,6 +73,11 @@ public:
     QImage renderCutMask() const;
     bool loadTemplate();
     cv::Mat inspectionTemplate() const;
+    // The label grid of the page the template was made from (mm, along the
+    // web and across it), taken with the template so that other threads
+    // never read the scene.
+    QList<QPair<double, double>> rowSegments() const;
+    QList<QPair<double, double>> colSegments() const;
     QList<QPointF> currentPageMarkPoint(bool scan);
     int pageMarkType();
 
@@ -91,7 +97,8 @@ private:
     void openOnWorker(const QString &path);
     void placeLoaded();
     void placeSlice();
-    void storeTemplate(const QImage &img);
+    void storeTemplate(const QImage &img, const QList<QPair<double, double>> &rows,
+                       const QList<QPair<double, double>> &cols);
 
     AppServices m_services;
     Hooks m_hooks;
@@ -107,4 +114,6 @@ private:
     CutFileLoader *m_loader = nullptr;
     bool m_loadPending = false; // GUI thread: from a start until its result is taken
     std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread
+    QList<QPair<double, double>> m_rowSegments;
+    QList<QPair<double, double>> m_colSegments;
 };

@@ -83,6 +83,8 @@ void CutFileLoader::run(Job job)
             qCritical() << "SpoolsmithApp::onOpenScene" << "cannot write" << job.showFile;
         emit progress(80);
         result->mask = CutGeometry::renderMask(page.page()->layout().fullRect(QPageLayout::Point), items);
+        result->rows = GScene::coveredRuns(items, true);
+        result->cols = GScene::coveredRuns(items, false);
         result->content.mark = page.takeMarkItem();
         if (result->mask.isNull() || !result->mask.save(job.templateFile))
             qCritical() << "SpoolsmithApp::loadTemplate" << "cannot write" << job.templateFile;

@@ -35,6 +35,7 @@ public:
         QString error;
         GScene::HpglContent content; // items and mark not yet placed in a scene
         QImage mask;
+        QList<QPair<double, double>> rows, cols; // the label grid
         ~Result();
     };
 

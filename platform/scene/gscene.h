@@ -110,6 +110,8 @@ public:
     // (columns) and along its height (rows).
     QList<QPair<double, double>> rowSegments() const;
     QList<QPair<double, double>> colSegments() const;
+    // The same for cut items in no scene yet (any thread).
+    static QList<QPair<double, double>> coveredRuns(const QList<QGraphicsItem *> &items, bool alongHeight);
 
     // Places the mark item (null for none) and the page size.
     void setPageGeometry(const QSizeF &pageMm, GMarkItem *mark);
