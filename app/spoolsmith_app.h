@@ -13,6 +13,7 @@
 #include <QHostAddress>
 #include <QImage>
 #include <QPointF>
+#include <QRectF>
 #include <QProcess>
 #include <QSizeF>
 #include <QString>
@@ -26,6 +27,7 @@
 class QCamera;
 class QQmlApplicationEngine;
 class GScene;
+class GMarkItem;
 class GraphicsView;
 class ImageProvider;
 class OcrLite;
@@ -323,6 +325,11 @@ public:
     Q_INVOKABLE void printerPreference(const QString &printerName);
     Q_INVOKABLE bool printPdfFile(const QString &file, const QString &printerName);
     Q_INVOKABLE void print();
+    // Prints pages of file by the path the settings and printer choose;
+    // true when the pages went out.
+    bool printPdf(const QString &file, QString printerName, int pages);
+    // Where the page code goes beside the mark, in page millimetres.
+    static QRectF pageCodeRect(GMarkItem *mark, uint markerType);
     // Opens the print component's objects not open yet (CdrChannel).
     bool createCDRHandle();
     Q_INVOKABLE void firewall();

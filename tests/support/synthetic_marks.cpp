@@ -78,7 +78,7 @@ QImage qrSymbol(const QString &text, int side)
 {
     std::unique_ptr<zint_symbol, void (*)(zint_symbol *)> symbol(ZBarcode_Create(), ZBarcode_Delete);
     symbol->symbology = BARCODE_QRCODE;
-    symbol->option_1 = 4;
+    symbol->option_2 = 4; // version 4, as the printed page code
     symbol->show_hrt = 0;
     const QByteArray data = text.toUtf8();
     if (ZBarcode_Encode_and_Buffer(symbol.get(), reinterpret_cast<const unsigned char *>(data.constData()),
