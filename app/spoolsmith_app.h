@@ -305,6 +305,8 @@ public:
     void setPrintCutFile(const QString &path);
     GScene *printScene() const;
     QSizeF printPageSize() const;
+    // Set when a print file is opened.
+    void setPrintPageSize(const QSizeF &mm);
     QImage printPreview() const;
     Q_INVOKABLE bool setLanguage(int language);
 

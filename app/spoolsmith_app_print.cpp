@@ -30,6 +30,7 @@ int SpoolsmithApp::dataIndex() const { return m_printFile->dataIndex(); }
 void SpoolsmithApp::setDataIndex(int index) { m_printFile->setDataIndex(index); }
 GScene *SpoolsmithApp::printScene() const { return m_printFile->printScene(); }
 QSizeF SpoolsmithApp::printPageSize() const { return m_printFile->printPageSize(); }
+void SpoolsmithApp::setPrintPageSize(const QSizeF &mm) { m_printFile->setPrintPageSize(mm); }
 
 QString SpoolsmithApp::printerName() const { return m_printers->printerName(); }
 void SpoolsmithApp::setPrinterName(const QString &name) { m_printers->setPrinterName(name); }
