@@ -11,42 +11,36 @@ namespace {
 
 constexpr const char *kPrefix = "SpoolsmithApp::printPdf";
 
-struct StatusLine
-{
-    unsigned int bit;
-    bool critical;
-    const char *text;
-};
-
-// The order the operator's log has always shown them in.
-constexpr StatusLine kLines[] = {
-    {0x200, true, "驱动程序无法打印作业"},
-    {0x100, false, "作业已删除"},
-    {0x004, false, "正在删除作业"},
-    {0x002, true, "错误与作业相关联"},
-    {0x020, true, "打印机处于脱机状态"},
-    {0x040, true, "打印机没有纸张"},
-    {0x001, true, "作业已暂停"},
-    {0x080, false, "作业已打印"},
-    {0x010, false, "作业正在打印"},
-    {0x800, false, "作业已重启"},
-    {0x008, true, "作业正在假脱机"},
-    {0x400, true, "打印机出现错误，要求用户执行某些操作"},
-};
-
 } // namespace
 
 void JobStatusPoll::logStatus(unsigned int status)
 {
     qDebug().noquote() << kPrefix << "JOB_INFO_2A Status" << QString::number(status, 16);
-    for (const StatusLine &line : kLines) {
-        if (!(status & line.bit))
-            continue;
-        if (line.critical)
-            qCritical() << kPrefix << line.text;
-        else
-            qDebug() << kPrefix << line.text;
-    }
+    // One line per set bit, in the order the operator's log has always had.
+    if (status & 0x200)
+        qCritical() << kPrefix << "驱动程序无法打印作业";
+    if (status & 0x100)
+        qDebug() << kPrefix << "作业已删除";
+    if (status & 0x004)
+        qDebug() << kPrefix << "正在删除作业";
+    if (status & 0x002)
+        qCritical() << kPrefix << "错误与作业相关联";
+    if (status & 0x020)
+        qCritical() << kPrefix << "打印机处于脱机状态";
+    if (status & 0x040)
+        qCritical() << kPrefix << "打印机没有纸张";
+    if (status & 0x001)
+        qCritical() << kPrefix << "作业已暂停";
+    if (status & 0x080)
+        qDebug() << kPrefix << "作业已打印";
+    if (status & 0x010)
+        qDebug() << kPrefix << "作业正在打印";
+    if (status & 0x800)
+        qDebug() << kPrefix << "作业已重启";
+    if (status & 0x008)
+        qCritical() << kPrefix << "作业正在假脱机";
+    if (status & 0x400)
+        qCritical() << kPrefix << "打印机出现错误，要求用户执行某些操作";
 }
 
 qint64 JobStatusPoll::run(printing::PrintDevice &device, int jobId, const std::function<bool()> &stopped,

@@ -150,12 +150,12 @@ bool PrintBatcher::printPdfFile(const QString &file, const QString &printerName)
         return false;
     }
     if (file.isNull() && !CdrChannel::isChannelPrinter(printerName)) {
-        Prompt::instance()->information(title, QStringLiteral("打印文件未打开 \n"));
+        Prompt::instance()->information(title, QCoreApplication::translate("SpoolsmithApp", "打印文件未打开 \n"));
         return false;
     }
     if (config->getProperty(Config::CPT_Enable_Print_Marker_Type).toUInt() != 0
         && p.file.printScene()->gItemAll().isEmpty()) {
-        Prompt::instance()->information(title, QStringLiteral("切割文件未打开 \n"));
+        Prompt::instance()->information(title, QCoreApplication::translate("SpoolsmithApp", "切割文件未打开 \n"));
         return false;
     }
     printPdf(file, printerName, config->getProperty(Config::CPT_printCopiesOnce).toInt());
