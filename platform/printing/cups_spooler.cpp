@@ -54,6 +54,11 @@ public:
         int count = 0;
         if (m_mode.copies > 1)
             count = cupsAddOption("copies", QByteArray::number(m_mode.copies).constData(), count, &options);
+        // The queue's paper is the page's own size, not its default.
+        const QByteArray media = "Custom." + QByteArray::number(m_pageMm.width(), 'f', 1) + "x"
+            + QByteArray::number(m_pageMm.height(), 'f', 1) + "mm";
+        count = cupsAddOption("media", media.constData(), count, &options);
+        count = cupsAddOption("PageSize", media.constData(), count, &options);
         m_jobId = cupsCreateJob(CUPS_HTTP_DEFAULT, m_name.toLocal8Bit().constData(),
                                 documentName.toLocal8Bit().constData(), count, options);
         cupsFreeOptions(count, options);
