@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QTest>
@@ -335,6 +336,57 @@ private slots:
         QVERIFY(!rig.batcher->printPdf(QString(), QStringLiteral("CorelDRAW"), 7));
         QCOMPARE(log->count(QStringLiteral("OpenMutex fail: file not found!")), 1);
         QCOMPARE(rig.counters->printCopies(), 0);
+
+        // With the component's stand-in: batches 3, 3, 1, each carrying the
+        // count 3, each followed by the pause.
+        const QString jobLog = rig.fx.dir->filePath(QStringLiteral("component.log"));
+        QProcess component;
+        component.start(QStringLiteral(PRINT_COMPONENT), {QStringLiteral("--log"), jobLog});
+        QVERIFY(component.waitForStarted(5000));
+        QByteArray output;
+        while (!output.contains("ready\n")) {
+            QVERIFY(component.waitForReadyRead(5000));
+            output += component.readAllStandardOutput();
+        }
+        QElapsedTimer clock;
+        clock.start();
+        const bool handedOver = rig.batcher->printPdf(QString(), QStringLiteral("CorelDRAW"), 7);
+        const qint64 took = clock.elapsed();
+        component.terminate();
+        QVERIFY(component.waitForFinished(5000));
+        QVERIFY(handedOver);
+        QCOMPARE(rig.counters->printCopies(), 9);
+        QVERIFY2(took >= 1400, qPrintable(QString::number(took)));
+        QFile jobs(jobLog);
+        QVERIFY(jobs.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(jobs.readAll()).split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^job ")));
+        QCOMPARE(lines.size(), 3);
+        for (const QString &line : lines)
+            QVERIFY2(line.contains(QStringLiteral(" 0100000003000000")), qPrintable(line));
+    }
+
+    void variableDataAdvancesTheRowPerPage()
+    {
+        const QString printer = QStringLiteral("Canon_Mem");
+        printing::MemorySpooler::Printer p;
+        p.mode.fields = DM::kPaperSize | DM::kCopies;
+        rig.spooler.addPrinter(printer, p);
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), printer);
+        rig.set(Config::CPT_Printer_Copies, true); // not with variable data
+        rig.set(Config::CPT_printPagesOnce, 2);
+        rig.set(Config::CPT_Enable_Print_Marker_Type, 3);
+        rig.file->setEnabledDataSource(true);
+        rig.file->setDataIndex(4);
+        QVERIFY(rig.batcher->printPdf(file, printer, 3));
+        QCOMPARE(rig.spooler.pages().size(), 3); // batches of 2 and 1, a row a page
+        QCOMPARE(rig.spooler.pages()[0].mode.copies, 1);
+        QCOMPARE(rig.file->dataIndex(), 7);
+        for (quint32 code = 1; code <= 3; ++code) {
+            TaskRecord task;
+            QVERIFY(rig.config().db().findTaskRecordByCode(code, task));
+            QCOMPARE(task.dataIndex, 3 + int(code));
+        }
     }
 
     void aTestPrintWaitsForNoJob()
