@@ -140,9 +140,10 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
         device->endDoc();
     }
     if (device && jobId != 0 && setting(m_parts, Config::CPT_Wait_Print).toBool()) {
-        const auto stopped = [this] { return m_parts.taskStatus() == 2; };
-        const qint64 ms = JobStatusPoll::run(*device, jobId, inJob ? std::function<bool()>(stopped) : nullptr,
-                                             m_pollTiming);
+        const auto stopped = [this, inJob] {
+            return (inJob && m_parts.taskStatus() == 2) || (m_closing && m_closing());
+        };
+        const qint64 ms = JobStatusPoll::run(*device, jobId, stopped, m_pollTiming);
         qInfo() << kPrefix << "查询打印任务状态时间" << ms / 1000.0 << " s.";
     }
     device.reset();

@@ -20,6 +20,8 @@ public:
     DirectPrinter(const PrintParts &parts, printing::PrintSpooler &spooler) : m_parts(parts), m_spooler(spooler) {}
 
     void setPollTiming(JobStatusPoll::Timing timing) { m_pollTiming = timing; }
+    // Ends the status poll early besides a stop of the job (shut-down).
+    void setClosing(std::function<bool()> closing) { m_closing = std::move(closing); }
     // True when at least one page reached the printer.
     bool print(const QString &file, const QString &printerName, int pages);
 
@@ -35,4 +37,5 @@ private:
     printing::PrintSpooler &m_spooler;
     PageCodePainter m_painter;
     JobStatusPoll::Timing m_pollTiming;
+    std::function<bool()> m_closing;
 };

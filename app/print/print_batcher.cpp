@@ -25,6 +25,12 @@ constexpr const char *kPrefix = "SpoolsmithApp::printPdf";
 
 PrintBatcher::PrintBatcher(Parts parts) : m_parts(std::move(parts)) {}
 
+PrintBatcher::~PrintBatcher()
+{
+    m_closing = true;
+    joinTestPrints();
+}
+
 PrintBatcher::Decision PrintBatcher::decide(const Rollers &r)
 {
     Decision d;
@@ -130,6 +136,7 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
         return m_parts.channel.handOver(m);
     DirectPrinter direct(p, printing::systemSpooler());
     direct.setPollTiming(m_pollTiming);
+    direct.setClosing([this] { return m_closing.load(); });
     return direct.print(file, printerName, pages);
 }
 
@@ -158,6 +165,19 @@ bool PrintBatcher::printPdfFile(const QString &file, const QString &printerName)
         Prompt::instance()->information(title, QCoreApplication::translate("SpoolsmithApp", "切割文件未打开 \n"));
         return false;
     }
-    printPdf(file, printerName, config->getProperty(Config::CPT_printCopiesOnce).toInt());
+    const int pages = config->getProperty(Config::CPT_printCopiesOnce).toInt();
+    const ThreadGroup::Handle started = m_testPrints.start([this, file, printerName, pages] {
+        printPdf(file, printerName, pages);
+    });
+    if (!started) {
+        qCritical() << "SpoolsmithApp::printPdfFile" << "no thread for the test print";
+        return false;
+    }
     return true;
+}
+
+void PrintBatcher::joinTestPrints()
+{
+    // A page stuck in the spooler's poll ends within the poll's bound.
+    m_testPrints.joinAll(m_pollTiming.limit + std::chrono::seconds(10));
 }

@@ -3,9 +3,11 @@
 #include "app/print/direct_printer.h"
 #include "app/print/hot_folder.h"
 #include "app/print/print_parts.h"
+#include "app/threads/thread_group.h"
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 
@@ -48,11 +50,17 @@ public:
     };
 
     explicit PrintBatcher(Parts parts);
+    ~PrintBatcher();
 
     void print();
     bool printPdf(const QString &file, const QString &printerName, int pages);
     // The operator's test print of one file; refused while a job runs.
+    // The checks answer at once; the pages go out on a thread of their own,
+    // so that the GUI thread never waits on rendering or the spooler. True
+    // when the print was started.
     bool printPdfFile(const QString &file, const QString &printerName);
+    // Waits for the test prints started; the destructor does too.
+    void joinTestPrints();
 
     static Decision decide(const Rollers &r);
     void setPollTiming(JobStatusPoll::Timing timing) { m_pollTiming = timing; }
@@ -66,4 +74,7 @@ private:
     HotFolder::Clock m_hotFolderClock;
     // The job's printing and a test print never interleave.
     std::mutex m_printLock;
+    std::atomic<bool> m_closing{false};
+    // Last: joined first, while the parts its threads use still exist.
+    ThreadGroup m_testPrints{"PrintBatcher"};
 };

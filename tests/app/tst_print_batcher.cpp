@@ -403,6 +403,7 @@ private slots:
         QVERIFY(rig.spooler.pages().isEmpty());
         rig.status = 2;
         QVERIFY(rig.batcher->printPdfFile(file, QStringLiteral("Canon_Mem")));
+        rig.batcher->joinTestPrints();
         QCOMPARE(rig.spooler.pages().size(), 2);
         QVERIFY(prompt.shown.isEmpty());
         // Without a file, and with page codes but no print-cut file: a box each.
