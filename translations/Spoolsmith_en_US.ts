@@ -339,6 +339,23 @@
         <source>切割文件未打开或未识别到二维码</source>
         <translation>No cut file is open, or no QR code was read</translation>
     </message>
+    <message>
+        <source>切割文件未打开 
+</source>
+        <translation>No cut file is open 
+</translation>
+    </message>
+    <message>
+        <source>纸张偏移大于</source>
+        <translation>Paper drifted by more than </translation>
+    </message>
+</context>
+<context>
+    <name>LostLabelView</name>
+    <message>
+        <source>未检出</source>
+        <translation>Not detected</translation>
+    </message>
 </context>
 <context>
     <name>TRV610Plus</name>

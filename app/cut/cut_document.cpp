@@ -79,6 +79,18 @@ cv::Mat CutDocument::inspectionTemplate() const
     return m_inspectionTemplate;
 }
 
+QList<QPair<double, double>> CutDocument::rowSegments() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_rowSegments;
+}
+
+QList<QPair<double, double>> CutDocument::colSegments() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_colSegments;
+}
+
 void CutDocument::setCutFile(const QString &path)
 {
     if (!m_scene->canEdit()) {
@@ -217,6 +229,8 @@ bool CutDocument::loadTemplate()
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_inspectionTemplate = view.clone();
+        m_rowSegments = m_scene->rowSegments();
+        m_colSegments = m_scene->colSegments();
     }
     // A fresh check-camera picture against the new template belongs to the
     // capture hand-shake; it asks for one when it is wired in.
