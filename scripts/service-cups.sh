@@ -61,12 +61,21 @@ CONF
   ) &
   local pid=$!
   local i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 200); do
     lpstat -h "127.0.0.1:$port" -r >/dev/null 2>&1 && break
     sleep 0.1
   done
-  if ! lpadmin -h "127.0.0.1:$port" -p Canon_PDF -E -v "cups-pdf:/$tag" \
-      -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1; then
+  # A busy machine may answer the first request late: a few tries.
+  local added=0
+  for i in 1 2 3 4 5; do
+    if lpadmin -h "127.0.0.1:$port" -p Canon_PDF -E -v "cups-pdf:/$tag" \
+        -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1; then
+      added=1
+      break
+    fi
+    sleep 0.5
+  done
+  if [ "$added" != 1 ]; then
     echo "service-cups: the queue could not be added; printing tests will skip" >&2
     kill "$pid" 2>/dev/null || true
     return 0

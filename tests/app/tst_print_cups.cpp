@@ -30,7 +30,7 @@ private slots:
             QString line;
             QTRY_VERIFY_WITH_TIMEOUT((line += QString::fromLocal8Bit(m_service.readAllStandardOutput()))
                                          .contains(QLatin1Char('\n')) || m_service.state() == QProcess::NotRunning,
-                                     20000);
+                                     40000);
             const QStringList parts = line.trimmed().split(QLatin1Char(' '));
             if (parts.size() != 2 || !parts[0].startsWith(QLatin1String("CUPS_SERVER=127.0.0.1:")))
                 QSKIP(qPrintable(QStringLiteral("no private CUPS server: ") + QString::fromLocal8Bit(m_service.readAllStandardError())));
