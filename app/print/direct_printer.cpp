@@ -96,17 +96,17 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
                 continue;
             }
             QImage image = renderPage(file, size);
+            if (image.isNull()) {
+                qCritical() << kPrefix << "page image failed" << m_parts.counters.printCopies() + 1 << file;
+                device->endPage();
+                continue;
+            }
             const int c = hasMode ? std::max(1, mode.copies) : 1;
             // The code is taken first so that it can be drawn; its records are
             // written once the page went out.
             const quint32 code = m_parts.records.takePageCode();
-            if (code != 0 && !image.isNull())
+            if (code != 0)
                 drawCode(image, code);
-            if (image.isNull()) {
-                qCritical() << kPrefix << "page image failed" << file;
-                device->endPage();
-                continue;
-            }
             const int first = m_parts.counters.printCopies() + 1;
             int last = first;
             QString label = QString::number(first);
@@ -137,7 +137,11 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
             }
             device->endPage();
         }
-        device->endDoc();
+        // A spooler that sends the document only now can still fail it.
+        if (!device->endDoc()) {
+            qCritical() << kPrefix << "EndDoc failed" << printerName << device->lastError();
+            printed = false;
+        }
     }
     if (device && jobId != 0 && setting(m_parts, Config::CPT_Wait_Print).toBool()) {
         const auto stopped = [this, inJob] {
