@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QPointF>
 #include <QPolygonF>
+#include <QRectF>
 #include <QProcess>
 #include <QSizeF>
 #include <QString>
@@ -27,6 +28,7 @@
 class QCamera;
 class QQmlApplicationEngine;
 class GScene;
+class GMarkItem;
 class GraphicsView;
 class ImageProvider;
 class OcrLite;
@@ -315,6 +317,8 @@ public:
     void setPrintCutFile(const QString &path);
     GScene *printScene() const;
     QSizeF printPageSize() const;
+    // Set when a print file is opened.
+    void setPrintPageSize(const QSizeF &mm);
     QImage printPreview() const;
     Q_INVOKABLE bool setLanguage(int language);
 
@@ -335,6 +339,11 @@ public:
     Q_INVOKABLE void printerPreference(const QString &printerName);
     Q_INVOKABLE bool printPdfFile(const QString &file, const QString &printerName);
     Q_INVOKABLE void print();
+    // Prints pages of file by the path the settings and printer choose;
+    // true when the pages went out.
+    bool printPdf(const QString &file, QString printerName, int pages);
+    // Where the page code goes beside the mark, in page millimetres.
+    static QRectF pageCodeRect(GMarkItem *mark, uint markerType);
     // Opens the print component's objects not open yet (CdrChannel).
     bool createCDRHandle();
     Q_INVOKABLE void firewall();

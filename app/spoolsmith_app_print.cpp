@@ -6,9 +6,12 @@
 #include "app/language/language_switch.h"
 #include "app/online/online_services.h"
 #include "app/print/cdr_channel.h"
+#include "app/print/page_code_painter.h"
 #include "app/print/print_batcher.h"
 #include "app/print/print_file.h"
 #include "app/print/printers.h"
+#include "app/task/task_settings.h"
+#include "machine/trv610plus.h"
 
 #include <QQmlApplicationEngine>
 #include <QWindow>
@@ -27,6 +30,7 @@ int SpoolsmithApp::dataIndex() const { return m_printFile->dataIndex(); }
 void SpoolsmithApp::setDataIndex(int index) { m_printFile->setDataIndex(index); }
 GScene *SpoolsmithApp::printScene() const { return m_printFile->printScene(); }
 QSizeF SpoolsmithApp::printPageSize() const { return m_printFile->printPageSize(); }
+void SpoolsmithApp::setPrintPageSize(const QSizeF &mm) { m_printFile->setPrintPageSize(mm); }
 
 QString SpoolsmithApp::printerName() const { return m_printers->printerName(); }
 void SpoolsmithApp::setPrinterName(const QString &name) { m_printers->setPrinterName(name); }
@@ -35,6 +39,14 @@ void SpoolsmithApp::printerPreference(const QString &printerName) { m_printers->
 void SpoolsmithApp::slotprinterPreference() { printerPreference(printerName()); }
 
 void SpoolsmithApp::print() { m_printBatcher->print(); }
+bool SpoolsmithApp::printPdf(const QString &file, QString printerName, int pages)
+{
+    return m_printBatcher->printPdf(file, printerName, pages);
+}
+QRectF SpoolsmithApp::pageCodeRect(GMarkItem *mark, uint markerType)
+{
+    return PageCodePainter::pageCodeRect(mark, markerType);
+}
 bool SpoolsmithApp::printPdfFile(const QString &file, const QString &printerName)
 {
     return m_printBatcher->printPdfFile(file, printerName);
@@ -60,11 +72,17 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
 {
     m_printFile = std::make_unique<PrintFile>(*m_records);
     m_printers = std::make_unique<Printers>(services);
-    m_printBatcher = std::make_unique<PrintBatcher>();
     CdrChannel::Hooks cdrHooks;
     cdrHooks.taskStatus = [this] { return taskStatus(); };
     cdrHooks.addPrintCopies = [this](int pages) { setPrintCopies(printCopies() + pages); };
     m_cdrChannel = std::make_unique<CdrChannel>(std::move(cdrHooks));
+    PrintParts printParts{services, *m_counters, *m_printFile, *m_records, [this] { return taskStatus(); }};
+    PrintBatcher::Parts batcherParts{printParts, *m_taskSettings, *m_printers, *m_cdrChannel,
+                                     [services](const QString &text) {
+                                         if (TRV610Plus *device = services.device())
+                                             device->setErrorMessage(text);
+                                     }};
+    m_printBatcher = std::make_unique<PrintBatcher>(std::move(batcherParts));
     m_external = std::make_unique<ExternalPrograms>(services);
     m_online = std::make_unique<OnlineServices>(services, [] { QCoreApplication::quit(); }, [this] {
         // The first root object of the QML engine, when it is a window.

@@ -30,7 +30,6 @@ public:
     void stopTask(bool wait) override { m_app->stopTask(wait); }
     bool finishedOneCopies() override { return m_app->finishedOneCopies(); }
     int cutTaskCopies() const override { return m_app->cutTaskCopies(); }
-    // The printing paths log their own gap until they are built.
     void print() override { m_app->print(); }
     bool enablePrint() const override { return m_app->taskEnablePrint(); }
     QByteArray generatePltData(const QTransform &t) override { return m_app->generatePltData(t); }

@@ -357,6 +357,20 @@
 <context>
     <name>SpoolsmithApp</name>
     <message>
+        <source>任务运行中，不能测试打印</source>
+        <translation>A job is running: no test print now</translation>
+    </message>
+    <message>
+        <source>禁用打印</source>
+        <translation>Printing is disabled</translation>
+    </message>
+    <message>
+        <source>切割文件未打开 
+</source>
+        <translation>No cut file is open 
+</translation>
+    </message>
+    <message>
         <source>请等待升级结束</source>
         <translation>Please wait until the upgrade has finished</translation>
     </message>

@@ -1,15 +1,183 @@
 #include "app/print/print_batcher.h"
 
-#include "app/not_built.h"
+#include "app/print/cdr_channel.h"
+#include "app/print/print_file.h"
+#include "app/print/printers.h"
+#include "app/task/task_counters.h"
+#include "app/task/task_settings.h"
+#include "machine/trv610plus.h"
+#include "platform/printing/system_spooler.h"
+#include "platform/prompt/prompt.h"
+#include "platform/scene/gscene.h"
+#include "settings/config.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr const char *kPrefix = "SpoolsmithApp::printPdf";
+
+} // namespace
+
+PrintBatcher::PrintBatcher(Parts parts) : m_parts(std::move(parts)) {}
+
+PrintBatcher::~PrintBatcher()
+{
+    m_closing = true;
+    joinTestPrints();
+}
+
+PrintBatcher::Decision PrintBatcher::decide(const Rollers &r)
+{
+    Decision d;
+    int n = r.copiesOnce;
+    if (r.printTaskCopies > 0 && r.printCopies + n > r.printTaskCopies)
+        n = r.printTaskCopies - r.printCopies;
+    const double buffer = (r.printedLength - r.cutLength) / 10.0 - (r.printRollerAtStart - r.printRoller) * 4.0
+        - 2 * (r.filmRollerAtStart - r.filmRoller);
+    const double room = (r.printRollerMax - r.printRoller) * 4.0;
+    if (std::max(0.0, buffer) > room)
+        return d;
+    d.trigger = (r.printRollerTrigger - r.printRoller) * 4.0;
+    // A page height of 0 has no pages to the trigger; the caller refuses it.
+    d.toTrigger = r.pageHeightMm > 0 ? int(d.trigger * 10.0 / r.pageHeightMm) : 0;
+    d.pages = std::max(std::min(d.toTrigger, n), 1);
+    d.print = true;
+    return d;
+}
 
 void PrintBatcher::print()
 {
-    notBuilt("SpoolsmithApp::print", "the printing paths are not built");
+    const PrintParts &p = m_parts.print;
+    Config *config = p.services.config();
+    const QString file = p.file.printFile();
+    if (!config || !m_parts.settings.enablePrint() || file.isEmpty())
+        return;
+    const QString printer = m_parts.printers.printerName();
+    if (printer.isEmpty() && config->version() != 2)
+        return;
+    const double height = p.file.printPageSize().height();
+    if (!(height > 0)) {
+        // No page loaded: nothing to print and nothing to count.
+        qCritical() << "SpoolsmithApp::print" << "print page height is" << height << "- nothing printed";
+        return;
+    }
+    Rollers r;
+    r.printedLength = p.counters.printedLength();
+    r.cutLength = p.counters.cutLength();
+    r.printRollerAtStart = p.counters.printRollerAtStart();
+    r.filmRollerAtStart = p.counters.filmRollerAtStart();
+    if (TRV610Plus *device = p.services.device()) {
+        r.printRoller = device->printRoller();
+        r.filmRoller = device->filmRoller();
+    }
+    r.printRollerMax = config->printRollerMax();
+    r.printRollerTrigger = config->printRollerTrigger();
+    r.pageHeightMm = height;
+    r.copiesOnce = config->getProperty(Config::CPT_printCopiesOnce).toInt();
+    r.printTaskCopies = p.counters.printTaskCopies();
+    r.printCopies = p.counters.printCopies();
+    const Decision d = decide(r);
+    if (!d.print)
+        return;
+    qInfo() << "SpoolsmithApp::print" << d.trigger << d.toTrigger;
+    printPdf(file, printer, d.pages);
+}
+
+bool PrintBatcher::printPdf(const QString &file, const QString &printerName, int pages)
+{
+    const std::lock_guard<std::mutex> lock(m_printLock);
+    return printBatch(file, printerName, pages);
+}
+
+bool PrintBatcher::printBatch(const QString &file, const QString &printerName, int pages)
+{
+    const PrintParts &p = m_parts.print;
+    Config *config = p.services.config();
+    if (!config)
+        return false;
+    const double height = p.file.printPageSize().height();
+    const QString hotFolder = config->getProperty(Config::CPT_RIIN_Input).toString();
+    const bool channel = CdrChannel::isChannelPrinter(printerName);
+    if (!(height > 0) && !channel) {
+        qCritical() << kPrefix << "print page height is" << height << "- nothing printed";
+        return false;
+    }
+    if (config->version() == 2 && config->getProperty(Config::CPT_Enable_RIIN_Input).toBool()
+        && !hotFolder.isEmpty())
+        return HotFolder(p, m_hotFolderClock).copyPages(hotFolder, file, pages, height);
+
+    qDebug() << kPrefix << printerName << file << p.counters.printCopies();
+    if (printerName.isEmpty() || (file.isEmpty() && !channel)) {
+        qCritical() << kPrefix << "printPdf failed, printerName is null or printFile is null";
+        return false;
+    }
+    if (pages < 1)
+        return false;
+    const int m = config->getProperty(Config::CPT_printPagesOnce).toInt();
+    const bool split = pages > m && m > 0
+        && (p.file.enabledDataSource() || !config->getProperty(Config::CPT_Printer_Copies).toBool());
+    if (split) {
+        for (int remaining = pages; remaining > 0;) {
+            const int batch = std::min(remaining, m);
+            if (!printBatch(file, printerName, batch))
+                return false;
+            if (channel)
+                m_parts.channel.pauseAfterHandOver();
+            remaining -= batch;
+        }
+        return true;
+    }
+    if (channel)
+        return m_parts.channel.handOver(m);
+    DirectPrinter direct(p, printing::systemSpooler());
+    direct.setPollTiming(m_pollTiming);
+    direct.setClosing([this] { return m_closing.load(); });
+    return direct.print(file, printerName, pages);
 }
 
 bool PrintBatcher::printPdfFile(const QString &file, const QString &printerName)
 {
-    qCritical() << "SpoolsmithApp::printPdfFile" << file << printerName;
-    notBuilt("SpoolsmithApp::printPdfFile", "direct printing is not built");
-    return false;
+    const PrintParts &p = m_parts.print;
+    Config *config = p.services.config();
+    if (!config)
+        return false;
+    const QString title = QCoreApplication::applicationName();
+    if (p.taskStatus && p.taskStatus() != 2) {
+        // The job's pages and a test page would share counters and records.
+        m_parts.showMessage(QCoreApplication::translate("SpoolsmithApp", "任务运行中，不能测试打印") + QStringLiteral(" \n"));
+        return false;
+    }
+    if (!config->getProperty(Config::CPT_Enable_Print).toBool()) {
+        Prompt::instance()->information(title, QCoreApplication::translate("SpoolsmithApp", "禁用打印"));
+        return false;
+    }
+    if (file.isNull() && !CdrChannel::isChannelPrinter(printerName)) {
+        Prompt::instance()->information(title, QCoreApplication::translate("SpoolsmithApp", "打印文件未打开 \n"));
+        return false;
+    }
+    if (config->getProperty(Config::CPT_Enable_Print_Marker_Type).toUInt() != 0
+        && p.file.printScene()->gItemAll().isEmpty()) {
+        Prompt::instance()->information(title, QCoreApplication::translate("SpoolsmithApp", "切割文件未打开 \n"));
+        return false;
+    }
+    const int pages = config->getProperty(Config::CPT_printCopiesOnce).toInt();
+    const ThreadGroup::Handle started = m_testPrints.start([this, file, printerName, pages] {
+        printPdf(file, printerName, pages);
+    });
+    if (!started) {
+        qCritical() << "SpoolsmithApp::printPdfFile" << "no thread for the test print";
+        return false;
+    }
+    return true;
+}
+
+void PrintBatcher::joinTestPrints()
+{
+    // A page stuck in the spooler's poll ends within the poll's bound.
+    m_testPrints.joinAll(m_pollTiming.limit + std::chrono::seconds(10));
 }

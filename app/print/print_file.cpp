@@ -106,3 +106,9 @@ QSizeF PrintFile::printPageSize() const
     std::lock_guard<std::mutex> lock(m_lock);
     return m_printPageSize;
 }
+
+void PrintFile::setPrintPageSize(const QSizeF &mm)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_printPageSize = mm;
+}

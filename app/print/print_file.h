@@ -35,6 +35,8 @@ public:
     // The print scene only places the page code; it is never shown.
     GScene *printScene() const { return m_printScene; }
     QSizeF printPageSize() const;
+    // The page size in millimetres of the print file just opened.
+    void setPrintPageSize(const QSizeF &mm);
 
 signals:
     void printFileChanged();

@@ -86,25 +86,49 @@ void ProductionRecords::updateTaskWorkRecords()
 
 int ProductionRecords::updatePrintRecord(uint copies, int dataIndex)
 {
+    const quint32 code = takePageCode();
+    if (code != 0)
+        recordPrintedPage(code, copies, dataIndex);
+    return int(code);
+}
+
+quint32 ProductionRecords::takePageCode()
+{
     Config *config = m_services.config();
     DbConfig *db = store();
     if (!config || !db || config->getProperty(Config::CPT_Enable_Print_Marker_Type).toInt() < 1)
         return 0;
     const quint32 code = db->nextCode();
-    if (code == 0) {
+    if (code == 0)
         qCritical() << "SpoolsmithApp::updatePrintRecord" << "getCode Failed";
-        return 0;
-    }
+    return code;
+}
+
+QDateTime ProductionRecords::nextRecordTime()
+{
+    QDateTime now = QDateTime::currentDateTime();
+    if (m_lastRecordTime.isValid() && now <= m_lastRecordTime)
+        now = m_lastRecordTime.addMSecs(1);
+    m_lastRecordTime = now;
+    return now;
+}
+
+void ProductionRecords::recordPrintedPage(quint32 code, uint copies, int dataIndex)
+{
+    DbConfig *db = store();
+    if (!db || code == 0)
+        return;
     TaskRecord page;
-    page.timestamp = QDateTime::currentDateTime();
     {
         std::lock_guard<std::mutex> lock(m_lock);
+        page.timestamp = nextRecordTime();
         if (m_taskStatus() != 2) {
             page.workRecordTimestamp = m_printWorkRecord.timestamp;
             m_printWorkRecord.printCnt += copies;
             db->updateWorkRecord(m_printWorkRecord, 0);
         } else {
-            // A test print outside a job gets a work record of its own.
+            // A test print outside a job gets a work record of its own, keyed
+            // apart from every other record.
             WorkRecord single = m_printWorkRecord;
             single.timestamp = page.timestamp;
             single.cutCnt = 0;
@@ -119,7 +143,6 @@ int ProductionRecords::updatePrintRecord(uint copies, int dataIndex)
     page.printCopies = copies;
     page.printTime = QDateTime::currentDateTime();
     db->updateTaskRecord(page, 0);
-    return int(code);
 }
 
 void ProductionRecords::setPageCode(quint32 code)

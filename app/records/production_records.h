@@ -32,6 +32,11 @@ public:
     // Records one printed page that the printer prints copies times; returns
     // its page code, 0 when no code is used or none could be had.
     int updatePrintRecord(uint copies, int dataIndex);
+    // The two halves of updatePrintRecord, for a page whose code is drawn
+    // before it is sent: the code first (0: none), the records once the
+    // page went out.
+    quint32 takePageCode();
+    void recordPrintedPage(quint32 code, uint copies, int dataIndex);
     void setPageCode(quint32 code);
     quint32 pageCode() const;
     // Loads the batch's task record and the work record of the job that
@@ -43,6 +48,9 @@ public:
 
 private:
     DbConfig *store() const;
+    // Now, but always later than the last record's key: two pages in one
+    // millisecond keep both records.
+    QDateTime nextRecordTime();
 
     AppServices m_services;
     std::function<int()> m_taskStatus;
@@ -50,4 +58,5 @@ private:
     WorkRecord m_printWorkRecord{QDateTime::currentDateTime()};
     WorkRecord m_cutWorkRecord;
     TaskRecord m_taskRecord;
+    QDateTime m_lastRecordTime;
 };

@@ -74,11 +74,12 @@ void drawShape(QPainter &p, const Mark &m, double rotation)
 
 } // namespace
 
-QImage zintBitmap(int symbology, const QString &text, int option1)
+QImage zintBitmap(int symbology, const QString &text, int option1, int option2)
 {
     std::unique_ptr<zint_symbol, void (*)(zint_symbol *)> symbol(ZBarcode_Create(), ZBarcode_Delete);
     symbol->symbology = symbology;
     symbol->option_1 = option1;
+    symbol->option_2 = option2;
     symbol->show_hrt = 0;
     const QByteArray data = text.toUtf8();
     if (ZBarcode_Encode_and_Buffer(symbol.get(), reinterpret_cast<const unsigned char *>(data.constData()),
@@ -93,7 +94,8 @@ QImage zintBitmap(int symbology, const QString &text, int option1)
 
 QImage qrSymbol(const QString &text, int side)
 {
-    const QImage bitmap = zintBitmap(BARCODE_QRCODE, text, 4);
+    // Version 4 (33 x 33 modules), as the printed page code.
+    const QImage bitmap = zintBitmap(BARCODE_QRCODE, text, -1, 4);
     return bitmap.isNull() ? bitmap : bitmap.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 

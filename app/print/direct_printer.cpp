@@ -1,0 +1,156 @@
+#include "app/print/direct_printer.h"
+
+#include "app/print/print_file.h"
+#include "app/records/production_records.h"
+#include "app/task/task_counters.h"
+#include "platform/printing/print_spooler.h"
+#include "platform/scene/gpage.h"
+#include "platform/scene/gscene.h"
+#include "settings/config.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QPainter>
+#include <QPdfDocument>
+
+namespace {
+
+constexpr const char *kPrefix = "SpoolsmithApp::printPdf";
+
+QVariant setting(const PrintParts &parts, Config::ConfigParamType key)
+{
+    Config *config = parts.services.config();
+    return config ? config->getProperty(key) : QVariant();
+}
+
+} // namespace
+
+QImage DirectPrinter::renderPage(const QString &file, const QSize &size)
+{
+    QPdfDocument document;
+    if (document.load(file) != QPdfDocument::Error::None || document.pageCount() < 1)
+        return {};
+    const QImage rendered = document.render(0, size);
+    if (rendered.isNull())
+        return {};
+    QImage page(rendered.size(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    painter.drawImage(0, 0, rendered);
+    return page;
+}
+
+void DirectPrinter::drawCode(QImage &image, quint32 code)
+{
+    const uint markerType = setting(m_parts, Config::CPT_Enable_Print_Marker_Type).toUInt();
+    GScene *scene = m_parts.file.printScene();
+    const GMarkItem *mark = scene ? scene->page()->markItem() : nullptr;
+    const QRectF rect = PageCodePainter::pageCodeRect(mark, markerType);
+    if (rect.isEmpty())
+        return;
+    m_painter.draw(image, m_parts.file.printPageSize(), code, markerType, rect);
+}
+
+bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int pages)
+{
+    QElapsedTimer started;
+    started.start();
+    QString file = fileIn;
+    // A job's stop ends the status poll; a test print has only its bound.
+    const bool inJob = m_parts.taskStatus && m_parts.taskStatus() != 2;
+    const QSizeF pageMm = m_parts.file.printPageSize();
+    std::unique_ptr<printing::PrintDevice> device = m_spooler.openPrinter(printerName);
+    printing::DeviceMode mode;
+    bool hasMode = device && device->readDeviceMode(mode);
+    if (hasMode) {
+        using DM = printing::DeviceMode;
+        if (mode.fields & DM::kPaperSize) {
+            if ((mode.fields & (DM::kPaperLength | DM::kPaperWidth)) != (DM::kPaperLength | DM::kPaperWidth)) {
+                mode.paperSize = 0;
+                mode.fields |= DM::kPaperLength | DM::kPaperWidth;
+            }
+            mode.paperWidth = int(pageMm.width() * 10);
+            mode.paperLength = int(pageMm.height() * 10);
+        }
+        if (!m_parts.file.enabledDataSource() && (mode.fields & DM::kCopies)
+            && setting(m_parts, Config::CPT_Printer_Copies).toBool()) {
+            mode.copies = pages;
+            pages = 1; // the driver makes the copies
+        }
+    }
+    bool printed = false;
+    int jobId = 0;
+    if (!device || !device->createContext(hasMode ? &mode : nullptr)) {
+        qCritical() << kPrefix << "CreateDCA failed" << m_parts.counters.printCopies() + 1 << printerName
+                    << (device ? device->lastError() : 0);
+    } else if ((jobId = device->startDoc(printerName)) == 0) {
+        qCritical() << kPrefix << "StartDocA failed" << m_parts.counters.printCopies() + 1 << printerName
+                    << device->lastError();
+    } else {
+        const QSize size = device->pageResolution();
+        const bool drawLine = setting(m_parts, Config::CPT_Enable_DrawLine).toBool();
+        for (int i = 0; i < pages; ++i) {
+            if (!device->startPage()) {
+                qCritical() << kPrefix << "StartPage failed" << m_parts.counters.printCopies() + 1 << printerName
+                            << device->lastError();
+                continue;
+            }
+            QImage image = renderPage(file, size);
+            if (image.isNull()) {
+                qCritical() << kPrefix << "page image failed" << m_parts.counters.printCopies() + 1 << file;
+                device->endPage();
+                continue;
+            }
+            const int c = hasMode ? std::max(1, mode.copies) : 1;
+            // The code is taken first so that it can be drawn; its records are
+            // written once the page went out.
+            const quint32 code = m_parts.records.takePageCode();
+            if (code != 0)
+                drawCode(image, code);
+            const int first = m_parts.counters.printCopies() + 1;
+            int last = first;
+            QString label = QString::number(first);
+            if (!m_parts.file.enabledDataSource() && c > 1) {
+                last = m_parts.counters.printCopies() + c;
+                label = QStringLiteral("%1 - %2").arg(first).arg(last);
+            }
+            qInfo() << kPrefix << label;
+            if (drawLine) {
+                QPainter painter(&image);
+                painter.drawLine(0, 0, image.width() - 1, 0);
+                painter.drawLine(image.width() - 1, image.height() - 1, 0, image.height() - 1);
+            }
+            if (!device->drawPage(image)) {
+                qCritical() << kPrefix << "BitBlt failed" << first << printerName << device->lastError();
+                device->endPage();
+                continue;
+            }
+            printed = true;
+            qDebug() << kPrefix << "print succeed" << last;
+            const int dataIndex = m_parts.file.enabledDataSource() ? m_parts.file.dataIndex() : -1;
+            if (code != 0)
+                m_parts.records.recordPrintedPage(code, uint(c), dataIndex);
+            countPrintedPage(m_parts, c, last, pageMm.height());
+            if (m_parts.file.enabledDataSource()) {
+                m_parts.file.setDataIndex(m_parts.file.dataIndex() + 1);
+                file = m_parts.file.printFile();
+            }
+            device->endPage();
+        }
+        // A spooler that sends the document only now can still fail it.
+        if (!device->endDoc()) {
+            qCritical() << kPrefix << "EndDoc failed" << printerName << device->lastError();
+            printed = false;
+        }
+    }
+    if (device && jobId != 0 && setting(m_parts, Config::CPT_Wait_Print).toBool()) {
+        const auto stopped = [this, inJob] {
+            return (inJob && m_parts.taskStatus() == 2) || (m_closing && m_closing());
+        };
+        const qint64 ms = JobStatusPoll::run(*device, jobId, stopped, m_pollTiming);
+        qInfo() << kPrefix << "查询打印任务状态时间" << ms / 1000.0 << " s.";
+    }
+    device.reset();
+    qInfo() << kPrefix << "打印时长" << started.elapsed() / 1000.0 << " s.";
+    return printed;
+}

@@ -1,0 +1,44 @@
+#include "app/print/hot_folder.h"
+
+#include "app/task/task_counters.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+HotFolder::HotFolder(const PrintParts &parts, Clock clock) : m_parts(parts), m_clock(std::move(clock))
+{
+    if (!m_clock)
+        m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
+}
+
+bool HotFolder::copyPages(const QString &folder, const QString &file, int pages, double pageHeightMm)
+{
+    const QString name = QFileInfo(file).fileName();
+    bool all = true;
+    for (int i = 0; i < pages; ++i) {
+        const int k = m_parts.counters.printCopies() + 1;
+        // Wall-clock milliseconds: the processor orders its input by them.
+        const QString target = QStringLiteral("%1/%2_%3_%4")
+                                   .arg(folder)
+                                   .arg(k)
+                                   .arg(m_clock())
+                                   .arg(name);
+        // An existing target is replaced, as the processor expects a fresh file.
+        if (QFileInfo::exists(target))
+            QFile::remove(target);
+        QFile source(file);
+        if (!source.copy(target)) {
+            qCritical() << "SpoolsmithApp::printPdf" << "CopyFileA failed" << int(source.error())
+                        << source.errorString() << file << "->" << target;
+            all = false;
+            continue;
+        }
+        countPrintedPage(m_parts, 1, k, pageHeightMm);
+    }
+    return all;
+}

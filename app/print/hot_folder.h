@@ -1,0 +1,25 @@
+#pragma once
+
+#include "app/print/print_parts.h"
+
+#include <QString>
+
+#include <functional>
+
+// The raster image processor's hot folder: one copy of the print file per
+// page, named "<printCopies + 1>_<ms clock>_<file name>".
+class HotFolder
+{
+public:
+    using Clock = std::function<qint64()>;
+    // clock: milliseconds for the name, the wall clock unless given.
+    explicit HotFolder(const PrintParts &parts, Clock clock = {});
+
+    // True when every page was copied; a failed copy counts nothing and the
+    // next one keeps its number.
+    bool copyPages(const QString &folder, const QString &file, int pages, double pageHeightMm);
+
+private:
+    PrintParts m_parts;
+    Clock m_clock;
+};

@@ -1,0 +1,418 @@
+#include "tests/app/print_rig.h"
+
+#include "app/print/hot_folder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <thread>
+
+using DM = printing::DeviceMode;
+
+class TestPrintBatcher : public QObject
+{
+    Q_OBJECT
+    PrintRig rig;
+    std::unique_ptr<LogCapture> log;
+
+    static PrintBatcher::Rollers baseRollers()
+    {
+        PrintBatcher::Rollers r;
+        r.printedLength = 1000;
+        r.cutLength = 800; // 20 of buffer
+        r.printRollerAtStart = 10;
+        r.printRoller = 8; // -8
+        r.filmRollerAtStart = 5;
+        r.filmRoller = 4; // -2: B = 10
+        r.printRollerMax = 12; // R = 16
+        r.printRollerTrigger = 11; // T = 12
+        r.pageHeightMm = 30; // 4 pages to the trigger
+        r.copiesOnce = 3;
+        return r;
+    }
+    QString pdf(const QSizeF &mm = QSizeF(100, 50)) { return rig.writePdf(QStringLiteral("label.pdf"), mm); }
+
+private slots:
+    void init()
+    {
+        qputenv("SPOOLSMITH_NAMED_PREFIX", QByteArray("tst_print_") + QByteArray::number(QCoreApplication::applicationPid()));
+        QVERIFY(rig.setUp());
+        log = std::make_unique<LogCapture>();
+    }
+    void cleanup()
+    {
+        log.reset();
+        rig.tearDown();
+    }
+
+    void batchDecision_data()
+    {
+        QTest::addColumn<double>("printRollerMax");
+        QTest::addColumn<int>("copiesOnce");
+        QTest::addColumn<int>("printTaskCopies");
+        QTest::addColumn<int>("printCopies");
+        QTest::addColumn<double>("trigger");
+        QTest::addColumn<bool>("prints");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("batch is the smaller of n and the pages to the trigger") << 12.0 << 3 << 0 << 0 << 11.0 << true << 3;
+        QTest::newRow("pages to the trigger below n") << 12.0 << 9 << 0 << 0 << 11.0 << true << 4;
+        QTest::newRow("the job's copies cap n") << 12.0 << 3 << 10 << 8 << 11.0 << true << 2;
+        QTest::newRow("all copies printed still asks one page") << 12.0 << 3 << 10 << 10 << 11.0 << true << 1;
+        QTest::newRow("buffer equal to the room prints") << 10.5 << 3 << 0 << 0 << 11.0 << true << 3;
+        QTest::newRow("buffer above the room prints nothing") << 10.25 << 3 << 0 << 0 << 11.0 << false << 0;
+        QTest::newRow("roller past its trigger asks one page") << 12.0 << 3 << 0 << 0 << 7.0 << true << 1;
+    }
+    void batchDecision()
+    {
+        QFETCH(double, printRollerMax);
+        QFETCH(int, copiesOnce);
+        QFETCH(int, printTaskCopies);
+        QFETCH(int, printCopies);
+        QFETCH(double, trigger);
+        QFETCH(bool, prints);
+        QFETCH(int, pages);
+        PrintBatcher::Rollers r = baseRollers();
+        r.printRollerMax = printRollerMax;
+        r.copiesOnce = copiesOnce;
+        r.printTaskCopies = printTaskCopies;
+        r.printCopies = printCopies;
+        r.printRollerTrigger = trigger;
+        const PrintBatcher::Decision d = PrintBatcher::decide(r);
+        QCOMPARE(d.print, prints);
+        QCOMPARE(d.pages, pages);
+    }
+
+    // print() against the driver's roller readings and the settings.
+    void printReadsTheRollersAndHonoursItsGuards()
+    {
+        rig.usePrintFile(pdf(), QSizeF(100, 30), QStringLiteral("Canon_Mem"));
+        rig.spooler.addPrinter(QStringLiteral("Canon_Mem"), {});
+        rig.set(Config::CPT_printCopiesOnce, 5);
+        rig.set(Config::CPT_printPagesOnce, 10);
+        rig.config().setPrintRollerMax(12);
+        rig.config().setPrintRollerTrigger(11);
+        rig.counters->startRun(5, 10);
+        rig.fx.device->setPrintRoller(8);
+        rig.fx.device->setFilmRoller(4);
+        rig.counters->addPrintedLength(1000);
+        rig.counters->addCutLength(800);
+        rig.batcher->print();
+        QCOMPARE(rig.spooler.pages().size(), 4); // T = 12: 4 pages of 30 mm
+        QCOMPARE(rig.counters->printCopies(), 4);
+        QCOMPARE(log->count(QStringLiteral("SpoolsmithApp::print 12 4")), 1);
+
+        // Buffer above the room: nothing.
+        rig.fx.device->setPrintRoller(12);
+        rig.counters->addPrintedLength(1000);
+        rig.batcher->print();
+        QCOMPARE(rig.spooler.pages().size(), 4);
+
+        rig.fx.device->setPrintRoller(8);
+        rig.counters->addCutLength(1120); // back to the first buffer
+        rig.set(Config::CPT_Enable_Print, false);
+        rig.settings->load();
+        rig.batcher->print();
+        QCOMPARE(rig.spooler.pages().size(), 4);
+
+        rig.set(Config::CPT_Enable_Print, true);
+        rig.settings->load();
+        rig.file->setPrintFile(QString());
+        rig.batcher->print();
+        QCOMPARE(rig.spooler.pages().size(), 4);
+
+        // No printer: only the hot folder of machine version 2 prints.
+        rig.file->setPrintFile(pdf());
+        rig.printers->setPrinterName(QString());
+        rig.batcher->print();
+        QCOMPARE(rig.counters->printCopies(), 4);
+        const QString hot = rig.fx.dir->filePath(QStringLiteral("hot"));
+        QVERIFY(QDir().mkpath(hot));
+        rig.useHotFolder(hot);
+        rig.batcher->print();
+        QCOMPARE(QDir(hot).entryList(QDir::Files).size(), 4);
+        QCOMPARE(rig.counters->printCopies(), 8);
+    }
+
+    void aPageWithoutHeightPrintsNothing()
+    {
+        rig.usePrintFile(pdf(), QSizeF(100, 0), QStringLiteral("Canon_Mem"));
+        rig.spooler.addPrinter(QStringLiteral("Canon_Mem"), {});
+        rig.batcher->print();
+        QVERIFY(!rig.batcher->printPdf(rig.file->printFile(), QStringLiteral("Canon_Mem"), 2));
+        QVERIFY(rig.spooler.pages().isEmpty());
+        QCOMPARE(rig.counters->printCopies(), 0);
+        QCOMPARE(rig.counters->printedLength(), 0.0);
+        QVERIFY(log->count(QStringLiteral("nothing printed")) >= 2);
+    }
+
+    void hotFolderCopiesEachPageUnderItsNumber()
+    {
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), QString());
+        const QString hot = rig.fx.dir->filePath(QStringLiteral("hot"));
+        QVERIFY(QDir().mkpath(hot));
+        rig.useHotFolder(hot);
+        rig.counters->setPrintCopies(4);
+        QVERIFY2(rig.batcher->printPdf(file, QString(), 3), qPrintable(log->lines().filter("print").join('\n')));
+        QStringList names = QDir(hot).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(names.size(), 3);
+        QFile source(file);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QByteArray bytes = source.readAll();
+        for (int i = 0; i < 3; ++i) {
+            const QRegularExpression re(QStringLiteral("^%1_\\d+_label\\.pdf$").arg(5 + i));
+            QVERIFY2(names.filter(re).size() == 1, qPrintable(names.join(',')));
+            QFile copy(QDir(hot).filePath(names.filter(re).first()));
+            QVERIFY(copy.open(QIODevice::ReadOnly));
+            QCOMPARE(copy.readAll(), bytes);
+        }
+        QCOMPARE(rig.counters->printCopies(), 7);
+        QCOMPARE(rig.counters->printedLength(), 150.0);
+        QCOMPARE(rig.config().todayPrint(), 0.15);
+
+        // A target already there is replaced by the new copy.
+        rig.batcher->setHotFolderClock([] { return qint64(1234); });
+        const QString target = QDir(hot).filePath(QStringLiteral("8_1234_label.pdf"));
+        QFile stale(target);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("stale and longer than nothing");
+        stale.close();
+        QVERIFY(rig.batcher->printPdf(file, QString(), 1));
+        QFile replaced(target);
+        QVERIFY(replaced.open(QIODevice::ReadOnly));
+        QCOMPARE(replaced.readAll(), bytes);
+    }
+
+    void anUnwritableHotFolderCountsNothing()
+    {
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), QString());
+        // Below a plain file: no copy can be made there, not even by root.
+        rig.useHotFolder(file + QStringLiteral("/hot"));
+        rig.counters->setPrintCopies(2);
+        QVERIFY(!rig.batcher->printPdf(file, QString(), 3));
+        QCOMPARE(log->count(QStringLiteral("CopyFileA failed")), 3);
+        QCOMPARE(log->lines().filter(QStringLiteral("CopyFileA failed")).filter(QStringLiteral("/3_")).size(), 3);
+        QCOMPARE(rig.counters->printCopies(), 2);
+        QCOMPARE(rig.config().todayPrint(), 0.0);
+    }
+
+    void directPagesGoOutAtThePrintersSize()
+    {
+        const QString printer = QStringLiteral("Canon_Mem");
+        printing::MemorySpooler::Printer p;
+        p.mode.fields = DM::kPaperSize | DM::kCopies;
+        p.mode.paperSize = 9;
+        p.resolution = QSize(1181, 590); // 100 x 50 mm at 300 dpi
+        rig.spooler.addPrinter(printer, p);
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), printer);
+        rig.set(Config::CPT_Enable_DrawLine, true);
+        rig.set(Config::CPT_printPagesOnce, 10);
+        rig.counters->setPrintCopies(6);
+        QVERIFY(rig.batcher->printPdf(file, printer, 3));
+        const auto pages = rig.spooler.pages();
+        QCOMPARE(pages.size(), 3);
+        for (const auto &page : pages) {
+            QCOMPARE(page.image.size(), QSize(1181, 590));
+            QVERIFY(page.hadMode);
+            QCOMPARE(page.mode.paperSize, 0);
+            QCOMPARE(page.mode.fields & (DM::kPaperLength | DM::kPaperWidth), DM::kPaperLength | DM::kPaperWidth);
+            QCOMPARE(page.mode.paperWidth, 1000);
+            QCOMPARE(page.mode.paperLength, 500);
+            QCOMPARE(page.mode.copies, 1);
+            // The border lines along the top and bottom edges, the page's band between.
+            QCOMPARE(page.image.pixelColor(600, 0), QColor(Qt::black));
+            QCOMPARE(page.image.pixelColor(600, 589), QColor(Qt::black));
+            QCOMPARE(page.image.pixelColor(600, 100), QColor(Qt::white));
+            QVERIFY(qGray(page.image.pixel(600, 295)) < 200);
+        }
+        for (const char *label : {"SpoolsmithApp::printPdf \"7\"", "SpoolsmithApp::printPdf \"8\"", "SpoolsmithApp::printPdf \"9\""})
+            QCOMPARE(log->count(QString::fromUtf8(label)), 1);
+        QCOMPARE(rig.counters->printCopies(), 9);
+        QCOMPARE(rig.counters->printedLength(), 150.0);
+        QCOMPARE(rig.spooler.documentsEnded(), 1);
+        QCOMPARE(log->count(QStringLiteral("查询打印任务状态时间")), 0);
+    }
+
+    void theDriverMakesTheCopiesWhenItCan()
+    {
+        const QString printer = QStringLiteral("Canon_Mem");
+        printing::MemorySpooler::Printer p;
+        p.mode.fields = DM::kPaperSize | DM::kPaperLength | DM::kPaperWidth | DM::kCopies;
+        p.mode.paperSize = 256;
+        rig.spooler.addPrinter(printer, p);
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), printer);
+        rig.set(Config::CPT_Printer_Copies, true);
+        rig.set(Config::CPT_printPagesOnce, 2);
+        rig.counters->setPrintCopies(4);
+        QVERIFY(rig.batcher->printPdf(file, printer, 3));
+        const auto pages = rig.spooler.pages();
+        QCOMPARE(pages.size(), 1);
+        QCOMPARE(pages[0].mode.copies, 3);
+        QCOMPARE(pages[0].mode.paperSize, 256); // both size bits were set: kept
+        QCOMPARE(log->count(QStringLiteral("SpoolsmithApp::printPdf \"5 - 7\"")), 1);
+        QCOMPARE(rig.counters->printCopies(), 7);
+        QCOMPARE(rig.counters->printedLength(), 150.0);
+    }
+
+    void failedPagesAreSkippedAndTheRestPrinted()
+    {
+        const QString printer = QStringLiteral("Canon_Mem");
+        printing::MemorySpooler::Printer p;
+        p.failStartPages = {2, 4};
+        p.modeReadable = false; // spooler defaults, one copy a page
+        p.statusSequence = {0x008, 0x010, 0x010, 0x080};
+        rig.spooler.addPrinter(printer, p);
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), printer);
+        rig.set(Config::CPT_Wait_Print, true);
+        rig.set(Config::CPT_printPagesOnce, 10);
+        QVERIFY(rig.batcher->printPdf(file, printer, 5));
+        QCOMPARE(rig.spooler.pages().size(), 3);
+        QVERIFY(!rig.spooler.pages()[0].hadMode);
+        QCOMPARE(log->count(QStringLiteral("StartPage failed")), 2);
+        QCOMPARE(rig.counters->printCopies(), 3);
+        // Each new status once, with its lines; then the job left the queue.
+        QCOMPARE(log->count(QStringLiteral("JOB_INFO_2A Status")), 3);
+        QCOMPARE(log->count(QStringLiteral("作业正在假脱机")), 1);
+        QCOMPARE(log->count(QStringLiteral("作业正在打印")), 1);
+        QCOMPARE(log->count(QStringLiteral("作业已打印")), 1);
+        QCOMPARE(log->count(QStringLiteral("查询打印任务状态时间")), 1);
+
+        // No context, no document: nothing printed, false.
+        rig.spooler.printer(printer).failContext = true;
+        QVERIFY(!rig.batcher->printPdf(file, printer, 1));
+        QCOMPARE(log->count(QStringLiteral("CreateDCA failed")), 1);
+        rig.spooler.printer(printer).failContext = false;
+        rig.spooler.printer(printer).failStartDoc = true;
+        QVERIFY(!rig.batcher->printPdf(file, printer, 1));
+        QCOMPARE(log->count(QStringLiteral("StartDocA failed")), 1);
+        QVERIFY(!rig.batcher->printPdf(file, QStringLiteral("No such printer"), 1));
+        QCOMPARE(rig.counters->printCopies(), 3);
+    }
+
+    void aJobStuckInTheQueueIsPolledToItsBoundOrTheJobsStop()
+    {
+        const QString printer = QStringLiteral("Canon_Mem");
+        printing::MemorySpooler::Printer p;
+        p.statusSequence = QList<quint32>(100000, 0x020); // offline for ever
+        rig.spooler.addPrinter(printer, p);
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), printer);
+        rig.set(Config::CPT_Wait_Print, true);
+        rig.batcher->setPollTiming({std::chrono::milliseconds(300), std::chrono::milliseconds(20)});
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(rig.batcher->printPdf(file, printer, 1));
+        QVERIFY(clock.elapsed() < 3000);
+        QCOMPARE(log->count(QStringLiteral("打印机处于脱机状态")), 1);
+        const int polls = rig.spooler.statusPolls();
+        QVERIFY2(polls >= 5 && polls <= 40, qPrintable(QString::number(polls)));
+
+        // During a job, its stop ends the poll at once.
+        rig.batcher->setPollTiming({std::chrono::milliseconds(60000), std::chrono::milliseconds(200)});
+        rig.status = 1;
+        std::thread stopper([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            rig.status = 2;
+        });
+        clock.restart();
+        rig.batcher->printPdf(file, printer, 1);
+        stopper.join();
+        QVERIFY(clock.elapsed() < 5000);
+    }
+
+    void theChannelPrinterHandsOverInBatches()
+    {
+        rig.usePrintFile(QString(), QSizeF(100, 50), QStringLiteral("CorelDRAW"));
+        rig.set(Config::CPT_printPagesOnce, 3);
+        // The component is not running: the first hand-over fails.
+        QVERIFY(!rig.batcher->printPdf(QString(), QStringLiteral("CorelDRAW"), 7));
+        QCOMPARE(log->count(QStringLiteral("OpenMutex fail: file not found!")), 1);
+        QCOMPARE(rig.counters->printCopies(), 0);
+
+        // With the component's stand-in: batches 3, 3, 1, each carrying the
+        // count 3, each followed by the pause.
+        const QString jobLog = rig.fx.dir->filePath(QStringLiteral("component.log"));
+        QProcess component;
+        component.start(QStringLiteral(PRINT_COMPONENT), {QStringLiteral("--log"), jobLog});
+        QVERIFY(component.waitForStarted(5000));
+        QByteArray output;
+        while (!output.contains("ready\n")) {
+            QVERIFY(component.waitForReadyRead(5000));
+            output += component.readAllStandardOutput();
+        }
+        QElapsedTimer clock;
+        clock.start();
+        const bool handedOver = rig.batcher->printPdf(QString(), QStringLiteral("CorelDRAW"), 7);
+        const qint64 took = clock.elapsed();
+        component.terminate();
+        QVERIFY(component.waitForFinished(5000));
+        QVERIFY(handedOver);
+        QCOMPARE(rig.counters->printCopies(), 9);
+        QVERIFY2(took >= 1400, qPrintable(QString::number(took)));
+        QFile jobs(jobLog);
+        QVERIFY(jobs.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromLatin1(jobs.readAll()).split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^job ")));
+        QCOMPARE(lines.size(), 3);
+        for (const QString &line : lines)
+            QVERIFY2(line.contains(QStringLiteral(" 0100000003000000")), qPrintable(line));
+    }
+
+    void variableDataAdvancesTheRowPerPage()
+    {
+        const QString printer = QStringLiteral("Canon_Mem");
+        printing::MemorySpooler::Printer p;
+        p.mode.fields = DM::kPaperSize | DM::kCopies;
+        rig.spooler.addPrinter(printer, p);
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), printer);
+        rig.set(Config::CPT_Printer_Copies, true); // not with variable data
+        rig.set(Config::CPT_printPagesOnce, 2);
+        rig.set(Config::CPT_Enable_Print_Marker_Type, 3);
+        rig.file->setEnabledDataSource(true);
+        rig.file->setDataIndex(4);
+        QVERIFY(rig.batcher->printPdf(file, printer, 3));
+        QCOMPARE(rig.spooler.pages().size(), 3); // batches of 2 and 1, a row a page
+        QCOMPARE(rig.spooler.pages()[0].mode.copies, 1);
+        QCOMPARE(rig.file->dataIndex(), 7);
+        for (quint32 code = 1; code <= 3; ++code) {
+            TaskRecord task;
+            QVERIFY(rig.config().db().findTaskRecordByCode(code, task));
+            QCOMPARE(task.dataIndex, 3 + int(code));
+        }
+    }
+
+    void aTestPrintWaitsForNoJob()
+    {
+        RecordingPrompt prompt;
+        rig.spooler.addPrinter(QStringLiteral("Canon_Mem"), {});
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), QStringLiteral("Canon_Mem"));
+        rig.set(Config::CPT_printCopiesOnce, 2);
+        rig.status = 1;
+        QVERIFY(!rig.batcher->printPdfFile(file, QStringLiteral("Canon_Mem")));
+        QCOMPARE(rig.messages.size(), 1);
+        QVERIFY(rig.messages[0].endsWith(QStringLiteral(" \n")));
+        QVERIFY(rig.spooler.pages().isEmpty());
+        rig.status = 2;
+        QVERIFY(rig.batcher->printPdfFile(file, QStringLiteral("Canon_Mem")));
+        rig.batcher->joinTestPrints();
+        QCOMPARE(rig.spooler.pages().size(), 2);
+        QVERIFY(prompt.shown.isEmpty());
+        // Without a file, and with page codes but no print-cut file: a box each.
+        QVERIFY(!rig.batcher->printPdfFile(QString(), QStringLiteral("Canon_Mem")));
+        rig.set(Config::CPT_Enable_Print_Marker_Type, 2);
+        QVERIFY(!rig.batcher->printPdfFile(file, QStringLiteral("Canon_Mem")));
+        QCOMPARE(prompt.shown, QStringList({QStringLiteral("打印文件未打开 \n"), QStringLiteral("切割文件未打开 \n")}));
+    }
+};
+
+QTEST_MAIN(TestPrintBatcher)
+#include "tst_print_batcher.moc"

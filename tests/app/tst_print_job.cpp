@@ -1,0 +1,170 @@
+// A print-and-cut job against the simulator that prints to the in-memory
+// spooler: pages go out ahead of the cutter as the print roller allows, and
+// each page's code leads the cut side back to the job's records.
+#include "app/cut_scene_settings.h"
+#include "app/print/page_code_painter.h"
+#include "platform/printing/memory_spooler.h"
+#include "platform/printing/system_spooler.h"
+#include "platform/scene/gscene.h"
+#include "tests/support/app_test_main.h"
+#include "tests/support/device_fixture.h"
+#include "tests/support/recording_prompt.h"
+#include "tests/support/test_camera.h"
+#include "tools/simulator/web_model.h"
+#include "vision/qr_page_code_reader.h"
+
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Page 100 mm across x 200 mm along the web, four marks of 4 mm.
+const QByteArray kMarked = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;"
+                           "SP1;PU0,0;PD0,400,400,400,400,0,0,0;PG;";
+
+} // namespace
+
+class TstPrintJob : public QObject
+{
+    Q_OBJECT
+
+    SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
+
+    bool waitIdle(int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!f.device->idle() && clock.elapsed() < ms)
+            QTest::qWait(10);
+        return f.device->idle();
+    }
+    QString writePdf(const QSizeF &mm)
+    {
+        const QString path = f.dir->filePath(QStringLiteral("labels.pdf"));
+        QPdfWriter writer(path);
+        writer.setPageSize(QPageSize(mm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter(&writer);
+        painter.fillRect(QRect(0, 0, 200, 200), Qt::black);
+        painter.end();
+        return path;
+    }
+
+    DeviceFixture f;
+    std::unique_ptr<WebModel> m_web;
+    std::unique_ptr<TestCamera> m_camera;
+    RecordingPrompt m_prompt;
+    printing::MemorySpooler m_spooler;
+
+private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=false\ndefault.debug=false"));
+        Prompt::setInstance(&m_prompt);
+        printing::installSpooler(&m_spooler);
+    }
+    void cleanupTestCase() { printing::installSpooler(nullptr); }
+    void init()
+    {
+        QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
+        CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
+        f.useTestMarkCamera(2000);
+        f.config->setMarkCameraOffsetX(0.0);
+        f.config->setMarkCameraOffsetY(0.0);
+        QVERIFY(f.startSimulator());
+        m_web = std::make_unique<WebModel>(*f.sim);
+        f.makeDevice(DeviceFixture::Driver::Registered);
+        QVERIFY(f.link());
+        f.device->setFilmRoller(95);
+        f.device->setCollectRoller(80);
+        f.device->setPrintRoller(80);
+        m_camera = std::make_unique<TestCamera>();
+        m_camera->setMarkSizeMm(4.0);
+        WebModel *web = m_web.get();
+        m_camera->setMarkSource([web](const QSize &s) { return web->marksInView(s); });
+        QVERIFY(app()->connectCameraObject(m_camera.get()));
+        app()->setTaskStatus(2);
+        app()->cutScene()->gClear();
+    }
+    void cleanup()
+    {
+        if (f.device && !f.device->idle()) {
+            f.device->setTaskStatus(2);
+            waitIdle(5000);
+        }
+        m_camera.reset();
+        f.tearDown();
+        m_web.reset();
+        m_spooler.clear();
+    }
+
+    void pagesArePrintedAheadOfTheCutterWithTheirCodes()
+    {
+        printing::MemorySpooler::Printer printer;
+        printer.resolution = QSize(1181, 2362); // 100 x 200 mm at 300 dpi
+        m_spooler.addPrinter(QStringLiteral("Canon_Mem"), printer);
+        f.config->setEnablePrint(true);
+        f.config->setPrintRollerTrigger(90);
+        f.config->setPrintRollerMax(100);
+        f.config->setProperty(Config::CPT_printCopiesOnce, 5);
+        f.config->setProperty(Config::CPT_printPagesOnce, 10);
+        f.config->setProperty(Config::CPT_Printer_Copies, false);
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 2);
+        const QString cutFile = f.writeFile("job.plt", kMarked);
+        app()->setCutFile(cutFile);
+        app()->setPrintCutFile(cutFile);
+        app()->setPrintFile(writePdf(QSizeF(100, 200)));
+        app()->setPrintPageSize(QSizeF(100, 200));
+        app()->setPrintPreview(QImage(10, 10, QImage::Format_RGB32));
+        app()->setPrinterName(QStringLiteral("Canon_Mem"));
+        const QList<QPointF> design = app()->currentPageMarkPoint(true);
+        QCOMPARE(design.size(), 4);
+        QList<QPointF> marks;
+        for (int k = 0; k < 5; ++k)
+            marks << QPointF(2400 + k * design.at(3).x(), 0) + design.at(0)
+                  << QPointF(2400 + k * design.at(3).x(), 0) + design.at(1);
+        m_web->setMarks(marks);
+        app()->setCutTaskCopies(3);
+        app()->setPrintTaskCopies(0);
+
+        app()->startTask(true);
+        QCOMPARE(f.device->errorMessage(), QString());
+        QVERIFY(!f.device->idle());
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(app()->cutCopies(), 3);
+
+        // Trigger 90 at roller 80: 40 of room to the trigger, two 200 mm pages
+        // a request; printing stops once the printed web outruns the room.
+        const auto pages = m_spooler.pages();
+        QVERIFY2(pages.size() >= 4 && pages.size() <= 8, qPrintable(QString::number(pages.size())));
+        QCOMPARE(app()->printCopies(), int(pages.size()));
+        QCOMPARE(app()->printedLength(), 200.0 * pages.size());
+
+        // Each page's code reads back and leads to this job's record.
+        const QRectF rect = PageCodePainter::pageCodeRect(app()->printScene()->page()->markItem(), 2);
+        QVERIFY(!rect.isEmpty());
+        QrPageCodeReader reader;
+        QSet<quint32> codes;
+        for (const auto &page : pages) {
+            const double s = page.image.width() / 100.0;
+            const QRect area = QRectF((rect.x() - 2) * s, (rect.y() - 2) * s, (rect.width() + 4) * s,
+                                      (rect.height() + 4) * s).toAlignedRect();
+            const QImage seen = page.image.copy(area);
+            const PageCodeRead read = reader.read(seen.scaled(seen.size() * 2));
+            QVERIFY2(read.code != 0, qPrintable(read.text));
+            codes.insert(read.code);
+            QVERIFY(app()->lookUpPageCode(read.code));
+            QCOMPARE(app()->cutWorkRecord().cutFile, cutFile);
+            QCOMPARE(app()->cutWorkRecord().timestamp, app()->printWorkRecord().timestamp);
+        }
+        QCOMPARE(codes.size(), pages.size());
+        QCOMPARE(app()->printWorkRecord().printCnt, uint(pages.size()));
+    }
+};
+
+SPOOLSMITH_APP_TEST_MAIN(TstPrintJob)
+#include "tst_print_job.moc"
