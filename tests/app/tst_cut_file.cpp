@@ -33,6 +33,26 @@ class TstCutFile : public QObject
     DeviceFixture f;
     RecordingPrompt m_prompt;
 
+    // The page-code switch as the page search runs it, on a thread of its own.
+    void switchByCode(quint32 code)
+    {
+        QThread task;
+        task.start();
+        bool done = false;
+        auto *worker = new QObject;
+        worker->moveToThread(&task);
+        QMetaObject::invokeMethod(worker, [&] {
+            app()->setSwitchCutFile(true);
+            app()->setPageCode(code);
+            app()->setSwitchCutFile(false);
+            done = true;
+        });
+        QTRY_VERIFY(done);
+        task.quit();
+        task.wait();
+        delete worker;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -223,24 +243,9 @@ private slots:
         // 0x1a2b is not in the statistics store: its cut file is looked for
         // in the cut-file folder by the code.
         app()->setTaskStatus(1);
-        QThread task;
-        task.start();
-        bool done = false;
-        QMetaObject::invokeMethod(&task, [&] {}, Qt::QueuedConnection);
-        auto *worker = new QObject;
-        worker->moveToThread(&task);
-        QMetaObject::invokeMethod(worker, [&] {
-            app()->setSwitchCutFile(true);
-            app()->setPageCode(0x1a2b);
-            app()->setSwitchCutFile(false);
-            done = true;
-        });
-        QTRY_VERIFY(done);
-        task.quit();
-        task.wait();
-        delete worker;
+        switchByCode(0x1a2b);
         QCOMPARE(app()->sceneFile(), byCode);
-        QCOMPARE(app()->pageCode(), 0u); // no record to count on
+        QCOMPARE(app()->pageCode(), 0x1a2bu);
         QCOMPARE(app()->pageMarkType(), -1);
 
         // A page without a code keeps the last page's cut file.
@@ -256,6 +261,29 @@ private slots:
         app()->setPageCode(0x77);
         app()->setSwitchCutFile(false);
         QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
+    }
+
+    // A printed batch whose work record names no cut file: its page opens
+    // the file named by its code, and its cut copies count on the batch.
+    void knownCodeWithoutCutFileCountsOnItsBatch()
+    {
+        f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 1);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        app()->setTaskStatus(2);
+        app()->setWorkRecordCutFile(QString());
+        const int code = app()->updatePrintRecord(2);
+        QVERIFY(code > 0);
+        const QString byCode = f.writeFile(QString::number(code, 16) + QStringLiteral(".plt"), "IN;PU0,0;PD400,0;");
+        app()->setTaskStatus(1);
+        switchByCode(quint32(code));
+        QCOMPARE(app()->sceneFile(), byCode);
+        QCOMPARE(app()->pageCode(), quint32(code));
+        app()->recordCutCopy(100.0);
+        app()->setTaskStatus(2);
+        TaskRecord task;
+        QVERIFY(f.config->db().findTaskRecordByCode(quint32(code), task));
+        QCOMPARE(task.cutCopies, 1u);
     }
 
     void sceneBoundSettings()
