@@ -27,6 +27,9 @@ TaskWorker::TaskWorker(TRV610Plus *device, int cutType, const QList<QPointF> &ma
     qCritical() << "TaskWorker::TaskWorker" << "未实现的切割类型" << cutType;
     if (device)
         device->setErrorMessage(QStringLiteral("不支持的切割类型!"));
+    // Nothing to run, but the job that starts must end: a status left
+    // "running" with no job behind it would block the next start.
+    m_steps.append([this](int &s) { taskFinish(s); });
 }
 
 TaskWorker::TaskWorker(TRV610Plus *device, const QList<QPointF> &markPoints, int kind, QObject *parent)

@@ -283,14 +283,42 @@ private slots:
         QVERIFY(waitIdle(5000));
     }
 
+    // A page whose mark type the machine cannot cut: the job starts, ends at
+    // once with its message, and leaves the machine stopped; nothing moves.
     void unsupportedCutTypeStartsNothing()
     {
-        QVERIFY(waitIdle(100));
-        auto *worker = new TaskWorker(f.device.get(), 7, QList<QPointF>{});
-        QVERIFY(worker->steps().isEmpty());
+        app()->setCutFile(f.writeFile("plain.plt", "IN;PS8000,4000;SP1;PU0,0;PD400,0,400,400;PG;"));
+        QCOMPARE(app()->pageMarkType(), -1);
+        f.device->wStart();
+        QVERIFY(waitIdle(5000));
         QCOMPARE(f.device->errorMessage(), QStringLiteral("不支持的切割类型!"));
-        delete worker;
         QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(app()->taskStatus(), 2);
+        QCOMPARE(plotCount(false), 0);
+        QCOMPARE(app()->cutCopies(), 0);
+    }
+
+    // The machine goes away after the first page is cut and comes back: the
+    // job goes on, and each copy is counted once with its page height.
+    void aLinkDropMidCopyCountsTheCopyOnce()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        m_web->setMarks(printedMarks(4, app()->currentPageMarkPoint(true), false));
+        app()->setCutTaskCopies(2);
+        const quint64 total = f.config->totalCopies();
+        const double totalCut = f.config->totalCut();
+        f.device->wStart();
+        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 1, 30000);
+        f.sim->dropConnections();
+        QTRY_VERIFY(!f.device->linked());
+        QVERIFY(f.link());
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(plotCount(true), 2);
+        QCOMPARE(app()->cutCopies(), 2);
+        QCOMPARE(f.config->totalCopies(), total + 2);
+        // 200 mm pages, counted in metres.
+        QVERIFY2(qAbs(f.config->totalCut() - totalCut - 0.4) < 1e-9, qPrintable(QString::number(f.config->totalCut() - totalCut)));
     }
 
     // The search finds a page, but no cut file is open and no page code
