@@ -3,6 +3,7 @@
 #include "settings/config.h"
 #include "tests/qml/qml_test_context.h"
 #include "app/spoolsmith_app.h"
+#include "tests/support/discovery_isolation.h"
 
 #include <QTemporaryDir>
 #include <QtQml/qqmlextensionplugin.h>
@@ -12,6 +13,7 @@ Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
 
 int main(int argc, char **argv)
 {
+    isolateDiscovery();
     SpoolsmithApp app(argc, argv);
     SpoolsmithApp::setInstance(&app);
     // Main closing must not end the test run.
