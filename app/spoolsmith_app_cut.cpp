@@ -1,6 +1,7 @@
 // The face's cut document, plot data, page-code switch and mark scan.
 #include "app/spoolsmith_app.h"
 
+#include "app/capture/capture_broker.h"
 #include "app/cut/cut_document.h"
 #include "app/cut/page_code_switch.h"
 #include "app/cut/plot_data.h"
@@ -70,6 +71,11 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     CutDocument::Hooks cutHooks;
     cutHooks.taskStatus = [this] { return taskStatus(); };
     cutHooks.rebuildPlotData = [this] { generatePltData(QTransform()); };
+    // The capture part is built later; it is looked up when a template loads.
+    cutHooks.requestCheckPicture = [this] {
+        if (m_capture)
+            m_capture->requestCheckPicture();
+    };
     m_cut = std::make_unique<CutDocument>(services, cutHooks);
     m_plotData = std::make_unique<PlotData>(services, *m_cut);
 

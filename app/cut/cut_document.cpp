@@ -218,8 +218,8 @@ bool CutDocument::loadTemplate()
         std::lock_guard<std::mutex> lock(m_lock);
         m_inspectionTemplate = view.clone();
     }
-    // A fresh check-camera picture against the new template belongs to the
-    // capture hand-shake; it asks for one when it is wired in.
+    if (m_hooks.requestCheckPicture)
+        m_hooks.requestCheckPicture();
     return true;
 }
 

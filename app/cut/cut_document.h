@@ -33,6 +33,8 @@ public:
         std::function<int()> taskStatus;
         // A reversed cut needs new plot data once the scene is turned.
         std::function<void()> rebuildPlotData;
+        // A new template: ask for a fresh check-camera picture (returns at once).
+        std::function<void()> requestCheckPicture;
     };
     CutDocument(AppServices services, Hooks hooks, QObject *parent = nullptr);
 

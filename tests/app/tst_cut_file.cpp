@@ -8,6 +8,7 @@
 #include "app/plt_quick_view.h"
 #include "tests/support/recording_prompt.h"
 #include "app/spoolsmith_app.h"
+#include "app/capture/capture_sync.h"
 
 #include <QImage>
 #include <QPainter>
@@ -62,6 +63,8 @@ private slots:
     void init()
     {
         QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
+        // Each opened file asks the check camera for a picture nobody takes here.
+        f.config->setProperty(Config::CPT_Wait_Capture, 200);
         CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
         f.makeDevice(DeviceFixture::Driver::Registered);
         app()->setTaskStatus(2);
@@ -284,6 +287,24 @@ private slots:
         TaskRecord task;
         QVERIFY(f.config->db().findTaskRecordByCode(quint32(code), task));
         QCOMPARE(task.cutCopies, 1u);
+    }
+
+    // A new template asks the check camera for a fresh picture on a thread
+    // the application owns; the caller does not wait for it.
+    void newTemplateAsksForACheckPicture()
+    {
+        QSignalSpy asked(app(), &SpoolsmithApp::capture);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        QTRY_COMPARE(asked.count(), 1);
+        const int token = asked.takeFirst().first().value<QVariant>().toInt();
+        QCOMPARE(captureCameraOf(token), 2);
+        app()->capturedLabelImage(token, QVariant::fromValue(QImage(8, 8, QImage::Format_RGB888)));
+        QVERIFY(app()->loadTemplate());
+        QTRY_COMPARE(asked.count(), 1);
+        app()->capturedLabelImage(asked.first().first().value<QVariant>().toInt(),
+                                  QVariant::fromValue(QImage(8, 8, QImage::Format_RGB888)));
+        app()->joinLabelChecks();
+        QCOMPARE(app()->labelCheckThreadCount(), 0);
     }
 
     void sceneBoundSettings()
