@@ -323,6 +323,8 @@ public:
     Q_INVOKABLE void printerPreference(const QString &printerName);
     Q_INVOKABLE bool printPdfFile(const QString &file, const QString &printerName);
     Q_INVOKABLE void print();
+    // Opens the print component's objects not open yet (CdrChannel).
+    bool createCDRHandle();
     Q_INVOKABLE void firewall();
     Q_INVOKABLE void openLabelExcel();
     Q_INVOKABLE QString checkedImage();

@@ -37,6 +37,8 @@ bool SpoolsmithApp::printPdfFile(const QString &file, const QString &printerName
     return m_printBatcher->printPdfFile(file, printerName);
 }
 
+bool SpoolsmithApp::createCDRHandle() { return m_cdrChannel->createCDRHandle(); }
+
 void SpoolsmithApp::firewall() { m_external->firewall(); }
 void SpoolsmithApp::slotFinished(int exitCode, QProcess::ExitStatus exitStatus)
 {
@@ -56,7 +58,10 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
     m_printFile = std::make_unique<PrintFile>(*m_records);
     m_printers = std::make_unique<Printers>(services);
     m_printBatcher = std::make_unique<PrintBatcher>();
-    m_cdrChannel = std::make_unique<CdrChannel>();
+    CdrChannel::Hooks cdrHooks;
+    cdrHooks.taskStatus = [this] { return taskStatus(); };
+    cdrHooks.addPrintCopies = [this](int pages) { setPrintCopies(printCopies() + pages); };
+    m_cdrChannel = std::make_unique<CdrChannel>(std::move(cdrHooks));
     m_external = std::make_unique<ExternalPrograms>(services);
     m_online = std::make_unique<OnlineServices>(services, [] { QCoreApplication::quit(); });
     m_language = std::make_unique<LanguageSwitch>();

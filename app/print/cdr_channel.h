@@ -3,14 +3,73 @@
 #include <QLatin1String>
 #include <QString>
 
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace named {
+class NamedEvent;
+class NamedMapping;
+class NamedMutex;
+} // namespace named
+
 // The channel to the print component inside the drawing program, chosen as
-// the printer "CorelDRAW". The channel itself (shared memory and events) is
-// not built yet; a job that prints through it needs no print preview.
+// the printer "CorelDRAW": a job record in the shared mapping
+// "LabelPrintCut" guarded by the mutex "LPC_Mutex", the event "LPC_CWO" set
+// when a job is written and "LPC_SRO" set by the component once it took it.
+// The objects are opened at the first hand-over and kept for the run; ones
+// left by a component that ended are opened again.
 class CdrChannel
 {
 public:
+    struct Hooks
+    {
+        // The job's task status (2 stopped): a wait that began during a job
+        // ends when the job stops.
+        std::function<int()> taskStatus;
+        // printCopies += pages, with its change signal.
+        std::function<void(int pages)> addPrintCopies;
+    };
+    struct Timeouts
+    {
+        std::chrono::milliseconds mutexWait{5000};
+        std::chrono::milliseconds answerWait{10000};
+        // After each successful hand-over, before the next batch.
+        std::chrono::milliseconds pause{500};
+    };
+
+    explicit CdrChannel(Hooks hooks);
+    CdrChannel(Hooks hooks, Timeouts timeouts);
+    ~CdrChannel();
+
     static bool isChannelPrinter(const QString &printerName)
     {
         return printerName == QLatin1String("CorelDRAW");
     }
+
+    // Opens whatever is not open yet (or went stale); true when all are open.
+    bool createCDRHandle();
+    // Hands one job with this page count to the component; true once it
+    // took the job, and then printCopies has advanced by pageCount. Hand-overs
+    // of this process take turns.
+    bool handOver(int pageCount);
+    // The pause after a successful hand-over; ends early when the job stops.
+    void pauseAfterHandOver();
+
+private:
+    bool openHandles();
+    void dropStaleHandles();
+    std::function<bool()> stopCheck() const;
+    bool writeRecord(int pageCount, const std::function<bool()> &stopped);
+    // Waits for "LPC_SRO"; ends early when the job stops or the component ends.
+    bool awaitTaken(const std::function<bool()> &stopped);
+
+    Hooks m_hooks;
+    Timeouts m_timeouts;
+    std::mutex m_handOverLock; // one hand-over at a time; guards the handles
+    std::unique_ptr<named::NamedMutex> m_mutex;
+    std::unique_ptr<named::NamedMapping> m_mapping;
+    std::unique_ptr<named::NamedEvent> m_jobTaken;   // "LPC_SRO"
+    std::unique_ptr<named::NamedEvent> m_jobWritten; // "LPC_CWO"
 };

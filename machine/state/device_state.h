@@ -77,11 +77,7 @@ public:
     T get() const;
     bool set(const T &value);
     // Stores without reporting; the caller reports the field itself later.
-    void setSilently(const T &value)
-    {
-        std::lock_guard<std::mutex> guard(m_state.lock());
-        m_value = value;
-    }
+    void setSilently(const T &value);
     // Runs change on the value under the lock; reports when it differs after.
     template <typename Change>
     bool update(Change &&change);
@@ -199,6 +195,13 @@ private:
     mutable std::mutex m_lock;
     Changed m_changed;
 };
+
+template <typename T>
+void StateValue<T>::setSilently(const T &value)
+{
+    std::lock_guard<std::mutex> guard(m_state.lock());
+    m_value = value;
+}
 
 template <typename T>
 T StateValue<T>::get() const

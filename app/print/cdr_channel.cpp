@@ -1,0 +1,192 @@
+#include "app/print/cdr_channel.h"
+
+#include "app/print/cdr_job_record.h"
+#include "platform/named_objects/named_event.h"
+#include "platform/named_objects/named_mapping.h"
+#include "platform/named_objects/named_mutex.h"
+
+#include <QDebug>
+
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr const char *kMutexName = "LPC_Mutex";
+constexpr const char *kMappingName = "LabelPrintCut";
+constexpr const char *kJobTakenName = "LPC_SRO";
+constexpr const char *kJobWrittenName = "LPC_CWO";
+constexpr const char *kOpenPrefix = "SpoolsmithApp::createCDRHandle";
+constexpr const char *kHandOverPrefix = "SpoolsmithApp::printPdf";
+constexpr int kStopped = 2;
+
+template<typename Object>
+void dropIfStale(std::unique_ptr<Object> &object)
+{
+    if (object && !object->isCurrent())
+        object.reset();
+}
+
+} // namespace
+
+CdrChannel::CdrChannel(Hooks hooks) : CdrChannel(std::move(hooks), Timeouts{}) {}
+
+CdrChannel::CdrChannel(Hooks hooks, Timeouts timeouts) : m_hooks(std::move(hooks)), m_timeouts(timeouts) {}
+
+CdrChannel::~CdrChannel() = default;
+
+bool CdrChannel::createCDRHandle()
+{
+    const std::lock_guard<std::mutex> lock(m_handOverLock);
+    return openHandles();
+}
+
+// Objects of a component that ended (or was started anew) are closed so that
+// the component's current ones are opened in their place.
+void CdrChannel::dropStaleHandles()
+{
+    dropIfStale(m_mutex);
+    dropIfStale(m_mapping);
+    dropIfStale(m_jobTaken);
+    dropIfStale(m_jobWritten);
+}
+
+bool CdrChannel::openHandles()
+{
+    dropStaleHandles();
+    int error = 0;
+    if (!m_mutex) {
+        m_mutex = named::NamedMutex::open(kMutexName, error);
+        if (!m_mutex) {
+            if (error == ENOENT)
+                qCritical() << kOpenPrefix << "OpenMutex fail: file not found!";
+            else
+                qCritical() << kOpenPrefix << "OpenMutex fail:" << error;
+            return false;
+        }
+    }
+    if (!m_mapping) {
+        m_mapping = named::NamedMapping::open(kMappingName, error);
+        if (!m_mapping) {
+            qCritical() << kOpenPrefix << "OpenFileMapping" << error;
+            return false;
+        }
+        // The whole record must fit the view: a smaller block would be
+        // written past its end.
+        if (m_mapping->size() < static_cast<std::size_t>(CdrJobRecord::kSize)) {
+            qCritical() << kOpenPrefix << "MapViewOfFile" << EINVAL << "mapping of" << m_mapping->size()
+                        << "bytes is smaller than the job record";
+            m_mapping.reset();
+            return false;
+        }
+    }
+    const auto openEvent = [&error](std::unique_ptr<named::NamedEvent> &event, const char *name) {
+        if (!event)
+            event = named::NamedEvent::createOrOpen(name, error);
+        if (!event)
+            qCritical() << kOpenPrefix << "CreateEvent" << error;
+        return event != nullptr;
+    };
+    return openEvent(m_jobTaken, kJobTakenName) && openEvent(m_jobWritten, kJobWrittenName);
+}
+
+// A wait that began while a job ran ends when it stops; a test print
+// outside a job waits its full bound.
+std::function<bool()> CdrChannel::stopCheck() const
+{
+    if (!m_hooks.taskStatus || m_hooks.taskStatus() == kStopped)
+        return {};
+    return [status = m_hooks.taskStatus] { return status() == kStopped; };
+}
+
+bool CdrChannel::handOver(int pageCount)
+{
+    const std::lock_guard<std::mutex> lock(m_handOverLock);
+    if (!openHandles())
+        return false;
+    const auto stopped = stopCheck();
+    if (!writeRecord(pageCount, stopped))
+        return false;
+    // An answer that came after an earlier hand-over gave up must not count
+    // as the answer to this one.
+    m_jobTaken->reset();
+    m_jobWritten->set();
+    if (!awaitTaken(stopped))
+        return false;
+    m_jobTaken->reset();
+    if (m_hooks.addPrintCopies)
+        m_hooks.addPrintCopies(pageCount);
+    return true;
+}
+
+// The record, whole, under the component's mutex.
+bool CdrChannel::writeRecord(int pageCount, const std::function<bool()> &stopped)
+{
+    int error = 0;
+    switch (m_mutex->lock(m_timeouts.mutexWait, stopped, &error)) {
+    case named::NamedMutex::LockResult::Acquired:
+        break;
+    case named::NamedMutex::LockResult::Abandoned:
+        // Its holder ended while writing or reading: the record is written
+        // whole below, so the block is sound again.
+        qWarning() << kHandOverPrefix << "LPC_Mutex was abandoned by its holder; taken over";
+        break;
+    case named::NamedMutex::LockResult::TimedOut:
+        qCritical() << kHandOverPrefix << "LPC_Mutex not free within" << m_timeouts.mutexWait.count() << "ms";
+        return false;
+    case named::NamedMutex::LockResult::Cancelled:
+        qCritical() << kHandOverPrefix << "hand-over ended by the job's stop while waiting for LPC_Mutex";
+        return false;
+    case named::NamedMutex::LockResult::Failed:
+        qCritical() << kHandOverPrefix << "LPC_Mutex lock failed" << error;
+        return false;
+    }
+    CdrJobRecord record;
+    record.pageCount = pageCount;
+    const auto bytes = record.bytes();
+    std::memcpy(m_mapping->data(), bytes.data(), bytes.size());
+    m_mutex->unlock();
+    return true;
+}
+
+bool CdrChannel::awaitTaken(const std::function<bool()> &stopped)
+{
+    // The component's end is noticed at once, not only after the time-out.
+    const auto componentGone = [this] { return !m_jobWritten->isCurrent() || !m_mutex->isCurrent(); };
+    constexpr std::chrono::milliseconds kLivenessPeriod{200};
+    auto nextLivenessCheck = std::chrono::steady_clock::now() + kLivenessPeriod;
+    const auto givenUp = [&] {
+        if (stopped && stopped())
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (now < nextLivenessCheck)
+            return false;
+        nextLivenessCheck = now + kLivenessPeriod;
+        return componentGone();
+    };
+    switch (m_jobTaken->wait(m_timeouts.answerWait, givenUp)) {
+    case named::NamedEvent::WaitResult::Signalled:
+        break;
+    case named::NamedEvent::WaitResult::TimedOut:
+        qCritical() << kHandOverPrefix << "the print component did not take the job within"
+                    << m_timeouts.answerWait.count() << "ms";
+        return false;
+    case named::NamedEvent::WaitResult::Cancelled:
+        if (stopped && stopped())
+            qCritical() << kHandOverPrefix << "hand-over ended by the job's stop while waiting for LPC_SRO";
+        else
+            qCritical() << kHandOverPrefix << "the print component ended before taking the job";
+        return false;
+    }
+    return true;
+}
+
+void CdrChannel::pauseAfterHandOver()
+{
+    const auto stopped = stopCheck();
+    const auto until = std::chrono::steady_clock::now() + m_timeouts.pause;
+    while (std::chrono::steady_clock::now() < until && !(stopped && stopped()))
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            std::chrono::milliseconds(20), until - std::chrono::steady_clock::now()));
+}

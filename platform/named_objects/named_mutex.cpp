@@ -1,0 +1,91 @@
+#include "platform/named_objects/named_mutex.h"
+
+#include "platform/named_objects/object_name.h"
+#include "platform/named_objects/shared_segment.h"
+
+#include <cerrno>
+#include <pthread.h>
+#include <time.h>
+
+namespace named {
+
+namespace {
+
+constexpr const char *kKind = "mutex";
+
+pthread_mutex_t *mutexOf(const SharedSegment &segment)
+{
+    return static_cast<pthread_mutex_t *>(segment.payload());
+}
+
+void initMutex(void *memory)
+{
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
+    pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+    pthread_mutex_init(static_cast<pthread_mutex_t *>(memory), &attributes);
+    pthread_mutexattr_destroy(&attributes);
+}
+
+timespec toTimespec(BoundedWait::Clock::time_point at)
+{
+    const auto since = at.time_since_epoch();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(seconds.count());
+    ts.tv_nsec = static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
+    return ts;
+}
+
+} // namespace
+
+NamedMutex::NamedMutex(std::unique_ptr<SharedSegment> segment) : m_segment(std::move(segment)) {}
+NamedMutex::~NamedMutex() = default;
+
+std::unique_ptr<NamedMutex> NamedMutex::create(const std::string &name, int &error)
+{
+    auto segment = SharedSegment::create(objectPath(name, kKind), SharedSegment::Kind::Mutex,
+                                         sizeof(pthread_mutex_t), initMutex, error);
+    if (!segment)
+        return nullptr;
+    return std::unique_ptr<NamedMutex>(new NamedMutex(std::move(segment)));
+}
+
+std::unique_ptr<NamedMutex> NamedMutex::open(const std::string &name, int &error)
+{
+    auto segment = SharedSegment::open(objectPath(name, kKind), SharedSegment::Kind::Mutex, error);
+    if (!segment)
+        return nullptr;
+    return std::unique_ptr<NamedMutex>(new NamedMutex(std::move(segment)));
+}
+
+NamedMutex::LockResult NamedMutex::lock(std::chrono::milliseconds timeout, const CancelCheck &cancelled, int *error)
+{
+    const BoundedWait wait(timeout, cancelled);
+    for (;;) {
+        const timespec until = toTimespec(wait.sliceEnd());
+        const int rc = pthread_mutex_clocklock(mutexOf(*m_segment), CLOCK_MONOTONIC, &until);
+        if (rc == 0)
+            return LockResult::Acquired;
+        if (rc == EOWNERDEAD) {
+            pthread_mutex_consistent(mutexOf(*m_segment));
+            return LockResult::Abandoned;
+        }
+        if (rc != ETIMEDOUT) {
+            if (error)
+                *error = rc;
+            return LockResult::Failed;
+        }
+        if (wait.expired())
+            return LockResult::TimedOut;
+        if (wait.cancelled())
+            return LockResult::Cancelled;
+    }
+}
+
+void NamedMutex::unlock() { pthread_mutex_unlock(mutexOf(*m_segment)); }
+
+bool NamedMutex::isCurrent() const { return m_segment->isCurrent(); }
+
+} // namespace named
