@@ -10,9 +10,13 @@
 #include "machine/jobs/task_worker.h"
 #include "tests/support/test_camera.h"
 #include "tools/simulator/web_model.h"
+#include "vision/mark_finder.h"
 
+#include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -281,6 +285,65 @@ private slots:
         QCOMPARE(f.device->errorMessage(), QStringLiteral("机器繁忙，请稍后重试"));
         app()->stopTask(false);
         QVERIFY(waitIdle(5000));
+    }
+
+    // The camera offset check's pattern, shipped beside the program: cut as
+    // the knife cuts it and seen by the mark camera (10 pixels a mm), it is
+    // one mark of 3.5 mm where the cut began, and the head ends there too.
+    void cameraOffsetPatternLeavesAMark()
+    {
+        QFile file(qEnvironmentVariable("SPOOLSMITH_BUILD_BIN") + QStringLiteral("/3P5MM.plt"));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+        QList<QPolygonF> strokes;
+        QPointF end;
+        WebModel::parsePlot(file.readAll(), strokes, end);
+        QVERIFY(!strokes.isEmpty());
+        QCOMPARE(end, QPointF(0, 0));
+        QImage picture(320, 240, QImage::Format_RGB888);
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(160, 120);
+        painter.scale(0.25, 0.25);
+        painter.setPen(QPen(Qt::black, 4.0)); // a 0.1 mm knife line
+        for (const QPolygonF &stroke : strokes)
+            painter.drawPolyline(stroke);
+        painter.end();
+        MarkRecord found[4];
+        QCOMPARE(findMarks(35, picture, found, 4), 1);
+        QVERIFY2(qAbs(found[0].x - 160) <= 2 && qAbs(found[0].y - 120) <= 2,
+                 qPrintable(QStringLiteral("%1,%2").arg(found[0].x).arg(found[0].y)));
+        QVERIFY2(qAbs(found[0].d - 35) <= 3, qPrintable(QString::number(found[0].d)));
+    }
+
+    // Kind 4: the pattern is cut, the camera moved over it by the configured
+    // offset, and the offset corrected by where the mark was seen.
+    void cameraOffsetCheckCorrectsTheOffset()
+    {
+        QTemporaryDir work;
+        QVERIFY(QFile::copy(qEnvironmentVariable("SPOOLSMITH_BUILD_BIN") + QStringLiteral("/3P5MM.plt"),
+                            work.filePath(QStringLiteral("3P5MM.plt"))));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
+        // The knife stands 3 mm ahead of the camera and 2 mm to its right;
+        // the settings still say the two are in one place.
+        m_web->setKnifeOffset(QPointF(120, -80));
+        WebModel *web = m_web.get();
+        m_camera->setMarkSource([web](const QSize &s) {
+            QList<QPointF> centres;
+            for (const QPolygonF &cut : web->cuts())
+                centres << cut.boundingRect().center();
+            web->setMarks(centres);
+            return web->marksInView(s);
+        });
+        f.device->checkCameraOffset();
+        QDir::setCurrent(previous);
+        QVERIFY(!f.device->idle());
+        QVERIFY(waitIdle(20000));
+        QCOMPARE(plotCount(true), 1);
+        QVERIFY2(qAbs(f.config->markCameraOffsetX() + 3.0) <= 0.15, qPrintable(QString::number(f.config->markCameraOffsetX())));
+        QVERIFY2(qAbs(f.config->markCameraOffsetY() - 2.0) <= 0.15, qPrintable(QString::number(f.config->markCameraOffsetY())));
+        QCOMPARE(f.device->taskStatus(), 2);
     }
 
     // A page whose mark type the machine cannot cut: the job starts, ends at
