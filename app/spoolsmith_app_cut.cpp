@@ -71,6 +71,10 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     CutDocument::Hooks cutHooks;
     cutHooks.taskStatus = [this] { return taskStatus(); };
     cutHooks.rebuildPlotData = [this] { generatePltData(QTransform()); };
+    cutHooks.offerPrintFile = [this](const QString &path) {
+        if (printFile().isEmpty())
+            setPrintFile(path);
+    };
     // The capture part is built later; it is looked up when a template loads.
     cutHooks.requestCheckPicture = [this] {
         if (m_capture)

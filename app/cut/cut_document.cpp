@@ -87,6 +87,9 @@ void CutDocument::setCutFile(const QString &path)
     }
     if (path.right(3).toLower() == QLatin1String("tva")) {
         openTvaCutFile(path);
+        // A missing file changes nothing, the print file neither.
+        if (m_hooks.offerPrintFile && QFile::exists(path))
+            m_hooks.offerPrintFile(path);
         return;
     }
     {

@@ -33,6 +33,8 @@ public:
         std::function<int()> taskStatus;
         // A reversed cut needs new plot data once the scene is turned.
         std::function<void()> rebuildPlotData;
+        // A ".tva" file also serves as the print file when none is set.
+        std::function<void(const QString &)> offerPrintFile;
         // A new template: ask for a fresh check-camera picture (returns at once).
         std::function<void()> requestCheckPicture;
     };

@@ -307,6 +307,27 @@ private slots:
         QCOMPARE(app()->labelCheckThreadCount(), 0);
     }
 
+    // A ".tva" file (the suffix in any case) is opened into the scene, cut
+    // through the preview file it leaves, saved as "tmp.plt" beside the
+    // program and serves as the print file too; a missing one changes nothing.
+    void tvaFileIsCutThroughItsPreview()
+    {
+        app()->setPrintFile(QString());
+        const QString tva = f.writeFile("label.TVA", kMarked);
+        app()->setCutFile(tva);
+        QTRY_COMPARE(app()->sceneFile(), tva);
+        QCOMPARE(app()->cutFile(), app()->cutShowFile());
+        QCOMPARE(app()->saveFile(), app()->appPath() + QStringLiteral("/tmp.plt"));
+        QCOMPARE(app()->printFile(), tva);
+
+        const QString cut = app()->cutFile();
+        app()->setPrintFile(QString());
+        app()->setCutFile(f.dir->filePath("missing.tva"));
+        QCOMPARE(app()->cutFile(), cut);
+        QCOMPARE(app()->sceneFile(), tva);
+        QCOMPARE(app()->printFile(), QString());
+    }
+
     void sceneBoundSettings()
     {
         CutSceneSettings::install(nullptr);

@@ -346,6 +346,44 @@ private slots:
         QCOMPARE(f.device->taskStatus(), 2);
     }
 
+    // Kind 2: no cut copies due, so the start prints only; each pass asks
+    // for the next copy and the job ends once the printed copies are done.
+    void printOnlyRunsUntilThePrintedCopiesAreDone()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        app()->setCutTaskCopies(0);
+        app()->setPrintTaskCopies(3);
+        app()->setPrintCopies(0);
+        f.device->wStart();
+        QVERIFY(!f.device->idle());
+        for (int printed = 1; printed <= 2; ++printed) {
+            app()->setPrintCopies(printed);
+            QVERIFY(!waitIdle(200)); // still a copy due
+        }
+        app()->setPrintCopies(3);
+        QVERIFY(waitIdle(5000));
+        QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(plotCount(false), 0);
+        QCOMPARE(app()->cutCopies(), 0);
+    }
+
+    // Kind 7: the page is found and every mark scanned, again and again,
+    // until stopped; nothing is cut and nothing counted.
+    void markCheckScansWithoutCutting()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        m_web->setMarks(printedMarks(5, app()->currentPageMarkPoint(true), false));
+        f.device->autoCheckPoint();
+        QVERIFY(!f.device->idle());
+        // Four marks, the first again, then the next pass.
+        QTRY_VERIFY_WITH_TIMEOUT(m_camera->requests() >= 12, 30000);
+        app()->stopTask(false);
+        QVERIFY(waitIdle(5000));
+        QCOMPARE(plotCount(true), 0);
+        QVERIFY(plotCount(false) > 0); // the moves between the marks
+        QCOMPARE(app()->cutCopies(), 0);
+    }
+
     // A page whose mark type the machine cannot cut: the job starts, ends at
     // once with its message, and leaves the machine stopped; nothing moves.
     void unsupportedCutTypeStartsNothing()
