@@ -8,6 +8,7 @@
 #include "app/marks/mark_scan.h"
 #include "app/marks/ocr_engine.h"
 #include "vision/mark_finder.h"
+#include "vision/page_code_ocr.h"
 
 QString SpoolsmithApp::cutShowFile() const { return m_cut->cutShowFile(); }
 void SpoolsmithApp::setCutShowFile(const QString &path) { m_cut->setCutShowFile(path); }
@@ -62,7 +63,14 @@ void SpoolsmithApp::setOcrReader(std::function<QList<OcrTextBlock>(const QImage 
     m_markScan->setOcrReader(std::move(reader));
 }
 OcrLite &SpoolsmithApp::ocr() { return m_ocr->lite(); }
-bool SpoolsmithApp::initOcr() { return m_ocr->init(); }
+bool SpoolsmithApp::initOcr()
+{
+    if (!m_ocr->init())
+        return false;
+    // The mark scan reads page codes through the loaded engine.
+    setOcrReader([this](const QImage &bgr) { return readPageCodeLines(m_ocr->lite(), bgr); });
+    return true;
+}
 
 // Needs the records (the page code) and the task status: built after the
 // task parts.
