@@ -25,6 +25,7 @@
 // The QML types the pages use, each its own module declared beside its class.
 Q_IMPORT_QML_PLUGIN(PltQuickViewPlugin)
 Q_IMPORT_QML_PLUGIN(FilmViewPlugin)
+Q_IMPORT_QML_PLUGIN(LostLabelViewPlugin)
 Q_IMPORT_QML_PLUGIN(TAVRA_ConfigPlugin)
 Q_IMPORT_QML_PLUGIN(QuickItemWidgetPlugin)
 

@@ -53,9 +53,9 @@ SpoolsmithApp::SpoolsmithApp(int &argc, char **argv)
     // both are built after this object.
     const AppServices services{[] { return Config::instance(); }, [] { return TRV610Plus::instance(); }};
     m_discovery = new MachineDiscovery(services.config, services.device, this);
-    initInspectionPart();
     initTaskParts(services);
     initCutParts(services);
+    initInspectionPart(services);
     initCameraParts(services);
     initPrintParts(services);
     firewall();

@@ -13,6 +13,7 @@
 #include <QHostAddress>
 #include <QImage>
 #include <QPointF>
+#include <QPolygonF>
 #include <QProcess>
 #include <QSizeF>
 #include <QString>
@@ -206,9 +207,20 @@ public:
     // Label-check threads still to be joined; shut-down joins them.
     int labelCheckThreadCount() const;
     void joinLabelChecks();
-    // The label inspection run on each check-camera picture; installed by
-    // the inspection, a picture is only acknowledged until then.
+    // Replaces the label inspection run on each check-camera picture
+    // (tests); empty restores it.
     void setLabelInspection(std::function<void(const QImage &)> inspect);
+    // --- Label inspection (LabelInspection) ---
+    // One check picture, on a label-check thread under the inspection lock.
+    void checkLabelCapture(const QImage &img);
+    // The paper check of one picture's edges; true: drifted beyond the limit.
+    bool doMediaEdge(int firstEdge, int lastEdge);
+    void writeLabelReport();
+    QString saveCheckImage();
+    // Draws poly (scaled by 0.05) and index into img.
+    Q_INVOKABLE void checkedImage(QImage &img, const QPolygonF &poly, int index);
+    double checkCameraScale() const;
+    bool pagechecked() const;
     // Makes this object what the driver and its job steps call
     // (task_app_bridge.cpp).
     void installTaskBridge();
@@ -327,7 +339,6 @@ public:
     bool createCDRHandle();
     Q_INVOKABLE void firewall();
     Q_INVOKABLE void openLabelExcel();
-    Q_INVOKABLE QString checkedImage();
     bool closeProcess(QProcess *process);
     // The online services 1000 ms after initApp; an empty server address
     // skips them.
@@ -398,7 +409,7 @@ signals:
     void fpsChanged();
 
 private:
-    void initInspectionPart();
+    void initInspectionPart(const AppServices &services);
     void initTaskParts(const AppServices &services);
     void initCutParts(const AppServices &services);
     void initCameraParts(const AppServices &services);

@@ -10,6 +10,9 @@
 #include "app/print/print_file.h"
 #include "app/print/printers.h"
 
+#include <QQmlApplicationEngine>
+#include <QWindow>
+
 QString SpoolsmithApp::printFile() const { return m_printFile->printFile(); }
 void SpoolsmithApp::setPrintFile(const QString &path) { m_printFile->setPrintFile(path); }
 QString SpoolsmithApp::printCutFile() const { return m_printFile->printCutFile(); }
@@ -63,7 +66,11 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
     cdrHooks.addPrintCopies = [this](int pages) { setPrintCopies(printCopies() + pages); };
     m_cdrChannel = std::make_unique<CdrChannel>(std::move(cdrHooks));
     m_external = std::make_unique<ExternalPrograms>(services);
-    m_online = std::make_unique<OnlineServices>(services, [] { QCoreApplication::quit(); });
+    m_online = std::make_unique<OnlineServices>(services, [] { QCoreApplication::quit(); }, [this] {
+        // The first root object of the QML engine, when it is a window.
+        const QList<QObject *> roots = m_engine ? m_engine->rootObjects() : QList<QObject *>();
+        return roots.isEmpty() ? nullptr : qobject_cast<QWindow *>(roots.first());
+    });
     m_language = std::make_unique<LanguageSwitch>();
 
     const auto direct = Qt::DirectConnection;

@@ -67,7 +67,9 @@ Window {
     InputPanel {
         id: inputPanel
         objectName: "inputPanel"
-        z: 99
+        // Above the popups' overlay too, or the keyboard would lie under a
+        // dialog's dimming and never get a press while the dialog is open.
+        z: Overlay.overlay.z + 99
         x: 0
         y: root.height
         width: root.width

@@ -136,8 +136,10 @@ SpinBox {
 
     // The spin box's own indicators step with a valueModified() per step and
     // are disabled at the limits; the module's press-and-hold replaces them.
-    up.indicator: null
-    down.indicator: null
+    // Empty items rather than null: a null left the style's deferred
+    // indicators counted as still being created when the engine goes.
+    up.indicator: Item { id: noUpIndicator }
+    down.indicator: Item { id: noDownIndicator }
 
     Indicator {
         id: upIndicator

@@ -185,10 +185,265 @@
     </message>
 </context>
 <context>
+    <name>DeviceStackPage</name>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>任务运行中不可设置</source>
+        <translation>Settings cannot be changed while a job runs</translation>
+    </message>
+</context>
+<context>
+    <name>FilmView</name>
+    <message>
+        <source>未检出</source>
+        <translation>Not found</translation>
+    </message>
+</context>
+<context>
+    <name>Main</name>
+    <message>
+        <source>Spoolsmith</source>
+        <translation>Spoolsmith</translation>
+    </message>
+</context>
+<context>
+    <name>SettingPage</name>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>文字</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>二维码</source>
+        <translation>QR code</translation>
+    </message>
+    <message>
+        <source>选择程序</source>
+        <translation>Choose a program</translation>
+    </message>
+    <message>
+        <source>程序 (*.exe)</source>
+        <translation>Programs (*.exe)</translation>
+    </message>
+    <message>
+        <source>程序 (*)</source>
+        <translation>Programs (*)</translation>
+    </message>
+    <message>
+        <source>选择文件夹</source>
+        <translation>Choose a folder</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>恢复默认设置</source>
+        <translation>Restore defaults</translation>
+    </message>
+    <message>
+        <source>保存默认设置</source>
+        <translation>Save as defaults</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>确定要恢复到默认设置 ？</source>
+        <translation>Restore the default settings?</translation>
+    </message>
+    <message>
+        <source>确定要保存当前设置为默认设置 ？</source>
+        <translation>Save the current settings as the defaults?</translation>
+    </message>
+</context>
+<context>
     <name>SpoolsmithApp</name>
     <message>
         <source>请等待升级结束</source>
         <translation>Please wait until the upgrade has finished</translation>
+    </message>
+    <message>
+        <source>任务份数不能为0 
+</source>
+        <translation>The number of copies cannot be 0 
+</translation>
+    </message>
+    <message>
+        <source>打印文件未打开 
+</source>
+        <translation>No print file is open 
+</translation>
+    </message>
+    <message>
+        <source>设备未连接，请重启设备或者选择设备 
+</source>
+        <translation>The machine is not linked: restart it or choose a machine 
+</translation>
+    </message>
+    <message>
+        <source>机器繁忙，请稍后重试</source>
+        <translation>The machine is busy, please try again later</translation>
+    </message>
+    <message>
+        <source>请稍后重试 
+</source>
+        <translation>The machine is busy, please try again later</translation>
+    </message>
+    <message>
+        <source>送纸陀螺仪触发值</source>
+        <translation>Feed gyroscope trigger</translation>
+    </message>
+    <message>
+        <source>送纸陀螺仪限位</source>
+        <translation>Feed gyroscope limit</translation>
+    </message>
+    <message>
+        <source>送纸速度</source>
+        <translation>Feed speed</translation>
+    </message>
+    <message>
+        <source>排废陀螺仪触发值</source>
+        <translation>Waste gyroscope trigger</translation>
+    </message>
+    <message>
+        <source>排废陀螺仪限位</source>
+        <translation>Waste gyroscope limit</translation>
+    </message>
+    <message>
+        <source>排废速度</source>
+        <translation>Waste speed</translation>
+    </message>
+    <message>
+        <source>切割文件未打开或未识别到二维码</source>
+        <translation>No cut file is open, or no QR code was read</translation>
+    </message>
+    <message>
+        <source>切割文件未打开 
+</source>
+        <translation>No cut file is open 
+</translation>
+    </message>
+    <message>
+        <source>纸张偏移大于</source>
+        <translation>Paper drifted by more than </translation>
+    </message>
+</context>
+<context>
+    <name>LostLabelView</name>
+    <message>
+        <source>未检出</source>
+        <translation>Not detected</translation>
+    </message>
+</context>
+<context>
+    <name>TRV610Plus</name>
+    <message>
+        <source>请检查设备状态</source>
+        <translation>Please check the machine state</translation>
+    </message>
+    <message>
+        <source>请重试</source>
+        <translation>Please try again</translation>
+    </message>
+    <message>
+        <source>设置成功</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>未设置原点</source>
+        <translation>No origin has been set</translation>
+    </message>
+    <message>
+        <source> 送纸限位 </source>
+        <translation> Feed limit </translation>
+    </message>
+    <message>
+        <source> 排废限位 </source>
+        <translation> Waste limit </translation>
+    </message>
+    <message>
+        <source> 打印容纸限位 </source>
+        <translation> Print roller at its limit </translation>
+    </message>
+    <message>
+        <source> 打印容纸过多 </source>
+        <translation> Print roller too full </translation>
+    </message>
+    <message>
+        <source> 覆膜容纸限位 </source>
+        <translation> Film roller at its limit </translation>
+    </message>
+    <message>
+        <source> 覆膜容纸过多 </source>
+        <translation> Film roller too full </translation>
+    </message>
+    <message>
+        <source> 收纸容纸限位 </source>
+        <translation> Collect roller at its limit </translation>
+    </message>
+    <message>
+        <source> 收纸容纸过多 </source>
+        <translation> Collect roller too full </translation>
+    </message>
+    <message>
+        <source> 纠偏错误 </source>
+        <translation> Web guide error </translation>
+    </message>
+    <message>
+        <source> 缺陷检测失败 </source>
+        <translation> Defect detection failed </translation>
+    </message>
+    <message>
+        <source>X轴限位 </source>
+        <translation>X axis limit </translation>
+    </message>
+    <message>
+        <source>Y轴限位 </source>
+        <translation>Y axis limit </translation>
+    </message>
+    <message>
+        <source>机器繁忙，请稍后重试</source>
+        <translation>The machine is busy, please try again later</translation>
+    </message>
+    <message>
+        <source>请检查设备状态， 正在执行任务或者未连接</source>
+        <translation>Please check the machine: a job is running or it is not linked</translation>
+    </message>
+    <message>
+        <source>切割文件未打开 
+</source>
+        <translation>No cut file is open 
+</translation>
+    </message>
+    <message>
+        <source>不支持的切割类型!</source>
+        <translation>This cut type is not supported!</translation>
+    </message>
+    <message>
+        <source>机器连接断开，任务已停止 
+</source>
+        <translation>The machine link was lost, the job has stopped 
+</translation>
+    </message>
+    <message>
+        <source>标记点扫描失败！</source>
+        <translation>Mark scan failed!</translation>
+    </message>
+    <message>
+        <source>标记点移动到中心失败！</source>
+        <translation>Moving the mark to the centre failed!</translation>
+    </message>
+    <message>
+        <source>切割文件未打开或未识别到二维码</source>
+        <translation>No cut file is open, or no QR code was read</translation>
     </message>
 </context>
 <context>

@@ -1,9 +1,10 @@
 #include "vision/film_view.h"
 
+#include "vision/view_source.h"
+
 #include <QFont>
 #include <QPainter>
 #include <QPen>
-#include <QPointer>
 #include <QPolygonF>
 #include <QTransform>
 
@@ -12,16 +13,9 @@
 
 namespace {
 
-struct Source
+ViewSource<FilmView::SlotReader> &source()
 {
-    std::mutex lock;
-    QPointer<QObject> notifier;
-    FilmView::SlotReader reader;
-};
-
-Source &source()
-{
-    static Source s;
+    static ViewSource<FilmView::SlotReader> s;
     return s;
 }
 
@@ -29,10 +23,7 @@ Source &source()
 
 void FilmView::setSource(QObject *notifier, SlotReader reader)
 {
-    Source &s = source();
-    std::lock_guard<std::mutex> locker(s.lock);
-    s.notifier = notifier;
-    s.reader = std::move(reader);
+    source().set(notifier, std::move(reader));
 }
 
 FilmView::FilmView(QQuickItem *parent)
@@ -45,12 +36,7 @@ FilmView::~FilmView() = default;
 
 void FilmView::attachSource()
 {
-    QObject *notifier = nullptr;
-    {
-        Source &s = source();
-        std::lock_guard<std::mutex> locker(s.lock);
-        notifier = s.notifier;
-    }
+    QObject *notifier = source().notifier();
     // The view is the receiver context, so a signal from the task thread
     // repaints on the GUI thread.
     if (notifier)
@@ -122,13 +108,7 @@ void FilmView::drawCode(QPainter *painter, const FilmSlot &slot,
 
 void FilmView::paint(QPainter *painter)
 {
-    SlotReader reader;
-    {
-        Source &s = source();
-        std::lock_guard<std::mutex> locker(s.lock);
-        if (s.notifier)
-            reader = s.reader;
-    }
+    const auto reader = source().reader();
     if (!reader || m_videoOutputWidth == 0 || m_videoOutputHeight == 0)
         return;
     painter->setRenderHint(QPainter::Antialiasing, true);

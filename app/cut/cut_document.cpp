@@ -79,6 +79,18 @@ cv::Mat CutDocument::inspectionTemplate() const
     return m_inspectionTemplate;
 }
 
+QList<QPair<double, double>> CutDocument::rowSegments() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_rowSegments;
+}
+
+QList<QPair<double, double>> CutDocument::colSegments() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_colSegments;
+}
+
 void CutDocument::setCutFile(const QString &path)
 {
     if (!m_scene->canEdit()) {
@@ -220,6 +232,8 @@ bool CutDocument::loadTemplate()
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_inspectionTemplate = view.clone();
+        m_rowSegments = m_scene->rowSegments();
+        m_colSegments = m_scene->colSegments();
     }
     if (m_hooks.requestCheckPicture)
         m_hooks.requestCheckPicture();

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QPair>
 #include <QObject>
 #include <QPointF>
 #include <QSizeF>
@@ -63,6 +64,11 @@ public:
     QImage renderCutMask() const;
     bool loadTemplate();
     cv::Mat inspectionTemplate() const;
+    // The label grid of the page the template was made from (mm, along the
+    // web and across it), taken with the template so that other threads
+    // never read the scene.
+    QList<QPair<double, double>> rowSegments() const;
+    QList<QPair<double, double>> colSegments() const;
     QList<QPointF> currentPageMarkPoint(bool scan);
     int pageMarkType();
 
@@ -85,4 +91,6 @@ private:
     QString m_saveFile;
     QSizeF m_pageSize;
     cv::Mat m_inspectionTemplate;
+    QList<QPair<double, double>> m_rowSegments;
+    QList<QPair<double, double>> m_colSegments;
 };

@@ -5,6 +5,7 @@
 #include "machine/trv610plus.h"
 #include "settings/config.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 
@@ -65,6 +66,6 @@ void PageCodeSwitch::setSwitchCutFile(bool on)
     if (!m_document.hasItems()) {
         m_hooks.stopTask();
         if (TRV610Plus *device = m_services.device())
-            device->setErrorMessage(QStringLiteral("切割文件未打开或未识别到二维码"));
+            device->setErrorMessage(QCoreApplication::translate("SpoolsmithApp", "切割文件未打开或未识别到二维码"));
     }
 }

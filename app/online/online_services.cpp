@@ -1,17 +1,30 @@
 #include "app/online/online_services.h"
 
 #include "machine/trv610plus.h"
+#include "online/mqtt_message.h"
 #include "settings/config.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QProcess>
 
-OnlineServices::OnlineServices(AppServices services, std::function<void()> quit)
+namespace {
+
+// The advertisement broker's account.
+const char kBrokerUser[] = "ostla";
+const char kBrokerPassword[] = "wolk@1873";
+
+} // namespace
+
+OnlineServices::OnlineServices(AppServices services, std::function<void()> quit,
+                               std::function<QWindow *()> mainWindow)
     : m_services(std::move(services))
     , m_quit(std::move(quit))
+    , m_mainWindow(std::move(mainWindow))
 {
 }
+
+OnlineServices::~OnlineServices() = default;
 
 QString OnlineServices::serverHost() const
 {
@@ -29,10 +42,24 @@ void OnlineServices::start(const QString &version)
     }
     qCritical() << "SpoolsmithApp::startOnlineServices" << "software update check not available:"
                 << "UpgradesSoftWidget is not built" << "(Spoolsmith" << version << ")";
-    // The MQTT client (host, port 1883) is not built, so the connection
-    // cannot be made and no advertisement window is shown.
-    qCritical() << "SpoolsmithApp::startOnlineServices" << host << 1883 << "connectToServer failed"
-                << "(the MQTT client is not built)";
+    startAdvertisements(host);
+}
+
+void OnlineServices::startAdvertisements(const QString &host)
+{
+    if (!m_mqtt)
+        m_mqtt = std::make_unique<mqttMessage>();
+    mqttSetting settings;
+    settings.hostname = host;
+    settings.port = m_brokerPort;
+    settings.username = QString::fromLatin1(kBrokerUser);
+    settings.password = QString::fromLatin1(kBrokerPassword);
+    if (!m_mqtt->connectToServer(settings)) {
+        qCritical() << "SpoolsmithApp::startOnlineServices" << "connectToServer failed";
+        return;
+    }
+    QWindow *window = m_mainWindow ? m_mainWindow() : nullptr;
+    m_mqtt->showAD(QString::fromLatin1(kAdvertisementTopic), window);
 }
 
 void OnlineServices::upgrade()

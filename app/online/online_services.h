@@ -5,25 +5,42 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+
+class QWindow;
+class mqttMessage;
 
 // The online services: the software update check, the firmware update check
 // on a newly read firmware version, and the advertisement feed over MQTT.
-// The update dialogs and the MQTT client are not built yet; each step logs
-// what is missing and nothing is reported as done.
+// The update dialogs are not built yet; their steps log what is missing and
+// nothing is reported as done.
 class OnlineServices
 {
 public:
-    // quit ends the program once the updater runs.
-    OnlineServices(AppServices services, std::function<void()> quit);
+    static constexpr quint16 kBrokerPort = 1883;
+    static constexpr char kAdvertisementTopic[] = "planning_ad";
+
+    // quit ends the program once the updater runs; mainWindow is the window
+    // the advertisements are shown over (may be null).
+    OnlineServices(AppServices services, std::function<void()> quit, std::function<QWindow *()> mainWindow);
+    ~OnlineServices();
 
     // 1000 ms after start-up; an empty server address skips them.
     void start(const QString &version);
     void upgrade();
     void checkUpdate();
 
+    // Tests reach a broker on another port.
+    void setBrokerPort(quint16 port) { m_brokerPort = port; }
+    mqttMessage *mqtt() const { return m_mqtt.get(); }
+
 private:
     QString serverHost() const;
+    void startAdvertisements(const QString &host);
 
     AppServices m_services;
     std::function<void()> m_quit;
+    std::function<QWindow *()> m_mainWindow;
+    quint16 m_brokerPort = kBrokerPort;
+    std::unique_ptr<mqttMessage> m_mqtt;
 };

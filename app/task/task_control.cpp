@@ -51,11 +51,11 @@ bool TaskControl::startChecks()
     TRV610Plus *device = m_services.device();
     QString message;
     if (m_counters.printTaskCopies() == 0 && m_counters.cutTaskCopies() == 0)
-        message += text("任务份数不能为0 \n");
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "任务份数不能为0 \n"));
     if (m_settings.enablePrint() && m_hooks.printFileMissing() && m_counters.printTaskCopies() >= 1)
-        message += text("打印文件未打开 \n");
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印文件未打开 \n"));
     if (!device || !device->linked())
-        message += text("设备未连接，请重启设备或者选择设备 \n");
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "设备未连接，请重启设备或者选择设备 \n"));
     if (message.isEmpty())
         return true;
     qWarning() << "SpoolsmithApp::startTask" << "refused:" << message.trimmed();
@@ -73,7 +73,7 @@ void TaskControl::startTask(bool recount, bool once)
     if (device && (!device->idle() || device->taskStatus() != 2 || appStatus != 2)) {
         qWarning() << "SpoolsmithApp::startTask" << "a job is running" << device->idle() << device->taskStatus()
                    << appStatus;
-        device->setErrorMessage(text("机器繁忙，请稍后重试"));
+        device->setErrorMessage(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "机器繁忙，请稍后重试")));
         return;
     }
 
@@ -164,7 +164,7 @@ void TaskControl::control(Kind kind, bool bWait)
     // that one to end instead of being refused.
     const bool internal = kind == Kind::Stop && (bWait || QThread::currentThread() != m_hooks.guiThread);
     if (!internal && !claim(false)) {
-        device->setErrorMessage(text("请稍后重试 \n"));
+        device->setErrorMessage(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "请稍后重试 \n")));
         qCritical() << name << "正在执行,请稍后重试";
         return;
     }
@@ -212,7 +212,7 @@ void TaskControl::pauseOrResume(TRV610Plus *device, bool resume)
     const bool ok = resume ? device->wResume() : device->wPause();
     if (!ok) {
         qCritical() << name << (resume ? "wResume failed, 请稍后重试" : "wPause failed, 请稍后重试");
-        device->setErrorMessage(text("请稍后重试 \n"));
+        device->setErrorMessage(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "请稍后重试 \n")));
     }
 }
 
@@ -222,7 +222,7 @@ void TaskControl::stop(TRV610Plus *device)
     device->setTaskStatus(2);
     if (!device->exitTask()) {
         qCritical() << "SpoolsmithApp::stopTask" << "exitTask failed, 请稍后重试";
-        device->setErrorMessage(text("请稍后重试 \n"));
+        device->setErrorMessage(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "请稍后重试 \n")));
         return;
     }
     // Ends run-once mode and restores printing.

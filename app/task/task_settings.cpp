@@ -30,3 +30,9 @@ void TaskSettings::startRunOnce()
     m_runOnce = true;
     m_enablePrint = false;
 }
+
+QString TaskSettings::modelPath() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_modelPath;
+}

@@ -21,6 +21,11 @@ public:
     void startRunOnce();
     bool runOnce() const { return m_runOnce.load(); }
     bool enablePrint() const { return m_enablePrint.load(); }
+    // The label detector's switches and model path.
+    bool enableOCR() const { return m_enableOCR.load(); }
+    bool enableQRCode() const { return m_enableQRCode.load(); }
+    bool enableBARCode() const { return m_enableBARCode.load(); }
+    QString modelPath() const;
 
 private:
     AppServices m_services;

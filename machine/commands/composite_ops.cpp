@@ -15,7 +15,9 @@
 namespace {
 constexpr double kUnitsPerMm = 40.0;
 
-QString tr(const char *text)
+// The texts are marked where they are written, so that the translation tool
+// files them under the driver's context, where they are looked up.
+QString userText(const char *text)
 {
     return QCoreApplication::translate("TRV610Plus", text);
 }
@@ -43,12 +45,12 @@ void CompositeOps::setOrigin()
     if (!cutterIdle()) {
         qWarning() << "TRV610Plus::setOrigin" << "请检查设备状态， 正在执行任务或者未连接";
         qCritical() << "TRV610Plus::setOrigin" << "正在执行,请稍后重试";
-        m_state.errorMessage.set(tr("请检查设备状态"));
+        m_state.errorMessage.set(userText(QT_TRANSLATE_NOOP("TRV610Plus", "请检查设备状态")));
         return;
     }
     if (!m_commands.rDevicePoint()) {
         qWarning() << "TRV610Plus::setOrigin" << "rDevicePoint failed";
-        m_state.errorMessage.set(tr("请重试"));
+        m_state.errorMessage.set(userText(QT_TRANSLATE_NOOP("TRV610Plus", "请重试")));
         return;
     }
     const QPointF position = m_state.devicePosition.get();
@@ -56,7 +58,7 @@ void CompositeOps::setOrigin()
     qDebug() << "TRV610Plus::setOrigin" << "设置原点" << position;
     // The message box is the application's: the driver opens no dialog.
     if (TaskApp *app = m_context.app())
-        app->informOperator(tr("设置成功"));
+        app->informOperator(userText(QT_TRANSLATE_NOOP("TRV610Plus", "设置成功")));
 }
 
 void CompositeOps::gotoOrigin()
@@ -64,23 +66,23 @@ void CompositeOps::gotoOrigin()
     const QPointF target = m_state.origin.get();
     if (target.x() == 0.0 && target.y() == 0.0) {
         qWarning() << "TRV610Plus::gotoOrigin" << "未设置原点";
-        m_state.errorMessage.set(tr("未设置原点"));
+        m_state.errorMessage.set(userText(QT_TRANSLATE_NOOP("TRV610Plus", "未设置原点")));
         return;
     }
     if (!cutterIdle()) {
         qWarning() << "TRV610Plus::gotoOrigin" << "请检查设备状态， 正在执行任务或者未连接";
-        m_state.errorMessage.set(tr("请检查设备状态"));
+        m_state.errorMessage.set(userText(QT_TRANSLATE_NOOP("TRV610Plus", "请检查设备状态")));
         return;
     }
     if (!m_commands.rDevicePoint()) {
         qWarning() << "TRV610Plus::gotoOrigin" << "未能获取当前位置 rDevicePoint failed";
-        m_state.errorMessage.set(tr("请重试"));
+        m_state.errorMessage.set(userText(QT_TRANSLATE_NOOP("TRV610Plus", "请重试")));
         return;
     }
     const QPointF position = m_state.devicePosition.get();
     if (!m_commands.wDevicePoint(int(target.x() - position.x()), int(target.y() - position.y()))) {
         qWarning() << "TRV610Plus::gotoOrigin" << "wDevicePoint failed";
-        m_state.errorMessage.set(tr("请重试"));
+        m_state.errorMessage.set(userText(QT_TRANSLATE_NOOP("TRV610Plus", "请重试")));
         return;
     }
     qDebug() << "TRV610Plus::gotoOrigin" << "回到原点" << target;
@@ -93,7 +95,7 @@ void CompositeOps::moveOffset()
     const double y = config ? config->markCameraOffsetY() : 0.0;
     if (!m_commands.wDevicePoint(int(x * kUnitsPerMm), int(y * kUnitsPerMm))) {
         qWarning() << "TRV610Plus::moveOffset" << "wDevicePoint failed";
-        m_state.errorMessage.set(tr("请重试"));
+        m_state.errorMessage.set(userText(QT_TRANSLATE_NOOP("TRV610Plus", "请重试")));
     }
 }
 

@@ -110,12 +110,12 @@ bool JobRunner::createWork(taskInterface *worker)
     if (!m_idle.load()) {
         delete worker;
         qWarning() << "TRV610Plus::createWork" << "thread is running";
-        m_state.errorMessage.set(QStringLiteral("机器繁忙，请稍后重试"));
+        m_state.errorMessage.set(QCoreApplication::translate("TRV610Plus", "机器繁忙，请稍后重试"));
         return false;
     }
     if (!m_state.linked.get()) {
         delete worker;
-        m_state.errorMessage.set(QStringLiteral("请检查设备状态， 正在执行任务或者未连接"));
+        m_state.errorMessage.set(QCoreApplication::translate("TRV610Plus", "请检查设备状态， 正在执行任务或者未连接"));
         return false;
     }
     if (!worker)

@@ -10,6 +10,7 @@
 #include "machine/task_app.h"
 #include "machine/trv610plus.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 
@@ -62,7 +63,7 @@ void TaskEntries::cut()
         return;
     QFile file(app->cutFile());
     if (!file.exists()) {
-        m_state.errorMessage.set(QStringLiteral("切割文件未打开 \n"));
+        m_state.errorMessage.set(QCoreApplication::translate("TRV610Plus", "切割文件未打开 \n"));
         return;
     }
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))

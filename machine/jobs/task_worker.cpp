@@ -5,6 +5,7 @@
 #include "machine/task_app.h"
 #include "machine/trv610plus.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 #include <climits>
@@ -26,7 +27,7 @@ TaskWorker::TaskWorker(TRV610Plus *device, int cutType, const QList<QPointF> &ma
     }
     qCritical() << "TaskWorker::TaskWorker" << "未实现的切割类型" << cutType;
     if (device)
-        device->setErrorMessage(QStringLiteral("不支持的切割类型!"));
+        device->setErrorMessage(QCoreApplication::translate("TRV610Plus", "不支持的切割类型!"));
     // Nothing to run, but the job that starts must end: a status left
     // "running" with no job behind it would block the next start.
     m_steps.append([this](int &s) { taskFinish(s); });
@@ -145,7 +146,7 @@ bool TaskWorker::holdWhileUnlinked(qint64 unlinkedMs)
     endJob(step);
     // After the stop's own report, so this is what the operator reads.
     if (m_device)
-        m_device->setErrorMessage(QStringLiteral("机器连接断开，任务已停止 \n"));
+        m_device->setErrorMessage(QCoreApplication::translate("TRV610Plus", "机器连接断开，任务已停止 \n"));
     return false;
 }
 
@@ -166,7 +167,7 @@ bool TaskWorker::canFeed(double lengthMm)
         return film > config->filmRollerLimit() && collect < config->collectRollerMax();
     if (collect > config->collectRollerLimit())
         return true;
-    m_device->setErrorMessage(QStringLiteral(" 收纸容纸限位 "));
+    m_device->setErrorMessage(QCoreApplication::translate("TRV610Plus", " 收纸容纸限位 "));
     int step = 0;
     endJob(step);
     return false;

@@ -7,6 +7,7 @@
 #include "machine/trv610plus.h"
 #include "vision/mark_geometry.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QPolygonF>
 #include <QThread>
@@ -39,7 +40,7 @@ void TaskWorker::taskScanMark(int &curStep)
         return;
     }
     if (m_scanAttempts > 5) {
-        m_device->setErrorMessage(QStringLiteral("标记点扫描失败！"));
+        m_device->setErrorMessage(QCoreApplication::translate("TRV610Plus", "标记点扫描失败！"));
         endJob(curStep);
     }
 }
@@ -111,7 +112,7 @@ void TaskWorker::taskMoveToImageCenter(int &curStep)
     }
     const QPointF o = markOffset(m_scannedPoints.last(), m_scannedSizes.last());
     if (m_centringMoves > 5) {
-        m_device->setErrorMessage(QStringLiteral("标记点移动到中心失败！"));
+        m_device->setErrorMessage(QCoreApplication::translate("TRV610Plus", "标记点移动到中心失败！"));
         endJob(curStep);
         return;
     }
@@ -153,7 +154,7 @@ void TaskWorker::taskLocateFirstMark(int &curStep)
     if (!a)
         return;
     if (!a->cutSceneHasItems()) {
-        m_device->setErrorMessage(QStringLiteral("切割文件未打开或未识别到二维码"));
+        m_device->setErrorMessage(QCoreApplication::translate("TRV610Plus", "切割文件未打开或未识别到二维码"));
         endJob(curStep);
         return;
     }

@@ -481,7 +481,9 @@ private slots:
         app()->startOnlineServices();
         QVERIFY(logged(QStringLiteral("online services skipped")));
         QVERIFY(!logged(QStringLiteral("connectToServer failed")));
-        f.config->setProperty(Config::CPT_IP, QStringLiteral("127.0.0.1"));
+        // A loopback address no broker listens on (a system mosquitto takes
+        // 127.0.0.1:1883).
+        f.config->setProperty(Config::CPT_IP, QStringLiteral("127.0.0.2"));
         app()->startOnlineServices();
         QVERIFY(logged(QStringLiteral("connectToServer failed")));
     }

@@ -98,7 +98,8 @@ private slots:
     {
         QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
         CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
-        f.useTestMarkCamera(2000);
+        // Generous: under the sanitizers on a loaded machine a scan takes seconds.
+        f.useTestMarkCamera(10000);
         f.config->setMarkCameraOffsetX(0.0);
         f.config->setMarkCameraOffsetY(0.0);
         f.config->setEnablePrint(false);

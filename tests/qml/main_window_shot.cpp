@@ -3,6 +3,7 @@
 // translated text, and writes the window to the PNG named by SPOOLSMITH_SHOT.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
+#include "tests/qml/exposed_window.h"
 #include "machine/trv610plus.h"
 
 #include <QElapsedTimer>
@@ -15,15 +16,6 @@ Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
 
 namespace {
 
-QQuickWindow *mainWindow()
-{
-    for (QWindow *w : QGuiApplication::topLevelWindows()) {
-        if (auto *quick = qobject_cast<QQuickWindow *>(w); quick && quick->isExposed())
-            return quick;
-    }
-    return nullptr;
-}
-
 void photograph(SpoolsmithApp &app)
 {
     const QString target = qEnvironmentVariable("SPOOLSMITH_SHOT");
@@ -32,7 +24,7 @@ void photograph(SpoolsmithApp &app)
     clock->start();
     auto *poll = new QTimer(&app);
     QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, clock, target] {
-        QQuickWindow *window = mainWindow();
+        QQuickWindow *window = exposedQuickWindow();
         // Give the popup's 83 ms entrance and the first frames time to settle.
         if (!window || clock->elapsed() < 1500) {
             if (clock->elapsed() > 20000) {

@@ -10,6 +10,7 @@
 #include <QtQuickTest/quicktest.h>
 
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
+Q_IMPORT_QML_PLUGIN(TAVRA_ConfigPlugin)
 
 int main(int argc, char **argv)
 {

@@ -20,6 +20,7 @@
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
 Q_IMPORT_QML_PLUGIN(PltQuickViewPlugin)
 Q_IMPORT_QML_PLUGIN(FilmViewPlugin)
+Q_IMPORT_QML_PLUGIN(LostLabelViewPlugin)
 Q_IMPORT_QML_PLUGIN(TAVRA_ConfigPlugin)
 Q_IMPORT_QML_PLUGIN(QuickItemWidgetPlugin)
 
@@ -80,6 +81,7 @@ private slots:
         QTest::addColumn<QByteArray>("qml");
         QTest::newRow("PltQuickView") << QByteArray("import PltQuickView 1.0\nPltQuickView { file: \"\" }");
         QTest::newRow("FilmView") << QByteArray("import FilmView 1.0\nFilmView { videoOutputWidth: 10 }");
+        QTest::newRow("LostLabelView") << QByteArray("import LostLabelView 1.0\nLostLabelView { imageW: 3040; imageH: 3840 }");
         QTest::newRow("QuickItemWidget") << QByteArray("import QuickItemWidget 1.0\nQuickItemWidget {}");
         QTest::newRow("TAVRA_Config enumerations")
             << QByteArray("import QtQml 2.0\nimport TAVRA_Config 1.0\n"

@@ -74,11 +74,11 @@ void drawShape(QPainter &p, const Mark &m, double rotation)
 
 } // namespace
 
-QImage qrSymbol(const QString &text, int side)
+QImage zintBitmap(int symbology, const QString &text, int option1)
 {
     std::unique_ptr<zint_symbol, void (*)(zint_symbol *)> symbol(ZBarcode_Create(), ZBarcode_Delete);
-    symbol->symbology = BARCODE_QRCODE;
-    symbol->option_1 = 4;
+    symbol->symbology = symbology;
+    symbol->option_1 = option1;
     symbol->show_hrt = 0;
     const QByteArray data = text.toUtf8();
     if (ZBarcode_Encode_and_Buffer(symbol.get(), reinterpret_cast<const unsigned char *>(data.constData()),
@@ -88,7 +88,13 @@ QImage qrSymbol(const QString &text, int side)
     for (int y = 0; y < symbol->bitmap_height; ++y)
         std::memcpy(bitmap.scanLine(y), symbol->bitmap + size_t(y) * symbol->bitmap_width * 3,
                     size_t(symbol->bitmap_width) * 3);
-    return bitmap.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    return bitmap;
+}
+
+QImage qrSymbol(const QString &text, int side)
+{
+    const QImage bitmap = zintBitmap(BARCODE_QRCODE, text, 4);
+    return bitmap.isNull() ? bitmap : bitmap.scaled(side, side, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
 QPointF qrBesideMark(const QPointF &c, double markSizeMm, double qrSizeMm)

@@ -31,7 +31,7 @@ void TestCamera::onCapture(const QVariant &c)
         return;
     }
     const bool mark = token % 10 == 1;
-    const QImage image = mark ? markPicture() : QImage(m_size, QImage::Format_RGB888);
+    const QImage image = mark ? markPicture() : m_labelSource ? m_labelSource() : QImage(m_size, QImage::Format_RGB888);
     auto answer = [this, token, mark, image]() {
         ++m_answered;
         if (mark)

@@ -22,6 +22,8 @@ public:
     // Mark centres (full-resolution pixels) of the next mark picture.
     void setMarkSource(std::function<QList<QPointF>(const QSize &)> source) { m_source = std::move(source); }
     void setPictureSize(const QSize &size) { m_size = size; }
+    // The next check-camera pictures (else an empty picture of the size).
+    void setLabelSource(std::function<QImage()> source) { m_labelSource = std::move(source); }
     void setMarkSizeMm(double mm) { m_markSizeMm = mm; }
     // The next n requests get no answer at all.
     void dropNext(int n) { m_drop.store(n); }
@@ -41,6 +43,7 @@ private:
     void onCapture(const QVariant &c);
 
     std::function<QList<QPointF>(const QSize &)> m_source;
+    std::function<QImage()> m_labelSource;
     QSize m_size{1280, 960};
     double m_markSizeMm = 4.0;
     std::atomic<int> m_drop{0};

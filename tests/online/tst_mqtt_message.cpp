@@ -1,0 +1,277 @@
+// The MQTT client against a real mosquitto broker on loopback, with a
+// password file and an ACL; advertisement pictures from a local HTTP server.
+#include "online/carousel_image_window.h"
+#include "online/mqtt_message.h"
+#include "tests/support/gui_lookup.h"
+#include "tests/support/http_test_server.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/solid_png.h"
+#include "tests/support/mosquitto_broker.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <stdexcept>
+
+namespace {
+
+const QString kUser = QStringLiteral("ostla");
+const QString kPassword = QStringLiteral("wolk@1873");
+
+QStringList g_calls;
+void recordCall(const QString &topic, const QByteArray &payload)
+{
+    g_calls.append(topic + QLatin1Char('=') + QString::fromUtf8(payload));
+}
+void throwingCall(const QString &, const QByteArray &)
+{
+    throw std::runtime_error("callback broke");
+}
+
+CarouselImageWindow *advertisementWindow()
+{
+    return findTopLevelWidget<CarouselImageWindow>();
+}
+
+} // namespace
+
+class TestMqttMessage : public QObject
+{
+    Q_OBJECT
+
+    // Installed once the test runner has set up its own log handler.
+    std::unique_ptr<LogCapture> log;
+    std::unique_ptr<MosquittoBroker> broker;
+
+    mqttSetting settings(const QString &user = kUser, const QString &password = kPassword) const
+    {
+        mqttSetting s;
+        s.hostname = QStringLiteral("127.0.0.1");
+        s.port = broker->port();
+        s.username = user;
+        s.password = password;
+        return s;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        log = std::make_unique<LogCapture>();
+        const QString reason = MosquittoBroker::unavailableReason();
+        if (!reason.isEmpty())
+            QSKIP(qPrintable(reason));
+        broker = std::make_unique<MosquittoBroker>(QList<MosquittoBroker::User>{{kUser, kPassword}},
+                                                   QStringList{QStringLiteral("planning_ad"), QStringLiteral("test/#")});
+        QVERIFY2(broker->start(), qPrintable(broker->log()));
+    }
+
+    void init() { LogCapture::clear(); g_calls.clear(); }
+
+    void connectsAndWritesTheClientIdBack()
+    {
+        mqttMessage client;
+        QVERIFY(!client.isConnectToServer());
+        mqttSetting s = settings();
+        QVERIFY(client.connectToServer(s));
+        QVERIFY(client.isConnectToServer());
+        QVERIFY(!s.clientId.isEmpty());
+        QVERIFY(LogCapture::contains(QStringLiteral("[成功连接]")));
+        QVERIFY(LogCapture::contains(s.clientId));
+        QTRY_VERIFY_WITH_TIMEOUT(broker->log().contains(s.clientId), 5000);
+
+        // Connected already: refused, and the caller's settings stay as given.
+        mqttSetting again = settings();
+        again.clientId = QStringLiteral("other");
+        QVERIFY(!client.connectToServer(again));
+        QCOMPARE(again.clientId, QStringLiteral("other"));
+
+        // A given client id is the one the broker sees.
+        mqttMessage named;
+        mqttSetting own = settings();
+        own.clientId = QStringLiteral("spoolsmith-named");
+        QVERIFY(named.connectToServer(own));
+        QCOMPARE(own.clientId, QStringLiteral("spoolsmith-named"));
+        QTRY_VERIFY_WITH_TIMEOUT(broker->log().contains(QStringLiteral("spoolsmith-named")), 5000);
+    }
+
+    void wrongCredentialsAreRefusedWithTheirMessage()
+    {
+        mqttMessage client;
+        mqttSetting wrong = settings(kUser, QStringLiteral("not-the-password"));
+        QVERIFY(!client.connectToServer(wrong));
+        QVERIFY(!client.isConnectToServer());
+        QVERIFY(LogCapture::contains(QStringLiteral("[客户端错误]")));
+        QVERIFY(LogCapture::contains(QStringLiteral("NotAuthorized"))
+                || LogCapture::contains(QStringLiteral("BadUsernameOrPassword")));
+        QVERIFY(LogCapture::contains(QStringLiteral("[断开连接]")));
+        // The password is never written to the log.
+        QVERIFY(!LogCapture::all().contains(QStringLiteral("not-the-password")));
+
+        // No user name: no credentials at all, which this broker refuses.
+        LogCapture::clear();
+        mqttSetting anonymous = settings(QString(), kPassword);
+        QVERIFY(!client.connectToServer(anonymous));
+        QVERIFY(LogCapture::contains(QStringLiteral("[客户端错误]")));
+        QVERIFY(!LogCapture::all().contains(kPassword));
+
+        // Nothing listens: refused within the second, no crash.
+        mqttSetting nobody = settings();
+        nobody.port = 1;
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!client.connectToServer(nobody));
+        QVERIFY(clock.elapsed() < 1500);
+    }
+
+    void subscriptionsReachCallbacksAndTheSignal()
+    {
+        mqttMessage client;
+        mqttSetting s = settings();
+        QVERIFY(client.connectToServer(s));
+        QSignalSpy received(&client, &mqttMessage::messageReceived);
+
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(client.subTopic(QStringLiteral("test/a"), &recordCall));
+        // A granted subscription is awaited the whole second.
+        QVERIFY(clock.elapsed() >= 900);
+        // The same plain function again is not added twice.
+        QVERIFY(client.subTopic(QStringLiteral("test/a"), &recordCall));
+        QVERIFY(client.subTopic(QStringLiteral("test/quiet"), mqttMessage::Callback()));
+
+        mqttMessage sender;
+        mqttSetting other = settings();
+        QVERIFY(sender.connectToServer(other));
+        QVERIFY(sender.pubTopic(QStringLiteral("test/a"), "hello"));
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 5000);
+        QCOMPARE(received.at(0).at(0).toString(), QStringLiteral("test/a"));
+        QCOMPARE(received.at(0).at(1).toByteArray(), QByteArray("hello"));
+        QCOMPARE(g_calls, QStringList{QStringLiteral("test/a=hello")});
+
+        // Subscribed with an empty callback: the signal only.
+        QVERIFY(sender.pubTopic(QStringLiteral("test/quiet"), "psst"));
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 2, 5000);
+        QCOMPARE(g_calls.size(), 1);
+
+        // A callback that throws is dropped and logged; the others still run.
+        QVERIFY(client.subTopic(QStringLiteral("test/a"), &throwingCall));
+        g_calls.clear();
+        QVERIFY(sender.pubTopic(QStringLiteral("test/a"), "one"));
+        QTRY_COMPARE_WITH_TIMEOUT(g_calls.size(), 1, 5000);
+        QVERIFY(LogCapture::contains(QStringLiteral("callback broke")));
+        LogCapture::clear();
+        QVERIFY(sender.pubTopic(QStringLiteral("test/a"), "two"));
+        QTRY_COMPARE_WITH_TIMEOUT(g_calls.size(), 2, 5000);
+        QVERIFY(!LogCapture::contains(QStringLiteral("callback broke")));
+
+        // The last callback removed: unsubscribed at the broker.
+        client.unSubTopic(QStringLiteral("test/a"), &recordCall);
+        QTRY_VERIFY_WITH_TIMEOUT(broker->log().contains(s.clientId + QStringLiteral(" test/a")), 5000);
+        const int before = received.count();
+        QVERIFY(sender.pubTopic(QStringLiteral("test/a"), "gone"));
+        QVERIFY(sender.pubTopic(QStringLiteral("test/quiet"), "still here"));
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), before + 1, 5000);
+        QCOMPARE(received.last().at(0).toString(), QStringLiteral("test/quiet"));
+    }
+
+    void refusedAndUnknownTopics()
+    {
+        mqttMessage client;
+        QVERIFY(!client.subTopic(QStringLiteral("test/a"), mqttMessage::Callback()));
+        QVERIFY(LogCapture::contains(QStringLiteral("客户端未连接，延迟订阅...")));
+        QVERIFY(!client.pubTopic(QStringLiteral("test/a"), "x"));
+
+        mqttSetting s = settings();
+        QVERIFY(client.connectToServer(s));
+        QVERIFY(!client.subTopic(QString(), mqttMessage::Callback()));
+        QVERIFY(LogCapture::contains(QStringLiteral("订阅主题不能为空")));
+
+        // Not in the ACL: the broker refuses, and the wait ends early.
+        if (MosquittoBroker::refusesSubscriptions()) {
+            QElapsedTimer clock;
+            clock.start();
+            QVERIFY2(!client.subTopic(QStringLiteral("secret/plans"), &recordCall), qPrintable(broker->log()));
+            QVERIFY(clock.elapsed() < 900);
+            QVERIFY(LogCapture::contains(QStringLiteral("订阅失败，请检查主题权限:")));
+            QVERIFY(LogCapture::contains(QStringLiteral("secret/plans")));
+            QVERIFY(client.isConnectToServer());
+        } else {
+            qWarning() << "refused subscription not checked: no mosquitto plugin headers (mosquitto-dev)";
+        }
+
+        // Never subscribed through this client: nothing reaches the broker.
+        client.unSubTopic(QStringLiteral("test/never"), mqttMessage::Callback());
+        QVERIFY(client.subTopic(QStringLiteral("test/marker"), mqttMessage::Callback()));
+        client.unSubTopic(QStringLiteral("test/marker"), mqttMessage::Callback());
+        QTRY_VERIFY_WITH_TIMEOUT(broker->log().contains(s.clientId + QStringLiteral(" test/marker")), 5000);
+        QVERIFY(!broker->log().contains(QStringLiteral("test/never")));
+    }
+
+    void survivesTheBrokerStoppingAndComingBack()
+    {
+        mqttMessage client;
+        mqttSetting s = settings();
+        QVERIFY(client.connectToServer(s));
+        broker->stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!client.isConnectToServer(), 5000);
+        QVERIFY(LogCapture::contains(QStringLiteral("[断开连接]")));
+        QVERIFY(!client.subTopic(QStringLiteral("test/a"), mqttMessage::Callback()));
+        QVERIFY(!client.connectToServer(s));
+
+        QVERIFY2(broker->restart(), qPrintable(broker->log()));
+        QVERIFY(client.connectToServer(s));
+        QVERIFY(client.subTopic(QStringLiteral("test/back"), &recordCall));
+        QVERIFY(client.pubTopic(QStringLiteral("test/back"), "again"));
+        QTRY_COMPARE_WITH_TIMEOUT(g_calls, QStringList{QStringLiteral("test/back=again")}, 5000);
+    }
+
+    void advertisementsFeedTheWindow()
+    {
+        HttpTestServer http;
+        QVERIFY(http.start());
+        http.setBody(QStringLiteral("/a.png"), solidPng(Qt::red, QSize(400, 250)), "image/png");
+        http.setBody(QStringLiteral("/b.png"), solidPng(Qt::blue, QSize(400, 250)), "image/png");
+
+        mqttMessage client;
+        mqttSetting s = settings();
+        QVERIFY(client.connectToServer(s));
+        QVERIFY(client.showAD(QStringLiteral("planning_ad"), static_cast<QWindow *>(nullptr)));
+        QVERIFY(!client.showAD(QStringLiteral("planning_ad"), static_cast<QWindow *>(nullptr)));
+        CarouselImageWindow *window = advertisementWindow();
+        QVERIFY(window);
+        QVERIFY(!window->isVisible());
+        QSignalSpy received(&client, &mqttMessage::messageReceived);
+
+        mqttMessage sender;
+        mqttSetting other = settings();
+        QVERIFY(sender.connectToServer(other));
+        // Another type, or no pictures: announced, nothing shown.
+        QVERIFY(sender.pubTopic(QStringLiteral("planning_ad"), "{\"messageType\":1,\"coverImage\":\"x\"}"));
+        QVERIFY(sender.pubTopic(QStringLiteral("planning_ad"), "{\"messageType\":2,\"coverImage\":\"\"}"));
+        QVERIFY(sender.pubTopic(QStringLiteral("planning_ad"), "not json"));
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 3, 5000);
+        QCOMPARE(http.requests().size(), 0);
+
+        const QString cover = http.url(QStringLiteral("/a.png")).toString() + QLatin1Char(',')
+            + http.url(QStringLiteral("/b.png")).toString();
+        const QByteArray message = QStringLiteral("{\"messageType\":2,\"coverImage\":\"%1\",\"link\":\"file:///etc/passwd\"}")
+                                       .arg(cover)
+                                       .toUtf8();
+        QVERIFY(sender.pubTopic(QStringLiteral("planning_ad"), message));
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 5000);
+        QCOMPARE(window->size(), QSize(400, 250));
+        QTRY_COMPARE_WITH_TIMEOUT(http.requests().size(), 2, 5000);
+        QVERIFY(LogCapture::contains(QStringLiteral("link dropped")));
+        QCOMPARE(received.count(), 4);
+
+        // Unsubscribed: further advertisements do not arrive.
+        client.hideAD();
+        QTRY_VERIFY_WITH_TIMEOUT(broker->log().contains(s.clientId + QStringLiteral(" planning_ad")), 5000);
+    }
+};
+
+QTEST_MAIN(TestMqttMessage)
+#include "tst_mqtt_message.moc"

@@ -1,0 +1,144 @@
+#include "tests/support/http_test_server.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace {
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 301: return "Moved Permanently";
+    case 302: return "Found";
+    case 400: return "Bad Request";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+    }
+}
+
+} // namespace
+
+HttpTestServer::HttpTestServer(QObject *parent)
+    : QObject(parent)
+    , m_server(new QTcpServer(this))
+{
+    connect(m_server, &QTcpServer::newConnection, this, &HttpTestServer::onNewConnection);
+}
+
+HttpTestServer::~HttpTestServer() = default;
+
+bool HttpTestServer::start()
+{
+    return m_server->listen(QHostAddress::LocalHost, 0);
+}
+
+quint16 HttpTestServer::port() const
+{
+    return m_server->serverPort();
+}
+
+QUrl HttpTestServer::url(const QString &path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
+}
+
+void HttpTestServer::setResponse(const QString &path, const Response &response)
+{
+    m_responses.insert(path, response);
+}
+
+void HttpTestServer::setBody(const QString &path, const QByteArray &body, const QByteArray &contentType)
+{
+    Response response;
+    response.body = body;
+    response.contentType = contentType;
+    setResponse(path, response);
+}
+
+void HttpTestServer::setRedirect(const QString &path, const QString &target)
+{
+    Response response;
+    response.status = 302;
+    response.contentType = "text/plain";
+    const QString location = target.startsWith(QLatin1Char('/')) ? url(target).toString() : target;
+    response.headers.append({"Location", location.toUtf8()});
+    setResponse(path, response);
+}
+
+int HttpTestServer::requestCount(const QString &path) const
+{
+    int count = 0;
+    for (const Request &request : m_requests)
+        count += request.path == path ? 1 : 0;
+    return count;
+}
+
+void HttpTestServer::onNewConnection()
+{
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void HttpTestServer::onReadyRead(QTcpSocket *socket)
+{
+    // The request stays in the socket's buffer until it is complete.
+    const QByteArray pending = socket->peek(socket->bytesAvailable());
+    const int headerEnd = pending.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return;
+    Request request;
+    const QList<QByteArray> lines = pending.left(headerEnd).split('\n');
+    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+    request.method = first.value(0);
+    const QByteArray target = first.value(1);
+    const int q = target.indexOf('?');
+    request.path = QString::fromUtf8(q < 0 ? target : target.left(q));
+    request.query = q < 0 ? QString() : QString::fromUtf8(target.mid(q + 1));
+    for (int i = 1; i < lines.size(); ++i) {
+        const int colon = lines.at(i).indexOf(':');
+        if (colon > 0)
+            request.headers.insert(lines.at(i).left(colon).trimmed().toLower(), lines.at(i).mid(colon + 1).trimmed());
+    }
+    const int length = request.headers.value("content-length").toInt();
+    if (pending.size() < headerEnd + 4 + length)
+        return;
+    request.body = pending.mid(headerEnd + 4, length);
+    socket->read(headerEnd + 4 + length);
+    disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+
+    m_requests.append(request);
+    const Response response = answer(request);
+    QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
+    out += "Content-Type: " + response.contentType + "\r\n";
+    out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    out += "Connection: close\r\n";
+    for (const auto &header : response.headers)
+        out += header.first + ": " + header.second + "\r\n";
+    out += "\r\n";
+    socket->write(out);
+    if (request.method != "HEAD")
+        socket->write(response.body);
+    socket->disconnectFromHost();
+    emit requestServed(request.path);
+}
+
+HttpTestServer::Response HttpTestServer::answer(const Request &request) const
+{
+    if (m_handler) {
+        Response response = m_handler(request);
+        if (response.status != 0)
+            return response;
+    }
+    if (m_responses.contains(request.path))
+        return m_responses.value(request.path);
+    Response missing;
+    missing.status = 404;
+    missing.contentType = "text/plain";
+    missing.body = "not found";
+    return missing;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QTcpServer;
+class QTcpSocket;
+
+// A small HTTP/1.1 server on a free loopback port for tests: fixed answers
+// by path (pictures, JSON, redirects) or a handler of one's own; every
+// request is recorded. One request per connection (Connection: close).
+class HttpTestServer : public QObject
+{
+    Q_OBJECT
+public:
+    struct Request
+    {
+        QByteArray method;
+        QString path;   // without the query
+        QString query;
+        QHash<QByteArray, QByteArray> headers; // lower-case names
+        QByteArray body;
+    };
+    struct Response
+    {
+        int status = 200;
+        QByteArray contentType = "application/octet-stream";
+        QByteArray body;
+        QList<QPair<QByteArray, QByteArray>> headers;
+    };
+    using Handler = std::function<Response(const Request &)>;
+
+    explicit HttpTestServer(QObject *parent = nullptr);
+    ~HttpTestServer() override;
+
+    // Listens on 127.0.0.1 at a free port.
+    bool start();
+    quint16 port() const;
+    // http://127.0.0.1:<port><path>
+    QUrl url(const QString &path) const;
+
+    void setResponse(const QString &path, const Response &response);
+    void setBody(const QString &path, const QByteArray &body, const QByteArray &contentType);
+    // A 302 to target (a path of this server or a full URL).
+    void setRedirect(const QString &path, const QString &target);
+    // Asked first; an answer with status 0 falls back to the fixed ones.
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
+
+    QList<Request> requests() const { return m_requests; }
+    int requestCount(const QString &path) const;
+
+signals:
+    void requestServed(const QString &path);
+
+private:
+    void onNewConnection();
+    void onReadyRead(QTcpSocket *socket);
+    Response answer(const Request &request) const;
+
+    QTcpServer *m_server = nullptr;
+    QHash<QString, Response> m_responses;
+    Handler m_handler;
+    QList<Request> m_requests;
+};

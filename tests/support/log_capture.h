@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QMessageLogContext>
+#include <QString>
+#include <QStringList>
+
+#include <mutex>
+
+// Records every log line while it lives (and still prints them), so a test
+// can ask whether a message was logged.
+class LogCapture
+{
+public:
+    LogCapture() { s_previous = qInstallMessageHandler(&LogCapture::handle); }
+    ~LogCapture() { qInstallMessageHandler(s_previous); }
+
+    static bool contains(const QString &text)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        for (const QString &line : lines()) {
+            if (line.contains(text))
+                return true;
+        }
+        return false;
+    }
+    static QString all()
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        return lines().join(QLatin1Char('\n'));
+    }
+    static void clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        lines().clear();
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            lines().append(message);
+        }
+        if (s_previous)
+            s_previous(type, context, message);
+    }
+    static std::mutex &mutex()
+    {
+        static std::mutex m;
+        return m;
+    }
+    static QStringList &lines()
+    {
+        static QStringList l;
+        return l;
+    }
+    static inline QtMessageHandler s_previous = nullptr;
+};
