@@ -27,6 +27,13 @@ void FakeTaskApp::install(TRV610Plus *stoppedDevice)
     stops = 0;
     appStatus = 2;
     paperCenterResets = 0;
+    captures = 0;
+    offset = 0.0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_lengths.clear();
+        m_collectLen = 50.0;
+    }
     TaskApp::setInstance(this);
 }
 
@@ -118,10 +125,28 @@ void FakeTaskApp::resetLastMark()
     m_lastMark = {};
 }
 
-bool FakeTaskApp::doCapture(int)
+bool FakeTaskApp::doCapture(int camera)
 {
     std::lock_guard<std::mutex> lock(m_lock);
+    if (camera == 2) {
+        if (!m_lengths.isEmpty())
+            m_collectLen = m_lengths.takeFirst();
+        ++captures;
+        return true;
+    }
     if (markFound)
         m_lastMark = markAt;
     return markFound;
+}
+
+double FakeTaskApp::collectLen() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_collectLen;
+}
+
+void FakeTaskApp::scriptCollectLengths(const QList<double> &lengths)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_lengths = lengths;
 }

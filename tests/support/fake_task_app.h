@@ -68,7 +68,14 @@ public:
     QPointF lastMarkPosition() const override;
     float lastMarkDiameter() const override { return markDiameter; }
     void resetLastMark() override;
-    bool doCapture(int) override;
+    // Mark-camera pictures show the scripted mark; check-camera pictures
+    // take the next scripted collect length (the last one stays) and count.
+    bool doCapture(int camera) override;
+    double collectLen() const override;
+    double paperOffset() const override { return offset.load(); }
+    void scriptCollectLengths(const QList<double> &lengths);
+    std::atomic<int> captures{0};
+    std::atomic<double> offset{0.0};
     // Shown through the prompt layer, as the application does.
     void informOperator(const QString &text) override;
 
@@ -80,4 +87,6 @@ private:
     QList<int> m_markIndexes;
     QList<QTransform> m_transforms;
     QPointF m_lastMark;
+    QList<double> m_lengths;
+    double m_collectLen = 50.0;
 };
