@@ -1,5 +1,6 @@
 #include "app/program_entry.h"
 
+#include "app/language/translation_file.h"
 #include "settings/config.h"
 #include "app/cut_scene_settings.h"
 #include "platform/camera/hk_camera.h"
@@ -37,8 +38,8 @@ void installTranslation(Config &config)
     if (config.language() == 0)
         return;
     auto *translator = new QTranslator(qApp);
-    const QString dir = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
-    if (translator->load(QStringLiteral("Spoolsmith_en_US.qm"), dir))
+    const QString dir = TranslationFile::folder();
+    if (translator->load(TranslationFile::name(), dir))
         QCoreApplication::installTranslator(translator);
     else
         qWarning() << "runProgram" << "no translation in" << dir;

@@ -1,12 +1,14 @@
 // The face's cut document, plot data, page-code switch and mark scan.
 #include "app/spoolsmith_app.h"
 
+#include "app/capture/capture_broker.h"
 #include "app/cut/cut_document.h"
 #include "app/cut/page_code_switch.h"
 #include "app/cut/plot_data.h"
 #include "app/marks/mark_scan.h"
 #include "app/marks/ocr_engine.h"
 #include "vision/mark_finder.h"
+#include "vision/page_code_ocr.h"
 
 QString SpoolsmithApp::cutShowFile() const { return m_cut->cutShowFile(); }
 void SpoolsmithApp::setCutShowFile(const QString &path) { m_cut->setCutShowFile(path); }
@@ -61,7 +63,14 @@ void SpoolsmithApp::setOcrReader(std::function<QList<OcrTextBlock>(const QImage 
     m_markScan->setOcrReader(std::move(reader));
 }
 OcrLite &SpoolsmithApp::ocr() { return m_ocr->lite(); }
-bool SpoolsmithApp::initOcr() { return m_ocr->init(); }
+bool SpoolsmithApp::initOcr()
+{
+    if (!m_ocr->init())
+        return false;
+    // The mark scan reads page codes through the loaded engine.
+    setOcrReader([this](const QImage &bgr) { return readPageCodeLines(m_ocr->lite(), bgr); });
+    return true;
+}
 
 // Needs the records (the page code) and the task status: built after the
 // task parts.
@@ -70,6 +79,15 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     CutDocument::Hooks cutHooks;
     cutHooks.taskStatus = [this] { return taskStatus(); };
     cutHooks.rebuildPlotData = [this] { generatePltData(QTransform()); };
+    cutHooks.offerPrintFile = [this](const QString &path) {
+        if (printFile().isEmpty())
+            setPrintFile(path);
+    };
+    // The capture part is built later; it is looked up when a template loads.
+    cutHooks.requestCheckPicture = [this] {
+        if (m_capture)
+            m_capture->requestCheckPicture();
+    };
     m_cut = std::make_unique<CutDocument>(services, cutHooks);
     m_plotData = std::make_unique<PlotData>(services, *m_cut);
 

@@ -9,8 +9,9 @@ QPointF markOffsetFromCentre(const QPointF &p, double d, int cameraWidth, int ca
 {
     if (!(d > 0.0))
         return {};
-    const double cw = cameraWidth / 2;
-    const double ch = cameraHeight / 2;
+    // The picture's centre, also between two pixels for an odd size.
+    const double cw = cameraWidth / 2.0;
+    const double ch = cameraHeight / 2.0;
     const double k = markSize / d * kPlotterUnitsPerMm;
     return {k * (ch - p.y()), k * (cw - p.x())};
 }

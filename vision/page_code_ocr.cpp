@@ -20,6 +20,8 @@ cv::Mat toBgrMat(const QImage &img)
 
 } // namespace
 
+const char *const kPageCodeChars = "0123456789abcdefABCDEF";
+
 bool parseOcrPageCode(const QString &text, quint32 *code)
 {
     QString digits;
@@ -41,29 +43,42 @@ bool parseOcrPageCode(const QString &text, quint32 *code)
     return true;
 }
 
+QList<PageCodeLine> readPageCodeLines(OcrLite &ocr, const QImage &img)
+{
+    QList<PageCodeLine> lines;
+    if (img.isNull())
+        return lines;
+    const OcrResult result = ocr.detect(toBgrMat(img), 20, 600, 0.8f, 0.8f, 1.5f, true, true, kPageCodeChars);
+    for (const TextBlock &block : result.textBlocks) {
+        PageCodeLine line;
+        line.text = QString::fromStdString(block.text);
+        line.score = block.score;
+        for (const cv::Point &p : block.boxPoint)
+            line.box.append(QPointF(p.x, p.y));
+        lines.append(line);
+    }
+    return lines;
+}
+
 PageCodeReading readPageCodeByOcr(OcrLite &ocr, const QImage &img, double scale)
 {
     QElapsedTimer clock;
     clock.start();
     PageCodeReading reading;
-    if (img.isNull())
-        return reading;
-    const OcrResult result = ocr.detect(toBgrMat(img), 20, 600, 0.8f, 0.8f, 1.5f, true, true);
     bool haveCode = false;
-    for (const TextBlock &block : result.textBlocks) {
-        const QString text = QString::fromStdString(block.text);
-        qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << text << ", Confidence: " << block.score;
+    for (const PageCodeLine &line : readPageCodeLines(ocr, img)) {
+        qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << line.text << ", Confidence: " << line.score;
         quint32 code = 0;
-        const bool isCode = parseOcrPageCode(text, &code);
+        const bool isCode = parseOcrPageCode(line.text, &code);
         if (haveCode && !isCode)
             continue; // a stray line after the code must not hide it
         haveCode = haveCode || isCode;
-        reading.text = text;
-        reading.score = block.score;
+        reading.text = line.text;
+        reading.score = line.score;
         reading.code = isCode ? code : 0;
         reading.points.clear();
-        for (const cv::Point &p : block.boxPoint)
-            reading.points.append(QPointF(p.x * scale, p.y * scale));
+        for (const QPointF &p : line.box)
+            reading.points.append(p * scale);
         qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << reading.points;
     }
     qInfo() << "SpoolsmithApp::scanOCR" << clock.elapsed() << "ms.";

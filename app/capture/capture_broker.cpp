@@ -117,12 +117,20 @@ void CaptureBroker::startLabelCheck(int token, const QImage &image)
         qCritical() << "SpoolsmithApp::capturedLabelImage" << "picture of request" << token << "not inspected";
 }
 
+void CaptureBroker::requestCheckPicture()
+{
+    if (!m_pictureRequests.start([this] { doCapture(QVariant(2)); }))
+        qCritical() << "SpoolsmithApp::loadTemplate" << "no thread for the check picture";
+}
+
 int CaptureBroker::labelCheckThreadCount() const
 {
-    return m_labelChecks.count();
+    return m_labelChecks.count() + m_pictureRequests.count();
 }
 
 void CaptureBroker::joinLabelChecks()
 {
+    // A request waits for its label check: requests first.
+    m_pictureRequests.joinAll(kLabelCheckBound);
     m_labelChecks.joinAll(kLabelCheckBound);
 }

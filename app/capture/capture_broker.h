@@ -42,7 +42,10 @@ public:
     CaptureSync &captureRecord(int camera);
     void capturedMarkImage(int id, const QVariant &img);
     void capturedLabelImage(int id, const QVariant &img);
-    // Label-check threads still to be joined.
+    // One check-camera picture asked for on a thread of the broker's own,
+    // so a new label template is checked at once; the caller goes on.
+    void requestCheckPicture();
+    // Label-check and picture-request threads still to be joined.
     int labelCheckThreadCount() const;
     // Joins them; shut-down calls it.
     void joinLabelChecks();
@@ -61,4 +64,5 @@ private:
     std::map<int, std::unique_ptr<CaptureSync>> m_records;
     std::atomic<bool> m_capturing{false};
     ThreadGroup m_labelChecks{"SpoolsmithApp::labelCheckThread"};
+    ThreadGroup m_pictureRequests{"SpoolsmithApp::loadTemplate"};
 };

@@ -200,6 +200,9 @@ void CutDocument::setCutFile(const QString &path)
     }
     if (path.right(3).toLower() == QLatin1String("tva")) {
         openTvaCutFile(path);
+        // A missing file changes nothing, the print file neither.
+        if (m_hooks.offerPrintFile && QFile::exists(path))
+            m_hooks.offerPrintFile(path);
         return;
     }
     {
@@ -297,8 +300,6 @@ bool CutDocument::loadTemplate()
     if (!img.save(QStringLiteral("bk.png")))
         qCritical() << "SpoolsmithApp::loadTemplate" << "cannot write bk.png";
     storeTemplate(img, m_scene->rowSegments(), m_scene->colSegments());
-    // A fresh check-camera picture against the new template belongs to the
-    // capture hand-shake; it asks for one when it is wired in.
     return true;
 }
 
@@ -307,10 +308,15 @@ void CutDocument::storeTemplate(const QImage &img, const QList<QPair<double, dou
 {
     const cv::Mat view(img.height(), img.width(), CV_8UC3, const_cast<uchar *>(img.constBits()),
                        size_t(img.bytesPerLine()));
-    std::lock_guard<std::mutex> lock(m_lock);
-    m_inspectionTemplate = view.clone();
-    m_rowSegments = rows;
-    m_colSegments = cols;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_inspectionTemplate = view.clone();
+        m_rowSegments = rows;
+        m_colSegments = cols;
+    }
+    // A fresh check picture against the new template, whichever road it came by.
+    if (m_hooks.requestCheckPicture)
+        m_hooks.requestCheckPicture();
 }
 
 QList<QPointF> CutDocument::currentPageMarkPoint(bool scan)

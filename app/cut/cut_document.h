@@ -37,6 +37,10 @@ public:
         std::function<int()> taskStatus;
         // A reversed cut needs new plot data once the scene is turned.
         std::function<void()> rebuildPlotData;
+        // A ".tva" file also serves as the print file when none is set.
+        std::function<void(const QString &)> offerPrintFile;
+        // A new template: ask for a fresh check-camera picture (returns at once).
+        std::function<void()> requestCheckPicture;
     };
     CutDocument(AppServices services, Hooks hooks, QObject *parent = nullptr);
 

@@ -36,13 +36,12 @@ void PageCodeSwitch::setSwitchCutFile(bool on)
 
     const quint32 code = m_records.pageCode();
     if (code != 0) {
-        // A code the store does not know leaves no record behind, so no count
-        // of this page lands on an earlier page's record.
-        const bool known = m_records.lookUpPageCode(code);
+        // The code stays even when its batch has no cut file: the copies of
+        // this page still count on its batch (a code the store does not know
+        // has no batch, and the records count nothing for it).
+        m_records.lookUpPageCode(code);
         QString cutFile = m_records.cutWorkRecord().cutFile;
-        if (!known || cutFile.isEmpty())
-            m_records.setPageCode(0);
-        if (!QFile::exists(cutFile)) {
+        if (cutFile.isEmpty() || !QFile::exists(cutFile)) {
             const Config *config = m_services.config();
             const QString dir = config ? config->getProperty(Config::CPT_Plt_Dir).toString() : QString();
             cutFile = dir + QLatin1Char('/') + QString::number(code, 16) + QStringLiteral(".plt");

@@ -3,6 +3,7 @@
 #include "app/app_services.h"
 #include "vision/film_slot.h"
 #include "vision/mark_record.h"
+#include "vision/page_code_ocr.h"
 
 #include <QImage>
 #include <QList>
@@ -19,12 +20,7 @@
 class QrPageCodeReader;
 
 // A text block of the OCR engine: its text, score and corner points.
-struct OcrTextBlock
-{
-    QString text;
-    float score = 0.0f;
-    QList<QPointF> box;
-};
+using OcrTextBlock = PageCodeLine;
 
 // The mark scan of every mark-camera picture, page-code reading and the film
 // slots the film view paints. Scans run on the GUI thread; the job threads

@@ -12,8 +12,7 @@
 #include <chrono>
 
 namespace {
-// An internal stop waits at most this long for a pause or resume in
-// progress; their commands are bounded by the reply time-outs.
+// Shut-down waits at most this long for the control threads.
 constexpr auto kControlWait = std::chrono::seconds(30);
 
 const char *controlName(TaskControl::Kind kind)
@@ -128,8 +127,13 @@ bool TaskControl::claim(bool waitForRunning)
         m_busy.store(true);
         return true;
     }
-    if (!m_controlIdle.wait_for(lock, kControlWait, [this] { return !m_busy.load(); }))
-        qCritical() << "SpoolsmithApp::stopTask" << "pause or resume still running, stopping anyway";
+    if (!m_controlIdle.wait_for(lock, m_hooks.internalStopWait, [this] { return !m_busy.load(); })) {
+        // Taking the flag now would let that body clear it mid-stop and set
+        // its own status after the stop's: wait for it to end. Its commands
+        // are bounded by the reply time-outs.
+        qCritical() << "SpoolsmithApp::stopTask" << "pause or resume still running, waiting for it to end";
+        m_controlIdle.wait(lock, [this] { return !m_busy.load(); });
+    }
     m_busy.store(true);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "app/threads/thread_group.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -32,6 +33,9 @@ public:
         std::function<double()> cutPageHeight;
         // Operator requests come on this thread; any other is the job's own.
         QThread *guiThread = nullptr;
+        // How long an internal stop waits for a pause or resume in progress
+        // before it says so (it waits on until that one has ended).
+        std::chrono::milliseconds internalStopWait{30000};
     };
     enum class Kind { Pause, Resume, Stop };
 

@@ -61,10 +61,23 @@ MachineDiscovery::MachineDiscovery(std::function<Config *()> config, std::functi
     m_udpSocket = new QUdpSocket(this);
     connect(m_udpSocket, &QUdpSocket::readyRead, this, &MachineDiscovery::receivePending);
     // Listening only: this program never sends on the discovery port.
-    bind(QHostAddress::Any, kPort);
+    bind(QHostAddress::Any, startPort());
     m_udpTimer = new QTimer(this);
     connect(m_udpTimer, &QTimer::timeout, this, &MachineDiscovery::sweep);
     m_udpTimer->start(kSweepMs);
+}
+
+quint16 MachineDiscovery::startPort()
+{
+    if (!qEnvironmentVariableIsSet("SPOOLSMITH_DISCOVERY_PORT"))
+        return kPort;
+    bool ok = false;
+    const uint port = qEnvironmentVariable("SPOOLSMITH_DISCOVERY_PORT").toUInt(&ok);
+    if (!ok || port > 65535) {
+        qWarning() << "SpoolsmithApp::bindDiscovery" << "SPOOLSMITH_DISCOVERY_PORT is no port, using" << kPort;
+        return kPort;
+    }
+    return quint16(port);
 }
 
 bool MachineDiscovery::bind(const QHostAddress &address, quint16 port)

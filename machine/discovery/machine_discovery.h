@@ -23,6 +23,10 @@ class MachineDiscovery : public QObject
 
 public:
     static constexpr quint16 kPort = 51287;
+    // The port listened on from the start: kPort, unless the environment
+    // names another in SPOOLSMITH_DISCOVERY_PORT (0: any free port, so a
+    // test run hears no machine but its own).
+    static quint16 startPort();
 
     // The settings object and the driver are looked up per announcement:
     // either may be replaced while the program runs (tests do).

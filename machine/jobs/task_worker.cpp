@@ -28,6 +28,9 @@ TaskWorker::TaskWorker(TRV610Plus *device, int cutType, const QList<QPointF> &ma
     qCritical() << "TaskWorker::TaskWorker" << "未实现的切割类型" << cutType;
     if (device)
         device->setErrorMessage(QCoreApplication::translate("TRV610Plus", "不支持的切割类型!"));
+    // Nothing to run, but the job that starts must end: a status left
+    // "running" with no job behind it would block the next start.
+    m_steps.append([this](int &s) { taskFinish(s); });
 }
 
 TaskWorker::TaskWorker(TRV610Plus *device, const QList<QPointF> &markPoints, int kind, QObject *parent)
@@ -57,61 +60,49 @@ void TaskWorker::setTask(int kind)
     m_steps.append([this](int &s) { taskFinish(s); });
 }
 
-void TaskWorker::buildSteps(int kind, QList<TaskStep> &list)
+QList<TaskWorker::StepMember> TaskWorker::stepsOf(int kind)
 {
-    using Step = void (TaskWorker::*)(int &);
-    auto add = [this, &list](std::initializer_list<Step> steps) {
-        for (Step step : steps)
-            list.append([this, step](int &s) { (this->*step)(s); });
-    };
-    auto cycle = [this, &list]() { list.append([this](int &s) { sleepCycle(s); }); };
+    const StepMember cycle = &TaskWorker::sleepCycle;
     switch (kind) {
     case TK_Cut:
-        add({&TaskWorker::taskWaitCutIdle, &TaskWorker::taskPltSize, &TaskWorker::taskPrePlt, &TaskWorker::taskPlt,
-             &TaskWorker::taskWaitCutIdle});
-        break;
+        return {&TaskWorker::taskWaitCutIdle, &TaskWorker::taskPltSize, &TaskWorker::taskPrePlt, &TaskWorker::taskPlt,
+                &TaskWorker::taskWaitCutIdle};
     case TK_PrintOnly:
-        add({&TaskWorker::taskPrint, &TaskWorker::taskNextCopy});
-        cycle();
-        break;
+        return {&TaskWorker::taskPrint, &TaskWorker::taskNextCopy, cycle};
     case TK_PrintAndCut:
-        add({&TaskWorker::taskPrint, &TaskWorker::taskCutterXClear, &TaskWorker::taskFindPage,
-             &TaskWorker::taskLocateFirstMark, &TaskWorker::taskScanOK, &TaskWorker::taskSaveStartPoint,
-             &TaskWorker::taskCutPage, &TaskWorker::taskSaveEndPoint, &TaskWorker::taskFeedToNextPage,
-             &TaskWorker::taskWaitCutIdle, &TaskWorker::taskNextCopy});
-        cycle();
-        break;
+        return {&TaskWorker::taskPrint, &TaskWorker::taskCutterXClear, &TaskWorker::taskFindPage,
+                &TaskWorker::taskLocateFirstMark, &TaskWorker::taskScanOK, &TaskWorker::taskSaveStartPoint,
+                &TaskWorker::taskCutPage, &TaskWorker::taskSaveEndPoint, &TaskWorker::taskFeedToNextPage,
+                &TaskWorker::taskWaitCutIdle, &TaskWorker::taskNextCopy, cycle};
     case TK_CameraOffset:
-        add({&TaskWorker::taskWaitCutIdle, &TaskWorker::taskCutterXClear, &TaskWorker::taskPltSize,
-             &TaskWorker::taskPrePlt, &TaskWorker::taskPlt, &TaskWorker::taskWaitCutIdle,
-             &TaskWorker::taskMoveToCamera, &TaskWorker::taskWaitCutIdle, &TaskWorker::taskScanMark,
-             &TaskWorker::taskSaveCameraOffset});
-        break;
+        return {&TaskWorker::taskWaitCutIdle, &TaskWorker::taskCutterXClear, &TaskWorker::taskPltSize,
+                &TaskWorker::taskPrePlt, &TaskWorker::taskPlt, &TaskWorker::taskWaitCutIdle,
+                &TaskWorker::taskMoveToCamera, &TaskWorker::taskWaitCutIdle, &TaskWorker::taskScanMark,
+                &TaskWorker::taskSaveCameraOffset};
     case TK_PageSearch:
-        add({&TaskWorker::taskWaitCutIdle, &TaskWorker::taskProbeMark, &TaskWorker::taskFeedSearch,
-             &TaskWorker::taskMarkSearch, &TaskWorker::taskResetScan});
-        break;
+        return {&TaskWorker::taskWaitCutIdle, &TaskWorker::taskProbeMark, &TaskWorker::taskFeedSearch,
+                &TaskWorker::taskMarkSearch, &TaskWorker::taskResetScan};
     case TK_ScanMarks:
-        add({&TaskWorker::taskResetScan, &TaskWorker::taskWaitCutIdle, &TaskWorker::taskScanMark,
-             &TaskWorker::taskMoveToNextMark, &TaskWorker::taskWaitCutIdle});
-        break;
+        return {&TaskWorker::taskResetScan, &TaskWorker::taskWaitCutIdle, &TaskWorker::taskScanMark,
+                &TaskWorker::taskMoveToNextMark, &TaskWorker::taskWaitCutIdle};
     case TK_MarkCheck:
-        add({&TaskWorker::taskFindPage, &TaskWorker::taskLocateFirstMark, &TaskWorker::taskScanOK});
-        cycle();
-        break;
+        return {&TaskWorker::taskFindPage, &TaskWorker::taskLocateFirstMark, &TaskWorker::taskScanOK, cycle};
     case TK_CentreMark:
-        add({&TaskWorker::taskWaitCutIdle, &TaskWorker::taskScanMark, &TaskWorker::taskMoveToImageCenter,
-             &TaskWorker::taskWaitCutIdle});
-        break;
+        return {&TaskWorker::taskWaitCutIdle, &TaskWorker::taskScanMark, &TaskWorker::taskMoveToImageCenter,
+                &TaskWorker::taskWaitCutIdle};
     case TK_RepeatCut:
-        add({&TaskWorker::taskFindPage, &TaskWorker::taskLocateFirstMark, &TaskWorker::taskScanOK,
-             &TaskWorker::taskSaveStartPoint, &TaskWorker::taskCutPage, &TaskWorker::taskSaveEndPoint,
-             &TaskWorker::taskMoveBack});
-        cycle();
-        break;
+        return {&TaskWorker::taskFindPage, &TaskWorker::taskLocateFirstMark, &TaskWorker::taskScanOK,
+                &TaskWorker::taskSaveStartPoint, &TaskWorker::taskCutPage, &TaskWorker::taskSaveEndPoint,
+                &TaskWorker::taskMoveBack, cycle};
     default:
-        break; // no steps
+        return {}; // no steps
     }
+}
+
+void TaskWorker::buildSteps(int kind, QList<TaskStep> &list)
+{
+    for (StepMember step : stepsOf(kind))
+        list.append([this, step](int &s) { (this->*step)(s); });
 }
 
 bool TaskWorker::runSubTask(int kind)

@@ -33,6 +33,9 @@ public:
     TaskWorker(TRV610Plus *device, const QList<QPointF> &markPoints, int kind, QObject *parent = nullptr);
     ~TaskWorker() override;
 
+    using StepMember = void (TaskWorker::*)(int &);
+    // The step list of a task kind, in order (empty outside 1 to 9).
+    static QList<StepMember> stepsOf(int kind);
     void setTask(int kind);
     void buildSteps(int kind, QList<TaskStep> &list);
     bool runSubTask(int kind);

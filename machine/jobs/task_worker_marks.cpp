@@ -5,24 +5,22 @@
 #include "platform/scene/gpath_process.h"
 #include "machine/task_app.h"
 #include "machine/trv610plus.h"
+#include "vision/mark_geometry.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QPolygonF>
 #include <QThread>
-#include <QtMath>
 
 #include <cmath>
 
 QPointF TaskWorker::markOffset(const QPointF &p, int diameter) const
 {
     const Config *config = this->config();
-    if (!config || diameter <= 0)
+    if (!config)
         return {};
-    const double cw = config->markCameraWidth() / 2.0;
-    const double ch = config->markCameraHeight() / 2.0;
-    const double k = config->markSize() / double(diameter) * 40.0;
-    return {k * (ch - p.y()), k * (cw - p.x())};
+    return markOffsetFromCentre(p, diameter, config->markCameraWidth(), config->markCameraHeight(),
+                                config->markSize());
 }
 
 void TaskWorker::taskScanMark(int &curStep)
@@ -77,12 +75,14 @@ void TaskWorker::taskFeedSearch(int &curStep)
             curStep -= 2;
             QThread::msleep(100);
         }
-        return;
-    }
-    if (config)
+    } else if (config) {
         filmBlocked = config->filmRollerLimit() >= m_device->filmRoller() - 12.5;
+    }
+    // A whole page fed without a mark: the search starts a new page and the
+    // printer may put one more there. Without a page height nothing wraps, or
+    // every feed would print.
     const double pageHeight = a ? a->cutPageSize().height() : 0.0;
-    if (m_searchFeed >= pageHeight)
+    if (pageHeight > 0.0 && m_searchFeed >= pageHeight)
         m_searchFeed = 0.0;
     else if (!filmBlocked)
         return;
@@ -210,46 +210,36 @@ void TaskWorker::taskScanOK(int &curStep)
     a->clearFilm(0);
     const QList<QPointF> design = a->currentPageMarkPoint();
     const int n = int(qMin(m_markPoints.size(), m_scannedPoints.size()));
-    QPolygonF offsets, scanned, designPoly;
+    QList<QPointF> offsets, scanned, designPoints;
     for (int i = 0; i < n; ++i) {
         const QPointF o = markOffset(m_scannedPoints.at(i), m_scannedSizes.at(i));
         offsets << o;
-        scanned << GPathProcess::hpgl2Point(m_markPoints.at(i) + o);
+        scanned << GPathProcess::hpgl2Point(measuredMarkPoint(m_markPoints.at(i), o));
     }
     for (const QPointF &d : design)
-        designPoly << GPathProcess::hpgl2Point(d);
+        designPoints << GPathProcess::hpgl2Point(d);
 
-    QTransform t;
     // Only four marks fix a projective mapping; otherwise the page is cut as
     // designed.
-    if (designPoly.size() == 4 && scanned.size() == 4 && !QTransform::quadToQuad(designPoly, scanned, t))
-        t = QTransform();
+    const QTransform t = pageTransform(designPoints, scanned);
     a->generatePltData(t);
     ++curStep;
 
-    const QTransform inv = t.inverted();
-    const double angle = std::atan2(inv.m21(), inv.m22()) * 180.0 / M_PI;
-    QTransform upright = t;
-    upright.rotate(-angle, Qt::ZAxis);
-    const double scaleX = upright.m11();
-    const double scaleY = upright.m22();
-    const QSizeF page = a->cutPageSize();
-    const double dtX = page.width() * (scaleX - 1.0);
-    const double dtY = page.height() * (scaleY - 1.0);
-    const bool within = std::abs(angle) <= 3.0 && std::abs(dtX) <= 5.0 && std::abs(dtY) <= 5.0;
+    const PageFitCheck fit = checkPageFit(t, a->cutPageSize());
+    const bool within = fit.withinLimits;
     QList<int> sizes = m_scannedSizes;
     if (within) {
         qInfo() << "TaskWorker::taskScanOK" << "dt:" << offsets << "mark size:" << sizes;
         qInfo() << "TaskWorker::taskScanOK" << "scaned:" << scanned;
-        qInfo() << "TaskWorker::taskScanOK" << "currentPageMarkPoint:" << designPoly;
-        qInfo() << "TaskWorker::taskScanOK" << "angle:" << angle << "scaleX:" << scaleX << "scaleY:" << scaleY
-                << "dtX(mm):" << dtX << "dtY(mm):" << dtY;
+        qInfo() << "TaskWorker::taskScanOK" << "currentPageMarkPoint:" << designPoints;
+        qInfo() << "TaskWorker::taskScanOK" << "angle:" << fit.angle << "scaleX:" << fit.scaleX << "scaleY:" << fit.scaleY
+                << "dtX(mm):" << fit.dtX << "dtY(mm):" << fit.dtY;
     } else {
         qCritical() << "TaskWorker::taskScanOK" << "dt:" << offsets << "mark size:" << sizes;
         qCritical() << "TaskWorker::taskScanOK" << "scaned:" << scanned;
-        qCritical() << "TaskWorker::taskScanOK" << "currentPageMarkPoint:" << designPoly;
-        qCritical() << "TaskWorker::taskScanOK" << "angle:" << angle << "scaleX:" << scaleX << "scaleY:" << scaleY
-                    << "dtX(mm):" << dtX << "dtY(mm):" << dtY;
+        qCritical() << "TaskWorker::taskScanOK" << "currentPageMarkPoint:" << designPoints;
+        qCritical() << "TaskWorker::taskScanOK" << "angle:" << fit.angle << "scaleX:" << fit.scaleX << "scaleY:" << fit.scaleY
+                    << "dtX(mm):" << fit.dtX << "dtY(mm):" << fit.dtY;
     }
 
     // The camera stands over the first mark again: check it once.

@@ -66,6 +66,12 @@ bool CommandChannel::sendCMD(const QByteArray &frame, bool waitReturn, int key)
     }
 
     std::unique_lock<std::mutex> lock(waiter->lock);
+    if (waiter->owed) {
+        // The machine still owes the reply of an earlier frame on this key;
+        // sending now would let that late reply answer this command.
+        waiter->replyArrived.wait_until(lock, waiter->owedUntil, [&] { return !waiter->owed; });
+        waiter->owed = false;
+    }
     waiter->sendTime = std::chrono::steady_clock::now();
     waiter->sentFrame = frame;
     waiter->replied = false;
@@ -78,10 +84,18 @@ bool CommandChannel::sendCMD(const QByteArray &frame, bool waitReturn, int key)
     if (!sendMsg(frame))
         return false;
     lock.lock();
+    ++waiter->waiting;
     waiter->replyArrived.wait_for(lock, std::chrono::milliseconds(waiter->timeoutMs), [&] { return waiter->replied; });
+    --waiter->waiting;
     if (waiter->replied)
         return waiter->ok;
     qWarning() << "TRV610Plus::sendCMD" << waiter->timeoutMs << "send no return " << frame;
+    // Another sender of this key still waits for the reply of its own frame:
+    // whatever comes next is its answer, nothing is owed.
+    if (waiter->waiting == 0) {
+        waiter->owed = true;
+        waiter->owedUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(waiter->timeoutMs);
+    }
     return false;
 }
 
@@ -192,6 +206,15 @@ void CommandChannel::storeReply(const MachineFrame::Reply &reply, const QByteArr
         return;
     }
     std::lock_guard<std::mutex> lock(waiter->lock);
+    if (waiter->owed) {
+        waiter->owed = false;
+        // Wakes a sender held back until this reply came.
+        waiter->replyArrived.notify_all();
+        if (std::chrono::steady_clock::now() < waiter->owedUntil) {
+            qInfo() << "TRV610Plus::decode" << "late reply dropped:" << frame;
+            return;
+        }
+    }
     waiter->replied = reply.replied;
     waiter->ok = reply.ok;
     waiter->fields = reply.fields;

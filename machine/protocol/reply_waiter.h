@@ -26,4 +26,10 @@ struct ReplyWaiter
     QByteArray sentFrame;
     QStringList fields;
     bool ok = false;
+    // Senders now blocked in their wait on this key.
+    int waiting = 0;
+    // A command on this key went unanswered: its reply may still come, and
+    // until owedUntil a reply is taken for that one, never for a newer send.
+    bool owed = false;
+    std::chrono::steady_clock::time_point owedUntil{};
 };

@@ -150,7 +150,7 @@ int OcrLite::classifyAngle(const cv::Mat &crop, float *score)
     return index;
 }
 
-TextBlock OcrLite::recognize(const cv::Mat &crop)
+TextBlock OcrLite::recognize(const cv::Mat &crop, const std::vector<bool> *allowed)
 {
     TextBlock block;
     if (crop.empty())
@@ -172,7 +172,7 @@ TextBlock OcrLite::recognize(const cv::Mat &crop)
         qCritical() << "OcrLite::recognize" << QString::fromStdString(error);
         return block;
     }
-    const CtcText decoded = ctcGreedyDecode(out.data(), int(shape[1]), int(shape[2]), m_keys);
+    const CtcText decoded = ctcGreedyDecode(out.data(), int(shape[1]), int(shape[2]), m_keys, allowed);
     block.text = decoded.text;
     block.charScores = decoded.charScores;
     if (!block.charScores.empty()) {
@@ -194,7 +194,7 @@ TextBlock OcrLite::recognizeLine(const cv::Mat &line)
 }
 
 OcrResult OcrLite::detect(const cv::Mat &image, int padding, int maxSideLen, float boxScoreThresh, float boxThresh,
-                          float unClipRatio, bool doAngle, bool mostAngle)
+                          float unClipRatio, bool doAngle, bool mostAngle, const std::string &onlyChars)
 {
     QElapsedTimer clock;
     clock.start();
@@ -248,6 +248,7 @@ OcrResult OcrLite::detect(const cv::Mat &image, int padding, int maxSideLen, flo
             a = a < 0 ? a : majority;
     }
 
+    const std::vector<bool> allowed = onlyChars.empty() ? std::vector<bool>() : ctcAllowedEntries(m_keys, onlyChars);
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         cv::Mat crop = crops[i];
         if (crop.empty())
@@ -255,7 +256,17 @@ OcrResult OcrLite::detect(const cv::Mat &image, int padding, int maxSideLen, flo
         const bool turn = angles[i] == 1 && (mostAngle || angleScores[i] >= kAngleTrust);
         if (turn)
             cv::rotate(crop, crop, cv::ROTATE_180);
-        TextBlock block = recognize(crop);
+        TextBlock block = recognize(crop, onlyChars.empty() ? nullptr : &allowed);
+        if (!onlyChars.empty() && angleScores[i] < kAngleTrust) {
+            // Text of few characters (digits such as 0, 6, 8 and 9) can read
+            // well both ways up; where the direction classifier is unsure,
+            // the turned line is read too and the surer reading wins.
+            cv::Mat turned;
+            cv::rotate(crop, turned, cv::ROTATE_180);
+            TextBlock other = recognize(turned, &allowed);
+            if (other.score > block.score)
+                block = std::move(other);
+        }
         block.boxScore = boxes[i].score;
         block.angleIndex = angles[i];
         block.angleScore = angleScores[i];

@@ -40,15 +40,17 @@ public:
     // boxThresh: probability that counts as text; unClipRatio: how far a box
     // grows past its core; doAngle: turn upside-down lines; mostAngle: all
     // lines take the majority direction.
+    // onlyChars: when not empty, each line is read as text of these
+    // characters only (see ctcGreedyDecode).
     OcrResult detect(const cv::Mat &image, int padding, int maxSideLen, float boxScoreThresh, float boxThresh,
-                     float unClipRatio, bool doAngle, bool mostAngle);
+                     float unClipRatio, bool doAngle, bool mostAngle, const std::string &onlyChars = std::string());
 
     // Recognition of one upright line picture alone (no detection).
     TextBlock recognizeLine(const cv::Mat &line);
 
 private:
     int classifyAngle(const cv::Mat &crop, float *score);
-    TextBlock recognize(const cv::Mat &crop);
+    TextBlock recognize(const cv::Mat &crop, const std::vector<bool> *allowed = nullptr);
 
     mutable std::mutex m_lock; // one picture at a time through the networks
     std::unique_ptr<OcrSessions> m_sessions;

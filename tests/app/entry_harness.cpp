@@ -33,6 +33,8 @@ void steer(SpoolsmithApp &app)
               "enabledTest=" + QByteArray(app.enabledTest() ? "1" : "0") + "\nlabel0="
                   + Config::instance()->getPropertyName(Config::CPT_Gyroscope_Trigger).toUtf8() + "\n");
 
+    // Written only once the event loop runs.
+    QTimer::singleShot(0, &app, [] { writeFile(QStringLiteral("looped"), "1"); });
     if (plan.startsWith(QLatin1String("exit:"))) {
         app.exitApp(plan.mid(5).toInt());
     } else if (plan.startsWith(QLatin1String("exit-in-loop:"))) {

@@ -105,6 +105,10 @@ private slots:
         app()->setCutFile(f.writeFile("labels.plt", cutFileOf(web)));
         QCOMPARE(app()->cutPageSize(), web.pageMm);
         QVERIFY(!app()->inspectionTemplate().empty());
+        // The new template's own check picture is taken and inspected first.
+        QTRY_COMPARE(m_camera->requests(), 1);
+        app()->joinLabelChecks();
+        QCoreApplication::processEvents();
 
         QSignalSpy repaint(app(), &SpoolsmithApp::lostViewUpdate);
         web.missing = {5};

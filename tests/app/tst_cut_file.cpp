@@ -8,6 +8,7 @@
 #include "app/plt_quick_view.h"
 #include "tests/support/recording_prompt.h"
 #include "app/spoolsmith_app.h"
+#include "app/capture/capture_sync.h"
 
 #include <QImage>
 #include <QPainter>
@@ -33,6 +34,26 @@ class TstCutFile : public QObject
     DeviceFixture f;
     RecordingPrompt m_prompt;
 
+    // The page-code switch as the page search runs it, on a thread of its own.
+    void switchByCode(quint32 code)
+    {
+        QThread task;
+        task.start();
+        bool done = false;
+        auto *worker = new QObject;
+        worker->moveToThread(&task);
+        QMetaObject::invokeMethod(worker, [&] {
+            app()->setSwitchCutFile(true);
+            app()->setPageCode(code);
+            app()->setSwitchCutFile(false);
+            done = true;
+        });
+        QTRY_VERIFY(done);
+        task.quit();
+        task.wait();
+        delete worker;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -42,6 +63,8 @@ private slots:
     void init()
     {
         QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
+        // Each opened file asks the check camera for a picture nobody takes here.
+        f.config->setProperty(Config::CPT_Wait_Capture, 200);
         CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
         f.makeDevice(DeviceFixture::Driver::Registered);
         app()->setTaskStatus(2);
@@ -276,24 +299,9 @@ private slots:
         // 0x1a2b is not in the statistics store: its cut file is looked for
         // in the cut-file folder by the code.
         app()->setTaskStatus(1);
-        QThread task;
-        task.start();
-        bool done = false;
-        QMetaObject::invokeMethod(&task, [&] {}, Qt::QueuedConnection);
-        auto *worker = new QObject;
-        worker->moveToThread(&task);
-        QMetaObject::invokeMethod(worker, [&] {
-            app()->setSwitchCutFile(true);
-            app()->setPageCode(0x1a2b);
-            app()->setSwitchCutFile(false);
-            done = true;
-        });
-        QTRY_VERIFY(done);
-        task.quit();
-        task.wait();
-        delete worker;
+        switchByCode(0x1a2b);
         QCOMPARE(app()->sceneFile(), byCode);
-        QCOMPARE(app()->pageCode(), 0u); // no record to count on
+        QCOMPARE(app()->pageCode(), 0x1a2bu);
         QCOMPARE(app()->pageMarkType(), -1);
 
         // A page without a code keeps the last page's cut file.
@@ -309,6 +317,68 @@ private slots:
         app()->setPageCode(0x77);
         app()->setSwitchCutFile(false);
         QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
+    }
+
+    // A printed batch whose work record names no cut file: its page opens
+    // the file named by its code, and its cut copies count on the batch.
+    void knownCodeWithoutCutFileCountsOnItsBatch()
+    {
+        f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 1);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        app()->setTaskStatus(2);
+        app()->setWorkRecordCutFile(QString());
+        const int code = app()->updatePrintRecord(2);
+        QVERIFY(code > 0);
+        const QString byCode = f.writeFile(QString::number(code, 16) + QStringLiteral(".plt"), "IN;PU0,0;PD400,0;");
+        app()->setTaskStatus(1);
+        switchByCode(quint32(code));
+        QCOMPARE(app()->sceneFile(), byCode);
+        QCOMPARE(app()->pageCode(), quint32(code));
+        app()->recordCutCopy(100.0);
+        app()->setTaskStatus(2);
+        TaskRecord task;
+        QVERIFY(f.config->db().findTaskRecordByCode(quint32(code), task));
+        QCOMPARE(task.cutCopies, 1u);
+    }
+
+    // A new template asks the check camera for a fresh picture on a thread
+    // the application owns; the caller does not wait for it.
+    void newTemplateAsksForACheckPicture()
+    {
+        QSignalSpy asked(app(), &SpoolsmithApp::capture);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        QTRY_COMPARE(asked.count(), 1);
+        const int token = asked.takeFirst().first().value<QVariant>().toInt();
+        QCOMPARE(captureCameraOf(token), 2);
+        app()->capturedLabelImage(token, QVariant::fromValue(QImage(8, 8, QImage::Format_RGB888)));
+        QVERIFY(app()->loadTemplate());
+        QTRY_COMPARE(asked.count(), 1);
+        app()->capturedLabelImage(asked.first().first().value<QVariant>().toInt(),
+                                  QVariant::fromValue(QImage(8, 8, QImage::Format_RGB888)));
+        app()->joinLabelChecks();
+        QCOMPARE(app()->labelCheckThreadCount(), 0);
+    }
+
+    // A ".tva" file (the suffix in any case) is opened into the scene, cut
+    // through the preview file it leaves, saved as "tmp.plt" beside the
+    // program and serves as the print file too; a missing one changes nothing.
+    void tvaFileIsCutThroughItsPreview()
+    {
+        app()->setPrintFile(QString());
+        const QString tva = f.writeFile("label.TVA", kMarked);
+        app()->setCutFile(tva);
+        QTRY_COMPARE(app()->sceneFile(), tva);
+        QCOMPARE(app()->cutFile(), app()->cutShowFile());
+        QCOMPARE(app()->saveFile(), app()->appPath() + QStringLiteral("/tmp.plt"));
+        QCOMPARE(app()->printFile(), tva);
+
+        const QString cut = app()->cutFile();
+        app()->setPrintFile(QString());
+        app()->setCutFile(f.dir->filePath("missing.tva"));
+        QCOMPARE(app()->cutFile(), cut);
+        QCOMPARE(app()->sceneFile(), tva);
+        QCOMPARE(app()->printFile(), QString());
     }
 
     void sceneBoundSettings()

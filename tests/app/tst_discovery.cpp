@@ -5,6 +5,7 @@
 #include "tests/support/recording_prompt.h"
 #include "app/spoolsmith_app.h"
 #include "machine/trv610plus.h"
+#include "machine/discovery/machine_discovery.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -45,7 +46,14 @@ class TestDiscovery : public QObject
     }
 
 private slots:
-    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("default.info=false\ndefault.debug=false")); }
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=false\ndefault.debug=false"));
+        // The application object of a test run never listens on the
+        // machines' port: another program's announcements stay out.
+        QVERIFY(app()->discoveryPort() != 0);
+        QVERIFY(app()->discoveryPort() != MachineDiscovery::kPort);
+    }
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -67,6 +75,23 @@ private slots:
         Config::setInstance(nullptr);
         m_config.reset();
         QFile::remove(devIni());
+    }
+
+    // The environment names the port listened on from the start.
+    void startPortFromTheEnvironment()
+    {
+        QUdpSocket probe;
+        QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
+        const quint16 free = probe.localPort();
+        probe.close();
+        const QByteArray saved = qgetenv("SPOOLSMITH_DISCOVERY_PORT");
+        qputenv("SPOOLSMITH_DISCOVERY_PORT", QByteArray::number(free));
+        {
+            MachineDiscovery discovery([] { return nullptr; }, [] { return nullptr; });
+            QCOMPARE(discovery.port(), free);
+        }
+        qputenv("SPOOLSMITH_DISCOVERY_PORT", saved);
+        QCOMPARE(MachineDiscovery::startPort(), quint16(saved.toUInt()));
     }
 
     void datagramParsingAndFamilySettings()

@@ -111,9 +111,11 @@ private slots:
         ProgramFolder folder;
         // Stored before the loop: the loop is skipped and the code returned.
         QCOMPARE(folder.run(QStringLiteral("exit:5")), 5);
-        // From inside the loop: returned, and nothing is started again.
+        QVERIFY(QFile::exists(folder.path(QStringLiteral("started"))));
+        QVERIFY(!QFile::exists(folder.path(QStringLiteral("looped"))));
+        // From inside the loop: the loop ran and its code is returned.
         QCOMPARE(folder.run(QStringLiteral("exit-in-loop:5")), 5);
-        QVERIFY(!QFile::exists(folder.path(QStringLiteral("runs"))));
+        QVERIFY(QFile::exists(folder.path(QStringLiteral("looped"))));
     }
 
     void restartOn777()

@@ -4,6 +4,10 @@
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
 #include "app/spoolsmith_app.h"
+#include "app/records/production_records.h"
+#include "app/task/task_control.h"
+#include "app/task/task_counters.h"
+#include "app/task/task_settings.h"
 
 #include <QImage>
 #include <QLoggingCategory>
@@ -347,6 +351,44 @@ private slots:
         QVERIFY(!app()->controlBusy());
     }
 
+    // A pause body that outlasts the internal stop's wait: the stop still
+    // waits for it to end, so the pause can neither clear the busy flag
+    // mid-stop nor leave its status behind the stop's.
+    void internalStopWaitsOutALongPause()
+    {
+        QVERIFY(f.link());
+        runJob();
+        AppServices services{[this] { return f.config.get(); }, [this] { return f.device.get(); }};
+        TaskSettings settings(services);
+        TaskCounters counters;
+        ProductionRecords records(services, [] { return 1; });
+        TaskControl::Hooks hooks;
+        hooks.taskStatus = [] { return 1; };
+        hooks.setTaskStatus = [](int) {};
+        hooks.printFileMissing = [] { return false; };
+        hooks.prepareRun = [] {};
+        hooks.cutPageHeight = [] { return 0.0; };
+        hooks.guiThread = QThread::currentThread();
+        hooks.internalStopWait = std::chrono::milliseconds(100);
+        TaskControl control(services, settings, counters, records, hooks);
+        // The pause asks the cutter first; the machine answers it late.
+        f.sim->setReplyHandler(3, [](const QStringList &, SimMachineState &) {
+            return SimReply{{simReplyPayload(3, {"0"})}, 400};
+        });
+        f.sim->clearReceived();
+        control.control(TaskControl::Kind::Pause, false);
+        QVERIFY(control.busy());
+        std::thread job([&] { control.control(TaskControl::Kind::Stop, true); });
+        job.join();
+        control.joinControlThreads();
+        const QList<QByteArray> sent = f.sim->receivedPayloads();
+        QVERIFY(!sent.isEmpty());
+        QCOMPARE(sent.last(), QByteArrayLiteral("CCMD;12,2;"));
+        QCOMPARE(f.device->taskStatus(), 2);
+        QVERIFY(!control.busy());
+        QVERIFY(logged(QStringLiteral("pause or resume still running, waiting for it to end")));
+    }
+
     void copiesAreCountedOncePerCopy()
     {
         f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 1);
@@ -415,36 +457,6 @@ private slots:
         QCOMPARE(app()->cutCopies(), 0);
         QVERIFY(!app()->runOnce());
         QVERIFY(app()->taskEnablePrint());
-    }
-
-    void aLinkDropMidCopyCountsTheCopyOnce()
-    {
-        QVERIFY(f.link());
-        app()->setCutTaskCopies(100);
-        app()->setPrintTaskCopies(0);
-        const int today = f.config->todayCopies();
-        const quint64 total = f.config->totalCopies();
-        const double totalCut = f.config->totalCut();
-        // The job thread: each copy asks the cutter, then counts; the
-        // machine goes away during the third.
-        std::atomic<int> counted{0};
-        std::thread job([&] {
-            for (int i = 0; i < 5; ++i) {
-                if (i == 2)
-                    f.sim->dropConnections();
-                f.device->rCutMotorStatus();
-                app()->finishedOneCopies();
-                ++counted;
-            }
-        });
-        job.join();
-        QCOMPARE(counted.load(), 5);
-        QCOMPARE(app()->cutCopies(), 5);
-        QCOMPARE(f.config->todayCopies(), today + 5);
-        QCOMPARE(f.config->totalCopies(), total + 5);
-        // Day and total move together.
-        QCOMPARE(f.config->totalCopies() - total, quint64(f.config->todayCopies() - today));
-        QVERIFY(f.config->totalCut() >= totalCut);
     }
 
     void controlThreadsAreJoined()

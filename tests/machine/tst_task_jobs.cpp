@@ -10,9 +10,13 @@
 #include "machine/jobs/task_worker.h"
 #include "tests/support/test_camera.h"
 #include "tools/simulator/web_model.h"
+#include "vision/mark_finder.h"
 
+#include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -284,14 +288,139 @@ private slots:
         QVERIFY(waitIdle(5000));
     }
 
+    // The camera offset check's pattern, shipped beside the program: cut as
+    // the knife cuts it and seen by the mark camera (10 pixels a mm), it is
+    // one mark of 3.5 mm where the cut began, and the head ends there too.
+    void cameraOffsetPatternLeavesAMark()
+    {
+        QFile file(qEnvironmentVariable("SPOOLSMITH_BUILD_BIN") + QStringLiteral("/3P5MM.plt"));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+        QList<QPolygonF> strokes;
+        QPointF end;
+        WebModel::parsePlot(file.readAll(), strokes, end);
+        QVERIFY(!strokes.isEmpty());
+        QCOMPARE(end, QPointF(0, 0));
+        QImage picture(320, 240, QImage::Format_RGB888);
+        picture.fill(Qt::white);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.translate(160, 120);
+        painter.scale(0.25, 0.25);
+        painter.setPen(QPen(Qt::black, 4.0)); // a 0.1 mm knife line
+        for (const QPolygonF &stroke : strokes)
+            painter.drawPolyline(stroke);
+        painter.end();
+        MarkRecord found[4];
+        QCOMPARE(findMarks(35, picture, found, 4), 1);
+        QVERIFY2(qAbs(found[0].x - 160) <= 2 && qAbs(found[0].y - 120) <= 2,
+                 qPrintable(QStringLiteral("%1,%2").arg(found[0].x).arg(found[0].y)));
+        QVERIFY2(qAbs(found[0].d - 35) <= 3, qPrintable(QString::number(found[0].d)));
+    }
+
+    // Kind 4: the pattern is cut, the camera moved over it by the configured
+    // offset, and the offset corrected by where the mark was seen.
+    void cameraOffsetCheckCorrectsTheOffset()
+    {
+        QTemporaryDir work;
+        QVERIFY(QFile::copy(qEnvironmentVariable("SPOOLSMITH_BUILD_BIN") + QStringLiteral("/3P5MM.plt"),
+                            work.filePath(QStringLiteral("3P5MM.plt"))));
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
+        // The knife stands 3 mm ahead of the camera and 2 mm to its right;
+        // the settings still say the two are in one place.
+        m_web->setKnifeOffset(QPointF(120, -80));
+        WebModel *web = m_web.get();
+        m_camera->setMarkSource([web](const QSize &s) {
+            QList<QPointF> centres;
+            for (const QPolygonF &cut : web->cuts())
+                centres << cut.boundingRect().center();
+            web->setMarks(centres);
+            return web->marksInView(s);
+        });
+        f.device->checkCameraOffset();
+        QDir::setCurrent(previous);
+        QVERIFY(!f.device->idle());
+        QVERIFY(waitIdle(20000));
+        QCOMPARE(plotCount(true), 1);
+        QVERIFY2(qAbs(f.config->markCameraOffsetX() + 3.0) <= 0.15, qPrintable(QString::number(f.config->markCameraOffsetX())));
+        QVERIFY2(qAbs(f.config->markCameraOffsetY() - 2.0) <= 0.15, qPrintable(QString::number(f.config->markCameraOffsetY())));
+        QCOMPARE(f.device->taskStatus(), 2);
+    }
+
+    // Kind 2: no cut copies due, so the start prints only; each pass asks
+    // for the next copy and the job ends once the printed copies are done.
+    void printOnlyRunsUntilThePrintedCopiesAreDone()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        app()->setCutTaskCopies(0);
+        app()->setPrintTaskCopies(3);
+        app()->setPrintCopies(0);
+        f.device->wStart();
+        QVERIFY(!f.device->idle());
+        for (int printed = 1; printed <= 2; ++printed) {
+            app()->setPrintCopies(printed);
+            QVERIFY(!waitIdle(200)); // still a copy due
+        }
+        app()->setPrintCopies(3);
+        QVERIFY(waitIdle(5000));
+        QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(plotCount(false), 0);
+        QCOMPARE(app()->cutCopies(), 0);
+    }
+
+    // Kind 7: the page is found and every mark scanned, again and again,
+    // until stopped; nothing is cut and nothing counted.
+    void markCheckScansWithoutCutting()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        m_web->setMarks(printedMarks(5, app()->currentPageMarkPoint(true), false));
+        f.device->autoCheckPoint();
+        QVERIFY(!f.device->idle());
+        // Four marks, the first again, then the next pass.
+        QTRY_VERIFY_WITH_TIMEOUT(m_camera->requests() >= 12, 30000);
+        app()->stopTask(false);
+        QVERIFY(waitIdle(5000));
+        QCOMPARE(plotCount(true), 0);
+        QVERIFY(plotCount(false) > 0); // the moves between the marks
+        QCOMPARE(app()->cutCopies(), 0);
+    }
+
+    // A page whose mark type the machine cannot cut: the job starts, ends at
+    // once with its message, and leaves the machine stopped; nothing moves.
     void unsupportedCutTypeStartsNothing()
     {
-        QVERIFY(waitIdle(100));
-        auto *worker = new TaskWorker(f.device.get(), 7, QList<QPointF>{});
-        QVERIFY(worker->steps().isEmpty());
+        app()->setCutFile(f.writeFile("plain.plt", "IN;PS8000,4000;SP1;PU0,0;PD400,0,400,400;PG;"));
+        QCOMPARE(app()->pageMarkType(), -1);
+        f.device->wStart();
+        QVERIFY(waitIdle(5000));
         QCOMPARE(f.device->errorMessage(), QStringLiteral("不支持的切割类型!"));
-        delete worker;
         QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(app()->taskStatus(), 2);
+        QCOMPARE(plotCount(false), 0);
+        QCOMPARE(app()->cutCopies(), 0);
+    }
+
+    // The machine goes away after the first page is cut and comes back: the
+    // job goes on, and each copy is counted once with its page height.
+    void aLinkDropMidCopyCountsTheCopyOnce()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        m_web->setMarks(printedMarks(4, app()->currentPageMarkPoint(true), false));
+        app()->setCutTaskCopies(2);
+        const quint64 total = f.config->totalCopies();
+        const double totalCut = f.config->totalCut();
+        f.device->wStart();
+        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 1, 30000);
+        f.sim->dropConnections();
+        QTRY_VERIFY(!f.device->linked());
+        QVERIFY(f.link());
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(plotCount(true), 2);
+        QCOMPARE(app()->cutCopies(), 2);
+        QCOMPARE(f.config->totalCopies(), total + 2);
+        // 200 mm pages, counted in metres.
+        QVERIFY2(qAbs(f.config->totalCut() - totalCut - 0.4) < 1e-9, qPrintable(QString::number(f.config->totalCut() - totalCut)));
     }
 
     // The search finds a page, but no cut file is open and no page code

@@ -4,12 +4,15 @@
 #include "tests/support/fake_task_app.h"
 #include "machine/task_app.h"
 #include "machine/jobs/task_worker.h"
+#include "platform/scene/gpath_process.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <climits>
+#include <cmath>
 #include <future>
 
 class TestTaskWorker : public QObject
@@ -17,6 +20,36 @@ class TestTaskWorker : public QObject
     Q_OBJECT
     DeviceFixture f;
     FakeTaskApp m_app;
+
+    // A mark camera of odd size (centre between pixels) where one pixel of
+    // a 40-pixel mark of 1 mm is one plotter unit.
+    void unitCamera()
+    {
+        f.config->setMarkCameraWidth(321);
+        f.config->setMarkCameraHeight(241);
+        f.config->setMarkSize(1.0);
+        m_app.markDiameter = 40;
+        m_app.markFound = true;
+    }
+    // Where that camera shows a mark that lies `offset` (plotter units) from
+    // the point it stands over.
+    static QPointF pictureAt(const QPointF &offset) { return {160.5 - offset.y(), 120.5 - offset.x()}; }
+
+    // Scans the marks as the camera sees them over each design point, then
+    // fits the page.
+    void scanAndFit(TaskWorker &worker, const QList<QPointF> &design, const QTransform &truth)
+    {
+        for (const QPointF &d : design) {
+            m_app.markAt = pictureAt(truth.map(d) - d);
+            int step = 0;
+            worker.taskScanMark(step);
+            QCOMPARE(step, 1);
+        }
+        m_app.markAt = pictureAt({});
+        int step = 4;
+        worker.taskScanOK(step);
+        QCOMPARE(step, 5); // the page is cut whatever the check says
+    }
 
     // doWork on a thread of its own, as the task thread runs it.
     std::future<bool> walk(taskInterface &worker, const QList<TaskStep> &steps)
@@ -168,13 +201,187 @@ private slots:
 
     void kindsHaveTheirSteps()
     {
-        const QList<int> lengths{0, 5, 3, 12, 10, 5, 5, 4, 4, 8};
+        using W = TaskWorker;
+        const W::StepMember cycle = &W::sleepCycle;
+        const QList<QList<W::StepMember>> expected{
+            {},
+            {&W::taskWaitCutIdle, &W::taskPltSize, &W::taskPrePlt, &W::taskPlt, &W::taskWaitCutIdle},
+            {&W::taskPrint, &W::taskNextCopy, cycle},
+            {&W::taskPrint, &W::taskCutterXClear, &W::taskFindPage, &W::taskLocateFirstMark, &W::taskScanOK,
+             &W::taskSaveStartPoint, &W::taskCutPage, &W::taskSaveEndPoint, &W::taskFeedToNextPage,
+             &W::taskWaitCutIdle, &W::taskNextCopy, cycle},
+            {&W::taskWaitCutIdle, &W::taskCutterXClear, &W::taskPltSize, &W::taskPrePlt, &W::taskPlt,
+             &W::taskWaitCutIdle, &W::taskMoveToCamera, &W::taskWaitCutIdle, &W::taskScanMark,
+             &W::taskSaveCameraOffset},
+            {&W::taskWaitCutIdle, &W::taskProbeMark, &W::taskFeedSearch, &W::taskMarkSearch, &W::taskResetScan},
+            {&W::taskResetScan, &W::taskWaitCutIdle, &W::taskScanMark, &W::taskMoveToNextMark, &W::taskWaitCutIdle},
+            {&W::taskFindPage, &W::taskLocateFirstMark, &W::taskScanOK, cycle},
+            {&W::taskWaitCutIdle, &W::taskScanMark, &W::taskMoveToImageCenter, &W::taskWaitCutIdle},
+            {&W::taskFindPage, &W::taskLocateFirstMark, &W::taskScanOK, &W::taskSaveStartPoint, &W::taskCutPage,
+             &W::taskSaveEndPoint, &W::taskMoveBack, cycle},
+        };
         for (int kind = 1; kind <= 9; ++kind) {
+            QVERIFY2(W::stepsOf(kind) == expected.at(kind), qPrintable(QString::number(kind)));
+            // The worker's own list is the kind's steps plus the finishing step.
             TaskWorker worker(f.device.get(), kind);
-            // Plus the finishing step of the worker's own list.
-            QCOMPARE(worker.steps().size(), lengths.at(kind) + 1);
+            QCOMPARE(worker.steps().size(), expected.at(kind).size() + 1);
         }
-        QVERIFY(TaskWorker(f.device.get(), 10).steps().size() == 1);
+        QVERIFY(W::stepsOf(10).isEmpty());
+        QCOMPARE(TaskWorker(f.device.get(), 10).steps().size(), 1);
+    }
+
+    // Forward feeds need room on both rollers and are refused silently;
+    // a feed back against the collect limit ends the job with its message.
+    void canFeedChecksTheRollers()
+    {
+        f.config->setFilmRollerLimit(20);
+        f.config->setCollectRollerMax(90);
+        f.config->setCollectRollerLimit(15);
+        f.device->setFilmRoller(60);
+        f.device->setCollectRoller(50);
+        f.device->setTaskStatus(1);
+        TaskWorker worker(f.device.get(), -1);
+        QVERIFY(worker.canFeed(12.5));
+        QVERIFY(worker.canFeed(-12.5));
+        QVERIFY(worker.canFeed(0));
+        f.device->setFilmRoller(20);
+        QVERIFY(!worker.canFeed(12.5));
+        QVERIFY(worker.canFeed(0));
+        f.device->setFilmRoller(60);
+        f.device->setCollectRoller(90);
+        QVERIFY(!worker.canFeed(12.5));
+        QCOMPARE(m_app.stops.load(), 0);
+        QCOMPARE(f.device->errorMessage(), QString());
+        f.device->setCollectRoller(15);
+        QVERIFY(!worker.canFeed(-12.5));
+        QCOMPARE(f.device->errorMessage(), QStringLiteral(" 收纸容纸限位 "));
+        QCOMPARE(m_app.stops.load(), 1);
+        QCOMPARE(f.device->taskStatus(), 2);
+    }
+
+    // The page search feeds 12.5 mm a step; each whole page fed without a
+    // mark prints one more page when the print roller has room, and a film
+    // roller at its limit stops the feed but not the printing.
+    void feedSearchWrapsPrintsAndStopsWhenFilmBlocked()
+    {
+        f.config->setEnablePrint(true);
+        f.config->setPrintRollerTrigger(50);
+        f.config->setFilmRollerLimit(20);
+        f.config->setCollectRollerMax(95);
+        f.device->setPrintRoller(30);
+        f.device->setFilmRoller(90);
+        f.device->setCollectRoller(10);
+        m_app.pageSize = QSizeF(100, 25);
+        TaskWorker worker(f.device.get(), -1);
+        for (int feed = 1; feed <= 6; ++feed) {
+            int step = 2;
+            worker.taskFeedSearch(step);
+            QCOMPARE(step, 0); // wait until idle, probe again
+            QCOMPARE(m_app.prints.load(), feed / 2);
+        }
+        QCOMPARE(f.sim->commandCount(4), 6);
+        // The printer's roller full: pages wrap without a print.
+        f.device->setPrintRoller(60);
+        for (int feed = 0; feed < 2; ++feed) {
+            int step = 2;
+            worker.taskFeedSearch(step);
+        }
+        QCOMPARE(m_app.prints.load(), 3);
+        // Film at its limit: no feed, the step stays, a print every pass.
+        f.device->setPrintRoller(30);
+        f.device->setFilmRoller(20);
+        f.sim->clearReceived();
+        for (int pass = 1; pass <= 2; ++pass) {
+            int step = 2;
+            worker.taskFeedSearch(step);
+            QCOMPARE(step, 2);
+            QCOMPARE(m_app.prints.load(), 3 + pass);
+        }
+        QCOMPARE(f.sim->commandCount(4), 0);
+        // Refused by the collect roller only: no print before a page is fed.
+        f.device->setFilmRoller(90);
+        f.device->setCollectRoller(95);
+        int step = 2;
+        worker.taskFeedSearch(step);
+        QCOMPARE(step, 2);
+        QCOMPARE(m_app.prints.load(), 5);
+        QCOMPARE(m_app.stops.load(), 0);
+    }
+
+    // The job fits the page through the registration maths: four marks give
+    // the projective mapping onto where the marks were seen; three give the
+    // identity; a fit outside its tolerance is logged critical and still cut.
+    void scanOKFitsThePage()
+    {
+        unitCamera();
+        f.device->setTaskStatus(1);
+        const QList<QPointF> design{{0, 0}, {0, 4000}, {6000, 4000}, {6000, 0}};
+        m_app.pageSize = QSizeF(100, 150);
+        m_app.designMarks = design;
+        QTransform truth;
+        truth.translate(30, -12);
+        truth.rotate(0.8);
+        {
+            TaskWorker worker(f.device.get(), design, -1);
+            scanAndFit(worker, design, truth);
+            const QTransform t = m_app.transforms().last();
+            for (const QPointF &d : design) {
+                const QPointF e = t.map(GPathProcess::hpgl2Point(d)) - GPathProcess::hpgl2Point(truth.map(d));
+                QVERIFY2(std::hypot(e.x(), e.y()) < 1e-3, qPrintable(QStringLiteral("%1 %2").arg(e.x()).arg(e.y())));
+            }
+        }
+        {
+            m_app.designMarks = design.mid(0, 3);
+            TaskWorker worker(f.device.get(), design.mid(0, 3), -1);
+            scanAndFit(worker, design.mid(0, 3), truth);
+            QVERIFY(m_app.transforms().last().isIdentity());
+        }
+        {
+            m_app.designMarks = design;
+            QTransform turned;
+            turned.rotate(3.5);
+            TaskWorker worker(f.device.get(), design, -1);
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TaskWorker::taskScanOK angle: -?3\\.5"));
+            scanAndFit(worker, design, turned);
+            QVERIFY(!m_app.transforms().last().isIdentity());
+        }
+        QCOMPARE(m_app.stops.load(), 0);
+    }
+
+    // A mark that will not come to the centre: six moves, then the job ends.
+    void markThatWillNotCentreEndsTheJob()
+    {
+        unitCamera();
+        f.config->setFilmRollerLimit(10);
+        f.config->setCollectRollerMax(95);
+        f.device->setFilmRoller(90);
+        f.device->setCollectRoller(10);
+        f.device->setTaskStatus(1);
+        TaskWorker worker(f.device.get(), -1);
+        m_app.markAt = pictureAt({0.5, -0.5});
+        int step = 1;
+        worker.taskScanMark(step);
+        worker.taskMoveToImageCenter(step);
+        QCOMPARE(step, 3); // within a millimetre: centred
+        f.sim->clearReceived();
+
+        m_app.markAt = pictureAt({100, 60});
+        step = 1;
+        worker.taskScanMark(step);
+        for (int move = 1; move <= 6; ++move) {
+            step = 2;
+            worker.taskMoveToImageCenter(step);
+            QCOMPARE(step, 0);
+            worker.taskScanMark(step);
+        }
+        QCOMPARE(f.sim->commandCount(22), 6);
+        QCOMPARE(m_app.stops.load(), 0);
+        step = 2;
+        worker.taskMoveToImageCenter(step);
+        QCOMPARE(step, INT_MAX);
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("标记点移动到中心失败！"));
+        QCOMPARE(m_app.stops.load(), 1);
+        QCOMPARE(f.sim->commandCount(22), 6);
     }
 
     void busyAndUnlinkedRefuseAJob()

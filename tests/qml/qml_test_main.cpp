@@ -3,6 +3,7 @@
 #include "settings/config.h"
 #include "tests/qml/qml_test_context.h"
 #include "app/spoolsmith_app.h"
+#include "tests/support/discovery_isolation.h"
 
 #include <QTemporaryDir>
 #include <QtQml/qqmlextensionplugin.h>
@@ -13,6 +14,7 @@ Q_IMPORT_QML_PLUGIN(TAVRA_ConfigPlugin)
 
 int main(int argc, char **argv)
 {
+    isolateDiscovery();
     SpoolsmithApp app(argc, argv);
     SpoolsmithApp::setInstance(&app);
     // Main closing must not end the test run.

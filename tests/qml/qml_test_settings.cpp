@@ -7,6 +7,7 @@
 #include "tests/qml/qml_test_context.h"
 #include "tests/qml/settings_files.h"
 #include "app/spoolsmith_app.h"
+#include "tests/support/discovery_isolation.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,6 +46,7 @@ private:
 
 int main(int argc, char **argv)
 {
+    isolateDiscovery();
     SpoolsmithApp app(argc, argv);
     SpoolsmithApp::setInstance(&app);
     app.setQuitOnLastWindowClosed(false);

@@ -3,6 +3,7 @@
 #include "settings/config.h"
 #include "tests/qml/qml_test_context.h"
 #include "app/spoolsmith_app.h"
+#include "tests/support/discovery_isolation.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -130,6 +131,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
+    isolateDiscovery();
     SpoolsmithApp app(argc, argv);
     SpoolsmithApp::setInstance(&app);
     if (!loadIconFont())

@@ -4,12 +4,14 @@
 // reach it through SpoolsmithApp::instance(). For targets that link
 // spoolsmith_app.
 #include "app/spoolsmith_app.h"
+#include "tests/support/discovery_isolation.h"
 
 #include <QTest>
 
 #define SPOOLSMITH_APP_TEST_MAIN(TestClass)                                                                  \
     int main(int argc, char **argv)                                                                          \
     {                                                                                                        \
+        isolateDiscovery();                                                                                  \
         SpoolsmithApp app(argc, argv);                                                                       \
         SpoolsmithApp::setInstance(&app);                                                                    \
         TestClass test;                                                                                      \

@@ -12,7 +12,16 @@ void FakeTaskApp::install(TRV610Plus *stoppedDevice)
         m_statuses.clear();
         m_cleared.clear();
         m_markIndexes.clear();
+        m_transforms.clear();
+        m_lastMark = {};
     }
+    prints = 0;
+    pageSize = {};
+    sceneHasItems = false;
+    designMarks.clear();
+    markFound = false;
+    markAt = {};
+    markDiameter = 0;
     device = stoppedDevice;
     refuseStop = false;
     stops = 0;
@@ -91,15 +100,43 @@ void FakeTaskApp::informOperator(const QString &text)
         prompt->information(QCoreApplication::applicationName(), text);
 }
 
+QList<QTransform> FakeTaskApp::transforms() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_transforms;
+}
+
+QByteArray FakeTaskApp::generatePltData(const QTransform &t)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_transforms << t;
+    return {};
+}
+
+QPointF FakeTaskApp::lastMarkPosition() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_lastMark;
+}
+
+void FakeTaskApp::resetLastMark()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_lastMark = {};
+}
+
 bool FakeTaskApp::doCapture(int camera)
 {
-    if (camera != 2)
-        return false;
     std::lock_guard<std::mutex> lock(m_lock);
-    if (!m_lengths.isEmpty())
-        m_collectLen = m_lengths.takeFirst();
-    ++captures;
-    return true;
+    if (camera == 2) {
+        if (!m_lengths.isEmpty())
+            m_collectLen = m_lengths.takeFirst();
+        ++captures;
+        return true;
+    }
+    if (markFound)
+        m_lastMark = markAt;
+    return markFound;
 }
 
 double FakeTaskApp::collectLen() const

@@ -3,6 +3,8 @@
 #include "machine/task_app.h"
 
 #include <QList>
+#include <QSizeF>
+#include <QTransform>
 
 #include <atomic>
 #include <mutex>
@@ -22,6 +24,16 @@ public:
     std::atomic<int> stops{0};
     std::atomic<int> appStatus{2};
     std::atomic<int> paperCenterResets{0};
+    std::atomic<int> prints{0};
+    // The cut page the steps see; set before a step runs.
+    QSizeF pageSize;
+    bool sceneHasItems = false;
+    QList<QPointF> designMarks;
+    // What the mark camera shows at the next capture: a mark at markAt of
+    // markDiameter pixels, or nothing while markFound is false.
+    bool markFound = false;
+    QPointF markAt;
+    float markDiameter = 0;
 
     // Forgets what was recorded (the status is stopped again) and becomes
     // what the driver calls; uninstall leaves the driver without one.
@@ -30,6 +42,8 @@ public:
     QList<int> statuses() const;
     QList<int> cleared() const;
     QList<int> markIndexes() const;
+    // The transforms plot data was built with, oldest first.
+    QList<QTransform> transforms() const;
 
     int taskStatus() const override { return appStatus.load(); }
     void setTaskStatus(int status) override;
@@ -37,25 +51,25 @@ public:
     void stopTask(bool wait) override;
     bool finishedOneCopies() override { return false; }
     int cutTaskCopies() const override { return 1; }
-    void print() override {}
+    void print() override { ++prints; }
     bool enablePrint() const override { return false; }
-    QByteArray generatePltData(const QTransform &) override { return {}; }
+    QByteArray generatePltData(const QTransform &t) override;
     QString cutFile() const override { return {}; }
-    bool cutSceneHasItems() override { return false; }
+    bool cutSceneHasItems() override { return sceneHasItems; }
     int pageMarkType() override { return 4; }
-    QList<QPointF> currentPageMarkPoint() override { return {}; }
-    QSizeF cutPageSize() const override { return {}; }
+    QList<QPointF> currentPageMarkPoint() override { return designMarks; }
+    QSizeF cutPageSize() const override { return pageSize; }
     void addCutLength(double) override {}
     void setSwitchCutFile(bool) override {}
     void clearFilm(int index) override;
     int markIndex() const override;
     void setMarkIndex(int index) override;
     void resetPaperCenter() override { ++paperCenterResets; }
-    QPointF lastMarkPosition() const override { return {}; }
-    float lastMarkDiameter() const override { return 0; }
-    void resetLastMark() override {}
-    // Check-camera pictures: each takes the next scripted collect length
-    // (the last one stays) and counts.
+    QPointF lastMarkPosition() const override;
+    float lastMarkDiameter() const override { return markDiameter; }
+    void resetLastMark() override;
+    // Mark-camera pictures show the scripted mark; check-camera pictures
+    // take the next scripted collect length (the last one stays) and count.
     bool doCapture(int camera) override;
     double collectLen() const override;
     double paperOffset() const override { return offset.load(); }
@@ -71,6 +85,8 @@ private:
     QList<int> m_statuses;
     QList<int> m_cleared;
     QList<int> m_markIndexes;
+    QList<QTransform> m_transforms;
+    QPointF m_lastMark;
     QList<double> m_lengths;
     double m_collectLen = 50.0;
 };

@@ -51,6 +51,8 @@ private slots:
         // 3.5 mm over 35 pixels: 4 plotter units a pixel.
         QCOMPARE(markOffsetFromCentre({170, 100}, 35, 320, 240, 3.5), QPointF(80, -40));
         QCOMPARE(markOffsetFromCentre({170, 100}, 0, 320, 240, 3.5), QPointF());
+        // An odd-sized picture's centre lies between two pixels.
+        QCOMPARE(markOffsetFromCentre({160.5, 120.5}, 35, 321, 241, 3.5), QPointF(0, 0));
     }
 
     void transformOnlyForFourMarks()

@@ -69,6 +69,26 @@ private slots:
         QCOMPARE(text.charScores.size(), std::size_t(4));
     }
 
+    // Limited to some characters, a step that holds a character takes the
+    // best allowed one; blanks stay blanks.
+    void decodingOverAllowedCharacters()
+    {
+        const std::vector<std::string> alphabet{"", "0", "O", "1", "中", " "};
+        const std::vector<bool> allowed = ctcAllowedEntries(alphabet, "0123456789abcdef");
+        QCOMPARE(allowed, (std::vector<bool>{false, true, false, true, false, false}));
+        const int classes = 6;
+        // O (0 second), blank, O, 1, 中 (1 second), blank
+        const float rows[][classes] = {{0.05f, 0.3f, 0.6f, 0.02f, 0.02f, 0.01f}, {0.9f, 0.02f, 0.05f, 0.01f, 0.01f, 0.01f},
+                                       {0.1f, 0.2f, 0.6f, 0.05f, 0.04f, 0.01f}, {0.1f, 0.05f, 0.05f, 0.7f, 0.05f, 0.05f},
+                                       {0.1f, 0.05f, 0.05f, 0.2f, 0.55f, 0.05f}, {0.9f, 0.02f, 0.02f, 0.02f, 0.02f, 0.02f}};
+        const int steps = int(sizeof(rows) / sizeof(rows[0]));
+        QCOMPARE(ctcGreedyDecode(&rows[0][0], steps, classes, alphabet).text, std::string("OO1中"));
+        const CtcText hex = ctcGreedyDecode(&rows[0][0], steps, classes, alphabet, &allowed);
+        // The 1 read where 中 was best merges with the 1 before it.
+        QCOMPARE(hex.text, std::string("001"));
+        QCOMPARE(hex.charScores.front(), 0.3f);
+    }
+
     void boxesFromProbabilityMap()
     {
         cv::Mat prob(64, 128, CV_32FC1, cv::Scalar(0.0f));
