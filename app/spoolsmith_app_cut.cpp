@@ -70,6 +70,9 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     CutDocument::Hooks cutHooks;
     cutHooks.taskStatus = [this] { return taskStatus(); };
     cutHooks.rebuildPlotData = [this] { generatePltData(QTransform()); };
+    // The print parts are built after the cut parts.
+    cutHooks.printFile = [this] { return m_printFile ? printFile() : QStringLiteral("-"); };
+    cutHooks.setPrintFile = [this](const QString &path) { setPrintFile(path); };
     m_cut = std::make_unique<CutDocument>(services, cutHooks);
     m_plotData = std::make_unique<PlotData>(services, *m_cut);
 

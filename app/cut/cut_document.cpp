@@ -99,6 +99,8 @@ void CutDocument::setCutFile(const QString &path)
     }
     if (path.right(3).toLower() == QLatin1String("tva")) {
         openTvaCutFile(path);
+        if (m_hooks.printFile && m_hooks.setPrintFile && m_hooks.printFile().isEmpty())
+            m_hooks.setPrintFile(path);
         return;
     }
     {

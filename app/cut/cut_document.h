@@ -34,6 +34,9 @@ public:
         std::function<int()> taskStatus;
         // A reversed cut needs new plot data once the scene is turned.
         std::function<void()> rebuildPlotData;
+        // A .tva opened as cut file is also the print file when none is set.
+        std::function<QString()> printFile;
+        std::function<void(const QString &)> setPrintFile;
     };
     CutDocument(AppServices services, Hooks hooks, QObject *parent = nullptr);
 
