@@ -2,6 +2,8 @@
 // task and receive threads.
 #include "app/spoolsmith_app.h"
 
+#include "app/inspection/label_inspection.h"
+
 #include "platform/scene/gscene.h"
 #include "machine/task_app.h"
 #include "platform/prompt/prompt.h"
@@ -16,8 +18,9 @@ namespace {
 class SpoolsmithTaskApp final : public TaskApp
 {
 public:
-    explicit SpoolsmithTaskApp(SpoolsmithApp *app)
+    SpoolsmithTaskApp(SpoolsmithApp *app, const LabelInspection *inspection)
         : m_app(app)
+        , m_inspection(inspection)
     {
     }
 
@@ -50,6 +53,9 @@ public:
     float lastMarkDiameter() const override { return m_app->lastMarkDiameter(); }
     void resetLastMark() override { m_app->resetLastMark(); }
     bool doCapture(int camera) override { return m_app->doCapture(camera); }
+    double collectLen() const override { return m_app->collectLen(); }
+    // The web guide follows the paper drift the last inspection measured.
+    double paperOffset() const override { return m_inspection->lastPaperOffset(); }
     void informOperator(const QString &text) override
     {
         Prompt::instance()->information(QCoreApplication::applicationName(), text);
@@ -57,6 +63,7 @@ public:
 
 private:
     SpoolsmithApp *m_app;
+    const LabelInspection *m_inspection;
 };
 
 } // namespace
@@ -65,6 +72,6 @@ void SpoolsmithApp::installTaskBridge()
 {
     static SpoolsmithTaskApp *bridge = nullptr;
     delete bridge;
-    bridge = new SpoolsmithTaskApp(this);
+    bridge = new SpoolsmithTaskApp(this, m_inspection.get());
     TaskApp::setInstance(bridge);
 }

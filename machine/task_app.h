@@ -50,6 +50,12 @@ public:
     virtual float lastMarkDiameter() const = 0;
     virtual void resetLastMark() = 0;
     virtual bool doCapture(int camera) = 0;
+    // The length the collect worker takes next, as the last label
+    // inspection set it (any thread).
+    virtual double collectLen() const = 0;
+    // The web-guide target the paper-edge check of the last inspection left
+    // (its paper offset, mm; 0 until one was measured). Any thread.
+    virtual double paperOffset() const { return 0.0; }
     // Tells the operator something that needs no answer (the driver opens
     // no dialog of its own); called on the GUI thread.
     virtual void informOperator(const QString &text) = 0;

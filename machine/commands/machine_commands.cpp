@@ -187,8 +187,13 @@ bool MachineCommands::wMoveX(int speed)
         return false;
     if (TaskApp *app = m_context.app())
         app->clearFilm(0);
-    m_state.feedDirection.store(speed);
-    return m_channel.send(C::MoveX, {QString::number(speed)});
+    const int previous = m_state.feedDirection.exchange(speed);
+    const bool sent = m_channel.send(C::MoveX, {QString::number(speed)});
+    // A stop that did not go out leaves the feed as it was, so the poll
+    // cycle's safety stop tries again.
+    if (!sent && speed == 0)
+        m_state.feedDirection.store(previous);
+    return sent;
 }
 
 bool MachineCommands::wMoveY(int speed)

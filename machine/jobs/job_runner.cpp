@@ -5,6 +5,7 @@
 #include "machine/machine_context.h"
 #include "machine/state/device_state.h"
 #include "machine/task_app.h"
+#include "settings/config.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -61,10 +62,14 @@ void JobRunner::stopControlCycles()
 {
     m_pollWorker->setPolling(false);
     m_collectWorker->setPolling(false);
-    for (QThread *thread : {m_pollThread.get(), m_collectThread.get()}) {
-        if (!thread->wait(kControlJoinMs))
-            qCritical() << "TRV610Plus::unInit" << thread->objectName() << "thread did not end";
-    }
+    // The collect cycle may be waiting for a check picture: that wait ends
+    // by itself within the capture time-out.
+    const Config *config = m_context.config();
+    const int captureMs = config ? qMax(0, config->getProperty(Config::CPT_Wait_Capture).toInt()) : 10000;
+    if (!m_pollThread->wait(kControlJoinMs))
+        qCritical() << "TRV610Plus::unInit" << m_pollThread->objectName() << "thread did not end";
+    if (!m_collectThread->wait(kControlJoinMs + captureMs))
+        qCritical() << "TRV610Plus::unInit" << m_collectThread->objectName() << "thread did not end";
 }
 
 QThread *JobRunner::taskThread()

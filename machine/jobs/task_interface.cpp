@@ -47,6 +47,7 @@ bool taskInterface::deviceLinked() const
 void taskInterface::sleepCycle(int &curStep)
 {
     sleepMs(m_cycleSleep);
+    ++m_cycles;
     curStep = 0;
 }
 
@@ -71,8 +72,10 @@ bool taskInterface::doWork(const QList<TaskStep> &steps)
             sleepMs(m_stepInterval);
         } else if (status == 1 && deviceLinked()) {
             unlinked.invalidate();
-            if (curStep >= 0 && curStep < length)
+            if (curStep >= 0 && curStep < length) {
+                ++m_passes;
                 steps.at(curStep)(curStep);
+            }
             if (curStep >= length || curStep < 0)
                 break;
             sleepMs(m_stepInterval);

@@ -40,6 +40,11 @@ public:
 
     virtual void sleepCycle(int &curStep);
 
+    // Steps run and whole cycles ended (sleepCycle) so far: how busy the
+    // walk is, counted rather than timed.
+    quint64 passes() const { return m_passes.load(); }
+    quint64 cycles() const { return m_cycles.load(); }
+
 public slots:
     void onWork();
     virtual void onTaskChanged();
@@ -60,4 +65,6 @@ protected:
     int m_pauseSleep = 1000;
     int m_cycleSleep = 0;
     QList<TaskStep> m_steps;
+    std::atomic<quint64> m_passes{0};
+    std::atomic<quint64> m_cycles{0};
 };

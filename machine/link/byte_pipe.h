@@ -10,6 +10,8 @@
 // socket does. Lets the driver talk to the simulator without a socket.
 namespace BytePipe {
 
-std::pair<std::shared_ptr<LinkStream>, std::shared_ptr<LinkStream>> create();
+// capacity: bytes one direction holds before its writer waits for the
+// reader (0: no bound), as a socket's buffers fill behind a slow peer.
+std::pair<std::shared_ptr<LinkStream>, std::shared_ptr<LinkStream>> create(qsizetype capacity = 0);
 
 } // namespace BytePipe

@@ -53,7 +53,7 @@ private slots:
         QCOMPARE(status.count(), 1);
 
         QSignalSpy polling(f.device.get(), &TRV610Plus::pollingChanged);
-        f.device->setPolling(true);
+        f.device->setPolling(f.device->polling()); // unchanged
         QCOMPARE(polling.count(), 0);
     }
 

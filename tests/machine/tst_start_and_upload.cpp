@@ -213,6 +213,9 @@ private slots:
         };
         f.device.reset();
         f.makeDevice();
+        // The fixture makes drivers with the cycles off; QThread::start has
+        // made their threads by the time it returns.
+        f.device->setPolling(true);
         // Counted against this driver's own polling switch: threads of the
         // process that end on their own (idle pool threads) cannot skew it.
         const int withCycles = threads();

@@ -54,6 +54,7 @@ void DeviceFixture::makeDevice(Driver driver)
                 return sim->connectInProcess(address, port, error);
             }));
     }
+    device->setPolling(controlCycles);
     m_registered = driver == Driver::Registered;
     if (m_registered)
         TRV610Plus::setInstance(device.get());

@@ -27,6 +27,9 @@ struct DeviceFixture
 
     // Read by makeDevice(); set it before setUp() to test the TCP path.
     Transport transport = Transport::InProcess;
+    // Read by makeDevice(): the poll and collect cycles talk to the machine
+    // all the time, so tests of other parts keep them off.
+    bool controlCycles = false;
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<Config> config;

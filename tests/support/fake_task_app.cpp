@@ -18,6 +18,13 @@ void FakeTaskApp::install(TRV610Plus *stoppedDevice)
     stops = 0;
     appStatus = 2;
     paperCenterResets = 0;
+    captures = 0;
+    offset = 0.0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_lengths.clear();
+        m_collectLen = 50.0;
+    }
     TaskApp::setInstance(this);
 }
 
@@ -82,4 +89,27 @@ void FakeTaskApp::informOperator(const QString &text)
 {
     if (Prompt *prompt = Prompt::instance())
         prompt->information(QCoreApplication::applicationName(), text);
+}
+
+bool FakeTaskApp::doCapture(int camera)
+{
+    if (camera != 2)
+        return false;
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (!m_lengths.isEmpty())
+        m_collectLen = m_lengths.takeFirst();
+    ++captures;
+    return true;
+}
+
+double FakeTaskApp::collectLen() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_collectLen;
+}
+
+void FakeTaskApp::scriptCollectLengths(const QList<double> &lengths)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_lengths = lengths;
 }

@@ -54,7 +54,14 @@ public:
     QPointF lastMarkPosition() const override { return {}; }
     float lastMarkDiameter() const override { return 0; }
     void resetLastMark() override {}
-    bool doCapture(int) override { return false; }
+    // Check-camera pictures: each takes the next scripted collect length
+    // (the last one stays) and counts.
+    bool doCapture(int camera) override;
+    double collectLen() const override;
+    double paperOffset() const override { return offset.load(); }
+    void scriptCollectLengths(const QList<double> &lengths);
+    std::atomic<int> captures{0};
+    std::atomic<double> offset{0.0};
     // Shown through the prompt layer, as the application does.
     void informOperator(const QString &text) override;
 
@@ -64,4 +71,6 @@ private:
     QList<int> m_statuses;
     QList<int> m_cleared;
     QList<int> m_markIndexes;
+    QList<double> m_lengths;
+    double m_collectLen = 50.0;
 };

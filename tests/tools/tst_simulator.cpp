@@ -2,6 +2,9 @@
 #include "machine/protocol/frame_codec.h"
 #include "tools/simulator/length_frame_reader.h"
 #include "tools/simulator/machine_simulator.h"
+#include "machine/link/byte_pipe.h"
+
+#include <future>
 
 #include <QTest>
 
@@ -100,6 +103,72 @@ private slots:
         }
         QCOMPARE(out, (QList<QByteArray>{firmware, "CCMD;3;", "CCMD;17;"}));
         QCOMPARE(reader.buffered(), 0);
+    }
+
+    // Motors 2 to 4: busy for |length| / speed reads (at least one), then
+    // done (3); speed 0 stops (0); a swallowed start gets no reply; the web
+    // guide's reads report where it stands.
+    void motorsRunAsStateMachines()
+    {
+        const QMap<int, SimHandler> table = defaultReplyTable();
+        SimMachineState s;
+        const auto send = [&](const QString &body) {
+            const SimReply r = table.value(20)(body.split(','), s);
+            return r.payloads.isEmpty() ? QByteArray() : r.payloads.first();
+        };
+        QCOMPARE(send("20,1,3,0,30,90"), QByteArray("CMD;20,0,1,3,0,30,90,1;"));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(send("20,0,3,0,0,0"), QByteArray("CMD;20,0,0,3,0,0,0,1;"));
+        QCOMPARE(send("20,0,3,0,0,0"), QByteArray("CMD;20,0,0,3,0,0,0,3;"));
+        QCOMPARE(send("20,1,3,0,0,0"), QByteArray("CMD;20,0,1,3,0,0,0,0;"));
+        QCOMPARE(s.collectMotor.starts, (QList<QPair<int, double>>{{30, 90.0}}));
+        QCOMPARE(s.collectMotor.stops, 1);
+
+        s.trimYMotor.silentStarts = 1;
+        QCOMPARE(send("20,1,4,1,300,0"), QByteArray());
+        QCOMPARE(send("20,1,4,1,300,0"), QByteArray("CMD;20,0,1,4,1,300,0,1;"));
+        QCOMPARE(s.trimXMotor.state, 0);
+
+        send("20,1,2,0,30,0.5");
+        send("20,1,2,0,30,-0.2");
+        QCOMPARE(send("20,0,2,0,0,0"), QByteArray("CMD;20,0,0,2,0,0,0.3,1;")); // busy for its one read
+        QCOMPARE(send("20,0,2,0,0,0"), QByteArray("CMD;20,0,0,2,0,0,0.3,3;"));
+
+        // Feed and film motors keep their plain echo.
+        QCOMPARE(send("20,1,0,0,30,0"), QByteArray("CMD;20,0,1,0,0,30,0,1;"));
+    }
+
+    // Scripted readings go out one per read, then the feed moves the rollers.
+    void rollerScriptThenFeed()
+    {
+        const QMap<int, SimHandler> table = defaultReplyTable();
+        SimMachineState s;
+        s.rollerScript = {{2.5, 70, 90, 85}};
+        s.feedRollerStep = 1.5;
+        s.feedDirection = -1;
+        const auto read = [&] { return table.value(18)({"18", "0", "0"}, s).payloads.first(); };
+        QCOMPARE(read(), QByteArray("CMD;18,0,0,0,250,0,0,70,90,85;"));
+        QCOMPARE(read(), QByteArray("CMD;18,0,0,0,250,0,0,70,88.5,86.5;"));
+        QCOMPARE(s.rollerReads, 2);
+    }
+
+    // A bounded connection in memory makes its writer wait until the reader
+    // takes bytes, as a socket behind a slow peer.
+    void boundedPipeHoldsItsWriter()
+    {
+        auto [a, b] = BytePipe::create(8);
+        QCOMPARE(a->sendSome("0123456789", 10), qsizetype(8));
+        QCOMPARE(a->sendSome("89", 2), qsizetype(0));
+        std::future<qsizetype> rest = std::async(std::launch::async, [w = a] { return w->sendAll("89ab", 4, 5000); });
+        QCOMPARE(rest.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+        char buffer[16];
+        QCOMPARE(b->receive(buffer, 16), qsizetype(8));
+        QCOMPARE(rest.get(), qsizetype(4));
+        QCOMPARE(b->receive(buffer, 16), qsizetype(4));
+        QCOMPARE(QByteArray(buffer, 4), QByteArray("89ab"));
+        // Unbounded by default.
+        auto [c, d] = BytePipe::create();
+        QCOMPARE(c->sendSome(QByteArray(1 << 20, 'x').constData(), 1 << 20), qsizetype(1 << 20));
     }
 };
 

@@ -153,7 +153,7 @@ std::shared_ptr<LinkStream> MachineSimulator::connectInProcess(const QString &ad
             *error = QStringLiteral("Connection refused");
         return nullptr;
     }
-    auto [driverEnd, machineEnd] = BytePipe::create();
+    auto [driverEnd, machineEnd] = BytePipe::create(m_options.pipeCapacity);
     addClient(std::move(machineEnd));
     return driverEnd;
 }
@@ -199,7 +199,9 @@ void MachineSimulator::clientLoop(const std::shared_ptr<Client> &client)
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(p.due - now).count();
             timeout = std::max(0, std::min<int>(timeout, static_cast<int>(left)));
         }
-        if (stream->waitReadable(timeout)) {
+        if (m_intakePaused.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeout > 0 ? timeout : 1));
+        } else if (stream->waitReadable(timeout)) {
             const qsizetype n = stream->receive(buffer, sizeof(buffer));
             if (n <= 0)
                 break;
@@ -237,6 +239,7 @@ bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, cons
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_received.append(payload);
+        m_receivedAt.append(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_started).count());
         if (payload.startsWith("CCMD;")) {
             QByteArray body = payload.mid(5);
             const qsizetype end = body.indexOf(';');
@@ -373,10 +376,22 @@ int MachineSimulator::commandCount(int command) const
     return n;
 }
 
+QList<SimCommand> MachineSimulator::commandLog(const QByteArray &prefix) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    QList<SimCommand> log;
+    for (qsizetype i = 0; i < m_received.size(); ++i) {
+        if (m_received.at(i).startsWith(prefix))
+            log.append({m_received.at(i), m_receivedAt.at(i)});
+    }
+    return log;
+}
+
 void MachineSimulator::clearReceived()
 {
     std::lock_guard<std::mutex> lock(m_lock);
     m_received.clear();
+    m_receivedAt.clear();
 }
 
 SimMachineState MachineSimulator::state() const

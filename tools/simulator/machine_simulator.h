@@ -16,6 +16,41 @@
 
 class LinkStream;
 
+// One of the motors the collect cycle drives: the web guide (motor 2), the
+// collect roller (3) and the trim knives (4, axis 0 across, axis 1 along).
+// A start makes it busy (state 1) for a number of status reads, then done
+// (3); speed 0 stops it (0). Its reads report the state, and the web guide's
+// also where it stands (the sum of its moves).
+struct SimMotor
+{
+    int state = 0;
+    // Status reads still answered busy.
+    int busyReads = 0;
+    // Reads a start stays busy; -1: ceil(|length| / speed), at least 1.
+    int fixedBusyReads = -1;
+    // The next starts are swallowed without a reply (a start that fails).
+    int silentStarts = 0;
+    int swallowedStarts = 0;
+    double position = 0;
+    // Every accepted start, as (speed, length).
+    QList<QPair<int, double>> starts;
+    int stops = 0;
+
+    void start(int speed, double length);
+    // One status read: the state it reports, counting down a busy run.
+    int read();
+    bool busy() const { return state == 1; }
+};
+
+// The rollers and the dancer as one roller read reports them.
+struct SimRollers
+{
+    double gyroscope = 0;
+    double print = 80;
+    double film = 80;
+    double collect = 80;
+};
+
 // What the simulated machine remembers between commands.
 struct SimMachineState
 {
@@ -41,7 +76,22 @@ struct SimMachineState
     QString printRoller = QStringLiteral("80");
     QString filmRoller = QStringLiteral("80");
     QString collectRoller = QStringLiteral("80");
-    QMap<QString, QString> motorStates; // "motor,axis" -> state
+    QMap<QString, QString> motorStates; // "motor,axis" -> state (feed and film motors)
+    SimMotor rectifyMotor;
+    SimMotor collectMotor;
+    SimMotor trimXMotor;
+    SimMotor trimYMotor;
+    // Readings handed out one per roller read; when empty the fields above stay.
+    QList<SimRollers> rollerScript;
+    // How far the collect roller reading drops per unit of length collected
+    // when a collect run ends (0: the reading stays where the script puts it).
+    double collectRollerPerLength = 0;
+    // How far the film and collect rollers move per roller read while the
+    // web is fed ("15,d,0;"): feeding in direction 1 raises the film roller
+    // and lowers the collect roller, -1 the other way round, as the driver's
+    // feed-direction rule expects (0: they stay).
+    double feedRollerStep = 0;
+    int rollerReads = 0;
     QByteArray plotData;
     int firmwareModule = -1;
     QByteArray firmwareFile;
@@ -61,6 +111,23 @@ struct SimMachineState
     int uploadStepMs = 20;
     // The cut motor status as the machine reports it now.
     int reportedCutMotorStatus() const;
+
+    // --- Motors, rollers and sensors of the web path (sim_motors.cpp) ---
+    // The model of motor (2 to 4) and axis; null for the feed and film motors.
+    SimMotor *motor(int number, int axis);
+    void setRollers(const SimRollers &r);
+    SimRollers rollers() const;
+    // One roller read: the next scripted reading, else the feed's effect.
+    void advanceRollers();
+    // Sensors 1 to 7.
+    void setSensor(int number, bool on);
+};
+
+// One command as the simulator received it, with when (ms since it started).
+struct SimCommand
+{
+    QByteArray payload;
+    qint64 atMs = 0;
 };
 
 // The answer to one command: frames' payloads (e.g. "CMD;6,0,0,0,10;") and
@@ -110,6 +177,8 @@ public:
         quint16 port = 9100; // 0 picks a free port
         // false: no TCP listener, only connections in memory (connectInProcess).
         bool listen = true;
+        // Bytes an in-memory connection holds per direction (0: no bound).
+        qsizetype pipeCapacity = 0;
         QString ident = QStringLiteral("AB07X3Q9");
         bool announce = true;
         quint16 announcePort = 51287;
@@ -133,6 +202,10 @@ public:
     QString ident() const { return m_options.ident; }
 
     void setFault(SimFault fault) { m_fault.store(fault); }
+    // While paused no bytes are read from the connections; with a bounded
+    // in-memory connection (Options::pipeCapacity) the driver's sends then
+    // wait, as behind a machine busy taking plot data.
+    void setIntakePaused(bool paused) { m_intakePaused.store(paused); }
     SimFault fault() const { return m_fault.load(); }
     void setLateReplyMs(int ms) { m_lateReplyMs.store(ms); }
 
@@ -156,6 +229,9 @@ public:
     int activeConnections() const;
     int acceptedConnections() const { return m_accepted.load(); }
     QList<QByteArray> receivedPayloads() const;
+    // The received commands with their times, optionally only those whose
+    // payload begins with prefix (e.g. "CCMD;20,1,3,").
+    QList<SimCommand> commandLog(const QByteArray &prefix = QByteArray()) const;
     int commandCount(int command) const;
     void clearReceived();
     SimMachineState state() const;
@@ -177,6 +253,8 @@ private:
     int m_listenFd = -1;
     std::atomic<bool> m_running{false};
     std::atomic<SimFault> m_fault{SimFault::None};
+    std::atomic<bool> m_intakePaused{false};
+    std::chrono::steady_clock::time_point m_started = std::chrono::steady_clock::now();
     std::atomic<int> m_lateReplyMs{1000};
     std::atomic<int> m_accepted{0};
     std::thread m_acceptThread;
@@ -186,5 +264,6 @@ private:
     std::function<void(const QByteArray &, SimMachineState &)> m_plotHandler;
     SimMachineState m_state;
     QList<QByteArray> m_received;
+    QList<qint64> m_receivedAt;
     std::vector<std::shared_ptr<Client>> m_clients;
 };

@@ -112,18 +112,47 @@ QMap<int, SimHandler> defaultReplyTable()
         return one(SensorsId, f);
     };
     // Fields after the status: 0, 0, gyroscope in hundredths, 0, 0, then the
-    // print, film and collect rollers.
+    // print, film and collect rollers, as they are after this read.
     t[RollersId] = [](const QStringList &, SimMachineState &s) {
+        s.advanceRollers();
         return one(RollersId, {QStringLiteral("0"), QStringLiteral("0"), QString::number(s.gyroscopeHundredths),
                         QStringLiteral("0"), QStringLiteral("0"), s.printRoller, s.filmRoller, s.collectRoller});
     };
-    // Motors: "20,selector,motor,axis,speed,length;" answered with the motor's state.
+    // Motors: "20,selector,motor,axis,speed,length;" answered with the motor's
+    // state; motors 2 to 4 run as state machines (SimMotor).
     t[MotorId] = [](const QStringList &args, SimMachineState &s) {
-        const QString motor = arg(args, 2) + QLatin1Char(',') + arg(args, 3);
-        if (isWrite(args))
-            s.motorStates[motor] = arg(args, 4) == QLatin1String("0") ? QStringLiteral("0") : QStringLiteral("1");
-        return one(MotorId, {arg(args, 1), arg(args, 2), arg(args, 3), arg(args, 4), arg(args, 5),
-                        s.motorStates.value(motor, QStringLiteral("0"))});
+        const QString key = arg(args, 2) + QLatin1Char(',') + arg(args, 3);
+        SimMotor *motor = s.motor(arg(args, 2).toInt(), arg(args, 3).toInt());
+        if (!motor) {
+            if (isWrite(args))
+                s.motorStates[key] = arg(args, 4) == QLatin1String("0") ? QStringLiteral("0") : QStringLiteral("1");
+            return one(MotorId, {arg(args, 1), arg(args, 2), arg(args, 3), arg(args, 4), arg(args, 5),
+                            s.motorStates.value(key, QStringLiteral("0"))});
+        }
+        QString length = arg(args, 5);
+        int state = 0;
+        if (isWrite(args)) {
+            const int speed = arg(args, 4).toInt();
+            if (speed != 0 && motor->silentStarts > 0) {
+                --motor->silentStarts;
+                ++motor->swallowedStarts;
+                return SimReply{};
+            }
+            motor->start(speed, length.toDouble());
+            state = motor->state;
+        } else {
+            const bool wasBusy = motor->busy();
+            state = motor->read();
+            // A collect run that ends has taken its length off the collect roller.
+            if (motor == &s.collectMotor && wasBusy && !motor->busy() && s.collectRollerPerLength > 0
+                && !motor->starts.isEmpty()) {
+                const double taken = motor->starts.last().second * s.collectRollerPerLength;
+                s.collectRoller = QString::number(s.collectRoller.toDouble() - taken);
+            }
+            if (motor == &s.rectifyMotor)
+                length = QString::number(motor->position);
+        }
+        return one(MotorId, {arg(args, 1), arg(args, 2), arg(args, 3), arg(args, 4), length, QString::number(state)});
     };
     t[PrePlotId] = [](const QStringList &, SimMachineState &s) {
         ++s.plotsPrepared;
