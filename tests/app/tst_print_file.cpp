@@ -248,6 +248,24 @@ private slots:
         QCOMPARE(app()->dataIndex(), 20);
     }
 
+    void tvaCutFileServesAsPrintFileWhenNoneIsSet()
+    {
+        app()->openPrintPdf(QString());
+        const QString tva = f.writeFile("cut.tva", kTemplate);
+        app()->setCutFile(tva);
+        QCOMPARE(app()->printCutFile(), tva);
+        QCOMPARE(m_prompt.fileDialogs, QStringList{QStringLiteral("选择数据源")});
+        // Cancelled: no data source, so no row is printed.
+        QVERIFY(!app()->enabledDataSource());
+
+        // A print file already chosen stays.
+        const QString pdf = writePdf(f.dir->filePath("kept.pdf"), QSizeF(595, 842));
+        app()->setPrintFile(pdf);
+        app()->setCutFile(f.writeFile("again.tva", kTemplate));
+        QCOMPARE(app()->printFile(), pdf);
+        QCOMPARE(app()->printCutFile(), tva);
+    }
+
     void taskThreadAdvancesRowsWhileThePreviewIsRead()
     {
         const QString xlsx = f.dir->filePath("data.xlsx");
