@@ -3,6 +3,7 @@
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
+#include "platform/scene/code_symbol.h"
 #include "platform/scene/variable_data.h"
 
 #include <QDebug>
@@ -81,6 +82,7 @@ void GScene::gClear()
     m_page.setMarkItem(nullptr);
     m_fileName.clear();
     m_printTexts.clear();
+    m_printCodes.clear();
 }
 
 QList<QGraphicsItem *> GScene::gItemAll() const
@@ -225,6 +227,17 @@ bool GScene::savePrintFile(const QString &path)
         const QPointF at = t.posMm * pxPerMm;
         painter.drawText(QRectF(at, QSizeF(writer.width() - at.x(), writer.height() - at.y())),
                          Qt::AlignLeft | Qt::AlignTop, text);
+    }
+    for (const GPrintCode &c : m_printCodes) {
+        const QString data = m_data ? m_data->substitute(c.text, m_codeIndex) : c.text;
+        const QImage symbol = codeSymbol(c.kind, data);
+        if (symbol.isNull()) {
+            qCritical() << "GScene::savePrintFile" << "cannot encode" << c.kind << data;
+            continue;
+        }
+        const QRectF at(c.rectMm.topLeft() * pxPerMm, c.rectMm.size() * pxPerMm);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(at, symbol);
     }
     return painter.end();
 }

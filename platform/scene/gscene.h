@@ -26,6 +26,15 @@ struct GPrintText
     QString text;
 };
 
+// A code of a variable-data template: its place and size on the page (mm),
+// the symbology ("qr", "code128") and the data with "{column}" fields.
+struct GPrintCode
+{
+    QRectF rectMm;
+    QString kind;
+    QString text;
+};
+
 // A cut or print scene: one page, its mark item, cut paths and pens. Opens
 // HPGL (.plt, .hpgl, anything else that reads as HPGL) and the .tva
 // container, and writes the cutter's HPGL with a page header.
@@ -108,6 +117,7 @@ public:
     bool savePrintFile(const QString &path);
     QList<GPrintText> printTexts() const { return m_printTexts; }
     void setPrintTexts(const QList<GPrintText> &texts) { m_printTexts = texts; }
+    QList<GPrintCode> printCodes() const { return m_printCodes; }
 
     // The label grid for the inspection report: the runs of the page, in
     // millimetres (start, end), that cut outlines cover along the page width
@@ -139,5 +149,6 @@ private:
     int m_codeIndex = 1;
     std::shared_ptr<const VariableData> m_data;
     QList<GPrintText> m_printTexts;
+    QList<GPrintCode> m_printCodes;
     std::function<bool()> m_canEdit;
 };

@@ -84,6 +84,12 @@ QByteArray GScene::tvaDocument(const QList<QGraphicsItem *> &items) const
         texts.append(QJsonObject{{"x", t.posMm.x()}, {"y", t.posMm.y()}, {"size", t.sizePt}, {"text", t.text}});
     if (!texts.isEmpty())
         root["texts"] = texts;
+    QJsonArray codes;
+    for (const GPrintCode &c : m_printCodes)
+        codes.append(QJsonObject{{"x", c.rectMm.x()}, {"y", c.rectMm.y()}, {"width", c.rectMm.width()},
+                                 {"height", c.rectMm.height()}, {"kind", c.kind}, {"text", c.text}});
+    if (!codes.isEmpty())
+        root["codes"] = codes;
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
@@ -164,6 +170,15 @@ bool GScene::openTva(const QByteArray &data, const QString &path)
             continue;
         m_printTexts.append(GPrintText{QPointF(o.value("x").toDouble(), o.value("y").toDouble()), size,
                                        o.value("text").toString()});
+    }
+    for (const QJsonValue &v : root.value("codes").toArray()) {
+        const QJsonObject o = v.toObject();
+        const QRectF r(o.value("x").toDouble(), o.value("y").toDouble(), o.value("width").toDouble(),
+                       o.value("height").toDouble());
+        if (!finite(o.value("x")) || !finite(o.value("y")) || !(r.width() > 0.0 && r.width() < 10000.0)
+            || !(r.height() > 0.0 && r.height() < 10000.0))
+            continue;
+        m_printCodes.append(GPrintCode{r, o.value("kind").toString(), o.value("text").toString()});
     }
     return true;
 }

@@ -9,6 +9,7 @@
 #include "tests/support/device_fixture.h"
 #include "tests/support/recording_prompt.h"
 #include "tests/support/xlsx_writer.h"
+#include "vision/qr_page_code_reader.h"
 
 #include <QDir>
 #include <QImage>
@@ -46,7 +47,8 @@ QVector<QStringList> twentyRows()
 const QByteArray kTemplate = R"({"format":"spoolsmith-tva","version":1,"page":{"width":100,"height":50},
 "mark":{"type":4,"size":4,"margins":[3,3,3,3]},
 "paths":[{"pen":1,"subpaths":[[20,20,200,20,200,120,20,120,20,20]]}],
-"texts":[{"x":10,"y":10,"size":14,"text":"Name {Name} No {No} {Missing}"}]})";
+"texts":[{"x":10,"y":10,"size":14,"text":"Name {Name} No {No} {Missing}"}],
+"codes":[{"x":62,"y":8,"width":30,"height":30,"kind":"qr","text":"{Name}-{No}"}]})";
 
 QString pdfText(const QString &path)
 {
@@ -54,6 +56,21 @@ QString pdfText(const QString &path)
     if (doc.load(path) != QPdfDocument::Error::None)
         return QString();
     return doc.getAllText(0).text().simplified();
+}
+
+// The QR code on the page, read back from the rendered PDF.
+QString pdfQr(const QString &path)
+{
+    QPdfDocument doc;
+    if (doc.load(path) != QPdfDocument::Error::None)
+        return QString();
+    const QSizeF points = doc.pagePointSize(0);
+    const QImage rendered = doc.render(0, (points * 4).toSize());
+    QImage page(rendered.size(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter(&page).drawImage(0, 0, rendered);
+    QrPageCodeReader reader;
+    return reader.read(page).text;
 }
 
 QStringList rowFiles(const QString &folder)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/scene/code_symbol.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -52,10 +54,6 @@ struct Picture
 };
 
 QImage render(const Picture &picture);
-
-// A zint symbol (zint's symbology number, option_1 -1 for its default) as
-// zint draws it, black on white.
-QImage zintBitmap(int symbology, const QString &text, int option1 = -1);
 
 // A QR symbol (security level H) scaled to side pixels, black on white.
 QImage qrSymbol(const QString &text, int side);
