@@ -74,7 +74,7 @@ bool SpoolsmithApp::initApp()
 {
     Config *config = Config::instance();
     TRV610Plus *device = TRV610Plus::instance();
-    qCritical() << "SpoolsmithApp::initApp" << "software update dialog not available: UpgradesSoftWidget is not built";
+    m_online->init();
     // A newly read firmware version starts a firmware update check.
     if (device)
         connect(device, &TRV610Plus::firmwareChanged, this, &SpoolsmithApp::upgrade);
@@ -137,6 +137,7 @@ bool SpoolsmithApp::allowedExit()
             return false;
         }
     }
+    m_online->closeDialogs();
     return true;
 }
 

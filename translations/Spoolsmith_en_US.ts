@@ -203,6 +203,96 @@
     </message>
 </context>
 <context>
+    <name>FirmwareDownload</name>
+    <message>
+        <source>下载地址无效：%1</source>
+        <translation>Invalid download address: %1</translation>
+    </message>
+    <message>
+        <source>重定向到不允许的地址：%1</source>
+        <translation>Redirected to an address that is not allowed: %1</translation>
+    </message>
+    <message>
+        <source>文件超过 %1 MiB</source>
+        <translation>The file exceeds %1 MiB</translation>
+    </message>
+    <message>
+        <source>服务器返回状态 %1</source>
+        <translation>The server answered with status %1</translation>
+    </message>
+    <message>
+        <source>下载超时</source>
+        <translation>The download timed out</translation>
+    </message>
+    <message>
+        <source>网络错误：%1</source>
+        <translation>Network error: %1</translation>
+    </message>
+    <message>
+        <source>文件为空</source>
+        <translation>The file is empty</translation>
+    </message>
+    <message>
+        <source>文件不完整：收到 %1 字节，应为 %2 字节</source>
+        <translation>The file is incomplete: %1 bytes received, %2 expected</translation>
+    </message>
+    <message>
+        <source>服务器返回了网页而不是固件</source>
+        <translation>The server sent a web page instead of firmware</translation>
+    </message>
+    <message>
+        <source>文件校验失败</source>
+        <translation>The file failed its checksum</translation>
+    </message>
+</context>
+<context>
+    <name>HelpStackPage</name>
+    <message>
+        <source>固件更新</source>
+        <translation>Firmware update</translation>
+    </message>
+    <message>
+        <source>设备序列号:</source>
+        <translation>Serial number:</translation>
+    </message>
+    <message>
+        <source>IP:</source>
+        <translation>IP:</translation>
+    </message>
+    <message>
+        <source>选择连接方式:</source>
+        <translation>Connection:</translation>
+    </message>
+    <message>
+        <source>请选择升级模块:</source>
+        <translation>Module to upgrade:</translation>
+    </message>
+    <message>
+        <source>请选择升级文件:</source>
+        <translation>Firmware file:</translation>
+    </message>
+    <message>
+        <source>升级文件</source>
+        <translation>Firmware file</translation>
+    </message>
+    <message>
+        <source>更新</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>升级进度：</source>
+        <translation>Upgrade progress:</translation>
+    </message>
+    <message>
+        <source>选择升级文件</source>
+        <translation>Choose the firmware file</translation>
+    </message>
+    <message>
+        <source>升级文件 (*.*)</source>
+        <translation>Firmware files (*.*)</translation>
+    </message>
+</context>
+<context>
     <name>Main</name>
     <message>
         <source>Spoolsmith</source>
@@ -448,6 +538,76 @@
     <message>
         <source>切割文件未打开或未识别到二维码</source>
         <translation>No cut file is open, or no QR code was read</translation>
+    </message>
+</context>
+<context>
+    <name>UpgradesSoftWidget</name>
+    <message>
+        <source>软件名称：</source>
+        <translation>Software name:</translation>
+    </message>
+    <message>
+        <source>软件版本：</source>
+        <translation>Software version:</translation>
+    </message>
+    <message>
+        <source>软件编码：</source>
+        <translation>Software code:</translation>
+    </message>
+    <message>
+        <source>发布日期：</source>
+        <translation>Release date:</translation>
+    </message>
+    <message>
+        <source>更新内容：</source>
+        <translation>Release notes:</translation>
+    </message>
+    <message>
+        <source>更新</source>
+        <translation>Update</translation>
+    </message>
+</context>
+<context>
+    <name>UpgradesWidget</name>
+    <message>
+        <source>升级模块</source>
+        <translation>Upgrade module</translation>
+    </message>
+    <message>
+        <source>升级</source>
+        <translation>Upgrade</translation>
+    </message>
+    <message>
+        <source>tip</source>
+        <translation>Tip</translation>
+    </message>
+    <message>
+        <source>升级成功</source>
+        <translation>Upgrade successful</translation>
+    </message>
+    <message>
+        <source>当前版本：%1</source>
+        <translation>Current version: %1</translation>
+    </message>
+    <message>
+        <source>警告</source>
+        <translation>Warning</translation>
+    </message>
+    <message>
+        <source>没有下载链接</source>
+        <translation>No download link</translation>
+    </message>
+    <message>
+        <source>下载进度%p%</source>
+        <translation>Download progress %p%</translation>
+    </message>
+    <message>
+        <source>升级进度%p%</source>
+        <translation>Upgrade progress %p%</translation>
+    </message>
+    <message>
+        <source>固件下载失败</source>
+        <translation>Firmware download failed</translation>
     </message>
 </context>
 <context>

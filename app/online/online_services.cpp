@@ -1,5 +1,7 @@
 #include "app/online/online_services.h"
 
+#include "app/online/upgrade_checks.h"
+
 #include "machine/trv610plus.h"
 #include "online/mqtt_message.h"
 #include "settings/config.h"
@@ -21,10 +23,21 @@ OnlineServices::OnlineServices(AppServices services, std::function<void()> quit,
     : m_services(std::move(services))
     , m_quit(std::move(quit))
     , m_mainWindow(std::move(mainWindow))
+    , m_upgrades(std::make_unique<UpgradeChecks>(m_services, [this] { checkUpdate(); }))
 {
 }
 
 OnlineServices::~OnlineServices() = default;
+
+void OnlineServices::init()
+{
+    m_upgrades->createSoftwareDialog();
+}
+
+void OnlineServices::closeDialogs()
+{
+    m_upgrades->closeDialogs();
+}
 
 QString OnlineServices::serverHost() const
 {
@@ -40,8 +53,7 @@ void OnlineServices::start(const QString &version)
         qInfo() << "SpoolsmithApp::startOnlineServices" << "no server address, online services skipped";
         return;
     }
-    qCritical() << "SpoolsmithApp::startOnlineServices" << "software update check not available:"
-                << "UpgradesSoftWidget is not built" << "(Spoolsmith" << version << ")";
+    m_upgrades->checkSoftware(version);
     startAdvertisements(host);
 }
 
@@ -64,9 +76,7 @@ void OnlineServices::startAdvertisements(const QString &host)
 
 void OnlineServices::upgrade()
 {
-    const TRV610Plus *device = m_services.device();
-    qCritical() << "SpoolsmithApp::upgrade" << "firmware update check not available:"
-                << "UpgradesWidget is not built" << (device ? device->ident() : QString());
+    m_upgrades->checkFirmware();
 }
 
 void OnlineServices::checkUpdate()

@@ -8,12 +8,11 @@
 #include <memory>
 
 class QWindow;
+class UpgradeChecks;
 class mqttMessage;
 
 // The online services: the software update check, the firmware update check
 // on a newly read firmware version, and the advertisement feed over MQTT.
-// The update dialogs are not built yet; their steps log what is missing and
-// nothing is reported as done.
 class OnlineServices
 {
 public:
@@ -24,6 +23,12 @@ public:
     // the advertisements are shown over (may be null).
     OnlineServices(AppServices services, std::function<void()> quit, std::function<QWindow *()> mainWindow);
     ~OnlineServices();
+
+    // At initialisation: the software update dialog takes the server address.
+    void init();
+    // Closes the update dialogs when the program may end.
+    void closeDialogs();
+    UpgradeChecks &upgrades() { return *m_upgrades; }
 
     // 1000 ms after start-up; an empty server address skips them.
     void start(const QString &version);
@@ -43,4 +48,5 @@ private:
     std::function<QWindow *()> m_mainWindow;
     quint16 m_brokerPort = kBrokerPort;
     std::unique_ptr<mqttMessage> m_mqtt;
+    std::unique_ptr<UpgradeChecks> m_upgrades;
 };

@@ -1,8 +1,11 @@
 #include "tests/support/http_test_server.h"
 
 #include <QHostAddress>
+#include <QPointer>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
@@ -35,6 +38,28 @@ bool HttpTestServer::start()
     return m_server->listen(QHostAddress::LocalHost, 0);
 }
 
+bool HttpTestServer::listen(const QHostAddress &address, quint16 port)
+{
+    return address.isLoopback() && m_server->listen(address, port);
+}
+
+bool HttpTestServer::listenOnSomeLoopback(quint16 port)
+{
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        QRandomGenerator *random = QRandomGenerator::global();
+        const quint32 host = (127u << 24) | (random->bounded(1u, 250u) << 16) | (random->bounded(1u, 250u) << 8)
+                             | random->bounded(2u, 250u);
+        if (m_server->listen(QHostAddress(host), port))
+            return true;
+    }
+    return false;
+}
+
+QHostAddress HttpTestServer::address() const
+{
+    return m_server->serverAddress();
+}
+
 quint16 HttpTestServer::port() const
 {
     return m_server->serverPort();
@@ -42,7 +67,7 @@ quint16 HttpTestServer::port() const
 
 QUrl HttpTestServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
+    return QUrl(QStringLiteral("http://%1:%2%3").arg(address().toString()).arg(port()).arg(path));
 }
 
 void HttpTestServer::setResponse(const QString &path, const Response &response)
@@ -76,6 +101,24 @@ int HttpTestServer::requestCount(const QString &path) const
     return count;
 }
 
+QList<QByteArray> HttpTestServer::requestLines() const
+{
+    QList<QByteArray> lines;
+    for (const Request &request : m_requests)
+        lines.append(request.requestLine);
+    return lines;
+}
+
+QList<QByteArray> HttpTestServer::requestLinesFor(const QString &path) const
+{
+    QList<QByteArray> lines;
+    for (const Request &request : m_requests) {
+        if (request.path == path)
+            lines.append(request.requestLine);
+    }
+    return lines;
+}
+
 void HttpTestServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
@@ -93,7 +136,8 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
         return;
     Request request;
     const QList<QByteArray> lines = pending.left(headerEnd).split('\n');
-    const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+    request.requestLine = lines.value(0).trimmed();
+    const QList<QByteArray> first = request.requestLine.split(' ');
     request.method = first.value(0);
     const QByteArray target = first.value(1);
     const int q = target.indexOf('?');
@@ -112,15 +156,35 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
 
     m_requests.append(request);
+    emit requestReceived(request.requestLine);
     const Response response = answer(request);
+    if (response.delayMs <= 0) {
+        respond(socket, request, response);
+        return;
+    }
+    QPointer<QTcpSocket> guarded(socket);
+    QTimer::singleShot(response.delayMs, this, [this, guarded, request, response] {
+        if (guarded)
+            respond(guarded, request, response);
+    });
+}
+
+void HttpTestServer::respond(QTcpSocket *socket, const Request &request, const Response &response)
+{
+    const qint64 length = response.announcedLength >= 0 ? response.announcedLength : response.body.size();
     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
     out += "Content-Type: " + response.contentType + "\r\n";
-    out += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+    out += "Content-Length: " + QByteArray::number(length) + "\r\n";
     out += "Connection: close\r\n";
     for (const auto &header : response.headers)
         out += header.first + ": " + header.second + "\r\n";
     out += "\r\n";
     socket->write(out);
+    if (response.stallAfter >= 0) {
+        // The connection stays open with nothing more to come.
+        socket->write(response.body.left(response.stallAfter));
+        return;
+    }
     if (request.method != "HEAD")
         socket->write(response.body);
     socket->disconnectFromHost();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -26,6 +27,7 @@ public:
         QString query;
         QHash<QByteArray, QByteArray> headers; // lower-case names
         QByteArray body;
+        QByteArray requestLine; // "GET /path?query HTTP/1.1", as received
     };
     struct Response
     {
@@ -33,6 +35,9 @@ public:
         QByteArray contentType = "application/octet-stream";
         QByteArray body;
         QList<QPair<QByteArray, QByteArray>> headers;
+        int delayMs = 0;             // before the answer goes out
+        qint64 announcedLength = -1; // Content-Length to claim; -1: the body's size
+        qint64 stallAfter = -1;      // send this many body bytes, then hold the connection
     };
     using Handler = std::function<Response(const Request &)>;
 
@@ -41,8 +46,13 @@ public:
 
     // Listens on 127.0.0.1 at a free port.
     bool start();
+    // A fixed port (the update server's is 38021) on some free address of
+    // 127.0.0.0/8, so parallel runs never meet. Only loopback is accepted.
+    bool listenOnSomeLoopback(quint16 port);
+    bool listen(const QHostAddress &address, quint16 port);
+    QHostAddress address() const;
     quint16 port() const;
-    // http://127.0.0.1:<port><path>
+    // http://<address>:<port><path>
     QUrl url(const QString &path) const;
 
     void setResponse(const QString &path, const Response &response);
@@ -54,14 +64,21 @@ public:
 
     QList<Request> requests() const { return m_requests; }
     int requestCount(const QString &path) const;
+    // The request lines in arrival order, all or those of one path.
+    QList<QByteArray> requestLines() const;
+    QList<QByteArray> requestLinesFor(const QString &path) const;
+    void clearRequests() { m_requests.clear(); }
 
 signals:
     void requestServed(const QString &path);
+    // As soon as a request is read, before its (maybe delayed) answer.
+    void requestReceived(const QByteArray &requestLine);
 
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
     Response answer(const Request &request) const;
+    void respond(QTcpSocket *socket, const Request &request, const Response &response);
 
     QTcpServer *m_server = nullptr;
     QHash<QString, Response> m_responses;
