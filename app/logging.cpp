@@ -1,8 +1,11 @@
 #include "app/logging.h"
 
+#include "app/log_limiter.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringConverter>
@@ -23,6 +26,23 @@ std::atomic_bool g_logError{true};
 std::atomic_bool g_logInfo{true};
 
 std::mutex g_logLock;
+
+// Under the log lock.
+LogLimiter &limiter()
+{
+    static LogLimiter l;
+    return l;
+}
+
+qint64 monotonicMs()
+{
+    static QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
 
 QString &logPath()
 {
@@ -56,6 +76,9 @@ void initLog()
     {
         std::lock_guard<std::mutex> lock(g_logLock);
         logPath() = QStringLiteral("./log/output%1.log").arg(today);
+        const qint64 bound = limiter().dayBytes();
+        limiter() = LogLimiter();
+        limiter().setDayBytes(bound);
     }
     qInstallMessageHandler(logMessageHandler);
 }
@@ -97,19 +120,40 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &, const QString
 
     {
         std::lock_guard<std::mutex> lock(g_logLock);
+        const QString text = QString::fromLatin1(prefix) + msg.trimmed();
+        // A fatal line is always written; it is the last one anyway.
+        const QStringList lines = type == QtFatalMsg ? QStringList{text} : limiter().feed(text, monotonicMs());
         QFile file(logPath());
-        if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            QTextStream out(&file);
-            out.setEncoding(QStringConverter::Utf8);
-            out << prefix
-                << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz "))
-                << msg.trimmed() << '\n';
-            out.flush();
+        if (!lines.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            const QString time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz "));
+            QByteArray bytes;
+            for (const QString &line : lines) {
+                const qsizetype space = line.indexOf(QLatin1Char(' '));
+                // prefix, time, message, as every line has them
+                QString full = prefix[0] ? line.left(space + 1) + time + line.mid(space + 1) : time + line;
+                const QByteArray utf8 = full.toUtf8() + '\n';
+                const LogLimiter::Room room =
+                    type == QtFatalMsg ? LogLimiter::Room::Write : limiter().room(file.size() + bytes.size(), utf8.size());
+                if (room == LogLimiter::Room::Full)
+                    break;
+                if (room == LogLimiter::Room::WriteClosing) {
+                    bytes += ("WARN " + time + LogLimiter::closingLine().mid(5)).toUtf8() + '\n';
+                    break;
+                }
+                bytes += utf8;
+            }
+            file.write(bytes);
             file.close();
         }
     }
     if (type == QtFatalMsg)
         std::abort();
+}
+
+void setLogDayBytes(qint64 bytes)
+{
+    std::lock_guard<std::mutex> lock(g_logLock);
+    limiter().setDayBytes(bytes);
 }
 
 void setLogDebug(bool on) { g_logDebug = on; }

@@ -15,6 +15,8 @@ void setLogDebug(bool on);
 void setLogWarn(bool on);
 void setLogError(bool on);
 void setLogInfo(bool on);
+// The size at which the day's file stops growing (100 MB; tests lower it).
+void setLogDayBytes(qint64 bytes);
 
 // The file this run writes into (relative to the working directory).
 QString logFilePath();

@@ -71,7 +71,8 @@ TRV610Plus::TRV610Plus(std::unique_ptr<MachineLink> link, QObject *parent)
                                                                  [this] { m_sequences->stopMotors(); }});
     m_link->setHandlers([this](const char *data, qsizetype size) { m_channel->receiveBytes(data, size); },
                         [this](quint64 session) { m_session->lost(session); });
-    m_linkRequests = std::make_unique<LinkRequests>([this](const QString &ip) { m_session->setIp(ip); });
+    m_link->setSessionStarted([this] { m_channel->startReceiving(); });
+    m_linkRequests = std::make_unique<LinkRequests>([this](const QString &ip) { m_session->followAnnounced(ip); });
     m_jobs = std::make_unique<JobRunner>(*this, *m_state, m_context);
     connect(this, &TRV610Plus::pollingChanged, m_jobs.get(), [this] { m_jobs->setPolling(polling()); },
             Qt::DirectConnection);

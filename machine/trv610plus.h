@@ -128,7 +128,8 @@ public:
     Q_INVOKABLE void setIp(const QString &ip);
     // setIp on the driver's own link thread (link_requests.cpp): connecting
     // and the start sequence take seconds with a slow machine, which the GUI
-    // thread must not wait for. The newest request wins.
+    // thread must not wait for. The newest request wins; a working link to
+    // another address is kept (announcements are not authenticated).
     void requestIp(const QString &ip);
     // TCP port of the machine, 9100; tests point it elsewhere.
     int port() const;

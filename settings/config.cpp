@@ -1,6 +1,7 @@
 #include "settings/config.h"
 
 #include "settings/param_table.h"
+#include "settings/settings_files.h"
 
 #include "core/property_store.h"
 
@@ -15,21 +16,6 @@
 
 namespace {
 std::atomic<Config *> g_config{nullptr};
-
-// QFile::copy refuses to overwrite; the settings files are meant to be
-// replaced, so the target goes first.
-bool replaceFile(const QString &source, const QString &target)
-{
-    if (QFile::exists(target) && !QFile::remove(target)) {
-        qCritical() << "Config::replaceFile" << "cannot remove" << target;
-        return false;
-    }
-    if (!QFile::copy(source, target)) {
-        qCritical() << "Config::replaceFile" << "cannot copy" << source << "to" << target;
-        return false;
-    }
-    return true;
-}
 
 // QSettings reads almost any bytes as INI without complaint; a settings file
 // is text, so NUL bytes or invalid UTF-8 mean it was damaged.
@@ -83,7 +69,13 @@ Config::Config(const QString &programDir, const QString &databasePath, QObject *
     if (!QFile::exists(m_defaultPath) && QFile::exists(m_configPath)) {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         m_settings->sync();
-        replaceFile(m_configPath, m_defaultPath);
+        // A damaged config.ini must not become what restoring defaults restores.
+        if (m_liveUnreadable) {
+            qCritical() << "Config::Config" << "config.ini unreadable - configDefault.ini from the table defaults";
+            SettingsFiles::writeTableDefaults(m_defaultPath);
+        } else {
+            SettingsFiles::replaceFile(m_configPath, m_defaultPath);
+        }
     }
 }
 
@@ -103,13 +95,16 @@ void Config::openLiveStore()
     m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
     switch (m_settings->status()) {
     case QSettings::NoError:
-        if (looksDamaged(path))
+        m_liveUnreadable = looksDamaged(path);
+        if (m_liveUnreadable)
             qCritical() << "Config::openLiveStore" << "malformed" << path << "- using defaults for unreadable keys";
         break;
     case QSettings::AccessError:
+        m_liveUnreadable = true;
         qCritical() << "Config::openLiveStore" << "cannot read" << path << "- using defaults";
         break;
     case QSettings::FormatError:
+        m_liveUnreadable = true;
         qCritical() << "Config::openLiveStore" << "malformed" << path << "- using defaults for unreadable keys";
         break;
     }
@@ -417,7 +412,7 @@ void Config::setVersion(int version)
             const QString source = QStringLiteral("%1/config/config%2.ini").arg(m_programDir).arg(version);
             qInfo() << "Config::setVersion" << source;
             if (QFile::exists(source)) {
-                replaceFile(source, m_configPath);
+                SettingsFiles::replaceFile(source, m_configPath);
             } else {
                 qCritical() << "Config::setVersion" << "missing" << source << "- config.ini starts empty";
                 QFile::remove(m_configPath);

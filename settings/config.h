@@ -468,6 +468,7 @@ private:
     QString m_programDir;
     std::unique_ptr<QSettings> m_settings;
     bool m_liveIsConfigIni = false;
+    bool m_liveUnreadable = false; // config.ini could not be read or parsed
 
     QString m_ident;
     QString m_markCamera;

@@ -7,7 +7,12 @@
 #include <QDebug>
 #include <QSettings>
 
+#include <cmath>
+
 namespace {
+
+// Far beyond any real length or count, and exact in a double.
+constexpr double kMaxCount = 1e15;
 
 enum Field { Cut, Print, Copies, ScanMark, ScanMarkOk, FieldCount };
 
@@ -77,6 +82,8 @@ void Config::updateCounterValues(bool save)
             const QVariant stored = m_settings->value(key);
             bool ok = false;
             const QVariant value = field <= Print ? QVariant(stored.toDouble(&ok)) : QVariant(stored.toUInt(&ok));
+            // A count is finite and never negative ("inf" parses as a double).
+            ok = ok && std::isfinite(value.toDouble()) && value.toDouble() >= 0.0 && value.toDouble() <= kMaxCount;
             if (stored.isValid() && ok)
                 setFieldValue(record, field, value);
             else if (stored.isValid())

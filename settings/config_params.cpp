@@ -1,6 +1,7 @@
 // Reading every key with its default at start, and writing all back.
 #include "settings/config.h"
 
+#include "settings/param_limits.h"
 #include "settings/param_table.h"
 
 #include <QDebug>
@@ -152,7 +153,7 @@ void Config::registerParam(const QString &key, const QVariant &def, bool save, C
         writeKey(key, current.isValid() ? current : def);
         return;
     }
-    const QVariant value = ParamTable::convert(readKey(key, def), type);
+    const QVariant value = ParamLimits::checked(key, readKey(key, def), type, def);
     qInfo() << "Config::updateValue" << "read cfg: " << key << value;
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     ParamInfo &info = m_params[id];
@@ -212,7 +213,9 @@ void Config::updatePlain(const QString &key, T &member, const T &def, bool save)
         value = stored.typeId() == QMetaType::QDate ? stored.toDate()
                                                      : QDate::fromString(stored.toString(), Qt::ISODate);
     } else {
-        value = ParamTable::convert(stored, QMetaType::Type(QMetaType::fromType<T>().id())).template value<T>();
+        value = ParamLimits::checked(key, stored, QMetaType::Type(QMetaType::fromType<T>().id()),
+                                     QVariant::fromValue(def))
+                    .template value<T>();
     }
     qInfo() << "Config::updateValue" << "read cfg: " << key << value;
     std::lock_guard<std::recursive_mutex> lock(m_lock);

@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 
+#include <climits>
+#include <cmath>
+
 namespace ParamTable {
 
 namespace {
@@ -117,6 +120,8 @@ QVariant convert(const QVariant &value, QMetaType::Type type)
         if (!ok) {
             // "3.0" or 2.7 from QML: take the whole part rather than zero.
             const double d = value.toDouble(&ok);
+            // Beyond the int range the cast is undefined: zero instead.
+            ok = ok && std::isfinite(d) && d >= double(INT_MIN) && d <= double(INT_MAX);
             v = ok ? int(d) : 0;
         }
         return v;

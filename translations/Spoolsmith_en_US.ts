@@ -438,7 +438,18 @@
     </message>
 </context>
 <context>
+    <name>CutDocument</name>
+    <message>
+        <source>切割文件过大（超过256MB）</source>
+        <translation>The cut file is too large (over 256 MB)</translation>
+    </message>
+</context>
+<context>
     <name>TRV610Plus</name>
+    <message>
+        <source>固件文件无效</source>
+        <translation>The firmware file cannot be used</translation>
+    </message>
     <message>
         <source>请检查设备状态</source>
         <translation>Please check the machine state</translation>

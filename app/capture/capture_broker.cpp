@@ -1,6 +1,7 @@
 #include "app/capture/capture_broker.h"
 
 #include "settings/config.h"
+#include "settings/param_limits.h"
 
 #include <QDebug>
 
@@ -58,9 +59,10 @@ bool CaptureBroker::doCapture(const QVariant &camera)
         startLabelCheck(token, m_hooks.currentFrame());
     // Camera 1 without the QML camera: nothing to ask, the wait runs out.
 
-    const int waitMs = config ? config->getProperty(Config::CPT_Wait_Capture).toInt() : 10000;
+    // Bounded whatever was set: an out-of-range value waits the default.
+    const int waitMs = ParamLimits::boundedInt(config, Config::CPT_Wait_Capture, 10000);
     // Spurious wake-ups are told apart from the real one by done.
-    record.cond.wait_for(lock, std::chrono::milliseconds(qMax(0, waitMs)), [&record] { return record.done; });
+    record.cond.wait_for(lock, std::chrono::milliseconds(waitMs), [&record] { return record.done; });
     record.pending = 0;
     m_capturing.store(false);
     const bool done = record.done;

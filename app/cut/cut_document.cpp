@@ -1,16 +1,21 @@
 #include "app/cut/cut_document.h"
 
+#include "app/cut/cut_geometry.h"
+
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
 #include "app/graphics_view.h"
+#include "machine/trv610plus.h"
 #include "platform/scene/gscene.h"
 #include "settings/config.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTimer>
 #include <QPainter>
 #include <QPainterPath>
 #include <QThread>
@@ -38,6 +43,81 @@ CutDocument::CutDocument(AppServices services, Hooks hooks, QObject *parent)
     // The task thread builds plot data from the scene while a job runs.
     m_scene->setEditGuard([this] { return m_hooks.taskStatus() == 2; });
     m_view->setScene(m_scene);
+    m_loader = new CutFileLoader(this);
+    connect(m_loader, &CutFileLoader::progress, this, &CutDocument::loadProgress, Qt::QueuedConnection);
+    connect(m_loader, &CutFileLoader::loaded, this, &CutDocument::placeLoaded, Qt::QueuedConnection);
+}
+
+bool CutDocument::opening() const
+{
+    return m_loadPending || m_placing;
+}
+
+void CutDocument::openOnWorker(const QString &path)
+{
+    Config *config = m_services.config();
+    CutFileLoader::Job job;
+    job.path = path;
+    job.reversed = config && config->getProperty(Config::CPT_Cut_Inverse).toBool();
+    job.showFile = appPath() + QStringLiteral("/plt.plt");
+    job.templateFile = QStringLiteral("bk.png");
+    qInfo() << "SpoolsmithApp::onOpenScene" << path << "on the worker thread";
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_cutFile = path;
+        m_sceneFile = path;
+    }
+    m_loadPending = m_loader->start(job);
+    if (!m_loadPending)
+        qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
+    emit cutFileChanged();
+}
+
+void CutDocument::placeLoaded()
+{
+    m_loadPending = false;
+    m_placing = m_loader->takeResult();
+    if (!m_placing)
+        return;
+    m_scene->gClear();
+    if (!m_placing->ok) {
+        qCritical() << "SpoolsmithApp::onOpenScene" << m_placing->job.path << m_placing->error;
+        m_placing.reset();
+        emit cutFileLoaded();
+        return;
+    }
+    m_scene->setPageGeometry(m_placing->content.pageMm, m_placing->content.mark);
+    m_placing->content.mark = nullptr; // the scene's now
+    placeSlice();
+}
+
+void CutDocument::placeSlice()
+{
+    if (!m_placing)
+        return;
+    QElapsedTimer slice;
+    slice.start();
+    QList<GPathItem *> &items = m_placing->content.items;
+    while (!items.isEmpty() && slice.elapsed() < kPlaceSliceMs)
+        m_scene->addCutPath(items.takeFirst());
+    if (!items.isEmpty()) {
+        QTimer::singleShot(0, this, &CutDocument::placeSlice);
+        return;
+    }
+    const std::unique_ptr<CutFileLoader::Result> done = std::move(m_placing);
+    m_scene->setFileName(done->job.path);
+    m_view->fitPage();
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pageSize = m_scene->page()->layout().pageSize().definitionSize();
+    }
+    setCutShowFile(done->job.showFile);
+    if (!done->mask.isNull())
+        storeTemplate(done->mask, done->rows, done->cols);
+    if (done->job.reversed && m_scene->page()->markItem())
+        m_hooks.rebuildPlotData();
+    qInfo() << "SpoolsmithApp::onOpenScene" << done->job.path << "open";
+    emit cutFileLoaded();
 }
 
 QString CutDocument::cutShowFile() const
@@ -79,6 +159,17 @@ cv::Mat CutDocument::inspectionTemplate() const
     return m_inspectionTemplate;
 }
 
+bool CutDocument::sizeAccepted(const QString &path)
+{
+    const qint64 size = QFileInfo(path).size();
+    if (size <= kMaxCutFileBytes)
+        return true;
+    qCritical() << "SpoolsmithApp::setCutFile" << path << "refused:" << size << "bytes, more than 256 MB";
+    if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+        device->setErrorMessage(tr("切割文件过大（超过256MB）") + QStringLiteral(" \n"));
+    return false;
+}
+
 QList<QPair<double, double>> CutDocument::rowSegments() const
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -95,6 +186,16 @@ void CutDocument::setCutFile(const QString &path)
 {
     if (!m_scene->canEdit()) {
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: a job is running";
+        return;
+    }
+    if (!sizeAccepted(path))
+        return;
+    if (opening()) {
+        qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
+        return;
+    }
+    if (path.right(3).toLower() != QLatin1String("tva") && QFileInfo(path).size() > kWorkerFileBytes) {
+        openOnWorker(path);
         return;
     }
     if (path.right(3).toLower() == QLatin1String("tva")) {
@@ -131,6 +232,9 @@ void CutDocument::openTvaCutFile(const QString &path)
 void CutDocument::openInScene(const QString &path)
 {
     qInfo() << "SpoolsmithApp::onOpenScene" << path;
+    // Page-code switches open files from the cut-file folder directly.
+    if (!sizeAccepted(path))
+        return;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_sceneFile = path;
@@ -141,17 +245,9 @@ void CutDocument::openInScene(const QString &path)
     GMarkItem *mark = m_scene->page()->markItem();
     Config *config = m_services.config();
     if (config && config->getProperty(Config::CPT_Cut_Inverse).toBool() && mark) {
-        const QMarginsF m = GPathProcess::mm2Point(mark->margins());
-        const QPointF c = mark->srcRect().center() - QPointF(m.left(), m.top());
-        QTransform t;
-        t.translate(c.x(), c.y());
-        t.rotateRadians(3.141592653589793, Qt::ZAxis);
-        t.translate(-c.x(), -c.y());
-        t.translate(-(m.left() + m.right()), -(m.top() + m.bottom()));
         QList<QGraphicsItem *> items;
         m_scene->exportCutItems(items, false, false, false);
-        for (QGraphicsItem *item : items)
-            item->setTransform(t, true);
+        CutGeometry::turnAboutMarks(*mark, items);
         m_hooks.rebuildPlotData();
     }
 
@@ -184,33 +280,9 @@ void CutDocument::setSaveFile(const QString &path)
 
 QImage CutDocument::renderCutMask() const
 {
-    const QRectF r = m_scene->page()->layout().fullRect(QPageLayout::Point);
-    const QSize size = (r.size() * 5.0).toSize();
-    if (size.isEmpty())
-        return QImage();
-    QImage img(size, QImage::Format_RGB888);
-    img.fill(Qt::white);
-    img.setDotsPerMeterX(14175);
-    img.setDotsPerMeterY(14175);
-    QPainter painter(&img);
-    painter.setTransform(QTransform::fromScale(5.0, 5.0));
-    QPainterPath all;
-    all.setFillRule(Qt::OddEvenFill);
     QList<QGraphicsItem *> items;
     m_scene->exportCutItems(items, false, false, false);
-    for (QGraphicsItem *item : items) {
-        if (item->type() != GPathItem::Type)
-            continue;
-        const auto *pathItem = static_cast<GPathItem *>(item);
-        QPainterPath p = pathItem->path();
-        if (p.elementCount() < 2)
-            continue;
-        p.lineTo(p.elementAt(0).x, p.elementAt(p.elementCount() - 1).y);
-        p.closeSubpath();
-        all.addPath(pathItem->mapToScene(p));
-    }
-    painter.fillPath(all, Qt::black);
-    return img;
+    return CutGeometry::renderMask(m_scene->page()->layout().fullRect(QPageLayout::Point), items);
 }
 
 bool CutDocument::loadTemplate()
@@ -226,17 +298,21 @@ bool CutDocument::loadTemplate()
     }
     if (!img.save(QStringLiteral("bk.png")))
         qCritical() << "SpoolsmithApp::loadTemplate" << "cannot write bk.png";
-    const cv::Mat view(img.height(), img.width(), CV_8UC3, const_cast<uchar *>(img.constBits()),
-                       size_t(img.bytesPerLine()));
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_inspectionTemplate = view.clone();
-        m_rowSegments = m_scene->rowSegments();
-        m_colSegments = m_scene->colSegments();
-    }
+    storeTemplate(img, m_scene->rowSegments(), m_scene->colSegments());
     // A fresh check-camera picture against the new template belongs to the
     // capture hand-shake; it asks for one when it is wired in.
     return true;
+}
+
+void CutDocument::storeTemplate(const QImage &img, const QList<QPair<double, double>> &rows,
+                                const QList<QPair<double, double>> &cols)
+{
+    const cv::Mat view(img.height(), img.width(), CV_8UC3, const_cast<uchar *>(img.constBits()),
+                       size_t(img.bytesPerLine()));
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_inspectionTemplate = view.clone();
+    m_rowSegments = rows;
+    m_colSegments = cols;
 }
 
 QList<QPointF> CutDocument::currentPageMarkPoint(bool scan)

@@ -14,7 +14,10 @@
 #include <QVariant>
 
 #include <functional>
+#include <memory>
 #include <mutex>
+
+#include "app/cut/cut_file_loader.h"
 
 class GScene;
 class GraphicsView;
@@ -39,6 +42,16 @@ public:
         std::function<void(const QString &)> setPrintFile;
     };
     CutDocument(AppServices services, Hooks hooks, QObject *parent = nullptr);
+
+    // Cut files beyond this size are refused before they are read.
+    static constexpr qint64 kMaxCutFileBytes = 256LL * 1024 * 1024;
+    // Cut files beyond this size open on a worker thread; smaller ones
+    // take a few milliseconds and open at once.
+    static constexpr qint64 kWorkerFileBytes = 1024 * 1024;
+    // The GUI thread places the items of a large file in slices this long.
+    static constexpr int kPlaceSliceMs = 50;
+    // Whether a large cut file is still being opened.
+    bool opening() const;
 
     GScene *scene() const { return m_scene; }
     GraphicsView *view() const { return m_view; }
@@ -77,8 +90,19 @@ signals:
     void saveFileChanged();
     // Opens the file on the GUI thread, from whichever thread it is emitted.
     void openScene(const QString &cutFile);
+    // A large cut file on its way in (0..100), and its end (open or failed).
+    void loadProgress(int percent);
+    void cutFileLoaded();
 
 private:
+    // False, with a message for the operator, for a file over the bound.
+    bool sizeAccepted(const QString &path);
+    void openOnWorker(const QString &path);
+    void placeLoaded();
+    void placeSlice();
+    void storeTemplate(const QImage &img, const QList<QPair<double, double>> &rows,
+                       const QList<QPair<double, double>> &cols);
+
     AppServices m_services;
     Hooks m_hooks;
     GraphicsView *m_view = nullptr;
@@ -90,6 +114,9 @@ private:
     QString m_saveFile;
     QSizeF m_pageSize;
     cv::Mat m_inspectionTemplate;
+    CutFileLoader *m_loader = nullptr;
+    bool m_loadPending = false; // GUI thread: from a start until its result is taken
+    std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread
     QList<QPair<double, double>> m_rowSegments;
     QList<QPair<double, double>> m_colSegments;
 };

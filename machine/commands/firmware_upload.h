@@ -3,6 +3,10 @@
 #include "machine/jobs/background_run.h"
 
 #include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
 
 class CommandChannel;
 class DeviceState;
@@ -15,9 +19,14 @@ class FirmwareUpload
 public:
     FirmwareUpload(CommandChannel &channel, DeviceState &state);
 
+    // Firmware files are never empty and at most this big.
+    static constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
+
     // The file's bytes for firmware module upgradeMode.
     void upgrade(int upgradeMode, const QByteArray &file);
-    // The file named by the state's updateFile, for module index.
+    // The file named by the state's updateFile, for module index: checked
+    // and read on the upload thread (a FIFO or a device never blocks the
+    // caller); only a regular, non-empty file of at most kMaxFileBytes goes.
     void update();
     void sendAsync(const QByteArray &frame);
     // True from an upload request until its last byte left (or failed).
@@ -25,6 +34,10 @@ public:
     void join() { m_run.join(); }
 
 private:
+    // Runs makeFrame on the upload thread and sends what it gives.
+    void start(std::function<std::optional<QByteArray>()> makeFrame);
+    void refuse(const QString &path, const char *why);
+
     CommandChannel &m_channel;
     DeviceState &m_state;
     BackgroundRun m_run{"TRV610Plus::sendAsync"};

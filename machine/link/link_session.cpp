@@ -43,6 +43,17 @@ void LinkSession::setIp(const QString &ip)
     m_state.notify(DeviceField::Ip);
 }
 
+void LinkSession::followAnnounced(const QString &ip)
+{
+    std::lock_guard<std::recursive_timed_mutex> linkLock(m_linkLock);
+    if (m_state.linked.get() && m_state.ip.get() != ip) {
+        qWarning() << "TRV610Plus::followAnnounced" << "kept the working link to" << m_state.ip.get()
+                   << "- ignored an announcement from" << ip;
+        return;
+    }
+    setIp(ip);
+}
+
 void LinkSession::setIdent(const QString &ident)
 {
     std::lock_guard<std::recursive_timed_mutex> linkLock(m_linkLock);

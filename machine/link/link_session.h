@@ -28,6 +28,11 @@ public:
     QString ip() const;
     // A change drops the link and, for a non-empty address, links again.
     void setIp(const QString &ip);
+    // An address announced for this machine: taken only while no link is up.
+    // Anyone on the segment can announce any ident, so a working link is
+    // never given up for an announcement; a machine that moved is followed
+    // once its old link is gone.
+    void followAnnounced(const QString &ip);
     // Drops the link and forgets the address (discovery supplies the new one).
     void setIdent(const QString &ident);
     bool link();

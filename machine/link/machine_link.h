@@ -17,8 +17,12 @@ public:
 
     virtual ~MachineLink() = default;
 
+    // A session's receive thread begins, before its first bytes.
+    using SessionStarted = std::function<void()>;
+
     // Set once, before the first open.
     virtual void setHandlers(BytesReceived bytesReceived, LinkLost linkLost) = 0;
+    virtual void setSessionStarted(SessionStarted started) = 0;
     // Connects and starts receiving; false with error filled on failure.
     virtual bool open(const QString &address, quint16 port, QString *error) = 0;
     // Ends the current session quietly (no linkLost); joins its receive

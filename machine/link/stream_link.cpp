@@ -140,6 +140,10 @@ void StreamLink::abort()
 void StreamLink::receiveLoop(std::shared_ptr<Session> session)
 {
     char buffer[kReadSize];
+    // The previous receive thread has been joined (open closes first), so
+    // whatever it left half-read can be dropped here without a race.
+    if (m_sessionStarted)
+        m_sessionStarted();
     while (!session->closedByProgram.load()) {
         const qsizetype n = session->stream->receive(buffer, kReadSize);
         if (n <= 0) {

@@ -17,6 +17,7 @@ public:
     ~StreamLink() override;
 
     void setHandlers(BytesReceived bytesReceived, LinkLost linkLost) override;
+    void setSessionStarted(SessionStarted started) override { m_sessionStarted = std::move(started); }
     bool open(const QString &address, quint16 port, QString *error) override;
     void close() override;
     qsizetype write(const char *data, qsizetype size) override;
@@ -37,6 +38,7 @@ private:
 
     BytesReceived m_bytesReceived;
     LinkLost m_linkLost;
+    SessionStarted m_sessionStarted;
     std::atomic<quint64> m_session{0};
     mutable std::mutex m_lock; // the three fields below (leaf)
     std::shared_ptr<Session> m_current;

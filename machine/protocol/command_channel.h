@@ -46,6 +46,9 @@ public:
 
     // Bytes from the link (receive thread).
     void receiveBytes(const char *data, qsizetype size);
+    // A new connection's receive thread starts: bytes left half-framed by
+    // the last connection must never join its first frame.
+    void startReceiving() { m_receiveBuffer.clear(); }
     std::optional<MachineFrame::Reply> dealReturn(const QByteArray &frame);
     void decode(const QByteArray &frame);
     // Forgets every waiter (shut-down).

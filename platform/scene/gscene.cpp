@@ -242,6 +242,16 @@ bool GScene::savePrintFile(const QString &path)
     return painter.end();
 }
 
+GMarkItem *GScene::takeMarkItem()
+{
+    GMarkItem *mark = m_page.markItem();
+    if (mark) {
+        removeItem(mark);
+        m_page.setMarkItem(nullptr);
+    }
+    return mark;
+}
+
 void GScene::setPageGeometry(const QSizeF &pageMm, GMarkItem *mark)
 {
     if (GMarkItem *old = m_page.markItem()) {
@@ -282,12 +292,8 @@ QList<QPair<double, double>> mergedRuns(QList<QPair<double, double>> runs)
 }
 } // namespace
 
-namespace {
-// The runs of the page (mm) that the cut outlines cover along one axis.
-QList<QPair<double, double>> coveredRuns(const GScene &scene, bool alongHeight)
+QList<QPair<double, double>> GScene::coveredRuns(const QList<QGraphicsItem *> &items, bool alongHeight)
 {
-    QList<QGraphicsItem *> items;
-    scene.exportCutItems(items, false, false, false);
     QList<QPair<double, double>> runs;
     for (QGraphicsItem *item : items) {
         const QRectF r = GPathProcess::point2Mm(item->sceneBoundingRect());
@@ -295,14 +301,17 @@ QList<QPair<double, double>> coveredRuns(const GScene &scene, bool alongHeight)
     }
     return mergedRuns(runs);
 }
-} // namespace
 
 QList<QPair<double, double>> GScene::rowSegments() const
 {
-    return coveredRuns(*this, true);
+    QList<QGraphicsItem *> items;
+    exportCutItems(items, false, false, false);
+    return coveredRuns(items, true);
 }
 
 QList<QPair<double, double>> GScene::colSegments() const
 {
-    return coveredRuns(*this, false);
+    QList<QGraphicsItem *> items;
+    exportCutItems(items, false, false, false);
+    return coveredRuns(items, false);
 }

@@ -53,6 +53,20 @@ public:
     explicit GScene(QObject *parent = nullptr);
     ~GScene() override;
 
+    // A cut file's content as read, in no scene yet: any thread may build it.
+    struct HpglContent
+    {
+        QSizeF pageMm;
+        GMarkItem *mark = nullptr; // owned by the caller until placed
+        QList<GPathItem *> items;  // likewise
+    };
+    // Parses HPGL into content; false with error filled when it is none.
+    static bool parseHpgl(const QByteArray &data, const QString &path, HpglContent *content, QString *error);
+    // Hands the mark item to the caller: out of the scene and the page.
+    GMarkItem *takeMarkItem();
+    // Adds a path read elsewhere, with this scene's pen and flags.
+    void addCutPath(GPathItem *item) { addPath(item); }
+
     // Loads a cut file in place of the scene's content (append adds to it).
     // False with errorString() and a log line when the file cannot be read;
     // the scene is then empty.
@@ -63,6 +77,7 @@ public:
     bool exportFile(const QString &path, const QList<QGraphicsItem *> &items) const;
     QString errorString() const { return m_error; }
     QString fileName() const { return m_fileName; }
+    void setFileName(const QString &path) { m_fileName = path; }
 
     void gClear();
     QList<QGraphicsItem *> gItemAll() const;
@@ -124,6 +139,8 @@ public:
     // (columns) and along its height (rows).
     QList<QPair<double, double>> rowSegments() const;
     QList<QPair<double, double>> colSegments() const;
+    // The same for cut items in no scene yet (any thread).
+    static QList<QPair<double, double>> coveredRuns(const QList<QGraphicsItem *> &items, bool alongHeight);
 
     // Places the mark item (null for none) and the page size.
     void setPageGeometry(const QSizeF &pageMm, GMarkItem *mark);

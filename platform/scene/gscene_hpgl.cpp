@@ -29,12 +29,12 @@ QByteArray field(double v)
 
 } // namespace
 
-bool GScene::openHpgl(const QByteArray &data, const QString &path)
+bool GScene::parseHpgl(const QByteArray &data, const QString &path, HpglContent *content, QString *error)
 {
     HpglParser parser;
     QList<HpglParser::Polyline> lines;
     if (!parser.parse(data, [&lines](const HpglParser::Polyline &l) { lines.append(l); })) {
-        fail(path, QStringLiteral("not a cut file (%1)").arg(parser.errorString()));
+        *error = QStringLiteral("not a cut file (%1)").arg(parser.errorString());
         return false;
     }
 
@@ -83,8 +83,22 @@ bool GScene::openHpgl(const QByteArray &data, const QString &path)
         pageMm = (mm.width() > 0.0 && mm.height() > 0.0) ? QSizeF(std::ceil(mm.width()), std::ceil(mm.height()))
                                                          : QSizeF(210.0, 297.0);
     }
-    setPageGeometry(pageMm, mark);
-    for (GPathItem *item : items)
+    content->pageMm = pageMm;
+    content->mark = mark;
+    content->items = std::move(items);
+    return true;
+}
+
+bool GScene::openHpgl(const QByteArray &data, const QString &path)
+{
+    HpglContent content;
+    QString error;
+    if (!parseHpgl(data, path, &content, &error)) {
+        fail(path, error);
+        return false;
+    }
+    setPageGeometry(content.pageMm, content.mark);
+    for (GPathItem *item : content.items)
         addPath(item);
     return true;
 }

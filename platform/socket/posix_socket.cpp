@@ -189,14 +189,21 @@ void closeFd(int fd)
         ::close(fd);
 }
 
-bool sendDatagram(const QString &ip, quint16 port, const QByteArray &data)
+bool sendDatagram(const QString &ip, quint16 port, const QByteArray &data, const QString &fromIp)
 {
     sockaddr_in addr;
     if (!toAddress(ip, port, &addr))
         return false;
+    sockaddr_in from;
+    if (!fromIp.isEmpty() && !toAddress(fromIp, 0, &from))
+        return false;
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
+    if (!fromIp.isEmpty() && ::bind(fd, reinterpret_cast<sockaddr *>(&from), sizeof(from)) != 0) {
+        ::close(fd);
+        return false;
+    }
     const ssize_t n = ::sendto(fd, data.constData(), static_cast<size_t>(data.size()), MSG_NOSIGNAL,
                                reinterpret_cast<sockaddr *>(&addr), sizeof(addr));
     ::close(fd);

@@ -43,7 +43,8 @@ qsizetype receive(int fd, char *buffer, qsizetype size);
 void shutdownBoth(int fd);
 void closeFd(int fd);
 
-// One UDP datagram to ip:port; false on failure.
-bool sendDatagram(const QString &ip, quint16 port, const QByteArray &data);
+// One UDP datagram to ip:port, sent from fromIp when given (so the
+// receiver sees that address as the sender); false on failure.
+bool sendDatagram(const QString &ip, quint16 port, const QByteArray &data, const QString &fromIp = QString());
 
 } // namespace PosixSocket

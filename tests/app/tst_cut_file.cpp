@@ -149,6 +149,59 @@ private slots:
         QCOMPARE(app()->inspectionTemplate().cols, mask.width());
     }
 
+    // A file over 256 MB is refused before it is read, with a message; the
+    // scene keeps what it had. Made sparse, so the test writes nothing.
+    void oversizedFileIsRefused()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        const int before = int(app()->cutScene()->gItemAll().size());
+        const QString big = f.dir->filePath("big.plt");
+        {
+            QFile file(big);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(300LL * 1024 * 1024));
+        }
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("SpoolsmithApp::setCutFile .*big.plt.* refused"));
+        app()->setCutFile(big);
+        QVERIFY(f.device->errorMessage().contains(QStringLiteral("256MB")));
+        QCOMPARE(int(app()->cutScene()->gItemAll().size()), before);
+        QVERIFY(app()->cutFile() != big);
+        QFile::remove(big);
+    }
+
+    // A 20 MB file of short lines is read, parsed, written and rendered on a
+    // worker thread; the GUI thread places its items in slices and never
+    // stops for more than 250 ms.
+    void largeFileOpensWithoutStallingTheGuiThread()
+    {
+        QByteArray text = kMarked;
+        text.reserve(21 * 1024 * 1024);
+        for (int i = 0; text.size() < 20 * 1024 * 1024; ++i) {
+            const QByteArray x = QByteArray::number(400 + i % 7000), y = QByteArray::number(400 + (i / 7000) % 3000);
+            text += "PU" + x + ',' + y + ";PD" + x + ',' + QByteArray::number(y.toInt() + 40) + ";\n";
+        }
+        const QString path = f.writeFile("large.plt", text);
+        text.clear();
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            longestGap = std::max(longestGap, sinceTick.restart());
+        });
+        sinceTick.start();
+        ticker.start(5);
+        app()->setCutFile(path);
+        const qint64 callMs = sinceTick.elapsed();
+        QTRY_COMPARE_WITH_TIMEOUT(app()->cutScene()->fileName(), path, 120000);
+        ticker.stop();
+        QVERIFY2(callMs < 250, qPrintable(QString::number(callMs)));
+        QVERIFY2(longestGap <= 250, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
+        QVERIFY(app()->cutScene()->gItemAll().size() > 100000);
+        QCOMPARE(app()->pageMarkType(), 4);
+        QVERIFY(QFileInfo(app()->cutShowFile()).size() > 0);
+        QVERIFY(QFile::exists(QStringLiteral("bk.png")));
+        QFile::remove(path);
+    }
+
     void garbageFileLeavesEmptyScene()
     {
         app()->setCutFile(f.writeFile("job.plt", kMarked));

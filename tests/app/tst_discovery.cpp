@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -152,6 +153,48 @@ private slots:
         QCOMPARE(sim.acceptedConnections(), 2);
         QCOMPARE(sim.commandCount(1), 2);
         QCOMPARE(sim.commandCount(13), 6);
+        m_device->unInit();
+    }
+
+    // Announcements carry no proof of who sent them: a second sender of the
+    // configured ident never takes a working link away; once that link is
+    // gone, the machine is followed to the address it announces from.
+    void aWorkingLinkIsKeptAgainstOtherAnnouncers()
+    {
+        MachineSimulator::Options o = announcingMachine();
+        MachineSimulator sim(o);
+        m_config->setIdent(o.ident);
+        m_device->setIdent(o.ident);
+        QVERIFY(sim.start());
+        m_device->setPort(sim.port());
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), 1500);
+
+        QUdpSocket impostor;
+        if (!impostor.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0))
+            QSKIP("127.0.0.2 not usable here");
+        QSignalSpy ipSpy(m_device.get(), &TRV610Plus::ipChanged);
+        for (int i = 0; i < 10; ++i) {
+            impostor.writeDatagram(disa("AB07X3Q9"), QHostAddress::LocalHost, app()->discoveryPort());
+            QTest::qWait(30); // interleaved with the real machine's own announcements
+        }
+        QTest::qWait(400);
+        QCOMPARE(m_device->ip(), QStringLiteral("127.0.0.1"));
+        QVERIFY(m_device->linked());
+        QCOMPARE(ipSpy.count(), 0);
+        QCOMPARE(sim.acceptedConnections(), 1);
+
+        // The machine moved: its old link is gone, the new address is taken.
+        o.address = QStringLiteral("127.0.0.2");
+        o.port = sim.port();
+        o.announce = false;
+        MachineSimulator moved(o);
+        QVERIFY(moved.start());
+        sim.stop();
+        QTRY_VERIFY(!m_device->linked());
+        impostor.writeDatagram(disa("AB07X3Q9"), QHostAddress::LocalHost, app()->discoveryPort());
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), 2000);
+        QCOMPARE(m_device->ip(), QStringLiteral("127.0.0.2"));
+        QCOMPARE(moved.acceptedConnections(), 1);
         m_device->unInit();
     }
 

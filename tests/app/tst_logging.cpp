@@ -1,8 +1,12 @@
 #include "app/logging.h"
+#include "app/log_limiter.h"
+#include "tests/support/device_fixture.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextCodec>
@@ -173,6 +177,92 @@ private slots:
         for (const QString &line : lines)
             QVERIFY2(line.startsWith(QStringLiteral("INFO ")) && line.contains(QStringLiteral("Worker::run")),
                      qPrintable(line));
+    }
+
+    // The same line again is counted, and the count written at most once a
+    // second and before the next other line.
+    void repeatedLinesAreCounted()
+    {
+        LogLimiter l;
+        QCOMPARE(l.feed("WARN a", 0), QStringList{"WARN a"});
+        for (int ms = 1; ms < 1000; ++ms)
+            QVERIFY(l.feed("WARN a", ms).isEmpty());
+        QCOMPARE(l.feed("WARN a", 1000), QStringList{"WARN a … repeated 1000 times"});
+        QVERIFY(l.feed("WARN a", 1500).isEmpty());
+        // Two lines in turn, as a bad frame gives: each counted on its own.
+        QCOMPARE(l.feed("ERROR b", 1600), QStringList{"ERROR b"});
+        for (int ms = 1601; ms < 2000; ++ms) {
+            QVERIFY(l.feed("WARN a", ms).isEmpty());
+            QVERIFY(l.feed("ERROR b", ms).isEmpty());
+        }
+        QCOMPARE(l.feed("WARN a", 2000), QStringList{"WARN a … repeated 401 times"});
+        QCOMPARE(l.feed("INFO c", 2600), (QStringList{"ERROR b … repeated 399 times", "INFO c"}));
+        // Eight other lines push a line out: it is new again.
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(l.feed(QString("INFO %1").arg(i), 2601), QStringList{QString("INFO %1").arg(i)});
+        QCOMPARE(l.feed("WARN a", 2602), QStringList{"WARN a"});
+
+        l.setDayBytes(10000);
+        QCOMPARE(l.room(0, 100), LogLimiter::Room::Write);
+        QCOMPARE(l.room(9700, 100), LogLimiter::Room::WriteClosing);
+        QCOMPARE(l.room(9700, 1), LogLimiter::Room::Full);
+        QCOMPARE(l.room(0, 1), LogLimiter::Room::Write); // the file was deleted meanwhile
+    }
+
+    // A machine flooding the link with unasked-for frames: identical lines
+    // collapse into counts, and different ones stop at the day's bound.
+    void frameFloodKeepsTheLogBounded()
+    {
+        initLog();
+        setLogDayBytes(256 * 1024);
+        const auto restore = qScopeGuard([] { setLogDayBytes(LogLimiter::kDayBytes); });
+        DeviceFixture f;
+        QVERIFY(f.setUp());
+        qInstallMessageHandler(logMessageHandler); // the fixture quiets the info lines only
+        QVERIFY(f.link());
+        const QByteArray unasked = MachineFrame::wrap("CMD;99,1;");
+        QByteArray flood;
+        for (int i = 0; i < 20000; ++i)
+            flood += unasked;
+        f.sim->sendRawToAll(flood);
+        f.sim->sendRawToAll(MachineFrame::wrap("CMD;98,1;"));
+        QTRY_VERIFY2(readLines().filter("98,1").size() >= 1, qPrintable(readLines().join("\n").left(3000)));
+        // The counts go out once their second is up, with a later line; in
+        // all they account for every frame of the flood.
+        const auto countedFrames = [&] {
+            int total = 0;
+            for (const QString &line : readLines().filter("decode error recv \"\\x02\"\"14;CMD;99,1;"))
+                total += line.contains("repeated") ? line.section(QLatin1Char(' '), -2, -2).toInt() : 1;
+            return total;
+        };
+        const auto allCounted = [&] {
+            f.sim->sendRawToAll(MachineFrame::wrap("CMD;98,1;"));
+            return countedFrames() == 20000;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(allCounted(), qPrintable(QString::number(countedFrames())), 30000);
+        const QStringList lines = readLines();
+        QVERIFY(!lines.filter(QRegularExpression("99,1.*… repeated \\d+ times")).isEmpty());
+        // 40000 lines without the counting; a few per second of flood with it.
+        QVERIFY2(lines.size() < 200, qPrintable(lines.join('\n').left(3000)));
+
+        // Every frame different: the file grows to its bound and says so.
+        flood.clear();
+        for (int i = 0; i < 20000; ++i)
+            flood += MachineFrame::wrap("CMD;99,1," + QByteArray::number(i) + ";");
+        f.sim->sendRawToAll(flood);
+        f.sim->sendRawToAll(MachineFrame::wrap("CMD;97,1;"));
+        const auto closed = [] {
+            const QStringList now = readLines();
+            return !now.isEmpty() && now.last().endsWith(LogLimiter::closingLine().mid(5));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(closed(), 20000);
+        QVERIFY(QFileInfo(logFilePath()).size() <= 256 * 1024);
+        f.sim->sendRawToAll(MachineFrame::wrap("CMD;96,1;"));
+        // The link still works once the backlog of the flood is read.
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->sendCMD(TRV610Plus::packFrame("CCMD", "6,0,0,0;")), 20000);
+        QVERIFY(QFileInfo(logFilePath()).size() <= 256 * 1024);
+        QVERIFY(closed());
+        f.tearDown();
     }
 
     void decodesUtf8OrGbk()

@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -178,6 +180,58 @@ private slots:
         QVERIFY(f.device->sendCMD(cmd("6,0,0,0;")));
     }
 
+    // Half a reply from a dropped connection and the other half as the first
+    // bytes of the next one must never make a reply. A raw peer stands in for
+    // the machine, so nothing else arrives between the two halves.
+    void aNewConnectionStartsWithAnEmptyReceiveBuffer()
+    {
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 50); // the start sequence goes unanswered
+        const int listenFd = PosixSocket::listenTcp(QStringLiteral("127.0.0.1"), 0, nullptr);
+        QVERIFY(listenFd >= 0);
+        f.device->setPort(PosixSocket::localPort(listenFd));
+        const QByteArray reply = MachineFrame::wrap("CMD;6,0,0,0,10;");
+        const auto connectPeer = [&] {
+            int peer = -1;
+            std::thread acceptor([&] { peer = PosixSocket::acceptTcp(listenFd, 5000); });
+            f.device->setIp(QStringLiteral("127.0.0.1"));
+            acceptor.join();
+            return peer;
+        };
+        // Every unanswered start command logs; those lines are not what this tests.
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+
+        const int first = connectPeer();
+        QVERIFY(first >= 0);
+        QVERIFY(f.device->linked());
+        QCOMPARE(PosixSocket::sendAll(first, reply.constData(), 9, 1000), qsizetype(9));
+        PosixSocket::shutdownBoth(first);
+        QTRY_COMPARE(f.device->ip(), QString());
+
+        const int second = connectPeer();
+        QVERIFY(second >= 0);
+        QVERIFY(f.device->linked());
+        std::future<bool> sent = std::async(std::launch::async, [&] { return f.device->sendCMD(cmd("6,0,0,0;")); });
+        QByteArray seen;
+        const auto commandSeen = [&] {
+            char buffer[4096];
+            while (PosixSocket::waitReadable(second, 0)) {
+                const qsizetype n = PosixSocket::receive(second, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                seen.append(buffer, n);
+            }
+            return seen.contains("CCMD;6,0,0,0;");
+        };
+        QTRY_VERIFY(commandSeen());
+        QCOMPARE(PosixSocket::sendAll(second, reply.constData() + 9, reply.size() - 9, 1000), reply.size() - 9);
+        QVERIFY(!sent.get());
+        f.device->setIp(QString());
+        PosixSocket::closeFd(first);
+        PosixSocket::closeFd(second);
+        PosixSocket::closeFd(listenFd);
+    }
+
     void droppedLinkFailsThePendingCommand()
     {
         QVERIFY(f.link());
@@ -247,6 +301,26 @@ private slots:
         // Three motor stops at 500 ms each, then the socket closes.
         QVERIFY(timed([&] { f.device->unInit(); }) < 3000);
         QVERIFY(!f.device->connected());
+    }
+
+    // Reply waits from a config.ini with values beyond their range: the
+    // defaults apply, so shut-down against a silent machine stays bounded.
+    void outOfRangeWaitsFromTheIniStayBounded()
+    {
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("config.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Spoolsmith]\nwaitTcpRet=30000\nwaitTcpRetMax=2147483648\n");
+        ini.close();
+        Config fromIni(dir.path(), dir.filePath(QStringLiteral("config.db")));
+        Config::setInstance(&fromIni);
+        QVERIFY(f.link());
+        f.sim->setFault(SimFault::NoReply);
+        for (int i = 0; i < 3; ++i)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
+        const qint64 ms = timed([&] { f.device->unInit(); });
+        Config::setInstance(f.config.get());
+        QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
     }
 
     void firmwareUploadAndProgress()
@@ -343,6 +417,19 @@ private slots:
         const QNetworkDatagram d = listener.receiveDatagram();
         QCOMPARE(d.data(), QByteArray("DISA;AB07X4Z1\x03"));
         QCOMPARE(d.senderAddress().toIPv4Address(), QHostAddress(QHostAddress::LocalHost).toIPv4Address());
+
+        // A simulator serving another loopback address announces from it.
+        o.address = QStringLiteral("127.0.0.3");
+        MachineSimulator other(o);
+        if (!other.start())
+            QSKIP("127.0.0.3 not usable here");
+        bool fromOther = false;
+        const auto drain = [&] {
+            while (listener.hasPendingDatagrams())
+                fromOther |= listener.receiveDatagram().senderAddress() == QHostAddress(QStringLiteral("127.0.0.3"));
+            return fromOther;
+        };
+        QTRY_VERIFY(drain());
     }
 };
 

@@ -10,6 +10,11 @@
 #include <QTest>
 
 #include <atomic>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 namespace {
@@ -144,6 +149,7 @@ private slots:
         f.device->setUpdateFile(f.dir->filePath("missing.bin"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("TRV610Plus::update cannot open"));
         f.device->update();
+        QTRY_VERIFY(!f.device->uploadInProgress()); // the file is looked at on the upload thread
         f.device->setUpdateFile(QString());
         f.device->update();
         QFile fw(f.dir->filePath("fw.bin"));
@@ -154,6 +160,51 @@ private slots:
         f.device->setUpdateFile(fw.fileName());
         f.device->update();
         QTRY_COMPARE(f.sim->receivedPayloads(), QList<QByteArray>{QByteArray("UPG;3;\x02\x03xyz")});
+    }
+
+    // Only a regular, non-empty file of at most 64 MiB goes out; the file is
+    // looked at and read on the upload thread, so the caller never waits.
+    void firmwareFilesAreChecked_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("empty file") << "empty";
+        QTest::newRow("64 MiB and one byte") << "big";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("/dev/zero") << "zero";
+        QTest::newRow("folder") << "folder";
+    }
+    void firmwareFilesAreChecked()
+    {
+        QFETCH(QString, kind);
+        QVERIFY(f.link());
+        QString path = f.dir->filePath(QStringLiteral("fw.bin"));
+        if (kind == "empty") {
+            f.writeFile(QStringLiteral("fw.bin"), QByteArray());
+        } else if (kind == "big") {
+            QFile big(path); // sparse: sized, never written
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(64 * 1024 * 1024 + 1));
+        } else if (kind == "fifo") {
+            QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        } else if (kind == "zero") {
+            path = QStringLiteral("/dev/zero");
+        } else {
+            path = f.dir->path();
+        }
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("TRV610Plus::update firmware file refused"));
+        f.device->setUpdateFile(path);
+        std::future<void> call = std::async(std::launch::async, [&] { f.device->update(); });
+        const bool returned = call.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+        if (!returned && kind == "fifo") {
+            // Let the blocked open go, so a failure here does not hang.
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0)
+                ::close(fd);
+        }
+        QVERIFY(returned);
+        QTRY_VERIFY(!f.device->uploadInProgress());
+        QVERIFY(!f.device->errorMessage().isEmpty());
+        QVERIFY(f.sim->receivedPayloads().isEmpty());
+        QCOMPARE(f.device->updateProgress(), 0.0f);
     }
 
     void commandsDuringTheUploadFailAtOnce()

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMetaProperty>
 #include <QSettings>
@@ -227,6 +228,60 @@ private slots:
                 QCOMPARE(c.getProperty(cpt(e.id)), e.def);
         QCOMPARE(c.markCameraWidth(), 320);
         QVERIFY2(!g_problems.filter("config.ini").isEmpty(), "the broken file was not logged");
+
+        // The defaults file comes from the table, not from the damaged file,
+        // so restoring defaults restores the defaults.
+        QVERIFY(QFileInfo(path("configDefault.ini")).isFile());
+        if (!directory)
+            QVERIFY(readFile(path("configDefault.ini")) != readFile(path("config.ini")));
+        QSettings defaults(path("configDefault.ini"), QSettings::IniFormat);
+        QCOMPARE(defaults.status(), QSettings::NoError);
+        for (const Expected &e : tableDefaults())
+            if (e.def.isValid())
+                QCOMPARE(as(c.getDefaultProperty(cpt(e.id)), e.def), e.def);
+    }
+
+    // Values of the wrong type, not finite or outside their parameter's range
+    // give the default and a log line naming the key.
+    void outOfRangeValuesGiveDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("stored"); // one line of config.ini, section included
+        QTest::addColumn<QString>("property");  // property name, or "#<id>" for a table value
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("negative reply wait") << QByteArray("[Spoolsmith]\nwaitTcpRet=-1") << "#44" << QVariant(500);
+        QTest::newRow("reply wait beyond int") << QByteArray("[Spoolsmith]\nwaitTcpRetMax=2147483648") << "#45"
+                                               << QVariant(10000);
+        QTest::newRow("hour-long reply wait") << QByteArray("[Spoolsmith]\nwaitTcpRet=3600000") << "#44"
+                                              << QVariant(500);
+        QTest::newRow("version far too big") << QByteArray("[Spoolsmith]\nVersion=99999999999") << "#37" << QVariant(0);
+        QTest::newRow("threshold nan") << QByteArray("[Spoolsmith]\nThreshold=nan") << "#33" << QVariant(0.6);
+        QTest::newRow("page spacing 1e308") << QByteArray("[Spoolsmith]\npageSpacing=1e308") << "#36" << QVariant(0.0);
+        QTest::newRow("packet size zero") << QByteArray("[Spoolsmith]\npackage_size=0") << "#50" << QVariant(1);
+        QTest::newRow("whole number with a fraction") << QByteArray("[Spoolsmith]\nwaitCapture=2.5") << "#43"
+                                                      << QVariant(10000);
+        QTest::newRow("switch that is no switch") << QByteArray("[Spoolsmith]\nenablePrint=maybe") << "#25"
+                                                  << QVariant(true);
+        QTest::newRow("camera width text") << QByteArray("[Spoolsmith]\nMark_Camera_Width=wide") << "markCameraWidth"
+                                           << QVariant(320);
+        QTest::newRow("mark size inf") << QByteArray("[Spoolsmith]\nMark_Size=inf") << "markSize" << QVariant(3.5);
+        QTest::newRow("total cut inf") << QByteArray("[Total]\nCut=inf") << "totalCut" << QVariant(0.0);
+        QTest::newRow("day copies negative") << QByteArray("[Today]\nCopies=-5") << "todayCopies" << QVariant(0u);
+    }
+    void outOfRangeValuesGiveDefaults()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, property);
+        QFETCH(QVariant, expected);
+        writeFile(path("config.ini"), stored + "\n");
+        g_problems.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(recordProblems);
+        Config c(path(), path("config.db"));
+        qInstallMessageHandler(previous);
+        const QVariant value = property.startsWith('#') ? c.getProperty(cpt(property.mid(1).toInt()))
+                                                        : metaProperty(c, property.toLatin1()).read(&c);
+        QCOMPARE(as(value, expected), expected);
+        const QString key = QString::fromLatin1(stored.mid(stored.indexOf('\n') + 1)).section('=', 0, 0);
+        QVERIFY2(!g_problems.filter(key).isEmpty(), qPrintable(g_problems.join('\n')));
     }
 
     void startRules_data()

@@ -160,10 +160,11 @@ std::shared_ptr<LinkStream> MachineSimulator::connectInProcess(const QString &ad
 
 void MachineSimulator::announce()
 {
-    // Loopback only: the program under test listens there, nothing else may hear it.
+    // Loopback only: the program under test listens there, nothing else may
+    // hear it. Sent from the address served, which is where the program links.
     QByteArray datagram = "DISA;" + m_options.ident.toLatin1();
     datagram.append(char(0x03));
-    PosixSocket::sendDatagram(QStringLiteral("127.0.0.1"), m_options.announcePort, datagram);
+    PosixSocket::sendDatagram(QStringLiteral("127.0.0.1"), m_options.announcePort, datagram, m_options.address);
 }
 
 void MachineSimulator::reapClients()

@@ -1,0 +1,99 @@
+#include "app/cut/cut_file_loader.h"
+
+#include "app/cut/cut_geometry.h"
+#include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_item.h"
+
+#include <QDebug>
+#include <QFile>
+
+CutFileLoader::CutFileLoader(QObject *parent)
+    : QObject(parent)
+{
+}
+
+CutFileLoader::~CutFileLoader()
+{
+    join();
+}
+
+CutFileLoader::Result::~Result()
+{
+    delete content.mark;
+    qDeleteAll(content.items);
+}
+
+void CutFileLoader::join()
+{
+    std::thread worker;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        worker = std::move(m_thread);
+    }
+    if (worker.joinable())
+        worker.join();
+}
+
+bool CutFileLoader::start(const Job &job)
+{
+    if (m_busy.exchange(true))
+        return false;
+    join(); // the last worker has finished; reap it
+    std::lock_guard<std::mutex> lock(m_lock);
+    try {
+        m_thread = std::thread(&CutFileLoader::run, this, job);
+    } catch (const std::system_error &e) {
+        qCritical() << "SpoolsmithApp::setCutFile" << "worker thread failed:" << e.what();
+        m_busy.store(false);
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<CutFileLoader::Result> CutFileLoader::takeResult()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return std::move(m_result);
+}
+
+void CutFileLoader::run(Job job)
+{
+    auto result = std::make_unique<Result>();
+    result->job = job;
+    emit progress(0);
+    QFile file(job.path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result->error = QStringLiteral("cannot open: %1").arg(file.errorString());
+    } else {
+        const QByteArray data = file.readAll();
+        file.close();
+        emit progress(20);
+        result->ok = GScene::parseHpgl(data, job.path, &result->content, &result->error);
+    }
+    if (result->ok) {
+        emit progress(60);
+        QList<QGraphicsItem *> items(result->content.items.cbegin(), result->content.items.cend());
+        if (job.reversed && result->content.mark)
+            CutGeometry::turnAboutMarks(*result->content.mark, items);
+        // A page of one mark item gives the header; the paths are written
+        // and rendered where they are, in no scene.
+        GScene page;
+        page.setPageGeometry(result->content.pageMm, result->content.mark);
+        if (!page.exportFile(job.showFile, items))
+            qCritical() << "SpoolsmithApp::onOpenScene" << "cannot write" << job.showFile;
+        emit progress(80);
+        result->mask = CutGeometry::renderMask(page.page()->layout().fullRect(QPageLayout::Point), items);
+        result->rows = GScene::coveredRuns(items, true);
+        result->cols = GScene::coveredRuns(items, false);
+        result->content.mark = page.takeMarkItem();
+        if (result->mask.isNull() || !result->mask.save(job.templateFile))
+            qCritical() << "SpoolsmithApp::loadTemplate" << "cannot write" << job.templateFile;
+    }
+    emit progress(100);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_result = std::move(result);
+    }
+    m_busy.store(false);
+    emit loaded();
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QRectF>
+
+class GMarkItem;
+class QGraphicsItem;
+
+// Geometry of a cut page that needs no scene, so it can be built on a
+// worker thread as well as on the GUI thread.
+namespace CutGeometry {
+
+// The label template: the closed cut outlines filled black on white, five
+// pixels to the point, over the full page (in points).
+QImage renderMask(const QRectF &pagePoints, const QList<QGraphicsItem *> &items);
+
+// Reversed cutting: turns the items half a turn about the marks' centre.
+void turnAboutMarks(const GMarkItem &mark, const QList<QGraphicsItem *> &items);
+
+} // namespace CutGeometry
