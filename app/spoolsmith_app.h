@@ -335,6 +335,8 @@ public:
     void setDataSource(const QString &path);
     int dataIndex() const;
     void setDataIndex(int index);
+    Q_INVOKABLE void openPrintPdf(const QString &path);
+    Q_INVOKABLE void chooseDataSource(const QString &path);
     Q_INVOKABLE QStringList printersName();
     Q_INVOKABLE void printerPreference(const QString &printerName);
     Q_INVOKABLE bool printPdfFile(const QString &file, const QString &printerName);

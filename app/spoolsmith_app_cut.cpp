@@ -80,7 +80,7 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     cutHooks.taskStatus = [this] { return taskStatus(); };
     cutHooks.rebuildPlotData = [this] { generatePltData(QTransform()); };
     cutHooks.offerPrintFile = [this](const QString &path) {
-        if (printFile().isEmpty())
+        if (m_printFile && printFile().isEmpty())
             setPrintFile(path);
     };
     // The capture part is built later; it is looked up when a template loads.

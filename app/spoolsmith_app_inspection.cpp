@@ -2,8 +2,9 @@
 #include "app/spoolsmith_app.h"
 
 #include "app/cut/cut_document.h"
-#include "app/not_built.h"
 #include "app/inspection/label_inspection.h"
+#include "app/inspection/report_opener.h"
+#include "machine/trv610plus.h"
 #include "app/task/task_counters.h"
 #include "app/task/task_settings.h"
 
@@ -24,7 +25,10 @@ double SpoolsmithApp::checkCameraScale() const { return m_inspection->checkCamer
 bool SpoolsmithApp::pagechecked() const { return m_inspection->pagechecked(); }
 void SpoolsmithApp::openLabelExcel()
 {
-    notBuilt("SpoolsmithApp::openLabelExcel", "opening the report in the spreadsheet program is not built");
+    openLabelReport(appPath(), [](const QString &text) {
+        if (TRV610Plus *device = TRV610Plus::instance())
+            device->setErrorMessage(text);
+    });
 }
 int SpoolsmithApp::imageWidth() const { return m_inspection->imageWidth(); }
 void SpoolsmithApp::setImageWidth(int width) { m_inspection->setImageWidth(width); }

@@ -12,6 +12,7 @@
 #include "app/print/printers.h"
 #include "app/task/task_settings.h"
 #include "machine/trv610plus.h"
+#include "settings/config.h"
 
 #include <QQmlApplicationEngine>
 #include <QWindow>
@@ -28,6 +29,8 @@ QString SpoolsmithApp::dataSource() const { return m_printFile->dataSource(); }
 void SpoolsmithApp::setDataSource(const QString &path) { m_printFile->setDataSource(path); }
 int SpoolsmithApp::dataIndex() const { return m_printFile->dataIndex(); }
 void SpoolsmithApp::setDataIndex(int index) { m_printFile->setDataIndex(index); }
+void SpoolsmithApp::openPrintPdf(const QString &path) { m_printFile->openPrintPdf(path); }
+void SpoolsmithApp::chooseDataSource(const QString &path) { m_printFile->chooseDataSource(path); }
 GScene *SpoolsmithApp::printScene() const { return m_printFile->printScene(); }
 QSizeF SpoolsmithApp::printPageSize() const { return m_printFile->printPageSize(); }
 void SpoolsmithApp::setPrintPageSize(const QSizeF &mm) { m_printFile->setPrintPageSize(mm); }
@@ -71,6 +74,25 @@ bool SpoolsmithApp::setLanguage(int language) { return m_language->setLanguage(l
 void SpoolsmithApp::initPrintParts(const AppServices &services)
 {
     m_printFile = std::make_unique<PrintFile>(*m_records);
+    PrintFile::Hooks fileHooks;
+    fileHooks.machineVersion = [services] {
+        Config *config = services.config ? services.config() : nullptr;
+        return config ? config->version() : 0;
+    };
+    fileHooks.markerType = [services] {
+        Config *config = services.config ? services.config() : nullptr;
+        return config ? config->getProperty(Config::CPT_Enable_Print_Marker_Type).toUInt() : 0u;
+    };
+    fileHooks.preview = [this] { return printPreview(); };
+    fileHooks.setPreview = [this](const QImage &image) { setPrintPreview(image); };
+    fileHooks.appPath = [this] { return appPath(); };
+    fileHooks.cutFile = [this] { return cutFile(); };
+    fileHooks.openTvaCutFile = [this](const QString &path) { openTvaCutFile(path); };
+    fileHooks.showMessage = [services](const QString &text) {
+        if (TRV610Plus *device = services.device ? services.device() : nullptr)
+            device->setErrorMessage(text);
+    };
+    m_printFile->setHooks(std::move(fileHooks));
     m_printers = std::make_unique<Printers>(services);
     CdrChannel::Hooks cdrHooks;
     cdrHooks.taskStatus = [this] { return taskStatus(); };

@@ -24,7 +24,7 @@ PACKAGES=(
   qml6-module-qt-labs-folderlistmodel gstreamer1.0-plugins-base xvfb xauth fonts-noto-cjk
   fonts-font-awesome python3-fonttools libopencv-dev libzbar-dev libzint-dev libzxing-dev libaravis-dev libusb-1.0-0-dev
   mosquitto libmosquitto-dev mosquitto-dev libquazip1-qt6-dev libfreexl-dev libxlsxwriter-dev
-  cups cups-client libcups2-dev printer-driver-cups-pdf poppler-utils
+  cups cups-client libcups2-dev printer-driver-cups-pdf poppler-utils qt6-image-formats-plugins
 )
 
 install_packages() {

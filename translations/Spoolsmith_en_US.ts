@@ -371,6 +371,10 @@
 </translation>
     </message>
     <message>
+        <source>文件打开失败，请安装office或wps</source>
+        <translation>The file could not be opened; please install Office or WPS</translation>
+    </message>
+    <message>
         <source>请等待升级结束</source>
         <translation>Please wait until the upgrade has finished</translation>
     </message>
@@ -640,6 +644,37 @@
     <message>
         <source>取 消</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>PrintFile</name>
+    <message>
+        <source>选择打印文件对应的切割文件</source>
+        <translation>Choose the cut file of the print file</translation>
+    </message>
+    <message>
+        <source>切割文件 (*.plt)</source>
+        <translation>Cut files (*.plt)</translation>
+    </message>
+    <message>
+        <source>文件尺寸</source>
+        <translation>File size</translation>
+    </message>
+    <message>
+        <source>选择数据源</source>
+        <translation>Choose the data source</translation>
+    </message>
+    <message>
+        <source>Excel文件 (*.xlsx)</source>
+        <translation>Excel files (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>数据源无法读取</source>
+        <translation>The data source cannot be read</translation>
+    </message>
+    <message>
+        <source>数据源已到最后一行，打印停止</source>
+        <translation>The data source has reached its last row; printing stopped</translation>
     </message>
 </context>
 </TS>

@@ -1,11 +1,18 @@
 #include "app/print/print_file.h"
 
-#include "app/not_built.h"
+#include "app/dialog_path.h"
+#include "app/print/print_file_reader.h"
 #include "app/records/production_records.h"
 #include "core/property_store.h"
+#include "platform/prompt/prompt.h"
 #include "platform/scene/gscene.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
 
 PrintFile::PrintFile(ProductionRecords &records, QObject *parent)
     : QObject(parent)
@@ -22,14 +29,71 @@ QString PrintFile::printFile() const
 
 void PrintFile::setPrintFile(const QString &path)
 {
+    if (path.right(3).toLower() == QLatin1String("tva")) {
+        chooseDataSource(path);
+        if (m_hooks.cutFile && m_hooks.cutFile().isEmpty() && m_hooks.openTvaCutFile)
+            m_hooks.openTvaCutFile(path);
+        return;
+    }
+    setEnabledDataSource(false);
+    openPrintPdf(path);
+    m_records.setWorkRecordPrintFile(path);
+    askCutFile(path);
+}
+
+void PrintFile::askCutFile(const QString &printPath)
+{
+    if (!m_hooks.markerType || m_hooks.markerType() == 0)
+        return;
+    const QString answer = Prompt::instance()->openFileName(
+        QCoreApplication::translate("PrintFile", "选择打印文件对应的切割文件"), QFileInfo(printPath).absolutePath(),
+        QCoreApplication::translate("PrintFile", "切割文件 (*.plt)"));
+    setPrintCutFile(answer.isEmpty() ? QString() : dialogResultToPath(answer));
+}
+
+void PrintFile::openPrintPdf(const QString &path)
+{
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_printFile = path;
     }
-    m_records.setWorkRecordPrintFile(path);
-    // No preview is made, so a job with printing on is refused at its start.
-    notBuilt("SpoolsmithApp::setPrintFile", "the print-file reader (PDF/TIF preview) is not built");
+    const PrintFileContent content = PrintFileReader::read(path, m_hooks.machineVersion ? m_hooks.machineVersion() : 0);
+    QSizeF pageMm;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (content.read)
+            m_printPageSize = content.pageMm;
+        pageMm = m_printPageSize;
+    }
+    setPrintTip(QCoreApplication::translate("PrintFile", "文件尺寸")
+                + QStringLiteral("  %1 x %2  mm²").arg(pageMm.width(), 0, 'f', 2).arg(pageMm.height(), 0, 'f', 2));
+    // A file not read keeps the old preview, under a new address all the same.
+    if (m_hooks.setPreview)
+        m_hooks.setPreview(content.read ? content.preview : (m_hooks.preview ? m_hooks.preview() : QImage()));
     emit printFileChanged();
+}
+
+void PrintFile::chooseDataSource(const QString &templatePath)
+{
+    if (!QFileInfo::exists(templatePath))
+        return;
+    setPrintCutFile(templatePath);
+    m_records.setWorkRecordPrintFile(templatePath);
+    QString source = dataSource();
+    if (source.isEmpty()) {
+        const QString answer = Prompt::instance()->openFileName(
+            QCoreApplication::translate("PrintFile", "选择数据源"), QFileInfo(templatePath).absolutePath(),
+            QCoreApplication::translate("PrintFile", "Excel文件 (*.xlsx)"));
+        if (!answer.isEmpty())
+            setDataSource(dialogResultToPath(answer));
+        source = dataSource();
+    } else if (m_printScene->variableFile() != source) {
+        // Another template keeps the source already chosen.
+        m_printScene->setVariableFile(source);
+    }
+    setEnabledDataSource(!source.isEmpty());
+    if (!source.isEmpty())
+        setDataIndex(dataIndex());
 }
 
 QString PrintFile::printCutFile() const
@@ -91,14 +155,54 @@ void PrintFile::setDataSource(const QString &path)
     emit dataSourceChanged();
 }
 
-void PrintFile::setDataIndex(int index)
+bool PrintFile::setDataIndex(int index)
 {
     if (!enabledDataSource())
-        return;
+        return false;
+    // The provider, the pages and the print scene belong to this object's
+    // thread; printing on the task thread waits for the render there.
+    if (QThread::currentThread() == thread())
+        return renderRow(index);
+    bool ok = false;
+    QMetaObject::invokeMethod(this, [this, index, &ok] { ok = renderRow(index); }, Qt::BlockingQueuedConnection);
+    return ok;
+}
+
+bool PrintFile::isRowFileName(const QString &name)
+{
+    static const QRegularExpression rowFile(QStringLiteral("^[0-9]+pdf\\.pdf$"));
+    return rowFile.match(name).hasMatch();
+}
+
+bool PrintFile::renderRow(int index)
+{
+    const int rows = m_printScene->variableRowCount();
+    if (rows < 0) {
+        qCritical() << "SpoolsmithApp::setDataIndex" << "no readable data source" << dataSource();
+        if (m_hooks.showMessage)
+            m_hooks.showMessage(QCoreApplication::translate("PrintFile", "数据源无法读取") + QStringLiteral(" \n"));
+        return false;
+    }
+    if (index < 1 || index > rows) {
+        qCritical() << "SpoolsmithApp::setDataIndex" << index << "past the data rows" << rows;
+        if (m_hooks.showMessage)
+            m_hooks.showMessage(QCoreApplication::translate("PrintFile", "数据源已到最后一行，打印停止")
+                                + QStringLiteral(" \n"));
+        return false;
+    }
     m_dataIndex.store(index);
     m_printScene->setCodeIndex(index);
-    notBuilt("SpoolsmithApp::setDataIndex", "rendering a data row into a print file is not built");
+    const QString folder = m_hooks.appPath ? m_hooks.appPath() : QCoreApplication::applicationDirPath();
+    // Only this program's per-row files go; an operator's "mypdf.pdf" stays.
+    QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (isRowFileName(name))
+            dir.remove(name);
+    const QString path = folder + QStringLiteral("/%1pdf.pdf").arg(index);
+    const bool saved = m_printScene->savePrintFile(path);
+    openPrintPdf(path);
     emit dataIndexChanged();
+    return saved;
 }
 
 QSizeF PrintFile::printPageSize() const

@@ -1,24 +1,46 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QSizeF>
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 class GScene;
 class ProductionRecords;
 
-// The print file, the print scene that places the page code, the data source
-// with its row, and the print tip. Reading print files into a preview and
-// rendering data rows are not built yet: each says so in the log.
+// The print file with its page size and preview, the print scene that places
+// the page code, and variable data: a .tva template whose data source rows
+// are each rendered into a PDF of their own before they are printed.
 class PrintFile : public QObject
 {
     Q_OBJECT
 
 public:
+    // What the print file needs of the rest of the application.
+    struct Hooks
+    {
+        std::function<int()> machineVersion;
+        std::function<uint()> markerType; // page-code marker type, 0 none
+        std::function<QImage()> preview;
+        // Stores the preview under a fresh image address.
+        std::function<void(const QImage &)> setPreview;
+        std::function<QString()> appPath;
+        std::function<QString()> cutFile;
+        std::function<void(const QString &)> openTvaCutFile;
+        std::function<void(const QString &)> showMessage; // the driver's errorMessage
+    };
+
     explicit PrintFile(ProductionRecords &records, QObject *parent = nullptr);
+    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+
+    // Opens a print file for preview and printing (.pdf; .tif on version 2).
+    void openPrintPdf(const QString &path);
+    // Attaches the data source to a .tva template, asking for one if none is set.
+    void chooseDataSource(const QString &templatePath);
 
     QString printFile() const;
     void setPrintFile(const QString &path);
@@ -31,7 +53,13 @@ public:
     QString dataSource() const;
     void setDataSource(const QString &path);
     int dataIndex() const { return m_dataIndex.load(); }
-    void setDataIndex(int index);
+    // Renders data row index into "<index>pdf.pdf" in the program folder and
+    // opens it. From another thread the work is handed to this object's
+    // thread and waited for. False, with the operator's message, past the
+    // last data row or when the row cannot be written.
+    bool setDataIndex(int index);
+    // The name of a per-row print file, which a row render may delete.
+    static bool isRowFileName(const QString &name);
     // The print scene only places the page code; it is never shown.
     GScene *printScene() const { return m_printScene; }
     QSizeF printPageSize() const;
@@ -47,7 +75,11 @@ signals:
     void dataIndexChanged();
 
 private:
+    bool renderRow(int index);
+    void askCutFile(const QString &printPath);
+
     ProductionRecords &m_records;
+    Hooks m_hooks;
     GScene *m_printScene = nullptr;
     mutable std::mutex m_lock; // the texts and the page size
     QString m_printFile;

@@ -1,5 +1,6 @@
 #include "platform/prompt/prompt.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -25,6 +26,10 @@ public:
         QTimer::singleShot(timeoutMs, Qt::PreciseTimer, box, &QDialog::accept);
         box->exec();
         box->deleteLater();
+    }
+    QString openFileName(const QString &caption, const QString &dir, const QString &filter) override
+    {
+        return QFileDialog::getOpenFileName(nullptr, caption, dir, filter);
     }
 };
 

@@ -15,6 +15,8 @@ public:
     virtual void warning(const QString &title, const QString &text) = 0;
     // Information box without buttons that closes itself after timeoutMs.
     virtual void transientInformation(const QString &title, const QString &text, int timeoutMs) = 0;
+    // File-open dialog; the chosen path, empty when cancelled.
+    virtual QString openFileName(const QString &caption, const QString &dir, const QString &filter) = 0;
 
     // The box service in use: the widget boxes unless a test installed another.
     static Prompt *instance();

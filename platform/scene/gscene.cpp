@@ -3,6 +3,8 @@
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
+#include "platform/scene/code_symbol.h"
+#include "platform/scene/variable_data.h"
 
 #include <QDebug>
 #include <QFile>
@@ -79,6 +81,8 @@ void GScene::gClear()
     }
     m_page.setMarkItem(nullptr);
     m_fileName.clear();
+    m_printTexts.clear();
+    m_printCodes.clear();
 }
 
 QList<QGraphicsItem *> GScene::gItemAll() const
@@ -164,6 +168,21 @@ bool GScene::canEdit() const
 void GScene::setVariableFile(const QString &path)
 {
     m_variableFile = path;
+    m_data.reset();
+    if (path.isEmpty())
+        return;
+    auto data = std::make_shared<VariableData>();
+    if (!data->load(path)) {
+        qCritical() << "GScene::setVariableFile" << data->error();
+        return;
+    }
+    qInfo() << "GScene::setVariableFile" << path << data->rowCount() << "rows";
+    m_data = std::move(data);
+}
+
+int GScene::variableRowCount() const
+{
+    return m_data ? m_data->rowCount() : -1;
 }
 
 void GScene::setCodeIndex(int index)
@@ -173,16 +192,53 @@ void GScene::setCodeIndex(int index)
 
 bool GScene::savePrintFile(const QString &path)
 {
+    if (m_data && !m_data->hasRow(m_codeIndex)) {
+        qCritical() << "GScene::savePrintFile" << "no data row" << m_codeIndex << "in" << m_variableFile;
+        return false;
+    }
     QPdfWriter writer(path);
     writer.setPageLayout(m_page.layout());
-    writer.setResolution(300);
+    constexpr int dpi = 300;
+    writer.setResolution(dpi);
     QPainter painter;
     if (!painter.begin(&writer)) {
         qCritical() << "GScene::savePrintFile" << path << "cannot write";
         return false;
     }
+    // The labels' outlines are the cutter's, not ink on the page.
+    QList<QGraphicsItem *> hidden;
+    for (QGraphicsItem *item : gItemAll())
+        if (item->type() == GPathItem::Type && item->isVisible()) {
+            item->setVisible(false);
+            hidden.append(item);
+        }
     const QRectF page = m_page.fullRectPoints();
     render(&painter, QRectF(QPointF(0, 0), QSizeF(writer.width(), writer.height())), page);
+    for (QGraphicsItem *item : hidden)
+        item->setVisible(true);
+
+    const double pxPerMm = dpi / 25.4;
+    painter.setPen(Qt::black);
+    for (const GPrintText &t : m_printTexts) {
+        QFont font = painter.font();
+        font.setPixelSize(std::max(1, int(t.sizePt * dpi / 72.0 + 0.5)));
+        painter.setFont(font);
+        const QString text = m_data ? m_data->substitute(t.text, m_codeIndex) : t.text;
+        const QPointF at = t.posMm * pxPerMm;
+        painter.drawText(QRectF(at, QSizeF(writer.width() - at.x(), writer.height() - at.y())),
+                         Qt::AlignLeft | Qt::AlignTop, text);
+    }
+    for (const GPrintCode &c : m_printCodes) {
+        const QString data = m_data ? m_data->substitute(c.text, m_codeIndex) : c.text;
+        const QImage symbol = codeSymbol(c.kind, data);
+        if (symbol.isNull()) {
+            qCritical() << "GScene::savePrintFile" << "cannot encode" << c.kind << data;
+            continue;
+        }
+        const QRectF at(c.rectMm.topLeft() * pxPerMm, c.rectMm.size() * pxPerMm);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(at, symbol);
+    }
     return painter.end();
 }
 

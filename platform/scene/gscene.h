@@ -15,6 +15,25 @@
 class GMarkItem;
 class GPathItem;
 class HpglParser;
+class VariableData;
+
+// A text of a variable-data template: top-left corner on the page (mm),
+// size in points, and the text with "{column}" fields.
+struct GPrintText
+{
+    QPointF posMm;
+    double sizePt = 10.0;
+    QString text;
+};
+
+// A code of a variable-data template: its place and size on the page (mm),
+// the symbology ("qr", "code128") and the data with "{column}" fields.
+struct GPrintCode
+{
+    QRectF rectMm;
+    QString kind;
+    QString text;
+};
 
 // A cut or print scene: one page, its mark item, cut paths and pens. Opens
 // HPGL (.plt, .hpgl, anything else that reads as HPGL) and the .tva
@@ -99,11 +118,21 @@ public:
 
     // Print scene: the spreadsheet of variable data, the row in use, and the
     // page of that row as a PDF.
+    // The sheet is read here once; rows are then looked up by index. An
+    // unreadable sheet leaves no rows (logged).
     void setVariableFile(const QString &path);
     QString variableFile() const { return m_variableFile; }
+    // Data rows of the sheet (-1 without a readable sheet).
+    int variableRowCount() const;
     void setCodeIndex(int index);
     int codeIndex() const { return m_codeIndex; }
+    // The page with its marks and texts, fields filled from row codeIndex;
+    // cut paths are not printed. False (logged) when the row does not exist
+    // or the file cannot be written.
     bool savePrintFile(const QString &path);
+    QList<GPrintText> printTexts() const { return m_printTexts; }
+    void setPrintTexts(const QList<GPrintText> &texts) { m_printTexts = texts; }
+    QList<GPrintCode> printCodes() const { return m_printCodes; }
 
     // The label grid for the inspection report: the runs of the page, in
     // millimetres (start, end), that cut outlines cover along the page width
@@ -135,5 +164,8 @@ private:
     QString m_fileName;
     QString m_variableFile;
     int m_codeIndex = 1;
+    std::shared_ptr<const VariableData> m_data;
+    QList<GPrintText> m_printTexts;
+    QList<GPrintCode> m_printCodes;
     std::function<bool()> m_canEdit;
 };

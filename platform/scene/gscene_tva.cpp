@@ -79,6 +79,17 @@ QByteArray GScene::tvaDocument(const QList<QGraphicsItem *> &items) const
                                  {"subpaths", subpaths}});
     }
     root["paths"] = paths;
+    QJsonArray texts;
+    for (const GPrintText &t : m_printTexts)
+        texts.append(QJsonObject{{"x", t.posMm.x()}, {"y", t.posMm.y()}, {"size", t.sizePt}, {"text", t.text}});
+    if (!texts.isEmpty())
+        root["texts"] = texts;
+    QJsonArray codes;
+    for (const GPrintCode &c : m_printCodes)
+        codes.append(QJsonObject{{"x", c.rectMm.x()}, {"y", c.rectMm.y()}, {"width", c.rectMm.width()},
+                                 {"height", c.rectMm.height()}, {"kind", c.kind}, {"text", c.text}});
+    if (!codes.isEmpty())
+        root["codes"] = codes;
     return QJsonDocument(root).toJson(QJsonDocument::Compact);
 }
 
@@ -151,6 +162,23 @@ bool GScene::openTva(const QByteArray &data, const QString &path)
                                           t[4].toDouble(), t[5].toDouble(), t[6].toDouble(), t[7].toDouble(),
                                           t[8].toDouble()));
         addPath(item);
+    }
+    for (const QJsonValue &v : root.value("texts").toArray()) {
+        const QJsonObject o = v.toObject();
+        const double size = o.value("size").toDouble(10.0);
+        if (!finite(o.value("x")) || !finite(o.value("y")) || !(size > 0.0 && size < 1000.0))
+            continue;
+        m_printTexts.append(GPrintText{QPointF(o.value("x").toDouble(), o.value("y").toDouble()), size,
+                                       o.value("text").toString()});
+    }
+    for (const QJsonValue &v : root.value("codes").toArray()) {
+        const QJsonObject o = v.toObject();
+        const QRectF r(o.value("x").toDouble(), o.value("y").toDouble(), o.value("width").toDouble(),
+                       o.value("height").toDouble());
+        if (!finite(o.value("x")) || !finite(o.value("y")) || !(r.width() > 0.0 && r.width() < 10000.0)
+            || !(r.height() > 0.0 && r.height() < 10000.0))
+            continue;
+        m_printCodes.append(GPrintCode{r, o.value("kind").toString(), o.value("text").toString()});
     }
     return true;
 }

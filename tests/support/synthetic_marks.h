@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/scene/code_symbol.h"
+
 #include <QColor>
 #include <QImage>
 #include <QList>

@@ -1,0 +1,345 @@
+// Opening print files for preview, and variable data: a .tva template with
+// an .xlsx source, each row rendered into a PDF of its own.
+#include "app/print/print_file.h"
+#include "app/spoolsmith_app.h"
+#include "machine/trv610plus.h"
+#include "platform/scene/gscene.h"
+#include "platform/xlsx/xlsx_sheet.h"
+#include "tests/support/app_test_main.h"
+#include "tests/support/device_fixture.h"
+#include "tests/support/recording_prompt.h"
+#include "tests/support/xlsx_writer.h"
+#include "vision/qr_page_code_reader.h"
+
+#include <QDir>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QPdfDocument>
+#include <QPdfWriter>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// A page of the given size in points with a black bar along its top edge.
+QString writePdf(const QString &path, const QSizeF &points)
+{
+    QPdfWriter writer(path);
+    writer.setPageSize(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter(&writer);
+    painter.fillRect(QRect(0, 0, writer.width(), writer.height() / 10), Qt::black);
+    return path;
+}
+
+QVector<QStringList> twentyRows()
+{
+    QVector<QStringList> rows{{"Name", "No", "Note"}};
+    for (int i = 1; i <= 20; ++i)
+        rows.append({QStringLiteral("Item%1").arg(i), QString::number(1000 + i), QStringLiteral("note <%1>").arg(i)});
+    return rows;
+}
+
+// Page 100 x 50 mm, four marks, one label outline and one text with fields.
+const QByteArray kTemplate = R"({"format":"spoolsmith-tva","version":1,"page":{"width":100,"height":50},
+"mark":{"type":4,"size":4,"margins":[3,3,3,3]},
+"paths":[{"pen":1,"subpaths":[[20,20,200,20,200,120,20,120,20,20]]}],
+"texts":[{"x":10,"y":10,"size":14,"text":"Name {Name} No {No} {Missing}"}],
+"codes":[{"x":62,"y":8,"width":30,"height":30,"kind":"qr","text":"{Name}-{No}"}]})";
+
+QString pdfText(const QString &path)
+{
+    QPdfDocument doc;
+    if (doc.load(path) != QPdfDocument::Error::None)
+        return QString();
+    return doc.getAllText(0).text().simplified();
+}
+
+// The QR code on the page, read back from the rendered PDF.
+QString pdfQr(const QString &path)
+{
+    QPdfDocument doc;
+    if (doc.load(path) != QPdfDocument::Error::None)
+        return QString();
+    const QSizeF points = doc.pagePointSize(0);
+    const QImage rendered = doc.render(0, (points * 4).toSize());
+    QImage page(rendered.size(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter(&page).drawImage(0, 0, rendered);
+    QrPageCodeReader reader;
+    return reader.read(page).text;
+}
+
+QStringList rowFiles(const QString &folder)
+{
+    return QDir(folder).entryList({"*pdf.pdf"}, QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+class TstPrintFile : public QObject
+{
+    Q_OBJECT
+
+    SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
+
+    DeviceFixture f;
+    RecordingPrompt m_prompt;
+
+    void removeRowFiles()
+    {
+        QDir dir(app()->appPath());
+        for (const QString &name : rowFiles(app()->appPath()))
+            dir.remove(name);
+    }
+
+private slots:
+    void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("default.info=false")); }
+    void init()
+    {
+        QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
+        f.makeDevice(DeviceFixture::Driver::Registered);
+        app()->setTaskStatus(2);
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
+        f.config->setProperty(Config::CPT_Version, 1);
+        m_prompt.fileDialogs.clear();
+        m_prompt.fileAnswers.clear();
+    }
+    void cleanup()
+    {
+        app()->setEnabledDataSource(false);
+        app()->setDataSource(QString());
+        app()->setPrintCutFile(QString());
+        app()->cutScene()->gClear();
+        removeRowFiles();
+        app()->joinControlThreads();
+        f.tearDown();
+    }
+
+    void a4PdfGivesSizeTipAndTurnedPreview()
+    {
+        const QString pdf = writePdf(f.dir->filePath("a4.pdf"), QSizeF(595, 842));
+        QSignalSpy tip(app(), &SpoolsmithApp::printTipChanged);
+        QSignalSpy file(app(), &SpoolsmithApp::printFileChanged);
+        app()->setPrintFile(pdf);
+        QCOMPARE(app()->printFile(), pdf);
+        QCOMPARE(app()->printTip(), QStringLiteral("文件尺寸  210.00 x 297.00  mm²"));
+        QCOMPARE(app()->printPageSize(), QSizeF(210, 297));
+        QCOMPARE(tip.size(), 1);
+        QCOMPARE(file.size(), 1);
+        const QImage preview = app()->printPreview();
+        QCOMPARE(preview.size(), QSize(842, 595));
+        // The bar along the page's top edge is on the left after the -90 turn.
+        QCOMPARE(qGray(preview.pixel(10, 300)), 0);
+        const QRgb blank = preview.pixel(800, 300);
+        QVERIFY(qAlpha(blank) == 0 || qGray(blank) > 200);
+        QCOMPARE(app()->imageForUrl(app()->printImgPath()), preview);
+        // No page codes: no cut file is asked for.
+        QVERIFY(m_prompt.fileDialogs.isEmpty());
+
+        // Two opens in one millisecond still get two addresses.
+        const QString first = app()->printImgPath();
+        app()->openPrintPdf(pdf);
+        QVERIFY(app()->printImgPath() != first);
+    }
+
+    void filesNotReadKeepThePreview()
+    {
+        const QString pdf = writePdf(f.dir->filePath("a4.pdf"), QSizeF(595, 842));
+        app()->setPrintFile(pdf);
+        const QImage a4 = app()->printPreview();
+
+        // The ".pdf" test is case-sensitive: the old preview stays, its address and tip are renewed.
+        QFile::copy(pdf, f.dir->filePath("UPPER.PDF"));
+        QString before = app()->printImgPath();
+        QSignalSpy tip(app(), &SpoolsmithApp::printTipChanged);
+        app()->setPrintFile(f.dir->filePath("UPPER.PDF"));
+        QCOMPARE(app()->printFile(), f.dir->filePath("UPPER.PDF"));
+        QCOMPARE(app()->printPreview(), a4);
+        QVERIFY(app()->printImgPath() != before);
+        QCOMPARE(tip.size(), 1);
+
+        // A TIF is read on machine version 2 only.
+        if (!QImageWriter::supportedImageFormats().contains("tiff"))
+            QSKIP("no TIFF image plugin (qt6-image-formats-plugins)");
+        QImage tif(400, 200, QImage::Format_RGB32);
+        tif.fill(Qt::white);
+        QVERIFY(tif.save(f.dir->filePath("page.tif")));
+        app()->setPrintFile(f.dir->filePath("page.tif"));
+        QCOMPARE(app()->printPreview(), a4);
+        QCOMPARE(app()->printPageSize(), QSizeF(210, 297));
+
+        f.config->setProperty(Config::CPT_Version, 2);
+        app()->setPrintFile(f.dir->filePath("page.tif"));
+        QCOMPARE(app()->printPreview().size(), QSize(200, 400));
+        QCOMPARE(app()->printTip(), QStringLiteral("文件尺寸  %1 x %2  mm²")
+                                        .arg(400 * 25.4 / 72, 0, 'f', 2)
+                                        .arg(200 * 25.4 / 72, 0, 'f', 2));
+
+        // A PDF that cannot be read leaves an empty preview.
+        QVERIFY(f.writeFile("broken.pdf", "not a pdf").size() > 0);
+        app()->setPrintFile(f.dir->filePath("broken.pdf"));
+        QVERIFY(app()->printPreview().isNull());
+    }
+
+    void pageCodesAskForTheCutFile()
+    {
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 4);
+        const QString pdf = writePdf(f.dir->filePath("coded.pdf"), QSizeF(283.46, 566.93));
+        const QString plt = f.writeFile("coded.plt", "IN;PS8000,4000,200,120,4,160;SP1;PU0,0;PD0,400,400,400,400,0,0,0;PG;");
+        m_prompt.fileAnswers << plt;
+        app()->setPrintFile(pdf);
+        QCOMPARE(m_prompt.fileDialogs, QStringList{QStringLiteral("选择打印文件对应的切割文件")});
+        QCOMPARE(app()->printCutFile(), plt);
+        QVERIFY(!app()->printScene()->gItemAll().isEmpty());
+
+        // Cancelled: no cut file belongs to the print file.
+        app()->setPrintFile(pdf);
+        QCOMPARE(m_prompt.fileDialogs.size(), 2);
+        QCOMPARE(app()->printCutFile(), QString());
+        QVERIFY(app()->printScene()->gItemAll().isEmpty());
+    }
+
+    void sheetReadsEveryCellKind()
+    {
+        const QString path = f.dir->filePath("kinds.xlsx");
+        QVERIFY(writeTestXlsx(path, {{"Name", "", "Price"}, {"Tea & milk", "x<y", "3.5"}}));
+        XlsxSheet sheet;
+        QVERIFY2(sheet.load(path), qPrintable(sheet.error()));
+        QCOMPARE(sheet.rowCount(), 2);
+        QCOMPARE(sheet.row(0), (QStringList{"Name", "", "Price"}));
+        QCOMPARE(sheet.row(1), (QStringList{"Tea & milk", "x<y", "3.5"}));
+        QVERIFY(sheet.row(2).isEmpty());
+        QVERIFY(!sheet.load(f.writeFile("plain.xlsx", "no zip")));
+        QCOMPARE(XlsxSheet::columnOfReference("AB7"), 27);
+        QCOMPARE(XlsxSheet::columnOfReference("7"), -1);
+    }
+
+    void rowRendersIntoItsOwnFile()
+    {
+        const QString xlsx = f.dir->filePath("data.xlsx");
+        QVERIFY(writeTestXlsx(xlsx, twentyRows()));
+        const QString tva = f.writeFile("label.TVA", kTemplate);
+        const QString operatorFile = app()->appPath() + "/mypdf.pdf";
+        writePdf(operatorFile, QSizeF(100, 100));
+        m_prompt.fileAnswers << xlsx;
+        app()->setPrintFile(tva);
+        QCOMPARE(m_prompt.fileDialogs, QStringList{QStringLiteral("选择数据源")});
+        QCOMPARE(app()->dataSource(), xlsx);
+        QVERIFY(app()->enabledDataSource());
+        QCOMPARE(app()->printCutFile(), tva);
+        // No cut file was open: the template became the cut file too.
+        QVERIFY(!app()->cutFile().isEmpty());
+
+        app()->setDataIndex(12);
+        QCOMPARE(app()->dataIndex(), 12);
+        const QString row12 = app()->appPath() + "/12pdf.pdf";
+        QCOMPARE(app()->printFile(), row12);
+        QCOMPARE(rowFiles(app()->appPath()), (QStringList{"12pdf.pdf", "mypdf.pdf"}));
+        QCOMPARE(pdfText(row12), QStringLiteral("Name Item12 No 1012 {Missing}"));
+        // The PDF writer keeps whole points.
+        QVERIFY(qAbs(app()->printPageSize().width() - 100) < 0.5 && qAbs(app()->printPageSize().height() - 50) < 0.5);
+        QCOMPARE(app()->printPreview().size(), QSize(142, 283));
+        QVERIFY(QFile::remove(operatorFile));
+
+        // A second template keeps the data source and renders the current row.
+        const QString other = f.writeFile("other.tva", QByteArray(kTemplate).replace("Name {Name}", "N={Name}"));
+        app()->setPrintFile(other);
+        QCOMPARE(m_prompt.fileDialogs.size(), 1);
+        QCOMPARE(app()->printCutFile(), other);
+        QCOMPARE(pdfText(row12), QStringLiteral("N=Item12 No 1012 {Missing}"));
+
+        // Past the last row: nothing is rendered and the operator is told.
+        app()->setDataIndex(20);
+        QCOMPARE(pdfText(app()->printFile()), QStringLiteral("N=Item20 No 1020 {Missing}"));
+        app()->setDataIndex(21);
+        QCOMPARE(app()->dataIndex(), 20);
+        QVERIFY(f.device->errorMessage().contains(QStringLiteral("数据源已到最后一行，打印停止")));
+
+        // Switched off, a row change changes nothing.
+        app()->setEnabledDataSource(false);
+        app()->setDataIndex(3);
+        QCOMPARE(app()->dataIndex(), 20);
+    }
+
+    void tvaCutFileServesAsPrintFileWhenNoneIsSet()
+    {
+        app()->openPrintPdf(QString());
+        const QString tva = f.writeFile("cut.tva", kTemplate);
+        app()->setCutFile(tva);
+        QCOMPARE(app()->printCutFile(), tva);
+        QCOMPARE(m_prompt.fileDialogs, QStringList{QStringLiteral("选择数据源")});
+        // Cancelled: no data source, so no row is printed.
+        QVERIFY(!app()->enabledDataSource());
+
+        // A print file already chosen stays.
+        const QString pdf = writePdf(f.dir->filePath("kept.pdf"), QSizeF(595, 842));
+        app()->setPrintFile(pdf);
+        app()->setCutFile(f.writeFile("again.tva", kTemplate));
+        QCOMPARE(app()->printFile(), pdf);
+        QCOMPARE(app()->printCutFile(), tva);
+    }
+
+    void taskThreadAdvancesRowsWhileThePreviewIsRead()
+    {
+        const QString xlsx = f.dir->filePath("data.xlsx");
+        QVERIFY(writeTestXlsx(xlsx, twentyRows()));
+        m_prompt.fileAnswers << xlsx;
+        app()->setPrintFile(f.writeFile("label.tva", kTemplate));
+        app()->setDataIndex(12);
+
+        // As printing does after each printed page, on the task thread.
+        std::atomic<bool> done{false};
+        std::thread task([this, &done] {
+            for (int page = 0; page < 3; ++page)
+                app()->setDataIndex(app()->dataIndex() + 1);
+            done = true;
+        });
+        int reads = 0;
+        while (!done) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            reads += app()->imageForUrl(app()->printImgPath()).isNull() ? 0 : 1;
+        }
+        task.join();
+        QVERIFY(reads > 0);
+        QCOMPARE(app()->dataIndex(), 15);
+        QCOMPARE(rowFiles(app()->appPath()), QStringList{"15pdf.pdf"});
+        QCOMPARE(pdfText(app()->printFile()), QStringLiteral("Name Item15 No 1015 {Missing}"));
+    }
+
+    void reportOpensInTheSpreadsheetProgram()
+    {
+        const QByteArray path = qgetenv("PATH");
+        // A Calc stand-in on the search path that notes what it was asked to open.
+        const QString bin = f.dir->filePath("bin");
+        QVERIFY(QDir().mkpath(bin));
+        const QString opened = f.dir->filePath("opened.txt");
+        QFile script(bin + "/localc");
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1'\n").arg(opened).toUtf8());
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        qputenv("PATH", QFile::encodeName(bin));
+        f.device->setErrorMessage(QString());
+        app()->openLabelExcel();
+        const auto noted = [&opened] {
+            QFile note(opened);
+            return note.open(QIODevice::ReadOnly) ? note.readAll().trimmed() : QByteArray();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(noted(), app()->appPath().toUtf8() + "/label.csv", 10000);
+        QVERIFY(f.device->errorMessage().isEmpty());
+
+        // None installed: the operator is told.
+        qputenv("PATH", QFile::encodeName(f.dir->filePath("empty")));
+        app()->openLabelExcel();
+        qputenv("PATH", path);
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("文件打开失败，请安装office或wps"));
+    }
+};
+
+SPOOLSMITH_APP_TEST_MAIN(TstPrintFile)
+
+#include "tst_print_file.moc"

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// Writes a one-sheet .xlsx for tests: texts that read as numbers become
+// number cells, the first column of other texts shared strings, the rest
+// inline strings, so that every cell kind the reader knows is present.
+bool writeTestXlsx(const QString &path, const QVector<QStringList> &rows);
