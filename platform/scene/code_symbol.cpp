@@ -5,11 +5,12 @@
 #include <cstring>
 #include <memory>
 
-QImage zintBitmap(int symbology, const QString &text, int option1)
+QImage zintBitmap(int symbology, const QString &text, int option1, int option2)
 {
     std::unique_ptr<zint_symbol, void (*)(zint_symbol *)> symbol(ZBarcode_Create(), ZBarcode_Delete);
     symbol->symbology = symbology;
     symbol->option_1 = option1;
+    symbol->option_2 = option2;
     symbol->show_hrt = 0;
     const QByteArray data = text.toUtf8();
     if (ZBarcode_Encode_and_Buffer(symbol.get(), reinterpret_cast<const unsigned char *>(data.constData()),

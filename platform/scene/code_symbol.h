@@ -8,6 +8,7 @@
 // symbology cannot carry.
 QImage codeSymbol(const QString &kind, const QString &text);
 
-// The zint symbol of text (zint's symbology number, option_1 as zint takes
-// it; -1 its default), two pixels per module; null when it cannot be encoded.
-QImage zintBitmap(int symbology, const QString &text, int option1 = -1);
+// The zint symbol of text (zint's symbology number; option_1 and option_2 as
+// zint takes them, -1 and 0 their defaults), as zint draws it; null when it
+// cannot be encoded.
+QImage zintBitmap(int symbology, const QString &text, int option1 = -1, int option2 = 0);

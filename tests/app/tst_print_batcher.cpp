@@ -1,4 +1,7 @@
 #include "tests/app/print_rig.h"
+#include "tests/support/xlsx_writer.h"
+#include "tests/support/recording_prompt.h"
+#include "platform/prompt/prompt.h"
 
 #include "app/print/hot_folder.h"
 
@@ -125,7 +128,7 @@ private slots:
         QCOMPARE(rig.spooler.pages().size(), 4);
 
         // No printer: only the hot folder of machine version 2 prints.
-        rig.file->setPrintFile(pdf());
+        rig.file->setPrintFile(pdf(QSizeF(100, 30)));
         rig.printers->setPrinterName(QString());
         rig.batcher->print();
         QCOMPARE(rig.counters->printCopies(), 4);
@@ -376,8 +379,21 @@ private slots:
         rig.set(Config::CPT_Printer_Copies, true); // not with variable data
         rig.set(Config::CPT_printPagesOnce, 2);
         rig.set(Config::CPT_Enable_Print_Marker_Type, 3);
-        rig.file->setEnabledDataSource(true);
-        rig.file->setDataIndex(4);
+        // A template of the print file's size with eight data rows.
+        const QString xlsx = rig.fx.dir->filePath(QStringLiteral("rows.xlsx"));
+        QVector<QStringList> rows{{QStringLiteral("Name")}};
+        for (int i = 1; i <= 8; ++i)
+            rows.append({QStringLiteral("Item%1").arg(i)});
+        QVERIFY(writeTestXlsx(xlsx, rows));
+        const QString tva = rig.fx.writeFile("rows.tva", R"({"format":"spoolsmith-tva","version":1,"page":{"width":100,"height":50},
+"mark":{"type":4,"size":4,"margins":[3,3,3,3]},"paths":[],"texts":[{"x":10,"y":10,"size":14,"text":"{Name}"}]})");
+        RecordingPrompt prompt;
+        prompt.fileAnswers << xlsx;
+        Prompt::setInstance(&prompt);
+        rig.file->chooseDataSource(tva);
+        Prompt::setInstance(nullptr);
+        QVERIFY(rig.file->enabledDataSource());
+        QVERIFY(rig.file->setDataIndex(4));
         QVERIFY(rig.batcher->printPdf(file, printer, 3));
         QCOMPARE(rig.spooler.pages().size(), 3); // batches of 2 and 1, a row a page
         QCOMPARE(rig.spooler.pages()[0].mode.copies, 1);

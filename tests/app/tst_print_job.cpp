@@ -116,8 +116,9 @@ private slots:
         f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 2);
         const QString cutFile = f.writeFile("job.plt", kMarked);
         app()->setCutFile(cutFile);
-        app()->setPrintCutFile(cutFile);
+        // The print file asks for its cut file (marker type 2): given after it.
         app()->setPrintFile(writePdf(QSizeF(100, 200)));
+        app()->setPrintCutFile(cutFile);
         app()->setPrintPageSize(QSizeF(100, 200));
         app()->setPrintPreview(QImage(10, 10, QImage::Format_RGB32));
         app()->setPrinterName(QStringLiteral("Canon_Mem"));

@@ -55,11 +55,6 @@ struct Picture
 
 QImage render(const Picture &picture);
 
-// A zint symbol (zint's symbology number, option_1 -1 and option_2 0 for
-// their defaults) as
-// zint draws it, black on white.
-QImage zintBitmap(int symbology, const QString &text, int option1 = -1, int option2 = 0);
-
 // A QR symbol (version 4, as the page code) scaled to side pixels, black on white.
 QImage qrSymbol(const QString &text, int side);
 
