@@ -156,7 +156,8 @@ bool PrintBatcher::printPdfFile(const QString &file, const QString &printerName)
         Prompt::instance()->information(title, QCoreApplication::translate("SpoolsmithApp", "禁用打印"));
         return false;
     }
-    if (file.isNull() && !CdrChannel::isChannelPrinter(printerName)) {
+    // QML hands over "" for no file, never a null string: both mean none.
+    if (file.isEmpty() && !CdrChannel::isChannelPrinter(printerName)) {
         Prompt::instance()->information(title, QCoreApplication::translate("SpoolsmithApp", "打印文件未打开 \n"));
         return false;
     }

@@ -424,9 +424,11 @@ private slots:
         QVERIFY(prompt.shown.isEmpty());
         // Without a file, and with page codes but no print-cut file: a box each.
         QVERIFY(!rig.batcher->printPdfFile(QString(), QStringLiteral("Canon_Mem")));
+        QVERIFY(!rig.batcher->printPdfFile(QStringLiteral(""), QStringLiteral("Canon_Mem"))); // as QML passes none
         rig.set(Config::CPT_Enable_Print_Marker_Type, 2);
         QVERIFY(!rig.batcher->printPdfFile(file, QStringLiteral("Canon_Mem")));
-        QCOMPARE(prompt.shown, QStringList({QStringLiteral("打印文件未打开 \n"), QStringLiteral("切割文件未打开 \n")}));
+        QCOMPARE(prompt.shown, QStringList({QStringLiteral("打印文件未打开 \n"), QStringLiteral("打印文件未打开 \n"),
+                                            QStringLiteral("切割文件未打开 \n")}));
     }
 };
 
