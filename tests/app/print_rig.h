@@ -23,14 +23,27 @@
 #include <memory>
 #include <mutex>
 
+// Records log lines while it lives. The driver's cycles log from their own
+// threads, so the handler and the destructor meet under one process-wide lock:
+// a line logged while the capture goes is dropped, never written into it.
 class LogCapture
 {
 public:
-    LogCapture() { s_self = this; m_previous = qInstallMessageHandler(&LogCapture::handle); }
-    ~LogCapture() { qInstallMessageHandler(m_previous); s_self = nullptr; }
+    LogCapture()
+    {
+        std::lock_guard<std::mutex> guard(selfLock());
+        s_self = this;
+        m_previous = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture()
+    {
+        qInstallMessageHandler(m_previous);
+        std::lock_guard<std::mutex> guard(selfLock());
+        s_self = nullptr;
+    }
     QStringList lines() const
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::lock_guard<std::mutex> guard(selfLock());
         return m_lines;
     }
     int count(const QString &part) const { return int(lines().filter(part).size()); }
@@ -38,14 +51,17 @@ public:
 private:
     static void handle(QtMsgType, const QMessageLogContext &, const QString &text)
     {
-        if (!s_self)
-            return;
-        std::lock_guard<std::mutex> lock(s_self->m_lock);
-        s_self->m_lines << text;
+        std::lock_guard<std::mutex> guard(selfLock());
+        if (s_self)
+            s_self->m_lines << text;
+    }
+    static std::mutex &selfLock()
+    {
+        static std::mutex m;
+        return m;
     }
     static inline LogCapture *s_self = nullptr;
     QtMessageHandler m_previous = nullptr;
-    mutable std::mutex m_lock;
     QStringList m_lines;
 };
 
