@@ -185,6 +185,32 @@
     </message>
 </context>
 <context>
+    <name>CollectSwitch</name>
+    <message>
+        <source>收卷</source>
+        <translation>Rewind</translation>
+    </message>
+    <message>
+        <source>裁断</source>
+        <translation>Trim</translation>
+    </message>
+</context>
+<context>
+    <name>CutModelComboBox</name>
+    <message>
+        <source>速度优先</source>
+        <translation>Speed first</translation>
+    </message>
+    <message>
+        <source>平衡</source>
+        <translation>Balanced</translation>
+    </message>
+    <message>
+        <source>精度优先</source>
+        <translation>Precision first</translation>
+    </message>
+</context>
+<context>
     <name>DeviceStackPage</name>
     <message>
         <source>设置</source>
