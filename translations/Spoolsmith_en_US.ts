@@ -211,6 +211,25 @@
     </message>
 </context>
 <context>
+    <name>DeviceFrame</name>
+    <message>
+        <source>收纸辊:</source>
+        <translation>Collect roller:</translation>
+    </message>
+    <message>
+        <source>覆膜辊:</source>
+        <translation>Film roller:</translation>
+    </message>
+    <message>
+        <source>打印辊:</source>
+        <translation>Print roller:</translation>
+    </message>
+    <message>
+        <source>陀螺仪:</source>
+        <translation>Gyroscope:</translation>
+    </message>
+</context>
+<context>
     <name>DeviceStackPage</name>
     <message>
         <source>设置</source>
