@@ -50,6 +50,7 @@ class Printers;
 class PrintBatcher;
 class CdrChannel;
 class ExternalPrograms;
+class SettingChanges;
 class OnlineServices;
 class LanguageSwitch;
 struct AppServices;
@@ -322,9 +323,8 @@ public:
     QImage printPreview() const;
     Q_INVOKABLE bool setLanguage(int language);
 
-    // --- Print side, printers and online services (PrintFile, Printers,
-    // PrintBatcher, ExternalPrograms, OnlineServices): the parts not built
-    // yet log what is missing. ---
+    // --- Print side, printers, external programs and online services
+    // (PrintFile, Printers, PrintBatcher, ExternalPrograms, OnlineServices) ---
     QString printFile() const;
     void setPrintFile(const QString &path);
     QString printerName() const;
@@ -350,6 +350,9 @@ public:
     bool createCDRHandle();
     Q_INVOKABLE void firewall();
     Q_INVOKABLE void openLabelExcel();
+    // The external programs' processes of machine version 2 (ExternalPrograms).
+    bool openProcess(QProcess *process);
+    bool closeWndByPid(QProcess *process);
     bool closeProcess(QProcess *process);
     // The online services 1000 ms after initApp; an empty server address
     // skips them.
@@ -453,6 +456,7 @@ private:
     std::unique_ptr<PrintBatcher> m_printBatcher;
     std::unique_ptr<CdrChannel> m_cdrChannel;
     std::unique_ptr<ExternalPrograms> m_external;
+    std::unique_ptr<SettingChanges> m_settingChanges;
     std::unique_ptr<OnlineServices> m_online;
     std::unique_ptr<CameraFrames> m_frames;       // the frame thread
     std::unique_ptr<CaptureBroker> m_capture;     // the label-check threads

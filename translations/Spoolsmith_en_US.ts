@@ -355,6 +355,13 @@
     </message>
 </context>
 <context>
+    <name>OnlineServices</name>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
+</context>
+<context>
     <name>SpoolsmithApp</name>
     <message>
         <source>任务运行中，不能测试打印</source>
