@@ -248,8 +248,10 @@ public:
     // Start-up, in this order: the check camera (the first industrial one
     // when none is set), the OCR models, then, when the check camera is an
     // industrial camera that was found, open it and run the frame loop.
+    // At start-up the models load in the background (background true) after
+    // the window's first frame; initOcr(false) loads them before it returns.
     void chooseCheckCamera();
-    bool initOcr();
+    bool initOcr(bool background = false);
     bool startCameraFrames();
     void stopCameraFrames();
     bool frameLoopRunning() const;

@@ -10,6 +10,10 @@
 #include "vision/mark_finder.h"
 #include "vision/page_code_ocr.h"
 
+#include <QTimer>
+
+#include <chrono>
+
 QString SpoolsmithApp::cutShowFile() const { return m_cut->cutShowFile(); }
 void SpoolsmithApp::setCutShowFile(const QString &path) { m_cut->setCutShowFile(path); }
 QString SpoolsmithApp::cutFile() const { return m_cut->cutFile(); }
@@ -63,12 +67,15 @@ void SpoolsmithApp::setOcrReader(std::function<QList<OcrTextBlock>(const QImage 
     m_markScan->setOcrReader(std::move(reader));
 }
 OcrLite &SpoolsmithApp::ocr() { return m_ocr->lite(); }
-bool SpoolsmithApp::initOcr()
+bool SpoolsmithApp::initOcr(bool background)
 {
-    if (!m_ocr->init())
-        return false;
-    // The mark scan reads page codes through the loaded engine.
-    setOcrReader([this](const QImage &bgr) { return readPageCodeLines(m_ocr->lite(), bgr); });
+    // The mark scan reads page codes through the engine; a read that comes
+    // before the models are loaded waits for them, bounded.
+    setOcrReader([this](const QImage &bgr) { return m_ocr->read(bgr, std::chrono::milliseconds(3000)); });
+    if (!background)
+        return m_ocr->init();
+    // After the event loop has started the window exists to wait for.
+    QTimer::singleShot(0, this, [this] { m_ocr->startAfterFirstFrame(this, 2000); });
     return true;
 }
 
