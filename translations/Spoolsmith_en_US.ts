@@ -196,6 +196,75 @@
     </message>
 </context>
 <context>
+    <name>TaskCopies</name>
+    <message>
+        <source>自动</source>
+        <translation>Auto</translation>
+    </message>
+</context>
+<context>
+    <name>TaskStackPage</name>
+    <message>
+        <source>自动</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>切割份数</source>
+        <translation>Cut copies</translation>
+    </message>
+    <message>
+        <source>预设份数</source>
+        <translation>Preset</translation>
+    </message>
+    <message>
+        <source>打印份数</source>
+        <translation>Print copies</translation>
+    </message>
+    <message>
+        <source>选择切割文件</source>
+        <translation>Choose cut file</translation>
+    </message>
+    <message>
+        <source>选择打印文件</source>
+        <translation>Choose print file</translation>
+    </message>
+    <message>
+        <source>切割文件 (*.plt *.tva)</source>
+        <translation>Cut files (*.plt *.tva)</translation>
+    </message>
+    <message>
+        <source>打印文件 (*.pdf)</source>
+        <translation>Print files (*.pdf)</translation>
+    </message>
+</context>
+<context>
+    <name>TaskStartPopup</name>
+    <message>
+        <source>纠偏复位</source>
+        <translation>Web-guide reset</translation>
+    </message>
+    <message>
+        <source>裁断复位</source>
+        <translation>Trim reset</translation>
+    </message>
+    <message>
+        <source>计数清零</source>
+        <translation>Clear counts</translation>
+    </message>
+    <message>
+        <source>开始工作</source>
+        <translation>Start work</translation>
+    </message>
+    <message>
+        <source>纠偏复位失败，请检查设备后重试</source>
+        <translation>Web-guide reset failed. Check the machine and try again.</translation>
+    </message>
+    <message>
+        <source>裁断复位失败，请检查设备后重试</source>
+        <translation>Trim reset failed. Check the machine and try again.</translation>
+    </message>
+</context>
+<context>
     <name>FilmView</name>
     <message>
         <source>未检出</source>
