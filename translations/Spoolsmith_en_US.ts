@@ -185,6 +185,51 @@
     </message>
 </context>
 <context>
+    <name>CollectSwitch</name>
+    <message>
+        <source>收卷</source>
+        <translation>Rewind</translation>
+    </message>
+    <message>
+        <source>裁断</source>
+        <translation>Trim</translation>
+    </message>
+</context>
+<context>
+    <name>CutModelComboBox</name>
+    <message>
+        <source>速度优先</source>
+        <translation>Speed first</translation>
+    </message>
+    <message>
+        <source>平衡</source>
+        <translation>Balanced</translation>
+    </message>
+    <message>
+        <source>精度优先</source>
+        <translation>Precision first</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceFrame</name>
+    <message>
+        <source>收纸辊:</source>
+        <translation>Collect roller:</translation>
+    </message>
+    <message>
+        <source>覆膜辊:</source>
+        <translation>Film roller:</translation>
+    </message>
+    <message>
+        <source>打印辊:</source>
+        <translation>Print roller:</translation>
+    </message>
+    <message>
+        <source>陀螺仪:</source>
+        <translation>Gyroscope:</translation>
+    </message>
+</context>
+<context>
     <name>DeviceStackPage</name>
     <message>
         <source>设置</source>
