@@ -798,4 +798,160 @@
         <translation>The data source has reached its last row; printing stopped</translation>
     </message>
 </context>
+<context>
+    <name>CameraView</name>
+    <message>
+        <source>蓝线表示纸张边界</source>
+        <translation>The blue line marks the paper edge</translation>
+    </message>
+    <message>
+        <source>红线表示裁断线</source>
+        <translation>The red line marks the cut line</translation>
+    </message>
+    <message>
+        <source>红色区域表示缺标</source>
+        <translation>A red area marks a missing label</translation>
+    </message>
+    <message>
+        <source>绿色表示文字识别</source>
+        <translation>Green marks recognised text</translation>
+    </message>
+    <message>
+        <source>紫色表示条形码识别</source>
+        <translation>Purple marks a recognised barcode</translation>
+    </message>
+    <message>
+        <source>橙色表示二维码识别</source>
+        <translation>Orange marks a recognised QR code</translation>
+    </message>
+    <message>
+        <source>巡边</source>
+        <translation>Marks</translation>
+    </message>
+    <message>
+        <source>检测</source>
+        <translation>Check</translation>
+    </message>
+</context>
+<context>
+    <name>TaskPage</name>
+    <message>
+        <source>长按打开切割文件 
+  双击设置更多</source>
+        <translation>Long press to open a cut file 
+  double click for more settings</translation>
+    </message>
+    <message>
+        <source>长按打开打印文件 
+  双击设置更多</source>
+        <translation>Long press to open a print file 
+  double click for more settings</translation>
+    </message>
+</context>
+<context>
+    <name>CutFilePage</name>
+    <message>
+        <source>切割文件</source>
+        <translation>Cut file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>自动排序</source>
+        <translation>Auto sort</translation>
+    </message>
+    <message>
+        <source>开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>载入</source>
+        <translation>Loading</translation>
+    </message>
+    <message>
+        <source>选择切割文件</source>
+        <translation>Choose cut file</translation>
+    </message>
+    <message>
+        <source>切割文件 (*.tva; *.plt)</source>
+        <translation>Cut files (*.tva; *.plt)</translation>
+    </message>
+    <message>
+        <source>保存文件</source>
+        <translation>Save file</translation>
+    </message>
+    <message>
+        <source>保存文件 (*.plt)</source>
+        <translation>Save file (*.plt)</translation>
+    </message>
+</context>
+<context>
+    <name>PrintFilePage</name>
+    <message>
+        <source>打印文件</source>
+        <translation>Print file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>打印机</source>
+        <translation>Printer</translation>
+    </message>
+    <message>
+        <source>首选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>切割文件</source>
+        <translation>Cut file</translation>
+    </message>
+    <message>
+        <source>可变数据源</source>
+        <translation>Data source</translation>
+    </message>
+    <message>
+        <source>可变数据序号</source>
+        <translation>Record number</translation>
+    </message>
+    <message>
+        <source>测试打印</source>
+        <translation>Test print</translation>
+    </message>
+    <message>
+        <source>选择打印文件</source>
+        <translation>Choose print file</translation>
+    </message>
+    <message>
+        <source>打印文件 (*.pdf)</source>
+        <translation>Print files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>选择数据源</source>
+        <translation>Choose data source</translation>
+    </message>
+    <message>
+        <source>Excel文件 (*.xlsx)</source>
+        <translation>Excel files (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>选择打印文件的切割文件</source>
+        <translation>Choose the cut file of the print file</translation>
+    </message>
+    <message>
+        <source>切割文件 (*.tva; *.plt)</source>
+        <translation>Cut files (*.tva; *.plt)</translation>
+    </message>
+</context>
 </TS>
