@@ -5,6 +5,8 @@
 #include <QList>
 #include <QPointF>
 
+#include <atomic>
+
 class Config;
 class TaskApp;
 
@@ -43,6 +45,10 @@ public:
 
     // How long the link may stay down before a running job is ended.
     void setUnlinkedGraceMs(int ms) { m_unlinkedGraceMs = ms; }
+
+    // The fixed waits of every job worker that has ended so far, ns: what a
+    // job's time is less its waiting (the per-page figure of the line).
+    static qint64 finishedJobsWaitNs() { return s_finishedJobsWaitNs.load(); }
 
     QPointF startPoint() const { return m_startPoint; }
     QPointF endPoint() const { return m_endPoint; }
@@ -102,4 +108,5 @@ private:
     int m_scanAttempts = 0;
     int m_centringMoves = 0;
     int m_unlinkedGraceMs = 3000;
+    static std::atomic<qint64> s_finishedJobsWaitNs;
 };

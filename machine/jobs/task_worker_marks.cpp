@@ -53,7 +53,7 @@ void TaskWorker::taskProbeMark(int &curStep)
     a->resetLastMark();
     if (a->doCapture(1) && !a->lastMarkPosition().isNull()) {
         curStep += 2;
-        QThread::msleep(100);
+        sleepMs(100);
         m_searchFeed = 0.0;
     } else {
         ++curStep;
@@ -73,7 +73,7 @@ void TaskWorker::taskFeedSearch(int &curStep)
             }
             m_searchFeed += 12.5;
             curStep -= 2;
-            QThread::msleep(100);
+            sleepMs(100);
         }
     } else if (config) {
         filmBlocked = config->filmRollerLimit() >= m_device->filmRoller() - 12.5;
