@@ -94,7 +94,7 @@ private:
     // Moves the machine by an offset in plotter units after the roller check.
     bool moveBy(const QPointF &offset);
     // Offset of a found mark from the image centre, plotter units.
-    QPointF markOffset(const QPointF &p, int diameter) const;
+    QPointF markOffset(const QPointF &p, double diameter) const;
     void printIfRollerLow();
     TaskApp *app() const;
     Config *config() const;
@@ -103,7 +103,7 @@ private:
     QPointF m_endPoint;
     QList<QPointF> m_markPoints;
     QList<QPointF> m_scannedPoints;
-    QList<int> m_scannedSizes;
+    QList<double> m_scannedSizes;
     double m_searchFeed = 0.0;
     int m_scanAttempts = 0;
     int m_centringMoves = 0;
