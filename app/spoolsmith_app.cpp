@@ -94,7 +94,7 @@ bool SpoolsmithApp::initApp()
     m_external->setUp();
 
     chooseCheckCamera();
-    initOcr();
+    initOcr(true);
     startCameraFrames();
     QTimer::singleShot(1000, this, &SpoolsmithApp::startOnlineServices);
     return result;

@@ -65,6 +65,8 @@ class SpoolsmithApp : public QApplication
     Q_PROPERTY(QString cutShowFile READ cutShowFile WRITE setCutShowFile NOTIFY cutShowFileChanged)
     Q_PROPERTY(QString cutFile READ cutFile WRITE setCutFile NOTIFY cutFileChanged)
     Q_PROPERTY(QString saveFile READ saveFile WRITE setSaveFile NOTIFY saveFileChanged)
+    // How far a large cut file has come (0..100), -1 while none is opening.
+    Q_PROPERTY(int cutLoadProgress READ cutLoadProgress NOTIFY cutLoadProgressChanged)
     Q_PROPERTY(QString printImgPath READ printImgPath WRITE setPrintImgPath NOTIFY printImgPathChanged)
     Q_PROPERTY(QString framePath READ framePath WRITE setFramePath NOTIFY framePathChanged)
     Q_PROPERTY(int fps READ fps WRITE setFps NOTIFY fpsChanged)
@@ -124,6 +126,7 @@ public:
     QString cutShowFile() const;
     void setCutShowFile(const QString &path);
     QString cutFile() const;
+    int cutLoadProgress() const;
     void setCutFile(const QString &path);
     QString saveFile() const;
     void setSaveFile(const QString &path);
@@ -248,8 +251,10 @@ public:
     // Start-up, in this order: the check camera (the first industrial one
     // when none is set), the OCR models, then, when the check camera is an
     // industrial camera that was found, open it and run the frame loop.
+    // At start-up the models load in the background (background true) after
+    // the window's first frame; initOcr(false) loads them before it returns.
     void chooseCheckCamera();
-    bool initOcr();
+    bool initOcr(bool background = false);
     bool startCameraFrames();
     void stopCameraFrames();
     bool frameLoopRunning() const;
@@ -416,6 +421,7 @@ signals:
     void pageCodeScanned(quint32 code);
     void cutShowFileChanged();
     void cutFileChanged();
+    void cutLoadProgressChanged();
     void saveFileChanged();
     void openScene(const QString &cutFile);
     void printImgPathChanged();
