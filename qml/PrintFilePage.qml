@@ -135,7 +135,7 @@ Item {
                     }
                     onCurrentIndexChanged: {
                         if (chosen && currentIndex >= 0)
-                            app.printerName = currentText
+                            app.printerName = textAt(currentIndex)
                     }
                 }
                 // The rest of the row: the drop-down's and the label's
