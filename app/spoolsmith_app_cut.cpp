@@ -17,6 +17,7 @@
 QString SpoolsmithApp::cutShowFile() const { return m_cut->cutShowFile(); }
 void SpoolsmithApp::setCutShowFile(const QString &path) { m_cut->setCutShowFile(path); }
 QString SpoolsmithApp::cutFile() const { return m_cut->cutFile(); }
+int SpoolsmithApp::cutLoadProgress() const { return m_cut->loadPercent(); }
 void SpoolsmithApp::setCutFile(const QString &path) { m_cut->setCutFile(path); }
 QString SpoolsmithApp::saveFile() const { return m_cut->saveFile(); }
 void SpoolsmithApp::setSaveFile(const QString &path) { m_cut->setSaveFile(path); }
@@ -114,6 +115,7 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     const auto direct = Qt::DirectConnection;
     connect(m_cut.get(), &CutDocument::cutShowFileChanged, this, &SpoolsmithApp::cutShowFileChanged, direct);
     connect(m_cut.get(), &CutDocument::cutFileChanged, this, &SpoolsmithApp::cutFileChanged, direct);
+    connect(m_cut.get(), &CutDocument::loadPercentChanged, this, &SpoolsmithApp::cutLoadProgressChanged, direct);
     connect(m_cut.get(), &CutDocument::saveFileChanged, this, &SpoolsmithApp::saveFileChanged, direct);
     connect(m_cut.get(), &CutDocument::openScene, this, &SpoolsmithApp::openScene, direct);
     connect(m_markScan.get(), &MarkScan::filmViewUpdate, this, &SpoolsmithApp::filmViewUpdate, direct);
