@@ -185,6 +185,51 @@
     </message>
 </context>
 <context>
+    <name>CollectSwitch</name>
+    <message>
+        <source>收卷</source>
+        <translation>Rewind</translation>
+    </message>
+    <message>
+        <source>裁断</source>
+        <translation>Trim</translation>
+    </message>
+</context>
+<context>
+    <name>CutModelComboBox</name>
+    <message>
+        <source>速度优先</source>
+        <translation>Speed first</translation>
+    </message>
+    <message>
+        <source>平衡</source>
+        <translation>Balanced</translation>
+    </message>
+    <message>
+        <source>精度优先</source>
+        <translation>Precision first</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceFrame</name>
+    <message>
+        <source>收纸辊:</source>
+        <translation>Collect roller:</translation>
+    </message>
+    <message>
+        <source>覆膜辊:</source>
+        <translation>Film roller:</translation>
+    </message>
+    <message>
+        <source>打印辊:</source>
+        <translation>Print roller:</translation>
+    </message>
+    <message>
+        <source>陀螺仪:</source>
+        <translation>Gyroscope:</translation>
+    </message>
+</context>
+<context>
     <name>DeviceStackPage</name>
     <message>
         <source>设置</source>
@@ -193,6 +238,60 @@
     <message>
         <source>任务运行中不可设置</source>
         <translation>Settings cannot be changed while a job runs</translation>
+    </message>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running; stop the job first</translation>
+    </message>
+    <message>
+        <source>今日工作</source>
+        <translation>Today</translation>
+    </message>
+    <message>
+        <source>累计工作</source>
+        <translation>Total</translation>
+    </message>
+    <message>
+        <source>切割 ： </source>
+        <translation>Cut : </translation>
+    </message>
+    <message>
+        <source>打印 ：</source>
+        <translation>Print : </translation>
+    </message>
+    <message>
+        <source>扫点 ： </source>
+        <translation>Marks : </translation>
+    </message>
+    <message>
+        <source> 成功 </source>
+        <translation> found </translation>
+    </message>
+    <message>
+        <source>更新</source>
+        <translation>Update</translation>
+    </message>
+    <message>
+        <source>生成日期 ：</source>
+        <translation>Build date : </translation>
+    </message>
+    <message>
+        <source>版本 ：</source>
+        <translation>Version : </translation>
+    </message>
+    <message>
+        <source>检查更新</source>
+        <translation>Check update</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>Spoolsmith 2024：卷筒标签印切一体机控制软件。
+连接切割送料机，按摄像头标记点定位切割，并可检测、打印和统计。</source>
+        <translation>Spoolsmith 2024: control software of the roll-fed label print-and-cut line.
+It drives the cutting machine, registers each page by its camera marks, and inspects, prints and counts.</translation>
     </message>
 </context>
 <context>
@@ -421,6 +520,13 @@
     <message>
         <source>确定要保存当前设置为默认设置 ？</source>
         <translation>Save the current settings as the defaults?</translation>
+    </message>
+</context>
+<context>
+    <name>OnlineServices</name>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
     </message>
 </context>
 <context>
@@ -744,6 +850,388 @@
     <message>
         <source>数据源已到最后一行，打印停止</source>
         <translation>The data source has reached its last row; printing stopped</translation>
+    </message>
+</context>
+<context>
+    <name>CameraView</name>
+    <message>
+        <source>蓝线表示纸张边界</source>
+        <translation>The blue line marks the paper edge</translation>
+    </message>
+    <message>
+        <source>红线表示裁断线</source>
+        <translation>The red line marks the cut line</translation>
+    </message>
+    <message>
+        <source>红色区域表示缺标</source>
+        <translation>A red area marks a missing label</translation>
+    </message>
+    <message>
+        <source>绿色表示文字识别</source>
+        <translation>Green marks recognised text</translation>
+    </message>
+    <message>
+        <source>紫色表示条形码识别</source>
+        <translation>Purple marks a recognised barcode</translation>
+    </message>
+    <message>
+        <source>橙色表示二维码识别</source>
+        <translation>Orange marks a recognised QR code</translation>
+    </message>
+    <message>
+        <source>巡边</source>
+        <translation>Marks</translation>
+    </message>
+    <message>
+        <source>检测</source>
+        <translation>Check</translation>
+    </message>
+</context>
+<context>
+    <name>TaskPage</name>
+    <message>
+        <source>长按打开切割文件 
+  双击设置更多</source>
+        <translation>Long press to open a cut file 
+  double click for more settings</translation>
+    </message>
+    <message>
+        <source>长按打开打印文件 
+  双击设置更多</source>
+        <translation>Long press to open a print file 
+  double click for more settings</translation>
+    </message>
+</context>
+<context>
+    <name>CutFilePage</name>
+    <message>
+        <source>切割文件</source>
+        <translation>Cut file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>自动排序</source>
+        <translation>Auto sort</translation>
+    </message>
+    <message>
+        <source>开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>载入</source>
+        <translation>Loading</translation>
+    </message>
+    <message>
+        <source>选择切割文件</source>
+        <translation>Choose cut file</translation>
+    </message>
+    <message>
+        <source>切割文件 (*.tva; *.plt)</source>
+        <translation>Cut files (*.tva; *.plt)</translation>
+    </message>
+    <message>
+        <source>保存文件</source>
+        <translation>Save file</translation>
+    </message>
+    <message>
+        <source>保存文件 (*.plt)</source>
+        <translation>Save file (*.plt)</translation>
+    </message>
+</context>
+<context>
+    <name>PrintFilePage</name>
+    <message>
+        <source>打印文件</source>
+        <translation>Print file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>打印机</source>
+        <translation>Printer</translation>
+    </message>
+    <message>
+        <source>首选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>切割文件</source>
+        <translation>Cut file</translation>
+    </message>
+    <message>
+        <source>可变数据源</source>
+        <translation>Data source</translation>
+    </message>
+    <message>
+        <source>可变数据序号</source>
+        <translation>Record number</translation>
+    </message>
+    <message>
+        <source>测试打印</source>
+        <translation>Test print</translation>
+    </message>
+    <message>
+        <source>选择打印文件</source>
+        <translation>Choose print file</translation>
+    </message>
+    <message>
+        <source>打印文件 (*.pdf)</source>
+        <translation>Print files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>选择数据源</source>
+        <translation>Choose data source</translation>
+    </message>
+    <message>
+        <source>Excel文件 (*.xlsx)</source>
+        <translation>Excel files (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>选择打印文件的切割文件</source>
+        <translation>Choose the cut file of the print file</translation>
+    </message>
+    <message>
+        <source>切割文件 (*.tva; *.plt)</source>
+        <translation>Cut files (*.tva; *.plt)</translation>
+    </message>
+</context>
+<context>
+    <name>DevicePage</name>
+    <message>
+        <source>机器参数</source>
+        <translation>Machine parameters</translation>
+    </message>
+    <message>
+        <source>工作模式</source>
+        <translation>Work mode</translation>
+    </message>
+    <message>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Pressure</translation>
+    </message>
+    <message>
+        <source>摄像头偏移</source>
+        <translation>Camera offset</translation>
+    </message>
+    <message>
+        <source>收料</source>
+        <translation>Take-up</translation>
+    </message>
+    <message>
+        <source>传感器纠偏</source>
+        <translation>Sensor web guide</translation>
+    </message>
+    <message>
+        <source>开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>纠偏复位</source>
+        <translation>Web guide reset</translation>
+    </message>
+    <message>
+        <source>裁断复位</source>
+        <translation>Trim reset</translation>
+    </message>
+    <message>
+        <source>恢复默认设置</source>
+        <translation>Restore defaults</translation>
+    </message>
+    <message>
+        <source>保存默认设置</source>
+        <translation>Save as defaults</translation>
+    </message>
+    <message>
+        <source>检查安全后，点击 &lt;确 定&gt; 按钮复位分切纠偏电机！</source>
+        <translation>After checking that it is safe, press &lt;OK&gt; to reset the slitting web-guide motor!</translation>
+    </message>
+    <message>
+        <source>检查安全后，点击 &lt;确 定&gt; 按钮复位裁断电机！</source>
+        <translation>After checking that it is safe, press &lt;OK&gt; to reset the trim motor!</translation>
+    </message>
+    <message>
+        <source>确定要恢复到默认设置 ？</source>
+        <translation>Restore the machine's default settings?</translation>
+    </message>
+    <message>
+        <source>确定要保存当前设置为默认设置 ？</source>
+        <translation>Save the current settings as the machine's defaults?</translation>
+    </message>
+    <message>
+        <source>纠偏电机复位失败，请检查设备后重试</source>
+        <translation>The web-guide motor reset failed; check the machine and try again</translation>
+    </message>
+    <message>
+        <source>裁断电机复位未发出，请检查设备后重试</source>
+        <translation>The trim motor reset was not sent; check the machine and try again</translation>
+    </message>
+</context>
+<context>
+    <name>VideoPage</name>
+    <message>
+        <source>灯光调整</source>
+        <translation>Lights</translation>
+    </message>
+    <message>
+        <source>补光灯</source>
+        <translation>Fill light</translation>
+    </message>
+    <message>
+        <source>顶灯</source>
+        <translation>Top light</translation>
+    </message>
+    <message>
+        <source>底灯</source>
+        <translation>Back light</translation>
+    </message>
+    <message>
+        <source>开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>手动移动</source>
+        <translation>Manual moves</translation>
+    </message>
+    <message>
+        <source>测试</source>
+        <translation>Tests</translation>
+    </message>
+    <message>
+        <source>测试刀压</source>
+        <translation>Test pressure</translation>
+    </message>
+    <message>
+        <source>设置原点</source>
+        <translation>Set origin</translation>
+    </message>
+    <message>
+        <source>回到原点</source>
+        <translation>To origin</translation>
+    </message>
+    <message>
+        <source>自动找点</source>
+        <translation>Find marks</translation>
+    </message>
+    <message>
+        <source>测试标记点</source>
+        <translation>Check marks</translation>
+    </message>
+    <message>
+        <source>重复切割</source>
+        <translation>Cut again</translation>
+    </message>
+    <message>
+        <source>移动偏移</source>
+        <translation>Move offset</translation>
+    </message>
+    <message>
+        <source>空白切割</source>
+        <translation>Blank cut</translation>
+    </message>
+    <message>
+        <source>识 别</source>
+        <translation>Recognise</translation>
+    </message>
+    <message>
+        <source>识别结果</source>
+        <translation>Results</translation>
+    </message>
+    <message>
+        <source>单份切割</source>
+        <translation>Cut one copy</translation>
+    </message>
+    <message>
+        <source>收卷</source>
+        <translation>Wind up</translation>
+    </message>
+    <message>
+        <source>打印</source>
+        <translation>Print</translation>
+    </message>
+    <message>
+        <source>份</source>
+        <translation>copies</translation>
+    </message>
+    <message>
+        <source>页面间隔</source>
+        <translation>Page spacing</translation>
+    </message>
+    <message>
+        <source>参数调整</source>
+        <translation>Parameters</translation>
+    </message>
+    <message>
+        <source>标记点尺寸</source>
+        <translation>Mark size</translation>
+    </message>
+    <message>
+        <source>3.5</source>
+        <translation>3.5</translation>
+    </message>
+    <message>
+        <source>5.0</source>
+        <translation>5.0</translation>
+    </message>
+    <message>
+        <source>点击校准摄像头偏移</source>
+        <translation>Calibrate the camera offset</translation>
+    </message>
+    <message>
+        <source>摄像头偏移</source>
+        <translation>Camera offset</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Pressure</translation>
+    </message>
+    <message>
+        <source>刻刀补偿</source>
+        <translation>Knife comp.</translation>
+    </message>
+    <message>
+        <source>闭合补偿</source>
+        <translation>Closing comp.</translation>
+    </message>
+    <message>
+        <source>点击切割100 x 100 mm 矩形</source>
+        <translation>Cut a 100 x 100 mm square</translation>
+    </message>
+    <message>
+        <source>缩放</source>
+        <translation>Scale</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>测量的边长与 100 mm 相差超过 10%，确定要按此设置缩放吗？</source>
+        <translation>A measured side differs from 100 mm by more than 10 %. Set the scale from it anyway?</translation>
     </message>
 </context>
 </TS>
