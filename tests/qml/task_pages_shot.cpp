@@ -24,6 +24,7 @@
 #include <QQuickItem>
 #include <QScreen>
 #include <QTimer>
+#include <QWidget>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
@@ -152,6 +153,32 @@ private:
         return page;
     }
 
+    // A file dialog of the page shown, accepted with path.
+    bool accept(const QString &dialogName, const QString &path)
+    {
+        QObject *dialog = m_page ? m_page->findChild<QObject *>(dialogName) : nullptr;
+        if (!dialog || !dialog->setProperty("selectedFile", QUrl::fromLocalFile(path)))
+            return false;
+        return QMetaObject::invokeMethod(dialog, "accepted");
+    }
+
+    // The application's cut view, a native window, lies over the page's left
+    // pane and shows the file.
+    bool cutViewCoversItsPane()
+    {
+        auto *widget = qvariant_cast<QWidget *>(m_app.getCutGraphicsView());
+        auto *pane = m_page->findChild<QQuickItem *>(QStringLiteral("leftPanel"));
+        if (!widget || !pane)
+            return false;
+        const QRect expected = pane->mapRectToScene(QRectF(0, 0, pane->width(), pane->height())).toRect();
+        qInfo() << "task_pages_shot" << "cut view" << widget->isVisible() << widget->geometry() << expected;
+        if (!widget->isVisible() || widget->geometry() != expected) {
+            ++m_faults;
+            qCritical() << "task_pages_shot" << "the cut view is not over its pane";
+        }
+        return true;
+    }
+
     bool grab(const QString &path)
     {
         m_faults += countCutTexts(m_page);
@@ -183,18 +210,22 @@ private:
             // No nested question for the print file's cut file.
             config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
             config->setShowCamera(0);
-            ok = writeCutFile(dir + QStringLiteral("/labels.plt")) && writePrintFile(dir + QStringLiteral("/labels.pdf"));
-            m_app.setCutFile(dir + QStringLiteral("/labels.plt"));
-            m_app.setPrintFile(dir + QStringLiteral("/labels.pdf"));
-            ok = ok && showPage(QStringLiteral("TaskPage"));
+            ok = writeCutFile(dir + QStringLiteral("/labels.plt")) && writePrintFile(dir + QStringLiteral("/labels.pdf"))
+                 && showPage(QStringLiteral("TaskPage"))
+                 // Opened as the operator does, through the page's dialogs.
+                 && accept(QStringLiteral("pltDialog"), dir + QStringLiteral("/labels.plt"))
+                 && accept(QStringLiteral("pdfDialog"), dir + QStringLiteral("/labels.pdf"));
             break;
         case 1:
             ok = grab(m_target) && showPage(QStringLiteral("CutFilePage"));
             break;
         case 2:
-            ok = grab(besides(m_target, QStringLiteral("_cut_file"))) && showPage(QStringLiteral("PrintFilePage"));
+            ok = cutViewCoversItsPane();
             break;
         case 3:
+            ok = grab(besides(m_target, QStringLiteral("_cut_file"))) && showPage(QStringLiteral("PrintFilePage"));
+            break;
+        case 4:
             ok = grab(besides(m_target, QStringLiteral("_print_file")));
             config->setShowCamera(1);
             ok = ok && showPage(QStringLiteral("TaskPage"));
