@@ -3,13 +3,15 @@
 // and a print file are opened as the pages' dialogs would, then each page is
 // laid over the task tab and the screen is grabbed (the cut view is a native
 // window that a grab of the QML scene alone would miss). Pictures:
-// <name>_<lang>.png (overview), with "_cut_file", "_print_file" and
-// "_check_camera" beside it. A text cut off without elision ends with code 4.
+// <name>_<lang>.png (overview), with "_cut_file", "_print_file",
+// "_print_file_variable" and "_check_camera" beside it. A text cut off
+// without elision ends with code 4.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
 #include "settings/config.h"
 #include "tests/qml/exposed_window.h"
 #include "tests/qml/shot_steps.h"
+#include "tests/support/xlsx_writer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -90,6 +92,21 @@ bool writePrintFile(const QString &path)
     for (const QPointF &m : {QPointF(5, 5), QPointF(210, 5), QPointF(5, 115), QPointF(210, 115)})
         p.drawEllipse(QPointF(m.x() * mm, m.y() * mm), 1.75 * mm, 1.75 * mm);
     return p.end();
+}
+
+// A template of one label with data fields, and its sheet.
+bool writeVariableData(const QString &dir)
+{
+    const QByteArray tva = R"({"format":"spoolsmith-tva","version":1,"page":{"width":100,"height":50},
+"mark":{"type":4,"size":4,"margins":[3,3,3,3]},
+"paths":[{"pen":1,"subpaths":[[20,20,380,20,380,180,20,180,20,20]]}],
+"texts":[{"x":12,"y":14,"size":16,"text":"{Name}"},{"x":12,"y":28,"size":12,"text":"No {No}"}]})";
+    QFile file(dir + QStringLiteral("/labels.tva"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(tva) != tva.size())
+        return false;
+    file.close();
+    return writeTestXlsx(dir + QStringLiteral("/labels.xlsx"),
+                         {{"Name", "No"}, {"LEMON", "1001"}, {"MINT", "1002"}, {"BERRY", "1003"}});
 }
 
 // Fixed-width texts elide what does not fit; a caption must fit its button.
@@ -227,6 +244,16 @@ private:
             break;
         case 4:
             ok = grab(besides(m_target, QStringLiteral("_print_file")));
+            // Variable data: a template with a sheet of three records, the
+            // second shown; the page shows its two rows for them.
+            ok = ok && writeVariableData(dir);
+            m_app.setDataSource(dir + QStringLiteral("/labels.xlsx"));
+            m_app.setPrintFile(dir + QStringLiteral("/labels.tva"));
+            m_app.setDataIndex(2);
+            ok = ok && m_app.enabledDataSource() && showPage(QStringLiteral("PrintFilePage"));
+            break;
+        case 5:
+            ok = grab(besides(m_target, QStringLiteral("_print_file_variable")));
             config->setShowCamera(1);
             ok = ok && showPage(QStringLiteral("TaskPage"));
             break;
