@@ -224,11 +224,14 @@ Item {
                     height: 30
                     spacing: 5
                     LightLabel { text: qsTr("底灯") }
+                    // Any stored level but 0 is on; the switch follows only
+                    // on/off, so writing 1 back over 255 does not loop.
+                    readonly property bool storedOn: config.checkBKLight !== 0
                     Switch {
                         id: backLightSwitch
                         objectName: "backLightSwitch"
                         height: 30
-                        checked: config.checkBKLight !== 0
+                        checked: parent.storedOn
                         text: checked ? qsTr("开") : qsTr("关")
                         onCheckedChanged: {
                             config.checkBKLight = checked ? 1 : 0
