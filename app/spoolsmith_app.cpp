@@ -17,6 +17,7 @@
 #include "app/print/print_file.h"
 #include "app/print/printers.h"
 #include "app/records/production_records.h"
+#include "app/setting_changes/setting_changes.h"
 #include "app/task/task_control.h"
 #include "app/task/task_counters.h"
 #include "app/task/task_settings.h"
@@ -93,7 +94,7 @@ bool SpoolsmithApp::initApp()
     m_external->setUp();
 
     chooseCheckCamera();
-    initOcr();
+    initOcr(true);
     startCameraFrames();
     QTimer::singleShot(1000, this, &SpoolsmithApp::startOnlineServices);
     return result;
@@ -153,15 +154,7 @@ QString SpoolsmithApp::currentDateTimeString() const
 
 void SpoolsmithApp::onPropertyChanged(Config::ConfigParamType key, const QVariant &value)
 {
-    if (taskStatus() != 1)
-        loadTaskSettings();
-    switch (key) {
-    case Config::CPT_LOG_ERROR: setLogError(value.toBool()); break;
-    case Config::CPT_LOG_WARNNING: setLogWarn(value.toBool()); break;
-    case Config::CPT_LOG_INFO: setLogInfo(value.toBool()); break;
-    case Config::CPT_LOG_DEBUG: setLogDebug(value.toBool()); break;
-    default: break;
-    }
+    m_settingChanges->apply(key, value);
 }
 
 QString SpoolsmithApp::version() const

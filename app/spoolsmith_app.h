@@ -50,6 +50,7 @@ class Printers;
 class PrintBatcher;
 class CdrChannel;
 class ExternalPrograms;
+class SettingChanges;
 class OnlineServices;
 class LanguageSwitch;
 struct AppServices;
@@ -64,6 +65,8 @@ class SpoolsmithApp : public QApplication
     Q_PROPERTY(QString cutShowFile READ cutShowFile WRITE setCutShowFile NOTIFY cutShowFileChanged)
     Q_PROPERTY(QString cutFile READ cutFile WRITE setCutFile NOTIFY cutFileChanged)
     Q_PROPERTY(QString saveFile READ saveFile WRITE setSaveFile NOTIFY saveFileChanged)
+    // How far a large cut file has come (0..100), -1 while none is opening.
+    Q_PROPERTY(int cutLoadProgress READ cutLoadProgress NOTIFY cutLoadProgressChanged)
     Q_PROPERTY(QString printImgPath READ printImgPath WRITE setPrintImgPath NOTIFY printImgPathChanged)
     Q_PROPERTY(QString framePath READ framePath WRITE setFramePath NOTIFY framePathChanged)
     Q_PROPERTY(int fps READ fps WRITE setFps NOTIFY fpsChanged)
@@ -123,6 +126,7 @@ public:
     QString cutShowFile() const;
     void setCutShowFile(const QString &path);
     QString cutFile() const;
+    int cutLoadProgress() const;
     void setCutFile(const QString &path);
     QString saveFile() const;
     void setSaveFile(const QString &path);
@@ -247,8 +251,10 @@ public:
     // Start-up, in this order: the check camera (the first industrial one
     // when none is set), the OCR models, then, when the check camera is an
     // industrial camera that was found, open it and run the frame loop.
+    // At start-up the models load in the background (background true) after
+    // the window's first frame; initOcr(false) loads them before it returns.
     void chooseCheckCamera();
-    bool initOcr();
+    bool initOcr(bool background = false);
     bool startCameraFrames();
     void stopCameraFrames();
     bool frameLoopRunning() const;
@@ -322,9 +328,8 @@ public:
     QImage printPreview() const;
     Q_INVOKABLE bool setLanguage(int language);
 
-    // --- Print side, printers and online services (PrintFile, Printers,
-    // PrintBatcher, ExternalPrograms, OnlineServices): the parts not built
-    // yet log what is missing. ---
+    // --- Print side, printers, external programs and online services
+    // (PrintFile, Printers, PrintBatcher, ExternalPrograms, OnlineServices) ---
     QString printFile() const;
     void setPrintFile(const QString &path);
     QString printerName() const;
@@ -350,6 +355,9 @@ public:
     bool createCDRHandle();
     Q_INVOKABLE void firewall();
     Q_INVOKABLE void openLabelExcel();
+    // The external programs' processes of machine version 2 (ExternalPrograms).
+    bool openProcess(QProcess *process);
+    bool closeWndByPid(QProcess *process);
     bool closeProcess(QProcess *process);
     // The online services 1000 ms after initApp; an empty server address
     // skips them.
@@ -413,6 +421,7 @@ signals:
     void pageCodeScanned(quint32 code);
     void cutShowFileChanged();
     void cutFileChanged();
+    void cutLoadProgressChanged();
     void saveFileChanged();
     void openScene(const QString &cutFile);
     void printImgPathChanged();
@@ -453,6 +462,7 @@ private:
     std::unique_ptr<PrintBatcher> m_printBatcher;
     std::unique_ptr<CdrChannel> m_cdrChannel;
     std::unique_ptr<ExternalPrograms> m_external;
+    std::unique_ptr<SettingChanges> m_settingChanges;
     std::unique_ptr<OnlineServices> m_online;
     std::unique_ptr<CameraFrames> m_frames;       // the frame thread
     std::unique_ptr<CaptureBroker> m_capture;     // the label-check threads

@@ -10,9 +10,14 @@
 #include "vision/mark_finder.h"
 #include "vision/page_code_ocr.h"
 
+#include <QTimer>
+
+#include <chrono>
+
 QString SpoolsmithApp::cutShowFile() const { return m_cut->cutShowFile(); }
 void SpoolsmithApp::setCutShowFile(const QString &path) { m_cut->setCutShowFile(path); }
 QString SpoolsmithApp::cutFile() const { return m_cut->cutFile(); }
+int SpoolsmithApp::cutLoadProgress() const { return m_cut->loadPercent(); }
 void SpoolsmithApp::setCutFile(const QString &path) { m_cut->setCutFile(path); }
 QString SpoolsmithApp::saveFile() const { return m_cut->saveFile(); }
 void SpoolsmithApp::setSaveFile(const QString &path) { m_cut->setSaveFile(path); }
@@ -63,12 +68,15 @@ void SpoolsmithApp::setOcrReader(std::function<QList<OcrTextBlock>(const QImage 
     m_markScan->setOcrReader(std::move(reader));
 }
 OcrLite &SpoolsmithApp::ocr() { return m_ocr->lite(); }
-bool SpoolsmithApp::initOcr()
+bool SpoolsmithApp::initOcr(bool background)
 {
-    if (!m_ocr->init())
-        return false;
-    // The mark scan reads page codes through the loaded engine.
-    setOcrReader([this](const QImage &bgr) { return readPageCodeLines(m_ocr->lite(), bgr); });
+    // The mark scan reads page codes through the engine; a read that comes
+    // before the models are loaded waits for them, bounded.
+    setOcrReader([this](const QImage &bgr) { return m_ocr->read(bgr, std::chrono::milliseconds(3000)); });
+    if (!background)
+        return m_ocr->init();
+    // After the event loop has started the window exists to wait for.
+    QTimer::singleShot(0, this, [this] { m_ocr->startAfterFirstFrame(this, 2000); });
     return true;
 }
 
@@ -107,6 +115,7 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     const auto direct = Qt::DirectConnection;
     connect(m_cut.get(), &CutDocument::cutShowFileChanged, this, &SpoolsmithApp::cutShowFileChanged, direct);
     connect(m_cut.get(), &CutDocument::cutFileChanged, this, &SpoolsmithApp::cutFileChanged, direct);
+    connect(m_cut.get(), &CutDocument::loadPercentChanged, this, &SpoolsmithApp::cutLoadProgressChanged, direct);
     connect(m_cut.get(), &CutDocument::saveFileChanged, this, &SpoolsmithApp::saveFileChanged, direct);
     connect(m_cut.get(), &CutDocument::openScene, this, &SpoolsmithApp::openScene, direct);
     connect(m_markScan.get(), &MarkScan::filmViewUpdate, this, &SpoolsmithApp::filmViewUpdate, direct);

@@ -2,6 +2,7 @@
 // language: each call goes to the part that holds it.
 #include "app/spoolsmith_app.h"
 
+#include "app/cut/cut_document.h"
 #include "app/external/external_programs.h"
 #include "app/language/language_switch.h"
 #include "app/online/online_services.h"
@@ -10,6 +11,7 @@
 #include "app/print/print_batcher.h"
 #include "app/print/print_file.h"
 #include "app/print/printers.h"
+#include "app/setting_changes/setting_changes.h"
 #include "app/task/task_settings.h"
 #include "machine/trv610plus.h"
 #include "settings/config.h"
@@ -62,7 +64,9 @@ void SpoolsmithApp::slotFinished(int exitCode, QProcess::ExitStatus exitStatus)
 {
     m_external->finished(qobject_cast<QProcess *>(sender()), exitCode, exitStatus);
 }
-bool SpoolsmithApp::closeProcess(QProcess *process) { return ExternalPrograms::closeProcess(process); }
+bool SpoolsmithApp::openProcess(QProcess *process) { return m_external->openProcess(process); }
+bool SpoolsmithApp::closeWndByPid(QProcess *process) { return m_external->closeWndByPid(process); }
+bool SpoolsmithApp::closeProcess(QProcess *process) { return m_external->closeProcess(process); }
 
 void SpoolsmithApp::startOnlineServices() { m_online->start(version()); }
 void SpoolsmithApp::upgrade() { m_online->upgrade(); }
@@ -106,6 +110,18 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
                                      }};
     m_printBatcher = std::make_unique<PrintBatcher>(std::move(batcherParts));
     m_external = std::make_unique<ExternalPrograms>(services);
+    SettingChanges::Hooks changeHooks;
+    changeHooks.taskStatus = [this] { return taskStatus(); };
+    changeHooks.loadTaskSettings = [this] { loadTaskSettings(); };
+    changeHooks.programPathChanged = [this](Config::ConfigParamType key, const QString &path) {
+        m_external->programPathChanged(key, path);
+    };
+    changeHooks.reopenCutFile = [this] {
+        const QString file = cutFile();
+        if (!file.isEmpty())
+            emit m_cut->openScene(file);
+    };
+    m_settingChanges = std::make_unique<SettingChanges>(std::move(changeHooks));
     m_online = std::make_unique<OnlineServices>(services, [] { QCoreApplication::quit(); }, [this] {
         // The first root object of the QML engine, when it is a window.
         const QList<QObject *> roots = m_engine ? m_engine->rootObjects() : QList<QObject *>();

@@ -7,12 +7,14 @@ Rectangle {
     id: bar
 
     property string title: ""
+    property alias titleFont: titleText.font
     signal closePressed()
 
     height: 40
     color: Qt.rgba(0.6, 0.6, 0.6, 1)
 
     Text {
+        id: titleText
         objectName: "titleText"
         anchors.left: parent.left
         anchors.leftMargin: 10

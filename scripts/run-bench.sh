@@ -1,10 +1,34 @@
 #!/usr/bin/env bash
-# Runs every benchmark of a built tree and prints its figures.
+# Runs every benchmark of a built tree (BENCH_ONLY="bench_marks bench_hpgl"
+# picks some). Their full output goes to bench/last-run.log in the build
+# tree; the goal figures end in one table: figure, value, goal, baseline,
+# ratio (value / baseline), met. The load average is printed beside it, as
+# the figures depend on what else the machine runs.
 set -euo pipefail
 BUILD=${1:-$(cd "$(dirname "$0")/.." && pwd)/build}
 export QT_QPA_PLATFORM=offscreen
-cmake --build "$BUILD" --target bench_all
+cmake --build "$BUILD" --target bench_all >/dev/null
+LOG="$BUILD/bench/last-run.log"
+: > "$LOG"
+failed=()
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for b in "$BUILD"/bench/bin/*; do
-  echo "== $(basename "$b")"
-  "$b" "${@:2}"
+  name=$(basename "$b")
+  if [[ -n "${BENCH_ONLY:-}" && " $BENCH_ONLY " != *" $name "* ]]; then
+    continue
+  fi
+  echo "== $name" >> "$LOG"
+  if ! "$b" "${@:2}" >> "$LOG" 2>&1; then
+    failed+=("$name")
+  fi
 done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "load average $load_before (start), $load_after (end) on $(nproc) cores; full output: $LOG"
+{
+  printf 'figure\tvalue\tgoal\tbaseline\tratio\tmet\n'
+  grep -h '^ROW' "$LOG" | cut -f2-
+} | column -t -s $'\t'
+if ((${#failed[@]})); then
+  echo "FAILED: ${failed[*]}" >&2
+  exit 1
+fi

@@ -454,14 +454,21 @@ void Config::setCheckCamera(const QString &id)
     }
     const QStringList serials = lister ? lister() : QStringList();
     bool changed = false;
+    bool shownFlagChanged = false;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        m_usedQMLCamera[1] = !serials.contains(id);
+        const bool qmlCamera = !serials.contains(id);
+        // The pane shows frames or the live picture by this flag: it must
+        // hear of a change of the camera it shows, not only of a switch.
+        shownFlagChanged = m_showCamera == 1 && m_usedQMLCamera.value(1, true) != qmlCamera;
+        m_usedQMLCamera[1] = qmlCamera;
         if (id != m_checkCamera) {
             m_checkCamera = id;
             changed = true;
         }
     }
+    if (shownFlagChanged)
+        emit usedQMLCameraChanged();
     if (!changed)
         return;
     setProperty(CPT_Check_Camera_Rotation, checkCameraName() == QLatin1String("USB Camera") ? 90 : 0);

@@ -185,6 +185,51 @@
     </message>
 </context>
 <context>
+    <name>CollectSwitch</name>
+    <message>
+        <source>收卷</source>
+        <translation>Rewind</translation>
+    </message>
+    <message>
+        <source>裁断</source>
+        <translation>Trim</translation>
+    </message>
+</context>
+<context>
+    <name>CutModelComboBox</name>
+    <message>
+        <source>速度优先</source>
+        <translation>Speed first</translation>
+    </message>
+    <message>
+        <source>平衡</source>
+        <translation>Balanced</translation>
+    </message>
+    <message>
+        <source>精度优先</source>
+        <translation>Precision first</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceFrame</name>
+    <message>
+        <source>收纸辊:</source>
+        <translation>Collect roller:</translation>
+    </message>
+    <message>
+        <source>覆膜辊:</source>
+        <translation>Film roller:</translation>
+    </message>
+    <message>
+        <source>打印辊:</source>
+        <translation>Print roller:</translation>
+    </message>
+    <message>
+        <source>陀螺仪:</source>
+        <translation>Gyroscope:</translation>
+    </message>
+</context>
+<context>
     <name>DeviceStackPage</name>
     <message>
         <source>设置</source>
@@ -247,6 +292,75 @@
 连接切割送料机，按摄像头标记点定位切割，并可检测、打印和统计。</source>
         <translation>Spoolsmith 2024: control software of the roll-fed label print-and-cut line.
 It drives the cutting machine, registers each page by its camera marks, and inspects, prints and counts.</translation>
+    </message>
+</context>
+<context>
+    <name>TaskCopies</name>
+    <message>
+        <source>自动</source>
+        <translation>Auto</translation>
+    </message>
+</context>
+<context>
+    <name>TaskStackPage</name>
+    <message>
+        <source>自动</source>
+        <translation>Auto</translation>
+    </message>
+    <message>
+        <source>切割份数</source>
+        <translation>Cut copies</translation>
+    </message>
+    <message>
+        <source>预设份数</source>
+        <translation>Preset</translation>
+    </message>
+    <message>
+        <source>打印份数</source>
+        <translation>Print copies</translation>
+    </message>
+    <message>
+        <source>选择切割文件</source>
+        <translation>Choose cut file</translation>
+    </message>
+    <message>
+        <source>选择打印文件</source>
+        <translation>Choose print file</translation>
+    </message>
+    <message>
+        <source>切割文件 (*.plt *.tva)</source>
+        <translation>Cut files (*.plt *.tva)</translation>
+    </message>
+    <message>
+        <source>打印文件 (*.pdf)</source>
+        <translation>Print files (*.pdf)</translation>
+    </message>
+</context>
+<context>
+    <name>TaskStartPopup</name>
+    <message>
+        <source>纠偏复位</source>
+        <translation>Web-guide reset</translation>
+    </message>
+    <message>
+        <source>裁断复位</source>
+        <translation>Trim reset</translation>
+    </message>
+    <message>
+        <source>计数清零</source>
+        <translation>Clear counts</translation>
+    </message>
+    <message>
+        <source>开始工作</source>
+        <translation>Start work</translation>
+    </message>
+    <message>
+        <source>纠偏复位失败，请检查设备后重试</source>
+        <translation>Web-guide reset failed. Check the machine and try again.</translation>
+    </message>
+    <message>
+        <source>裁断复位失败，请检查设备后重试</source>
+        <translation>Trim reset failed. Check the machine and try again.</translation>
     </message>
 </context>
 <context>
@@ -406,6 +520,13 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>确定要保存当前设置为默认设置 ？</source>
         <translation>Save the current settings as the defaults?</translation>
+    </message>
+</context>
+<context>
+    <name>OnlineServices</name>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
     </message>
 </context>
 <context>
@@ -729,6 +850,162 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>数据源已到最后一行，打印停止</source>
         <translation>The data source has reached its last row; printing stopped</translation>
+    </message>
+</context>
+<context>
+    <name>CameraView</name>
+    <message>
+        <source>蓝线表示纸张边界</source>
+        <translation>The blue line marks the paper edge</translation>
+    </message>
+    <message>
+        <source>红线表示裁断线</source>
+        <translation>The red line marks the cut line</translation>
+    </message>
+    <message>
+        <source>红色区域表示缺标</source>
+        <translation>A red area marks a missing label</translation>
+    </message>
+    <message>
+        <source>绿色表示文字识别</source>
+        <translation>Green marks recognised text</translation>
+    </message>
+    <message>
+        <source>紫色表示条形码识别</source>
+        <translation>Purple marks a recognised barcode</translation>
+    </message>
+    <message>
+        <source>橙色表示二维码识别</source>
+        <translation>Orange marks a recognised QR code</translation>
+    </message>
+    <message>
+        <source>巡边</source>
+        <translation>Marks</translation>
+    </message>
+    <message>
+        <source>检测</source>
+        <translation>Check</translation>
+    </message>
+</context>
+<context>
+    <name>TaskPage</name>
+    <message>
+        <source>长按打开切割文件 
+  双击设置更多</source>
+        <translation>Long press to open a cut file 
+  double click for more settings</translation>
+    </message>
+    <message>
+        <source>长按打开打印文件 
+  双击设置更多</source>
+        <translation>Long press to open a print file 
+  double click for more settings</translation>
+    </message>
+</context>
+<context>
+    <name>CutFilePage</name>
+    <message>
+        <source>切割文件</source>
+        <translation>Cut file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>导出</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>自动排序</source>
+        <translation>Auto sort</translation>
+    </message>
+    <message>
+        <source>开</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>载入</source>
+        <translation>Loading</translation>
+    </message>
+    <message>
+        <source>选择切割文件</source>
+        <translation>Choose cut file</translation>
+    </message>
+    <message>
+        <source>切割文件 (*.tva; *.plt)</source>
+        <translation>Cut files (*.tva; *.plt)</translation>
+    </message>
+    <message>
+        <source>保存文件</source>
+        <translation>Save file</translation>
+    </message>
+    <message>
+        <source>保存文件 (*.plt)</source>
+        <translation>Save file (*.plt)</translation>
+    </message>
+</context>
+<context>
+    <name>PrintFilePage</name>
+    <message>
+        <source>打印文件</source>
+        <translation>Print file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>打印机</source>
+        <translation>Printer</translation>
+    </message>
+    <message>
+        <source>首选项</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>切割文件</source>
+        <translation>Cut file</translation>
+    </message>
+    <message>
+        <source>可变数据源</source>
+        <translation>Data source</translation>
+    </message>
+    <message>
+        <source>可变数据序号</source>
+        <translation>Record number</translation>
+    </message>
+    <message>
+        <source>测试打印</source>
+        <translation>Test print</translation>
+    </message>
+    <message>
+        <source>选择打印文件</source>
+        <translation>Choose print file</translation>
+    </message>
+    <message>
+        <source>打印文件 (*.pdf)</source>
+        <translation>Print files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>选择数据源</source>
+        <translation>Choose data source</translation>
+    </message>
+    <message>
+        <source>Excel文件 (*.xlsx)</source>
+        <translation>Excel files (*.xlsx)</translation>
+    </message>
+    <message>
+        <source>选择打印文件的切割文件</source>
+        <translation>Choose the cut file of the print file</translation>
+    </message>
+    <message>
+        <source>切割文件 (*.tva; *.plt)</source>
+        <translation>Cut files (*.tva; *.plt)</translation>
     </message>
 </context>
 <context>

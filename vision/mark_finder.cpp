@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,27 +40,128 @@ const GreyTables &greyTables()
     return tables;
 }
 
+// The grey of a summed linear value, as first defined: a power per pixel.
+int greyOfSum(float sum)
+{
+    const float v = std::pow(sum, 0.45454544f) * 255.0f;
+    return std::min(255, int(v));
+}
+
+// The same answer without the power: cut[g] is the smallest sum whose grey is
+// at least g, found once by bisection over the float bit patterns (the grey
+// never falls as the sum grows), and start[] the grey at each bucket's lower
+// edge, so that a pixel walks at most a step or two past it.
+struct GreyCuts
+{
+    static constexpr float kScale = 16384.0f; // buckets per unit sum
+    static constexpr int kBuckets = 2 * 16384; // sums stay below 2
+    float cut[257];
+    uint8_t start[kBuckets];
+    GreyCuts()
+    {
+        cut[0] = 0.0f;
+        const uint32_t top = floatBits(2.0f);
+        for (int g = 1; g <= 255; ++g) {
+            uint32_t lo = 0, hi = top; // greyOfSum(hi) >= g always
+            while (lo < hi) {
+                const uint32_t mid = lo + (hi - lo) / 2;
+                if (greyOfSum(bitsFloat(mid)) >= g)
+                    hi = mid;
+                else
+                    lo = mid + 1;
+            }
+            cut[g] = bitsFloat(lo);
+        }
+        cut[256] = std::numeric_limits<float>::infinity();
+        int g = 0;
+        for (int b = 0; b < kBuckets; ++b) {
+            const float edge = float(b) / kScale;
+            while (g < 255 && cut[g + 1] <= edge)
+                ++g;
+            start[b] = uint8_t(g);
+        }
+    }
+    int grey(float sum) const
+    {
+        const int b = std::min(int(sum * kScale), kBuckets - 1);
+        int g = start[b];
+        while (sum >= cut[g + 1])
+            ++g;
+        return g;
+    }
+    static uint32_t floatBits(float f)
+    {
+        uint32_t u;
+        std::memcpy(&u, &f, sizeof u);
+        return u;
+    }
+    static float bitsFloat(uint32_t u)
+    {
+        float f;
+        std::memcpy(&f, &u, sizeof f);
+        return f;
+    }
+};
+
+const GreyCuts &greyCuts()
+{
+    static const GreyCuts cuts;
+    return cuts;
+}
+
+// Pixels of step bytes with R, G and B at the offsets given.
+struct PixelLayout
+{
+    int step;
+    int r;
+    int g;
+    int b;
+};
+
+template<typename RowOf>
+void greyRows(RowOf rowOf, PixelLayout layout, uint8_t *grey, int width, int height)
+{
+    const GreyTables &t = greyTables();
+    const GreyCuts &c = greyCuts();
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *p = rowOf(y);
+        uint8_t *dst = grey + size_t(y) * width;
+        for (int x = 0; x < width; ++x, p += layout.step)
+            dst[x] = uint8_t(c.grey(t.r[p[layout.r]] + t.g[p[layout.g]] + t.b[p[layout.b]]));
+    }
+}
+
+constexpr PixelLayout kRgb888{3, 0, 1, 2};
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+constexpr PixelLayout kRgb32{4, 2, 1, 0};
+#else
+constexpr PixelLayout kRgb32{4, 1, 2, 3};
+#endif
+
 } // namespace
 
 void markFindGray(const uint8_t *rgb, uint8_t *grey, int width, int height)
 {
-    const GreyTables &t = greyTables();
-    const size_t n = size_t(width) * size_t(height);
-    for (size_t i = 0; i < n; ++i) {
-        const float sum = t.r[rgb[3 * i]] + t.g[rgb[3 * i + 1]] + t.b[rgb[3 * i + 2]];
-        const float v = std::pow(sum, 0.45454544f) * 255.0f;
-        grey[i] = uint8_t(std::min(255, int(v)));
-    }
+    greyRows([rgb, width](int y) { return rgb + size_t(y) * width * 3; }, kRgb888, grey, width, height);
 }
 
+// Smoothing as two 1-D passes: exp(-(dx^2 + dy^2) / 2) is the product of the
+// row and column weights. The passes round differently from the 25-term sum
+// (by far less than 1e-9), so where the value lies that close to a whole
+// number the 25-term sum is formed as defined and decides the truncation.
 int markFindGauss(const uint8_t *in, uint8_t *out, int width, int height, int size)
 {
     if (size % 2 == 0 || size < 1)
         return -1;
     const int half = size / 2;
-    std::vector<double> kernel;
+    std::vector<double> kernel, weight, colWeight, ring, rowIn, sums;
     try {
         kernel.resize(size_t(size) * size_t(size));
+        weight.resize(size_t(size));
+        colWeight.resize(size_t(size));
+        ring.resize(size_t(size) * size_t(std::max(width, 0)));
+        rowIn.resize(size_t(std::max(width, 0)));
+        sums.resize(size_t(std::max(width, 0)));
     } catch (const std::bad_alloc &) {
         return -1;
     }
@@ -70,19 +174,77 @@ int markFindGauss(const uint8_t *in, uint8_t *out, int width, int height, int si
         }
     for (double &v : kernel)
         v /= total;
+    for (int d = -half; d <= half; ++d) {
+        weight[size_t(d + half)] = std::exp(-(d * d) * 0.5);
+        colWeight[size_t(d + half)] = weight[size_t(d + half)] / total;
+    }
+    // The defined sum, term by term in its order.
+    auto exactSum = [&](const uint8_t *centre, size_t stride) {
+        double sum = 0.0;
+        for (int dy = -half; dy <= half; ++dy) {
+            const uint8_t *row = centre + ptrdiff_t(dy) * ptrdiff_t(stride);
+            const double *krow = &kernel[size_t(dy + half) * size + half];
+            for (int dx = -half; dx <= half; ++dx)
+                sum += krow[dx] * row[dx];
+        }
+        return sum;
+    };
+    // A flat window is the common case near whole numbers: its answer per level.
+    uint8_t flat[256];
+    {
+        std::vector<uint8_t> window(size_t(size) * size_t(size));
+        for (int v = 0; v < 256; ++v) {
+            std::fill(window.begin(), window.end(), uint8_t(v));
+            flat[v] = uint8_t(exactSum(window.data() + size_t(half) * size + half, size_t(size)));
+        }
+    }
 
     std::copy(in, in + size_t(width) * size_t(height), out);
-    for (int y = half; y < height - half; ++y)
+    if (width < size || height < size)
+        return 0;
+    auto rowPass = [&](int y) {
+        const uint8_t *src = in + size_t(y) * width;
+        double *dst = &ring[size_t(y % size) * width];
+        for (int x = 0; x < width; ++x)
+            rowIn[size_t(x)] = src[x];
         for (int x = half; x < width - half; ++x) {
-            double sum = 0.0;
-            for (int dy = -half; dy <= half; ++dy) {
-                const uint8_t *row = in + size_t(y + dy) * width + x;
-                const double *krow = &kernel[size_t(dy + half) * size + half];
-                for (int dx = -half; dx <= half; ++dx)
-                    sum += krow[dx] * row[dx];
-            }
-            out[size_t(y) * width + x] = uint8_t(sum);
+            double s = 0.0;
+            for (int k = 0; k < size; ++k)
+                s += weight[size_t(k)] * rowIn[size_t(x - half + k)];
+            dst[x] = s;
         }
+    };
+    for (int y = 0; y < size - 1; ++y)
+        rowPass(y);
+    constexpr double kNear = 1e-9;
+    for (int y = half; y < height - half; ++y) {
+        rowPass(y + half);
+        std::fill(sums.begin(), sums.end(), 0.0);
+        for (int k = 0; k < size; ++k) {
+            const double *h = &ring[size_t((y - half + k) % size) * width];
+            const double c = colWeight[size_t(k)];
+            for (int x = half; x < width - half; ++x)
+                sums[size_t(x)] += c * h[x];
+        }
+        const uint8_t *src = in + size_t(y) * width;
+        uint8_t *dst = out + size_t(y) * width;
+        for (int x = half; x < width - half; ++x) {
+            const double v = sums[size_t(x)];
+            const int whole = int(v);
+            const double frac = v - whole;
+            if (frac > kNear && frac < 1.0 - kNear) {
+                dst[x] = uint8_t(whole);
+                continue;
+            }
+            bool same = true;
+            for (int dy = -half; dy <= half && same; ++dy) {
+                const uint8_t *row = src + ptrdiff_t(dy) * width + x;
+                for (int dx = -half; dx <= half; ++dx)
+                    same = same && row[dx] == src[x];
+            }
+            dst[x] = same ? flat[src[x]] : uint8_t(exactSum(src + x, size_t(width)));
+        }
+    }
     return 0;
 }
 
@@ -91,59 +253,88 @@ void markFindThreshold(const uint8_t *in, uint8_t *out, int width, int height, i
     std::vector<uint32_t> integral(size_t(width) * size_t(height));
     for (int y = 0; y < height; ++y) {
         uint32_t rowSum = 0;
+        const uint32_t *above = y > 0 ? &integral[size_t(y - 1) * width] : nullptr;
+        uint32_t *cells = &integral[size_t(y) * width];
+        const uint8_t *src = in + size_t(y) * width;
         for (int x = 0; x < width; ++x) {
-            rowSum += in[size_t(y) * width + x];
-            integral[size_t(y) * width + x] = rowSum + (y > 0 ? integral[size_t(y - 1) * width + x] : 0);
+            rowSum += src[x];
+            cells[x] = rowSum + (above ? above[x] : 0);
         }
     }
-    auto at = [&](int x, int y) { return integral[size_t(y) * width + x]; };
+    const uint64_t keep = uint64_t(100 - t);
     for (int y = 0; y < height; ++y) {
         const int y1 = std::max(y - s2, 0);
         const int y2 = std::min(y + s2, height - 1);
+        const uint32_t *top = &integral[size_t(y1) * width];
+        const uint32_t *bottom = &integral[size_t(y2) * width];
+        const uint8_t *src = in + size_t(y) * width;
+        uint8_t *dst = out + size_t(y) * width;
+        const uint32_t rows = uint32_t(y2 - y1);
         for (int x = 0; x < width; ++x) {
             const int x1 = std::max(x - s2, 0);
             const int x2 = std::min(x + s2, width - 1);
-            const uint32_t count = uint32_t(x2 - x1) * uint32_t(y2 - y1);
-            const uint32_t sum = at(x2, y2) - at(x1, y2) - at(x2, y1) + at(x1, y1);
+            const uint32_t count = uint32_t(x2 - x1) * rows;
+            const uint32_t sum = bottom[x2] - bottom[x1] - top[x2] + top[x1];
             // 64-bit products: the same answer as 32-bit ones wherever those
             // do not wrap, and a sound one for large windows.
-            const uint64_t lhs = uint64_t(in[size_t(y) * width + x]) * count;
-            const uint64_t rhs = uint64_t(sum) * uint64_t(100 - t) / 100;
-            out[size_t(y) * width + x] = lhs > rhs ? 0 : 255;
+            const uint64_t lhs = uint64_t(src[x]) * count;
+            const uint64_t rhs = uint64_t(sum) * keep / 100;
+            dst[x] = lhs > rhs ? 0 : 255;
         }
     }
 }
 
+namespace {
+
+// A 3 x 3 window clipped to the picture is a rectangle, so its minimum (or
+// maximum) is the column pass's over the row pass's.
+template<typename Pick>
+void separable3x3(const uint8_t *in, uint8_t *out, int width, int height, Pick pick)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    std::vector<uint8_t> row(static_cast<size_t>(width));
+    for (int y = 0; y < height; ++y) {
+        const uint8_t *a = in + size_t(std::max(y - 1, 0)) * width;
+        const uint8_t *b = in + size_t(y) * width;
+        const uint8_t *c = in + size_t(std::min(y + 1, height - 1)) * width;
+        for (int x = 0; x < width; ++x)
+            row[size_t(x)] = pick(pick(a[x], b[x]), c[x]);
+        uint8_t *dst = out + size_t(y) * width;
+        if (width == 1) {
+            dst[0] = row[0];
+            continue;
+        }
+        dst[0] = pick(row[0], row[1]);
+        for (int x = 1; x < width - 1; ++x)
+            dst[x] = pick(pick(row[size_t(x - 1)], row[size_t(x)]), row[size_t(x + 1)]);
+        dst[width - 1] = pick(row[size_t(width - 2)], row[size_t(width - 1)]);
+    }
+}
+
+} // namespace
+
 void markFindPassV(const uint8_t *in, uint8_t *out, int width, int height)
 {
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            uint8_t v = 255;
-            for (int yy = std::max(y - 1, 0); yy <= std::min(y + 1, height - 1) && v; ++yy)
-                for (int xx = std::max(x - 1, 0); xx <= std::min(x + 1, width - 1); ++xx)
-                    if (in[size_t(yy) * width + xx] == 0) {
-                        v = 0;
-                        break;
-                    }
-            out[size_t(y) * width + x] = v;
-        }
+    // Stays 255 only when no pixel of the window is 0.
+    separable3x3(in, out, width, height, [](uint8_t a, uint8_t b) { return std::min(a, b); });
+    for (size_t i = 0, n = size_t(std::max(width, 0)) * size_t(std::max(height, 0)); i < n; ++i)
+        out[i] = out[i] != 0 ? 255 : 0;
 }
 
 void markFindPassH(const uint8_t *in, uint8_t *out, int width, int height)
 {
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            uint8_t v = 0;
-            for (int yy = std::max(y - 1, 0); yy <= std::min(y + 1, height - 1) && !v; ++yy)
-                for (int xx = std::max(x - 1, 0); xx <= std::min(x + 1, width - 1); ++xx)
-                    if (in[size_t(yy) * width + xx] == 255) {
-                        v = 255;
-                        break;
-                    }
-            out[size_t(y) * width + x] = v;
-        }
+    // Becomes 255 when any pixel of the window is 255.
+    separable3x3(in, out, width, height, [](uint8_t a, uint8_t b) { return std::max(a, b); });
+    for (size_t i = 0, n = size_t(std::max(width, 0)) * size_t(std::max(height, 0)); i < n; ++i)
+        out[i] = out[i] == 255 ? 255 : 0;
 }
 
+// The repeated raster scans of the definition label exactly the 8-connected
+// 255 pixels reachable from the seed (clamped neighbours are neighbours or the
+// pixel itself); one flood fill labels the same set in one visit each. The
+// label must not be in the picture already, as in the search, where each
+// seed gets a new one.
 int markFindRegion(uint8_t *binary, int width, int height, int seedX, int seedY, int label,
                    int *bx, int *by, int *bw, int *bh)
 {
@@ -152,31 +343,25 @@ int markFindRegion(uint8_t *binary, int width, int height, int seedX, int seedY,
     binary[size_t(seedY) * width + seedX] = uint8_t(label);
     int count = 1;
     int left = seedX, right = seedX, top = seedY, bottom = seedY;
-    // Repeated raster scans as the definition asks; only the labelled
-    // pixels' bounding box (one pixel wider, growing as the scan goes) can
-    // change anything, so rows and columns outside it are skipped.
-    bool changed = true;
-    while (changed) {
-        changed = false;
-        for (int y = top; y <= bottom; ++y) {
-            for (int x = left; x <= right; ++x) {
-                if (binary[size_t(y) * width + x] != label)
+    thread_local std::vector<std::pair<int, int>> stack;
+    stack.clear();
+    stack.emplace_back(seedX, seedY);
+    while (!stack.empty()) {
+        const auto [x, y] = stack.back();
+        stack.pop_back();
+        const int x0 = std::max(x - 1, 0), x1 = std::min(x + 1, width - 1);
+        for (int ny = std::max(y - 1, 0); ny <= std::min(y + 1, height - 1); ++ny) {
+            uint8_t *row = binary + size_t(ny) * width;
+            for (int nx = x0; nx <= x1; ++nx) {
+                if (row[nx] != 255)
                     continue;
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        const int nx = std::clamp(x + dx, 0, width - 1);
-                        const int ny = std::clamp(y + dy, 0, height - 1);
-                        uint8_t &p = binary[size_t(ny) * width + nx];
-                        if (p != 255)
-                            continue;
-                        p = uint8_t(label);
-                        ++count;
-                        changed = true;
-                        left = std::min(left, nx);
-                        right = std::max(right, nx);
-                        top = std::min(top, ny);
-                        bottom = std::max(bottom, ny);
-                    }
+                row[nx] = uint8_t(label);
+                ++count;
+                left = std::min(left, nx);
+                right = std::max(right, nx);
+                top = std::min(top, ny);
+                bottom = std::max(bottom, ny);
+                stack.emplace_back(nx, ny);
             }
         }
     }
@@ -302,9 +487,9 @@ int markFind(const uint8_t *grey, uint8_t *smoothed, uint8_t *intermediate, uint
         int label = kFirstLabel;
         const int rings = std::max(width, height) / 2;
         // Returns 1 when the search ends (enough marks or labels exhausted).
+        // Called for pixels inside the picture only; returns 1 when the
+        // search ends (enough marks or labels exhausted).
         auto visit = [&](int x, int y) -> int {
-            if (x < 0 || y < 0 || x >= width || y >= height)
-                return 0;
             if (binary[size_t(y) * width + x] != 255)
                 return 0;
             if (label > kLastLabel)
@@ -322,18 +507,23 @@ int markFind(const uint8_t *grey, uint8_t *smoothed, uint8_t *intermediate, uint
             ++label;
             return 0;
         };
+        // Each ring's four sides in order, clipped to the picture.
         for (int k = 1; k <= rings; ++k) {
             const int x0 = width / 2 - k;
             const int y0 = height / 2 - k;
             const int e = 2 * k - 1;
-            for (int x = x0; x <= x0 + e - 1; ++x)
-                if (visit(x, y0)) return found;
-            for (int y = y0; y <= y0 + e - 1; ++y)
-                if (visit(x0 + e, y)) return found;
-            for (int x = x0 + e; x >= x0 + 1; --x)
-                if (visit(x, y0 + e)) return found;
-            for (int y = y0 + e; y >= y0 + 1; --y)
-                if (visit(x0, y)) return found;
+            if (y0 >= 0 && y0 < height)
+                for (int x = std::max(x0, 0); x <= std::min(x0 + e - 1, width - 1); ++x)
+                    if (visit(x, y0)) return found;
+            if (x0 + e >= 0 && x0 + e < width)
+                for (int y = std::max(y0, 0); y <= std::min(y0 + e - 1, height - 1); ++y)
+                    if (visit(x0 + e, y)) return found;
+            if (y0 + e >= 0 && y0 + e < height)
+                for (int x = std::min(x0 + e, width - 1); x >= std::max(x0 + 1, 0); --x)
+                    if (visit(x, y0 + e)) return found;
+            if (x0 >= 0 && x0 < width)
+                for (int y = std::min(y0 + e, height - 1); y >= std::max(y0 + 1, 0); --y)
+                    if (visit(x0, y)) return found;
         }
         if (found > 0)
             return found;
@@ -355,14 +545,16 @@ int findMarks(int d, const QImage &picture, MarkRecord *records, int n)
         qCritical() << "findMarks" << "picture too large" << picture.size();
         return 0;
     }
-    const QImage rgb = picture.format() == QImage::Format_RGB888
-        ? picture : picture.convertToFormat(QImage::Format_RGB888);
     const size_t pixels = size_t(width) * size_t(height);
-    std::vector<uint8_t> packed(pixels * 3);
-    for (int y = 0; y < height; ++y)
-        std::copy_n(rgb.constScanLine(y), size_t(width) * 3, packed.data() + size_t(y) * width * 3);
     std::vector<uint8_t> grey(pixels), smoothed(pixels), intermediate(pixels), binary(pixels);
-    markFindGray(packed.data(), grey.data(), width, height);
+    // Read R, G, B where they lie, as the 24-bit conversion would give them.
+    if (picture.format() == QImage::Format_RGB32) {
+        greyRows([&picture](int y) { return picture.constScanLine(y); }, kRgb32, grey.data(), width, height);
+    } else {
+        const QImage rgb = picture.format() == QImage::Format_RGB888
+            ? picture : picture.convertToFormat(QImage::Format_RGB888);
+        greyRows([&rgb](int y) { return rgb.constScanLine(y); }, kRgb888, grey.data(), width, height);
+    }
     return markFind(grey.data(), smoothed.data(), intermediate.data(), binary.data(), width, height,
                     records, n);
 }

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QPainter>
 #include <QPainterPath>
+#include <QQmlEngine>
 #include <QThread>
 
 namespace {
@@ -35,6 +36,9 @@ CutDocument::CutDocument(AppServices services, Hooks hooks, QObject *parent)
     // The view and the scene live until the process ends, like the QML
     // that shows them.
     m_view = new GraphicsView;
+    // Handed to QML without a parent: the engine would take it over and
+    // its garbage collector delete it under the application.
+    QQmlEngine::setObjectOwnership(m_view, QQmlEngine::CppOwnership);
     connect(this, &CutDocument::openScene, this, &CutDocument::openInScene);
     m_scene = new GScene;
     m_scene->setGSceneFlag(2, true);
@@ -46,6 +50,16 @@ CutDocument::CutDocument(AppServices services, Hooks hooks, QObject *parent)
     m_loader = new CutFileLoader(this);
     connect(m_loader, &CutFileLoader::progress, this, &CutDocument::loadProgress, Qt::QueuedConnection);
     connect(m_loader, &CutFileLoader::loaded, this, &CutDocument::placeLoaded, Qt::QueuedConnection);
+    connect(this, &CutDocument::loadProgress, this, &CutDocument::setLoadPercent);
+    connect(this, &CutDocument::cutFileLoaded, this, [this] { setLoadPercent(-1); });
+}
+
+void CutDocument::setLoadPercent(int percent)
+{
+    if (m_loadPercent == percent)
+        return;
+    m_loadPercent = percent;
+    emit loadPercentChanged();
 }
 
 bool CutDocument::opening() const
@@ -68,7 +82,9 @@ void CutDocument::openOnWorker(const QString &path)
         m_sceneFile = path;
     }
     m_loadPending = m_loader->start(job);
-    if (!m_loadPending)
+    if (m_loadPending)
+        setLoadPercent(0);
+    else
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
     emit cutFileChanged();
 }

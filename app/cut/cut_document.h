@@ -53,6 +53,8 @@ public:
     static constexpr int kPlaceSliceMs = 50;
     // Whether a large cut file is still being opened.
     bool opening() const;
+    // How far a large cut file has come (0..100); -1 while none is opening.
+    int loadPercent() const { return m_loadPercent; }
 
     GScene *scene() const { return m_scene; }
     GraphicsView *view() const { return m_view; }
@@ -94,6 +96,7 @@ signals:
     // A large cut file on its way in (0..100), and its end (open or failed).
     void loadProgress(int percent);
     void cutFileLoaded();
+    void loadPercentChanged();
 
 private:
     // False, with a message for the operator, for a file over the bound.
@@ -101,6 +104,7 @@ private:
     void openOnWorker(const QString &path);
     void placeLoaded();
     void placeSlice();
+    void setLoadPercent(int percent);
     void storeTemplate(const QImage &img, const QList<QPair<double, double>> &rows,
                        const QList<QPair<double, double>> &cols);
 
@@ -117,6 +121,7 @@ private:
     cv::Mat m_inspectionTemplate;
     CutFileLoader *m_loader = nullptr;
     bool m_loadPending = false; // GUI thread: from a start until its result is taken
+    int m_loadPercent = -1;     // GUI thread
     std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread
     QList<QPair<double, double>> m_rowSegments;
     QList<QPair<double, double>> m_colSegments;

@@ -10,7 +10,6 @@
 #include "settings/config.h"
 
 #include <QFile>
-#include <QTextStream>
 
 #include <cmath>
 #include <limits>
@@ -41,13 +40,11 @@ QByteArray PlotData::generate(const QTransform &t)
 
     QList<QGraphicsItem *> items;
     scene->exportCutItems(items, false, false, false);
+    // The items' HPGL appended into one buffer (plain ASCII, so the bytes a
+    // text stream gave).
     QByteArray data;
-    {
-        QTextStream stream(&data);
-        for (const GPathItem *item : scene->sortCutItems(items))
-            stream << item->pltString(t, margins, offset);
-        stream.flush();
-    }
+    for (const GPathItem *item : scene->sortCutItems(items))
+        item->appendPltString(data, t, margins, offset);
     if (device)
         device->setPltData(data);
     QFile file(QStringLiteral("tmp.plt"));

@@ -1,10 +1,14 @@
 #include "app/external/external_programs.h"
 
-#include "app/not_built.h"
+#include "app/external/firewall_rule.h"
 #include "settings/config.h"
+
+#include <QCoreApplication>
 
 ExternalPrograms::ExternalPrograms(AppServices services)
     : m_services(std::move(services))
+    , m_riin(QStringLiteral("RIIN"), m_lastMinimise, true)
+    , m_printerSoft(QStringLiteral("PrinterSoft"), m_lastMinimise, false)
 {
 }
 
@@ -13,53 +17,81 @@ ExternalPrograms::~ExternalPrograms()
     shutdown();
 }
 
+bool ExternalPrograms::versionTwo() const
+{
+    const Config *config = m_services.config ? m_services.config() : nullptr;
+    return config && config->version() == 2;
+}
+
 void ExternalPrograms::setUp()
 {
-    Config *config = m_services.config();
-    if (!config || config->version() != 2)
+    if (!versionTwo())
         return;
-    m_riinFinished = QObject::connect(&m_riinProcess, &QProcess::finished, [this](int code, QProcess::ExitStatus s) {
-        finished(&m_riinProcess, code, s);
-    });
-    m_printerSoftFinished = QObject::connect(&m_printerSoftProcess, &QProcess::finished,
-                                             [this](int code, QProcess::ExitStatus s) {
-                                                 finished(&m_printerSoftProcess, code, s);
-                                             });
-    m_riinProcess.setProgram(config->getProperty(Config::CPT_RIIN_Path).toString());
-    m_printerSoftProcess.setProgram(config->getProperty(Config::CPT_Printer_Soft_Path).toString());
-    if (config->enablePrint())
-        qCritical() << "SpoolsmithApp::initApp" << "external programs not started: their supervision is not built";
+    Config *config = m_services.config();
+    m_riin.setRestartOnFinish(true);
+    m_printerSoft.setRestartOnFinish(true);
+    m_riin.setProgram(config->getProperty(Config::CPT_RIIN_Path).toString());
+    m_printerSoft.setProgram(config->getProperty(Config::CPT_Printer_Soft_Path).toString());
+    if (config->enablePrint()) {
+        m_riin.startSupervision(ProgramSupervisor::kStartUpPeriodMs);
+        m_printerSoft.startSupervision(ProgramSupervisor::kStartUpPeriodMs);
+    }
 }
 
 void ExternalPrograms::shutdown()
 {
-    // Ending them below must not start them again.
-    QObject::disconnect(m_riinFinished);
-    QObject::disconnect(m_printerSoftFinished);
-    closeProcess(&m_riinProcess);
-    closeProcess(&m_printerSoftProcess);
+    // Ending one must not start the other's restart in between.
+    m_riin.setRestartOnFinish(false);
+    m_printerSoft.setRestartOnFinish(false);
+    m_riin.closeProcess();
+    m_printerSoft.closeProcess();
+}
+
+void ExternalPrograms::programPathChanged(Config::ConfigParamType key, const QString &path)
+{
+    // Machines of other versions run neither program.
+    if (!versionTwo())
+        return;
+    if (key == Config::CPT_RIIN_Path)
+        m_riin.changeProgram(path);
+    else if (key == Config::CPT_Printer_Soft_Path)
+        m_printerSoft.changeProgram(path);
 }
 
 void ExternalPrograms::firewall()
 {
-    notBuilt("SpoolsmithApp::firewall", "the firewall rule layer is not built");
+    FirewallRule(QCoreApplication::applicationFilePath(), QCoreApplication::applicationDirPath()).apply();
+}
+
+ProgramSupervisor *ExternalPrograms::supervisorOf(QProcess *process)
+{
+    if (process && process == m_riin.process())
+        return &m_riin;
+    if (process && process == m_printerSoft.process())
+        return &m_printerSoft;
+    return nullptr;
 }
 
 void ExternalPrograms::finished(QProcess *process, int exitCode, QProcess::ExitStatus exitStatus)
 {
-    if (!process)
-        return;
-    qDebug() << "SpoolsmithApp::slotFinished" << exitCode << exitStatus << process->program();
-    notBuilt("SpoolsmithApp::slotFinished", "the external-program supervision is not built; not restarted");
+    if (ProgramSupervisor *supervisor = supervisorOf(process))
+        supervisor->processFinished(exitCode, exitStatus);
+}
+
+bool ExternalPrograms::openProcess(QProcess *process)
+{
+    ProgramSupervisor *supervisor = supervisorOf(process);
+    return supervisor && supervisor->openProcess();
+}
+
+bool ExternalPrograms::closeWndByPid(QProcess *process)
+{
+    ProgramSupervisor *supervisor = supervisorOf(process);
+    return supervisor && supervisor->closeWndByPid();
 }
 
 bool ExternalPrograms::closeProcess(QProcess *process)
 {
-    if (!process || process->state() == QProcess::NotRunning)
-        return true;
-    qDebug() << "SpoolsmithApp::closeProcess" << "begin close" << process->program();
-    process->kill();
-    process->close();
-    qDebug() << "SpoolsmithApp::closeProcess" << "end close" << process->program();
-    return true;
+    ProgramSupervisor *supervisor = supervisorOf(process);
+    return !supervisor || supervisor->closeProcess();
 }

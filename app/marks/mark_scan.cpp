@@ -20,19 +20,15 @@
 
 namespace {
 
-// The production counters live in the settings object; they are reached by
-// property name so that a scan counts wherever the counters exist.
-void addToCounter(Config *config, const char *name)
+// A scan's counters, the day's and the total, in one combined write (one
+// statistics row update and one settings sync instead of one per counter).
+void countScan(Config *config, bool ok)
 {
-    QObject *object = config;
-    if (!object)
+    if (!config)
         return;
-    const QVariant value = object->property(name);
-    if (!value.isValid())
-        return;
-    QVariant next(value.toULongLong() + 1);
-    next.convert(value.metaType());
-    object->setProperty(name, next);
+    WorkDataRecord delta;
+    (ok ? delta.scanMarkOk : delta.scanMark) = 1;
+    config->addCounts(delta);
 }
 
 } // namespace
@@ -106,8 +102,7 @@ void MarkScan::scanMark(const QImage &img)
 {
     resetLastMark();
     Config *config = m_services.config();
-    addToCounter(config, "todayScanMark");
-    addToCounter(config, "totalScanMark");
+    countScan(config, false);
     QElapsedTimer clock;
     clock.start();
 
@@ -167,8 +162,7 @@ void MarkScan::scanMark(const QImage &img)
     emit filmViewUpdate(QRect());
 
     if (!found.position.isNull()) {
-        addToCounter(config, "todayScanMarkOk");
-        addToCounter(config, "totalScanMarkOk");
+        countScan(config, true);
     }
 }
 

@@ -81,6 +81,13 @@ void OnlineServices::upgrade()
 
 void OnlineServices::checkUpdate()
 {
+    // Quitting would end the job with the link: the machine would stop.
+    TRV610Plus *device = m_services.device ? m_services.device() : nullptr;
+    if (device && device->taskStatus() != 2) {
+        qCritical() << "SpoolsmithApp::checkUpdate" << "refused: a job is running";
+        device->setErrorMessage(QCoreApplication::translate("OnlineServices", "任务运行中，请先停止任务"));
+        return;
+    }
     const QString dir = QCoreApplication::applicationDirPath();
     const QString updater = dir + QStringLiteral("/runtool.bat");
     QProcess process;

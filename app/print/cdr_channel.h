@@ -43,9 +43,11 @@ public:
     CdrChannel(Hooks hooks, Timeouts timeouts);
     ~CdrChannel();
 
+    // The printer name that stands for the print component.
+    static constexpr char kPrinterName[] = "CorelDRAW";
     static bool isChannelPrinter(const QString &printerName)
     {
-        return printerName == QLatin1String("CorelDRAW");
+        return printerName == QLatin1String(kPrinterName);
     }
 
     // Opens whatever is not open yet (or went stale); true when all are open.

@@ -1,8 +1,11 @@
 #include "app/print/printers.h"
 
-#include "app/not_built.h"
+#include "app/print/cdr_channel.h"
 #include "core/property_store.h"
+#include "platform/printing/system_spooler.h"
 #include "settings/config.h"
+
+#include <QProcess>
 
 Printers::Printers(AppServices services, QObject *parent)
     : QObject(parent)
@@ -39,14 +42,35 @@ void Printers::loadPrinterName()
 
 QStringList Printers::printersName()
 {
-    // An empty list: no printer is chosen by default, and the print
-    // component is not offered while nothing can hand jobs to it.
-    notBuilt("SpoolsmithApp::printersName", "the system printer list is not built");
-    return {};
+    return filterPrinters(printing::systemSpooler().printers());
+}
+
+QStringList Printers::filterPrinters(const QStringList &installed)
+{
+    static const char *const kMakers[] = {"canon", "epson", "hoson"};
+    QStringList list;
+    for (const QString &name : installed) {
+        const QString lower = name.toLower();
+        for (const char *maker : kMakers) {
+            if (lower.contains(QLatin1String(maker))) {
+                list.append(name);
+                break;
+            }
+        }
+    }
+    list.append(QLatin1String(CdrChannel::kPrinterName));
+    return list;
+}
+
+QStringList Printers::preferenceArguments(const QString &printerName)
+{
+    return {QStringLiteral("printui.dll"), QStringLiteral("PrintUIEntry"), QStringLiteral("/e"), QStringLiteral("/n"),
+            printerName};
 }
 
 void Printers::printerPreference(const QString &printerName)
 {
-    qCritical() << "SpoolsmithApp::printerPreference" << printerName;
-    notBuilt("SpoolsmithApp::printerPreference", "the printer-preferences dialog is not built");
+    // The dialog is the system's own program; nothing waits for it.
+    if (!QProcess::startDetached(QLatin1String(kPreferenceProgram), preferenceArguments(printerName)))
+        qCritical() << "SpoolsmithApp::printerPreference" << "could not start" << kPreferenceProgram << printerName;
 }

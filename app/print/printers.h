@@ -8,8 +8,8 @@
 
 #include <mutex>
 
-// The printer the pages go to, chosen among the system's printers. The
-// system printer list and the preferences dialog are not built yet.
+// The printer the pages go to, chosen among the system's printers of the
+// makers this line prints with, or the print component.
 class Printers : public QObject
 {
     Q_OBJECT
@@ -23,8 +23,15 @@ public:
     // At start-up: the stored printer, else the first one (not on machine
     // version 2); no signal.
     void loadPrinterName();
+    static constexpr char kPreferenceProgram[] = "rundll32";
+
     QStringList printersName();
+    // The printers of installed whose names name a known maker, in the
+    // system's order, then the print component.
+    static QStringList filterPrinters(const QStringList &installed);
+    // Opens the printer's preferences dialog (detached).
     void printerPreference(const QString &printerName);
+    static QStringList preferenceArguments(const QString &printerName);
 
 signals:
     void printerNameChanged();

@@ -104,6 +104,8 @@ private:
 void MemorySpooler::addPrinter(const QString &name, const Printer &printer)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
+    if (!m_printers.contains(name))
+        m_order.append(name);
     m_printers.insert(name, printer);
 }
 
@@ -135,6 +137,7 @@ void MemorySpooler::clear()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     m_printers.clear();
+    m_order.clear();
     m_pages.clear();
     m_pagesStarted = 0;
     m_documentsEnded = 0;
@@ -152,7 +155,7 @@ std::unique_ptr<PrintDevice> MemorySpooler::openPrinter(const QString &name)
 QStringList MemorySpooler::printers()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    return m_printers.keys();
+    return m_order;
 }
 
 } // namespace printing

@@ -51,6 +51,7 @@ private:
     friend class MemoryDevice;
     mutable std::recursive_mutex m_lock;
     QMap<QString, Printer> m_printers;
+    QStringList m_order; // as added, like a system's list
     QList<Page> m_pages;
     int m_nextJob = 1;
     int m_pagesStarted = 0;

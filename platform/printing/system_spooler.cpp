@@ -2,24 +2,23 @@
 
 #include "platform/printing/cups_spooler.h"
 
-#include <atomic>
+#include "core/installed_override.h"
 
 namespace printing {
 
 namespace {
-std::atomic<PrintSpooler *> g_installed{nullptr};
+spoolsmith::InstalledOverride<PrintSpooler> g_override;
 }
 
 PrintSpooler &systemSpooler()
 {
     static CupsSpooler cups;
-    PrintSpooler *installed = g_installed.load();
-    return installed ? *installed : cups;
+    return g_override.get(cups);
 }
 
 void installSpooler(PrintSpooler *spooler)
 {
-    g_installed.store(spooler);
+    g_override.install(spooler);
 }
 
 } // namespace printing

@@ -6,6 +6,8 @@
 
 #include <QtMath>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -36,6 +38,32 @@ QByteArray GPathItem::pltString(const QTransform &t, const QMarginsF &margins, c
 QByteArray GPathItem::hpglString(const QTransform &t, const QMarginsF &margins, const QPointF &offset,
                                  bool compensate) const
 {
+    QByteArray out;
+    appendHpgl(out, t, margins, offset, compensate);
+    return out;
+}
+
+void GPathItem::appendPltString(QByteArray &out, const QTransform &t, const QMarginsF &margins,
+                                const QPointF &offset) const
+{
+    appendHpgl(out, t, margins, offset, true);
+}
+
+namespace {
+
+// Whole numbers straight into the buffer: no temporary arrays per number.
+void appendNumber(QByteArray &out, qint64 v)
+{
+    char buf[24];
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, qsizetype(r.ptr - buf));
+}
+
+} // namespace
+
+void GPathItem::appendHpgl(QByteArray &out, const QTransform &t, const QMarginsF &margins, const QPointF &offset,
+                           bool compensate) const
+{
     QPainterPath p = path();
     if (compensate) {
         if (const GSp *sp = pen()) {
@@ -47,10 +75,19 @@ QByteArray GPathItem::hpglString(const QTransform &t, const QMarginsF &margins, 
     }
     const QTransform toScene = sceneTransform();
     const QPointF origin(margins.left(), margins.top());
-    QByteArray out;
-    out.reserve(64);
-    out += "SP" + QByteArray::number(m_pen) + ';';
-    for (const QPolygonF &poly : p.toSubpathPolygons()) {
+    const QList<QPolygonF> polygons = p.toSubpathPolygons();
+    // One reservation per item: a point takes at most two 20-digit numbers
+    // and two separators; growth doubles, so appending items stays linear.
+    qsizetype points = 0;
+    for (const QPolygonF &poly : polygons)
+        points += poly.size();
+    const qsizetype needed = out.size() + 16 + points * 44 + qsizetype(polygons.size()) * 8;
+    if (out.capacity() < needed)
+        out.reserve(std::max(needed, out.capacity() * 2));
+    out.append("SP", 2);
+    appendNumber(out, m_pen);
+    out.append(';');
+    for (const QPolygonF &poly : polygons) {
         if (poly.size() < 2)
             continue; // a lone point would only pierce the web
         bool first = true;
@@ -58,18 +95,23 @@ QByteArray GPathItem::hpglString(const QTransform &t, const QMarginsF &margins, 
             const QPointF rel = toScene.map(pt) - origin;
             const QPointF cut = GPathProcess::point2Hpgl(t.map(QPointF(rel.y(), rel.x())) + offset);
             if (first) {
-                out += "PU" + QByteArray::number(roundHpgl(cut.x())) + ',' + QByteArray::number(roundHpgl(cut.y()))
-                       + ";PD";
+                out.append("PU", 2);
+                appendNumber(out, roundHpgl(cut.x()));
+                out.append(',');
+                appendNumber(out, roundHpgl(cut.y()));
+                out.append(";PD", 3);
                 first = false;
             } else {
-                out += QByteArray::number(roundHpgl(cut.x())) + ',' + QByteArray::number(roundHpgl(cut.y())) + ',';
+                appendNumber(out, roundHpgl(cut.x()));
+                out.append(',');
+                appendNumber(out, roundHpgl(cut.y()));
+                out.append(',');
             }
         }
         if (out.endsWith(','))
             out.chop(1);
-        out += ';';
+        out.append(';');
     }
-    return out;
 }
 
 QPointF GPathItem::startPoint() const

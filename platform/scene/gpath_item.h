@@ -28,6 +28,9 @@ public:
     // The same without the pen's compensation: the geometry as designed.
     QByteArray hpglString(const QTransform &t, const QMarginsF &margins, const QPointF &offset,
                           bool compensate) const;
+    // pltString appended to out (the plot data of many items in one buffer).
+    void appendPltString(QByteArray &out, const QTransform &t, const QMarginsF &margins,
+                         const QPointF &offset) const;
 
     // First and last point in scene coordinates, for the cutting order.
     QPointF startPoint() const;
@@ -35,5 +38,7 @@ public:
 
 private:
     const GSp *pen() const;
+    void appendHpgl(QByteArray &out, const QTransform &t, const QMarginsF &margins, const QPointF &offset,
+                    bool compensate) const;
     int m_pen;
 };

@@ -16,6 +16,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -210,12 +211,23 @@ private slots:
         connect(&ticker, &QTimer::timeout, this, [&] {
             longestGap = std::max(longestGap, sinceTick.restart());
         });
+        // The progress the cut-file page shows: from 0 up to 100, then -1.
+        QList<int> progress;
+        connect(app(), &SpoolsmithApp::cutLoadProgressChanged, this,
+                [&] { progress << app()->cutLoadProgress(); });
+        QCOMPARE(app()->cutLoadProgress(), -1);
         sinceTick.start();
         ticker.start(5);
         app()->setCutFile(path);
         const qint64 callMs = sinceTick.elapsed();
         QTRY_COMPARE_WITH_TIMEOUT(app()->cutScene()->fileName(), path, 120000);
         ticker.stop();
+        QCOMPARE(app()->cutLoadProgress(), -1);
+        QVERIFY2(progress.size() >= 3, qPrintable(QString::number(progress.size())));
+        QCOMPARE(progress.first(), 0);
+        QCOMPARE(progress.last(), -1);
+        QCOMPARE(progress.at(progress.size() - 2), 100);
+        QVERIFY(std::is_sorted(progress.begin(), progress.end() - 1));
         QVERIFY2(callMs < 250, qPrintable(QString::number(callMs)));
         QVERIFY2(longestGap <= 250, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
         QVERIFY(app()->cutScene()->gItemAll().size() > 100000);

@@ -3,7 +3,9 @@
 #include "settings/config.h"
 #include "app/spoolsmith_app.h"
 
+#include <QCoreApplication>
 #include <QFontDatabase>
+#include <QMediaDevices>
 #include <QQmlContext>
 #include <QQmlEngine>
 
@@ -30,4 +32,11 @@ void prepareQmlEngine(QQmlEngine *engine, SpoolsmithApp *app, Config *config, TR
 bool loadIconFont()
 {
     return QFontDatabase::addApplicationFont(QStringLiteral(TAVRA_FONT)) != -1;
+}
+
+void settleMediaDevices()
+{
+    static QMediaDevices *devices = nullptr;
+    if (!devices)
+        devices = new QMediaDevices(QCoreApplication::instance());
 }

@@ -36,3 +36,7 @@ private:
 // Points QML at the module in the resources and loads the built icon font.
 void prepareQmlEngine(QQmlEngine *engine, SpoolsmithApp *app, Config *config, TRV610Plus *device);
 bool loadIconFont();
+// The camera object watches the system's media devices; on a machine without
+// a sound server that prints a one-time notice. Raised here, before any case
+// counts warnings.
+void settleMediaDevices();

@@ -20,6 +20,7 @@ int main(int argc, char **argv)
     // Main closing must not end the test run.
     app.setQuitOnLastWindowClosed(false);
     loadIconFont();
+    settleMediaDevices();
 
     QTemporaryDir programDir;
     Config config(programDir.path());

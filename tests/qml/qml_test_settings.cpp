@@ -51,6 +51,7 @@ int main(int argc, char **argv)
     SpoolsmithApp::setInstance(&app);
     app.setQuitOnLastWindowClosed(false);
     loadIconFont();
+    settleMediaDevices();
 
     QTranslator translator;
     const bool english = qEnvironmentVariable("SPOOLSMITH_TEST_LANGUAGE") == QLatin1String("en");

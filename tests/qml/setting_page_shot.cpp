@@ -7,6 +7,7 @@
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
 #include "tests/qml/exposed_window.h"
+#include "tests/qml/shot_steps.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -56,28 +57,19 @@ int countCutTexts(QQuickItem *root)
     return faults;
 }
 
-class Photographer : public QObject
+class Photographer : public ShotSteps
 {
 public:
-    Photographer(SpoolsmithApp &app, QString target)
-        : QObject(&app)
-        , m_app(app)
-        , m_target(std::move(target))
-    {
-        m_clock.start();
-        connect(&m_tick, &QTimer::timeout, this, &Photographer::step);
-        m_tick.start(100);
-    }
+    using ShotSteps::ShotSteps;
 
 private:
     void fail(const char *why, int code)
     {
         qCritical() << "setting_page_shot" << why;
-        m_tick.stop();
-        m_app.exitApp(code);
+        finish(code);
     }
 
-    void step()
+    void step() override
     {
         if (m_clock.elapsed() > 60000)
             return fail("took too long", 2);
@@ -117,8 +109,7 @@ private:
             ++m_shot;
             m_scrolled = false;
             if (m_shot >= sections.size()) {
-                m_tick.stop();
-                m_app.exitApp(m_faults == 0 ? 0 : 4);
+                finish(m_faults == 0 ? 0 : 4);
                 return;
             }
         }
@@ -129,10 +120,6 @@ private:
         m_settleUntil = m_clock.elapsed() + 400;
     }
 
-    SpoolsmithApp &m_app;
-    QString m_target;
-    QElapsedTimer m_clock;
-    QTimer m_tick;
     QObject *m_dialog = nullptr;
     qint64 m_settleUntil = 0;
     int m_shot = 0;

@@ -47,6 +47,7 @@ private slots:
         QTemporaryDir programDir;
         Config config(programDir.path());
         TestDevice device;
+        settleMediaDevices();
         g_warnings.clear();
         g_previous = qInstallMessageHandler(collectWarnings);
         {

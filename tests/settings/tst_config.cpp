@@ -569,6 +569,21 @@ private slots:
             QCOMPARE(camera.count(), 2);
             QCOMPARE(rotation.count(), 2);
             QCOMPARE(c.usedQMLCameraAt(1), true);
+            // While the check camera is shown, choosing an industrial one
+            // tells the pane at once that its picture now comes as frames.
+            c.setShowCamera(1);
+            QSignalSpy used(&c, &Config::usedQMLCameraChanged);
+            serials = QStringList{QStringLiteral("SN-7")};
+            c.setCheckCamera(QStringLiteral("SN-7"));
+            QCOMPARE(c.usedQMLCamera(), false);
+            QCOMPARE(used.count(), 1);
+            c.setCheckCamera(QStringLiteral("SN-7"));
+            QCOMPARE(used.count(), 1);
+            serials.clear();
+            c.setCheckCamera(QStringLiteral("1"));
+            QCOMPARE(c.usedQMLCamera(), true);
+            QCOMPARE(used.count(), 2);
+            c.setCheckCamera(QStringLiteral("SN-42"));
         }
         QCOMPARE(fileValue(path("tmp.ini"), "Spoolsmith/Check_Camera").toString(), QStringLiteral("SN-42"));
     }

@@ -1,9 +1,22 @@
 #include "tests/qml/pages/page_test_sim.h"
 
 #include "tests/support/device_fixture.h"
+#include "tests/support/recording_prompt.h"
+#include "tests/support/xlsx_writer.h"
+
+#include <QFile>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QVideoFrame>
+#include <QVideoFrameFormat>
+#include <QVideoSink>
 
 #include <QQmlEngine>
 #include <QRegularExpression>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -21,6 +34,7 @@ QByteArray withStatus(const QByteArray &payload, int status)
 PageTestSim::PageTestSim(DeviceFixture *fixture, QObject *parent)
     : QObject(parent)
     , m_fixture(fixture)
+    , m_prompt(std::make_unique<RecordingPrompt>())
 {
 }
 
@@ -135,4 +149,76 @@ QStringList PageTestSim::takeWarnings()
     QStringList out;
     out.swap(m_warnings);
     return out;
+}
+
+QStringList PageTestSim::takePrompts()
+{
+    return std::exchange(m_prompt->shown, {});
+}
+
+QStringList PageTestSim::takeFileDialogs()
+{
+    return std::exchange(m_prompt->fileDialogs, {});
+}
+
+void PageTestSim::answerFileDialogs(const QStringList &paths)
+{
+    m_prompt->fileAnswers = paths;
+}
+
+bool PageTestSim::writePdf(const QString &path, double widthMm, double heightMm)
+{
+    QPdfWriter pdf(path);
+    pdf.setPageSize(QPageSize(QSizeF(widthMm, heightMm), QPageSize::Millimeter));
+    pdf.setPageMargins(QMarginsF());
+    QPainter painter(&pdf);
+    if (!painter.isActive())
+        return false;
+    const QRect page = painter.viewport();
+    painter.fillRect(page.adjusted(page.width() / 10, page.height() / 10, -page.width() / 10, -page.height() / 10),
+                     Qt::darkBlue);
+    return painter.end();
+}
+
+bool PageTestSim::writeCutFile(const QString &path, int bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray text = "IN;PU0,0;PD4000,0,4000,4000,0,4000,0,0;PU;\n";
+    for (int i = 0; text.size() < bytes; ++i) {
+        const QByteArray x = QByteArray::number(400 + i % 3000), y = QByteArray::number(400 + (i / 3000) % 3000);
+        text += "PU" + x + ',' + y + ";PD" + x + ',' + QByteArray::number(y.toInt() + 40) + ";\n";
+    }
+    return file.write(text) == text.size();
+}
+
+bool PageTestSim::showVideoFrame(QObject *videoOutput, int width, int height)
+{
+    auto *sink = videoOutput ? videoOutput->property("videoSink").value<QVideoSink *>() : nullptr;
+    if (!sink)
+        return false;
+    QVideoFrame frame(QVideoFrameFormat(QSize(width, height), QVideoFrameFormat::Format_BGRA8888));
+    if (!frame.map(QVideoFrame::WriteOnly))
+        return false;
+    for (int y = 0; y < height; ++y)
+        std::fill_n(reinterpret_cast<quint32 *>(frame.bits(0) + y * frame.bytesPerLine(0)), width, 0xff336699u);
+    frame.unmap();
+    sink->setVideoFrame(frame);
+    return true;
+}
+
+bool PageTestSim::writeTextFile(const QString &path, const QString &text)
+{
+    QFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+bool PageTestSim::writeXlsx(const QString &path, const QVariantList &rows)
+{
+    QVector<QStringList> cells;
+    for (const QVariant &row : rows)
+        cells.append(row.toStringList());
+    return writeTestXlsx(path, cells);
 }

@@ -3,8 +3,12 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
+
+#include <memory>
 
 class QQmlEngine;
+class RecordingPrompt;
 struct DeviceFixture;
 
 // What a page test may do to the machine behind `device`: read what was sent,
@@ -42,6 +46,24 @@ public:
     // The program folder the test runs in (also the current dir).
     Q_INVOKABLE QString programDir() const;
 
+    // Message boxes and file dialogs of the application are recorded, never
+    // shown: the texts shown since the last call, the captions of the file
+    // dialogs asked, and the answers the next file dialogs give.
+    Q_INVOKABLE QStringList takePrompts();
+    Q_INVOKABLE QStringList takeFileDialogs();
+    Q_INVOKABLE void answerFileDialogs(const QStringList &paths);
+
+    // Files and pictures for the file pages: a one-page PDF of the given size
+    // in mm, a cut file of at least the given size in bytes (a large one
+    // opens on a worker thread), and a frame of the given size shown in a
+    // VideoOutput as a camera would.
+    Q_INVOKABLE bool writePdf(const QString &path, double widthMm, double heightMm);
+    Q_INVOKABLE bool writeCutFile(const QString &path, int bytes);
+    // Any text file (a .tva template), and a one-sheet .xlsx of rows of cells.
+    Q_INVOKABLE bool writeTextFile(const QString &path, const QString &text);
+    Q_INVOKABLE bool writeXlsx(const QString &path, const QVariantList &rows);
+    Q_INVOKABLE bool showVideoFrame(QObject *videoOutput, int width, int height);
+
     // Gathers the engine's warnings; called when each test engine is made.
     void watchWarnings(QQmlEngine *engine);
     // Every QML/JS warning since the last call.
@@ -50,4 +72,5 @@ public:
 private:
     DeviceFixture *m_fixture;
     QStringList m_warnings;
+    std::unique_ptr<RecordingPrompt> m_prompt;
 };

@@ -1,11 +1,13 @@
 // Runs the page tests of one folder (-input) against the real application
 // object, the real settings in a temporary program folder and the real
 // driver linked in memory to the machine simulator (`sim` reaches it).
+#include "app/cut_scene_settings.h"
 #include "app/spoolsmith_app.h"
 #include "tests/qml/pages/page_test_sim.h"
 #include "tests/qml/qml_test_context.h"
 #include "tests/support/device_fixture.h"
 #include "tests/support/discovery_isolation.h"
+#include "vision/image_provider.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +43,12 @@ public slots:
     {
         prepareQmlEngine(engine, m_app, m_fixture->config.get(), m_fixture->device.get());
         engine->rootContext()->setContextProperty(QStringLiteral("sim"), m_sim);
+        // Each test file has an engine of its own; the program hands its one
+        // provider to its one engine, so each gets a provider on the same
+        // pictures.
+        SpoolsmithApp *app = m_app;
+        engine->addImageProvider(QLatin1String(ImageProvider::kId),
+                                 new ImageProvider([app](const QString &url) { return app->imageForUrl(url); }));
         m_sim->watchWarnings(engine);
     }
 
@@ -77,6 +85,9 @@ int main(int argc, char **argv)
     }
     linkProgramFiles(fixture.dir->path());
     fixture.makeDevice(DeviceFixture::Driver::Registered);
+    // As the program entry does: the sort switch and the pen settings live
+    // in the application's cut scene.
+    CutSceneSettings::install([&app] { return app.cutScene(); });
     if (!fixture.link()) {
         std::fprintf(stderr, "page tests: the driver did not link to the simulator\n");
         return 2;

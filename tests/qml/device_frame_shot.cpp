@@ -1,0 +1,206 @@
+// The machine status panel with each machine version's diagram, photographed:
+// runs the real start-up in the current folder, lays a status panel over the
+// window as the machine parameters page places it (beside its 400-wide
+// column, above the tab bar), gives the driver readings and running motors,
+// and writes one picture per version: SPOOLSMITH_SHOT names version 1's,
+// versions 2 and 3 get "_v2" and "_v3" before ".png", and a last one "_banner"
+// shows the banner and the sensor lamps. Texts of the bottom row that run into
+// the sensor lamps, or a top row that runs into the wind button, end with
+// code 4.
+#include "app/program_entry.h"
+#include "app/spoolsmith_app.h"
+#include "machine/trv610plus.h"
+#include "settings/config.h"
+#include "tests/qml/exposed_window.h"
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
+
+namespace {
+
+QString besides(const QString &first, const QString &suffix)
+{
+    if (suffix.isEmpty())
+        return first;
+    const QFileInfo info(first);
+    return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix + QStringLiteral(".png");
+}
+
+QRectF inPanel(QQuickItem *panel, const char *name)
+{
+    auto *item = panel->findChild<QQuickItem *>(QLatin1String(name));
+    if (!item || !item->isVisible())
+        return {};
+    return item->mapRectToItem(panel, QRectF(0, 0, item->width(), item->height()));
+}
+
+// The right end of the bottom row's visible texts, in the panel.
+qreal bottomRowEnd(QQuickItem *panel)
+{
+    auto *row = panel->findChild<QQuickItem *>(QStringLiteral("bottom_row"));
+    qreal end = 0;
+    for (QQuickItem *child : row ? row->childItems() : QList<QQuickItem *>()) {
+        if (child->isVisible())
+            end = std::max(end, child->mapRectToItem(panel, QRectF(0, 0, child->width(), child->height())).right());
+    }
+    return end;
+}
+
+int countOverlaps(QQuickItem *panel)
+{
+    int faults = 0;
+    const QRectF lamps = inPanel(panel, "sensorBar");
+    if (!lamps.isNull() && bottomRowEnd(panel) > lamps.left()) {
+        qCritical() << "device_frame_shot" << "readings run into the sensor lamps" << bottomRowEnd(panel) << lamps;
+        ++faults;
+    }
+    const QRectF top = inPanel(panel, "top_row");
+    const QRectF wind = inPanel(panel, "windButton");
+    if (top.right() > wind.left()) {
+        qCritical() << "device_frame_shot" << "top row runs into the wind button" << top << wind;
+        ++faults;
+    }
+    return faults;
+}
+
+class Photographer : public QObject
+{
+public:
+    Photographer(SpoolsmithApp &app, QString target)
+        : QObject(&app)
+        , m_app(app)
+        , m_target(std::move(target))
+    {
+        m_clock.start();
+        connect(&m_tick, &QTimer::timeout, this, &Photographer::step);
+        m_tick.start(100);
+    }
+
+private:
+    void fail(const char *why, int code)
+    {
+        qCritical() << "device_frame_shot" << why;
+        m_tick.stop();
+        m_app.exitApp(code);
+    }
+
+    bool buildPanel(QQuickWindow *window)
+    {
+        QQmlEngine *engine = qmlEngine(window);
+        if (!engine)
+            return false;
+        QQmlComponent component(engine, QUrl(QStringLiteral("qrc:/Spoolsmith2024/DeviceFrame.qml")));
+        QObject *object = component.create(engine->rootContext());
+        m_panel = qobject_cast<QQuickItem *>(object);
+        if (!m_panel) {
+            qCritical() << "device_frame_shot" << component.errorString();
+            delete object;
+            return false;
+        }
+        m_panel->setParent(window->contentItem());
+        m_panel->setParentItem(window->contentItem());
+        m_panel->setZ(1000);
+        m_panel->setProperty("color", QColor(Qt::white));
+        if (QObject *border = m_panel->property("border").value<QObject *>()) {
+            border->setProperty("width", 1);
+            border->setProperty("color", QColor::fromRgbF(0.8, 0.8, 0.8, 1));
+        }
+        m_panel->setPosition(QPointF(0, 0));
+        m_panel->setSize(QSizeF(window->width() - 400, window->height() - 40));
+        return true;
+    }
+
+    void stage(int shot)
+    {
+        Config *config = Config::instance();
+        TRV610Plus *device = TRV610Plus::instance();
+        // No address: setting one would link to it.
+        device->setIdent(QStringLiteral("AB07X3Q9"));
+        device->setCollectRoller(72.5);
+        device->setFilmRoller(64.0);
+        device->setPrintRoller(88.0);
+        device->setGyroscope(-3.5);
+        device->setCollectMotorRunning(true);
+        device->setFilmMotorRunning(true);
+        device->setFeedMotorRunning(true);
+        config->setVersion(shot < 3 ? shot + 1 : 2);
+        if (shot == 3) {
+            config->setEnableScanAndTrim(false);
+            device->setSensor6(true);
+            device->setSensor7(false);
+            device->setDeviceState(0x20 | 0x8);
+        }
+    }
+
+    void step()
+    {
+        if (m_clock.elapsed() > 60000)
+            return fail("took too long", 2);
+        QQuickWindow *window = exposedQuickWindow();
+        if (!window || m_clock.elapsed() < 1000)
+            return;
+        // Without a window manager "maximized" is not applied: fill the
+        // screen as a maximized window would.
+        if (!m_resized) {
+            window->setGeometry(window->screen()->availableGeometry());
+            m_resized = true;
+            m_settleUntil = m_clock.elapsed() + 500;
+            return;
+        }
+        if (m_clock.elapsed() < m_settleUntil)
+            return;
+        if (!m_panel) {
+            if (!buildPanel(window))
+                return fail("no status panel", 2);
+            stage(m_shot);
+            m_settleUntil = m_clock.elapsed() + 700;
+            return;
+        }
+        if (m_clock.elapsed() < m_settleUntil)
+            return;
+        static const char *const suffixes[] = {"", "_v2", "_v3", "_banner"};
+        const QImage image = window->grabWindow();
+        const QString file = besides(m_target, QLatin1String(suffixes[m_shot]));
+        if (image.isNull() || !image.save(file))
+            return fail("cannot save a picture", 3);
+        qInfo() << "device_frame_shot" << file << image.size();
+        m_faults += countOverlaps(m_panel);
+        if (++m_shot == 4) {
+            m_tick.stop();
+            m_app.exitApp(m_faults == 0 ? 0 : 4);
+            return;
+        }
+        stage(m_shot);
+        m_settleUntil = m_clock.elapsed() + 700;
+    }
+
+    SpoolsmithApp &m_app;
+    QString m_target;
+    QElapsedTimer m_clock;
+    QTimer m_tick;
+    QQuickItem *m_panel = nullptr;
+    qint64 m_settleUntil = 0;
+    bool m_resized = false;
+    int m_shot = 0;
+    int m_faults = 0;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    return runProgram(argc, argv, [](SpoolsmithApp &app) {
+        new Photographer(app, qEnvironmentVariable("SPOOLSMITH_SHOT"));
+    });
+}

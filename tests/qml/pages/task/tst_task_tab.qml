@@ -1,0 +1,273 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import Spoolsmith2024
+
+// The task tab's header, page stack and popups against the real objects.
+TestCase {
+    id: testCase
+    name: "TaskStackPage"
+    when: windowShown
+    visible: true
+    width: 1080
+    height: 720
+
+    Component {
+        id: tabComponent
+        TaskStackPage { width: testCase.width; height: testCase.height }
+    }
+
+    // A page with a native view, as the cut-file page has.
+    Component {
+        id: nativePage
+        Item {
+            property var shown: []
+            function showWindow(on) { shown.push(on) }
+        }
+    }
+
+    Component {
+        id: captureStandIn
+        QtObject {
+            property bool readyForCapture: true
+            property int asked: 0
+            signal imageCaptured(int requestId, var preview)
+            function capture() { return ++asked }
+        }
+    }
+
+    property int savedShow: 0
+
+    function initTestCase() {
+        savedShow = config.showCamera
+    }
+
+    function init() {
+        testCase.Window.window.requestActivate()
+        tryVerify(() => testCase.Window.active, 2000)
+    }
+
+    function cleanup() {
+        app.taskStatus = 2
+        config.showCamera = savedShow
+        device.errorMessage = ""
+        if (typeof sim !== "undefined")
+            compare(sim.takeWarnings(), [])
+    }
+
+    function findIn(item, name) {
+        if (!item)
+            return null
+        if (item.objectName === name)
+            return item
+        const kids = item.children !== undefined ? item.children : []
+        for (let i = 0; i < kids.length; ++i) {
+            const found = findIn(kids[i], name)
+            if (found)
+                return found
+        }
+        return null
+    }
+
+    function makeTab() {
+        const tab = createTemporaryObject(tabComponent, testCase)
+        verify(tab)
+        waitForRendering(tab)
+        return tab
+    }
+
+    function glyphOf(button) {
+        return button.children[0]
+    }
+
+    function test_layout() {
+        const tab = makeTab()
+        const play = findIn(tab, "playButton")
+        const stop = findIn(tab, "stopButton")
+        compare(play.x, tab.width - 85 - 30)
+        compare(stop.x, tab.width - 20 - 30)
+        compare(play.y, 5)
+        compare(play.width, 30)
+        compare(tab.stackView.y, 40)
+        compare(tab.stackView.height, tab.height - 80)
+        compare(tab.camera.objectName, "SpoolsmithCamera")
+        compare(tab.cut_copies, "100")
+        compare(tab.print_copies, "100")
+    }
+
+    function test_playButtonFollowsStatus_data() {
+        return [
+            { tag: "stopped", status: 2, glyph: "\uf04b", color: Qt.rgba(0, 0.85, 0, 1) },
+            { tag: "paused", status: 0, glyph: "\uf144", color: Qt.rgba(0.1, 0.8, 0.1, 1) },
+            { tag: "running", status: 1, glyph: "\uf04c", color: Qt.rgba(0.8, 0.8, 0, 1) },
+            { tag: "other", status: 7, glyph: "\uf04b", color: Qt.rgba(0, 0, 0, 1) },
+        ]
+    }
+
+    function test_playButtonFollowsStatus(data) {
+        const tab = makeTab()
+        const glyph = glyphOf(findIn(tab, "playButton"))
+        app.taskStatus = data.status
+        compare(glyph.text, data.glyph)
+        verify(Math.abs(glyph.color.r - data.color.r) < 0.01 && Math.abs(glyph.color.g - data.color.g) < 0.01
+               && Math.abs(glyph.color.b - data.color.b) < 0.01, String(glyph.color))
+        compare(glyph.font.pointSize, 22)
+        app.taskStatus = 2
+        compare(glyph.text, "\uf04b")
+    }
+
+    // Stopped: the play button only opens the start popup.
+    function test_playWhileStoppedOpensTheStartPopup() {
+        const tab = makeTab()
+        mouseClick(findIn(tab, "playButton"))
+        tryCompare(tab.startPopup, "opened", true)
+        compare(app.taskStatus, 2)
+        keyClick(Qt.Key_Escape)
+        tryCompare(tab.startPopup, "visible", false)
+    }
+
+    // Running: the pause is asked first, then one picture of the shown camera.
+    function test_pauseAsksForThePictureOfTheShownCamera_data() {
+        return [{ tag: "mark shown", show: 0, mark: 1, check: 0 },
+                { tag: "check shown", show: 1, mark: 0, check: 1 }]
+    }
+
+    function test_pauseAsksForThePictureOfTheShownCamera(data) {
+        const tab = makeTab()
+        const mark = createTemporaryObject(captureStandIn, testCase)
+        const check = createTemporaryObject(captureStandIn, testCase)
+        tab.camera.markImageCapture = mark
+        tab.camera.checkImageCapture = check
+        config.showCamera = data.show
+        app.taskStatus = 1
+        mouseClick(findIn(tab, "playButton"))
+        compare(mark.asked, data.mark)
+        compare(check.asked, data.check)
+        compare(tab.camera.captureID, data.show + 1)
+        device.errorMessage = ""
+    }
+
+    function test_backButtonAndStack() {
+        const tab = makeTab()
+        const back = findIn(tab, "backButton")
+        const stack = tab.stackView
+        compare(stack.depth, 1)
+        verify(!back.visible)
+        const overview = stack.currentItem
+        overview.submit("nothing", 0)
+        compare(stack.depth, 1)
+        overview.submit("video", 0)
+        tryCompare(stack, "busy", false)
+        compare(stack.depth, 2)
+        verify(back.visible)
+        const first = stack.currentItem
+        mouseClick(back)
+        tryCompare(stack, "busy", false)
+        compare(stack.depth, 1)
+        compare(stack.currentItem, overview)
+        verify(!back.visible)
+        // Every visit makes a new page.
+        overview.submit("video", 0)
+        tryCompare(stack, "busy", false)
+        verify(stack.currentItem !== first)
+        mouseClick(back)
+        tryCompare(stack, "busy", false)
+    }
+
+    function test_pagesByName_data() {
+        return [{ tag: "cut_file", name: "cutFilePage" }, { tag: "print_file", name: "printFilePage" },
+                { tag: "video", name: "videoPage" }, { tag: "device", name: "devicePage" }]
+    }
+
+    function test_pagesByName(data) {
+        const tab = makeTab()
+        tab.stackView.currentItem.submit(data.tag, undefined)
+        tryCompare(tab.stackView, "busy", false)
+        compare(tab.stackView.depth, 2)
+        verify(tab.stackView.currentItem.objectName.toLowerCase().indexOf(data.name.toLowerCase()) >= 0
+               || tab.stackView.currentItem.objectName !== "")
+    }
+
+    function test_errorPopup() {
+        const tab = makeTab()
+        const popup = tab.errorPopup
+        device.errorMessage = ""
+        compare(popup.visible, false)
+        device.errorMessage = "纸张不足"
+        tryCompare(popup, "opened", true)
+        compare(popup.text, "纸张不足")
+        // A second text while open shows in the same popup.
+        device.errorMessage = "请稍后重试 \n"
+        compare(popup.text, "请稍后重试 \n")
+        verify(popup.visible)
+        mousePress(findIn(popup.contentItem, "closeButton"), 5, 5)
+        tryCompare(popup, "visible", false)
+        compare(device.errorMessage, "")
+        // The same text again opens it again; Escape clears it too.
+        device.errorMessage = "请稍后重试 \n"
+        tryCompare(popup, "opened", true)
+        keyClick(Qt.Key_Escape)
+        tryCompare(popup, "visible", false)
+        compare(device.errorMessage, "")
+        device.errorMessage = "请稍后重试 \n"
+        tryCompare(popup, "opened", true)
+        device.errorMessage = ""
+        verify(popup.visible)
+        popup.close()
+        tryCompare(popup, "visible", false)
+    }
+
+    // Popups and drop-downs over a native view hide it while they are open.
+    function test_nativeViewHiddenUnderPopups() {
+        const tab = makeTab()
+        const stack = tab.stackView
+        const page = stack.push(nativePage)
+        tryCompare(stack, "busy", false)
+        page.shown = []
+        tab.startPopup.open()
+        tryCompare(tab.startPopup, "opened", true)
+        compare(page.shown, [false])
+        device.errorMessage = "纸张不足"
+        tryCompare(tab.errorPopup, "opened", true)
+        tab.startPopup.close()
+        tryCompare(tab.startPopup, "visible", false)
+        // The error popup is still open: the view stays hidden.
+        compare(page.shown[page.shown.length - 1], false)
+        tab.errorPopup.close()
+        tryCompare(tab.errorPopup, "visible", false)
+        compare(page.shown[page.shown.length - 1], true)
+        page.shown = []
+        mouseClick(findIn(tab, "cutCopiesButton"))
+        tryVerify(() => page.shown.length === 1)
+        compare(page.shown, [false])
+        keyClick(Qt.Key_Escape)
+        tryVerify(() => page.shown.length === 2)
+        compare(page.shown, [false, true])
+    }
+
+    function test_fileDialogFromTheLabels() {
+        const tab = makeTab()
+        const dialog = tab.fileDialog
+        mouseDoubleClickSequence(findIn(tab, "cutLabel"))
+        tryCompare(dialog, "visible", true)
+        compare(dialog.title, qsTr("选择切割文件"))
+        compare(dialog.nameFilters, [qsTr("切割文件 (*.plt *.tva)")])
+        dialog.reject()
+        tryCompare(dialog, "visible", false)
+        config.enablePrint = true
+        mouseDoubleClickSequence(findIn(tab, "printLabel"))
+        tryCompare(dialog, "visible", true)
+        compare(dialog.title, qsTr("选择打印文件"))
+        compare(dialog.nameFilters, [qsTr("打印文件 (*.pdf)")])
+        dialog.reject()
+        tryCompare(dialog, "visible", false)
+    }
+
+    function test_dialogPath() {
+        const tab = makeTab()
+        const local = Qt.platform.os === "windows" ? "C:/jobs/a.plt" : "/jobs/a.plt"
+        compare(tab.dialogPath(Qt.platform.os === "windows" ? "file:///C:/jobs/a.plt" : "file:///jobs/a.plt"), local)
+        compare(tab.dialogPath("file://server/share/a.plt"), "file://server/share/a.plt")
+        compare(tab.dialogPath("x/qrc://a.plt"), "x/a.plt")
+    }
+}

@@ -1,0 +1,230 @@
+// The task overview, the cut-file page, the print-file page and the camera
+// pane showing the check camera, photographed in the real program: a cut file
+// and a print file are opened as the pages' dialogs would, then each page is
+// laid over the task tab and the screen is grabbed (the cut view is a native
+// window that a grab of the QML scene alone would miss). Pictures:
+// <name>_<lang>.png (overview), with "_cut_file", "_print_file" and
+// "_check_camera" beside it. A text cut off without elision ends with code 4.
+#include "app/program_entry.h"
+#include "app/spoolsmith_app.h"
+#include "settings/config.h"
+#include "tests/qml/exposed_window.h"
+#include "tests/qml/shot_steps.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QScreen>
+#include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
+
+namespace {
+
+QString besides(const QString &first, const QString &suffix)
+{
+    const QFileInfo info(first);
+    return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix + QStringLiteral(".png");
+}
+
+// Six labels with rounded corners and four marks, in plotter units (40 a mm).
+bool writeCutFile(const QString &path)
+{
+    QByteArray hpgl = "IN;";
+    auto rect = [&hpgl](int x, int y, int w, int h) {
+        const int r = 120;
+        hpgl += "PU" + QByteArray::number(x + r) + ',' + QByteArray::number(y) + ";PD";
+        const QList<QPoint> corners{{x + w - r, y}, {x + w, y + r}, {x + w, y + h - r}, {x + w - r, y + h},
+                                    {x + r, y + h}, {x, y + h - r}, {x, y + r}, {x + r, y}};
+        for (int i = 0; i < corners.size(); ++i)
+            hpgl += QByteArray::number(corners[i].x()) + ',' + QByteArray::number(corners[i].y())
+                    + (i + 1 < corners.size() ? "," : ";");
+    };
+    for (int row = 0; row < 2; ++row)
+        for (int col = 0; col < 3; ++col)
+            rect(800 + col * 2400, 800 + row * 2000, 2000, 1600);
+    for (const QPoint &m : {QPoint(200, 200), QPoint(8400, 200), QPoint(200, 4600), QPoint(8400, 4600)})
+        hpgl += "PU" + QByteArray::number(m.x() - 70) + ',' + QByteArray::number(m.y()) + ";PD"
+                + QByteArray::number(m.x() + 70) + ',' + QByteArray::number(m.y()) + ";";
+    hpgl += "PU;";
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(hpgl) == hpgl.size();
+}
+
+bool writePrintFile(const QString &path)
+{
+    QPdfWriter pdf(path);
+    pdf.setPageSize(QPageSize(QSizeF(220, 125), QPageSize::Millimeter));
+    pdf.setPageMargins(QMarginsF());
+    QPainter p(&pdf);
+    if (!p.isActive())
+        return false;
+    const double mm = pdf.resolution() / 25.4;
+    const QStringList names{QStringLiteral("LEMON"), QStringLiteral("MINT"), QStringLiteral("BERRY")};
+    const QList<QColor> colours{QColor(250, 210, 40), QColor(60, 190, 120), QColor(200, 40, 90)};
+    for (int row = 0; row < 2; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            const QRectF label((20 + col * 60) * mm, (20 + row * 50) * mm, 50 * mm, 40 * mm);
+            p.setBrush(colours[col]);
+            p.setPen(Qt::NoPen);
+            p.drawRoundedRect(label, 3 * mm, 3 * mm);
+            p.setPen(Qt::white);
+            QFont font = p.font();
+            font.setPixelSize(int(9 * mm));
+            font.setBold(true);
+            p.setFont(font);
+            p.drawText(label, Qt::AlignCenter, names[col]);
+        }
+    }
+    p.setBrush(Qt::black);
+    for (const QPointF &m : {QPointF(5, 5), QPointF(210, 5), QPointF(5, 115), QPointF(210, 115)})
+        p.drawEllipse(QPointF(m.x() * mm, m.y() * mm), 1.75 * mm, 1.75 * mm);
+    return p.end();
+}
+
+// Fixed-width texts elide what does not fit; a caption must fit its button.
+int countCutTexts(QQuickItem *root)
+{
+    int faults = 0;
+    const auto items = root->findChildren<QQuickItem *>();
+    for (QQuickItem *item : items) {
+        if (!item->isVisible() || !item->inherits("QQuickText"))
+            continue;
+        if (item->property("truncated").toBool() && item->property("elide").toInt() == 0) {
+            qCritical() << "task_pages_shot" << "text cut" << item->property("text").toString();
+            ++faults;
+        }
+        if (item->property("truncated").toBool())
+            qInfo() << "task_pages_shot" << "elided" << item->property("text").toString();
+    }
+    return faults;
+}
+
+class Photographer : public ShotSteps
+{
+public:
+    using ShotSteps::ShotSteps;
+
+private:
+    void end(int code)
+    {
+        delete m_page;
+        m_page = nullptr;
+        finish(code);
+    }
+
+    // Lays a page of the module over the task tab, in the tab's own context
+    // so that it reaches the tab's camera as the tab's pages do.
+    QQuickItem *showPage(const QString &name)
+    {
+        delete m_page;
+        m_page = nullptr;
+        auto *tab = m_window->findChild<QQuickItem *>(QStringLiteral("taskStackPage"));
+        QQmlContext *context = tab ? qmlContext(tab) : nullptr;
+        QQmlEngine *engine = context ? context->engine() : nullptr;
+        if (!engine)
+            return nullptr;
+        QQmlComponent component(engine, QUrl(QStringLiteral("qrc:/Spoolsmith2024/%1.qml").arg(name)));
+        QObject *object = component.beginCreate(context);
+        auto *page = qobject_cast<QQuickItem *>(object);
+        if (!page) {
+            qCritical() << "task_pages_shot" << name << component.errorString();
+            delete object;
+            return nullptr;
+        }
+        page->setParentItem(tab);
+        page->setZ(1000);
+        // The tab keeps 40 at the top for its header and 40 at the bottom
+        // for the main window's tab buttons.
+        page->setPosition(QPointF(0, 40));
+        page->setSize(QSizeF(tab->width(), tab->height() - 80));
+        component.completeCreate();
+        m_page = page;
+        return page;
+    }
+
+    bool grab(const QString &path)
+    {
+        m_faults += countCutTexts(m_page);
+        // The screen, not the scene: the cut view is a native child window.
+        const QImage image = m_window->screen()->grabWindow(m_window->winId()).toImage();
+        const bool saved = !image.isNull() && image.save(path);
+        qInfo() << "task_pages_shot" << path << image.size() << saved;
+        return saved;
+    }
+
+    void step() override
+    {
+        m_window = exposedQuickWindow();
+        if (!m_window || m_clock.elapsed() < 1000) {
+            if (m_clock.elapsed() > 20000) {
+                qCritical() << "task_pages_shot" << "no window exposed";
+                end(2);
+            }
+            return;
+        }
+        if (m_clock.elapsed() < m_nextAt)
+            return;
+        const QString dir = QDir::currentPath();
+        Config *config = Config::instance();
+        bool ok = true;
+        switch (m_stage++) {
+        case 0:
+            config->setProperty(Config::CPT_Enable_Print, true);
+            // No nested question for the print file's cut file.
+            config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
+            config->setShowCamera(0);
+            ok = writeCutFile(dir + QStringLiteral("/labels.plt")) && writePrintFile(dir + QStringLiteral("/labels.pdf"));
+            m_app.setCutFile(dir + QStringLiteral("/labels.plt"));
+            m_app.setPrintFile(dir + QStringLiteral("/labels.pdf"));
+            ok = ok && showPage(QStringLiteral("TaskPage"));
+            break;
+        case 1:
+            ok = grab(m_target) && showPage(QStringLiteral("CutFilePage"));
+            break;
+        case 2:
+            ok = grab(besides(m_target, QStringLiteral("_cut_file"))) && showPage(QStringLiteral("PrintFilePage"));
+            break;
+        case 3:
+            ok = grab(besides(m_target, QStringLiteral("_print_file")));
+            config->setShowCamera(1);
+            ok = ok && showPage(QStringLiteral("TaskPage"));
+            break;
+        default:
+            ok = grab(besides(m_target, QStringLiteral("_check_camera")));
+            config->setShowCamera(0);
+            end(!ok ? 3 : m_faults ? 4 : 0);
+            return;
+        }
+        if (!ok) {
+            qCritical() << "task_pages_shot" << "stage" << m_stage << "failed";
+            end(3);
+            return;
+        }
+        m_nextAt = m_clock.elapsed() + 1200;
+    }
+
+    QQuickWindow *m_window = nullptr;
+    QQuickItem *m_page = nullptr;
+    int m_stage = 0;
+    qint64 m_nextAt = 0;
+    int m_faults = 0;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    return runProgram(argc, argv, [](SpoolsmithApp &app) {
+        new Photographer(app, qEnvironmentVariable("SPOOLSMITH_SHOT"));
+    });
+}

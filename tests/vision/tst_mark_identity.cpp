@@ -1,0 +1,250 @@
+// The fast mark finder against the plain one it replaced: every building
+// block and the whole search give the same bytes and records on generated
+// pictures (marks, noise, many shapes, flat areas, marks at the edges).
+#include "vision/mark_finder.h"
+#include "vision/mark_locate.h"
+#include "tests/support/reference_mark_finder.h"
+#include "tests/support/synthetic_marks.h"
+
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <vector>
+
+namespace {
+
+QString describe(const MarkRecord *r, int n)
+{
+    QStringList parts;
+    for (int i = 0; i < n; ++i)
+        parts << QStringLiteral("(%1,%2,%3,%4,%5)").arg(r[i].minD).arg(r[i].maxD).arg(r[i].x).arg(r[i].y).arg(r[i].d);
+    return parts.join(QLatin1Char(' '));
+}
+
+// A small mark-camera-sized picture: paper, random dark shapes of every kind
+// (disks near the expected size among them, some touching the edges), then
+// blur-free noise or none.
+QImage randomPicture(QRandomGenerator &rng, int *expectedD)
+{
+    const int w = 24 + rng.bounded(340);
+    const int h = 24 + rng.bounded(280);
+    const int paper = 120 + rng.bounded(136);
+    const int ink = rng.bounded(110);
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(QColor(paper, paper, paper));
+    const int d = 6 + rng.bounded(40);
+    *expectedD = d;
+    {
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing, rng.bounded(2) == 0);
+        p.setPen(Qt::NoPen);
+        const int shapes = rng.bounded(4) == 0 ? 40 + rng.bounded(80) : rng.bounded(12);
+        for (int i = 0; i < shapes; ++i) {
+            const int tone = std::min(255, ink + rng.bounded(40));
+            p.setBrush(QColor(tone, std::max(0, tone - rng.bounded(30)), tone));
+            const double cx = rng.bounded(w + 20) - 10, cy = rng.bounded(h + 20) - 10;
+            const double size = rng.bounded(3) == 0 ? d * (0.85 + rng.bounded(0.3)) : 2 + rng.bounded(2.0 * d);
+            switch (rng.bounded(5)) {
+            case 0:
+            case 1: p.drawEllipse(QPointF(cx, cy), size / 2, size / 2); break;
+            case 2: p.drawEllipse(QPointF(cx, cy), size / 2, size * (0.3 + rng.bounded(0.7)) / 2); break;
+            case 3: p.drawRect(QRectF(cx - size / 2, cy - size / 2, size, size)); break;
+            default:
+                p.setPen(QPen(QColor(tone, tone, tone), 1 + rng.bounded(4)));
+                p.drawLine(QPointF(cx, cy), QPointF(rng.bounded(w), rng.bounded(h)));
+                p.setPen(Qt::NoPen);
+                break;
+            }
+        }
+    }
+    const int noise = rng.bounded(3) == 0 ? 0 : rng.bounded(30);
+    if (noise > 0)
+        for (int y = 0; y < h; ++y) {
+            QRgb *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                const int n = int(rng.bounded(2 * noise + 1)) - noise;
+                auto c = [n](int v) { return std::clamp(v + n, 0, 255); };
+                row[x] = qRgb(c(qRed(row[x])), c(qGreen(row[x])), c(qBlue(row[x])));
+            }
+        }
+    return img;
+}
+
+std::vector<uint8_t> randomBytes(QRandomGenerator &rng, size_t n, int levels)
+{
+    std::vector<uint8_t> out(n);
+    for (auto &v : out)
+        v = uint8_t(levels >= 256 ? rng.bounded(256) : (rng.bounded(levels) * 255) / std::max(1, levels - 1));
+    return out;
+}
+
+} // namespace
+
+class TestMarkIdentity : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    }
+
+    // Every one of the 2^24 colours, so the cut-point table cannot miss one.
+    void greyOfEveryColour()
+    {
+        std::vector<uint8_t> rgb(256 * 256 * 3), fast(256 * 256), plain(256 * 256);
+        for (int r = 0; r < 256; ++r) {
+            for (int g = 0; g < 256; ++g)
+                for (int b = 0; b < 256; ++b) {
+                    uint8_t *p = &rgb[size_t(g * 256 + b) * 3];
+                    p[0] = uint8_t(r);
+                    p[1] = uint8_t(g);
+                    p[2] = uint8_t(b);
+                }
+            markFindGray(rgb.data(), fast.data(), 256, 256);
+            reference::markFindGray(rgb.data(), plain.data(), 256, 256);
+            if (fast != plain)
+                QFAIL(qPrintable(QStringLiteral("grey differs for red %1").arg(r)));
+        }
+    }
+
+    // Smoothing, binarisation and the opening on noise, coarse levels, flat
+    // pictures (whole-number sums) and pictures narrower than the kernel.
+    void buildingBlocks()
+    {
+        QRandomGenerator rng(30);
+        for (int round = 0; round < 600; ++round) {
+            const int w = 1 + rng.bounded(90), h = 1 + rng.bounded(70);
+            const size_t n = size_t(w) * h;
+            const int levels = QList<int>{1, 2, 3, 8, 256}.at(rng.bounded(5));
+            std::vector<uint8_t> in = randomBytes(rng, n, levels);
+            if (round % 7 == 0)
+                std::fill(in.begin(), in.end(), uint8_t(rng.bounded(256)));
+            std::vector<uint8_t> a(n), b(n), a2(n), b2(n);
+            QCOMPARE(markFindGauss(in.data(), a.data(), w, h, 5), reference::markFindGauss(in.data(), b.data(), w, h, 5));
+            QVERIFY2(a == b, qPrintable(QStringLiteral("smoothing, round %1").arg(round)));
+            const int size = 1 + 2 * rng.bounded(4);
+            QCOMPARE(markFindGauss(in.data(), a.data(), w, h, size), reference::markFindGauss(in.data(), b.data(), w, h, size));
+            QVERIFY2(a == b, qPrintable(QStringLiteral("smoothing %1, round %2").arg(size).arg(round)));
+
+            const int s2 = rng.bounded(std::max(w, h) + 2);
+            const int t = 5 * rng.bounded(3);
+            markFindThreshold(in.data(), a.data(), w, h, s2, t);
+            reference::markFindThreshold(in.data(), b.data(), w, h, s2, t);
+            QVERIFY2(a == b, qPrintable(QStringLiteral("threshold, round %1").arg(round)));
+
+            markFindPassV(in.data(), a.data(), w, h);
+            reference::markFindPassV(in.data(), b.data(), w, h);
+            QVERIFY2(a == b, qPrintable(QStringLiteral("erosion, round %1").arg(round)));
+            markFindPassH(a.data(), a2.data(), w, h);
+            reference::markFindPassH(b.data(), b2.data(), w, h);
+            QVERIFY2(a2 == b2, qPrintable(QStringLiteral("dilation, round %1").arg(round)));
+            markFindPassH(in.data(), a.data(), w, h);
+            reference::markFindPassH(in.data(), b.data(), w, h);
+            QVERIFY2(a == b, qPrintable(QStringLiteral("dilation of grey, round %1").arg(round)));
+        }
+    }
+
+    // Region growing on binary noise near the percolation density, where
+    // regions wind the most, and on earlier labels left in the picture.
+    void regionGrowing()
+    {
+        QRandomGenerator rng(31);
+        for (int round = 0; round < 400; ++round) {
+            const int w = 1 + rng.bounded(120), h = 1 + rng.bounded(90);
+            std::vector<uint8_t> bin(size_t(w) * h);
+            const int density = 30 + rng.bounded(50);
+            for (auto &v : bin)
+                v = rng.bounded(100) < density ? 255 : (rng.bounded(10) == 0 ? uint8_t(5 + rng.bounded(8)) : 0);
+            std::vector<uint8_t> plain = bin;
+            for (int label = 20; label < 26; ++label) {
+                const int sx = rng.bounded(w), sy = rng.bounded(h);
+                int f[4] = {}, p[4] = {};
+                const int cf = markFindRegion(bin.data(), w, h, sx, sy, label, &f[0], &f[1], &f[2], &f[3]);
+                const int cp = reference::markFindRegion(plain.data(), w, h, sx, sy, label, &p[0], &p[1], &p[2], &p[3]);
+                QCOMPARE(cf, cp);
+                QCOMPARE(QList<int>(f, f + 4), QList<int>(p, p + 4));
+                QVERIFY(bin == plain);
+            }
+        }
+    }
+
+    // The whole search on 2400 small pictures, every record compared.
+    void searchOnGeneratedPictures()
+    {
+        QRandomGenerator rng(32);
+        int withMarks = 0;
+        for (int round = 0; round < 2400; ++round) {
+            int d = 0;
+            QImage img = randomPicture(rng, &d);
+            if (round % 5 == 1)
+                img = img.convertToFormat(QImage::Format_RGB888);
+            else if (round % 5 == 2)
+                img = img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            const int n = 1 + rng.bounded(4);
+            MarkRecord fast[4], plain[4];
+            const int cf = findMarks(d, img, fast, n);
+            const int cp = reference::findMarks(d, img, plain, n);
+            QVERIFY2(cf == cp && std::equal(fast, fast + 4, plain, [](const MarkRecord &a, const MarkRecord &b) {
+                         return a.minD == b.minD && a.maxD == b.maxD && a.x == b.x && a.y == b.y && a.d == b.d;
+                     }),
+                     qPrintable(QStringLiteral("round %1: %2 vs %3").arg(round).arg(describe(fast, 4), describe(plain, 4))));
+            withMarks += cf > 0;
+        }
+        // The pictures must exercise both outcomes, not only empty searches.
+        QVERIFY2(withMarks > 200 && withMarks < 2200, qPrintable(QString::number(withMarks)));
+    }
+
+    // Reduce, search and refine on full-size camera pictures: marks anywhere
+    // (also by the edges), turned, shaded, blurred and noisy, and up to 60
+    // other shapes, in and out of pair mode.
+    void locateOnCameraPictures()
+    {
+        QRandomGenerator rng(33);
+        const QList<synth::Shape> others = {synth::Shape::Square, synth::Shape::Ellipse, synth::Shape::Ring,
+                                            synth::Shape::Blob, synth::Shape::Dots, synth::Shape::Bars,
+                                            synth::Shape::CrossHair};
+        int found = 0;
+        for (int round = 0; round < 120; ++round) {
+            synth::Picture p;
+            p.size = round % 3 ? QSize(1280, 1024) : QSize(1000 + rng.bounded(400), 760 + rng.bounded(300));
+            const int marks = rng.bounded(4);
+            for (int i = 0; i < marks; ++i)
+                p.marks.append({rng.bounded(2) ? synth::Shape::Disk : synth::Shape::DiskWithTicks,
+                                QPointF(rng.bounded(p.size.width()), rng.bounded(p.size.height())),
+                                3.0 + rng.bounded(1.0)});
+            const int extra = rng.bounded(4) == 0 ? 60 : rng.bounded(6);
+            for (int i = 0; i < extra; ++i)
+                p.marks.append({others.at(rng.bounded(others.size())),
+                                QPointF(rng.bounded(p.size.width()), rng.bounded(p.size.height())),
+                                0.5 + rng.bounded(5.0), 0.4 + rng.bounded(0.6)});
+            p.rotationDeg = rng.bounded(2) ? 0.0 : rng.bounded(20.0) - 10.0;
+            p.blurSigma = rng.bounded(2.0);
+            p.noiseSigma = rng.bounded(12.0);
+            p.shading = rng.bounded(2) ? 0.0 : rng.bounded(0.4);
+            p.seed = uint32_t(round + 1);
+            const QImage img = synth::render(p);
+            MarkLocateParams params;
+            params.markSize = 3.0 + rng.bounded(1.0);
+            params.pairMode = rng.bounded(3) == 0;
+            params.markIndex = rng.bounded(5);
+            const MarkLocateResult fast = locateMark(img, params);
+            const MarkLocateResult plain = reference::locateMark(img, params);
+            QVERIFY2(fast.position == plain.position && fast.diameter == plain.diameter
+                         && fast.candidates == plain.candidates && fast.scale == plain.scale,
+                     qPrintable(QStringLiteral("round %1: (%2,%3) d %4 n %5 vs (%6,%7) d %8 n %9")
+                                    .arg(round).arg(fast.position.x()).arg(fast.position.y()).arg(fast.diameter)
+                                    .arg(fast.candidates).arg(plain.position.x()).arg(plain.position.y())
+                                    .arg(plain.diameter).arg(plain.candidates)));
+            QCOMPARE(fast.small, plain.small);
+            found += !fast.position.isNull();
+        }
+        QVERIFY2(found > 20, qPrintable(QString::number(found)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMarkIdentity)
+#include "tst_mark_identity.moc"
