@@ -107,12 +107,6 @@ Item {
         elide: Text.ElideRight
     }
 
-    // Stand-in until the camera pane is on main.
-    component CameraView: Item {
-        property var cs: null
-        property bool showFilmHistory: false
-    }
-
     Rectangle {
         id: left_panel
         objectName: "left_panel"
@@ -123,7 +117,7 @@ Item {
         CameraView {
             objectName: "cameraView"
             anchors.fill: parent
-            cs: typeof camera !== "undefined" && camera ? camera.currCS : null
+            cs: camera.currCS
             showFilmHistory: true
         }
     }

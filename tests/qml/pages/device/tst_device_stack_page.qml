@@ -85,8 +85,9 @@ Item {
             const page = openPage()
             const before = device.ident
             const tip = item(page, "tipBox")
+            // The report comes on the driver's thread; bindings follow queued.
             sim.reportTaskStatus(1)
-            tryCompare(app, "taskStatus", 1)
+            tryCompare(page, "jobActive", true)
 
             mouseClick(item(page, "machineButton"))
             tryCompare(tip, "opened", true)
