@@ -41,9 +41,11 @@ MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &param
         const QImage crop = picture.copy(QRect(cx0, cy0, kMarkRefineCrop, kMarkRefineCrop));
         MarkRecord refined;
         if (findMarks(fullD, crop, &refined, 1) >= 1) {
-            const int fx = int(float(refined.x + cx0) / s);
-            const int fy = int(float(refined.y + cy0) / s);
-            const int fd = int(float(refined.d) / s);
+            // Kept to the full picture's pixel: cut to whole reduced pixels the
+            // mark would move by up to 0.1 mm, always the same way.
+            const double fx = (refined.x + cx0) / result.scale;
+            const double fy = (refined.y + cy0) / result.scale;
+            const double fd = refined.d / result.scale;
             const int m = params.markIndex;
             if (lastX == 0.0 && lastY == 0.0) {
                 lastX = fx;

@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QPainter>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include <zint.h>
@@ -43,10 +45,25 @@ bool QrPainter::render(QPainter &painter, const QRectF &rect) const
     const QImage image = symbol();
     if (image.isNull())
         return false;
-    // Modules stay sharp: no smoothing when stretching.
+    // Modules stay sharp and all of one width: a whole number of device
+    // pixels each (stretched by a fraction, some modules came out a pixel
+    // wider than others, and a 300 dpi page code often did not read back),
+    // the symbol centred in the rectangle.
+    const QTransform device = painter.deviceTransform();
+    const double across = std::min(rect.width() * std::hypot(device.m11(), device.m12()),
+                                   rect.height() * std::hypot(device.m21(), device.m22()));
+    const int modulePx = std::max(1, int(std::floor(across / std::max(image.width(), image.height()))));
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.drawImage(rect, image);
+    if (device.type() <= QTransform::TxScale && across >= std::max(image.width(), image.height())) {
+        const QPointF centre = device.map(rect.center());
+        const QSizeF size(image.width() * modulePx, image.height() * modulePx);
+        const QPointF topLeft(std::round(centre.x() - size.width() / 2), std::round(centre.y() - size.height() / 2));
+        painter.resetTransform();
+        painter.drawImage(QRectF(topLeft, size), image);
+    } else {
+        painter.drawImage(rect, image);
+    }
     painter.restore();
     return true;
 }

@@ -34,9 +34,12 @@ void taskInterface::sleepMs(int ms) const
     if (ms <= 0)
         return;
     // Slices short enough that a stop ends the sleep within a few ms.
+    QElapsedTimer slept;
+    slept.start();
     QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired() && m_taskStatus.load() != 2)
         QThread::msleep(qMin<qint64>(5, qMax<qint64>(1, deadline.remainingTime())));
+    m_sleptNs += slept.nsecsElapsed();
 }
 
 bool taskInterface::deviceLinked() const

@@ -44,6 +44,8 @@ public:
     // walk is, counted rather than timed.
     quint64 passes() const { return m_passes.load(); }
     quint64 cycles() const { return m_cycles.load(); }
+    // Time spent in the walk's fixed waits (sleepMs), ns.
+    qint64 sleptNs() const { return m_sleptNs.load(); }
 
 public slots:
     void onWork();
@@ -67,4 +69,5 @@ protected:
     QList<TaskStep> m_steps;
     std::atomic<quint64> m_passes{0};
     std::atomic<quint64> m_cycles{0};
+    mutable std::atomic<qint64> m_sleptNs{0};
 };

@@ -41,7 +41,12 @@ TaskWorker::TaskWorker(TRV610Plus *device, const QList<QPointF> &markPoints, int
         setTask(kind);
 }
 
-TaskWorker::~TaskWorker() = default;
+std::atomic<qint64> TaskWorker::s_finishedJobsWaitNs{0};
+
+TaskWorker::~TaskWorker()
+{
+    s_finishedJobsWaitNs += sleptNs();
+}
 
 TaskApp *TaskWorker::app() const
 {

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QPointF>
 
+#include <atomic>
+
 class Config;
 class TaskApp;
 
@@ -43,6 +45,10 @@ public:
 
     // How long the link may stay down before a running job is ended.
     void setUnlinkedGraceMs(int ms) { m_unlinkedGraceMs = ms; }
+
+    // The fixed waits of every job worker that has ended so far, ns: what a
+    // job's time is less its waiting (the per-page figure of the line).
+    static qint64 finishedJobsWaitNs() { return s_finishedJobsWaitNs.load(); }
 
     QPointF startPoint() const { return m_startPoint; }
     QPointF endPoint() const { return m_endPoint; }
@@ -88,7 +94,7 @@ private:
     // Moves the machine by an offset in plotter units after the roller check.
     bool moveBy(const QPointF &offset);
     // Offset of a found mark from the image centre, plotter units.
-    QPointF markOffset(const QPointF &p, int diameter) const;
+    QPointF markOffset(const QPointF &p, double diameter) const;
     void printIfRollerLow();
     TaskApp *app() const;
     Config *config() const;
@@ -97,9 +103,10 @@ private:
     QPointF m_endPoint;
     QList<QPointF> m_markPoints;
     QList<QPointF> m_scannedPoints;
-    QList<int> m_scannedSizes;
+    QList<double> m_scannedSizes;
     double m_searchFeed = 0.0;
     int m_scanAttempts = 0;
     int m_centringMoves = 0;
     int m_unlinkedGraceMs = 3000;
+    static std::atomic<qint64> s_finishedJobsWaitNs;
 };

@@ -14,7 +14,7 @@
 
 #include <cmath>
 
-QPointF TaskWorker::markOffset(const QPointF &p, int diameter) const
+QPointF TaskWorker::markOffset(const QPointF &p, double diameter) const
 {
     const Config *config = this->config();
     if (!config)
@@ -35,7 +35,7 @@ void TaskWorker::taskScanMark(int &curStep)
     if (captured && !p.isNull()) {
         m_scanAttempts = 0;
         m_scannedPoints.append(p);
-        m_scannedSizes.append(int(a->lastMarkDiameter()));
+        m_scannedSizes.append(double(a->lastMarkDiameter()));
         ++curStep;
         return;
     }
@@ -53,7 +53,7 @@ void TaskWorker::taskProbeMark(int &curStep)
     a->resetLastMark();
     if (a->doCapture(1) && !a->lastMarkPosition().isNull()) {
         curStep += 2;
-        QThread::msleep(100);
+        sleepMs(100);
         m_searchFeed = 0.0;
     } else {
         ++curStep;
@@ -73,7 +73,7 @@ void TaskWorker::taskFeedSearch(int &curStep)
             }
             m_searchFeed += 12.5;
             curStep -= 2;
-            QThread::msleep(100);
+            sleepMs(100);
         }
     } else if (config) {
         filmBlocked = config->filmRollerLimit() >= m_device->filmRoller() - 12.5;
@@ -227,7 +227,7 @@ void TaskWorker::taskScanOK(int &curStep)
 
     const PageFitCheck fit = checkPageFit(t, a->cutPageSize());
     const bool within = fit.withinLimits;
-    QList<int> sizes = m_scannedSizes;
+    QList<double> sizes = m_scannedSizes;
     if (within) {
         qInfo() << "TaskWorker::taskScanOK" << "dt:" << offsets << "mark size:" << sizes;
         qInfo() << "TaskWorker::taskScanOK" << "scaned:" << scanned;
@@ -245,7 +245,7 @@ void TaskWorker::taskScanOK(int &curStep)
     // The camera stands over the first mark again: check it once.
     int local = 0;
     const QList<QPointF> points = m_scannedPoints;
-    const QList<int> pointSizes = m_scannedSizes;
+    const QList<double> pointSizes = m_scannedSizes;
     taskScanMark(local);
     if (local == 1 && !m_scannedPoints.isEmpty()) {
         const QPointF o = markOffset(m_scannedPoints.last(), m_scannedSizes.last());

@@ -32,6 +32,13 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex());
         lines().clear();
+        criticalLines().clear();
+    }
+    // The critical (and fatal) lines so far.
+    static QStringList criticals()
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        return criticalLines();
     }
 
 private:
@@ -40,6 +47,8 @@ private:
         {
             std::lock_guard<std::mutex> lock(mutex());
             lines().append(message);
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                criticalLines().append(message);
         }
         if (s_previous)
             s_previous(type, context, message);
@@ -50,6 +59,11 @@ private:
         return m;
     }
     static QStringList &lines()
+    {
+        static QStringList l;
+        return l;
+    }
+    static QStringList &criticalLines()
     {
         static QStringList l;
         return l;

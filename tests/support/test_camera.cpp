@@ -2,6 +2,7 @@
 
 #include "tests/support/synthetic_marks.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 TestCamera::TestCamera(QObject *parent)
@@ -13,6 +14,8 @@ TestCamera::TestCamera(QObject *parent)
 
 QImage TestCamera::markPicture() const
 {
+    if (m_pictureSource)
+        return m_pictureSource(m_size);
     synth::Picture picture;
     picture.size = m_size;
     if (m_source) {
@@ -31,7 +34,10 @@ void TestCamera::onCapture(const QVariant &c)
         return;
     }
     const bool mark = token % 10 == 1;
+    QElapsedTimer drawing;
+    drawing.start();
     const QImage image = mark ? markPicture() : m_labelSource ? m_labelSource() : QImage(m_size, QImage::Format_RGB888);
+    m_renderNs += drawing.nsecsElapsed();
     auto answer = [this, token, mark, image]() {
         ++m_answered;
         if (mark)

@@ -21,6 +21,8 @@ public:
 
     // Mark centres (full-resolution pixels) of the next mark picture.
     void setMarkSource(std::function<QList<QPointF>(const QSize &)> source) { m_source = std::move(source); }
+    // The whole mark picture instead (a web of printed pages), given its size.
+    void setMarkPictureSource(std::function<QImage(const QSize &)> source) { m_pictureSource = std::move(source); }
     void setPictureSize(const QSize &size) { m_size = size; }
     // The next check-camera pictures (else an empty picture of the size).
     void setLabelSource(std::function<QImage()> source) { m_labelSource = std::move(source); }
@@ -31,6 +33,8 @@ public:
     void setDelayMs(int ms) { m_delayMs.store(ms); }
     int requests() const { return m_requests.load(); }
     int answered() const { return m_answered.load(); }
+    // Time spent drawing pictures (not the program's time), ns.
+    qint64 renderNs() const { return m_renderNs.load(); }
 
     QImage markPicture() const;
 
@@ -43,6 +47,7 @@ private:
     void onCapture(const QVariant &c);
 
     std::function<QList<QPointF>(const QSize &)> m_source;
+    std::function<QImage(const QSize &)> m_pictureSource;
     std::function<QImage()> m_labelSource;
     QSize m_size{1280, 960};
     double m_markSizeMm = 4.0;
@@ -50,4 +55,5 @@ private:
     std::atomic<int> m_delayMs{0};
     std::atomic<int> m_requests{0};
     std::atomic<int> m_answered{0};
+    std::atomic<qint64> m_renderNs{0};
 };

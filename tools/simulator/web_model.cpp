@@ -15,6 +15,7 @@ WebModel::WebModel(MachineSimulator &sim)
             s.posY += y;
             std::lock_guard<std::mutex> lock(m_lock);
             m_camera += QPointF(x, y);
+            fedBy(x, s);
             return SimReply{{simReplyPayload(4, {QStringLiteral("1"), field(2), field(3)})}, 0};
         }
         return SimReply{{simReplyPayload(4, {QStringLiteral("0"), QString::number(s.posX), QString::number(s.posY)})},
@@ -70,8 +71,22 @@ void WebModel::onPlot(const QByteArray &plot, SimMachineState &state)
         m_cuts << stroke.translated(knife);
     // The pen ends where the plot left it; the web and the head follow.
     m_camera += end;
+    fedBy(end.x(), state);
     state.posX += end.x();
     state.posY += end.y();
+}
+
+void WebModel::fedBy(double along, SimMachineState &state)
+{
+    if (m_collectPerUnit <= 0.0 || along <= 0.0)
+        return;
+    state.collectRoller = QString::number(state.collectRoller.toDouble() + along * m_collectPerUnit);
+}
+
+void WebModel::setCollectRise(double perUnit)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_collectPerUnit = perUnit;
 }
 
 void WebModel::setMarks(const QList<QPointF> &webMarks)

@@ -33,6 +33,10 @@ public:
     // Where the knife stands relative to the camera centre.
     void setKnifeOffset(const QPointF &offset);
 
+    // The fed web piles up before the collect roller: each plotter unit fed
+    // forward raises its reading by perUnit (0: the reading stays).
+    void setCollectRise(double perUnit);
+
     QPointF cameraPosition() const;
     // Centres of the marks inside a picture of that size, full-resolution
     // pixels, as the mark camera at its current position sees them.
@@ -50,10 +54,13 @@ public:
 
 private:
     void onPlot(const QByteArray &plot, SimMachineState &state);
+    // Under m_lock: the web moved by along plotter units.
+    void fedBy(double along, SimMachineState &state);
 
     mutable std::mutex m_lock;
     QPointF m_camera;
     QPointF m_knifeOffset;
+    double m_collectPerUnit = 0.0;
     QList<QPointF> m_marks;
     QList<Plot> m_plots;
     QList<QPolygonF> m_cuts;

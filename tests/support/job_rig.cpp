@@ -1,0 +1,72 @@
+#include "tests/support/job_rig.h"
+
+#include "app/cut_scene_settings.h"
+#include "app/spoolsmith_app.h"
+#include "platform/scene/gscene.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+SpoolsmithApp *JobRig::app()
+{
+    return SpoolsmithApp::instance();
+}
+
+bool JobRig::setUp(int waitCaptureMs, bool controlCycles)
+{
+    if (!f.makeSettings(DeviceFixture::Folder::Program))
+        return false;
+    CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
+    f.useTestMarkCamera(waitCaptureMs);
+    f.config->setMarkCameraOffsetX(0.0);
+    f.config->setMarkCameraOffsetY(0.0);
+    if (!f.startSimulator())
+        return false;
+    web = std::make_unique<WebModel>(*f.sim);
+    f.controlCycles = controlCycles;
+    f.makeDevice(DeviceFixture::Driver::Registered);
+    if (!f.link())
+        return false;
+    // Room for a whole page forward and back (200 mm moves a roller by 10).
+    f.device->setFilmRoller(95);
+    f.device->setCollectRoller(80);
+    f.device->setPrintRoller(80);
+    camera = std::make_unique<TestCamera>();
+    camera->setMarkSizeMm(4.0);
+    WebModel *w = web.get();
+    camera->setMarkSource([w](const QSize &s) { return w->marksInView(s); });
+    if (!app()->connectCameraObject(camera.get()))
+        return false;
+    app()->setTaskStatus(2);
+    app()->cutScene()->gClear();
+    return true;
+}
+
+void JobRig::tearDown()
+{
+    if (f.device && !f.device->idle()) {
+        f.device->setTaskStatus(2);
+        waitIdle(5000);
+    }
+    camera.reset();
+    f.tearDown();
+    // Kept until the simulator, whose plot and reply handlers point into it, is gone.
+    web.reset();
+}
+
+bool JobRig::waitIdle(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!f.device->idle() && clock.elapsed() < ms)
+        QTest::qWait(10);
+    return f.device->idle();
+}
+
+int JobRig::plotCount(bool cutsOnly) const
+{
+    int n = 0;
+    for (const WebModel::Plot &p : web->plots())
+        n += (!cutsOnly || !p.move) ? 1 : 0;
+    return n;
+}

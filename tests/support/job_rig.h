@@ -1,0 +1,33 @@
+#pragma once
+
+#include "tests/support/device_fixture.h"
+#include "tests/support/test_camera.h"
+#include "tools/simulator/web_model.h"
+
+#include <memory>
+
+class SpoolsmithApp;
+
+// What a whole-job test stands on: settings in a temp dir that is also the
+// program folder, the simulator with its web model, a registered driver
+// linked to it with room on the rollers for a page forward and back, and
+// the test camera connected to the application as its QML camera. Needs
+// SpoolsmithApp::instance().
+struct JobRig
+{
+    DeviceFixture f;
+    std::unique_ptr<WebModel> web;
+    std::unique_ptr<TestCamera> camera;
+
+    // waitCaptureMs bounds each picture's wait; controlCycles runs the poll
+    // and collect cycles beside the job.
+    bool setUp(int waitCaptureMs, bool controlCycles = false);
+    // Stops a job still running, then undoes setUp.
+    void tearDown();
+
+    static SpoolsmithApp *app();
+    // Waits for the job thread to be handled; false instead of hanging.
+    bool waitIdle(int ms);
+    // Plots the machine got (cutsOnly: without positioning frames).
+    int plotCount(bool cutsOnly) const;
+};
