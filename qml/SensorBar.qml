@@ -3,8 +3,6 @@ import QtQuick
 // The web guide's two edge sensors, S6 and S7, as lamps: red while the
 // sensor is on, black while it is off. The owner gives the height.
 Row {
-    id: bar
-
     spacing: 5
 
     component Label: Text {
