@@ -33,6 +33,24 @@ TestCase {
         }
     }
 
+    // A panel on a page that scrolls: a drag takes the press from the button.
+    Component {
+        id: flickComponent
+        Flickable {
+            width: 880
+            height: 400
+            contentWidth: 880
+            contentHeight: 1200
+            property alias frame: inner
+            DeviceFrame {
+                id: inner
+                width: 880
+                height: 600
+                color: "white"
+            }
+        }
+    }
+
     property var panel: null
 
     function find(item, name) {
@@ -349,6 +367,19 @@ TestCase {
         panel = null
         tryCompare(config, "autoRoll", false)
         mouseRelease(testCase, 400, 400)
+    }
+
+    function test_holdToWindEndsWhenThePressIsTaken() {
+        const flick = createTemporaryObject(flickComponent, testCase, { x: 0, y: 0, z: 10 })
+        const area = find(flick.frame, "windArea")
+        mousePress(area, 18, 18)
+        compare(config.autoRoll, true)
+        for (let dy = 5; dy <= 80; dy += 5)
+            mouseMove(area, 18, 18 + dy)
+        tryCompare(flick, "dragging", true)
+        compare(config.autoRoll, false)
+        mouseRelease(area, 18, 98)
+        compare(config.autoRoll, false)
     }
 
     function test_holdOfOnePanelIsNotEndedByAnother() {
