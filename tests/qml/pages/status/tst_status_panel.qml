@@ -111,6 +111,8 @@ TestCase {
         verify(bar.visible)
         compare(bar.height, 20)
         compare(s6.width, 10)
+        compare(bar.width, find(bar, "sensor6Label").width + find(bar, "sensor7Label").width + 2 * 10 + 3 * 5)
+        compare(s6.y + s6.height / 2, bar.height / 2)
         verify(bar.x + bar.width <= panel.width - 10 + 0.5)
         // The guide reads the sensors in every collect cycle.
         config.enableRectify = true
