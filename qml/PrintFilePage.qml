@@ -133,6 +133,7 @@ Item {
                         currentIndex = found
                         chosen = true
                     }
+                    // currentText follows the index only after this signal.
                     onCurrentIndexChanged: {
                         if (chosen && currentIndex >= 0)
                             app.printerName = textAt(currentIndex)
