@@ -294,9 +294,11 @@ private slots:
         auto programs = supervise(riin, QString());
         QTRY_VERIFY_WITH_TIMEOUT(startsOf(riin).size() >= 3, 10000);
         shutDown(*programs);
+        // Started at once it would run many times a second; each copy notes
+        // its own start, late by however long a loaded machine takes.
         const QList<Start> list = startsOf(riin);
         for (int i = 1; i < list.size(); ++i)
-            QVERIFY2(list[i].ms - list[i - 1].ms >= 900, qPrintable(QString::number(list[i].ms - list[i - 1].ms)));
+            QVERIFY2(list[i].ms - list[i - 1].ms >= 500, qPrintable(QString::number(list[i].ms - list[i - 1].ms)));
     }
 
     void windowsAreMinimisedUntilTheyStaySo()
