@@ -190,6 +190,17 @@ TestCase {
         compare(camera.checkPending, null)
     }
 
+    // Without a device a session holds no camera, which would stream a test
+    // pattern for nothing.
+    function test_sessionsIdleWithoutDevice() {
+        const camera = createTemporaryObject(cameraComponent, testCase)
+        compare(camera.cameras.length, 0)
+        compare(camera.markSessionObject().camera, null)
+        compare(camera.checkSessionObject().camera, null)
+        verify(camera.markCameraObject() !== null)
+        verify(camera.checkCameraObject() !== null)
+    }
+
     function test_badRequestsIgnored() {
         const t = makeCamera()
         t.camera.capture(0)
