@@ -63,8 +63,17 @@ Item {
         }
         const mark = tokenCamera(token) === 1
         const imageCapture = mark ? markImageCapture : checkImageCapture
-        // A new request replaces the session's older one: that one's waiter
-        // has given up, as requests of one camera come one at a time.
+        // A plain camera number is the operator's picture (the pause click):
+        // while a job waits on the session, the job's picture serves both and
+        // the job keeps its answer.
+        if (token < 10 && (mark ? markPending : checkPending)) {
+            console.info("RCamera::capture", "picture", token, "joins the pending request",
+                         (mark ? markPending : checkPending).token)
+            return
+        }
+        // A new request of the job replaces the session's older one: that
+        // one's waiter has given up, as requests of one camera come one at a
+        // time.
         if (mark)
             markPending = null
         else
