@@ -106,11 +106,11 @@ Rectangle {
     }
     Component {
         id: video_page
-        VideoPage {}
+        VideoPage { objectName: "videoPage" }
     }
     Component {
         id: device_page
-        DevicePage {}
+        DevicePage { objectName: "devicePage" }
     }
 
     StackView {
