@@ -147,6 +147,11 @@ bool PageTestSim::linked() const
     return m_fixture->device->linked();
 }
 
+bool PageTestSim::jobIdle() const
+{
+    return m_fixture->device->idle();
+}
+
 QString PageTestSim::programDir() const
 {
     return m_fixture->dir->path();

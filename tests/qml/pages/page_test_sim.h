@@ -42,6 +42,8 @@ public:
     // Links the driver to the simulator again (after a drop or a new ident).
     Q_INVOKABLE bool relink();
     Q_INVOKABLE bool linked() const;
+    // No job thread of the driver is running.
+    Q_INVOKABLE bool jobIdle() const;
 
     // Wires a camera object to the application's capture hand-shake, as the
     // program does with the task tab's camera after loading.
