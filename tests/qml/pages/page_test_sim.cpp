@@ -98,6 +98,11 @@ void PageTestSim::reportTaskStatus(int status)
     m_fixture->sim->reportTaskStatus(status);
 }
 
+void PageTestSim::reportAxisLimit(int axis, int position)
+{
+    m_fixture->sim->reportAxisLimit(axis, position);
+}
+
 void PageTestSim::refuse(int command, bool on)
 {
     const QMap<int, SimHandler> table = defaultReplyTable();

@@ -34,6 +34,8 @@ public:
     Q_INVOKABLE void setRollers(double gyroscope, double print, double film, double collect);
     // An unsolicited task status report ("CMD;12,0,s;").
     Q_INVOKABLE void reportTaskStatus(int status);
+    // An unsolicited limit switch report ("CMD;23,axis,position;").
+    Q_INVOKABLE void reportAxisLimit(int axis, int position);
     // The machine answers command with a failure status (or again normally).
     Q_INVOKABLE void refuse(int command, bool on = true);
     // "none", "noReply", "lateReply", "garbage", "splitBytes", "dropConnection".
