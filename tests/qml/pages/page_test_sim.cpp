@@ -90,6 +90,12 @@ void PageTestSim::setRollers(double gyroscope, double print, double film, double
     });
 }
 
+bool PageTestSim::connectCamera(QObject *camera)
+{
+    SpoolsmithApp *app = SpoolsmithApp::instance();
+    return app && app->connectCameraObject(camera);
+}
+
 void PageTestSim::reportTaskStatus(int status)
 {
     m_fixture->sim->reportTaskStatus(status);
