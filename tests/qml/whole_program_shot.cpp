@@ -10,6 +10,7 @@
 #include "app/spoolsmith_app.h"
 #include "machine/trv610plus.h"
 #include "tests/qml/exposed_window.h"
+#include "tests/qml/shot_steps.h"
 #include "tools/simulator/machine_simulator.h"
 
 #include <QDir>
@@ -82,19 +83,14 @@ QStringList qmlWarningsInLog()
     return found;
 }
 
-class Tour : public QObject
+class Tour : public ShotSteps
 {
 public:
     Tour(SpoolsmithApp &app, QString target)
-        : QObject(&app)
-        , m_app(app)
-        , m_target(std::move(target))
+        : ShotSteps(app, std::move(target))
     {
         startMachine();
         buildSteps();
-        m_clock.start();
-        connect(&m_tick, &QTimer::timeout, this, &Tour::tick);
-        m_tick.start(100);
     }
 
 private:
@@ -200,11 +196,10 @@ private:
     void fail(const QString &why, int code)
     {
         qCritical() << "whole_program_shot" << why;
-        m_tick.stop();
-        m_app.exitApp(code);
+        finish(code);
     }
 
-    void tick()
+    void step() override
     {
         if (m_clock.elapsed() > 120000)
             return fail(QStringLiteral("took too long at step %1").arg(m_step), 2);
@@ -232,7 +227,7 @@ private:
             m_pending = -1;
         }
         if (m_step >= int(m_steps.size()))
-            return finish();
+            return report();
         const Step &next = m_steps.at(m_step);
         if (!next.act())
             return fail(QStringLiteral("step %1 (%2) could not be taken").arg(m_step).arg(next.shot), 2);
@@ -253,9 +248,8 @@ private:
             m_faults << step + QStringLiteral(": ") + fault;
     }
 
-    void finish()
+    void report()
     {
-        m_tick.stop();
         m_faults.removeDuplicates();
         const QStringList warnings = qmlWarningsInLog();
         for (const QString &w : warnings)
@@ -263,15 +257,11 @@ private:
         for (const QString &f : m_faults)
             qCritical() << "whole_program_shot" << f;
         m_sim->stop();
-        m_app.exitApp(warnings.isEmpty() && m_faults.isEmpty() ? 0 : 4);
+        finish(warnings.isEmpty() && m_faults.isEmpty() ? 0 : 4);
     }
 
-    SpoolsmithApp &m_app;
-    QString m_target;
     std::unique_ptr<MachineSimulator> m_sim;
     std::vector<Step> m_steps;
-    QElapsedTimer m_clock;
-    QTimer m_tick;
     QQuickWindow *m_window = nullptr;
     bool m_linked = false;
     qint64 m_settleUntil = 0;
