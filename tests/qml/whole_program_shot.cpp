@@ -23,6 +23,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -45,7 +46,8 @@ QString stepFile(const QString &first, const QString &step)
 QStringList cutTexts(QQuickItem *item)
 {
     QStringList faults;
-    if (!item->isVisible() || item->opacity() <= 0)
+    // The on-screen keyboard is the framework's, laid out below the window.
+    if (!item->isVisible() || item->opacity() <= 0 || item->objectName() == QLatin1String("inputPanel"))
         return faults;
     if (item->inherits("QQuickText")) {
         const QString text = item->property("text").toString();
@@ -207,6 +209,9 @@ private:
             m_window = exposedQuickWindow();
             if (!m_window)
                 return;
+            // Without a window manager "maximized" does nothing: fill the
+            // screen as a maximized window would.
+            m_window->setGeometry(m_window->screen()->geometry());
             m_settleUntil = m_clock.elapsed() + 1000;
         }
         // The machine announced itself, was adopted and answered.
