@@ -313,17 +313,10 @@ Rectangle {
         }
     }
 
-    // A camera device's id reaches QML as an ArrayBuffer; the settings keep
-    // it as text.
-    function idText(v) {
-        if (v instanceof ArrayBuffer)
-            return String.fromCharCode.apply(null, new Uint8Array(v))
-        return v === undefined || v === null ? "" : String(v)
-    }
-
     function chooseDevice(dev) {
         device_list.close()
-        const id = idText(dev.id)
+        // Ids reach QML as bytes; the camera object reads them as text.
+        const id = camera.idText(dev)
         if (config.showCamera !== 0) {
             if (config.checkCamera !== id) {
                 // The name first: the id's write sets the rotation from it.

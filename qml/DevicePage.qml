@@ -17,20 +17,6 @@ Item {
         box.value = Qt.binding(function() { return device[member] })
     }
 
-    // Stand-ins until the shared device controls are on main.
-    component DeviceFrame: Rectangle {
-        color: "white"
-        border.width: 1
-        border.color: Qt.rgba(0.8, 0.8, 0.8, 1)
-    }
-    component CutModelComboBox: Item {
-        property int mod: 0
-        signal modModfiy()
-    }
-    component CollectSwitch: Item {
-        property bool trim: false
-    }
-
     component Label: Text {
         width: 100
         height: 30
@@ -235,8 +221,6 @@ Item {
             height: 100
             anchors.horizontalCenter: parent.horizontalCenter
             anchors.bottom: parent.bottom
-            // The tab bar lies over the window's lowest 40 pixels.
-            anchors.bottomMargin: 40
 
             Flow {
                 anchors.fill: parent

@@ -58,7 +58,8 @@ ZuPopup {
                 font.bold: popup.textFontBold
                 horizontalAlignment: TextEdit.AlignHCenter
                 verticalAlignment: TextEdit.AlignVCenter
-                wrapMode: TextEdit.WrapAnywhere
+                // Whole words where they fit: English must not break mid-word.
+                wrapMode: TextEdit.Wrap
                 selectByMouse: true
             }
         }

@@ -133,9 +133,10 @@ Item {
                         currentIndex = found
                         chosen = true
                     }
+                    // currentText follows the index only after this signal.
                     onCurrentIndexChanged: {
                         if (chosen && currentIndex >= 0)
-                            app.printerName = currentText
+                            app.printerName = textAt(currentIndex)
                     }
                 }
                 // The rest of the row: the drop-down's and the label's

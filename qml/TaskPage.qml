@@ -133,6 +133,7 @@ Rectangle {
 
         Rectangle {
             id: machine_cell
+            clip: true
             objectName: "machineCell"
             Layout.row: page.printOn ? 1 : 0
             Layout.rowSpan: page.printOn ? 1 : 2
@@ -148,10 +149,10 @@ Rectangle {
                 anchors.fill: parent
                 onDoubleClicked: page.submit("device", "")
             }
-            // The machine status panel goes here once it is on main.
-            Item {
-                id: machine_panel
+            DeviceFrame {
+                objectName: "machinePanel"
                 anchors.fill: parent
+                color: "white"
             }
         }
     }

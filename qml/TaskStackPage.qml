@@ -111,11 +111,11 @@ Rectangle {
     }
     Component {
         id: video_page
-        Item { objectName: "videoPage" }
+        VideoPage { objectName: "videoPage" }
     }
     Component {
         id: device_page
-        Item { objectName: "devicePage" }
+        DevicePage { objectName: "devicePage" }
     }
 
     StackView {

@@ -107,12 +107,6 @@ Item {
         elide: Text.ElideRight
     }
 
-    // Stand-in until the camera pane is on main.
-    component CameraView: Item {
-        property var cs: null
-        property bool showFilmHistory: false
-    }
-
     Rectangle {
         id: left_panel
         objectName: "left_panel"
@@ -123,7 +117,7 @@ Item {
         CameraView {
             objectName: "cameraView"
             anchors.fill: parent
-            cs: typeof camera !== "undefined" && camera ? camera.currCS : null
+            cs: camera.currCS
             showFilmHistory: true
         }
     }
@@ -224,11 +218,14 @@ Item {
                     height: 30
                     spacing: 5
                     LightLabel { text: qsTr("底灯") }
+                    // Any stored level but 0 is on; the switch follows only
+                    // on/off, so writing 1 back over 255 does not loop.
+                    readonly property bool storedOn: config.checkBKLight !== 0
                     Switch {
                         id: backLightSwitch
                         objectName: "backLightSwitch"
                         height: 30
-                        checked: config.checkBKLight !== 0
+                        checked: parent.storedOn
                         text: checked ? qsTr("开") : qsTr("关")
                         onCheckedChanged: {
                             config.checkBKLight = checked ? 1 : 0

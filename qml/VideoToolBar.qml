@@ -34,11 +34,25 @@ Rectangle {
         return (path.startsWith("/") ? "file://" : "file:///") + path
     }
 
+    // The capture writes its default format, JPEG, unless told another.
+    function stillSuffix() {
+        switch (capture ? capture.fileFormat : ImageCapture.UnspecifiedFormat) {
+        case ImageCapture.PNG:
+            return ".png"
+        case ImageCapture.WebP:
+            return ".webp"
+        case ImageCapture.Tiff:
+            return ".tiff"
+        default:
+            return ".jpg"
+        }
+    }
+
     function takeStill() {
         const name = folder + "/" + uniqueStamp()
         if (config.usedQMLCamera) {
             if (capture)
-                capture.captureToFile(name + ".jpg")
+                capture.captureToFile(name + stillSuffix())
         } else {
             app.saveFrame(name)
         }

@@ -214,19 +214,19 @@
     <name>DeviceFrame</name>
     <message>
         <source>收纸辊:</source>
-        <translation>Collect roller:</translation>
+        <translation>Collect:</translation>
     </message>
     <message>
         <source>覆膜辊:</source>
-        <translation>Film roller:</translation>
+        <translation>Film:</translation>
     </message>
     <message>
         <source>打印辊:</source>
-        <translation>Print roller:</translation>
+        <translation>Print:</translation>
     </message>
     <message>
         <source>陀螺仪:</source>
-        <translation>Gyroscope:</translation>
+        <translation>Gyro:</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -49,20 +51,29 @@ int greyOfSum(float sum)
 
 // The same answer without the power: cut[g] is the smallest sum whose grey is
 // at least g, found once by bisection over the float bit patterns (the grey
-// never falls as the sum grows), and start[] the grey at each bucket's lower
-// edge, so that a pixel walks at most a step or two past it.
+// never falls as the sum grows). A sum's bucket is picked by its float bits
+// (512 per octave, so buckets are fine where the grey climbs fastest, near
+// black) and holds the grey at its lower edge with the next cut; no bucket
+// holds more than one cut, so a pixel is one comparison past its start.
 struct GreyCuts
 {
-    static constexpr float kScale = 16384.0f; // buckets per unit sum
-    static constexpr int kBuckets = 2 * 16384; // sums stay below 2
+    static constexpr int kShift = 23 - 8;                  // 256 buckets per octave
+    static constexpr uint32_t kBase = (127u - 24u) << 23;  // 2^-24: grey 0 below
+    static constexpr uint32_t kTop = 128u << 23;           // 2.0: sums stay below
+    static constexpr int kBuckets = int((kTop - kBase) >> kShift);
+    struct Bucket
+    {
+        float next; // the cut after the grey at the lower edge
+        int grey;
+    };
     float cut[257];
-    uint8_t start[kBuckets];
+    Bucket start[kBuckets];
+    bool oneStep = true;
     GreyCuts()
     {
         cut[0] = 0.0f;
-        const uint32_t top = floatBits(2.0f);
         for (int g = 1; g <= 255; ++g) {
-            uint32_t lo = 0, hi = top; // greyOfSum(hi) >= g always
+            uint32_t lo = 0, hi = kTop; // greyOfSum(2.0) is 255
             while (lo < hi) {
                 const uint32_t mid = lo + (hi - lo) / 2;
                 if (greyOfSum(bitsFloat(mid)) >= g)
@@ -75,19 +86,29 @@ struct GreyCuts
         cut[256] = std::numeric_limits<float>::infinity();
         int g = 0;
         for (int b = 0; b < kBuckets; ++b) {
-            const float edge = float(b) / kScale;
-            while (g < 255 && cut[g + 1] <= edge)
+            const float lower = bitsFloat(kBase + (uint32_t(b) << kShift));
+            const float upper = bitsFloat(kBase + (uint32_t(b + 1) << kShift));
+            while (g < 255 && cut[g + 1] <= lower)
                 ++g;
-            start[b] = uint8_t(g);
+            start[b] = {cut[g + 1], g};
+            // A second cut inside the bucket would need a second step.
+            if (g < 254 && cut[g + 2] < upper)
+                oneStep = false;
         }
+        // Below the first bucket every sum is grey 0, which needs the same.
+        if (cut[1] < bitsFloat(kBase))
+            oneStep = false;
     }
     int grey(float sum) const
     {
-        const int b = std::min(int(sum * kScale), kBuckets - 1);
-        int g = start[b];
-        while (sum >= cut[g + 1])
-            ++g;
-        return g;
+        const uint32_t bits = std::clamp(floatBits(sum), kBase, kTop - 1);
+        const Bucket &b = start[(bits - kBase) >> kShift];
+        if (oneStep)
+            return b.grey + int(sum >= b.next);
+        int walked = b.grey;
+        while (sum >= cut[walked + 1])
+            ++walked;
+        return walked;
     }
     static uint32_t floatBits(float f)
     {
@@ -145,53 +166,39 @@ void markFindGray(const uint8_t *rgb, uint8_t *grey, int width, int height)
     greyRows([rgb, width](int y) { return rgb + size_t(y) * width * 3; }, kRgb888, grey, width, height);
 }
 
-// Smoothing as two 1-D passes: exp(-(dx^2 + dy^2) / 2) is the product of the
-// row and column weights. The passes round differently from the 25-term sum
-// (by far less than 1e-9), so where the value lies that close to a whole
-// number the 25-term sum is formed as defined and decides the truncation.
-int markFindGauss(const uint8_t *in, uint8_t *out, int width, int height, int size)
+namespace {
+
+// Scratch memory kept by the calling thread between calls: a scan allocates
+// nothing per picture (and takes no fresh pages from the system).
+template<typename T>
+T *scratch(std::vector<T> &buffer, size_t n)
 {
-    if (size % 2 == 0 || size < 1)
-        return -1;
-    const int half = size / 2;
-    std::vector<double> kernel, weight, colWeight, ring, rowIn, sums;
-    try {
-        kernel.resize(size_t(size) * size_t(size));
-        weight.resize(size_t(size));
-        colWeight.resize(size_t(size));
-        ring.resize(size_t(size) * size_t(std::max(width, 0)));
-        rowIn.resize(size_t(std::max(width, 0)));
-        sums.resize(size_t(std::max(width, 0)));
-    } catch (const std::bad_alloc &) {
-        return -1;
-    }
-    double total = 0.0;
-    for (int dy = -half; dy <= half; ++dy)
-        for (int dx = -half; dx <= half; ++dx) {
-            const double v = std::exp(-(dx * dx + dy * dy) * 0.5);
-            kernel[size_t(dy + half) * size + (dx + half)] = v;
-            total += v;
-        }
-    for (double &v : kernel)
-        v /= total;
-    for (int d = -half; d <= half; ++d) {
-        weight[size_t(d + half)] = std::exp(-(d * d) * 0.5);
-        colWeight[size_t(d + half)] = weight[size_t(d + half)] / total;
-    }
-    // The defined sum, term by term in its order.
-    auto exactSum = [&](const uint8_t *centre, size_t stride) {
-        double sum = 0.0;
-        for (int dy = -half; dy <= half; ++dy) {
-            const uint8_t *row = centre + ptrdiff_t(dy) * ptrdiff_t(stride);
-            const double *krow = &kernel[size_t(dy + half) * size + half];
-            for (int dx = -half; dx <= half; ++dx)
-                sum += krow[dx] * row[dx];
-        }
-        return sum;
-    };
-    // A flat window is the common case near whole numbers: its answer per level.
-    uint8_t flat[256];
+    if (buffer.size() < n)
+        buffer.resize(n);
+    return buffer.data();
+}
+
+struct GaussKernel
+{
+    int size = 0;
+    int half = 0;
+    std::vector<double> full; // the defined size x size weights, normalised
+    uint8_t flat[256];        // the defined answer for a window of one level
+
+    explicit GaussKernel(int n)
+        : size(n)
+        , half(n / 2)
+        , full(size_t(n) * size_t(n))
     {
+        double total = 0.0;
+        for (int dy = -half; dy <= half; ++dy)
+            for (int dx = -half; dx <= half; ++dx) {
+                const double v = std::exp(-(dx * dx + dy * dy) * 0.5);
+                full[size_t(dy + half) * size + (dx + half)] = v;
+                total += v;
+            }
+        for (double &v : full)
+            v /= total;
         std::vector<uint8_t> window(size_t(size) * size_t(size));
         for (int v = 0; v < 256; ++v) {
             std::fill(window.begin(), window.end(), uint8_t(v));
@@ -199,87 +206,204 @@ int markFindGauss(const uint8_t *in, uint8_t *out, int width, int height, int si
         }
     }
 
+    // The defined sum, term by term in its order.
+    double exactSum(const uint8_t *centre, size_t stride) const
+    {
+        double sum = 0.0;
+        for (int dy = -half; dy <= half; ++dy) {
+            const uint8_t *row = centre + ptrdiff_t(dy) * ptrdiff_t(stride);
+            const double *krow = &full[size_t(dy + half) * size + half];
+            for (int dx = -half; dx <= half; ++dx)
+                sum += krow[dx] * row[dx];
+        }
+        return sum;
+    }
+
+    // The defined answer at one pixel: a flat window by table.
+    uint8_t exact(const uint8_t *centre, size_t stride) const
+    {
+        for (int dy = -half; dy <= half; ++dy) {
+            const uint8_t *row = centre + ptrdiff_t(dy) * ptrdiff_t(stride);
+            for (int dx = -half; dx <= half; ++dx)
+                if (row[dx] != *centre)
+                    return uint8_t(exactSum(centre, stride));
+        }
+        return flat[*centre];
+    }
+};
+
+// The 5 x 5 smoothing as two 1-D passes in single precision:
+// exp(-(dx^2 + dy^2) / 2) is the product of a row and a column weight. The
+// passes differ from the defined 25-term double sum by less than 2e-4 (ten
+// roundings of values below 256 at 6e-8 relative), so wherever the value is
+// more than 1e-3 from a whole number both truncate alike; the few that are
+// not take the defined sum.
+void gaussFive(const GaussKernel &kernel, const uint8_t *in, uint8_t *out, int width, int height)
+{
+    constexpr int kSize = 5;
+    constexpr int kHalf = 2;
+    constexpr float kNear = 1e-3f;
+    // The column weight carries the normalisation: the full kernel's total
+    // is the square of the row weights' sum.
+    float rowWeight[kSize], colWeight[kSize];
+    double rowTotal = 0.0;
+    for (int d = -kHalf; d <= kHalf; ++d)
+        rowTotal += std::exp(-(d * d) * 0.5);
+    for (int d = -kHalf; d <= kHalf; ++d) {
+        const double e = std::exp(-(d * d) * 0.5);
+        rowWeight[d + kHalf] = float(e);
+        colWeight[d + kHalf] = float(e / (rowTotal * rowTotal));
+    }
+    thread_local std::vector<float> ringBuffer, rowBuffer, sumBuffer;
+    thread_local std::vector<uint8_t> flagBuffer;
+    const size_t w = size_t(width);
+    float *ring = scratch(ringBuffer, kSize * w);
+    float *rowIn = scratch(rowBuffer, w);
+    float *sums = scratch(sumBuffer, w);
+    uint8_t *flags = scratch(flagBuffer, w);
+
+    auto rowPass = [&](int y) {
+        const uint8_t *src = in + size_t(y) * w;
+        float *dst = ring + size_t(y % kSize) * w;
+        for (size_t x = 0; x < w; ++x)
+            rowIn[x] = float(src[x]);
+        for (size_t x = kHalf; x < w - kHalf; ++x)
+            dst[x] = rowWeight[0] * rowIn[x - 2] + rowWeight[1] * rowIn[x - 1] + rowWeight[2] * rowIn[x]
+                     + rowWeight[3] * rowIn[x + 1] + rowWeight[4] * rowIn[x + 2];
+    };
+    for (int y = 0; y < kSize - 1; ++y)
+        rowPass(y);
+    for (int y = kHalf; y < height - kHalf; ++y) {
+        rowPass(y + kHalf);
+        const float *h0 = ring + size_t((y - 2) % kSize) * w;
+        const float *h1 = ring + size_t((y - 1) % kSize) * w;
+        const float *h2 = ring + size_t(y % kSize) * w;
+        const float *h3 = ring + size_t((y + 1) % kSize) * w;
+        const float *h4 = ring + size_t((y + 2) % kSize) * w;
+        for (size_t x = kHalf; x < w - kHalf; ++x)
+            sums[x] = colWeight[0] * h0[x] + colWeight[1] * h1[x] + colWeight[2] * h2[x] + colWeight[3] * h3[x]
+                      + colWeight[4] * h4[x];
+        uint8_t *dst = out + size_t(y) * w;
+        for (size_t x = kHalf; x < w - kHalf; ++x) {
+            const int whole = int(sums[x]);
+            const float frac = sums[x] - float(whole);
+            dst[x] = uint8_t(whole);
+            flags[x] = (frac < kNear) | (frac > 1.0f - kNear);
+        }
+        const uint8_t *src = in + size_t(y) * w;
+        const uint8_t *end = flags + (w - kHalf);
+        for (const uint8_t *f = flags + kHalf; f < end; ++f) {
+            f = static_cast<const uint8_t *>(std::memchr(f, 1, size_t(end - f)));
+            if (!f)
+                break;
+            const size_t x = size_t(f - flags);
+            dst[x] = kernel.exact(src + x, w);
+        }
+    }
+}
+
+} // namespace
+
+int markFindGauss(const uint8_t *in, uint8_t *out, int width, int height, int size)
+{
+    if (size % 2 == 0 || size < 1)
+        return -1;
+    std::unique_ptr<GaussKernel> made;
+    try {
+        made = std::make_unique<GaussKernel>(size);
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+    static const GaussKernel five(5);
+    const GaussKernel &kernel = size == 5 ? five : *made;
     std::copy(in, in + size_t(width) * size_t(height), out);
     if (width < size || height < size)
         return 0;
-    auto rowPass = [&](int y) {
-        const uint8_t *src = in + size_t(y) * width;
-        double *dst = &ring[size_t(y % size) * width];
-        for (int x = 0; x < width; ++x)
-            rowIn[size_t(x)] = src[x];
-        for (int x = half; x < width - half; ++x) {
-            double s = 0.0;
-            for (int k = 0; k < size; ++k)
-                s += weight[size_t(k)] * rowIn[size_t(x - half + k)];
-            dst[x] = s;
-        }
-    };
-    for (int y = 0; y < size - 1; ++y)
-        rowPass(y);
-    constexpr double kNear = 1e-9;
-    for (int y = half; y < height - half; ++y) {
-        rowPass(y + half);
-        std::fill(sums.begin(), sums.end(), 0.0);
-        for (int k = 0; k < size; ++k) {
-            const double *h = &ring[size_t((y - half + k) % size) * width];
-            const double c = colWeight[size_t(k)];
-            for (int x = half; x < width - half; ++x)
-                sums[size_t(x)] += c * h[x];
-        }
-        const uint8_t *src = in + size_t(y) * width;
-        uint8_t *dst = out + size_t(y) * width;
-        for (int x = half; x < width - half; ++x) {
-            const double v = sums[size_t(x)];
-            const int whole = int(v);
-            const double frac = v - whole;
-            if (frac > kNear && frac < 1.0 - kNear) {
-                dst[x] = uint8_t(whole);
-                continue;
-            }
-            bool same = true;
-            for (int dy = -half; dy <= half && same; ++dy) {
-                const uint8_t *row = src + ptrdiff_t(dy) * width + x;
-                for (int dx = -half; dx <= half; ++dx)
-                    same = same && row[dx] == src[x];
-            }
-            dst[x] = same ? flat[src[x]] : uint8_t(exactSum(src + x, size_t(width)));
-        }
+    if (size == 5) {
+        gaussFive(kernel, in, out, width, height);
+        return 0;
     }
+    // Other sizes (not used by the search) as defined.
+    const int half = size / 2;
+    for (int y = half; y < height - half; ++y)
+        for (int x = half; x < width - half; ++x)
+            out[size_t(y) * width + x] = uint8_t(kernel.exactSum(in + size_t(y) * width + x, size_t(width)));
     return 0;
 }
 
 void markFindThreshold(const uint8_t *in, uint8_t *out, int width, int height, int s2, int t)
 {
-    std::vector<uint32_t> integral(size_t(width) * size_t(height));
+    thread_local std::vector<uint32_t> integralBuffer;
+    uint32_t *integral = scratch(integralBuffer, size_t(width) * size_t(height));
     for (int y = 0; y < height; ++y) {
         uint32_t rowSum = 0;
-        const uint32_t *above = y > 0 ? &integral[size_t(y - 1) * width] : nullptr;
-        uint32_t *cells = &integral[size_t(y) * width];
+        const uint32_t *above = y > 0 ? integral + size_t(y - 1) * width : nullptr;
+        uint32_t *cells = integral + size_t(y) * width;
         const uint8_t *src = in + size_t(y) * width;
         for (int x = 0; x < width; ++x) {
             rowSum += src[x];
             cells[x] = rowSum + (above ? above[x] : 0);
         }
     }
-    const uint64_t keep = uint64_t(100 - t);
+    // pixel x count > floor(sum x keep / 100) is, in whole numbers,
+    // 100 x pixel x count > sum x keep: no division per pixel. Neither side
+    // can wrap in 64 bits (count and sum stay below 2^32 / 255 and 2^32);
+    // with windows of under 2^32 / 25500 pixels, not even in 32 bits.
+    const bool exactForm = t >= 0 && t <= 100 && s2 >= 0;
+    const uint64_t maxCount = uint64_t(std::min(2 * s2, std::max(width - 1, 0)))
+        * uint64_t(std::min(2 * s2, std::max(height - 1, 0)));
+    const bool narrow = exactForm && maxCount * 25500 < (uint64_t(1) << 32);
+    const uint32_t keep = uint32_t(100 - t);
     for (int y = 0; y < height; ++y) {
         const int y1 = std::max(y - s2, 0);
         const int y2 = std::min(y + s2, height - 1);
-        const uint32_t *top = &integral[size_t(y1) * width];
-        const uint32_t *bottom = &integral[size_t(y2) * width];
+        const uint32_t *top = integral + size_t(y1) * width;
+        const uint32_t *bottom = integral + size_t(y2) * width;
         const uint8_t *src = in + size_t(y) * width;
         uint8_t *dst = out + size_t(y) * width;
         const uint32_t rows = uint32_t(y2 - y1);
-        for (int x = 0; x < width; ++x) {
-            const int x1 = std::max(x - s2, 0);
-            const int x2 = std::min(x + s2, width - 1);
-            const uint32_t count = uint32_t(x2 - x1) * rows;
-            const uint32_t sum = bottom[x2] - bottom[x1] - top[x2] + top[x1];
-            // 64-bit products: the same answer as 32-bit ones wherever those
-            // do not wrap, and a sound one for large windows.
-            const uint64_t lhs = uint64_t(src[x]) * count;
-            const uint64_t rhs = uint64_t(sum) * keep / 100;
-            dst[x] = lhs > rhs ? 0 : 255;
+        if (!narrow) {
+            for (int x = 0; x < width; ++x) {
+                const int x1 = std::max(x - s2, 0);
+                const int x2 = std::min(x + s2, width - 1);
+                const uint32_t count = uint32_t(x2 - x1) * rows;
+                const uint32_t sum = bottom[x2] - bottom[x1] - top[x2] + top[x1];
+                bool dark;
+                if (exactForm) {
+                    dark = 100 * uint64_t(src[x]) * count > uint64_t(sum) * keep;
+                } else {
+                    // 64-bit products: the same answer as 32-bit ones wherever
+                    // those do not wrap, and a sound one for large windows.
+                    dark = uint64_t(src[x]) * count > uint64_t(sum) * uint64_t(100 - t) / 100;
+                }
+                dst[x] = dark ? 0 : 255;
+            }
+            continue;
+        }
+        // Along a row the window's left edge is 0 or x - s2 and its right
+        // edge x + s2 or the last column: three stretches in which both move
+        // with x or stand still, each a plain loop over contiguous cells.
+        auto stretch = [&](int from, int to, auto leftMoves, auto rightMoves) {
+            for (int x = from; x < to; ++x) {
+                const int x1 = decltype(leftMoves)::value ? x - s2 : 0;
+                const int x2 = decltype(rightMoves)::value ? x + s2 : width - 1;
+                const uint32_t count = uint32_t(x2 - x1) * rows;
+                const uint32_t sum = bottom[x2] - bottom[x1] - top[x2] + top[x1];
+                dst[x] = 100 * uint32_t(src[x]) * count > sum * keep ? 0 : 255;
+            }
+        };
+        using Moves = std::true_type;
+        using Stands = std::false_type;
+        const int a = std::min(s2, width);          // x < a: left edge at 0
+        const int b = std::max(width - s2, 0);      // x >= b: right edge last
+        if (a <= b) {
+            stretch(0, a, Stands(), Moves());
+            stretch(a, b, Moves(), Moves());
+            stretch(b, width, Moves(), Stands());
+        } else {
+            stretch(0, b, Stands(), Moves());
+            stretch(b, a, Stands(), Stands());
+            stretch(a, width, Moves(), Stands());
         }
     }
 }
@@ -332,37 +456,53 @@ void markFindPassH(const uint8_t *in, uint8_t *out, int width, int height)
 
 // The repeated raster scans of the definition label exactly the 8-connected
 // 255 pixels reachable from the seed (clamped neighbours are neighbours or the
-// pixel itself); one flood fill labels the same set in one visit each. The
-// label must not be in the picture already, as in the search, where each
-// seed gets a new one.
+// pixel itself); one scanline flood fill labels the same set, visiting each
+// pixel about once. Each labelled run is as long as the 255 pixels allow, so
+// only the rows above and below it, one pixel wider each side, can hold
+// more. The label must not be in the picture already, as in the search, where
+// each seed gets a new one.
 int markFindRegion(uint8_t *binary, int width, int height, int seedX, int seedY, int label,
                    int *bx, int *by, int *bw, int *bh)
 {
     if (label < kFirstLabel || label > kLastLabel)
         return 0;
-    binary[size_t(seedY) * width + seedX] = uint8_t(label);
-    int count = 1;
+    const uint8_t mark = uint8_t(label);
+    int count = 0;
     int left = seedX, right = seedX, top = seedY, bottom = seedY;
-    thread_local std::vector<std::pair<int, int>> stack;
+    struct Run
+    {
+        int y, from, to;
+    };
+    thread_local std::vector<Run> stack;
     stack.clear();
-    stack.emplace_back(seedX, seedY);
+    // Labels the run of 255 pixels through (x, y) (the seed whatever it holds).
+    auto labelRun = [&](uint8_t *row, int x, int y) {
+        int from = x, to = x;
+        while (from > 0 && row[from - 1] == 255)
+            --from;
+        while (to < width - 1 && row[to + 1] == 255)
+            ++to;
+        std::fill(row + from, row + to + 1, mark);
+        count += to - from + 1;
+        left = std::min(left, from);
+        right = std::max(right, to);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+        stack.push_back({y, from, to});
+        return to;
+    };
+    labelRun(binary + size_t(seedY) * width, seedX, seedY);
     while (!stack.empty()) {
-        const auto [x, y] = stack.back();
+        const Run run = stack.back();
         stack.pop_back();
-        const int x0 = std::max(x - 1, 0), x1 = std::min(x + 1, width - 1);
-        for (int ny = std::max(y - 1, 0); ny <= std::min(y + 1, height - 1); ++ny) {
+        for (int ny : {run.y - 1, run.y + 1}) {
+            if (ny < 0 || ny >= height)
+                continue;
             uint8_t *row = binary + size_t(ny) * width;
-            for (int nx = x0; nx <= x1; ++nx) {
-                if (row[nx] != 255)
-                    continue;
-                row[nx] = uint8_t(label);
-                ++count;
-                left = std::min(left, nx);
-                right = std::max(right, nx);
-                top = std::min(top, ny);
-                bottom = std::max(bottom, ny);
-                stack.emplace_back(nx, ny);
-            }
+            const int last = std::min(run.to + 1, width - 1);
+            for (int x = std::max(run.from - 1, 0); x <= last; ++x)
+                if (row[x] == 255)
+                    x = labelRun(row, x, ny);
         }
     }
     if (bx) *bx = left;

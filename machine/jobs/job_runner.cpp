@@ -34,6 +34,14 @@ JobRunner::JobRunner(TRV610Plus &device, DeviceState &state, const MachineContex
     m_collectWorker->moveToThread(m_collectThread.get());
     connect(m_pollThread.get(), &QThread::started, m_pollWorker.get(), &taskInterface::onWork);
     connect(m_collectThread.get(), &QThread::started, m_collectWorker.get(), &taskInterface::onWork);
+    // Polling switched on again while a cycle was ending: that cycle's thread
+    // ended all the same and is started again here, on the runner's thread.
+    for (QThread *thread : {m_pollThread.get(), m_collectThread.get()}) {
+        connect(thread, &QThread::finished, this, [this] {
+            if (!m_stopped.load() && m_state.polling.get())
+                startControlThreads();
+        });
+    }
     setPolling(m_state.polling.get());
 }
 
@@ -49,6 +57,12 @@ void JobRunner::setPolling(bool on)
     m_collectWorker->setPolling(on);
     if (!on)
         return;
+    m_stopped.store(false);
+    startControlThreads();
+}
+
+void JobRunner::startControlThreads()
+{
     // A cycle that ended when polling went off starts again on its thread.
     for (QThread *thread : {m_pollThread.get(), m_collectThread.get()}) {
         if (thread->isRunning())
@@ -60,6 +74,7 @@ void JobRunner::setPolling(bool on)
 
 void JobRunner::stopControlCycles()
 {
+    m_stopped.store(true);
     m_pollWorker->setPolling(false);
     m_collectWorker->setPolling(false);
     // The collect cycle may be waiting for a check picture: that wait ends

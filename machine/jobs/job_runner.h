@@ -38,6 +38,7 @@ public:
 
 private:
     void onTaskThreadFinished();
+    void startControlThreads();
     QThread *taskThread();
 
     TRV610Plus &m_device;
@@ -45,6 +46,8 @@ private:
     const MachineContext &m_context;
     QThread *m_taskThread = nullptr;
     std::atomic<bool> m_idle{true};
+    // The control cycles were ended for good (shut-down).
+    std::atomic<bool> m_stopped{false};
     std::unique_ptr<QThread> m_pollThread;
     std::unique_ptr<QThread> m_collectThread;
     std::unique_ptr<PollWorker> m_pollWorker;

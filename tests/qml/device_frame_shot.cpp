@@ -3,10 +3,10 @@
 // window as the machine parameters page places it (beside its 400-wide
 // column, above the tab bar), gives the driver readings and running motors,
 // and writes one picture per version: SPOOLSMITH_SHOT names version 1's,
-// versions 2 and 3 get "_v2" and "_v3" before ".png", and a last one "_banner"
-// shows the banner and the sensor lamps. Texts of the bottom row that run into
-// the sensor lamps, or a top row that runs into the wind button, end with
-// code 4.
+// versions 2 and 3 get "_v2" and "_v3" before ".png", "_banner" shows the
+// banner and the sensor lamps, and "_cell" the panel in a cell of the task
+// overview page. Texts of the bottom row that run into the sensor lamps, or a
+// top row that runs into the wind button, end with code 4.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
 #include "machine/trv610plus.h"
@@ -134,12 +134,18 @@ private:
         device->setCollectMotorRunning(true);
         device->setFilmMotorRunning(true);
         device->setFeedMotorRunning(true);
-        config->setVersion(shot < 3 ? shot + 1 : 2);
+        config->setVersion(shot < 3 ? shot + 1 : shot == 3 ? 2 : 1);
         if (shot == 3) {
             config->setEnableScanAndTrim(false);
             device->setSensor6(true);
             device->setSensor7(false);
             device->setDeviceState(0x20 | 0x8);
+        }
+        if (shot == 4) {
+            // One cell of the task overview page's two-by-two grid.
+            device->setDeviceState(0);
+            QQuickWindow *window = m_panel->window();
+            m_panel->setSize(QSizeF(window->width() / 2.0, (window->height() - 40) / 2.0));
         }
     }
 
@@ -169,14 +175,14 @@ private:
         }
         if (m_clock.elapsed() < m_settleUntil)
             return;
-        static const char *const suffixes[] = {"", "_v2", "_v3", "_banner"};
+        static const char *const suffixes[] = {"", "_v2", "_v3", "_banner", "_cell"};
         const QImage image = window->grabWindow();
         const QString file = besides(m_target, QLatin1String(suffixes[m_shot]));
         if (image.isNull() || !image.save(file))
             return fail("cannot save a picture", 3);
         qInfo() << "device_frame_shot" << file << image.size();
         m_faults += countOverlaps(m_panel);
-        if (++m_shot == 4) {
+        if (++m_shot == 5) {
             m_tick.stop();
             m_app.exitApp(m_faults == 0 ? 0 : 4);
             return;

@@ -3,13 +3,15 @@
 // and a print file are opened as the pages' dialogs would, then each page is
 // laid over the task tab and the screen is grabbed (the cut view is a native
 // window that a grab of the QML scene alone would miss). Pictures:
-// <name>_<lang>.png (overview), with "_cut_file", "_print_file" and
-// "_check_camera" beside it. A text cut off without elision ends with code 4.
+// <name>_<lang>.png (overview), with "_cut_file", "_print_file",
+// "_print_file_variable" and "_check_camera" beside it. A text cut off
+// without elision ends with code 4.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
 #include "settings/config.h"
 #include "tests/qml/exposed_window.h"
 #include "tests/qml/shot_steps.h"
+#include "tests/support/xlsx_writer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,6 +26,7 @@
 #include <QQuickItem>
 #include <QScreen>
 #include <QTimer>
+#include <QWidget>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
@@ -91,6 +94,21 @@ bool writePrintFile(const QString &path)
     return p.end();
 }
 
+// A template of one label with data fields, and its sheet.
+bool writeVariableData(const QString &dir)
+{
+    const QByteArray tva = R"({"format":"spoolsmith-tva","version":1,"page":{"width":100,"height":50},
+"mark":{"type":4,"size":4,"margins":[3,3,3,3]},
+"paths":[{"pen":1,"subpaths":[[20,20,380,20,380,180,20,180,20,20]]}],
+"texts":[{"x":12,"y":14,"size":16,"text":"{Name}"},{"x":12,"y":28,"size":12,"text":"No {No}"}]})";
+    QFile file(dir + QStringLiteral("/labels.tva"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(tva) != tva.size())
+        return false;
+    file.close();
+    return writeTestXlsx(dir + QStringLiteral("/labels.xlsx"),
+                         {{"Name", "No"}, {"LEMON", "1001"}, {"MINT", "1002"}, {"BERRY", "1003"}});
+}
+
 // Fixed-width texts elide what does not fit; a caption must fit its button.
 int countCutTexts(QQuickItem *root)
 {
@@ -152,6 +170,32 @@ private:
         return page;
     }
 
+    // A file dialog of the page shown, accepted with path.
+    bool accept(const QString &dialogName, const QString &path)
+    {
+        QObject *dialog = m_page ? m_page->findChild<QObject *>(dialogName) : nullptr;
+        if (!dialog || !dialog->setProperty("selectedFile", QUrl::fromLocalFile(path)))
+            return false;
+        return QMetaObject::invokeMethod(dialog, "accepted");
+    }
+
+    // The application's cut view, a native window, lies over the page's left
+    // pane and shows the file.
+    bool cutViewCoversItsPane()
+    {
+        auto *widget = qvariant_cast<QWidget *>(m_app.getCutGraphicsView());
+        auto *pane = m_page->findChild<QQuickItem *>(QStringLiteral("leftPanel"));
+        if (!widget || !pane)
+            return false;
+        const QRect expected = pane->mapRectToScene(QRectF(0, 0, pane->width(), pane->height())).toRect();
+        qInfo() << "task_pages_shot" << "cut view" << widget->isVisible() << widget->geometry() << expected;
+        if (!widget->isVisible() || widget->geometry() != expected) {
+            ++m_faults;
+            qCritical() << "task_pages_shot" << "the cut view is not over its pane";
+        }
+        return true;
+    }
+
     bool grab(const QString &path)
     {
         m_faults += countCutTexts(m_page);
@@ -183,19 +227,33 @@ private:
             // No nested question for the print file's cut file.
             config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
             config->setShowCamera(0);
-            ok = writeCutFile(dir + QStringLiteral("/labels.plt")) && writePrintFile(dir + QStringLiteral("/labels.pdf"));
-            m_app.setCutFile(dir + QStringLiteral("/labels.plt"));
-            m_app.setPrintFile(dir + QStringLiteral("/labels.pdf"));
-            ok = ok && showPage(QStringLiteral("TaskPage"));
+            ok = writeCutFile(dir + QStringLiteral("/labels.plt")) && writePrintFile(dir + QStringLiteral("/labels.pdf"))
+                 && showPage(QStringLiteral("TaskPage"))
+                 // Opened as the operator does, through the page's dialogs.
+                 && accept(QStringLiteral("pltDialog"), dir + QStringLiteral("/labels.plt"))
+                 && accept(QStringLiteral("pdfDialog"), dir + QStringLiteral("/labels.pdf"));
             break;
         case 1:
             ok = grab(m_target) && showPage(QStringLiteral("CutFilePage"));
             break;
         case 2:
-            ok = grab(besides(m_target, QStringLiteral("_cut_file"))) && showPage(QStringLiteral("PrintFilePage"));
+            ok = cutViewCoversItsPane();
             break;
         case 3:
+            ok = grab(besides(m_target, QStringLiteral("_cut_file"))) && showPage(QStringLiteral("PrintFilePage"));
+            break;
+        case 4:
             ok = grab(besides(m_target, QStringLiteral("_print_file")));
+            // Variable data: a template with a sheet of three records, the
+            // second shown; the page shows its two rows for them.
+            ok = ok && writeVariableData(dir);
+            m_app.setDataSource(dir + QStringLiteral("/labels.xlsx"));
+            m_app.setPrintFile(dir + QStringLiteral("/labels.tva"));
+            m_app.setDataIndex(2);
+            ok = ok && m_app.enabledDataSource() && showPage(QStringLiteral("PrintFilePage"));
+            break;
+        case 5:
+            ok = grab(besides(m_target, QStringLiteral("_print_file_variable")));
             config->setShowCamera(1);
             ok = ok && showPage(QStringLiteral("TaskPage"));
             break;

@@ -1,7 +1,8 @@
 // The task tab with each of its popups open, photographed: runs the real
 // start-up in the current folder and writes the start popup (the picture
 // SPOOLSMITH_SHOT names), then beside it the copies drop-down ("_copies"),
-// and the error popup with a refused start's message ("_error_popup").
+// the error popup with a refused start's message ("_error_popup") and the
+// cut-file dialog ("_file_dialog").
 // Exits with 4 when a text of the tab's header or popups is cut off.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
@@ -70,13 +71,22 @@ void photograph(SpoolsmithApp &app)
           },
           QStringLiteral("_copies"),
           [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "copiesPopup"), "close"); } },
-        { [&app](QObject *) {
-              // A start refused for its copies and the missing machine.
-              app.setCutTaskCopies(0);
-              app.setPrintTaskCopies(0);
+        { [&app](QObject *tab) {
+              // A start refused for its copies and the missing machine; the
+              // copies set as the operator sets them, on the buttons.
+              popupOf(tab, "cutCopiesButton")->setProperty("text", QStringLiteral("0"));
+              popupOf(tab, "printCopiesButton")->setProperty("text", QStringLiteral("0"));
               app.startTask(false);
           },
-          QStringLiteral("_error_popup"), nullptr },
+          QStringLiteral("_error_popup"),
+          [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "errorPopup"), "close"); } },
+        { [](QObject *tab) {
+              QObject *dialog = popupOf(tab, "taskFileDialog");
+              dialog->setProperty("cut_file", true);
+              QMetaObject::invokeMethod(dialog, "open");
+          },
+          QStringLiteral("_file_dialog"),
+          [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "taskFileDialog"), "reject"); } },
     };
     auto *clock = new QElapsedTimer;
     clock->start();

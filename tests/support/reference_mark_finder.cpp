@@ -408,9 +408,9 @@ MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &param
         const QImage crop = picture.copy(QRect(cx0, cy0, kMarkRefineCrop, kMarkRefineCrop));
         MarkRecord refined;
         if (reference::findMarks(fullD, crop, &refined, 1) >= 1) {
-            const int fx = int(float(refined.x + cx0) / s);
-            const int fy = int(float(refined.y + cy0) / s);
-            const int fd = int(float(refined.d) / s);
+            const double fx = (refined.x + cx0) / result.scale;
+            const double fy = (refined.y + cy0) / result.scale;
+            const double fd = refined.d / result.scale;
             const int m = params.markIndex;
             if (lastX == 0.0 && lastY == 0.0) {
                 lastX = fx;

@@ -1,5 +1,7 @@
 #include "tests/qml/pages/page_test_sim.h"
 
+#include "app/spoolsmith_app.h"
+
 #include "tests/support/device_fixture.h"
 #include "tests/support/recording_prompt.h"
 #include "tests/support/xlsx_writer.h"
@@ -83,6 +85,12 @@ void PageTestSim::setRollers(double gyroscope, double print, double film, double
         s.rollerScript.clear();
         s.setRollers(SimRollers{gyroscope, print, film, collect});
     });
+}
+
+bool PageTestSim::connectCamera(QObject *camera)
+{
+    SpoolsmithApp *app = SpoolsmithApp::instance();
+    return app && app->connectCameraObject(camera);
 }
 
 void PageTestSim::reportTaskStatus(int status)

@@ -43,6 +43,10 @@ public:
     Q_INVOKABLE bool relink();
     Q_INVOKABLE bool linked() const;
 
+    // Wires a camera object to the application's capture hand-shake, as the
+    // program does with the task tab's camera after loading.
+    Q_INVOKABLE bool connectCamera(QObject *camera);
+
     // The program folder the test runs in (also the current dir).
     Q_INVOKABLE QString programDir() const;
 

@@ -77,6 +77,7 @@ int main(int argc, char **argv)
     SpoolsmithApp::setInstance(&app);
     app.setQuitOnLastWindowClosed(false);
     loadIconFont();
+    settleMediaDevices();
 
     DeviceFixture fixture;
     if (!fixture.makeSettings(DeviceFixture::Folder::Program) || !fixture.startSimulator()) {

@@ -14,8 +14,8 @@ TestCase {
     when: windowShown
     visible: true
 
-    // Stands in for the task tab's camera object: two sessions without
-    // devices, and the device list the chooser offers.
+    // Stands in for the task tab's camera object (RCamera, whose device list
+    // is the system's): two sessions without devices, and a device list.
     Item {
         id: camera
         property var cameras: [
@@ -26,6 +26,7 @@ TestCase {
         property int updates: 0
         property CaptureSession currCS: config.showCamera !== 0 ? check_session : mark_session
         function update_camera() { ++updates }
+        function idText(device) { return device.id }
     }
     CaptureSession {
         id: mark_session

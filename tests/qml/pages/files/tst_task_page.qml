@@ -1,6 +1,5 @@
 import QtQuick
 import QtTest
-import QtMultimedia
 import Spoolsmith2024
 import TAVRA_Config 1.0
 
@@ -15,14 +14,10 @@ TestCase {
     when: windowShown
     visible: true
 
-    Item {
+    // The program's camera object, as the task tab holds it.
+    RCamera {
         id: camera
-        property var cameras: []
-        property CaptureSession currCS: config.showCamera !== 0 ? check_session : mark_session
-        function update_camera() {}
     }
-    CaptureSession { id: mark_session }
-    CaptureSession { id: check_session }
 
     Component {
         id: pageComponent
@@ -36,7 +31,7 @@ TestCase {
         CameraView {
             width: 100
             height: 100
-            cs: mark_session
+            cs: camera.currCS
         }
     }
     // One spy a file, declared here: a spy made and destroyed within a case
@@ -230,10 +225,11 @@ TestCase {
     function test_resetvideo() {
         const page = makePage()
         const output = child(child(page, "video"), "videoOutput")
-        compare(mark_session.videoOutput, output)
+        const session = camera.currCS
+        compare(session.videoOutput, output)
         const other = createTemporaryObject(paneComponent, testCase)
-        verify(mark_session.videoOutput !== output)
+        verify(session.videoOutput !== output)
         page.resetvideo()
-        compare(mark_session.videoOutput, output)
+        compare(session.videoOutput, output)
     }
 }

@@ -69,6 +69,8 @@ TestCase {
             names.push(bar.uniqueStamp())
         compare(new Set(names).size, 5)
         verify(/^\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d-\d{3}(-\d+)?$/.test(names[0]), names[0])
+        // The suffix names the format the capture writes, JPEG by default.
+        compare(bar.stillSuffix(), ".jpg")
     }
 
     // A still of the program's own frame loop goes through app.saveFrame,

@@ -41,8 +41,7 @@ TestCase {
         app.cutTaskCopies = saved.cut
         app.printTaskCopies = saved.print
         config.enablePrint = saved.enablePrint
-        if (typeof sim !== "undefined")
-            compare(sim.takeWarnings(), [])
+        compare(sim.takeWarnings(), [])
     }
 
     function findIn(item, name) {

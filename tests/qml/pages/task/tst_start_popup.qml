@@ -30,8 +30,7 @@ TestCase {
         app.cutTaskCopies = saved.cut
         app.printTaskCopies = saved.print
         device.errorMessage = ""
-        if (typeof sim !== "undefined")
-            compare(sim.takeWarnings(), [])
+        compare(sim.takeWarnings(), [])
     }
 
     function find(item, name) {
@@ -103,6 +102,24 @@ TestCase {
         compare(popup.height, 370)
     }
 
+    // Both homings reach the machine; done ones leave the popup for the run.
+    function test_homingsReachTheMachine() {
+        config.trim = true
+        config.rectifyReset = false
+        config.trimReset = false
+        const popup = openPopup()
+        sim.clear()
+        press(button(popup, "rectifyResetButton"))
+        compare(sim.payloads("CCMD;2,0,4;").length, 1)
+        compare(config.rectifyReset, true)
+        press(button(popup, "trimResetButton"))
+        tryCompare(config, "trimReset", true)
+        tryVerify(() => sim.payloads("CCMD;2,3,1;").length === 1, 2000)
+        compare(visibleButtons(popup), ["recountButton", "startButton"])
+        compare(device.errorMessage, "")
+        verify(popup.opened)
+    }
+
     // Without a machine both homings fail at once: the buttons stay for
     // another try and the operator is told.
     function test_homingsWithoutMachine() {
@@ -110,6 +127,8 @@ TestCase {
         config.rectifyReset = false
         config.trimReset = false
         const popup = openPopup()
+        sim.dropConnections()
+        tryVerify(() => !sim.linked(), 5000)
         press(button(popup, "rectifyResetButton"))
         compare(config.rectifyReset, false)
         compare(device.errorMessage, qsTr("纠偏复位失败，请检查设备后重试"))
@@ -119,6 +138,7 @@ TestCase {
         compare(device.errorMessage, qsTr("裁断复位失败，请检查设备后重试"))
         verify(button(popup, "trimResetButton").visible)
         verify(popup.opened)
+        verify(sim.relink())
     }
 
     function test_recountKeepsThePopupOpen() {

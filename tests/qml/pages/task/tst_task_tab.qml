@@ -32,14 +32,17 @@ TestCase {
             property bool readyForCapture: true
             property int asked: 0
             signal imageCaptured(int requestId, var preview)
+            signal errorOccurred(int requestId, int error, string errorString)
             function capture() { return ++asked }
         }
     }
 
     property int savedShow: 0
+    property bool savedPrint: true
 
     function initTestCase() {
         savedShow = config.showCamera
+        savedPrint = config.enablePrint
     }
 
     function init() {
@@ -50,9 +53,9 @@ TestCase {
     function cleanup() {
         app.taskStatus = 2
         config.showCamera = savedShow
+        config.enablePrint = savedPrint
         device.errorMessage = ""
-        if (typeof sim !== "undefined")
-            compare(sim.takeWarnings(), [])
+        compare(sim.takeWarnings(), [])
     }
 
     function findIn(item, name) {
@@ -269,5 +272,97 @@ TestCase {
         compare(tab.dialogPath(Qt.platform.os === "windows" ? "file:///C:/jobs/a.plt" : "file:///jobs/a.plt"), local)
         compare(tab.dialogPath("file://server/share/a.plt"), "file://server/share/a.plt")
         compare(tab.dialogPath("x/qrc://a.plt"), "x/a.plt")
+    }
+
+    Rectangle {
+        id: blank
+        width: 64
+        height: 48
+        color: "white"
+    }
+
+    Component { id: spyComponent; SignalSpy {} }
+
+    function blankPicture() {
+        let picture = null
+        blank.grabToImage(function(result) { picture = result.image })
+        tryVerify(() => picture !== null, 2000)
+        return picture
+    }
+
+    // The machine's own task reports move the play button.
+    function test_buttonsFollowTheMachine() {
+        const tab = makeTab()
+        const glyph = glyphOf(findIn(tab, "playButton"))
+        sim.reportTaskStatus(1)
+        tryCompare(glyph, "text", "\uf04c")
+        sim.reportTaskStatus(0)
+        tryCompare(glyph, "text", "\uf144")
+        sim.reportTaskStatus(2)
+        tryCompare(glyph, "text", "\uf04b")
+    }
+
+    // A job started, paused, resumed and stopped from the buttons against
+    // the simulator, its mark pictures taken by the tab's camera object.
+    function test_jobFromTheButtons() {
+        config.enablePrint = false
+        config.showCamera = 1
+        const tab = makeTab()
+        const mark = createTemporaryObject(captureStandIn, testCase)
+        const check = createTemporaryObject(captureStandIn, testCase)
+        tab.camera.markImageCapture = mark
+        tab.camera.checkImageCapture = check
+        verify(sim.connectCamera(tab.camera))
+        const marks = createTemporaryObject(spyComponent, testCase,
+                                            { target: tab.camera, signalName: "capturedMarkImage" })
+        const picture = blankPicture()
+        const play = findIn(tab, "playButton")
+        const glyph = glyphOf(play)
+
+        mouseClick(play)
+        tryCompare(tab.startPopup, "opened", true)
+        const start = findIn(tab.startPopup.contentItem, "startButton")
+        const at = start.mapToItem(testCase, 5, 5)
+        mousePress(start, 5, 5)
+        mouseRelease(testCase, at.x, at.y)
+        tryCompare(app, "taskStatus", 1)
+        compare(glyph.text, "\uf04c")
+
+        // The job asks the mark camera; its own picture wakes it, and it asks
+        // again with a new token.
+        tryVerify(() => mark.asked >= 1, 5000)
+        const first = tab.camera.captureID
+        compare(first % 10, 1)
+        mark.imageCaptured(mark.asked, picture)
+        compare(marks.count, 1)
+        compare(marks.signalArguments[0][0], first)
+        tryVerify(() => mark.asked >= 2, 5000)
+        verify(tab.camera.captureID !== first)
+        compare(tab.camera.captureID % 10, 1)
+
+        // Pause: the task control reads the cutter, the status follows, and
+        // the shown (check) camera is asked for one picture.
+        sim.clear()
+        mouseClick(play)
+        tryCompare(app, "taskStatus", 0)
+        compare(glyph.text, "\uf144")
+        verify(sim.payloads("CCMD;3;").length >= 1)
+        compare(check.asked, 1)
+        check.imageCaptured(1, picture)
+
+        sim.clear()
+        mouseClick(play)
+        tryCompare(app, "taskStatus", 1)
+        compare(glyph.text, "\uf04c")
+        verify(sim.payloads("CCMD;3;").length >= 1)
+
+        sim.clear()
+        mouseClick(findIn(tab, "stopButton"))
+        tryVerify(() => sim.payloads("CCMD;12,2;").length === 1, 5000)
+        tryCompare(app, "taskStatus", 2)
+        compare(glyph.text, "\uf04b")
+        // Let the job's last wait end at once.
+        if (tab.camera.markPending)
+            mark.imageCaptured(tab.camera.markPending.requestId, picture)
     }
 }

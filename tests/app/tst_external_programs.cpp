@@ -1,0 +1,362 @@
+// The external programs of machine version 2 against a real stand-in
+// program: start, restart after an outside kill, the refusal when one of the
+// same name runs, a path change, the restart rate, minimising through a
+// recording window control, the end at shut-down; and the firewall script's
+// bytes. The event loop must keep ticking throughout.
+#include "app/external/external_programs.h"
+#include "app/external/firewall_rule.h"
+#include "platform/processes/elevated_script.h"
+#include "platform/window_control/window_control.h"
+#include "settings/config.h"
+#include "tests/support/device_fixture.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/recording_prompt.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <mutex>
+#include <sys/types.h>
+
+namespace {
+
+struct Start
+{
+    qint64 pid = 0;
+    QString name;
+    qint64 ms = 0;
+};
+
+bool alive(qint64 pid)
+{
+    return pid > 0 && ::kill(pid_t(pid), 0) == 0;
+}
+
+// Windows as a window manager would keep them: minimising one leaves it
+// minimised.
+class RecordingWindows : public windowcontrol::WindowControl
+{
+public:
+    windowcontrol::ProcessWindow rootWindowOf(qint64 pid) override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return windows.value(pid);
+    }
+    bool minimise(quintptr handle) override
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        minimised.append(handle);
+        for (auto &window : windows) {
+            if (window.handle == handle)
+                window.minimised = true;
+        }
+        return true;
+    }
+    void show(qint64 pid)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        windows.insert(pid, {true, true, false, quintptr(pid)});
+    }
+    int minimiseCount(qint64 pid)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        return int(minimised.count(quintptr(pid)));
+    }
+
+    QMap<qint64, windowcontrol::ProcessWindow> windows;
+    QList<quintptr> minimised;
+
+private:
+    std::mutex m_lock;
+};
+
+class RecordingScripts : public processes::ElevatedScripts
+{
+public:
+    bool start(const QString &script, const QString &workingDir) override
+    {
+        runs.append({script, workingDir});
+        return true;
+    }
+    QList<QPair<QString, QString>> runs;
+};
+
+} // namespace
+
+class TestExternalPrograms : public QObject
+{
+    Q_OBJECT
+    DeviceFixture f;
+    QTemporaryDir dir;
+    QString logPath;
+    RecordingWindows windows;
+    QTimer ticker;
+    QElapsedTimer sinceTick;
+    qint64 longestGapMs = 0;
+    int copies = 0;
+
+    // A copy of the stand-in under a name of its own, longer than the
+    // kernel's 15-character command name.
+    QString program(const QString &role)
+    {
+        const QString path = dir.filePath(QStringLiteral("spoolsmith-fake-%1-%2-%3")
+                                              .arg(role)
+                                              .arg(QCoreApplication::applicationPid())
+                                              .arg(++copies));
+        if (!QFile::copy(QStringLiteral(EXTERNAL_PROGRAM), path))
+            return {};
+        QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+    QList<Start> starts() const
+    {
+        QFile file(logPath);
+        QList<Start> list;
+        if (!file.open(QIODevice::ReadOnly))
+            return list;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> words = line.split(' ');
+            if (words.size() == 4 && words[0] == "start")
+                list.append({words[1].toLongLong(), QString::fromLocal8Bit(words[2]), words[3].toLongLong()});
+        }
+        return list;
+    }
+    QList<Start> startsOf(const QString &path) const
+    {
+        QList<Start> list;
+        const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        for (const Start &s : starts()) {
+            if (s.name == name)
+                list.append(s);
+        }
+        return list;
+    }
+    std::unique_ptr<ExternalPrograms> supervise(const QString &riin, const QString &printerSoft, bool print = true)
+    {
+        f.config->setProperty(Config::CPT_RIIN_Path, riin);
+        f.config->setProperty(Config::CPT_Printer_Soft_Path, printerSoft);
+        f.config->setEnablePrint(print);
+        auto programs = std::make_unique<ExternalPrograms>(AppServices{[this] { return f.config.get(); }, [] {
+                                                                          return static_cast<TRV610Plus *>(nullptr);
+                                                                      }});
+        programs->setUp();
+        return programs;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY(f.makeSettings());
+        // The program paths are settings of machine version 2 only.
+        f.config->setProperty(Config::CPT_Version, 2);
+        f.config.reset();
+        f.config = std::make_unique<Config>(f.dir->path(), f.dir->filePath(QStringLiteral("config.db")));
+        Config::setInstance(f.config.get());
+        QCOMPARE(f.config->getProperty(Config::CPT_RIIN_Path), QVariant(QString()));
+        windowcontrol::installWindowControl(&windows);
+        connect(&ticker, &QTimer::timeout, this, [this] {
+            longestGapMs = qMax(longestGapMs, sinceTick.restart());
+        });
+    }
+    void cleanupTestCase()
+    {
+        windowcontrol::installWindowControl(nullptr);
+        f.tearDown();
+    }
+    void init()
+    {
+        logPath = dir.filePath(QStringLiteral("starts-%1.log").arg(QTest::currentTestFunction()));
+        qputenv("SPOOLSMITH_EXTERNAL_LOG", logPath.toLocal8Bit());
+        qunsetenv("SPOOLSMITH_EXTERNAL_EXIT");
+        windows.windows.clear();
+        windows.minimised.clear();
+        longestGapMs = 0;
+        sinceTick.start();
+        ticker.start(10);
+    }
+    void cleanup()
+    {
+        ticker.stop();
+        // Nothing here waits for a program's start or end (up to 30 s each
+        // if it did); the bound leaves room for a loaded machine.
+        QVERIFY2(longestGapMs < 2500, qPrintable(QString::number(longestGapMs)));
+    }
+
+    void startsRestartsAndEndsAtShutDown()
+    {
+        const QString riin = program(QStringLiteral("riin"));
+        const QString soft = program(QStringLiteral("soft"));
+        auto programs = supervise(riin, soft);
+        QTRY_COMPARE(startsOf(riin).size(), 1);
+        QTRY_COMPARE(startsOf(soft).size(), 1);
+        const qint64 first = startsOf(riin).first().pid;
+        QTRY_COMPARE(programs->riin().process()->processId(), first);
+
+        // Killed from outside: started again at once, the other untouched.
+        ::kill(pid_t(first), SIGKILL);
+        QTRY_COMPARE(startsOf(riin).size(), 2);
+        const qint64 second = startsOf(riin).last().pid;
+        QVERIFY(second != first);
+        QCOMPARE(startsOf(soft).size(), 1);
+
+        // Shut-down ends both and starts neither again.
+        const qint64 softPid = startsOf(soft).first().pid;
+        QTRY_VERIFY(programs->riin().process()->state() == QProcess::Running);
+        QSignalSpy riinStarted(programs->riin().process(), &QProcess::started);
+        QSignalSpy softStarted(programs->printerSoft().process(), &QProcess::started);
+        programs->shutdown();
+        QVERIFY(!alive(second));
+        QVERIFY(!alive(softPid));
+        QVERIFY(!riinStarted.wait(1500));
+        QCOMPARE(softStarted.count(), 0);
+        QCOMPARE(startsOf(riin).size(), 2);
+        QCOMPARE(programs->riin().timerId(), 0);
+        QCOMPARE(programs->printerSoft().timerId(), 0);
+    }
+
+    void sameNameRunningIsLeftAlone()
+    {
+        const QString riin = program(QStringLiteral("riin"));
+        QProcess outsider;
+        outsider.start(riin, {});
+        QVERIFY(outsider.waitForStarted(10000));
+        QTRY_COMPARE(startsOf(riin).size(), 1);
+
+        auto programs = supervise(riin, QString());
+        QVERIFY(!programs->riin().openProcess());
+        QCOMPARE(programs->riin().process()->state(), QProcess::NotRunning);
+        // The supervision keeps trying while the other one runs.
+        QVERIFY(programs->riin().timerId() != 0);
+
+        // Once it is gone, the next tick starts ours.
+        outsider.kill();
+        QVERIFY(outsider.waitForFinished(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(riin).size(), 2, 5000);
+        QVERIFY(startsOf(riin).last().pid != outsider.processId());
+        programs->shutdown();
+    }
+
+    void pathChangeRunsTheNewProgramOnly()
+    {
+        const QString oldPath = program(QStringLiteral("old"));
+        const QString newPath = program(QStringLiteral("new"));
+        auto programs = supervise(oldPath, QString(), false);
+        // Printing off: no supervision timer, yet an ended one restarts.
+        QCOMPARE(programs->riin().timerId(), 0);
+        QVERIFY(programs->riin().openProcess());
+        QTRY_COMPARE(startsOf(oldPath).size(), 1);
+        const qint64 oldPid = startsOf(oldPath).first().pid;
+
+        // The same path again changes nothing.
+        programs->programPathChanged(Config::CPT_RIIN_Path, oldPath);
+        QCOMPARE(programs->riin().timerId(), 0);
+        QVERIFY(alive(oldPid));
+
+        LogCapture log;
+        programs->programPathChanged(Config::CPT_RIIN_Path, newPath);
+        const int timer = programs->riin().timerId();
+        QVERIFY(timer != 0);
+        QVERIFY(LogCapture::contains(QStringLiteral("startTimer RIIN")));
+        QTRY_COMPARE(startsOf(newPath).size(), 1);
+        QVERIFY(!alive(oldPid));
+        QCOMPARE(programs->riin().process()->program(), newPath);
+        QCOMPARE(programs->riin().process()->processId(), startsOf(newPath).first().pid);
+        QCOMPARE(startsOf(oldPath).size(), 1);
+
+        // A second change while the timer runs does not start another one.
+        const QString third = program(QStringLiteral("third"));
+        programs->programPathChanged(Config::CPT_RIIN_Path, third);
+        QCOMPARE(programs->riin().timerId(), timer);
+        QTRY_COMPARE(startsOf(third).size(), 1);
+        QCOMPARE(startsOf(newPath).size(), 1);
+        QCOMPARE(startsOf(oldPath).size(), 1);
+        programs->shutdown();
+    }
+
+    void programEndingAtOnceRestartsOncePerSecond()
+    {
+        qputenv("SPOOLSMITH_EXTERNAL_EXIT", "now");
+        const QString riin = program(QStringLiteral("quits"));
+        auto programs = supervise(riin, QString());
+        QTRY_VERIFY_WITH_TIMEOUT(startsOf(riin).size() >= 3, 10000);
+        programs->shutdown();
+        const QList<Start> list = startsOf(riin);
+        for (int i = 1; i < list.size(); ++i)
+            QVERIFY2(list[i].ms - list[i - 1].ms >= 900, qPrintable(QString::number(list[i].ms - list[i - 1].ms)));
+    }
+
+    void windowsAreMinimisedUntilTheyStaySo()
+    {
+        const QString riin = program(QStringLiteral("riin"));
+        const QString soft = program(QStringLiteral("soft"));
+        auto programs = supervise(riin, soft);
+        QTRY_VERIFY(programs->riin().process()->processId() > 0);
+        QTRY_VERIFY(programs->printerSoft().process()->processId() > 0);
+        const qint64 riinPid = programs->riin().process()->processId();
+        const qint64 softPid = programs->printerSoft().process()->processId();
+        QVERIFY(programs->riin().timerId() != 0);
+        windows.show(riinPid);
+        windows.show(softPid);
+
+        QTRY_COMPARE(windows.minimiseCount(riinPid), 1);
+        QTRY_COMPARE(windows.minimiseCount(softPid), 1);
+        // The printer software is done once its window stays minimised; the
+        // raster image processor only 5 s after the last minimise.
+        QTRY_COMPARE(programs->printerSoft().timerId(), 0);
+        QVERIFY(programs->riin().timerId() != 0);
+        QTRY_COMPARE_WITH_TIMEOUT(programs->riin().timerId(), 0, 10000);
+        QCOMPARE(windows.minimiseCount(riinPid), 1);
+        programs->shutdown();
+    }
+
+    void firewallScriptBytes()
+    {
+        RecordingScripts scripts;
+        processes::installElevatedScripts(&scripts);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        FirewallRule rule(QStringLiteral("C:/Program Files/Spoolsmith/Spoolsmith.exe"), folder.path());
+        QVERIFY(rule.apply());
+        QFile file(folder.filePath(QStringLiteral("firewall.bat")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(),
+                 QByteArray("@echo off \n"
+                            "cd /d %~dp0 \n"
+                            "%1 mshta vbscript:CreateObject(\"Shell.Application\").ShellExecute(\"cmd.exe\",\"/c %~s0 "
+                            "::\",\"\",\"runas\",1)(window.close)&&exit \n"
+                            "netsh advfirewall firewall delete rule name=\"Spoolsmith\" \n"
+                            "netsh advfirewall firewall add rule name=\"Spoolsmith\" dir=in action=allow "
+                            "program=\"C:\\Program Files\\Spoolsmith\\Spoolsmith.exe\""));
+        QCOMPARE(scripts.runs.size(), 1);
+        QCOMPARE(scripts.runs.first().first, file.fileName());
+        QCOMPARE(scripts.runs.first().second, folder.path());
+
+        // Latin-1 letters pass; a path Latin-1 cannot hold is neither written
+        // nor run.
+        QVERIFY(FirewallRule(QStringLiteral("C:/Étiquettes/Spoolsmith.exe"), folder.path()).script().contains("\xc9"));
+        QVERIFY(file.remove());
+        LogCapture log;
+        QVERIFY(!FirewallRule(QStringLiteral("C:/标签/Spoolsmith.exe"), folder.path()).apply());
+        QVERIFY(LogCapture::contains(QStringLiteral("SpoolsmithApp::firewall")));
+        QVERIFY(!file.exists());
+        QCOMPARE(scripts.runs.size(), 1);
+
+        // A folder it cannot write to: the warning box, nothing run.
+        RecordingPrompt prompt;
+        QVERIFY(!FirewallRule(QStringLiteral("/opt/Spoolsmith"), folder.filePath(QStringLiteral("missing/dir")))
+                     .apply());
+        QCOMPARE(prompt.shown, QStringList{QStringLiteral("Error")});
+        QCOMPARE(scripts.runs.size(), 1);
+        processes::installElevatedScripts(nullptr);
+    }
+};
+
+QTEST_MAIN(TestExternalPrograms)
+#include "tst_external_programs.moc"

@@ -1,0 +1,146 @@
+// The printers offered to the operator from the in-memory spooler, the
+// chosen printer in config.ini, the preferences dialog's command line (a
+// recording program of its name on PATH), and the update refused while a
+// job runs.
+#include "tests/support/app_test_main.h"
+#include "tests/support/device_fixture.h"
+#include "tests/support/log_capture.h"
+#include "app/app_services.h"
+#include "app/print/printers.h"
+#include "platform/printing/memory_spooler.h"
+#include "platform/printing/system_spooler.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestPrinters : public QObject
+{
+    Q_OBJECT
+    DeviceFixture f;
+    printing::MemorySpooler spooler;
+
+    SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
+    // Built again on the same files, as at the next start.
+    void reopenConfig()
+    {
+        Config::setInstance(nullptr);
+        f.config.reset();
+        f.config = std::make_unique<Config>(f.dir->path(), f.dir->filePath(QStringLiteral("config.db")));
+        Config::setInstance(f.config.get());
+    }
+    AppServices services()
+    {
+        return {[this] { return f.config.get(); }, [this] { return f.device.get(); }};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(f.makeSettings());
+        // Settings go to config.ini once there is one.
+        QFile ini(f.dir->filePath(QStringLiteral("config.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.close();
+        reopenConfig();
+        QVERIFY(f.startSimulator());
+        f.makeDevice(DeviceFixture::Driver::Registered);
+        printing::installSpooler(&spooler);
+    }
+    void cleanupTestCase()
+    {
+        printing::installSpooler(nullptr);
+        f.tearDown();
+    }
+    void init()
+    {
+        spooler.clear();
+        for (const char *name : {"HP LaserJet 400", "Label Canon LBP", "Brother QL-820", "EPSON SureColor"})
+            spooler.addPrinter(QString::fromLatin1(name), {});
+    }
+
+    void listHoldsKnownMakersInSystemOrderThenThePrintComponent()
+    {
+        QCOMPARE(app()->printersName(),
+                 (QStringList{"Label Canon LBP", "EPSON SureColor", "CorelDRAW"}));
+        spooler.addPrinter(QStringLiteral("hoson-x1"), {});
+        QCOMPARE(app()->printersName().value(2), QStringLiteral("hoson-x1"));
+        spooler.clear();
+        QCOMPARE(app()->printersName(), QStringList{QStringLiteral("CorelDRAW")});
+    }
+
+    void chosenPrinterIsKeptInConfigIni()
+    {
+        QSignalSpy changed(app(), &SpoolsmithApp::printerNameChanged);
+        app()->setPrinterName(QStringLiteral("EPSON SureColor"));
+        app()->setPrinterName(QStringLiteral("EPSON SureColor"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(app()->printerName(), QStringLiteral("EPSON SureColor"));
+        reopenConfig();
+        QCOMPARE(f.config->getProperty(Config::CPT_Printer_Name).toString(), QStringLiteral("EPSON SureColor"));
+        QSettings ini(f.config->configPath(), QSettings::IniFormat);
+        QCOMPARE(ini.value(QStringLiteral("Spoolsmith/Printer_Name")).toString(), QStringLiteral("EPSON SureColor"));
+    }
+
+    void startUpChoice()
+    {
+        // Stored: kept. Empty: the first of the list, except on version 2.
+        Printers printers(services());
+        f.config->setProperty(Config::CPT_Printer_Name, QStringLiteral("Brother QL-820"));
+        printers.loadPrinterName();
+        QCOMPARE(printers.printerName(), QStringLiteral("Brother QL-820"));
+        f.config->setProperty(Config::CPT_Printer_Name, QString());
+        f.config->setProperty(Config::CPT_Version, 1);
+        printers.loadPrinterName();
+        QCOMPARE(printers.printerName(), QStringLiteral("Label Canon LBP"));
+        f.config->setProperty(Config::CPT_Version, 2);
+        printers.loadPrinterName();
+        QCOMPARE(printers.printerName(), QString());
+        f.config->setProperty(Config::CPT_Version, 0);
+    }
+
+    void preferencesDialogCommandLine()
+    {
+        QTemporaryDir bin;
+        QVERIFY(bin.isValid());
+        const QString record = bin.filePath(QStringLiteral("arguments.txt"));
+        const QString fake = bin.filePath(QStringLiteral("rundll32"));
+        QFile script(fake);
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$RECORD.tmp\"\n"
+                     "mv \"$RECORD.tmp\" \"$RECORD\"\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("RECORD", record.toLocal8Bit());
+        qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+        app()->printerPreference(QStringLiteral("Label Canon LBP"));
+        QTRY_VERIFY(QFile::exists(record));
+        QFile recorded(record);
+        QVERIFY(recorded.open(QIODevice::ReadOnly));
+        QCOMPARE(recorded.readAll(), QByteArray("printui.dll\nPrintUIEntry\n/e\n/n\nLabel Canon LBP\n"));
+
+        // No such program: a log line, nothing else.
+        qputenv("PATH", bin.filePath(QStringLiteral("none")).toLocal8Bit());
+        LogCapture log;
+        app()->printerPreference(QStringLiteral("Label Canon LBP"));
+        QVERIFY(LogCapture::contains(QStringLiteral("SpoolsmithApp::printerPreference")));
+        qputenv("PATH", path);
+    }
+
+    void updateRefusedWhileAJobRuns()
+    {
+        for (int status : {1, 0}) {
+            f.device->setErrorMessage(QString());
+            f.device->setTaskStatus(status);
+            app()->checkUpdate();
+            QCOMPARE(f.device->errorMessage(), QStringLiteral("任务运行中，请先停止任务"));
+        }
+        f.device->setTaskStatus(2);
+    }
+};
+
+SPOOLSMITH_APP_TEST_MAIN(TestPrinters)
+#include "tst_printers.moc"
