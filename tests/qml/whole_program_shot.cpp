@@ -49,13 +49,18 @@ QStringList cutTexts(QQuickItem *item)
     // The on-screen keyboard is the framework's, laid out below the window.
     if (!item->isVisible() || item->opacity() <= 0 || item->objectName() == QLatin1String("inputPanel"))
         return faults;
-    if (item->inherits("QQuickText")) {
+    const bool isText = item->inherits("QQuickText");
+    if (isText || item->inherits("QQuickTextEdit")) {
         const QString text = item->property("text").toString();
-        const bool elides = item->property("elide").toInt() != Qt::ElideNone;
+        const bool elides = isText && item->property("elide").toInt() != Qt::ElideNone;
         const bool wraps = item->property("wrapMode").toInt() != 0;
         const qreal needed = item->property("contentWidth").toReal();
         if (!text.isEmpty() && !elides && !wraps && item->width() > 0 && needed > item->width() + 1)
             faults << QStringLiteral("text cut: \"%1\" needs %2 of %3").arg(text).arg(needed).arg(item->width());
+        // Wrapped text must stay inside its box too.
+        const qreal lines = item->property("contentHeight").toReal();
+        if (!text.isEmpty() && wraps && !elides && item->height() > 0 && lines > item->height() + 1)
+            faults << QStringLiteral("text runs over: \"%1\" needs %2 of %3").arg(text).arg(lines).arg(item->height());
     }
     if (item->inherits("QQuickAbstractButton")) {
         auto *content = item->property("contentItem").value<QQuickItem *>();
