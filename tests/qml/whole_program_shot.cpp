@@ -169,6 +169,16 @@ private:
         return flick->setProperty("contentY", std::max<qreal>(0, most));
     }
 
+    // The announcing machine is in the list and is the one chosen.
+    bool machineListed(QObject *list) const
+    {
+        const QStringList devices = list ? list->property("devices").toStringList() : QStringList();
+        const bool listed = devices.contains(m_sim->ident()) && TRV610Plus::instance()->ident() == m_sim->ident();
+        if (!listed)
+            qCritical() << "whole_program_shot" << "machine list" << devices << TRV610Plus::instance()->ident();
+        return listed;
+    }
+
     void buildSteps()
     {
         auto device = [this] { return find("deviceStackPage"); };
@@ -180,7 +190,8 @@ private:
         m_steps = {
             {QStringLiteral("device_tab"), [this] { return showTab(0); }, 1200},
             {QStringLiteral("device_machine_list"), [this, device] { return call(device(), "toggleMachineList"); }},
-            {QString(), [this, device] { return call(findObject(device(), "machineList"), "close"); }, 300},
+            {QString(), [this, device] { return machineListed(findObject(device(), "machineList"))
+                                                && call(findObject(device(), "machineList"), "close"); }, 300},
             {QStringLiteral("device_about"), [this, device] { return call(findObject(device(), "aboutButton"), "clicked"); }},
             {QString(), [this, device] { return call(findObject(device(), "aboutPop"), "close"); }, 300},
             {QStringLiteral("device_settings"), [this, device] { return call(findObject(device(), "settingPage"), "open"); }},
