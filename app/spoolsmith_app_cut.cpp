@@ -7,6 +7,7 @@
 #include "app/cut/plot_data.h"
 #include "app/marks/mark_scan.h"
 #include "app/marks/ocr_engine.h"
+#include "app/records/production_records.h"
 #include "vision/mark_finder.h"
 #include "vision/page_code_ocr.h"
 
