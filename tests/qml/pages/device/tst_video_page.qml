@@ -171,6 +171,21 @@ Item {
             compare(sim.payloads("CCMD;15,"), ["CCMD;15,1,0;", "CCMD;15,0,0;"])
         }
 
+        // A modal popup takes the press away: the held move stops at once.
+        function test_heldArrowStopsWhenAPopupTakesThePress() {
+            const page = openPage()
+            const up = item(page, "upButton")
+            mousePress(up)
+            const box = item(page, "scaleConfirm")
+            box.open()
+            tryCompare(box, "opened", true)
+            compare(sim.payloads("CCMD;15,"), ["CCMD;15,0,-1;", "CCMD;15,0,0;"])
+            mouseRelease(up)
+            compare(sim.payloads("CCMD;15,").length, 2)
+            box.close()
+            tryCompare(box, "visible", false)
+        }
+
         function test_windUpHeldSetsAutoRoll() {
             const page = openPage()
             const button = item(page, "autoRollButton")
@@ -253,6 +268,37 @@ Item {
             box.valueModified()
             compare(config.getProperty(TAVRA_Config.CPT_printCopiesOnce), 3)
             config.setProperty(TAVRA_Config.CPT_printCopiesOnce, 1)
+        }
+
+        // The entries bound to config write it on valueModified only.
+        function test_settingEntriesWriteConfig() {
+            const page = openPage()
+            const spacing = item(page, "pageSpacingBox")
+            const before = config.pageSpacing
+            config.pageSpacing = 1.25
+            compare(spacing.value, 125)
+            spacing.value = -99900
+            compare(config.pageSpacing, 1.25)
+            spacing.valueModified()
+            compare(config.pageSpacing, -999)
+            config.pageSpacing = before
+
+            const knife = item(page, "knifeCompensateBox")
+            knife.value = 35
+            knife.valueModified()
+            compare(config.knifeCompensateVal, 0.35)
+            const knifeOn = item(page, "knifeCompensateButton")
+            const wasOn = config.knifeCompensate
+            knifeOn.toggle()
+            compare(config.knifeCompensate, !wasOn)
+            knifeOn.toggle()
+            compare(config.knifeCompensate, wasOn)
+
+            const offsetY = item(page, "offsetYBox")
+            offsetY.value = 1234
+            offsetY.valueModified()
+            compare(config.markCameraOffsetY, 12.34)
+            config.markCameraOffsetY = 0
         }
 
         function test_originWithoutOneIsReported() {
