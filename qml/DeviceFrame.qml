@@ -28,7 +28,7 @@ Rectangle {
 
         Image {
             id: logo
-            objectName: "logo"
+            objectName: "panelLogo"
             height: top_row.height
             sourceSize.height: Math.max(1, Math.round(height))
             fillMode: Image.PreserveAspectFit
@@ -164,12 +164,12 @@ Rectangle {
         spacing: 10
         height: 20
 
-        Label { objectName: "collectLabel"; text: qsTr("收纸辊:") }
-        Value { objectName: "collectValue"; text: device.collectRoller.toFixed(1) + " cm" }
-        Label { objectName: "filmLabel"; text: qsTr("覆膜辊:") }
-        Value { objectName: "filmValue"; text: device.filmRoller.toFixed(1) + " cm" }
-        Label { objectName: "printLabel"; text: qsTr("打印辊:"); visible: config.enablePrintRoller }
-        Value { objectName: "printValue"; text: device.printRoller.toFixed(1) + " cm"; visible: config.enablePrintRoller }
+        Label { objectName: "collectRollerLabel"; text: qsTr("收纸辊:") }
+        Value { objectName: "collectRollerValue"; text: device.collectRoller.toFixed(1) + " cm" }
+        Label { objectName: "filmRollerLabel"; text: qsTr("覆膜辊:") }
+        Value { objectName: "filmRollerValue"; text: device.filmRoller.toFixed(1) + " cm" }
+        Label { objectName: "printRollerLabel"; text: qsTr("打印辊:"); visible: config.enablePrintRoller }
+        Value { objectName: "printRollerValue"; text: device.printRoller.toFixed(1) + " cm"; visible: config.enablePrintRoller }
         Label { objectName: "gyroscopeLabel"; text: qsTr("陀螺仪:"); visible: config.enableGyroscope }
         Value { objectName: "gyroscopeValue"; text: device.gyroscope.toFixed(1) + " °"; visible: config.enableGyroscope }
     }

@@ -138,9 +138,9 @@ TestCase {
         const banner = find(panel, "banner")
         const text = find(panel, "text_dev_state")
         verify(!banner.visible)
-        compare(find(panel, "collectValue").text, "70.0 cm")
-        compare(find(panel, "filmValue").text, "85.0 cm")
-        compare(find(panel, "printValue").text, "80.0 cm")
+        compare(find(panel, "collectRollerValue").text, "70.0 cm")
+        compare(find(panel, "filmRollerValue").text, "85.0 cm")
+        compare(find(panel, "printRollerValue").text, "80.0 cm")
         compare(find(panel, "gyroscopeValue").text, config.gyroscopeTrigger.toFixed(1) + " °")
 
         // Collect roller below its limit, film roller above its max.
@@ -148,8 +148,8 @@ TestCase {
         tryCompare(banner, "visible", true, 3000)
         tryVerify(() => text.text.indexOf("收纸容纸限位") >= 0 && text.text.indexOf("覆膜容纸过多") >= 0, 3000)
         compare(text.text, device.deviceStateString())
-        compare(find(panel, "collectValue").text, "50.0 cm")
-        compare(find(panel, "filmValue").text, "104.3 cm")
+        compare(find(panel, "collectRollerValue").text, "50.0 cm")
+        compare(find(panel, "filmRollerValue").text, "104.3 cm")
         compare(banner.width, panel.width - 60)
         compare(banner.height, text.height + 30)
         compare(banner.x + banner.width / 2, panel.width / 2)
@@ -157,7 +157,7 @@ TestCase {
         // Back in range: the banner goes.
         quietRollers()
         tryCompare(banner, "visible", false, 3000)
-        compare(find(panel, "collectValue").text, "70.0 cm")
+        compare(find(panel, "collectRollerValue").text, "70.0 cm")
     }
 
     function test_bannerWordsFollowTheSettingWithTheSameBits() {
@@ -190,12 +190,12 @@ TestCase {
     }
 
     function test_bottomRowHidesPairsWithoutGaps() {
-        const printLabel = find(panel, "printLabel")
+        const printLabel = find(panel, "printRollerLabel")
         const gyroLabel = find(panel, "gyroscopeLabel")
         const printX = printLabel.x
         verify(gyroLabel.x > printX)
         config.enablePrintRoller = false
-        verify(!printLabel.visible && !find(panel, "printValue").visible)
+        verify(!printLabel.visible && !find(panel, "printRollerValue").visible)
         tryCompare(gyroLabel, "x", printX)
         config.enableGyroscope = false
         verify(!gyroLabel.visible && !find(panel, "gyroscopeValue").visible)
@@ -203,7 +203,7 @@ TestCase {
         config.enableGyroscope = true
         sim.setRollers(-0.04, 0, 85, 70)
         tryCompare(find(panel, "gyroscopeValue"), "text", "-0.0 °", 3000)
-        tryCompare(find(panel, "printValue"), "text", "0.0 cm", 3000)
+        tryCompare(find(panel, "printRollerValue"), "text", "0.0 cm", 3000)
     }
 
     function test_diagramOfTheVersionOnly() {
