@@ -20,14 +20,18 @@
 
 namespace {
 
-// A scan's counters, the day's and the total, in one combined write (one
-// statistics row update and one settings sync instead of one per counter).
-void countScan(Config *config, bool ok)
+// A scan's counters, the day's and the total, scanned and (with a mark)
+// found, in one combined write at the scan's end: one statistics row update
+// and one settings sync per scan on the GUI thread instead of one per counter.
+// Nothing else runs on the GUI thread in between, so no reader there sees
+// the difference.
+void countScan(Config *config, bool found)
 {
     if (!config)
         return;
     WorkDataRecord delta;
-    (ok ? delta.scanMarkOk : delta.scanMark) = 1;
+    delta.scanMark = 1;
+    delta.scanMarkOk = found ? 1 : 0;
     config->addCounts(delta);
 }
 
@@ -102,7 +106,6 @@ void MarkScan::scanMark(const QImage &img)
 {
     resetLastMark();
     Config *config = m_services.config();
-    countScan(config, false);
     QElapsedTimer clock;
     clock.start();
 
@@ -161,9 +164,7 @@ void MarkScan::scanMark(const QImage &img)
     }
     emit filmViewUpdate(QRect());
 
-    if (!found.position.isNull()) {
-        countScan(config, true);
-    }
+    countScan(config, !found.position.isNull());
 }
 
 void MarkScan::scanQR(const QImage &img, FilmSlot &slot)
