@@ -20,21 +20,6 @@
 
 namespace {
 
-// A scan's counters, the day's and the total, scanned and (with a mark)
-// found, in one combined write at the scan's end: one statistics row update
-// and one settings sync per scan on the GUI thread instead of one per counter.
-// Nothing else runs on the GUI thread in between, so no reader there sees
-// the difference.
-void countScan(Config *config, bool found)
-{
-    if (!config)
-        return;
-    WorkDataRecord delta;
-    delta.scanMark = 1;
-    delta.scanMarkOk = found ? 1 : 0;
-    config->addCounts(delta);
-}
-
 } // namespace
 
 MarkScan::MarkScan(AppServices services, Hooks hooks, QObject *parent)
@@ -46,11 +31,15 @@ MarkScan::MarkScan(AppServices services, Hooks hooks, QObject *parent)
 {
     // The film views repaint on this object's filmViewUpdate.
     FilmView::setSource(this, [this]() { return filmSlots(); });
+    m_countFlush.setSingleShot(true);
+    m_countFlush.setInterval(kCountFlushMs);
+    connect(&m_countFlush, &QTimer::timeout, this, &MarkScan::flushScanCounts);
 }
 
 MarkScan::~MarkScan()
 {
     FilmView::setSource(nullptr, {});
+    flushScanCounts();
 }
 
 void MarkScan::acceptPageCode(quint32 code)
@@ -102,10 +91,35 @@ void MarkScan::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> r
     m_ocrReader = std::move(reader);
 }
 
+void MarkScan::countScan(bool ok)
+{
+    (ok ? m_pendingScansOk : m_pendingScans).fetch_add(1);
+    // A second without scans writes them; while a job scans they go with
+    // its next copy.
+    m_countFlush.start();
+}
+
+WorkDataRecord MarkScan::takeScanCounts()
+{
+    WorkDataRecord counts;
+    counts.scanMark = m_pendingScans.exchange(0);
+    counts.scanMarkOk = m_pendingScansOk.exchange(0);
+    return counts;
+}
+
+void MarkScan::flushScanCounts()
+{
+    const WorkDataRecord counts = takeScanCounts();
+    Config *config = m_services.config ? m_services.config() : nullptr;
+    if (config && (counts.scanMark != 0 || counts.scanMarkOk != 0))
+        config->addCounts(counts);
+}
+
 void MarkScan::scanMark(const QImage &img)
 {
     resetLastMark();
     Config *config = m_services.config();
+    countScan(false);
     QElapsedTimer clock;
     clock.start();
 
@@ -164,7 +178,9 @@ void MarkScan::scanMark(const QImage &img)
     }
     emit filmViewUpdate(QRect());
 
-    countScan(config, !found.position.isNull());
+    if (!found.position.isNull()) {
+        countScan(true);
+    }
 }
 
 void MarkScan::scanQR(const QImage &img, FilmSlot &slot)

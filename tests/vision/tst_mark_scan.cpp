@@ -75,21 +75,17 @@ private slots:
     }
 
     // A scan counts once in the day's and the total counters, a found mark
-    // once more in the good ones, each counter signalling once per change.
+    // once more in the good ones (written together once the scans pause).
     void scanCountsOnce()
     {
         const int day = m_config->todayScanMark(), dayOk = m_config->todayScanMarkOk();
         const quint64 total = m_config->totalScanMark(), totalOk = m_config->totalScanMarkOk();
-        QSignalSpy dayChanged(m_config.get(), &Config::todayScanMarkChanged);
-        QSignalSpy totalOkChanged(m_config.get(), &Config::totalScanMarkOkChanged);
         app()->scanMark(pictureWithCode({640, 480}, 0));
         app()->scanMark(synth::render(synth::Picture())); // no mark
+        QTRY_COMPARE_WITH_TIMEOUT(m_config->totalScanMarkOk(), totalOk + 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_config->totalScanMark(), total + 2, 10000);
         QCOMPARE(m_config->todayScanMark(), day + 2);
-        QCOMPARE(m_config->totalScanMark(), total + 2);
         QCOMPARE(m_config->todayScanMarkOk(), dayOk + 1);
-        QCOMPARE(m_config->totalScanMarkOk(), totalOk + 1);
-        QCOMPARE(dayChanged.count(), 2);
-        QCOMPARE(totalOkChanged.count(), 1);
     }
 
     void noMarkLeavesZeroScore()
