@@ -148,6 +148,8 @@ TestCase {
         compare(mark.asked, data.mark)
         compare(check.asked, data.check)
         compare(tab.camera.captureID, data.show + 1)
+        // The pause itself ends on a thread of its own.
+        tryCompare(app, "taskStatus", 0)
         device.errorMessage = ""
     }
 
@@ -255,14 +257,14 @@ TestCase {
     function test_fileDialogFromTheLabels() {
         const tab = makeTab()
         const dialog = tab.fileDialog
-        mouseDoubleClickSequence(findIn(tab, "cutLabel"))
+        mouseDoubleClickSequence(findIn(tab, "cutCopiesLabel"))
         tryCompare(dialog, "visible", true)
         compare(dialog.title, qsTr("选择切割文件"))
         compare(dialog.nameFilters, [qsTr("切割文件 (*.plt *.tva)")])
         dialog.reject()
         tryCompare(dialog, "visible", false)
         config.enablePrint = true
-        mouseDoubleClickSequence(findIn(tab, "printLabel"))
+        mouseDoubleClickSequence(findIn(tab, "printCopiesLabel"))
         tryCompare(dialog, "visible", true)
         compare(dialog.title, qsTr("选择打印文件"))
         compare(dialog.nameFilters, [qsTr("打印文件 (*.pdf)")])
