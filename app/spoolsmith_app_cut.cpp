@@ -7,6 +7,7 @@
 #include "app/cut/plot_data.h"
 #include "app/marks/mark_scan.h"
 #include "app/marks/ocr_engine.h"
+#include "app/records/production_records.h"
 #include "vision/mark_finder.h"
 #include "vision/page_code_ocr.h"
 
@@ -103,6 +104,7 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     scanHooks.taskStatus = [this] { return taskStatus(); };
     scanHooks.setPageCode = [this](quint32 code) { setPageCode(code); };
     m_markScan = std::make_unique<MarkScan>(services, scanHooks);
+    m_records->setPendingCounts([this] { return m_markScan->takeScanCounts(); });
     // Pair marks are scanned by the cut page's mark type.
     setCutMarkTypeReader([this] { return pageMarkType(); });
     m_ocr = std::make_unique<OcrEngine>();

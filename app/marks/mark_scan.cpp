@@ -20,17 +20,6 @@
 
 namespace {
 
-// A scan's counters, the day's and the total, in one combined write (one
-// statistics row update and one settings sync instead of one per counter).
-void countScan(Config *config, bool ok)
-{
-    if (!config)
-        return;
-    WorkDataRecord delta;
-    (ok ? delta.scanMarkOk : delta.scanMark) = 1;
-    config->addCounts(delta);
-}
-
 } // namespace
 
 MarkScan::MarkScan(AppServices services, Hooks hooks, QObject *parent)
@@ -42,11 +31,15 @@ MarkScan::MarkScan(AppServices services, Hooks hooks, QObject *parent)
 {
     // The film views repaint on this object's filmViewUpdate.
     FilmView::setSource(this, [this]() { return filmSlots(); });
+    m_countFlush.setSingleShot(true);
+    m_countFlush.setInterval(kCountFlushMs);
+    connect(&m_countFlush, &QTimer::timeout, this, &MarkScan::flushScanCounts);
 }
 
 MarkScan::~MarkScan()
 {
     FilmView::setSource(nullptr, {});
+    flushScanCounts();
 }
 
 void MarkScan::acceptPageCode(quint32 code)
@@ -98,11 +91,35 @@ void MarkScan::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> r
     m_ocrReader = std::move(reader);
 }
 
+void MarkScan::countScan(bool ok)
+{
+    (ok ? m_pendingScansOk : m_pendingScans).fetch_add(1);
+    // A second without scans writes them; while a job scans they go with
+    // its next copy.
+    m_countFlush.start();
+}
+
+WorkDataRecord MarkScan::takeScanCounts()
+{
+    WorkDataRecord counts;
+    counts.scanMark = m_pendingScans.exchange(0);
+    counts.scanMarkOk = m_pendingScansOk.exchange(0);
+    return counts;
+}
+
+void MarkScan::flushScanCounts()
+{
+    const WorkDataRecord counts = takeScanCounts();
+    Config *config = m_services.config ? m_services.config() : nullptr;
+    if (config && (counts.scanMark != 0 || counts.scanMarkOk != 0))
+        config->addCounts(counts);
+}
+
 void MarkScan::scanMark(const QImage &img)
 {
     resetLastMark();
     Config *config = m_services.config();
-    countScan(config, false);
+    countScan(false);
     QElapsedTimer clock;
     clock.start();
 
@@ -162,7 +179,7 @@ void MarkScan::scanMark(const QImage &img)
     emit filmViewUpdate(QRect());
 
     if (!found.position.isNull()) {
-        countScan(config, true);
+        countScan(true);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_services.h"
+#include "settings/db_records.h"
 #include "vision/film_slot.h"
 #include "vision/mark_record.h"
 #include "vision/page_code_ocr.h"
@@ -11,6 +12,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -41,6 +43,12 @@ public:
     ~MarkScan() override;
 
     void scanMark(const QImage &img);
+    // The scans counted since the last write, taken (any thread): each one
+    // was a settings sync and a statistics row update of its own, on the GUI
+    // thread, several per page. A finished copy writes them with its own
+    // counts; a second without scans writes them by themselves.
+    WorkDataRecord takeScanCounts();
+    void flushScanCounts();
     void scanQR(const QImage &img, FilmSlot &slot);
     void scanOCR(const QImage &img, FilmSlot &slot);
     void clearFilm(int index);
@@ -64,7 +72,9 @@ signals:
     void pageCodeScanned(quint32 code);
 
 private:
+    static constexpr int kCountFlushMs = 1000;
     void acceptPageCode(quint32 code);
+    void countScan(bool ok);
 
     AppServices m_services;
     Hooks m_hooks;
@@ -76,6 +86,9 @@ private:
     std::atomic<int> m_markIndex{0};
     std::atomic<bool> m_pageCodeSearch{false};
     std::atomic<quint32> m_scannedPageCode{0};
+    std::atomic<quint32> m_pendingScans{0};
+    std::atomic<quint32> m_pendingScansOk{0};
+    QTimer m_countFlush;
     std::unique_ptr<QrPageCodeReader> m_qrReader;
     std::function<int()> m_cutMarkTypeReader;
     std::function<QList<OcrTextBlock>(const QImage &)> m_ocrReader;

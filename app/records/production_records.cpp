@@ -55,7 +55,8 @@ void ProductionRecords::recordCutCopy(double pageHeightMm)
         code = m_taskRecord.code;
     }
     if (Config *config = m_services.config()) {
-        WorkDataRecord delta;
+        // One write for the copy and the scans that found its page.
+        WorkDataRecord delta = m_pendingCounts ? m_pendingCounts() : WorkDataRecord();
         delta.copies = 1;
         delta.cutLen = pageHeightMm * 0.001;
         config->addCounts(delta);

@@ -28,6 +28,8 @@ public:
     // The counting half of a finished cut copy: the day's and total copies
     // and cut length, and the batch's records.
     void recordCutCopy(double pageHeightMm);
+    // Counts other parts hold back (the mark scans), written with each copy.
+    void setPendingCounts(std::function<WorkDataRecord()> take) { m_pendingCounts = std::move(take); }
     void updateTaskWorkRecords();
     // Records one printed page that the printer prints copies times; returns
     // its page code, 0 when no code is used or none could be had.
@@ -54,6 +56,7 @@ private:
 
     AppServices m_services;
     std::function<int()> m_taskStatus;
+    std::function<WorkDataRecord()> m_pendingCounts;
     mutable std::mutex m_lock;
     WorkRecord m_printWorkRecord{QDateTime::currentDateTime()};
     WorkRecord m_cutWorkRecord;

@@ -1,6 +1,7 @@
 // The walk of a worker's step list on its own thread.
 #include "machine/jobs/task_interface.h"
 
+#include "machine/protocol/command_channel.h"
 #include "machine/trv610plus.h"
 
 #include <QDebug>
@@ -105,7 +106,9 @@ bool taskInterface::doWork(const QList<TaskStep> &steps)
 
 void taskInterface::onWork()
 {
+    const qint64 replyWaitBefore = CommandChannel::threadReplyWaitNs();
     doWork(m_steps);
+    m_replyWaitNs += CommandChannel::threadReplyWaitNs() - replyWaitBefore;
     if (QThread *thread = QThread::currentThread())
         thread->exit(0);
 }

@@ -46,6 +46,9 @@ public:
     quint64 cycles() const { return m_cycles.load(); }
     // Time spent in the walk's fixed waits (sleepMs), ns.
     qint64 sleptNs() const { return m_sleptNs.load(); }
+    // Time the walk waited for the machine's replies (its motion and
+    // answers), ns; known once the walk has ended.
+    qint64 replyWaitNs() const { return m_replyWaitNs.load(); }
 
 public slots:
     void onWork();
@@ -70,4 +73,5 @@ protected:
     std::atomic<quint64> m_passes{0};
     std::atomic<quint64> m_cycles{0};
     mutable std::atomic<qint64> m_sleptNs{0};
+    std::atomic<qint64> m_replyWaitNs{0};
 };

@@ -42,10 +42,12 @@ TaskWorker::TaskWorker(TRV610Plus *device, const QList<QPointF> &markPoints, int
 }
 
 std::atomic<qint64> TaskWorker::s_finishedJobsWaitNs{0};
+std::atomic<qint64> TaskWorker::s_finishedJobsReplyWaitNs{0};
 
 TaskWorker::~TaskWorker()
 {
     s_finishedJobsWaitNs += sleptNs();
+    s_finishedJobsReplyWaitNs += replyWaitNs();
 }
 
 TaskApp *TaskWorker::app() const
@@ -137,6 +139,13 @@ void TaskWorker::endJob(int &curStep)
         if (TaskApp *a = app())
             a->stopTask(true);
         forceStopped();
+    }
+    // The application's status follows the machine's reports; with the link
+    // down none will come, and a status left "running" refused every later
+    // start as busy.
+    if (m_device && !m_device->linked()) {
+        if (TaskApp *a = app(); a && a->taskStatus() != 2)
+            a->setTaskStatus(2);
     }
     m_taskStatus.store(2);
     curStep = INT_MAX;

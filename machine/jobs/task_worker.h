@@ -49,6 +49,8 @@ public:
     // The fixed waits of every job worker that has ended so far, ns: what a
     // job's time is less its waiting (the per-page figure of the line).
     static qint64 finishedJobsWaitNs() { return s_finishedJobsWaitNs.load(); }
+    // And what they waited for the machine's replies, ns.
+    static qint64 finishedJobsReplyWaitNs() { return s_finishedJobsReplyWaitNs.load(); }
 
     QPointF startPoint() const { return m_startPoint; }
     QPointF endPoint() const { return m_endPoint; }
@@ -109,4 +111,5 @@ private:
     int m_centringMoves = 0;
     int m_unlinkedGraceMs = 3000;
     static std::atomic<qint64> s_finishedJobsWaitNs;
+    static std::atomic<qint64> s_finishedJobsReplyWaitNs;
 };

@@ -38,6 +38,15 @@ bool CommandChannel::send(CommandTable::Command command, const QStringList &args
                    CommandTable::row(command).waitKey);
 }
 
+namespace {
+thread_local qint64 t_replyWaitNs = 0;
+} // namespace
+
+qint64 CommandChannel::threadReplyWaitNs()
+{
+    return t_replyWaitNs;
+}
+
 bool CommandChannel::sendCMD(const QByteArray &frame, bool waitReturn, int key)
 {
     if (!m_connected.load()) {
@@ -83,10 +92,13 @@ bool CommandChannel::sendCMD(const QByteArray &frame, bool waitReturn, int key)
     // which the wait below sees first.
     if (!sendMsg(frame))
         return false;
+    QElapsedTimer waited;
+    waited.start();
     lock.lock();
     ++waiter->waiting;
     waiter->replyArrived.wait_for(lock, std::chrono::milliseconds(waiter->timeoutMs), [&] { return waiter->replied; });
     --waiter->waiting;
+    t_replyWaitNs += waited.nsecsElapsed();
     if (waiter->replied)
         return waiter->ok;
     qWarning() << "TRV610Plus::sendCMD" << waiter->timeoutMs << "send no return " << frame;

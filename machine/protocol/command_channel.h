@@ -42,6 +42,9 @@ public:
     bool send(CommandTable::Command command, const QStringList &args = {}, bool waitReturn = true);
     // Writes one frame in packets under the send lock; no reply wait.
     bool sendMsg(const QByteArray &frame);
+    // How long the calling thread has waited for the machine's replies so
+    // far, ns: the machine's share of a job's time.
+    static qint64 threadReplyWaitNs();
     quint64 packetsSent() const { return m_packetsSent.load(); }
 
     // Bytes from the link (receive thread).

@@ -5,6 +5,7 @@
 #include "platform/scene/gscene.h"
 #include "vision/qr_page_code_reader.h"
 
+#include <QPainter>
 #include <QTest>
 
 class TestPageCode : public QObject
@@ -94,6 +95,48 @@ private slots:
         QCOMPARE(task.dataIndex, -1);
         QCOMPARE(task.workRecordTimestamp, rig.records->printWorkRecord().timestamp);
         QCOMPARE(rig.records->printWorkRecord().printCnt, 1u);
+    }
+
+    // At 300 dpi a 6 mm symbol has about 2.1 pixels a module: every module
+    // gets the same whole number of pixels (uneven ones often did not read
+    // back through the mark camera), centred in the rectangle.
+    void qrModulesAreWholePixelsOfOneWidth()
+    {
+        QrPainter qr;
+        qr.setText(PageCodePainter::codeText(0x2f));
+        QImage page(1181, 945, QImage::Format_RGB32); // 100 x 80 mm at 300 dpi
+        page.fill(Qt::white);
+        const double s = page.width() / 100.0;
+        const QRectF rect(7.0 * s, 0.5 * s, 6.0 * s, 6.0 * s);
+        {
+            QPainter painter(&page);
+            QVERIFY(qr.render(painter, rect));
+        }
+        QRect inked;
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < page.width(); ++x)
+                if (qGray(page.pixel(x, y)) < 128)
+                    inked |= QRect(x, y, 1, 1);
+        // 33 modules of 2 pixels, centred in the 70.9 pixel rectangle.
+        QCOMPARE(inked.size(), QSize(66, 66));
+        QVERIFY(qAbs(QRectF(inked).center().x() - rect.center().x()) <= 1.0);
+        QVERIFY(qAbs(QRectF(inked).center().y() - rect.center().y()) <= 1.0);
+        // The finder pattern's row through its middle: runs of 2, 2, 6, 2, 2.
+        const int y = inked.top() + 3 * 2 + 1;
+        QList<int> runs;
+        int run = 0;
+        bool dark = true;
+        for (int x = inked.left(); x < inked.left() + 7 * 2 + 1; ++x) {
+            const bool d = qGray(page.pixel(x, y)) < 128;
+            if (d == dark) {
+                ++run;
+            } else {
+                runs << run;
+                run = 1;
+                dark = d;
+            }
+        }
+        QCOMPARE(runs, (QList<int>{2, 2, 6, 2, 2}));
     }
 
     void aTextCodeIsInkedInItsRectangle()

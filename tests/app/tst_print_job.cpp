@@ -1,13 +1,12 @@
 // A print-and-cut job against the simulator that prints to the in-memory
 // spooler: pages go out ahead of the cutter as the print roller allows, and
 // each page's code leads the cut side back to the job's records.
-#include "app/cut_scene_settings.h"
 #include "app/print/page_code_painter.h"
 #include "platform/printing/memory_spooler.h"
 #include "platform/printing/system_spooler.h"
 #include "platform/scene/gscene.h"
 #include "tests/support/app_test_main.h"
-#include "tests/support/device_fixture.h"
+#include "tests/support/job_rig.h"
 #include "tests/support/recording_prompt.h"
 #include "tests/support/test_camera.h"
 #include "tools/simulator/web_model.h"
@@ -34,14 +33,7 @@ class TstPrintJob : public QObject
 
     SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
 
-    bool waitIdle(int ms)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!f.device->idle() && clock.elapsed() < ms)
-            QTest::qWait(10);
-        return f.device->idle();
-    }
+    bool waitIdle(int ms) { return m_rig.waitIdle(ms); }
     QString writePdf(const QSizeF &mm)
     {
         const QString path = f.dir->filePath(QStringLiteral("labels.pdf"));
@@ -54,9 +46,9 @@ class TstPrintJob : public QObject
         return path;
     }
 
-    DeviceFixture f;
-    std::unique_ptr<WebModel> m_web;
-    std::unique_ptr<TestCamera> m_camera;
+    JobRig m_rig;
+    DeviceFixture &f = m_rig.f;
+    std::unique_ptr<WebModel> &m_web = m_rig.web;
     RecordingPrompt m_prompt;
     printing::MemorySpooler m_spooler;
 
@@ -68,37 +60,10 @@ private slots:
         printing::installSpooler(&m_spooler);
     }
     void cleanupTestCase() { printing::installSpooler(nullptr); }
-    void init()
-    {
-        QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
-        CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
-        f.useTestMarkCamera(2000);
-        f.config->setMarkCameraOffsetX(0.0);
-        f.config->setMarkCameraOffsetY(0.0);
-        QVERIFY(f.startSimulator());
-        m_web = std::make_unique<WebModel>(*f.sim);
-        f.makeDevice(DeviceFixture::Driver::Registered);
-        QVERIFY(f.link());
-        f.device->setFilmRoller(95);
-        f.device->setCollectRoller(80);
-        f.device->setPrintRoller(80);
-        m_camera = std::make_unique<TestCamera>();
-        m_camera->setMarkSizeMm(4.0);
-        WebModel *web = m_web.get();
-        m_camera->setMarkSource([web](const QSize &s) { return web->marksInView(s); });
-        QVERIFY(app()->connectCameraObject(m_camera.get()));
-        app()->setTaskStatus(2);
-        app()->cutScene()->gClear();
-    }
+    void init() { QVERIFY(m_rig.setUp(2000)); }
     void cleanup()
     {
-        if (f.device && !f.device->idle()) {
-            f.device->setTaskStatus(2);
-            waitIdle(5000);
-        }
-        m_camera.reset();
-        f.tearDown();
-        m_web.reset();
+        m_rig.tearDown();
         m_spooler.clear();
     }
 

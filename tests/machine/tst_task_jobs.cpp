@@ -1,8 +1,7 @@
 // Whole jobs on the task thread against the simulator: the machine's web
 // model knows where the printed marks are, the test camera shows them.
-#include "app/cut_scene_settings.h"
 #include "tests/support/app_test_main.h"
-#include "tests/support/device_fixture.h"
+#include "tests/support/job_rig.h"
 #include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
 #include "tests/support/recording_prompt.h"
@@ -49,23 +48,8 @@ class TstTaskJobs : public QObject
 
     SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
 
-    int plotCount(bool cutsOnly) const
-    {
-        int n = 0;
-        for (const WebModel::Plot &p : m_web->plots())
-            n += (!cutsOnly || !p.move) ? 1 : 0;
-        return n;
-    }
-
-    // Waits for the job thread to be handled; fails instead of hanging.
-    bool waitIdle(int ms)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (!f.device->idle() && clock.elapsed() < ms)
-            QTest::qWait(10);
-        return f.device->idle();
-    }
+    int plotCount(bool cutsOnly) const { return m_rig.plotCount(cutsOnly); }
+    bool waitIdle(int ms) { return m_rig.waitIdle(ms); }
 
     // Marks printed on the web for `pages` pages: the first of page 0 ahead
     // of the camera, each page's two marks shifted by a known amount.
@@ -83,9 +67,10 @@ class TstTaskJobs : public QObject
         return marks;
     }
 
-    DeviceFixture f;
-    std::unique_ptr<WebModel> m_web;
-    std::unique_ptr<TestCamera> m_camera;
+    JobRig m_rig;
+    DeviceFixture &f = m_rig.f;
+    std::unique_ptr<WebModel> &m_web = m_rig.web;
+    std::unique_ptr<TestCamera> &m_camera = m_rig.camera;
     RecordingPrompt m_prompt;
 
 private slots:
@@ -96,47 +81,14 @@ private slots:
     }
     void init()
     {
-        QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
-        CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
         // Generous: under the sanitizers on a loaded machine a scan takes seconds.
-        f.useTestMarkCamera(10000);
-        f.config->setMarkCameraOffsetX(0.0);
-        f.config->setMarkCameraOffsetY(0.0);
+        QVERIFY(m_rig.setUp(10000));
         f.config->setEnablePrint(false);
-
-        QVERIFY(f.startSimulator());
-        m_web = std::make_unique<WebModel>(*f.sim);
-
-        f.makeDevice(DeviceFixture::Driver::Registered);
-        QVERIFY(f.link());
-        // Room for a whole page forward and back (200 mm moves a roller by 10).
-        f.device->setFilmRoller(95);
-        f.device->setCollectRoller(80);
-        f.device->setPrintRoller(80);
-
-        m_camera = std::make_unique<TestCamera>();
-        m_camera->setMarkSizeMm(4.0);
-        WebModel *web = m_web.get();
-        m_camera->setMarkSource([web](const QSize &s) { return web->marksInView(s); });
-        QVERIFY(app()->connectCameraObject(m_camera.get()));
-
-        app()->setTaskStatus(2);
-        app()->cutScene()->gClear();
         app()->setCutTaskCopies(3);
         app()->setPrintTaskCopies(0);
         app()->reCount();
     }
-    void cleanup()
-    {
-        if (f.device && !f.device->idle()) {
-            f.device->setTaskStatus(2);
-            waitIdle(5000);
-        }
-        m_camera.reset();
-        f.tearDown();
-        // Kept until the simulator, whose plot and reply handlers point into it, is gone.
-        m_web.reset();
-    }
+    void cleanup() { m_rig.tearDown(); }
 
     // A single cut: wait idle, size, pre-send, plot, wait idle; then the
     // job stops the machine.

@@ -4,8 +4,8 @@
 #include "app/spoolsmith_app.h"
 #include "platform/scene/gscene.h"
 
-#include <QElapsedTimer>
-#include <QTest>
+#include <QEventLoop>
+#include <QTimer>
 
 SpoolsmithApp *JobRig::app()
 {
@@ -56,10 +56,21 @@ void JobRig::tearDown()
 
 bool JobRig::waitIdle(int ms)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!f.device->idle() && clock.elapsed() < ms)
-        QTest::qWait(10);
+    if (f.device->idle())
+        return true;
+    // A real event loop, as the program runs: the job's hand-overs to the
+    // GUI thread (pictures, scene switches) are taken at once, where
+    // QTest::qWait would let each wait up to 10 ms.
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
+        if (f.device->idle())
+            loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    poll.start();
+    loop.exec();
     return f.device->idle();
 }
 

@@ -317,6 +317,22 @@ private slots:
         QCOMPARE(locateMark(QImage(), params).position, QPointF());
     }
 
+    // The mark keeps the full picture's resolution: a centre three full
+    // pixels past a reduced one is 0.75 reduced pixels further, not cut back
+    // to the whole reduced pixel (0.1 mm off, always the same way).
+    void positionKeepsTheFullPicturesPixel()
+    {
+        MarkLocateParams params;
+        params.markSize = 3.5;
+        for (const QPointF &c : {QPointF(643, 483), QPointF(602, 455), QPointF(715, 421)}) {
+            const MarkLocateResult r = locateMark(synth::render(withMarks({{Shape::Disk, c}})), params);
+            const QPointF expected = c / r.scale;
+            QVERIFY2(qAbs(r.position.x() - expected.x()) <= 0.4 && qAbs(r.position.y() - expected.y()) <= 0.4,
+                     qPrintable(QStringLiteral("found (%1, %2), expected (%3, %4)")
+                                    .arg(r.position.x()).arg(r.position.y()).arg(expected.x()).arg(expected.y())));
+        }
+    }
+
     void markNearTheCornerCropsAtTheOrigin()
     {
         // Centre 100 px from the corner: the refinement crop starts at (0, 0).
