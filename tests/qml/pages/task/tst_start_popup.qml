@@ -175,6 +175,11 @@ TestCase {
     function test_escapeClosesWithoutAction() {
         config.rectifyReset = false
         const popup = openPopup()
+        // Its parent covers the window: a press on the dimmed area is not
+        // outside it.
+        mouseClick(testCase, 5, 5)
+        verify(popup.opened)
+        verify(popup.visible)
         keyClick(Qt.Key_Escape)
         tryCompare(popup, "visible", false)
         compare(config.rectifyReset, false)
