@@ -84,21 +84,6 @@ TestCase {
         return button.children[0]
     }
 
-    function test_layout() {
-        const tab = makeTab()
-        const play = findIn(tab, "playButton")
-        const stop = findIn(tab, "stopButton")
-        compare(play.x, tab.width - 85 - 30)
-        compare(stop.x, tab.width - 20 - 30)
-        compare(play.y, 5)
-        compare(play.width, 30)
-        compare(tab.stackView.y, 40)
-        compare(tab.stackView.height, tab.height - 80)
-        compare(tab.camera.objectName, "SpoolsmithCamera")
-        compare(tab.cut_copies, "100")
-        compare(tab.print_copies, "100")
-    }
-
     function test_playButtonFollowsStatus_data() {
         return [
             { tag: "stopped", status: 2, glyph: "\uf04b", color: Qt.rgba(0, 0.85, 0, 1) },
