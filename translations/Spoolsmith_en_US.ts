@@ -355,12 +355,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>Start work</translation>
     </message>
     <message>
-        <source>纠偏复位失败，请检查设备后重试</source>
-        <translation>Web-guide reset failed. Check the machine and try again.</translation>
+        <source>纠偏电机复位失败，请检查设备后重试</source>
+        <translation>The web-guide motor reset failed; check the machine and try again</translation>
     </message>
     <message>
-        <source>裁断复位失败，请检查设备后重试</source>
-        <translation>Trim reset failed. Check the machine and try again.</translation>
+        <source>裁断电机复位未发出，请检查设备后重试</source>
+        <translation>The trim motor reset was not sent; check the machine and try again</translation>
     </message>
 </context>
 <context>
