@@ -293,6 +293,10 @@
         <translation>Spoolsmith 2024: control software of the roll-fed label print-and-cut line.
 It drives the cutting machine, registers each page by its camera marks, and inspects, prints and counts.</translation>
     </message>
+    <message>
+        <source>Spoolsmith 2024 卷筒标签印切一体机控制软件</source>
+        <translation>Spoolsmith 2024, control software of the roll-fed label print-and-cut line</translation>
+    </message>
 </context>
 <context>
     <name>TaskCopies</name>
@@ -361,6 +365,14 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>裁断电机复位未发出，请检查设备后重试</source>
         <translation>The trim motor reset was not sent; check the machine and try again</translation>
+    </message>
+    <message>
+        <source>纠偏复位失败，请检查设备后重试</source>
+        <translation>Web-guide reset failed. Check the machine and try again.</translation>
+    </message>
+    <message>
+        <source>裁断复位失败，请检查设备后重试</source>
+        <translation>Trim reset failed. Check the machine and try again.</translation>
     </message>
 </context>
 <context>
