@@ -8,6 +8,7 @@
 #include "app/marks/mark_scan.h"
 #include "app/records/production_records.h"
 #include "app/marks/ocr_engine.h"
+#include "app/records/production_records.h"
 #include "vision/mark_finder.h"
 #include "vision/page_code_ocr.h"
 

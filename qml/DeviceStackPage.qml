@@ -132,14 +132,18 @@ Item {
         }
     }
 
-    // Labels are 20 wide and may spill into the column gap; values elide.
     component IdCell: Text {
         font.pointSize: 9
         color: Qt.rgba(0.4, 0.4, 0.4, 1)
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
-        elide: width > 20 ? Text.ElideRight : Text.ElideNone
+        elide: Text.ElideRight
         height: 35
+    }
+    // Labels are 20 wide unless their text needs more ("ver : " does).
+    component IdLabel: IdCell {
+        font.bold: true
+        width: Math.max(20, implicitWidth)
     }
 
     Rectangle {
@@ -214,13 +218,13 @@ Item {
             horizontalItemAlignment: Grid.AlignHCenter
             verticalItemAlignment: Grid.AlignVCenter
 
-            IdCell { text: "id : "; font.bold: true; width: 20 }
+            IdLabel { text: "id : " }
             IdCell { objectName: "devIdText"; text: device.devId; width: 200 }
-            IdCell { text: "ver : "; font.bold: true; width: 20 }
+            IdLabel { text: "ver : " }
             IdCell { objectName: "firmwareText"; text: device.firmware; width: 200 }
-            IdCell { text: "pcb : "; font.bold: true; width: 20 }
+            IdLabel { text: "pcb : " }
             IdCell { objectName: "pcbIdText"; text: device.pcbId; width: 200 }
-            IdCell { text: "ver : "; font.bold: true; width: 20 }
+            IdLabel { text: "ver : " }
             IdCell { objectName: "pcbVerText"; text: device.pcbVer; width: 200 }
         }
     }

@@ -63,8 +63,17 @@ Item {
         }
         const mark = tokenCamera(token) === 1
         const imageCapture = mark ? markImageCapture : checkImageCapture
-        // A new request replaces the session's older one: that one's waiter
-        // has given up, as requests of one camera come one at a time.
+        // A plain camera number is the operator's picture (the pause click):
+        // while a job waits on the session, the job's picture serves both and
+        // the job keeps its answer.
+        if (token < 10 && (mark ? markPending : checkPending)) {
+            console.info("RCamera::capture", "picture", token, "joins the pending request",
+                         (mark ? markPending : checkPending).token)
+            return
+        }
+        // A new request of the job replaces the session's older one: that
+        // one's waiter has given up, as requests of one camera come one at a
+        // time.
         if (mark)
             markPending = null
         else
@@ -132,6 +141,10 @@ Item {
     // camera is plugged in on a test machine.
     property var useDevice: function(cam, device) {
         cam.cameraDevice = device
+        if (cam === root.checkCameraObject())
+            root.checkInUse = true
+        else
+            root.markInUse = true
         cam.start()
     }
     property var stopCamera: function(cam) {
@@ -140,8 +153,16 @@ Item {
 
     function markSessionObject() { return mark_session }
     function checkSessionObject() { return check_session }
-    function markCameraObject() { return mark_session.camera }
-    function checkCameraObject() { return check_session.camera }
+    function markCameraObject() { return mark_camera }
+    function checkCameraObject() { return root.checkCameraSource }
+
+    // A session gets its camera only once a device has been given to it: a
+    // camera without one streams a test pattern for nothing.
+    property bool markInUse: false
+    property bool checkInUse: false
+    // The application core's check camera where the program provides it.
+    readonly property QtObject checkCameraSource: typeof checkCamera !== "undefined" && checkCamera
+                                                  ? checkCamera : own_check_camera
 
     // devices: the video inputs to choose from, the system's by default.
     function init_camera(devices) {
@@ -192,21 +213,24 @@ Item {
         onVideoInputsChanged: root.init_camera(undefined)
     }
 
+    Camera { id: mark_camera }
+
     CaptureSession {
         id: mark_session
         objectName: "markSession"
-        camera: Camera { id: mark_camera }
+        camera: root.markInUse ? mark_camera : null
         imageCapture: ImageCapture { id: mark_capture }
         recorder: MediaRecorder { id: mark_recorder }
     }
 
-    // The application core's check camera where the program provides it.
+    // Stands in for the application core's check camera where the program
+    // provides none.
     Camera { id: own_check_camera }
 
     CaptureSession {
         id: check_session
         objectName: "checkSession"
-        camera: typeof checkCamera !== "undefined" && checkCamera ? checkCamera : own_check_camera
+        camera: root.checkInUse ? root.checkCameraSource : null
         imageCapture: ImageCapture { id: check_capture }
         recorder: MediaRecorder { id: check_recorder }
     }

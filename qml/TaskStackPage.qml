@@ -94,20 +94,15 @@ Rectangle {
 
     Component {
         id: task_page
-        // Until the overview page lands: the members the tab relies on.
-        Item {
-            objectName: "taskPage"
-            signal submit(var p1, var p2)
-            function resetvideo() {}
-        }
+        TaskPage {}
     }
     Component {
         id: cut_file_page
-        Item { objectName: "cutFilePage" }
+        CutFilePage {}
     }
     Component {
         id: print_file_page
-        Item { objectName: "printFilePage" }
+        PrintFilePage {}
     }
     Component {
         id: video_page

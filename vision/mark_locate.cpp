@@ -9,6 +9,11 @@
 
 MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &params)
 {
+    return locateMarkWith(picture, params, &findMarks);
+}
+
+MarkLocateResult locateMarkWith(const QImage &picture, const MarkLocateParams &params, MarkFinderFn finder)
+{
     MarkLocateResult result;
     if (picture.isNull() || params.cameraWidth <= 0 || params.cameraHeight <= 0)
         return result;
@@ -28,7 +33,7 @@ MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &param
     result.scale = double(picture.width()) / double(result.small.width());
     const int d = int(params.markSize * kMarkCameraPixelsPerMm / result.scale);
     MarkRecord records[4];
-    result.candidates = findMarks(d, result.small, records, 4);
+    result.candidates = finder(d, result.small, records, 4);
 
     const float s = float(result.scale);
     const int fullD = int(params.markSize * kMarkCameraPixelsPerMm);
@@ -40,7 +45,7 @@ MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &param
         const int cy0 = std::max(int(float(records[i].y) * s - 150.0f), 0);
         const QImage crop = picture.copy(QRect(cx0, cy0, kMarkRefineCrop, kMarkRefineCrop));
         MarkRecord refined;
-        if (findMarks(fullD, crop, &refined, 1) >= 1) {
+        if (finder(fullD, crop, &refined, 1) >= 1) {
             // Kept to the full picture's pixel: cut to whole reduced pixels the
             // mark would move by up to 0.1 mm, always the same way.
             const double fx = (refined.x + cx0) / result.scale;

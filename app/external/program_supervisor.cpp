@@ -51,6 +51,9 @@ ProgramSupervisor::ProgramSupervisor(QString label, QDateTime &lastMinimise, boo
 ProgramSupervisor::~ProgramSupervisor()
 {
     closeProcess();
+    // A program that outlived the bounded wait is awaited again by the
+    // process object as it goes; its end must not reach this object then.
+    disconnect(&m_process, nullptr, this, nullptr);
 }
 
 void ProgramSupervisor::setProgram(const QString &path)

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <time.h>
 #include <vector>
 
 namespace bench {
@@ -38,38 +39,53 @@ struct Comparison
 {
     Figures measured;
     Figures baseline;
+    // The calling thread's CPU time: what the work costs without the waits
+    // of a shared machine (meaningless for a baseline that runs threads).
+    Figures measuredCpu;
+    Figures baselineCpu;
 };
+
+inline double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
 
 // run(i) and base(i) work on input i and return whether their answer was
 // right. Times in milliseconds.
 template<typename Measured, typename Baseline>
 Comparison interleave(size_t inputs, int rounds, int warmup, Measured run, Baseline base)
 {
-    std::vector<double> m, b;
-    auto time = [](auto &&fn, size_t i, std::vector<double> *out) {
+    std::vector<double> m, b, mc, bc;
+    auto time = [](auto &&fn, size_t i, std::vector<double> *out, std::vector<double> *cpu) {
+        const double c0 = threadCpuMs();
         const auto t0 = std::chrono::steady_clock::now();
         const bool ok = fn(i);
         const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        const double cms = threadCpuMs() - c0;
         if (!ok) {
             std::fprintf(stderr, "wrong answer on input %zu\n", i);
             std::exit(2);
         }
-        if (out)
+        if (out) {
             out->push_back(ms);
+            cpu->push_back(cms);
+        }
     };
     for (int r = 0; r < warmup + rounds; ++r) {
         const bool keep = r >= warmup;
         for (size_t i = 0; i < inputs; ++i) {
             if (r % 2 == 0) {
-                time(run, i, keep ? &m : nullptr);
-                time(base, i, keep ? &b : nullptr);
+                time(run, i, keep ? &m : nullptr, &mc);
+                time(base, i, keep ? &b : nullptr, &bc);
             } else {
-                time(base, i, keep ? &b : nullptr);
-                time(run, i, keep ? &m : nullptr);
+                time(base, i, keep ? &b : nullptr, &bc);
+                time(run, i, keep ? &m : nullptr, &mc);
             }
         }
     }
-    return {figures(m), figures(b)};
+    return {figures(m), figures(b), figures(mc), figures(bc)};
 }
 
 // One line of the table scripts/run-bench.sh prints: a tab-separated row

@@ -11,6 +11,7 @@
 #include "app/capture/capture_sync.h"
 
 #include <QImage>
+#include <QSignalSpy>
 #include <QPainter>
 #include <QSettings>
 #include <QThread>
@@ -137,6 +138,21 @@ private slots:
         f.device->clearPltData();
         app()->setCutFile(f.dir->filePath("line.plt"));
         QVERIFY(f.device->pltData().isEmpty()); // only reversed cutting builds it at opening
+    }
+
+    // A changed cut direction loads the open cut file again under it.
+    void cutDirectionChangeReloadsTheOpenFile()
+    {
+        QSignalSpy opened(app(), &SpoolsmithApp::openScene);
+        const QString path = f.writeFile("line.plt", "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;PU0,0;PD0,400;");
+        app()->setCutFile(path);
+        QVERIFY(f.device->pltData().isEmpty());
+        f.config->setProperty(Config::CPT_Cut_Inverse, true);
+        app()->onPropertyChanged(Config::CPT_Cut_Inverse, true);
+        QCOMPARE(opened.count(), 2);
+        QCOMPARE(opened.last().first().toString(), path);
+        QCOMPARE(f.device->pltData(), QByteArray("SP1;PU7520,3600;PD7520,3200;"));
+        f.config->setProperty(Config::CPT_Cut_Inverse, false);
     }
 
     void markGeometry()

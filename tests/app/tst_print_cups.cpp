@@ -1,6 +1,7 @@
 // Direct printing through a real CUPS server into a cups-pdf queue: the
 // pages arrive as one PDF of the print page's size. The server is the one
 // run-tests.sh started, or one this test starts itself; either needs root.
+#include "app/print/printers.h"
 #include "tests/app/print_rig.h"
 
 #include <QDir>
@@ -84,6 +85,14 @@ private slots:
         // The job was followed in the queue and its status logged.
         QCOMPARE(log.count(QStringLiteral("查询打印任务状态时间")), 1);
         QVERIFY(log.count(QStringLiteral("JOB_INFO_2A Status")) >= 1);
+    }
+
+    // The server's queue is offered by its maker's name, then the print
+    // component.
+    void printerListFromTheServer()
+    {
+        Printers printers(AppServices{});
+        QCOMPARE(printers.printersName(), (QStringList{QStringLiteral("Canon_PDF"), QStringLiteral("CorelDRAW")}));
     }
 
     void anUnknownQueueOpensNoPrinter()

@@ -12,30 +12,20 @@
 #include "machine/trv610plus.h"
 #include "settings/config.h"
 #include "tests/qml/exposed_window.h"
+#include "tests/qml/shot_steps.h"
 
 #include <QColor>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QImage>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
-#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
 
 namespace {
-
-QString besides(const QString &first, const QString &suffix)
-{
-    if (suffix.isEmpty())
-        return first;
-    const QFileInfo info(first);
-    return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix + QStringLiteral(".png");
-}
 
 QRectF inPanel(QQuickItem *panel, const char *name)
 {
@@ -74,25 +64,16 @@ int countOverlaps(QQuickItem *panel)
     return faults;
 }
 
-class Photographer : public QObject
+class Photographer : public ShotSteps
 {
 public:
-    Photographer(SpoolsmithApp &app, QString target)
-        : QObject(&app)
-        , m_app(app)
-        , m_target(std::move(target))
-    {
-        m_clock.start();
-        connect(&m_tick, &QTimer::timeout, this, &Photographer::step);
-        m_tick.start(100);
-    }
+    using ShotSteps::ShotSteps;
 
 private:
     void fail(const char *why, int code)
     {
         qCritical() << "device_frame_shot" << why;
-        m_tick.stop();
-        m_app.exitApp(code);
+        finish(code);
     }
 
     bool buildPanel(QQuickWindow *window)
@@ -149,7 +130,7 @@ private:
         }
     }
 
-    void step()
+    void step() override
     {
         if (m_clock.elapsed() > 60000)
             return fail("took too long", 2);
@@ -177,24 +158,17 @@ private:
             return;
         static const char *const suffixes[] = {"", "_v2", "_v3", "_banner", "_cell"};
         const QImage image = window->grabWindow();
-        const QString file = besides(m_target, QLatin1String(suffixes[m_shot]));
+        const QString file = m_shot == 0 ? m_target : pictureBeside(m_target, QLatin1String(suffixes[m_shot]));
         if (image.isNull() || !image.save(file))
             return fail("cannot save a picture", 3);
         qInfo() << "device_frame_shot" << file << image.size();
         m_faults += countOverlaps(m_panel);
-        if (++m_shot == 5) {
-            m_tick.stop();
-            m_app.exitApp(m_faults == 0 ? 0 : 4);
-            return;
-        }
+        if (++m_shot == 5)
+            return finish(m_faults == 0 ? 0 : 4);
         stage(m_shot);
         m_settleUntil = m_clock.elapsed() + 700;
     }
 
-    SpoolsmithApp &m_app;
-    QString m_target;
-    QElapsedTimer m_clock;
-    QTimer m_tick;
     QQuickItem *m_panel = nullptr;
     qint64 m_settleUntil = 0;
     bool m_resized = false;

@@ -9,10 +9,10 @@
 #include "online/upgrades/upgrades_soft_widget.h"
 #include "online/upgrades/upgrades_widget.h"
 #include "tests/qml/exposed_window.h"
+#include "tests/qml/shot_steps.h"
 #include "tests/support/http_test_server.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QImage>
 #include <QProgressBar>
 #include <QQuickWindow>
@@ -31,12 +31,6 @@ void setJson(HttpTestServer &server, const QString &path, const QByteArray &json
     response.body = json;
     response.delayMs = delayMs;
     server.setResponse(path, response);
-}
-
-QString besides(const QString &first, const QString &suffix)
-{
-    const QFileInfo info(first);
-    return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix + QStringLiteral(".png");
 }
 
 bool photographDialogs(const QString &target)
@@ -74,8 +68,8 @@ bool photographDialogs(const QString &target)
     settle.start();
     while (settle.elapsed() < 800)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return soft.grab().save(besides(target, QStringLiteral("_soft_dialog")))
-           && firmware.grab().save(besides(target, QStringLiteral("_firmware_dialog")));
+    return soft.grab().save(pictureBeside(target, QStringLiteral("_soft_dialog")))
+           && firmware.grab().save(pictureBeside(target, QStringLiteral("_firmware_dialog")));
 }
 
 void photograph(SpoolsmithApp &app)

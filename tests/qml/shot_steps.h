@@ -3,9 +3,17 @@
 #include "app/spoolsmith_app.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+// The picture named beside the first one: "<name><suffix>.png".
+inline QString pictureBeside(const QString &first, const QString &suffix)
+{
+    const QFileInfo info(first);
+    return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix + QStringLiteral(".png");
+}
 
 // Drives a shot program: step() runs every 100 ms in the event loop until
 // finish() ends the program with its exit code.

@@ -24,6 +24,7 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -147,10 +148,27 @@ private:
         delete m_page;
         m_page = nullptr;
         auto *tab = m_window->findChild<QQuickItem *>(QStringLiteral("taskStackPage"));
-        QQmlContext *context = tab ? qmlContext(tab) : nullptr;
+        // The tab file's own context (its camera object's), not the one the
+        // main window made the tab in.
+        QObject *camera = tab ? tab->property("camera").value<QObject *>() : nullptr;
+        QQmlContext *context = camera ? qmlContext(camera) : nullptr;
         QQmlEngine *engine = context ? context->engine() : nullptr;
         if (!engine)
             return nullptr;
+        if (!m_watching) {
+            // A warning of one of the photographed pages is a fault.
+            m_watching = true;
+            connect(engine, &QQmlEngine::warnings, this, [this](const QList<QQmlError> &errors) {
+                static const QRegularExpression ours(
+                    QStringLiteral("/(TaskPage|CutFilePage|PrintFilePage|CameraView|VideoToolBar|Field\\w+)\\.qml"));
+                for (const QQmlError &e : errors) {
+                    if (ours.match(e.url().toString()).hasMatch()) {
+                        qCritical() << "task_pages_shot" << "QML warning" << e.toString();
+                        ++m_faults;
+                    }
+                }
+            });
+        }
         QQmlComponent component(engine, QUrl(QStringLiteral("qrc:/Spoolsmith2024/%1.qml").arg(name)));
         QObject *object = component.beginCreate(context);
         auto *page = qobject_cast<QQuickItem *>(object);
@@ -276,6 +294,7 @@ private:
     int m_stage = 0;
     qint64 m_nextAt = 0;
     int m_faults = 0;
+    bool m_watching = false;
 };
 
 } // namespace

@@ -21,6 +21,7 @@ void markFindPassV(const uint8_t *in, uint8_t *out, int width, int height);
 void markFindPassH(const uint8_t *in, uint8_t *out, int width, int height);
 int markFindRegion(uint8_t *binary, int width, int height, int seedX, int seedY, int label,
                    int *bx, int *by, int *bw, int *bh);
+// The program's locate with the plain finder.
 MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &params);
 
 } // namespace reference

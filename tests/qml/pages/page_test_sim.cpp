@@ -3,9 +3,12 @@
 #include "app/spoolsmith_app.h"
 
 #include "tests/support/device_fixture.h"
+#include "platform/camera/hk_camera.h"
+#include "settings/config.h"
 #include "tests/support/recording_prompt.h"
 #include "tests/support/xlsx_writer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPageSize>
 #include <QPainter>
@@ -98,6 +101,11 @@ void PageTestSim::reportTaskStatus(int status)
     m_fixture->sim->reportTaskStatus(status);
 }
 
+void PageTestSim::reportAxisLimit(int axis, int position)
+{
+    m_fixture->sim->reportAxisLimit(axis, position);
+}
+
 void PageTestSim::refuse(int command, bool on)
 {
     const QMap<int, SimHandler> table = defaultReplyTable();
@@ -145,6 +153,11 @@ bool PageTestSim::relink()
 bool PageTestSim::linked() const
 {
     return m_fixture->device->linked();
+}
+
+bool PageTestSim::jobIdle() const
+{
+    return m_fixture->device->idle();
 }
 
 QString PageTestSim::programDir() const
@@ -229,4 +242,25 @@ bool PageTestSim::writeXlsx(const QString &path, const QVariantList &rows)
     for (const QVariant &row : rows)
         cells.append(row.toStringList());
     return writeTestXlsx(path, cells);
+}
+
+QStringList PageTestSim::files(const QString &dir, const QString &nameFilter) const
+{
+    return QDir(dir).entryList({nameFilter}, QDir::Files, QDir::Name);
+}
+
+bool PageTestSim::startIndustrialCheckCamera()
+{
+    SpoolsmithApp *app = SpoolsmithApp::instance();
+    if (!app || !m_fixture->config)
+        return false;
+    m_fixture->config->setIndustrialCameraLister([] { return HKCamera::instance()->serialNumbers(); });
+    app->chooseCheckCamera();
+    return app->startCameraFrames();
+}
+
+void PageTestSim::stopIndustrialCheckCamera()
+{
+    if (SpoolsmithApp *app = SpoolsmithApp::instance())
+        app->stopCameraFrames();
 }

@@ -34,6 +34,8 @@ public:
     Q_INVOKABLE void setRollers(double gyroscope, double print, double film, double collect);
     // An unsolicited task status report ("CMD;12,0,s;").
     Q_INVOKABLE void reportTaskStatus(int status);
+    // An unsolicited limit switch report ("CMD;23,axis,position;").
+    Q_INVOKABLE void reportAxisLimit(int axis, int position);
     // The machine answers command with a failure status (or again normally).
     Q_INVOKABLE void refuse(int command, bool on = true);
     // "none", "noReply", "lateReply", "garbage", "splitBytes", "dropConnection".
@@ -42,6 +44,8 @@ public:
     // Links the driver to the simulator again (after a drop or a new ident).
     Q_INVOKABLE bool relink();
     Q_INVOKABLE bool linked() const;
+    // No job thread of the driver is running.
+    Q_INVOKABLE bool jobIdle() const;
 
     // Wires a camera object to the application's capture hand-shake, as the
     // program does with the task tab's camera after loading.
@@ -67,6 +71,14 @@ public:
     Q_INVOKABLE bool writeTextFile(const QString &path, const QString &text);
     Q_INVOKABLE bool writeXlsx(const QString &path, const QVariantList &rows);
     Q_INVOKABLE bool showVideoFrame(QObject *videoOutput, int width, int height);
+    // The names in dir that match nameFilter (e.g. "*.jpg").
+    Q_INVOKABLE QStringList files(const QString &dir, const QString &nameFilter) const;
+
+    // The check camera as an industrial camera (Aravis's fake one, with
+    // SPOOLSMITH_FAKE_CAMERA=1): chosen as the program chooses it, its frame
+    // loop started; and stopped again.
+    Q_INVOKABLE bool startIndustrialCheckCamera();
+    Q_INVOKABLE void stopIndustrialCheckCamera();
 
     // Gathers the engine's warnings; called when each test engine is made.
     void watchWarnings(QQmlEngine *engine);

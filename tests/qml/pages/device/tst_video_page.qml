@@ -171,6 +171,21 @@ Item {
             compare(sim.payloads("CCMD;15,"), ["CCMD;15,1,0;", "CCMD;15,0,0;"])
         }
 
+        // A modal popup takes the press away: the held move stops at once.
+        function test_heldArrowStopsWhenAPopupTakesThePress() {
+            const page = openPage()
+            const up = item(page, "upButton")
+            mousePress(up)
+            const box = item(page, "scaleConfirm")
+            box.open()
+            tryCompare(box, "opened", true)
+            compare(sim.payloads("CCMD;15,"), ["CCMD;15,0,-1;", "CCMD;15,0,0;"])
+            mouseRelease(up)
+            compare(sim.payloads("CCMD;15,").length, 2)
+            box.close()
+            tryCompare(box, "visible", false)
+        }
+
         function test_windUpHeldSetsAutoRoll() {
             const page = openPage()
             const button = item(page, "autoRollButton")

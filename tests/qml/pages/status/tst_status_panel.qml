@@ -154,6 +154,21 @@ TestCase {
         verify(text.text.indexOf("排废限位") < 0)
     }
 
+    function test_bannerWordsFollowANewAxisLimitReport() {
+        const banner = find(panel, "banner")
+        const text = find(panel, "text_dev_state")
+        sim.reportAxisLimit(0, 1200)
+        tryVerify(() => (device.deviceState & 0x100) !== 0, 3000)
+        tryCompare(banner, "visible", true)
+        tryVerify(() => text.text.indexOf("X轴限位 23,0,1200") === 0, 3000)
+        // The other axis: the same bits, new words.
+        const bits = device.deviceState
+        sim.reportAxisLimit(1, 7)
+        tryVerify(() => text.text.indexOf("Y轴限位 23,1,7") === 0, 3000)
+        compare(device.deviceState, bits)
+        compare(text.text, device.deviceStateString())
+    }
+
     function test_bottomRowHidesPairsWithoutGaps() {
         const printLabel = find(panel, "printLabel")
         const gyroLabel = find(panel, "gyroscopeLabel")

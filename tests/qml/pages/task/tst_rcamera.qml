@@ -153,6 +153,22 @@ TestCase {
         compare(t.markSpy.signalArguments[0][0], 21)
     }
 
+    // The pause click's picture does not take a waiting job's answer away.
+    function test_operatorPictureJoinsAWaitingJob() {
+        const t = makeCamera()
+        t.camera.capture(91)
+        t.camera.capture(1)
+        compare(t.mark.asked, [1])
+        t.mark.imageCaptured(1, picture("mark"))
+        compare(t.markSpy.count, 1)
+        compare(t.markSpy.signalArguments[0][0], 91)
+        // With nothing waiting it is a request of its own.
+        t.camera.capture(1)
+        compare(t.mark.asked, [1, 2])
+        t.mark.imageCaptured(2, picture("mark"))
+        compare(t.markSpy.signalArguments[1][0], 1)
+    }
+
     function test_nothingPendingWithoutAnswer_data() {
         return [
             { tag: "camera not ready", ready: true, refuse: false, fail: true },
@@ -188,6 +204,17 @@ TestCase {
         compare(camera.captureID, 0)
         compare(camera.markPending, null)
         compare(camera.checkPending, null)
+    }
+
+    // Without a device a session holds no camera, which would stream a test
+    // pattern for nothing.
+    function test_sessionsIdleWithoutDevice() {
+        const camera = createTemporaryObject(cameraComponent, testCase)
+        compare(camera.cameras.length, 0)
+        compare(camera.markSessionObject().camera, null)
+        compare(camera.checkSessionObject().camera, null)
+        verify(camera.markCameraObject() !== null)
+        verify(camera.checkCameraObject() !== null)
     }
 
     function test_badRequestsIgnored() {
