@@ -727,6 +727,11 @@ private slots:
         QVERIFY(m_rig.f.link());
         m_rig.f.device->setErrorMessage(QString());
         settleCheckPictures();
+        // Every critical line so far is the lost link's.
+        static const QRegularExpression linkLost(
+            QStringLiteral("holdWhileUnlinked|dislink|exitTask failed|not connected|send failed"));
+        for (const QString &line : LogCapture::criticals())
+            QVERIFY2(linkLost.match(line).hasMatch(), qPrintable(line));
         LogCapture::clear();
         startJob(false);
         QCOMPARE(m_rig.f.device->errorMessage(), QString());
