@@ -430,7 +430,7 @@ Item {
                                 iconPadding: 4
                                 toolTips: qsTr("关于")
                                 onClicked: {
-                                    aboutPop.text = qsTr("Spoolsmith 2024：卷筒标签印切一体机控制软件。\n连接切割送料机，按摄像头标记点定位切割，并可检测、打印和统计。")
+                                    aboutPop.text = qsTr("Spoolsmith 2024 卷筒标签印切一体机控制软件")
                                     aboutPop.visible = true
                                 }
                             }

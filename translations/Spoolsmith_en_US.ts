@@ -288,10 +288,8 @@
         <translation>About</translation>
     </message>
     <message>
-        <source>Spoolsmith 2024：卷筒标签印切一体机控制软件。
-连接切割送料机，按摄像头标记点定位切割，并可检测、打印和统计。</source>
-        <translation>Spoolsmith 2024: control software of the roll-fed label print-and-cut line.
-It drives the cutting machine, registers each page by its camera marks, and inspects, prints and counts.</translation>
+        <source>Spoolsmith 2024 卷筒标签印切一体机控制软件</source>
+        <translation>Spoolsmith 2024, control software of the roll-fed label print-and-cut line</translation>
     </message>
 </context>
 <context>

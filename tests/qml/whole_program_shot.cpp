@@ -49,13 +49,18 @@ QStringList cutTexts(QQuickItem *item)
     // The on-screen keyboard is the framework's, laid out below the window.
     if (!item->isVisible() || item->opacity() <= 0 || item->objectName() == QLatin1String("inputPanel"))
         return faults;
-    if (item->inherits("QQuickText")) {
+    const bool isText = item->inherits("QQuickText");
+    if (isText || item->inherits("QQuickTextEdit")) {
         const QString text = item->property("text").toString();
-        const bool elides = item->property("elide").toInt() != Qt::ElideNone;
+        const bool elides = isText && item->property("elide").toInt() != Qt::ElideNone;
         const bool wraps = item->property("wrapMode").toInt() != 0;
         const qreal needed = item->property("contentWidth").toReal();
         if (!text.isEmpty() && !elides && !wraps && item->width() > 0 && needed > item->width() + 1)
             faults << QStringLiteral("text cut: \"%1\" needs %2 of %3").arg(text).arg(needed).arg(item->width());
+        // Wrapped text must stay inside its box too.
+        const qreal lines = item->property("contentHeight").toReal();
+        if (!text.isEmpty() && wraps && !elides && item->height() > 0 && lines > item->height() + 1)
+            faults << QStringLiteral("text runs over: \"%1\" needs %2 of %3").arg(text).arg(lines).arg(item->height());
     }
     if (item->inherits("QQuickAbstractButton")) {
         auto *content = item->property("contentItem").value<QQuickItem *>();
@@ -164,6 +169,16 @@ private:
         return flick->setProperty("contentY", std::max<qreal>(0, most));
     }
 
+    // The announcing machine is in the list and is the one chosen.
+    bool machineListed(QObject *list) const
+    {
+        const QStringList devices = list ? list->property("devices").toStringList() : QStringList();
+        const bool listed = devices.contains(m_sim->ident()) && TRV610Plus::instance()->ident() == m_sim->ident();
+        if (!listed)
+            qCritical() << "whole_program_shot" << "machine list" << devices << TRV610Plus::instance()->ident();
+        return listed;
+    }
+
     void buildSteps()
     {
         auto device = [this] { return find("deviceStackPage"); };
@@ -175,7 +190,8 @@ private:
         m_steps = {
             {QStringLiteral("device_tab"), [this] { return showTab(0); }, 1200},
             {QStringLiteral("device_machine_list"), [this, device] { return call(device(), "toggleMachineList"); }},
-            {QString(), [this, device] { return call(findObject(device(), "machineList"), "close"); }, 300},
+            {QString(), [this, device] { return machineListed(findObject(device(), "machineList"))
+                                                && call(findObject(device(), "machineList"), "close"); }, 300},
             {QStringLiteral("device_about"), [this, device] { return call(findObject(device(), "aboutButton"), "clicked"); }},
             {QString(), [this, device] { return call(findObject(device(), "aboutPop"), "close"); }, 300},
             {QStringLiteral("device_settings"), [this, device] { return call(findObject(device(), "settingPage"), "open"); }},

@@ -270,6 +270,37 @@ Item {
             config.setProperty(TAVRA_Config.CPT_printCopiesOnce, 1)
         }
 
+        // The entries bound to config write it on valueModified only.
+        function test_settingEntriesWriteConfig() {
+            const page = openPage()
+            const spacing = item(page, "pageSpacingBox")
+            const before = config.pageSpacing
+            config.pageSpacing = 1.25
+            compare(spacing.value, 125)
+            spacing.value = -99900
+            compare(config.pageSpacing, 1.25)
+            spacing.valueModified()
+            compare(config.pageSpacing, -999)
+            config.pageSpacing = before
+
+            const knife = item(page, "knifeCompensateBox")
+            knife.value = 35
+            knife.valueModified()
+            compare(config.knifeCompensateVal, 0.35)
+            const knifeOn = item(page, "knifeCompensateButton")
+            const wasOn = config.knifeCompensate
+            knifeOn.toggle()
+            compare(config.knifeCompensate, !wasOn)
+            knifeOn.toggle()
+            compare(config.knifeCompensate, wasOn)
+
+            const offsetY = item(page, "offsetYBox")
+            offsetY.value = 1234
+            offsetY.valueModified()
+            compare(config.markCameraOffsetY, 12.34)
+            config.markCameraOffsetY = 0
+        }
+
         function test_originWithoutOneIsReported() {
             const page = openPage()
             item(page, "gotoOriginButton").clicked()
