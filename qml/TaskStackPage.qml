@@ -203,7 +203,7 @@ Rectangle {
 
         CopiesText {
             id: cutLabel
-            objectName: "cutLabel"
+            objectName: "cutCopiesLabel"
             text: qsTr("切割份数")
             font.pointSize: 13
             font.bold: true
@@ -243,7 +243,7 @@ Rectangle {
         }
         CopiesText {
             id: printLabel
-            objectName: "printLabel"
+            objectName: "printCopiesLabel"
             visible: config.enablePrint
             text: qsTr("打印份数")
             font.pointSize: printLabelArea.containsMouse ? 14 : 13

@@ -68,7 +68,7 @@ ZuPopup {
                     if (device.wRectifyMotorReset())
                         config.rectifyReset = true
                     else
-                        device.errorMessage = qsTr("纠偏复位失败，请检查设备后重试")
+                        device.errorMessage = qsTr("纠偏电机复位失败，请检查设备后重试")
                 }
             }
             ActionButton {
@@ -81,7 +81,7 @@ ZuPopup {
                     if (device.wTirmMotorYReset())
                         config.trimReset = true
                     else
-                        device.errorMessage = qsTr("裁断复位失败，请检查设备后重试")
+                        device.errorMessage = qsTr("裁断电机复位未发出，请检查设备后重试")
                 }
             }
             ActionButton {

@@ -288,6 +288,12 @@
         <translation>About</translation>
     </message>
     <message>
+        <source>Spoolsmith 2024：卷筒标签印切一体机控制软件。
+连接切割送料机，按摄像头标记点定位切割，并可检测、打印和统计。</source>
+        <translation>Spoolsmith 2024: control software of the roll-fed label print-and-cut line.
+It drives the cutting machine, registers each page by its camera marks, and inspects, prints and counts.</translation>
+    </message>
+    <message>
         <source>Spoolsmith 2024 卷筒标签印切一体机控制软件</source>
         <translation>Spoolsmith 2024, control software of the roll-fed label print-and-cut line</translation>
     </message>
@@ -351,6 +357,14 @@
     <message>
         <source>开始工作</source>
         <translation>Start work</translation>
+    </message>
+    <message>
+        <source>纠偏电机复位失败，请检查设备后重试</source>
+        <translation>The web-guide motor reset failed; check the machine and try again</translation>
+    </message>
+    <message>
+        <source>裁断电机复位未发出，请检查设备后重试</source>
+        <translation>The trim motor reset was not sent; check the machine and try again</translation>
     </message>
     <message>
         <source>纠偏复位失败，请检查设备后重试</source>

@@ -9,9 +9,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 
 #include <benchmark/benchmark.h>
+
+#include <malloc.h>
+#include <unistd.h>
 
 namespace {
 
@@ -86,6 +90,71 @@ void plotDataRows()
     bench::row("plot data 1e5 points p99", c.measured.p99, "ms", "(reported)", c.baseline.p99, "plain builder", true);
 }
 
+// Resident memory of the process, bytes (freed heap handed back first).
+qint64 residentBytes()
+{
+    malloc_trim(0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+}
+
+// What a scene holds after opening a 100 MB cut file, against the file's
+// size, and how fast it opened (the whole open: reading, parsing, items).
+void cutFileMemoryRows()
+{
+    const QString path = QDir::temp().filePath(QStringLiteral("bench_hpgl_100mb_%1.plt").arg(QCoreApplication::applicationPid()));
+    qint64 size = 0;
+    {
+        const QByteArray data = generatedPlt(100 * 1000 * 1000);
+        size = data.size();
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            std::exit(2);
+        }
+    }
+    const qint64 before = residentBytes();
+    GScene scene;
+    QElapsedTimer clock;
+    clock.start();
+    const bool ok = scene.openFile(path);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const qint64 held = residentBytes() - before;
+    QFile::remove(path);
+    if (!ok || scene.gItemAll().isEmpty()) {
+        std::fprintf(stderr, "the 100 MB cut file did not open\n");
+        std::exit(2);
+    }
+    const double ratio = double(held) / double(size);
+    bench::row("cut file 100 MB held", held / 1e6, "MB", "<= 3x the file", size / 1e6, "file size", ratio <= 3.0);
+    bench::row("cut file 100 MB open (read, parse, items)", size / 1e6 / seconds, "MB/s", "(reported)", 0.0, "-",
+               true);
+}
+
+// The HPGL reader alone on 20 MB, p50 of ten reads: must stay >= 300 MB/s.
+void readingRows()
+{
+    const QByteArray data = generatedPlt(20 * 1024 * 1024);
+    std::vector<double> ms;
+    for (int r = 0; r < 11; ++r) {
+        HpglParser parser;
+        qsizetype points = 0;
+        QElapsedTimer clock;
+        clock.start();
+        if (!parser.parse(data, [&](const HpglParser::Polyline &l) { points += l.points.size(); }) || points == 0) {
+            std::fprintf(stderr, "the generated file did not read\n");
+            std::exit(2);
+        }
+        if (r > 0)
+            ms.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    const double rate = data.size() / 1e6 / (bench::figures(ms).p50 / 1e3);
+    bench::row("HPGL reading 20 MB", rate, "MB/s", ">= 300 MB/s", 300.0, "goal", rate >= 300.0);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -93,6 +162,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     plotDataRows();
+    cutFileMemoryRows();
+    readingRows();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

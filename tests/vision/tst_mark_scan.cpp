@@ -58,12 +58,27 @@ private slots:
         app()->clearFilm(-1);
     }
 
+    // A scan counts once in the day's and the total counters, a found mark
+    // once more in the good ones (written together once the scans pause).
+    // First of the cases: no earlier scan's counts are still on their way.
+    void scanCountsOnce()
+    {
+        const int day = m_config->todayScanMark(), dayOk = m_config->todayScanMarkOk();
+        const quint64 total = m_config->totalScanMark(), totalOk = m_config->totalScanMarkOk();
+        app()->scanMark(pictureWithCode({640, 480}, 0));
+        app()->scanMark(synth::render(synth::Picture())); // no mark
+        QTRY_COMPARE_WITH_TIMEOUT(m_config->totalScanMarkOk(), totalOk + 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_config->totalScanMark(), total + 2, 10000);
+        QCOMPARE(m_config->todayScanMark(), day + 2);
+        QCOMPARE(m_config->todayScanMarkOk(), dayOk + 1);
+    }
+
     // A scan's counters are not a settings sync and a statistics write of
     // their own on the GUI thread: a copy takes them into its write, else a
     // second without scans writes them.
     void scanCountsAreWrittenTogether()
     {
-        // First of the cases: no scan is pending yet.
+        // After the counting case, which waited for its counts: none pending.
         const int scans = m_config->todayScanMark();
         const int found = m_config->todayScanMarkOk();
         for (int i = 0; i < 3; ++i)

@@ -199,7 +199,7 @@ TestCase {
         const row = findIn(tab, "copiesRow")
         const wide = row.width
         config.enablePrint = false
-        verify(!findIn(tab, "printLabel").visible)
+        verify(!findIn(tab, "printCopiesLabel").visible)
         verify(!findIn(tab, "printCopiesDone").visible)
         verify(!copiesButtons(tab).print.visible)
         tryVerify(() => row.width < wide)

@@ -131,11 +131,11 @@ TestCase {
         tryVerify(() => !sim.linked(), 5000)
         press(button(popup, "rectifyResetButton"))
         compare(config.rectifyReset, false)
-        compare(device.errorMessage, qsTr("纠偏复位失败，请检查设备后重试"))
+        compare(device.errorMessage, qsTr("纠偏电机复位失败，请检查设备后重试"))
         device.errorMessage = ""
         press(button(popup, "trimResetButton"))
         compare(config.trimReset, false)
-        compare(device.errorMessage, qsTr("裁断复位失败，请检查设备后重试"))
+        compare(device.errorMessage, qsTr("裁断电机复位未发出，请检查设备后重试"))
         verify(button(popup, "trimResetButton").visible)
         verify(popup.opened)
         verify(sim.relink())
@@ -175,6 +175,11 @@ TestCase {
     function test_escapeClosesWithoutAction() {
         config.rectifyReset = false
         const popup = openPopup()
+        // Its parent covers the window: a press on the dimmed area is not
+        // outside it.
+        mouseClick(testCase, 5, 5)
+        verify(popup.opened)
+        verify(popup.visible)
         keyClick(Qt.Key_Escape)
         tryCompare(popup, "visible", false)
         compare(config.rectifyReset, false)
