@@ -3,6 +3,7 @@
 #include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
 
+#include <QEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -21,8 +22,23 @@ void GraphicsView::fitPage()
     auto *gs = qobject_cast<GScene *>(scene());
     if (!gs || isEnabled())
         return;
+    // Fitted, the whole page is in sight. Scroll bars shown as needed would
+    // come and go with each fit, each time resizing the view, which fits
+    // again: an endless round of resizes at some sizes.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const QRectF r = gs->page()->fullRectPoints();
     fitInView(QRectF(r.x() - 10, r.y() - 10, r.width() + 20, r.height() + 20), Qt::KeepAspectRatio);
+}
+
+void GraphicsView::changeEvent(QEvent *event)
+{
+    QGraphicsView::changeEvent(event);
+    // Enabled, the view keeps zoom and position: the page may need scrolling.
+    if (event->type() == QEvent::EnabledChange && isEnabled()) {
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
 }
 
 void GraphicsView::resizeEvent(QResizeEvent *event)

@@ -10,6 +10,7 @@
 #include "app/inspection/label_inspection.h"
 #include "app/language/language_switch.h"
 #include "app/logging.h"
+#include "app/marks/mark_scan.h"
 #include "app/marks/ocr_engine.h"
 #include "app/online/online_services.h"
 #include "app/print/cdr_channel.h"
@@ -110,6 +111,8 @@ bool SpoolsmithApp::shutdown()
     joinLabelChecks();
     if (TRV610Plus *device = TRV610Plus::instance())
         device->unInit();
+    // The last scans' counts, while the settings are still there.
+    m_markScan->flushScanCounts();
     m_external->shutdown();
     reCount();
     m_discovery->close();

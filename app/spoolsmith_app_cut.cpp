@@ -6,6 +6,7 @@
 #include "app/cut/page_code_switch.h"
 #include "app/cut/plot_data.h"
 #include "app/marks/mark_scan.h"
+#include "app/records/production_records.h"
 #include "app/marks/ocr_engine.h"
 #include "app/records/production_records.h"
 #include "vision/mark_finder.h"

@@ -17,10 +17,6 @@ Rectangle {
     property int toolTipDelay: 500
     property int toolTipTimeOut: 5000
 
-    // The session that fed this pane last; a hidden pane leaves the video to
-    // the pane in view and takes it back when it is shown again.
-    property CaptureSession wiredSession: null
-
     readonly property bool checkShown: config.showCamera !== 0
     readonly property int rotationSetting: config.checkCameraRotation
     readonly property real zoom: 1 + markScale
@@ -29,8 +25,9 @@ Rectangle {
         wire(c)
     }
 
+    // A session feeds one video output at a time: a hidden pane leaves it to
+    // the pane in view and takes it back when it is shown again.
     function wire(c) {
-        wiredSession = c
         if (!c)
             return
         c.videoOutput = video_output

@@ -27,6 +27,25 @@ const QByteArray kMarked = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160
                            "SP1;PU0,0;PD0,400,400,400,400,0,0,0;PG;";
 } // namespace
 
+// Counts the resizes of a cut view's viewport; past a bound it stops the
+// round by taking the scroll bars away.
+class ResizeCounter : public QObject
+{
+public:
+    int count = 0;
+    QAbstractScrollArea *view = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize && ++count == 50 && view) {
+            view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 class TstCutFile : public QObject
 {
     Q_OBJECT
@@ -459,6 +478,27 @@ private slots:
         const QRectF shown = view->mapFromScene(app()->cutScene()->page()->fullRectPoints()).boundingRect();
         QVERIFY(shown.width() > shown.height());
         QVERIFY2(shown.width() <= 400, qPrintable(QString::number(shown.width())));
+
+        // Fitting on every resize ends at every size: with scroll bars that
+        // came and went with each fit, some sizes resized the view for ever.
+        // The filter counts the viewport's resizes and breaks such a round.
+        ResizeCounter counter;
+        view->viewport()->installEventFilter(&counter);
+        int worst = 0;
+        for (int w = 300; w <= 900; w += 13) {
+            for (int h = 250; h <= 700; h += 29) {
+                counter.count = 0;
+                counter.view = view;
+                view->resize(w, h);
+                for (int i = 0; i < 5; ++i)
+                    QCoreApplication::processEvents();
+                worst = std::max(worst, counter.count);
+            }
+        }
+        view->viewport()->removeEventFilter(&counter);
+        QVERIFY2(worst <= 3, qPrintable(QStringLiteral("%1 resizes for one").arg(worst)));
+        view->setEnabled(true);
+        QCOMPARE(view->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
         view->hide();
     }
 };

@@ -1,8 +1,8 @@
 // The task overview, the cut-file page, the print-file page and the camera
 // pane showing the check camera, photographed in the real program: a cut file
-// and a print file are opened as the pages' dialogs would, then each page is
-// laid over the task tab and the screen is grabbed (the cut view is a native
-// window that a grab of the QML scene alone would miss). Pictures:
+// and a print file are opened through the overview's dialogs, the file pages
+// are pushed onto the task tab's stack, and the screen is grabbed (the cut
+// view is a native window that a grab of the QML scene alone would miss). Pictures:
 // <name>_<lang>.png (overview), with "_cut_file", "_print_file",
 // "_print_file_variable" and "_check_camera" beside it. A text cut off
 // without elision ends with code 4.
@@ -20,8 +20,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QQmlComponent>
-#include <QQmlContext>
+#include <QHash>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QRegularExpression>
@@ -134,26 +133,18 @@ public:
     using ShotSteps::ShotSteps;
 
 private:
-    void end(int code)
-    {
-        delete m_page;
-        m_page = nullptr;
-        finish(code);
-    }
-
     // Lays a page of the module over the task tab, in the tab's own context
     // so that it reaches the tab's camera as the tab's pages do.
+    // Shows a page as the operator reaches it: the overview is the task
+    // tab's first page, the file pages are pushed onto its stack as a
+    // double click on the overview's panes pushes them.
     QQuickItem *showPage(const QString &name)
     {
-        delete m_page;
         m_page = nullptr;
         auto *tab = m_window->findChild<QQuickItem *>(QStringLiteral("taskStackPage"));
-        // The tab file's own context (its camera object's), not the one the
-        // main window made the tab in.
-        QObject *camera = tab ? tab->property("camera").value<QObject *>() : nullptr;
-        QQmlContext *context = camera ? qmlContext(camera) : nullptr;
-        QQmlEngine *engine = context ? context->engine() : nullptr;
-        if (!engine)
+        auto *stack = tab ? tab->property("stackView").value<QQuickItem *>() : nullptr;
+        QQmlEngine *engine = tab ? qmlEngine(tab) : nullptr;
+        if (!stack || !engine)
             return nullptr;
         if (!m_watching) {
             // A warning of one of the photographed pages is a fault.
@@ -169,23 +160,18 @@ private:
                 }
             });
         }
-        QQmlComponent component(engine, QUrl(QStringLiteral("qrc:/Spoolsmith2024/%1.qml").arg(name)));
-        QObject *object = component.beginCreate(context);
-        auto *page = qobject_cast<QQuickItem *>(object);
-        if (!page) {
-            qCritical() << "task_pages_shot" << name << component.errorString();
-            delete object;
+        while (stack->property("depth").toInt() > 1)
+            QMetaObject::invokeMethod(tab, "back");
+        const QHash<QString, QString> pushed{{QStringLiteral("CutFilePage"), QStringLiteral("cut_file")},
+                                             {QStringLiteral("PrintFilePage"), QStringLiteral("print_file")}};
+        if (pushed.contains(name))
+            QMetaObject::invokeMethod(tab, "pushPage", Q_ARG(QVariant, pushed.value(name)));
+        m_page = stack->property("currentItem").value<QQuickItem *>();
+        if (!m_page || !QString::fromLatin1(m_page->metaObject()->className()).startsWith(name)) {
+            qCritical() << "task_pages_shot" << "not on the stack:" << name << m_page;
             return nullptr;
         }
-        page->setParentItem(tab);
-        page->setZ(1000);
-        // The tab keeps 40 at the top for its header and 40 at the bottom
-        // for the main window's tab buttons.
-        page->setPosition(QPointF(0, 40));
-        page->setSize(QSizeF(tab->width(), tab->height() - 80));
-        component.completeCreate();
-        m_page = page;
-        return page;
+        return m_page;
     }
 
     // A file dialog of the page shown, accepted with path.
@@ -230,7 +216,7 @@ private:
         if (!m_window || m_clock.elapsed() < 1000) {
             if (m_clock.elapsed() > 20000) {
                 qCritical() << "task_pages_shot" << "no window exposed";
-                end(2);
+                finish(2);
             }
             return;
         }
@@ -278,12 +264,12 @@ private:
         default:
             ok = grab(besides(m_target, QStringLiteral("_check_camera")));
             config->setShowCamera(0);
-            end(!ok ? 3 : m_faults ? 4 : 0);
+            finish(!ok ? 3 : m_faults ? 4 : 0);
             return;
         }
         if (!ok) {
             qCritical() << "task_pages_shot" << "stage" << m_stage << "failed";
-            end(3);
+            finish(3);
             return;
         }
         m_nextAt = m_clock.elapsed() + 1200;

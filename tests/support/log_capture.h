@@ -33,6 +33,13 @@ public:
         std::lock_guard<std::mutex> lock(mutex());
         lines().clear();
         criticalLines().clear();
+        qmlLines().clear();
+    }
+    // The warnings of QML and its scripts so far (bindings, console.warn).
+    static QStringList qmlWarnings()
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        return qmlLines();
     }
     // The critical (and fatal) lines so far.
     static QStringList criticals()
@@ -49,6 +56,11 @@ private:
             lines().append(message);
             if (type == QtCriticalMsg || type == QtFatalMsg)
                 criticalLines().append(message);
+            const bool fromQml = (context.category
+                                  && (qstrcmp(context.category, "qml") == 0 || qstrcmp(context.category, "js") == 0))
+                || (context.file && qstrncmp(context.file, "qrc:", 4) == 0);
+            if (type != QtDebugMsg && type != QtInfoMsg && fromQml)
+                qmlLines().append(message);
         }
         if (s_previous)
             s_previous(type, context, message);
@@ -59,6 +71,11 @@ private:
         return m;
     }
     static QStringList &lines()
+    {
+        static QStringList l;
+        return l;
+    }
+    static QStringList &qmlLines()
     {
         static QStringList l;
         return l;

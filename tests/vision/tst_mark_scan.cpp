@@ -73,6 +73,32 @@ private slots:
         QCOMPARE(m_config->todayScanMarkOk(), dayOk + 1);
     }
 
+    // A scan's counters are not a settings sync and a statistics write of
+    // their own on the GUI thread: a copy takes them into its write, else a
+    // second without scans writes them.
+    void scanCountsAreWrittenTogether()
+    {
+        // After the counting case, which waited for its counts: none pending.
+        const int scans = m_config->todayScanMark();
+        const int found = m_config->todayScanMarkOk();
+        for (int i = 0; i < 3; ++i)
+            app()->scanMark(pictureWithCode({640, 480}, 0));
+        app()->scanMark(synth::render(synth::Picture()));
+        QCOMPARE(m_config->todayScanMark(), scans);
+        QCOMPARE(m_config->todayScanMarkOk(), found);
+        QTRY_COMPARE_WITH_TIMEOUT(m_config->todayScanMarkOk(), found + 3, 5000);
+        QCOMPARE(m_config->todayScanMark(), scans + 4);
+        QCOMPARE(m_config->totalScanMarkOk(), quint64(found + 3));
+
+        // A counted copy carries the scans before it.
+        app()->scanMark(pictureWithCode({640, 480}, 0));
+        app()->setCutTaskCopies(5);
+        app()->finishedOneCopies();
+        QCOMPARE(m_config->todayScanMarkOk(), found + 4);
+        QCOMPARE(m_config->todayScanMark(), scans + 5);
+        app()->setCutTaskCopies(0);
+    }
+
     void scanFillsTheCurrentSlot()
     {
         QSignalSpy update(app(), &SpoolsmithApp::filmViewUpdate);

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls
 import QtTest
 import Spoolsmith2024
 
@@ -12,6 +13,15 @@ TestCase {
     height: 700
     when: windowShown
     visible: true
+
+    StackView {
+        id: stack
+        x: 0
+        y: 40
+        width: 1000
+        height: 620
+        initialItem: Rectangle { color: "white" }
+    }
 
     Component {
         id: pageComponent
@@ -90,6 +100,24 @@ TestCase {
         verify(!host.visible)
         page.showWindow(true)
         verify(host.visible)
+    }
+
+    // Pushed onto a page stack as the task tab does, with the stack's slide:
+    // once the page stands, the native view lies exactly over its left pane.
+    function test_viewOverItsPaneAfterThePush() {
+        const page = stack.push(pageComponent)
+        tryVerify(() => !stack.busy, 5000)
+        const host = child(page, "cutGraphicsView")
+        const pane = child(page, "leftPanel")
+        const scene = pane.mapToItem(null, 0, 0)
+        const g = host.widget.geometry
+        compare(Qt.rect(g.x, g.y, g.width, g.height), Qt.rect(Math.trunc(scene.x), Math.trunc(scene.y), pane.width, pane.height))
+        const view = host.widget
+        verify(view.visible)
+        // Gone with the page from the stack, hidden with it.
+        stack.pop()
+        tryVerify(() => !stack.busy, 5000)
+        verify(!view.visible)
     }
 
     function test_export() {
