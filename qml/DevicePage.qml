@@ -96,7 +96,9 @@ Item {
                     height: 30
                     mod: device.cutModel
                     onModModfiy: {
-                        device.wCutModel(mod)
+                        // The shown mode always goes back to the machine's own.
+                        if (!device.wCutModel(mod))
+                            device.errorMessage = qsTr("切割模式设置失败，请检查设备后重试")
                         mod = Qt.binding(function() { return device.cutModel })
                     }
                 }

@@ -1098,6 +1098,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <source>裁断电机复位未发出，请检查设备后重试</source>
         <translation>The trim motor reset was not sent; check the machine and try again</translation>
     </message>
+    <message>
+        <source>切割模式设置失败，请检查设备后重试</source>
+        <translation>The cut mode was not set; check the machine and try again</translation>
+    </message>
 </context>
 <context>
     <name>VideoPage</name>

@@ -89,10 +89,13 @@ Item {
             speed.value = before + 100
             speed.valueModified()
             compare(speed.value, before)
+            device.errorMessage = ""
             mode.mod = 1
             mode.modModfiy()
             compare(mode.mod, device.cutModel)
             verify(mode.mod !== 1)
+            compare(device.errorMessage, "切割模式设置失败，请检查设备后重试")
+            device.errorMessage = ""
         }
 
         function test_settingsRowsWriteConfig() {
