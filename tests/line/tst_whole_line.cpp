@@ -94,17 +94,6 @@ QByteArray cutFile(bool reversed)
     return plt + "PG;";
 }
 
-QList<double> numbers(const QByteArray &hpgl)
-{
-    QList<double> out;
-    QList<QPolygonF> strokes;
-    QPointF end;
-    WebModel::parsePlot(hpgl, strokes, end);
-    for (const QPolygonF &s : strokes)
-        for (const QPointF &p : s)
-            out << p.x() << p.y();
-    return out;
-}
 
 // The distortion page k was printed with: a small turn, stretch and shift.
 QTransform pageOnWeb(int k, double pitchMm)
@@ -323,7 +312,7 @@ class TstWholeLine : public QObject
             if (!QTransform::quadToQuad(QPolygonF(design.toVector()), quad, onWeb))
                 return {};
             const QList<double> &want = designed[m_webPageTemplate.value(k)];
-            const QList<double> got = numbers(plot.data);
+            const QList<double> got = JobRig::plotNumbers(plot.data);
             if (got.size() != want.size()) {
                 QTest::qFail(qPrintable(QStringLiteral("page %1 cut with %2 numbers, its template has %3")
                                             .arg(k).arg(got.size()).arg(want.size())), __FILE__, __LINE__);
@@ -436,7 +425,7 @@ class TstWholeLine : public QObject
         for (int t = 1; t >= 0; --t) {
             app()->setCutFile(m_cut[t]);
             QCOMPARE(app()->cutPageSize(), QSizeF(kAcross, kAlong));
-            m_designed[t] = numbers(app()->generatePltData(QTransform()));
+            m_designed[t] = JobRig::plotNumbers(app()->generatePltData(QTransform()));
             QVERIFY(!m_designed[t].isEmpty());
         }
         m_design = app()->currentPageMarkPoint(true);

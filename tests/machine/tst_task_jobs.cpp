@@ -28,18 +28,6 @@ const QByteArray kMarked = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160
                            "SP1;PU0,0;PD0,400,400,400,400,0,0,0;"
                            "PU7000,3000;PD7000,3200,7200,3200,7200,3000,7000,3000;PG;";
 
-QList<double> numbers(const QByteArray &hpgl)
-{
-    QList<double> out;
-    QList<QPolygonF> strokes;
-    QPointF end;
-    WebModel::parsePlot(hpgl, strokes, end);
-    for (const QPolygonF &s : strokes)
-        for (const QPointF &p : s)
-            out << p.x() << p.y();
-    return out;
-}
-
 } // namespace
 
 class TstTaskJobs : public QObject
@@ -128,7 +116,7 @@ private slots:
         const QList<QPointF> design = app()->currentPageMarkPoint(true);
         QCOMPARE(design.size(), 4);
         m_web->setMarks(printedMarks(5, design, true));
-        const QList<double> asDesigned = numbers(app()->generatePltData(QTransform()));
+        const QList<double> asDesigned = JobRig::plotNumbers(app()->generatePltData(QTransform()));
         QVERIFY(!asDesigned.isEmpty());
 
         f.device->wStart();
@@ -154,7 +142,7 @@ private slots:
             QList<QPolygonF> strokes;
             QPointF end;
             WebModel::parsePlot(plot.data, strokes, end);
-            const QList<double> got = numbers(plot.data);
+            const QList<double> got = JobRig::plotNumbers(plot.data);
             QCOMPARE(got.size(), asDesigned.size());
             double worst = 0.0, moved = 0.0;
             for (int i = 0; i + 1 < got.size(); i += 2) {

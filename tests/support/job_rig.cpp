@@ -81,3 +81,15 @@ int JobRig::plotCount(bool cutsOnly) const
         n += (!cutsOnly || !p.move) ? 1 : 0;
     return n;
 }
+
+QList<double> JobRig::plotNumbers(const QByteArray &hpgl)
+{
+    QList<double> out;
+    QList<QPolygonF> strokes;
+    QPointF end;
+    WebModel::parsePlot(hpgl, strokes, end);
+    for (const QPolygonF &s : strokes)
+        for (const QPointF &p : s)
+            out << p.x() << p.y();
+    return out;
+}

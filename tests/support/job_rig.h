@@ -30,4 +30,6 @@ struct JobRig
     bool waitIdle(int ms);
     // Plots the machine got (cutsOnly: without positioning frames).
     int plotCount(bool cutsOnly) const;
+    // Every point of a plot's strokes, x and y in turn.
+    static QList<double> plotNumbers(const QByteArray &hpgl);
 };
