@@ -109,6 +109,7 @@ bool SpoolsmithApp::shutdown()
     // A stop in progress still reaches the machine before the link closes.
     joinControlThreads();
     joinLabelChecks();
+    waitTemplateFile();
     if (TRV610Plus *device = TRV610Plus::instance())
         device->unInit();
     // The last scans' counts, while the settings are still there.

@@ -134,6 +134,8 @@ public:
     // Rebuilds the driver's plot data through t; also returns it.
     QByteArray generatePltData(const QTransform &t);
     bool loadTemplate();
+    // Returns once "bk.png" holds the last template (written off the GUI thread).
+    void waitTemplateFile();
     QImage renderCutMask() const;
     Q_INVOKABLE QList<QPointF> currentPageMarkPoint(bool scan);
     Q_INVOKABLE int pageMarkType();

@@ -27,6 +27,7 @@ void SpoolsmithApp::openTvaCutFile(const QString &path) { m_cut->openTvaCutFile(
 void SpoolsmithApp::onOpenScene(const QString &path) { m_cut->openInScene(path); }
 QByteArray SpoolsmithApp::generatePltData(const QTransform &t) { return m_plotData->generate(t); }
 bool SpoolsmithApp::loadTemplate() { return m_cut->loadTemplate(); }
+void SpoolsmithApp::waitTemplateFile() { m_cut->waitTemplateFile(); }
 QImage SpoolsmithApp::renderCutMask() const { return m_cut->renderCutMask(); }
 QList<QPointF> SpoolsmithApp::currentPageMarkPoint(bool scan) { return m_cut->currentPageMarkPoint(scan); }
 int SpoolsmithApp::pageMarkType() { return m_cut->pageMarkType(); }

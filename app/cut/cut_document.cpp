@@ -128,8 +128,10 @@ void CutDocument::placeSlice()
         m_pageSize = m_scene->page()->layout().pageSize().definitionSize();
     }
     setCutShowFile(done->job.showFile);
-    if (!done->mask.isNull())
+    if (!done->mask.isNull()) {
+        m_templateFile.write(done->job.templateFile, done->mask);
         storeTemplate(done->mask, done->rows, done->cols);
+    }
     if (done->job.reversed && m_scene->page()->markItem())
         m_hooks.rebuildPlotData();
     qInfo() << "SpoolsmithApp::onOpenScene" << done->job.path << "open";
@@ -313,8 +315,7 @@ bool CutDocument::loadTemplate()
         qCritical() << "SpoolsmithApp::loadTemplate" << "m_cutScene->bkImage() is NULL";
         return false;
     }
-    if (!img.save(QStringLiteral("bk.png")))
-        qCritical() << "SpoolsmithApp::loadTemplate" << "cannot write bk.png";
+    m_templateFile.write(QStringLiteral("bk.png"), img);
     storeTemplate(img, m_scene->rowSegments(), m_scene->colSegments());
     return true;
 }
@@ -378,12 +379,21 @@ QVariant CutDocument::graphicsView() const
     return QVariant::fromValue(static_cast<QWidget *>(m_view));
 }
 
-void CutDocument::openSceneBlocking(const QString &path)
+bool CutDocument::openSceneBlocking(const QString &path)
 {
+    // One trip to the GUI thread: a page-code switch between two pages
+    // should not wait for its event loop twice.
+    bool has = false;
+    const auto open = [this, path, &has] {
+        if (!path.isEmpty())
+            openInScene(path);
+        has = !m_scene->gItemAll().isEmpty();
+    };
     if (QThread::currentThread() == thread())
-        openInScene(path);
+        open();
     else
-        QMetaObject::invokeMethod(this, [this, path] { openInScene(path); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(this, open, Qt::BlockingQueuedConnection);
+    return has;
 }
 
 bool CutDocument::hasItems()

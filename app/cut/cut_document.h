@@ -18,6 +18,7 @@
 #include <mutex>
 
 #include "app/cut/cut_file_loader.h"
+#include "app/cut/template_file_writer.h"
 
 class GScene;
 class GraphicsView;
@@ -71,13 +72,15 @@ public:
     void openTvaCutFile(const QString &path);
     // Opens path into the scene; GUI thread.
     void openInScene(const QString &path);
-    // The same from any thread, returning once it is open.
-    void openSceneBlocking(const QString &path);
+    // The same from any thread, returning once it is open (an empty path
+    // opens nothing); true when the scene then holds any item.
+    bool openSceneBlocking(const QString &path);
     QString sceneFile() const;
     QSizeF pageSize() const;
 
     QImage renderCutMask() const;
     bool loadTemplate();
+    void waitTemplateFile() { m_templateFile.waitIdle(); }
     cv::Mat inspectionTemplate() const;
     // The label grid of the page the template was made from (mm, along the
     // web and across it), taken with the template so that other threads
@@ -125,4 +128,6 @@ private:
     std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread
     QList<QPair<double, double>> m_rowSegments;
     QList<QPair<double, double>> m_colSegments;
+    // "bk.png": written on its own thread, the newest template last.
+    TemplateFileWriter m_templateFile;
 };

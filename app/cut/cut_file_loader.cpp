@@ -86,8 +86,8 @@ void CutFileLoader::run(Job job)
         result->rows = GScene::coveredRuns(items, true);
         result->cols = GScene::coveredRuns(items, false);
         result->content.mark = page.takeMarkItem();
-        if (result->mask.isNull() || !result->mask.save(job.templateFile))
-            qCritical() << "SpoolsmithApp::loadTemplate" << "cannot write" << job.templateFile;
+        if (result->mask.isNull())
+            qCritical() << "SpoolsmithApp::loadTemplate" << "no template for" << job.path;
     }
     emit progress(100);
     {

@@ -15,7 +15,8 @@
 // Opens a large cut file off the GUI thread: reading, parsing, turning it
 // for reversed cutting, writing the shown copy and rendering the label
 // template all run on a worker thread this object owns and joins. The GUI
-// thread then only places the finished items (CutDocument does, in slices).
+// thread then only places the finished items (CutDocument does, in slices)
+// and hands the template to its file writer.
 class CutFileLoader : public QObject
 {
     Q_OBJECT
@@ -26,7 +27,7 @@ public:
         QString path;
         bool reversed = false;
         QString showFile; // the shown copy (plt.plt)
-        QString templateFile; // the template picture (bk.png)
+        QString templateFile; // where the document writes the template (bk.png)
     };
     struct Result
     {

@@ -58,12 +58,9 @@ void PageCodeSwitch::setSwitchCutFile(bool on)
         target = pageCutFile;
     else if (!jobCutFile.isEmpty() && jobCutFile != m_document.sceneFile())
         target = jobCutFile;
-    if (!target.isEmpty()) {
+    if (!target.isEmpty())
         qInfo() << "SpoolsmithApp::setSwitchCutFile" << target;
-        m_document.openSceneBlocking(target);
-    }
-
-    if (!m_document.hasItems()) {
+    if (!m_document.openSceneBlocking(target)) {
         m_hooks.stopTask();
         if (TRV610Plus *device = m_services.device())
             device->setErrorMessage(QCoreApplication::translate("SpoolsmithApp", "切割文件未打开或未识别到二维码"));

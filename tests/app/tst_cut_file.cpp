@@ -95,16 +95,18 @@ private slots:
     {
         // A stop the page-code switch started still uses the driver.
         app()->joinControlThreads();
+        app()->waitTemplateFile();
         f.tearDown();
     }
 
     void roundTripThroughPreview()
     {
+        QFile::remove("bk.png");
         QSignalSpy shown(app(), &SpoolsmithApp::cutShowFileChanged);
         app()->setCutFile(f.writeFile("job.plt", kMarked));
         QCOMPARE(shown.size(), 1);
         QCOMPARE(app()->cutShowFile(), app()->appPath() + "/plt.plt");
-        QVERIFY(QFile::exists("bk.png"));
+        QTRY_VERIFY(QFile::exists("bk.png"));
         QCOMPARE(app()->cutPageSize(), QSizeF(100, 200));
 
         PltQuickView source;
@@ -208,6 +210,24 @@ private slots:
         QCOMPARE(app()->inspectionTemplate().cols, mask.width());
     }
 
+    // The template picture is written off the opening thread; switching
+    // back and forth faster than it writes still leaves the last template.
+    void templateFileHoldsTheLastTemplate()
+    {
+        const QString a = f.writeFile("a.plt", kMarked);
+        const QString b = f.writeFile("b.plt", "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;"
+                                               "SP1;PU2000,1000;PD2000,3000,3000,3000,3000,1000,2000,1000;PG;");
+        for (int i = 0; i < 5; ++i) {
+            app()->setCutFile(a);
+            app()->setCutFile(b);
+        }
+        const QImage last = app()->renderCutMask();
+        app()->setCutFile(a);
+        QVERIFY(app()->renderCutMask() != last);
+        app()->setCutFile(b);
+        QTRY_COMPARE(QImage(QStringLiteral("bk.png")).convertToFormat(QImage::Format_RGB888), last);
+    }
+
     // A file over 256 MB is refused before it is read, with a message; the
     // scene keeps what it had. Made sparse, so the test writes nothing.
     void oversizedFileIsRefused()
@@ -268,7 +288,8 @@ private slots:
         QVERIFY(app()->cutScene()->gItemAll().size() > 100000);
         QCOMPARE(app()->pageMarkType(), 4);
         QVERIFY(QFileInfo(app()->cutShowFile()).size() > 0);
-        QVERIFY(QFile::exists(QStringLiteral("bk.png")));
+        const cv::Mat mask = app()->inspectionTemplate();
+        QTRY_COMPARE(QImage(QStringLiteral("bk.png")).size(), QSize(mask.cols, mask.rows));
         QFile::remove(path);
     }
 

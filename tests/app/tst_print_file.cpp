@@ -116,6 +116,7 @@ private slots:
         app()->cutScene()->gClear();
         removeRowFiles();
         app()->joinControlThreads();
+        app()->waitTemplateFile();
         f.tearDown();
     }
 

@@ -49,6 +49,8 @@ void JobRig::tearDown()
         waitIdle(5000);
     }
     camera.reset();
+    // The template picture goes into the job's folder, removed with it.
+    app()->waitTemplateFile();
     f.tearDown();
     // Kept until the simulator, whose plot and reply handlers point into it, is gone.
     web.reset();
