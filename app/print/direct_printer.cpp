@@ -90,6 +90,14 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
         const QSize size = device->pageResolution();
         const bool drawLine = setting(m_parts, Config::CPT_Enable_DrawLine).toBool();
         for (int i = 0; i < pages; ++i) {
+            // Past the last data row (or a row that failed to render) the
+            // print file is the previous row's: printing it again would
+            // duplicate that label.
+            if (m_parts.file.enabledDataSource() && m_parts.file.rowMissing()) {
+                qCritical() << kPrefix << "no data row to print after row" << m_parts.file.dataIndex()
+                            << "- printing stops";
+                break;
+            }
             if (!device->startPage()) {
                 qCritical() << kPrefix << "StartPage failed" << m_parts.counters.printCopies() + 1 << printerName
                             << device->lastError();

@@ -177,6 +177,7 @@ bool PrintFile::isRowFileName(const QString &name)
 bool PrintFile::renderRow(int index)
 {
     const int rows = m_printScene->variableRowCount();
+    m_rowMissing.store(true);
     if (rows < 0) {
         qCritical() << "SpoolsmithApp::setDataIndex" << "no readable data source" << dataSource();
         if (m_hooks.showMessage)
@@ -200,6 +201,7 @@ bool PrintFile::renderRow(int index)
             dir.remove(name);
     const QString path = folder + QStringLiteral("/%1pdf.pdf").arg(index);
     const bool saved = m_printScene->savePrintFile(path);
+    m_rowMissing.store(!saved);
     openPrintPdf(path);
     emit dataIndexChanged();
     return saved;

@@ -58,6 +58,9 @@ public:
     // thread and waited for. False, with the operator's message, past the
     // last data row or when the row cannot be written.
     bool setDataIndex(int index);
+    // The last row asked for was not rendered: the print file still holds
+    // an earlier row, which must not go out a second time.
+    bool rowMissing() const { return m_rowMissing.load(); }
     // The name of a per-row print file, which a row render may delete.
     static bool isRowFileName(const QString &name);
     // The print scene only places the page code; it is never shown.
@@ -89,4 +92,5 @@ private:
     QSizeF m_printPageSize;
     std::atomic<bool> m_enabledDataSource{false};
     std::atomic<int> m_dataIndex{1};
+    std::atomic<bool> m_rowMissing{false};
 };

@@ -403,6 +403,23 @@ private slots:
             QVERIFY(rig.config().db().findTaskRecordByCode(code, task));
             QCOMPARE(task.dataIndex, 3 + int(code));
         }
+
+        // Rows 7 and 8 are the last: the pages asked for beyond them are not
+        // printed with row 8 again, nor is a later print.
+        QVERIFY(!rig.batcher->printPdf(rig.file->printFile(), printer, 5));
+        QCOMPARE(rig.spooler.pages().size(), 5);
+        QCOMPARE(rig.file->dataIndex(), 8);
+        QVERIFY(rig.file->rowMissing());
+        QVERIFY(!rig.batcher->printPdf(rig.file->printFile(), printer, 1));
+        QCOMPARE(rig.spooler.pages().size(), 5);
+        TaskRecord task;
+        QVERIFY(rig.config().db().findTaskRecordByCode(5, task));
+        QCOMPARE(task.dataIndex, 8);
+        QVERIFY(!rig.config().db().findTaskRecordByCode(6, task));
+        // The operator starts the rows again.
+        QVERIFY(rig.file->setDataIndex(1));
+        QVERIFY(rig.batcher->printPdf(rig.file->printFile(), printer, 1));
+        QCOMPARE(rig.spooler.pages().size(), 6);
     }
 
     void aTestPrintWaitsForNoJob()
