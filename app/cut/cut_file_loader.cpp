@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QThread>
 
 CutFileLoader::CutFileLoader(QObject *parent)
     : QObject(parent)
@@ -25,13 +26,13 @@ CutFileLoader::Result::~Result()
 
 void CutFileLoader::join()
 {
-    std::thread worker;
+    std::unique_ptr<QThread> worker;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         worker = std::move(m_thread);
     }
-    if (worker.joinable())
-        worker.join();
+    if (worker)
+        worker->wait();
 }
 
 bool CutFileLoader::start(const Job &job)
@@ -40,10 +41,13 @@ bool CutFileLoader::start(const Job &job)
         return false;
     join(); // the last worker has finished; reap it
     std::lock_guard<std::mutex> lock(m_lock);
-    try {
-        m_thread = std::thread(&CutFileLoader::run, this, job);
-    } catch (const std::system_error &e) {
-        qCritical() << "SpoolsmithApp::setCutFile" << "worker thread failed:" << e.what();
+    // A QThread, not a plain one: the page scene the worker builds starts
+    // timers, which need the thread's event dispatcher.
+    m_thread.reset(QThread::create([this, job] { run(job); }));
+    m_thread->start();
+    if (!m_thread->isRunning() && !m_thread->isFinished()) {
+        qCritical() << "SpoolsmithApp::setCutFile" << "worker thread failed to start";
+        m_thread.reset();
         m_busy.store(false);
         return false;
     }

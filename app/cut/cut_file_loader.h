@@ -7,10 +7,11 @@
 #include <QSizeF>
 #include <QString>
 
+class QThread;
+
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 // Opens a large cut file off the GUI thread: reading, parsing, turning it
 // for reversed cutting, writing the shown copy and rendering the label
@@ -61,5 +62,5 @@ private:
     std::atomic<bool> m_busy{false};
     std::mutex m_lock; // m_result, m_thread
     std::unique_ptr<Result> m_result;
-    std::thread m_thread;
+    std::unique_ptr<QThread> m_thread;
 };
