@@ -21,6 +21,8 @@
 #include <QQmlEngine>
 #include <QThread>
 
+#include <condition_variable>
+
 namespace {
 QString appPath()
 {
@@ -67,7 +69,7 @@ bool CutDocument::opening() const
     return m_loadPending || m_placing;
 }
 
-void CutDocument::openOnWorker(const QString &path)
+bool CutDocument::openOnWorker(const QString &path, bool asCutFile)
 {
     Config *config = m_services.config();
     CutFileLoader::Job job;
@@ -78,7 +80,8 @@ void CutDocument::openOnWorker(const QString &path)
     qInfo() << "SpoolsmithApp::onOpenScene" << path << "on the worker thread";
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_cutFile = path;
+        if (asCutFile)
+            m_cutFile = path;
         m_sceneFile = path;
     }
     m_loadPending = m_loader->start(job);
@@ -86,15 +89,19 @@ void CutDocument::openOnWorker(const QString &path)
         setLoadPercent(0);
     else
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
-    emit cutFileChanged();
+    if (asCutFile)
+        emit cutFileChanged();
+    return m_loadPending;
 }
 
 void CutDocument::placeLoaded()
 {
     m_loadPending = false;
     m_placing = m_loader->takeResult();
-    if (!m_placing)
+    if (!m_placing) {
+        emit cutFileLoaded(); // nobody waits for a load that never ends
         return;
+    }
     m_scene->gClear();
     if (!m_placing->ok) {
         qCritical() << "SpoolsmithApp::onOpenScene" << m_placing->job.path << m_placing->error;
@@ -213,7 +220,7 @@ void CutDocument::setCutFile(const QString &path)
         return;
     }
     if (path.right(3).toLower() != QLatin1String("tva") && QFileInfo(path).size() > kWorkerFileBytes) {
-        openOnWorker(path);
+        openOnWorker(path, true);
         return;
     }
     if (path.right(3).toLower() == QLatin1String("tva")) {
@@ -381,6 +388,9 @@ QVariant CutDocument::graphicsView() const
 
 bool CutDocument::openSceneBlocking(const QString &path)
 {
+    if (QThread::currentThread() != thread() && !path.isEmpty() && QFileInfo(path).size() > kWorkerFileBytes
+        && path.right(3).toLower() != QLatin1String("tva"))
+        return openLargeBlocking(path);
     // One trip to the GUI thread: a page-code switch between two pages
     // should not wait for its event loop twice.
     bool has = false;
@@ -394,6 +404,53 @@ bool CutDocument::openSceneBlocking(const QString &path)
     else
         QMetaObject::invokeMethod(this, open, Qt::BlockingQueuedConnection);
     return has;
+}
+
+bool CutDocument::openLargeBlocking(const QString &path)
+{
+    // The worker reads and parses while the GUI thread stays free (the
+    // operator can still stop the job); this thread waits for the end.
+    struct Wait
+    {
+        std::mutex lock;
+        std::condition_variable done;
+        bool finished = false;
+        bool has = false;
+    };
+    const auto wait = std::make_shared<Wait>();
+    const auto finish = [this, wait] {
+        std::lock_guard<std::mutex> lock(wait->lock);
+        wait->has = !m_scene->gItemAll().isEmpty();
+        wait->finished = true;
+        wait->done.notify_all();
+    };
+    const QMetaObject::Connection loaded = connect(this, &CutDocument::cutFileLoaded, this, finish);
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, finish] {
+            qInfo() << "SpoolsmithApp::onOpenScene" << path;
+            if (!sizeAccepted(path) || !openOnWorker(path, false))
+                finish();
+        },
+        Qt::BlockingQueuedConnection);
+    bool stopped = false;
+    {
+        // A stopped job (or shut-down) no longer waits for its page's file.
+        std::unique_lock<std::mutex> lock(wait->lock);
+        while (!wait->done.wait_for(lock, std::chrono::milliseconds(100), [&wait] { return wait->finished; })) {
+            if (m_hooks.taskStatus() == 2) {
+                stopped = true;
+                break;
+            }
+        }
+    }
+    disconnect(loaded);
+    if (stopped) {
+        qWarning() << "SpoolsmithApp::setSwitchCutFile" << path << "still opening as the job stopped";
+        return true; // the job is ending already; nothing to tell the operator
+    }
+    std::lock_guard<std::mutex> lock(wait->lock);
+    return wait->has;
 }
 
 bool CutDocument::hasItems()

@@ -104,7 +104,10 @@ signals:
 private:
     // False, with a message for the operator, for a file over the bound.
     bool sizeAccepted(const QString &path);
-    void openOnWorker(const QString &path);
+    // asCutFile: the operator's file (cutFile changes), else only the scene's.
+    bool openOnWorker(const QString &path, bool asCutFile);
+    // A page-code switch to a large file, from a thread other than the GUI's.
+    bool openLargeBlocking(const QString &path);
     void placeLoaded();
     void placeSlice();
     void setLoadPercent(int percent);

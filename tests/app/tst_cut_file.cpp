@@ -55,6 +55,18 @@ class TstCutFile : public QObject
     DeviceFixture f;
     RecordingPrompt m_prompt;
 
+    // A marked page of short lines, megabytes long.
+    static QByteArray largePlt(int megabytes)
+    {
+        QByteArray text = kMarked;
+        text.reserve((megabytes + 1) * 1024 * 1024);
+        for (int i = 0; text.size() < megabytes * 1024 * 1024; ++i) {
+            const QByteArray x = QByteArray::number(400 + i % 7000), y = QByteArray::number(400 + (i / 7000) % 3000);
+            text += "PU" + x + ',' + y + ";PD" + x + ',' + QByteArray::number(y.toInt() + 40) + ";\n";
+        }
+        return text;
+    }
+
     // The page-code switch as the page search runs it, on a thread of its own.
     void switchByCode(quint32 code)
     {
@@ -69,7 +81,7 @@ class TstCutFile : public QObject
             app()->setSwitchCutFile(false);
             done = true;
         });
-        QTRY_VERIFY(done);
+        QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
         task.quit();
         task.wait();
         delete worker;
@@ -254,14 +266,7 @@ private slots:
     void largeFileOpensWithoutStallingTheGuiThread()
     {
         QTest::failOnWarning(QRegularExpression("startTimer"));
-        QByteArray text = kMarked;
-        text.reserve(21 * 1024 * 1024);
-        for (int i = 0; text.size() < 20 * 1024 * 1024; ++i) {
-            const QByteArray x = QByteArray::number(400 + i % 7000), y = QByteArray::number(400 + (i / 7000) % 3000);
-            text += "PU" + x + ',' + y + ";PD" + x + ',' + QByteArray::number(y.toInt() + 40) + ";\n";
-        }
-        const QString path = f.writeFile("large.plt", text);
-        text.clear();
+        const QString path = f.writeFile("large.plt", largePlt(20));
         QElapsedTimer sinceTick;
         qint64 longestGap = 0;
         QTimer ticker;
@@ -270,7 +275,8 @@ private slots:
         });
         // The progress the cut-file page shows: from 0 up to 100, then -1.
         QList<int> progress;
-        connect(app(), &SpoolsmithApp::cutLoadProgressChanged, this,
+        QObject scope; // the connection ends with this test
+        connect(app(), &SpoolsmithApp::cutLoadProgressChanged, &scope,
                 [&] { progress << app()->cutLoadProgress(); });
         QCOMPARE(app()->cutLoadProgress(), -1);
         sinceTick.start();
@@ -387,6 +393,33 @@ private slots:
         app()->setPageCode(0x77);
         app()->setSwitchCutFile(false);
         QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
+    }
+
+    // A page's large cut file opens on the worker: the GUI thread goes on
+    // (the operator can still stop the job) while the job's thread waits.
+    void pageCodeSwitchToALargeFile()
+    {
+        f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
+        const QString byCode = f.writeFile("5e.plt", largePlt(4));
+        const QString job = f.writeFile("job.plt", kMarked);
+        app()->setCutFile(job);
+        app()->setTaskStatus(1);
+        QElapsedTimer sinceTick;
+        qint64 longestGap = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+        sinceTick.start();
+        ticker.start(5);
+        switchByCode(0x5e);
+        ticker.stop();
+        app()->setTaskStatus(2);
+        QCOMPARE(app()->cutScene()->fileName(), byCode);
+        QCOMPARE(app()->sceneFile(), byCode);
+        QCOMPARE(app()->cutFile(), job);
+        QVERIFY(app()->cutScene()->gItemAll().size() > 10000);
+        QCOMPARE(app()->cutLoadProgress(), -1);
+        QVERIFY(f.device->errorMessage().isEmpty());
+        QVERIFY2(longestGap <= 250, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
     }
 
     // A printed batch whose work record names no cut file: its page opens
