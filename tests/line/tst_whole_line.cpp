@@ -251,7 +251,10 @@ class TstWholeLine : public QObject
     // The check camera: the cut labels of the last page cut, pictured so
     // that a new page starts lower in the picture than the one before (until
     // the picture has no room left).
-    QImage checkPicture()
+    QImage checkPicture() { return planCheckPicture()(); }
+
+    // What the check camera sees now; the drawing can run elsewhere.
+    std::function<QImage()> planCheckPicture()
     {
         int page = -1;
         const QList<WebModel::Plot> plots = m_rig.web->plots();
@@ -273,7 +276,7 @@ class TstWholeLine : public QObject
         synth::LabelWeb web = synth::standardWeb();
         web.firstPageY = shot.pageTop;
         web.missing = shot.missing;
-        return synth::renderCheckPicture(web);
+        return [web] { return synth::renderCheckPicture(web); };
     }
 
     // The web page whose first mark the plot began nearest to.
@@ -450,7 +453,7 @@ class TstWholeLine : public QObject
         m_rig.camera->setMarkPictureSource([web, model](const QSize &size) {
             return web->markPicture(model->cameraPosition(), size);
         });
-        m_rig.camera->setLabelSource([this] { return checkPicture(); });
+        m_rig.camera->setLabelPlanner([this] { return planCheckPicture(); });
 
         // The job opens template A; the page codes switch it.
         app()->setCutFile(m_cut[0]);
@@ -511,9 +514,13 @@ class TstWholeLine : public QObject
         QVERIFY(missingReported > 0);
     }
 
-    void writeBenchmark(qint64 wallNs, qint64 waitNs, qint64 replyNs, qint64 renderNs, int pages)
+    // Only the mark camera's drawing is taken off: the job waits for those
+    // pictures. The check camera's are drawn on the test camera's own
+    // threads, beside the job, as a real camera's frames come.
+    void writeBenchmark(qint64 wallNs, qint64 waitNs, qint64 replyNs, qint64 markRenderNs, qint64 checkRenderNs,
+                        int pages)
     {
-        const double ownMs = (wallNs - waitNs - replyNs - renderNs) / 1e6 / pages;
+        const double ownMs = (wallNs - waitNs - replyNs - markRenderNs) / 1e6 / pages;
         QJsonObject o;
         o.insert(QStringLiteral("name"), QStringLiteral("whole_line/own_time_per_page"));
         o.insert(QStringLiteral("pages"), pages);
@@ -521,7 +528,8 @@ class TstWholeLine : public QObject
         o.insert(QStringLiteral("wall_ms_per_page"), wallNs / 1e6 / pages);
         o.insert(QStringLiteral("fixed_wait_ms_per_page"), waitNs / 1e6 / pages);
         o.insert(QStringLiteral("machine_reply_wait_ms_per_page"), replyNs / 1e6 / pages);
-        o.insert(QStringLiteral("camera_stand_in_ms_per_page"), renderNs / 1e6 / pages);
+        o.insert(QStringLiteral("mark_camera_stand_in_ms_per_page"), markRenderNs / 1e6 / pages);
+        o.insert(QStringLiteral("check_camera_stand_in_ms_per_page"), checkRenderNs / 1e6 / pages);
         o.insert(QStringLiteral("goal_ms"), 50);
         const QString dir = qEnvironmentVariable("SPOOLSMITH_BENCH_RESULTS", QDir::currentPath());
         QDir().mkpath(dir);
@@ -613,13 +621,15 @@ private slots:
         const qint64 waitsBefore = TaskWorker::finishedJobsWaitNs();
         const qint64 repliesBefore = TaskWorker::finishedJobsReplyWaitNs();
         const qint64 renderBefore = m_rig.camera->renderNs();
+        const qint64 markRenderBefore = m_rig.camera->markRenderNs();
         const qint64 wallNs = runToTheEnd([this] { startJob(true); });
         if (QTest::currentTestFailed())
             return;
         QTRY_VERIFY(TaskWorker::finishedJobsWaitNs() > waitsBefore);
+        const qint64 markRenderNs = m_rig.camera->markRenderNs() - markRenderBefore;
         writeBenchmark(wallNs, TaskWorker::finishedJobsWaitNs() - waitsBefore,
-                       TaskWorker::finishedJobsReplyWaitNs() - repliesBefore, m_rig.camera->renderNs() - renderBefore,
-                       kCopies);
+                       TaskWorker::finishedJobsReplyWaitNs() - repliesBefore, markRenderNs,
+                       m_rig.camera->renderNs() - renderBefore - markRenderNs, kCopies);
     }
 
     // The same run as an operator starts it: the task tab's start button in

@@ -12,6 +12,17 @@ TestCamera::TestCamera(QObject *parent)
     connect(this, &TestCamera::capture, this, &TestCamera::onCapture);
 }
 
+TestCamera::~TestCamera()
+{
+    std::vector<std::thread> drawers;
+    {
+        std::lock_guard<std::mutex> lock(m_drawersLock);
+        drawers.swap(m_drawers);
+    }
+    for (std::thread &t : drawers)
+        t.join();
+}
+
 QImage TestCamera::markPicture() const
 {
     if (m_pictureSource)
@@ -34,10 +45,28 @@ void TestCamera::onCapture(const QVariant &c)
         return;
     }
     const bool mark = token % 10 == 1;
+    if (!mark && m_labelPlanner) {
+        std::function<QImage()> draw = m_labelPlanner();
+        std::lock_guard<std::mutex> lock(m_drawersLock);
+        m_drawers.emplace_back([this, token, draw = std::move(draw)] {
+            QElapsedTimer drawing;
+            drawing.start();
+            const QImage image = draw();
+            m_renderNs += drawing.nsecsElapsed();
+            QMetaObject::invokeMethod(this, [this, token, image] {
+                ++m_answered;
+                emit capturedLabelImage(token, QVariant::fromValue(image));
+            }, Qt::QueuedConnection);
+        });
+        return;
+    }
     QElapsedTimer drawing;
     drawing.start();
     const QImage image = mark ? markPicture() : m_labelSource ? m_labelSource() : QImage(m_size, QImage::Format_RGB888);
-    m_renderNs += drawing.nsecsElapsed();
+    const qint64 ns = drawing.nsecsElapsed();
+    m_renderNs += ns;
+    if (mark)
+        m_markRenderNs += ns;
     auto answer = [this, token, mark, image]() {
         ++m_answered;
         if (mark)
