@@ -28,6 +28,17 @@ QString appPath()
 {
     return QCoreApplication::applicationDirPath();
 }
+
+bool isTva(const QString &path)
+{
+    return path.right(3).toLower() == QLatin1String("tva");
+}
+
+// Large HPGL files are read and parsed on the loader thread.
+bool opensOnWorker(const QString &path)
+{
+    return !isTva(path) && QFileInfo(path).size() > CutDocument::kWorkerFileBytes;
+}
 } // namespace
 
 CutDocument::CutDocument(AppServices services, Hooks hooks, QObject *parent)
@@ -219,11 +230,11 @@ void CutDocument::setCutFile(const QString &path)
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
         return;
     }
-    if (path.right(3).toLower() != QLatin1String("tva") && QFileInfo(path).size() > kWorkerFileBytes) {
+    if (opensOnWorker(path)) {
         openOnWorker(path, true);
         return;
     }
-    if (path.right(3).toLower() == QLatin1String("tva")) {
+    if (isTva(path)) {
         openTvaCutFile(path);
         // A missing file changes nothing, the print file neither.
         if (m_hooks.offerPrintFile && QFile::exists(path))
@@ -388,8 +399,7 @@ QVariant CutDocument::graphicsView() const
 
 bool CutDocument::openSceneBlocking(const QString &path)
 {
-    if (QThread::currentThread() != thread() && !path.isEmpty() && QFileInfo(path).size() > kWorkerFileBytes
-        && path.right(3).toLower() != QLatin1String("tva"))
+    if (QThread::currentThread() != thread() && !path.isEmpty() && opensOnWorker(path))
         return openLargeBlocking(path);
     // One trip to the GUI thread: a page-code switch between two pages
     // should not wait for its event loop twice.

@@ -17,6 +17,7 @@
 #include "tests/support/recording_prompt.h"
 #include "tests/support/synthetic_labels.h"
 #include "tests/support/image_capture_stand_in.h"
+#include "tests/qml/qml_plugins.h"
 #include "tests/qml/qml_test_context.h"
 #include "vision/image_provider.h"
 
@@ -32,20 +33,12 @@
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QtQml/qqmlextensionplugin.h>
 #include <QRegularExpression>
 #include <QTextCodec>
 #include <QtTest>
 
 #include <functional>
 #include <memory>
-
-Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
-Q_IMPORT_QML_PLUGIN(PltQuickViewPlugin)
-Q_IMPORT_QML_PLUGIN(FilmViewPlugin)
-Q_IMPORT_QML_PLUGIN(LostLabelViewPlugin)
-Q_IMPORT_QML_PLUGIN(TAVRA_ConfigPlugin)
-Q_IMPORT_QML_PLUGIN(QuickItemWidgetPlugin)
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The real module as the program loads it: no QML warning at all, the icon
 // font's glyphs and a Chinese font present.
 #include "settings/config.h"
+#include "tests/qml/qml_plugins.h"
 #include "tests/qml/qml_test_context.h"
 #include "app/spoolsmith_app.h"
 #include "tests/support/discovery_isolation.h"
@@ -12,17 +13,9 @@
 #include <QQmlComponent>
 #include <QQuickWindow>
 #include <QTemporaryDir>
-#include <QtQml/qqmlextensionplugin.h>
 #include <QtTest>
 
 #include <memory>
-
-Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
-Q_IMPORT_QML_PLUGIN(PltQuickViewPlugin)
-Q_IMPORT_QML_PLUGIN(FilmViewPlugin)
-Q_IMPORT_QML_PLUGIN(LostLabelViewPlugin)
-Q_IMPORT_QML_PLUGIN(TAVRA_ConfigPlugin)
-Q_IMPORT_QML_PLUGIN(QuickItemWidgetPlugin)
 
 namespace {
 QStringList g_warnings;

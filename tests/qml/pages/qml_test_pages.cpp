@@ -4,6 +4,7 @@
 #include "app/cut_scene_settings.h"
 #include "app/spoolsmith_app.h"
 #include "tests/qml/pages/page_test_sim.h"
+#include "tests/qml/qml_plugins.h"
 #include "tests/qml/qml_test_context.h"
 #include "tests/support/device_fixture.h"
 #include "tests/support/discovery_isolation.h"
@@ -13,17 +14,9 @@
 #include <QFile>
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QtQml/qqmlextensionplugin.h>
 #include <QtQuickTest/quicktest.h>
 
 #include <cstdio>
-
-Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
-Q_IMPORT_QML_PLUGIN(PltQuickViewPlugin)
-Q_IMPORT_QML_PLUGIN(FilmViewPlugin)
-Q_IMPORT_QML_PLUGIN(LostLabelViewPlugin)
-Q_IMPORT_QML_PLUGIN(TAVRA_ConfigPlugin)
-Q_IMPORT_QML_PLUGIN(QuickItemWidgetPlugin)
 
 namespace {
 
