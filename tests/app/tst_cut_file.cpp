@@ -25,6 +25,15 @@ namespace {
 // mark rectangle 90 x 188 mm, four marks of 4 mm; a 10 mm square at mark 1.
 const QByteArray kMarked = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;"
                            "SP1;PU0,0;PD0,400,400,400,400,0,0,0;PG;";
+
+// Longest the GUI thread may go without handling events while a large file
+// opens: well under the parse it must not wait for, which sanitised builds
+// (and the machine's other tests beside them) slow several times.
+#ifdef SPOOLSMITH_SANITIZED
+constexpr qint64 kStallBoundMs = 1000;
+#else
+constexpr qint64 kStallBoundMs = 250;
+#endif
 } // namespace
 
 // Counts the resizes of a cut view's viewport; past a bound it stops the
@@ -118,7 +127,8 @@ private slots:
         app()->setCutFile(f.writeFile("job.plt", kMarked));
         QCOMPARE(shown.size(), 1);
         QCOMPARE(app()->cutShowFile(), app()->appPath() + "/plt.plt");
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("bk.png"), 60000);
+        app()->waitTemplateFile();
+        QVERIFY(QFile::exists("bk.png"));
         QCOMPARE(app()->cutPageSize(), QSizeF(100, 200));
 
         PltQuickView source;
@@ -237,8 +247,10 @@ private slots:
         app()->setCutFile(a);
         QVERIFY(app()->renderCutMask() != last);
         app()->setCutFile(b);
-        // Unoptimised sanitiser builds take seconds per picture.
-        QTRY_COMPARE_WITH_TIMEOUT(QImage(QStringLiteral("bk.png")).convertToFormat(QImage::Format_RGB888), last, 60000);
+        // Meanwhile the file may briefly hold an older template still queued
+        // before the last one; what counts is what it holds once written.
+        app()->waitTemplateFile();
+        QCOMPARE(QImage(QStringLiteral("bk.png")).convertToFormat(QImage::Format_RGB888), last);
     }
 
     // A file over 256 MB is refused before it is read, with a message; the
@@ -292,13 +304,14 @@ private slots:
         QCOMPARE(progress.last(), -1);
         QCOMPARE(progress.at(progress.size() - 2), 100);
         QVERIFY(std::is_sorted(progress.begin(), progress.end() - 1));
-        QVERIFY2(callMs < 250, qPrintable(QString::number(callMs)));
-        QVERIFY2(longestGap <= 250, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
+        QVERIFY2(callMs < kStallBoundMs, qPrintable(QString::number(callMs)));
+        QVERIFY2(longestGap <= kStallBoundMs, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
         QVERIFY(app()->cutScene()->gItemAll().size() > 100000);
         QCOMPARE(app()->pageMarkType(), 4);
         QVERIFY(QFileInfo(app()->cutShowFile()).size() > 0);
         const cv::Mat mask = app()->inspectionTemplate();
-        QTRY_COMPARE_WITH_TIMEOUT(QImage(QStringLiteral("bk.png")).size(), QSize(mask.cols, mask.rows), 60000);
+        app()->waitTemplateFile();
+        QCOMPARE(QImage(QStringLiteral("bk.png")).size(), QSize(mask.cols, mask.rows));
         QFile::remove(path);
     }
 
@@ -420,7 +433,7 @@ private slots:
         QVERIFY(app()->cutScene()->gItemAll().size() > 10000);
         QCOMPARE(app()->cutLoadProgress(), -1);
         QVERIFY(f.device->errorMessage().isEmpty());
-        QVERIFY2(longestGap <= 250, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
+        QVERIFY2(longestGap <= kStallBoundMs, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
     }
 
     // A printed batch whose work record names no cut file: its page opens
