@@ -7,11 +7,11 @@
 #include <QSizeF>
 #include <QString>
 
-class QThread;
-
 #include <atomic>
 #include <memory>
 #include <mutex>
+
+class QThread;
 
 // Opens a large cut file off the GUI thread: reading, parsing, turning it
 // for reversed cutting, writing the shown copy and rendering the label
