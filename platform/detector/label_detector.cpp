@@ -26,8 +26,10 @@ constexpr int kOcrSide = 960;
 // marks, edges or code remnants.
 constexpr float kTextFloor = 0.5f;
 
-// The liner's brightness and spread, from the pixels of the page that no
-// label covers (the mask's background, shrunk away from the label edges).
+// The liner's brightness and spread near one label, from the pixels of the
+// page round it that no label covers (the mask's background, shrunk away
+// from the label edges): light that falls off across the web makes the liner
+// of one side darker than a label on the other.
 struct Liner
 {
     double level = 0.0;
@@ -35,26 +37,61 @@ struct Liner
     bool known = false;
 };
 
-Liner linerOf(const cv::Mat &grey, const cv::Rect &page, const cv::Mat &mask)
+class LinerMap
 {
-    Liner liner;
-    const cv::Rect inPicture = page & cv::Rect(0, 0, grey.cols, grey.rows);
-    if (inPicture.empty())
+public:
+    LinerMap(const cv::Mat &grey, const cv::Rect &page, const cv::Mat &mask)
+        : m_grey(grey)
+        , m_page(page)
+    {
+        cv::bitwise_not(mask, m_free);
+        const int k = std::max(3, mask.cols / 150) | 1;
+        cv::erode(m_free, m_free, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
+    }
+
+    // Near the label (picture pixels); the whole page's liner when too
+    // little of it lies near.
+    Liner near(const cv::Rect &label) const
+    {
+        const int by = std::max(8, std::min(label.width, label.height) / 2);
+        const Liner local = within(cv::Rect(label.x - by, label.y - by, label.width + 2 * by, label.height + 2 * by));
+        return local.known ? local : within(m_page);
+    }
+
+private:
+    Liner within(const cv::Rect &area) const
+    {
+        Liner liner;
+        const cv::Rect inPicture = area & m_page & cv::Rect(0, 0, m_grey.cols, m_grey.rows);
+        if (inPicture.empty())
+            return liner;
+        const cv::Rect inMask(inPicture.x - m_page.x, inPicture.y - m_page.y, inPicture.width, inPicture.height);
+        // Median and median deviation: a web turned a little brings label
+        // edges into the liner the mask promises.
+        std::vector<uchar> values;
+        const cv::Mat grey = m_grey(inPicture), free = m_free(inMask);
+        for (int y = 0; y < grey.rows; ++y)
+            for (int x = 0; x < grey.cols; ++x)
+                if (free.at<uchar>(y, x))
+                    values.push_back(grey.at<uchar>(y, x));
+        if (values.size() < 64)
+            return liner;
+        auto median = [](std::vector<uchar> &v) {
+            std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+            return double(v[v.size() / 2]);
+        };
+        liner.level = median(values);
+        for (uchar &v : values)
+            v = uchar(std::min(255.0, std::abs(double(v) - liner.level)));
+        liner.spread = 1.4826 * median(values);
+        liner.known = true;
         return liner;
-    cv::Mat free;
-    cv::bitwise_not(mask, free);
-    const int k = std::max(3, mask.cols / 150) | 1;
-    cv::erode(free, free, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
-    const cv::Rect inMask(inPicture.x - page.x, inPicture.y - page.y, inPicture.width, inPicture.height);
-    cv::Scalar mean, dev;
-    cv::meanStdDev(grey(inPicture), mean, dev, free(inMask));
-    if (cv::countNonZero(free(inMask)) < 16)
-        return liner;
-    liner.level = mean[0];
-    liner.spread = dev[0];
-    liner.known = true;
-    return liner;
-}
+    }
+
+    cv::Mat m_grey;
+    cv::Rect m_page;
+    cv::Mat m_free;
+};
 
 // A label is lost when most of its inside looks like the liner; prints on a
 // label (codes, text) are far from the liner's brightness, so they count as
@@ -66,7 +103,7 @@ bool labelPresent(const cv::Mat &grey, const cv::Rect &label, const Liner &liner
                             & cv::Rect(0, 0, grey.cols, grey.rows);
     if (inside.empty() || !liner.known)
         return false;
-    const double tolerance = std::max(15.0, 3.0 * liner.spread);
+    const double tolerance = std::max(10.0, 3.0 * liner.spread);
     cv::Mat near;
     cv::inRange(grey(inside), cv::Scalar(liner.level - tolerance), cv::Scalar(liner.level + tolerance), near);
     const double linerShare = double(cv::countNonZero(near)) / double(inside.area());
@@ -108,6 +145,21 @@ cv::Mat withCodesMasked(const cv::Mat &picture, const cv::Mat &grey, const cv::R
         }
     }
     return copy;
+}
+
+// A line box two-fifths ink or more is part of a code ZBar could not read,
+// not text: print covers a fifth of a text line's box or so.
+bool mostlyInk(const cv::Mat &bgr, const std::vector<cv::Point> &box)
+{
+    if (box.empty())
+        return false;
+    const cv::Rect r = cv::boundingRect(box) & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    if (r.width < 2 || r.height < 2)
+        return false;
+    cv::Mat grey, ink;
+    cv::cvtColor(bgr(r), grey, cv::COLOR_BGR2GRAY);
+    cv::threshold(grey, ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    return cv::countNonZero(ink) * 5 >= r.area() * 2;
 }
 
 } // namespace
@@ -169,7 +221,7 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
     data.segmentX = start;
 
     const cv::Rect page(first, start, layout.mask.cols, layout.mask.rows);
-    const Liner liner = linerOf(grey, page, layout.mask);
+    const LinerMap liner(grey, page, layout.mask);
     const std::shared_ptr<OcrLite> engine = ocr ? ocrEngine(modelPath) : nullptr;
     for (const cv::Rect &m : layout.labels) {
         // Labels the view cuts off are neither lost nor checked: the next
@@ -182,7 +234,7 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
         label.w = m.width;
         label.h = m.height;
         const cv::Rect r(label.x, label.y, label.w, label.h);
-        label.kind = labelPresent(grey, r, liner) ? DetectedLabel::Checked : DetectedLabel::Lost;
+        label.kind = labelPresent(grey, r, liner.near(r)) ? DetectedLabel::Checked : DetectedLabel::Lost;
         if (label.kind == DetectedLabel::Checked) {
             const cv::Rect region = grown(r, 4, grey.size());
             FoundCodes codes = readCodes(grey, region, qr, barcode);
@@ -192,7 +244,7 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
                 const cv::Mat text = withCodesMasked(picture, grey, region, label);
                 const OcrResult read = engine->detect(text, 16, kOcrSide, 0.5f, 0.3f, 1.6f, false, false);
                 for (const TextBlock &block : read.textBlocks) {
-                    if (block.text.empty() || block.score < kTextFloor)
+                    if (block.text.empty() || block.score < kTextFloor || mostlyInk(text, block.boxPoint))
                         continue;
                     TextResult t;
                     t.text = block.text;
