@@ -126,7 +126,9 @@ struct Candidate
 // one row off puts labels where liner should be.
 double linerResidual(const cv::Mat &strip, const cv::Mat &bare, const cv::Mat &labels, int sy, double *contrast)
 {
-    const cv::Mat region = strip(cv::Rect(0, sy, strip.cols, bare.rows));
+    // Only the part of the page in view.
+    const int rows = std::min(bare.rows, strip.rows - sy);
+    const cv::Mat region = strip(cv::Rect(0, sy, strip.cols, rows));
     std::vector<uchar> column, levels, onLabels;
     double sum = 0.0;
     size_t count = 0;
@@ -193,11 +195,14 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
     if (layout.mask.empty() || grey.empty() || first < 0 || first + layout.mask.cols > grey.cols)
         return -1;
     // A page longer than the view is placed by its leading part: the start
-    // must then lie in the view's first quarter.
-    const int pageRows = layout.mask.rows <= grey.rows ? layout.mask.rows : grey.rows * 3 / 4;
+    // must then lie in the view's first quarter. A page that fits may run
+    // off the view's far end by a quarter: its labels in view are checked.
+    const bool fits = layout.mask.rows <= grey.rows;
+    const int pageRows = fits ? layout.mask.rows : grey.rows * 3 / 4;
     if (pageRows < 8)
         return -1;
-    const cv::Mat mask = layout.mask.rowRange(0, pageRows);
+    const cv::Mat page = layout.mask.rowRange(0, pageRows);
+    const cv::Mat mask = fits ? page.rowRange(0, pageRows * 3 / 4) : page;
     const cv::Mat strip = withoutPrints(grey(cv::Rect(first, 0, mask.cols, grey.rows)), layout);
     const double reduce = std::min(1.0, double(kMatchColumns) / double(mask.cols));
     cv::Mat smallStrip, smallMask;
@@ -219,7 +224,7 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
 
     // Candidates: the coarse peaks, the rows one or two label rows from
     // them (a regular grid fits there nearly as well) and the expected grid.
-    const int lastStart = grey.rows - pageRows;
+    const int lastStart = grey.rows - mask.rows;
     const int rowPitch = rowPitchOf(layout);
     std::vector<int> places;
     for (int y = 0; y < strength.rows; ++y) {
@@ -249,11 +254,14 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
     const int lastScoreRow = scoreStrip.rows - scoreMask.rows;
     if (lastScoreRow < 0)
         return -1;
-    // The page's bare liner and its labels, each kept off the other's edge.
-    cv::Mat bare, labels;
+    // The whole page's bare liner and its labels, each kept off the other's
+    // edge.
+    cv::Mat scorePage, bare, labels;
+    cv::resize(page, scorePage, cv::Size(scoreStrip.cols, std::max(1, int(std::lround(page.rows * scoreReduce)))), 0, 0,
+               cv::INTER_AREA);
     const cv::Mat edge = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
-    cv::erode(scoreMask < 64, bare, edge);
-    cv::erode(scoreMask > 192, labels, edge);
+    cv::erode(scorePage < 64, bare, edge);
+    cv::erode(scorePage > 192, labels, edge);
     std::vector<Candidate> candidates;
     for (int place : places) {
         const int from = std::max(0, int(std::floor((place - reach) * scoreReduce)));
@@ -306,30 +314,49 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
         return y >= 1 && y <= lastStart ? y : -1;
     };
 
-    // On the grid the previous page left: the topmost such page.
-    if (expect.known()) {
-        const double tolerance = std::max(3.0, std::min(0.3 * rowPitch, 0.1 * expect.pitch));
-        for (const Candidate &c : candidates)
-            if (c.score >= top * kPoorer && distanceToGrid(c.y, expect) <= tolerance)
-                return placed(c);
-    }
-    // Else the topmost page that no overlapping place fits as well (least
+    // The topmost page that no overlapping place fits as well (least
     // residual); a place another fits clearly better is a shifted copy of
-    // that one.
-    const int overlap = pageRows * 19 / 20;
-    for (const Candidate &c : candidates) {
-        if (c.score < top * kPoorer)
-            continue;
-        bool beaten = false, tied = false;
-        for (const Candidate &o : candidates) {
-            if (&o == &c || std::abs(o.y - c.y) >= overlap || o.score < top * kPoorer)
+    // that one. Two that fit alike are told apart by the page grid the
+    // previous page left, when there is one; else the page is ambiguous.
+    // Whole pages first; a page the view cuts off only when no whole one is
+    // placed, as its cut part may fit one row off as well.
+    const int overlap = page.rows * 19 / 20;
+    const double tolerance = std::max(3.0, std::min(0.3 * rowPitch, 0.1 * expect.pitch));
+    auto onGrid = [&](const Candidate &c) { return expect.known() && distanceToGrid(c.y, expect) <= tolerance; };
+    auto isWhole = [&](const Candidate &c) { return c.y + page.rows <= grey.rows; };
+    auto choose = [&](bool wholeOnly) {
+        bool ambiguous = false;
+        for (const Candidate &c : candidates) {
+            if (c.score < top * kPoorer || (wholeOnly && !isWhole(c)))
                 continue;
-            beaten = beaten || o.residual < c.residual - tie;
-            tied = tied || std::abs(o.residual - c.residual) <= tie;
+            bool beaten = false, tied = false;
+            for (const Candidate &o : candidates) {
+                if (&o == &c || std::abs(o.y - c.y) >= overlap || o.score < top * kPoorer)
+                    continue;
+                // A cut page's residual covers less: it beats a whole one
+                // only by far, and never ties it.
+                if (wholeOnly && !isWhole(o)) {
+                    beaten = beaten || o.residual < c.residual * 0.5 - tie;
+                    continue;
+                }
+                beaten = beaten || o.residual < c.residual - tie;
+                tied = tied || std::abs(o.residual - c.residual) <= tie;
+            }
+            if (beaten)
+                continue;
+            if (!tied || onGrid(c))
+                return placed(c);
+            // Its equal may lie on the grid further down.
+            ambiguous = true;
+            if (!expect.known())
+                break;
         }
-        if (beaten)
-            continue;
-        return tied ? kAmbiguousPageStart : placed(c);
-    }
-    return -1;
+        return ambiguous ? kAmbiguousPageStart : -1;
+    };
+    if (getenv("I38DBG")) { for (auto &o: candidates) fprintf(stderr, " %d:%.3f/%.2f", o.y, o.score, o.residual); fprintf(stderr, " tie %.2f exp %.1f/%.1f\n", tie, expect.start, expect.pitch); }
+    const int whole = choose(true);
+    if (whole >= 0 || !fits)
+        return whole;
+    const int any = choose(false);
+    return any >= 0 ? any : whole;
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <vector>
 
 namespace synth {
 
@@ -114,12 +115,22 @@ QImage renderCheckPicture(const LabelWeb &web)
         image = image.scaled(web.size / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                     .scaled(web.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (web.noiseSigma > 0.0) {
+        // Drawn from a table of samples picked by a cheap generator: the
+        // large sets of pictures would spend most of their time here.
         std::mt19937 random(web.seed);
         std::normal_distribution<double> noise(0.0, web.noiseSigma);
+        std::vector<int> samples(65536);
+        for (int &v : samples)
+            v = int(std::lround(noise(random)));
+        quint32 state = web.seed | 1u;
         for (int y = 0; y < image.height(); ++y) {
             uchar *line = image.scanLine(y);
-            for (int x = 0; x < image.width() * 3; ++x)
-                line[x] = uchar(std::clamp(int(line[x] + noise(random)), 0, 255));
+            for (int x = 0; x < image.width() * 3; ++x) {
+                state ^= state << 13;
+                state ^= state >> 17;
+                state ^= state << 5;
+                line[x] = uchar(std::clamp(int(line[x]) + samples[state & 0xffffu], 0, 255));
+            }
         }
     }
     return image;
