@@ -2,6 +2,7 @@
 
 #include "platform/detector/code_reader.h"
 #include "platform/detector/label_layout.h"
+#include "platform/detector/liner_line.h"
 #include "platform/detector/paper_edges.h"
 #include "platform/ocr/ocr_lite.h"
 #include "platform/ocr/shared_ocr.h"
@@ -32,9 +33,10 @@ constexpr float kTextFloor = 0.5f;
 // of one side darker than a label on the other.
 struct Liner
 {
-    double level = 0.0;
+    LinerLine line;
     double spread = 0.0;
     bool known = false;
+    double at(int x) const { return line.at(x); }
 };
 
 class LinerMap
@@ -66,24 +68,22 @@ private:
         if (inPicture.empty())
             return liner;
         const cv::Rect inMask(inPicture.x - m_page.x, inPicture.y - m_page.y, inPicture.width, inPicture.height);
-        // Median and median deviation: a web turned a little brings label
-        // edges into the liner the mask promises.
-        std::vector<uchar> values;
+        // A web turned a little brings label edges into the liner the mask
+        // promises: the spread is the median deviation from the line.
         const cv::Mat grey = m_grey(inPicture), free = m_free(inMask);
+        liner.line = fitLinerLine(grey, free, inPicture.x);
+        if (!liner.line.known)
+            return liner;
+        std::vector<float> deviations;
         for (int y = 0; y < grey.rows; ++y)
             for (int x = 0; x < grey.cols; ++x)
                 if (free.at<uchar>(y, x))
-                    values.push_back(grey.at<uchar>(y, x));
-        if (values.size() < 64)
+                    deviations.push_back(float(std::abs(grey.at<uchar>(y, x) - liner.at(inPicture.x + x))));
+        if (deviations.size() < 64)
             return liner;
-        auto median = [](std::vector<uchar> &v) {
-            std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
-            return double(v[v.size() / 2]);
-        };
-        liner.level = median(values);
-        for (uchar &v : values)
-            v = uchar(std::min(255.0, std::abs(double(v) - liner.level)));
-        liner.spread = 1.4826 * median(values);
+        std::nth_element(deviations.begin(), deviations.begin() + std::ptrdiff_t(deviations.size() / 2),
+                         deviations.end());
+        liner.spread = 1.4826 * deviations[deviations.size() / 2];
         liner.known = true;
         return liner;
     }
@@ -104,9 +104,13 @@ bool labelPresent(const cv::Mat &grey, const cv::Rect &label, const Liner &liner
     if (inside.empty() || !liner.known)
         return false;
     const double tolerance = std::max(10.0, 3.0 * liner.spread);
-    cv::Mat near;
-    cv::inRange(grey(inside), cv::Scalar(liner.level - tolerance), cv::Scalar(liner.level + tolerance), near);
-    const double linerShare = double(cv::countNonZero(near)) / double(inside.area());
+    int near = 0;
+    for (int x = inside.x; x < inside.x + inside.width; ++x) {
+        const double level = liner.at(x);
+        for (int y = inside.y; y < inside.y + inside.height; ++y)
+            near += std::abs(grey.at<uchar>(y, x) - level) <= tolerance ? 1 : 0;
+    }
+    const double linerShare = double(near) / double(inside.area());
     return linerShare < 0.6;
 }
 
@@ -162,6 +166,31 @@ bool mostlyInk(const cv::Mat &bgr, const std::vector<cv::Point> &box)
     return cv::countNonZero(ink) * 5 >= r.area() * 2;
 }
 
+// The grey picture turned so the paper runs straight down it, about the
+// paper's middle at the picture's middle row (where the edges are measured,
+// so they and the page start there stay where they are). The paper's tilt
+// comes from its edges in the upper and the lower half. A page matched on a
+// slanted web lands where its edges weigh most, a few pixels off.
+cv::Mat upright(const cv::Mat &grey, int first, int last, double expectedWidth)
+{
+    const int half = grey.rows / 2;
+    int f0 = 0, l0 = 0, f1 = 0, l1 = 0;
+    const double width = expectedWidth > 0.0 ? expectedWidth : double(last - first);
+    if (half < 32 || !findPaperEdges(grey.rowRange(0, half), &f0, &l0, width)
+        || !findPaperEdges(grey.rowRange(half, grey.rows), &f1, &l1, width))
+        return grey;
+    // The two bands' middles lie half the picture apart.
+    const double slope = ((f1 + l1) - (f0 + l0)) * 0.5 / double(half);
+    const double degrees = std::atan(slope) * 180.0 / CV_PI;
+    if (std::abs(degrees) < 0.05 || std::abs(degrees) > 3.0)
+        return grey;
+    const cv::Point2f middle(float((first + last) * 0.5), float(grey.rows * 0.5));
+    cv::Mat turned;
+    cv::warpAffine(grey, turned, cv::getRotationMatrix2D(middle, -degrees, 1.0), grey.size(), cv::INTER_LINEAR,
+                   cv::BORDER_REPLICATE);
+    return turned;
+}
+
 } // namespace
 
 LabelDetector::LabelDetector() = default;
@@ -203,6 +232,8 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
     data.last_edge = last;
     if (templ.empty() || templ.cols < 2)
         return data;
+
+    grey = upright(grey, first, last, expect.paperWidth);
 
     // The mask's width is the page width, which the paper spans.
     const double factor = double(last - first) / double(templ.cols);

@@ -1,5 +1,7 @@
 #include "platform/detector/label_layout.h"
 
+#include "platform/detector/liner_line.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -57,7 +59,7 @@ namespace {
 
 // Candidates whose residuals lie within this share of the label contrast
 // of each other cannot be told apart.
-constexpr double kTie = 0.01;
+constexpr double kTie = 0.004;
 // A picture whose best match is weaker shows no page.
 constexpr double kLeastMatch = 0.15;
 // Candidates matching less than this share of the best are not pages.
@@ -120,46 +122,34 @@ struct Candidate
 };
 
 // Where the page's bare liner would lie at row sy of the scoring strip, how
-// far its pixels stray from their column's median (mean absolute deviation;
-// per column, as light falls off across the web); and the contrast between
-// the labels and the liner. A missing label leaves the liner even; a page
-// one row off puts labels where liner should be.
+// far its pixels stray from the liner's line across the web (mean absolute
+// deviation); and the contrast between the labels and that liner. A missing
+// label leaves the liner even; a page one row off puts labels where liner
+// should be.
 double linerResidual(const cv::Mat &strip, const cv::Mat &bare, const cv::Mat &labels, int sy, double *contrast)
 {
     // Only the part of the page in view.
     const int rows = std::min(bare.rows, strip.rows - sy);
     const cv::Mat region = strip(cv::Rect(0, sy, strip.cols, rows));
-    std::vector<uchar> column, levels, onLabels;
-    double sum = 0.0;
+    const cv::Mat where = bare.rowRange(0, rows);
+    const LinerLine line = fitLinerLine(region, where, 0);
     size_t count = 0;
-    for (int x = 0; x < region.cols; ++x) {
-        column.clear();
-        for (int y = 0; y < region.rows; ++y) {
-            if (bare.at<uchar>(y, x))
-                column.push_back(region.at<uchar>(y, x));
-            else if (contrast && labels.at<uchar>(y, x))
-                onLabels.push_back(region.at<uchar>(y, x));
-        }
-        if (column.size() < 4)
-            continue;
-        std::nth_element(column.begin(), column.begin() + std::ptrdiff_t(column.size() / 2), column.end());
-        const double level = column[column.size() / 2];
-        levels.push_back(uchar(level));
-        for (uchar v : column)
-            sum += std::abs(double(v) - level);
-        count += column.size();
-    }
+    const double residual = line.known ? linerDeviation(region, where, 0, line, &count) : 0.0;
     if (count < 16)
         return 1e9;
     if (contrast) {
+        std::vector<uchar> onLabels;
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < region.cols; ++x)
+                if (labels.at<uchar>(y, x))
+                    onLabels.push_back(region.at<uchar>(y, x));
         *contrast = 0.0;
-        if (!onLabels.empty() && !levels.empty()) {
+        if (!onLabels.empty()) {
             std::nth_element(onLabels.begin(), onLabels.begin() + std::ptrdiff_t(onLabels.size() / 2), onLabels.end());
-            std::nth_element(levels.begin(), levels.begin() + std::ptrdiff_t(levels.size() / 2), levels.end());
-            *contrast = std::abs(double(onLabels[onLabels.size() / 2]) - double(levels[levels.size() / 2]));
+            *contrast = std::abs(double(onLabels[onLabels.size() / 2]) - line.at(region.cols / 2));
         }
     }
-    return sum / double(count);
+    return residual;
 }
 
 // The full-scale row near y (± reach) where the page pattern fits best.
@@ -307,7 +297,7 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
         *score = top;
     double contrast = 0.0;
     linerResidual(scoreStrip, bare, labels, std::min(lastScoreRow, int(std::lround(least->y * scoreReduce))), &contrast);
-    const double tie = std::max(0.5, kTie * contrast);
+    const double tie = std::max(0.3, kTie * contrast);
     const int step = int(std::ceil(1.0 / scoreReduce)) + 1;
     auto placed = [&](const Candidate &c) {
         const int y = refineRow(strip, mask, std::clamp(c.y, 0, lastStart), step);
@@ -353,7 +343,6 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
         }
         return ambiguous ? kAmbiguousPageStart : -1;
     };
-    if (getenv("I38DBG")) { for (auto &o: candidates) fprintf(stderr, " %d:%.3f/%.2f", o.y, o.score, o.residual); fprintf(stderr, " tie %.2f exp %.1f/%.1f\n", tie, expect.start, expect.pitch); }
     const int whole = choose(true);
     if (whole >= 0 || !fits)
         return whole;
