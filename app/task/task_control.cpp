@@ -220,6 +220,14 @@ void TaskControl::stop(TRV610Plus *device)
 {
     // The worker loop ends at its next cycle.
     device->setTaskStatus(2);
+    if (!device->linked()) {
+        // A job held on a lost link: no report can come from the machine,
+        // so the job ends here.
+        qWarning() << "SpoolsmithApp::stopTask" << "machine not linked, job ended here";
+        m_hooks.setTaskStatus(2);
+        m_settings.load();
+        return;
+    }
     if (!device->exitTask()) {
         qCritical() << "SpoolsmithApp::stopTask" << "exitTask failed, 请稍后重试";
         device->setErrorMessage(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "请稍后重试 \n")));
