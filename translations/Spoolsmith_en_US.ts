@@ -537,8 +537,8 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 <context>
     <name>OnlineServices</name>
     <message>
-        <source>任务运行中，请先停止任务</source>
-        <translation>A job is running: stop it first</translation>
+        <source>升级程序无法启动</source>
+        <translation>The updater could not be started</translation>
     </message>
 </context>
 <context>
@@ -732,12 +732,6 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>不支持的切割类型!</source>
         <translation>This cut type is not supported!</translation>
-    </message>
-    <message>
-        <source>机器连接断开，任务已停止 
-</source>
-        <translation>The machine link was lost, the job has stopped 
-</translation>
     </message>
     <message>
         <source>标记点扫描失败！</source>
