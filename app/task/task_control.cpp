@@ -112,6 +112,11 @@ bool TaskControl::finishedOneCopies()
     }
     if (cutTask >= 1 && m_counters.cutCopies() >= cutTask)
         return false;
+    // Printing only, with nothing left to print: the job ends with what it printed.
+    if (cutTask == 0 && m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded()) {
+        qInfo() << "SpoolsmithApp::finishedOneCopies" << "the data source's last row is printed, job ends";
+        return false;
+    }
     const int printTask = m_counters.printTaskCopies();
     if (printTask < 1)
         return true;
