@@ -417,6 +417,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>The file is incomplete: %1 bytes received, %2 expected</translation>
     </message>
     <message>
+        <source>文件不完整：服务器未告知长度，也没有校验值</source>
+        <translation>The file may be incomplete: the server announced no length and there is no checksum</translation>
+    </message>
+    <message>
         <source>服务器返回了网页而不是固件</source>
         <translation>The server sent a web page instead of firmware</translation>
     </message>

@@ -38,6 +38,9 @@ public:
         int delayMs = 0;             // before the answer goes out
         qint64 announcedLength = -1; // Content-Length to claim; -1: the body's size
         qint64 stallAfter = -1;      // send this many body bytes, then hold the connection
+        bool omitLength = false;     // no Content-Length: the body ends when the connection closes
+        int dripMs = 0;              // the body one byte at a time, one every dripMs
+        bool endless = false;        // the body again and again, as fast as it is taken, no length
     };
     using Handler = std::function<Response(const Request &)>;
 
@@ -79,6 +82,8 @@ private:
     void onReadyRead(QTcpSocket *socket);
     Response answer(const Request &request) const;
     void respond(QTcpSocket *socket, const Request &request, const Response &response);
+    void drip(QTcpSocket *socket, const QByteArray &body, int dripMs);
+    void pour(QTcpSocket *socket, const QByteArray &chunk);
 
     QTcpServer *m_server = nullptr;
     QHash<QString, Response> m_responses;
