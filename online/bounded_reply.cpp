@@ -53,13 +53,16 @@ void BoundedReply::take()
     if (!m_reply || m_tooLarge || !m_reply->isOpen())
         return;
     const qint64 available = m_reply->bytesAvailable();
-    if (m_body.size() + available > m_maxBytes) {
+    if (available <= 0)
+        return;
+    if (m_received + available > m_maxBytes) {
         m_tooLarge = true;
-        m_body.clear();
+        m_pieces.clear();
         m_reply->abort();
         return;
     }
-    m_body += m_reply->read(available);
+    m_pieces.append(m_reply->read(available));
+    m_received += m_pieces.last().size();
 }
 
 void BoundedReply::onFinished()
@@ -69,7 +72,10 @@ void BoundedReply::onFinished()
     take();
     m_total.stop();
     if (m_tooLarge)
-        m_body.clear();
+        m_pieces.clear();
+    m_body.reserve(m_received);
+    for (const QByteArray &piece : std::exchange(m_pieces, {}))
+        m_body += piece;
     m_finished = true;
     emit finished();
 }

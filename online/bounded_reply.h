@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -27,6 +28,7 @@ public:
     bool timedOut() const { return m_timedOut; }
     QByteArray body() const { return m_body; }
     QByteArray takeBody() { return std::exchange(m_body, {}); }
+    qint64 received() const { return m_received; }
     // Ends the transfer now (a newer request replaces this one).
     void abort();
 
@@ -40,6 +42,10 @@ private:
     QPointer<QNetworkReply> m_reply;
     qint64 m_maxBytes;
     QTimer m_total;
+    // Pieces as they came, joined once complete: a body grown in place
+    // would reserve up to twice its size.
+    QList<QByteArray> m_pieces;
+    qint64 m_received = 0;
     QByteArray m_body;
     bool m_tooLarge = false;
     bool m_timedOut = false;

@@ -124,7 +124,9 @@ QList<QByteArray> HttpTestServer::requestLinesFor(const QString &path) const
 void HttpTestServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        ++m_open;
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this] { --m_open; });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 }
@@ -221,9 +223,9 @@ void HttpTestServer::pour(QTcpSocket *socket, const QByteArray &chunk)
 {
     // Topped up whenever little is left to send: as fast as the peer reads,
     // without piling up here.
-    auto topUp = [socket, chunk] {
+    auto topUp = [socket, chunk, poured = m_poured] {
         while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 4 * chunk.size())
-            socket->write(chunk);
+            *poured += socket->write(chunk);
     };
     connect(socket, &QTcpSocket::bytesWritten, socket, topUp);
     topUp();

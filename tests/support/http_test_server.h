@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 class QTcpServer;
 class QTcpSocket;
@@ -71,6 +72,9 @@ public:
     QList<QByteArray> requestLines() const;
     QList<QByteArray> requestLinesFor(const QString &path) const;
     void clearRequests() { m_requests.clear(); }
+    // Connections open now, and the bytes endless bodies have sent so far.
+    int openConnections() const { return m_open; }
+    qint64 bytesPoured() const { return *m_poured; }
 
 signals:
     void requestServed(const QString &path);
@@ -89,4 +93,6 @@ private:
     QHash<QString, Response> m_responses;
     Handler m_handler;
     QList<Request> m_requests;
+    int m_open = 0;
+    std::shared_ptr<qint64> m_poured = std::make_shared<qint64>(0);
 };
