@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         last = row.index;
     }
     readLookUp(body);
-    notesFitRichText(QString::fromUtf8(body));
+    const QString notes = QString::fromUtf8(body);
+    if (!notesFitRichText(notes) && notesAsText(notes).size() > kMaxNotesChars + 1)
+        std::abort();
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <mutex>
 #include <utility>
@@ -14,6 +16,7 @@
 namespace {
 
 constexpr int kHousekeepingMs = 100;
+constexpr int kReceiveBufferBytes = 64 * 1024;
 // A SUBACK return code of 0x80 is the broker's refusal.
 constexpr int kSubscriptionRefused = 0x80;
 
@@ -223,6 +226,11 @@ void MqttClient::watchSocket()
         return;
     if (!m_readNotifier) {
         m_socket = fd;
+        // The library reads until the socket runs dry: a small receive
+        // buffer keeps each read, and so each stop of this thread, short
+        // however large a message is.
+        const int receiveBuffer = kReceiveBufferBytes;
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         m_readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         connect(m_readNotifier.get(), &QSocketNotifier::activated, this, &MqttClient::readReady);
         m_writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
