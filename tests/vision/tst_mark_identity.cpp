@@ -137,6 +137,14 @@ private slots:
             std::vector<uint8_t> in = randomBytes(rng, n, levels);
             if (round % 7 == 0)
                 std::fill(in.begin(), in.end(), uint8_t(rng.bounded(256)));
+            if (round % 7 == 3) {
+                // Flat stretches of one level beside others, ending anywhere.
+                const int x0 = rng.bounded(w), y0 = rng.bounded(h);
+                const int x1 = x0 + rng.bounded(w - x0 + 1), y1 = y0 + rng.bounded(h - y0 + 1);
+                const uint8_t level = uint8_t(rng.bounded(256));
+                for (int y = y0; y < y1; ++y)
+                    std::fill(in.begin() + y * w + x0, in.begin() + y * w + x1, level);
+            }
             std::vector<uint8_t> a(n), b(n), a2(n), b2(n);
             QCOMPARE(markFindGauss(in.data(), a.data(), w, h, 5), reference::markFindGauss(in.data(), b.data(), w, h, 5));
             QVERIFY2(a == b, qPrintable(QStringLiteral("smoothing, round %1").arg(round)));
@@ -213,7 +221,7 @@ private slots:
     }
 
     // Reduce, search and refine on full-size camera pictures: marks anywhere
-    // (also by the edges), turned, shaded, blurred and noisy, and up to 60
+    // (also by the edges), turned, shaded, blurred, noisy or clean, over-exposed, and up to 60
     // other shapes, in and out of pair mode.
     void locateOnCameraPictures()
     {
@@ -237,7 +245,9 @@ private slots:
                                 0.5 + rng.bounded(5.0), 0.4 + rng.bounded(0.6)});
             p.rotationDeg = rng.bounded(2) ? 0.0 : rng.bounded(20.0) - 10.0;
             p.blurSigma = rng.bounded(2.0);
-            p.noiseSigma = rng.bounded(12.0);
+            // Clean and over-exposed paper too: flat windows everywhere.
+            p.noiseSigma = rng.bounded(3) == 0 ? 0.0 : rng.bounded(12.0);
+            p.exposure = rng.bounded(4) == 0 ? 1.2 + rng.bounded(0.4) : 1.0;
             p.shading = rng.bounded(2) ? 0.0 : rng.bounded(0.4);
             p.seed = uint32_t(round + 1);
             const QImage img = synth::render(p);
