@@ -289,6 +289,15 @@ int main(int argc, char **argv)
                 benchmark::DoNotOptimize(locateMark(in.picture, {}).position);
         return 0;
     }
+    // --profile-qr N: only the page-code read on its region, N rounds.
+    if (argc == 3 && std::string(argv[1]) == "--profile-qr") {
+        const std::vector<Input> list = pictures(Paper::Noisy, 0);
+        QrPageCodeReader reader;
+        for (int r = 0; r < std::atoi(argv[2]); ++r)
+            for (const Input &in : list)
+                benchmark::DoNotOptimize(reader.read(in.picture, pageCodeRegion(in.centre, 3.5, in.picture.size())));
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     markScanRows();
     qrRows();
