@@ -165,19 +165,19 @@
     </message>
     <message>
         <source>控制模块</source>
-        <translation>Control module</translation>
+        <translation>Control</translation>
     </message>
     <message>
         <source>驱动模块</source>
-        <translation>Driver module</translation>
+        <translation>Driver</translation>
     </message>
     <message>
         <source>检测模块</source>
-        <translation>Sensor module</translation>
+        <translation>Sensor</translation>
     </message>
     <message>
         <source>裁断模块</source>
-        <translation>Trim module</translation>
+        <translation>Trim</translation>
     </message>
     <message>
         <source>机器连接成功，重启完成初始化</source>
