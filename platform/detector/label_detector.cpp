@@ -75,11 +75,12 @@ private:
         if (!liner.line.known)
             return liner;
         std::vector<float> deviations;
-        for (int y = 0; y < grey.rows; ++y)
-            for (int x = 0; x < grey.cols; ++x)
+        const int stride = linerStride(grey);
+        for (int y = 0; y < grey.rows; y += stride)
+            for (int x = 0; x < grey.cols; x += stride)
                 if (free.at<uchar>(y, x))
                     deviations.push_back(float(std::abs(grey.at<uchar>(y, x) - liner.at(inPicture.x + x))));
-        if (deviations.size() < 64)
+        if (deviations.size() < 32)
             return liner;
         std::nth_element(deviations.begin(), deviations.begin() + std::ptrdiff_t(deviations.size() / 2),
                          deviations.end());

@@ -152,15 +152,20 @@ double linerResidual(const cv::Mat &strip, const cv::Mat &bare, const cv::Mat &l
     return residual;
 }
 
-// The full-scale row near y (± reach) where the page pattern fits best.
+// The full-scale row near y (± reach) where the page pattern fits best;
+// columns are thinned to the scoring width, rows kept whole.
 int refineRow(const cv::Mat &strip, const cv::Mat &mask, int y, int reach)
 {
     const int y0 = std::max(0, y - reach);
     const int y1 = std::min(strip.rows - mask.rows, y + reach);
     if (y1 < y0)
         return y;
-    cv::Mat fit;
-    cv::matchTemplate(strip(cv::Rect(0, y0, strip.cols, y1 - y0 + mask.rows)), mask, fit, cv::TM_CCOEFF_NORMED);
+    const cv::Mat band = strip(cv::Rect(0, y0, strip.cols, y1 - y0 + mask.rows));
+    const int cols = std::min(strip.cols, kScoreColumns);
+    cv::Mat thinBand, thinMask, fit;
+    cv::resize(band, thinBand, cv::Size(cols, band.rows), 0, 0, cv::INTER_AREA);
+    cv::resize(mask, thinMask, cv::Size(cols, mask.rows), 0, 0, cv::INTER_AREA);
+    cv::matchTemplate(thinBand, thinMask, fit, cv::TM_CCOEFF_NORMED);
     cv::patchNaNs(fit, 0.0);
     fit = cv::abs(fit);
     cv::Point at;

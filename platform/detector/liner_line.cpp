@@ -4,14 +4,26 @@
 #include <cmath>
 #include <vector>
 
+namespace {
+// Larger areas are sampled on a grid: the liner is smooth, and a label's
+// ring on a 12 MP picture holds a million pixels.
+constexpr int kLinerSamples = 40000;
+} // namespace
+
+int linerStride(const cv::Mat &grey)
+{
+    return std::max(1, int(std::sqrt(double(grey.total()) / double(kLinerSamples))));
+}
+
 LinerLine fitLinerLine(const cv::Mat &grey, const cv::Mat &where, int x0)
 {
     LinerLine line;
     std::vector<uchar> column;
     double sx = 0, sv = 0, sxx = 0, sxv = 0, n = 0;
-    for (int x = 0; x < grey.cols; ++x) {
+    const int stride = linerStride(grey);
+    for (int x = 0; x < grey.cols; x += stride) {
         column.clear();
-        for (int y = 0; y < grey.rows; ++y)
+        for (int y = 0; y < grey.rows; y += stride)
             if (where.at<uchar>(y, x))
                 column.push_back(grey.at<uchar>(y, x));
         if (column.size() < 4)
@@ -37,8 +49,9 @@ double linerDeviation(const cv::Mat &grey, const cv::Mat &where, int x0, const L
 {
     double sum = 0.0;
     size_t n = 0;
-    for (int y = 0; y < grey.rows; ++y)
-        for (int x = 0; x < grey.cols; ++x)
+    const int stride = linerStride(grey);
+    for (int y = 0; y < grey.rows; y += stride)
+        for (int x = 0; x < grey.cols; x += stride)
             if (where.at<uchar>(y, x)) {
                 sum += std::abs(grey.at<uchar>(y, x) - line.at(x0 + x));
                 ++n;

@@ -17,5 +17,8 @@ struct LinerLine
 // x0: the picture column of grey's first column.
 LinerLine fitLinerLine(const cv::Mat &grey, const cv::Mat &where, int x0);
 
+// The step of the sampling grid both take over grey (1 for small areas).
+int linerStride(const cv::Mat &grey);
+
 // The mean absolute deviation of the liner's pixels from the line.
 double linerDeviation(const cv::Mat &grey, const cv::Mat &where, int x0, const LinerLine &line, size_t *count = nullptr);
