@@ -2,6 +2,7 @@
 // page-code read that comes sooner waits for them, bounded, and missing
 // models make reads give nothing at once instead of waiting.
 #include "app/marks/ocr_engine.h"
+#include "platform/ocr/shared_ocr.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -59,6 +60,8 @@ private slots:
         QVERIFY2(lines.first().text.contains(QStringLiteral("3a7c91e0"), Qt::CaseInsensitive),
                  qPrintable(lines.first().text));
         QVERIFY(engine.init()); // the load done, init only reports it
+        // The label detector reads with the same engine, not a copy of its own.
+        QCOMPARE(&engine.lite(), sharedocr::engine(QDir(QStringLiteral("models")).absolutePath().toStdString()).get());
     }
 
     // The load starts with the window's first frame (or the fallback), not before.
