@@ -83,8 +83,8 @@ int rowPitchOf(const LabelLayout &layout)
     return pitch;
 }
 
-// The narrowest bare liner between two labels of the layout (or from a
-// label to the page's side), pixels; the page's fiftieth when it has none.
+// The narrowest bare liner between two labels of the layout, pixels; the
+// page's fiftieth when it has one label.
 int narrowestGap(const LabelLayout &layout)
 {
     int gap = layout.mask.rows + layout.mask.cols;
@@ -103,10 +103,11 @@ int narrowestGap(const LabelLayout &layout)
 
 // The strip with the prints on its labels filled in: ink is dark and small,
 // a closing narrower than the bare liner between labels takes it away and
-// leaves the liner, darker or brighter, as it is.
+// leaves the liner, darker or brighter, as it is. Print wider than a
+// fortieth of the page is rare; a wider closing only costs time.
 cv::Mat withoutPrints(const cv::Mat &strip, const LabelLayout &layout)
 {
-    const int k = std::max(1, narrowestGap(layout) * 2 / 3) | 1;
+    const int k = std::max(1, std::min(narrowestGap(layout) * 2 / 3, layout.mask.cols / 40)) | 1;
     if (k < 3)
         return strip;
     cv::Mat closed;

@@ -33,10 +33,13 @@ constexpr int kAmbiguousPageStart = -2;
 
 // Where the page starts along the web in the paper strip of grey (the
 // columns first..first + layout width). Candidates are the rows where the
-// page's label pattern matches well; of those, the one on the expected
-// page grid when there is one, else the topmost whose whole page lies in
-// the picture and that no overlapping candidate fits as well. A page
-// longer than the picture is placed by its leading part. -1 when nothing
-// matches, kAmbiguousPageStart when two overlapping candidates fit alike.
+// page's label pattern matches well and the rows a label row or two from
+// them; each is judged by how even the page's bare liner lies there (a
+// missing label leaves it even, a page one row off does not). The topmost
+// whole page that no overlapping candidate beats is taken; two that fit
+// alike are told apart by the expected page grid, else the start is
+// ambiguous. A page the view cuts off counts only when no whole one is
+// placed; a page longer than the picture is placed by its leading part.
+// -1 when nothing matches, kAmbiguousPageStart when ambiguous.
 int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, const PageExpectation &expect = {},
                    double *score = nullptr);

@@ -18,7 +18,7 @@
 namespace {
 
 constexpr int kWebs = 250;        // two pictures each
-constexpr int kOcrEvery = 10;     // webs whose first picture is read with OCR too
+constexpr int kOcrEvery = 15;     // webs whose first picture is read with OCR too
 
 cv::Mat toMat(const QImage &image)
 {
