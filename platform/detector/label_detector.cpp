@@ -234,6 +234,9 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
     if (templ.empty() || templ.cols < 2)
         return data;
 
+    // Codes are read on the picture as taken: turning it softens their
+    // modules.
+    const cv::Mat taken = grey;
     grey = upright(grey, first, last, expect.paperWidth);
 
     // The mask's width is the page width, which the paper spans.
@@ -268,8 +271,10 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
         const cv::Rect r(label.x, label.y, label.w, label.h);
         label.kind = labelPresent(grey, r, liner.near(r)) ? DetectedLabel::Checked : DetectedLabel::Lost;
         if (label.kind == DetectedLabel::Checked) {
-            const cv::Rect region = grown(r, 4, grey.size());
-            FoundCodes codes = readCodes(grey, region, qr, barcode);
+            // A web turned by a degree moves a label's corners by a few
+            // pixels from where the upright page puts them.
+            const cv::Rect region = grown(r, std::max(4, (r.width + r.height) / 50), grey.size());
+            FoundCodes codes = readCodes(taken, region, qr, barcode);
             label.qrCodes = std::move(codes.qr);
             label.barcodes = std::move(codes.bar);
             if (engine && picture.channels() == 3 && !region.empty()) {
