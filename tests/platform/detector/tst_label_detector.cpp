@@ -82,6 +82,49 @@ private slots:
         }
     }
 
+    // A page of three 15 mm rows 4.5 mm apart, pages 6 mm apart, at 14 px/mm:
+    // a dark liner must not pull the paper edges onto the labels, and the
+    // regular grid must not place the page one row high (its last row, with
+    // a missing label, would then go unchecked).
+    void darkLinersAndRegularGrids_data()
+    {
+        QTest::addColumn<int>("liner");
+        QTest::addColumn<int>("pageY");
+        QTest::newRow("liner 110, page at 300") << 110 << 300;
+        QTest::newRow("liner 110, page at 350") << 110 << 350;
+        QTest::newRow("liner 110, page at 400") << 110 << 400;
+        QTest::newRow("liner 60, page at 330") << 60 << 330;
+        QTest::newRow("liner 200, page at 380") << 200 << 380;
+    }
+    void darkLinersAndRegularGrids()
+    {
+        QFETCH(int, liner);
+        QFETCH(int, pageY);
+        synth::LabelWeb web;
+        web.pageMm = QSizeF(100.0, 60.0);
+        web.pageSpacingMm = 6.0;
+        for (int row = 0; row < 3; ++row)
+            for (int col = 0; col < 2; ++col)
+                web.labels.append({QRectF(4.0 + col * 48.0, 3.0 + row * 19.5, 44.0, 15.0), {}, {}, {}});
+        web.labels[0].qr = QStringLiteral("ROW-0");
+        web.labels[5].text = QStringLiteral("LOT 7");
+        web.size = QSize(2000, 1400);
+        web.firstEdge = 337;
+        web.lastEdge = 1737;
+        web.background = 30;
+        web.liner = liner;
+        web.labelStock = 232;
+        web.firstPageY = pageY;
+        web.missing = {4};
+        const ReadData d = detect(web);
+        QVERIFY2(qAbs(d.first_edge - web.firstEdge) <= 2 && qAbs(d.last_edge - web.lastEdge) <= 2,
+                 qPrintable(QStringLiteral("%1..%2").arg(d.first_edge).arg(d.last_edge)));
+        QVERIFY2(qAbs(d.segmentX - pageY) <= 2, qPrintable(QString::number(d.segmentX)));
+        QCOMPARE(int(d.labels.size()), 6);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(d.labels[size_t(i)].kind, i == 4 ? int32_t(DetectedLabel::Lost) : int32_t(DetectedLabel::Checked));
+    }
+
     void missingLabelsAreLostAndTheOthersNot()
     {
         synth::LabelWeb web = synth::standardWeb();
