@@ -168,7 +168,7 @@ private slots:
         qInfo() << "peak" << watch.peakMb() << "MB, rose" << watch.peakRiseMb() << "MB; longest GUI gap"
                 << watch.longestGapMs() << "ms";
         QVERIFY(LogCapture::contains(logged));
-        QVERIFY2(watch.peakRiseMb() < 64, qPrintable(QString::number(watch.peakRiseMb())));
+        QVERIFY2(watch.peakRiseMb() < 64 + GuiThreadWatch::kQuarantineMb, qPrintable(QString::number(watch.peakRiseMb())));
         for (const QString &line : LogCapture::all().split(QLatin1Char('\n')))
             QVERIFY2(line.size() < 2048, qPrintable(line.left(100)));
         QVERIFY(!dialog.isVisible());
