@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,6 +123,27 @@ private slots:
         mutex->unlock();
         QCOMPARE(mutex->lock(1s, {}), named::NamedMutex::LockResult::Acquired);
         mutex->unlock();
+    }
+
+    // A peer rewrote the mutex as one of another type (priority inheritance,
+    // held by a thread that does not exist): refused, never locked, as the
+    // C library would abort on it.
+    void mutexOfAnotherTypeIsRefused()
+    {
+        int error = 0;
+        auto mutex = named::NamedMutex::create("Retyped", error);
+        QVERIFY(mutex);
+        const int fd = shm_open(named::objectPath("Retyped", "mutex").c_str(), O_RDWR, 0);
+        QVERIFY(fd >= 0);
+        void *base = mmap(nullptr, 128, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+        close(fd);
+        QVERIFY(base != MAP_FAILED);
+        auto *peer = reinterpret_cast<pthread_mutex_t *>(static_cast<char *>(base) + 64);
+        peer->__data.__kind |= PTHREAD_PRIO_INHERIT << 5;
+        peer->__data.__lock = 0x3ffffff0;
+        QCOMPARE(mutex->lock(20ms, {}, &error), named::NamedMutex::LockResult::Failed);
+        QCOMPARE(error, EINVAL);
+        munmap(base, 128);
     }
 
     // Manual reset: set wakes a waiter in another process and stays set
