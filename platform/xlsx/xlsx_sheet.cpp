@@ -18,18 +18,21 @@ namespace {
 class CappedPart : public QIODevice
 {
 public:
-    CappedPart(QuaZip &zip, qint64 cap, qint64 packageSize, const XlsxSheet::Progress &progress)
-        : m_file(&zip), m_cap(cap), m_progress(progress)
+    CappedPart(QuaZip &zip, qint64 cap, const XlsxSheet::Progress &progress)
+        : m_file(&zip), m_package(zip.getIoDevice()), m_cap(cap), m_progress(progress)
     {
         if (!m_file.open(QIODevice::ReadOnly))
             return;
-        // A size the directory claims is believed only as far as the package goes.
-        m_compressed = std::clamp<qint64>(m_file.csize(), 1, std::max<qint64>(1, packageSize));
+        m_start = m_package->pos();
+        // A size the directory claims only guides the progress.
         m_expected = std::clamp<qint64>(m_file.usize(), 1, cap);
         open(QIODevice::ReadOnly);
     }
     bool isSequential() const override { return true; }
     QString failure() const { return m_failure; }
+    // The XML reader got its next token: what it reads from here on is
+    // held in memory until the token after it.
+    void tokenRead() { m_tokenAt = m_read; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
@@ -46,10 +49,19 @@ protected:
             m_failure = QStringLiteral("%1 inflates past %2 MiB").arg(m_file.getActualFileName()).arg(m_cap >> 20);
             return -1;
         }
-        if (m_read > (qint64(1) << 20) && m_read > XlsxSheet::kMaxRatio * m_compressed) {
+        // The packed bytes read so far: a bomb is caught early, not only
+        // once it inflated its whole packed size times the ratio.
+        const qint64 packed = std::max<qint64>(1, m_package->pos() - m_start);
+        if (m_read > (qint64(1) << 20) && m_read > XlsxSheet::kMaxRatio * packed) {
             m_failure = QStringLiteral("%1 inflates more than %2 times its packed size")
                             .arg(m_file.getActualFileName())
                             .arg(XlsxSheet::kMaxRatio);
+            return -1;
+        }
+        if (m_read - m_tokenAt > XlsxSheet::kMaxTokenBytes) {
+            m_failure = QStringLiteral("%1 holds a tag or text of more than %2 MiB")
+                            .arg(m_file.getActualFileName())
+                            .arg(XlsxSheet::kMaxTokenBytes >> 20);
             return -1;
         }
         if (m_progress && m_read - m_told >= (qint64(256) << 10)) {
@@ -65,8 +77,10 @@ protected:
 
 private:
     QuaZipFile m_file;
+    QIODevice *m_package;
+    qint64 m_start = 0;
+    qint64 m_tokenAt = 0;
     qint64 m_cap;
-    qint64 m_compressed = 1;
     qint64 m_expected = 1;
     qint64 m_read = 0;
     qint64 m_told = 0;
@@ -75,11 +89,11 @@ private:
 };
 
 // A small part read whole; false when it is missing or too large.
-bool readSmallPart(QuaZip &zip, const QString &name, qint64 packageSize, QByteArray &out)
+bool readSmallPart(QuaZip &zip, const QString &name, QByteArray &out)
 {
     if (!zip.setCurrentFile(name))
         return false;
-    CappedPart part(zip, XlsxSheet::kMaxOtherPartBytes, packageSize, {});
+    CappedPart part(zip, XlsxSheet::kMaxOtherPartBytes, {});
     if (!part.isOpen())
         return false;
     out = part.readAll();
@@ -88,11 +102,11 @@ bool readSmallPart(QuaZip &zip, const QString &name, qint64 packageSize, QByteAr
 
 // The first sheet's part name from the workbook's relationships, the usual
 // name when those cannot be read.
-QString firstSheetPart(QuaZip &zip, qint64 packageSize)
+QString firstSheetPart(QuaZip &zip)
 {
     QByteArray workbook, rels;
-    if (!readSmallPart(zip, "xl/workbook.xml", packageSize, workbook)
-        || !readSmallPart(zip, "xl/_rels/workbook.xml.rels", packageSize, rels))
+    if (!readSmallPart(zip, "xl/workbook.xml", workbook)
+        || !readSmallPart(zip, "xl/_rels/workbook.xml.rels", rels))
         return QStringLiteral("xl/worksheets/sheet1.xml");
     QString rid;
     QXmlStreamReader wb(workbook);
@@ -123,8 +137,8 @@ QString firstSheetPart(QuaZip &zip, qint64 packageSize)
 class XlsxSheet::Reader
 {
 public:
-    Reader(XlsxSheet &sheet, QuaZip &zip, qint64 packageSize, const Progress &progress)
-        : m_sheet(sheet), m_zip(zip), m_packageSize(packageSize), m_progress(progress)
+    Reader(XlsxSheet &sheet, QuaZip &zip, const Progress &progress)
+        : m_sheet(sheet), m_zip(zip), m_progress(progress)
     {
     }
 
@@ -132,7 +146,7 @@ public:
     {
         if (m_zip.setCurrentFile("xl/sharedStrings.xml") && !readPart(kMaxSharedStringsBytes, {}, &Reader::sharedStrings))
             return false;
-        const QString sheetPart = firstSheetPart(m_zip, m_packageSize);
+        const QString sheetPart = firstSheetPart(m_zip);
         if (!m_zip.setCurrentFile(sheetPart)) {
             m_sheet.m_error = QStringLiteral("no worksheet %1").arg(sheetPart);
             return false;
@@ -148,13 +162,15 @@ private:
 
     bool readPart(qint64 cap, const Progress &progress, PartReader body)
     {
-        CappedPart part(m_zip, cap, m_packageSize, progress);
+        CappedPart part(m_zip, cap, progress);
         if (!part.isOpen()) {
             m_sheet.m_error = QStringLiteral("cannot open %1").arg(m_zip.getCurrentFileName());
             return false;
         }
         QXmlStreamReader xml(&part);
+        m_part = &part;
         const bool ok = (this->*body)(xml);
+        m_part = nullptr;
         if (!part.failure().isEmpty())
             m_sheet.m_error = part.failure();
         else if (xml.hasError())
@@ -181,13 +197,19 @@ private:
         return span;
     }
 
+    void next(QXmlStreamReader &xml)
+    {
+        xml.readNext();
+        m_part->tokenRead();
+    }
+
     // The text of one <si> or <is>: every <t> inside it, rich-text runs joined.
-    static QString stringItem(QXmlStreamReader &xml)
+    QString stringItem(QXmlStreamReader &xml)
     {
         const QString end = xml.name().toString();
         QString text;
         while (!xml.atEnd()) {
-            xml.readNext();
+            next(xml);
             if (xml.isStartElement() && xml.name() == QLatin1String("t"))
                 text += xml.readElementText();
             else if (xml.isEndElement() && xml.name() == end)
@@ -199,7 +221,7 @@ private:
     bool sharedStrings(QXmlStreamReader &xml)
     {
         while (!xml.atEnd()) {
-            xml.readNext();
+            next(xml);
             if (xml.isStartElement() && xml.name() == QLatin1String("si"))
                 m_sheet.m_shared.push_back(keep(stringItem(xml)));
             if (!m_sheet.m_error.isEmpty())
@@ -215,7 +237,7 @@ private:
         int row = 0;
         int nextCol = 0;
         while (!xml.atEnd()) {
-            xml.readNext();
+            next(xml);
             if (!xml.isStartElement())
                 continue;
             if (xml.name() == QLatin1String("row")) {
@@ -255,7 +277,7 @@ private:
     {
         Span span{0, 0};
         while (!xml.atEnd()) {
-            xml.readNext();
+            next(xml);
             if (xml.isEndElement() && xml.name() == QLatin1String("c"))
                 break;
             if (!xml.isStartElement())
@@ -307,8 +329,8 @@ private:
 
     XlsxSheet &m_sheet;
     QuaZip &m_zip;
-    qint64 m_packageSize;
     const Progress &m_progress;
+    CappedPart *m_part = nullptr;
 };
 
 int XlsxSheet::columnOfReference(const QString &cellRef)
@@ -345,7 +367,7 @@ bool XlsxSheet::load(const QString &path, const Progress &progress)
         m_error = QStringLiteral("cannot open %1 as a workbook").arg(path);
         return false;
     }
-    if (!Reader(*this, zip, file.size(), progress).read()) {
+    if (!Reader(*this, zip, progress).read()) {
         m_error = QStringLiteral("%1: %2").arg(path, m_error);
         const QString why = m_error;
         clear();
@@ -365,7 +387,7 @@ bool XlsxSheet::loadData(const QByteArray &zipData, const Progress &progress)
         m_error = QStringLiteral("not a workbook");
         return false;
     }
-    if (!Reader(*this, zip, zipData.size(), progress).read()) {
+    if (!Reader(*this, zip, progress).read()) {
         const QString why = m_error;
         clear();
         m_error = why;

@@ -24,11 +24,15 @@ public:
     static constexpr int kMaxColumns = 16384;
     static constexpr qint64 kMaxSheetBytes = qint64(256) << 20;
     static constexpr qint64 kMaxSharedStringsBytes = qint64(64) << 20;
-    static constexpr std::size_t kMaxCells = std::size_t(8) << 20;
+    static constexpr std::size_t kMaxCells = std::size_t(6) << 20;
     static constexpr qsizetype kMaxTextChars = qsizetype(32) << 20;
     static constexpr qint64 kMaxOtherPartBytes = qint64(1) << 20;
-    // Inflated bytes per compressed byte, checked once a part passed 1 MiB.
+    // Inflated bytes per compressed byte read so far, checked once a part
+    // passed 1 MiB.
     static constexpr qint64 kMaxRatio = 200;
+    // The longest tag or text (a cell holds at most 32,767 characters): the
+    // XML reader holds a whole one in memory.
+    static constexpr qint64 kMaxTokenBytes = qint64(4) << 20;
 
     // Told the share read so far (0..1000 per mille); false stops the load.
     using Progress = std::function<bool(int permille)>;

@@ -249,12 +249,17 @@ private slots:
             << "past the sheet's last column" << 0 << QStringList();
         QTest::newRow("zip bomb") << sheetXml("<row>" + QByteArray(70 << 20, ' ') + "</row>") << QByteArray()
                                   << "inflates more than 200 times" << 0 << QStringList();
-        QByteArray noise(65 << 20, 'a');
+        QByteArray noise(5 << 20, 'a');
         for (int i = 0; i < noise.size(); ++i)
             noise[i] = char('a' + (quint32(i) * 2654435761u >> 28));
+        QTest::newRow("text longer than any cell") << sheetXml("<row><c t=\"inlineStr\"><is><t>" + noise + "</t></is></c></row>")
+                                                   << QByteArray() << "text of more than 4 MiB" << 0 << QStringList();
+        QByteArray many = "<sst>";
+        for (int i = 0; many.size() <= (64 << 20); ++i)
+            many += "<si><t>" + QByteArray::number(quint32(i) * 2654435761u, 36) + "</t></si>";
         QTest::newRow("shared strings past their cap")
-            << sheetXml("<row><c t=\"s\"><v>0</v></c></row>") << "<sst><si><t>" + noise + "</t></si></sst>"
-            << "inflates past 64 MiB" << 0 << QStringList();
+            << sheetXml("<row><c t=\"s\"><v>0</v></c></row>") << many + "</sst>" << "inflates past 64 MiB" << 0
+            << QStringList();
 
         QByteArray far;
         for (int r = 1; r <= 2000; ++r)
