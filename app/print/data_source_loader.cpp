@@ -7,7 +7,12 @@
 
 DataSourceLoader::DataSourceLoader(QObject *parent) : QObject(parent) {}
 
-DataSourceLoader::~DataSourceLoader() { stop(); }
+DataSourceLoader::~DataSourceLoader()
+{
+    // Its owner is being torn down: nobody is told any more.
+    blockSignals(true);
+    stop();
+}
 
 void DataSourceLoader::stop()
 {

@@ -4,6 +4,7 @@
 #include <quazip/quazipfile.h>
 
 #include <QBuffer>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QXmlStreamReader>
 
@@ -18,8 +19,8 @@ namespace {
 class CappedPart : public QIODevice
 {
 public:
-    CappedPart(QuaZip &zip, qint64 cap, const XlsxSheet::Progress &progress)
-        : m_file(&zip), m_package(zip.getIoDevice()), m_cap(cap), m_progress(progress)
+    CappedPart(QuaZip &zip, qint64 cap, const QDeadlineTimer &deadline, const XlsxSheet::Progress &progress)
+        : m_file(&zip), m_package(zip.getIoDevice()), m_cap(cap), m_deadline(deadline), m_progress(progress)
     {
         if (!m_file.open(QIODevice::ReadOnly))
             return;
@@ -64,6 +65,10 @@ protected:
                             .arg(XlsxSheet::kMaxTokenBytes >> 20);
             return -1;
         }
+        if (m_deadline.hasExpired()) {
+            m_failure = QStringLiteral("reading took longer than %1 s").arg(XlsxSheet::kMaxReadSeconds);
+            return -1;
+        }
         if (m_progress && m_read - m_told >= (qint64(256) << 10)) {
             m_told = m_read;
             if (!m_progress(int(std::min<qint64>(999, m_read * 1000 / m_expected)))) {
@@ -81,6 +86,7 @@ private:
     qint64 m_start = 0;
     qint64 m_tokenAt = 0;
     qint64 m_cap;
+    QDeadlineTimer m_deadline;
     qint64 m_expected = 1;
     qint64 m_read = 0;
     qint64 m_told = 0;
@@ -93,7 +99,7 @@ bool readSmallPart(QuaZip &zip, const QString &name, QByteArray &out)
 {
     if (!zip.setCurrentFile(name))
         return false;
-    CappedPart part(zip, XlsxSheet::kMaxOtherPartBytes, {});
+    CappedPart part(zip, XlsxSheet::kMaxOtherPartBytes, QDeadlineTimer(std::chrono::seconds(5)), {});
     if (!part.isOpen())
         return false;
     out = part.readAll();
@@ -144,7 +150,10 @@ public:
 
     bool read()
     {
-        if (m_zip.setCurrentFile("xl/sharedStrings.xml") && !readPart(kMaxSharedStringsBytes, {}, &Reader::sharedStrings))
+        // Shared strings come first; a stop is heard there too.
+        const Progress stopOnly = [this](int) { return !m_progress || m_progress(0); };
+        if (m_zip.setCurrentFile("xl/sharedStrings.xml")
+            && !readPart(kMaxSharedStringsBytes, stopOnly, &Reader::sharedStrings))
             return false;
         const QString sheetPart = firstSheetPart(m_zip);
         if (!m_zip.setCurrentFile(sheetPart)) {
@@ -162,7 +171,7 @@ private:
 
     bool readPart(qint64 cap, const Progress &progress, PartReader body)
     {
-        CappedPart part(m_zip, cap, progress);
+        CappedPart part(m_zip, cap, m_deadline, progress);
         if (!part.isOpen()) {
             m_sheet.m_error = QStringLiteral("cannot open %1").arg(m_zip.getCurrentFileName());
             return false;
@@ -330,6 +339,7 @@ private:
     XlsxSheet &m_sheet;
     QuaZip &m_zip;
     const Progress &m_progress;
+    const QDeadlineTimer m_deadline{std::chrono::seconds(kMaxReadSeconds)};
     CappedPart *m_part = nullptr;
 };
 

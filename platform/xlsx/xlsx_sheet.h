@@ -33,6 +33,8 @@ public:
     // The longest tag or text (a cell holds at most 32,767 characters): the
     // XML reader holds a whole one in memory.
     static constexpr qint64 kMaxTokenBytes = qint64(4) << 20;
+    // The whole read, far beyond what the bounds above let a sheet take.
+    static constexpr int kMaxReadSeconds = 120;
 
     // Told the share read so far (0..1000 per mille); false stops the load.
     using Progress = std::function<bool(int permille)>;
