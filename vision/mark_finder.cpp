@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QImage>
+#include <QRect>
 
 #include <algorithm>
 #include <cmath>
@@ -718,18 +719,55 @@ int markFind(const uint8_t *grey, uint8_t *smoothed, uint8_t *intermediate, uint
     return 0;
 }
 
+namespace {
+
+// The grey of an area of a 32-bit picture read in place; pixels outside the
+// picture are black, as in a copy of the area.
+void greyArea(const QImage &picture, const QRect &area, uint8_t *grey)
+{
+    thread_local std::vector<uint8_t> rowBuffer;
+    uint8_t *near = scratch(rowBuffer, size_t(area.width()) * 4);
+    const GreyTables &t = greyTables();
+    const uint8_t black = uint8_t(greyCuts().grey(t.r[0] + t.g[0] + t.b[0]));
+    const int width = area.width();
+    const int from = std::clamp(-area.x(), 0, width);
+    const int to = std::clamp(picture.width() - area.x(), from, width);
+    for (int y = 0; y < area.height(); ++y) {
+        uint8_t *dst = grey + size_t(y) * width;
+        const int sy = area.y() + y;
+        if (sy < 0 || sy >= picture.height() || from == to) {
+            std::memset(dst, black, size_t(width));
+            continue;
+        }
+        std::memset(dst, black, size_t(from));
+        std::memset(dst + to, black, size_t(width - to));
+        const uint8_t *row = picture.constScanLine(sy) + ptrdiff_t(area.x() + from) * 4;
+        // The capture is large and cold: a row is copied at full speed
+        // first, then read pixel by pixel while it is near.
+        std::memcpy(near, row, size_t(to - from) * 4);
+        greyRows([near](int) { return near; }, kRgb32, dst + from, to - from, 1);
+    }
+}
+
+} // namespace
+
 int findMarks(int d, const QImage &picture, MarkRecord *records, int n)
+{
+    return findMarksIn(d, picture, picture.rect(), records, n);
+}
+
+int findMarksIn(int d, const QImage &picture, const QRect &area, MarkRecord *records, int n)
 {
     if (!records || n < 1)
         return 0;
     records[0].minD = int(d * 0.9);
     records[0].maxD = int(d * 1.1);
-    if (picture.isNull())
+    if (picture.isNull() || area.isEmpty())
         return 0;
-    const int width = picture.width();
-    const int height = picture.height();
+    const int width = area.width();
+    const int height = area.height();
     if (qint64(width) * height > kMaxPixels) {
-        qCritical() << "findMarks" << "picture too large" << picture.size();
+        qCritical() << "findMarks" << "picture too large" << area.size();
         return 0;
     }
     // The four working pictures, kept by the thread between calls.
@@ -737,12 +775,14 @@ int findMarks(int d, const QImage &picture, MarkRecord *records, int n)
     thread_local std::vector<uint8_t> buffers;
     uint8_t *grey = scratch(buffers, 4 * pixels);
     uint8_t *smoothed = grey + pixels, *intermediate = smoothed + pixels, *binary = intermediate + pixels;
-    // Read R, G, B where they lie, as the 24-bit conversion would give them.
-    if (picture.format() == QImage::Format_RGB32) {
-        greyRows([&picture](int y) { return picture.constScanLine(y); }, kRgb32, grey, width, height);
+    // Read R, G, B where they lie, as the 24-bit conversion would give them
+    // (the alpha of ARGB32 dropped); other formats through that conversion.
+    const QImage::Format format = picture.format();
+    if (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32) {
+        greyArea(picture, area, grey);
     } else {
-        const QImage rgb = picture.format() == QImage::Format_RGB888
-            ? picture : picture.convertToFormat(QImage::Format_RGB888);
+        const QImage part = area == picture.rect() ? picture : picture.copy(area);
+        const QImage rgb = part.format() == QImage::Format_RGB888 ? part : part.convertToFormat(QImage::Format_RGB888);
         greyRows([&rgb](int y) { return rgb.constScanLine(y); }, kRgb888, grey, width, height);
     }
     return markFind(grey, smoothed, intermediate, binary, width, height, records, n);

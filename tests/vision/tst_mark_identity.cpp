@@ -254,7 +254,10 @@ private slots:
             p.exposure = rng.bounded(4) == 0 ? 1.2 + rng.bounded(0.4) : 1.0;
             p.shading = rng.bounded(2) ? 0.0 : rng.bounded(0.4);
             p.seed = uint32_t(round + 1);
-            const QImage img = synth::render(p);
+            // Captures in other formats too: read in place or converted.
+            const QImage img = synth::render(p).convertToFormat(
+                QList<QImage::Format>{QImage::Format_RGB32, QImage::Format_RGB32, QImage::Format_ARGB32,
+                                      QImage::Format_RGB888, QImage::Format_ARGB32_Premultiplied}.at(round % 5));
             MarkLocateParams params;
             params.markSize = 3.0 + rng.bounded(1.0);
             params.pairMode = rng.bounded(3) == 0;
