@@ -4,6 +4,10 @@
 #include <QImage>
 #include <QRect>
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -170,6 +174,65 @@ constexpr PixelLayout kRgb32{4, 1, 2, 3};
 #endif
 
 } // namespace
+
+namespace {
+
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
+#define MARK_FINDER_GATHER 1
+// Eight 32-bit pixels (B, G, R, A in memory) at a time with AVX2 gathers:
+// the same table sums in the same order, the same bucket and cut. Returns
+// how many pixels it did (a multiple of eight); the rest are left.
+__attribute__((target("avx2"))) int greyRow32Wide(const uint8_t *bgra, uint8_t *grey, int n)
+{
+    const GreyTables &t = greyTables();
+    const GreyCuts &c = greyCuts();
+    const __m256i byte = _mm256_set1_epi32(0xff);
+    const __m256i base = _mm256_set1_epi32(int(GreyCuts::kBase));
+    const auto *next = reinterpret_cast<const float *>(c.start);
+    const auto *level = reinterpret_cast<const int *>(c.start) + 1;
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        const __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(bgra + size_t(x) * 4));
+        const __m256i b = _mm256_and_si256(px, byte);
+        const __m256i g = _mm256_and_si256(_mm256_srli_epi32(px, 8), byte);
+        const __m256i r = _mm256_and_si256(_mm256_srli_epi32(px, 16), byte);
+        const __m256 sum = _mm256_add_ps(_mm256_add_ps(_mm256_i32gather_ps(t.r, r, 4), _mm256_i32gather_ps(t.g, g, 4)),
+                                         _mm256_i32gather_ps(t.b, b, 4));
+        const __m256i bits = _mm256_max_epu32(_mm256_castps_si256(sum), base);
+        const __m256i bucket = _mm256_srli_epi32(_mm256_sub_epi32(bits, base), GreyCuts::kShift);
+        const __m256 cut = _mm256_i32gather_ps(next, bucket, sizeof(GreyCuts::Bucket));
+        const __m256i up = _mm256_castps_si256(_mm256_cmp_ps(sum, cut, _CMP_GE_OQ));
+        const __m256i value = _mm256_sub_epi32(_mm256_i32gather_epi32(level, bucket, sizeof(GreyCuts::Bucket)), up);
+        const __m256i words = _mm256_packus_epi32(value, value);
+        const __m256i bytes = _mm256_packus_epi16(words, words);
+        const uint32_t low = uint32_t(_mm256_extract_epi32(bytes, 0));
+        const uint32_t high = uint32_t(_mm256_extract_epi32(bytes, 4));
+        std::memcpy(grey + x, &low, 4);
+        std::memcpy(grey + x + 4, &high, 4);
+    }
+    return x;
+}
+#endif
+
+// One row of 32-bit pixels: eight at a time where the processor can.
+void greyRow32(const uint8_t *bgra, uint8_t *grey, int n)
+{
+    int done = 0;
+#ifdef MARK_FINDER_GATHER
+    static const bool wide = __builtin_cpu_supports("avx2") && greyCuts().oneStep;
+    if (wide && Q_BYTE_ORDER == Q_LITTLE_ENDIAN)
+        done = greyRow32Wide(bgra, grey, n);
+#endif
+    greyRows([bgra, done](int) { return bgra + size_t(done) * 4; }, kRgb32, grey + done, n - done, 1);
+}
+
+} // namespace
+
+void markFindGray32(const uint8_t *bgra, uint8_t *grey, int width, int height)
+{
+    for (int y = 0; y < height; ++y)
+        greyRow32(bgra + size_t(y) * width * 4, grey + size_t(y) * width, width);
+}
 
 void markFindGray(const uint8_t *rgb, uint8_t *grey, int width, int height)
 {
@@ -745,7 +808,7 @@ void greyArea(const QImage &picture, const QRect &area, uint8_t *grey)
         // The capture is large and cold: a row is copied at full speed
         // first, then read pixel by pixel while it is near.
         std::memcpy(near, row, size_t(to - from) * 4);
-        greyRows([near](int) { return near; }, kRgb32, dst + from, to - from, 1);
+        greyRow32(near, dst + from, to - from);
     }
 }
 

@@ -24,6 +24,8 @@ int markFind(const uint8_t *grey, uint8_t *smoothed, uint8_t *intermediate, uint
 
 // Building blocks, exposed for tests.
 void markFindGray(const uint8_t *rgb, uint8_t *grey, int width, int height);
+// The same from 32-bit pixels (B, G, R, A in memory; alpha ignored).
+void markFindGray32(const uint8_t *bgra, uint8_t *grey, int width, int height);
 int markFindGauss(const uint8_t *in, uint8_t *out, int width, int height, int size);
 void markFindThreshold(const uint8_t *in, uint8_t *out, int width, int height, int s2, int t);
 void markFindPassV(const uint8_t *in, uint8_t *out, int width, int height);
