@@ -75,7 +75,9 @@ bool SpoolsmithApp::initOcr(bool background)
 {
     // The mark scan reads page codes through the engine; a read that comes
     // before the models are loaded waits for them, bounded.
-    setOcrReader([this](const QImage &bgr) { return m_ocr->read(bgr, std::chrono::milliseconds(3000)); });
+    setOcrReader([this](const QImage &bgr) {
+        return m_ocr->read(bgr, std::chrono::milliseconds(MarkScan::kOcrReadyWaitMs));
+    });
     if (!background)
         return m_ocr->init();
     // After the event loop has started the window exists to wait for.

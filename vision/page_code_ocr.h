@@ -3,7 +3,10 @@
 #include <QImage>
 #include <QList>
 #include <QPointF>
+#include <QRect>
 #include <QString>
+
+#include <functional>
 
 class OcrLite;
 
@@ -38,6 +41,24 @@ extern const char *const kPageCodeChars;
 PageCodeReading readPageCodeByOcr(OcrLite &ocr, const QImage &img, double scale);
 // Every line of the picture read as a page code would be, in reading order.
 QList<PageCodeLine> readPageCodeLines(OcrLite &ocr, const QImage &img);
+
+// Where the page code printed as text lies beside a mark centred at
+// markCentre (picture pixels, 40 a mm): the line starts markSize / 2 + 2 mm
+// from the centre and runs 16 mm, 2 mm tall, in whichever of the four
+// directions the camera turns the page. The strip of those four holding the
+// most ink, cut to its inked part with a margin; empty when none holds a
+// line's worth of ink.
+QRect pageCodeTextArea(const QImage &picture, const QPointF &markCentre, double markSize);
+
+// The lines a reader finds in a 24-bit BGR picture.
+using PageCodeLineReader = std::function<QList<PageCodeLine>(const QImage &bgr)>;
+// The lines of the page code of a capture whose mark is centred at
+// markCentre (null: not found): the code's text area alone first, points
+// in capture pixels; the whole capture when that holds no code, unless that
+// read took waitBoundMs or more (the reader waited for its models: no second
+// wait).
+QList<PageCodeLine> readPageCodeBesideMark(const PageCodeLineReader &read, const QImage &img,
+                                           const QPointF &markCentre, double markSize, int waitBoundMs);
 
 // A page code as OCR reads it: eight hexadecimal digits once spaces are
 // dropped and the letter O is taken as the digit 0. Anything else is no code.

@@ -39,6 +39,9 @@ public:
         // A page code accepted during the page-code search.
         std::function<void(quint32)> setPageCode;
     };
+    // How long a page-code read waits for the OCR models at most.
+    static constexpr int kOcrReadyWaitMs = 3000;
+
     MarkScan(AppServices services, Hooks hooks, QObject *parent = nullptr);
     ~MarkScan() override;
 
