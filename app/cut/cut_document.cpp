@@ -170,9 +170,9 @@ void CutDocument::placeSlice()
         return;
     QElapsedTimer slice;
     slice.start();
-    QList<GPathItem *> &items = m_placing->content.items;
+    QList<QGraphicsItem *> &items = m_placing->content.items;
     while (!items.isEmpty() && slice.elapsed() < kPlaceSliceMs)
-        m_scene->addCutPath(items.takeFirst());
+        m_scene->addCutItem(items.takeFirst());
     if (!items.isEmpty()) {
         QTimer::singleShot(0, this, &CutDocument::placeSlice);
         return;

@@ -306,7 +306,7 @@ private slots:
         QVERIFY(std::is_sorted(progress.begin(), progress.end() - 1));
         QVERIFY2(callMs < kStallBoundMs, qPrintable(QString::number(callMs)));
         QVERIFY2(longestGap <= kStallBoundMs, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
-        QVERIFY(app()->cutScene()->gItemAll().size() > 100000);
+        QVERIFY(app()->cutScene()->cutPathCount() > 100000);
         QCOMPARE(app()->pageMarkType(), 4);
         QVERIFY(QFileInfo(app()->cutShowFile()).size() > 0);
         const cv::Mat mask = app()->inspectionTemplate();
@@ -494,7 +494,7 @@ private slots:
         QCOMPARE(app()->cutScene()->fileName(), byCode);
         QCOMPARE(app()->sceneFile(), byCode);
         QCOMPARE(app()->cutFile(), job);
-        QVERIFY(app()->cutScene()->gItemAll().size() > 10000);
+        QVERIFY(app()->cutScene()->cutPathCount() > 10000);
         QCOMPARE(app()->cutLoadProgress(), -1);
         QVERIFY(f.device->errorMessage().isEmpty());
         QVERIFY2(longestGap <= kStallBoundMs, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
