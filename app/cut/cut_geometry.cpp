@@ -1,7 +1,7 @@
 #include "app/cut/cut_geometry.h"
 
 #include "platform/scene/gmark_item.h"
-#include "platform/scene/gpath_item.h"
+#include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_process.h"
 
 #include <QPainter>
@@ -25,16 +25,13 @@ QImage renderMask(const QRectF &pagePoints, const QList<QGraphicsItem *> &items)
     painter.setTransform(QTransform::fromScale(5.0, 5.0));
     QPainterPath all;
     all.setFillRule(Qt::OddEvenFill);
-    for (QGraphicsItem *item : items) {
-        if (item->type() != GPathItem::Type)
-            continue;
-        const auto *pathItem = static_cast<GPathItem *>(item);
-        QPainterPath p = pathItem->path();
+    for (const GCutPath &path : GCutPath::of(items)) {
+        QPainterPath p = path.path();
         if (p.elementCount() < 2)
             continue;
         p.lineTo(p.elementAt(0).x, p.elementAt(p.elementCount() - 1).y);
         p.closeSubpath();
-        all.addPath(pathItem->mapToScene(p));
+        all.addPath(path.item->mapToScene(p));
     }
     painter.fillPath(all, Qt::black);
     return img;

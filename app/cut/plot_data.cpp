@@ -3,7 +3,6 @@
 #include "app/cut/cut_document.h"
 
 #include "platform/scene/gmark_item.h"
-#include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
 #include "machine/trv610plus.h"
@@ -43,8 +42,7 @@ QByteArray PlotData::generate(const QTransform &t)
     // The items' HPGL appended into one buffer (plain ASCII, so the bytes a
     // text stream gave).
     QByteArray data;
-    for (const GPathItem *item : scene->sortCutItems(items))
-        item->appendPltString(data, t, margins, offset);
+    scene->appendPlotData(data, items, t, margins, offset);
     if (device)
         device->setPltData(data);
     QFile file(QStringLiteral("tmp.plt"));

@@ -1,9 +1,12 @@
 // HPGL reading speed (MB/s) on a generated 20 MB file, and the time to
 // rebuild the plot data of 10^5 points through a page transform.
+#include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_item.h"
+#include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
 #include "platform/hpgl/hpgl_parser.h"
 #include "bench/support/interleaved.h"
+#include "bench/support/resident_memory.h"
 #include "tests/support/reference_plot_data.h"
 
 #include <QApplication>
@@ -14,8 +17,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
-#include <unistd.h>
 
 namespace {
 
@@ -48,57 +49,67 @@ void BM_ReadHpgl20MB(benchmark::State &state)
 }
 BENCHMARK(BM_ReadHpgl20MB)->Unit(benchmark::kMillisecond);
 
-// Plot data of 10^5 points through a page transform: the buffer built in
-// place, interleaved with the plain builder (number arrays and a text
-// stream); every result must be the plain builder's bytes.
-void plotDataRows()
+// Plot data of 10^5 points through a page transform, as the program builds
+// it (the cut items taken, put in cutting order, their HPGL appended into one
+// buffer) from the scene as a cut file opens it, interleaved with the plain
+// builder (number arrays and a text stream) over one item per outline, as
+// the scene first held them; every result must be the plain builder's bytes.
+void plotDataRows(int outlines, int points)
 {
-    GScene scene;
     QByteArray plt = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;SP1;";
     QRandomGenerator rng(7);
-    for (int item = 0; item < 1000; ++item) { // 1000 outlines of 100 points
+    for (int item = 0; item < outlines; ++item) {
         plt += "PU" + QByteArray::number(rng.bounded(7000)) + ',' + QByteArray::number(rng.bounded(3000)) + ";PD";
-        for (int i = 0; i < 99; ++i)
+        for (int i = 1; i < points; ++i)
             plt += QByteArray::number(rng.bounded(7000)) + ',' + QByteArray::number(rng.bounded(3000)) + ',';
         plt.chop(1);
         plt += ';';
     }
-    const QString path = QDir::temp().filePath("bench_hpgl_plot.plt");
+    const QString path = QDir::temp().filePath(QStringLiteral("bench_hpgl_plot_%1.plt").arg(QCoreApplication::applicationPid()));
     QFile f(path);
     f.open(QIODevice::WriteOnly);
     f.write(plt);
     f.close();
+    GScene scene, plain;
     scene.openFile(path);
+    plain.openFile(path);
     QFile::remove(path);
+    for (QGraphicsItem *item : plain.gItemAll())
+        if (item->type() != GMarkItem::Type) {
+            plain.removeItem(item);
+            delete item;
+        }
+    const QMarginsF m = GPathProcess::mm2Point(plain.page()->markItem()->margins());
+    for (GPathItem *item : reference::hpglItems(plt, QPointF(m.left(), m.top())))
+        plain.addCutPath(item);
     QTransform t;
     QTransform::quadToQuad(QPolygonF{{0, 0}, {0, 255}, {533, 255}, {533, 0}},
                            QPolygonF{{1, 2}, {0.5, 256}, {534, 257}, {535, 1}}, t);
-    QList<QGraphicsItem *> items;
-    scene.exportCutItems(items, false, false, false);
-    const QList<GPathItem *> sorted = scene.sortCutItems(items);
     const QMarginsF margins(8.5, 14.2, -19.8, -19.8);
     const QPointF offset(-2.8, -5.6);
-    const QByteArray expected = reference::plotData(sorted, t, margins, offset);
+    QList<QGraphicsItem *> plainItems;
+    plain.exportCutItems(plainItems, false, false, false);
+    const QByteArray expected = reference::plotData(plain.sortCutItems(plainItems), t, margins, offset);
+    if (plainItems.size() != outlines || expected.isEmpty()) {
+        std::fprintf(stderr, "the plot-data file did not open\n");
+        std::exit(2);
+    }
     const bench::Comparison c = bench::interleave(1, 40, 3, [&](size_t) {
+        QList<QGraphicsItem *> items;
+        scene.exportCutItems(items, false, false, false);
         QByteArray data;
-        for (const GPathItem *item : sorted)
-            item->appendPltString(data, t, margins, offset);
+        scene.appendPlotData(data, items, t, margins, offset);
         return data == expected;
-    }, [&](size_t) { return reference::plotData(sorted, t, margins, offset) == expected; });
-    bench::row("plot data 1e5 points p50", c.measured.p50, "ms", "<= 10 ms", c.baseline.p50, "plain builder",
-               c.measured.p50 <= 10.0);
-    bench::row("plot data 1e5 points p99", c.measured.p99, "ms", "(reported)", c.baseline.p99, "plain builder", true);
-}
-
-// Resident memory of the process, bytes (freed heap handed back first).
-qint64 residentBytes()
-{
-    malloc_trim(0);
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
+    }, [&](size_t) {
+        QList<QGraphicsItem *> items;
+        plain.exportCutItems(items, false, false, false);
+        return reference::plotData(plain.sortCutItems(items), t, margins, offset) == expected;
+    });
+    const std::string tag = std::to_string(outlines) + " x " + std::to_string(points);
+    bench::row("plot data 1e5 points p50, " + tag, c.measured.p50, "ms", "<= 10 ms", c.baseline.p50,
+               "plain builder, item per outline", c.measured.p50 <= 10.0);
+    bench::row("plot data 1e5 points p99, " + tag, c.measured.p99, "ms", "(reported)", c.baseline.p99,
+               "plain builder, item per outline", true);
 }
 
 // What a scene holds after opening a 100 MB cut file, against the file's
@@ -116,13 +127,13 @@ void cutFileMemoryRows()
             std::exit(2);
         }
     }
-    const qint64 before = residentBytes();
+    const qint64 before = bench::residentBytes();
     GScene scene;
     QElapsedTimer clock;
     clock.start();
     const bool ok = scene.openFile(path);
     const double seconds = clock.nsecsElapsed() / 1e9;
-    const qint64 held = residentBytes() - before;
+    const qint64 held = bench::residentBytes() - before;
     QFile::remove(path);
     if (!ok || scene.gItemAll().isEmpty()) {
         std::fprintf(stderr, "the 100 MB cut file did not open\n");
@@ -161,7 +172,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    plotDataRows();
+    plotDataRows(1000, 100);
+    plotDataRows(20000, 5);
     cutFileMemoryRows();
     readingRows();
     benchmark::RunSpecifiedBenchmarks();

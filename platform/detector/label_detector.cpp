@@ -4,9 +4,11 @@
 #include "platform/detector/label_layout.h"
 #include "platform/detector/paper_edges.h"
 #include "platform/ocr/ocr_lite.h"
+#include "platform/ocr/shared_ocr.h"
 
 #include <opencv2/imgproc.hpp>
 
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 
@@ -16,14 +18,13 @@
 
 namespace {
 
-const char *const kDetModel = "ch_PP-OCRv3_det_infer.onnx";
-const char *const kClsModel = "ch_ppocr_mobile_v2.0_cls_infer.onnx";
-const char *const kRecModel = "ch_PP-OCRv3_rec_infer.onnx";
-const char *const kKeys = "ppocr_keys_v1.txt";
 // The text detector sees a label at most this many pixels long: label
 // print is large at the check camera's scale, and the network's time grows
 // with the area.
 constexpr int kOcrSide = 960;
+// Lines read with less confidence are not text but glyphs guessed into
+// marks, edges or code remnants.
+constexpr float kTextFloor = 0.5f;
 
 // The liner's brightness and spread, from the pixels of the page that no
 // label covers (the mask's background, shrunk away from the label edges).
@@ -77,6 +78,38 @@ cv::Rect grown(const cv::Rect &r, int by, const cv::Size &bounds)
     return cv::Rect(r.x - by, r.y - by, r.width + 2 * by, r.height + 2 * by) & cv::Rect(cv::Point(0, 0), bounds);
 }
 
+// The label's region for OCR with its codes painted over in the label's own
+// paper shade: their modules read as stray glyphs otherwise.
+cv::Mat withCodesMasked(const cv::Mat &picture, const cv::Mat &grey, const cv::Rect &region,
+                        const DetectedLabel &label)
+{
+    if (label.qrCodes.empty() && label.barcodes.empty())
+        return picture(region);
+    cv::Mat copy = picture(region).clone();
+    // The paper: the commonest bright shade of the label.
+    int histogram[256] = {};
+    const cv::Mat g = grey(region);
+    for (int y = 0; y < g.rows; ++y)
+        for (int x = 0; x < g.cols; ++x)
+            ++histogram[g.at<uchar>(y, x)];
+    int paper = 255;
+    for (int v = 128, most = -1; v < 256; ++v)
+        if (histogram[v] > most) {
+            most = histogram[v];
+            paper = v;
+        }
+    for (const auto *codes : {&label.qrCodes, &label.barcodes}) {
+        for (const CodeResult &c : *codes) {
+            // The quiet zone round a symbol goes too.
+            const int by = std::max(4, std::max(c.w, c.h) / 8);
+            const cv::Rect r = cv::Rect(c.x - region.x - by, c.y - region.y - by, c.w + 2 * by, c.h + 2 * by)
+                               & cv::Rect(0, 0, copy.cols, copy.rows);
+            copy(r).setTo(cv::Scalar(paper, paper, paper));
+        }
+    }
+    return copy;
+}
+
 } // namespace
 
 LabelDetector::LabelDetector() = default;
@@ -88,29 +121,19 @@ std::string LabelDetector::ocrModelFolder(const std::string &modelPath)
     if (path.isDir())
         return QDir(path.absoluteFilePath()).absolutePath().toStdString();
     const QDir near = path.absoluteDir();
-    if (QFileInfo::exists(near.filePath(QStringLiteral("models/") + QLatin1String(kDetModel))))
+    if (QFileInfo::exists(near.filePath(QStringLiteral("models/") + QLatin1String(sharedocr::kDetModel))))
         return near.filePath(QStringLiteral("models")).toStdString();
     return near.absolutePath().toStdString();
 }
 
-OcrLite *LabelDetector::ocrEngine(const std::string &modelPath)
+std::shared_ptr<OcrLite> LabelDetector::ocrEngine(const std::string &modelPath)
 {
-    const std::string folder = ocrModelFolder(modelPath);
-    std::lock_guard<std::mutex> lock(m_ocrLock);
-    auto it = m_ocr.find(folder);
-    if (it == m_ocr.end()) {
-        auto engine = std::make_unique<OcrLite>();
-        engine->setNumThread(4);
-        const std::string base = folder + "/";
-        // A failed load is logged by the engine; the folder is not tried again.
-        engine->initModels(base + kDetModel, base + kClsModel, base + kRecModel, base + kKeys);
-        it = m_ocr.emplace(folder, std::move(engine)).first;
-    }
-    return it->second->isReady() ? it->second.get() : nullptr;
+    std::shared_ptr<OcrLite> engine = sharedocr::engine(ocrModelFolder(modelPath));
+    return engine->isReady() ? engine : nullptr;
 }
 
 ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bool ocr, bool qr, bool barcode,
-                                const std::string &modelPath)
+                                const std::string &modelPath, const FrameExpectation &expect)
 {
     if (picture.empty() || picture.depth() != CV_8U || (picture.channels() != 3 && picture.channels() != 1))
         throw std::invalid_argument("process_frame: the picture must be 8-bit BGR");
@@ -122,7 +145,7 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
         grey = picture;
 
     int first = 0, last = 0;
-    if (!findPaperEdges(grey, &first, &last))
+    if (!findPaperEdges(grey, &first, &last, expect.paperWidth))
         return data;
     data.first_edge = first;
     data.last_edge = last;
@@ -136,14 +159,18 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
         return data;
     if (first + layout.mask.cols > grey.cols)
         return data;
-    const int start = matchPageStart(grey, first, layout);
+    const int start = matchPageStart(grey, first, layout, expect.page);
+    if (start == kAmbiguousPageStart) {
+        qWarning() << "LabelDetector::process" << "page start ambiguous, two places fit alike; page not reported";
+        return data;
+    }
     if (start < 1)
         return data;
     data.segmentX = start;
 
     const cv::Rect page(first, start, layout.mask.cols, layout.mask.rows);
     const Liner liner = linerOf(grey, page, layout.mask);
-    OcrLite *engine = ocr ? ocrEngine(modelPath) : nullptr;
+    const std::shared_ptr<OcrLite> engine = ocr ? ocrEngine(modelPath) : nullptr;
     for (const cv::Rect &m : layout.labels) {
         // Labels the view cuts off are neither lost nor checked: the next
         // picture shows them.
@@ -162,9 +189,10 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
             label.qrCodes = std::move(codes.qr);
             label.barcodes = std::move(codes.bar);
             if (engine && picture.channels() == 3 && !region.empty()) {
-                const OcrResult read = engine->detect(picture(region), 16, kOcrSide, 0.5f, 0.3f, 1.6f, false, false);
+                const cv::Mat text = withCodesMasked(picture, grey, region, label);
+                const OcrResult read = engine->detect(text, 16, kOcrSide, 0.5f, 0.3f, 1.6f, false, false);
                 for (const TextBlock &block : read.textBlocks) {
-                    if (block.text.empty())
+                    if (block.text.empty() || block.score < kTextFloor)
                         continue;
                     TextResult t;
                     t.text = block.text;

@@ -53,7 +53,70 @@ LabelLayout labelLayout(const cv::Mat &templ, double factor)
     return layout;
 }
 
-int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, double *score)
+namespace {
+
+// Candidates fitting within this of each other (normalised correlation)
+// cannot be told apart.
+constexpr double kTie = 0.01;
+// Candidates this far below the best are not pages.
+constexpr double kPoorer = 0.1;
+// The scoring runs on pictures reduced to about this many columns.
+constexpr int kScoreColumns = 400;
+
+// The distance along the web between label rows of the layout; the whole
+// page when it has one row.
+int rowPitchOf(const LabelLayout &layout)
+{
+    std::vector<int> tops;
+    for (const cv::Rect &r : layout.labels)
+        tops.push_back(r.y);
+    std::sort(tops.begin(), tops.end());
+    int pitch = layout.mask.rows;
+    const int tolerance = std::max(2, layout.mask.rows / 200);
+    for (size_t i = 1; i < tops.size(); ++i)
+        if (tops[i] - tops[i - 1] > tolerance)
+            pitch = std::min(pitch, tops[i] - tops[i - 1]);
+    return pitch;
+}
+
+struct Candidate
+{
+    int y = 0;
+    double score = 0.0;
+};
+
+// The full-scale row where the band of rows around y (± reach) fits the
+// mask's row profile best.
+int refineRow(const cv::Mat &strip, const cv::Mat &mask, int y, int reach)
+{
+    const int y0 = std::max(0, y - reach);
+    const int y1 = std::min(strip.rows - mask.rows, y + reach);
+    if (y1 < y0)
+        return y;
+    cv::Mat bandRows, maskRows, fine;
+    cv::reduce(strip(cv::Rect(0, y0, strip.cols, y1 - y0 + mask.rows)), bandRows, 1, cv::REDUCE_AVG, CV_32F);
+    cv::reduce(mask, maskRows, 1, cv::REDUCE_AVG, CV_32F);
+    cv::matchTemplate(bandRows, maskRows, fine, cv::TM_CCOEFF_NORMED);
+    cv::patchNaNs(fine, 0.0);
+    fine = cv::abs(fine);
+    cv::Point at;
+    double fineBest = 0.0;
+    cv::minMaxLoc(fine, nullptr, &fineBest, nullptr, &at);
+    // A band without structure along the web (one long label) keeps y.
+    return fineBest < 0.3 ? y : y0 + at.y;
+}
+
+double distanceToGrid(double y, const PageExpectation &expect)
+{
+    const double off = std::fmod(y - expect.start, expect.pitch);
+    const double a = std::abs(off);
+    return std::min(a, expect.pitch - a);
+}
+
+} // namespace
+
+int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, const PageExpectation &expect,
+                   double *score)
 {
     if (score)
         *score = 0.0;
@@ -86,44 +149,86 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, do
     cv::minMaxLoc(strength, nullptr, &best);
     if (best < 0.3)
         return -1;
-    // The first peak that is nearly as good as the best: the page nearest
-    // the top of the picture.
-    int coarse = -1;
+
+    // Candidates: the coarse peaks, the rows one or two label rows from
+    // them (a regular grid fits there nearly as well) and the expected grid.
+    const int lastStart = grey.rows - pageRows;
+    const int rowPitch = rowPitchOf(layout);
+    std::vector<int> places;
     for (int y = 0; y < strength.rows; ++y) {
         const float v = strength.at<float>(y, 0);
         const bool peak = (y == 0 || v >= strength.at<float>(y - 1, 0))
                           && (y + 1 == strength.rows || v >= strength.at<float>(y + 1, 0));
-        if (peak && v >= 0.9 * best) {
-            coarse = y;
-            break;
-        }
+        if (!peak || v < 0.5 * best)
+            continue;
+        const int at = int(std::lround(y / reduce));
+        for (int r = -2; r <= 2; ++r)
+            if (rowPitch < pageRows || r == 0)
+                places.push_back(at + r * rowPitch);
     }
-    if (coarse < 0)
-        return -1;
+    if (expect.known())
+        for (double y = expect.start - std::floor(expect.start / expect.pitch) * expect.pitch; y <= lastStart;
+             y += expect.pitch)
+            places.push_back(int(std::lround(y)));
 
-    // Refine at full scale within the coarse step.
-    const int step = int(std::ceil(1.0 / reduce)) + 1;
-    const int y0 = std::max(0, int(std::lround(coarse / reduce)) - step);
-    const int y1 = std::min(grey.rows - mask.rows, int(std::lround(coarse / reduce)) + step);
-    if (y1 < y0)
+    // Each refined at full scale, then scored on the whole page pattern.
+    const int reach = int(std::ceil(1.0 / reduce)) + 2;
+    const double scoreReduce = std::min(1.0, double(kScoreColumns) / double(mask.cols));
+    cv::Mat scoreStrip, scoreMask;
+    cv::resize(strip, scoreStrip, cv::Size(), scoreReduce, scoreReduce, cv::INTER_AREA);
+    cv::resize(mask, scoreMask, cv::Size(scoreStrip.cols, std::max(1, int(std::lround(mask.rows * scoreReduce)))), 0,
+               0, cv::INTER_AREA);
+    std::vector<Candidate> candidates;
+    for (int place : places) {
+        if (place < -reach || place > lastStart + reach)
+            continue;
+        const int y = refineRow(strip, mask, std::clamp(place, 0, std::max(0, lastStart)), reach);
+        // The whole page must lie in the picture, below its first row.
+        if (y < 1 || y > lastStart)
+            continue;
+        if (std::any_of(candidates.begin(), candidates.end(), [y](const Candidate &c) { return std::abs(c.y - y) <= 2; }))
+            continue;
+        const int sy = std::min(int(std::lround(y * scoreReduce)), scoreStrip.rows - scoreMask.rows);
+        if (sy < 0)
+            continue;
+        cv::Mat fit;
+        cv::matchTemplate(scoreStrip(cv::Rect(0, sy, scoreStrip.cols, scoreMask.rows)), scoreMask, fit,
+                          cv::TM_CCOEFF_NORMED);
+        const double v = std::abs(double(fit.at<float>(0, 0)));
+        candidates.push_back({y, std::isfinite(v) ? v : 0.0});
+    }
+    if (candidates.empty())
         return -1;
-    // Rows only: the column profile of a band is enough to place it.
-    cv::Mat band = strip(cv::Rect(0, y0, strip.cols, y1 - y0 + mask.rows));
-    cv::Mat bandRows, maskRows;
-    cv::reduce(band, bandRows, 1, cv::REDUCE_AVG, CV_32F);
-    cv::reduce(mask, maskRows, 1, cv::REDUCE_AVG, CV_32F);
-    cv::Mat fine;
-    cv::matchTemplate(bandRows, maskRows, fine, cv::TM_CCOEFF_NORMED);
-    cv::patchNaNs(fine, 0.0);
-    cv::Mat fineStrength = cv::abs(fine);
-    cv::Point at;
-    double fineBest = 0.0;
-    cv::minMaxLoc(fineStrength, nullptr, &fineBest, nullptr, &at);
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate &a, const Candidate &b) { return a.y < b.y; });
+    double top = 0.0;
+    for (const Candidate &c : candidates)
+        top = std::max(top, c.score);
     if (score)
-        *score = best;
-    // A band without structure along the web (one long label) keeps the
-    // coarse place.
-    if (fineBest < 0.3)
-        return int(std::lround(coarse / reduce));
-    return y0 + at.y;
+        *score = top;
+
+    // On the grid the previous page left: the topmost such page.
+    if (expect.known()) {
+        const double tolerance = std::max(3.0, std::min(0.3 * rowPitch, 0.1 * expect.pitch));
+        for (const Candidate &c : candidates)
+            if (c.score >= top - kPoorer && distanceToGrid(c.y, expect) <= tolerance)
+                return c.y;
+    }
+    // Else the topmost page that no overlapping place fits as well; a
+    // place another fits clearly better is a shifted copy of that one.
+    const int overlap = pageRows * 19 / 20;
+    for (const Candidate &c : candidates) {
+        if (c.score < top - kPoorer)
+            continue;
+        bool beaten = false, tied = false;
+        for (const Candidate &o : candidates) {
+            if (&o == &c || std::abs(o.y - c.y) >= overlap)
+                continue;
+            beaten = beaten || o.score > c.score + kTie;
+            tied = tied || std::abs(o.score - c.score) <= kTie;
+        }
+        if (beaten)
+            continue;
+        return tied ? kAmbiguousPageStart : c.y;
+    }
+    return -1;
 }

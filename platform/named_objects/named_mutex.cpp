@@ -64,6 +64,8 @@ NamedMutex::LockResult NamedMutex::lock(std::chrono::milliseconds timeout, const
 {
     const BoundedWait wait(timeout, cancelled);
     for (;;) {
+        if (!m_segment->isWhole())
+            return LockResult::Shrunk;
         const timespec until = toTimespec(wait.sliceEnd());
         const int rc = pthread_mutex_clocklock(mutexOf(*m_segment), CLOCK_MONOTONIC, &until);
         if (rc == 0)
@@ -84,8 +86,14 @@ NamedMutex::LockResult NamedMutex::lock(std::chrono::milliseconds timeout, const
     }
 }
 
-void NamedMutex::unlock() { pthread_mutex_unlock(mutexOf(*m_segment)); }
+void NamedMutex::unlock()
+{
+    if (m_segment->isWhole())
+        pthread_mutex_unlock(mutexOf(*m_segment));
+}
 
 bool NamedMutex::isCurrent() const { return m_segment->isCurrent(); }
+bool NamedMutex::isWhole() const { return m_segment->isWhole(); }
+std::size_t NamedMutex::currentSize() const { return m_segment->currentSize(); }
 
 } // namespace named

@@ -1,6 +1,7 @@
 // The cutting order of GScene::sortCutItems.
 #include "platform/scene/gscene.h"
 
+#include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_item.h"
 
 #include <QLineF>
@@ -13,7 +14,7 @@ namespace {
 
 struct Entry
 {
-    GPathItem *item;
+    GCutPath path;
     QPointF start;
     QRectF bounds;
     int pen;
@@ -26,27 +27,38 @@ bool inside(const Entry &inner, const Entry &outer)
 {
     if (&inner == &outer || !outer.bounds.contains(inner.bounds) || outer.bounds == inner.bounds)
         return false;
-    return outer.item->mapToScene(outer.item->path()).contains(inner.start);
+    return outer.path.scenePath().contains(inner.start);
 }
 
 } // namespace
 
 QList<GPathItem *> GScene::sortCutItems(const QList<QGraphicsItem *> &list) const
 {
-    std::vector<Entry> entries;
-    entries.reserve(size_t(list.size()));
-    for (QGraphicsItem *item : list)
-        if (item && item->type() == GPathItem::Type) {
-            auto *path = static_cast<GPathItem *>(item);
-            entries.push_back({path, path->startPoint(), path->sceneBoundingRect(), path->penIndex()});
-        }
     QList<GPathItem *> out;
-    out.reserve(qsizetype(entries.size()));
-    if (!m_sort) {
-        for (const Entry &e : entries)
-            out.append(e.item);
-        return out;
-    }
+    for (const GCutPath &path : cutOrder(list))
+        if (path.index < 0)
+            out.append(static_cast<GPathItem *>(path.item));
+    return out;
+}
+
+void GScene::appendPlotData(QByteArray &out, const QList<QGraphicsItem *> &list, const QTransform &t,
+                            const QMarginsF &margins, const QPointF &offset) const
+{
+    for (const GCutPath &path : cutOrder(list))
+        path.appendHpgl(out, t, margins, offset, true);
+}
+
+std::vector<GCutPath> GScene::cutOrder(const QList<QGraphicsItem *> &list) const
+{
+    std::vector<GCutPath> paths = GCutPath::of(list);
+    if (!m_sort)
+        return paths;
+    std::vector<Entry> entries;
+    entries.reserve(paths.size());
+    for (const GCutPath &path : paths)
+        entries.push_back({path, path.startPoint(), path.sceneBounds(), path.penIndex()});
+    std::vector<GCutPath> out;
+    out.reserve(entries.size());
     if (m_sortInside) {
         for (size_t i = 0; i < entries.size(); ++i)
             for (size_t j = 0; j < entries.size(); ++j)
@@ -97,8 +109,8 @@ QList<GPathItem *> GScene::sortCutItems(const QList<QGraphicsItem *> &list) cons
             }
             Entry &e = entries[size_t(best)];
             e.done = true;
-            out.append(e.item);
-            here = e.item->endPoint();
+            out.push_back(e.path);
+            here = e.path.endPoint();
             for (int j : e.around)
                 entries[size_t(j)].pendingInside--;
         }

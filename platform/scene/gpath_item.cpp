@@ -61,33 +61,43 @@ void appendNumber(QByteArray &out, qint64 v)
 
 } // namespace
 
+QPainterPath GPathItem::compensated(const QPainterPath &path, const GSp *sp)
+{
+    QPainterPath p = path;
+    if (sp) {
+        if (sp->testGSpFlag(GSp::CloseCompensate))
+            p = GPathProcess::closeCompensatePath(p, sp->closeCompensate());
+        if (sp->testGSpFlag(GSp::KnifeCompensate))
+            p = GPathProcess::knifeCompensatePath(p, sp->knifeCompensate(), sp->toolUpAngle());
+    }
+    return p;
+}
+
 void GPathItem::appendHpgl(QByteArray &out, const QTransform &t, const QMarginsF &margins, const QPointF &offset,
                            bool compensate) const
 {
-    QPainterPath p = path();
-    if (compensate) {
-        if (const GSp *sp = pen()) {
-            if (sp->testGSpFlag(GSp::CloseCompensate))
-                p = GPathProcess::closeCompensatePath(p, sp->closeCompensate());
-            if (sp->testGSpFlag(GSp::KnifeCompensate))
-                p = GPathProcess::knifeCompensatePath(p, sp->knifeCompensate(), sp->toolUpAngle());
-        }
-    }
-    const QTransform toScene = sceneTransform();
+    const QList<QPolygonF> polygons = (compensate ? compensated(path(), pen()) : path()).toSubpathPolygons();
+    appendHpglPolygons(out, m_pen, polygons.constData(), polygons.size(), sceneTransform(), t, margins, offset);
+}
+
+void GPathItem::appendHpglPolygons(QByteArray &out, int pen, const QPolygonF *polygons, qsizetype count,
+                                   const QTransform &toScene, const QTransform &t, const QMarginsF &margins,
+                                   const QPointF &offset)
+{
     const QPointF origin(margins.left(), margins.top());
-    const QList<QPolygonF> polygons = p.toSubpathPolygons();
     // One reservation per item: a point takes at most two 20-digit numbers
     // and two separators; growth doubles, so appending items stays linear.
     qsizetype points = 0;
-    for (const QPolygonF &poly : polygons)
-        points += poly.size();
-    const qsizetype needed = out.size() + 16 + points * 44 + qsizetype(polygons.size()) * 8;
+    for (qsizetype i = 0; i < count; ++i)
+        points += polygons[i].size();
+    const qsizetype needed = out.size() + 16 + points * 44 + count * 8;
     if (out.capacity() < needed)
         out.reserve(std::max(needed, out.capacity() * 2));
     out.append("SP", 2);
-    appendNumber(out, m_pen);
+    appendNumber(out, pen);
     out.append(';');
-    for (const QPolygonF &poly : polygons) {
+    for (qsizetype i = 0; i < count; ++i) {
+        const QPolygonF &poly = polygons[i];
         if (poly.size() < 2)
             continue; // a lone point would only pierce the web
         bool first = true;

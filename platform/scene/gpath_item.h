@@ -36,9 +36,19 @@ public:
     QPointF startPoint() const;
     QPointF endPoint() const;
 
-private:
-    const GSp *pen() const;
+    // path as the cutter gets it: pen's close and knife compensation applied.
+    static QPainterPath compensated(const QPainterPath &path, const GSp *pen);
+    // The HPGL of one outline of pen `pen` made of polygons (item
+    // coordinates, toScene on top); see pltString. Shared with GPathBatch.
+    static void appendHpglPolygons(QByteArray &out, int pen, const QPolygonF *polygons, qsizetype count,
+                                   const QTransform &toScene, const QTransform &t, const QMarginsF &margins,
+                                   const QPointF &offset);
+
+    // pltString (compensate) or hpglString appended to out.
     void appendHpgl(QByteArray &out, const QTransform &t, const QMarginsF &margins, const QPointF &offset,
                     bool compensate) const;
+
+private:
+    const GSp *pen() const;
     int m_pen;
 };

@@ -1,6 +1,7 @@
 #include "platform/scene/gscene.h"
 
 #include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
 #include "platform/scene/code_symbol.h"
@@ -18,6 +19,9 @@
 GScene::GScene(QObject *parent)
     : QGraphicsScene(parent)
 {
+    // A scene that is built once and then viewed: a spatial index would
+    // only multiply the memory and the time to add and remove.
+    setItemIndexMethod(QGraphicsScene::NoIndex);
     sp(1);
 }
 
@@ -50,7 +54,7 @@ bool GScene::openFile(const QString &path, bool append)
         return false;
     }
     m_fileName = path;
-    qInfo() << "GScene::openFile" << path << gItemAll().size() << "items";
+    qInfo() << "GScene::openFile" << path << cutPathCount() << "items";
     return true;
 }
 
@@ -75,9 +79,10 @@ bool GScene::exportFile(const QString &path, const QList<QGraphicsItem *> &items
 
 void GScene::gClear()
 {
-    for (QGraphicsItem *item : gItemAll()) {
-        removeItem(item);
-        delete item;
+    const QList<QGraphicsItem *> all = gItemAll();
+    for (auto it = all.crbegin(); it != all.crend(); ++it) {
+        removeItem(*it);
+        delete *it;
     }
     m_page.setMarkItem(nullptr);
     m_fileName.clear();
@@ -89,9 +94,18 @@ QList<QGraphicsItem *> GScene::gItemAll() const
 {
     QList<QGraphicsItem *> out;
     for (QGraphicsItem *item : items(Qt::AscendingOrder))
-        if (item->type() == GPathItem::Type || item->type() == GMarkItem::Type)
+        if (item->type() == GPathItem::Type || item->type() == GPathBatch::Type || item->type() == GMarkItem::Type)
             out.append(item);
     return out;
+}
+
+int GScene::cutPathCount() const
+{
+    int n = 0;
+    for (QGraphicsItem *item : gItemAll())
+        n += item->type() == GPathBatch::Type ? static_cast<GPathBatch *>(item)->count()
+                                               : int(item->type() == GPathItem::Type);
+    return n;
 }
 
 QList<QGraphicsItem *> GScene::gSelectedItems() const
@@ -208,7 +222,7 @@ bool GScene::savePrintFile(const QString &path)
     // The labels' outlines are the cutter's, not ink on the page.
     QList<QGraphicsItem *> hidden;
     for (QGraphicsItem *item : gItemAll())
-        if (item->type() == GPathItem::Type && item->isVisible()) {
+        if ((item->type() == GPathItem::Type || item->type() == GPathBatch::Type) && item->isVisible()) {
             item->setVisible(false);
             hidden.append(item);
         }
@@ -268,6 +282,17 @@ void GScene::setPageGeometry(const QSizeF &pageMm, GMarkItem *mark)
     setSceneRect(m_page.fullRectPoints().adjusted(-20, -20, 20, 20));
 }
 
+void GScene::addCutItem(QGraphicsItem *item)
+{
+    if (item->type() == GPathItem::Type) {
+        addPath(static_cast<GPathItem *>(item));
+        return;
+    }
+    item->setFlag(QGraphicsItem::ItemIsSelectable, !testGSceneFlag(ReadOnly));
+    item->setFlag(QGraphicsItem::ItemIsMovable, !testGSceneFlag(ReadOnly));
+    addItem(item);
+}
+
 void GScene::addPath(GPathItem *item)
 {
     item->setFlag(QGraphicsItem::ItemIsSelectable, !testGSceneFlag(ReadOnly));
@@ -295,8 +320,8 @@ QList<QPair<double, double>> mergedRuns(QList<QPair<double, double>> runs)
 QList<QPair<double, double>> GScene::coveredRuns(const QList<QGraphicsItem *> &items, bool alongHeight)
 {
     QList<QPair<double, double>> runs;
-    for (QGraphicsItem *item : items) {
-        const QRectF r = GPathProcess::point2Mm(item->sceneBoundingRect());
+    for (const GCutPath &path : GCutPath::of(items)) {
+        const QRectF r = GPathProcess::point2Mm(path.sceneBounds());
         runs.append(alongHeight ? qMakePair(r.top(), r.bottom()) : qMakePair(r.left(), r.right()));
     }
     return mergedRuns(runs);

@@ -11,9 +11,11 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class GMarkItem;
 class GPathItem;
+struct GCutPath;
 class HpglParser;
 class VariableData;
 
@@ -57,15 +59,17 @@ public:
     struct HpglContent
     {
         QSizeF pageMm;
-        GMarkItem *mark = nullptr; // owned by the caller until placed
-        QList<GPathItem *> items;  // likewise
+        GMarkItem *mark = nullptr;    // owned by the caller until placed
+        QList<QGraphicsItem *> items; // likewise: GPathBatch items
     };
     // Parses HPGL into content; false with error filled when it is none.
     static bool parseHpgl(const QByteArray &data, const QString &path, HpglContent *content, QString *error);
     // Hands the mark item to the caller: out of the scene and the page.
     GMarkItem *takeMarkItem();
-    // Adds a path read elsewhere, with this scene's pen and flags.
+    // Adds a path (or a batch of them) read elsewhere, with this scene's
+    // pen and flags.
     void addCutPath(GPathItem *item) { addPath(item); }
+    void addCutItem(QGraphicsItem *item);
 
     // Loads a cut file in place of the scene's content (append adds to it).
     // False with errorString() and a log line when the file cannot be read;
@@ -79,15 +83,24 @@ public:
     QString fileName() const { return m_fileName; }
     void setFileName(const QString &path) { m_fileName = path; }
 
+    // Removes every path, batch and mark, last first (each removal is then
+    // short), and the texts and codes.
     void gClear();
+    // The cut outlines held (a batch counts its outlines).
+    int cutPathCount() const;
     QList<QGraphicsItem *> gItemAll() const;
     QList<QGraphicsItem *> gSelectedItems() const;
     // Fills list with the cut items (paths): only the selected ones when
     // selectedOnly, hidden ones too when withHidden, the mark item too when
     // withMarks.
     void exportCutItems(QList<QGraphicsItem *> &list, bool selectedOnly, bool withHidden, bool withMarks) const;
-    // The paths of list in cutting order (see enableSort).
+    // The outlines of list in cutting order (see enableSort).
+    std::vector<GCutPath> cutOrder(const QList<QGraphicsItem *> &list) const;
+    // The same for lists of GPathItem (batches left out).
     QList<GPathItem *> sortCutItems(const QList<QGraphicsItem *> &list) const;
+    // The plot data of list: every outline's pltString in cutting order.
+    void appendPlotData(QByteArray &out, const QList<QGraphicsItem *> &list, const QTransform &t,
+                        const QMarginsF &margins, const QPointF &offset) const;
 
     GPage *page() { return &m_page; }
     const GPage *page() const { return &m_page; }

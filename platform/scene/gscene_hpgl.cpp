@@ -7,6 +7,7 @@
 #include "platform/scene/gscene.h"
 
 #include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
 #include "platform/hpgl/hpgl_parser.h"
@@ -31,9 +32,20 @@ QByteArray field(double v)
 
 bool GScene::parseHpgl(const QByteArray &data, const QString &path, HpglContent *content, QString *error)
 {
+    // The outlines go straight into batches as they are read, in plotter
+    // units; the origin is applied once the header is known.
     HpglParser parser;
-    QList<HpglParser::Polyline> lines;
-    if (!parser.parse(data, [&lines](const HpglParser::Polyline &l) { lines.append(l); })) {
+    QList<QGraphicsItem *> batches;
+    GPathBatch *batch = nullptr;
+    const bool parsed = parser.parse(data, [&](const HpglParser::Polyline &l) {
+        if (!batch || batch->count() >= GPathBatch::kPaths) {
+            batch = new GPathBatch;
+            batches.append(batch);
+        }
+        batch->append(l.pen > 0 ? l.pen : 1, l.points);
+    });
+    if (!parsed) {
+        qDeleteAll(batches);
         *error = QStringLiteral("not a cut file (%1)").arg(parser.errorString());
         return false;
     }
@@ -64,18 +76,8 @@ bool GScene::parseHpgl(const QByteArray &data, const QString &path, HpglContent 
 
     const QPointF origin = GPathProcess::mm2Point(originMm);
     QRectF bounds;
-    QList<GPathItem *> items;
-    items.reserve(lines.size());
-    for (const HpglParser::Polyline &line : lines) {
-        QPolygonF poly;
-        poly.reserve(line.points.size());
-        for (const QPointF &p : line.points)
-            poly.append(GPathProcess::hpglToScene(p) + origin);
-        bounds = bounds.united(poly.boundingRect());
-        QPainterPath pp;
-        pp.addPolygon(poly);
-        items.append(new GPathItem(pp, line.pen > 0 ? line.pen : 1));
-    }
+    for (QGraphicsItem *item : batches)
+        bounds = bounds.united(static_cast<GPathBatch *>(item)->finish(origin));
 
     if (!haveHeader) {
         // No page in the file: the drawing's extent from the origin, else A4.
@@ -85,7 +87,7 @@ bool GScene::parseHpgl(const QByteArray &data, const QString &path, HpglContent 
     }
     content->pageMm = pageMm;
     content->mark = mark;
-    content->items = std::move(items);
+    content->items = std::move(batches);
     return true;
 }
 
@@ -98,8 +100,8 @@ bool GScene::openHpgl(const QByteArray &data, const QString &path)
         return false;
     }
     setPageGeometry(content.pageMm, content.mark);
-    for (GPathItem *item : content.items)
-        addPath(item);
+    for (QGraphicsItem *item : content.items)
+        addCutItem(item);
     return true;
 }
 
@@ -119,9 +121,10 @@ QByteArray GScene::hpglDocument(const QList<QGraphicsItem *> &items) const
                      + field(GPathProcess::mm2Hpgl(originMm.x())) + ',' + field(GPathProcess::mm2Hpgl(areaMm.height()))
                      + ',' + field(GPathProcess::mm2Hpgl(areaMm.width())) + ',' + field(markSize) + ";\n";
     const QMarginsF margins = mark ? GPathProcess::mm2Point(mark->margins()) : QMarginsF();
-    for (QGraphicsItem *item : items)
-        if (item && item->type() == GPathItem::Type)
-            out += static_cast<GPathItem *>(item)->hpglString(QTransform(), margins, QPointF(), false) + '\n';
+    for (const GCutPath &path : GCutPath::of(items)) {
+        path.appendHpgl(out, QTransform(), margins, QPointF(), false);
+        out += '\n';
+    }
     out += "PU0,0;PG;\n";
     return out;
 }

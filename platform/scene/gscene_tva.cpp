@@ -3,6 +3,7 @@
 #include "platform/scene/gscene.h"
 
 #include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_item.h"
 
 #include <QJsonArray>
@@ -59,12 +60,9 @@ QByteArray GScene::tvaDocument(const QList<QGraphicsItem *> &items) const
     root["pens"] = pens;
     root["sort"] = QJsonObject{{"enabled", m_sort}, {"pen", m_sortSP}, {"inside", m_sortInside}};
     QJsonArray paths;
-    for (QGraphicsItem *item : items) {
-        if (!item || item->type() != GPathItem::Type)
-            continue;
-        const auto *path = static_cast<const GPathItem *>(item);
+    for (const GCutPath &path : GCutPath::of(items)) {
         QJsonArray subpaths;
-        for (const QPolygonF &poly : path->path().toSubpathPolygons()) {
+        for (const QPolygonF &poly : path.path().toSubpathPolygons()) {
             QJsonArray coords;
             for (const QPointF &p : poly) {
                 coords.append(p.x());
@@ -72,8 +70,8 @@ QByteArray GScene::tvaDocument(const QList<QGraphicsItem *> &items) const
             }
             subpaths.append(coords);
         }
-        const QTransform t = path->transform();
-        paths.append(QJsonObject{{"pen", path->penIndex()},
+        const QTransform t = path.item->transform();
+        paths.append(QJsonObject{{"pen", path.penIndex()},
                                  {"transform", numbers({t.m11(), t.m12(), t.m13(), t.m21(), t.m22(), t.m23(),
                                                         t.m31(), t.m32(), t.m33()})},
                                  {"subpaths", subpaths}});

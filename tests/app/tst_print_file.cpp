@@ -3,6 +3,8 @@
 #include "app/print/print_file.h"
 #include "app/spoolsmith_app.h"
 #include "machine/trv610plus.h"
+#include "platform/printing/memory_spooler.h"
+#include "platform/printing/system_spooler.h"
 #include "platform/scene/gscene.h"
 #include "platform/xlsx/xlsx_sheet.h"
 #include "tests/support/app_test_main.h"
@@ -264,6 +266,46 @@ private slots:
         app()->setEnabledDataSource(false);
         app()->setDataIndex(3);
         QCOMPARE(app()->dataIndex(), 20);
+    }
+
+    // A print-only job over variable data ends at the last row: three rows
+    // left, three pages printed, counted and recorded, then the job stops by
+    // itself.
+    void printOnlyJobEndsAtTheLastDataRow()
+    {
+        printing::MemorySpooler spooler;
+        printing::MemorySpooler::Printer printer;
+        printer.resolution = QSize(400, 200);
+        spooler.addPrinter(QStringLiteral("Canon_Mem"), printer);
+        printing::installSpooler(&spooler);
+        QVERIFY(f.startSimulator());
+        QVERIFY(f.link());
+        const QString xlsx = f.dir->filePath("data.xlsx");
+        QVERIFY(writeTestXlsx(xlsx, twentyRows()));
+        m_prompt.fileAnswers << xlsx;
+        app()->setPrintFile(f.writeFile("label.tva", kTemplate));
+        app()->setDataIndex(18);
+        f.config->setEnablePrint(true);
+        f.config->setPrintRollerMax(100);
+        f.config->setPrintRollerTrigger(100);
+        f.config->setProperty(Config::CPT_printCopiesOnce, 1);
+        f.config->setProperty(Config::CPT_Printer_Copies, false);
+        f.config->setProperty(Config::CPT_Wait_Print, false);
+        app()->setPrinterName(QStringLiteral("Canon_Mem"));
+        app()->setCutTaskCopies(0);
+        app()->setPrintTaskCopies(5);
+        app()->startTask(true);
+        QVERIFY(!f.device->idle());
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), 15000);
+        QCOMPARE(f.device->taskStatus(), 2);
+        QTRY_COMPARE(app()->taskStatus(), 2);
+        QCOMPARE(app()->printCopies(), 3);
+        QCOMPARE(int(spooler.pages().size()), 3);
+        QCOMPARE(app()->dataIndex(), 20);
+        QVERIFY(f.device->errorMessage().contains(QStringLiteral("数据源已到最后一行，打印停止")));
+        printing::installSpooler(nullptr);
+        app()->setPrinterName(QString());
+        f.config->setEnablePrint(false);
     }
 
     void tvaCutFileServesAsPrintFileWhenNoneIsSet()

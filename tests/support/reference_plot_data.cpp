@@ -4,6 +4,9 @@
 #include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
 #include "platform/scene/gsp.h"
+#include "platform/hpgl/hpgl_parser.h"
+
+#include <QPainterPath>
 
 #include <QTextStream>
 
@@ -53,6 +56,23 @@ QByteArray pltString(const GPathItem &item, const QTransform &t, const QMarginsF
         out += ';';
     }
     return out;
+}
+
+QList<GPathItem *> hpglItems(const QByteArray &data, const QPointF &origin)
+{
+    HpglParser parser;
+    QList<HpglParser::Polyline> lines;
+    parser.parse(data, [&lines](const HpglParser::Polyline &l) { lines.append(l); });
+    QList<GPathItem *> items;
+    for (const HpglParser::Polyline &line : lines) {
+        QPolygonF poly;
+        for (const QPointF &p : line.points)
+            poly.append(GPathProcess::hpglToScene(p) + origin);
+        QPainterPath pp;
+        pp.addPolygon(poly);
+        items.append(new GPathItem(pp, line.pen > 0 ? line.pen : 1));
+    }
+    return items;
 }
 
 QByteArray plotData(const QList<GPathItem *> &items, const QTransform &t, const QMarginsF &margins,

@@ -14,6 +14,9 @@ namespace reference {
 
 QByteArray pltString(const GPathItem &item, const QTransform &t, const QMarginsF &margins, const QPointF &offset);
 // Every item's pltString in order, through a text stream.
+// The cut outlines of an HPGL file as they were first held: one GPathItem
+// per polyline, origin (scene points) added to every point.
+QList<GPathItem *> hpglItems(const QByteArray &data, const QPointF &origin);
 QByteArray plotData(const QList<GPathItem *> &items, const QTransform &t, const QMarginsF &margins,
                     const QPointF &offset);
 

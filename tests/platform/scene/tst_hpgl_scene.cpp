@@ -1,4 +1,5 @@
 #include "platform/scene/gmark_item.h"
+#include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
@@ -169,8 +170,8 @@ private slots:
         // The path sits at the first mark: cutter (0..400) -> scene 10 mm square at (3, 5) mm.
         QList<QGraphicsItem *> items;
         scene.exportCutItems(items, false, false, false);
-        QCOMPARE(items.size(), 1);
-        const QRectF b = GPathProcess::point2Mm(static_cast<GPathItem *>(items.first())->path().boundingRect());
+        QCOMPARE(scene.cutPathCount(), 1);
+        const QRectF b = GPathProcess::point2Mm(GCutPath::of(items).front().sceneBounds());
         QVERIFY(qAbs(b.left() - 3.0) < 1e-9 && qAbs(b.top() - 5.0) < 1e-9 && qAbs(b.width() - 10.0) < 1e-9);
     }
 
@@ -221,10 +222,14 @@ private slots:
         QCOMPARE(b.sp(1)->knifeCompensate(), 1.5);
         QList<QGraphicsItem *> got;
         b.exportCutItems(got, false, false, false);
-        QCOMPARE(got.size(), 2);
-        for (int i = 0; i < 2; ++i)
-            QCOMPARE(static_cast<GPathItem *>(got[i])->pltString(QTransform(), {}, {}),
-                     static_cast<GPathItem *>(items[i])->pltString(QTransform(), {}, {}));
+        QCOMPARE(b.cutPathCount(), 2);
+        const std::vector<GCutPath> was = GCutPath::of(items), is = GCutPath::of(got);
+        for (int i = 0; i < 2; ++i) {
+            QByteArray x, y;
+            was[size_t(i)].appendHpgl(x, QTransform(), {}, {}, true);
+            is[size_t(i)].appendHpgl(y, QTransform(), {}, {}, true);
+            QCOMPARE(y, x);
+        }
     }
 
     void sortOrders()
@@ -236,10 +241,11 @@ private slots:
                                                  "SP1;PU500,500;PD500,600,600,600,600,500,500,500;")));
         QList<QGraphicsItem *> items;
         scene.exportCutItems(items, false, false, false);
+        const std::vector<GCutPath> paths = GCutPath::of(items);
         auto order = [&] {
             QList<int> idx;
-            for (GPathItem *p : scene.sortCutItems(items))
-                idx.append(items.indexOf(p));
+            for (const GCutPath &p : scene.cutOrder(items))
+                idx.append(int(std::find(paths.begin(), paths.end(), p) - paths.begin()));
             return idx;
         };
         QCOMPARE(order(), (QList<int>{0, 1, 2}));
