@@ -59,6 +59,15 @@ TestCase {
         }
     }
 
+    // The nearest ancestor that clips what it holds.
+    function clipper(item) {
+        for (let p = item.parent; p; p = p.parent) {
+            if (p.clip)
+                return p
+        }
+        return null
+    }
+
     function faultsIn(item, out) {
         if (!item || !item.visible || item.opacity <= 0 || item.objectName === "inputPanel")
             return out
@@ -76,6 +85,16 @@ TestCase {
                 out.push("runs over " + label + " needs " + Math.ceil(item.contentHeight) + " of " + item.height)
             else if (!fits(end, testCase.width))
                 out.push("off the window " + label + " ends at " + Math.ceil(end))
+            else {
+                // Clipped sideways by a box that holds it (scrolling boxes
+                // clip up and down only).
+                const box = clipper(item)
+                const start = item.mapToItem(null, 0, 0).x
+                const left = box ? box.mapToItem(null, 0, 0).x : 0
+                const right = box ? box.mapToItem(null, box.width, 0).x : testCase.width
+                if (start < left - 1 || !fits(end, right))
+                    out.push("clipped " + label + " at " + Math.floor(start) + ".." + Math.ceil(end) + " in " + Math.floor(left) + ".." + Math.ceil(right))
+            }
         }
         if (typeof item.textAt === "function") {
             const texts = []
@@ -124,15 +143,19 @@ TestCase {
             { tag: "about box", page: deviceTab, show: popup("aboutPop") },
             { tag: "busy tip", page: deviceTab, show: page => { findChild(page, "tipBox").show(page.busyTip); popup("tipBox")(page) } },
             { tag: "settings dialog", page: deviceTab, show: popup("settingPage") },
-            { tag: "task overview", page: taskTab },
-            { tag: "start popup", page: taskTab, show: tab => popup("startPopup")(tab) },
+            { tag: "start popup, trim", page: taskTab, trim: true, show: tab => popup("startPopup")(tab) },
+            { tag: "start popup, collect", page: taskTab, trim: false, show: tab => popup("startPopup")(tab) },
             { tag: "copies drop-down", page: taskTab, show: tab => { mouseClick(findChild(tab, "cutCopiesButton")); tryCompare(findChild(tab, "copiesPopup"), "opened", true, 2000) } },
             { tag: "cut file", page: taskTab, show: pushed("cut_file") },
             { tag: "print file", page: taskTab, show: pushed("print_file") },
             { tag: "camera and machine", page: taskTab, show: pushed("video") },
-            { tag: "machine parameters, trim", page: taskTab, trim: true, show: pushed("device") },
-            { tag: "machine parameters, collect", page: taskTab, trim: false, show: pushed("device") },
         ]
+        for (const version of [1, 2, 3]) {
+            rows.push({ tag: "task overview, version " + version, page: taskTab, version: version })
+            for (const trim of [true, false])
+                rows.push({ tag: "machine parameters, " + (trim ? "trim" : "collect") + ", version " + version,
+                            page: taskTab, version: version, trim: trim, show: pushed("device") })
+        }
         for (const name of paramPopups)
             rows.push({ tag: "machine parameters, " + name, page: taskTab,
                         show: tab => popup(name)(pushed("device")(tab)) })
