@@ -33,13 +33,15 @@ TestCase {
     property var saved: ({})
 
     function initTestCase() {
-        saved = { print: config.enablePrint, trim: config.trim, version: config.version }
+        saved = { print: config.enablePrint, trim: config.trim, version: config.version,
+                  scan: config.enableScanAndTrim }
         config.enablePrint = true
     }
 
     function cleanupTestCase() {
         config.enablePrint = saved.print
         config.trim = saved.trim
+        config.enableScanAndTrim = saved.scan
         config.setProperty(TAVRA_Config.CPT_Version, saved.version)
     }
 
@@ -152,9 +154,10 @@ TestCase {
         ]
         for (const version of [1, 2, 3]) {
             rows.push({ tag: "task overview, version " + version, page: taskTab, version: version })
+            // Label checking off shows the sensor lamps beside the readings.
             for (const trim of [true, false])
                 rows.push({ tag: "machine parameters, " + (trim ? "trim" : "collect") + ", version " + version,
-                            page: taskTab, version: version, trim: trim, show: pushed("device") })
+                            page: taskTab, version: version, trim: trim, scan: trim, show: pushed("device") })
         }
         for (const name of paramPopups)
             rows.push({ tag: "machine parameters, " + name, page: taskTab,
@@ -168,6 +171,8 @@ TestCase {
         compare(qsTranslate("HelpStackPage", "更新"), "Update", "the English translation is installed")
         if (data.trim !== undefined)
             config.trim = data.trim
+        if (data.scan !== undefined)
+            config.enableScanAndTrim = data.scan
         if (data.version !== undefined)
             config.setProperty(TAVRA_Config.CPT_Version, data.version)
         const page = open(data.page)
