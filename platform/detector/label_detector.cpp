@@ -180,6 +180,12 @@ cv::Mat upright(const cv::Mat &grey, int first, int last, double expectedWidth)
     if (half < 32 || !findPaperEdges(grey.rowRange(0, half), &f0, &l0, width)
         || !findPaperEdges(grey.rowRange(half, grey.rows), &f1, &l1, width))
         return grey;
+    // Each band's edges lie within the slant of a few degrees of the
+    // whole picture's, and span its width; else a band was misread.
+    const int reach = std::max(4, half / 20);
+    for (int e : {f0 - first, l0 - last, f1 - first, l1 - last})
+        if (std::abs(e) > reach)
+            return grey;
     // The two bands' middles lie half the picture apart.
     const double slope = ((f1 + l1) - (f0 + l0)) * 0.5 / double(half);
     const double degrees = std::atan(slope) * 180.0 / CV_PI;

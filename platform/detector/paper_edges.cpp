@@ -93,29 +93,32 @@ bool findPaperEdges(const cv::Mat &grey, int *firstEdge, int *lastEdge, double e
 
     // The paper enters and leaves the same background: its two steps have
     // opposite signs.
-    int bestA = -1, bestB = -1;
-    if (expectedWidth > 0.0) {
-        double bestMiss = 0.0;
+    // The outermost pair, unless it disagrees with the expected width and
+    // another pair agrees with it: something bright beside the web (a
+    // roller, a guide) then made the outer step. A paper that changed its
+    // width has no pair near the old one and keeps its outermost edges.
+    int bestA = 0, bestB = -1;
+    for (int b = int(steps.size()) - 1; b > 0; --b) {
+        if ((steps[size_t(b)].size > 0) != (steps[0].size > 0)) {
+            bestB = b;
+            break;
+        }
+    }
+    auto miss = [expectedWidth](const Step &a, const Step &b) {
+        return std::abs(double(b.x - a.x) - expectedWidth) / expectedWidth;
+    };
+    if (expectedWidth > 0.0 && (bestB < 0 || miss(steps[0], steps[size_t(bestB)]) > kWidthTolerance)) {
+        int widest = -1;
         for (size_t a = 0; a < steps.size(); ++a) {
             for (size_t b = a + 1; b < steps.size(); ++b) {
-                if ((steps[a].size > 0) == (steps[b].size > 0))
+                if ((steps[a].size > 0) == (steps[b].size > 0) || miss(steps[a], steps[b]) > kWidthTolerance)
                     continue;
-                const double miss = std::abs(double(steps[b].x - steps[a].x) - expectedWidth) / expectedWidth;
                 // Within the tolerance the wider pair wins: label edges lie inside.
-                const double rank = std::max(miss, kWidthTolerance) - 1e-9 * double(steps[b].x - steps[a].x);
-                if (bestA < 0 || rank < bestMiss) {
-                    bestMiss = rank;
+                if (steps[b].x - steps[a].x > widest) {
+                    widest = steps[b].x - steps[a].x;
                     bestA = int(a);
                     bestB = int(b);
                 }
-            }
-        }
-    } else {
-        bestA = 0;
-        for (int b = int(steps.size()) - 1; b > 0; --b) {
-            if ((steps[size_t(b)].size > 0) != (steps[0].size > 0)) {
-                bestB = b;
-                break;
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QtTest>
 
 #include <stdexcept>
@@ -123,6 +124,16 @@ private slots:
         QCOMPARE(int(d.labels.size()), 6);
         for (int i = 0; i < 6; ++i)
             QCOMPARE(d.labels[size_t(i)].kind, i == 4 ? int32_t(DetectedLabel::Lost) : int32_t(DetectedLabel::Checked));
+        // A bright guide beside the web makes the outermost step; the width
+        // the pictures before showed picks the paper.
+        QImage cluttered = synth::renderCheckPicture(web);
+        QPainter(&cluttered).fillRect(QRect(100, 0, 40, cluttered.height()), QColor(200, 200, 200));
+        FrameExpectation before;
+        before.paperWidth = web.lastEdge - web.firstEdge + 3;
+        const ReadData guided = m_detector.process(toMat(cluttered), toMat(synth::renderCutMaskOf(web)), false, false,
+                                                   false, "", before);
+        QVERIFY2(qAbs(guided.first_edge - web.firstEdge) <= 2 && qAbs(guided.last_edge - web.lastEdge) <= 2,
+                 qPrintable(QStringLiteral("%1..%2").arg(guided.first_edge).arg(guided.last_edge)));
     }
 
     void missingLabelsAreLostAndTheOthersNot()
