@@ -2,6 +2,7 @@
 // goes to the part that holds it.
 #include "app/spoolsmith_app.h"
 
+#include "app/print/print_file.h"
 #include "app/records/production_records.h"
 #include "app/task/task_control.h"
 #include "app/task/task_counters.h"
@@ -64,6 +65,7 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
     hooks.taskStatus = [this] { return taskStatus(); };
     hooks.setTaskStatus = [this](int status) { setTaskStatus(status); };
     hooks.printFileMissing = [this] { return printFileMissing(); };
+    hooks.dataSourceEnded = [this] { return m_printFile->enabledDataSource() && m_printFile->rowMissing(); };
     hooks.prepareRun = [this] {
         setMarkIndex(1);
         if (segmentX() != 0)

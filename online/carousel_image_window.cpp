@@ -1,5 +1,7 @@
 #include "online/carousel_image_window.h"
 
+#include "online/bounded_reply.h"
+#include "online/picture_decoder.h"
 #include "online/web_url.h"
 
 #include <QButtonGroup>
@@ -22,15 +24,19 @@
 #include <QWindow>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
 constexpr char kOpacity[] = "ImageOpacity";
 constexpr char kReplyIndex[] = "carouselIndex";
 constexpr char kReplyGeneration[] = "carouselGeneration";
-constexpr char kReplyTooLarge[] = "carouselTooLarge";
 constexpr int kEmbedPollMs = 1000;
+// A stall bound (Qt restarts it with every byte) and a bound on the whole.
 constexpr int kTransferTimeoutMs = 30000;
+constexpr int kTotalTimeoutMs = 60000;
+// The window shows about this many (device-independent) pixels.
+constexpr qint64 kShownPixels = 100000;
 
 // A URL for the log: never the user information it may carry.
 QString loggable(const QUrl &url)
@@ -57,6 +63,9 @@ struct CarouselImageWindow::Private
     bool hasParent = false;
     // Bumped by every new list: replies for an older one are dropped.
     quint64 generation = 0;
+    // The current list's downloads; a new list aborts them.
+    QList<QPointer<BoundedReply>> downloads;
+    PictureDecoder *decoder = nullptr;
 };
 
 CarouselImageWindow::CarouselImageWindow()
@@ -89,6 +98,7 @@ CarouselImageWindow::CarouselImageWindow(QWindow *parent)
 
 CarouselImageWindow::~CarouselImageWindow()
 {
+    abortDownloads();
     detachWindow();
 }
 
@@ -106,6 +116,8 @@ void CarouselImageWindow::initUI()
     hide();
 
     d->network = new QNetworkAccessManager(this);
+    d->decoder = new PictureDecoder(this);
+    connect(d->decoder, &PictureDecoder::decoded, this, &CarouselImageWindow::takePicture);
     d->buttonGroup = new QButtonGroup(this);
     d->buttonGroup->setExclusive(true);
     connect(d->buttonGroup, &QButtonGroup::idClicked, this, &CarouselImageWindow::onImageSwitchButtonClicked);
@@ -208,9 +220,25 @@ void CarouselImageWindow::onPosChanged(int)
     moveWindow();
 }
 
+void CarouselImageWindow::abortDownloads()
+{
+    const QList<QPointer<BoundedReply>> downloads = std::exchange(d->downloads, {});
+    for (const QPointer<BoundedReply> &download : downloads) {
+        if (!download)
+            continue;
+        QNetworkReply *reply = download->reply();
+        download->disconnect(this);
+        download->abort();
+        if (reply)
+            reply->deleteLater();
+    }
+}
+
 void CarouselImageWindow::setImageUrl(const QList<QString> &images, const QList<QString> &links)
 {
     ++d->generation;
+    abortDownloads();
+    d->decoder->dropOlderThan(d->generation);
     d->pictures.clear();
     if (images.size() > kMaxPictures)
         qWarning() << "CarouselImageWindow::setImageUrl" << images.size() << "pictures, the first" << kMaxPictures
@@ -242,48 +270,57 @@ void CarouselImageWindow::setImageUrl(const QList<QString> &images, const QList<
         // Redirects stay on the web and never step down from https.
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         QNetworkReply *reply = d->network->get(request);
-        reply->setProperty(kReplyIndex, int(d->pictures.size() - 1));
-        reply->setProperty(kReplyGeneration, d->generation);
-        // Stop a picture that will not fit before it is all in memory.
-        connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
-            if (received > kMaxPictureBytes || total > kMaxPictureBytes) {
-                reply->setProperty(kReplyTooLarge, true);
-                reply->abort();
-            }
-        });
-        connect(reply, &QNetworkReply::finished, this, &CarouselImageWindow::handleNetworkResponse);
+        auto *download = new BoundedReply(reply, kMaxPictureBytes, kTotalTimeoutMs, reply);
+        download->setProperty(kReplyIndex, int(d->pictures.size() - 1));
+        download->setProperty(kReplyGeneration, d->generation);
+        d->downloads.append(download);
+        connect(download, &BoundedReply::finished, this, &CarouselImageWindow::handleNetworkResponse);
     }
 }
 
 void CarouselImageWindow::handleNetworkResponse()
 {
-    auto *reply = qobject_cast<QNetworkReply *>(sender());
-    if (!reply)
+    auto *download = qobject_cast<BoundedReply *>(sender());
+    if (!download || !download->reply())
         return;
+    QNetworkReply *reply = download->reply();
     reply->deleteLater();
-    const bool current = reply->property(kReplyGeneration).toULongLong() == d->generation;
-    const int index = reply->property(kReplyIndex).toInt();
-    if (reply->property(kReplyTooLarge).toBool()) {
+    d->downloads.removeAll(download);
+    const quint64 generation = download->property(kReplyGeneration).toULongLong();
+    const int index = download->property(kReplyIndex).toInt();
+    if (download->tooLarge()) {
         qCritical() << "CarouselImageWindow::handleNetworkResponse" << "picture larger than" << kMaxPictureBytes
                     << "bytes dropped:" << loggable(reply->request().url());
+    } else if (download->timedOut()) {
+        qCritical() << "CarouselImageWindow::handleNetworkResponse" << "picture not in within" << kTotalTimeoutMs
+                    << "ms:" << loggable(reply->request().url());
     } else if (reply->error() != QNetworkReply::NoError) {
         qCritical() << "CarouselImageWindow::handleNetworkResponse" << reply->error()
                     << loggable(reply->request().url());
-    } else if (current && index >= 0 && index < d->pictures.size()) {
-        CarouselImage &picture = d->pictures[index];
-        picture.image = QImage::fromData(reply->readAll());
-        if (picture.image.isNull())
-            qWarning() << "CarouselImageWindow::handleNetworkResponse" << "not a picture:"
-                       << loggable(reply->request().url());
-        if (index == 0 && !picture.image.isNull()) {
-            // About 100000 square pixels in the first picture's proportions.
-            const QSize size = picture.image.size();
-            const float scale = float(std::sqrt(100000.0 / (double(size.width()) * size.height())));
-            setFixedSize(int(std::lround(size.width() * scale)), int(std::lround(size.height() * scale)));
-            if (!(parentWidget() && !d->parentWindow)) {
-                moveWindow();
-                show();
-            }
+    } else if (generation == d->generation && index >= 0 && index < d->pictures.size()) {
+        const qreal ratio = devicePixelRatioF();
+        d->decoder->decode(generation, index, download->takeBody(), qint64(kShownPixels * ratio * ratio));
+    }
+}
+
+void CarouselImageWindow::takePicture(quint64 generation, int index, const QImage &image, const QSize &original,
+                                      const QString &failure)
+{
+    if (generation != d->generation || index < 0 || index >= d->pictures.size())
+        return;
+    CarouselImage &picture = d->pictures[index];
+    if (image.isNull()) {
+        qWarning() << "CarouselImageWindow::handleNetworkResponse" << failure << picture.url;
+        return;
+    }
+    picture.image = image;
+    if (index == 0) {
+        // About 100000 square pixels in the first picture's proportions.
+        const float scale = float(std::sqrt(double(kShownPixels) / (double(original.width()) * original.height())));
+        setFixedSize(int(std::lround(original.width() * scale)), int(std::lround(original.height() * scale)));
+        if (!(parentWidget() && !d->parentWindow)) {
+            moveWindow();
+            show();
         }
     }
     update();

@@ -55,12 +55,15 @@ private slots:
     void handleNetworkResponse();
     void onImageChangeTimeout();
     void onPosChanged(int);
+    void takePicture(quint64 generation, int index, const QImage &image, const QSize &original,
+                     const QString &failure);
 
 private:
     struct Private;
 
     void connectWindow(QWindow *window);
     void detachWindow();
+    void abortDownloads();
     void initUI();
     void initChangeImageButton();
     void moveWindow();

@@ -1,13 +1,12 @@
 #include "online/mqtt_message.h"
 
+#include "online/advert_message.h"
 #include "online/carousel_image_window.h"
 #include "platform/mqtt/mqtt_client.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
 #include <QPointer>
 #include <QTimer>
@@ -19,7 +18,6 @@ namespace {
 constexpr int kWaitMs = 1000;
 constexpr int kPollMs = 50;
 constexpr quint8 kQos = 1;
-constexpr int kAdvertisementType = 2;
 
 using Callback = mqttMessage::Callback;
 using PlainFunction = void (*)(const QString &, const QByteArray &);
@@ -76,13 +74,10 @@ struct mqttMessage::Private
 
     void showAdvertisement(const QByteArray &payload)
     {
-        const QJsonObject message = QJsonDocument::fromJson(payload).object();
-        const int type = message.value(QStringLiteral("messageType")).toInt(-1);
-        const QString cover = message.value(QStringLiteral("coverImage")).toString();
-        const QString link = message.value(QStringLiteral("link")).toString();
-        if (type != kAdvertisementType || cover.isEmpty() || !adWindow)
+        const AdvertMessage message = AdvertMessage::parse(payload);
+        if (!message.showsPictures() || !adWindow)
             return;
-        adWindow->setImageUrl(cover.split(QLatin1Char(',')), link.split(QLatin1Char(',')));
+        adWindow->setImageUrl(message.images, message.links);
         adWindow->startPlay();
     }
 };
@@ -95,6 +90,9 @@ mqttMessage::mqttMessage(QObject *parent)
     MqttClient *client = d->client.get();
     client->setKeepAlive(60);
     client->setCleanSession(false);
+    // No message of ours comes near this; a larger one is never copied out of
+    // the library nor parsed.
+    client->setMaxPayload(AdvertMessage::kMaxBytes);
 
     connect(client, &MqttClient::stateChanged, this, [this](MqttClient::ClientState state) {
         if (state == MqttClient::Connected) {

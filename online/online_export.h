@@ -2,10 +2,6 @@
 
 #include <QtGlobal>
 
-// The online classes are part of the program file's exported interface. On
-// Windows the program exports them; elsewhere symbols are visible anyway.
-#if defined(Q_OS_WIN)
+// The online classes are part of the program file's exported interface (the
+// program's link lists them, app/program_exports.list).
 #define SPOOLSMITH_ONLINE_EXPORT Q_DECL_EXPORT
-#else
-#define SPOOLSMITH_ONLINE_EXPORT
-#endif

@@ -8,10 +8,16 @@ import QuickItemWidget 1.0
 Item {
     id: control
 
-    // The hosted view is a native window above all QML: the task tab turns
-    // it off while one of its popups is open.
+    // The hosted view is a native window above all QML, so it would cover
+    // whatever opens over it: the task tab turns it off while one of its
+    // popups is open, and the page while one of its own dialogs is.
     function showWindow(show) {
-        cutGraphicsView.visible = show
+        view_state.shown = show
+    }
+
+    QtObject {
+        id: view_state
+        property bool shown: true
     }
 
     Rectangle {
@@ -28,6 +34,7 @@ Item {
             objectName: "cutGraphicsView"
             anchors.fill: parent
             enabled: false
+            visible: view_state.shown && !fileDialog.visible && !saveDlg.visible
             Component.onCompleted: widget = app.getCutGraphicsView()
         }
     }

@@ -49,11 +49,9 @@ Item {
         config.ident = ident
     }
 
+    // A running job ends with the program's normal shut-down.
     function checkForUpdate() {
-        if (jobActive)
-            tipDlg.show(busyTip)
-        else
-            app.checkUpdate()
+        app.checkUpdate()
     }
 
     Component.onCompleted: console.info("DeviceStackPage QML")

@@ -21,9 +21,11 @@ Rectangle {
     readonly property alias errorPopup: error_popup
     readonly property alias fileDialog: fileDialog
 
-    // Whether anything the native cut view would cover is open.
+    // Whether anything the native cut view would cover is open: the popups,
+    // the file dialog and the on-screen keyboard.
     readonly property bool coveringOpen: task_popup.visible || error_popup.visible
                                          || task_copies_cut.popuped || task_copies_print.popuped
+                                         || fileDialog.visible || Qt.inputMethod.visible
 
     onError_messageChanged: {
         if (error_message !== "") {

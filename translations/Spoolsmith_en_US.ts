@@ -165,19 +165,19 @@
     </message>
     <message>
         <source>控制模块</source>
-        <translation>Control module</translation>
+        <translation>Control</translation>
     </message>
     <message>
         <source>驱动模块</source>
-        <translation>Driver module</translation>
+        <translation>Driver</translation>
     </message>
     <message>
         <source>检测模块</source>
-        <translation>Sensor module</translation>
+        <translation>Sensor</translation>
     </message>
     <message>
         <source>裁断模块</source>
-        <translation>Trim module</translation>
+        <translation>Trim</translation>
     </message>
     <message>
         <source>机器连接成功，重启完成初始化</source>
@@ -424,6 +424,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <source>文件校验失败</source>
         <translation>The file failed its checksum</translation>
     </message>
+    <message>
+        <source>文件不完整：服务器未告知长度，也没有校验值</source>
+        <translation>The file may be incomplete: the server announced no length and there is no checksum</translation>
+    </message>
 </context>
 <context>
     <name>HelpStackPage</name>
@@ -536,6 +540,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 </context>
 <context>
     <name>OnlineServices</name>
+    <message>
+        <source>升级程序无法启动</source>
+        <translation>The updater could not be started</translation>
+    </message>
     <message>
         <source>任务运行中，请先停止任务</source>
         <translation>A job is running: stop it first</translation>
@@ -734,12 +742,6 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>This cut type is not supported!</translation>
     </message>
     <message>
-        <source>机器连接断开，任务已停止 
-</source>
-        <translation>The machine link was lost, the job has stopped 
-</translation>
-    </message>
-    <message>
         <source>标记点扫描失败！</source>
         <translation>Mark scan failed!</translation>
     </message>
@@ -750,6 +752,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>切割文件未打开或未识别到二维码</source>
         <translation>No cut file is open, or no QR code was read</translation>
+    </message>
+    <message>
+        <source>机器连接断开，任务已停止 
+</source>
+        <translation>The machine link was lost, the job has stopped 
+</translation>
     </message>
 </context>
 <context>

@@ -13,14 +13,31 @@
 
 namespace {
 
-cv::Mat toBgr(const QImage &picture)
+// The grey of an area of a picture with pixels of the given OpenCV type.
+cv::Mat greyInPlace(const QImage &picture, const QRect &area, int type, int conversion)
 {
-    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
-    cv::Mat view(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar *>(rgb.constBits()),
-                 size_t(rgb.bytesPerLine()));
-    cv::Mat bgr;
-    cv::cvtColor(view, bgr, cv::COLOR_RGB2BGR);
-    return bgr;
+    const int bytes = picture.depth() / 8;
+    const cv::Mat view(area.height(), area.width(), type,
+                       const_cast<uchar *>(picture.constScanLine(area.y())) + size_t(area.x()) * size_t(bytes),
+                       size_t(picture.bytesPerLine()));
+    cv::Mat grey;
+    cv::cvtColor(view, grey, conversion);
+    return grey;
+}
+
+// The grey of a picture's area as the BGR conversion gives it, read where
+// the pixels lie: 32-bit pictures in place (B, G, R, A in memory; the alpha
+// of ARGB32 dropped, as by the conversion to 24 bits), others through one
+// copy.
+cv::Mat greyOf(const QImage &picture, const QRect &area)
+{
+    const QImage::Format format = picture.format();
+    if (Q_BYTE_ORDER == Q_LITTLE_ENDIAN && (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32))
+        return greyInPlace(picture, area, CV_8UC4, cv::COLOR_BGRA2GRAY);
+    if (format == QImage::Format_RGB888)
+        return greyInPlace(picture, area, CV_8UC3, cv::COLOR_RGB2GRAY);
+    const QImage rgb = picture.copy(area).convertToFormat(QImage::Format_RGB888);
+    return greyInPlace(rgb, rgb.rect(), CV_8UC3, cv::COLOR_RGB2GRAY);
 }
 
 } // namespace
@@ -48,8 +65,7 @@ PageCodeRead QrPageCodeReader::read(const QImage &picture, const QRect &region)
         return result;
 
     const int factor = std::max(1, int(std::ceil(double(std::max(area.width(), area.height())) / kMaxDecodeSide)));
-    cv::Mat grey;
-    cv::cvtColor(toBgr(picture.copy(area)), grey, cv::COLOR_BGR2GRAY);
+    cv::Mat grey = greyOf(picture, area);
     if (factor > 1)
         cv::resize(grey, grey, cv::Size(grey.cols / factor, grey.rows / factor), 0, 0, cv::INTER_AREA);
     cv::threshold(grey, grey, 127, 255, cv::THRESH_BINARY);

@@ -53,18 +53,56 @@ CutDocument::CutDocument(AppServices services, Hooks hooks, QObject *parent)
     // its garbage collector delete it under the application.
     QQmlEngine::setObjectOwnership(m_view, QQmlEngine::CppOwnership);
     connect(this, &CutDocument::openScene, this, &CutDocument::openInScene);
-    m_scene = new GScene;
-    m_scene->setGSceneFlag(2, true);
-    m_scene->setGSceneFlag(1, true);
-    m_scene->setGSceneFlag(4, true);
-    // The task thread builds plot data from the scene while a job runs.
-    m_scene->setEditGuard([this] { return m_hooks.taskStatus() == 2; });
+    m_scene = m_ownScene = makeScene();
     m_view->setScene(m_scene);
     m_loader = new CutFileLoader(this);
     connect(m_loader, &CutFileLoader::progress, this, &CutDocument::loadProgress, Qt::QueuedConnection);
     connect(m_loader, &CutFileLoader::loaded, this, &CutDocument::placeLoaded, Qt::QueuedConnection);
     connect(this, &CutDocument::loadProgress, this, &CutDocument::setLoadPercent);
     connect(this, &CutDocument::cutFileLoaded, this, [this] { setLoadPercent(-1); });
+}
+
+CutDocument::~CutDocument()
+{
+    // The view outlives this document; the known templates' scenes do not.
+    showScene(m_ownScene);
+}
+
+GScene *CutDocument::makeScene()
+{
+    auto *scene = new GScene;
+    scene->setGSceneFlag(2, true);
+    scene->setGSceneFlag(1, true);
+    scene->setGSceneFlag(4, true);
+    // The task thread builds plot data from the scene while a job runs.
+    scene->setEditGuard([this] { return m_hooks.taskStatus() == 2; });
+    return scene;
+}
+
+void CutDocument::showScene(GScene *scene)
+{
+    if (scene == m_scene)
+        return;
+    // The cutting settings live in the scene: they go with the page in sight.
+    for (int index : m_scene->penIndexes())
+        *scene->sp(index) = *m_scene->sp(index);
+    scene->enableSort(m_scene->isSort());
+    scene->setSortSP(m_scene->isSortSP());
+    scene->setSortInside(m_scene->isSortInside());
+    scene->setShowMargin(m_scene->showMargin());
+    if (scene == m_ownScene) {
+        // Empty here: it stands for the scene as the last file left it.
+        scene->page()->setSize(m_scene->page()->layout().pageSize().definitionSize());
+        scene->setSceneRect(m_scene->sceneRect());
+    }
+    m_view->setScene(scene);
+    m_scene = scene;
+}
+
+void CutDocument::showOwnScene()
+{
+    showScene(m_ownScene);
+    m_templates.clear(m_ownScene);
 }
 
 void CutDocument::setLoadPercent(int percent)
@@ -113,6 +151,7 @@ void CutDocument::placeLoaded()
         emit cutFileLoaded(); // nobody waits for a load that never ends
         return;
     }
+    showOwnScene();
     m_scene->gClear();
     if (!m_placing->ok) {
         qCritical() << "SpoolsmithApp::onOpenScene" << m_placing->job.path << m_placing->error;
@@ -148,7 +187,7 @@ void CutDocument::placeSlice()
     setCutShowFile(done->job.showFile);
     if (!done->mask.isNull()) {
         m_templateFile.write(done->job.templateFile, done->mask);
-        storeTemplate(done->mask, done->rows, done->cols);
+        storeTemplate(inspectionOf(done->mask), done->rows, done->cols);
     }
     if (done->job.reversed && m_scene->page()->markItem())
         m_hooks.rebuildPlotData();
@@ -268,6 +307,86 @@ void CutDocument::openTvaCutFile(const QString &path)
 
 void CutDocument::openInScene(const QString &path)
 {
+    showOwnScene();
+    openHere(path);
+}
+
+void CutDocument::openTemplate(const QString &path)
+{
+    // Large files and unreadable ones take the ordinary road.
+    QFile file(path);
+    if (QFileInfo(path).size() > kWorkerFileBytes || !file.open(QIODevice::ReadOnly)) {
+        showScene(m_ownScene);
+        openHere(path);
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    const Config *config = m_services.config();
+    const bool reversed = config && config->getProperty(Config::CPT_Cut_Inverse).toBool();
+    if (TemplateCache::Entry *known = m_templates.find(path, reversed, bytes)) {
+        qInfo() << "SpoolsmithApp::onOpenScene" << path;
+        presentTemplate(*known);
+        return;
+    }
+    showScene(m_ownScene);
+    m_mask = QImage();
+    openHere(path);
+    // Kept only when opened whole from the very bytes read above.
+    QFile again(path), shown(cutShowFile());
+    if (m_scene->fileName() != path || m_scene->gItemAll().isEmpty() || m_mask.isNull() || !m_showFileWritten
+        || !again.open(QIODevice::ReadOnly) || again.readAll() != bytes || !shown.open(QIODevice::ReadOnly))
+        return;
+    auto entry = std::make_unique<TemplateCache::Entry>();
+    entry->path = path;
+    entry->reversed = reversed;
+    entry->fileBytes = bytes;
+    entry->itemCount = int(m_scene->gItemAll().size());
+    entry->showFile = shown.readAll();
+    entry->mask = m_mask;
+    entry->maskFile = m_maskFile;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        entry->pageSize = m_pageSize;
+        entry->inspection = m_inspectionTemplate;
+        entry->rows = m_rowSegments;
+        entry->cols = m_colSegments;
+    }
+    // The scene goes with the entry; a fresh one takes its place for the
+    // openings to come.
+    entry->scene.reset(m_ownScene);
+    m_ownScene = makeScene();
+    m_templates.insert(std::move(entry), m_scene);
+}
+
+void CutDocument::presentTemplate(TemplateCache::Entry &entry)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_sceneFile = entry.path;
+    }
+    showScene(entry.scene.get());
+    // Turned already when it was opened; the plot data follows the scene.
+    if (entry.reversed && m_scene->page()->markItem())
+        m_hooks.rebuildPlotData();
+    m_view->fitPage();
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_pageSize = entry.pageSize;
+    }
+    const QString show = appPath() + QStringLiteral("/plt.plt");
+    QFile file(show);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(entry.showFile) != entry.showFile.size())
+        qCritical() << "GScene::exportFile" << show << file.errorString();
+    file.close();
+    setCutShowFile(show);
+    m_mask = entry.mask;
+    m_templateFile.write(QStringLiteral("bk.png"), entry.mask, entry.maskFile);
+    storeTemplate(entry.inspection, entry.rows, entry.cols);
+}
+
+void CutDocument::openHere(const QString &path)
+{
     qInfo() << "SpoolsmithApp::onOpenScene" << path;
     // Page-code switches open files from the cut-file folder directly.
     if (!sizeAccepted(path))
@@ -294,7 +413,7 @@ void CutDocument::openInScene(const QString &path)
         m_pageSize = m_scene->page()->layout().pageSize().definitionSize();
     }
     const QString show = appPath() + QStringLiteral("/plt.plt");
-    m_scene->saveCutFile(show);
+    m_showFileWritten = m_scene->saveCutFile(show);
     setCutShowFile(show);
     loadTemplate();
 }
@@ -333,19 +452,28 @@ bool CutDocument::loadTemplate()
         qCritical() << "SpoolsmithApp::loadTemplate" << "m_cutScene->bkImage() is NULL";
         return false;
     }
-    m_templateFile.write(QStringLiteral("bk.png"), img);
-    storeTemplate(img, m_scene->rowSegments(), m_scene->colSegments());
+    // The file's bytes are kept with the picture, for a page-code switch
+    // that brings this template back.
+    m_mask = img;
+    m_maskFile = std::make_shared<TemplateFileWriter::Encoded>();
+    m_templateFile.write(QStringLiteral("bk.png"), img, m_maskFile);
+    storeTemplate(inspectionOf(img), m_scene->rowSegments(), m_scene->colSegments());
     return true;
 }
 
-void CutDocument::storeTemplate(const QImage &img, const QList<QPair<double, double>> &rows,
-                                const QList<QPair<double, double>> &cols)
+cv::Mat CutDocument::inspectionOf(const QImage &img)
 {
     const cv::Mat view(img.height(), img.width(), CV_8UC3, const_cast<uchar *>(img.constBits()),
                        size_t(img.bytesPerLine()));
+    return view.clone();
+}
+
+void CutDocument::storeTemplate(const cv::Mat &inspection, const QList<QPair<double, double>> &rows,
+                                const QList<QPair<double, double>> &cols)
+{
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_inspectionTemplate = view.clone();
+        m_inspectionTemplate = inspection;
         m_rowSegments = rows;
         m_colSegments = cols;
     }
@@ -406,7 +534,7 @@ bool CutDocument::openSceneBlocking(const QString &path)
     bool has = false;
     const auto open = [this, path, &has] {
         if (!path.isEmpty())
-            openInScene(path);
+            openTemplate(path);
         has = !m_scene->gItemAll().isEmpty();
     };
     if (QThread::currentThread() == thread())

@@ -18,6 +18,7 @@
 #include <mutex>
 
 #include "app/cut/cut_file_loader.h"
+#include "app/cut/template_cache.h"
 #include "app/cut/template_file_writer.h"
 
 class GScene;
@@ -44,6 +45,7 @@ public:
         std::function<void()> requestCheckPicture;
     };
     CutDocument(AppServices services, Hooks hooks, QObject *parent = nullptr);
+    ~CutDocument() override;
 
     // Cut files beyond this size are refused before they are read.
     static constexpr qint64 kMaxCutFileBytes = 256LL * 1024 * 1024;
@@ -72,8 +74,9 @@ public:
     void openTvaCutFile(const QString &path);
     // Opens path into the scene; GUI thread.
     void openInScene(const QString &path);
-    // The same from any thread, returning once it is open (an empty path
-    // opens nothing); true when the scene then holds any item.
+    // A page-code switch's opening, from any thread, returning once it is
+    // open (an empty path opens nothing); true when the scene then holds any
+    // item. A template opened before comes back without being read again.
     bool openSceneBlocking(const QString &path);
     QString sceneFile() const;
     QSizeF pageSize() const;
@@ -111,13 +114,31 @@ private:
     void placeLoaded();
     void placeSlice();
     void setLoadPercent(int percent);
-    void storeTemplate(const QImage &img, const QList<QPair<double, double>> &rows,
+    void storeTemplate(const cv::Mat &inspection, const QList<QPair<double, double>> &rows,
                        const QList<QPair<double, double>> &cols);
+    static cv::Mat inspectionOf(const QImage &img);
+    // A fresh cut scene, set up as the first one.
+    GScene *makeScene();
+    // Puts scene in sight, with the pens, sorting and margin of the one it replaces.
+    void showScene(GScene *scene);
+    // The scene every opening but a page-code switch's goes into; the
+    // known templates are let go, as a switch's files may be changed by then.
+    void showOwnScene();
+    // Opens path into the scene in sight.
+    void openHere(const QString &path);
+    // A page-code switch: a known template comes back as it was opened.
+    void openTemplate(const QString &path);
+    void presentTemplate(TemplateCache::Entry &entry);
 
     AppServices m_services;
     Hooks m_hooks;
     GraphicsView *m_view = nullptr;
-    GScene *m_scene = nullptr;
+    GScene *m_scene = nullptr;    // in sight: the own scene or a known template's
+    GScene *m_ownScene = nullptr; // empty while out of sight
+    TemplateCache m_templates;    // GUI thread
+    QImage m_mask;                // GUI thread: the last template rendered
+    std::shared_ptr<TemplateFileWriter::Encoded> m_maskFile; // and its file's bytes
+    bool m_showFileWritten = false; // GUI thread: by the last opening
     mutable std::mutex m_lock; // the paths, page size and template
     QString m_cutShowFile;
     QString m_cutFile;

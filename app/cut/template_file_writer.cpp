@@ -1,5 +1,6 @@
 #include "app/cut/template_file_writer.h"
 
+#include <QBuffer>
 #include <QDebug>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -19,12 +20,12 @@ TemplateFileWriter::~TemplateFileWriter()
     m_thread.join();
 }
 
-void TemplateFileWriter::write(const QString &path, const QImage &image)
+void TemplateFileWriter::write(const QString &path, const QImage &image, std::shared_ptr<Encoded> encoded)
 {
     const QString target = QFileInfo(path).absoluteFilePath();
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_pending.insert(target, image);
+        m_pending.insert(target, Pending{image, std::move(encoded)});
     }
     m_wake.notify_all();
 }
@@ -35,6 +36,24 @@ void TemplateFileWriter::waitIdle()
     m_idle.wait(lock, [this] { return m_pending.isEmpty() && !m_writing; });
 }
 
+QByteArray TemplateFileWriter::encode(const Pending &pending)
+{
+    if (pending.encoded) {
+        std::lock_guard<std::mutex> lock(pending.encoded->lock);
+        if (!pending.encoded->png.isEmpty())
+            return pending.encoded->png;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (pending.image.isNull() || !buffer.open(QIODevice::WriteOnly) || !pending.image.save(&buffer, "PNG"))
+        return {};
+    if (pending.encoded) {
+        std::lock_guard<std::mutex> lock(pending.encoded->lock);
+        pending.encoded->png = png;
+    }
+    return png;
+}
+
 void TemplateFileWriter::run()
 {
     std::unique_lock<std::mutex> lock(m_lock);
@@ -43,12 +62,13 @@ void TemplateFileWriter::run()
         if (m_pending.isEmpty()) // stopping with nothing left
             return;
         const QString path = m_pending.firstKey();
-        const QImage image = m_pending.take(path);
+        const Pending next = m_pending.take(path);
         m_writing = true;
         lock.unlock();
+        const QByteArray png = encode(next);
         // Whole or not at all: a reader never sees half a picture.
         QSaveFile file(path);
-        const bool ok = !image.isNull() && file.open(QIODevice::WriteOnly) && image.save(&file, "PNG")
+        const bool ok = !png.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(png) == png.size()
             && file.commit();
         if (!ok)
             qCritical() << "SpoolsmithApp::loadTemplate" << "cannot write" << path << file.errorString();

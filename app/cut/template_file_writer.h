@@ -4,7 +4,10 @@
 #include <QMap>
 #include <QString>
 
+#include <QByteArray>
+
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -21,18 +24,31 @@ public:
     TemplateFileWriter(const TemplateFileWriter &) = delete;
     TemplateFileWriter &operator=(const TemplateFileWriter &) = delete;
 
+    // A picture's file bytes, kept by whoever writes the same picture again:
+    // encoded once, on the first write.
+    struct Encoded
+    {
+        std::mutex lock;
+        QByteArray png;
+    };
     // A relative path is taken against the working directory of this call.
-    void write(const QString &path, const QImage &image);
+    void write(const QString &path, const QImage &image, std::shared_ptr<Encoded> encoded = {});
     // Returns once every picture handed in so far is on disk (or failed).
     void waitIdle();
 
 private:
+    struct Pending
+    {
+        QImage image;
+        std::shared_ptr<Encoded> encoded;
+    };
+    static QByteArray encode(const Pending &pending);
     void run();
 
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
-    QMap<QString, QImage> m_pending; // by absolute path
+    QMap<QString, Pending> m_pending; // by absolute path
     bool m_writing = false;
     bool m_stop = false;
     std::thread m_thread;

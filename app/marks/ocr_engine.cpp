@@ -1,6 +1,8 @@
 #include "app/marks/ocr_engine.h"
 
 #include "platform/ocr/ocr_lite.h"
+#include "platform/ocr/ocr_paths.h"
+#include "platform/ocr/shared_ocr.h"
 
 #include <QDebug>
 #include <QGuiApplication>
@@ -8,7 +10,7 @@
 #include <QTimer>
 
 OcrEngine::OcrEngine()
-    : m_ocr(std::make_unique<OcrLite>())
+    : m_ocr(std::make_shared<OcrLite>())
 {
 }
 
@@ -20,12 +22,16 @@ OcrEngine::~OcrEngine()
 
 bool OcrEngine::load()
 {
-    m_ocr->setNumThread(4);
-    m_ocr->initLogger(true, true, true);
-    // The models sit in "models" beside the program; the names keep the
-    // Windows separators the settings were written with.
-    if (!m_ocr->initModels(".\\models\\ch_PP-OCRv3_det_infer.onnx", ".\\models\\ch_ppocr_mobile_v2.0_cls_infer.onnx",
-                           ".\\models\\ch_PP-OCRv3_rec_infer.onnx", ".\\models\\ppocr_keys_v1.txt")) {
+    // The models sit in "models" beside the program (the name keeps the
+    // Windows separator the settings were written with). The label
+    // detector reads with the same engine when its model path points there.
+    std::shared_ptr<OcrLite> shared = sharedocr::engine(toLocalPath(QStringLiteral(".\\models")).toStdString());
+    shared->initLogger(true, true, true);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_ocr = shared;
+    }
+    if (!shared->isReady()) {
         qCritical() << "SpoolsmithApp::initApp" << "Failed to initialize models.";
         return false;
     }
@@ -82,11 +88,17 @@ bool OcrEngine::waitReady(std::chrono::milliseconds bound)
     return m_state == State::Ready;
 }
 
+OcrLite &OcrEngine::lite()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return *m_ocr;
+}
+
 QList<PageCodeLine> OcrEngine::read(const QImage &bgr, std::chrono::milliseconds bound)
 {
     if (!waitReady(bound)) {
         qCritical() << "SpoolsmithApp::scanOCR" << "OCR models not loaded; page code not read";
         return {};
     }
-    return readPageCodeLines(*m_ocr, bgr);
+    return readPageCodeLines(lite(), bgr);
 }

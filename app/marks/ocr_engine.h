@@ -15,7 +15,7 @@ class OcrLite;
 class QObject;
 
 // The OCR engine that reads page codes printed as text: the models beside
-// the program. Start-up loads them on a worker thread once the window has
+// the program, in the process's one engine for them (sharedocr). Start-up loads them on a worker thread once the window has
 // drawn its first frame, so they never hold up the window; a read that comes
 // sooner waits for them, bounded.
 class OcrEngine
@@ -39,14 +39,15 @@ public:
     // The text lines of a 24-bit BGR picture; none (and a log line) when the
     // models are not loaded within bound.
     QList<PageCodeLine> read(const QImage &bgr, std::chrono::milliseconds bound);
-    OcrLite &lite() { return *m_ocr; }
+    // The shared engine once loaded; before that an idle one that is not ready.
+    OcrLite &lite();
 
 private:
     enum class State { Idle, Loading, Ready, Failed };
     bool load();
     void finish(bool ok);
 
-    std::unique_ptr<OcrLite> m_ocr;
+    std::shared_ptr<OcrLite> m_ocr; // under m_lock
     std::mutex m_lock;
     std::condition_variable m_changed;
     State m_state = State::Idle;

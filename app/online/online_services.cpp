@@ -4,6 +4,7 @@
 
 #include "machine/trv610plus.h"
 #include "online/mqtt_message.h"
+#include "platform/processes/updater_script.h"
 #include "settings/config.h"
 
 #include <QCoreApplication>
@@ -81,15 +82,10 @@ void OnlineServices::upgrade()
 
 void OnlineServices::checkUpdate()
 {
-    // Quitting would end the job with the link: the machine would stop.
-    TRV610Plus *device = m_services.device ? m_services.device() : nullptr;
-    if (device && device->taskStatus() != 2) {
-        qCritical() << "SpoolsmithApp::checkUpdate" << "refused: a job is running";
-        device->setErrorMessage(QCoreApplication::translate("OnlineServices", "任务运行中，请先停止任务"));
-        return;
-    }
-    const QString dir = QCoreApplication::applicationDirPath();
-    const QString updater = dir + QStringLiteral("/runtool.bat");
+    // A running job is ended by the shut-down that follows the quit, as
+    // when the window closes: stopped, counted and recorded.
+    const QString dir = m_updaterFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_updaterFolder;
+    const QString updater = dir + QLatin1Char('/') + QLatin1String(processes::kUpdaterScript);
     QProcess process;
     process.setProgram(updater);
     process.setWorkingDirectory(dir);
@@ -97,7 +93,10 @@ void OnlineServices::checkUpdate()
     // neither program.
     if (!process.startDetached()) {
         qCritical() << "SpoolsmithApp::checkUpdate" << "could not start" << updater;
+        if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+            device->setErrorMessage(QCoreApplication::translate("OnlineServices", "升级程序无法启动"));
         return;
     }
+    qInfo() << "SpoolsmithApp::checkUpdate" << "started" << updater << ", quitting";
     m_quit();
 }

@@ -37,6 +37,8 @@ public:
 
     // Tests reach a broker on another port.
     void setBrokerPort(quint16 port) { m_brokerPort = port; }
+    // Tests give the updater's folder (the program's folder otherwise).
+    void setUpdaterFolder(const QString &folder) { m_updaterFolder = folder; }
     mqttMessage *mqtt() const { return m_mqtt.get(); }
 
 private:
@@ -47,6 +49,7 @@ private:
     std::function<void()> m_quit;
     std::function<QWindow *()> m_mainWindow;
     quint16 m_brokerPort = kBrokerPort;
+    QString m_updaterFolder;
     std::unique_ptr<mqttMessage> m_mqtt;
     std::unique_ptr<UpgradeChecks> m_upgrades;
 };

@@ -8,7 +8,6 @@
 #include <QDebug>
 
 #include <cerrno>
-#include <cstring>
 #include <thread>
 
 namespace {
@@ -21,10 +20,19 @@ constexpr const char *kOpenPrefix = "SpoolsmithApp::createCDRHandle";
 constexpr const char *kHandOverPrefix = "SpoolsmithApp::printPdf";
 constexpr int kStopped = 2;
 
-template<typename Object>
-void dropIfStale(std::unique_ptr<Object> &object)
+// Another process may cut an object short at any time; memory past its end
+// is never touched (that would kill this process), the object is refused.
+void logShrunk(const char *prefix, const char *name, std::size_t size)
 {
-    if (object && !object->isCurrent())
+    qCritical() << prefix << name << "was cut short to" << size << "bytes; not used";
+}
+
+template<typename Object>
+void dropIfStale(std::unique_ptr<Object> &object, const char *name)
+{
+    if (object && object->isCurrent() && !object->isWhole())
+        logShrunk(kOpenPrefix, name, object->currentSize());
+    if (object && (!object->isCurrent() || !object->isWhole()))
         object.reset();
 }
 
@@ -42,14 +50,15 @@ bool CdrChannel::createCDRHandle()
     return openHandles();
 }
 
-// Objects of a component that ended (or was started anew) are closed so that
-// the component's current ones are opened in their place.
+// Objects of a component that ended (or was started anew), and ones cut
+// short, are closed so that the component's current ones are opened in
+// their place.
 void CdrChannel::dropStaleHandles()
 {
-    dropIfStale(m_mutex);
-    dropIfStale(m_mapping);
-    dropIfStale(m_jobTaken);
-    dropIfStale(m_jobWritten);
+    dropIfStale(m_mutex, kMutexName);
+    dropIfStale(m_mapping, kMappingName);
+    dropIfStale(m_jobTaken, kJobTakenName);
+    dropIfStale(m_jobWritten, kJobWrittenName);
 }
 
 bool CdrChannel::openHandles()
@@ -110,11 +119,20 @@ bool CdrChannel::handOver(int pageCount)
         return false;
     // An answer that came after an earlier hand-over gave up must not count
     // as the answer to this one.
-    m_jobTaken->reset();
-    m_jobWritten->set();
+    if (!m_jobTaken->reset()) {
+        logShrunk(kHandOverPrefix, kJobTakenName, m_jobTaken->currentSize());
+        return false;
+    }
+    if (!m_jobWritten->set()) {
+        logShrunk(kHandOverPrefix, kJobWrittenName, m_jobWritten->currentSize());
+        return false;
+    }
     if (!awaitTaken(stopped))
         return false;
-    m_jobTaken->reset();
+    if (!m_jobTaken->reset()) {
+        logShrunk(kHandOverPrefix, kJobTakenName, m_jobTaken->currentSize());
+        return false;
+    }
     if (m_hooks.addPrintCopies)
         m_hooks.addPrintCopies(pageCount);
     return true;
@@ -141,13 +159,18 @@ bool CdrChannel::writeRecord(int pageCount, const std::function<bool()> &stopped
     case named::NamedMutex::LockResult::Failed:
         qCritical() << kHandOverPrefix << "LPC_Mutex lock failed" << error;
         return false;
+    case named::NamedMutex::LockResult::Shrunk:
+        logShrunk(kHandOverPrefix, kMutexName, m_mutex->currentSize());
+        return false;
     }
     CdrJobRecord record;
     record.pageCount = pageCount;
     const auto bytes = record.bytes();
-    std::memcpy(m_mapping->data(), bytes.data(), bytes.size());
+    const bool written = m_mapping->write(bytes.data(), bytes.size());
     m_mutex->unlock();
-    return true;
+    if (!written)
+        logShrunk(kHandOverPrefix, kMappingName, m_mapping->currentSize());
+    return written;
 }
 
 bool CdrChannel::awaitTaken(const std::function<bool()> &stopped)
@@ -177,6 +200,9 @@ bool CdrChannel::awaitTaken(const std::function<bool()> &stopped)
             qCritical() << kHandOverPrefix << "hand-over ended by the job's stop while waiting for LPC_SRO";
         else
             qCritical() << kHandOverPrefix << "the print component ended before taking the job";
+        return false;
+    case named::NamedEvent::WaitResult::Shrunk:
+        logShrunk(kHandOverPrefix, kJobTakenName, m_jobTaken->currentSize());
         return false;
     }
     return true;

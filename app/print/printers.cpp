@@ -2,6 +2,7 @@
 
 #include "app/print/cdr_channel.h"
 #include "core/property_store.h"
+#include "platform/printing/printer_page.h"
 #include "platform/printing/system_spooler.h"
 #include "settings/config.h"
 
@@ -62,15 +63,10 @@ QStringList Printers::filterPrinters(const QStringList &installed)
     return list;
 }
 
-QStringList Printers::preferenceArguments(const QString &printerName)
-{
-    return {QStringLiteral("printui.dll"), QStringLiteral("PrintUIEntry"), QStringLiteral("/e"), QStringLiteral("/n"),
-            printerName};
-}
-
 void Printers::printerPreference(const QString &printerName)
 {
-    // The dialog is the system's own program; nothing waits for it.
-    if (!QProcess::startDetached(QLatin1String(kPreferenceProgram), preferenceArguments(printerName)))
-        qCritical() << "SpoolsmithApp::printerPreference" << "could not start" << kPreferenceProgram << printerName;
+    // The print system's own page; nothing waits for it.
+    const printing::PreferencesCommand command = printing::preferencesCommand(printerName);
+    if (!QProcess::startDetached(command.program, command.arguments))
+        qCritical() << "SpoolsmithApp::printerPreference" << "could not start" << command.program << printerName;
 }

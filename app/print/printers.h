@@ -23,15 +23,13 @@ public:
     // At start-up: the stored printer, else the first one (not on machine
     // version 2); no signal.
     void loadPrinterName();
-    static constexpr char kPreferenceProgram[] = "rundll32";
 
     QStringList printersName();
     // The printers of installed whose names name a known maker, in the
     // system's order, then the print component.
     static QStringList filterPrinters(const QStringList &installed);
-    // Opens the printer's preferences dialog (detached).
+    // Opens the print system's page of the printer (detached).
     void printerPreference(const QString &printerName);
-    static QStringList preferenceArguments(const QString &printerName);
 
 signals:
     void printerNameChanged();

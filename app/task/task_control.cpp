@@ -112,6 +112,11 @@ bool TaskControl::finishedOneCopies()
     }
     if (cutTask >= 1 && m_counters.cutCopies() >= cutTask)
         return false;
+    // Printing only, with nothing left to print: the job ends with what it printed.
+    if (cutTask == 0 && m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded()) {
+        qInfo() << "SpoolsmithApp::finishedOneCopies" << "the data source's last row is printed, job ends";
+        return false;
+    }
     const int printTask = m_counters.printTaskCopies();
     if (printTask < 1)
         return true;
@@ -220,6 +225,14 @@ void TaskControl::stop(TRV610Plus *device)
 {
     // The worker loop ends at its next cycle.
     device->setTaskStatus(2);
+    if (!device->linked()) {
+        // A job held on a lost link: no report can come from the machine,
+        // so the job ends here.
+        qWarning() << "SpoolsmithApp::stopTask" << "machine not linked, job ended here";
+        m_hooks.setTaskStatus(2);
+        m_settings.load();
+        return;
+    }
     if (!device->exitTask()) {
         qCritical() << "SpoolsmithApp::stopTask" << "exitTask failed, 请稍后重试";
         device->setErrorMessage(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "请稍后重试 \n")));

@@ -28,6 +28,8 @@ public:
         std::function<void(int)> setTaskStatus;
         // Printing is on but no print file is ready to print.
         std::function<bool()> printFileMissing;
+        // Variable data is printed and its last row is behind.
+        std::function<bool()> dataSourceEnded;
         // The page search and the inspection start over with a new job.
         std::function<void()> prepareRun;
         std::function<double()> cutPageHeight;

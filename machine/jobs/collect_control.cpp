@@ -221,12 +221,15 @@ void CollectControl::rectifyFromCamera(const Config &c)
 
 void CollectControl::rectifyFromSensors(const Config &c)
 {
+    // Read every cycle, guide on or off: the status panel's sensor lamps
+    // follow these reads.
+    const bool read = m_device.rSensor();
     if (!c.enableRectify()) {
         // The guide is off: its error cannot stand.
         m_device.changeDeviceState(0, DeviceConditions::Rectify);
         return;
     }
-    if (!m_device.rSensor())
+    if (!read)
         return;
     const bool left = m_device.sensor6();
     const bool right = m_device.sensor7();

@@ -55,11 +55,6 @@ void taskInterface::sleepCycle(int &curStep)
     curStep = 0;
 }
 
-bool taskInterface::holdWhileUnlinked(qint64)
-{
-    return true;
-}
-
 bool taskInterface::doWork(const QList<TaskStep> &steps)
 {
     const int length = int(steps.size());
@@ -68,14 +63,12 @@ bool taskInterface::doWork(const QList<TaskStep> &steps)
         qInfo() << "taskInterface::doWork" << "exit thread";
         return curStep == length;
     }
-    QElapsedTimer unlinked;
     for (;;) {
         const int status = m_taskStatus.load();
         if (status == 0) {
             sleepMs(m_pauseSleep);
             sleepMs(m_stepInterval);
         } else if (status == 1 && deviceLinked()) {
-            unlinked.invalidate();
             if (curStep >= 0 && curStep < length) {
                 ++m_passes;
                 steps.at(curStep)(curStep);
@@ -84,12 +77,9 @@ bool taskInterface::doWork(const QList<TaskStep> &steps)
                 break;
             sleepMs(m_stepInterval);
         } else if (status == 1) {
-            if (!unlinked.isValid())
-                unlinked.start();
-            if (!holdWhileUnlinked(unlinked.elapsed())) {
-                curStep = INT_MAX;
-                break;
-            }
+            // The link is down: the walk holds at its step until it is back
+            // (or a stop ends it), so a step that was under way when the link
+            // went runs again from its start.
             sleepMs(500);
         } else if (status != 2) {
             qCritical() << "taskInterface::doWork" << "unidentifiable taskStatus: " << status;

@@ -55,9 +55,6 @@ public slots:
     virtual void onTaskChanged();
 
 protected:
-    // Called on every pass while the status is running and the link is
-    // down, with how long it has been down; false ends the walk.
-    virtual bool holdWhileUnlinked(qint64 unlinkedMs);
     // Sleeps up to ms, cut short when the status becomes 2 so a stop is
     // seen at once; a pass still lasts its full time while nothing changes.
     void sleepMs(int ms) const;

@@ -151,19 +151,6 @@ void TaskWorker::endJob(int &curStep)
     curStep = INT_MAX;
 }
 
-bool TaskWorker::holdWhileUnlinked(qint64 unlinkedMs)
-{
-    if (unlinkedMs < m_unlinkedGraceMs)
-        return true;
-    qCritical() << "TaskWorker::holdWhileUnlinked" << "link down for" << unlinkedMs << "ms, job ended";
-    int step = 0;
-    endJob(step);
-    // After the stop's own report, so this is what the operator reads.
-    if (m_device)
-        m_device->setErrorMessage(QCoreApplication::translate("TRV610Plus", "机器连接断开，任务已停止 \n"));
-    return false;
-}
-
 bool TaskWorker::canFeed(double lengthMm)
 {
     if (lengthMm == 0.0 || !m_device)

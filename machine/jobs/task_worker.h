@@ -43,9 +43,6 @@ public:
     bool runSubTask(int kind);
     bool canFeed(double lengthMm);
 
-    // How long the link may stay down before a running job is ended.
-    void setUnlinkedGraceMs(int ms) { m_unlinkedGraceMs = ms; }
-
     // The fixed waits of every job worker that has ended so far, ns: what a
     // job's time is less its waiting (the per-page figure of the line).
     static qint64 finishedJobsWaitNs() { return s_finishedJobsWaitNs.load(); }
@@ -85,7 +82,6 @@ public:
     void taskSaveCameraOffset(int &curStep);
 
 protected:
-    bool holdWhileUnlinked(qint64 unlinkedMs) override;
 
 private:
     // Ends the job from a step: stop request (unless already stopped), and
@@ -109,7 +105,6 @@ private:
     double m_searchFeed = 0.0;
     int m_scanAttempts = 0;
     int m_centringMoves = 0;
-    int m_unlinkedGraceMs = 3000;
     static std::atomic<qint64> s_finishedJobsWaitNs;
     static std::atomic<qint64> s_finishedJobsReplyWaitNs;
 };

@@ -1,5 +1,7 @@
 #include "online/upgrades/firmware_download.h"
 
+#include "online/bounded_reply.h"
+
 #include <QCryptographicHash>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -29,6 +31,8 @@ FirmwareDownload::FirmwareDownload(QNetworkAccessManager &manager, QObject *pare
 
 FirmwareDownload::~FirmwareDownload()
 {
+    if (m_bounded)
+        m_bounded->disconnect(this);
     if (m_reply) {
         m_reply->disconnect(this);
         m_reply->abort();
@@ -53,6 +57,7 @@ void FirmwareDownload::start(const QUrl &url, const QString &sha256Hex)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     m_reply = m_manager.get(request);
     QNetworkReply *reply = m_reply;
+    m_bounded = new BoundedReply(reply, m_maxBytes, m_totalMs, reply);
     connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl &target) {
         if (webScheme(target)) {
             emit reply->redirectAllowed();
@@ -61,15 +66,8 @@ void FirmwareDownload::start(const QUrl &url, const QString &sha256Hex)
         fail(tr("重定向到不允许的地址：%1").arg(target.toString()));
         reply->abort();
     });
-    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64 total) {
-        if (received > m_maxBytes || total > m_maxBytes) {
-            fail(tr("文件超过 %1 MiB").arg(m_maxBytes / (1024 * 1024)));
-            reply->abort();
-            return;
-        }
-        emit progress(received, total);
-    });
-    connect(reply, &QNetworkReply::finished, this, &FirmwareDownload::onFinished);
+    connect(reply, &QNetworkReply::downloadProgress, this, &FirmwareDownload::progress);
+    connect(m_bounded, &BoundedReply::finished, this, &FirmwareDownload::onFinished);
 }
 
 void FirmwareDownload::fail(const QString &reason)
@@ -84,7 +82,11 @@ void FirmwareDownload::onFinished()
     QNetworkReply *reply = m_reply;
     if (!reply)
         return;
-    if (m_reason.isEmpty()) {
+    if (m_reason.isEmpty() && m_bounded->tooLarge()) {
+        fail(tr("文件超过 %1 MiB").arg(m_maxBytes / (1024 * 1024)));
+    } else if (m_reason.isEmpty() && m_bounded->timedOut()) {
+        fail(tr("下载超时"));
+    } else if (m_reason.isEmpty()) {
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status != 0 && (status < 200 || status > 299)) {
             fail(tr("服务器返回状态 %1").arg(status));
@@ -95,7 +97,7 @@ void FirmwareDownload::onFinished()
         } else if (status == 0) {
             fail(tr("服务器返回状态 %1").arg(status));
         } else {
-            const QByteArray body = reply->readAll();
+            const QByteArray body = m_bounded->takeBody();
             const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
             if (body.isEmpty())
                 fail(tr("文件为空"));
@@ -103,6 +105,8 @@ void FirmwareDownload::onFinished()
                 fail(tr("文件超过 %1 MiB").arg(m_maxBytes / (1024 * 1024)));
             else if (announced.isValid() && announced.toLongLong() != body.size())
                 fail(tr("文件不完整：收到 %1 字节，应为 %2 字节").arg(body.size()).arg(announced.toLongLong()));
+            else if (!announced.isValid() && m_sha256.isEmpty())
+                fail(tr("文件不完整：服务器未告知长度，也没有校验值"));
             else if (looksLikeWebPage(reply->rawHeader("Content-Type"), body))
                 fail(tr("服务器返回了网页而不是固件"));
             else if (!m_sha256.isEmpty()

@@ -1,40 +1,38 @@
 #include "online/upgrades/http_fetch.h"
 
+#include "online/bounded_reply.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
-#include <QTimer>
 
-HttpResult fetchBounded(QNetworkAccessManager &manager, const QUrl &url, int boundMs)
+HttpResult fetchBounded(QNetworkAccessManager &manager, const QUrl &url, int boundMs, qint64 maxBytes)
 {
     QNetworkRequest request(url);
     request.setTransferTimeout(boundMs);
     QNetworkReply *reply = manager.get(request);
+    BoundedReply bounded(reply, maxBytes, boundMs);
+
+    QEventLoop loop;
+    QObject::connect(&bounded, &BoundedReply::finished, &loop, &QEventLoop::quit);
+    if (!bounded.isFinished())
+        loop.exec();
 
     HttpResult result;
-    QEventLoop loop;
-    QTimer bound;
-    bound.setSingleShot(true);
-    QObject::connect(&bound, &QTimer::timeout, reply, [&result, reply] {
-        result.timedOut = true;
-        reply->abort();
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    bound.start(boundMs);
-    if (!reply->isFinished())
-        loop.exec();
-    bound.stop();
-
     result.error = reply->error();
+    result.tooLarge = bounded.tooLarge();
+    result.timedOut = bounded.timedOut();
     // Qt's own transfer time-out ends the reply as cancelled too.
-    if (result.error == QNetworkReply::OperationCanceledError)
+    if (result.error == QNetworkReply::OperationCanceledError && !result.tooLarge)
         result.timedOut = true;
     if (result.timedOut && result.error == QNetworkReply::NoError)
         result.error = QNetworkReply::TimeoutError;
+    if (result.tooLarge)
+        result.error = QNetworkReply::UnknownContentError;
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     result.url = reply->url();
     if (result.ok())
-        result.body = reply->readAll();
+        result.body = bounded.takeBody();
     reply->deleteLater();
     return result;
 }

@@ -16,6 +16,8 @@ struct HttpResult
     QNetworkReply::NetworkError error = QNetworkReply::NoError;
     bool timedOut = false;
     int status = 0;
+    // The body passed the cap and was cut off (error is then set too).
+    bool tooLarge = false;
     QByteArray body;
     QUrl url;
 
@@ -24,8 +26,9 @@ struct HttpResult
 
 // GETs url and waits for the whole answer in a local event loop, so the rest
 // of the GUI keeps running. The wait ends after boundMs in any case: a server
-// that trickles its answer cannot hold the caller longer than that.
-HttpResult fetchBounded(QNetworkAccessManager &manager, const QUrl &url, int boundMs);
+// that trickles its answer cannot hold the caller longer than that; a body
+// past maxBytes is cut off as it arrives.
+HttpResult fetchBounded(QNetworkAccessManager &manager, const QUrl &url, int boundMs, qint64 maxBytes);
 
 // url with the query items in the given order; an empty value still goes
 // out as "key=".

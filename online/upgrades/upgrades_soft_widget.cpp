@@ -1,12 +1,13 @@
 #include "online/upgrades/upgrades_soft_widget.h"
 
+#include "online/log_excerpt.h"
 #include "online/upgrades/http_fetch.h"
+#include "online/upgrades/release_notes_view.h"
+#include "online/upgrades/update_answers.h"
 
 #include <QDebug>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QPushButton>
@@ -60,6 +61,7 @@ UpgradesSoftWidget::UpgradesSoftWidget(QWidget *parent)
     _p->content = new QTextEdit(this);
     _p->content->setObjectName(QStringLiteral("textEdit_content"));
     _p->content->setReadOnly(true);
+    _p->content->setDocument(new ReleaseNotesDocument(_p->content));
     grid->addWidget(_p->content, 4, 0, 1, 2);
 
     auto *buttons = new QHBoxLayout;
@@ -94,31 +96,35 @@ void UpgradesSoftWidget::upgradePost(const QString &softName, const QString &sof
                                          {QStringLiteral("softVersion"), softVersion},
                                          {QStringLiteral("softCode"), softCode}});
 
-    const HttpResult result = fetchBounded(*_p->manager, url, kQueryBoundMs);
+    const HttpResult result = fetchBounded(*_p->manager, url, kQueryBoundMs, update_answers::kMaxBodyBytes);
+    if (result.tooLarge) {
+        qCritical() << "UpgradesSoftWidget::upgradePost" << "answer larger than" << update_answers::kMaxBodyBytes
+                    << "bytes dropped" << result.url;
+        return;
+    }
     if (!result.ok()) {
         qCritical() << "UpgradesSoftWidget::upgradePost" << result.error << result.url;
         return;
     }
     qDebug() << "UpgradesSoftWidget::upgradePost" << result.url.toString();
-    qDebug() << "UpgradesSoftWidget::upgradePost" << QString::fromUtf8(result.body);
+    qDebug() << "UpgradesSoftWidget::upgradePost" << logExcerpt(result.body);
     if (takeAnswer(result.body, result.url.toString(), softVersion))
         exec();
 }
 
 bool UpgradesSoftWidget::takeAnswer(const QByteArray &body, const QString &url, const QString &softVersion)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    if (document.isNull() || !document.isObject()) {
-        qCritical() << "UpgradesSoftWidget::upgradePost" << "无法解析json" << url << body;
+    const update_answers::SoftwareAnswer answer = update_answers::readSoftware(body);
+    if (answer.outcome == update_answers::Outcome::NotJson) {
+        qCritical() << "UpgradesSoftWidget::upgradePost" << "无法解析json" << url << logExcerpt(body);
         return false;
     }
-    const QJsonObject object = document.object();
-    if (!object.contains(QStringLiteral("code")) || object.value(QStringLiteral("code")).toInt(0) != 200) {
+    if (answer.outcome == update_answers::Outcome::WrongAnswer) {
         qCritical() << "UpgradesSoftWidget::upgradePost" << "错误的返回" << url;
-        qCritical() << "UpgradesSoftWidget::upgradePost" << object;
+        qCritical().noquote() << "UpgradesSoftWidget::upgradePost" << logExcerpt(answer.object);
         return false;
     }
-    const QVariantMap data = object.value(QStringLiteral("data")).toObject().toVariantMap();
+    const QVariantMap &data = answer.data;
     if (data.isEmpty())
         return false;
     const QVersionNumber local = QVersionNumber::fromString(softVersion);
@@ -130,6 +136,6 @@ bool UpgradesSoftWidget::takeAnswer(const QByteArray &body, const QString &url, 
     _p->softVersion->setText(data.value(QStringLiteral("softVersion")).toString());
     _p->softCode->setText(data.value(QStringLiteral("softCode")).toString());
     _p->releaseDate->setText(data.value(QStringLiteral("releaseDate")).toString());
-    _p->content->setHtml(data.value(QStringLiteral("content")).toString());
+    showReleaseNotes(_p->content, data.value(QStringLiteral("content")).toString());
     return true;
 }

@@ -1,16 +1,15 @@
 #include "online/upgrades/upgrades_widget.h"
 
+#include "online/log_excerpt.h"
 #include "online/upgrades/firmware_download.h"
 #include "online/upgrades/http_fetch.h"
+#include "online/upgrades/update_answers.h"
 #include "platform/prompt/prompt.h"
 
 #include <QDebug>
 #include <QEventLoop>
 #include <QGridLayout>
 #include <QHeaderView>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QMap>
 #include <QNetworkAccessManager>
@@ -64,6 +63,7 @@ struct UpgradesWidget::Private
     bool downloading = false;
     int stallMs = FirmwareDownload::kDefaultStallMs;
     qint64 maxBytes = FirmwareDownload::kDefaultMaxBytes;
+    int totalMs = FirmwareDownload::kDefaultTotalMs;
     bool querying = false;
     std::optional<FirmwareQuery> pending;
 };
@@ -140,10 +140,11 @@ void UpgradesWidget::setUploadProbe(std::function<bool()> probe)
     refreshButton();
 }
 
-void UpgradesWidget::setDownloadLimits(int stallMs, qint64 maxBytes)
+void UpgradesWidget::setDownloadLimits(int stallMs, qint64 maxBytes, int totalMs)
 {
     _p->stallMs = stallMs;
     _p->maxBytes = maxBytes;
+    _p->totalMs = totalMs;
 }
 
 void UpgradesWidget::checkAndShow(const FirmwareQuery &query)
@@ -192,12 +193,15 @@ bool UpgradesWidget::runQuery(const FirmwareQuery &query)
         {QStringLiteral("top"), QStringLiteral("3")},
     });
 
-    const HttpResult result = fetchBounded(_p->manager, url, kQueryBoundMs);
-    if (!result.ok()) {
+    const HttpResult result = fetchBounded(_p->manager, url, kQueryBoundMs, update_answers::kMaxBodyBytes);
+    if (result.tooLarge) {
+        qCritical() << "UpgradesWidget::postUpgrades" << "answer larger than" << update_answers::kMaxBodyBytes
+                    << "bytes dropped" << result.url;
+    } else if (!result.ok()) {
         qCritical() << "UpgradesWidget::postUpgrades" << result.error << result.url;
     } else {
         qDebug() << "UpgradesWidget::postUpgrades" << result.url.toString();
-        qDebug() << "UpgradesWidget::postUpgrades" << QString::fromUtf8(result.body);
+        qDebug() << "UpgradesWidget::postUpgrades" << logExcerpt(result.body);
         takeRows(result.body, result.url.toString(), query);
     }
     return !_p->items.isEmpty();
@@ -218,29 +222,24 @@ void UpgradesWidget::reportSuccessFor(const FirmwareQuery &query)
 
 void UpgradesWidget::takeRows(const QByteArray &body, const QString &url, const FirmwareQuery &query)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(body);
-    if (!document.isObject()) {
-        qCritical() << "UpgradesWidget::postUpgrades" << "无法解析json" << url << body;
+    const update_answers::FirmwareAnswer answer = update_answers::readFirmware(body, query.firmModule);
+    if (answer.outcome == update_answers::Outcome::NotJson) {
+        qCritical() << "UpgradesWidget::postUpgrades" << "无法解析json" << url << logExcerpt(body);
         return;
     }
-    const QJsonObject object = document.object();
-    if (!object.contains(QStringLiteral("code")) || object.value(QStringLiteral("code")).toInt(0) != 200
-        || !object.value(QStringLiteral("rows")).isArray()) {
+    if (answer.outcome == update_answers::Outcome::WrongAnswer) {
         qCritical() << "UpgradesWidget::postUpgrades" << "错误的返回" << url;
-        qCritical() << "UpgradesWidget::postUpgrades" << object;
+        qCritical().noquote() << "UpgradesWidget::postUpgrades" << logExcerpt(answer.object);
         return;
     }
-    const QJsonArray rows = object.value(QStringLiteral("rows")).toArray();
-    for (int i = 0; i < rows.size(); ++i) {
-        const QVariantMap row = rows.at(i).toObject().toVariantMap();
-        if (row.value(QStringLiteral("firmModule")).toInt() != query.firmModule)
-            continue;
-        if (i == 0 && row.value(QStringLiteral("isCurrentVersion")).toBool()) {
-            removeModule(query.firmModule);
-            break;
-        }
-        addRow(row, i == 0);
+    if (answer.currentFirst) {
+        removeModule(query.firmModule);
+        return;
     }
+    if (answer.rowsDropped > 0)
+        qWarning() << "UpgradesWidget::postUpgrades" << answer.rowsDropped << "more rows not listed";
+    for (const update_answers::FirmwareRow &row : answer.rows)
+        addRow(row.map, row.index == 0);
 }
 
 void UpgradesWidget::addRow(const QVariantMap &row, bool select)
@@ -320,6 +319,7 @@ void UpgradesWidget::on_pushButton_upgrade_clicked()
     FirmwareDownload download(_p->manager);
     download.setStallMs(_p->stallMs);
     download.setMaxBytes(_p->maxBytes);
+    download.setTotalMs(_p->totalMs);
     connect(&download, &FirmwareDownload::progress, this, &UpgradesWidget::downloadProgress);
     QEventLoop loop;
     connect(&download, &FirmwareDownload::finished, &loop, &QEventLoop::quit);
@@ -368,11 +368,12 @@ QString UpgradesWidget::lookUp(const QString &path, QString &cache)
 {
     if (!cache.isEmpty())
         return cache;
-    const HttpResult result = fetchBounded(_p->manager, QUrl(serverUrl(_p->host, path)), kLookUpBoundMs);
+    const HttpResult result =
+        fetchBounded(_p->manager, QUrl(serverUrl(_p->host, path)), kLookUpBoundMs, update_answers::kMaxBodyBytes);
     if (!result.ok()) {
         qWarning() << (path == QLatin1String("/getIP") ? "UpgradesWidget::getIP" : "UpgradesWidget::getLocation") << result.error << result.url;
         return cache;
     }
-    cache = QJsonDocument::fromJson(result.body).object().value(QStringLiteral("data")).toString();
+    cache = update_answers::readLookUp(result.body);
     return cache;
 }

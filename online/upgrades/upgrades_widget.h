@@ -1,5 +1,6 @@
 #pragma once
 
+#include "online/upgrades/firmware_download.h"
 #include "online/upgrades/firmware_query.h"
 
 #include <QByteArray>
@@ -36,7 +37,7 @@ public:
     // download starts then.
     void setUploadProbe(std::function<bool()> probe);
     // Bounds of the firmware download (tests shorten them).
-    void setDownloadLimits(int stallMs, qint64 maxBytes);
+    void setDownloadLimits(int stallMs, qint64 maxBytes, int totalMs = FirmwareDownload::kDefaultTotalMs);
 
     QString requestUrl() const;
     QStandardItemModel *model() const;

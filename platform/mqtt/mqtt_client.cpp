@@ -2,15 +2,21 @@
 
 #include <mosquitto.h>
 
+#include <QDebug>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace {
 
 constexpr int kHousekeepingMs = 100;
+constexpr int kReceiveBufferBytes = 64 * 1024;
 // A SUBACK return code of 0x80 is the broker's refusal.
 constexpr int kSubscriptionRefused = 0x80;
 
@@ -48,10 +54,19 @@ MqttClient::MqttClient(QObject *parent)
     : QObject(parent)
     , m_clientId(generatedClientId())
     , m_housekeeping(new QTimer(this))
+    , m_reconnect(new QTimer(this))
 {
     initLibrary();
     m_housekeeping->setInterval(kHousekeepingMs);
     connect(m_housekeeping, &QTimer::timeout, this, &MqttClient::housekeeping);
+    m_reconnect->setSingleShot(true);
+    connect(m_reconnect, &QTimer::timeout, this, &MqttClient::reconnect);
+}
+
+void MqttClient::setReconnectDelays(int firstMs, int longestMs)
+{
+    m_firstDelayMs = firstMs;
+    m_longestDelayMs = std::max(firstMs, longestMs);
 }
 
 MqttClient::~MqttClient()
@@ -73,6 +88,9 @@ void MqttClient::connectToHost()
 {
     if (m_state != Disconnected)
         return;
+    m_reconnect->stop();
+    m_reconnecting = false;
+    m_wanted.clear();
     dropSocket();
     if (m_mosq)
         mosquitto_destroy(m_mosq);
@@ -105,6 +123,15 @@ void MqttClient::connectToHost()
 
 void MqttClient::disconnectFromHost()
 {
+    m_reconnect->stop();
+    m_wanted.clear();
+    if (m_reconnecting) {
+        m_reconnecting = false;
+        m_housekeeping->stop();
+        call([&] { return mosquitto_disconnect(m_mosq); });
+        dropSocket();
+        return;
+    }
     if (m_state == Disconnected || !m_mosq)
         return;
     call([&] { return mosquitto_disconnect(m_mosq); });
@@ -132,6 +159,7 @@ MqttSubscription *MqttClient::subscribe(const QString &topicFilter, quint8 qos)
         return nullptr;
     auto *subscription = new MqttSubscription(topicFilter, this);
     subscription->setState(MqttSubscription::SubscriptionPending);
+    m_wanted.insert(topicFilter, qos);
     m_subscriptions.insert(topicFilter, subscription);
     m_pendingSubscribes.insert(mid, topicFilter);
     return subscription;
@@ -139,6 +167,7 @@ MqttSubscription *MqttClient::subscribe(const QString &topicFilter, quint8 qos)
 
 void MqttClient::unsubscribe(const QString &topicFilter)
 {
+    m_wanted.remove(topicFilter);
     if (m_state == Connected && !topicFilter.isEmpty()) {
         const QByteArray filter = topicFilter.toUtf8();
         call([&] { return mosquitto_unsubscribe(m_mosq, nullptr, filter.constData()); });
@@ -197,6 +226,11 @@ void MqttClient::watchSocket()
         return;
     if (!m_readNotifier) {
         m_socket = fd;
+        // The library reads until the socket runs dry: a small receive
+        // buffer keeps each read, and so each stop of this thread, short
+        // however large a message is.
+        const int receiveBuffer = kReceiveBufferBytes;
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
         m_readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
         connect(m_readNotifier.get(), &QSocketNotifier::activated, this, &MqttClient::readReady);
         m_writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
@@ -255,8 +289,18 @@ void MqttClient::setError(ClientError error)
 
 void MqttClient::linkLost(int rc)
 {
+    if (m_reconnecting) {
+        // An attempt that did not get through: the next one, later.
+        dropSocket();
+        m_housekeeping->stop();
+        scheduleReconnect();
+        return;
+    }
     if (m_state == Disconnected)
         return;
+    // Only a link that was up is taken up again; a first connect that fails
+    // is the caller's to repeat.
+    const bool reconnect = m_state == Connected && rc != MOSQ_ERR_SUCCESS;
     // An answer that refused the connection has set its reason already.
     if (rc != MOSQ_ERR_SUCCESS && m_error == NoError)
         setError(TransportInvalid);
@@ -264,6 +308,37 @@ void MqttClient::linkLost(int rc)
     m_housekeeping->stop();
     clearSubscriptions();
     setState(Disconnected);
+    if (reconnect) {
+        m_reconnecting = true;
+        m_delayMs = m_firstDelayMs;
+        scheduleReconnect();
+    }
+}
+
+void MqttClient::scheduleReconnect()
+{
+    m_reconnect->start(m_delayMs);
+    m_delayMs = std::min(m_delayMs * 2, m_longestDelayMs);
+}
+
+void MqttClient::reconnect()
+{
+    if (!m_reconnecting || !m_mosq)
+        return;
+    m_housekeeping->start();
+    const int rc = call([&] { return mosquitto_reconnect_async(m_mosq); });
+    if (rc != MOSQ_ERR_SUCCESS && m_reconnecting) {
+        dropSocket();
+        m_housekeeping->stop();
+        scheduleReconnect();
+    }
+}
+
+void MqttClient::resubscribe()
+{
+    const QHash<QString, quint8> wanted = m_wanted;
+    for (auto it = wanted.cbegin(); it != wanted.cend(); ++it)
+        subscribe(it.key(), it.value());
 }
 
 void MqttClient::clearSubscriptions()
@@ -284,7 +359,11 @@ void MqttClient::onConnect(mosquitto *, void *self, int rc)
     auto *client = static_cast<MqttClient *>(self);
     client->post([client, rc] {
         if (rc == 0) {
+            const bool back = std::exchange(client->m_reconnecting, false);
+            client->m_reconnect->stop();
             client->setState(Connected);
+            if (back)
+                client->resubscribe();
         } else {
             client->setError(refusal(rc));
         }
@@ -306,6 +385,8 @@ void MqttClient::onSubscribe(mosquitto *, void *self, int mid, int count, const 
         MqttSubscription *subscription = client->m_subscriptions.value(topic);
         if (!subscription)
             return;
+        if (refused)
+            client->m_wanted.remove(topic);
         subscription->setState(refused ? MqttSubscription::Error : MqttSubscription::Subscribed);
     });
 }
@@ -314,6 +395,13 @@ void MqttClient::onMessage(mosquitto *, void *self, const struct mosquitto_messa
 {
     auto *client = static_cast<MqttClient *>(self);
     const QString topic = QString::fromUtf8(message->topic ? message->topic : "");
+    if (client->m_maxPayload >= 0 && message->payloadlen > client->m_maxPayload) {
+        const int size = message->payloadlen;
+        client->post([topic, size] {
+            qWarning() << "MqttClient::onMessage" << "message of" << size << "bytes on" << topic << "dropped";
+        });
+        return;
+    }
     const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
     client->post([client, topic, payload] { emit client->messageReceived(payload, topic); });
 }

@@ -21,7 +21,9 @@ class QTimer;
 // timer for the library's keep-alive housekeeping; no thread of its own.
 // Library callbacks are queued and delivered after the library call returns,
 // so a slot may call back into the client (or spin an event loop) safely.
-// The link is not re-established by itself after it drops.
+// A link that drops after it was up is re-established by the library's
+// reconnect with a growing delay, and its subscriptions asked for again; the
+// state stays Disconnected until the link is back.
 class MqttClient : public QObject
 {
     Q_OBJECT
@@ -56,6 +58,11 @@ public:
     QString clientId() const { return m_clientId; }
     void setCleanSession(bool clean) { m_cleanSession = clean; }
     void setKeepAlive(int seconds) { m_keepAlive = seconds; }
+    // Messages with a larger payload are dropped (and logged) as they come
+    // out of the library, never copied; negative: no cap.
+    void setMaxPayload(qint64 bytes) { m_maxPayload = bytes; }
+    // The first and the longest wait between two reconnect attempts.
+    void setReconnectDelays(int firstMs, int longestMs);
 
     ClientState state() const { return m_state; }
     ClientError error() const { return m_error; }
@@ -101,6 +108,9 @@ private:
     void setError(ClientError error);
     void linkLost(int rc);
     void clearSubscriptions();
+    void scheduleReconnect();
+    void reconnect();
+    void resubscribe();
 
     mosquitto *m_mosq = nullptr;
     QString m_hostname;
@@ -120,6 +130,15 @@ private:
     int m_libraryDepth = 0;
     bool m_delivering = false;
     std::deque<std::function<void()>> m_events;
+
+    qint64 m_maxPayload = -1;
+    QTimer *m_reconnect = nullptr;
+    int m_firstDelayMs = 1000;
+    int m_longestDelayMs = 30000;
+    int m_delayMs = 0;
+    bool m_reconnecting = false;
+    // Topic filters asked for and not refused: asked again after a reconnect.
+    QHash<QString, quint8> m_wanted;
 
     QHash<QString, QPointer<MqttSubscription>> m_subscriptions;
     QHash<int, QString> m_pendingSubscribes;

@@ -10,7 +10,8 @@ namespace named {
 using CancelCheck = std::function<bool()>;
 
 // A wait on another process, bounded by a time-out and cut into short
-// slices so that the caller's cancel check is asked in between.
+// slices so that the caller's cancel check is asked in between, and the
+// shared object waited on is checked to be whole again.
 class BoundedWait
 {
 public:
@@ -21,13 +22,8 @@ public:
     {
     }
 
-    // End of the next slice: the deadline itself when nobody can cancel.
-    Clock::time_point sliceEnd() const
-    {
-        if (!m_cancelled)
-            return m_deadline;
-        return std::min(m_deadline, Clock::now() + kSlice);
-    }
+    // End of the next slice.
+    Clock::time_point sliceEnd() const { return std::min(m_deadline, Clock::now() + kSlice); }
     bool expired() const { return Clock::now() >= m_deadline; }
     bool cancelled() const { return m_cancelled && m_cancelled(); }
 

@@ -50,20 +50,34 @@ std::unique_ptr<NamedEvent> NamedEvent::createOrOpen(const std::string &name, in
     return std::unique_ptr<NamedEvent>(new NamedEvent(std::move(segment)));
 }
 
-void NamedEvent::set()
+bool NamedEvent::set()
 {
+    if (!m_segment->isWhole())
+        return false;
     flagOf(*m_segment)->store(1, std::memory_order_release);
     futexWakeAll(flagOf(*m_segment));
+    return true;
 }
 
-void NamedEvent::reset() { flagOf(*m_segment)->store(0, std::memory_order_release); }
+bool NamedEvent::reset()
+{
+    if (!m_segment->isWhole())
+        return false;
+    flagOf(*m_segment)->store(0, std::memory_order_release);
+    return true;
+}
 
-bool NamedEvent::isSet() const { return flagOf(*m_segment)->load(std::memory_order_acquire) != 0; }
+bool NamedEvent::isSet() const
+{
+    return m_segment->isWhole() && flagOf(*m_segment)->load(std::memory_order_acquire) != 0;
+}
 
 NamedEvent::WaitResult NamedEvent::wait(std::chrono::milliseconds timeout, const CancelCheck &cancelled)
 {
     const BoundedWait wait(timeout, cancelled);
     for (;;) {
+        if (!m_segment->isWhole())
+            return WaitResult::Shrunk;
         if (isSet())
             return WaitResult::Signalled;
         if (wait.expired())
@@ -77,5 +91,7 @@ NamedEvent::WaitResult NamedEvent::wait(std::chrono::milliseconds timeout, const
 }
 
 bool NamedEvent::isCurrent() const { return m_segment->isCurrent(); }
+bool NamedEvent::isWhole() const { return m_segment->isWhole(); }
+std::size_t NamedEvent::currentSize() const { return m_segment->currentSize(); }
 
 } // namespace named

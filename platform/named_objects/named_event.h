@@ -3,6 +3,7 @@
 #include "platform/named_objects/bounded_wait.h"
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -17,17 +18,22 @@ class SharedSegment;
 class NamedEvent
 {
 public:
-    enum class WaitResult { Signalled, TimedOut, Cancelled };
+    // Shrunk: another process cut the object short; it is left untouched.
+    enum class WaitResult { Signalled, TimedOut, Cancelled, Shrunk };
 
     // The live event of that name, else a new one, not set.
     static std::unique_ptr<NamedEvent> createOrOpen(const std::string &name, int &error);
     ~NamedEvent();
 
-    void set();
-    void reset();
+    // False, touching nothing, when the object was cut short.
+    bool set();
+    bool reset();
     bool isSet() const;
     WaitResult wait(std::chrono::milliseconds timeout, const CancelCheck &cancelled = {});
     bool isCurrent() const;
+    // Still of its full size; its size in bytes now.
+    bool isWhole() const;
+    std::size_t currentSize() const;
 
 private:
     explicit NamedEvent(std::unique_ptr<SharedSegment> segment);

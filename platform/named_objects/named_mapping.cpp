@@ -34,5 +34,15 @@ std::unique_ptr<NamedMapping> NamedMapping::open(const std::string &name, int &e
 void *NamedMapping::data() const { return m_segment->payload(); }
 std::size_t NamedMapping::size() const { return m_segment->payloadSize(); }
 bool NamedMapping::isCurrent() const { return m_segment->isCurrent(); }
+bool NamedMapping::isWhole() const { return m_segment->isWhole(); }
+std::size_t NamedMapping::currentSize() const { return m_segment->currentSize(); }
+
+bool NamedMapping::write(const void *bytes, std::size_t count)
+{
+    if (count > size() || !isWhole())
+        return false;
+    std::memcpy(data(), bytes, count);
+    return true;
+}
 
 } // namespace named

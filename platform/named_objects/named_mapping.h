@@ -20,6 +20,12 @@ public:
     void *data() const;
     std::size_t size() const;
     bool isCurrent() const;
+    // Still of its full size; its size in bytes now.
+    bool isWhole() const;
+    std::size_t currentSize() const;
+    // Copies count bytes to the start of the block; false, writing nothing,
+    // when they do not fit or the block was cut short.
+    bool write(const void *bytes, std::size_t count);
 
 private:
     explicit NamedMapping(std::unique_ptr<SharedSegment> segment);

@@ -3,6 +3,7 @@
 #include "platform/named_objects/bounded_wait.h"
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -16,7 +17,8 @@ class SharedSegment;
 class NamedMutex
 {
 public:
-    enum class LockResult { Acquired, Abandoned, TimedOut, Cancelled, Failed };
+    // Shrunk: another process cut the object short; it is left untouched.
+    enum class LockResult { Acquired, Abandoned, TimedOut, Cancelled, Failed, Shrunk };
 
     static std::unique_ptr<NamedMutex> create(const std::string &name, int &error);
     static std::unique_ptr<NamedMutex> open(const std::string &name, int &error);
@@ -26,6 +28,9 @@ public:
     LockResult lock(std::chrono::milliseconds timeout, const CancelCheck &cancelled, int *error = nullptr);
     void unlock();
     bool isCurrent() const;
+    // Still of its full size; its size in bytes now.
+    bool isWhole() const;
+    std::size_t currentSize() const;
 
 private:
     explicit NamedMutex(std::unique_ptr<SharedSegment> segment);

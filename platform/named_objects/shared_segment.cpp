@@ -47,8 +47,9 @@ Found inspect(const Header *header, SharedSegment::Kind kind, std::size_t mapped
 {
     if (header->ready.load(std::memory_order_acquire) == 0)
         return Found::BeingMade;
+    // mappedSize is at least kPayloadOffset; a sum could wrap past zero.
     if (header->magic != kMagic || header->kind != static_cast<std::uint32_t>(kind)
-        || kPayloadOffset + header->payloadSize > mappedSize)
+        || header->payloadSize > mappedSize - kPayloadOffset)
         return Found::WrongKind;
     return creatorOf(header).alive() ? Found::Live : Found::Stale;
 }
@@ -119,6 +120,13 @@ std::unique_ptr<SharedSegment> SharedSegment::open(const std::string &path, Kind
         return nullptr;
     switch (inspect(headerOf(segment->m_base), kind, segment->m_mappedSize)) {
     case Found::Live:
+        // Read once and checked again: a peer may rewrite the header.
+        segment->m_payloadSize = headerOf(segment->m_base)->payloadSize;
+        if (segment->m_payloadSize > segment->m_mappedSize - kPayloadOffset) {
+            error = EINVAL;
+            return nullptr;
+        }
+        segment->m_creator = creatorOf(headerOf(segment->m_base));
         segment->watchCreator();
         error = 0;
         return segment;
@@ -152,6 +160,8 @@ std::unique_ptr<SharedSegment> SharedSegment::create(const std::string &path, Ki
             }
             segment->m_createdHere = true;
             const ProcessIdentity self = ProcessIdentity::self();
+            segment->m_payloadSize = payloadSize;
+            segment->m_creator = self;
             Header *header = new (segment->m_base) Header{kMagic, static_cast<std::uint32_t>(kind), self.pid, 0,
                                                           self.startTime, payloadSize, {0}};
             if (init)
@@ -218,7 +228,17 @@ SharedSegment::~SharedSegment()
 
 void *SharedSegment::payload() const { return static_cast<char *>(m_base) + kPayloadOffset; }
 
-std::size_t SharedSegment::payloadSize() const { return headerOf(m_base)->payloadSize; }
+std::size_t SharedSegment::currentSize() const
+{
+    struct stat info {};
+    return fstat(m_fd, &info) == 0 && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+}
+
+bool SharedSegment::isWhole() const
+{
+    const std::size_t size = currentSize();
+    return size >= kPayloadOffset && size - kPayloadOffset >= m_payloadSize;
+}
 
 bool SharedSegment::isCurrent() const
 {
@@ -235,7 +255,7 @@ bool SharedSegment::isCurrent() const
         pollfd ended{m_creatorFd, POLLIN, 0};
         return poll(&ended, 1, 0) == 0;
     }
-    return creatorOf(headerOf(m_base)).alive();
+    return m_creator.alive();
 }
 
 // A descriptor of the creator process, so that asking whether it still runs
@@ -243,7 +263,7 @@ bool SharedSegment::isCurrent() const
 // so that it cannot be of a later process with the same pid.
 void SharedSegment::watchCreator()
 {
-    const ProcessIdentity creator = creatorOf(headerOf(m_base));
+    const ProcessIdentity &creator = m_creator;
     const int fd = static_cast<int>(syscall(SYS_pidfd_open, creator.pid, 0));
     if (fd < 0)
         return; // older kernel: /proc is read instead

@@ -35,7 +35,15 @@ public:
     SharedSegment &operator=(const SharedSegment &) = delete;
 
     void *payload() const;
-    std::size_t payloadSize() const;
+    // As the header said when the segment was opened: a header rewritten
+    // since is never believed.
+    std::size_t payloadSize() const { return m_payloadSize; }
+    // Whether the object still holds its header and payload. Another
+    // process may shrink it at any time, and touching memory past its end
+    // kills this process (SIGBUS): every use checks this first.
+    bool isWhole() const;
+    // The object's size in bytes now (0 when it cannot be read).
+    std::size_t currentSize() const;
     const std::string &path() const { return m_path; }
     // True while its creator runs and the name still names this segment
     // (not a newer one made after a restart of the creator).
@@ -52,6 +60,8 @@ private:
     int m_fd = -1;
     void *m_base = nullptr;
     std::size_t m_mappedSize = 0;
+    std::size_t m_payloadSize = 0;
+    ProcessIdentity m_creator{};
     dev_t m_device = 0;
     ino_t m_inode = 0;
     bool m_createdHere = false;

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QProcess>
 
+#include <atomic>
+
 #include "core/installed_override.h"
 
 namespace processes {
@@ -20,8 +22,12 @@ public:
         return QProcess::startDetached(QStringLiteral("cmd.exe"),
                                        {QStringLiteral("/c"), QDir::toNativeSeparators(script)}, workingDir);
 #else
-        qInfo() << "processes::elevatedScripts" << "batch scripts do not run on this system; skipped" << script
-                << workingDir;
+        // Nothing here runs a batch script: the script is written, not run,
+        // and that is said once a run.
+        static std::atomic<bool> told{false};
+        if (!told.exchange(true))
+            qInfo() << "processes::elevatedScripts" << "batch scripts do not run on this system; not run:" << script
+                    << workingDir;
         return false;
 #endif
     }

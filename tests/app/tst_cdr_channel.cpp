@@ -127,6 +127,25 @@ int timeOf(const QString &jobLine) { return jobLine.section(' ', 2, 2).mid(2).to
 
 const char *kNotFound = "SpoolsmithApp::createCDRHandle OpenMutex fail: file not found!";
 
+// The critical lines logged while it lives.
+class CriticalLines
+{
+public:
+    CriticalLines() : m_previous(qInstallMessageHandler(&CriticalLines::collect)) { s_lines.clear(); }
+    ~CriticalLines() { qInstallMessageHandler(m_previous); }
+    bool has(const QString &pattern) const { return !s_lines.filter(QRegularExpression(pattern)).isEmpty(); }
+    QString all() const { return s_lines.join('\n'); }
+
+private:
+    static void collect(QtMsgType type, const QMessageLogContext &, const QString &text)
+    {
+        if (type == QtCriticalMsg)
+            s_lines << text;
+    }
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous;
+};
+
 } // namespace
 
 class TestCdrChannel : public QObject
@@ -351,6 +370,41 @@ private slots:
         QVERIFY(!channel.handOver(3));
         QCOMPARE(component.lines("job ").size(), 2);
         QCOMPARE(m_copies.load(), 0);
+    }
+
+    // The component cuts its objects short after a job was taken. The next
+    // hand-overs touch none of them (that would end this process with
+    // SIGBUS): each is refused with a line naming it, also once reopened.
+    void objectsCutShortAreRefused_data()
+    {
+        QTest::addColumn<QString>("shrink");
+        QTest::addColumn<QString>("refusedOnReopening");
+        QTest::newRow("mapping past its header") << "LabelPrintCut:100" << "OpenFileMapping 22";
+        QTest::newRow("mapping emptied") << "LabelPrintCut:0" << "OpenFileMapping 2";
+        QTest::newRow("mutex past its header") << "LPC_Mutex:70" << "OpenMutex fail: 22";
+        QTest::newRow("mutex emptied") << "LPC_Mutex:0" << "OpenMutex fail: file not found";
+        // A cut event is replaced by a fresh one, which the idle component
+        // never answers.
+        QTest::newRow("job-taken event") << "LPC_SRO:0" << "did not take the job";
+        QTest::newRow("job-written event") << "LPC_CWO:8" << "did not take the job";
+        QTest::newRow("all four") << "LPC_Mutex:0,LabelPrintCut:0,LPC_SRO:0,LPC_CWO:0" << "OpenMutex fail";
+    }
+    void objectsCutShortAreRefused()
+    {
+        QFETCH(QString, shrink);
+        QFETCH(QString, refusedOnReopening);
+        Component component(nextLog());
+        QVERIFY(component.start({"--shrink", shrink}));
+        CdrChannel channel(hooks(), {1s, 300ms, 500ms});
+        QVERIFY(channel.handOver(3));
+        QTRY_COMPARE_WITH_TIMEOUT(component.lines("shrank ").size(), int(shrink.count(':')), 5000);
+        const CriticalLines lines;
+        QVERIFY(!channel.handOver(3));
+        QVERIFY2(lines.has(" was cut short to \\d+ bytes; not used"), qPrintable(lines.all()));
+        QVERIFY2(lines.has(refusedOnReopening), qPrintable(lines.all()));
+        QVERIFY(!channel.handOver(3));
+        QCOMPARE(m_copies.load(), 3);
+        QCOMPARE(component.lines("job ").size(), 1);
     }
 
     // A process of the component ended holding the mutex: it is taken over,

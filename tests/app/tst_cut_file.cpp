@@ -439,6 +439,70 @@ private slots:
         QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
     }
 
+    // The templates a job switches between come back exactly as a fresh
+    // opening leaves them, reversed or not; a file changed on disk (same
+    // size, same name) is read again.
+    void knownTemplatesComeBackAsOpened_data()
+    {
+        QTest::addColumn<bool>("reversed");
+        QTest::newRow("as drawn") << false;
+        QTest::newRow("reversed") << true;
+    }
+    void knownTemplatesComeBackAsOpened()
+    {
+        QFETCH(bool, reversed);
+        f.config->setProperty(Config::CPT_Cut_Inverse, reversed);
+        f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
+        const QByteArray header = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;SP1;";
+        const QByteArray content[3] = {header + "PU0,0;PD0,400,400,400;PG;", header + "PU800,800;PD800,1600;PG;",
+                                       header + "PU0,0;PD0,400,800,400;PG;"};
+        struct Look
+        {
+            QByteArray plot, preview, mask, maskFile;
+            QSizeF page;
+            QList<QPointF> marks;
+        };
+        const auto look = [this] {
+            app()->waitTemplateFile();
+            QFile preview(app()->cutShowFile()), maskFile(QStringLiteral("bk.png"));
+            preview.open(QIODevice::ReadOnly);
+            maskFile.open(QIODevice::ReadOnly);
+            const cv::Mat m = app()->inspectionTemplate();
+            return Look{app()->generatePltData(QTransform()), preview.readAll(),
+                        QByteArray(reinterpret_cast<const char *>(m.data), int(m.total() * m.elemSize())),
+                        maskFile.readAll(), app()->cutPageSize(), app()->currentPageMarkPoint(true)};
+        };
+        QList<Look> fresh;
+        for (int i = 0; i < 3; ++i) {
+            app()->setCutFile(f.writeFile(QStringLiteral("fresh%1.plt").arg(i), content[i]));
+            fresh << look();
+        }
+        f.writeFile("a1.plt", content[0]);
+        f.writeFile("b2.plt", content[1]);
+        app()->setTaskStatus(1);
+        const struct
+        {
+            quint32 code;
+            int content;
+            bool rewrite;
+        } pages[] = {{0xa1, 0, false}, {0xb2, 1, false}, {0xa1, 0, false}, {0xb2, 1, false},
+                     {0xa1, 2, true},  {0xb2, 1, false}, {0xa1, 2, false}};
+        for (const auto &p : pages) {
+            if (p.rewrite)
+                f.writeFile("a1.plt", content[2]);
+            switchByCode(p.code);
+            const Look now = look(), &want = fresh.at(p.content);
+            QCOMPARE(now.plot, want.plot);
+            QCOMPARE(now.preview, want.preview);
+            QVERIFY(now.mask == want.mask);
+            QVERIFY(now.maskFile == want.maskFile);
+            QCOMPARE(now.page, want.page);
+            QCOMPARE(now.marks, want.marks);
+        }
+        app()->setTaskStatus(2);
+        f.config->setProperty(Config::CPT_Cut_Inverse, false);
+    }
+
     // A page's large cut file opens on the worker: the GUI thread goes on
     // (the operator can still stop the job) while the job's thread waits.
     void pageCodeSwitchToALargeFile()

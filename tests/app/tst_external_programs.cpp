@@ -12,6 +12,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/recording_prompt.h"
 
+#include <QLoggingCategory>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
@@ -364,6 +365,16 @@ private slots:
         QCOMPARE(prompt.shown, QStringList{QStringLiteral("Error")});
         QCOMPARE(scripts.runs.size(), 1);
         processes::installElevatedScripts(nullptr);
+
+        // This system's own runner: the script is written every time, run
+        // never, and that is logged once.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=true"));
+        LogCapture::clear();
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(!rule.apply());
+            QVERIFY(file.remove());
+        }
+        QCOMPARE(LogCapture::all().count(QStringLiteral("batch scripts do not run")), 1);
     }
 };
 

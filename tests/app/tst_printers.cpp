@@ -1,11 +1,11 @@
 // The printers offered to the operator from the in-memory spooler, the
 // chosen printer in config.ini, the preferences dialog's command line (a
-// recording program of its name on PATH), and the update refused while a
-// job runs.
+// recording program of its name on PATH), and the hand-over to the updater.
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
 #include "tests/support/log_capture.h"
 #include "app/app_services.h"
+#include "app/online/online_services.h"
 #include "app/print/printers.h"
 #include "platform/printing/memory_spooler.h"
 #include "platform/printing/system_spooler.h"
@@ -106,7 +106,7 @@ private slots:
         QTemporaryDir bin;
         QVERIFY(bin.isValid());
         const QString record = bin.filePath(QStringLiteral("arguments.txt"));
-        const QString fake = bin.filePath(QStringLiteral("rundll32"));
+        const QString fake = bin.filePath(QStringLiteral("xdg-open"));
         QFile script(fake);
         QVERIFY(script.open(QIODevice::WriteOnly));
         script.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$RECORD.tmp\"\n"
@@ -116,11 +116,13 @@ private slots:
         const QByteArray path = qgetenv("PATH");
         qputenv("RECORD", record.toLocal8Bit());
         qputenv("PATH", bin.path().toLocal8Bit() + ':' + path);
+        // The print system's page of the queue on the spooler's server.
+        qputenv("CUPS_SERVER", "127.0.0.1:6310");
         app()->printerPreference(QStringLiteral("Label Canon LBP"));
         QTRY_VERIFY(QFile::exists(record));
         QFile recorded(record);
         QVERIFY(recorded.open(QIODevice::ReadOnly));
-        QCOMPARE(recorded.readAll(), QByteArray("printui.dll\nPrintUIEntry\n/e\n/n\nLabel Canon LBP\n"));
+        QCOMPARE(recorded.readAll(), QByteArray("http://127.0.0.1:6310/printers/Label%20Canon%20LBP\n"));
 
         // No such program: a log line, nothing else.
         qputenv("PATH", bin.filePath(QStringLiteral("none")).toLocal8Bit());
@@ -130,13 +132,44 @@ private slots:
         qputenv("PATH", path);
     }
 
-    void updateRefusedWhileAJobRuns()
+    // The updater starts and the program quits whether or not a job runs
+    // (the shut-down ends the job); without an updater it stays, and says so.
+    void updateQuitsAlsoDuringAJob()
     {
-        for (int status : {1, 0}) {
-            f.device->setErrorMessage(QString());
-            f.device->setTaskStatus(status);
-            app()->checkUpdate();
-            QCOMPARE(f.device->errorMessage(), QStringLiteral("任务运行中，请先停止任务"));
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString ran = folder.filePath(QStringLiteral("ran.txt"));
+        int quits = 0;
+        OnlineServices online(services(), [&quits] { ++quits; }, {});
+        online.setUpdaterFolder(folder.path());
+        for (int status : {1, 0, 2}) {
+            for (bool present : {true, false}) {
+                QFile::remove(ran);
+                QFile::remove(folder.filePath(QStringLiteral("runtool.sh")));
+                if (present) {
+                    QFile script(folder.filePath(QStringLiteral("runtool.sh")));
+                    QVERIFY(script.open(QIODevice::WriteOnly));
+                    script.write("#!/bin/sh\npwd > ran.tmp && mv ran.tmp ran.txt\n");
+                    script.close();
+                    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+                }
+                f.device->setErrorMessage(QString());
+                f.device->setTaskStatus(status);
+                const int before = quits;
+                LogCapture log;
+                online.checkUpdate();
+                QCOMPARE(quits, before + (present ? 1 : 0));
+                if (present) {
+                    QTRY_VERIFY(QFile::exists(ran));
+                    QFile out(ran);
+                    QVERIFY(out.open(QIODevice::ReadOnly));
+                    QCOMPARE(out.readAll().trimmed(), QFileInfo(folder.path()).canonicalFilePath().toLocal8Bit());
+                    QCOMPARE(f.device->errorMessage(), QString());
+                } else {
+                    QCOMPARE(f.device->errorMessage(), QStringLiteral("升级程序无法启动"));
+                    QVERIFY(LogCapture::contains(QStringLiteral("could not start")));
+                }
+            }
         }
         f.device->setTaskStatus(2);
     }

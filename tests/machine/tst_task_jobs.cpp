@@ -203,17 +203,77 @@ private slots:
             QVERIFY2(QLineF(s, starts.first()).length() <= 40.0, qPrintable(QStringLiteral("%1,%2").arg(s.x()).arg(s.y())));
     }
 
-    void droppedLinkEndsTheJobWithAMessage()
+    void droppedLinkHoldsTheJob_data()
     {
+        QTest::addColumn<bool>("afterPlot"); // else just after the first copy was counted
+        QTest::addColumn<bool>("stopWhileHeld");
+        QTest::newRow("between the plot data and its reply") << true << false;
+        QTest::newRow("just after a copy was counted") << false << false;
+        QTest::newRow("stopped while held") << true << true;
+    }
+
+    // The link drops: the job holds (no step, no end, no message) and goes
+    // on where it was once the link is back, each page cut once and counted
+    // once; a stop while it is held ends it at once.
+    void droppedLinkHoldsTheJob()
+    {
+        QFETCH(bool, afterPlot);
+        QFETCH(bool, stopWhileHeld);
         app()->setCutFile(f.writeFile("job.plt", kMarked));
         const QList<QPointF> design = app()->currentPageMarkPoint(true);
         m_web->setMarks(printedMarks(5, design, false));
+        // The next command after the moment closes the connection.
+        MachineSimulator *sim = f.sim.get();
+        auto armed = std::make_shared<std::atomic<bool>>(true);
+        if (afterPlot) {
+            m_web->setPlotTaken([sim, armed](const WebModel::Plot &p) {
+                if (!p.move && armed->exchange(false))
+                    sim->setFault(SimFault::DropConnection);
+            });
+        }
+        const QMetaObject::Connection counted = connect(app(), &SpoolsmithApp::cutCopiesChanged, this,
+            [this, sim, armed, afterPlot] {
+                if (!afterPlot && app()->cutCopies() == 1 && armed->exchange(false))
+                    sim->setFault(SimFault::DropConnection);
+            }, Qt::DirectConnection);
+        const quint64 before = f.config->totalCopies();
         f.device->wStart();
-        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 1, 30000);
-        f.sim->stop();
-        QVERIFY(waitIdle(15000));
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->linked(), 30000);
+        disconnect(counted);
+        m_web->setPlotTaken({});
+        sim->setFault(SimFault::None);
+        const int copies = afterPlot ? 0 : 1;
+        QCOMPARE(plotCount(true), 1);
+        QCOMPARE(app()->cutCopies(), copies);
+        // Longer than the job ever waited for a lost link before.
+        QTest::qWait(3500);
+        QVERIFY(!f.device->idle());
+        QCOMPARE(f.device->taskStatus(), 1);
+        QCOMPARE(f.device->errorMessage(), QString());
+        QCOMPARE(app()->cutCopies(), copies);
+        if (stopWhileHeld) {
+            app()->stopTask(false);
+            QVERIFY(waitIdle(2000));
+            QCOMPARE(f.device->taskStatus(), 2);
+            QCOMPARE(app()->taskStatus(), 2);
+            QCOMPARE(plotCount(true), 1);
+            QCOMPARE(app()->cutCopies(), copies);
+            return;
+        }
+        QVERIFY(f.link());
+        QVERIFY(waitIdle(60000));
         QCOMPARE(f.device->taskStatus(), 2);
-        QCOMPARE(f.device->errorMessage(), QStringLiteral("机器连接断开，任务已停止 \n"));
+        QCOMPARE(app()->cutCopies(), 3);
+        QCOMPARE(f.config->totalCopies(), before + 3);
+        // Three cuts, each on a page of its own.
+        QList<double> starts;
+        for (const WebModel::Plot &p : m_web->plots())
+            if (!p.move)
+                starts << p.start.x();
+        QCOMPARE(starts.size(), 3);
+        const double pitch = design.at(3).x();
+        for (int i = 1; i < starts.size(); ++i)
+            QVERIFY2(qAbs(starts.at(i) - starts.at(i - 1) - pitch) < pitch / 4, qPrintable(QString::number(starts.at(i))));
     }
 
     void secondJobIsRefusedWhileOneRuns()
@@ -375,6 +435,30 @@ private slots:
         QVERIFY(waitIdle(10000));
         QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
         QCOMPARE(plotCount(true), 0);
+    }
+
+    // Last, as it ends the application: the program's shut-down with a job
+    // running (as after the updater was started) stops the job as the stop
+    // button does, keeps the copies it counted, stops the motors and closes
+    // the link.
+    void shutdownDuringAJobStopsItAndKeepsItsCounts()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        m_web->setMarks(printedMarks(5, app()->currentPageMarkPoint(true), false));
+        const quint64 before = f.config->totalCopies();
+        f.device->wStart();
+        QTRY_VERIFY_WITH_TIMEOUT(app()->cutCopies() >= 1, 30000);
+        app()->shutdown();
+        QTRY_VERIFY(f.device->idle());
+        QVERIFY(!f.device->linked());
+        QCOMPARE(f.device->taskStatus(), 2);
+        const quint64 counted = f.config->totalCopies() - before;
+        QVERIFY(counted >= 1);
+        QVERIFY(int(counted) >= plotCount(true) - 1);
+        const QList<QByteArray> received = f.sim->receivedPayloads();
+        const qsizetype stop = received.indexOf("CCMD;12,2;");
+        QVERIFY(stop >= 0);
+        QVERIFY(received.indexOf("CCMD;20,1,1,0,0,0;", stop) > stop);
     }
 };
 

@@ -7,6 +7,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
+
 namespace {
 
 QByteArray reasonPhrase(int status)
@@ -122,7 +124,9 @@ QList<QByteArray> HttpTestServer::requestLinesFor(const QString &path) const
 void HttpTestServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+        ++m_open;
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this] { --m_open; });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 }
@@ -174,7 +178,8 @@ void HttpTestServer::respond(QTcpSocket *socket, const Request &request, const R
     const qint64 length = response.announcedLength >= 0 ? response.announcedLength : response.body.size();
     QByteArray out = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
     out += "Content-Type: " + response.contentType + "\r\n";
-    out += "Content-Length: " + QByteArray::number(length) + "\r\n";
+    if (!response.omitLength && !response.endless)
+        out += "Content-Length: " + QByteArray::number(length) + "\r\n";
     out += "Connection: close\r\n";
     for (const auto &header : response.headers)
         out += header.first + ": " + header.second + "\r\n";
@@ -185,10 +190,45 @@ void HttpTestServer::respond(QTcpSocket *socket, const Request &request, const R
         socket->write(response.body.left(response.stallAfter));
         return;
     }
+    if (response.endless && !response.body.isEmpty()) {
+        pour(socket, response.body);
+        return;
+    }
+    if (response.dripMs > 0) {
+        drip(socket, response.body, response.dripMs);
+        return;
+    }
     if (request.method != "HEAD")
         socket->write(response.body);
     socket->disconnectFromHost();
     emit requestServed(request.path);
+}
+
+void HttpTestServer::drip(QTcpSocket *socket, const QByteArray &body, int dripMs)
+{
+    auto *timer = new QTimer(socket);
+    auto sent = std::make_shared<qsizetype>(0);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent] {
+        if (*sent >= body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(body.mid((*sent)++, 1));
+    });
+    timer->start(dripMs);
+}
+
+void HttpTestServer::pour(QTcpSocket *socket, const QByteArray &chunk)
+{
+    // Topped up whenever little is left to send: as fast as the peer reads,
+    // without piling up here.
+    auto topUp = [socket, chunk, poured = m_poured] {
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 4 * chunk.size())
+            *poured += socket->write(chunk);
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, topUp);
+    topUp();
 }
 
 HttpTestServer::Response HttpTestServer::answer(const Request &request) const

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 class QTcpServer;
 class QTcpSocket;
@@ -38,6 +39,9 @@ public:
         int delayMs = 0;             // before the answer goes out
         qint64 announcedLength = -1; // Content-Length to claim; -1: the body's size
         qint64 stallAfter = -1;      // send this many body bytes, then hold the connection
+        bool omitLength = false;     // no Content-Length: the body ends when the connection closes
+        int dripMs = 0;              // the body one byte at a time, one every dripMs
+        bool endless = false;        // the body again and again, as fast as it is taken, no length
     };
     using Handler = std::function<Response(const Request &)>;
 
@@ -68,6 +72,9 @@ public:
     QList<QByteArray> requestLines() const;
     QList<QByteArray> requestLinesFor(const QString &path) const;
     void clearRequests() { m_requests.clear(); }
+    // Connections open now, and the bytes endless bodies have sent so far.
+    int openConnections() const { return m_open; }
+    qint64 bytesPoured() const { return *m_poured; }
 
 signals:
     void requestServed(const QString &path);
@@ -79,9 +86,13 @@ private:
     void onReadyRead(QTcpSocket *socket);
     Response answer(const Request &request) const;
     void respond(QTcpSocket *socket, const Request &request, const Response &response);
+    void drip(QTcpSocket *socket, const QByteArray &body, int dripMs);
+    void pour(QTcpSocket *socket, const QByteArray &chunk);
 
     QTcpServer *m_server = nullptr;
     QHash<QString, Response> m_responses;
     Handler m_handler;
     QList<Request> m_requests;
+    int m_open = 0;
+    std::shared_ptr<qint64> m_poured = std::make_shared<qint64>(0);
 };

@@ -114,7 +114,7 @@ QImage render(const Picture &picture)
             p.restore();
         }
     }
-    if (picture.blurSigma <= 0.0 && picture.noiseSigma <= 0.0)
+    if (picture.blurSigma <= 0.0 && picture.noiseSigma <= 0.0 && picture.exposure == 1.0)
         return image;
 
     QImage rgb = image.convertToFormat(QImage::Format_RGB888);
@@ -128,7 +128,9 @@ QImage render(const Picture &picture)
         cv::Mat wide;
         mat.convertTo(wide, CV_16SC3);
         wide += noise;
-        wide.convertTo(mat, CV_8UC3);
+        wide.convertTo(mat, CV_8UC3, picture.exposure);
+    } else if (picture.exposure != 1.0) {
+        mat.convertTo(mat, CV_8UC3, picture.exposure);
     }
     return rgb.convertToFormat(QImage::Format_RGB32);
 }

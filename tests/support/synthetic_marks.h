@@ -44,6 +44,7 @@ struct Picture
     double rotationDeg = 0.0;  // page turned under the camera (about each shape)
     double blurSigma = 0.0;    // pixels
     double noiseSigma = 0.0;   // grey levels
+    double exposure = 1.0;     // above 1 over-exposes: levels scaled, clipped at white
     double shading = 0.0;      // uneven lighting, 0..1 of the paper level
     int paper = 225;
     int ink = 30;

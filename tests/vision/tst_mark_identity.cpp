@@ -1,9 +1,13 @@
 // The fast mark finder against the plain one it replaced: every building
 // block and the whole search give the same bytes and records on generated
-// pictures (marks, noise, many shapes, flat areas, marks at the edges).
+// pictures (marks, noise, many shapes, flat areas, marks at the edges); and
+// the page-code QR read against the one that copied the picture first.
 #include "vision/mark_finder.h"
 #include "vision/mark_locate.h"
+#include "vision/page_code.h"
+#include "vision/qr_page_code_reader.h"
 #include "tests/support/reference_mark_finder.h"
+#include "tests/support/reference_qr_page_code.h"
 #include "tests/support/synthetic_marks.h"
 
 #include <QLoggingCategory>
@@ -109,7 +113,7 @@ private slots:
     // Every one of the 2^24 colours, so the cut-point table cannot miss one.
     void greyOfEveryColour()
     {
-        std::vector<uint8_t> rgb(256 * 256 * 3), fast(256 * 256), plain(256 * 256);
+        std::vector<uint8_t> rgb(256 * 256 * 3), bgra(256 * 256 * 4), fast(256 * 256), plain(256 * 256);
         for (int r = 0; r < 256; r += kShare == 1 ? 1 : 7) {
             for (int g = 0; g < 256; ++g)
                 for (int b = 0; b < 256; ++b) {
@@ -122,6 +126,20 @@ private slots:
             reference::markFindGray(rgb.data(), plain.data(), 256, 256);
             if (fast != plain)
                 QFAIL(qPrintable(QStringLiteral("grey differs for red %1").arg(r)));
+            // The same colours as 32-bit pixels, rows of every length.
+            for (size_t i = 0; i < fast.size(); ++i) {
+                const uint8_t *p = &rgb[i * 3];
+                bgra[i * 4] = p[2];
+                bgra[i * 4 + 1] = p[1];
+                bgra[i * 4 + 2] = p[0];
+                bgra[i * 4 + 3] = uint8_t(i);
+            }
+            const int w = 1 + r % 256;
+            markFindGray32(bgra.data(), fast.data(), w, int(fast.size()) / w);
+            fast.resize(size_t(w) * (fast.size() / size_t(w)));
+            if (!std::equal(fast.begin(), fast.end(), plain.begin()))
+                QFAIL(qPrintable(QStringLiteral("32-bit grey differs for red %1").arg(r)));
+            fast.resize(plain.size());
         }
     }
 
@@ -137,6 +155,14 @@ private slots:
             std::vector<uint8_t> in = randomBytes(rng, n, levels);
             if (round % 7 == 0)
                 std::fill(in.begin(), in.end(), uint8_t(rng.bounded(256)));
+            if (round % 7 == 3) {
+                // Flat stretches of one level beside others, ending anywhere.
+                const int x0 = rng.bounded(w), y0 = rng.bounded(h);
+                const int x1 = x0 + rng.bounded(w - x0 + 1), y1 = y0 + rng.bounded(h - y0 + 1);
+                const uint8_t level = uint8_t(rng.bounded(256));
+                for (int y = y0; y < y1; ++y)
+                    std::fill(in.begin() + y * w + x0, in.begin() + y * w + x1, level);
+            }
             std::vector<uint8_t> a(n), b(n), a2(n), b2(n);
             QCOMPARE(markFindGauss(in.data(), a.data(), w, h, 5), reference::markFindGauss(in.data(), b.data(), w, h, 5));
             QVERIFY2(a == b, qPrintable(QStringLiteral("smoothing, round %1").arg(round)));
@@ -213,7 +239,7 @@ private slots:
     }
 
     // Reduce, search and refine on full-size camera pictures: marks anywhere
-    // (also by the edges), turned, shaded, blurred and noisy, and up to 60
+    // (also by the edges), turned, shaded, blurred, noisy or clean, over-exposed, and up to 60
     // other shapes, in and out of pair mode.
     void locateOnCameraPictures()
     {
@@ -237,10 +263,15 @@ private slots:
                                 0.5 + rng.bounded(5.0), 0.4 + rng.bounded(0.6)});
             p.rotationDeg = rng.bounded(2) ? 0.0 : rng.bounded(20.0) - 10.0;
             p.blurSigma = rng.bounded(2.0);
-            p.noiseSigma = rng.bounded(12.0);
+            // Clean and over-exposed paper too: flat windows everywhere.
+            p.noiseSigma = rng.bounded(3) == 0 ? 0.0 : rng.bounded(12.0);
+            p.exposure = rng.bounded(4) == 0 ? 1.2 + rng.bounded(0.4) : 1.0;
             p.shading = rng.bounded(2) ? 0.0 : rng.bounded(0.4);
             p.seed = uint32_t(round + 1);
-            const QImage img = synth::render(p);
+            // Captures in other formats too: read in place or converted.
+            const QImage img = synth::render(p).convertToFormat(
+                QList<QImage::Format>{QImage::Format_RGB32, QImage::Format_RGB32, QImage::Format_ARGB32,
+                                      QImage::Format_RGB888, QImage::Format_ARGB32_Premultiplied}.at(round % 5));
             MarkLocateParams params;
             params.markSize = 3.0 + rng.bounded(1.0);
             params.pairMode = rng.bounded(3) == 0;
@@ -257,6 +288,52 @@ private slots:
             found += !fast.position.isNull();
         }
         QVERIFY2(found > rounds(120) / 6, qPrintable(QString::number(found)));
+    }
+
+    // The page code read in every picture format the camera may give, on the
+    // whole picture, its region and a region partly outside it.
+    void qrReadInEveryFormat()
+    {
+        const QList<QImage::Format> formats = {QImage::Format_RGB32, QImage::Format_ARGB32,
+                                               QImage::Format_ARGB32_Premultiplied, QImage::Format_RGB888,
+                                               QImage::Format_BGR888, QImage::Format_Grayscale8};
+        QRandomGenerator rng(34);
+        QrPageCodeReader reader;
+        int read = 0;
+        for (int round = 0; round < rounds(60); ++round) {
+            synth::Picture p;
+            p.size = QSize(1280, 1024);
+            const QPointF mark(200 + rng.bounded(880), 200 + rng.bounded(624));
+            p.marks = {{synth::Shape::Disk, mark}};
+            if (rng.bounded(6) != 0) {
+                p.qrText = rng.bounded(5) ? pageCodeText(1 + rng.bounded(0xfffffffeu)) : QStringLiteral("other");
+                p.qrTopLeft = synth::qrBesideMark(mark, 3.5);
+            }
+            p.rotationDeg = rng.bounded(20.0) - 10.0;
+            p.blurSigma = rng.bounded(2.0);
+            p.noiseSigma = rng.bounded(12.0);
+            p.exposure = rng.bounded(3) == 0 ? 1.3 : 1.0;
+            p.seed = uint32_t(round + 1);
+            QImage img = synth::render(p).convertToFormat(formats.at(round % formats.size()));
+            if (img.format() == QImage::Format_ARGB32 && round % 2) // alpha not opaque: dropped
+                for (int y = 0; y < img.height(); ++y) {
+                    QRgb *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+                    for (int x = 0; x < img.width(); ++x)
+                        row[x] = (row[x] & 0xffffffu) | 0x50000000u;
+                }
+            const QRect regions[] = {QRect(), pageCodeRegion(mark, 3.5, img.size()),
+                                     QRect(int(mark.x()), int(mark.y()), 900, 900)};
+            for (const QRect &region : regions) {
+                const PageCodeRead fast = reader.read(img, region);
+                const PageCodeRead plain = reference::readQrPageCode(img, region);
+                QVERIFY2(fast.text == plain.text && fast.type == plain.type && fast.code == plain.code
+                             && fast.points == plain.points,
+                         qPrintable(QStringLiteral("round %1, format %2: %3 vs %4").arg(round)
+                                        .arg(int(img.format())).arg(fast.text, plain.text)));
+                read += !fast.text.isEmpty();
+            }
+        }
+        QVERIFY2(read > rounds(60), qPrintable(QString::number(read)));
     }
 };
 

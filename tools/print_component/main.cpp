@@ -4,6 +4,7 @@
 //   --plan A,B,...       per job: milliseconds or "n" (never); the last holds on
 //   --die-holding-mutex  a helper process ends holding LPC_Mutex first
 //   --size N             mapping size in bytes (default 84)
+//   --shrink NAME:N,...  after the first answer cut those objects to N bytes
 //   --log FILE           append what it got to FILE (also on stdout)
 // Object names carry the prefix in SPOOLSMITH_NAMED_PREFIX. SIGTERM or
 // SIGINT ends it and removes its objects.
@@ -43,7 +44,7 @@ bool parsePlan(const std::string &text, std::vector<int> &plan)
 int usage()
 {
     std::fprintf(stderr, "usage: spoolsmith-print-component [--delay MS | --never-answer | --plan A,B,...]"
-                         " [--die-holding-mutex] [--size N] [--log FILE]\n");
+                         " [--die-holding-mutex] [--size N] [--shrink NAME:N,...] [--log FILE]\n");
     return 1;
 }
 
@@ -65,6 +66,16 @@ int main(int argc, char **argv)
             options.answerPlan = {PrintComponent::kNeverAnswer};
         } else if (arg == "--die-holding-mutex") {
             options.dieHoldingMutex = true;
+        } else if (arg == "--shrink" && hasValue) {
+            std::stringstream stream(argv[++i]);
+            std::string item;
+            while (std::getline(stream, item, ',')) {
+                const auto colon = item.find(':');
+                if (colon == std::string::npos)
+                    return usage();
+                options.shrinkAfterFirstJob.emplace_back(item.substr(0, colon),
+                                                         std::strtol(item.c_str() + colon + 1, nullptr, 10));
+            }
         } else if (arg == "--size" && hasValue) {
             options.mappingSize = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--log" && hasValue) {

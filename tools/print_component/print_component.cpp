@@ -3,9 +3,12 @@
 #include "platform/named_objects/named_event.h"
 #include "platform/named_objects/named_mapping.h"
 #include "platform/named_objects/named_mutex.h"
+#include "platform/named_objects/object_name.h"
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -36,6 +39,18 @@ void PrintComponent::log(const std::string &line)
     if (m_log) {
         std::fprintf(m_log, "%s\n", line.c_str());
         std::fflush(m_log);
+    }
+}
+
+void PrintComponent::shrinkObjects()
+{
+    for (const auto &[name, bytes] : m_options.shrinkAfterFirstJob) {
+        const char *kind = name == "LPC_Mutex" ? "mutex" : name == "LabelPrintCut" ? "mapping" : "event";
+        const int fd = shm_open(named::objectPath(name, kind).c_str(), O_RDWR | O_CLOEXEC, 0);
+        const bool cut = fd >= 0 && ftruncate(fd, bytes) == 0;
+        if (fd >= 0)
+            close(fd);
+        log((cut ? "shrank " : "error: not shrunk ") + name + " to " + std::to_string(bytes));
     }
 }
 
@@ -112,6 +127,15 @@ int PrintComponent::run(const std::atomic<bool> &stopRequested)
             break;
         jobTaken->set();
         log("answered " + std::to_string(job) + " t=" + std::to_string(elapsedMs()));
+        if (!m_options.shrinkAfterFirstJob.empty()) {
+            // Once the answer was taken (the other side resets it). Its own
+            // objects are cut short too: it only waits to be stopped then.
+            while (!stopRequested.load() && jobTaken->isSet())
+                std::this_thread::sleep_for(1ms);
+            shrinkObjects();
+            while (!stopRequested.load())
+                std::this_thread::sleep_for(10ms);
+        }
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The print component's side of the channel, as a stand-in for tests and
@@ -25,6 +26,9 @@ public:
         // A helper process of the component takes the mutex and ends
         // holding it before the first job is served.
         bool dieHoldingMutex = false;
+        // After answering the first job: cut these objects (by name) to
+        // that many bytes, as a faulty component might, then serve no more.
+        std::vector<std::pair<std::string, long>> shrinkAfterFirstJob;
         std::string logPath;
     };
     static constexpr int kNeverAnswer = -1;
@@ -37,6 +41,7 @@ public:
 
 private:
     void log(const std::string &line);
+    void shrinkObjects();
     long long elapsedMs() const;
 
     Options m_options;

@@ -74,6 +74,14 @@ void WebModel::onPlot(const QByteArray &plot, SimMachineState &state)
     fedBy(end.x(), state);
     state.posX += end.x();
     state.posY += end.y();
+    if (m_plotTaken)
+        m_plotTaken(m_plots.last());
+}
+
+void WebModel::setPlotTaken(std::function<void(const Plot &)> hook)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_plotTaken = std::move(hook);
 }
 
 void WebModel::fedBy(double along, SimMachineState &state)

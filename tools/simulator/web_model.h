@@ -3,6 +3,7 @@
 #include "tools/simulator/machine_simulator.h"
 
 #include <QList>
+#include <functional>
 #include <mutex>
 #include <QPointF>
 #include <QPolygonF>
@@ -43,6 +44,9 @@ public:
     QList<QPointF> marksInView(const QSize &picture, double margin = 60.0) const;
 
     QList<Plot> plots() const;
+    // Called with each plot taken, on the simulator's thread under its lock:
+    // only for what may run there (setting a fault, counting).
+    void setPlotTaken(std::function<void(const Plot &)> hook);
     // Pen-down strokes of every cut so far, on the web.
     QList<QPolygonF> cuts() const;
     double fed() const;
@@ -64,4 +68,5 @@ private:
     QList<QPointF> m_marks;
     QList<Plot> m_plots;
     QList<QPolygonF> m_cuts;
+    std::function<void(const Plot &)> m_plotTaken;
 };

@@ -71,7 +71,7 @@ class TestUpgradesWidget : public QObject
     {
         auto widget = std::make_unique<UpgradesWidget>();
         widget->setHost(server.address().toString());
-        widget->setDownloadLimits(800, 1024 * 1024);
+        widget->setDownloadLimits(800, 1024 * 1024, 2000);
         return widget;
     }
 
@@ -190,8 +190,20 @@ private slots:
         QCOMPARE(w->model()->rowCount(), 0);
     }
 
+    // Complete means the announced length met, or the row's digest matched.
+    void aGoodDownloadReachesTheMachine_data()
+    {
+        QTest::addColumn<bool>("announced");
+        QTest::addColumn<bool>("digest");
+        QTest::newRow("length and digest") << true << true;
+        QTest::newRow("length only") << true << false;
+        QTest::newRow("digest only") << false << true;
+    }
+
     void aGoodDownloadReachesTheMachine()
     {
+        QFETCH(bool, announced);
+        QFETCH(bool, digest);
         DeviceFixture f;
         QVERIFY(f.setUp());
         QVERIFY(f.link());
@@ -201,8 +213,9 @@ private slots:
         const QByteArray file = firmware();
         HttpTestServer::Response answer;
         answer.body = file;
-        const QByteArray digest = QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex();
-        download(*w, answer, ",\"sha256\":\"" + digest + "\"");
+        answer.omitLength = !announced;
+        const QByteArray sha256 = QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex();
+        download(*w, answer, digest ? ",\"sha256\":\"" + sha256 + "\"" : QByteArray());
 
         QTRY_COMPARE(f.sim->receivedPayloads(), QList<QByteArray>{"UPG;0;" + file});
         QVERIFY(!progress.isEmpty());
@@ -216,7 +229,8 @@ private slots:
     {
         QTest::addColumn<QString>("fault");
         for (const char *fault : {"404", "web page with 200", "short body", "empty body", "wrong digest",
-                                  "redirect to file", "stall", "too large"})
+                                  "redirect to file", "stall", "too large", "endless fast body",
+                                  "drips past the total bound", "no length, closed early"})
             QTest::newRow(fault) << QString::fromLatin1(fault);
     }
 
@@ -245,6 +259,16 @@ private slots:
             answer.stallAfter = 100;
         } else if (fault == "too large") {
             answer.body = QByteArray(2 * 1024 * 1024, 'x');
+        } else if (fault == "endless fast body") {
+            answer.body = firmware();
+            answer.endless = true;
+        } else if (fault == "drips past the total bound") {
+            // A byte every 100 ms never trips the 800 ms stall bound.
+            answer.body = firmware();
+            answer.dripMs = 100;
+        } else if (fault == "no length, closed early") {
+            answer.body = firmware().left(600);
+            answer.omitLength = true;
         }
         auto w = makeWidget();
         QSignalSpy upgrade(w.get(), &UpgradesWidget::upgrade);

@@ -1,7 +1,10 @@
 // Runs the page tests of one folder (-input) against the real application
 // object, the real settings in a temporary program folder and the real
 // driver linked in memory to the machine simulator (`sim` reaches it).
+// SPOOLSMITH_TEST_LANGUAGE=en runs them in English, as the program does with
+// English chosen.
 #include "app/cut_scene_settings.h"
+#include "app/language/translation_file.h"
 #include "app/spoolsmith_app.h"
 #include "tests/qml/pages/page_test_sim.h"
 #include "tests/qml/qml_plugins.h"
@@ -14,6 +17,7 @@
 #include <QFile>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QTranslator>
 #include <QtQuickTest/quicktest.h>
 
 #include <cstdio>
@@ -61,6 +65,17 @@ void linkProgramFiles(const QString &programDir)
         QFile::link(QDir(bin).filePath(name), QDir(programDir).filePath(name));
 }
 
+bool installEnglish(QTranslator &translator)
+{
+    const QString dir = qEnvironmentVariable("SPOOLSMITH_BUILD_BIN") + QStringLiteral("/translations");
+    if (!translator.load(TranslationFile::name(), dir)) {
+        std::fprintf(stderr, "page tests: no translation in %s\n", qPrintable(dir));
+        return false;
+    }
+    QCoreApplication::installTranslator(&translator);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -78,6 +93,14 @@ int main(int argc, char **argv)
         return 2;
     }
     linkProgramFiles(fixture.dir->path());
+    QTranslator translator;
+    if (qEnvironmentVariable("SPOOLSMITH_TEST_LANGUAGE") == QLatin1String("en")) {
+        if (!installEnglish(translator))
+            return 2;
+        fixture.config->setLanguage(1);
+        // The parameter names are translated as they are read.
+        fixture.config->initParams(false);
+    }
     fixture.makeDevice(DeviceFixture::Driver::Registered);
     // As the program entry does: the sort switch and the pen settings live
     // in the application's cut scene.

@@ -104,7 +104,13 @@ TestCase {
     function red(c) { return c.r === 1 && c.g === 0 && c.b === 0 }
     function black(c) { return c.r === 0 && c.g === 0 && c.b === 0 }
 
-    function test_lampsFollowTheEdgeSensors() {
+    // The collect cycle reads the sensors with the web guide on or off; only
+    // the guide turns the loss of both into an error.
+    function test_lampsFollowTheEdgeSensors_data() {
+        return [{ tag: "guide on", rectify: true }, { tag: "guide off", rectify: false }]
+    }
+
+    function test_lampsFollowTheEdgeSensors(data) {
         const bar = find(panel, "sensorBar")
         const s6 = find(bar, "sensor6Lamp")
         const s7 = find(bar, "sensor7Lamp")
@@ -114,21 +120,27 @@ TestCase {
         compare(bar.width, find(bar, "sensor6Label").width + find(bar, "sensor7Label").width + 2 * 10 + 3 * 5)
         compare(s6.y + s6.height / 2, bar.height / 2)
         verify(bar.x + bar.width <= panel.width - 10 + 0.5)
-        // The guide reads the sensors in every collect cycle.
-        config.enableRectify = true
+        config.enableRectify = data.rectify
         sim.setSensor(6, true)
         tryVerify(() => red(s6.color), 3000)
         verify(black(s7.color))
         sim.setSensor(7, true)
         tryVerify(() => red(s7.color), 3000)
         verify(red(s6.color))
-        // Neither sensor: both black, and the guide's error is on the banner.
         sim.setSensor(6, false)
+        tryVerify(() => black(s6.color), 3000)
+        verify(red(s7.color))
+        // Neither sensor: both black, and with the guide on its error is on
+        // the banner.
         sim.setSensor(7, false)
         tryVerify(() => black(s6.color) && black(s7.color), 3000)
         const banner = find(panel, "banner")
-        tryCompare(banner, "visible", true, 3000)
-        tryVerify(() => find(panel, "text_dev_state").text.indexOf("纠偏错误") >= 0, 3000)
+        if (data.rectify) {
+            tryCompare(banner, "visible", true, 3000)
+            tryVerify(() => find(panel, "text_dev_state").text.indexOf("纠偏错误") >= 0, 3000)
+        } else {
+            verify(!banner.visible)
+        }
         // With label checking on, the lamps are hidden.
         config.enableScanAndTrim = true
         verify(!bar.visible)
