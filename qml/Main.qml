@@ -14,6 +14,11 @@ Window {
     visibility: Window.Maximized
     title: qsTr("Spoolsmith")
 
+    // Set once the first frame is on its way: what it does not show is built
+    // after it.
+    property bool shown: false
+    onAfterAnimating: if (!shown) Qt.callLater(() => { root.shown = true })
+
     // A firmware upload must not be cut off by closing the program.
     onClosing: (close) => { close.accepted = app.allowedExit() }
 
@@ -23,11 +28,17 @@ Window {
         anchors.fill: parent
         currentIndex: 1
 
-        DeviceStackPage {
-            objectName: "deviceStackPage"
+        // The first frame waits only for what it shows (the task tab); the
+        // other tabs and the keyboard are built right after it.
+        Loader {
+            active: root.shown
+            asynchronous: true
             Layout.preferredWidth: pages.width
             Layout.preferredHeight: pages.height
             Layout.alignment: Qt.AlignCenter
+            sourceComponent: DeviceStackPage {
+                objectName: "deviceStackPage"
+            }
         }
         TaskStackPage {
             objectName: "taskStackPage"
@@ -35,11 +46,15 @@ Window {
             Layout.preferredHeight: pages.height
             Layout.alignment: Qt.AlignCenter
         }
-        HelpStackPage {
-            objectName: "helpStackPage"
+        Loader {
+            active: root.shown
+            asynchronous: true
             Layout.preferredWidth: pages.width
             Layout.preferredHeight: pages.height
             Layout.alignment: Qt.AlignCenter
+            sourceComponent: HelpStackPage {
+                objectName: "helpStackPage"
+            }
         }
     }
 
@@ -64,32 +79,36 @@ Window {
         }
     }
 
-    InputPanel {
-        id: inputPanel
-        objectName: "inputPanel"
+    Loader {
+        active: root.shown
+        asynchronous: true
         // Above the popups' overlay too, or the keyboard would lie under a
         // dialog's dimming and never get a press while the dialog is open.
         z: Overlay.overlay.z + 99
-        x: 0
-        y: root.height
-        width: root.width
+        sourceComponent: InputPanel {
+            id: inputPanel
+            objectName: "inputPanel"
+            x: 0
+            y: root.height
+            width: root.width
 
-        states: State {
-            name: "visible"
-            when: inputPanel.active
-            PropertyChanges {
-                target: inputPanel
-                y: root.height - inputPanel.height
+            states: State {
+                name: "visible"
+                when: inputPanel.active
+                PropertyChanges {
+                    target: inputPanel
+                    y: root.height - inputPanel.height
+                }
             }
-        }
-        transitions: Transition {
-            from: ""
-            to: "visible"
-            reversible: true
-            NumberAnimation {
-                properties: "y"
-                duration: 250
-                easing.type: Easing.InOutQuad
+            transitions: Transition {
+                from: ""
+                to: "visible"
+                reversible: true
+                NumberAnimation {
+                    properties: "y"
+                    duration: 250
+                    easing.type: Easing.InOutQuad
+                }
             }
         }
     }

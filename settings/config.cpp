@@ -1,5 +1,6 @@
 #include "settings/config.h"
 
+#include "settings/counter_key_sync.h"
 #include "settings/param_table.h"
 #include "settings/settings_files.h"
 
@@ -53,6 +54,10 @@ Config::Config(const QString &programDir, const QString &databasePath, QObject *
     : QObject(parent)
     , m_programDir(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir)
 {
+    m_counterSync = std::make_unique<CounterKeySync>([this] {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        syncSettings();
+    });
     m_dayRecord.date = QDate::currentDate();
     m_db = std::make_unique<DbConfig>(databasePath);
     m_db->selectWorkData(QDate(), m_totalRecord);
@@ -68,7 +73,7 @@ Config::Config(const QString &programDir, const QString &databasePath, QObject *
 
     if (!QFile::exists(m_defaultPath) && QFile::exists(m_configPath)) {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        m_settings->sync();
+        syncSettings();
         // A damaged config.ini must not become what restoring defaults restores.
         if (m_liveUnreadable) {
             qCritical() << "Config::Config" << "config.ini unreadable - configDefault.ini from the table defaults";
@@ -82,8 +87,17 @@ Config::Config(const QString &programDir, const QString &databasePath, QObject *
 Config::~Config()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    if (m_settings)
-        m_settings->sync();
+    syncSettings();
+}
+
+void Config::syncSettings()
+{
+    if (!m_settings)
+        return;
+    m_settings->sync();
+    // A file that could not be parsed is still written whole.
+    if (m_settings->status() != QSettings::AccessError)
+        m_counterSync->synced();
 }
 
 void Config::openLiveStore()
@@ -93,6 +107,7 @@ void Config::openLiveStore()
     m_liveIsConfigIni = QFile::exists(m_configPath);
     const QString path = m_liveIsConfigIni ? m_configPath : m_programDir + QStringLiteral("/tmp.ini");
     m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    m_counterSync->setSettingsFile(path);
     switch (m_settings->status()) {
     case QSettings::NoError:
         m_liveUnreadable = looksDamaged(path);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 
+class CounterKeySync;
 class QSettings;
 class SceneSettingsPort;
 struct CutterPenKeys;
@@ -453,6 +454,8 @@ private:
     void setCounter(bool total, int field, const QVariant &value);
     void emitCounterSignal(bool total, int field);
     void writeKey(const QString &key, const QVariant &value);
+    // Writes the settings file out; under the lock.
+    void syncSettings();
     QVariant readKey(const QString &key, const QVariant &def) const;
     void emitTypedSignal(ConfigParamType key);
     void cascade(ConfigParamType key, const QVariant &value);
@@ -467,6 +470,7 @@ private:
     QString m_configPath;
     QString m_programDir;
     std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<CounterKeySync> m_counterSync;
     bool m_liveIsConfigIni = false;
     bool m_liveUnreadable = false; // config.ini could not be read or parsed
 

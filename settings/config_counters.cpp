@@ -3,6 +3,7 @@
 #include "settings/config.h"
 
 #include "core/property_store.h"
+#include "settings/counter_key_sync.h"
 
 #include <QDebug>
 #include <QSettings>
@@ -71,10 +72,19 @@ void Config::updateCounterValues(bool save)
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     for (bool total : {true, false}) {
         WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
+        // After a run that ended before its file caught up, the store's row
+        // (read at construction) holds the last copy counted.
+        WorkDataRecord stored;
+        const bool fromStore = !save && m_counterSync->storeAhead() && m_db->selectWorkData(record.date, stored);
         for (int field = 0; field < FieldCount; ++field) {
             const QString key = counterKey(total, field);
             if (save) {
                 m_settings->setValue(key, fieldValue(record, field));
+                continue;
+            }
+            if (fromStore) {
+                setFieldValue(record, field, fieldValue(stored, field));
+                qInfo() << "Config::updateValue" << "from the store: " << key << fieldValue(record, field);
                 continue;
             }
             // A missing or unreadable key keeps what the statistics store
@@ -135,7 +145,7 @@ void Config::setCounter(bool total, int field, const QVariant &value)
         m_db->updateWorkData(record);
         if (m_settings) {
             m_settings->setValue(counterKey(total, field), v);
-            m_settings->sync();
+            syncSettings();
         }
     }
     emitCounterSignal(total, field);
@@ -162,14 +172,19 @@ void Config::addCounts(const WorkDataRecord &delta)
         }
         if (!any)
             return;
-        m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
+        const bool stored = m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
         if (m_settings) {
             for (bool total : {true, false})
                 for (int field = 0; field < FieldCount; ++field)
                     if (changed[total][field])
                         m_settings->setValue(counterKey(total, field),
                                              fieldValue(total ? m_totalRecord : m_dayRecord, field));
-            m_settings->sync();
+            // The store holds the copy for good; the file follows shortly.
+            // Without the store, the file is all a killed process keeps.
+            if (stored)
+                m_counterSync->deferred();
+            else
+                syncSettings();
         }
     }
     for (bool total : {false, true})
@@ -187,7 +202,7 @@ void Config::setToday(const QDate &date)
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (m_settings) {
         m_settings->setValue(QStringLiteral("Today/Today"), date.toString(Qt::ISODate));
-        m_settings->sync();
+        syncSettings();
     }
 }
 

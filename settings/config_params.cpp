@@ -55,7 +55,7 @@ void Config::initParams(bool save)
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         // The store follows the INI file, which wins at start.
         m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
-        m_settings->sync();
+        syncSettings();
         return;
     }
     applyStartRules();

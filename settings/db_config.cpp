@@ -1,5 +1,7 @@
 #include "settings/db_config.h"
 
+#include "settings/wal_checkpointer.h"
+
 #include <QDebug>
 #include <QHash>
 #include <QRegularExpression>
@@ -127,6 +129,7 @@ struct DbConfig::Private
     QString workTable;
     QString taskTable;
     quint32 lastCode = 0;
+    std::unique_ptr<WalCheckpointer> checkpointer;
 
     // The calling thread's connection, opened; invalid or closed on failure.
     QSqlDatabase database(bool logOpenFailure = false);
@@ -168,6 +171,8 @@ QSqlDatabase DbConfig::Private::database(bool logOpenFailure)
     QSqlQuery pragma(db);
     pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // The log is moved into the file off the writers' path (WalCheckpointer).
+    pragma.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"));
     return db;
 }
 
@@ -183,6 +188,7 @@ DbConfig::DbConfig(const QString &path)
     QSqlDatabase db = d->database(true);
     if (!db.isOpen())
         return;
+    d->checkpointer = std::make_unique<WalCheckpointer>(path);
     if (!exec(createWorkDataSql()) || !exec(createTaskWorkTabSql())) {
         qCritical() << "DbConfig::DbConfig" << path
                     << "is locked, read-only or damaged - production statistics are not stored";
@@ -202,6 +208,7 @@ DbConfig::DbConfig(const QString &path)
 
 DbConfig::~DbConfig()
 {
+    d->checkpointer.reset();
     std::lock_guard<std::mutex> lock(d->connections->mutex);
     d->connections->alive = false;
     for (const QString &name : std::as_const(d->connections->names))

@@ -215,6 +215,18 @@ private slots:
         QCOMPARE(iniValue("Total/Copies").toUInt(), 3u);
     }
 
+    // A counted copy reaches the settings file shortly, without a restart,
+    // and the file is then no longer taken to lag the store.
+    void countedCopyReachesTheFileShortly()
+    {
+        auto c = start();
+        WorkDataRecord copy;
+        copy.copies = 2;
+        c->addCounts(copy);
+        QTRY_COMPARE_WITH_TIMEOUT(iniValue("Total/Copies").toUInt(), 2u, 10000);
+        QTRY_VERIFY(!QFile::exists(ini() + ".counting"));
+    }
+
     void killedRightAfterACountedCopyKeepsItOnce_data()
     {
         QTest::addColumn<QString>("mode");

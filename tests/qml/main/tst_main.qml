@@ -36,6 +36,9 @@ TestCase {
         verify(win)
         tryCompare(win, "visible", true)
         waitForRendering(win.contentItem)
+        // The tabs not in sight and the keyboard are built after the first frame.
+        tryVerify(() => findByName(win.contentItem, "deviceStackPage") && findByName(win.contentItem, "helpStackPage")
+                  && findByName(win.contentItem, "inputPanel"), 10000)
         return win
     }
 

@@ -158,6 +158,8 @@ TestCase {
         verify(win)
         tryCompare(win, "visible", true)
         waitForRendering(win.contentItem)
+        // The tabs not in sight and the keyboard are built after the first frame.
+        tryVerify(() => findByName(win.contentItem, "deviceStackPage") && findByName(win.contentItem, "inputPanel"), 10000)
     }
 
     function cleanupTestCase() {
