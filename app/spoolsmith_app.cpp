@@ -106,8 +106,17 @@ bool SpoolsmithApp::shutdown()
     stopCameraFrames();
     if (Config *config = Config::instance())
         disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+    // A job still running (the updater was started, the window closed) is
+    // stopped as the stop button does, so the machine hears it.
+    if (TRV610Plus *device = TRV610Plus::instance(); device && (device->taskStatus() != 2 || taskStatus() != 2)) {
+        qInfo() << "SpoolsmithApp::shutdown" << "a job is running, stopping it";
+        stopTask(true);
+    }
     // A stop in progress still reaches the machine before the link closes.
     joinControlThreads();
+    // A check picture asked for (a template just loaded, the collect cycle)
+    // would otherwise be waited for to the end of the capture time.
+    m_capture->cancelWaits();
     joinLabelChecks();
     waitTemplateFile();
     if (TRV610Plus *device = TRV610Plus::instance())

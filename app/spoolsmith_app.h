@@ -87,6 +87,8 @@ class SpoolsmithApp : public QApplication
     Q_PROPERTY(bool enabledDataSource READ enabledDataSource WRITE setEnabledDataSource NOTIFY enabledDataSourceChanged)
     Q_PROPERTY(QString dataSource READ dataSource WRITE setDataSource NOTIFY dataSourceChanged)
     Q_PROPERTY(int dataIndex READ dataIndex WRITE setDataIndex NOTIFY dataIndexChanged)
+    // How far the data source is read: -1 when no read runs, else 0..100.
+    Q_PROPERTY(int dataSourceProgress READ dataSourceProgress NOTIFY dataSourceProgressChanged)
 
 public:
     SpoolsmithApp(int &argc, char **argv);
@@ -340,6 +342,7 @@ public:
     void setEnabledDataSource(bool on);
     QString dataSource() const;
     void setDataSource(const QString &path);
+    int dataSourceProgress() const;
     int dataIndex() const;
     void setDataIndex(int index);
     Q_INVOKABLE void openPrintPdf(const QString &path);
@@ -396,6 +399,7 @@ signals:
     void pagecheckedChanged();
     void dataSourceChanged();
     void dataIndexChanged();
+    void dataSourceProgressChanged();
     void enabledDataSourceChanged();
     void printTipChanged();
     void lostViewUpdate(const QRect &rect = QRect());

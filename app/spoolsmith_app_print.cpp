@@ -29,6 +29,7 @@ bool SpoolsmithApp::enabledDataSource() const { return m_printFile->enabledDataS
 void SpoolsmithApp::setEnabledDataSource(bool on) { m_printFile->setEnabledDataSource(on); }
 QString SpoolsmithApp::dataSource() const { return m_printFile->dataSource(); }
 void SpoolsmithApp::setDataSource(const QString &path) { m_printFile->setDataSource(path); }
+int SpoolsmithApp::dataSourceProgress() const { return m_printFile->dataSourceProgress(); }
 int SpoolsmithApp::dataIndex() const { return m_printFile->dataIndex(); }
 void SpoolsmithApp::setDataIndex(int index) { m_printFile->setDataIndex(index); }
 void SpoolsmithApp::openPrintPdf(const QString &path) { m_printFile->openPrintPdf(path); }
@@ -137,6 +138,7 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
     connect(file, &PrintFile::enabledDataSourceChanged, this, &SpoolsmithApp::enabledDataSourceChanged, direct);
     connect(file, &PrintFile::dataSourceChanged, this, &SpoolsmithApp::dataSourceChanged, direct);
     connect(file, &PrintFile::dataIndexChanged, this, &SpoolsmithApp::dataIndexChanged, direct);
+    connect(file, &PrintFile::dataSourceProgressChanged, this, &SpoolsmithApp::dataSourceProgressChanged);
     connect(m_printers.get(), &Printers::printerNameChanged, this, &SpoolsmithApp::printerNameChanged, direct);
 }
 

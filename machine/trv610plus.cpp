@@ -98,6 +98,9 @@ void TRV610Plus::unInit()
     // The poll and collect cycles end when polling goes off.
     setPolling(false);
     m_jobs->stopControlCycles();
+    // The job's last step (a copy being counted, a stop being sent) ends
+    // while the link is still there.
+    m_jobs->waitTaskThread(15000);
     m_session->close();
     joinBackgroundRuns();
     m_channel->clearWaiters();

@@ -189,6 +189,16 @@ Item {
                 }
             }
 
+            // A large sheet is read in the background.
+            ProgressBar {
+                objectName: "dataSourceProgress"
+                width: right_panel.width * 0.96
+                visible: app.dataSourceProgress >= 0
+                from: 0
+                to: 100
+                value: Math.max(0, app.dataSourceProgress)
+            }
+
             Row {
                 objectName: "dataIndexRow"
                 spacing: 2

@@ -23,7 +23,7 @@ PACKAGES=(
   qml6-module-qtmultimedia qml6-module-qtquick-virtualkeyboard qt6-virtualkeyboard-plugin
   qml6-module-qt-labs-folderlistmodel gstreamer1.0-plugins-base xvfb xauth fonts-noto-cjk
   fonts-font-awesome python3-fonttools libopencv-dev libzbar-dev libzint-dev libzxing-dev libaravis-dev libusb-1.0-0-dev
-  mosquitto libmosquitto-dev mosquitto-dev libquazip1-qt6-dev libfreexl-dev libxlsxwriter-dev
+  mosquitto libmosquitto-dev mosquitto-dev libquazip1-qt6-dev libfreexl-dev libxlsxwriter-dev libx11-dev
   cups cups-client libcups2-dev printer-driver-cups-pdf poppler-utils qt6-image-formats-plugins
 )
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class QImage;
+class QRect;
 
 // The registration-mark finder: filled dark disks of an expected diameter in
 // a small mark-camera picture, nearest the picture's centre first. Works on
@@ -13,6 +14,9 @@ class QImage;
 // Finds up to n marks of expected diameter d (pixels) in picture; fills
 // records[0..result) and returns how many were found.
 int findMarks(int d, const QImage &picture, MarkRecord *records, int n);
+// The same on an area of picture, read in place: as on a copy of the area
+// (pixels outside the picture black).
+int findMarksIn(int d, const QImage &picture, const QRect &area, MarkRecord *records, int n);
 
 // The whole search on a grey picture; the other three buffers are scratch.
 int markFind(const uint8_t *grey, uint8_t *smoothed, uint8_t *intermediate, uint8_t *binary,
@@ -20,6 +24,8 @@ int markFind(const uint8_t *grey, uint8_t *smoothed, uint8_t *intermediate, uint
 
 // Building blocks, exposed for tests.
 void markFindGray(const uint8_t *rgb, uint8_t *grey, int width, int height);
+// The same from 32-bit pixels (B, G, R, A in memory; alpha ignored).
+void markFindGray32(const uint8_t *bgra, uint8_t *grey, int width, int height);
 int markFindGauss(const uint8_t *in, uint8_t *out, int width, int height, int size);
 void markFindThreshold(const uint8_t *in, uint8_t *out, int width, int height, int s2, int t);
 void markFindPassV(const uint8_t *in, uint8_t *out, int width, int height);

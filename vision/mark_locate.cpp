@@ -9,7 +9,7 @@
 
 MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &params)
 {
-    return locateMarkWith(picture, params, &findMarks);
+    return locateMarkWith(picture, params, &findMarksIn);
 }
 
 MarkLocateResult locateMarkWith(const QImage &picture, const MarkLocateParams &params, MarkFinderFn finder)
@@ -33,7 +33,7 @@ MarkLocateResult locateMarkWith(const QImage &picture, const MarkLocateParams &p
     result.scale = double(picture.width()) / double(result.small.width());
     const int d = int(params.markSize * kMarkCameraPixelsPerMm / result.scale);
     MarkRecord records[4];
-    result.candidates = finder(d, result.small, records, 4);
+    result.candidates = finder(d, result.small, result.small.rect(), records, 4);
 
     const float s = float(result.scale);
     const int fullD = int(params.markSize * kMarkCameraPixelsPerMm);
@@ -43,9 +43,10 @@ MarkLocateResult locateMarkWith(const QImage &picture, const MarkLocateParams &p
     for (int i = 0; i < result.candidates; ++i) {
         const int cx0 = std::max(int(float(records[i].x) * s - 150.0f), 0);
         const int cy0 = std::max(int(float(records[i].y) * s - 150.0f), 0);
-        const QImage crop = picture.copy(QRect(cx0, cy0, kMarkRefineCrop, kMarkRefineCrop));
+        // The crop is read where it lies in the capture, not copied.
+        const QRect crop(cx0, cy0, kMarkRefineCrop, kMarkRefineCrop);
         MarkRecord refined;
-        if (finder(fullD, crop, &refined, 1) >= 1) {
+        if (finder(fullD, picture, crop, &refined, 1) >= 1) {
             // Kept to the full picture's pixel: cut to whole reduced pixels the
             // mark would move by up to 0.1 mm, always the same way.
             const double fx = (refined.x + cx0) / result.scale;

@@ -29,7 +29,7 @@ constexpr int kMarkRefineCrop = 300;
 
 // Search on a reduced copy, refine each candidate on a full-resolution crop.
 MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &params);
-// The same with another finder of findMarks' signature (tests compare two).
+// The same with another finder of findMarksIn's signature (tests compare two).
 struct MarkRecord;
-using MarkFinderFn = int (*)(int d, const QImage &picture, MarkRecord *records, int n);
+using MarkFinderFn = int (*)(int d, const QImage &picture, const QRect &area, MarkRecord *records, int n);
 MarkLocateResult locateMarkWith(const QImage &picture, const MarkLocateParams &params, MarkFinderFn finder);

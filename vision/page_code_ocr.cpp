@@ -1,11 +1,17 @@
 #include "vision/page_code_ocr.h"
 
 #include "platform/ocr/ocr_lite.h"
+#include "vision/mark_locate.h"
+#include "vision/page_code.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QTransform>
 
 #include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -22,7 +28,10 @@ cv::Mat toBgrMat(const QImage &img)
 
 const char *const kPageCodeChars = "0123456789abcdefABCDEF";
 
-bool parseOcrPageCode(const QString &text, quint32 *code)
+namespace {
+
+// The text with spaces dropped and the letter O taken as the digit 0.
+QString ocrCodeDigits(const QString &text)
 {
     QString digits;
     for (QChar c : text) {
@@ -32,6 +41,14 @@ bool parseOcrPageCode(const QString &text, quint32 *code)
             c = QLatin1Char('0');
         digits.append(c);
     }
+    return digits;
+}
+
+} // namespace
+
+bool parseOcrPageCode(const QString &text, quint32 *code)
+{
+    const QString digits = ocrCodeDigits(text);
     if (digits.size() != 8)
         return false;
     bool ok = false;
@@ -83,4 +100,146 @@ PageCodeReading readPageCodeByOcr(OcrLite &ocr, const QImage &img, double scale)
     }
     qInfo() << "SpoolsmithApp::scanOCR" << clock.elapsed() << "ms.";
     return reading;
+}
+
+namespace {
+
+struct Ink
+{
+    qint64 pixels = 0;
+    QRect box; // rows and columns with ink, picture pixels
+};
+
+// Dark pixels against the strip's own paper level: below 70 % of its mean.
+Ink inkIn(const QImage &picture, const QRect &strip)
+{
+    Ink ink;
+    const QImage grey = picture.copy(strip).convertToFormat(QImage::Format_Grayscale8);
+    if (grey.isNull())
+        return ink;
+    qint64 total = 0;
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar *row = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            total += row[x];
+    }
+    const qint64 mean = total / (qint64(grey.width()) * grey.height());
+    std::vector<int> rows(size_t(grey.height())), cols(size_t(grey.width()));
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar *row = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            if (row[x] * 10 < mean * 7) {
+                ++rows[size_t(y)];
+                ++cols[size_t(x)];
+                ++ink.pixels;
+            }
+    }
+    // A row or column with a stray dark pixel or two is noise.
+    auto span = [](const std::vector<int> &counts, int *from, int *to) {
+        *from = -1;
+        for (int i = 0; i < int(counts.size()); ++i)
+            if (counts[size_t(i)] > 2) {
+                if (*from < 0)
+                    *from = i;
+                *to = i;
+            }
+        return *from >= 0;
+    };
+    int top = 0, bottom = 0, left = 0, right = 0;
+    if (span(rows, &top, &bottom) && span(cols, &left, &right))
+        ink.box = QRect(strip.x() + left, strip.y() + top, right - left + 1, bottom - top + 1);
+    return ink;
+}
+
+} // namespace
+
+PageCodeTextArea pageCodeTextArea(const QImage &picture, const QPointF &markCentre, double markSize)
+{
+    const double mm = kMarkCameraPixelsPerMm;
+    // Along the line: 1 mm before its start to 1.5 mm past its end; across
+    // it: 3 mm either side of the centre (the line sits up to 2.5 mm off it
+    // near the page's top edge, and the page may lie a little turned).
+    const int nearEnd = int((markSize * 0.5 + 1.0) * mm);
+    const int farEnd = int((markSize * 0.5 + 2.0 + 16.0 + 1.5) * mm);
+    const int across = int(3.0 * mm);
+    const int cx = int(markCentre.x()), cy = int(markCentre.y());
+    const QRect strips[] = {
+        QRect(QPoint(cx + nearEnd, cy - across), QPoint(cx + farEnd, cy + across)), // right
+        QRect(QPoint(cx - across, cy + nearEnd), QPoint(cx + across, cy + farEnd)), // below
+        QRect(QPoint(cx - farEnd, cy - across), QPoint(cx - nearEnd, cy + across)), // left
+        QRect(QPoint(cx - across, cy - farEnd), QPoint(cx + across, cy - nearEnd)), // above
+    };
+    // A line of eight digits inks well over 1 % of its strip.
+    const qint64 least = qint64(farEnd - nearEnd) * 2 * across / 100;
+    Ink best;
+    int turn = 0;
+    for (int i = 0; i < 4; ++i) {
+        const QRect inside = strips[i].intersected(picture.rect());
+        if (inside.isEmpty())
+            continue;
+        const Ink ink = inkIn(picture, inside);
+        if (ink.pixels > best.pixels) {
+            best = ink;
+            turn = i;
+        }
+    }
+    if (best.pixels < least || best.box.isEmpty())
+        return {};
+    const int margin = int(0.5 * mm);
+    return {best.box.adjusted(-margin, -margin, margin, margin).intersected(picture.rect()), turn};
+}
+
+PageCodeLine recognisePageCodeLine(OcrLite &ocr, const QImage &bgrLine)
+{
+    PageCodeLine line;
+    if (bgrLine.isNull())
+        return line;
+    const QImage bgr = bgrLine.convertToFormat(QImage::Format_BGR888);
+    const cv::Mat view(bgr.height(), bgr.width(), CV_8UC3, const_cast<uchar *>(bgr.constBits()),
+                       size_t(bgr.bytesPerLine()));
+    const TextBlock block = ocr.recognizeLine(view);
+    line.text = QString::fromStdString(block.text);
+    line.score = block.score;
+    return line;
+}
+
+QList<PageCodeLine> readPageCodeBesideMark(const PageCodeLineReader &read, const PageCodeLineRecogniser &recognise,
+                                           const QImage &img, const QPointF &markCentre, double markSize,
+                                           int waitBoundMs)
+{
+    QElapsedTimer wait;
+    wait.start();
+    const PageCodeTextArea text = markCentre.isNull() ? PageCodeTextArea() : pageCodeTextArea(img, markCentre, markSize);
+    if (!text.area.isEmpty()) {
+        const QImage crop = img.copy(text.area).convertToFormat(QImage::Format_BGR888);
+        if (recognise) {
+            // Turned so that the line reads left to right, glyphs upright.
+            PageCodeLine line = recognise(crop.transformed(QTransform().rotate(-90.0 * text.turn)));
+            // The recogniser reads any character: a code comes back as the
+            // hexadecimal reading would give it.
+            const QString digits = ocrCodeDigits(line.text);
+            if (parsePageCode(digits, nullptr)) {
+                line.text = digits;
+                // The area's corners in reading order: top left first.
+                const QRect &r = text.area;
+                const QPointF corners[] = {QPointF(r.left(), r.top()), QPointF(r.right() + 1, r.top()),
+                                           QPointF(r.right() + 1, r.bottom() + 1), QPointF(r.left(), r.bottom() + 1)};
+                for (int i = 0; i < 4; ++i)
+                    line.box.append(corners[(i + text.turn) % 4]);
+                return {line};
+            }
+            if (wait.elapsed() >= waitBoundMs)
+                return {};
+        }
+        QList<PageCodeLine> lines = read(crop);
+        bool code = false;
+        for (PageCodeLine &line : lines) {
+            for (QPointF &p : line.box)
+                p += text.area.topLeft();
+            code = code || parsePageCode(line.text, nullptr);
+        }
+        if (code || wait.elapsed() >= waitBoundMs)
+            return lines;
+    }
+    return read(img.convertToFormat(QImage::Format_BGR888));
 }

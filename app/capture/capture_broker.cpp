@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <climits>
+#include <vector>
 
 namespace {
 // A label inspection takes well under this; shut-down waits no longer
@@ -45,6 +46,10 @@ bool CaptureBroker::doCapture(const QVariant &camera)
     }
     CaptureSync &record = captureRecord(c);
     std::unique_lock<std::mutex> lock(record.mutex);
+    if (m_cancelled.load()) {
+        qInfo() << "SpoolsmithApp::doCapture" << "shutting down, no picture asked for, camera" << c;
+        return false;
+    }
     m_capturing.store(true);
     record.done = false;
     record.sequence = record.sequence >= (INT_MAX / kCaptureCameraSlots) - 1 ? 1 : record.sequence + 1;
@@ -62,11 +67,14 @@ bool CaptureBroker::doCapture(const QVariant &camera)
     // Bounded whatever was set: an out-of-range value waits the default.
     const int waitMs = ParamLimits::boundedInt(config, Config::CPT_Wait_Capture, 10000);
     // Spurious wake-ups are told apart from the real one by done.
-    record.cond.wait_for(lock, std::chrono::milliseconds(waitMs), [&record] { return record.done; });
+    record.cond.wait_for(lock, std::chrono::milliseconds(waitMs),
+                         [this, &record] { return record.done || m_cancelled.load(); });
     record.pending = 0;
     m_capturing.store(false);
     const bool done = record.done;
-    if (!done)
+    if (!done && m_cancelled.load())
+        qInfo() << "SpoolsmithApp::doCapture" << "wait cancelled by the shut-down, camera" << c;
+    else if (!done)
         qWarning() << "SpoolsmithApp::doCapture" << "no picture in" << waitMs << "ms, camera" << c;
     return done;
 }
@@ -121,6 +129,23 @@ void CaptureBroker::requestCheckPicture()
 {
     if (!m_pictureRequests.start([this] { doCapture(QVariant(2)); }))
         qCritical() << "SpoolsmithApp::loadTemplate" << "no thread for the check picture";
+}
+
+void CaptureBroker::cancelWaits()
+{
+    m_cancelled.store(true);
+    std::vector<CaptureSync *> records;
+    {
+        std::lock_guard<std::mutex> lock(m_recordsLock);
+        for (const auto &entry : m_records)
+            records.push_back(entry.second.get());
+    }
+    // Records are never removed; under each one's mutex so that a waiter
+    // between its check and its sleep cannot miss the wake-up.
+    for (CaptureSync *record : records) {
+        std::lock_guard<std::mutex> lock(record->mutex);
+        record->cond.notify_all();
+    }
 }
 
 int CaptureBroker::labelCheckThreadCount() const

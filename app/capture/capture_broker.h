@@ -49,6 +49,9 @@ public:
     int labelCheckThreadCount() const;
     // Joins them; shut-down calls it.
     void joinLabelChecks();
+    // Shut-down: every wait for a picture ends now, and later requests get
+    // none, so nothing waits out the capture time.
+    void cancelWaits();
 
 signals:
     // To the camera object: take a picture for the request token.
@@ -63,6 +66,7 @@ private:
     std::mutex m_recordsLock;
     std::map<int, std::unique_ptr<CaptureSync>> m_records;
     std::atomic<bool> m_capturing{false};
+    std::atomic<bool> m_cancelled{false};
     ThreadGroup m_labelChecks{"SpoolsmithApp::labelCheckThread"};
     ThreadGroup m_pictureRequests{"SpoolsmithApp::loadTemplate"};
 };

@@ -34,7 +34,10 @@ QImage renderMask(const QRectF &pagePoints, const QList<QGraphicsItem *> &items)
         all.addPath(path.item->mapToScene(p));
     }
     painter.fillPath(all, Qt::black);
-    return img;
+    painter.end();
+    // The image keeps its paint engine, and the engine the outline buffers
+    // of the whole fill, for as long as it lives: hand on a copy without.
+    return img.copy();
 }
 
 void turnAboutMarks(const GMarkItem &mark, const QList<QGraphicsItem *> &items)

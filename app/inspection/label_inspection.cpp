@@ -164,7 +164,8 @@ bool LabelInspection::checkLabelCapture(const QImage &img)
             if (detector)
                 result = detector(frame, templ, sw.ocr, sw.qr, sw.barcode, sw.modelPath.toStdString());
             else
-                result = m_ownDetector->process(frame, templ, sw.ocr, sw.qr, sw.barcode, sw.modelPath.toStdString());
+                result = m_ownDetector->process(frame, templ, sw.ocr, sw.qr, sw.barcode, sw.modelPath.toStdString(),
+                                                expectation());
         } catch (const std::exception &e) {
             qCritical() << kWhere << "process_frame fatal" << e.what() << saveCheckImage();
             result = ReadData();
@@ -205,6 +206,28 @@ bool LabelInspection::checkLabelCapture(const QImage &img)
     setImageWidth(bgr.width());
     emit lostViewUpdate(QRect());
     return drifted;
+}
+
+FrameExpectation LabelInspection::expectation() const
+{
+    FrameExpectation expect;
+    const QSizeF page = m_hooks.cutPageSize ? m_hooks.cutPageSize() : QSizeF();
+    Config *config = m_services.config ? m_services.config() : nullptr;
+    std::lock_guard<std::mutex> lock(m_stateLock);
+    const double scale = m_edges.scale(); // mm per pixel
+    expect.paperWidth = m_edges.previousWidth() > 0.0 ? m_edges.previousWidth()
+                        : scale > 0.0                 ? page.width() / scale
+                                                      : 0.0;
+    // The page found last, moved on by what was collected since, on a grid
+    // of page height plus spacing: a regular label grid fits one row off
+    // nearly as well as in place.
+    const int previous = m_segmentX.load();
+    if (scale > 0.0 && page.height() > 0.0 && previous >= 1) {
+        const double spacing = config ? config->pageSpacing() : 0.0;
+        expect.page.pitch = (page.height() + std::max(0.0, spacing)) / scale;
+        expect.page.start = previous - m_collectLen / scale;
+    }
+    return expect;
 }
 
 double LabelInspection::nextCollectLength(int s, int pictureHeight)

@@ -23,6 +23,7 @@
 #include <string>
 
 class LabelDetector;
+struct FrameExpectation;
 
 // The label inspection of the check-camera pictures, in this order:
 // rotation, the template check, the detector, the paper check, the collect
@@ -131,6 +132,8 @@ signals:
 private:
     void setPagechecked(bool on);
     double nextCollectLength(int s, int pictureHeight);
+    // What the pictures before tell the detector of this one.
+    FrameExpectation expectation() const;
 
     AppServices m_services;
     Hooks m_hooks;

@@ -20,6 +20,13 @@
 
 namespace {
 
+// The mark of a scan in capture pixels: the reduced picture need not be a
+// whole-number fraction of the capture.
+QPointF markInCapture(const QImage &img, const FilmSlot &slot)
+{
+    return slot.markPos * (double(img.width()) / slot.image.width());
+}
+
 } // namespace
 
 MarkScan::MarkScan(AppServices services, Hooks hooks, QObject *parent)
@@ -89,6 +96,11 @@ void MarkScan::setCutMarkTypeReader(std::function<int()> reader)
 void MarkScan::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> reader)
 {
     m_ocrReader = std::move(reader);
+}
+
+void MarkScan::setOcrLineRecogniser(PageCodeLineRecogniser recognise)
+{
+    m_ocrLineRecogniser = std::move(recognise);
 }
 
 void MarkScan::countScan(bool ok)
@@ -192,10 +204,8 @@ void MarkScan::scanQR(const QImage &img, FilmSlot &slot)
     // The code is printed beside the mark: with a mark found, look only there.
     QRect region;
     const Config *config = m_services.config();
-    if (!slot.markPos.isNull() && config) {
-        const int s = std::max(1, img.width() / std::max(1, config->markCameraWidth()));
-        region = pageCodeRegion(slot.markPos * s, config->markSize(), img.size());
-    }
+    if (!slot.markPos.isNull() && config && !slot.image.isNull())
+        region = pageCodeRegion(markInCapture(img, slot), config->markSize(), img.size());
     const PageCodeRead read = m_qrReader->read(img, region);
     if (!read.text.isEmpty()) {
         const float k = float(double(slot.image.width()) / img.width());
@@ -221,9 +231,15 @@ void MarkScan::scanOCR(const QImage &img, FilmSlot &slot)
         qCritical() << "SpoolsmithApp::scanOCR" << "no OCR engine";
         return;
     }
-    const QImage bgr = img.convertToFormat(QImage::Format_BGR888);
+    // With the mark found, the code's line beside it is read alone, then the
+    // detector works on its area, and only then on the whole picture.
+    const Config *config = m_services.config();
+    const bool known = config && !slot.markPos.isNull() && !slot.image.isNull();
+    const QList<OcrTextBlock> blocks =
+        readPageCodeBesideMark(m_ocrReader, m_ocrLineRecogniser, img, known ? markInCapture(img, slot) : QPointF(),
+                               known ? config->markSize() : 0.0, kOcrReadyWaitMs);
     const float k = float(double(slot.image.width()) / std::max(1, img.width()));
-    for (const OcrTextBlock &block : m_ocrReader(bgr)) {
+    for (const OcrTextBlock &block : blocks) {
         qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << block.text << ", Confidence: " << block.score;
         slot.text = block.text;
         slot.points.clear();

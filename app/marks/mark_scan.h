@@ -39,6 +39,9 @@ public:
         // A page code accepted during the page-code search.
         std::function<void(quint32)> setPageCode;
     };
+    // How long a page-code read waits for the OCR models at most.
+    static constexpr int kOcrReadyWaitMs = 3000;
+
     MarkScan(AppServices services, Hooks hooks, QObject *parent = nullptr);
     ~MarkScan() override;
 
@@ -66,6 +69,8 @@ public:
     // The cut page's mark type (-1 no mark item).
     void setCutMarkTypeReader(std::function<int()> reader);
     void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr)> reader);
+    // Reads the code's line alone once the mark is found (none: not tried).
+    void setOcrLineRecogniser(PageCodeLineRecogniser recognise);
 
 signals:
     void filmViewUpdate(const QRect &rect = QRect());
@@ -92,4 +97,5 @@ private:
     std::unique_ptr<QrPageCodeReader> m_qrReader;
     std::function<int()> m_cutMarkTypeReader;
     std::function<QList<OcrTextBlock>(const QImage &)> m_ocrReader;
+    PageCodeLineRecogniser m_ocrLineRecogniser;
 };

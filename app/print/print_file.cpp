@@ -1,6 +1,7 @@
 #include "app/print/print_file.h"
 
 #include "app/dialog_path.h"
+#include "app/print/data_source_loader.h"
 #include "app/print/print_file_reader.h"
 #include "app/records/production_records.h"
 #include "core/property_store.h"
@@ -18,7 +19,10 @@ PrintFile::PrintFile(ProductionRecords &records, QObject *parent)
     : QObject(parent)
     , m_records(records)
     , m_printScene(new GScene(this))
+    , m_loader(new DataSourceLoader(this))
 {
+    connect(m_loader, &DataSourceLoader::loaded, this, &PrintFile::onDataSourceRead);
+    connect(m_loader, &DataSourceLoader::progressChanged, this, &PrintFile::dataSourceProgressChanged);
 }
 
 QString PrintFile::printFile() const
@@ -89,7 +93,7 @@ void PrintFile::chooseDataSource(const QString &templatePath)
         source = dataSource();
     } else if (m_printScene->variableFile() != source) {
         // Another template keeps the source already chosen.
-        m_printScene->setVariableFile(source);
+        readDataSource(source);
     }
     setEnabledDataSource(!source.isEmpty());
     if (!source.isEmpty())
@@ -150,9 +154,34 @@ void PrintFile::setDataSource(const QString &path)
         return;
     m_records.setWorkRecordDataSource(path);
     setEnabledDataSource(!path.isEmpty());
-    m_printScene->setVariableFile(path);
-    setDataIndex(dataIndex());
+    readDataSource(path);
     emit dataSourceChanged();
+}
+
+int PrintFile::dataSourceProgress() const { return m_loader->progress(); }
+
+// A sheet read within this wait is rendered before this returns, as an
+// operator choosing a small sheet expects; a larger one shows its progress
+// and renders its row once read, the GUI thread free meanwhile.
+void PrintFile::readDataSource(const QString &path)
+{
+    constexpr std::chrono::milliseconds kReadInline{50};
+    m_loader->stop();
+    m_printScene->setVariableData(path, nullptr);
+    if (path.isEmpty()) {
+        setDataIndex(dataIndex());
+        return;
+    }
+    m_loader->start(path);
+    m_loader->waitFor(kReadInline);
+}
+
+void PrintFile::onDataSourceRead(const QString &path, std::shared_ptr<const VariableData> data)
+{
+    if (path != m_printScene->variableFile())
+        return;
+    m_printScene->setVariableData(path, std::move(data));
+    setDataIndex(dataIndex());
 }
 
 bool PrintFile::setDataIndex(int index)
@@ -178,6 +207,11 @@ bool PrintFile::renderRow(int index)
 {
     const int rows = m_printScene->variableRowCount();
     m_rowMissing.store(true);
+    if (rows < 0 && m_loader->busy()) {
+        m_dataIndex.store(index); // rendered once read
+        qInfo() << "SpoolsmithApp::setDataIndex" << index << "waits until the data source is read" << dataSource();
+        return false;
+    }
     if (rows < 0) {
         qCritical() << "SpoolsmithApp::setDataIndex" << "no readable data source" << dataSource();
         if (m_hooks.showMessage)

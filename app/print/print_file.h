@@ -7,10 +7,13 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 
+class DataSourceLoader;
 class GScene;
 class ProductionRecords;
+class VariableData;
 
 // The print file with its page size and preview, the print scene that places
 // the page code, and variable data: a .tva template whose data source rows
@@ -51,7 +54,11 @@ public:
     bool enabledDataSource() const { return m_enabledDataSource.load(); }
     void setEnabledDataSource(bool on);
     QString dataSource() const;
+    // The sheet is read on a thread of its own; the current row is rendered
+    // once it is read (at once for a small sheet).
     void setDataSource(const QString &path);
+    // How far the data source is read: -1 when no read runs, else 0..100.
+    int dataSourceProgress() const;
     int dataIndex() const { return m_dataIndex.load(); }
     // Renders data row index into "<index>pdf.pdf" in the program folder and
     // opens it. From another thread the work is handed to this object's
@@ -76,14 +83,18 @@ signals:
     void enabledDataSourceChanged();
     void dataSourceChanged();
     void dataIndexChanged();
+    void dataSourceProgressChanged();
 
 private:
     bool renderRow(int index);
+    void readDataSource(const QString &path);
+    void onDataSourceRead(const QString &path, std::shared_ptr<const VariableData> data);
     void askCutFile(const QString &printPath);
 
     ProductionRecords &m_records;
     Hooks m_hooks;
     GScene *m_printScene = nullptr;
+    DataSourceLoader *m_loader = nullptr;
     mutable std::mutex m_lock; // the texts and the page size
     QString m_printFile;
     QString m_printCutFile;

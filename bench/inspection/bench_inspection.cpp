@@ -2,8 +2,10 @@
 // 3000, six labels with a QR code, a barcode and a line of text), without
 // and with OCR, beside an OpenCV baseline on the same picture: grey
 // conversion, Otsu threshold and outer contours, the least any detector
-// that looks at every pixel does.
+// that looks at every pixel does. OCR runs on the process's one engine for
+// the model folder: a second detector's first call loads nothing.
 #include "platform/detector/label_detector.h"
+#include "platform/ocr/shared_ocr.h"
 #include "tests/support/synthetic_labels.h"
 
 #include <QFileInfo>
@@ -104,11 +106,30 @@ void BM_DetectorCodesAndOcr(benchmark::State &state)
     state.counters["printed_line_read"] = lineRead ? 1.0 : 0.0;
 }
 
+// A new detector's first OCR call: the engine the others loaded serves it.
+void BM_NewDetectorSharesTheEngine(benchmark::State &state)
+{
+    const std::string models = SPOOLSMITH_MODELS_DIR;
+    if (!QFileInfo::exists(QString::fromStdString(models) + QStringLiteral("/ch_PP-OCRv3_det_infer.onnx"))) {
+        state.SkipWithError("no OCR models (scripts/install-ocr.sh)");
+        return;
+    }
+    const Scene &s = scene();
+    const auto engine = sharedocr::engine(models);
+    for (auto _ : state) {
+        LabelDetector detector;
+        const ReadData d = detector.process(s.picture, s.templ, true, true, true, models);
+        benchmark::DoNotOptimize(d.segmentX);
+    }
+    state.counters["one_engine"] = sharedocr::engine(models) == engine ? 1.0 : 0.0;
+}
+
 } // namespace
 
 BENCHMARK(BM_OpenCvBaseline)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_DetectorCodes)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_DetectorCodesAndOcr)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_NewDetectorSharesTheEngine)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 int main(int argc, char **argv)
 {

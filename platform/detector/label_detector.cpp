@@ -2,6 +2,7 @@
 
 #include "platform/detector/code_reader.h"
 #include "platform/detector/label_layout.h"
+#include "platform/detector/liner_line.h"
 #include "platform/detector/paper_edges.h"
 #include "platform/ocr/ocr_lite.h"
 #include "platform/ocr/shared_ocr.h"
@@ -26,35 +27,71 @@ constexpr int kOcrSide = 960;
 // marks, edges or code remnants.
 constexpr float kTextFloor = 0.5f;
 
-// The liner's brightness and spread, from the pixels of the page that no
-// label covers (the mask's background, shrunk away from the label edges).
+// The liner's brightness and spread near one label, from the pixels of the
+// page round it that no label covers (the mask's background, shrunk away
+// from the label edges): light that falls off across the web makes the liner
+// of one side darker than a label on the other.
 struct Liner
 {
-    double level = 0.0;
+    LinerLine line;
     double spread = 0.0;
     bool known = false;
+    double at(int x) const { return line.at(x); }
 };
 
-Liner linerOf(const cv::Mat &grey, const cv::Rect &page, const cv::Mat &mask)
+class LinerMap
 {
-    Liner liner;
-    const cv::Rect inPicture = page & cv::Rect(0, 0, grey.cols, grey.rows);
-    if (inPicture.empty())
+public:
+    LinerMap(const cv::Mat &grey, const cv::Rect &page, const cv::Mat &mask)
+        : m_grey(grey)
+        , m_page(page)
+    {
+        cv::bitwise_not(mask, m_free);
+        const int k = std::max(3, mask.cols / 150) | 1;
+        cv::erode(m_free, m_free, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
+    }
+
+    // Near the label (picture pixels); the whole page's liner when too
+    // little of it lies near.
+    Liner near(const cv::Rect &label) const
+    {
+        const int by = std::max(8, std::min(label.width, label.height) / 2);
+        const Liner local = within(cv::Rect(label.x - by, label.y - by, label.width + 2 * by, label.height + 2 * by));
+        return local.known ? local : within(m_page);
+    }
+
+private:
+    Liner within(const cv::Rect &area) const
+    {
+        Liner liner;
+        const cv::Rect inPicture = area & m_page & cv::Rect(0, 0, m_grey.cols, m_grey.rows);
+        if (inPicture.empty())
+            return liner;
+        const cv::Rect inMask(inPicture.x - m_page.x, inPicture.y - m_page.y, inPicture.width, inPicture.height);
+        // A web turned a little brings label edges into the liner the mask
+        // promises: the spread is the median deviation from the line.
+        const cv::Mat grey = m_grey(inPicture), free = m_free(inMask);
+        liner.line = fitLinerLine(grey, free, inPicture.x);
+        if (!liner.line.known)
+            return liner;
+        std::vector<float> deviations;
+        for (int y = 0; y < grey.rows; ++y)
+            for (int x = 0; x < grey.cols; ++x)
+                if (free.at<uchar>(y, x))
+                    deviations.push_back(float(std::abs(grey.at<uchar>(y, x) - liner.at(inPicture.x + x))));
+        if (deviations.size() < 64)
+            return liner;
+        std::nth_element(deviations.begin(), deviations.begin() + std::ptrdiff_t(deviations.size() / 2),
+                         deviations.end());
+        liner.spread = 1.4826 * deviations[deviations.size() / 2];
+        liner.known = true;
         return liner;
-    cv::Mat free;
-    cv::bitwise_not(mask, free);
-    const int k = std::max(3, mask.cols / 150) | 1;
-    cv::erode(free, free, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
-    const cv::Rect inMask(inPicture.x - page.x, inPicture.y - page.y, inPicture.width, inPicture.height);
-    cv::Scalar mean, dev;
-    cv::meanStdDev(grey(inPicture), mean, dev, free(inMask));
-    if (cv::countNonZero(free(inMask)) < 16)
-        return liner;
-    liner.level = mean[0];
-    liner.spread = dev[0];
-    liner.known = true;
-    return liner;
-}
+    }
+
+    cv::Mat m_grey;
+    cv::Rect m_page;
+    cv::Mat m_free;
+};
 
 // A label is lost when most of its inside looks like the liner; prints on a
 // label (codes, text) are far from the liner's brightness, so they count as
@@ -66,10 +103,14 @@ bool labelPresent(const cv::Mat &grey, const cv::Rect &label, const Liner &liner
                             & cv::Rect(0, 0, grey.cols, grey.rows);
     if (inside.empty() || !liner.known)
         return false;
-    const double tolerance = std::max(15.0, 3.0 * liner.spread);
-    cv::Mat near;
-    cv::inRange(grey(inside), cv::Scalar(liner.level - tolerance), cv::Scalar(liner.level + tolerance), near);
-    const double linerShare = double(cv::countNonZero(near)) / double(inside.area());
+    const double tolerance = std::max(10.0, 3.0 * liner.spread);
+    int near = 0;
+    for (int x = inside.x; x < inside.x + inside.width; ++x) {
+        const double level = liner.at(x);
+        for (int y = inside.y; y < inside.y + inside.height; ++y)
+            near += std::abs(grey.at<uchar>(y, x) - level) <= tolerance ? 1 : 0;
+    }
+    const double linerShare = double(near) / double(inside.area());
     return linerShare < 0.6;
 }
 
@@ -108,6 +149,46 @@ cv::Mat withCodesMasked(const cv::Mat &picture, const cv::Mat &grey, const cv::R
         }
     }
     return copy;
+}
+
+// A line box two-fifths ink or more is part of a code ZBar could not read,
+// not text: print covers a fifth of a text line's box or so.
+bool mostlyInk(const cv::Mat &bgr, const std::vector<cv::Point> &box)
+{
+    if (box.empty())
+        return false;
+    const cv::Rect r = cv::boundingRect(box) & cv::Rect(0, 0, bgr.cols, bgr.rows);
+    if (r.width < 2 || r.height < 2)
+        return false;
+    cv::Mat grey, ink;
+    cv::cvtColor(bgr(r), grey, cv::COLOR_BGR2GRAY);
+    cv::threshold(grey, ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    return cv::countNonZero(ink) * 5 >= r.area() * 2;
+}
+
+// The grey picture turned so the paper runs straight down it, about the
+// paper's middle at the picture's middle row (where the edges are measured,
+// so they and the page start there stay where they are). The paper's tilt
+// comes from its edges in the upper and the lower half. A page matched on a
+// slanted web lands where its edges weigh most, a few pixels off.
+cv::Mat upright(const cv::Mat &grey, int first, int last, double expectedWidth)
+{
+    const int half = grey.rows / 2;
+    int f0 = 0, l0 = 0, f1 = 0, l1 = 0;
+    const double width = expectedWidth > 0.0 ? expectedWidth : double(last - first);
+    if (half < 32 || !findPaperEdges(grey.rowRange(0, half), &f0, &l0, width)
+        || !findPaperEdges(grey.rowRange(half, grey.rows), &f1, &l1, width))
+        return grey;
+    // The two bands' middles lie half the picture apart.
+    const double slope = ((f1 + l1) - (f0 + l0)) * 0.5 / double(half);
+    const double degrees = std::atan(slope) * 180.0 / CV_PI;
+    if (std::abs(degrees) < 0.05 || std::abs(degrees) > 3.0)
+        return grey;
+    const cv::Point2f middle(float((first + last) * 0.5), float(grey.rows * 0.5));
+    cv::Mat turned;
+    cv::warpAffine(grey, turned, cv::getRotationMatrix2D(middle, -degrees, 1.0), grey.size(), cv::INTER_LINEAR,
+                   cv::BORDER_REPLICATE);
+    return turned;
 }
 
 } // namespace
@@ -152,6 +233,8 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
     if (templ.empty() || templ.cols < 2)
         return data;
 
+    grey = upright(grey, first, last, expect.paperWidth);
+
     // The mask's width is the page width, which the paper spans.
     const double factor = double(last - first) / double(templ.cols);
     const LabelLayout layout = labelLayout(templ, factor);
@@ -169,7 +252,7 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
     data.segmentX = start;
 
     const cv::Rect page(first, start, layout.mask.cols, layout.mask.rows);
-    const Liner liner = linerOf(grey, page, layout.mask);
+    const LinerMap liner(grey, page, layout.mask);
     const std::shared_ptr<OcrLite> engine = ocr ? ocrEngine(modelPath) : nullptr;
     for (const cv::Rect &m : layout.labels) {
         // Labels the view cuts off are neither lost nor checked: the next
@@ -182,7 +265,7 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
         label.w = m.width;
         label.h = m.height;
         const cv::Rect r(label.x, label.y, label.w, label.h);
-        label.kind = labelPresent(grey, r, liner) ? DetectedLabel::Checked : DetectedLabel::Lost;
+        label.kind = labelPresent(grey, r, liner.near(r)) ? DetectedLabel::Checked : DetectedLabel::Lost;
         if (label.kind == DetectedLabel::Checked) {
             const cv::Rect region = grown(r, 4, grey.size());
             FoundCodes codes = readCodes(grey, region, qr, barcode);
@@ -192,7 +275,7 @@ ReadData LabelDetector::process(const cv::Mat &picture, const cv::Mat &templ, bo
                 const cv::Mat text = withCodesMasked(picture, grey, region, label);
                 const OcrResult read = engine->detect(text, 16, kOcrSide, 0.5f, 0.3f, 1.6f, false, false);
                 for (const TextBlock &block : read.textBlocks) {
-                    if (block.text.empty() || block.score < kTextFloor)
+                    if (block.text.empty() || block.score < kTextFloor || mostlyInk(text, block.boxPoint))
                         continue;
                     TextResult t;
                     t.text = block.text;

@@ -1,5 +1,7 @@
 #include "platform/detector/label_layout.h"
 
+#include "platform/detector/liner_line.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -55,11 +57,13 @@ LabelLayout labelLayout(const cv::Mat &templ, double factor)
 
 namespace {
 
-// Candidates fitting within this of each other (normalised correlation)
-// cannot be told apart.
-constexpr double kTie = 0.01;
-// Candidates this far below the best are not pages.
-constexpr double kPoorer = 0.1;
+// Candidates whose residuals lie within this share of the label contrast
+// of each other cannot be told apart.
+constexpr double kTie = 0.004;
+// A picture whose best match is weaker shows no page.
+constexpr double kLeastMatch = 0.15;
+// Candidates matching less than this share of the best are not pages.
+constexpr double kPoorer = 0.5;
 // The scoring runs on pictures reduced to about this many columns.
 constexpr int kScoreColumns = 400;
 
@@ -79,31 +83,89 @@ int rowPitchOf(const LabelLayout &layout)
     return pitch;
 }
 
+// The narrowest bare liner between two labels of the layout (or from a
+// label to the page's side), pixels; the page's fiftieth when it has none.
+int narrowestGap(const LabelLayout &layout)
+{
+    int gap = layout.mask.rows + layout.mask.cols;
+    for (const cv::Rect &a : layout.labels) {
+        for (const cv::Rect &b : layout.labels) {
+            const bool overlapX = a.x < b.x + b.width && b.x < a.x + a.width;
+            const bool overlapY = a.y < b.y + b.height && b.y < a.y + a.height;
+            if (overlapX && b.y >= a.y + a.height)
+                gap = std::min(gap, b.y - (a.y + a.height));
+            if (overlapY && b.x >= a.x + a.width)
+                gap = std::min(gap, b.x - (a.x + a.width));
+        }
+    }
+    return gap == layout.mask.rows + layout.mask.cols ? std::max(4, layout.mask.cols / 50) : std::max(1, gap);
+}
+
+// The strip with the prints on its labels filled in: ink is dark and small,
+// a closing narrower than the bare liner between labels takes it away and
+// leaves the liner, darker or brighter, as it is.
+cv::Mat withoutPrints(const cv::Mat &strip, const LabelLayout &layout)
+{
+    const int k = std::max(1, narrowestGap(layout) * 2 / 3) | 1;
+    if (k < 3)
+        return strip;
+    cv::Mat closed;
+    cv::morphologyEx(strip, closed, cv::MORPH_CLOSE, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(k, k)));
+    return closed;
+}
+
 struct Candidate
 {
     int y = 0;
-    double score = 0.0;
+    double score = 0.0;    // how well the page pattern matches
+    double residual = 0.0; // how far the page's bare liner is from even
 };
 
-// The full-scale row where the band of rows around y (± reach) fits the
-// mask's row profile best.
+// Where the page's bare liner would lie at row sy of the scoring strip, how
+// far its pixels stray from the liner's line across the web (mean absolute
+// deviation); and the contrast between the labels and that liner. A missing
+// label leaves the liner even; a page one row off puts labels where liner
+// should be.
+double linerResidual(const cv::Mat &strip, const cv::Mat &bare, const cv::Mat &labels, int sy, double *contrast)
+{
+    // Only the part of the page in view.
+    const int rows = std::min(bare.rows, strip.rows - sy);
+    const cv::Mat region = strip(cv::Rect(0, sy, strip.cols, rows));
+    const cv::Mat where = bare.rowRange(0, rows);
+    const LinerLine line = fitLinerLine(region, where, 0);
+    size_t count = 0;
+    const double residual = line.known ? linerDeviation(region, where, 0, line, &count) : 0.0;
+    if (count < 16)
+        return 1e9;
+    if (contrast) {
+        std::vector<uchar> onLabels;
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < region.cols; ++x)
+                if (labels.at<uchar>(y, x))
+                    onLabels.push_back(region.at<uchar>(y, x));
+        *contrast = 0.0;
+        if (!onLabels.empty()) {
+            std::nth_element(onLabels.begin(), onLabels.begin() + std::ptrdiff_t(onLabels.size() / 2), onLabels.end());
+            *contrast = std::abs(double(onLabels[onLabels.size() / 2]) - line.at(region.cols / 2));
+        }
+    }
+    return residual;
+}
+
+// The full-scale row near y (± reach) where the page pattern fits best.
 int refineRow(const cv::Mat &strip, const cv::Mat &mask, int y, int reach)
 {
     const int y0 = std::max(0, y - reach);
     const int y1 = std::min(strip.rows - mask.rows, y + reach);
     if (y1 < y0)
         return y;
-    cv::Mat bandRows, maskRows, fine;
-    cv::reduce(strip(cv::Rect(0, y0, strip.cols, y1 - y0 + mask.rows)), bandRows, 1, cv::REDUCE_AVG, CV_32F);
-    cv::reduce(mask, maskRows, 1, cv::REDUCE_AVG, CV_32F);
-    cv::matchTemplate(bandRows, maskRows, fine, cv::TM_CCOEFF_NORMED);
-    cv::patchNaNs(fine, 0.0);
-    fine = cv::abs(fine);
+    cv::Mat fit;
+    cv::matchTemplate(strip(cv::Rect(0, y0, strip.cols, y1 - y0 + mask.rows)), mask, fit, cv::TM_CCOEFF_NORMED);
+    cv::patchNaNs(fit, 0.0);
+    fit = cv::abs(fit);
     cv::Point at;
-    double fineBest = 0.0;
-    cv::minMaxLoc(fine, nullptr, &fineBest, nullptr, &at);
-    // A band without structure along the web (one long label) keeps y.
-    return fineBest < 0.3 ? y : y0 + at.y;
+    cv::minMaxLoc(fit, nullptr, nullptr, nullptr, &at);
+    return y0 + at.y;
 }
 
 double distanceToGrid(double y, const PageExpectation &expect)
@@ -123,12 +185,15 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
     if (layout.mask.empty() || grey.empty() || first < 0 || first + layout.mask.cols > grey.cols)
         return -1;
     // A page longer than the view is placed by its leading part: the start
-    // must then lie in the view's first quarter.
-    const int pageRows = layout.mask.rows <= grey.rows ? layout.mask.rows : grey.rows * 3 / 4;
+    // must then lie in the view's first quarter. A page that fits may run
+    // off the view's far end by a quarter: its labels in view are checked.
+    const bool fits = layout.mask.rows <= grey.rows;
+    const int pageRows = fits ? layout.mask.rows : grey.rows * 3 / 4;
     if (pageRows < 8)
         return -1;
-    const cv::Mat mask = layout.mask.rowRange(0, pageRows);
-    const cv::Mat strip = grey(cv::Rect(first, 0, mask.cols, grey.rows));
+    const cv::Mat page = layout.mask.rowRange(0, pageRows);
+    const cv::Mat mask = fits ? page.rowRange(0, pageRows * 3 / 4) : page;
+    const cv::Mat strip = withoutPrints(grey(cv::Rect(first, 0, mask.cols, grey.rows)), layout);
     const double reduce = std::min(1.0, double(kMatchColumns) / double(mask.cols));
     cv::Mat smallStrip, smallMask;
     cv::resize(strip, smallStrip, cv::Size(), reduce, reduce, cv::INTER_AREA);
@@ -136,9 +201,6 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
                cv::INTER_AREA);
     if (smallMask.rows > smallStrip.rows)
         return -1;
-    // Prints on the labels are noise to the page pattern: blur them away.
-    const int k = std::max(1, smallStrip.cols / 64) * 2 + 1;
-    cv::GaussianBlur(smallStrip, smallStrip, cv::Size(k, k), 0);
 
     cv::Mat result;
     cv::matchTemplate(smallStrip, smallMask, result, cv::TM_CCOEFF_NORMED);
@@ -147,12 +209,12 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
     cv::Mat strength = cv::abs(result);
     double best = 0.0;
     cv::minMaxLoc(strength, nullptr, &best);
-    if (best < 0.3)
+    if (best < kLeastMatch)
         return -1;
 
     // Candidates: the coarse peaks, the rows one or two label rows from
     // them (a regular grid fits there nearly as well) and the expected grid.
-    const int lastStart = grey.rows - pageRows;
+    const int lastStart = grey.rows - mask.rows;
     const int rowPitch = rowPitchOf(layout);
     std::vector<int> places;
     for (int y = 0; y < strength.rows; ++y) {
@@ -171,64 +233,119 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
              y += expect.pitch)
             places.push_back(int(std::lround(y)));
 
-    // Each refined at full scale, then scored on the whole page pattern.
+    // Each placed and scored on the whole page pattern at a middle scale;
+    // only the one chosen is placed to the pixel.
     const int reach = int(std::ceil(1.0 / reduce)) + 2;
     const double scoreReduce = std::min(1.0, double(kScoreColumns) / double(mask.cols));
     cv::Mat scoreStrip, scoreMask;
     cv::resize(strip, scoreStrip, cv::Size(), scoreReduce, scoreReduce, cv::INTER_AREA);
     cv::resize(mask, scoreMask, cv::Size(scoreStrip.cols, std::max(1, int(std::lround(mask.rows * scoreReduce)))), 0,
                0, cv::INTER_AREA);
+    const int lastScoreRow = scoreStrip.rows - scoreMask.rows;
+    if (lastScoreRow < 0)
+        return -1;
+    // The whole page's bare liner and its labels, each kept off the other's
+    // edge.
+    cv::Mat scorePage, bare, labels;
+    cv::resize(page, scorePage, cv::Size(scoreStrip.cols, std::max(1, int(std::lround(page.rows * scoreReduce)))), 0, 0,
+               cv::INTER_AREA);
+    const cv::Mat edge = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
+    cv::erode(scorePage < 64, bare, edge);
+    cv::erode(scorePage > 192, labels, edge);
     std::vector<Candidate> candidates;
     for (int place : places) {
-        if (place < -reach || place > lastStart + reach)
-            continue;
-        const int y = refineRow(strip, mask, std::clamp(place, 0, std::max(0, lastStart)), reach);
-        // The whole page must lie in the picture, below its first row.
-        if (y < 1 || y > lastStart)
-            continue;
-        if (std::any_of(candidates.begin(), candidates.end(), [y](const Candidate &c) { return std::abs(c.y - y) <= 2; }))
-            continue;
-        const int sy = std::min(int(std::lround(y * scoreReduce)), scoreStrip.rows - scoreMask.rows);
-        if (sy < 0)
+        const int from = std::max(0, int(std::floor((place - reach) * scoreReduce)));
+        const int to = std::min(lastScoreRow, int(std::ceil((place + reach) * scoreReduce)));
+        if (to < from)
             continue;
         cv::Mat fit;
-        cv::matchTemplate(scoreStrip(cv::Rect(0, sy, scoreStrip.cols, scoreMask.rows)), scoreMask, fit,
+        cv::matchTemplate(scoreStrip(cv::Rect(0, from, scoreStrip.cols, to - from + scoreMask.rows)), scoreMask, fit,
                           cv::TM_CCOEFF_NORMED);
-        const double v = std::abs(double(fit.at<float>(0, 0)));
-        candidates.push_back({y, std::isfinite(v) ? v : 0.0});
+        cv::patchNaNs(fit, 0.0);
+        fit = cv::abs(fit);
+        double v = 0.0;
+        cv::Point at;
+        cv::minMaxLoc(fit, nullptr, &v, nullptr, &at);
+        // A best at the window's edge is a slope, not a place.
+        if ((at.y == 0 && from > 0) || (at.y == fit.rows - 1 && to < lastScoreRow))
+            continue;
+        const int y = int(std::lround((from + at.y) / scoreReduce));
+        // The whole page must lie in the picture, below its first row.
+        if (y < 0 || y > lastStart + 1)
+            continue;
+        if (std::any_of(candidates.begin(), candidates.end(),
+                        [y, scoreReduce](const Candidate &c) { return std::abs(c.y - y) * scoreReduce < 1.5; }))
+            continue;
+        // The least residual next to the matched row: the scoring scale is
+        // coarser than a row.
+        double residual = 1e9;
+        for (int sy = std::max(0, from + at.y - 1); sy <= std::min(lastScoreRow, from + at.y + 1); ++sy)
+            residual = std::min(residual, linerResidual(scoreStrip, bare, labels, sy, nullptr));
+        candidates.push_back({y, v, residual});
     }
     if (candidates.empty())
         return -1;
     std::sort(candidates.begin(), candidates.end(), [](const Candidate &a, const Candidate &b) { return a.y < b.y; });
     double top = 0.0;
-    for (const Candidate &c : candidates)
+    const Candidate *least = &candidates.front();
+    for (const Candidate &c : candidates) {
         top = std::max(top, c.score);
+        if (c.residual < least->residual)
+            least = &c;
+    }
     if (score)
         *score = top;
+    double contrast = 0.0;
+    linerResidual(scoreStrip, bare, labels, std::min(lastScoreRow, int(std::lround(least->y * scoreReduce))), &contrast);
+    const double tie = std::max(0.3, kTie * contrast);
+    const int step = int(std::ceil(1.0 / scoreReduce)) + 1;
+    auto placed = [&](const Candidate &c) {
+        const int y = refineRow(strip, mask, std::clamp(c.y, 0, lastStart), step);
+        return y >= 1 && y <= lastStart ? y : -1;
+    };
 
-    // On the grid the previous page left: the topmost such page.
-    if (expect.known()) {
-        const double tolerance = std::max(3.0, std::min(0.3 * rowPitch, 0.1 * expect.pitch));
-        for (const Candidate &c : candidates)
-            if (c.score >= top - kPoorer && distanceToGrid(c.y, expect) <= tolerance)
-                return c.y;
-    }
-    // Else the topmost page that no overlapping place fits as well; a
-    // place another fits clearly better is a shifted copy of that one.
-    const int overlap = pageRows * 19 / 20;
-    for (const Candidate &c : candidates) {
-        if (c.score < top - kPoorer)
-            continue;
-        bool beaten = false, tied = false;
-        for (const Candidate &o : candidates) {
-            if (&o == &c || std::abs(o.y - c.y) >= overlap)
+    // The topmost page that no overlapping place fits as well (least
+    // residual); a place another fits clearly better is a shifted copy of
+    // that one. Two that fit alike are told apart by the page grid the
+    // previous page left, when there is one; else the page is ambiguous.
+    // Whole pages first; a page the view cuts off only when no whole one is
+    // placed, as its cut part may fit one row off as well.
+    const int overlap = page.rows * 19 / 20;
+    const double tolerance = std::max(3.0, std::min(0.3 * rowPitch, 0.1 * expect.pitch));
+    auto onGrid = [&](const Candidate &c) { return expect.known() && distanceToGrid(c.y, expect) <= tolerance; };
+    auto isWhole = [&](const Candidate &c) { return c.y + page.rows <= grey.rows; };
+    auto choose = [&](bool wholeOnly) {
+        bool ambiguous = false;
+        for (const Candidate &c : candidates) {
+            if (c.score < top * kPoorer || (wholeOnly && !isWhole(c)))
                 continue;
-            beaten = beaten || o.score > c.score + kTie;
-            tied = tied || std::abs(o.score - c.score) <= kTie;
+            bool beaten = false, tied = false;
+            for (const Candidate &o : candidates) {
+                if (&o == &c || std::abs(o.y - c.y) >= overlap || o.score < top * kPoorer)
+                    continue;
+                // A cut page's residual covers less: it beats a whole one
+                // only by far, and never ties it.
+                if (wholeOnly && !isWhole(o)) {
+                    beaten = beaten || o.residual < c.residual * 0.5 - tie;
+                    continue;
+                }
+                beaten = beaten || o.residual < c.residual - tie;
+                tied = tied || std::abs(o.residual - c.residual) <= tie;
+            }
+            if (beaten)
+                continue;
+            if (!tied || onGrid(c))
+                return placed(c);
+            // Its equal may lie on the grid further down.
+            ambiguous = true;
+            if (!expect.known())
+                break;
         }
-        if (beaten)
-            continue;
-        return tied ? kAmbiguousPageStart : c.y;
-    }
-    return -1;
+        return ambiguous ? kAmbiguousPageStart : -1;
+    };
+    const int whole = choose(true);
+    if (whole >= 0 || !fits)
+        return whole;
+    const int any = choose(false);
+    return any >= 0 ? any : whole;
 }

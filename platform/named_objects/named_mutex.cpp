@@ -28,6 +28,23 @@ void initMutex(void *memory)
     pthread_mutexattr_destroy(&attributes);
 }
 
+// The type word of a mutex made as initMutex makes it. Locking a peer's
+// mutex of another type (priority inheritance, say) makes the C library
+// abort in some states: such a mutex is refused, never locked.
+int ownKind()
+{
+    static const int kind = [] {
+        pthread_mutex_t reference;
+        initMutex(&reference);
+        const int k = reference.__data.__kind;
+        pthread_mutex_destroy(&reference);
+        return k;
+    }();
+    return kind;
+}
+
+bool isOwnKind(pthread_mutex_t *mutex) { return __atomic_load_n(&mutex->__data.__kind, __ATOMIC_RELAXED) == ownKind(); }
+
 timespec toTimespec(BoundedWait::Clock::time_point at)
 {
     const auto since = at.time_since_epoch();
@@ -66,6 +83,11 @@ NamedMutex::LockResult NamedMutex::lock(std::chrono::milliseconds timeout, const
     for (;;) {
         if (!m_segment->isWhole())
             return LockResult::Shrunk;
+        if (!isOwnKind(mutexOf(*m_segment))) {
+            if (error)
+                *error = EINVAL;
+            return LockResult::Failed;
+        }
         const timespec until = toTimespec(wait.sliceEnd());
         const int rc = pthread_mutex_clocklock(mutexOf(*m_segment), CLOCK_MONOTONIC, &until);
         if (rc == 0)
@@ -88,7 +110,7 @@ NamedMutex::LockResult NamedMutex::lock(std::chrono::milliseconds timeout, const
 
 void NamedMutex::unlock()
 {
-    if (m_segment->isWhole())
+    if (m_segment->isWhole() && isOwnKind(mutexOf(*m_segment)))
         pthread_mutex_unlock(mutexOf(*m_segment));
 }
 

@@ -47,8 +47,9 @@ Found inspect(const Header *header, SharedSegment::Kind kind, std::size_t mapped
 {
     if (header->ready.load(std::memory_order_acquire) == 0)
         return Found::BeingMade;
+    // mappedSize is at least kPayloadOffset; a sum could wrap past zero.
     if (header->magic != kMagic || header->kind != static_cast<std::uint32_t>(kind)
-        || kPayloadOffset + header->payloadSize > mappedSize)
+        || header->payloadSize > mappedSize - kPayloadOffset)
         return Found::WrongKind;
     return creatorOf(header).alive() ? Found::Live : Found::Stale;
 }
@@ -119,7 +120,12 @@ std::unique_ptr<SharedSegment> SharedSegment::open(const std::string &path, Kind
         return nullptr;
     switch (inspect(headerOf(segment->m_base), kind, segment->m_mappedSize)) {
     case Found::Live:
+        // Read once and checked again: a peer may rewrite the header.
         segment->m_payloadSize = headerOf(segment->m_base)->payloadSize;
+        if (segment->m_payloadSize > segment->m_mappedSize - kPayloadOffset) {
+            error = EINVAL;
+            return nullptr;
+        }
         segment->m_creator = creatorOf(headerOf(segment->m_base));
         segment->watchCreator();
         error = 0;
@@ -228,7 +234,11 @@ std::size_t SharedSegment::currentSize() const
     return fstat(m_fd, &info) == 0 && info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
 }
 
-bool SharedSegment::isWhole() const { return currentSize() >= kPayloadOffset + m_payloadSize; }
+bool SharedSegment::isWhole() const
+{
+    const std::size_t size = currentSize();
+    return size >= kPayloadOffset && size - kPayloadOffset >= m_payloadSize;
+}
 
 bool SharedSegment::isCurrent() const
 {

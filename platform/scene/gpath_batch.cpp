@@ -7,12 +7,21 @@
 
 #include <QPainter>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 GPathBatch::GPathBatch(QGraphicsItem *parent)
     : QGraphicsItem(parent)
 {
+}
+
+GPathBatch::~GPathBatch()
+{
+    if (m_pages)
+        munmap(m_pages, m_pageBytes);
 }
 
 void GPathBatch::append(int pen, const QPolygonF &hpgl)
@@ -39,18 +48,41 @@ void GPathBatch::append(int pen, const QPolygonF &hpgl)
     }
     m_start.push_back(m_start.back() + uint32_t(hpgl.size()));
     m_pens.push_back(pen);
+    m_count = int(m_pens.size());
 }
 
 QRectF GPathBatch::finish(const QPointF &origin)
 {
     m_origin = origin;
-    m_xy.shrink_to_fit();
-    m_xyd.shrink_to_fit();
-    m_start.shrink_to_fit();
-    m_pens.shrink_to_fit();
+    const size_t head = m_start.size() * sizeof(uint32_t) + m_pens.size() * sizeof(int);
+    const size_t at = (head + 7) & ~size_t(7);
+    const size_t points = m_double ? m_xyd.size() * sizeof(double) : m_xy.size() * sizeof(float);
+    m_pageBytes = at + points;
+    void *pages = mmap(nullptr, m_pageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages != MAP_FAILED) {
+        auto *bytes = static_cast<char *>(pages);
+        std::memcpy(bytes, m_start.data(), m_start.size() * sizeof(uint32_t));
+        std::memcpy(bytes + m_start.size() * sizeof(uint32_t), m_pens.data(), m_pens.size() * sizeof(int));
+        std::memcpy(bytes + at, m_double ? static_cast<const void *>(m_xyd.data()) : m_xy.data(), points);
+        m_pages = pages;
+        m_first = reinterpret_cast<const uint32_t *>(bytes);
+        m_pen = reinterpret_cast<const int *>(bytes + m_start.size() * sizeof(uint32_t));
+        m_xyf = reinterpret_cast<const float *>(bytes + at);
+        m_xydp = reinterpret_cast<const double *>(bytes + at);
+        std::vector<float>().swap(m_xy);
+        std::vector<double>().swap(m_xyd);
+        std::vector<uint32_t>().swap(m_start);
+        std::vector<int>().swap(m_pens);
+    } else {
+        m_pageBytes = 0;
+        m_first = m_start.data();
+        m_pen = m_pens.data();
+        m_xyf = m_xy.data();
+        m_xydp = m_xyd.data();
+    }
     QRectF all;
     for (int i = 0; i < count(); ++i) {
-        const size_t from = m_start[size_t(i)], to = m_start[size_t(i) + 1];
+        const size_t from = m_first[i], to = m_first[i + 1];
         if (from == to)
             continue;
         QPointF lo = scenePoint(from), hi = lo;
@@ -69,14 +101,14 @@ QRectF GPathBatch::finish(const QPointF &origin)
 
 QPointF GPathBatch::scenePoint(size_t k) const
 {
-    const QPointF hpgl = !m_double ? QPointF(double(m_xy[2 * k]), double(m_xy[2 * k + 1]))
-                                       : QPointF(m_xyd[2 * k], m_xyd[2 * k + 1]);
+    const QPointF hpgl = !m_double ? QPointF(double(m_xyf[2 * k]), double(m_xyf[2 * k + 1]))
+                                   : QPointF(m_xydp[2 * k], m_xydp[2 * k + 1]);
     return GPathProcess::hpglToScene(hpgl) + m_origin;
 }
 
 void GPathBatch::polygon(int i, QPolygonF &out) const
 {
-    const size_t from = m_start[size_t(i)], to = m_start[size_t(i) + 1];
+    const size_t from = m_first[i], to = m_first[i + 1];
     out.resize(qsizetype(to - from));
     QPointF *p = out.data();
     for (size_t k = from; k < to; ++k)
@@ -99,13 +131,13 @@ QPainterPath GPathBatch::path(int i) const
 
 QPointF GPathBatch::startPoint(int i) const
 {
-    const size_t from = m_start[size_t(i)], to = m_start[size_t(i) + 1];
+    const size_t from = m_first[i], to = m_first[i + 1];
     return mapToScene(from == to ? QPointF() : scenePoint(from));
 }
 
 QPointF GPathBatch::endPoint(int i) const
 {
-    const size_t from = m_start[size_t(i)], to = m_start[size_t(i) + 1];
+    const size_t from = m_first[i], to = m_first[i + 1];
     return mapToScene(from == to ? QPointF() : scenePoint(to - 1));
 }
 
@@ -117,7 +149,7 @@ QRectF GPathBatch::sceneBounds(int i) const
 const GSp *GPathBatch::pen(int i) const
 {
     auto *gs = qobject_cast<GScene *>(scene());
-    return gs ? gs->sp(m_pens[size_t(i)]) : nullptr;
+    return gs ? gs->sp(m_pen[i]) : nullptr;
 }
 
 void GPathBatch::appendHpgl(QByteArray &out, int i, const QTransform &t, const QMarginsF &margins,
@@ -142,8 +174,8 @@ void GPathBatch::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWid
     QPolygonF poly;
     int drawn = -1;
     for (int i = 0; i < count(); ++i) {
-        if (m_pens[size_t(i)] != drawn) {
-            drawn = m_pens[size_t(i)];
+        if (m_pen[i] != drawn) {
+            drawn = m_pen[i];
             const GSp *sp = gs ? gs->sp(std::max(1, drawn)) : nullptr;
             painter->setPen(QPen(sp ? sp->color() : QColor(Qt::black), 0));
         }

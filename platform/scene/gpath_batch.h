@@ -27,6 +27,7 @@ public:
     static constexpr int kPaths = 4096;
 
     explicit GPathBatch(QGraphicsItem *parent = nullptr);
+    ~GPathBatch() override;
 
     int type() const override { return Type; }
     // Adds an outline in plotter units (X along the web).
@@ -37,8 +38,8 @@ public:
     // coordinates), each taken as QPolygonF::boundingRect gives it.
     QRectF finish(const QPointF &origin);
 
-    int count() const { return int(m_start.size()) - 1; }
-    int penIndex(int i) const { return m_pens[size_t(i)]; }
+    int count() const { return m_count; }
+    int penIndex(int i) const { return m_pen[i]; }
     // Outline i in item coordinates (scene points), and as a path.
     QPolygonF polygon(int i) const;
     void polygon(int i, QPolygonF &out) const;
@@ -58,12 +59,24 @@ private:
     const GSp *pen(int i) const;
 
     QPointF m_origin;
-    std::vector<float> m_xy;   // plotter x, y per point, while every value fits a float
-    std::vector<double> m_xyd; // the same, once one does not
-    bool m_double = false;
-    std::vector<uint32_t> m_start{0}; // first point of each outline; one past the last at the end
-    std::vector<int> m_pens;
     QRectF m_bounds;
+    int m_count = 0;
+    // While outlines are added: plotter x, y per point (floats while every
+    // value fits one, doubles once one does not), the first point of each
+    // outline (one past the last at the end), the pens.
+    std::vector<float> m_xy;
+    std::vector<double> m_xyd;
+    bool m_double = false;
+    std::vector<uint32_t> m_start{0};
+    std::vector<int> m_pens;
+    // Once finished, the same in pages of their own: freed whole when the
+    // batch goes, never pinned by the reading's short-lived allocations.
+    void *m_pages = nullptr;
+    size_t m_pageBytes = 0;
+    const uint32_t *m_first = nullptr;
+    const int *m_pen = nullptr;
+    const float *m_xyf = nullptr;
+    const double *m_xydp = nullptr;
 };
 
 // A cut outline of a scene: a GPathItem (index -1) or outline `index` of a

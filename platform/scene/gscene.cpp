@@ -194,6 +194,12 @@ void GScene::setVariableFile(const QString &path)
     m_data = std::move(data);
 }
 
+void GScene::setVariableData(const QString &path, std::shared_ptr<const VariableData> data)
+{
+    m_variableFile = path;
+    m_data = std::move(data);
+}
+
 int GScene::variableRowCount() const
 {
     return m_data ? m_data->rowCount() : -1;

@@ -134,6 +134,8 @@ public:
     // The sheet is read here once; rows are then looked up by index. An
     // unreadable sheet leaves no rows (logged).
     void setVariableFile(const QString &path);
+    // The same with the sheet read elsewhere (null: none readable yet).
+    void setVariableData(const QString &path, std::shared_ptr<const VariableData> data);
     QString variableFile() const { return m_variableFile; }
     // Data rows of the sheet (-1 without a readable sheet).
     int variableRowCount() const;

@@ -1,9 +1,9 @@
 #include "platform/scene/variable_data.h"
 
-bool VariableData::load(const QString &path)
+bool VariableData::load(const QString &path, const XlsxSheet::Progress &progress)
 {
     m_columns.clear();
-    if (!m_sheet.load(path))
+    if (!m_sheet.load(path, progress))
         return false;
     const QStringList header = m_sheet.row(0);
     for (int c = 0; c < header.size(); ++c)
@@ -14,7 +14,6 @@ bool VariableData::load(const QString &path)
 
 QString VariableData::substitute(const QString &text, int index) const
 {
-    const QStringList row = m_sheet.row(index);
     QString out;
     out.reserve(text.size());
     qsizetype i = 0;
@@ -30,7 +29,7 @@ QString VariableData::substitute(const QString &text, int index) const
         if (it == m_columns.cend())
             out += QStringView(text).mid(open, close - open + 1);
         else
-            out += row.value(it.value());
+            out += m_sheet.cell(index, it.value());
         i = close + 1;
     }
     return out;

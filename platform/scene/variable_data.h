@@ -13,7 +13,7 @@
 class VariableData
 {
 public:
-    bool load(const QString &path);
+    bool load(const QString &path, const XlsxSheet::Progress &progress = {});
     QString error() const { return m_sheet.error(); }
     int rowCount() const { return std::max(0, m_sheet.rowCount() - 1); }
     bool hasRow(int index) const { return index >= 1 && index <= rowCount(); }

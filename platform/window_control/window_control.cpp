@@ -2,11 +2,48 @@
 
 #include "core/installed_override.h"
 
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#elif defined(SPOOLSMITH_HAVE_X11)
+#include "platform/window_control/x11_windows.h"
+#endif
+
 namespace windowcontrol {
 
 namespace {
 
-// No window walk here: a supervised program never shows a window to
+#if defined(Q_OS_WIN)
+// The desktop's top-level windows from the topmost down; the first one of
+// the process, climbed to its root owner.
+class DesktopWindows : public WindowControl
+{
+public:
+    ProcessWindow rootWindowOf(qint64 pid) override
+    {
+        ProcessWindow result;
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (qint64(owner) != pid)
+                continue;
+            HWND root = GetAncestor(w, GA_ROOTOWNER);
+            if (!root)
+                root = w;
+            result.found = true;
+            result.handle = quintptr(root);
+            result.visible = IsWindowVisible(root) != FALSE;
+            result.minimised = IsIconic(root) != FALSE;
+            break;
+        }
+        return result;
+    }
+    bool minimise(quintptr handle) override { return ShowWindow(HWND(handle), SW_SHOWMINIMIZED) != FALSE; }
+};
+using PlatformWindows = DesktopWindows;
+#elif defined(SPOOLSMITH_HAVE_X11)
+using PlatformWindows = X11Windows;
+#else
+// No window system to ask: a supervised program never shows a window to
 // minimise, so its supervision simply keeps checking.
 class NoWindows : public WindowControl
 {
@@ -14,6 +51,8 @@ public:
     ProcessWindow rootWindowOf(qint64) override { return {}; }
     bool minimise(quintptr) override { return false; }
 };
+using PlatformWindows = NoWindows;
+#endif
 
 spoolsmith::InstalledOverride<WindowControl> g_override;
 
@@ -21,8 +60,8 @@ spoolsmith::InstalledOverride<WindowControl> g_override;
 
 WindowControl &windowControl()
 {
-    static NoWindows none;
-    return g_override.get(none);
+    static PlatformWindows platform;
+    return g_override.get(platform);
 }
 
 void installWindowControl(WindowControl *control)

@@ -3,11 +3,13 @@
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
 #include "tests/support/recording_prompt.h"
+#include "app/capture/capture_broker.h"
 #include "app/spoolsmith_app.h"
 #include "tests/support/test_camera.h"
 
 #include <QElapsedTimer>
 #include <QQmlApplicationEngine>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include <algorithm>
@@ -162,6 +164,29 @@ private slots:
         QVERIFY(!captureOnThread(1));
         QCOMPARE(m_camera->requests(), 0);
         f.config->setUsedQMLCamera(true);
+    }
+
+    // Shut-down ends every wait for a picture at once (a new template's
+    // check picture, a job's mark picture, neither answered), and later
+    // requests wait for nothing.
+    void shutdownCancelsThePictureWaits()
+    {
+        f.config->setProperty(Config::CPT_Wait_Capture, 9900);
+        CaptureBroker broker({[this] { return f.config.get(); }, [this] { return f.device.get(); }},
+                             {[](const QImage &) {}, [](const QImage &) {}, [] { return QImage(); }});
+        QSignalSpy asked(&broker, &CaptureBroker::capture);
+        broker.requestCheckPicture();
+        auto job = std::async(std::launch::async, [&broker] { return broker.doCapture(1); });
+        QTRY_COMPARE(asked.count(), 2);
+        QElapsedTimer clock;
+        clock.start();
+        broker.cancelWaits();
+        broker.joinLabelChecks();
+        QVERIFY(!job.get());
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(broker.labelCheckThreadCount(), 0);
+        QVERIFY(!broker.doCapture(2));
+        QCOMPARE(asked.count(), 2);
     }
 
     void badCameraNumberIsRefused()

@@ -1,4 +1,6 @@
 #include "app/cut_scene_settings.h"
+#include "app/cut/cut_file_loader.h"
+#include "app/cut/cut_geometry.h"
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
 #include "platform/scene/gmark_item.h"
@@ -274,45 +276,73 @@ private slots:
 
     // A 20 MB file of short lines is read, parsed, written and rendered on a
     // worker thread; the GUI thread places its items in slices and never
-    // stops for more than 250 ms. The worker's scene has timers: it must be
-    // a thread with an event dispatcher.
+    // stops for more than 250 ms, neither for the first such file nor for
+    // the next, which clears the first one's scene. The worker's scene has
+    // timers: it must be a thread with an event dispatcher.
     void largeFileOpensWithoutStallingTheGuiThread()
     {
         QTest::failOnWarning(QRegularExpression("startTimer"));
-        const QString path = f.writeFile("large.plt", largePlt(20));
-        QElapsedTimer sinceTick;
-        qint64 longestGap = 0;
-        QTimer ticker;
-        connect(&ticker, &QTimer::timeout, this, [&] {
-            longestGap = std::max(longestGap, sinceTick.restart());
-        });
-        // The progress the cut-file page shows: from 0 up to 100, then -1.
-        QList<int> progress;
-        QObject scope; // the connection ends with this test
-        connect(app(), &SpoolsmithApp::cutLoadProgressChanged, &scope,
-                [&] { progress << app()->cutLoadProgress(); });
-        QCOMPARE(app()->cutLoadProgress(), -1);
-        sinceTick.start();
-        ticker.start(5);
-        app()->setCutFile(path);
-        const qint64 callMs = sinceTick.elapsed();
-        QTRY_COMPARE_WITH_TIMEOUT(app()->cutScene()->fileName(), path, 120000);
-        ticker.stop();
-        QCOMPARE(app()->cutLoadProgress(), -1);
-        QVERIFY2(progress.size() >= 3, qPrintable(QString::number(progress.size())));
-        QCOMPARE(progress.first(), 0);
-        QCOMPARE(progress.last(), -1);
-        QCOMPARE(progress.at(progress.size() - 2), 100);
-        QVERIFY(std::is_sorted(progress.begin(), progress.end() - 1));
-        QVERIFY2(callMs < kStallBoundMs, qPrintable(QString::number(callMs)));
-        QVERIFY2(longestGap <= kStallBoundMs, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
-        QVERIFY(app()->cutScene()->cutPathCount() > 100000);
-        QCOMPARE(app()->pageMarkType(), 4);
-        QVERIFY(QFileInfo(app()->cutShowFile()).size() > 0);
-        const cv::Mat mask = app()->inspectionTemplate();
-        app()->waitTemplateFile();
-        QCOMPARE(QImage(QStringLiteral("bk.png")).size(), QSize(mask.cols, mask.rows));
-        QFile::remove(path);
+        const QByteArray text = largePlt(20);
+        for (const QString &name : {QStringLiteral("large.plt"), QStringLiteral("large2.plt")}) {
+            const QString path = f.writeFile(name, text);
+            QElapsedTimer sinceTick;
+            qint64 longestGap = 0;
+            QTimer ticker;
+            connect(&ticker, &QTimer::timeout, this, [&] {
+                longestGap = std::max(longestGap, sinceTick.restart());
+            });
+            // The progress the cut-file page shows: from 0 up to 100, then -1.
+            QList<int> progress;
+            QObject scope; // the connection ends with this test
+            connect(app(), &SpoolsmithApp::cutLoadProgressChanged, &scope,
+                    [&] { progress << app()->cutLoadProgress(); });
+            QCOMPARE(app()->cutLoadProgress(), -1);
+            sinceTick.start();
+            ticker.start(5);
+            app()->setCutFile(path);
+            const qint64 callMs = sinceTick.elapsed();
+            QTRY_COMPARE_WITH_TIMEOUT(app()->cutScene()->fileName(), path, 120000);
+            ticker.stop();
+            QCOMPARE(app()->cutLoadProgress(), -1);
+            QVERIFY2(progress.size() >= 3, qPrintable(QString::number(progress.size())));
+            QCOMPARE(progress.first(), 0);
+            QCOMPARE(progress.last(), -1);
+            QCOMPARE(progress.at(progress.size() - 2), 100);
+            QVERIFY(std::is_sorted(progress.begin(), progress.end() - 1));
+            QVERIFY2(callMs < kStallBoundMs, qPrintable(QString::number(callMs)));
+            QVERIFY2(longestGap <= kStallBoundMs, qPrintable(QString("longest gap %1 ms").arg(longestGap)));
+            QVERIFY(app()->cutScene()->cutPathCount() > 100000);
+            QCOMPARE(app()->pageMarkType(), 4);
+            QVERIFY(QFileInfo(app()->cutShowFile()).size() > 0);
+            const cv::Mat mask = app()->inspectionTemplate();
+            app()->waitTemplateFile();
+            QCOMPARE(QImage(QStringLiteral("bk.png")).size(), QSize(mask.cols, mask.rows));
+            QFile::remove(path);
+        }
+    }
+
+    // A large file's template and label grid, made on the loader thread,
+    // are what the scene gives the same file: the outlines' own extent, not
+    // widened by a default pen.
+    void loaderTemplateIsTheScenes()
+    {
+        const QString path = f.writeFile("grid.plt", largePlt(2));
+        CutFileLoader loader;
+        QSignalSpy loaded(&loader, &CutFileLoader::loaded);
+        CutFileLoader::Job job;
+        job.path = path;
+        job.showFile = f.writeFile("grid-show.plt", {});
+        QVERIFY(loader.start(job));
+        QVERIFY(loaded.wait(60000));
+        const std::unique_ptr<CutFileLoader::Result> result = loader.takeResult();
+        QVERIFY(result && result->ok);
+        GScene scene;
+        QVERIFY(scene.openFile(path));
+        QCOMPARE(result->rows, scene.rowSegments());
+        QCOMPARE(result->cols, scene.colSegments());
+        QList<QGraphicsItem *> items;
+        scene.exportCutItems(items, false, false, false);
+        QCOMPARE(result->mask, CutGeometry::renderMask(scene.page()->layout().fullRect(QPageLayout::Point), items));
     }
 
     void garbageFileLeavesEmptyScene()

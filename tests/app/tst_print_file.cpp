@@ -75,6 +75,14 @@ QString pdfQr(const QString &path)
     return reader.read(page).text;
 }
 
+// A sheet part around these rows.
+QByteArray sheetXml(const QByteArray &rows)
+{
+    return "<?xml version=\"1.0\"?><worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+           "<sheetData>"
+           + rows + "</sheetData></worksheet>";
+}
+
 QStringList rowFiles(const QString &folder)
 {
     return QDir(folder).entryList({"*pdf.pdf"}, QDir::Files | QDir::Hidden);
@@ -219,6 +227,94 @@ private slots:
         QVERIFY(!sheet.load(f.writeFile("plain.xlsx", "no zip")));
         QCOMPARE(XlsxSheet::columnOfReference("AB7"), 27);
         QCOMPARE(XlsxSheet::columnOfReference("7"), -1);
+    }
+
+    // Sheets no real workbook holds are refused with the bound they break;
+    // cells far out are kept without filling the rows and columns between.
+    void hostileSheets_data()
+    {
+        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<QByteArray>("strings");
+        QTest::addColumn<QString>("refusal"); // empty: read
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QStringList>("lastRow");
+
+        QTest::newRow("row past the last") << sheetXml("<row r=\"1048577\"><c><v>1</v></c></row>") << QByteArray()
+                                           << "row 1048577 is past the sheet's last row" << 0 << QStringList();
+        QTest::newRow("row number past any int")
+            << sheetXml("<row r=\"99999999999\"><c><v>1</v></c></row>") << QByteArray()
+            << "past the sheet's last row" << 0 << QStringList();
+        QTest::newRow("column past XFD") << sheetXml("<row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row>") << QByteArray()
+                                         << "past the sheet's last column" << 0 << QStringList();
+        QTest::newRow("column past XFD by count")
+            << sheetXml("<row r=\"1\"><c r=\"XFD1\"><v>1</v></c><c><v>2</v></c></row>") << QByteArray()
+            << "past the sheet's last column" << 0 << QStringList();
+        QTest::newRow("zip bomb") << sheetXml("<row>" + QByteArray(70 << 20, ' ') + "</row>") << QByteArray()
+                                  << "inflates more than 200 times" << 0 << QStringList();
+        QByteArray noise(5 << 20, 'a');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char('a' + (quint32(i) * 2654435761u >> 28));
+        QTest::newRow("text longer than any cell") << sheetXml("<row><c t=\"inlineStr\"><is><t>" + noise + "</t></is></c></row>")
+                                                   << QByteArray() << "text of more than 4 MiB" << 0 << QStringList();
+        QByteArray many = "<sst>";
+        for (int i = 0; many.size() <= (64 << 20); ++i)
+            many += "<si><t>" + QByteArray::number(quint32(i) * 2654435761u, 36) + "</t></si>";
+        QTest::newRow("shared strings past their cap")
+            << sheetXml("<row><c t=\"s\"><v>0</v></c></row>") << many + "</sst>" << "inflates past 64 MiB" << 0
+            << QStringList();
+
+        QByteArray far;
+        for (int r = 1; r <= 2000; ++r)
+            far += "<row r=\"" + QByteArray::number(r * 500) + "\"><c r=\"XFD" + QByteArray::number(r * 500)
+                   + "\"><v>" + QByteArray::number(r) + "</v></c></row>";
+        QStringList lastFar(16383);
+        lastFar << "2000";
+        QTest::newRow("last column of far rows") << sheetXml(far) << QByteArray() << QString() << 1000000 << lastFar;
+        QTest::newRow("cells out of order, one written twice")
+            << sheetXml("<row r=\"2\"><c r=\"C2\" t=\"s\"><v>0</v></c><c r=\"A2\"><v>1</v></c>"
+                        "<c r=\"A2\" t=\"b\"><v>1</v></c></row>")
+            << QByteArray("<sst><si><t>x</t></si></sst>") << QString() << 2 << QStringList{"TRUE", "", "x"};
+    }
+    void hostileSheets()
+    {
+        QFETCH(QByteArray, sheet);
+        QFETCH(QByteArray, strings);
+        QFETCH(QString, refusal);
+        QFETCH(int, rows);
+        QFETCH(QStringList, lastRow);
+        const QString path = f.dir->filePath("hostile.xlsx");
+        QVERIFY(writeTestXlsxParts(path, sheet, strings));
+        XlsxSheet read;
+        QCOMPARE(read.load(path), refusal.isEmpty());
+        QVERIFY2(read.error().contains(refusal), qPrintable(read.error()));
+        QCOMPARE(read.rowCount(), rows);
+        QCOMPARE(read.row(rows - 1), lastRow);
+        QCOMPARE(read.cell(rows - 1, lastRow.size() - 1), lastRow.value(lastRow.size() - 1));
+        QVERIFY(read.row(rows - 2).isEmpty());
+    }
+
+    // A large sheet is read beside the GUI thread, its progress shown; the
+    // current row is rendered once it is read.
+    void largeSheetIsReadInTheBackground()
+    {
+        QByteArray rows = "<row><c><v>0</v></c><c t=\"inlineStr\"><is><t>Name</t></is></c></row>";
+        for (int r = 2; r <= 300000; ++r)
+            rows += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"A" + QByteArray::number(r) + "\"><v>"
+                    + QByteArray::number(r) + "</v></c><c r=\"B" + QByteArray::number(r)
+                    + "\" t=\"inlineStr\"><is><t>Item" + QByteArray::number(r) + "</t></is></c></row>";
+        const QString xlsx = f.dir->filePath("large.xlsx");
+        QVERIFY(writeTestXlsxParts(xlsx, sheetXml(rows)));
+        QSignalSpy progress(app(), &SpoolsmithApp::dataSourceProgressChanged);
+        m_prompt.fileAnswers << xlsx;
+        app()->setPrintFile(f.writeFile("large.tva", kTemplate));
+        QCOMPARE(app()->dataSource(), xlsx);
+        QVERIFY(app()->dataSourceProgress() >= 0);
+        QVERIFY(rowFiles(app()->appPath()).isEmpty());
+        app()->setDataIndex(7);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 30000);
+        QVERIFY(progress.size() >= 3);
+        QCOMPARE(app()->dataIndex(), 7);
+        QCOMPARE(pdfText(app()->printFile()), QStringLiteral("Name Item8 No {No} {Missing}"));
     }
 
     void rowRendersIntoItsOwnFile()

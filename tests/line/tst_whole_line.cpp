@@ -721,8 +721,10 @@ private slots:
                        << m_rig.f.device->collectRoller() << m_rig.f.device->filmRoller() << "camera"
                        << m_rig.web->cameraPosition() << "collect motor" << m_rig.f.sim->state().collectMotor.state;
         QVERIFY(ended);
-        // Every critical line is the lost link's.
-        static const QRegularExpression linkLost(QStringLiteral("dislink|not connected|send failed|wCollectMotor failed"));
+        // Every critical line is the lost link's: the sends that failed,
+        // the collect cycle's motor commands among them.
+        static const QRegularExpression linkLost(
+            QStringLiteral("dislink|not connected|send failed|Recv failed|(wCollectMotor|wTrimMotorYSpeed|wTrimMotorX) failed"));
         for (const QString &line : LogCapture::criticals())
             QVERIFY2(linkLost.match(line).hasMatch(), qPrintable(line));
         LogCapture::clear();

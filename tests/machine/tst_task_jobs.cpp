@@ -436,6 +436,30 @@ private slots:
         QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
         QCOMPARE(plotCount(true), 0);
     }
+
+    // Last, as it ends the application: the program's shut-down with a job
+    // running (as after the updater was started) stops the job as the stop
+    // button does, keeps the copies it counted, stops the motors and closes
+    // the link.
+    void shutdownDuringAJobStopsItAndKeepsItsCounts()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        m_web->setMarks(printedMarks(5, app()->currentPageMarkPoint(true), false));
+        const quint64 before = f.config->totalCopies();
+        f.device->wStart();
+        QTRY_VERIFY_WITH_TIMEOUT(app()->cutCopies() >= 1, 30000);
+        app()->shutdown();
+        QTRY_VERIFY(f.device->idle());
+        QVERIFY(!f.device->linked());
+        QCOMPARE(f.device->taskStatus(), 2);
+        const quint64 counted = f.config->totalCopies() - before;
+        QVERIFY(counted >= 1);
+        QVERIFY(int(counted) >= plotCount(true) - 1);
+        const QList<QByteArray> received = f.sim->receivedPayloads();
+        const qsizetype stop = received.indexOf("CCMD;12,2;");
+        QVERIFY(stop >= 0);
+        QVERIFY(received.indexOf("CCMD;20,1,1,0,0,0;", stop) > stop);
+    }
 };
 
 SPOOLSMITH_APP_TEST_MAIN(TstTaskJobs)

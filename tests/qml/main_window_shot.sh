@@ -41,6 +41,11 @@ for lang in zh:0 en:1; do
     echo "attempt $attempt failed; retrying"
     sleep 2
   done
+  # A picture left by a failed attempt is no success.
+  if [ $rc -ne 0 ]; then
+    echo "the shot program failed with code $rc"
+    exit 1
+  fi
   test -s "$OUT/${NAME}_$name.png"
   echo "wrote $OUT/${NAME}_$name.png"
 done

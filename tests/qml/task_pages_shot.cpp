@@ -3,9 +3,11 @@
 // and a print file are opened through the overview's dialogs, the file pages
 // are pushed onto the task tab's stack, and the screen is grabbed (the cut
 // view is a native window that a grab of the QML scene alone would miss). Pictures:
-// <name>_<lang>.png (overview), with "_cut_file", "_print_file",
-// "_print_file_variable" and "_check_camera" beside it. A text cut off
-// without elision ends with code 4.
+// <name>_<lang>.png (overview), with "_cut_file", its open and save dialogs
+// "_cut_file_dialog" and "_cut_file_save_dialog" (the cut view must be hidden
+// under them), "_print_file", "_print_file_variable" and "_check_camera"
+// beside it. A text cut off without elision, or the cut view over a dialog,
+// ends with code 4.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
 #include "settings/config.h"
@@ -200,6 +202,28 @@ private:
         return true;
     }
 
+    bool openDialog(const QString &name)
+    {
+        QObject *dialog = m_page ? m_page->findChild<QObject *>(name) : nullptr;
+        return dialog && QMetaObject::invokeMethod(dialog, "open");
+    }
+
+    // A dialog of the cut-file page lies in the QML scene: the cut view, a
+    // native window above it, must be hidden while it is open. Photographed,
+    // then cancelled.
+    bool dialogUncovered(const QString &name, const QString &suffix)
+    {
+        auto *widget = qvariant_cast<QWidget *>(m_app.getCutGraphicsView());
+        QObject *dialog = m_page ? m_page->findChild<QObject *>(name) : nullptr;
+        if (!widget || !dialog || !dialog->property("visible").toBool())
+            return false;
+        if (widget->isVisible()) {
+            ++m_faults;
+            qCritical() << "task_pages_shot" << "the cut view covers the dialog" << name;
+        }
+        return grab(besides(m_target, suffix)) && QMetaObject::invokeMethod(dialog, "reject");
+    }
+
     bool grab(const QString &path)
     {
         m_faults += countCutTexts(m_page);
@@ -244,9 +268,17 @@ private:
             ok = cutViewCoversItsPane();
             break;
         case 3:
-            ok = grab(besides(m_target, QStringLiteral("_cut_file"))) && showPage(QStringLiteral("PrintFilePage"));
+            ok = grab(besides(m_target, QStringLiteral("_cut_file"))) && openDialog(QStringLiteral("cutFileDialog"));
             break;
         case 4:
+            ok = dialogUncovered(QStringLiteral("cutFileDialog"), QStringLiteral("_cut_file_dialog"))
+                 && openDialog(QStringLiteral("saveDialog"));
+            break;
+        case 5:
+            ok = dialogUncovered(QStringLiteral("saveDialog"), QStringLiteral("_cut_file_save_dialog"))
+                 && showPage(QStringLiteral("PrintFilePage"));
+            break;
+        case 6:
             ok = grab(besides(m_target, QStringLiteral("_print_file")));
             // Variable data: a template with a sheet of three records, the
             // second shown; the page shows its two rows for them.
@@ -256,7 +288,7 @@ private:
             m_app.setDataIndex(2);
             ok = ok && m_app.enabledDataSource() && showPage(QStringLiteral("PrintFilePage"));
             break;
-        case 5:
+        case 7:
             ok = grab(besides(m_target, QStringLiteral("_print_file_variable")));
             config->setShowCamera(1);
             ok = ok && showPage(QStringLiteral("TaskPage"));

@@ -4,16 +4,20 @@
 // the device tab and the task tab, photographs each into files beside
 // SPOOLSMITH_SHOT ("_<step>" before ".png"; the first step also under the
 // name itself), and ends with code 4 when the QML engine warned or a text
-// of a fixed size does not fit it without eliding.
+// of a fixed size does not fit it without eliding. The machine parameters
+// page is shown with label checking off and the machine's sensor 6 on: its
+// sensor lamps must follow the machine, web guide off.
 #include "app/logging.h"
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
 #include "machine/trv610plus.h"
+#include "settings/config.h"
 #include "tests/qml/exposed_window.h"
 #include "tests/qml/shot_steps.h"
 #include "tools/simulator/machine_simulator.h"
 
 #include <QDir>
+#include <QColor>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -169,6 +173,30 @@ private:
         return flick->setProperty("contentY", std::max<qreal>(0, most));
     }
 
+    // Label checking off shows the sensor lamps; the machine reports its
+    // sensor 6 on, the web guide stays off.
+    bool sensorOn()
+    {
+        Config::instance()->setEnableScanAndTrim(false);
+        Config::instance()->setEnableRectify(false);
+        m_sim->updateState([](SimMachineState &s) { s.setSensor(6, true); });
+        return true;
+    }
+
+    bool lampFollowsTheSensor() const
+    {
+        // The lamps of the page on top; the overview below has its own.
+        QQuickItem *top = taskTop();
+        QQuickItem *s6 = top ? top->findChild<QQuickItem *>(QStringLiteral("sensor6Lamp")) : nullptr;
+        QQuickItem *s7 = top ? top->findChild<QQuickItem *>(QStringLiteral("sensor7Lamp")) : nullptr;
+        auto colour = [](QQuickItem *lamp) { return lamp->property("color").value<QColor>().rgba(); };
+        const bool follows = s6 && s7 && s6->isVisible() && colour(s6) == qRgba(255, 0, 0, 255)
+                             && colour(s7) == qRgba(0, 0, 0, 255);
+        if (!follows)
+            qCritical() << "whole_program_shot" << "the sensor lamps do not show the machine's sensors";
+        return follows;
+    }
+
     // The announcing machine is in the list and is the one chosen.
     bool machineListed(QObject *list) const
     {
@@ -205,7 +233,9 @@ private:
             {QStringLiteral("video_page"), push("video"), 1200},
             {QStringLiteral("video_page_end"), [this] { return scrollToEnd(taskTop(), "right_panel"); }},
             {QString(), back, 400},
-            {QStringLiteral("device_page"), push("device"), 1000},
+            {QString(), [this] { return sensorOn(); }, 0},
+            {QStringLiteral("device_page"), push("device"), 2500},
+            {QString(), [this] { return lampFollowsTheSensor(); }, 0},
             {QString(), back, 400},
             {QStringLiteral("help_tab"), [this] { return showTab(2); }},
         };

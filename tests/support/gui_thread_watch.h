@@ -25,6 +25,14 @@ public:
         m_ticker.start(10);
     }
 
+    // Sanitised builds keep freed blocks for a while (ASan's quarantine,
+    // 256 MB by default): their peaks hold that much more than the program's.
+#ifdef SPOOLSMITH_SANITIZED
+    static constexpr qint64 kQuarantineMb = 256;
+#else
+    static constexpr qint64 kQuarantineMb = 0;
+#endif
+
     qint64 longestGapMs() const { return std::max(m_longestMs, m_since.elapsed()); }
     // Peak resident memory, and how far it rose above the start.
     qint64 peakMb() const { return statusKb("VmHWM:") / 1024; }

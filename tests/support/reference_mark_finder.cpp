@@ -375,7 +375,10 @@ int findMarks(int d, const QImage &picture, MarkRecord *records, int n)
 
 MarkLocateResult locateMark(const QImage &picture, const MarkLocateParams &params)
 {
-    return locateMarkWith(picture, params, &reference::findMarks);
+    // The crop copied out of the capture, as it was.
+    return locateMarkWith(picture, params, [](int d, const QImage &img, const QRect &area, MarkRecord *records, int n) {
+        return reference::findMarks(d, area == img.rect() ? img : img.copy(area), records, n);
+    });
 }
 
 } // namespace reference

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <vector>
 
 namespace synth {
 
@@ -49,18 +50,30 @@ QImage barcodeSymbol(const QString &text, int height, int width)
     return bitmap.isNull() ? bitmap : bitmap.scaled(width, height, Qt::IgnoreAspectRatio, Qt::FastTransformation);
 }
 
+double pagePitchPx(const LabelWeb &web)
+{
+    return (web.pageMm.height() + web.pageSpacingMm) * pxPerMm(web);
+}
+
 QImage renderCheckPicture(const LabelWeb &web)
 {
     QImage image(web.size, QImage::Format_RGB888);
     image.fill(QColor(web.background, web.background, web.background));
     const double s = pxPerMm(web);
-    const double pagePx = web.pageMm.height() * s;
+    const double pagePx = pagePitchPx(web);
     QPainter p(&image);
-    p.fillRect(QRect(web.firstEdge, 0, web.lastEdge - web.firstEdge, web.size.height()),
-               QColor(web.liner, web.liner, web.liner));
-    // Whole and partial pages before and after the first whole one.
-    const int before = int(std::ceil(web.firstPageY / pagePx));
-    for (int page = -before; web.firstPageY + page * pagePx < web.size.height(); ++page) {
+    p.setRenderHint(QPainter::SmoothPixmapTransform, web.rotationDeg != 0.0);
+    p.setRenderHint(QPainter::Antialiasing, web.rotationDeg != 0.0);
+    const QPointF middle((web.firstEdge + web.lastEdge) * 0.5, web.size.height() * 0.5);
+    p.translate(middle);
+    p.rotate(web.rotationDeg);
+    p.translate(-middle);
+    const int h = web.size.height();
+    p.fillRect(QRect(web.firstEdge, -h, web.lastEdge - web.firstEdge, 3 * h), QColor(web.liner, web.liner, web.liner));
+    // Whole and partial pages before and after the first whole one (a turned
+    // web shows a little more).
+    const int before = int(std::ceil((web.firstPageY + 0.1 * h) / pagePx));
+    for (int page = -before; web.firstPageY + page * pagePx < 1.1 * h; ++page) {
         const double top = web.firstPageY + page * pagePx;
         for (int i = 0; i < web.labels.size(); ++i) {
             if (page == 0 && web.missing.contains(i))
@@ -102,15 +115,91 @@ QImage renderCheckPicture(const LabelWeb &web)
         image = image.scaled(web.size / 2, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                     .scaled(web.size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (web.noiseSigma > 0.0) {
+        // Drawn from a table of samples picked by a cheap generator: the
+        // large sets of pictures would spend most of their time here.
         std::mt19937 random(web.seed);
         std::normal_distribution<double> noise(0.0, web.noiseSigma);
+        std::vector<int> samples(65536);
+        for (int &v : samples)
+            v = int(std::lround(noise(random)));
+        quint32 state = web.seed | 1u;
         for (int y = 0; y < image.height(); ++y) {
             uchar *line = image.scanLine(y);
-            for (int x = 0; x < image.width() * 3; ++x)
-                line[x] = uchar(std::clamp(int(line[x] + noise(random)), 0, 255));
+            for (int x = 0; x < image.width() * 3; ++x) {
+                state ^= state << 13;
+                state ^= state >> 17;
+                state ^= state << 5;
+                line[x] = uchar(std::clamp(int(line[x]) + samples[state & 0xffffu], 0, 255));
+            }
         }
     }
     return image;
+}
+
+LabelWeb variedWeb(quint32 seed)
+{
+    std::mt19937 random(seed);
+    auto uniform = [&random](double from, double to) { return std::uniform_real_distribution<double>(from, to)(random); };
+    auto chance = [&](double p) { return uniform(0.0, 1.0) < p; };
+    auto pick = [&random](int from, int to) { return std::uniform_int_distribution<int>(from, to)(random); };
+
+    LabelWeb web;
+    web.seed = seed;
+    const int cols = pick(1, 3);
+    const int rows = pick(2, 4);
+    const double w = uniform(20.0, 40.0), h = uniform(10.0, 22.0);
+    const double colGap = uniform(2.0, 8.0), rowGap = uniform(2.0, 8.0);
+    const double side = uniform(1.5, 5.0), top = uniform(1.0, 4.0), bottom = uniform(1.0, 4.0);
+    web.pageMm = QSizeF(2 * side + cols * w + (cols - 1) * colGap, top + rows * h + (rows - 1) * rowGap + bottom);
+    web.pageSpacingMm = uniform(2.0, 8.0);
+    web.labels.clear();
+    static const QStringList kTexts = {QStringLiteral("LOT 42"), QStringLiteral("B 7731"), QStringLiteral("MFG 0925")};
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            Label l{QRectF(side + c * (w + colGap), top + r * (h + rowGap), w, h), {}, {}, {}};
+            switch (pick(0, 4)) {
+            case 1: l.qr = QStringLiteral("S%1-%2").arg(seed).arg(r * cols + c); break;          // code only
+            case 2: l.barcode = QStringLiteral("A%1").arg(seed % 100000); break;               // code only
+            case 3: l.text = kTexts.at(pick(0, 2)); break;                                     // text only
+            case 4: l.qr = QStringLiteral("Q%1").arg(seed); l.text = kTexts.at(0); break;
+            default: break;
+            }
+            web.labels.append(l);
+        }
+    }
+    // Missing labels in the first or last row and column.
+    const int n = rows * cols;
+    if (chance(0.5))
+        web.missing.insert(pick(0, cols - 1));
+    if (chance(0.5))
+        web.missing.insert((rows - 1) * cols + pick(0, cols - 1));
+    if (chance(0.4))
+        web.missing.insert(pick(0, rows - 1) * cols);
+    if (chance(0.4))
+        web.missing.insert(pick(0, rows - 1) * cols + cols - 1);
+    // Most of the page stays: a page of gaps has no pattern to place.
+    while (web.missing.size() > n / 3)
+        web.missing.remove(*web.missing.begin());
+
+    // The paper as wide as the picture allows with the whole page in it.
+    const double pxPerMm = std::min(uniform(900.0, 1400.0) / web.pageMm.width(), 1100.0 / web.pageMm.height());
+    const int paper = int(std::lround(web.pageMm.width() * pxPerMm));
+    web.firstEdge = pick(40, web.size.width() - 40 - paper);
+    web.lastEdge = web.firstEdge + paper;
+    const int pageRows = int(std::ceil(web.pageMm.height() * pxPerMm));
+    const int pitch = int(std::floor(pagePitchPx(web)));
+    web.firstPageY = pick(5, std::max(5, std::min(pitch - 2, web.size.height() - pageRows - 8)));
+
+    web.background = pick(10, 90);
+    do
+        web.liner = pick(60, 220);
+    while (std::abs(web.liner - web.background) < 25);
+    web.labelStock = std::min(255, std::max(web.liner + 35, pick(225, 250)));
+    web.blur = chance(0.3);
+    web.noiseSigma = chance(0.5) ? uniform(1.0, 6.0) : 0.0;
+    web.shading = chance(0.5) ? uniform(0.05, 0.25) : 0.0;
+    web.rotationDeg = chance(0.5) ? uniform(-1.0, 1.0) : 0.0;
+    return web;
 }
 
 LabelWeb standardWeb()

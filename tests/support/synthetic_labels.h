@@ -30,6 +30,7 @@ struct LabelWeb
     int firstEdge = 200;         // paper edges, pixels (the scale follows)
     int lastEdge = 1400;
     int firstPageY = 150;        // where the first whole page starts
+    double pageSpacingMm = 0.0;  // bare liner between two pages
     QSet<int> missing;           // label indices left off the first whole page
     int background = 35;
     int liner = 150;
@@ -37,6 +38,7 @@ struct LabelWeb
     double noiseSigma = 0.0; // grey levels of sensor noise
     bool blur = false;       // a slightly soft lens
     double shading = 0.0;    // light falling off across the web, 0..1
+    double rotationDeg = 0.0; // the web turned about the paper's middle
     quint32 seed = 1;
 };
 
@@ -53,6 +55,15 @@ QRect labelInPicture(const LabelWeb &web, int i);
 // A 2 x 3 grid of 40 x 20 mm labels on a 100 x 80 mm page with the last
 // 10 mm free (so the page start is unambiguous), some carrying codes and text.
 LabelWeb standardWeb();
+
+// One web of a wide set, drawn from seed: liners from 60 to 220 grey on
+// backgrounds from 10 to 90, grids of 1 to 3 columns and 2 to 4 rows with
+// gaps from 2 to 8 mm, labels missing in the first or last row or column,
+// code-only and text-only labels, blur, noise, uneven light and turns up
+// to 1 degree. The whole first page lies in the 1600 x 1200 picture.
+LabelWeb variedWeb(quint32 seed);
+// The page pitch along the web in picture pixels.
+double pagePitchPx(const LabelWeb &web);
 
 // A Code 128 symbol scaled to width x height pixels.
 QImage barcodeSymbol(const QString &text, int height, int width);

@@ -32,9 +32,6 @@ QString columnName(int c)
 
 bool writeTestXlsx(const QString &path, const QVector<QStringList> &rows)
 {
-    QuaZip zip(path);
-    if (!zip.open(QuaZip::mdCreate))
-        return false;
     QStringList shared;
     QByteArray sheet = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
                        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
@@ -64,6 +61,14 @@ bool writeTestXlsx(const QString &path, const QVector<QStringList> &rows)
     for (const QString &s : shared)
         strings += "<si><t>" + escaped(s) + "</t></si>";
     strings += "</sst>";
+    return writeTestXlsxParts(path, sheet, strings);
+}
+
+bool writeTestXlsxParts(const QString &path, const QByteArray &sheet, const QByteArray &strings)
+{
+    QuaZip zip(path);
+    if (!zip.open(QuaZip::mdCreate))
+        return false;
     const QByteArray workbook =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
         "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
@@ -75,7 +80,7 @@ bool writeTestXlsx(const QString &path, const QVector<QStringList> &rows)
         "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
         "Target=\"worksheets/sheet1.xml\"/></Relationships>";
     const bool ok = addEntry(zip, "xl/workbook.xml", workbook) && addEntry(zip, "xl/_rels/workbook.xml.rels", rels)
-                    && addEntry(zip, "xl/sharedStrings.xml", strings)
+                    && (strings.isEmpty() || addEntry(zip, "xl/sharedStrings.xml", strings))
                     && addEntry(zip, "xl/worksheets/sheet1.xml", sheet);
     zip.close();
     return ok && zip.getZipError() == 0;

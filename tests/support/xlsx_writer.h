@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -8,3 +9,6 @@
 // number cells, the first column of other texts shared strings, the rest
 // inline strings, so that every cell kind the reader knows is present.
 bool writeTestXlsx(const QString &path, const QVector<QStringList> &rows);
+// The same package around a sheet part and shared strings as given (none
+// when empty).
+bool writeTestXlsxParts(const QString &path, const QByteArray &sheet, const QByteArray &strings = {});

@@ -113,7 +113,7 @@ private slots:
     // Every one of the 2^24 colours, so the cut-point table cannot miss one.
     void greyOfEveryColour()
     {
-        std::vector<uint8_t> rgb(256 * 256 * 3), fast(256 * 256), plain(256 * 256);
+        std::vector<uint8_t> rgb(256 * 256 * 3), bgra(256 * 256 * 4), fast(256 * 256), plain(256 * 256);
         for (int r = 0; r < 256; r += kShare == 1 ? 1 : 7) {
             for (int g = 0; g < 256; ++g)
                 for (int b = 0; b < 256; ++b) {
@@ -126,6 +126,20 @@ private slots:
             reference::markFindGray(rgb.data(), plain.data(), 256, 256);
             if (fast != plain)
                 QFAIL(qPrintable(QStringLiteral("grey differs for red %1").arg(r)));
+            // The same colours as 32-bit pixels, rows of every length.
+            for (size_t i = 0; i < fast.size(); ++i) {
+                const uint8_t *p = &rgb[i * 3];
+                bgra[i * 4] = p[2];
+                bgra[i * 4 + 1] = p[1];
+                bgra[i * 4 + 2] = p[0];
+                bgra[i * 4 + 3] = uint8_t(i);
+            }
+            const int w = 1 + r % 256;
+            markFindGray32(bgra.data(), fast.data(), w, int(fast.size()) / w);
+            fast.resize(size_t(w) * (fast.size() / size_t(w)));
+            if (!std::equal(fast.begin(), fast.end(), plain.begin()))
+                QFAIL(qPrintable(QStringLiteral("32-bit grey differs for red %1").arg(r)));
+            fast.resize(plain.size());
         }
     }
 
@@ -254,7 +268,10 @@ private slots:
             p.exposure = rng.bounded(4) == 0 ? 1.2 + rng.bounded(0.4) : 1.0;
             p.shading = rng.bounded(2) ? 0.0 : rng.bounded(0.4);
             p.seed = uint32_t(round + 1);
-            const QImage img = synth::render(p);
+            // Captures in other formats too: read in place or converted.
+            const QImage img = synth::render(p).convertToFormat(
+                QList<QImage::Format>{QImage::Format_RGB32, QImage::Format_RGB32, QImage::Format_ARGB32,
+                                      QImage::Format_RGB888, QImage::Format_ARGB32_Premultiplied}.at(round % 5));
             MarkLocateParams params;
             params.markSize = 3.0 + rng.bounded(1.0);
             params.pairMode = rng.bounded(3) == 0;

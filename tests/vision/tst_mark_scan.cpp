@@ -27,9 +27,10 @@ class TestMarkScan : public QObject
     std::unique_ptr<Config> m_config;
     SpoolsmithApp *app() { return static_cast<SpoolsmithApp *>(QCoreApplication::instance()); }
 
-    QImage pictureWithCode(const QPointF &mark, uint32_t code)
+    QImage pictureWithCode(const QPointF &mark, uint32_t code, const QSize &size = QSize(1280, 960))
     {
         synth::Picture p;
+        p.size = size;
         p.marks = {{synth::Shape::Disk, mark}};
         if (code) {
             p.qrText = pageCodeText(code);
@@ -132,18 +133,26 @@ private slots:
     }
 
     // The code is read on every page search, not only the job's first page,
-    // and once per search.
+    // and once per search; also where the reduced picture is no whole-number
+    // fraction of the capture (5:4 into 4:3) and the code lies far out.
     void pageCodeReadOnEverySearch()
     {
         QSignalSpy scanned(app(), &SpoolsmithApp::pageCodeScanned);
-        for (uint32_t code : {0x2fu, 0x30u}) {
+        const struct
+        {
+            uint32_t code;
+            QSize size;
+            QPointF mark;
+        } cases[] = {{0x2fu, {1280, 960}, {620, 470}}, {0x30u, {1280, 1024}, {800, 500}}};
+        for (const auto &c : cases) {
+            const uint32_t code = c.code;
             app()->setMarkIndex(0); // later pages search with no mark index
             app()->setPageCodeSearch(true);
-            app()->scanMark(pictureWithCode({620, 470}, code));
+            app()->scanMark(pictureWithCode(c.mark, code, c.size));
             QCOMPARE(app()->scannedPageCode(), code);
             QCOMPARE(app()->filmSlots()[0].text, pageCodeText(code));
             QCOMPARE(app()->filmSlots()[0].points.size(), 4);
-            app()->scanMark(pictureWithCode({620, 470}, code + 100)); // already read: kept
+            app()->scanMark(pictureWithCode(c.mark, code + 100, c.size)); // already read: kept
             QCOMPARE(app()->scannedPageCode(), code);
             app()->setPageCodeSearch(false);
         }

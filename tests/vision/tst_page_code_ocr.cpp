@@ -7,6 +7,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
+#include <QLineF>
+#include <QTransform>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QtTest>
@@ -122,6 +125,94 @@ private slots:
         QVERIFY(reading.text.isEmpty());
         QCOMPARE(reading.code, quint32(0));
         QVERIFY(readPageCodeByOcr(m_ocr, QImage(), 1.0).text.isEmpty());
+    }
+
+    // The code read on its line beside a found mark, whichever way the
+    // camera turns the page; its box in capture pixels. The whole capture is
+    // read only when the line holds no code.
+    void readsBesideTheMark_data()
+    {
+        QTest::addColumn<int>("turn");
+        QTest::addColumn<bool>("printed");
+        for (int turn : {0, 90, 180, 270})
+            QTest::addRow("turned %d", turn) << turn << true;
+        QTest::addRow("no code") << 0 << false;
+    }
+    void readsBesideTheMark()
+    {
+        QFETCH(int, turn);
+        QFETCH(bool, printed);
+        // As printed at 40 pixels a mm: a 3.5 mm mark, the 2 mm tall line
+        // starting 2 mm past its edge.
+        QImage img(1280, 1024, QImage::Format_RGB32);
+        img.fill(QColor(236, 234, 228));
+        const QPointF mark(600, 500);
+        QRectF line;
+        {
+            QPainter p(&img);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(20, 20, 20));
+            p.drawEllipse(mark, 70, 70);
+            p.translate(mark);
+            p.rotate(turn);
+            QFont font;
+            font.setPixelSize(64);
+            p.setFont(font);
+            p.setPen(QColor(25, 25, 25));
+            if (printed)
+                p.drawText(QPointF(150, 28), QStringLiteral("3a7c91e0"));
+            line = p.transform().mapRect(
+                QRectF(QFontMetrics(font).boundingRect(QStringLiteral("3a7c91e0"))).translated(150, 28));
+        }
+        const PageCodeTextArea text = pageCodeTextArea(img, mark, 3.5);
+        const QRect area = text.area;
+        QCOMPARE(area.isEmpty(), !printed);
+        if (printed) {
+            QCOMPARE(text.turn, turn / 90);
+            QVERIFY2(QRectF(area).adjusted(-8, -8, 8, 8).contains(line.adjusted(8, 8, -8, -8)),
+                     qPrintable(QStringLiteral("%1 %2 %3 %4").arg(area.x()).arg(area.y()).arg(area.width())
+                                    .arg(area.height())));
+        }
+
+        // Without a code on the line alone or in its area, the whole capture.
+        QList<QSize> asked;
+        QList<QSize> upright;
+        const PageCodeLineReader fake = [&asked](const QImage &bgr) {
+            asked.append(bgr.size());
+            return QList<PageCodeLine>{{QStringLiteral("hello"), 0.9f, {}}};
+        };
+        const PageCodeLineRecogniser fakeLine = [&upright](const QImage &bgr) {
+            upright.append(bgr.size());
+            return PageCodeLine{QStringLiteral("hello"), 0.9f, {}};
+        };
+        readPageCodeBesideMark(fake, fakeLine, img, mark, 3.5, 3000);
+        QCOMPARE(asked.size(), printed ? 2 : 1);
+        QCOMPARE(asked.last(), img.size());
+        QCOMPARE(upright.size(), printed ? 1 : 0);
+        if (printed) // turned to read left to right
+            QVERIFY(upright.first().width() > upright.first().height());
+        if (!m_ready || !printed)
+            return;
+        // The real models: the line alone, and the area when there is no
+        // line recogniser.
+        const PageCodeLineReader ocr = [this](const QImage &bgr) { return readPageCodeLines(m_ocr, bgr); };
+        const PageCodeLineRecogniser ocrLine = [this](const QImage &bgr) { return recognisePageCodeLine(m_ocr, bgr); };
+        for (const PageCodeLineRecogniser &recognise : {ocrLine, PageCodeLineRecogniser()}) {
+            const QList<PageCodeLine> lines = readPageCodeBesideMark(ocr, recognise, img, mark, 3.5, 3000);
+            QVERIFY(!lines.isEmpty());
+            QCOMPARE(lines.last().text.toLower(), QStringLiteral("3a7c91e0"));
+            QCOMPARE(lines.last().box.size(), 4);
+            for (const QPointF &corner : lines.last().box)
+                QVERIFY(line.adjusted(-30, -30, 30, 30).contains(corner));
+            if (!recognise)
+                continue; // the detector's box, in its own order
+            // Top left first, as the text reads: nearest the line's start.
+            const QPointF start = QTransform().translate(mark.x(), mark.y()).rotate(turn).map(QPointF(150, -40));
+            QVERIFY2(QLineF(lines.last().box.first(), start).length() < 40,
+                     qPrintable(QStringLiteral("%1,%2").arg(lines.last().box.first().x())
+                                    .arg(lines.last().box.first().y())));
+        }
     }
 
 private:

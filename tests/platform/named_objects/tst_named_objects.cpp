@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,6 +123,40 @@ private slots:
         mutex->unlock();
         QCOMPARE(mutex->lock(1s, {}), named::NamedMutex::LockResult::Acquired);
         mutex->unlock();
+    }
+
+    // A peer rewrote a header or a mutex: refused, never used. A payload
+    // size near 2^64 wrapped the size check; a mutex of another type
+    // (priority inheritance, held by a thread that does not exist) makes
+    // the C library abort on a lock.
+    void rewrittenObjectsAreRefused()
+    {
+        int error = 0;
+        auto block = named::NamedMapping::create("Rewritten", 16, error);
+        auto mutex = named::NamedMutex::create("Retyped", error);
+        QVERIFY(block && mutex);
+        const auto peerView = [](const char *name, const char *kind) {
+            const int fd = shm_open(named::objectPath(name, kind).c_str(), O_RDWR, 0);
+            void *base = fd < 0 ? MAP_FAILED : mmap(nullptr, 80, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+            if (fd >= 0)
+                close(fd);
+            return static_cast<char *>(base == MAP_FAILED ? nullptr : base);
+        };
+        char *header = peerView("Rewritten", "mapping");
+        char *retyped = peerView("Retyped", "mutex");
+        QVERIFY(header && retyped);
+        const quint64 huge = ~quint64(0) - 7;
+        std::memcpy(header + 24, &huge, sizeof huge);
+        QVERIFY(!named::NamedMapping::open("Rewritten", error));
+        QCOMPARE(error, EINVAL);
+
+        auto *peer = reinterpret_cast<pthread_mutex_t *>(retyped + 64);
+        peer->__data.__kind |= PTHREAD_PRIO_INHERIT << 5;
+        peer->__data.__lock = 0x3ffffff0;
+        QCOMPARE(mutex->lock(20ms, {}, &error), named::NamedMutex::LockResult::Failed);
+        QCOMPARE(error, EINVAL);
+        munmap(header, 80);
+        munmap(retyped, 80);
     }
 
     // Manual reset: set wakes a waiter in another process and stays set

@@ -33,13 +33,15 @@ TestCase {
     property var saved: ({})
 
     function initTestCase() {
-        saved = { print: config.enablePrint, trim: config.trim, version: config.version }
+        saved = { print: config.enablePrint, trim: config.trim, version: config.version,
+                  scan: config.enableScanAndTrim }
         config.enablePrint = true
     }
 
     function cleanupTestCase() {
         config.enablePrint = saved.print
         config.trim = saved.trim
+        config.enableScanAndTrim = saved.scan
         config.setProperty(TAVRA_Config.CPT_Version, saved.version)
     }
 
@@ -59,6 +61,15 @@ TestCase {
         }
     }
 
+    // The nearest ancestor that clips what it holds.
+    function clipper(item) {
+        for (let p = item.parent; p; p = p.parent) {
+            if (p.clip)
+                return p
+        }
+        return null
+    }
+
     function faultsIn(item, out) {
         if (!item || !item.visible || item.opacity <= 0 || item.objectName === "inputPanel")
             return out
@@ -76,6 +87,16 @@ TestCase {
                 out.push("runs over " + label + " needs " + Math.ceil(item.contentHeight) + " of " + item.height)
             else if (!fits(end, testCase.width))
                 out.push("off the window " + label + " ends at " + Math.ceil(end))
+            else {
+                // Clipped sideways by a box that holds it (scrolling boxes
+                // clip up and down only).
+                const box = clipper(item)
+                const start = item.mapToItem(null, 0, 0).x
+                const left = box ? box.mapToItem(null, 0, 0).x : 0
+                const right = box ? box.mapToItem(null, box.width, 0).x : testCase.width
+                if (start < left - 1 || !fits(end, right))
+                    out.push("clipped " + label + " at " + Math.floor(start) + ".." + Math.ceil(end) + " in " + Math.floor(left) + ".." + Math.ceil(right))
+            }
         }
         if (typeof item.textAt === "function") {
             const texts = []
@@ -124,15 +145,20 @@ TestCase {
             { tag: "about box", page: deviceTab, show: popup("aboutPop") },
             { tag: "busy tip", page: deviceTab, show: page => { findChild(page, "tipBox").show(page.busyTip); popup("tipBox")(page) } },
             { tag: "settings dialog", page: deviceTab, show: popup("settingPage") },
-            { tag: "task overview", page: taskTab },
-            { tag: "start popup", page: taskTab, show: tab => popup("startPopup")(tab) },
+            { tag: "start popup, trim", page: taskTab, trim: true, show: tab => popup("startPopup")(tab) },
+            { tag: "start popup, collect", page: taskTab, trim: false, show: tab => popup("startPopup")(tab) },
             { tag: "copies drop-down", page: taskTab, show: tab => { mouseClick(findChild(tab, "cutCopiesButton")); tryCompare(findChild(tab, "copiesPopup"), "opened", true, 2000) } },
             { tag: "cut file", page: taskTab, show: pushed("cut_file") },
             { tag: "print file", page: taskTab, show: pushed("print_file") },
             { tag: "camera and machine", page: taskTab, show: pushed("video") },
-            { tag: "machine parameters, trim", page: taskTab, trim: true, show: pushed("device") },
-            { tag: "machine parameters, collect", page: taskTab, trim: false, show: pushed("device") },
         ]
+        for (const version of [1, 2, 3]) {
+            rows.push({ tag: "task overview, version " + version, page: taskTab, version: version })
+            // Label checking off shows the sensor lamps beside the readings.
+            for (const trim of [true, false])
+                rows.push({ tag: "machine parameters, " + (trim ? "trim" : "collect") + ", version " + version,
+                            page: taskTab, version: version, trim: trim, scan: trim, show: pushed("device") })
+        }
         for (const name of paramPopups)
             rows.push({ tag: "machine parameters, " + name, page: taskTab,
                         show: tab => popup(name)(pushed("device")(tab)) })
@@ -145,12 +171,15 @@ TestCase {
         compare(qsTranslate("HelpStackPage", "更新"), "Update", "the English translation is installed")
         if (data.trim !== undefined)
             config.trim = data.trim
+        if (data.scan !== undefined)
+            config.enableScanAndTrim = data.scan
         if (data.version !== undefined)
             config.setProperty(TAVRA_Config.CPT_Version, data.version)
         const page = open(data.page)
         if (data.show)
             data.show(page)
-        waitForRendering(page)
+        // Laid out by the next frame; a popup already open draws none.
+        waitForRendering(page, 500)
         compare(faultsIn(testCase, faultsIn(testCase.Overlay.overlay, [])), [])
     }
 }

@@ -1,0 +1,226 @@
+// The cut scene as the program holds it: each cut file opened through the
+// program's own cutFile, with the event loop running, in a fresh process.
+// Rows per shape (long contours, many small polylines, small squares, and
+// 20 MB of small closed paths):
+// - memory held after the open against the file's size, beside the same
+//   points as int32 pairs (the floor of any scene);
+// - opening speed (read, parse, place, template, shown copy) beside the
+//   HPGL reader alone on the same bytes;
+// - the longest gap of a 5 ms GUI timer during the open;
+// - clearing the scene, per outline, at the smaller size against the larger
+//   (linear).
+// The random polylines cross the whole page, so the label template (every
+// outline filled) costs far more than their reading: they run at 5 and 20 MB.
+#include "app/spoolsmith_app.h"
+#include "bench/support/interleaved.h"
+#include "bench/support/resident_memory.h"
+#include "platform/hpgl/hpgl_parser.h"
+#include "platform/scene/gscene.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <malloc.h>
+
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const QByteArray kHeader = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;SP1;";
+
+QByteArray num(int v) { return QByteArray::number(v); }
+
+QByteArray generate(const QByteArray &shape, qsizetype bytes)
+{
+    QByteArray out = kHeader;
+    out.reserve(bytes + 4096);
+    QRandomGenerator rng(42);
+    if (shape == "contours") { // outlines of 20,000 points, wandering
+        while (out.size() < bytes) {
+            int x = 400 + rng.bounded(7000), y = 400 + rng.bounded(3000);
+            out += "PU" + num(x) + ',' + num(y) + ";PD";
+            for (int i = 0; i < 20000 && out.size() < bytes; ++i) {
+                x = qBound(0, x + rng.bounded(21) - 10, 8000);
+                y = qBound(0, y + rng.bounded(21) - 10, 4000);
+                out += num(x) + ',' + num(y) + ',';
+            }
+            out.chop(1);
+            out += ";\n";
+        }
+    } else if (shape == "polylines") { // the HPGL bench's file: 40 random points each
+        while (out.size() < bytes) {
+            out += "PU" + num(rng.bounded(8000)) + ',' + num(rng.bounded(4000)) + ";PD";
+            for (int i = 0; i < 40; ++i)
+                out += num(rng.bounded(8000)) + ',' + num(rng.bounded(4000)) + ',';
+            out.chop(1);
+            out += ";\r\n";
+        }
+    } else if (shape == "squares") { // 1 mm squares on a grid
+        for (int i = 0; out.size() < bytes; ++i) {
+            const int x = 400 + (i % 180) * 40, y = 400 + (i / 180) % 80 * 40;
+            out += "PU" + num(x) + ',' + num(y) + ";PD" + num(x) + ',' + num(y + 30) + ',' + num(x + 30) + ','
+                   + num(y + 30) + ',' + num(x + 30) + ',' + num(y) + ',' + num(x) + ',' + num(y) + ";\n";
+        }
+    } else { // "closed": tiny closed paths, about 36 bytes each
+        for (int i = 0; out.size() < bytes; ++i) {
+            const int x = 100 + i % 800, y = 100 + (i / 800) % 800;
+            out += "PU" + num(x) + ',' + num(y) + ";PD" + num(x + 9) + ',' + num(y) + ',' + num(x) + ','
+                   + num(y + 9) + ',' + num(x) + ',' + num(y) + ";";
+        }
+    }
+    return out;
+}
+
+// One open in this process: prints "RESULT held openMs gapMs parserMs clearMs paths points".
+int child(int argc, char **argv, const QString &path)
+{
+    qputenv("SPOOLSMITH_DISCOVERY_PORT", "0");
+    SpoolsmithApp app(argc, argv);
+    SpoolsmithApp::setInstance(&app);
+    QFile file(path);
+    const qint64 size = file.size();
+    QCoreApplication::processEvents();
+    const qint64 before = bench::residentBytes();
+    QElapsedTimer clock, sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, &app, [&] {
+        longestGap = std::max(longestGap, sinceTick.restart());
+        if (app.cutScene()->fileName() == path && app.cutLoadProgress() == -1)
+            QCoreApplication::exit(0);
+    });
+    // When each stage of the open ended (read, parse, turn, shown copy and
+    // template, placed), for the log.
+    QList<QPair<int, double>> stages;
+    QObject::connect(&app, &SpoolsmithApp::cutLoadProgressChanged, &app,
+                     [&] { stages.append({app.cutLoadProgress(), clock.nsecsElapsed() / 1e6}); });
+    clock.start();
+    sinceTick.start();
+    ticker.start(5);
+    QTimer::singleShot(0, &app, [&] { app.setCutFile(path); });
+    QTimer::singleShot(600000, &app, [] { QCoreApplication::exit(3); });
+    if (QCoreApplication::exec() != 0) {
+        std::fprintf(stderr, "the cut file did not open\n");
+        return 2;
+    }
+    const double openMs = clock.nsecsElapsed() / 1e6;
+    ticker.stop();
+    const qint64 held = bench::residentBytes() - before;
+    const struct mallinfo2 heap = mallinfo2();
+    std::fprintf(stderr, "held %.1f MB: heap in use %.1f MB, of it mapped %.1f MB, free in heap %.1f MB\n", held / 1e6,
+                 (heap.uordblks + heap.hblkhd) / 1e6, heap.hblkhd / 1e6, heap.fordblks / 1e6);
+    const int paths = app.cutScene()->cutPathCount();
+
+    // The reader alone on the same bytes, and the points it gives.
+    if (!file.open(QIODevice::ReadOnly))
+        return 2;
+    const QByteArray data = file.readAll();
+    qint64 points = 0;
+    HpglParser parser;
+    clock.restart();
+    parser.parse(data, [&](const HpglParser::Polyline &l) { points += l.points.size(); });
+    const double parserMs = clock.nsecsElapsed() / 1e6;
+
+    clock.restart();
+    app.cutScene()->gClear();
+    const double clearMs = clock.nsecsElapsed() / 1e6;
+    std::fprintf(stderr, "stages (percent at ms):");
+    for (const auto &s : stages)
+        std::fprintf(stderr, " %d@%.0f", s.first, s.second);
+    std::fprintf(stderr, "\n");
+    std::printf("RESULT %lld %.3f %lld %.3f %.3f %d %lld %lld\n", (long long)held, openMs, (long long)longestGap,
+                parserMs, clearMs, paths, (long long)points, (long long)size);
+    std::fflush(stdout);
+    SpoolsmithApp::setInstance(nullptr);
+    return 0;
+}
+
+struct Open
+{
+    double held = 0, openMs = 0, gapMs = 0, parserMs = 0, clearMs = 0, paths = 0, points = 0, size = 0;
+};
+
+Open run(const QString &program, const QString &dir, const QByteArray &shape, int megabytes)
+{
+    const QString path = QDir(dir).filePath(QStringLiteral("%1_%2.plt").arg(QString::fromLatin1(shape)).arg(megabytes));
+    {
+        const QByteArray data = generate(shape, qsizetype(megabytes) * 1000 * 1000);
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size()) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            std::exit(2);
+        }
+    }
+    QProcess p;
+    p.setProgram(program);
+    p.setArguments({QStringLiteral("--child"), path});
+    p.setWorkingDirectory(dir);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.start();
+    p.waitForFinished(900000);
+    QFile::remove(path);
+    Open o;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n'))
+        if (line.startsWith("RESULT ")) {
+            const QList<QByteArray> f = line.split(' ');
+            o = {f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble(),
+                 f[5].toDouble(), f[6].toDouble(), f[7].toDouble(), f[8].toDouble()};
+        }
+    if (o.size <= 0) {
+        std::fprintf(stderr, "%s %d MB: no result\n", shape.constData(), megabytes);
+        std::exit(2);
+    }
+    return o;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc >= 3 && std::strcmp(argv[1], "--child") == 0)
+        return child(argc, argv, QString::fromLocal8Bit(argv[2]));
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString program = QCoreApplication::applicationFilePath();
+    struct Shape
+    {
+        QByteArray name;
+        QList<int> megabytes;
+    };
+    const QList<Shape> shapes{{"contours", {20, 100}}, {"polylines", {5, 20}}, {"squares", {20, 100}},
+                              {"closed", {20}}};
+    const QByteArray only = qgetenv("BENCH_SHAPE"); // one shape, when set
+    for (const Shape &shape : shapes) {
+        if (!only.isEmpty() && shape.name != only)
+            continue;
+        QList<Open> opens;
+        for (int mb : shape.megabytes) {
+            const Open o = run(program, dir.path(), shape.name, mb);
+            opens << o;
+            const std::string tag = shape.name.toStdString() + " " + std::to_string(mb) + " MB";
+            const double ratio = o.held / o.size;
+            bench::row("cut scene held x file, " + tag, ratio, "x", "<= 3x", o.points * 8 / o.size,
+                       "int32 pairs of its points", ratio <= 3.0);
+            const double rate = o.size / 1e6 / (o.openMs / 1e3);
+            bench::row("cut file open, " + tag, rate, "MB/s", ">= 100 MB/s", o.size / 1e6 / (o.parserMs / 1e3),
+                       "reader alone", rate >= 100.0);
+            bench::row("cut file open longest GUI gap, " + tag, o.gapMs, "ms", "<= 50 ms", 5.0, "timer period",
+                       o.gapMs <= 50.0);
+        }
+        if (opens.size() == 2) {
+            const double small = opens[0].clearMs / opens[0].paths * 1e6, large = opens[1].clearMs / opens[1].paths * 1e6;
+            const std::string sizes = std::to_string(shape.megabytes[1]) + " MB against " + std::to_string(shape.megabytes[0]);
+            bench::row("clear per outline, " + shape.name.toStdString() + " " + sizes, large, "ns",
+                       "linear (<= 2x the smaller)", small, "smaller file", large <= 2.0 * small + 1.0);
+        }
+    }
+    return 0;
+}
