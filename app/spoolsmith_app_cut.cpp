@@ -75,10 +75,8 @@ bool SpoolsmithApp::initOcr(bool background)
 {
     // The mark scan reads page codes through the engine; a read that comes
     // before the models are loaded waits for them, bounded.
-    const std::chrono::milliseconds bound(MarkScan::kOcrReadyWaitMs);
-    setOcrReader([this, bound](const QImage &bgr) { return m_ocr->read(bgr, bound); });
-    m_markScan->setOcrLineRecogniser([this, bound](const QImage &line) {
-        return m_ocr->waitReady(bound) ? recognisePageCodeLine(m_ocr->lite(), line) : PageCodeLine();
+    setOcrReader([this](const QImage &bgr) {
+        return m_ocr->read(bgr, std::chrono::milliseconds(MarkScan::kOcrReadyWaitMs));
     });
     if (!background)
         return m_ocr->init();

@@ -1,7 +1,6 @@
 #include "settings/wal_checkpointer.h"
 
 #include <QDebug>
-#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,6 +11,11 @@ WalCheckpointer::WalCheckpointer(const QString &path)
     : m_path(path)
     , m_thread(&WalCheckpointer::run, this)
 {
+    // The connection is open before the owner goes on: the store's open
+    // files stay the same for the whole run (SQLite keeps a closed
+    // connection's descriptor while other connections hold locks on the file).
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_wake.wait(lock, [this] { return m_opened; });
 }
 
 WalCheckpointer::~WalCheckpointer()
@@ -27,28 +31,24 @@ WalCheckpointer::~WalCheckpointer()
 void WalCheckpointer::run()
 {
     const QString name = QStringLiteral("wal-checkpoint-%1").arg(quintptr(this), 0, 16);
-    std::unique_lock<std::mutex> lock(m_lock);
-    while (!m_wake.wait_for(lock, std::chrono::milliseconds(kIntervalMs), [this] { return m_stop; })) {
-        lock.unlock();
-        // Opening a file that is gone would make an empty store.
-        if (!QFileInfo::exists(m_path)) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(m_path);
+        const bool open = db.open();
+        if (!open)
+            qWarning() << "WalCheckpointer" << m_path << db.lastError().text();
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_opened = true;
+        m_wake.notify_all();
+        while (open && !m_wake.wait_for(lock, std::chrono::milliseconds(kIntervalMs), [this] { return m_stop; })) {
+            lock.unlock();
+            QSqlQuery q(db);
+            // PASSIVE: neither writers nor readers wait for it.
+            if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")))
+                qDebug() << "WalCheckpointer" << m_path << q.lastError().text();
             lock.lock();
-            continue;
         }
-        // A connection for each round: between rounds the store has only
-        // the connections of the threads that write to it.
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(m_path);
-            if (db.open()) {
-                QSqlQuery q(db);
-                // PASSIVE: neither writers nor readers wait for it.
-                if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")))
-                    qDebug() << "WalCheckpointer" << m_path << q.lastError().text();
-            }
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name);
-        lock.lock();
+        db.close();
     }
+    QSqlDatabase::removeDatabase(name);
 }

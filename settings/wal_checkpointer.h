@@ -27,5 +27,6 @@ private:
     std::mutex m_lock;
     std::condition_variable m_wake;
     bool m_stop = false;
+    bool m_opened = false;
     std::thread m_thread;
 };

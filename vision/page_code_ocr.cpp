@@ -6,7 +6,6 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QTransform>
 
 #include <opencv2/imgproc.hpp>
 
@@ -28,10 +27,7 @@ cv::Mat toBgrMat(const QImage &img)
 
 const char *const kPageCodeChars = "0123456789abcdefABCDEF";
 
-namespace {
-
-// The text with spaces dropped and the letter O taken as the digit 0.
-QString ocrCodeDigits(const QString &text)
+bool parseOcrPageCode(const QString &text, quint32 *code)
 {
     QString digits;
     for (QChar c : text) {
@@ -41,14 +37,6 @@ QString ocrCodeDigits(const QString &text)
             c = QLatin1Char('0');
         digits.append(c);
     }
-    return digits;
-}
-
-} // namespace
-
-bool parseOcrPageCode(const QString &text, quint32 *code)
-{
-    const QString digits = ocrCodeDigits(text);
     if (digits.size() != 8)
         return false;
     bool ok = false;
@@ -153,7 +141,7 @@ Ink inkIn(const QImage &picture, const QRect &strip)
 
 } // namespace
 
-PageCodeTextArea pageCodeTextArea(const QImage &picture, const QPointF &markCentre, double markSize)
+QRect pageCodeTextArea(const QImage &picture, const QPointF &markCentre, double markSize)
 {
     const double mm = kMarkCameraPixelsPerMm;
     // Along the line: 1 mm before its start to 1.5 mm past its end; across
@@ -172,70 +160,32 @@ PageCodeTextArea pageCodeTextArea(const QImage &picture, const QPointF &markCent
     // A line of eight digits inks well over 1 % of its strip.
     const qint64 least = qint64(farEnd - nearEnd) * 2 * across / 100;
     Ink best;
-    int turn = 0;
-    for (int i = 0; i < 4; ++i) {
-        const QRect inside = strips[i].intersected(picture.rect());
+    for (const QRect &strip : strips) {
+        const QRect inside = strip.intersected(picture.rect());
         if (inside.isEmpty())
             continue;
         const Ink ink = inkIn(picture, inside);
-        if (ink.pixels > best.pixels) {
+        if (ink.pixels > best.pixels)
             best = ink;
-            turn = i;
-        }
     }
     if (best.pixels < least || best.box.isEmpty())
-        return {};
+        return QRect();
     const int margin = int(0.5 * mm);
-    return {best.box.adjusted(-margin, -margin, margin, margin).intersected(picture.rect()), turn};
+    return best.box.adjusted(-margin, -margin, margin, margin).intersected(picture.rect());
 }
 
-PageCodeLine recognisePageCodeLine(OcrLite &ocr, const QImage &bgrLine)
+QList<PageCodeLine> readPageCodeBesideMark(const PageCodeLineReader &read, const QImage &img,
+                                           const QPointF &markCentre, double markSize, int waitBoundMs)
 {
-    PageCodeLine line;
-    if (bgrLine.isNull())
-        return line;
-    const QImage bgr = bgrLine.convertToFormat(QImage::Format_BGR888);
-    const cv::Mat view(bgr.height(), bgr.width(), CV_8UC3, const_cast<uchar *>(bgr.constBits()),
-                       size_t(bgr.bytesPerLine()));
-    const TextBlock block = ocr.recognizeLine(view);
-    line.text = QString::fromStdString(block.text);
-    line.score = block.score;
-    return line;
-}
-
-QList<PageCodeLine> readPageCodeBesideMark(const PageCodeLineReader &read, const PageCodeLineRecogniser &recognise,
-                                           const QImage &img, const QPointF &markCentre, double markSize,
-                                           int waitBoundMs)
-{
-    QElapsedTimer wait;
-    wait.start();
-    const PageCodeTextArea text = markCentre.isNull() ? PageCodeTextArea() : pageCodeTextArea(img, markCentre, markSize);
-    if (!text.area.isEmpty()) {
-        const QImage crop = img.copy(text.area).convertToFormat(QImage::Format_BGR888);
-        if (recognise) {
-            // Turned so that the line reads left to right, glyphs upright.
-            PageCodeLine line = recognise(crop.transformed(QTransform().rotate(-90.0 * text.turn)));
-            // The recogniser reads any character: a code comes back as the
-            // hexadecimal reading would give it.
-            const QString digits = ocrCodeDigits(line.text);
-            if (parsePageCode(digits, nullptr)) {
-                line.text = digits;
-                // The area's corners in reading order: top left first.
-                const QRect &r = text.area;
-                const QPointF corners[] = {QPointF(r.left(), r.top()), QPointF(r.right() + 1, r.top()),
-                                           QPointF(r.right() + 1, r.bottom() + 1), QPointF(r.left(), r.bottom() + 1)};
-                for (int i = 0; i < 4; ++i)
-                    line.box.append(corners[(i + text.turn) % 4]);
-                return {line};
-            }
-            if (wait.elapsed() >= waitBoundMs)
-                return {};
-        }
-        QList<PageCodeLine> lines = read(crop);
+    const QRect area = markCentre.isNull() ? QRect() : pageCodeTextArea(img, markCentre, markSize);
+    if (!area.isEmpty()) {
+        QElapsedTimer wait;
+        wait.start();
+        QList<PageCodeLine> lines = read(img.copy(area).convertToFormat(QImage::Format_BGR888));
         bool code = false;
         for (PageCodeLine &line : lines) {
             for (QPointF &p : line.box)
-                p += text.area.topLeft();
+                p += area.topLeft();
             code = code || parsePageCode(line.text, nullptr);
         }
         if (code || wait.elapsed() >= waitBoundMs)

@@ -46,33 +46,19 @@ QList<PageCodeLine> readPageCodeLines(OcrLite &ocr, const QImage &img);
 // markCentre (picture pixels, 40 a mm): the line starts markSize / 2 + 2 mm
 // from the centre and runs 16 mm, 2 mm tall, in whichever of the four
 // directions the camera turns the page. The strip of those four holding the
-// most ink, cut to its inked part with a margin; turn is how many quarter
-// turns clockwise the page lies (0: the line runs right of the mark, 1:
-// below it, 2: left, 3: above). Empty when no strip holds a line's worth of
-// ink.
-struct PageCodeTextArea
-{
-    QRect area;
-    int turn = 0;
-};
-PageCodeTextArea pageCodeTextArea(const QImage &picture, const QPointF &markCentre, double markSize);
+// most ink, cut to its inked part with a margin; empty when none holds a
+// line's worth of ink.
+QRect pageCodeTextArea(const QImage &picture, const QPointF &markCentre, double markSize);
 
 // The lines a reader finds in a 24-bit BGR picture.
 using PageCodeLineReader = std::function<QList<PageCodeLine>(const QImage &bgr)>;
-// The one line of an upright 24-bit BGR picture of it, by the recogniser
-// alone.
-using PageCodeLineRecogniser = std::function<PageCodeLine(const QImage &bgrLine)>;
-PageCodeLine recognisePageCodeLine(OcrLite &ocr, const QImage &bgrLine);
-
 // The lines of the page code of a capture whose mark is centred at
-// markCentre (null: not found), points in capture pixels: the code's line
-// turned upright through the recogniser alone first (when given), then the
-// line's area through the reader, then the whole capture, each only while
-// no code is read, and none after steps that took waitBoundMs together
-// (the reader waited for its models: no further wait).
-QList<PageCodeLine> readPageCodeBesideMark(const PageCodeLineReader &read, const PageCodeLineRecogniser &recognise,
-                                           const QImage &img, const QPointF &markCentre, double markSize,
-                                           int waitBoundMs);
+// markCentre (null: not found): the code's text area alone first, points
+// in capture pixels; the whole capture when that holds no code, unless that
+// read took waitBoundMs or more (the reader waited for its models: no second
+// wait).
+QList<PageCodeLine> readPageCodeBesideMark(const PageCodeLineReader &read, const QImage &img,
+                                           const QPointF &markCentre, double markSize, int waitBoundMs);
 
 // A page code as OCR reads it: eight hexadecimal digits once spaces are
 // dropped and the letter O is taken as the digit 0. Anything else is no code.

@@ -12,7 +12,9 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryFile>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
@@ -332,10 +334,13 @@ void CutDocument::openTemplate(const QString &path)
     showScene(m_ownScene);
     m_mask = QImage();
     openHere(path);
-    // Kept only when opened whole from the very bytes read above.
-    QFile again(path), shown(cutShowFile());
+    // Kept only when opened whole from the very bytes read above. The
+    // preview's bytes come from this scene, not from the shared file.
+    QFile again(path);
+    QTemporaryFile shown(QDir::tempPath() + QStringLiteral("/spoolsmith-preview-XXXXXX.plt"));
     if (m_scene->fileName() != path || m_scene->gItemAll().isEmpty() || m_mask.isNull() || !m_showFileWritten
-        || !again.open(QIODevice::ReadOnly) || again.readAll() != bytes || !shown.open(QIODevice::ReadOnly))
+        || !again.open(QIODevice::ReadOnly) || again.readAll() != bytes || !shown.open()
+        || !m_scene->saveCutFile(shown.fileName()) || !shown.seek(0))
         return;
     auto entry = std::make_unique<TemplateCache::Entry>();
     entry->path = path;

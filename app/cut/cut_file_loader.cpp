@@ -1,14 +1,13 @@
 #include "app/cut/cut_file_loader.h"
 
 #include "app/cut/cut_geometry.h"
+#include "app/cut/passing_memory.h"
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_item.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QThread>
-
-#include <malloc.h>
 
 CutFileLoader::CutFileLoader(QObject *parent)
     : QObject(parent)
@@ -61,29 +60,6 @@ std::unique_ptr<CutFileLoader::Result> CutFileLoader::takeResult()
     std::lock_guard<std::mutex> lock(m_lock);
     return std::move(m_result);
 }
-
-namespace {
-
-// What the reading, the shown copy and the template used in passing goes
-// back to the system, rather than staying with the process as large as the
-// file. The C library keeps the free top of a worker thread's heap up to its
-// trim threshold, which large frees raise as high as 64 MB, and trims it
-// only on a free: so the threshold is lowered, a free made, and the
-// thresholds then set where large frees leave them anyway.
-void giveBackPassingMemory()
-{
-    constexpr int kMmapMax = 32 * 1024 * 1024;
-    mallopt(M_TRIM_THRESHOLD, 0);
-    // Over the size whose free trims the heap; volatile, or the compiler
-    // drops the pair.
-    void *volatile block = malloc(96 * 1024);
-    free(block);
-    malloc_trim(0);
-    mallopt(M_MMAP_THRESHOLD, kMmapMax);
-    mallopt(M_TRIM_THRESHOLD, 2 * kMmapMax);
-}
-
-} // namespace
 
 void CutFileLoader::run(Job job)
 {

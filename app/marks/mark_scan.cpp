@@ -98,11 +98,6 @@ void MarkScan::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> r
     m_ocrReader = std::move(reader);
 }
 
-void MarkScan::setOcrLineRecogniser(PageCodeLineRecogniser recognise)
-{
-    m_ocrLineRecogniser = std::move(recognise);
-}
-
 void MarkScan::countScan(bool ok)
 {
     (ok ? m_pendingScansOk : m_pendingScans).fetch_add(1);
@@ -231,13 +226,12 @@ void MarkScan::scanOCR(const QImage &img, FilmSlot &slot)
         qCritical() << "SpoolsmithApp::scanOCR" << "no OCR engine";
         return;
     }
-    // With the mark found, the code's line beside it is read alone, then the
-    // detector works on its area, and only then on the whole picture.
+    // With the mark found, the detector works on the code's line beside it,
+    // not the whole picture.
     const Config *config = m_services.config();
     const bool known = config && !slot.markPos.isNull() && !slot.image.isNull();
-    const QList<OcrTextBlock> blocks =
-        readPageCodeBesideMark(m_ocrReader, m_ocrLineRecogniser, img, known ? markInCapture(img, slot) : QPointF(),
-                               known ? config->markSize() : 0.0, kOcrReadyWaitMs);
+    const QList<OcrTextBlock> blocks = readPageCodeBesideMark(m_ocrReader, img, known ? markInCapture(img, slot) : QPointF(),
+                                                              known ? config->markSize() : 0.0, kOcrReadyWaitMs);
     const float k = float(double(slot.image.width()) / std::max(1, img.width()));
     for (const OcrTextBlock &block : blocks) {
         qInfo() << "SpoolsmithApp::scanOCR" << "Text: " << block.text << ", Confidence: " << block.score;

@@ -69,8 +69,6 @@ public:
     // The cut page's mark type (-1 no mark item).
     void setCutMarkTypeReader(std::function<int()> reader);
     void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr)> reader);
-    // Reads the code's line alone once the mark is found (none: not tried).
-    void setOcrLineRecogniser(PageCodeLineRecogniser recognise);
 
 signals:
     void filmViewUpdate(const QRect &rect = QRect());
@@ -97,5 +95,4 @@ private:
     std::unique_ptr<QrPageCodeReader> m_qrReader;
     std::function<int()> m_cutMarkTypeReader;
     std::function<QList<OcrTextBlock>(const QImage &)> m_ocrReader;
-    PageCodeLineRecogniser m_ocrLineRecogniser;
 };

@@ -121,8 +121,7 @@ void pageCodeRow()
         [&](size_t i) {
             // The scan's own read beside the mark it found.
             const auto read = [&ocr](const QImage &bgr) { return readPageCodeLines(ocr, bgr); };
-            const auto line = [&ocr](const QImage &bgr) { return recognisePageCodeLine(ocr, bgr); };
-            const QList<PageCodeLine> lines = readPageCodeBesideMark(read, line, pictures[i], kMark, 3.5, 3000);
+            const QList<PageCodeLine> lines = readPageCodeBesideMark(read, pictures[i], kMark, 3.5, 3000);
             quint32 code = 0;
             return !lines.isEmpty() && parseOcrPageCode(lines.last().text, &code) && code == codes[i];
         },

@@ -49,18 +49,6 @@ void GPathItem::appendPltString(QByteArray &out, const QTransform &t, const QMar
     appendHpgl(out, t, margins, offset, true);
 }
 
-namespace {
-
-// Whole numbers straight into the buffer: no temporary arrays per number.
-void appendNumber(QByteArray &out, qint64 v)
-{
-    char buf[24];
-    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, qsizetype(r.ptr - buf));
-}
-
-} // namespace
-
 QPainterPath GPathItem::compensated(const QPainterPath &path, const GSp *sp)
 {
     QPainterPath p = path;
@@ -87,15 +75,23 @@ void GPathItem::appendHpglPolygons(QByteArray &out, int pen, const QPolygonF *po
     const QPointF origin(margins.left(), margins.top());
     // One reservation per item: a point takes at most two 20-digit numbers
     // and two separators; growth doubles, so appending items stays linear.
+    // The text is then written straight into the reserved bytes.
     qsizetype points = 0;
     for (qsizetype i = 0; i < count; ++i)
         points += polygons[i].size();
-    const qsizetype needed = out.size() + 16 + points * 44 + count * 8;
+    const qsizetype start = out.size();
+    const qsizetype needed = start + 16 + points * 44 + count * 8;
     if (out.capacity() < needed)
         out.reserve(std::max(needed, out.capacity() * 2));
-    out.append("SP", 2);
-    appendNumber(out, pen);
-    out.append(';');
+    out.resize(needed);
+    char *const begin = out.data();
+    char *p = begin + start;
+    char *const end = begin + needed;
+    const auto number = [&p, end](qint64 v) { p = std::to_chars(p, end, v).ptr; };
+    *p++ = 'S';
+    *p++ = 'P';
+    number(pen);
+    *p++ = ';';
     for (qsizetype i = 0; i < count; ++i) {
         const QPolygonF &poly = polygons[i];
         if (poly.size() < 2)
@@ -105,23 +101,27 @@ void GPathItem::appendHpglPolygons(QByteArray &out, int pen, const QPolygonF *po
             const QPointF rel = toScene.map(pt) - origin;
             const QPointF cut = GPathProcess::point2Hpgl(t.map(QPointF(rel.y(), rel.x())) + offset);
             if (first) {
-                out.append("PU", 2);
-                appendNumber(out, roundHpgl(cut.x()));
-                out.append(',');
-                appendNumber(out, roundHpgl(cut.y()));
-                out.append(";PD", 3);
+                *p++ = 'P';
+                *p++ = 'U';
+                number(roundHpgl(cut.x()));
+                *p++ = ',';
+                number(roundHpgl(cut.y()));
+                *p++ = ';';
+                *p++ = 'P';
+                *p++ = 'D';
                 first = false;
             } else {
-                appendNumber(out, roundHpgl(cut.x()));
-                out.append(',');
-                appendNumber(out, roundHpgl(cut.y()));
-                out.append(',');
+                number(roundHpgl(cut.x()));
+                *p++ = ',';
+                number(roundHpgl(cut.y()));
+                *p++ = ',';
             }
         }
-        if (out.endsWith(','))
-            out.chop(1);
-        out.append(';');
+        if (p[-1] == ',')
+            --p;
+        *p++ = ';';
     }
+    out.resize(p - begin);
 }
 
 QPointF GPathItem::startPoint() const

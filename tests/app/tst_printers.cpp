@@ -130,6 +130,7 @@ private slots:
         app()->printerPreference(QStringLiteral("Label Canon LBP"));
         QVERIFY(LogCapture::contains(QStringLiteral("SpoolsmithApp::printerPreference")));
         qputenv("PATH", path);
+        qunsetenv("CUPS_SERVER");
     }
 
     // The updater starts and the program quits whether or not a job runs

@@ -297,7 +297,12 @@ private slots:
         QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 5);
         QVERIFY(names.contains(ownName));
         // Finished threads took their connections with them.
-        QTRY_COMPARE(QSqlDatabase::connectionNames().size(), 1);
+        // (The write-ahead log mover keeps one of its own for the whole run.)
+        const auto writers = [] {
+            const QStringList all = QSqlDatabase::connectionNames();
+            return all.size() - int(all.filter(QStringLiteral("wal-checkpoint-")).size());
+        };
+        QTRY_COMPARE(writers(), 1);
         QList<QVariantList> rows;
         QVERIFY(db.select("SELECT SUM(_copies) FROM t_work_data", rows));
         QCOMPARE(rows[0][0].toInt(), 5 * 50);
