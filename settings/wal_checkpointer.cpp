@@ -28,6 +28,14 @@ WalCheckpointer::~WalCheckpointer()
     m_thread.join();
 }
 
+void WalCheckpointer::checkpoint(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    // PASSIVE: neither writers nor readers wait for it.
+    if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")))
+        qDebug() << "WalCheckpointer" << m_path << q.lastError().text();
+}
+
 void WalCheckpointer::run()
 {
     const QString name = QStringLiteral("wal-checkpoint-%1").arg(quintptr(this), 0, 16);
@@ -37,15 +45,14 @@ void WalCheckpointer::run()
         const bool open = db.open();
         if (!open)
             qWarning() << "WalCheckpointer" << m_path << db.lastError().text();
+        else
+            checkpoint(db); // opens the log and its index now, not a second later
         std::unique_lock<std::mutex> lock(m_lock);
         m_opened = true;
         m_wake.notify_all();
         while (open && !m_wake.wait_for(lock, std::chrono::milliseconds(kIntervalMs), [this] { return m_stop; })) {
             lock.unlock();
-            QSqlQuery q(db);
-            // PASSIVE: neither writers nor readers wait for it.
-            if (!q.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")))
-                qDebug() << "WalCheckpointer" << m_path << q.lastError().text();
+            checkpoint(db);
             lock.lock();
         }
         db.close();

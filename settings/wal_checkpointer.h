@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QSqlDatabase;
+
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -22,6 +24,7 @@ public:
 
 private:
     void run();
+    void checkpoint(const QSqlDatabase &db);
 
     QString m_path;
     std::mutex m_lock;
