@@ -37,8 +37,13 @@ TestCase {
         tryCompare(win, "visible", true)
         waitForRendering(win.contentItem)
         // The tabs not in sight and the keyboard are built after the first frame.
-        tryVerify(() => findByName(win.contentItem, "deviceStackPage") && findByName(win.contentItem, "helpStackPage")
-                  && findByName(win.contentItem, "inputPanel"), 10000)
+        // Found is not enough: an asynchronous loader shows its item before
+        // every binding of it is set.
+        const loaded = name => {
+            const item = findByName(win.contentItem, name)
+            return item && item.parent && item.parent.status === Loader.Ready
+        }
+        tryVerify(() => loaded("deviceStackPage") && loaded("helpStackPage") && loaded("inputPanel"), 10000)
         return win
     }
 

@@ -159,7 +159,12 @@ TestCase {
         tryCompare(win, "visible", true)
         waitForRendering(win.contentItem)
         // The tabs not in sight and the keyboard are built after the first frame.
-        tryVerify(() => findByName(win.contentItem, "deviceStackPage") && findByName(win.contentItem, "inputPanel"), 10000)
+        // An asynchronous loader shows its item before every binding is set.
+        const loaded = name => {
+            const item = findByName(win.contentItem, name)
+            return item && item.parent && item.parent.status === Loader.Ready
+        }
+        tryVerify(() => loaded("deviceStackPage") && loaded("inputPanel"), 10000)
     }
 
     function cleanupTestCase() {
