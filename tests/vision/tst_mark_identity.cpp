@@ -333,7 +333,9 @@ private slots:
                 read += !fast.text.isEmpty();
             }
         }
-        QVERIFY2(read > rounds(60), qPrintable(QString::number(read)));
+        // Enough codes read that the comparison is not of empty results
+        // (sanitiser builds run only ten rounds).
+        QVERIFY2(read > rounds(60) / 2, qPrintable(QString::number(read)));
     }
 };
 
