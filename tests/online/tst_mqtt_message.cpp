@@ -10,12 +10,15 @@
 #include "tests/support/mosquitto_broker.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -345,6 +348,71 @@ private slots:
         QCOMPARE(http.requests().size(), 1);
         qInfo() << "peak" << watch.peakMb() << "MB, rose" << watch.peakRiseMb() << "MB; longest GUI gap"
                 << watch.longestGapMs() << "ms";
+        // The goal is 100 ms; a loaded machine gets more room.
+        QVERIFY2(watch.longestGapMs() < 300, qPrintable(QString::number(watch.longestGapMs())));
+    }
+
+    // A flood of advertisement lists, each of twenty pictures on hosts that
+    // stall or drip: every list aborts the one before, so connections, file
+    // descriptors, memory and the GUI thread's gaps stay bounded.
+    void aFloodOfAdvertisementsStaysBounded()
+    {
+        HttpTestServer hosts[2];
+        HttpTestServer::Response stall;
+        stall.body = QByteArray(1000, 'x');
+        stall.announcedLength = 5 * 1024 * 1024;
+        stall.stallAfter = 100;
+        HttpTestServer::Response drip;
+        drip.body = QByteArray(1000, 'x');
+        drip.dripMs = 200;
+        for (HttpTestServer &host : hosts) {
+            QVERIFY(host.start());
+            host.setResponse(QStringLiteral("/stall.png"), stall);
+            host.setResponse(QStringLiteral("/drip.png"), drip);
+        }
+        mqttMessage client;
+        mqttSetting s = settings();
+        QVERIFY(client.connectToServer(s));
+        QVERIFY(client.showAD(QStringLiteral("planning_ad"), static_cast<QWindow *>(nullptr)));
+        QSignalSpy received(&client, &mqttMessage::messageReceived);
+
+        constexpr int kMessages = 2000;
+        QList<QByteArray> messages;
+        for (int m = 0; m < kMessages; ++m) {
+            QStringList urls;
+            for (int p = 0; p < CarouselImageWindow::kMaxPictures; ++p) {
+                const HttpTestServer &host = hosts[p % 2];
+                urls.append(host.url(p % 4 < 2 ? QStringLiteral("/stall.png") : QStringLiteral("/drip.png")).toString()
+                            + QStringLiteral("?m=%1&p=%2").arg(m).arg(p));
+            }
+            messages.append(QStringLiteral("{\"messageType\":2,\"coverImage\":\"%1\"}").arg(urls.join(QLatin1Char(','))).toUtf8());
+        }
+        auto open = [&hosts] { return hosts[0].openConnections() + hosts[1].openConnections(); };
+        auto descriptors = [] { return qint64(QDir(QStringLiteral("/proc/self/fd")).count()); };
+        const qint64 baseDescriptors = descriptors();
+        int mostOpen = 0;
+        qint64 mostDescriptors = 0;
+        QTimer sample;
+        connect(&sample, &QTimer::timeout, this, [&] {
+            mostOpen = std::max(mostOpen, open());
+            mostDescriptors = std::max(mostDescriptors, descriptors());
+        });
+        sample.start(20);
+
+        GuiThreadWatch watch;
+        ThreadedSender far(settings());
+        QVERIFY(far.waitConnected());
+        far.publish(QStringLiteral("planning_ad"), messages);
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), kMessages, 120000);
+        // The last list's downloads are all that is left.
+        QTRY_VERIFY_WITH_TIMEOUT(open() <= CarouselImageWindow::kMaxPictures, 10000);
+        qInfo() << "flood: peak" << watch.peakMb() << "MB, rose" << watch.peakRiseMb() << "MB; longest GUI gap"
+                << watch.longestGapMs() << "ms; most connections" << mostOpen << "; descriptors" << baseDescriptors
+                << "->" << mostDescriptors;
+        // An old list's connections close while the new one's open.
+        QVERIFY2(mostOpen <= 2 * CarouselImageWindow::kMaxPictures, qPrintable(QString::number(mostOpen)));
+        QVERIFY2(mostDescriptors - baseDescriptors < 200, qPrintable(QString::number(mostDescriptors)));
+        QVERIFY2(watch.peakMb() < 400 + GuiThreadWatch::kQuarantineMb, qPrintable(QString::number(watch.peakMb())));
         // The goal is 100 ms; a loaded machine gets more room.
         QVERIFY2(watch.longestGapMs() < 300, qPrintable(QString::number(watch.longestGapMs())));
     }
