@@ -3,10 +3,12 @@
 #include <mosquitto.h>
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -16,6 +18,10 @@ namespace {
 // each turn of the owner's event loop short in a flood.
 constexpr qint64 kMaxQueuedBytes = 8 * 1024 * 1024;
 constexpr int kMaxQueuedMessages = 8;
+// How long the loop thread waits on the socket, so how soon it sees a stop,
+// and how long a stop waits for the last packets to go out.
+constexpr int kLoopWaitMs = 100;
+constexpr int kFlushMs = 500;
 // A SUBACK return code of 0x80 is the broker's refusal.
 constexpr int kSubscriptionRefused = 0x80;
 
@@ -58,8 +64,8 @@ MqttClient::MqttClient(QObject *parent)
 
 void MqttClient::setReconnectDelays(int firstMs, int longestMs)
 {
-    m_firstDelayS = std::max(1, firstMs / 1000);
-    m_longestDelayS = std::max(m_firstDelayS, longestMs / 1000);
+    m_firstDelayMs = firstMs;
+    m_longestDelayMs = std::max(firstMs, longestMs);
 }
 
 MqttClient::~MqttClient()
@@ -79,18 +85,50 @@ bool MqttClient::isValidTopicName(const QString &topic)
 
 void MqttClient::stopLoop()
 {
-    if (!m_mosq || !m_looping)
+    if (!m_loop.joinable())
         return;
-    m_stopping.store(true);
     {
         std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_stopping.store(true);
         m_queueDrained.notify_all();
     }
-    // The loop ends once the library is disconnecting; the join wakes it
-    // from a reconnect delay.
+    // Sends DISCONNECT after what is still queued; the loop takes at most
+    // kLoopWaitMs to notice and kFlushMs to send it.
     mosquitto_disconnect(m_mosq);
-    mosquitto_loop_stop(m_mosq, false);
-    m_looping = false;
+    m_loop.join();
+}
+
+// The loop thread. It never blocks for long: connects and reconnects start
+// without waiting, and every wait ends when the client stops.
+void MqttClient::runLoop()
+{
+    int delayMs = m_firstDelayMs;
+    while (!m_stopping.load()) {
+        if (mosquitto_loop(m_mosq, kLoopWaitMs, 1) == MOSQ_ERR_SUCCESS) {
+            // Only a link that came back starts the delays over.
+            if (m_cameUp.exchange(false))
+                delayMs = m_firstDelayMs;
+            continue;
+        }
+        // A first connect that fails is the caller's to repeat; a link that
+        // was up is taken up again after a growing delay.
+        if (m_stopping.load() || !m_wasUp.load())
+            break;
+        {
+            std::unique_lock<std::mutex> lock(m_queueMutex);
+            m_queueDrained.wait_for(lock, std::chrono::milliseconds(delayMs), [this] { return m_stopping.load(); });
+        }
+        delayMs = std::min(delayMs * 2, m_longestDelayMs);
+        if (!m_stopping.load())
+            mosquitto_reconnect_async(m_mosq);
+    }
+    // What the owner queued last (an unsubscribe, the DISCONNECT) goes out.
+    QElapsedTimer flush;
+    flush.start();
+    while (mosquitto_socket(m_mosq) >= 0 && flush.elapsed() < kFlushMs) {
+        if (mosquitto_loop(m_mosq, kLoopWaitMs, 1) != MOSQ_ERR_SUCCESS)
+            break;
+    }
 }
 
 void MqttClient::connectToHost()
@@ -105,6 +143,7 @@ void MqttClient::connectToHost()
     // No thread of the old connection is left: its queued events are dropped.
     ++m_session;
     m_wasUp.store(false);
+    m_cameUp.store(false);
     m_stopping.store(false);
     m_queuedBytes = 0;
     m_queuedMessages = 0;
@@ -118,7 +157,7 @@ void MqttClient::connectToHost()
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_subscribe_callback_set(m_mosq, &MqttClient::onSubscribe);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
-    mosquitto_reconnect_delay_set(m_mosq, unsigned(m_firstDelayS), unsigned(m_longestDelayS), true);
+    mosquitto_threaded_set(m_mosq, true);
     if (!m_username.isEmpty())
         mosquitto_username_pw_set(m_mosq, m_username.toUtf8().constData(), m_password.toUtf8().constData());
 
@@ -126,12 +165,10 @@ void MqttClient::connectToHost()
     m_error = NoError;
     setState(Connecting);
     const QByteArray host = m_hostname.toUtf8();
-    int rc = mosquitto_connect_async(m_mosq, host.constData(), m_port, m_keepAlive);
-    if (rc == MOSQ_ERR_SUCCESS) {
-        rc = mosquitto_loop_start(m_mosq);
-        m_looping = rc == MOSQ_ERR_SUCCESS;
-    }
-    if (rc != MOSQ_ERR_SUCCESS) {
+    const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_port, m_keepAlive);
+    if (rc == MOSQ_ERR_SUCCESS)
+        m_loop = std::thread([this] { runLoop(); });
+    else {
         setError(TransportInvalid);
         setState(Disconnected);
     }
@@ -270,6 +307,7 @@ void MqttClient::onConnect(mosquitto *mosq, void *self, int rc)
             return;
         }
         client->m_wasUp.store(true);
+        client->m_cameUp.store(true);
     }
     client->post([client, rc] {
         if (rc == 0) {
@@ -283,13 +321,9 @@ void MqttClient::onConnect(mosquitto *mosq, void *self, int rc)
     });
 }
 
-void MqttClient::onDisconnect(mosquitto *mosq, void *self, int rc)
+void MqttClient::onDisconnect(mosquitto *, void *self, int rc)
 {
     auto *client = static_cast<MqttClient *>(self);
-    // A first connect that fails is not retried: the library's loop ends
-    // once it is disconnecting.
-    if (!client->m_wasUp.load())
-        mosquitto_disconnect(mosq);
     client->post([client, rc] { client->linkLost(rc); });
 }
 

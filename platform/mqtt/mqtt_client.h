@@ -12,17 +12,18 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 struct mosquitto;
 
 // An MQTT 3.1.1 client on libmosquitto. The library's network loop runs on
 // a thread of its own, started and joined by the client, so nothing a broker
-// sends is read on the owner's thread; what the library reports is queued to
+// sends is read on the owner's thread; that thread never blocks for long
+// (connects start without waiting), so a stop is prompt; what the library reports is queued to
 // the owner's thread and delivered there, so a slot may call back into the
 // client (or spin an event loop) safely. Messages waiting for the owner are
 // bounded: the loop thread waits, and the broker with it, while they pile up.
-// A link that drops after it was up is re-established by the library's
-// reconnect with a growing delay, and its subscriptions asked for again; the
+// A link that drops after it was up is re-established with a growing delay, and its subscriptions asked for again; the
 // state stays Disconnected until the link is back.
 class MqttClient : public QObject
 {
@@ -61,8 +62,7 @@ public:
     // Messages with a larger payload are dropped (and logged) as they come
     // out of the library, never copied; negative: no cap.
     void setMaxPayload(qint64 bytes) { m_maxPayload.store(bytes); }
-    // The first and the longest wait between two reconnect attempts, in
-    // whole seconds (at least one) as the library counts them.
+    // The first and the longest wait between two reconnect attempts.
     void setReconnectDelays(int firstMs, int longestMs);
 
     ClientState state() const { return m_state; }
@@ -99,6 +99,7 @@ private:
     void post(std::function<void()> event);
     // Ends the loop thread and joins it.
     void stopLoop();
+    void runLoop();
     void setState(ClientState state);
     void setError(ClientError error);
     void linkLost(int rc);
@@ -116,13 +117,15 @@ private:
     ClientState m_state = Disconnected;
     ClientError m_error = NoError;
 
-    bool m_looping = false;
+    std::thread m_loop;
     // Counts connections made: events of an earlier one are dropped.
     std::atomic<quint64> m_session{0};
     // Set by the loop thread once the link of this connection was up: only
     // such a link is taken up again; a first connect that fails is the
     // caller's to repeat.
     std::atomic<bool> m_wasUp{false};
+    // Set by each accepted connect, taken by the loop: the delays start over.
+    std::atomic<bool> m_cameUp{false};
     // Set before the loop thread is stopped: it makes no new link.
     std::atomic<bool> m_stopping{false};
     std::atomic<qint64> m_maxPayload{-1};
@@ -131,8 +134,8 @@ private:
     qint64 m_queuedBytes = 0;
     int m_queuedMessages = 0;
 
-    int m_firstDelayS = 1;
-    int m_longestDelayS = 30;
+    int m_firstDelayMs = 1000;
+    int m_longestDelayMs = 30000;
     bool m_reconnecting = false;
     // Topic filters asked for and not refused: asked again after a reconnect.
     QHash<QString, quint8> m_wanted;
