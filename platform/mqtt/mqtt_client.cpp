@@ -166,12 +166,12 @@ void MqttClient::connectToHost()
     setState(Connecting);
     const QByteArray host = m_hostname.toUtf8();
     const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_port, m_keepAlive);
-    if (rc == MOSQ_ERR_SUCCESS)
-        m_loop = std::thread([this] { runLoop(); });
-    else {
+    if (rc != MOSQ_ERR_SUCCESS) {
         setError(TransportInvalid);
         setState(Disconnected);
+        return;
     }
+    m_loop = std::thread([this] { runLoop(); });
 }
 
 void MqttClient::disconnectFromHost()
