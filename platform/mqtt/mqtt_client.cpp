@@ -17,7 +17,7 @@ namespace {
 // the loop thread waits, and TCP holds the broker back. A few at a time keep
 // each turn of the owner's event loop short in a flood.
 constexpr qint64 kMaxQueuedBytes = 8 * 1024 * 1024;
-constexpr int kMaxQueuedMessages = 8;
+constexpr int kMaxQueuedMessages = 4;
 // How long the loop thread waits on the socket, so how soon it sees a stop,
 // and how long a stop waits for the last packets to go out.
 constexpr int kLoopWaitMs = 100;

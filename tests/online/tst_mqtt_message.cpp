@@ -359,8 +359,9 @@ private slots:
         QCOMPARE(http.requests().size(), 1);
         qInfo() << padMb << "MB message: peak" << watch.peakMb() << "MB, rose" << watch.peakRiseMb() << "MB; longest GUI gap"
                 << watch.longestGapMs() << "ms";
-        // The goal is 100 ms; a loaded machine gets more room.
-        QVERIFY2(watch.longestGapMs() < 300, qPrintable(QString::number(watch.longestGapMs())));
+        // The goal is 100 ms; a loaded machine gets more room. Read on the
+        // GUI thread, 250 MB took more than 200 ms here.
+        QVERIFY2(watch.longestGapMs() < 150, qPrintable(QString::number(watch.longestGapMs())));
     }
 
     // A flood of advertisement lists, each of twenty pictures on hosts that
