@@ -3,20 +3,25 @@
 #include <mosquitto.h>
 
 #include <QDebug>
+#include <QElapsedTimer>
+#include <QMetaObject>
 #include <QRandomGenerator>
-#include <QSocketNotifier>
-#include <QTimer>
-
-#include <sys/socket.h>
 
 #include <algorithm>
-#include <mutex>
+#include <chrono>
 #include <utility>
 
 namespace {
 
-constexpr int kHousekeepingMs = 100;
-constexpr int kReceiveBufferBytes = 64 * 1024;
+// Messages read but not yet taken by the owner's thread: past either bound
+// the loop thread waits, and TCP holds the broker back. A few at a time keep
+// each turn of the owner's event loop short in a flood.
+constexpr qint64 kMaxQueuedBytes = 8 * 1024 * 1024;
+constexpr int kMaxQueuedMessages = 4;
+// How long the loop thread waits on the socket, so how soon it sees a stop,
+// and how long a stop waits for the last packets to go out.
+constexpr int kLoopWaitMs = 100;
+constexpr int kFlushMs = 500;
 // A SUBACK return code of 0x80 is the broker's refusal.
 constexpr int kSubscriptionRefused = 0x80;
 
@@ -53,14 +58,8 @@ MqttClient::ClientError refusal(int connackCode)
 MqttClient::MqttClient(QObject *parent)
     : QObject(parent)
     , m_clientId(generatedClientId())
-    , m_housekeeping(new QTimer(this))
-    , m_reconnect(new QTimer(this))
 {
     initLibrary();
-    m_housekeeping->setInterval(kHousekeepingMs);
-    connect(m_housekeeping, &QTimer::timeout, this, &MqttClient::housekeeping);
-    m_reconnect->setSingleShot(true);
-    connect(m_reconnect, &QTimer::timeout, this, &MqttClient::reconnect);
 }
 
 void MqttClient::setReconnectDelays(int firstMs, int longestMs)
@@ -71,7 +70,7 @@ void MqttClient::setReconnectDelays(int firstMs, int longestMs)
 
 MqttClient::~MqttClient()
 {
-    dropSocket();
+    stopLoop();
     if (m_mosq)
         mosquitto_destroy(m_mosq);
 }
@@ -84,17 +83,70 @@ bool MqttClient::isValidTopicName(const QString &topic)
     return topic.toUtf8().size() <= 65535;
 }
 
+void MqttClient::stopLoop()
+{
+    if (!m_loop.joinable())
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_stopping.store(true);
+        m_queueDrained.notify_all();
+    }
+    // Sends DISCONNECT after what is still queued; the loop takes at most
+    // kLoopWaitMs to notice and kFlushMs to send it.
+    mosquitto_disconnect(m_mosq);
+    m_loop.join();
+}
+
+// The loop thread. It never blocks for long: connects and reconnects start
+// without waiting, and every wait ends when the client stops.
+void MqttClient::runLoop()
+{
+    int delayMs = m_firstDelayMs;
+    while (!m_stopping.load()) {
+        if (mosquitto_loop(m_mosq, kLoopWaitMs, 1) == MOSQ_ERR_SUCCESS) {
+            // Only a link that came back starts the delays over.
+            if (m_cameUp.exchange(false))
+                delayMs = m_firstDelayMs;
+            continue;
+        }
+        // A first connect that fails is the caller's to repeat; a link that
+        // was up is taken up again after a growing delay.
+        if (m_stopping.load() || !m_wasUp.load())
+            break;
+        {
+            std::unique_lock<std::mutex> lock(m_queueMutex);
+            m_queueDrained.wait_for(lock, std::chrono::milliseconds(delayMs), [this] { return m_stopping.load(); });
+        }
+        delayMs = std::min(delayMs * 2, m_longestDelayMs);
+        if (!m_stopping.load())
+            mosquitto_reconnect_async(m_mosq);
+    }
+    // What the owner queued last (an unsubscribe, the DISCONNECT) goes out.
+    QElapsedTimer flush;
+    flush.start();
+    while (mosquitto_socket(m_mosq) >= 0 && flush.elapsed() < kFlushMs) {
+        if (mosquitto_loop(m_mosq, kLoopWaitMs, 1) != MOSQ_ERR_SUCCESS)
+            break;
+    }
+}
+
 void MqttClient::connectToHost()
 {
     if (m_state != Disconnected)
         return;
-    m_reconnect->stop();
     m_reconnecting = false;
     m_wanted.clear();
-    dropSocket();
+    stopLoop();
     if (m_mosq)
         mosquitto_destroy(m_mosq);
-    m_events.clear();
+    // No thread of the old connection is left: its queued events are dropped.
+    ++m_session;
+    m_wasUp.store(false);
+    m_cameUp.store(false);
+    m_stopping.store(false);
+    m_queuedBytes = 0;
+    m_queuedMessages = 0;
     m_mosq = mosquitto_new(m_clientId.toUtf8().constData(), m_cleanSession, this);
     if (!m_mosq) {
         setError(UnknownError);
@@ -105,6 +157,7 @@ void MqttClient::connectToHost()
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     mosquitto_subscribe_callback_set(m_mosq, &MqttClient::onSubscribe);
     mosquitto_message_callback_set(m_mosq, &MqttClient::onMessage);
+    mosquitto_threaded_set(m_mosq, true);
     if (!m_username.isEmpty())
         mosquitto_username_pw_set(m_mosq, m_username.toUtf8().constData(), m_password.toUtf8().constData());
 
@@ -112,31 +165,24 @@ void MqttClient::connectToHost()
     m_error = NoError;
     setState(Connecting);
     const QByteArray host = m_hostname.toUtf8();
-    const int rc = call([&] { return mosquitto_connect_async(m_mosq, host.constData(), m_port, m_keepAlive); });
+    const int rc = mosquitto_connect_async(m_mosq, host.constData(), m_port, m_keepAlive);
     if (rc != MOSQ_ERR_SUCCESS) {
         setError(TransportInvalid);
         setState(Disconnected);
         return;
     }
-    m_housekeeping->start();
+    m_loop = std::thread([this] { runLoop(); });
 }
 
 void MqttClient::disconnectFromHost()
 {
-    m_reconnect->stop();
     m_wanted.clear();
-    if (m_reconnecting) {
-        m_reconnecting = false;
-        m_housekeeping->stop();
-        call([&] { return mosquitto_disconnect(m_mosq); });
-        dropSocket();
+    const bool wasReconnecting = std::exchange(m_reconnecting, false);
+    if (!wasReconnecting && (m_state == Disconnected || !m_mosq))
         return;
-    }
-    if (m_state == Disconnected || !m_mosq)
+    stopLoop();
+    if (wasReconnecting)
         return;
-    call([&] { return mosquitto_disconnect(m_mosq); });
-    dropSocket();
-    m_housekeeping->stop();
     clearSubscriptions();
     setState(Disconnected);
 }
@@ -154,13 +200,13 @@ MqttSubscription *MqttClient::subscribe(const QString &topicFilter, quint8 qos)
     }
     int mid = 0;
     const QByteArray filter = topicFilter.toUtf8();
-    const int rc = call([&] { return mosquitto_subscribe(m_mosq, &mid, filter.constData(), qos); });
-    if (rc != MOSQ_ERR_SUCCESS)
+    if (mosquitto_subscribe(m_mosq, &mid, filter.constData(), qos) != MOSQ_ERR_SUCCESS)
         return nullptr;
     auto *subscription = new MqttSubscription(topicFilter, this);
     subscription->setState(MqttSubscription::SubscriptionPending);
     m_wanted.insert(topicFilter, qos);
     m_subscriptions.insert(topicFilter, subscription);
+    // The broker's answer is queued behind this call: the id is known first.
     m_pendingSubscribes.insert(mid, topicFilter);
     return subscription;
 }
@@ -170,7 +216,7 @@ void MqttClient::unsubscribe(const QString &topicFilter)
     m_wanted.remove(topicFilter);
     if (m_state == Connected && !topicFilter.isEmpty()) {
         const QByteArray filter = topicFilter.toUtf8();
-        call([&] { return mosquitto_unsubscribe(m_mosq, nullptr, filter.constData()); });
+        mosquitto_unsubscribe(m_mosq, nullptr, filter.constData());
     }
     if (MqttSubscription *subscription = m_subscriptions.take(topicFilter)) {
         subscription->setState(MqttSubscription::Unsubscribed);
@@ -184,91 +230,19 @@ int MqttClient::publish(const QString &topic, const QByteArray &payload, quint8 
         return -1;
     int mid = 0;
     const QByteArray name = topic.toUtf8();
-    const int rc = call([&] {
-        return mosquitto_publish(m_mosq, &mid, name.constData(), int(payload.size()), payload.constData(), qos,
-                                 retain);
-    });
+    const int rc =
+        mosquitto_publish(m_mosq, &mid, name.constData(), int(payload.size()), payload.constData(), qos, retain);
     return rc == MOSQ_ERR_SUCCESS && mid > 0 ? mid : -1;
-}
-
-template <typename Call>
-int MqttClient::call(Call &&libraryCall)
-{
-    ++m_libraryDepth;
-    const int rc = libraryCall();
-    --m_libraryDepth;
-    watchSocket();
-    deliver();
-    return rc;
 }
 
 void MqttClient::post(std::function<void()> event)
 {
-    m_events.push_back(std::move(event));
-}
-
-void MqttClient::deliver()
-{
-    // Only outside the library: a slot may call in again or spin a loop.
-    while (m_libraryDepth == 0 && !m_events.empty()) {
-        auto event = std::move(m_events.front());
-        m_events.pop_front();
-        event();
-    }
-}
-
-void MqttClient::watchSocket()
-{
-    const int fd = m_mosq ? mosquitto_socket(m_mosq) : -1;
-    if (fd != m_socket)
-        dropSocket();
-    if (fd < 0)
-        return;
-    if (!m_readNotifier) {
-        m_socket = fd;
-        // The library reads until the socket runs dry: a small receive
-        // buffer keeps each read, and so each stop of this thread, short
-        // however large a message is.
-        const int receiveBuffer = kReceiveBufferBytes;
-        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-        m_readNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        connect(m_readNotifier.get(), &QSocketNotifier::activated, this, &MqttClient::readReady);
-        m_writeNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
-        connect(m_writeNotifier.get(), &QSocketNotifier::activated, this, &MqttClient::writeReady);
-    }
-    m_writeNotifier->setEnabled(mosquitto_want_write(m_mosq));
-}
-
-void MqttClient::dropSocket()
-{
-    // The library closes the socket itself; the notifiers must not outlive it.
-    if (m_readNotifier) {
-        m_readNotifier->setEnabled(false);
-        m_readNotifier.release()->deleteLater();
-    }
-    if (m_writeNotifier) {
-        m_writeNotifier->setEnabled(false);
-        m_writeNotifier.release()->deleteLater();
-    }
-    m_socket = -1;
-}
-
-void MqttClient::readReady()
-{
-    if (m_mosq && m_libraryDepth == 0)
-        call([&] { return mosquitto_loop_read(m_mosq, 1); });
-}
-
-void MqttClient::writeReady()
-{
-    if (m_mosq && m_libraryDepth == 0)
-        call([&] { return mosquitto_loop_write(m_mosq, 1); });
-}
-
-void MqttClient::housekeeping()
-{
-    if (m_mosq && m_libraryDepth == 0)
-        call([&] { return mosquitto_loop_misc(m_mosq); });
+    const quint64 session = m_session.load();
+    // With this object as context: dropped if it is deleted first.
+    QMetaObject::invokeMethod(this, [this, session, event = std::move(event)] {
+        if (session == m_session.load())
+            event();
+    }, Qt::QueuedConnection);
 }
 
 void MqttClient::setState(ClientState state)
@@ -289,49 +263,17 @@ void MqttClient::setError(ClientError error)
 
 void MqttClient::linkLost(int rc)
 {
-    if (m_reconnecting) {
-        // An attempt that did not get through: the next one, later.
-        dropSocket();
-        m_housekeeping->stop();
-        scheduleReconnect();
+    if (m_reconnecting || m_state == Disconnected)
         return;
-    }
-    if (m_state == Disconnected)
-        return;
-    // Only a link that was up is taken up again; a first connect that fails
-    // is the caller's to repeat.
-    const bool reconnect = m_state == Connected && rc != MOSQ_ERR_SUCCESS;
+    // The loop thread has already decided: it retries a link that was up
+    // and ended the others.
+    const bool reconnect = m_wasUp.load() && rc != MOSQ_ERR_SUCCESS;
     // An answer that refused the connection has set its reason already.
     if (rc != MOSQ_ERR_SUCCESS && m_error == NoError)
         setError(TransportInvalid);
-    dropSocket();
-    m_housekeeping->stop();
     clearSubscriptions();
+    m_reconnecting = reconnect;
     setState(Disconnected);
-    if (reconnect) {
-        m_reconnecting = true;
-        m_delayMs = m_firstDelayMs;
-        scheduleReconnect();
-    }
-}
-
-void MqttClient::scheduleReconnect()
-{
-    m_reconnect->start(m_delayMs);
-    m_delayMs = std::min(m_delayMs * 2, m_longestDelayMs);
-}
-
-void MqttClient::reconnect()
-{
-    if (!m_reconnecting || !m_mosq)
-        return;
-    m_housekeeping->start();
-    const int rc = call([&] { return mosquitto_reconnect_async(m_mosq); });
-    if (rc != MOSQ_ERR_SUCCESS && m_reconnecting) {
-        dropSocket();
-        m_housekeeping->stop();
-        scheduleReconnect();
-    }
 }
 
 void MqttClient::resubscribe()
@@ -354,13 +296,22 @@ void MqttClient::clearSubscriptions()
     }
 }
 
-void MqttClient::onConnect(mosquitto *, void *self, int rc)
+// The callbacks below run on the loop thread.
+
+void MqttClient::onConnect(mosquitto *mosq, void *self, int rc)
 {
     auto *client = static_cast<MqttClient *>(self);
+    if (rc == 0) {
+        if (client->m_stopping.load()) {
+            mosquitto_disconnect(mosq);
+            return;
+        }
+        client->m_wasUp.store(true);
+        client->m_cameUp.store(true);
+    }
     client->post([client, rc] {
         if (rc == 0) {
             const bool back = std::exchange(client->m_reconnecting, false);
-            client->m_reconnect->stop();
             client->setState(Connected);
             if (back)
                 client->resubscribe();
@@ -395,13 +346,34 @@ void MqttClient::onMessage(mosquitto *, void *self, const struct mosquitto_messa
 {
     auto *client = static_cast<MqttClient *>(self);
     const QString topic = QString::fromUtf8(message->topic ? message->topic : "");
-    if (client->m_maxPayload >= 0 && message->payloadlen > client->m_maxPayload) {
+    const qint64 maxPayload = client->m_maxPayload.load();
+    if (maxPayload >= 0 && message->payloadlen > maxPayload) {
         const int size = message->payloadlen;
         client->post([topic, size] {
             qWarning() << "MqttClient::onMessage" << "message of" << size << "bytes on" << topic << "dropped";
         });
         return;
     }
+    const qint64 size = message->payloadlen;
+    {
+        std::unique_lock<std::mutex> lock(client->m_queueMutex);
+        client->m_queueDrained.wait(lock, [client] {
+            return (client->m_queuedBytes < kMaxQueuedBytes && client->m_queuedMessages < kMaxQueuedMessages)
+                || client->m_stopping.load();
+        });
+        if (client->m_stopping.load())
+            return;
+        client->m_queuedBytes += size;
+        ++client->m_queuedMessages;
+    }
     const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
-    client->post([client, topic, payload] { emit client->messageReceived(payload, topic); });
+    client->post([client, topic, payload, size] {
+        {
+            std::lock_guard<std::mutex> lock(client->m_queueMutex);
+            client->m_queuedBytes -= size;
+            --client->m_queuedMessages;
+            client->m_queueDrained.notify_all();
+        }
+        emit client->messageReceived(payload, topic);
+    });
 }

@@ -8,21 +8,22 @@
 #include <QPointer>
 #include <QString>
 
-#include <deque>
+#include <atomic>
+#include <condition_variable>
 #include <functional>
-#include <memory>
+#include <mutex>
+#include <thread>
 
 struct mosquitto;
-class QSocketNotifier;
-class QTimer;
 
-// An MQTT 3.1.1 client on libmosquitto, driven from the Qt event loop of the
-// thread that owns it: socket notifiers for reads and pending writes and a
-// timer for the library's keep-alive housekeeping; no thread of its own.
-// Library callbacks are queued and delivered after the library call returns,
-// so a slot may call back into the client (or spin an event loop) safely.
-// A link that drops after it was up is re-established by the library's
-// reconnect with a growing delay, and its subscriptions asked for again; the
+// An MQTT 3.1.1 client on libmosquitto. The library's network loop runs on
+// a thread of its own, started and joined by the client, so nothing a broker
+// sends is read on the owner's thread; that thread never blocks for long
+// (connects start without waiting), so a stop is prompt; what the library reports is queued to
+// the owner's thread and delivered there, so a slot may call back into the
+// client (or spin an event loop) safely. Messages waiting for the owner are
+// bounded: the loop thread waits, and the broker with it, while they pile up.
+// A link that drops after it was up is re-established with a growing delay, and its subscriptions asked for again; the
 // state stays Disconnected until the link is back.
 class MqttClient : public QObject
 {
@@ -60,7 +61,7 @@ public:
     void setKeepAlive(int seconds) { m_keepAlive = seconds; }
     // Messages with a larger payload are dropped (and logged) as they come
     // out of the library, never copied; negative: no cap.
-    void setMaxPayload(qint64 bytes) { m_maxPayload = bytes; }
+    void setMaxPayload(qint64 bytes) { m_maxPayload.store(bytes); }
     // The first and the longest wait between two reconnect attempts.
     void setReconnectDelays(int firstMs, int longestMs);
 
@@ -88,28 +89,21 @@ signals:
     void messageReceived(const QByteArray &message, const QString &topic);
 
 private:
-    struct Event;
     static void onConnect(mosquitto *, void *self, int rc);
     static void onDisconnect(mosquitto *, void *self, int rc);
     static void onSubscribe(mosquitto *, void *self, int mid, int count, const int *granted);
     static void onMessage(mosquitto *, void *self, const struct mosquitto_message *message);
 
+    // From the loop thread: runs event on the owner's thread, unless the
+    // connection it belongs to has been replaced by then.
     void post(std::function<void()> event);
-    // Runs one library call, then delivers what it reported.
-    template <typename Call>
-    int call(Call &&libraryCall);
-    void deliver();
-    void watchSocket();
-    void dropSocket();
-    void readReady();
-    void writeReady();
-    void housekeeping();
+    // Ends the loop thread and joins it.
+    void stopLoop();
+    void runLoop();
     void setState(ClientState state);
     void setError(ClientError error);
     void linkLost(int rc);
     void clearSubscriptions();
-    void scheduleReconnect();
-    void reconnect();
     void resubscribe();
 
     mosquitto *m_mosq = nullptr;
@@ -123,19 +117,25 @@ private:
     ClientState m_state = Disconnected;
     ClientError m_error = NoError;
 
-    int m_socket = -1;
-    std::unique_ptr<QSocketNotifier> m_readNotifier;
-    std::unique_ptr<QSocketNotifier> m_writeNotifier;
-    QTimer *m_housekeeping = nullptr;
-    int m_libraryDepth = 0;
-    bool m_delivering = false;
-    std::deque<std::function<void()>> m_events;
+    std::thread m_loop;
+    // Counts connections made: events of an earlier one are dropped.
+    std::atomic<quint64> m_session{0};
+    // Set by the loop thread once the link of this connection was up: only
+    // such a link is taken up again; a first connect that fails is the
+    // caller's to repeat.
+    std::atomic<bool> m_wasUp{false};
+    // Set by each accepted connect, taken by the loop: the delays start over.
+    std::atomic<bool> m_cameUp{false};
+    // Set before the loop thread is stopped: it makes no new link.
+    std::atomic<bool> m_stopping{false};
+    std::atomic<qint64> m_maxPayload{-1};
+    std::mutex m_queueMutex;
+    std::condition_variable m_queueDrained;
+    qint64 m_queuedBytes = 0;
+    int m_queuedMessages = 0;
 
-    qint64 m_maxPayload = -1;
-    QTimer *m_reconnect = nullptr;
     int m_firstDelayMs = 1000;
     int m_longestDelayMs = 30000;
-    int m_delayMs = 0;
     bool m_reconnecting = false;
     // Topic filters asked for and not refused: asked again after a reconnect.
     QHash<QString, quint8> m_wanted;
