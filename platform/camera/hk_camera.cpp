@@ -3,12 +3,12 @@
 #include "platform/camera/hk_camera.h"
 
 #include "platform/camera/camera_interfaces.h"
+#include "platform/camera/mjpeg_recorder.h"
 #include "platform/camera/pixel_convert.h"
 
 #include <QDebug>
 
 #include <opencv2/imgproc.hpp>
-#include <opencv2/videoio.hpp>
 
 #include <atomic>
 #include <exception>
@@ -46,7 +46,7 @@ struct CameraHandle
     ArvStream *stream = nullptr;
     std::mutex grabLock; // the stream and the camera, between grabbing and closing
     std::mutex recordLock;
-    cv::VideoWriter writer;
+    MjpegRecorder writer;
 
     ~CameraHandle()
     {
@@ -309,16 +309,10 @@ bool HKCamera::startVideo(const std::string &serial, const std::string &path)
         rate = kFrameRate;
 
     std::lock_guard<std::mutex> record(handle->recordLock);
-    try {
-        handle->writer.release();
-        if (!handle->writer.open(path, cv::CAP_OPENCV_MJPEG, cv::VideoWriter::fourcc('M', 'J', 'P', 'G'), rate,
-                                 cv::Size(width, height))) {
-            qCritical() << "HKCamera::startVideo" << "MV_CC_StartRecord fail! nRet" << hexCode(kNoCode)
-                        << QString::fromStdString(path);
-            return false;
-        }
-    } catch (const std::exception &e) {
-        qCritical() << "HKCamera::startVideo" << "MV_CC_StartRecord fail! nRet" << e.what();
+    std::string why;
+    if (!handle->writer.open(path, rate, cv::Size(width, height), &why)) {
+        qCritical() << "HKCamera::startVideo" << "MV_CC_StartRecord fail! nRet" << hexCode(kNoCode)
+                    << QString::fromStdString(path) << QString::fromStdString(why);
         return false;
     }
     qInfo() << "HKCamera::startVideo" << QString::fromStdString(path) << width << height << rate;

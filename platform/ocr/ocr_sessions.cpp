@@ -7,7 +7,9 @@
 
 struct OcrSessions::Impl
 {
-    Ort::Env env{ORT_LOGGING_LEVEL_WARNING, "OcrLite"};
+    // Made by the first load: creating it costs some 20 ms, and the program
+    // builds its idle engine before the window's first frame.
+    std::unique_ptr<Ort::Env> env;
     std::array<std::unique_ptr<Ort::Session>, ModelCount> sessions;
     std::array<std::string, ModelCount> inputNames;
     std::array<std::string, ModelCount> outputNames;
@@ -32,6 +34,8 @@ bool OcrSessions::load(const std::string &det, const std::string &cls, const std
     std::array<std::unique_ptr<Ort::Session>, ModelCount> sessions;
     std::array<std::string, ModelCount> inputs, outputs;
     try {
+        if (!d->env)
+            d->env = std::make_unique<Ort::Env>(ORT_LOGGING_LEVEL_WARNING, "OcrLite");
         Ort::SessionOptions options;
         options.SetIntraOpNumThreads(threads > 0 ? threads : 1);
         options.SetGraphOptimizationLevel(GraphOptimizationLevel::ORT_ENABLE_ALL);
@@ -39,7 +43,7 @@ bool OcrSessions::load(const std::string &det, const std::string &cls, const std
         for (int m = 0; m < ModelCount; ++m) {
             if (paths[m].empty())
                 continue;
-            sessions[m] = std::make_unique<Ort::Session>(d->env, paths[m].c_str(), options);
+            sessions[m] = std::make_unique<Ort::Session>(*d->env, paths[m].c_str(), options);
             inputs[m] = sessions[m]->GetInputNameAllocated(0, allocator).get();
             outputs[m] = sessions[m]->GetOutputNameAllocated(0, allocator).get();
         }
