@@ -180,7 +180,7 @@ public:
     // Text blocks of the OCR engine for page codes printed as text;
     // installed by the OCR engine, none until then.
     using OcrTextBlock = ::OcrTextBlock;
-    void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr)> reader);
+    void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr, double detectorScale)> reader);
     // Production records (ProductionRecords): the run's work record (what
     // is printed), the work record of the page being cut, and the task record
     // of the printed batch whose page code was read last.

@@ -66,7 +66,7 @@ void SpoolsmithApp::setCutMarkTypeReader(std::function<int()> reader)
 {
     m_markScan->setCutMarkTypeReader(std::move(reader));
 }
-void SpoolsmithApp::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> reader)
+void SpoolsmithApp::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &, double)> reader)
 {
     m_markScan->setOcrReader(std::move(reader));
 }
@@ -75,8 +75,8 @@ bool SpoolsmithApp::initOcr(bool background)
 {
     // The mark scan reads page codes through the engine; a read that comes
     // before the models are loaded waits for them, bounded.
-    setOcrReader([this](const QImage &bgr) {
-        return m_ocr->read(bgr, std::chrono::milliseconds(MarkScan::kOcrReadyWaitMs));
+    setOcrReader([this](const QImage &bgr, double detectorScale) {
+        return m_ocr->read(bgr, std::chrono::milliseconds(MarkScan::kOcrReadyWaitMs), detectorScale);
     });
     if (!background)
         return m_ocr->init();

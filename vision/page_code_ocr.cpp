@@ -48,12 +48,17 @@ bool parseOcrPageCode(const QString &text, quint32 *code)
     return true;
 }
 
-QList<PageCodeLine> readPageCodeLines(OcrLite &ocr, const QImage &img)
+QList<PageCodeLine> readPageCodeLines(OcrLite &ocr, const QImage &img, double detectorScale)
 {
     QList<PageCodeLine> lines;
     if (img.isNull())
         return lines;
-    const OcrResult result = ocr.detect(toBgrMat(img), 20, 600, 0.8f, 0.8f, 1.5f, true, true, kPageCodeChars);
+    // Scaled down, the detector's time falls with its pixels; the lines it
+    // finds are read at full size.
+    const int padding = 20;
+    const int longest = std::max(img.width(), img.height()) + 2 * padding;
+    const int side = detectorScale < 1.0 ? std::min(600, std::max(32, int(longest * detectorScale))) : 600;
+    const OcrResult result = ocr.detect(toBgrMat(img), padding, side, 0.8f, 0.8f, 1.5f, true, true, kPageCodeChars);
     for (const TextBlock &block : result.textBlocks) {
         PageCodeLine line;
         line.text = QString::fromStdString(block.text);
@@ -181,7 +186,9 @@ QList<PageCodeLine> readPageCodeBesideMark(const PageCodeLineReader &read, const
     if (!area.isEmpty()) {
         QElapsedTimer wait;
         wait.start();
-        QList<PageCodeLine> lines = read(img.copy(area).convertToFormat(QImage::Format_BGR888));
+        // The line alone is found as surely at half size, in a quarter of the
+        // detector's time.
+        QList<PageCodeLine> lines = read(img.copy(area).convertToFormat(QImage::Format_BGR888), 0.5);
         bool code = false;
         for (PageCodeLine &line : lines) {
             for (QPointF &p : line.box)
@@ -191,5 +198,5 @@ QList<PageCodeLine> readPageCodeBesideMark(const PageCodeLineReader &read, const
         if (code || wait.elapsed() >= waitBoundMs)
             return lines;
     }
-    return read(img.convertToFormat(QImage::Format_BGR888));
+    return read(img.convertToFormat(QImage::Format_BGR888), 1.0);
 }

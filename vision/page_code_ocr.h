@@ -40,7 +40,9 @@ extern const char *const kPageCodeChars;
 // maps picture pixels to the caller's reduced picture (points × scale).
 PageCodeReading readPageCodeByOcr(OcrLite &ocr, const QImage &img, double scale);
 // Every line of the picture read as a page code would be, in reading order.
-QList<PageCodeLine> readPageCodeLines(OcrLite &ocr, const QImage &img);
+// A detectorScale below 1 has the text detector look at the picture reduced
+// by it (at most 600 pixels a side still); the lines are read at full size.
+QList<PageCodeLine> readPageCodeLines(OcrLite &ocr, const QImage &img, double detectorScale = 1.0);
 
 // Where the page code printed as text lies beside a mark centred at
 // markCentre (picture pixels, 40 a mm): the line starts markSize / 2 + 2 mm
@@ -50,11 +52,12 @@ QList<PageCodeLine> readPageCodeLines(OcrLite &ocr, const QImage &img);
 // line's worth of ink.
 QRect pageCodeTextArea(const QImage &picture, const QPointF &markCentre, double markSize);
 
-// The lines a reader finds in a 24-bit BGR picture.
-using PageCodeLineReader = std::function<QList<PageCodeLine>(const QImage &bgr)>;
+// The lines a reader finds in a 24-bit BGR picture, its text detector
+// looking at it reduced by detectorScale.
+using PageCodeLineReader = std::function<QList<PageCodeLine>(const QImage &bgr, double detectorScale)>;
 // The lines of the page code of a capture whose mark is centred at
 // markCentre (null: not found): the code's text area alone first, points
-// in capture pixels; the whole capture when that holds no code, unless that
+// in capture pixels, found at half size; the whole capture when that holds no code, unless that
 // read took waitBoundMs or more (the reader waited for its models: no second
 // wait).
 QList<PageCodeLine> readPageCodeBesideMark(const PageCodeLineReader &read, const QImage &img,

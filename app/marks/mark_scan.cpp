@@ -93,7 +93,7 @@ void MarkScan::setCutMarkTypeReader(std::function<int()> reader)
     m_cutMarkTypeReader = std::move(reader);
 }
 
-void MarkScan::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &)> reader)
+void MarkScan::setOcrReader(std::function<QList<OcrTextBlock>(const QImage &, double)> reader)
 {
     m_ocrReader = std::move(reader);
 }

@@ -68,7 +68,7 @@ public:
     quint32 scannedPageCode() const { return m_scannedPageCode.load(); }
     // The cut page's mark type (-1 no mark item).
     void setCutMarkTypeReader(std::function<int()> reader);
-    void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr)> reader);
+    void setOcrReader(std::function<QList<OcrTextBlock>(const QImage &bgr, double detectorScale)> reader);
 
 signals:
     void filmViewUpdate(const QRect &rect = QRect());
@@ -94,5 +94,5 @@ private:
     QTimer m_countFlush;
     std::unique_ptr<QrPageCodeReader> m_qrReader;
     std::function<int()> m_cutMarkTypeReader;
-    std::function<QList<OcrTextBlock>(const QImage &)> m_ocrReader;
+    std::function<QList<OcrTextBlock>(const QImage &, double)> m_ocrReader;
 };

@@ -94,11 +94,11 @@ OcrLite &OcrEngine::lite()
     return *m_ocr;
 }
 
-QList<PageCodeLine> OcrEngine::read(const QImage &bgr, std::chrono::milliseconds bound)
+QList<PageCodeLine> OcrEngine::read(const QImage &bgr, std::chrono::milliseconds bound, double detectorScale)
 {
     if (!waitReady(bound)) {
         qCritical() << "SpoolsmithApp::scanOCR" << "OCR models not loaded; page code not read";
         return {};
     }
-    return readPageCodeLines(lite(), bgr);
+    return readPageCodeLines(lite(), bgr, detectorScale);
 }

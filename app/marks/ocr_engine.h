@@ -36,9 +36,10 @@ public:
     // Starts the load if need be and waits at most bound for it; true when
     // the models are loaded.
     bool waitReady(std::chrono::milliseconds bound);
-    // The text lines of a 24-bit BGR picture; none (and a log line) when the
-    // models are not loaded within bound.
-    QList<PageCodeLine> read(const QImage &bgr, std::chrono::milliseconds bound);
+    // The text lines of a 24-bit BGR picture, the detector looking at it
+    // reduced by detectorScale; none (and a log line) when the models are
+    // not loaded within bound.
+    QList<PageCodeLine> read(const QImage &bgr, std::chrono::milliseconds bound, double detectorScale = 1.0);
     // The shared engine once loaded; before that an idle one that is not ready.
     OcrLite &lite();
 

@@ -120,7 +120,7 @@ void pageCodeRow()
     const bench::Comparison c = bench::interleave(pictures.size(), 4, 1,
         [&](size_t i) {
             // The scan's own read beside the mark it found.
-            const auto read = [&ocr](const QImage &bgr) { return readPageCodeLines(ocr, bgr); };
+            const auto read = [&ocr](const QImage &bgr, double scale) { return readPageCodeLines(ocr, bgr, scale); };
             const QList<PageCodeLine> lines = readPageCodeBesideMark(read, pictures[i], kMark, 3.5, 3000);
             quint32 code = 0;
             return !lines.isEmpty() && parseOcrPageCode(lines.last().text, &code) && code == codes[i];

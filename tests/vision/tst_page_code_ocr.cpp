@@ -171,17 +171,21 @@ private slots:
                                     .arg(area.height())));
 
         QList<QSize> asked;
-        const PageCodeLineReader fake = [&asked](const QImage &bgr) {
+        QList<double> scales;
+        const PageCodeLineReader fake = [&asked, &scales](const QImage &bgr, double detectorScale) {
             asked.append(bgr.size());
+            scales.append(detectorScale);
             return QList<PageCodeLine>{{QStringLiteral("hello"), 0.9f, {}}};
         };
         readPageCodeBesideMark(fake, img, mark, 3.5, 3000);
         // No code on the line: the whole capture after it.
         QCOMPARE(asked.size(), printed ? 2 : 1);
         QCOMPARE(asked.last(), img.size());
+        // The line alone is looked for at half size, the whole capture as it is.
+        QCOMPARE(scales, printed ? QList<double>({0.5, 1.0}) : QList<double>({1.0}));
         if (!m_ready || !printed)
             return;
-        const PageCodeLineReader ocr = [this](const QImage &bgr) { return readPageCodeLines(m_ocr, bgr); };
+        const PageCodeLineReader ocr = [this](const QImage &bgr, double scale) { return readPageCodeLines(m_ocr, bgr, scale); };
         const QList<PageCodeLine> lines = readPageCodeBesideMark(ocr, img, mark, 3.5, 3000);
         QVERIFY(!lines.isEmpty());
         QCOMPARE(lines.last().text.toLower(), QStringLiteral("3a7c91e0"));
