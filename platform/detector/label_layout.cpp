@@ -321,13 +321,20 @@ int matchPageStart(const cv::Mat &grey, int first, const LabelLayout &layout, co
     auto onGrid = [&](const Candidate &c) { return expect.known() && distanceToGrid(c.y, expect) <= tolerance; };
     auto isWhole = [&](const Candidate &c) { return c.y + page.rows <= grey.rows; };
     auto choose = [&](bool wholeOnly) {
+        // A page the view cuts off matches on fewer labels, so its score
+        // may stand far above a whole page's whose labels carry heavy print
+        // (a wide barcode): whole pages are measured against each other.
+        double best = 0.0;
+        for (const Candidate &c : candidates)
+            if (!wholeOnly || isWhole(c))
+                best = std::max(best, c.score);
         bool ambiguous = false;
         for (const Candidate &c : candidates) {
-            if (c.score < top * kPoorer || (wholeOnly && !isWhole(c)))
+            if (c.score < best * kPoorer || (wholeOnly && !isWhole(c)))
                 continue;
             bool beaten = false, tied = false;
             for (const Candidate &o : candidates) {
-                if (&o == &c || std::abs(o.y - c.y) >= overlap || o.score < top * kPoorer)
+                if (&o == &c || std::abs(o.y - c.y) >= overlap || o.score < best * kPoorer)
                     continue;
                 // A cut page's residual covers less: it beats a whole one
                 // only by far, and never ties it.

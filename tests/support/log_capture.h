@@ -4,15 +4,28 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <mutex>
 
-// Records every log line while it lives (and still prints them), so a test
-// can ask whether a message was logged.
+// Records every log line while it lives (and still prints them, unless told
+// to keep quiet), so a test can ask whether a message was logged.
 class LogCapture
 {
 public:
-    LogCapture() { s_previous = qInstallMessageHandler(&LogCapture::handle); }
+    enum Echo { Print, Quiet };
+    explicit LogCapture(Echo echo = Print)
+    {
+        s_echo = echo;
+        s_previous = qInstallMessageHandler(&LogCapture::handle);
+    }
     ~LogCapture() { qInstallMessageHandler(s_previous); }
+
+    // The last lines kept, for a failed case to show what led to it.
+    static QString tail(int count)
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        return lines().mid(std::max(0, int(lines().size()) - count)).join(QLatin1Char('\n'));
+    }
 
     static bool contains(const QString &text)
     {
@@ -62,7 +75,7 @@ private:
             if (type != QtDebugMsg && type != QtInfoMsg && fromQml)
                 qmlLines().append(message);
         }
-        if (s_previous)
+        if (s_previous && (s_echo == Print || type == QtFatalMsg))
             s_previous(type, context, message);
     }
     static std::mutex &mutex()
@@ -86,4 +99,5 @@ private:
         return l;
     }
     static inline QtMessageHandler s_previous = nullptr;
+    static inline Echo s_echo = Print;
 };

@@ -178,8 +178,9 @@ LabelWeb variedWeb(quint32 seed)
     if (chance(0.4))
         web.missing.insert(pick(0, rows - 1) * cols + cols - 1);
     // Most of the page stays: a page of gaps has no pattern to place.
+    // The set's own order differs from process to process: the lowest goes.
     while (web.missing.size() > n / 3)
-        web.missing.remove(*web.missing.begin());
+        web.missing.remove(*std::min_element(web.missing.cbegin(), web.missing.cend()));
 
     // The paper as wide as the picture allows with the whole page in it.
     const double pxPerMm = std::min(uniform(900.0, 1400.0) / web.pageMm.width(), 1100.0 / web.pageMm.height());
