@@ -459,18 +459,22 @@ bool CutDocument::loadTemplate()
     }
     // The file's bytes are kept with the picture, for a page-code switch
     // that brings this template back.
-    m_mask = img;
+    m_mask = CutGeometry::compactMask(img);
     m_maskFile = std::make_shared<TemplateFileWriter::Encoded>();
-    m_templateFile.write(QStringLiteral("bk.png"), img, m_maskFile);
+    m_templateFile.write(QStringLiteral("bk.png"), m_mask, m_maskFile);
     storeTemplate(inspectionOf(img), m_scene->rowSegments(), m_scene->colSegments());
     return true;
 }
 
 cv::Mat CutDocument::inspectionOf(const QImage &img)
 {
+    // Black and white only, so one grey byte a pixel says all three did;
+    // the label finder takes it grey either way.
     const cv::Mat view(img.height(), img.width(), CV_8UC3, const_cast<uchar *>(img.constBits()),
                        size_t(img.bytesPerLine()));
-    return view.clone();
+    cv::Mat grey;
+    cv::extractChannel(view, grey, 0);
+    return grey;
 }
 
 void CutDocument::storeTemplate(const cv::Mat &inspection, const QList<QPair<double, double>> &rows,

@@ -40,6 +40,11 @@ QImage renderMask(const QRectF &pagePoints, const QList<QGraphicsItem *> &items)
     return img.copy();
 }
 
+QImage compactMask(const QImage &mask)
+{
+    return mask.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+}
+
 void turnAboutMarks(const GMarkItem &mark, const QList<QGraphicsItem *> &items)
 {
     const QMarginsF m = GPathProcess::mm2Point(mark.margins());

@@ -15,6 +15,10 @@ namespace CutGeometry {
 // pixels to the point, over the full page (in points).
 QImage renderMask(const QRectF &pagePoints, const QList<QGraphicsItem *> &items);
 
+// The template as it is held: one bit a pixel, as the fill is black or
+// white. Converted back to RGB888 it is the rendered picture again.
+QImage compactMask(const QImage &mask);
+
 // Reversed cutting: turns the items half a turn about the marks' centre.
 void turnAboutMarks(const GMarkItem &mark, const QList<QGraphicsItem *> &items);
 

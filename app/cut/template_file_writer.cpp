@@ -45,7 +45,11 @@ QByteArray TemplateFileWriter::encode(const Pending &pending)
     }
     QByteArray png;
     QBuffer buffer(&png);
-    if (pending.image.isNull() || !buffer.open(QIODevice::WriteOnly) || !pending.image.save(&buffer, "PNG"))
+    // Held compact, written as rendered.
+    const QImage image = pending.image.format() == QImage::Format_Mono
+                             ? pending.image.convertToFormat(QImage::Format_RGB888)
+                             : pending.image;
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
         return {};
     if (pending.encoded) {
         std::lock_guard<std::mutex> lock(pending.encoded->lock);

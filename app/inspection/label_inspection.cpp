@@ -37,8 +37,10 @@ QImage imageOf(const cv::Mat &m)
         return {};
     if (m.channels() == 3)
         return QImage(m.data, m.cols, m.rows, int(m.step), QImage::Format_RGB888).copy();
+    // A grey template is saved in colour, as it was rendered.
     if (m.channels() == 1)
-        return QImage(m.data, m.cols, m.rows, int(m.step), QImage::Format_Grayscale8).copy();
+        return QImage(m.data, m.cols, m.rows, int(m.step), QImage::Format_Grayscale8)
+            .convertToFormat(QImage::Format_RGB888);
     return {};
 }
 } // namespace

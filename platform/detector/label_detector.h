@@ -31,7 +31,7 @@ public:
     LabelDetector(const LabelDetector &) = delete;
     LabelDetector &operator=(const LabelDetector &) = delete;
 
-    // picture: 8-bit BGR; templ: the cut mask (black labels on white, its
+    // picture: 8-bit BGR; templ: the cut mask, grey or BGR (black labels on white, its
     // width the page width). modelPath: a file or folder near the OCR
     // models (see ocrModelFolder). Throws std::invalid_argument for a
     // picture it cannot read. A page whose start is ambiguous is logged and

@@ -12,7 +12,9 @@
 #include "app/spoolsmith_app.h"
 #include "app/capture/capture_sync.h"
 
+#include <QBuffer>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QPainter>
 #include <QSettings>
@@ -232,6 +234,39 @@ private slots:
         QCOMPARE(px(15, 15), QColor(Qt::black));
         QCOMPARE(px(5, 5), QColor(Qt::white));
         QCOMPARE(app()->inspectionTemplate().cols, mask.width());
+    }
+
+    // The template is held compactly (one bit, one grey byte a pixel); the
+    // file, the inspection template and the picture are still the rendered
+    // ones: squares, crossing and overlapping polylines, an open outline.
+    void heldTemplateIsTheRendered()
+    {
+        QByteArray crossing = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;SP1;";
+        QRandomGenerator rng(39);
+        for (int p = 0; p < 300; ++p) {
+            crossing += "PU" + QByteArray::number(rng.bounded(8000)) + ',' + QByteArray::number(rng.bounded(4000)) + ";PD";
+            for (int i = 0; i < 12; ++i)
+                crossing += QByteArray::number(rng.bounded(8000)) + ',' + QByteArray::number(rng.bounded(4000))
+                            + (i < 11 ? "," : ";");
+        }
+        const QByteArray files[] = {kMarked, crossing, largePlt(1).left(200000),
+                                    "IN;PS8000,4000,0,0,0,160;MD0,0,8000,4000,160;PU400,400;PD400,800,800,800;"};
+        for (const QByteArray &text : files) {
+            app()->setCutFile(f.writeFile("held.plt", text));
+            const QImage rendered = app()->renderCutMask();
+            QCOMPARE(CutGeometry::compactMask(rendered).convertToFormat(QImage::Format_RGB888), rendered);
+            const cv::Mat held = app()->inspectionTemplate();
+            QCOMPARE(held.type(), CV_8UC1);
+            const QImage grey = rendered.convertToFormat(QImage::Format_Grayscale8);
+            QCOMPARE(QImage(held.data, held.cols, held.rows, int(held.step), QImage::Format_Grayscale8), grey);
+            QByteArray png;
+            QBuffer buffer(&png);
+            QVERIFY(buffer.open(QIODevice::WriteOnly) && rendered.save(&buffer, "PNG"));
+            app()->waitTemplateFile();
+            QFile written(QStringLiteral("bk.png"));
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(written.readAll(), png);
+        }
     }
 
     // The template picture is written off the opening thread; switching
