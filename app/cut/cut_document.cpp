@@ -189,7 +189,7 @@ void CutDocument::placeSlice()
     setCutShowFile(done->job.showFile);
     if (!done->mask.isNull()) {
         m_templateFile.write(done->job.templateFile, done->mask);
-        storeTemplate(inspectionOf(done->mask), done->rows, done->cols);
+        storeTemplate(done->inspection, done->rows, done->cols);
     }
     if (done->job.reversed && m_scene->page()->markItem())
         m_hooks.rebuildPlotData();
@@ -462,20 +462,10 @@ bool CutDocument::loadTemplate()
     m_mask = CutGeometry::compactMask(img);
     m_maskFile = std::make_shared<TemplateFileWriter::Encoded>();
     m_templateFile.write(QStringLiteral("bk.png"), m_mask, m_maskFile);
-    storeTemplate(inspectionOf(img), m_scene->rowSegments(), m_scene->colSegments());
+    storeTemplate(CutGeometry::inspectionOf(img), m_scene->rowSegments(), m_scene->colSegments());
     return true;
 }
 
-cv::Mat CutDocument::inspectionOf(const QImage &img)
-{
-    // Black and white only, so one grey byte a pixel says all three did;
-    // the label finder takes it grey either way.
-    const cv::Mat view(img.height(), img.width(), CV_8UC3, const_cast<uchar *>(img.constBits()),
-                       size_t(img.bytesPerLine()));
-    cv::Mat grey;
-    cv::extractChannel(view, grey, 0);
-    return grey;
-}
 
 void CutDocument::storeTemplate(const cv::Mat &inspection, const QList<QPair<double, double>> &rows,
                                 const QList<QPair<double, double>> &cols)

@@ -116,7 +116,6 @@ private:
     void setLoadPercent(int percent);
     void storeTemplate(const cv::Mat &inspection, const QList<QPair<double, double>> &rows,
                        const QList<QPair<double, double>> &cols);
-    static cv::Mat inspectionOf(const QImage &img);
     // A fresh cut scene, set up as the first one.
     GScene *makeScene();
     // Puts scene in sight, with the pens, sorting and margin of the one it replaces.

@@ -87,7 +87,9 @@ void CutFileLoader::run(Job job)
         if (!page.exportFile(job.showFile, items))
             qCritical() << "SpoolsmithApp::onOpenScene" << "cannot write" << job.showFile;
         emit progress(80);
-        result->mask = CutGeometry::renderMask(page.page()->layout().fullRect(QPageLayout::Point), items);
+        const QImage rendered = CutGeometry::renderMask(page.page()->layout().fullRect(QPageLayout::Point), items);
+        result->mask = CutGeometry::compactMask(rendered);
+        result->inspection = CutGeometry::inspectionOf(rendered);
         result->rows = GScene::coveredRuns(items, true);
         result->cols = GScene::coveredRuns(items, false);
         result->content.mark = page.takeMarkItem();

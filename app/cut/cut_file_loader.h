@@ -3,6 +3,8 @@
 #include "platform/scene/gscene.h"
 
 #include <QImage>
+
+#include <opencv2/core.hpp>
 #include <QObject>
 #include <QSizeF>
 #include <QString>
@@ -36,7 +38,8 @@ public:
         bool ok = false;
         QString error;
         GScene::HpglContent content; // items and mark not yet placed in a scene
-        QImage mask;
+        QImage mask;        // held compactly (CutGeometry::compactMask)
+        cv::Mat inspection; // and for the label finder
         QList<QPair<double, double>> rows, cols; // the label grid
         ~Result();
     };

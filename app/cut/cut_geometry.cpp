@@ -45,6 +45,16 @@ QImage compactMask(const QImage &mask)
     return mask.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
 }
 
+cv::Mat inspectionOf(const QImage &mask)
+{
+    // Black and white only, so any one channel is the grey.
+    const cv::Mat view(mask.height(), mask.width(), CV_8UC3, const_cast<uchar *>(mask.constBits()),
+                       size_t(mask.bytesPerLine()));
+    cv::Mat grey;
+    cv::extractChannel(view, grey, 0);
+    return grey;
+}
+
 void turnAboutMarks(const GMarkItem &mark, const QList<QGraphicsItem *> &items)
 {
     const QMarginsF m = GPathProcess::mm2Point(mark.margins());

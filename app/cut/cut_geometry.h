@@ -4,6 +4,8 @@
 #include <QList>
 #include <QRectF>
 
+#include <opencv2/core.hpp>
+
 class GMarkItem;
 class QGraphicsItem;
 
@@ -18,6 +20,10 @@ QImage renderMask(const QRectF &pagePoints, const QList<QGraphicsItem *> &items)
 // The template as it is held: one bit a pixel, as the fill is black or
 // white. Converted back to RGB888 it is the rendered picture again.
 QImage compactMask(const QImage &mask);
+
+// The inspection template of a rendered (RGB888) template: one grey byte a
+// pixel, as the label finder takes it.
+cv::Mat inspectionOf(const QImage &mask);
 
 // Reversed cutting: turns the items half a turn about the marks' centre.
 void turnAboutMarks(const GMarkItem &mark, const QList<QGraphicsItem *> &items);

@@ -377,7 +377,11 @@ private slots:
         QCOMPARE(result->cols, scene.colSegments());
         QList<QGraphicsItem *> items;
         scene.exportCutItems(items, false, false, false);
-        QCOMPARE(result->mask, CutGeometry::renderMask(scene.page()->layout().fullRect(QPageLayout::Point), items));
+        const QImage rendered = CutGeometry::renderMask(scene.page()->layout().fullRect(QPageLayout::Point), items);
+        QCOMPARE(result->mask.convertToFormat(QImage::Format_RGB888), rendered);
+        const cv::Mat grey = CutGeometry::inspectionOf(rendered);
+        QCOMPARE(result->inspection.total(), grey.total());
+        QVERIFY(std::equal(grey.datastart, grey.dataend, result->inspection.datastart));
     }
 
     void garbageFileLeavesEmptyScene()
