@@ -13,7 +13,7 @@ LOG="$BUILD/bench/last-run.log"
 : > "$LOG"
 failed=()
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
-for b in "$BUILD"/bench/bin/*; do
+for b in "$BUILD"/bench/bin/bench_*; do
   name=$(basename "$b")
   if [[ -n "${BENCH_ONLY:-}" && " $BENCH_ONLY " != *" $name "* ]]; then
     continue
