@@ -1,6 +1,7 @@
 #include "vision/mark_locate.h"
 
 #include "vision/mark_finder.h"
+#include "vision/nearest_reduce.h"
 
 #include <QDebug>
 #include <QRect>
@@ -24,8 +25,7 @@ MarkLocateResult locateMarkWith(const QImage &picture, const MarkLocateParams &p
         return result;
     }
 
-    result.small = picture.scaled(params.cameraWidth, params.cameraHeight, Qt::KeepAspectRatio,
-                                  Qt::FastTransformation);
+    result.small = reduceNearest(picture, QSize(params.cameraWidth, params.cameraHeight));
     if (result.small.width() < 1 || result.small.height() < 1)
         return result;
     // The real ratio of the two sizes: whole-number steps would misplace

@@ -4,6 +4,7 @@
 // the page-code QR read against the one that copied the picture first.
 #include "vision/mark_finder.h"
 #include "vision/mark_locate.h"
+#include "vision/nearest_reduce.h"
 #include "vision/page_code.h"
 #include "vision/qr_page_code_reader.h"
 #include "tests/support/reference_mark_finder.h"
@@ -288,6 +289,33 @@ private slots:
             found += !fast.position.isNull();
         }
         QVERIFY2(found > rounds(120) / 6, qPrintable(QString::number(found)));
+    }
+
+    // The table-driven reduction gives Qt's own, pixel for pixel, whatever the
+    // sizes (odd ratios, enlarging, past the index range) and formats.
+    void nearestReductionIsQts()
+    {
+        QRandomGenerator rng(35);
+        const QList<QPair<QSize, QSize>> sizes = {{{1280, 1024}, {320, 240}}, {{1001, 767}, {320, 240}},
+                                                 {{640, 480}, {320, 240}},    {{333, 211}, {97, 55}},
+                                                 {{300, 300}, {600, 600}},    {{5000, 10}, {320, 240}}};
+        for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_RGB888}) {
+            for (const auto &[from, bound] : sizes) {
+                QImage picture(from, QImage::Format_ARGB32);
+                for (int y = 0; y < from.height(); ++y)
+                    for (int x = 0; x < from.width(); ++x)
+                        picture.setPixel(x, y, rng.generate());
+                picture = picture.convertToFormat(format);
+                picture.setDotsPerMeterX(1234);
+                for (int twice = 0; twice < 2; ++twice) { // learnt, then read by table
+                    const QImage fast = reduceNearest(picture, bound);
+                    QVERIFY2(fast == picture.scaled(bound, Qt::KeepAspectRatio, Qt::FastTransformation),
+                             qPrintable(QStringLiteral("%1 x %2 in format %3").arg(from.width()).arg(from.height())
+                                            .arg(int(format))));
+                    QCOMPARE(fast.dotsPerMeterX(), 1234);
+                }
+            }
+        }
     }
 
     // The page code read in every picture format the camera may give, on the
