@@ -611,9 +611,13 @@ int markFindRegion(uint8_t *binary, int width, int height, int seedX, int seedY,
                 continue;
             uint8_t *row = binary + size_t(ny) * width;
             const int last = std::min(run.to + 1, width - 1);
-            for (int x = std::max(run.from - 1, 0); x <= last; ++x)
-                if (row[x] == 255)
-                    x = labelRun(row, x, ny);
+            // The next unlabelled pixel found by the library's wide search.
+            for (int x = std::max(run.from - 1, 0); x <= last; ++x) {
+                const void *at = std::memchr(row + x, 255, size_t(last - x + 1));
+                if (!at)
+                    break;
+                x = labelRun(row, int(static_cast<const uint8_t *>(at) - row), ny);
+            }
         }
     }
     if (bx) *bx = left;
