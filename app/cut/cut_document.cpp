@@ -466,7 +466,6 @@ bool CutDocument::loadTemplate()
     return true;
 }
 
-
 void CutDocument::storeTemplate(const cv::Mat &inspection, const QList<QPair<double, double>> &rows,
                                 const QList<QPair<double, double>> &cols)
 {

@@ -3,11 +3,11 @@
 #include "platform/scene/gscene.h"
 
 #include <QImage>
-
-#include <opencv2/core.hpp>
 #include <QObject>
 #include <QSizeF>
 #include <QString>
+
+#include <opencv2/core.hpp>
 
 #include <atomic>
 #include <memory>
