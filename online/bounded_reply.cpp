@@ -21,6 +21,9 @@ BoundedReply::BoundedReply(QNetworkReply *reply, qint64 maxBytes, int totalMs, Q
         if (announced.isValid() && announced.toLongLong() > m_maxBytes) {
             m_tooLarge = true;
             m_reply->abort();
+        } else if (announced.isValid() && announced.toLongLong() > m_body.capacity()) {
+            // Room for the whole body at once: it is then never moved.
+            m_body.reserve(qsizetype(announced.toLongLong()));
         }
     });
     connect(reply, &QIODevice::readyRead, this, &BoundedReply::take);
@@ -44,25 +47,32 @@ BoundedReply::~BoundedReply()
 
 void BoundedReply::abort()
 {
+    // What came so far is of no use: let it go now, not when the reply goes.
+    m_aborted = true;
+    m_body = QByteArray();
     if (m_reply && !m_reply->isFinished())
         m_reply->abort();
 }
 
 void BoundedReply::take()
 {
-    if (!m_reply || m_tooLarge || !m_reply->isOpen())
+    if (!m_reply || m_tooLarge || m_aborted || !m_reply->isOpen())
         return;
     const qint64 available = m_reply->bytesAvailable();
     if (available <= 0)
         return;
     if (m_received + available > m_maxBytes) {
         m_tooLarge = true;
-        m_pieces.clear();
+        m_body = QByteArray();
         m_reply->abort();
         return;
     }
-    m_pieces.append(m_reply->read(available));
-    m_received += m_pieces.last().size();
+    // Read straight into the body: Qt's piece is let go at once, and no
+    // list of pieces is joined (held twice) at the end.
+    m_body.resize(qsizetype(m_received + available));
+    const qint64 read = m_reply->read(m_body.data() + m_received, available);
+    m_received += std::max<qint64>(read, 0);
+    m_body.resize(qsizetype(m_received));
 }
 
 void BoundedReply::onFinished()
@@ -71,11 +81,9 @@ void BoundedReply::onFinished()
         return;
     take();
     m_total.stop();
-    if (m_tooLarge)
-        m_pieces.clear();
-    m_body.reserve(m_received);
-    for (const QByteArray &piece : std::exchange(m_pieces, {}))
-        m_body += piece;
+    // A failed transfer has no body: nothing of it is held until the reply goes.
+    if (m_tooLarge || m_aborted || !m_reply || m_reply->error() != QNetworkReply::NoError)
+        m_body = QByteArray();
     m_finished = true;
     emit finished();
 }

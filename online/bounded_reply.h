@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -14,7 +13,8 @@
 // passes maxBytes or the whole transfer passes totalMs: Qt's own transfer
 // time-out restarts with every byte, so a host that drips would otherwise
 // never be given up, and the download-progress signal comes too seldom to
-// stop a fast host in time. The reply is the caller's; finished() comes once.
+// stop a fast host in time. The reply is the caller's; finished() comes once,
+// with the body only for a transfer that succeeded.
 class BoundedReply : public QObject
 {
     Q_OBJECT
@@ -29,7 +29,8 @@ public:
     QByteArray body() const { return m_body; }
     QByteArray takeBody() { return std::exchange(m_body, {}); }
     qint64 received() const { return m_received; }
-    // Ends the transfer now (a newer request replaces this one).
+    // Ends the transfer now (a newer request replaces this one); what came
+    // so far is let go.
     void abort();
 
 signals:
@@ -42,12 +43,12 @@ private:
     QPointer<QNetworkReply> m_reply;
     qint64 m_maxBytes;
     QTimer m_total;
-    // Pieces as they came, joined once complete: a body grown in place
-    // would reserve up to twice its size.
-    QList<QByteArray> m_pieces;
     qint64 m_received = 0;
+    // Read into as it comes, sized at once by an announced length (the
+    // pages of a larger reserve that are never written are never resident).
     QByteArray m_body;
     bool m_tooLarge = false;
     bool m_timedOut = false;
+    bool m_aborted = false;
     bool m_finished = false;
 };

@@ -187,7 +187,7 @@ void HttpTestServer::respond(QTcpSocket *socket, const Request &request, const R
     socket->write(out);
     if (response.stallAfter >= 0) {
         // The connection stays open with nothing more to come.
-        socket->write(response.body.left(response.stallAfter));
+        feed(socket, response.body.left(response.stallAfter));
         return;
     }
     if (response.endless && !response.body.isEmpty()) {
@@ -217,6 +217,26 @@ void HttpTestServer::drip(QTcpSocket *socket, const QByteArray &body, int dripMs
         socket->write(body.mid((*sent)++, 1));
     });
     timer->start(dripMs);
+}
+
+void HttpTestServer::feed(QTcpSocket *socket, const QByteArray &bytes)
+{
+    // In pieces as fast as the peer reads, so a large body is never held
+    // again in every socket's write buffer; counted as poured.
+    constexpr qsizetype kPiece = 64 * 1024;
+    auto sent = std::make_shared<qsizetype>(0);
+    auto topUp = [socket, bytes, sent, poured = m_poured] {
+        while (*sent < bytes.size() && socket->state() == QAbstractSocket::ConnectedState
+               && socket->bytesToWrite() < 4 * kPiece) {
+            const qint64 written = socket->write(bytes.mid(*sent, kPiece));
+            if (written <= 0)
+                return;
+            *sent += written;
+            *poured += written;
+        }
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, topUp);
+    topUp();
 }
 
 void HttpTestServer::pour(QTcpSocket *socket, const QByteArray &chunk)

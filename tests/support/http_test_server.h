@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -72,7 +73,7 @@ public:
     QList<QByteArray> requestLines() const;
     QList<QByteArray> requestLinesFor(const QString &path) const;
     void clearRequests() { m_requests.clear(); }
-    // Connections open now, and the bytes endless bodies have sent so far.
+    // Connections open now, and the bytes endless and stalling bodies have sent so far.
     int openConnections() const { return m_open; }
     qint64 bytesPoured() const { return *m_poured; }
 
@@ -88,11 +89,13 @@ private:
     void respond(QTcpSocket *socket, const Request &request, const Response &response);
     void drip(QTcpSocket *socket, const QByteArray &body, int dripMs);
     void pour(QTcpSocket *socket, const QByteArray &chunk);
+    void feed(QTcpSocket *socket, const QByteArray &bytes);
 
     QTcpServer *m_server = nullptr;
     QHash<QString, Response> m_responses;
     Handler m_handler;
     QList<Request> m_requests;
     int m_open = 0;
-    std::shared_ptr<qint64> m_poured = std::make_shared<qint64>(0);
+    // Atomic: read by a test while the server runs on a thread of its own.
+    std::shared_ptr<std::atomic<qint64>> m_poured = std::make_shared<std::atomic<qint64>>(0);
 };
