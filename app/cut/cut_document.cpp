@@ -452,17 +452,19 @@ bool CutDocument::loadTemplate()
         qCritical() << "SpoolsmithApp::loadTemplate" << "m_cutScene is NULL";
         return false;
     }
-    const QImage img = renderCutMask();
-    if (img.isNull()) {
+    QList<QGraphicsItem *> items;
+    m_scene->exportCutItems(items, false, false, false);
+    const cv::Mat templ = CutGeometry::renderTemplate(m_scene->page()->layout().fullRect(QPageLayout::Point), items);
+    if (templ.empty()) {
         qCritical() << "SpoolsmithApp::loadTemplate" << "m_cutScene->bkImage() is NULL";
         return false;
     }
     // The file's bytes are kept with the picture, for a page-code switch
     // that brings this template back.
-    m_mask = CutGeometry::compactMask(img);
+    m_mask = CutGeometry::pictureOf(templ);
     m_maskFile = std::make_shared<TemplateFileWriter::Encoded>();
     m_templateFile.write(QStringLiteral("bk.png"), m_mask, m_maskFile);
-    storeTemplate(CutGeometry::inspectionOf(img), m_scene->rowSegments(), m_scene->colSegments());
+    storeTemplate(templ, m_scene->rowSegments(), m_scene->colSegments());
     return true;
 }
 

@@ -135,7 +135,7 @@ private:
     GScene *m_scene = nullptr;    // in sight: the own scene or a known template's
     GScene *m_ownScene = nullptr; // empty while out of sight
     TemplateCache m_templates;    // GUI thread
-    QImage m_mask;                // GUI thread: the last template rendered, one bit a pixel
+    QImage m_mask;                // GUI thread: the last template, sharing the inspection template's bytes
     std::shared_ptr<TemplateFileWriter::Encoded> m_maskFile; // and its file's bytes
     bool m_showFileWritten = false; // GUI thread: by the last opening
     mutable std::mutex m_lock; // the paths, page size and template

@@ -87,11 +87,14 @@ void CutFileLoader::run(Job job)
         if (!page.exportFile(job.showFile, items))
             qCritical() << "SpoolsmithApp::onOpenScene" << "cannot write" << job.showFile;
         emit progress(80);
-        const QImage rendered = CutGeometry::renderMask(page.page()->layout().fullRect(QPageLayout::Point), items);
-        result->mask = CutGeometry::compactMask(rendered);
-        result->inspection = CutGeometry::inspectionOf(rendered);
+        // The label grid first, and what the reading, the shown copy and
+        // the grid used in passing goes back before the template takes a
+        // page's worth.
         result->rows = GScene::coveredRuns(items, true);
         result->cols = GScene::coveredRuns(items, false);
+        giveBackPassingMemory();
+        result->inspection = CutGeometry::renderTemplate(page.page()->layout().fullRect(QPageLayout::Point), items);
+        result->mask = CutGeometry::pictureOf(result->inspection);
         result->content.mark = page.takeMarkItem();
         if (result->mask.isNull())
             qCritical() << "SpoolsmithApp::loadTemplate" << "no template for" << job.path;

@@ -38,8 +38,8 @@ public:
         bool ok = false;
         QString error;
         GScene::HpglContent content; // items and mark not yet placed in a scene
-        QImage mask;        // held compactly (CutGeometry::compactMask)
-        cv::Mat inspection; // and for the label finder
+        cv::Mat inspection; // the template, for the label finder
+        QImage mask;        // and as a picture, sharing its bytes
         QList<QPair<double, double>> rows, cols; // the label grid
         ~Result();
     };

@@ -2,57 +2,274 @@
 
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_batch.h"
+#include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
 
-#include <QPainter>
 #include <QPainterPath>
+#include <QThread>
+#include <QThreadPool>
 #include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace CutGeometry {
 
+namespace {
+
+constexpr double kPixelsPerPoint = 5.0;
+constexpr int kDotsPerMeter = 14175;
+// Corners far off the page are pulled in this far (pixels); no page is
+// this large.
+constexpr double kFarPixels = 1 << 21;
+// Rows filled at once: only the outlines crossing a band are held as
+// corners, however many the page has.
+constexpr int kBandRows = 256;
+// Bands are widened while outlines would be visited more than this many
+// times over (outlines crossing the whole page gain nothing from bands).
+constexpr size_t kMostVisits = 4;
+// Bands are filled side by side by up to this many threads.
+constexpr int kFillThreads = 4;
+// Fewer outlines than this are filled on the calling thread alone.
+constexpr size_t kOutlinesAlone = 20000;
+
+// The cut outlines of the items, numbered through the items in order (a
+// batch holds many): an outline is found by its number, so no list of all
+// of them is held beside the page. Read only, from any thread.
+class Outlines
+{
+public:
+    explicit Outlines(const QList<QGraphicsItem *> &items)
+    {
+        for (QGraphicsItem *item : items) {
+            const int type = item ? item->type() : 0;
+            if (type != GPathItem::Type && type != GPathBatch::Type)
+                continue;
+            m_items.append(item);
+            // Taken here: an item works its scene transform out lazily.
+            m_toScene.push_back(item->sceneTransform());
+            m_first.push_back(m_first.back()
+                              + (type == GPathBatch::Type ? uint32_t(static_cast<GPathBatch *>(item)->count()) : 1u));
+        }
+    }
+
+    uint32_t count() const { return m_first.back(); }
+
+    // Outline i closed as the template closes it (through its first point's
+    // x and its last point's y), in pixels whose centres lie at whole
+    // numbers (the scene's pixel i spans [i, i + 1)); a path of curves or
+    // several pieces gives a polygon a piece.
+    void pixels(uint32_t i, QPolygonF &scratch, QList<QPolygonF> &out) const
+    {
+        out.clear();
+        const size_t k = size_t(std::upper_bound(m_first.begin(), m_first.end(), i) - m_first.begin()) - 1;
+        const QGraphicsItem *item = m_items.at(qsizetype(k));
+        const QTransform toPixels = m_toScene[k] * QTransform::fromScale(kPixelsPerPoint, kPixelsPerPoint)
+                                    * QTransform::fromTranslate(-0.5, -0.5);
+        if (item->type() == GPathBatch::Type) {
+            static_cast<const GPathBatch *>(item)->polygon(int(i - m_first[k]), scratch);
+            if (scratch.size() < 2)
+                return;
+            scratch.append(QPointF(scratch.first().x(), scratch.last().y()));
+            out.append(toPixels.map(scratch));
+        } else {
+            QPainterPath p = static_cast<const GPathItem *>(item)->path();
+            if (p.elementCount() < 2)
+                return;
+            p.lineTo(p.elementAt(0).x, p.elementAt(p.elementCount() - 1).y);
+            p.closeSubpath();
+            out = p.toSubpathPolygons(toPixels);
+        }
+        for (QPolygonF &piece : out)
+            for (QPointF &corner : piece)
+                corner = QPointF(std::clamp(corner.x(), -kFarPixels, kFarPixels),
+                                 std::clamp(corner.y(), -kFarPixels, kFarPixels));
+    }
+
+private:
+    QList<QGraphicsItem *> m_items;
+    std::vector<QTransform> m_toScene;
+    std::vector<uint32_t> m_first{0};
+};
+
+// The outlines of each band of rows: band b's are inBand[start[b] ..
+// start[b + 1]), by a counting sort of the rows each outline spans.
+struct Bands
+{
+    int rows = kBandRows;
+    std::vector<uint32_t> start;
+    std::vector<uint32_t> inBand;
+};
+
+Bands bandsOf(const Outlines &outlines, const QSize &size)
+{
+    // The rows each outline spans; -1: none on the page.
+    std::vector<std::pair<int, int>> rows(outlines.count(), {-1, -1});
+    QPolygonF scratch;
+    QList<QPolygonF> outline;
+    for (uint32_t i = 0; i < outlines.count(); ++i) {
+        outlines.pixels(i, scratch, outline);
+        QRectF bounds;
+        for (const QPolygonF &piece : outline)
+            bounds = bounds.isNull() ? piece.boundingRect() : bounds.united(piece.boundingRect());
+        if (outline.isEmpty() || bounds.bottom() < 0.0 || bounds.top() > size.height() || bounds.right() < 0.0
+            || bounds.left() > size.width())
+            continue;
+        rows[i] = {std::max(0, int(std::floor(bounds.top()))), std::min(size.height() - 1, int(std::ceil(bounds.bottom())))};
+    }
+    Bands bands;
+    const auto visits = [&rows](int bandRows) {
+        size_t n = 0;
+        for (const auto &r : rows)
+            n += r.first < 0 ? 0 : size_t(r.second / bandRows - r.first / bandRows + 1);
+        return n;
+    };
+    while (bands.rows < size.height() && visits(bands.rows) > kMostVisits * rows.size())
+        bands.rows *= 2;
+    const int count = (size.height() + bands.rows - 1) / bands.rows;
+    bands.start.assign(size_t(count) + 1, 0);
+    for (const auto &r : rows) {
+        for (int b = r.first / bands.rows; r.first >= 0 && b <= r.second / bands.rows; ++b)
+            ++bands.start[size_t(b) + 1];
+    }
+    for (int b = 0; b < count; ++b)
+        bands.start[size_t(b) + 1] += bands.start[size_t(b)];
+    bands.inBand.resize(bands.start.back());
+    std::vector<uint32_t> next(bands.start.begin(), bands.start.end() - 1);
+    for (uint32_t i = 0; i < rows.size(); ++i) {
+        for (int b = rows[i].first / bands.rows; rows[i].first >= 0 && b <= rows[i].second / bands.rows; ++b)
+            bands.inBand[next[size_t(b)]++] = i;
+    }
+    return bands;
+}
+
+// One side of an outline: x at its top row's centre, its step a row, and the
+// rows whose centres it crosses.
+struct Edge
+{
+    int firstRow;
+    int lastRow;
+    double x;
+    double step;
+};
+
+// Band b filled with the odd-even rule over all its outlines together, as
+// Qt's rasteriser fills a path without antialiasing: a pixel is black when
+// its centre lies inside (one flip of every side it crosses).
+void fillBand(cv::Mat &templ, const Outlines &outlines, const Bands &bands, int b)
+{
+    const int top = b * bands.rows, end = std::min(templ.rows, top + bands.rows);
+    QPolygonF scratch;
+    QList<QPolygonF> outline;
+    std::vector<Edge> edges;
+    for (uint32_t k = bands.start[size_t(b)]; k < bands.start[size_t(b) + 1]; ++k) {
+        outlines.pixels(bands.inBand[k], scratch, outline);
+        for (const QPolygonF &piece : outline) {
+            for (qsizetype i = 0; i < piece.size(); ++i) {
+                QPointF from = piece.at(i), to = piece.at((i + 1) % piece.size());
+                if (from.y() == to.y())
+                    continue;
+                if (from.y() > to.y())
+                    std::swap(from, to);
+                // Rows y with from.y <= y < to.y, within the band.
+                const int first = std::max(top, int(std::ceil(from.y())));
+                const int last = std::min(end, int(std::ceil(to.y()))) - 1;
+                if (first > last)
+                    continue;
+                const double step = (to.x() - from.x()) / (to.y() - from.y());
+                edges.push_back({first, last, from.x() + (first - from.y()) * step, step});
+            }
+        }
+    }
+    std::sort(edges.begin(), edges.end(), [](const Edge &l, const Edge &r) { return l.firstRow < r.firstRow; });
+    // The sides crossing the row, kept in the order of their crossings:
+    // from one row to the next that order barely changes, so an insertion
+    // sort puts it right in about one pass.
+    std::vector<Edge> active;
+    size_t next = 0;
+    for (int y = top; y < end; ++y) {
+        active.erase(std::remove_if(active.begin(), active.end(), [y](const Edge &e) { return e.lastRow < y; }),
+                     active.end());
+        for (; next < edges.size() && edges[next].firstRow == y; ++next)
+            active.push_back(edges[next]);
+        for (size_t i = 1; i < active.size(); ++i) {
+            const Edge e = active[i];
+            size_t j = i;
+            for (; j > 0 && active[j - 1].x > e.x; --j)
+                active[j] = active[j - 1];
+            active[j] = e;
+        }
+        uchar *row = templ.ptr<uchar>(y);
+        // Pixels x with left <= x < right.
+        for (size_t i = 0; i + 1 < active.size(); i += 2) {
+            const int left = int(std::clamp(std::ceil(active[i].x), 0.0, double(templ.cols)));
+            const int right = int(std::clamp(std::ceil(active[i + 1].x), 0.0, double(templ.cols)));
+            if (left < right)
+                std::fill(row + left, row + right, uchar(0));
+        }
+        for (Edge &e : active)
+            e.x += e.step;
+    }
+}
+
+} // namespace
+
+cv::Mat renderTemplate(const QRectF &pagePoints, const QList<QGraphicsItem *> &items)
+{
+    const QSize size = (pagePoints.size() * kPixelsPerPoint).toSize();
+    if (size.isEmpty())
+        return cv::Mat();
+    cv::Mat templ;
+    try {
+        templ.create(size.height(), size.width(), CV_8UC1);
+    } catch (const cv::Exception &) {
+        return cv::Mat();
+    }
+    templ.setTo(255);
+    const Outlines outlines(items);
+    const Bands bands = bandsOf(outlines, size);
+    const int count = int(bands.start.size()) - 1;
+    // Bands share no row: each thread takes every n-th one. A small page is
+    // filled here; the pool is this call's, joined before it returns.
+    const int threads = bands.inBand.size() < kOutlinesAlone
+                            ? 1
+                            : std::clamp(std::min(QThread::idealThreadCount(), kFillThreads), 1, std::max(1, count));
+    if (threads == 1) {
+        for (int b = 0; b < count; ++b)
+            fillBand(templ, outlines, bands, b);
+        return templ;
+    }
+    QThreadPool pool;
+    pool.setMaxThreadCount(threads);
+    for (int t = 0; t < threads; ++t)
+        pool.start([&, t] {
+            for (int b = t; b < count; b += threads)
+                fillBand(templ, outlines, bands, b);
+        });
+    pool.waitForDone();
+    return templ;
+}
+
+QImage pictureOf(const cv::Mat &templ)
+{
+    if (templ.empty() || templ.type() != CV_8UC1)
+        return QImage();
+    // The picture keeps the template's bytes alive for as long as it lives.
+    auto *held = new cv::Mat(templ);
+    QImage picture(held->data, held->cols, held->rows, int(held->step), QImage::Format_Grayscale8,
+                   [](void *mat) { delete static_cast<cv::Mat *>(mat); }, held);
+    picture.setDotsPerMeterX(kDotsPerMeter);
+    picture.setDotsPerMeterY(kDotsPerMeter);
+    return picture;
+}
+
 QImage renderMask(const QRectF &pagePoints, const QList<QGraphicsItem *> &items)
 {
-    const QSize size = (pagePoints.size() * 5.0).toSize();
-    if (size.isEmpty())
-        return QImage();
-    QImage img(size, QImage::Format_RGB888);
-    if (img.isNull())
-        return img;
-    img.fill(Qt::white);
-    img.setDotsPerMeterX(14175);
-    img.setDotsPerMeterY(14175);
-    QPainter painter(&img);
-    painter.setTransform(QTransform::fromScale(5.0, 5.0));
-    QPainterPath all;
-    all.setFillRule(Qt::OddEvenFill);
-    for (const GCutPath &path : GCutPath::of(items)) {
-        QPainterPath p = path.path();
-        if (p.elementCount() < 2)
-            continue;
-        p.lineTo(p.elementAt(0).x, p.elementAt(p.elementCount() - 1).y);
-        p.closeSubpath();
-        all.addPath(path.item->mapToScene(p));
-    }
-    painter.fillPath(all, Qt::black);
-    painter.end();
-    // The image keeps its paint engine, and the engine the outline buffers
-    // of the whole fill, for as long as it lives: hand on a copy without.
-    return img.copy();
-}
-
-QImage compactMask(const QImage &mask)
-{
-    return mask.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-}
-
-cv::Mat inspectionOf(const QImage &mask)
-{
-    // Black and white only, so any one channel is the grey.
-    const cv::Mat view(mask.height(), mask.width(), CV_8UC3, const_cast<uchar *>(mask.constBits()),
-                       size_t(mask.bytesPerLine()));
-    cv::Mat grey;
-    cv::extractChannel(view, grey, 0);
-    return grey;
+    QImage img = pictureOf(renderTemplate(pagePoints, items)).convertToFormat(QImage::Format_RGB888);
+    img.setDotsPerMeterX(kDotsPerMeter);
+    img.setDotsPerMeterY(kDotsPerMeter);
+    return img;
 }
 
 void turnAboutMarks(const GMarkItem &mark, const QList<QGraphicsItem *> &items)

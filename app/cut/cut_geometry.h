@@ -13,17 +13,19 @@ class QGraphicsItem;
 // worker thread as well as on the GUI thread.
 namespace CutGeometry {
 
-// The label template: the closed cut outlines filled black on white, five
-// pixels to the point, over the full page (in points).
+// The label template: the closed cut outlines filled black (0) on white
+// (255) with the odd-even rule, as Qt fills such a path without
+// antialiasing, one grey byte a pixel, five pixels to the point, over the
+// full page (in points); as the label finder takes it. Filled in bands of
+// rows, side by side, holding only the outlines of a band at once. Empty
+// for an empty page.
+cv::Mat renderTemplate(const QRectF &pagePoints, const QList<QGraphicsItem *> &items);
+
+// The template as a picture (8-bit grey), sharing the template's bytes.
+QImage pictureOf(const cv::Mat &templ);
+
+// The template as an RGB888 picture.
 QImage renderMask(const QRectF &pagePoints, const QList<QGraphicsItem *> &items);
-
-// The template as it is held: one bit a pixel, as the fill is black or
-// white. Converted back to RGB888 it is the rendered picture again.
-QImage compactMask(const QImage &mask);
-
-// The inspection template of a rendered (RGB888) template: one grey byte a
-// pixel, as the label finder takes it.
-cv::Mat inspectionOf(const QImage &mask);
 
 // Reversed cutting: turns the items half a turn about the marks' centre.
 void turnAboutMarks(const GMarkItem &mark, const QList<QGraphicsItem *> &items);

@@ -23,6 +23,14 @@ TestCamera::~TestCamera()
         t.join();
 }
 
+QImage TestCamera::blankPicture() const
+{
+    // Dark, as an unlit camera sees: never whatever the memory held before.
+    QImage image(m_size, QImage::Format_RGB888);
+    image.fill(Qt::black);
+    return image;
+}
+
 QImage TestCamera::markPicture() const
 {
     if (m_pictureSource)
@@ -62,7 +70,7 @@ void TestCamera::onCapture(const QVariant &c)
     }
     QElapsedTimer drawing;
     drawing.start();
-    const QImage image = mark ? markPicture() : m_labelSource ? m_labelSource() : QImage(m_size, QImage::Format_RGB888);
+    const QImage image = mark ? markPicture() : m_labelSource ? m_labelSource() : blankPicture();
     const qint64 ns = drawing.nsecsElapsed();
     m_renderNs += ns;
     if (mark)

@@ -48,6 +48,7 @@ public:
     qint64 markRenderNs() const { return m_markRenderNs.load(); }
 
     QImage markPicture() const;
+    QImage blankPicture() const;
 
 signals:
     void capture(const QVariant &c);
