@@ -23,8 +23,8 @@ constexpr int kDotsPerMeter = 14175;
 // Corners far off the page are pulled in this far (pixels); no page is
 // this large.
 constexpr double kFarPixels = 1 << 21;
-// Rows filled at once: only the outlines crossing a band are held as
-// corners, however many the page has.
+// Rows filled at once: only the sides of the outlines crossing a band are
+// held, however many the page has.
 constexpr int kBandRows = 256;
 // Bands are widened while outlines would be visited more than this many
 // times over (outlines crossing the whole page gain nothing from bands).
