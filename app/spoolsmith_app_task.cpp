@@ -16,6 +16,7 @@ void SpoolsmithApp::startTask(bool recount, bool bExecOnce) { m_taskControl->sta
 bool SpoolsmithApp::isAllowedStart() { return m_taskControl->startChecks(); }
 void SpoolsmithApp::reCount() { m_counters->reset(); }
 bool SpoolsmithApp::finishedOneCopies() { return m_taskControl->finishedOneCopies(); }
+void SpoolsmithApp::jobStarting(bool cuts) { m_taskControl->setJobCuts(cuts); }
 void SpoolsmithApp::pauseTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Pause, bWait); }
 void SpoolsmithApp::resumeTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Resume, bWait); }
 void SpoolsmithApp::stopTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Stop, bWait); }

@@ -552,6 +552,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 <context>
     <name>SpoolsmithApp</name>
     <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
+    <message>
         <source>任务运行中，不能测试打印</source>
         <translation>A job is running: no test print now</translation>
     </message>
@@ -655,6 +659,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 </context>
 <context>
     <name>TRV610Plus</name>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
     <message>
         <source>固件文件无效</source>
         <translation>The firmware file cannot be used</translation>
@@ -1030,6 +1038,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 </context>
 <context>
     <name>DevicePage</name>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
     <message>
         <source>机器参数</source>
         <translation>Machine parameters</translation>

@@ -5,6 +5,8 @@
 #include <QSizeF>
 #include <QString>
 
+#include "app/task/job_guard.h"
+
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -35,6 +37,8 @@ public:
         std::function<QString()> cutFile;
         std::function<void(const QString &)> openTvaCutFile;
         std::function<void(const QString &)> showMessage; // the driver's errorMessage
+        // The operator's choices wait until the job has ended.
+        JobGuard jobGuard;
     };
 
     explicit PrintFile(ProductionRecords &records, QObject *parent = nullptr);
