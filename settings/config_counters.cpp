@@ -6,6 +6,8 @@
 #include "settings/counter_key_sync.h"
 
 #include <QDebug>
+#include <QFile>
+#include <QHash>
 #include <QSettings>
 
 #include <cmath>
@@ -66,6 +68,28 @@ bool sameField(const WorkDataRecord &a, const WorkDataRecord &b, int field)
 const QDate kNoDay = QDate::fromJulianDay(0);
 const QString kTodayKey = QStringLiteral("Today/Today");
 
+// The keys of the sections Today and Total as the file on disk holds them.
+// Read past QSettings: its objects on one file share what they hold in memory.
+QHash<QString, QString> counterKeysIn(const QString &path)
+{
+    QHash<QString, QString> keys;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return keys;
+    QString section;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            section = line.mid(1, line.size() - 2);
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0 && (section == QLatin1String("Today") || section == QLatin1String("Total")))
+            keys.insert(section + QLatin1Char('/') + line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    }
+    return keys;
+}
+
 } // namespace
 
 bool Config::counterKeysOnDisk() const
@@ -75,13 +99,13 @@ bool Config::counterKeysOnDisk() const
     // the status is clean, the file itself says what this sync wrote.
     if (m_settings->status() == QSettings::NoError)
         return true;
-    const QSettings onDisk(m_settings->fileName(), QSettings::IniFormat);
+    const QHash<QString, QString> onDisk = counterKeysIn(m_settings->fileName());
     QStringList keys{kTodayKey};
     for (bool total : {true, false})
         for (int field = 0; field < FieldCount; ++field)
             keys.append(counterKey(total, field));
     for (const QString &key : std::as_const(keys))
-        if (onDisk.value(key).toString() != m_settings->value(key).toString())
+        if (onDisk.value(key) != m_settings->value(key).toString())
             return false;
     return true;
 }

@@ -276,8 +276,11 @@ private slots:
         {
             QFile file(ini());
             QVERIFY(file.open(QIODevice::WriteOnly));
-            // Larger than the child's file-size limit, so no write of it passes.
-            file.write("[Padding]\nfill=" + QByteArray(512 * 1024, 'x') + "\n" + before);
+            // Larger than the child's file-size limit, so no write of it
+            // passes; in small sections, written as a settings file is.
+            for (int i = 0; i < 128; ++i)
+                file.write("[Padding" + QByteArray::number(i) + "]\nfill=" + QByteArray(4096, 'x') + "\n");
+            file.write(before);
         }
         QProcess child;
         child.start(COUNTER_CHILD, QStringList{dir(), "adds"} + run);
