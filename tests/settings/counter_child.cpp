@@ -83,8 +83,10 @@ int main(int argc, char **argv)
         fillDisk();
     Config config(dir, dir + QStringLiteral("/config.db"));
     for (int i = 1; i <= copies; ++i) {
-        if (after == "die-at" && i == at && (!waitForFile(dir) || !armDeathAtCommit()))
+        if (after == "die-at" && i == at && (!waitForFile(dir) || !armDeathAtCommit())) {
+            std::fprintf(stderr, "the file never caught up, or no SQLite commit to hook\n");
             return 3;
+        }
         if (setters) {
             config.setTodayCopies(config.todayCopies() + 1);
             config.setTotalCopies(config.totalCopies() + 1);
@@ -99,8 +101,10 @@ int main(int argc, char **argv)
         std::printf("counted %d\n", i);
         std::fflush(stdout);
         if (after == "full-after" && i == at) {
-            if (!waitForFile(dir))
+            if (!waitForFile(dir)) {
+                std::fprintf(stderr, "the file never caught up\n");
                 return 3;
+            }
             fillDisk();
         }
     }
