@@ -142,15 +142,8 @@ int SpoolsmithApp::exitCode() const
 
 bool SpoolsmithApp::allowedExit()
 {
-    TRV610Plus *device = TRV610Plus::instance();
-    if (device && device->linked()) {
-        const float progress = device->updateProgress();
-        // While the file is still being sent the machine has reported nothing yet.
-        if (device->uploadInProgress() || (!qFuzzyCompare(progress, 0.0f) && !qFuzzyCompare(progress, 100.0f))) {
-            device->setErrorMessage(tr("请等待升级结束"));
-            return false;
-        }
-    }
+    if (m_online->refusedDuringFirmwareUpload())
+        return false;
     m_online->closeDialogs();
     return true;
 }
