@@ -106,6 +106,9 @@ bool SpoolsmithApp::shutdown()
     stopCameraFrames();
     if (Config *config = Config::instance())
         disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+    // The steps below run events for seconds: a supervised program that
+    // ends meanwhile must not be started again only to be killed.
+    m_external->stopRestarts();
     // A job still running (the updater was started, the window closed) is
     // stopped as the stop button does, so the machine hears it.
     if (TRV610Plus *device = TRV610Plus::instance(); device && (device->taskStatus() != 2 || taskStatus() != 2)) {
