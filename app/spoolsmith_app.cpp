@@ -117,6 +117,10 @@ bool SpoolsmithApp::shutdown()
     }
     // A stop in progress still reaches the machine before the link closes.
     joinControlThreads();
+    // A test print waiting for the print component or the spooler gives up:
+    // its thread uses the settings and the driver, which go before this
+    // object does.
+    m_printBatcher->endTestPrints();
     // A check picture asked for (a template just loaded, the collect cycle)
     // would otherwise be waited for to the end of the capture time.
     m_capture->cancelWaits();
