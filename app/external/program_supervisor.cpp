@@ -32,9 +32,10 @@ ProgramSupervisor::ProgramSupervisor(QString label, QDateTime &lastMinimise, boo
     });
     connect(&m_process, &QProcess::errorOccurred, this, &ProgramSupervisor::processError);
     connect(&m_process, &QProcess::finished, this, &ProgramSupervisor::processFinished);
+    // A coarse timer may fire a little early: the wait is checked again.
     connect(&m_restartDelay, &QTimer::timeout, this, [this] {
         if (m_restartOnFinish)
-            openProcess();
+            restartAfterFinish();
     });
     connect(&m_endWatch, &QTimer::timeout, this, [this] {
         if (m_process.state() == QProcess::NotRunning) {
