@@ -144,7 +144,9 @@ void PrintFile::setPrintTip(const QString &tip)
 
 void PrintFile::setEnabledDataSource(bool on)
 {
-    if (on != enabledDataSource() && m_hooks.jobGuard.refuse("SpoolsmithApp::setEnabledDataSource", QString::number(on)))
+    // A variable-data job would go on printing plain copies, or the reverse.
+    const QString what = on ? QStringLiteral("on") : QStringLiteral("off");
+    if (on != enabledDataSource() && m_hooks.jobGuard.refuse("SpoolsmithApp::setEnabledDataSource", what))
         return;
     m_enabledDataSource.store(on);
     emit enabledDataSourceChanged();

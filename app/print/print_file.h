@@ -1,11 +1,11 @@
 #pragma once
 
+#include "app/task/job_guard.h"
+
 #include <QImage>
 #include <QObject>
 #include <QSizeF>
 #include <QString>
-
-#include "app/task/job_guard.h"
 
 #include <atomic>
 #include <functional>
