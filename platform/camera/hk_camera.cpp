@@ -409,14 +409,23 @@ bool HKCamera::stopGrabbing(const std::string &serial)
     if (!handle)
         return false;
     std::lock_guard<std::mutex> grab(handle->grabLock);
+    if (!handle->camera)
+        return false;
     GError *error = nullptr;
-    if (handle->camera)
-        arv_camera_stop_acquisition(handle->camera, &error);
+    arv_camera_stop_acquisition(handle->camera, &error);
+    // Aravis's fake camera streams whatever the acquisition state: a region
+    // larger than the stream's buffers breaks each frame it sends instead.
+    if (!error && ARV_IS_FAKE_DEVICE(arv_camera_get_device(handle->camera))) {
+        gint x = 0, y = 0, width = 0, height = 0;
+        arv_camera_get_region(handle->camera, &x, &y, &width, &height, &error);
+        if (!error)
+            arv_camera_set_region(handle->camera, 0, 0, width * 2, height * 2, &error);
+    }
     if (error) {
         logFailure("HKCamera::stopGrabbing", "Stop Grabbing fail! nRet", &error);
         return false;
     }
-    return handle->camera != nullptr;
+    return true;
 }
 
 void HKCamera::stopVideo(const std::string &serial)

@@ -53,8 +53,8 @@ public:
     // plays as long as it was recorded, whatever the rate getFrame is called.
     bool startVideo(const std::string &serial, const std::string &path, double frameRate = 0.0);
     void stopVideo(const std::string &serial);
-    // Stops an opened camera's acquisition and leaves it open, as a camera
-    // that stops sending (unplugged); its next grab fails and closes it.
+    // Stops an opened camera sending frames and leaves it open, as an
+    // unplugged camera; its next grab fails and closes it.
     bool stopGrabbing(const std::string &serial);
 
     // Stops grabbing and releases one handle; a null handle is closed already.

@@ -84,6 +84,28 @@ private slots:
         QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), size);
     }
 
+    // Frames the stream queued while nobody grabbed (the camera switched
+    // away) are never the answer: the first frame after the pause is new.
+    void firstFrameAfterAPauseIsNew_data()
+    {
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("no pause") << 0;
+        QTest::newRow("queue filled") << 400;
+        QTest::newRow("long pause") << 1500;
+    }
+
+    void firstFrameAfterAPauseIsNew()
+    {
+        QFETCH(int, pauseMs);
+        HKCamera *camera = HKCamera::instance();
+        QVERIFY(!camera->getFrame("1").empty());
+        QTest::qWait(pauseMs);
+        const qint64 askedUs = g_get_real_time();
+        qint64 takenUs = 0;
+        QVERIFY(!camera->getFrame("1", &takenUs).empty());
+        QVERIFY2(takenUs >= askedUs, qPrintable(QStringLiteral("%1 µs old").arg(askedUs - takenUs)));
+    }
+
     void closeAllThenReopen()
     {
         HKCamera *camera = HKCamera::instance();
