@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -47,12 +48,14 @@ qint64 steadyMs()
         .count();
 }
 
-// When the frame was taken, microseconds since the epoch; a stream that
-// stamps nothing counts as now.
+// When the frame was taken, microseconds since the epoch. A stream that
+// stamps nothing, or on another clock (a day or more off), counts as now.
 gint64 takenAt(ArvBuffer *buffer)
 {
-    const guint64 ns = arv_buffer_get_system_timestamp(buffer);
-    return ns > 0 ? gint64(ns / 1000) : g_get_real_time();
+    constexpr gint64 kOtherClockUs = gint64(24) * 3600 * 1000 * 1000;
+    const gint64 now = g_get_real_time();
+    const gint64 stamped = gint64(arv_buffer_get_system_timestamp(buffer) / 1000);
+    return std::llabs(now - stamped) < kOtherClockUs ? stamped : now;
 }
 
 // The newest frame taken at or after askedUs, waiting at most the grab
