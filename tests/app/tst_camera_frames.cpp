@@ -176,9 +176,9 @@ private slots:
         // The file plays as long as it was recorded (the camera sends 20
         // frames a second, the loop writes about 10).
         const QString video = m_dir.filePath(QStringLiteral("check.avi"));
+        QVERIFY(app->startRecorder(video));
         QElapsedTimer recording;
         recording.start();
-        QVERIFY(app->startRecorder(video));
         QTest::qWait(3000);
         app->stopRecorder();
         const double recorded = recording.elapsed() / 1000.0;
