@@ -574,6 +574,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>Please wait until the upgrade has finished</translation>
     </message>
     <message>
+        <source>打印已禁用，不能开始只打印的任务 
+</source>
+        <translation>Printing is switched off: a print-only job cannot start 
+</translation>
+    </message>
+    <message>
         <source>任务份数不能为0 
 </source>
         <translation>The number of copies cannot be 0 
