@@ -2,6 +2,7 @@
 // goes to the part that holds it.
 #include "app/spoolsmith_app.h"
 
+#include "app/cut/page_code_switch.h"
 #include "app/print/print_file.h"
 #include "app/records/production_records.h"
 #include "app/task/task_control.h"
@@ -68,6 +69,8 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
     hooks.printFileMissing = [this] { return printFileMissing(); };
     hooks.dataSourceEnded = [this] { return m_printFile->enabledDataSource() && m_printFile->rowMissing(); };
     hooks.prepareRun = [this] {
+        if (m_pageCodeSwitch)
+            m_pageCodeSwitch->forgetPageCutFile();
         setMarkIndex(1);
         if (segmentX() != 0)
             setSegmentX(0);

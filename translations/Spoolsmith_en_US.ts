@@ -646,6 +646,16 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <source>纸张偏移大于</source>
         <translation>Paper drifted by more than </translation>
     </message>
+    <message>
+        <source>打印文档发送失败，请检查打印机</source>
+        <translation>The print document could not be sent; please check the printer</translation>
+    </message>
+    <message>
+        <source>打印已禁用，不能开始只打印的任务 
+</source>
+        <translation>Printing is switched off: a print-only job cannot start 
+</translation>
+    </message>
 </context>
 <context>
     <name>LostLabelView</name>

@@ -54,6 +54,11 @@ bool TaskControl::startChecks()
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "任务份数不能为0 \n"));
     if (m_settings.enablePrint() && m_hooks.printFileMissing() && m_counters.printTaskCopies() >= 1)
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印文件未打开 \n"));
+    // A print-only job with printing off would run with nothing to do and
+    // never end (a trial copy prints nothing by design and ends by itself).
+    if (!m_settings.enablePrint() && !m_settings.runOnce() && m_counters.cutTaskCopies() == 0
+        && m_counters.printTaskCopies() != 0)
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印已禁用，不能开始只打印的任务 \n"));
     if (!device || !device->linked())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "设备未连接，请重启设备或者选择设备 \n"));
     if (message.isEmpty())

@@ -61,6 +61,7 @@ const QString kNoPrintFile = QStringLiteral("打印文件未打开 \n");
 const QString kNoMachine = QStringLiteral("设备未连接，请重启设备或者选择设备 \n");
 const QString kBusy = QStringLiteral("机器繁忙，请稍后重试");
 const QString kRetry = QStringLiteral("请稍后重试 \n");
+const QString kPrintOff = QStringLiteral("打印已禁用，不能开始只打印的任务 \n");
 
 } // namespace
 
@@ -164,6 +165,13 @@ private slots:
         app()->setPrintTaskCopies(0);
         QVERIFY(!app()->isAllowedStart());
         QCOMPARE(f.device->errorMessage(), kNoCopies);
+
+        // Print-only with printing switched off: nothing would ever end it.
+        f.device->setErrorMessage(QString());
+        app()->setPrintTaskCopies(5);
+        app()->startTask(false, false);
+        QCOMPARE(f.device->errorMessage(), kPrintOff);
+        QVERIFY(f.device->idle());
 
         f.device->setErrorMessage(QString());
         app()->setCutTaskCopies(1);
@@ -522,14 +530,31 @@ private slots:
         app()->stopTask(true);
     }
 
+    void trialCopyIsNotCounted_data()
+    {
+        QTest::addColumn<bool>("pausedSettingChange");
+        QTest::newRow("straight") << false;
+        QTest::newRow("setting changed while paused") << true;
+    }
     void trialCopyIsNotCounted()
     {
+        QFETCH(bool, pausedSettingChange);
         QVERIFY(f.link());
         f.config->setProperty(Config::CPT_Enable_Print, true);
         app()->setPrinterName(QStringLiteral("CorelDRAW"));
         app()->startTask(false, true);
         QVERIFY(app()->runOnce());
         QVERIFY(!app()->taskEnablePrint());
+        if (pausedSettingChange) {
+            // A paused trial copy stays a trial copy: no printing comes back.
+            app()->pauseTask(true);
+            QTRY_COMPARE(app()->taskStatus(), 0);
+            app()->onPropertyChanged(Config::CPT_Enable_Print, true);
+            app()->resumeTask(true);
+            QTRY_COMPARE(app()->taskStatus(), 1);
+            QVERIFY(app()->runOnce());
+            QVERIFY(!app()->taskEnablePrint());
+        }
         const int today = f.config->todayCopies();
         QVERIFY(!app()->finishedOneCopies());
         QCOMPARE(f.config->todayCopies(), today);
