@@ -183,6 +183,10 @@
         <source>机器连接成功，重启完成初始化</source>
         <translation>Machine connected. Restarting to finish setting up.</translation>
     </message>
+    <message>
+        <source>无法写入设置文件 %1（目录只读或磁盘已满），本次运行使用临时设置</source>
+        <translation>Cannot write the settings file %1 (read-only folder or full disk). This run uses temporary settings.</translation>
+    </message>
 </context>
 <context>
     <name>CollectSwitch</name>
@@ -552,6 +556,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 <context>
     <name>SpoolsmithApp</name>
     <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
+    <message>
         <source>任务运行中，不能测试打印</source>
         <translation>A job is running: no test print now</translation>
     </message>
@@ -638,6 +646,16 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <source>纸张偏移大于</source>
         <translation>Paper drifted by more than </translation>
     </message>
+    <message>
+        <source>打印文档发送失败，请检查打印机</source>
+        <translation>The print document could not be sent; please check the printer</translation>
+    </message>
+    <message>
+        <source>打印已禁用，不能开始只打印的任务 
+</source>
+        <translation>Printing is switched off: a print-only job cannot start 
+</translation>
+    </message>
 </context>
 <context>
     <name>LostLabelView</name>
@@ -655,6 +673,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 </context>
 <context>
     <name>TRV610Plus</name>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
     <message>
         <source>固件文件无效</source>
         <translation>The firmware file cannot be used</translation>
@@ -1030,6 +1052,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 </context>
 <context>
     <name>DevicePage</name>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
     <message>
         <source>机器参数</source>
         <translation>Machine parameters</translation>

@@ -27,8 +27,7 @@ PrintBatcher::PrintBatcher(Parts parts) : m_parts(std::move(parts)) {}
 
 PrintBatcher::~PrintBatcher()
 {
-    m_closing = true;
-    joinTestPrints();
+    endTestPrints();
 }
 
 PrintBatcher::Decision PrintBatcher::decide(const Rollers &r)
@@ -137,6 +136,7 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
     DirectPrinter direct(p, printing::systemSpooler());
     direct.setPollTiming(m_pollTiming);
     direct.setClosing([this] { return m_closing.load(); });
+    direct.setShowMessage(m_parts.showMessage);
     return direct.print(file, printerName, pages);
 }
 
@@ -175,6 +175,13 @@ bool PrintBatcher::printPdfFile(const QString &file, const QString &printerName)
         return false;
     }
     return true;
+}
+
+void PrintBatcher::endTestPrints()
+{
+    m_closing = true;
+    m_parts.channel.close();
+    joinTestPrints();
 }
 
 void PrintBatcher::joinTestPrints()
