@@ -156,7 +156,7 @@ struct Edge
 
 // Band b filled with the odd-even rule over all its outlines together, as
 // Qt's rasteriser fills a path without antialiasing: a pixel is black when
-// its centre lies inside (one flip of every side it crosses).
+// its centre lies inside.
 void fillBand(cv::Mat &templ, const Outlines &outlines, const Bands &bands, int b)
 {
     const int top = b * bands.rows, end = std::min(templ.rows, top + bands.rows);
@@ -183,33 +183,33 @@ void fillBand(cv::Mat &templ, const Outlines &outlines, const Bands &bands, int 
         }
     }
     std::sort(edges.begin(), edges.end(), [](const Edge &l, const Edge &r) { return l.firstRow < r.firstRow; });
-    // The sides crossing the row, kept in the order of their crossings:
-    // from one row to the next that order barely changes, so an insertion
-    // sort puts it right in about one pass.
+    // A pixel is inside when an odd number of the row's crossings lie at or
+    // left of its centre: each crossing flips the pixels from the first one
+    // right of it on, so no row's crossings are ever sorted (outlines that
+    // cross each other everywhere would make that the whole cost).
     std::vector<Edge> active;
+    std::vector<uchar> flips(size_t(templ.cols) + 1, 0);
     size_t next = 0;
     for (int y = top; y < end; ++y) {
         active.erase(std::remove_if(active.begin(), active.end(), [y](const Edge &e) { return e.lastRow < y; }),
                      active.end());
         for (; next < edges.size() && edges[next].firstRow == y; ++next)
             active.push_back(edges[next]);
-        for (size_t i = 1; i < active.size(); ++i) {
-            const Edge e = active[i];
-            size_t j = i;
-            for (; j > 0 && active[j - 1].x > e.x; --j)
-                active[j] = active[j - 1];
-            active[j] = e;
+        if (active.empty())
+            continue;
+        for (Edge &e : active) {
+            flips[size_t(std::clamp(std::ceil(e.x), 0.0, double(templ.cols)))] ^= 1;
+            e.x += e.step;
         }
         uchar *row = templ.ptr<uchar>(y);
-        // Pixels x with left <= x < right.
-        for (size_t i = 0; i + 1 < active.size(); i += 2) {
-            const int left = int(std::clamp(std::ceil(active[i].x), 0.0, double(templ.cols)));
-            const int right = int(std::clamp(std::ceil(active[i + 1].x), 0.0, double(templ.cols)));
-            if (left < right)
-                std::fill(row + left, row + right, uchar(0));
+        uchar inside = 0;
+        for (int x = 0; x < templ.cols; ++x) {
+            inside ^= flips[size_t(x)];
+            flips[size_t(x)] = 0;
+            if (inside)
+                row[x] = 0;
         }
-        for (Edge &e : active)
-            e.x += e.step;
+        flips[size_t(templ.cols)] = 0;
     }
 }
 
