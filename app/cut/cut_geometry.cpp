@@ -1,5 +1,7 @@
 #include "app/cut/cut_geometry.h"
 
+#include "app/cut/passing_memory.h"
+
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_item.h"
@@ -246,6 +248,8 @@ cv::Mat renderTemplate(const QRectF &pagePoints, const QList<QGraphicsItem *> &i
         pool.start([&, t] {
             for (int b = t; b < count; b += threads)
                 fillBand(templ, outlines, bands, b);
+            // The sides of a page's outlines, held by this thread's heap.
+            giveBackPassingMemory();
         });
     pool.waitForDone();
     return templ;

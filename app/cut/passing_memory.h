@@ -6,5 +6,6 @@
 // keeps the free top of a worker thread's heap up to its trim threshold,
 // which large frees raise as high as 64 MB, and trims it only on a free: so
 // the threshold is lowered, a free made on the calling thread, and the
-// thresholds then set where large frees leave them anyway.
+// thresholds then set where large frees leave them anyway. Any thread may
+// call it, on its own heap.
 void giveBackPassingMemory();
