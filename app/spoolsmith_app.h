@@ -286,6 +286,8 @@ public:
     Q_INVOKABLE bool isAllowedStart();
     Q_INVOKABLE void reCount();
     Q_INVOKABLE bool finishedOneCopies();
+    // Variable data prints no more and every page the job printed is cut.
+    bool printingOver();
     bool runOnce() const;
     bool controlBusy() const;
     // Pause, resume and stop threads still to be joined.

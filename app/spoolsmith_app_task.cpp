@@ -16,6 +16,7 @@ void SpoolsmithApp::startTask(bool recount, bool bExecOnce) { m_taskControl->sta
 bool SpoolsmithApp::isAllowedStart() { return m_taskControl->startChecks(); }
 void SpoolsmithApp::reCount() { m_counters->reset(); }
 bool SpoolsmithApp::finishedOneCopies() { return m_taskControl->finishedOneCopies(); }
+bool SpoolsmithApp::printingOver() { return m_taskControl->printingOver(); }
 void SpoolsmithApp::pauseTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Pause, bWait); }
 void SpoolsmithApp::resumeTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Resume, bWait); }
 void SpoolsmithApp::stopTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Stop, bWait); }
@@ -65,7 +66,16 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
     hooks.taskStatus = [this] { return taskStatus(); };
     hooks.setTaskStatus = [this](int status) { setTaskStatus(status); };
     hooks.printFileMissing = [this] { return printFileMissing(); };
-    hooks.dataSourceEnded = [this] { return m_printFile->enabledDataSource() && m_printFile->rowMissing(); };
+    using Row = PrintFile::RowState;
+    hooks.dataSourceEnded = [this] {
+        return m_printFile->enabledDataSource() && m_printFile->rowState() == Row::Ended;
+    };
+    hooks.dataRowFailed = [this] {
+        return m_printFile->enabledDataSource() && m_printFile->rowState() == Row::Failed;
+    };
+    hooks.dataSourceReading = [this] {
+        return m_printFile->enabledDataSource() && m_printFile->dataSourceReading();
+    };
     hooks.prepareRun = [this] {
         setMarkIndex(1);
         if (segmentX() != 0)

@@ -29,6 +29,7 @@ public:
     bool loadTaskSettings() override { return m_app->loadTaskSettings(); }
     void stopTask(bool wait) override { m_app->stopTask(wait); }
     bool finishedOneCopies() override { return m_app->finishedOneCopies(); }
+    bool printingOver() override { return m_app->printingOver(); }
     int cutTaskCopies() const override { return m_app->cutTaskCopies(); }
     void print() override { m_app->print(); }
     bool enablePrint() const override { return m_app->taskEnablePrint(); }

@@ -592,6 +592,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 </translation>
     </message>
     <message>
+        <source>数据源正在读取，请读取完成后再开始 
+</source>
+        <translation>The data source is still being read: start once it is read 
+</translation>
+    </message>
+    <message>
         <source>机器繁忙，请稍后重试</source>
         <translation>The machine is busy, please try again later</translation>
     </message>
@@ -870,6 +876,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>数据源已到最后一行，打印停止</source>
         <translation>The data source has reached its last row; printing stopped</translation>
+    </message>
+    <message>
+        <source>数据行%1无法生成打印文件</source>
+        <translation>Data row %1 could not be written into a print file</translation>
     </message>
 </context>
 <context>

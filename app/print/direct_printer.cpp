@@ -140,7 +140,7 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
                 m_parts.records.recordPrintedPage(code, uint(c), dataIndex);
             countPrintedPage(m_parts, c, last, pageMm.height());
             if (m_parts.file.enabledDataSource()) {
-                m_parts.file.setDataIndex(m_parts.file.dataIndex() + 1);
+                m_parts.file.nextRow();
                 file = m_parts.file.printFile();
             }
             device->endPage();

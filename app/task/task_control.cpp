@@ -56,6 +56,10 @@ bool TaskControl::startChecks()
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印文件未打开 \n"));
     if (!device || !device->linked())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "设备未连接，请重启设备或者选择设备 \n"));
+    // A job started now would have no row to print, or the sheet before's:
+    // refused, so that it never ends for want of data that is on its way.
+    if (m_settings.enablePrint() && m_hooks.dataSourceReading && m_hooks.dataSourceReading())
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "数据源正在读取，请读取完成后再开始 \n"));
     if (message.isEmpty())
         return true;
     qWarning() << "SpoolsmithApp::startTask" << "refused:" << message.trimmed();
@@ -112,15 +116,29 @@ bool TaskControl::finishedOneCopies()
     }
     if (cutTask >= 1 && m_counters.cutCopies() >= cutTask)
         return false;
-    // Printing only, with nothing left to print: the job ends with what it printed.
-    if (cutTask == 0 && m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded()) {
-        qInfo() << "SpoolsmithApp::finishedOneCopies" << "the data source's last row is printed, job ends";
+    if (printingOver())
         return false;
-    }
     const int printTask = m_counters.printTaskCopies();
     if (printTask < 1)
         return true;
     return m_counters.printCopies() < printTask;
+}
+
+bool TaskControl::printingOver()
+{
+    if (m_settings.runOnce() || !m_settings.enablePrint())
+        return false;
+    const bool ended = m_hooks.dataSourceEnded && m_hooks.dataSourceEnded();
+    if (!ended && !(m_hooks.dataRowFailed && m_hooks.dataRowFailed()))
+        return false;
+    // Pages printed before the end are still cut; none is searched for
+    // past them.
+    if (m_counters.cutTaskCopies() != 0 && m_counters.runCutCopies() < m_counters.runPrintCopies())
+        return false;
+    qInfo() << "SpoolsmithApp::finishedOneCopies"
+            << (ended ? "the data source's last row is printed" : "a data row was not written") << "printed"
+            << m_counters.runPrintCopies() << "cut" << m_counters.runCutCopies() << "- job ends";
+    return true;
 }
 
 bool TaskControl::claim(bool waitForRunning)

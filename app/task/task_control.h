@@ -30,6 +30,10 @@ public:
         std::function<bool()> printFileMissing;
         // Variable data is printed and its last row is behind.
         std::function<bool()> dataSourceEnded;
+        // Variable data is printed and the next row could not be written.
+        std::function<bool()> dataRowFailed;
+        // Variable data is printed and its sheet is still being read.
+        std::function<bool()> dataSourceReading;
         // The page search and the inspection start over with a new job.
         std::function<void()> prepareRun;
         std::function<double()> cutPageHeight;
@@ -49,6 +53,9 @@ public:
     void startTask(bool recount, bool once);
     // true: another copy is due.
     bool finishedOneCopies();
+    // Variable data prints no more (its end, or a row that failed) and every
+    // page the job printed is cut: nothing is left for the job to do.
+    bool printingOver();
     // Runs a pause, resume or stop on a thread of its own; bWait blocks
     // until its command went out.
     void control(Kind kind, bool bWait);

@@ -55,6 +55,18 @@ class TstTaskJobs : public QObject
         return marks;
     }
 
+    // Three cuts, each a page's pitch after the one before.
+    void verifyThreeCutsAPageApart(double pitch)
+    {
+        QList<double> starts;
+        for (const WebModel::Plot &p : m_web->plots())
+            if (!p.move)
+                starts << p.start.x();
+        QCOMPARE(starts.size(), 3);
+        for (int i = 1; i < starts.size(); ++i)
+            QVERIFY2(qAbs(starts.at(i) - starts.at(i - 1) - pitch) < pitch / 4, qPrintable(QString::number(starts.at(i))));
+    }
+
     JobRig m_rig;
     DeviceFixture &f = m_rig.f;
     std::unique_ptr<WebModel> &m_web = m_rig.web;
@@ -266,14 +278,33 @@ private slots:
         QCOMPARE(app()->cutCopies(), 3);
         QCOMPARE(f.config->totalCopies(), before + 3);
         // Three cuts, each on a page of its own.
-        QList<double> starts;
-        for (const WebModel::Plot &p : m_web->plots())
-            if (!p.move)
-                starts << p.start.x();
-        QCOMPARE(starts.size(), 3);
-        const double pitch = design.at(3).x();
-        for (int i = 1; i < starts.size(); ++i)
-            QVERIFY2(qAbs(starts.at(i) - starts.at(i - 1) - pitch) < pitch / 4, qPrintable(QString::number(starts.at(i))));
+        verifyThreeCutsAPageApart(design.at(3).x());
+    }
+
+    // The machine makes a feed move of the page search but its answer is
+    // lost: the step reads where the machine stands and takes the move as
+    // made instead of sending it again; every page is then cut once, a page
+    // apart.
+    void unansweredMoveIsNotSentAgain()
+    {
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs_Max, 1000);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        const QList<QPointF> design = app()->currentPageMarkPoint(true);
+        m_web->setMarks(printedMarks(5, design, false));
+        f.sim->setFault(SimFault::DropMoveReply);
+        f.device->wStart();
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(f.sim->fault(), SimFault::None); // the move was made
+        QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(app()->cutCopies(), 3);
+        // After the unanswered move, the position is read, not the move sent.
+        const QList<SimCommand> position = f.sim->commandLog("CCMD;4,");
+        int first = 0;
+        while (first < position.size() && !position.at(first).payload.startsWith("CCMD;4,1,"))
+            ++first;
+        QVERIFY(first + 1 < position.size());
+        QCOMPARE(position.at(first + 1).payload, QByteArray("CCMD;4,0,0,0;"));
+        verifyThreeCutsAPageApart(design.at(3).x());
     }
 
     void secondJobIsRefusedWhileOneRuns()
