@@ -60,6 +60,10 @@ bool TaskControl::startChecks()
     // refused, so that it never ends for want of data that is on its way.
     if (m_settings.enablePrint() && m_hooks.dataSourceReading && m_hooks.dataSourceReading())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "数据源正在读取，请读取完成后再开始 \n"));
+    // Printing went past the last row: a job would end at once; the operator
+    // chooses a row first.
+    if (m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded())
+        message += QCoreApplication::translate("PrintFile", "数据源已到最后一行，打印停止") + QStringLiteral(" \n");
     if (message.isEmpty())
         return true;
     qWarning() << "SpoolsmithApp::startTask" << "refused:" << message.trimmed();

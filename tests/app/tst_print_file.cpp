@@ -505,8 +505,14 @@ private slots:
         QVERIFY2(f.device->errorMessage().contains(message), qPrintable(f.device->errorMessage()));
         if (how != "end")
             QVERIFY(!f.device->errorMessage().contains(QStringLiteral("数据源已到最后一行")));
-        if (how == "end")
+        if (how == "end") {
             QCOMPARE(app()->dataIndex(), 20);
+            // Started again past the last row: refused until a row is chosen.
+            f.device->setErrorMessage(QString());
+            app()->startTask(false);
+            QVERIFY(f.device->idle());
+            QVERIFY(f.device->errorMessage().contains(message));
+        }
         if (how == "reading")
             QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 60000);
         QDir().rmdir(blocking);
