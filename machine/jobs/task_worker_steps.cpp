@@ -91,7 +91,6 @@ void TaskWorker::taskCutterXClear(int &curStep)
 
 void TaskWorker::taskPrint(int &curStep)
 {
-    printIfRollerLow();
     // Nothing more will be printed and every printed page is cut: no page
     // is searched for on blank web.
     if (TaskApp *a = app(); a && a->printingOver()) {
@@ -99,6 +98,7 @@ void TaskWorker::taskPrint(int &curStep)
         endJob(curStep);
         return;
     }
+    printIfRollerLow();
     ++curStep;
 }
 
