@@ -288,6 +288,8 @@ public:
     Q_INVOKABLE bool finishedOneCopies();
     // Variable data prints no more and every page the job printed is cut.
     bool printingOver();
+    // The driver starts a job that cuts or only prints (its kind to its end).
+    void jobStarting(bool cuts);
     bool runOnce() const;
     bool controlBusy() const;
     // Pause, resume and stop threads still to be joined.

@@ -2,6 +2,7 @@
 // goes to the part that holds it.
 #include "app/spoolsmith_app.h"
 
+#include "app/cut/page_code_switch.h"
 #include "app/print/print_file.h"
 #include "app/records/production_records.h"
 #include "app/task/task_control.h"
@@ -17,6 +18,7 @@ bool SpoolsmithApp::isAllowedStart() { return m_taskControl->startChecks(); }
 void SpoolsmithApp::reCount() { m_counters->reset(); }
 bool SpoolsmithApp::finishedOneCopies() { return m_taskControl->finishedOneCopies(); }
 bool SpoolsmithApp::printingOver() { return m_taskControl->printingOver(); }
+void SpoolsmithApp::jobStarting(bool cuts) { m_taskControl->setJobCuts(cuts); }
 void SpoolsmithApp::pauseTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Pause, bWait); }
 void SpoolsmithApp::resumeTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Resume, bWait); }
 void SpoolsmithApp::stopTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Stop, bWait); }
@@ -77,6 +79,8 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
         return m_printFile->enabledDataSource() && m_printFile->dataSourceReading();
     };
     hooks.prepareRun = [this] {
+        if (m_pageCodeSwitch)
+            m_pageCodeSwitch->forgetPageCutFile();
         setMarkIndex(1);
         if (segmentX() != 0)
             setSegmentX(0);

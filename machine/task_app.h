@@ -30,7 +30,12 @@ public:
     // Printing has stopped for good (the end of the data, a row that failed)
     // and every page printed is cut: the job has nothing left to do.
     virtual bool printingOver() { return false; }
+    // The job is a single trial copy, cut but never counted.
+    virtual bool runOnce() const { return false; }
     virtual int cutTaskCopies() const = 0;
+    // The job the driver starts now cuts (print and cut) or only prints;
+    // it counts as that kind to its end, whatever the presets become.
+    virtual void jobStarting(bool /*cuts*/) {}
     virtual void print() = 0;
     virtual bool enablePrint() const = 0;
     virtual QByteArray generatePltData(const QTransform &t) = 0;

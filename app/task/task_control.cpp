@@ -54,6 +54,11 @@ bool TaskControl::startChecks()
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "任务份数不能为0 \n"));
     if (m_settings.enablePrint() && m_hooks.printFileMissing() && m_counters.printTaskCopies() >= 1)
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印文件未打开 \n"));
+    // A print-only job with printing off would run with nothing to do and
+    // never end (a trial copy prints nothing by design and ends by itself).
+    if (!m_settings.enablePrint() && !m_settings.runOnce() && m_counters.cutTaskCopies() == 0
+        && m_counters.printTaskCopies() != 0)
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印已禁用，不能开始只打印的任务 \n"));
     if (!device || !device->linked())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "设备未连接，请重启设备或者选择设备 \n"));
     // A job started now would have no row to print, or the sheet before's:
@@ -111,8 +116,11 @@ bool TaskControl::finishedOneCopies()
         m_settings.load();
         return false;
     }
-    const int cutTask = m_counters.cutTaskCopies();
-    if (cutTask != 0) {
+    // A job counts what it does: every page of a cutting job is a cut copy,
+    // a print-only job cuts none; the presets only decide when it ends.
+    const bool cuts = jobCuts();
+    const int cutTask = cuts ? m_counters.cutTaskCopies() : 0;
+    if (cuts) {
         const double height = qMax(0.0, m_hooks.cutPageHeight());
         // One write for the day's and total counters and the batch records.
         m_records.recordCutCopy(height);
@@ -128,6 +136,11 @@ bool TaskControl::finishedOneCopies()
     return m_counters.printCopies() < printTask;
 }
 
+bool TaskControl::jobCuts() const
+{
+    return m_hooks.taskStatus() != 2 ? m_jobCuts.load() : m_counters.cutTaskCopies() != 0;
+}
+
 bool TaskControl::printingOver()
 {
     if (m_settings.runOnce() || !m_settings.enablePrint())
@@ -137,7 +150,7 @@ bool TaskControl::printingOver()
         return false;
     // Pages printed before the end are still cut; none is searched for
     // past them.
-    if (m_counters.cutTaskCopies() != 0 && m_counters.runCutCopies() < m_counters.runPrintCopies())
+    if (jobCuts() && m_counters.runCutCopies() < m_counters.runPrintCopies())
         return false;
     qInfo() << "SpoolsmithApp::finishedOneCopies"
             << (ended ? "the data source's last row is printed" : "a data row was not written") << "printed"

@@ -56,6 +56,8 @@ public:
     // Variable data prints no more (its end, or a row that failed) and every
     // page the job printed is cut: nothing is left for the job to do.
     bool printingOver();
+    // The job the driver starts cuts or only prints: it counts as that kind.
+    void setJobCuts(bool cuts) { m_jobCuts.store(cuts); }
     // Runs a pause, resume or stop on a thread of its own; bWait blocks
     // until its command went out.
     void control(Kind kind, bool bWait);
@@ -66,6 +68,9 @@ public:
     void joinControlThreads();
 
 private:
+    // The job cuts (its kind, fixed at its start); outside a job the cut
+    // preset decides, as for a job started now.
+    bool jobCuts() const;
     bool claim(bool waitForRunning);
     void release();
     void pauseOrResume(TRV610Plus *device, bool resume);
@@ -77,6 +82,8 @@ private:
     ProductionRecords &m_records;
     Hooks m_hooks;
     std::atomic<bool> m_busy{false};
+    // Whether the job started last cuts or only prints.
+    std::atomic<bool> m_jobCuts{true};
     std::mutex m_controlLock; // the busy rule
     std::condition_variable m_controlIdle;
     ThreadGroup m_threads{"SpoolsmithApp::joinControlThreads"};

@@ -83,6 +83,9 @@ public:
     void taskSaveCameraOffset(int &curStep);
 
 protected:
+    // A page whose cut completed is counted even when the job ended (a
+    // stop, a failed feed) before its count step.
+    void walkEnded() override;
 
 private:
     // Ends the job from a step: stop request (unless already stopped), and
@@ -113,6 +116,9 @@ private:
     bool m_unansweredMove = false;
     QPointF m_unansweredFrom;
     QPointF m_unansweredOffset;
+    int m_kind = 0;
+    // A page cut completely and not yet counted (never a trial copy).
+    bool m_cutToCount = false;
     static std::atomic<qint64> s_finishedJobsWaitNs;
     static std::atomic<qint64> s_finishedJobsReplyWaitNs;
 };
