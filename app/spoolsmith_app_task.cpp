@@ -2,6 +2,7 @@
 // goes to the part that holds it.
 #include "app/spoolsmith_app.h"
 
+#include "app/cut/cut_document.h"
 #include "app/print/print_file.h"
 #include "app/records/production_records.h"
 #include "app/task/task_control.h"
@@ -65,6 +66,8 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
     hooks.taskStatus = [this] { return taskStatus(); };
     hooks.setTaskStatus = [this](int status) { setTaskStatus(status); };
     hooks.printFileMissing = [this] { return printFileMissing(); };
+    // The cut parts are built after these.
+    hooks.cutFileOpening = [this] { return m_cut && m_cut->opening(); };
     hooks.dataSourceEnded = [this] { return m_printFile->enabledDataSource() && m_printFile->rowMissing(); };
     hooks.prepareRun = [this] {
         setMarkIndex(1);

@@ -72,6 +72,15 @@ public:
     QString saveFile() const;
     void setSaveFile(const QString &path);
     void openTvaCutFile(const QString &path);
+    // The file the operator opened: a ".tva" itself, not the turned preview
+    // that stands for it as cutFile.
+    QString sourceFile() const;
+    // The cut direction changed: the operator's file is opened again under
+    // it, once no job runs and no file is opening.
+    void reopenForCutDirection();
+    // GUI thread, after any change of the task status: a job's end places a
+    // file loaded meanwhile and applies a changed cut direction.
+    void taskStatusChanged();
     // Opens path into the scene; GUI thread.
     void openInScene(const QString &path);
     // A page-code switch's opening, from any thread, returning once it is
@@ -112,6 +121,8 @@ private:
     // A page-code switch to a large file, from a thread other than the GUI's.
     bool openLargeBlocking(const QString &path);
     void placeLoaded();
+    void reopenIfPending();
+    bool jobRuns() const { return m_hooks.taskStatus && m_hooks.taskStatus() != 2; }
     void placeSlice();
     void setLoadPercent(int percent);
     void storeTemplate(const cv::Mat &inspection, const QList<QPair<double, double>> &rows,
@@ -146,7 +157,11 @@ private:
     QSizeF m_pageSize;
     cv::Mat m_inspectionTemplate;
     CutFileLoader *m_loader = nullptr;
+    QString m_sourceFile;
     bool m_loadPending = false; // GUI thread: from a start until its result is taken
+    bool m_loadIsOperators = false; // GUI thread: the pending load is the operator's file
+    bool m_placeDeferred = false;   // GUI thread: loaded during a job, placed at its end
+    bool m_reopenPending = false;   // GUI thread: a cut-direction change not yet applied
     int m_loadPercent = -1;     // GUI thread
     std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread
     QList<QPair<double, double>> m_rowSegments;

@@ -56,6 +56,9 @@ bool TaskControl::startChecks()
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印文件未打开 \n"));
     if (!device || !device->linked())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "设备未连接，请重启设备或者选择设备 \n"));
+    // The job would cut the old scene, and the new one replace it mid-job.
+    if (m_hooks.cutFileOpening && m_hooks.cutFileOpening())
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "切割文件正在载入，请稍后 \n"));
     if (message.isEmpty())
         return true;
     qWarning() << "SpoolsmithApp::startTask" << "refused:" << message.trimmed();
