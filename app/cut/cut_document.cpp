@@ -122,6 +122,11 @@ bool CutDocument::opening() const
 
 bool CutDocument::openOnWorker(const QString &path, bool asCutFile)
 {
+    // A loaded file waiting for a job's end keeps the loader's result.
+    if (m_loadPending) {
+        qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
+        return false;
+    }
     Config *config = m_services.config();
     CutFileLoader::Job job;
     job.path = path;
