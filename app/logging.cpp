@@ -13,8 +13,12 @@
 #include <QTextStream>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -26,6 +30,8 @@ std::atomic_bool g_logError{true};
 std::atomic_bool g_logInfo{true};
 
 std::mutex g_logLock;
+// Wakes the repeat writer (under the log lock).
+std::condition_variable g_repeatWake;
 
 // Under the log lock.
 LogLimiter &limiter()
@@ -50,6 +56,82 @@ QString &logPath()
     return path;
 }
 
+// Under the log lock: lines dated by the limiter's clock, nowMs being now.
+void writeLines(const QList<LogLimiter::Line> &lines, qint64 nowMs, bool fatal)
+{
+    if (lines.isEmpty())
+        return;
+    QFile file(logPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    static const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz ");
+    const QDateTime now = QDateTime::currentDateTime();
+    QByteArray bytes;
+    for (const LogLimiter::Line &line : lines) {
+        const QString time = now.addMSecs(line.atMs - nowMs).toString(kTimeFormat);
+        // prefix, time, message, as every line has them
+        const qsizetype space = line.text.indexOf(QLatin1Char(' '));
+        const QByteArray utf8 = (line.text.left(space + 1) + time + line.text.mid(space + 1)).toUtf8() + '\n';
+        const LogLimiter::Room room =
+            fatal ? LogLimiter::Room::Write : limiter().room(file.size() + bytes.size(), utf8.size());
+        if (room == LogLimiter::Room::Full)
+            break;
+        if (room == LogLimiter::Room::WriteClosing) {
+            bytes += ("WARN " + now.toString(kTimeFormat) + LogLimiter::closingLine().mid(5)).toUtf8() + '\n';
+            break;
+        }
+        bytes += utf8;
+    }
+    file.write(bytes);
+    file.close();
+}
+
+// Writes a held repeat count once its second is up, so it goes out with its
+// own time even when no other line follows.
+class RepeatWriter
+{
+public:
+    ~RepeatWriter() { stop(); }
+    // Under the log lock.
+    void start()
+    {
+        if (m_thread.joinable())
+            return;
+        m_stopping = false;
+        m_thread = std::thread([this] { run(); });
+    }
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(g_logLock);
+            m_stopping = true;
+        }
+        g_repeatWake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(g_logLock);
+        while (!m_stopping) {
+            const std::optional<qint64> next = limiter().nextDueMs();
+            if (!next)
+                g_repeatWake.wait(lock);
+            else if (*next > monotonicMs())
+                g_repeatWake.wait_for(lock, std::chrono::milliseconds(*next - monotonicMs()));
+            if (m_stopping)
+                break;
+            const qint64 now = monotonicMs();
+            writeLines(limiter().due(now), now, false);
+        }
+    }
+
+    bool m_stopping = false; // under the log lock
+    std::thread m_thread;
+};
+
 void pruneOldLogs(QDir &dir, const QString &today)
 {
     const QStringList logs = dir.entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
@@ -61,6 +143,13 @@ void pruneOldLogs(QDir &dir, const QString &today)
     const int keep = newestDay == today ? kMaxLogFiles : kMaxLogFiles - 1;
     for (int i = 0; i < logs.size() - keep; ++i)
         dir.remove(logs.at(i));
+}
+
+// Built after the limiter and the path, so it goes before them at exit.
+RepeatWriter &repeatWriter()
+{
+    static RepeatWriter writer;
+    return writer;
 }
 
 } // namespace
@@ -79,8 +168,16 @@ void initLog()
         const qint64 bound = limiter().dayBytes();
         limiter() = LogLimiter();
         limiter().setDayBytes(bound);
+        repeatWriter().start();
     }
     qInstallMessageHandler(logMessageHandler);
+}
+
+void closeLog()
+{
+    repeatWriter().stop();
+    std::lock_guard<std::mutex> lock(g_logLock);
+    writeLines(limiter().drain(), monotonicMs(), false);
 }
 
 QString logFilePath()
@@ -121,29 +218,19 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &, const QString
     {
         std::lock_guard<std::mutex> lock(g_logLock);
         const QString text = QString::fromLatin1(prefix) + msg.trimmed();
-        // A fatal line is always written; it is the last one anyway.
-        const QStringList lines = type == QtFatalMsg ? QStringList{text} : limiter().feed(text, monotonicMs());
-        QFile file(logPath());
-        if (!lines.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            const QString time = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz "));
-            QByteArray bytes;
-            for (const QString &line : lines) {
-                const qsizetype space = line.indexOf(QLatin1Char(' '));
-                // prefix, time, message, as every line has them
-                QString full = prefix[0] ? line.left(space + 1) + time + line.mid(space + 1) : time + line;
-                const QByteArray utf8 = full.toUtf8() + '\n';
-                const LogLimiter::Room room =
-                    type == QtFatalMsg ? LogLimiter::Room::Write : limiter().room(file.size() + bytes.size(), utf8.size());
-                if (room == LogLimiter::Room::Full)
-                    break;
-                if (room == LogLimiter::Room::WriteClosing) {
-                    bytes += ("WARN " + time + LogLimiter::closingLine().mid(5)).toUtf8() + '\n';
-                    break;
-                }
-                bytes += utf8;
-            }
-            file.write(bytes);
-            file.close();
+        const qint64 now = monotonicMs();
+        if (type == QtFatalMsg) {
+            // The counts held first: the program ends with this line.
+            QList<LogLimiter::Line> lines = limiter().drain();
+            lines.append({text, now});
+            writeLines(lines, now, true);
+        } else {
+            const std::optional<qint64> dueBefore = limiter().nextDueMs();
+            writeLines(limiter().take(text, now), now, false);
+            const std::optional<qint64> dueAfter = limiter().nextDueMs();
+            // The repeat writer sleeps until the count due first.
+            if (dueAfter && (!dueBefore || *dueAfter < *dueBefore))
+                g_repeatWake.notify_one();
         }
     }
     if (type == QtFatalMsg)

@@ -8,6 +8,9 @@
 
 // Tidies the log folder, fixes the day's file and installs the handler.
 void initLog();
+// At the program's end: the repeat counts still held are written and the
+// thread that writes them when their second is up is joined.
+void closeLog();
 
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &msg);
 

@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
+#include <QScopeGuard>
 #include <QTextCodec>
 #include <QTranslator>
 #include <QtQml>
@@ -51,6 +52,8 @@ void installTranslation(Config &config)
 int runProgram(int argc, char *argv[], const std::function<void(SpoolsmithApp &)> &beforeLoop)
 {
     initLog();
+    // Last, after every object below has gone: the counts it still holds.
+    const auto logClosing = qScopeGuard([] { closeLog(); });
 
     // The on-screen keyboard is the input method unless the environment chose one.
     if (qEnvironmentVariableIsEmpty("QT_IM_MODULE"))

@@ -106,6 +106,9 @@ bool SpoolsmithApp::shutdown()
     stopCameraFrames();
     if (Config *config = Config::instance())
         disconnect(config, &Config::propertyChanged, this, &SpoolsmithApp::onPropertyChanged);
+    // The steps below run events for seconds: a supervised program that
+    // ends meanwhile must not be started again only to be killed.
+    m_external->stopRestarts();
     // A job still running (the updater was started, the window closed) is
     // stopped as the stop button does, so the machine hears it.
     if (TRV610Plus *device = TRV610Plus::instance(); device && (device->taskStatus() != 2 || taskStatus() != 2)) {
@@ -114,6 +117,10 @@ bool SpoolsmithApp::shutdown()
     }
     // A stop in progress still reaches the machine before the link closes.
     joinControlThreads();
+    // A test print waiting for the print component or the spooler gives up:
+    // its thread uses the settings and the driver, which go before this
+    // object does.
+    m_printBatcher->endTestPrints();
     // A check picture asked for (a template just loaded, the collect cycle)
     // would otherwise be waited for to the end of the capture time.
     m_capture->cancelWaits();
@@ -142,15 +149,8 @@ int SpoolsmithApp::exitCode() const
 
 bool SpoolsmithApp::allowedExit()
 {
-    TRV610Plus *device = TRV610Plus::instance();
-    if (device && device->linked()) {
-        const float progress = device->updateProgress();
-        // While the file is still being sent the machine has reported nothing yet.
-        if (device->uploadInProgress() || (!qFuzzyCompare(progress, 0.0f) && !qFuzzyCompare(progress, 100.0f))) {
-            device->setErrorMessage(tr("请等待升级结束"));
-            return false;
-        }
-    }
+    if (m_online->refusedDuringFirmwareUpload())
+        return false;
     m_online->closeDialogs();
     return true;
 }

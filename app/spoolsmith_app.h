@@ -465,8 +465,8 @@ private:
     std::unique_ptr<OcrEngine> m_ocr;
     std::unique_ptr<PrintFile> m_printFile;
     std::unique_ptr<Printers> m_printers;
-    std::unique_ptr<PrintBatcher> m_printBatcher;
     std::unique_ptr<CdrChannel> m_cdrChannel;
+    std::unique_ptr<PrintBatcher> m_printBatcher; // its test prints use the channel
     std::unique_ptr<ExternalPrograms> m_external;
     std::unique_ptr<SettingChanges> m_settingChanges;
     std::unique_ptr<OnlineServices> m_online;

@@ -1,6 +1,7 @@
 #include "settings/config.h"
 
 #include "settings/counter_key_sync.h"
+#include "settings/param_limits.h"
 #include "settings/param_table.h"
 #include "settings/settings_files.h"
 
@@ -32,6 +33,17 @@ bool looksDamaged(const QString &path)
     const QString text = utf8(bytes);
     Q_UNUSED(text)
     return utf8.hasError();
+}
+
+// Values restored from the defaults file or saved from the dialog pass the
+// checks of a start: the wrong form or out of range gives the table's
+// default, logged, never a zero or a value the next start would replace.
+QVariant checkedParam(int id, const QVariant &value)
+{
+    if (!ParamTable::isValidId(id))
+        return value;
+    const ParamTable::Entry &e = ParamTable::entry(id);
+    return ParamLimits::checked(QString::fromLatin1(e.key), value, e.type, e.defaultValue);
 }
 } // namespace
 
@@ -95,8 +107,7 @@ void Config::syncSettings()
     if (!m_settings)
         return;
     m_settings->sync();
-    // A file that could not be parsed is still written whole.
-    if (m_settings->status() != QSettings::AccessError)
+    if (counterKeysOnDisk())
         m_counterSync->synced();
 }
 
@@ -338,7 +349,7 @@ void Config::saveCfg()
         pending.swap(m_pending);
     }
     for (auto it = pending.cbegin(); it != pending.cend(); ++it)
-        setProperty(ConfigParamType(it.key()), it.value());
+        setProperty(ConfigParamType(it.key()), checkedParam(it.key(), it.value()));
 }
 
 void Config::saveDefaultCfg()
@@ -370,7 +381,7 @@ void Config::resetDefaultCfg()
             qWarning() << "Config::resetDefaultCfg" << "no default for" << key;
             continue;
         }
-        setProperty(ConfigParamType(id), defaults.value(key));
+        setProperty(ConfigParamType(id), checkedParam(id, defaults.value(key)));
     }
 }
 
@@ -418,28 +429,43 @@ int Config::version() const
     return getProperty(CPT_Version).toInt();
 }
 
+bool Config::installVariant(int version)
+{
+    const QString source = QStringLiteral("%1/config/config%2.ini").arg(m_programDir).arg(version);
+    qInfo() << "Config::setVersion" << source;
+    if (QFile::exists(source))
+        return SettingsFiles::replaceFile(source, m_configPath);
+    qCritical() << "Config::setVersion" << "missing" << source << "- config.ini starts empty";
+    QFile::remove(m_configPath);
+    QFile empty(m_configPath);
+    if (empty.open(QIODevice::WriteOnly))
+        return true;
+    qCritical() << "Config::setVersion" << "cannot create" << m_configPath << empty.errorString();
+    return false;
+}
+
 void Config::setVersion(int version)
 {
-    bool restart = false;
+    enum class Install { None, Done, Failed };
+    Install install = Install::None;
+    bool firstFailure = false;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         if (!m_liveIsConfigIni) {
-            const QString source = QStringLiteral("%1/config/config%2.ini").arg(m_programDir).arg(version);
-            qInfo() << "Config::setVersion" << source;
-            if (QFile::exists(source)) {
-                SettingsFiles::replaceFile(source, m_configPath);
-            } else {
-                qCritical() << "Config::setVersion" << "missing" << source << "- config.ini starts empty";
-                QFile::remove(m_configPath);
-                QFile empty(m_configPath);
-                if (!empty.open(QIODevice::WriteOnly))
-                    qCritical() << "Config::setVersion" << "cannot create" << m_configPath;
-            }
-            restart = true;
+            install = installVariant(version) ? Install::Done : Install::Failed;
+            // A restart would come back here without config.ini and try
+            // again, for ever: the run stays on tmp.ini and says so once.
+            firstFailure = install == Install::Failed && !m_variantInstallFailed;
+            m_variantInstallFailed = m_variantInstallFailed || install == Install::Failed;
         }
     }
-    if (restart) {
-        const QString text = tr("机器连接成功，重启完成初始化");
+    if (install == Install::Failed)
+        qCritical() << "Config::setVersion" << "cannot write" << m_configPath
+                    << "- no restart, the settings stay in tmp.ini for this run";
+    if (install == Install::Done || firstFailure) {
+        const QString text = install == Install::Done
+            ? tr("机器连接成功，重启完成初始化")
+            : tr("无法写入设置文件 %1（目录只读或磁盘已满），本次运行使用临时设置").arg(m_configPath);
         std::function<void(const QString &, const QString &)> inform;
         {
             std::lock_guard<std::recursive_mutex> lock(m_lock);
@@ -449,7 +475,8 @@ void Config::setVersion(int version)
             inform(QCoreApplication::applicationName(), text);
         else
             qInfo() << "Config::setVersion" << text;
-        emit exitRequested(777);
+        if (install == Install::Done)
+            emit exitRequested(777);
     }
     setProperty(CPT_Version, version);
 }

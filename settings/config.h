@@ -449,6 +449,9 @@ private:
     QString groupTitle(int group) const;
 
     void openLiveStore();
+    // Copies the machine variant's settings over config.ini; false when
+    // config.ini could not be written.
+    bool installVariant(int version);
     // Counters: the read or write pass over their keys, and one change.
     void updateCounterValues(bool save);
     void setCounter(bool total, int field, const QVariant &value);
@@ -456,6 +459,8 @@ private:
     void writeKey(const QString &key, const QVariant &value);
     // Writes the settings file out; under the lock.
     void syncSettings();
+    // Whether the file on disk holds the counter keys as they are in memory.
+    bool counterKeysOnDisk() const;
     QVariant readKey(const QString &key, const QVariant &def) const;
     void emitTypedSignal(ConfigParamType key);
     void cascade(ConfigParamType key, const QVariant &value);
@@ -473,6 +478,7 @@ private:
     std::unique_ptr<CounterKeySync> m_counterSync;
     bool m_liveIsConfigIni = false;
     bool m_liveUnreadable = false; // config.ini could not be read or parsed
+    bool m_variantInstallFailed = false; // config.ini could not be written this run
 
     QString m_ident;
     QString m_markCamera;

@@ -6,6 +6,8 @@
 #include "settings/counter_key_sync.h"
 
 #include <QDebug>
+#include <QFile>
+#include <QHash>
 #include <QSettings>
 
 #include <cmath>
@@ -64,18 +66,61 @@ bool sameField(const WorkDataRecord &a, const WorkDataRecord &b, int field)
 }
 
 const QDate kNoDay = QDate::fromJulianDay(0);
+const QString kTodayKey = QStringLiteral("Today/Today");
+
+// The keys of the sections Today and Total as the file on disk holds them.
+// Read past QSettings: its objects on one file share what they hold in memory.
+QHash<QString, QString> counterKeysIn(const QString &path)
+{
+    QHash<QString, QString> keys;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return keys;
+    QString section;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            section = line.mid(1, line.size() - 2);
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0 && (section == QLatin1String("Today") || section == QLatin1String("Total")))
+            keys.insert(section + QLatin1Char('/') + line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    }
+    return keys;
+}
 
 } // namespace
+
+bool Config::counterKeysOnDisk() const
+{
+    // QSettings::status() keeps the first error it met: after a damaged line
+    // read at start, a write that failed later still reads as that. Unless
+    // the status is clean, the file itself says what this sync wrote.
+    if (m_settings->status() == QSettings::NoError)
+        return true;
+    const QHash<QString, QString> onDisk = counterKeysIn(m_settings->fileName());
+    QStringList keys{kTodayKey};
+    for (bool total : {true, false})
+        for (int field = 0; field < FieldCount; ++field)
+            keys.append(counterKey(total, field));
+    for (const QString &key : std::as_const(keys))
+        if (onDisk.value(key) != m_settings->value(key).toString())
+            return false;
+    return true;
+}
 
 void Config::updateCounterValues(bool save)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
+    bool dayFromStore = false;
     for (bool total : {true, false}) {
         WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
         // After a run that ended before its file caught up, the store's row
         // (read at construction) holds the last copy counted.
         WorkDataRecord stored;
         const bool fromStore = !save && m_counterSync->storeAhead() && m_db->selectWorkData(record.date, stored);
+        dayFromStore = dayFromStore || (fromStore && !total);
         for (int field = 0; field < FieldCount; ++field) {
             const QString key = counterKey(total, field);
             if (save) {
@@ -102,18 +147,21 @@ void Config::updateCounterValues(bool save)
             qInfo() << "Config::updateValue" << "read cfg: " << key << fieldValue(record, field);
         }
     }
-    const QString todayKey = QStringLiteral("Today/Today");
     if (save) {
-        m_settings->setValue(todayKey, m_today.toString(Qt::ISODate));
+        m_settings->setValue(kTodayKey, m_today.toString(Qt::ISODate));
         return;
     }
+    // The day's counts from the store's row for a day belong to that day,
+    // whatever day a file that could not be written still names.
     // Without the key the day is the one the store had a row for, if any.
-    const QDate stored = QDate::fromString(m_settings->value(todayKey).toString(), Qt::ISODate);
-    if (stored.isValid())
+    const QDate stored = QDate::fromString(m_settings->value(kTodayKey).toString(), Qt::ISODate);
+    if (dayFromStore)
+        m_today = m_dayRecord.date;
+    else if (stored.isValid())
         m_today = stored;
     else if (!m_today.isValid())
         m_today = kNoDay;
-    qInfo() << "Config::updateValue" << "read cfg: " << todayKey << m_today;
+    qInfo() << "Config::updateValue" << "read cfg: " << kTodayKey << m_today;
 }
 
 void Config::emitCounterSignal(bool total, int field)
@@ -142,6 +190,8 @@ void Config::setCounter(bool total, int field, const QVariant &value)
         if (sameField(record, next, field))
             return;
         record = next;
+        if (m_settings)
+            m_counterSync->mark();
         m_db->updateWorkData(record);
         if (m_settings) {
             m_settings->setValue(counterKey(total, field), v);
@@ -172,6 +222,7 @@ void Config::addCounts(const WorkDataRecord &delta)
         }
         if (!any)
             return;
+        const bool marked = m_settings && m_counterSync->mark();
         const bool stored = m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
         if (m_settings) {
             for (bool total : {true, false})
@@ -180,8 +231,9 @@ void Config::addCounts(const WorkDataRecord &delta)
                         m_settings->setValue(counterKey(total, field),
                                              fieldValue(total ? m_totalRecord : m_dayRecord, field));
             // The store holds the copy for good; the file follows shortly.
-            // Without the store, the file is all a killed process keeps.
-            if (stored)
+            // Without the store or the marker, the file is all a killed
+            // process keeps.
+            if (stored && marked)
                 m_counterSync->deferred();
             else
                 syncSettings();
@@ -201,7 +253,7 @@ void Config::setToday(const QDate &date)
         setCounter(false, field, 0);
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (m_settings) {
-        m_settings->setValue(QStringLiteral("Today/Today"), date.toString(Qt::ISODate));
+        m_settings->setValue(kTodayKey, date.toString(Qt::ISODate));
         syncSettings();
     }
 }

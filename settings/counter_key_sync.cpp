@@ -23,19 +23,23 @@ void CounterKeySync::setSettingsFile(const QString &path)
                    << "lags the statistics store (the last run ended before saving it): counters from the store";
 }
 
+bool CounterKeySync::mark()
+{
+    if (m_marked)
+        return true;
+    // Created, not synced: it has to outlive the process, not the machine,
+    // like the store's own commits.
+    QFile marker(m_marker);
+    if (!marker.open(QIODevice::WriteOnly)) {
+        qCritical() << "Config::addCounts" << "cannot write" << m_marker << marker.errorString();
+        return false;
+    }
+    m_marked = true;
+    return true;
+}
+
 void CounterKeySync::deferred()
 {
-    if (!m_marked) {
-        // Created, not synced: it has to outlive the process, not the machine,
-        // like the store's own commits.
-        QFile marker(m_marker);
-        if (!marker.open(QIODevice::WriteOnly)) {
-            qCritical() << "Config::addCounts" << "cannot write" << m_marker << marker.errorString();
-            m_sync();
-            return;
-        }
-        m_marked = true;
-    }
     QMetaObject::invokeMethod(this, [this] {
         if (!m_timer.isActive())
             m_timer.start();

@@ -13,8 +13,8 @@
 // Meanwhile a marker beside the file says the store is ahead of it: a start
 // that finds the marker takes the counters from the store.
 //
-// deferred() and synced() are called under the settings object's lock, from
-// any thread; the sync itself runs on this object's thread.
+// mark(), deferred() and synced() are called under the settings object's
+// lock, from any thread; the sync itself runs on this object's thread.
 class CounterKeySync : public QObject
 {
 public:
@@ -28,10 +28,13 @@ public:
     // The last run ended with counts in the store the file never got.
     bool storeAhead() const { return m_foundAtStart; }
 
-    // Counter keys changed in memory only: the marker is left (once) and a
-    // sync is due.
+    // Leaves the marker (once) before counts go to the store, so no kill
+    // after the store's commit finds a file that lags without it. False
+    // when it cannot be made: the caller then syncs the file at once.
+    bool mark();
+    // Counter keys changed in memory only: a sync is due.
     void deferred();
-    // The file holds every key: the marker goes.
+    // The file on disk holds every counter key: the marker goes.
     void synced();
 
 private:

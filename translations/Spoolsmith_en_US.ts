@@ -183,6 +183,10 @@
         <source>机器连接成功，重启完成初始化</source>
         <translation>Machine connected. Restarting to finish setting up.</translation>
     </message>
+    <message>
+        <source>无法写入设置文件 %1（目录只读或磁盘已满），本次运行使用临时设置</source>
+        <translation>Cannot write the settings file %1 (read-only folder or full disk). This run uses temporary settings.</translation>
+    </message>
 </context>
 <context>
     <name>CollectSwitch</name>

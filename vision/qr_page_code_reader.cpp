@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 namespace {
 
@@ -40,6 +41,11 @@ cv::Mat greyOf(const QImage &picture, const QRect &area)
     return greyInPlace(rgb, rgb.rect(), CV_8UC3, cv::COLOR_RGB2GRAY);
 }
 
+QString symbolText(const zbar::zbar_symbol_t *symbol)
+{
+    return QString::fromUtf8(zbar::zbar_symbol_get_data(symbol), qsizetype(zbar::zbar_symbol_get_data_length(symbol)));
+}
+
 } // namespace
 
 QrPageCodeReader::QrPageCodeReader()
@@ -57,6 +63,18 @@ QrPageCodeReader::~QrPageCodeReader()
 
 PageCodeRead QrPageCodeReader::read(const QImage &picture, const QRect &region)
 {
+    // A truncated capture or an odd picture must cost one missed code, never
+    // the program.
+    try {
+        return decode(picture, region);
+    } catch (const std::exception &e) {
+        qWarning() << "QrPageCodeReader::read" << picture.size() << region << "not read:" << e.what();
+    }
+    return {};
+}
+
+PageCodeRead QrPageCodeReader::decode(const QImage &picture, const QRect &region)
+{
     PageCodeRead result;
     if (picture.isNull())
         return result;
@@ -66,8 +84,10 @@ PageCodeRead QrPageCodeReader::read(const QImage &picture, const QRect &region)
 
     const int factor = std::max(1, int(std::ceil(double(std::max(area.width(), area.height())) / kMaxDecodeSide)));
     cv::Mat grey = greyOf(picture, area);
+    // A side thinner than the factor keeps one pixel.
     if (factor > 1)
-        cv::resize(grey, grey, cv::Size(grey.cols / factor, grey.rows / factor), 0, 0, cv::INTER_AREA);
+        cv::resize(grey, grey, cv::Size(std::max(1, grey.cols / factor), std::max(1, grey.rows / factor)), 0, 0,
+                   cv::INTER_AREA);
     cv::threshold(grey, grey, 127, 255, cv::THRESH_BINARY);
     const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
     cv::erode(grey, grey, kernel);
@@ -88,14 +108,14 @@ PageCodeRead QrPageCodeReader::read(const QImage &picture, const QRect &region)
          sym = zbar::zbar_symbol_next(sym)) {
         if (!chosen)
             chosen = sym;
-        if (parsePageCode(QString::fromUtf8(zbar::zbar_symbol_get_data(sym)), &code)) {
+        // The whole data, NULs included: a code followed by more is none.
+        if (parsePageCode(symbolText(sym), &code)) {
             chosen = sym;
             break;
         }
     }
     if (chosen) {
-        result.text = QString::fromUtf8(zbar::zbar_symbol_get_data(chosen),
-                                        int(zbar::zbar_symbol_get_data_length(chosen)));
+        result.text = symbolText(chosen);
         result.type = QString::fromLatin1(zbar::zbar_get_symbol_name(zbar::zbar_symbol_get_type(chosen)));
         result.code = code;
         const unsigned count = zbar::zbar_symbol_get_loc_size(chosen);

@@ -32,10 +32,13 @@ public:
 
     // region: where to look, in picture pixels; empty for the whole picture.
     // The first symbol holding a valid page code wins; without one, the first
-    // symbol's text is reported with code 0.
+    // symbol's text is reported with code 0. A picture that cannot be
+    // decoded gives nothing (and a log line), never an exception.
     PageCodeRead read(const QImage &picture, const QRect &region = QRect());
 
 private:
+    PageCodeRead decode(const QImage &picture, const QRect &region);
+
     void *m_scanner = nullptr;
 };
 

@@ -1,9 +1,11 @@
 #include "app/external/external_programs.h"
 
 #include "app/external/firewall_rule.h"
+#include "platform/window_control/window_control.h"
 #include "settings/config.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 
 ExternalPrograms::ExternalPrograms(AppServices services)
     : m_services(std::move(services))
@@ -30,6 +32,14 @@ void ExternalPrograms::setUp()
     Config *config = m_services.config();
     m_riin.setRestartOnFinish(true);
     m_printerSoft.setRestartOnFinish(true);
+    // Asked once: with nothing to minimise windows, asking every second
+    // would change nothing.
+    const bool minimising = windowcontrol::windowControl().canMinimise();
+    if (!minimising)
+        qInfo() << "SpoolsmithApp::closeWndByPid" << "no window manager can minimise windows here;"
+                << "the programs' windows are left as they are";
+    m_riin.setMinimising(minimising);
+    m_printerSoft.setMinimising(minimising);
     m_riin.setProgram(config->getProperty(Config::CPT_RIIN_Path).toString());
     m_printerSoft.setProgram(config->getProperty(Config::CPT_Printer_Soft_Path).toString());
     if (config->enablePrint()) {
@@ -38,11 +48,16 @@ void ExternalPrograms::setUp()
     }
 }
 
+void ExternalPrograms::stopRestarts()
+{
+    m_riin.stopRestarts();
+    m_printerSoft.stopRestarts();
+}
+
 void ExternalPrograms::shutdown()
 {
     // Ending one must not start the other's restart in between.
-    m_riin.setRestartOnFinish(false);
-    m_printerSoft.setRestartOnFinish(false);
+    stopRestarts();
     m_riin.closeProcess();
     m_printerSoft.closeProcess();
 }

@@ -20,6 +20,8 @@ public:
     // At start-up on machine version 2: the programs from the settings,
     // restarted when they end, supervised while printing is on.
     void setUp();
+    // First thing at shut-down: nothing starts them again from here on.
+    void stopRestarts();
     // At shut-down: ends them without starting them again.
     void shutdown();
     // A program path changed in the settings (version 2 only).

@@ -32,9 +32,10 @@ ProgramSupervisor::ProgramSupervisor(QString label, QDateTime &lastMinimise, boo
     });
     connect(&m_process, &QProcess::errorOccurred, this, &ProgramSupervisor::processError);
     connect(&m_process, &QProcess::finished, this, &ProgramSupervisor::processFinished);
+    // A coarse timer may fire a little early: the wait is checked again.
     connect(&m_restartDelay, &QTimer::timeout, this, [this] {
         if (m_restartOnFinish)
-            openProcess();
+            restartAfterFinish();
     });
     connect(&m_endWatch, &QTimer::timeout, this, [this] {
         if (m_process.state() == QProcess::NotRunning) {
@@ -98,6 +99,12 @@ void ProgramSupervisor::setRestartOnFinish(bool on)
         m_restartDelay.stop();
 }
 
+void ProgramSupervisor::stopRestarts()
+{
+    setRestartOnFinish(false);
+    stopSupervision();
+}
+
 bool ProgramSupervisor::openProcess()
 {
     if (m_programPending)
@@ -137,8 +144,7 @@ bool ProgramSupervisor::closeWndByPid()
 
 bool ProgramSupervisor::closeProcess()
 {
-    setRestartOnFinish(false);
-    stopSupervision();
+    stopRestarts();
     m_endWatch.stop();
     if (m_process.state() == QProcess::NotRunning) {
         applyPendingProgram();
@@ -173,8 +179,8 @@ void ProgramSupervisor::timerEvent(QTimerEvent *event)
         QObject::timerEvent(event);
         return;
     }
-    bool done = openProcess() && closeWndByPid();
-    if (done && m_holdMinimised) {
+    bool done = openProcess() && (!m_minimising || closeWndByPid());
+    if (done && m_holdMinimised && m_minimising) {
         // No minimise yet counts as one just now.
         const qint64 secs = m_lastMinimise.isValid() ? m_lastMinimise.secsTo(QDateTime::currentDateTime()) : 0;
         done = secs > kMinimisedHoldSecs;

@@ -44,6 +44,11 @@ public:
     bool startSupervision(int periodMs);
     // An ended program is started again (at most once per kMinRestartMs).
     void setRestartOnFinish(bool on);
+    // Shut-down begins: neither an end nor the timer starts it again.
+    void stopRestarts();
+    // Off where nothing can minimise windows: the supervision then ends
+    // once the program runs.
+    void setMinimising(bool on) { m_minimising = on; }
 
     // True when the program runs or is starting; false when it could not be
     // started (no file, one of the same name runs, a replaced program still
@@ -75,6 +80,7 @@ private:
     QString m_program;
     bool m_programPending = false; // m_program waits for the old process to end
     bool m_restartOnFinish = false;
+    bool m_minimising = true;
     int m_timerId = 0;
     QElapsedTimer m_lastStart;
     QTimer m_restartDelay;

@@ -80,8 +80,26 @@ void OnlineServices::upgrade()
     m_upgrades->checkFirmware();
 }
 
+bool OnlineServices::refusedDuringFirmwareUpload()
+{
+    TRV610Plus *device = m_services.device ? m_services.device() : nullptr;
+    if (!device || !device->linked())
+        return false;
+    const float progress = device->updateProgress();
+    // While the file is still being sent the machine has reported nothing yet.
+    if (!device->uploadInProgress() && (qFuzzyCompare(progress, 0.0f) || qFuzzyCompare(progress, 100.0f)))
+        return false;
+    device->setErrorMessage(QCoreApplication::translate("SpoolsmithApp", "请等待升级结束"));
+    return true;
+}
+
 void OnlineServices::checkUpdate()
 {
+    // Quitting closes the link: a machine cut off mid-upload stays half-flashed.
+    if (refusedDuringFirmwareUpload()) {
+        qWarning() << "SpoolsmithApp::checkUpdate" << "refused: a firmware upload is in progress";
+        return;
+    }
     // A running job is ended by the shut-down that follows the quit, as
     // when the window closes: stopped, counted and recorded.
     const QString dir = m_updaterFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_updaterFolder;

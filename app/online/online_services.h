@@ -33,7 +33,11 @@ public:
     // 1000 ms after start-up; an empty server address skips them.
     void start(const QString &version);
     void upgrade();
+    // Starts the updater and quits; refused during a firmware upload.
     void checkUpdate();
+    // While a firmware upload runs the program may not end: the operator is
+    // told so and true is given.
+    bool refusedDuringFirmwareUpload();
 
     // Tests reach a broker on another port.
     void setBrokerPort(quint16 port) { m_brokerPort = port; }

@@ -101,17 +101,31 @@ bool CdrChannel::openHandles()
 }
 
 // A wait that began while a job ran ends when it stops; a test print
-// outside a job waits its full bound.
+// outside a job waits its full bound. Either ends when the program does.
 std::function<bool()> CdrChannel::stopCheck() const
 {
     if (!m_hooks.taskStatus || m_hooks.taskStatus() == kStopped)
-        return {};
-    return [status = m_hooks.taskStatus] { return status() == kStopped; };
+        return [this] { return m_closing.load(); };
+    return [this, status = m_hooks.taskStatus] { return m_closing.load() || status() == kStopped; };
+}
+
+const char *CdrChannel::stopCause() const
+{
+    return m_closing ? "the program's end" : "the job's stop";
+}
+
+void CdrChannel::close()
+{
+    m_closing = true;
 }
 
 bool CdrChannel::handOver(int pageCount)
 {
     const std::lock_guard<std::mutex> lock(m_handOverLock);
+    if (m_closing) {
+        qCritical() << kHandOverPrefix << "the program is ending; no hand-over";
+        return false;
+    }
     if (!openHandles())
         return false;
     const auto stopped = stopCheck();
@@ -154,7 +168,7 @@ bool CdrChannel::writeRecord(int pageCount, const std::function<bool()> &stopped
         qCritical() << kHandOverPrefix << "LPC_Mutex not free within" << m_timeouts.mutexWait.count() << "ms";
         return false;
     case named::NamedMutex::LockResult::Cancelled:
-        qCritical() << kHandOverPrefix << "hand-over ended by the job's stop while waiting for LPC_Mutex";
+        qCritical() << kHandOverPrefix << "hand-over ended by" << stopCause() << "while waiting for LPC_Mutex";
         return false;
     case named::NamedMutex::LockResult::Failed:
         qCritical() << kHandOverPrefix << "LPC_Mutex lock failed" << error;
@@ -197,7 +211,7 @@ bool CdrChannel::awaitTaken(const std::function<bool()> &stopped)
         return false;
     case named::NamedEvent::WaitResult::Cancelled:
         if (stopped && stopped())
-            qCritical() << kHandOverPrefix << "hand-over ended by the job's stop while waiting for LPC_SRO";
+            qCritical() << kHandOverPrefix << "hand-over ended by" << stopCause() << "while waiting for LPC_SRO";
         else
             qCritical() << kHandOverPrefix << "the print component ended before taking the job";
         return false;

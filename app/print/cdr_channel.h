@@ -3,6 +3,7 @@
 #include <QLatin1String>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -58,17 +59,23 @@ public:
     bool handOver(int pageCount);
     // The pause after a successful hand-over; ends early when the job stops.
     void pauseAfterHandOver();
+    // The program ends: a hand-over or pause in progress gives up at once,
+    // and later ones are refused.
+    void close();
 
 private:
     bool openHandles();
     void dropStaleHandles();
     std::function<bool()> stopCheck() const;
+    // What ended a wait that stopCheck ended, for the log.
+    const char *stopCause() const;
     bool writeRecord(int pageCount, const std::function<bool()> &stopped);
     // Waits for "LPC_SRO"; ends early when the job stops or the component ends.
     bool awaitTaken(const std::function<bool()> &stopped);
 
     Hooks m_hooks;
     Timeouts m_timeouts;
+    std::atomic<bool> m_closing{false};
     std::mutex m_handOverLock; // one hand-over at a time; guards the handles
     std::unique_ptr<named::NamedMutex> m_mutex;
     std::unique_ptr<named::NamedMapping> m_mapping;

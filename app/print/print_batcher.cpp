@@ -27,8 +27,7 @@ PrintBatcher::PrintBatcher(Parts parts) : m_parts(std::move(parts)) {}
 
 PrintBatcher::~PrintBatcher()
 {
-    m_closing = true;
-    joinTestPrints();
+    endTestPrints();
 }
 
 PrintBatcher::Decision PrintBatcher::decide(const Rollers &r)
@@ -175,6 +174,13 @@ bool PrintBatcher::printPdfFile(const QString &file, const QString &printerName)
         return false;
     }
     return true;
+}
+
+void PrintBatcher::endTestPrints()
+{
+    m_closing = true;
+    m_parts.channel.close();
+    joinTestPrints();
 }
 
 void PrintBatcher::joinTestPrints()

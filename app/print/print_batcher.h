@@ -61,6 +61,9 @@ public:
     bool printPdfFile(const QString &file, const QString &printerName);
     // Waits for the test prints started; the destructor does too.
     void joinTestPrints();
+    // At shut-down: a test print still waiting (for the print component or
+    // the spooler) gives up, and is joined.
+    void endTestPrints();
 
     static Decision decide(const Rollers &r);
     void setPollTiming(JobStatusPoll::Timing timing) { m_pollTiming = timing; }

@@ -147,13 +147,14 @@ void MachineDiscovery::handleAnnouncement(const QByteArray &datagram, const QHos
         return;
     TRV610Plus *device = m_device ? m_device() : nullptr;
     const QString configured = config->ident();
+    watch(config);
     if (!m_onlineDevices.contains(ident)) {
         qInfo() << "SpoolsmithApp::slotUdpRecv" << deviceModelName(typeCodeValue(type)).split(QLatin1Char('/')) << ip
                 << ident << type;
         // Only the machine this computer runs (or is about to adopt) may
         // change the settings; any other machine on the network is only listed.
         if (configured.isEmpty() || configured == ident)
-            applyMachineFamily(type);
+            applyMachineFamily(ident);
     }
     DiscoveredDevice &entry = m_onlineDevices[ident];
     entry.ident = ident;
@@ -171,12 +172,33 @@ void MachineDiscovery::handleAnnouncement(const QByteArray &datagram, const QHos
         device->requestIp(ip);
 }
 
-void MachineDiscovery::applyMachineFamily(const QString &type)
+void MachineDiscovery::watch(Config *config)
 {
-    const MachineFamily *family = familyOf(type);
+    if (!config || m_watched == config)
+        return;
+    if (m_watched)
+        disconnect(m_watched, &Config::identChanged, this, nullptr);
+    m_watched = config;
+    connect(config, &Config::identChanged, this, &MachineDiscovery::configuredMachineChanged);
+}
+
+// A machine chosen on the device page is already in the table, so it is
+// never newly heard: its family applies as it is chosen.
+void MachineDiscovery::configuredMachineChanged()
+{
+    Config *config = m_config ? m_config() : nullptr;
+    const QString ident = config ? config->ident() : QString();
+    if (ident != m_familyIdent && m_onlineDevices.contains(ident))
+        applyMachineFamily(ident);
+}
+
+void MachineDiscovery::applyMachineFamily(const QString &ident)
+{
+    const MachineFamily *family = familyOf(ident.mid(2, 4).toLower());
     Config *config = m_config ? m_config() : nullptr;
     if (!family || !config)
         return;
+    m_familyIdent = ident;
     config->setVersion(family->version);
     if (family->scanAndTrimOff)
         config->setProperty(Config::CPT_Enable_ScanAndTrim, false);

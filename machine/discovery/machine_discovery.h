@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -53,11 +54,17 @@ public:
 
 private:
     void handleAnnouncement(const QByteArray &datagram, const QHostAddress &sender);
-    void applyMachineFamily(const QString &type);
+    // The family settings of the machine ident (type code in it).
+    void applyMachineFamily(const QString &ident);
+    // Hears when the configured machine changes on the settings object.
+    void watch(Config *config);
+    void configuredMachineChanged();
 
     std::function<Config *()> m_config;
     std::function<TRV610Plus *()> m_device;
     QUdpSocket *m_udpSocket = nullptr;
     QTimer *m_udpTimer = nullptr;
     QMap<QString, DiscoveredDevice> m_onlineDevices;
+    QPointer<Config> m_watched;
+    QString m_familyIdent; // the machine whose family settings apply
 };

@@ -38,6 +38,7 @@ public:
         return result;
     }
     bool minimise(quintptr handle) override { return ShowWindow(HWND(handle), SW_SHOWMINIMIZED) != FALSE; }
+    bool canMinimise() override { return true; }
 };
 using PlatformWindows = DesktopWindows;
 #elif defined(SPOOLSMITH_HAVE_X11)
@@ -50,6 +51,7 @@ class NoWindows : public WindowControl
 public:
     ProcessWindow rootWindowOf(qint64) override { return {}; }
     bool minimise(quintptr) override { return false; }
+    bool canMinimise() override { return false; }
 };
 using PlatformWindows = NoWindows;
 #endif

@@ -23,6 +23,9 @@ public:
     virtual ProcessWindow rootWindowOf(qint64 pid) = 0;
     // Shows the window minimised; the call's own result.
     virtual bool minimise(quintptr handle) = 0;
+    // Whether the display has someone to minimise windows (a kiosk session
+    // may run none); when not, asking again changes nothing.
+    virtual bool canMinimise() = 0;
 };
 
 // The window control in use: the platform's unless a test installed one

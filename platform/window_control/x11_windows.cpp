@@ -115,6 +115,27 @@ ProcessWindow X11Windows::rootWindowOf(qint64 pid)
     return result;
 }
 
+bool X11Windows::canMinimise()
+{
+    DisplayPtr display(XOpenDisplay(nullptr));
+    if (!display)
+        return false;
+    XErrorHandler previous = XSetErrorHandler(ignoreErrors);
+    // The manager's check window names itself; one left by a manager that
+    // ended is gone or names nothing.
+    const std::vector<unsigned long> check =
+        longsOf(display.get(), DefaultRootWindow(display.get()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+    bool running = false;
+    if (!check.empty() && check.front() != None) {
+        const std::vector<unsigned long> self =
+            longsOf(display.get(), Window(check.front()), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW);
+        running = !self.empty() && self.front() == check.front();
+    }
+    XSync(display.get(), False);
+    XSetErrorHandler(previous);
+    return running;
+}
+
 bool X11Windows::minimise(quintptr handle)
 {
     DisplayPtr display(XOpenDisplay(nullptr));

@@ -14,6 +14,9 @@ class X11Windows : public WindowControl
 public:
     ProcessWindow rootWindowOf(qint64 pid) override;
     bool minimise(quintptr handle) override;
+    // A window manager of the desktop standard runs: it keeps the client
+    // list the windows are found in and iconifies them.
+    bool canMinimise() override;
 };
 
 } // namespace windowcontrol

@@ -1,11 +1,14 @@
 #include "platform/xlsx/xlsx_sheet.h"
 
+#include "platform/xlsx/number_format.h"
+
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 
 #include <QBuffer>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QHash>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -106,35 +109,74 @@ bool readSmallPart(QuaZip &zip, const QString &name, QByteArray &out)
     return part.failure().isEmpty();
 }
 
-// The first sheet's part name from the workbook's relationships, the usual
-// name when those cannot be read.
-QString firstSheetPart(QuaZip &zip)
+// What the workbook says of its sheets: the first sheet's part (the usual
+// name when the relationships cannot be read) and its date system.
+struct WorkbookFacts
 {
+    QString firstSheet = QStringLiteral("xl/worksheets/sheet1.xml");
+    bool date1904 = false;
+};
+
+WorkbookFacts readWorkbook(QuaZip &zip)
+{
+    WorkbookFacts facts;
     QByteArray workbook, rels;
-    if (!readSmallPart(zip, "xl/workbook.xml", workbook)
-        || !readSmallPart(zip, "xl/_rels/workbook.xml.rels", rels))
-        return QStringLiteral("xl/worksheets/sheet1.xml");
+    if (!readSmallPart(zip, "xl/workbook.xml", workbook))
+        return facts;
     QString rid;
     QXmlStreamReader wb(workbook);
-    while (!wb.atEnd() && rid.isEmpty()) {
+    while (!wb.atEnd()) {
         wb.readNext();
-        if (wb.isStartElement() && wb.name() == QLatin1String("sheet"))
+        if (!wb.isStartElement())
+            continue;
+        if (wb.name() == QLatin1String("workbookPr")) {
+            const QStringView v = wb.attributes().value("date1904");
+            facts.date1904 = v == QLatin1String("1") || v == QLatin1String("true");
+        } else if (wb.name() == QLatin1String("sheet") && rid.isEmpty()) {
             for (const QXmlStreamAttribute &a : wb.attributes())
                 if (a.name() == QLatin1String("id"))
                     rid = a.value().toString();
+        }
     }
+    if (!readSmallPart(zip, "xl/_rels/workbook.xml.rels", rels))
+        return facts;
     QXmlStreamReader rx(rels);
     while (!rx.atEnd()) {
         rx.readNext();
         if (rx.isStartElement() && rx.name() == QLatin1String("Relationship")
             && rx.attributes().value("Id") == rid) {
-            QString target = rx.attributes().value("Target").toString();
-            if (target.startsWith('/'))
-                return target.mid(1);
-            return QStringLiteral("xl/") + target;
+            const QString target = rx.attributes().value("Target").toString();
+            facts.firstSheet = target.startsWith('/') ? target.mid(1) : QStringLiteral("xl/") + target;
+            break;
         }
     }
-    return QStringLiteral("xl/worksheets/sheet1.xml");
+    return facts;
+}
+
+// Text as the sheet shows it: "_xHHHH_" stands for the character HHHH
+// (a line break as "_x000D_"; "_x005F_" is the underscore itself).
+QString decodeEscapes(const QString &text)
+{
+    qsizetype at = text.indexOf(QLatin1String("_x"));
+    if (at < 0)
+        return text;
+    QString out;
+    out.reserve(text.size());
+    qsizetype from = 0;
+    for (; at >= 0 && at + 7 <= text.size(); at = text.indexOf(QLatin1String("_x"), from)) {
+        bool ok = text.at(at + 6) == QLatin1Char('_');
+        const ushort code = ok ? text.mid(at + 2, 4).toUShort(&ok, 16) : 0;
+        if (!ok) {
+            out += QStringView(text).mid(from, at + 1 - from);
+            from = at + 1;
+            continue;
+        }
+        out += QStringView(text).mid(from, at - from);
+        out += QChar(code);
+        from = at + 7;
+    }
+    out += QStringView(text).mid(from);
+    return out;
 }
 
 } // namespace
@@ -155,7 +197,11 @@ public:
         if (m_zip.setCurrentFile("xl/sharedStrings.xml")
             && !readPart(kMaxSharedStringsBytes, stopOnly, &Reader::sharedStrings))
             return false;
-        const QString sheetPart = firstSheetPart(m_zip);
+        if (m_zip.setCurrentFile("xl/styles.xml") && !readPart(kMaxStylesBytes, stopOnly, &Reader::styles))
+            return false;
+        const WorkbookFacts workbook = readWorkbook(m_zip);
+        m_date1904 = workbook.date1904;
+        const QString &sheetPart = workbook.firstSheet;
         if (!m_zip.setCurrentFile(sheetPart)) {
             m_sheet.m_error = QStringLiteral("no worksheet %1").arg(sheetPart);
             return false;
@@ -212,7 +258,9 @@ private:
         m_part->tokenRead();
     }
 
-    // The text of one <si> or <is>: every <t> inside it, rich-text runs joined.
+    // The text of one <si> or <is> as the sheet shows it: every <t> inside
+    // it, rich-text runs joined, without the phonetic guides (<rPh>) written
+    // above it.
     QString stringItem(QXmlStreamReader &xml)
     {
         const QString end = xml.name().toString();
@@ -221,10 +269,46 @@ private:
             next(xml);
             if (xml.isStartElement() && xml.name() == QLatin1String("t"))
                 text += xml.readElementText();
+            else if (xml.isStartElement() && xml.name() == QLatin1String("rPh"))
+                xml.skipCurrentElement();
             else if (xml.isEndElement() && xml.name() == end)
                 break;
         }
-        return text;
+        return decodeEscapes(text);
+    }
+
+    // The number format of every cell style: custom codes by number first,
+    // then the cell styles (<cellXfs>) that name them.
+    bool styles(QXmlStreamReader &xml)
+    {
+        QHash<int, QString> custom;
+        QHash<int, std::uint16_t> formatOfId;
+        bool inCellStyles = false;
+        while (!xml.atEnd()) {
+            next(xml);
+            if (xml.isEndElement() && xml.name() == QLatin1String("cellXfs"))
+                inCellStyles = false;
+            if (!xml.isStartElement())
+                continue;
+            const QXmlStreamAttributes attrs = xml.attributes();
+            if (xml.name() == QLatin1String("numFmt")) {
+                const QString code = attrs.value("formatCode").toString();
+                if (code.size() <= kMaxFormatCodeChars && custom.size() < kMaxCellStyles)
+                    custom.insert(attrs.value("numFmtId").toInt(), code);
+            } else if (xml.name() == QLatin1String("cellXfs")) {
+                inCellStyles = true;
+            } else if (xml.name() == QLatin1String("xf") && inCellStyles && m_styles.size() < std::size_t(kMaxCellStyles)) {
+                const int id = attrs.value("numFmtId").toInt();
+                auto it = formatOfId.constFind(id);
+                if (it == formatOfId.cend()) {
+                    const QString code = custom.contains(id) ? custom.value(id) : NumberFormat::builtInCode(id);
+                    m_formats.emplace_back(code);
+                    it = formatOfId.insert(id, std::uint16_t(m_formats.size() - 1));
+                }
+                m_styles.push_back(it.value());
+            }
+        }
+        return true;
     }
 
     bool sharedStrings(QXmlStreamReader &xml)
@@ -258,7 +342,6 @@ private:
                 if (row >= kMaxRows)
                     return fail(QStringLiteral("row %1 is past the sheet's last row %2").arg(r).arg(kMaxRows));
                 nextRow = row + 1;
-                m_sheet.m_rowCount = nextRow;
                 inRow = true;
                 nextCol = 0;
             } else if (xml.name() == QLatin1String("c") && inRow) {
@@ -270,19 +353,23 @@ private:
                     return fail(QStringLiteral("a cell of row %1 is past the sheet's last column %2")
                                     .arg(row + 1)
                                     .arg(kMaxColumns));
-                const Span text = cellText(xml, attrs.value("t"));
+                const Span text = cellText(xml, attrs.value("t"), attrs.value("s").toUInt());
                 if (!m_sheet.m_error.isEmpty())
                     return false;
                 if (m_sheet.m_cells.size() >= kMaxCells)
                     return fail(QStringLiteral("the sheet holds more than %1 M cells").arg(kMaxCells >> 20));
-                m_sheet.m_cells.push_back(Cell{std::uint32_t(row), std::uint32_t(col), text.offset, text.length});
+                // A cell with no value (formatting only) is not data.
+                if (text.length > 0) {
+                    m_sheet.m_cells.push_back(Cell{std::uint32_t(row), std::uint32_t(col), text.offset, text.length});
+                    m_sheet.m_rowCount = row + 1;
+                }
                 nextCol = col + 1;
             }
         }
         return true;
     }
 
-    Span cellText(QXmlStreamReader &xml, QStringView type)
+    Span cellText(QXmlStreamReader &xml, QStringView type, unsigned style)
     {
         Span span{0, 0};
         while (!xml.atEnd()) {
@@ -301,10 +388,13 @@ private:
                 } else if (type == QLatin1String("b")) {
                     span = keep(v == QLatin1String("1") ? u"TRUE" : u"FALSE");
                 } else if (type.isEmpty() || type == QLatin1String("n")) {
-                    // Stored binary doubles print as the cell showed them.
+                    // A number prints as its cell's format shows it.
                     bool ok = false;
                     const double d = v.toDouble(&ok);
-                    span = keep(ok ? QString::number(d, 'g', 15) : v);
+                    const NumberFormat &format = style < m_styles.size() ? m_formats[m_styles[style]] : m_general;
+                    span = keep(ok ? format.format(d, m_date1904) : v);
+                } else if (type == QLatin1String("str")) {
+                    span = keep(decodeEscapes(v));
                 } else {
                     span = keep(v);
                 }
@@ -341,6 +431,10 @@ private:
     const Progress &m_progress;
     const QDeadlineTimer m_deadline{std::chrono::seconds(kMaxReadSeconds)};
     CappedPart *m_part = nullptr;
+    std::vector<NumberFormat> m_formats;     // one per number format the styles use
+    std::vector<std::uint16_t> m_styles;     // cell style -> its format
+    const NumberFormat m_general;
+    bool m_date1904 = false;
 };
 
 int XlsxSheet::columnOfReference(const QString &cellRef)

@@ -8,8 +8,11 @@
 #include <vector>
 
 // The first worksheet of an .xlsx workbook as text, read once: shared
-// strings, inline strings, numbers and booleans. Row 0 is the sheet's first
-// row; a cell left out of the file is an empty text. Rows are read by index.
+// strings, inline strings, numbers and booleans, each as the sheet shows it
+// (numbers in their cell's number format, strings without phonetic guides
+// and with "_xHHHH_" escapes decoded). Row 0 is the sheet's first row; the
+// rows end at the last one that holds a value; a cell left out of the file
+// is an empty text. Rows are read by index.
 //
 // A workbook is outside data: only the cells the file holds are kept (no
 // row or column left out is filled in), a sheet may not reach past the
@@ -27,6 +30,11 @@ public:
     static constexpr std::size_t kMaxCells = std::size_t(6) << 20;
     static constexpr qsizetype kMaxTextChars = qsizetype(32) << 20;
     static constexpr qint64 kMaxOtherPartBytes = qint64(1) << 20;
+    // Cell styles and their number formats: a workbook allows 64,000 styles
+    // and format codes of 255 characters; more are shown as General.
+    static constexpr qint64 kMaxStylesBytes = qint64(16) << 20;
+    static constexpr int kMaxCellStyles = 65536;
+    static constexpr int kMaxFormatCodeChars = 255;
     // Inflated bytes per compressed byte read so far, checked once a part
     // passed 1 MiB.
     static constexpr qint64 kMaxRatio = 200;

@@ -173,6 +173,47 @@ private slots:
         QVERIFY(!m_config->enableScanAndTrim());
     }
 
+    // Choosing a listed machine on the device page applies its family at
+    // once: it is already in the table, so it is never newly heard.
+    void chosenMachineAppliesItsFamily_data()
+    {
+        QTest::addColumn<QByteArray>("configured");
+        QTest::addColumn<QByteArray>("chosen");
+        QTest::addColumn<bool>("chosenHeard");
+        QTest::addColumn<int>("version"); // after the choice
+        QTest::addColumn<bool>("printOn");
+        QTest::addColumn<QString>("limitLabel");
+        QTest::newRow("feed family to the print-less one")
+            << QByteArray("AB07X3Q9") << QByteArray("CD07X5A1") << true << 3 << false << "排废陀螺仪限位";
+        QTest::newRow("print-less family to the feed one")
+            << QByteArray("AB07X5K2") << QByteArray("CD07X3A1") << true << 1 << true << "送纸陀螺仪限位";
+        QTest::newRow("a machine not heard changes nothing")
+            << QByteArray("AB07X3Q9") << QByteArray("CD07X5A1") << false << 1 << true << "送纸陀螺仪限位";
+    }
+    void chosenMachineAppliesItsFamily()
+    {
+        QFETCH(QByteArray, configured);
+        QFETCH(QByteArray, chosen);
+        QFETCH(bool, chosenHeard);
+        QFETCH(int, version);
+        QFETCH(bool, printOn);
+        QFETCH(QString, limitLabel);
+        m_config->setIdent(QString::fromLatin1(configured));
+        m_device->setIdent(QString::fromLatin1(configured));
+        m_device->setPort(1);
+        announce(disa(configured));
+        if (chosenHeard)
+            announce(disa(chosen));
+        QTRY_COMPARE(app()->onlineDevices().size(), chosenHeard ? 2 : 1);
+        m_config->setProperty(Config::CPT_Enable_Print, true);
+        // What the device page does with the machine picked from its list.
+        m_device->setIdent(QString::fromLatin1(chosen));
+        m_config->setIdent(QString::fromLatin1(chosen));
+        QCOMPARE(m_config->version(), version);
+        QCOMPARE(m_config->getProperty(Config::CPT_Enable_Print).toBool(), printOn);
+        QCOMPARE(m_config->getPropertyName(Config::CPT_Gyroscope_Limit), limitLabel);
+    }
+
     void simulatorAnnouncementsLinkTheDriverAndRelinkAfterADrop()
     {
         const MachineSimulator::Options o = announcingMachine();

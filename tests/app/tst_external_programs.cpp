@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <csignal>
 #include <mutex>
 #include <sys/types.h>
@@ -59,6 +60,7 @@ public:
         }
         return true;
     }
+    bool canMinimise() override { return iconifies.load(); }
     void show(qint64 pid)
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -72,6 +74,8 @@ public:
 
     QMap<qint64, windowcontrol::ProcessWindow> windows;
     QList<quintptr> minimised;
+    // false: a display without a window manager.
+    std::atomic<bool> iconifies{true};
 
 private:
     std::mutex m_lock;
@@ -185,6 +189,7 @@ private slots:
         qunsetenv("SPOOLSMITH_EXTERNAL_EXIT");
         windows.windows.clear();
         windows.minimised.clear();
+        windows.iconifies = true;
         longestGapMs = 0;
         sinceTick.start();
         ticker.start(10);
@@ -300,6 +305,48 @@ private slots:
         const QList<Start> list = startsOf(riin);
         for (int i = 1; i < list.size(); ++i)
             QVERIFY2(list[i].ms - list[i - 1].ms >= 500, qPrintable(QString::number(list[i].ms - list[i - 1].ms)));
+    }
+
+    // The shut-down's first step: a program that ends during the rest of it
+    // (the link's end runs events for seconds) is not started again.
+    void aProgramEndingDuringTheShutDownIsNotStartedAgain()
+    {
+        const QString riin = program(QStringLiteral("riin"));
+        const QString soft = program(QStringLiteral("soft"));
+        auto programs = supervise(riin, soft);
+        QTRY_VERIFY(programs->riin().process()->state() == QProcess::Running);
+        QTRY_VERIFY(programs->printerSoft().process()->state() == QProcess::Running);
+        programs->stopRestarts();
+        QCOMPARE(programs->riin().timerId(), 0);
+        QCOMPARE(programs->printerSoft().timerId(), 0);
+        QSignalSpy riinStarted(programs->riin().process(), &QProcess::started);
+        QSignalSpy riinEnded(programs->riin().process(), &QProcess::finished);
+        ::kill(pid_t(programs->riin().process()->processId()), SIGKILL);
+        QVERIFY(riinEnded.wait(10000));
+        // A restart would come at once, or a second after the last start.
+        QVERIFY(!riinStarted.wait(1500));
+        QCOMPARE(startsOf(riin).size(), 1);
+        shutDown(*programs);
+        QCOMPARE(startsOf(soft).size(), 1);
+    }
+
+    // With nothing to minimise windows, that is logged once and the
+    // supervision ends once the programs run; an ended one still restarts.
+    void withoutAWindowManagerSupervisionEndsOnceRunning()
+    {
+        windows.iconifies = false;
+        LogCapture log;
+        const QString riin = program(QStringLiteral("riin"));
+        const QString soft = program(QStringLiteral("soft"));
+        auto programs = supervise(riin, soft);
+        QTRY_COMPARE(programs->riin().timerId(), 0);
+        QTRY_COMPARE(programs->printerSoft().timerId(), 0);
+        QCOMPARE(programs->riin().process()->state(), QProcess::Running);
+        QCOMPARE(LogCapture::all().count(QStringLiteral("no window manager")), 1);
+        QVERIFY(windows.minimised.isEmpty());
+        ::kill(pid_t(programs->riin().process()->processId()), SIGKILL);
+        QTRY_COMPARE(startsOf(riin).size(), 2);
+        shutDown(*programs);
     }
 
     void windowsAreMinimisedUntilTheyStaySo()

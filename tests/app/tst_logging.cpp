@@ -3,6 +3,8 @@
 #include "tests/support/device_fixture.h"
 
 #include <QDate>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -207,6 +209,42 @@ private slots:
         QCOMPARE(l.room(9700, 100), LogLimiter::Room::WriteClosing);
         QCOMPARE(l.room(9700, 1), LogLimiter::Room::Full);
         QCOMPARE(l.room(0, 1), LogLimiter::Room::Write); // the file was deleted meanwhile
+    }
+
+    // A held count goes out by itself once its second is up, and at the
+    // log's close, dated by the repeat it counts, not by a later line.
+    void heldRepeatIsWrittenAtItsOwnTime_data()
+    {
+        QTest::addColumn<bool>("atClose");
+        QTest::newRow("its second up") << false;
+        QTest::newRow("log closed") << true;
+    }
+    void heldRepeatIsWrittenAtItsOwnTime()
+    {
+        QFETCH(bool, atClose);
+        initLog();
+        const auto close = qScopeGuard([] { closeLog(); });
+        QElapsedTimer sinceFirst;
+        sinceFirst.start();
+        qWarning() << "CameraFrames::grab" << "bad frame";
+        QTest::qWait(300);
+        const QDateTime before = QDateTime::currentDateTime().addMSecs(-20);
+        qWarning() << "CameraFrames::grab" << "bad frame";
+        const QDateTime after = QDateTime::currentDateTime().addMSecs(20);
+        const auto repeatLines = [] { return readLines().filter(QStringLiteral("repeated 1 times")); };
+        if (atClose) {
+            closeLog();
+            QCOMPARE(repeatLines().size(), 1);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(repeatLines().size(), 1, 5000);
+        }
+        // Due a second after the first line; the bound leaves room for load.
+        QVERIFY2(sinceFirst.elapsed() < 3000, qPrintable(QString::number(sinceFirst.elapsed())));
+        const QString line = repeatLines().first();
+        QVERIFY2(line.startsWith(QStringLiteral("WARN ")), qPrintable(line));
+        const QDateTime stamp = QDateTime::fromString(line.mid(5, 23), QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
+        QVERIFY2(stamp >= before && stamp <= after, qPrintable(line));
+        QCOMPARE(readLines().size(), 2);
     }
 
     // A machine flooding the link with unasked-for frames: identical lines

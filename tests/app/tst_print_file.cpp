@@ -229,6 +229,78 @@ private slots:
         QCOMPARE(XlsxSheet::columnOfReference("7"), -1);
     }
 
+    // A sheet as a spreadsheet program writes it: every cell reads as the
+    // sheet shows it, and the formatted empty rows after the data are no data.
+    void sheetReadsCellsAsTheSheetShowsThem()
+    {
+        const QByteArray styles =
+            "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+            "<numFmts count=\"3\"><numFmt numFmtId=\"176\" formatCode=\"000000\"/>"
+            "<numFmt numFmtId=\"177\" formatCode=\"0.00_);[Red]\\(0.00\\)\"/>"
+            "<numFmt numFmtId=\"178\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;;@\"/></numFmts>"
+            "<cellStyleXfs count=\"1\"><xf numFmtId=\"14\" fontId=\"0\"/></cellStyleXfs>"
+            "<cellXfs count=\"10\"><xf numFmtId=\"0\" xfId=\"0\"/><xf numFmtId=\"14\" applyNumberFormat=\"1\"/>"
+            "<xf numFmtId=\"176\" applyNumberFormat=\"1\"/><xf numFmtId=\"2\" applyNumberFormat=\"1\"/>"
+            "<xf numFmtId=\"1\" applyNumberFormat=\"1\"/><xf numFmtId=\"177\" applyNumberFormat=\"1\"/>"
+            "<xf numFmtId=\"22\" applyNumberFormat=\"1\"/><xf numFmtId=\"178\" applyNumberFormat=\"1\"/>"
+            "<xf numFmtId=\"20\" applyNumberFormat=\"1\"/><xf numFmtId=\"3\" applyNumberFormat=\"1\"/></cellXfs>"
+            "</styleSheet>";
+        const QByteArray strings =
+            "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"3\" uniqueCount=\"3\">"
+            "<si><t>Code</t></si>"
+            "<si><r><t>東京</t></r><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh><phoneticPr fontId=\"1\"/></si>"
+            "<si><t>line1_x000D_</t></si></sst>";
+        const struct
+        {
+            const char *cell; // the <c> element of row r, column A, "%1" its reference
+            QString shown;
+        } cases[] = {
+            {"<c r=\"%1\" s=\"1\"><v>45292</v></c>", "2024/1/1"},
+            {"<c r=\"%1\" s=\"2\"><v>123</v></c>", "000123"},
+            {"<c r=\"%1\" s=\"3\"><v>12.5</v></c>", "12.50"},
+            {"<c r=\"%1\" s=\"4\"><v>1234567890123450</v></c>", "1234567890123450"},
+            {"<c r=\"%1\" s=\"4\"><v>1E+15</v></c>", "1000000000000000"},
+            {"<c r=\"%1\"><v>1.23456789012345E+15</v></c>", "1.23457E+15"},
+            {"<c r=\"%1\"><v>6901234567892</v></c>", "6901234567892"},
+            {"<c r=\"%1\"><v>0.30000000000000004</v></c>", "0.3"},
+            {"<c r=\"%1\" s=\"0\"><v>45292</v></c>", "45292"},
+            {"<c r=\"%1\" s=\"5\"><v>-3.5</v></c>", "(3.50)"},
+            {"<c r=\"%1\" s=\"6\"><v>45292.5</v></c>", "2024/1/1 12:00"},
+            {"<c r=\"%1\" s=\"7\"><v>45306</v></c>", "2024年1月15日"},
+            {"<c r=\"%1\" s=\"8\"><v>0.75</v></c>", "18:00"},
+            {"<c r=\"%1\" s=\"9\"><v>1234567.4</v></c>", "1,234,567"},
+            {"<c r=\"%1\" t=\"s\"><v>1</v></c>", "東京"},
+            {"<c r=\"%1\" t=\"s\"><v>2</v></c>", "line1\r"},
+            {"<c r=\"%1\" t=\"inlineStr\"><is><t>a_x005F_x000D_b_x000a_</t></is></c>", "a_x000D_b\n"},
+            {"<c r=\"%1\" t=\"str\"><f>A1</f><v>x_x000A_y</v></c>", "x\ny"},
+        };
+        QByteArray sheet = "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+                           "<row r=\"1\" spans=\"1:2\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>";
+        int r = 2;
+        for (const auto &c : cases) {
+            const QByteArray ref = "A" + QByteArray::number(r);
+            sheet += "<row r=\"" + QByteArray::number(r) + "\" spans=\"1:2\">" + QString::fromUtf8(c.cell).arg(QString::fromLatin1(ref)).toUtf8()
+                     + "</row>";
+            ++r;
+        }
+        // Formatting carried down past the data: styled rows, styled empty cells.
+        for (int e = r; e < r + 38; ++e)
+            sheet += "<row r=\"" + QByteArray::number(e) + "\" spans=\"1:2\" s=\"2\" customFormat=\"1\">"
+                     + (e % 2 ? "<c r=\"A" + QByteArray::number(e) + "\" s=\"2\"/><c r=\"B" + QByteArray::number(e) + "\" s=\"3\"/>" : QByteArray())
+                     + "</row>";
+        sheet += "</sheetData></worksheet>";
+        const QString path = f.dir->filePath("shown.xlsx");
+        QVERIFY(writeTestXlsxParts(path, sheet, strings, styles));
+        XlsxSheet read;
+        QVERIFY2(read.load(path), qPrintable(read.error()));
+        QCOMPARE(read.rowCount(), int(std::size(cases)) + 1);
+        for (int i = 0; i < int(std::size(cases)); ++i)
+            QVERIFY2(read.cell(i + 1, 0) == cases[i].shown,
+                     qPrintable(QStringLiteral("row %1: \"%2\", the sheet shows \"%3\"")
+                                    .arg(i + 2)
+                                    .arg(read.cell(i + 1, 0), cases[i].shown)));
+    }
+
     // Sheets no real workbook holds are refused with the bound they break;
     // cells far out are kept without filling the rows and columns between.
     void hostileSheets_data()

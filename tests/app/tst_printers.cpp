@@ -11,6 +11,7 @@
 #include "platform/printing/system_spooler.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -173,6 +174,50 @@ private slots:
             }
         }
         f.device->setTaskStatus(2);
+    }
+
+    // During a firmware upload the update is refused as closing the window
+    // is, while the file is sent and while the machine reports progress;
+    // the upload ends whole, and only then does the update quit.
+    void updateIsRefusedDuringAFirmwareUpload()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString ran = folder.filePath(QStringLiteral("ran.txt"));
+        QFile script(folder.filePath(QStringLiteral("runtool.sh")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\ntouch ran.txt\n");
+        script.close();
+        QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        int quits = 0;
+        OnlineServices online(services(), [&quits] { ++quits; }, {});
+        online.setUpdaterFolder(folder.path());
+
+        QVERIFY(f.link());
+        f.sim->updateState([](SimMachineState &s) { s.uploadStepMs = 400; });
+        f.sim->clearReceived();
+        const QByteArray file(512 * 1024, 'f');
+        f.device->slotUpgrade(2, file, {});
+        for (const char *phase : {"sending", "progress"}) {
+            if (qstrcmp(phase, "progress") == 0)
+                QTRY_VERIFY(f.device->updateProgress() > 0.0f && f.device->updateProgress() < 100.0f);
+            f.device->setErrorMessage(QString());
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("checkUpdate.*refused"));
+            online.checkUpdate();
+            QVERIFY2(quits == 0, phase);
+            QCOMPARE(f.device->errorMessage(), QStringLiteral("请等待升级结束"));
+            QVERIFY(f.device->linked());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->updateProgress(), 100.0f, 20000);
+        QVERIFY(f.sim->receivedPayloads().contains("UPG;2;" + file));
+        QVERIFY(!QFile::exists(ran));
+
+        f.device->setErrorMessage(QString());
+        online.checkUpdate();
+        QCOMPARE(quits, 1);
+        QTRY_VERIFY(QFile::exists(ran));
+        QCOMPARE(f.device->errorMessage(), QString());
+        f.sim->updateState([](SimMachineState &s) { s.uploadStepMs = 20; });
     }
 };
 

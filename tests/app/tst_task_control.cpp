@@ -8,8 +8,12 @@
 #include "app/task/task_control.h"
 #include "app/task/task_counters.h"
 #include "app/task/task_settings.h"
+#include "platform/named_objects/object_name.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QLoggingCategory>
 #include <mutex>
 #include <QSignalSpy>
@@ -18,6 +22,7 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -516,6 +521,41 @@ private slots:
         app()->reCount();
         app()->reCount();
         QCOMPARE(recount.count(), 0);
+    }
+
+    // Last, as it ends the application: the shut-down during a test print
+    // that waits for a print component which never answers ends the print
+    // at once; the application object then goes with nothing of it left
+    // running (the sanitiser suite would see a freed channel used).
+    void shutdownDuringASlowTestPrintEndsIt()
+    {
+        qputenv(named::kPrefixVariable, QByteArray("tsttask") + QByteArray::number(getpid()) + "_");
+        const QString jobLog = f.dir->filePath(QStringLiteral("component.log"));
+        QProcess component;
+        component.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        component.start(QStringLiteral(PRINT_COMPONENT), {QStringLiteral("--never-answer"), QStringLiteral("--log"), jobLog});
+        QVERIFY(component.waitForStarted(5000));
+        QByteArray output;
+        while (!output.contains("ready\n")) {
+            QVERIFY(component.waitForReadyRead(5000));
+            output += component.readAllStandardOutput();
+        }
+        const auto waiting = [&jobLog] {
+            QFile file(jobLog);
+            return file.open(QIODevice::ReadOnly) && file.readAll().contains("not answering");
+        };
+        f.config->setProperty(Config::CPT_Enable_Print, true);
+        app()->setPrinterName(QStringLiteral("CorelDRAW"));
+        QVERIFY(app()->printPdfFile(QString(), QStringLiteral("CorelDRAW")));
+        QTRY_VERIFY_WITH_TIMEOUT(waiting(), 5000);
+        QElapsedTimer clock;
+        clock.start();
+        app()->shutdown();
+        // The answer's bound is 10 s: the print gave up, it did not run out.
+        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(logged(QStringLiteral("hand-over ended by the program's end")));
+        component.terminate();
+        QVERIFY(component.waitForFinished(5000));
     }
 };
 

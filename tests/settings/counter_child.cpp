@@ -1,12 +1,73 @@
 // Counts copies the way a job does, announcing each on stdout, so a test can
 // kill it right after a counted copy and check what a restart finds.
 // Usage: counter_child <program dir> <adds|setters> <copies> [wait]
+//        counter_child <program dir> adds <copies> full-after <n>
+//            after n copies reached the settings file, no file may grow past
+//            kFileLimit (a full disk); n = 0: from the start
+//        counter_child <program dir> adds <copies> die-at <n>
+//            after n - 1 copies reached the settings file, the process dies
+//            as copy n is committed to the statistics store
 #include "settings/config.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QThread>
 
+#include <csignal>
 #include <cstdio>
+#include <dlfcn.h>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr rlim_t kFileLimit = 256 * 1024;
+
+// Waits until the settings file holds every counted copy (its marker is gone).
+bool waitForFile(const QString &dir)
+{
+    const QDeadlineTimer deadline(20000);
+    while (QFile::exists(dir + QStringLiteral("/config.ini.counting"))) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+void fillDisk()
+{
+    std::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails (EFBIG)
+    const rlimit limit{kFileLimit, kFileLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+using WalHook = int (*)(void *, void *, const char *, int);
+int dieAtCommit(void *, void *, const char *, int)
+{
+    std::raise(SIGKILL);
+    return 0;
+}
+
+// The store's connection dies at its next commit. The driver's SQLite is
+// the one the SQL plugin loaded.
+bool armDeathAtCommit()
+{
+    const QVariant handle = QSqlDatabase::database(QStringLiteral("sqlite1"), false).driver()->handle();
+    void *db = handle.isValid() ? *static_cast<void *const *>(handle.constData()) : nullptr;
+    void *lib = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_NOLOAD);
+    auto walHook = lib ? reinterpret_cast<void *(*)(void *, WalHook, void *)>(dlsym(lib, "sqlite3_wal_hook"))
+                       : nullptr;
+    if (!db || !walHook)
+        return false;
+    walHook(db, dieAtCommit, nullptr);
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -16,8 +77,16 @@ int main(int argc, char **argv)
     const QString dir = QString::fromLocal8Bit(argv[1]);
     const bool setters = qstrcmp(argv[2], "setters") == 0;
     const int copies = QByteArray(argv[3]).toInt();
+    const QByteArray after = argc > 4 ? QByteArray(argv[4]) : QByteArray();
+    const int at = argc > 5 ? QByteArray(argv[5]).toInt() : -1;
+    if (after == "full-after" && at == 0)
+        fillDisk();
     Config config(dir, dir + QStringLiteral("/config.db"));
     for (int i = 1; i <= copies; ++i) {
+        if (after == "die-at" && i == at && (!waitForFile(dir) || !armDeathAtCommit())) {
+            std::fprintf(stderr, "the file never caught up, or no SQLite commit to hook\n");
+            return 3;
+        }
         if (setters) {
             config.setTodayCopies(config.todayCopies() + 1);
             config.setTotalCopies(config.totalCopies() + 1);
@@ -31,8 +100,15 @@ int main(int argc, char **argv)
         }
         std::printf("counted %d\n", i);
         std::fflush(stdout);
+        if (after == "full-after" && i == at) {
+            if (!waitForFile(dir)) {
+                std::fprintf(stderr, "the file never caught up\n");
+                return 3;
+            }
+            fillDisk();
+        }
     }
-    if (argc > 4 && qstrcmp(argv[4], "wait") == 0) {
+    if (after == "wait") {
         for (;;)
             QThread::sleep(60);
     }

@@ -1,4 +1,5 @@
 #include "settings/config.h"
+#include "settings/param_table.h"
 #include "settings/scene_settings_port.h"
 #include "tests/support/recording_prompt.h"
 
@@ -503,6 +504,52 @@ private slots:
         QVERIFY(c.pendingEdits().isEmpty()); // the dialog's unsaved edits are dropped
     }
 
+    // Restored defaults and values saved from the dialog pass the checks of
+    // a start: the wrong form or out of range gives the default and a log
+    // line, for this run and after a restart.
+    void restoredAndSavedValuesAreChecked_data()
+    {
+        QTest::addColumn<bool>("restore"); // from configDefault.ini, else saved with the dialog
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<double>("expected");
+        QTest::addColumn<bool>("replaced"); // by the default, with a log line
+        QTest::newRow("restored decimal comma") << true << 9 << "2,5" << 30.0 << true;
+        QTest::newRow("restored negative speed") << true << 13 << "-50" << 30.0 << true;
+        QTest::newRow("restored speed far too high") << true << 9 << "1e9" << 30.0 << true;
+        QTest::newRow("restored in range") << true << 9 << "2.5" << 2.5 << false;
+        QTest::newRow("saved negative roller limit") << false << 4 << "-150" << 60.0 << true;
+        QTest::newRow("saved no number") << false << 9 << "fast" << 30.0 << true;
+        QTest::newRow("saved in range") << false << 4 << "45.5" << 45.5 << false;
+    }
+    void restoredAndSavedValuesAreChecked()
+    {
+        QFETCH(bool, restore);
+        QFETCH(int, id);
+        QFETCH(QString, value);
+        QFETCH(double, expected);
+        QFETCH(bool, replaced);
+        const QString key = QString::fromLatin1(ParamTable::entry(id).key).section('/', 1);
+        if (restore)
+            writeFile(path("configDefault.ini"), ("[Spoolsmith]\n" + key + "=" + value + "\n").toLatin1());
+        {
+            Config c(path());
+            g_problems.clear();
+            const QtMessageHandler previous = qInstallMessageHandler(recordProblems);
+            if (restore) {
+                c.resetDefaultCfg();
+            } else {
+                c.saveTmp(cpt(id), value.toDouble() != 0.0 ? QVariant(value.toDouble()) : QVariant(value));
+                c.saveCfg();
+            }
+            qInstallMessageHandler(previous);
+            QCOMPARE(c.getProperty(cpt(id)), QVariant(expected));
+            QCOMPARE(!g_problems.filter(key).isEmpty(), replaced);
+        }
+        Config again(path());
+        QCOMPARE(again.getProperty(cpt(id)), QVariant(expected));
+    }
+
     void valuesAcrossRestart_data()
     {
         QTest::addColumn<QByteArray>("property");
@@ -593,16 +640,20 @@ private slots:
         QTest::addColumn<bool>("configPresent");
         QTest::addColumn<int>("version");
         QTest::addColumn<QByteArray>("variant"); // empty: no variant file
+        QTest::addColumn<bool>("writable");      // config.ini can be written
         const QByteArray variant2("[Spoolsmith]\nVersion=2\nIdent=variant2\n");
-        QTest::newRow("no config.ini, variant present: install and restart") << false << 2 << variant2;
-        QTest::newRow("no config.ini, variant missing: empty config.ini") << false << 3 << QByteArray();
-        QTest::newRow("config.ini present: store only") << true << 2 << variant2;
+        QTest::newRow("no config.ini, variant present: install and restart") << false << 2 << variant2 << true;
+        QTest::newRow("no config.ini, variant missing: empty config.ini") << false << 3 << QByteArray() << true;
+        QTest::newRow("config.ini present: store only") << true << 2 << variant2 << true;
+        QTest::newRow("config.ini cannot be written: error, no restart") << false << 2 << variant2 << false;
+        QTest::newRow("neither variant nor config.ini: error, no restart") << false << 3 << QByteArray() << false;
     }
     void setVersion()
     {
         QFETCH(bool, configPresent);
         QFETCH(int, version);
         QFETCH(QByteArray, variant);
+        QFETCH(bool, writable);
         const QString configIni = path("config.ini");
         if (configPresent)
             writeFile(configIni, "[Spoolsmith]\nVersion=1\n");
@@ -623,11 +674,30 @@ private slots:
                 exitCodes << code;
                 shownAtExit = prompt.shown.size();
             });
+            // A directory where config.ini should be: no write reaches it,
+            // root or not (a read-only folder or a full disk alike).
+            if (!writable)
+                QVERIFY(QDir(path()).mkpath("config.ini/in-the-way"));
+            g_problems.clear();
+            const QtMessageHandler previous = qInstallMessageHandler(recordProblems);
             c.setVersion(version);
+            qInstallMessageHandler(previous);
             QCOMPARE(c.version(), version);
             const qsizetype afterFirst = versionSpy.count();
             QVERIFY(afterFirst >= 1);
-            if (configPresent) {
+            if (!writable) {
+                QVERIFY2(!g_problems.filter("Config::setVersion").isEmpty(), qPrintable(g_problems.join('\n')));
+                QCOMPARE(prompt.shown.size(), 1);
+                QVERIFY2(prompt.shown.first().contains(configIni), qPrintable(prompt.shown.first()));
+                QVERIFY(c.liveStorePath().endsWith("tmp.ini"));
+                c.setVersion(version); // the next announcement: no second box
+                QCOMPARE(prompt.shown.size(), 1);
+                QVERIFY(exitCodes.isEmpty());
+                bool answered = false;
+                QMetaObject::invokeMethod(this, [&answered] { answered = true; }, Qt::QueuedConnection);
+                QTRY_VERIFY(answered);
+                QVERIFY(QDir(configIni).removeRecursively());
+            } else if (configPresent) {
                 QVERIFY(prompt.shown.isEmpty());
                 QVERIFY(exitCodes.isEmpty());
                 c.setVersion(version); // the same version is signalled again
@@ -642,8 +712,9 @@ private slots:
         }
         // After a restart config.ini is the live file; only an installed variant brings its ident.
         Config again(path());
-        QCOMPARE(again.ident(), configPresent || variant.isEmpty() ? QString() : QStringLiteral("variant2"));
-        QCOMPARE(again.version(), configPresent || !variant.isEmpty() ? version : 0);
+        QCOMPARE(again.ident(),
+                 configPresent || variant.isEmpty() || !writable ? QString() : QStringLiteral("variant2"));
+        QCOMPARE(again.version(), configPresent || !variant.isEmpty() || !writable ? version : 0);
     }
 
     // Without a scene reads fall back and writes do nothing; while a job runs

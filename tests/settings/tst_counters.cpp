@@ -249,6 +249,57 @@ private slots:
         QCOMPARE(row(todayText()).value(3).toInt(), 8);
     }
 
+    // A settings file that cannot be written (a file-size limit stands for a
+    // full disk) or a process killed as a copy is committed to the store:
+    // every counted copy and the day's counts are there after a restart.
+    void countedCopiesOutliveAFileThatLags_data()
+    {
+        QTest::addColumn<QByteArray>("before"); // config.ini before the run
+        QTest::addColumn<QStringList>("run"); // counter_child's arguments after the mode
+        QTest::addColumn<int>("today");
+        QTest::addColumn<int>("total");
+        const QByteArray yesterday = QDate::currentDate().addDays(-1).toString(Qt::ISODate).toLatin1();
+        QTest::newRow("damaged file, disk full after 5 of 10")
+            << QByteArray("[Broken\n") << QStringList{"10", "full-after", "5"} << 10 << 10;
+        QTest::newRow("file unwritable from the day's first start")
+            << "[Today]\nToday=" + yesterday + "\nCopies=7\n[Total]\nCopies=7\n"
+            << QStringList{"5", "full-after", "0"} << 5 << 12;
+        QTest::newRow("killed between the store's commit and the marker")
+            << QByteArray() << QStringList{"3", "die-at", "3"} << 3 << 3;
+    }
+    void countedCopiesOutliveAFileThatLags()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, run);
+        QFETCH(int, today);
+        QFETCH(int, total);
+        {
+            QFile file(ini());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            // Larger than the child's file-size limit, so no write of it
+            // passes; in small sections, written as a settings file is.
+            for (int i = 0; i < 128; ++i)
+                file.write("[Padding" + QByteArray::number(i) + "]\nfill=" + QByteArray(4096, 'x') + "\n");
+            file.write(before);
+        }
+        QProcess child;
+        child.start(COUNTER_CHILD, QStringList{dir(), "adds"} + run);
+        QVERIFY(child.waitForFinished(60000));
+        const bool dies = run.contains("die-at");
+        QCOMPARE(child.exitStatus(), dies ? QProcess::CrashExit : QProcess::NormalExit);
+        QVERIFY2(dies || child.exitCode() == 0, child.readAllStandardError().constData());
+        if (!dies)
+            QVERIFY(iniValue("Total/Copies").toInt() < total); // the file did lag
+        auto c = start();
+        QCOMPARE(c->today(), QDate::currentDate());
+        QCOMPARE(c->todayCopies(), today);
+        QCOMPARE(c->totalCopies(), quint64(total));
+        QCOMPARE(row("").value(3).toInt(), total);
+        QCOMPARE(row(todayText()).value(3).toInt(), today);
+        QCOMPARE(iniValue("Total/Copies").toInt(), total);
+        QVERIFY(!QFile::exists(ini() + ".counting"));
+    }
+
     void killedWhileCountingLeavesDayAndTotalAgreeing()
     {
         runChild("adds", 100000, 40);

@@ -64,7 +64,8 @@ bool writeTestXlsx(const QString &path, const QVector<QStringList> &rows)
     return writeTestXlsxParts(path, sheet, strings);
 }
 
-bool writeTestXlsxParts(const QString &path, const QByteArray &sheet, const QByteArray &strings)
+bool writeTestXlsxParts(const QString &path, const QByteArray &sheet, const QByteArray &strings,
+                        const QByteArray &styles)
 {
     QuaZip zip(path);
     if (!zip.open(QuaZip::mdCreate))
@@ -81,6 +82,7 @@ bool writeTestXlsxParts(const QString &path, const QByteArray &sheet, const QByt
         "Target=\"worksheets/sheet1.xml\"/></Relationships>";
     const bool ok = addEntry(zip, "xl/workbook.xml", workbook) && addEntry(zip, "xl/_rels/workbook.xml.rels", rels)
                     && (strings.isEmpty() || addEntry(zip, "xl/sharedStrings.xml", strings))
+                    && (styles.isEmpty() || addEntry(zip, "xl/styles.xml", styles))
                     && addEntry(zip, "xl/worksheets/sheet1.xml", sheet);
     zip.close();
     return ok && zip.getZipError() == 0;

@@ -9,6 +9,7 @@
 // number cells, the first column of other texts shared strings, the rest
 // inline strings, so that every cell kind the reader knows is present.
 bool writeTestXlsx(const QString &path, const QVector<QStringList> &rows);
-// The same package around a sheet part and shared strings as given (none
-// when empty).
-bool writeTestXlsxParts(const QString &path, const QByteArray &sheet, const QByteArray &strings = {});
+// The same package around a sheet part, shared strings and styles as given
+// (none when empty).
+bool writeTestXlsxParts(const QString &path, const QByteArray &sheet, const QByteArray &strings = {},
+                        const QByteArray &styles = {});

@@ -181,6 +181,43 @@ private slots:
         empty.noiseSigma = 10;
         QVERIFY(QrPageCodeReader().read(synth::render(empty)).text.isEmpty());
         QVERIFY(QrPageCodeReader().read(QImage()).text.isEmpty());
+        // A page code followed by a NUL and more is not a page code; the
+        // text shown is the whole data.
+        synth::Picture nul;
+        nul.qrText = QString::fromLatin1("1234abcd\0zz", 11);
+        nul.qrTopLeft = {500, 400};
+        const PageCodeRead withNul = QrPageCodeReader().read(synth::render(nul));
+        QCOMPARE(withNul.text, nul.qrText);
+        QCOMPARE(withNul.code, 0u);
+    }
+
+    // Pictures thinner than the reduction factor (a truncated capture):
+    // nothing read, nothing thrown.
+    void thinPicturesGiveNoCode_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QRect>("region");
+        QTest::newRow("1300 x 1") << QSize(1300, 1) << QRect();
+        QTest::newRow("700 x 1") << QSize(700, 1) << QRect();
+        QTest::newRow("1 x 1300") << QSize(1, 1300) << QRect();
+        QTest::newRow("2000 x 2") << QSize(2000, 2) << QRect();
+        QTest::newRow("2 x 2000") << QSize(2, 2000) << QRect();
+        QTest::newRow("thin region") << QSize(1600, 1200) << QRect(0, 600, 1600, 1);
+    }
+    void thinPicturesGiveNoCode()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QRect, region);
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        PageCodeRead r;
+        try {
+            r = QrPageCodeReader().read(picture, region);
+        } catch (...) {
+            QFAIL("an exception left the reader");
+        }
+        QVERIFY(r.text.isEmpty());
+        QCOMPARE(r.code, 0u);
     }
 };
 

@@ -1,6 +1,7 @@
 // The X11 window control on a display of its own with no window manager:
-// the test keeps the manager's client list itself, takes the child's map
-// request and receives the iconify request the control sends.
+// the test plays the manager's part (its check window, the client list),
+// takes the child's map request and receives the iconify request the
+// control sends.
 #include "platform/window_control/window_control.h"
 
 #include <QDeadlineTimer>
@@ -46,6 +47,21 @@ private slots:
         XSelectInput(display, root, SubstructureRedirectMask | SubstructureNotifyMask);
         XSync(display, False);
 
+        // A manager is known by its check window, which names itself; until
+        // then nothing minimises windows.
+        windowcontrol::WindowControl &control = windowcontrol::windowControl();
+        QVERIFY(!control.canMinimise());
+        const Atom checkAtom = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+        const unsigned long check[] = {XCreateSimpleWindow(display, root, 0, 0, 1, 1, 0, 0, 0)};
+        XChangeProperty(display, root, checkAtom, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(check), 1);
+        XSync(display, False);
+        QVERIFY(!control.canMinimise()); // left by a manager that ended
+        XChangeProperty(display, Window(check[0]), checkAtom, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char *>(check), 1);
+        XSync(display, False);
+        QVERIFY(control.canMinimise());
+
         QProcess child;
         child.start(QStringLiteral(X_WINDOW_CHILD), {});
         QVERIFY(child.waitForStarted());
@@ -61,7 +77,6 @@ private slots:
                         PropModeReplace, reinterpret_cast<const unsigned char *>(clients), 2);
         XSync(display, False);
 
-        windowcontrol::WindowControl &control = windowcontrol::windowControl();
         windowcontrol::ProcessWindow found = control.rootWindowOf(pid);
         QVERIFY(found.found);
         QCOMPARE(found.handle, quintptr(window));
