@@ -233,7 +233,11 @@ void CutDocument::reopenForCutDirection()
     }
     m_reopenPending = false;
     const QString file = sourceFile();
-    if (!file.isEmpty())
+    if (file.isEmpty())
+        return;
+    if (opensOnWorker(file))
+        openOnWorker(file, true);
+    else
         emit openScene(file);
 }
 
@@ -327,6 +331,9 @@ void CutDocument::setCutFile(const QString &path)
         return;
     if (opening()) {
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
+        if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+            device->setErrorMessage(
+                QCoreApplication::translate("SpoolsmithApp", "切割文件正在载入，请稍后 \n"));
         return;
     }
     if (opensOnWorker(path)) {
