@@ -47,8 +47,10 @@ void SpoolsmithApp::initCameraParts(const AppServices &services)
 
     CaptureBroker::Hooks hooks;
     hooks.scanMark = [this](const QImage &image) { scanMark(image); };
-    hooks.inspectLabel = [this](const QImage &image) { m_inspection->inspect(image); };
-    hooks.currentFrame = [this] { return currentFrame(); };
+    hooks.inspectLabel = [this](const QImage &image) { return m_inspection->inspect(image); };
+    hooks.frameAfter = [this](qint64 askedUs, std::chrono::steady_clock::time_point deadline) {
+        return m_frames->frameAfter(askedUs, deadline);
+    };
     m_capture = std::make_unique<CaptureBroker>(services, hooks);
 
     const auto direct = Qt::DirectConnection;

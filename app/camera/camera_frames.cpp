@@ -94,6 +94,12 @@ void CameraFrames::stop()
         m_stopFrames = true;
     }
     m_stopWake.notify_all();
+    {
+        // Under the frame lock, so a frame waiter between its test and its
+        // sleep cannot miss the stop.
+        std::lock_guard<std::mutex> lock(m_frameLock);
+    }
+    m_frameStored.notify_all();
     if (m_frameThread.joinable()) {
         // A grab waits at most 1000 ms, so the join is bounded.
         m_frameThread.join();
@@ -107,15 +113,22 @@ void CameraFrames::frameLoop()
     while (!m_stopFrames.load()) {
         try {
             const qint64 start = clockMs();
-            const cv::Mat frame = HKCamera::instance()->getFrame(checkCameraSerial());
+            // While the check camera is one of the QML road, nothing is
+            // grabbed (and no other camera is opened in its name).
+            const Config *config = m_services.config();
+            const bool grab = config && !config->usedQMLCameraAt(1);
+            qint64 takenUs = 0;
+            const cv::Mat frame = grab ? HKCamera::instance()->getFrame(checkCameraSerial(), &takenUs) : cv::Mat();
             if (!frame.empty() && frame.type() == CV_8UC3) {
                 const QImage view(frame.data, frame.cols, frame.rows, int(frame.step), QImage::Format_RGB888);
                 const QImage copy = view.copy();
                 {
                     std::lock_guard<std::mutex> lock(m_frameLock);
                     m_currentFrame = copy;
+                    m_frameTakenUs = takenUs;
                     m_framePath = ImageProvider::nextImageUrl();
                 }
+                m_frameStored.notify_all();
                 emit framePathChanged();
             }
             const qint64 now = clockMs();
@@ -139,6 +152,15 @@ QImage CameraFrames::currentFrame() const
 {
     std::lock_guard<std::mutex> lock(m_frameLock);
     return m_currentFrame;
+}
+
+QImage CameraFrames::frameAfter(qint64 askedUs, std::chrono::steady_clock::time_point deadline) const
+{
+    std::unique_lock<std::mutex> lock(m_frameLock);
+    const bool fresh = m_frameStored.wait_until(lock, deadline, [this, askedUs] {
+        return m_frameTakenUs >= askedUs || m_stopFrames.load();
+    });
+    return fresh && m_frameTakenUs >= askedUs ? m_currentFrame : QImage();
 }
 
 void CameraFrames::setPrintPreview(const QImage &image)
@@ -215,7 +237,8 @@ bool CameraFrames::saveFrame(const QString &fileName)
 
 bool CameraFrames::startRecorder(const QString &fileName)
 {
-    return HKCamera::instance()->startVideo(checkCameraSerial(), fileName.toStdString());
+    // The loop writes one frame a cycle: that is the file's rate.
+    return HKCamera::instance()->startVideo(checkCameraSerial(), fileName.toStdString(), 1000.0 / kFramePeriodMs);
 }
 
 void CameraFrames::stopRecorder()

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -42,6 +43,10 @@ public:
     quint64 cycles() const { return m_frameCycles.load(); }
 
     QImage currentFrame() const;
+    // The first frame taken at or after askedUs (microseconds since the
+    // epoch), waiting for the loop until deadline; null when none came or
+    // the loop stopped.
+    QImage frameAfter(qint64 askedUs, std::chrono::steady_clock::time_point deadline) const;
     // The print preview gets a new address each time it is stored.
     void setPrintPreview(const QImage &image);
     QImage printPreview() const;
@@ -71,6 +76,8 @@ private:
     mutable std::mutex m_frameLock; // the pictures and their addresses
     QImage m_printPreview;
     QImage m_currentFrame;
+    qint64 m_frameTakenUs = 0; // when the current frame was taken
+    mutable std::condition_variable m_frameStored; // under m_frameLock
     QString m_printImgPath;
     QString m_framePath;
     std::atomic<int> m_fps{0};

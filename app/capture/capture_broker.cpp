@@ -50,28 +50,29 @@ bool CaptureBroker::doCapture(const QVariant &camera)
         qInfo() << "SpoolsmithApp::doCapture" << "shutting down, no picture asked for, camera" << c;
         return false;
     }
-    m_capturing.store(true);
-    record.done = false;
+    m_capturing.fetch_add(1);
     record.sequence = record.sequence >= (INT_MAX / kCaptureCameraSlots) - 1 ? 1 : record.sequence + 1;
     const int token = record.sequence * kCaptureCameraSlots + c;
-    record.pending = token;
+    record.pending[token] = CaptureSync::Answer::Waiting;
 
     const Config *config = m_services.config();
+    // Bounded whatever was set: an out-of-range value waits the default.
+    const int waitMs = ParamLimits::boundedInt(config, Config::CPT_Wait_Capture, 10000);
     const bool qmlCamera = !config || config->usedQMLCameraAt(c - 1);
     if (qmlCamera)
         emit capture(QVariant(token));
     else if (c == 2)
-        startLabelCheck(token, m_hooks.currentFrame());
+        startFrameCheck(token, waitMs);
     // Camera 1 without the QML camera: nothing to ask, the wait runs out.
 
-    // Bounded whatever was set: an out-of-range value waits the default.
-    const int waitMs = ParamLimits::boundedInt(config, Config::CPT_Wait_Capture, 10000);
-    // Spurious wake-ups are told apart from the real one by done.
-    record.cond.wait_for(lock, std::chrono::milliseconds(waitMs),
-                         [this, &record] { return record.done || m_cancelled.load(); });
-    record.pending = 0;
-    m_capturing.store(false);
-    const bool done = record.done;
+    // Spurious wake-ups are told apart from the real one by the answer.
+    record.cond.wait_for(lock, std::chrono::milliseconds(waitMs), [this, &record, token] {
+        return record.pending[token] != CaptureSync::Answer::Waiting || m_cancelled.load();
+    });
+    const bool done = record.pending[token] == CaptureSync::Answer::Evaluated;
+    record.pending.erase(token);
+    record.done = done;
+    m_capturing.fetch_sub(1);
     if (!done && m_cancelled.load())
         qInfo() << "SpoolsmithApp::doCapture" << "wait cancelled by the shut-down, camera" << c;
     else if (!done)
@@ -79,18 +80,19 @@ bool CaptureBroker::doCapture(const QVariant &camera)
     return done;
 }
 
-bool CaptureBroker::finishCapture(int token)
+bool CaptureBroker::finishCapture(int token, bool evaluated)
 {
     const int camera = captureCameraOf(token);
     if (camera <= 0)
         return false;
     CaptureSync &record = captureRecord(camera);
     std::lock_guard<std::mutex> lock(record.mutex);
-    if (record.pending == 0 || record.pending != token) {
+    auto it = record.pending.find(token);
+    if (it == record.pending.end()) {
         qWarning() << "SpoolsmithApp::finishCapture" << "picture of request" << token << "came after its wait ended";
         return false;
     }
-    record.done = true;
+    it->second = evaluated ? CaptureSync::Answer::Evaluated : CaptureSync::Answer::NotEvaluated;
     record.cond.notify_all();
     return true;
 }
@@ -103,7 +105,7 @@ void CaptureBroker::capturedMarkImage(int id, const QVariant &img)
     if (image.isNull())
         qWarning() << "SpoolsmithApp::capturedMarkImage" << "empty picture" << id;
     m_hooks.scanMark(image);
-    finishCapture(id);
+    finishCapture(id, true);
 }
 
 void CaptureBroker::capturedLabelImage(int id, const QVariant &img)
@@ -118,11 +120,32 @@ void CaptureBroker::startLabelCheck(int token, const QImage &image)
         // GUI thread.
         const QImage copy = image.copy();
         // The inspection lock before a capture record, always in this order.
-        m_hooks.inspectLabel(copy);
-        finishCapture(token);
+        const bool inspected = m_hooks.inspectLabel(copy);
+        finishCapture(token, inspected);
     });
     if (!thread)
         qCritical() << "SpoolsmithApp::capturedLabelImage" << "picture of request" << token << "not inspected";
+}
+
+void CaptureBroker::startFrameCheck(int token, int waitMs)
+{
+    // Only a frame taken after the request answers it: the frame loop's
+    // last one may be from before (a camera that stopped sending).
+    const qint64 askedUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    const ThreadGroup::Handle thread = m_labelChecks.start([this, token, askedUs, deadline] {
+        const QImage frame = m_hooks.frameAfter(askedUs, deadline);
+        if (frame.isNull()) {
+            qWarning() << "SpoolsmithApp::doCapture" << "no check-camera frame taken after request" << token;
+            finishCapture(token, false);
+            return;
+        }
+        finishCapture(token, m_hooks.inspectLabel(frame));
+    });
+    if (!thread)
+        qCritical() << "SpoolsmithApp::doCapture" << "picture of request" << token << "not inspected";
 }
 
 void CaptureBroker::requestCheckPicture()

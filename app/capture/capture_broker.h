@@ -9,6 +9,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -27,10 +28,13 @@ public:
     {
         // Scans a mark-camera picture (GUI thread).
         std::function<void(const QImage &)> scanMark;
-        // Inspects a check-camera picture (label-check thread).
-        std::function<void(const QImage &)> inspectLabel;
-        // The industrial check camera's last frame.
-        std::function<QImage()> currentFrame;
+        // Inspects a check-camera picture (label-check thread); false when
+        // it was dropped or failed.
+        std::function<bool(const QImage &)> inspectLabel;
+        // The industrial check camera's first frame taken at or after
+        // askedUs (microseconds since the epoch), waiting until deadline;
+        // null when none came.
+        std::function<QImage(qint64 askedUs, std::chrono::steady_clock::time_point deadline)> frameAfter;
     };
     CaptureBroker(AppServices services, Hooks hooks, QObject *parent = nullptr);
     ~CaptureBroker() override;
@@ -38,7 +42,7 @@ public:
     // Camera 1 (mark) or 2 (check): one picture, evaluated, or false after
     // the capture wait; never on the GUI thread with the QML camera.
     bool doCapture(const QVariant &camera);
-    bool capturing() const { return m_capturing.load(); }
+    bool capturing() const { return m_capturing.load() > 0; }
     CaptureSync &captureRecord(int camera);
     void capturedMarkImage(int id, const QVariant &img);
     void capturedLabelImage(int id, const QVariant &img);
@@ -58,14 +62,17 @@ signals:
     void capture(const QVariant &camera);
 
 private:
-    bool finishCapture(int token);
+    // Records the answer of one request and wakes its waiter.
+    bool finishCapture(int token, bool evaluated);
     void startLabelCheck(int token, const QImage &image);
+    // Inspects the industrial check camera's next frame for a request.
+    void startFrameCheck(int token, int waitMs);
 
     AppServices m_services;
     Hooks m_hooks;
     std::mutex m_recordsLock;
     std::map<int, std::unique_ptr<CaptureSync>> m_records;
-    std::atomic<bool> m_capturing{false};
+    std::atomic<int> m_capturing{0}; // requests waiting
     std::atomic<bool> m_cancelled{false};
     ThreadGroup m_labelChecks{"SpoolsmithApp::labelCheckThread"};
     ThreadGroup m_pictureRequests{"SpoolsmithApp::loadTemplate"};

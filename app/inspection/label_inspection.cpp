@@ -89,15 +89,16 @@ void LabelInspection::setDetector(Detector detector)
     m_detector = std::move(detector);
 }
 
-void LabelInspection::inspect(const QImage &image)
+bool LabelInspection::inspect(const QImage &image)
 {
     if (m_waiting.fetch_add(1) >= kMostPictures) {
         m_waiting.fetch_sub(1);
         m_dropped.fetch_add(1);
         qWarning() << "SpoolsmithApp::labelCheckThread" << "four pictures in hand, this one is dropped";
-        return;
+        return false;
     }
     bool drifted = false;
+    bool inspected = true;
     {
         std::lock_guard<std::mutex> lock(m_inspectionLock);
         std::function<void(const QImage &)> replaced;
@@ -112,6 +113,7 @@ void LabelInspection::inspect(const QImage &image)
                 drifted = checkLabelCapture(image);
         } catch (const std::exception &e) {
             qCritical() << kWhere << "inspection failed:" << e.what();
+            inspected = false;
         }
     }
     m_waiting.fetch_sub(1);
@@ -126,6 +128,7 @@ void LabelInspection::inspect(const QImage &image)
             device->setErrorMessage(QCoreApplication::translate("SpoolsmithApp", "纸张偏移大于")
                                     + QString::number(int(std::trunc(limit))) + QStringLiteral("mm"));
     }
+    return inspected;
 }
 
 bool LabelInspection::checkLabelCapture(const QImage &img)

@@ -75,8 +75,9 @@ public:
 
     // A check picture from the capture broker: inspected under the
     // inspection lock. While one is inspected, three more may wait; further
-    // ones are dropped with a log line.
-    void inspect(const QImage &image);
+    // ones are dropped with a log line. False: dropped or failed, not
+    // inspected.
+    bool inspect(const QImage &image);
     int droppedPictures() const { return m_dropped.load(); }
     // The inspection proper; its caller holds the inspection lock. Returns
     // true when the paper drifted beyond the limit and the job must stop.

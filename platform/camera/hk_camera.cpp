@@ -11,6 +11,8 @@
 #include <opencv2/imgproc.hpp>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -18,6 +20,10 @@ namespace {
 constexpr guint64 kGrabTimeoutUs = 1000 * 1000;
 constexpr double kFrameRate = 20.0;
 constexpr int kStreamBuffers = 4;
+// Bad frames in a row that count as a failed stream (a lone one is noise).
+constexpr int kFailedFramesToClose = 3;
+// How often a camera closed after a failure is looked for.
+constexpr qint64 kLostLookPeriodMs = 1000;
 // Error code logged where the failure carries none of its own.
 constexpr int kNoCode = -1;
 
@@ -36,6 +42,47 @@ void logFailure(const char *method, const char *message, GError **error)
         g_clear_error(error);
 }
 
+qint64 steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// When the frame was taken, microseconds since the epoch. A stream that
+// stamps nothing, or on another clock (a day or more off), counts as now.
+gint64 takenAt(ArvBuffer *buffer)
+{
+    constexpr gint64 kOtherClockUs = gint64(24) * 3600 * 1000 * 1000;
+    const gint64 now = g_get_real_time();
+    const gint64 stamped = gint64(arv_buffer_get_system_timestamp(buffer) / 1000);
+    return std::llabs(now - stamped) < kOtherClockUs ? stamped : now;
+}
+
+// The newest frame taken at or after askedUs, waiting at most the grab
+// time-out; older ones go back to the stream unread.
+ArvBuffer *popFreshBuffer(ArvStream *stream, gint64 askedUs)
+{
+    const gint64 deadline = g_get_monotonic_time() + gint64(kGrabTimeoutUs);
+    ArvBuffer *buffer = nullptr;
+    while (!buffer) {
+        const gint64 left = deadline - g_get_monotonic_time();
+        if (left <= 0)
+            return nullptr;
+        buffer = arv_stream_timeout_pop_buffer(stream, guint64(left));
+        if (!buffer)
+            return nullptr;
+        if (takenAt(buffer) < askedUs) {
+            arv_stream_push_buffer(stream, buffer);
+            buffer = nullptr;
+        }
+    }
+    while (ArvBuffer *newer = arv_stream_try_pop_buffer(stream)) {
+        arv_stream_push_buffer(stream, buffer);
+        buffer = newer;
+    }
+    return buffer;
+}
+
 } // namespace
 
 // One opened camera: its Aravis objects and, while recording, the writer.
@@ -45,6 +92,7 @@ struct CameraHandle
     ArvCamera *camera = nullptr;
     ArvStream *stream = nullptr;
     std::mutex grabLock; // the stream and the camera, between grabbing and closing
+    int failedFrames = 0; // bad frames in a row, under grabLock
     std::mutex recordLock;
     MjpegRecorder writer;
 
@@ -121,7 +169,8 @@ bool HKCamera::findDevice(const char *method, const std::string &serial, std::st
     arv_update_device_list();
     const unsigned count = arv_get_n_devices();
     if (count == 0) {
-        qCritical() << method << "Find No Devices!";
+        if (method)
+            qCritical() << method << "Find No Devices!";
         return false;
     }
     for (unsigned i = 0; i < count; ++i) {
@@ -132,8 +181,40 @@ bool HKCamera::findDevice(const char *method, const std::string &serial, std::st
             return true;
         }
     }
-    qCritical() << method << "no camera" << QString::fromStdString(serial);
+    if (method)
+        qCritical() << method << "no camera" << QString::fromStdString(serial);
     return false;
+}
+
+bool HKCamera::lostCameraFound(const std::string &serial)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        auto it = m_lost.find(serial);
+        if (it == m_lost.end())
+            return true;
+        const qint64 now = steadyMs();
+        if (now - it->second < kLostLookPeriodMs)
+            return false;
+        it->second = now;
+    }
+    std::string deviceId;
+    return findDevice(nullptr, serial, &deviceId);
+}
+
+void HKCamera::closeFailed(const std::shared_ptr<CameraHandle> &handle)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        auto it = m_handles.find(handle->serial);
+        if (it == m_handles.end() || it->second != handle)
+            return;
+        m_handles.erase(it);
+        m_lost[handle->serial] = steadyMs();
+    }
+    qCritical() << "HKCamera::getFrame" << QString::fromStdString(handle->serial)
+                << "the stream failed, camera closed; it is opened again when found";
+    closeCamera(handle.get());
 }
 
 bool HKCamera::openCamera(const std::string &serial)
@@ -188,19 +269,21 @@ bool HKCamera::openCamera(const std::string &serial)
     if (error)
         return failed("Start Grabbing fail!");
 
+    bool wasLost = false;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         // Another thread may have opened the same camera meanwhile: keep one.
         if (m_handles.count(serial) == 0) {
             m_handles[serial] = handle;
             handle.reset();
+            wasLost = m_lost.erase(serial) > 0;
         }
     }
     if (handle) {
         closeCamera(handle.get());
         return true;
     }
-    qInfo() << "HKCamera::openCamera" << QString::fromStdString(serial) << "grabbing";
+    qInfo() << "HKCamera::openCamera" << QString::fromStdString(serial) << (wasLost ? "found again, grabbing" : "grabbing");
     return true;
 }
 
@@ -216,12 +299,13 @@ std::shared_ptr<CameraHandle> HKCamera::handleFor(const std::string &serial) con
     return it == m_handles.end() ? nullptr : it->second;
 }
 
-cv::Mat HKCamera::getFrame(const std::string &serial)
+cv::Mat HKCamera::getFrame(const std::string &serial, qint64 *takenUs)
 {
     try {
+        const gint64 askedUs = g_get_real_time();
         std::shared_ptr<CameraHandle> handle = handleFor(serial);
         if (!handle) {
-            if (!openCamera(serial))
+            if (!lostCameraFound(serial) || !openCamera(serial))
                 return cv::Mat();
             handle = handleFor(serial);
             if (!handle)
@@ -229,24 +313,20 @@ cv::Mat HKCamera::getFrame(const std::string &serial)
         }
 
         cv::Mat result;
+        bool streamFailed = false;
         {
             std::lock_guard<std::mutex> grab(handle->grabLock);
             if (!handle->stream)
                 return cv::Mat();
-            ArvBuffer *buffer = arv_stream_timeout_pop_buffer(handle->stream, kGrabTimeoutUs);
+            ArvBuffer *buffer = popFreshBuffer(handle->stream, askedUs);
             if (!buffer) {
                 qCritical() << "HKCamera::getFrame" << "Get Image fail! nRet" << hexCode(kNoCode);
-                return cv::Mat();
-            }
-            // Frames queued while nobody asked are stale: keep only the newest.
-            while (ArvBuffer *newer = arv_stream_try_pop_buffer(handle->stream)) {
-                arv_stream_push_buffer(handle->stream, buffer);
-                buffer = newer;
-            }
-            const ArvBufferStatus status = arv_buffer_get_status(buffer);
-            if (status != ARV_BUFFER_STATUS_SUCCESS) {
+                streamFailed = true;
+            } else if (const ArvBufferStatus status = arv_buffer_get_status(buffer); status != ARV_BUFFER_STATUS_SUCCESS) {
                 qCritical() << "HKCamera::getFrame" << "Get Image fail! nRet" << hexCode(int(status));
+                streamFailed = ++handle->failedFrames >= kFailedFramesToClose;
             } else {
+                handle->failedFrames = 0;
                 size_t size = 0;
                 const void *data = arv_buffer_get_image_data(buffer, &size);
                 const ArvPixelFormat format = arv_buffer_get_image_pixel_format(buffer);
@@ -258,8 +338,15 @@ cv::Mat HKCamera::getFrame(const std::string &serial)
                 if (result.empty())
                     qCritical() << "HKCamera::getFrame" << "Convert Pixel Type fail! nRet" << hexCode(int(format))
                                 << QString::fromStdString(why);
+                else if (takenUs)
+                    *takenUs = takenAt(buffer);
             }
-            arv_stream_push_buffer(handle->stream, buffer);
+            if (buffer)
+                arv_stream_push_buffer(handle->stream, buffer);
+        }
+        if (streamFailed) {
+            closeFailed(handle);
+            return cv::Mat();
         }
 
         if (!result.empty()) {
@@ -277,7 +364,7 @@ cv::Mat HKCamera::getFrame(const std::string &serial)
     }
 }
 
-bool HKCamera::startVideo(const std::string &serial, const std::string &path)
+bool HKCamera::startVideo(const std::string &serial, const std::string &path, double frameRate)
 {
     std::shared_ptr<CameraHandle> handle = handleFor(serial);
     if (!handle) {
@@ -296,8 +383,8 @@ bool HKCamera::startVideo(const std::string &serial, const std::string &path)
             return false;
         }
     }
-    double rate = 0.0;
-    {
+    double rate = frameRate;
+    if (rate <= 0.0) {
         std::lock_guard<std::mutex> grab(handle->grabLock);
         rate = handle->camera ? arv_camera_get_frame_rate(handle->camera, &error) : 0.0;
         if (error) {
@@ -316,6 +403,31 @@ bool HKCamera::startVideo(const std::string &serial, const std::string &path)
         return false;
     }
     qInfo() << "HKCamera::startVideo" << QString::fromStdString(path) << width << height << rate;
+    return true;
+}
+
+bool HKCamera::stopGrabbing(const std::string &serial)
+{
+    std::shared_ptr<CameraHandle> handle = handleFor(serial);
+    if (!handle)
+        return false;
+    std::lock_guard<std::mutex> grab(handle->grabLock);
+    if (!handle->camera)
+        return false;
+    GError *error = nullptr;
+    arv_camera_stop_acquisition(handle->camera, &error);
+    // Aravis's fake camera streams whatever the acquisition state: a region
+    // larger than the stream's buffers breaks each frame it sends instead.
+    if (!error && ARV_IS_FAKE_DEVICE(arv_camera_get_device(handle->camera))) {
+        gint x = 0, y = 0, width = 0, height = 0;
+        arv_camera_get_region(handle->camera, &x, &y, &width, &height, &error);
+        if (!error)
+            arv_camera_set_region(handle->camera, 0, 0, width * 2, height * 2, &error);
+    }
+    if (error) {
+        logFailure("HKCamera::stopGrabbing", "Stop Grabbing fail! nRet", &error);
+        return false;
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <QtGlobal>
 
 #include <opencv2/core.hpp>
 
@@ -37,14 +38,24 @@ public:
     // starts grabbing at 20 frames a second. An opened camera stays open.
     bool openCamera(const std::string &serial);
     bool isOpen(const std::string &serial) const;
-    // One frame, waiting at most 1000 ms; opens the camera when needed.
-    // Empty on any failure.
-    cv::Mat getFrame(const std::string &serial);
+    // One frame taken after this call began, waiting at most 1000 ms (frames
+    // queued before, e.g. while nobody grabbed, are dropped); opens the
+    // camera when needed. *takenUs: when the frame was taken (microseconds
+    // since the epoch). Empty on any failure. A camera whose stream failed
+    // (no frame in the wait, or several bad frames in a row) is closed,
+    // logged once, and opened again once it is found again by its serial
+    // number (looked for at most once a second, quietly).
+    cv::Mat getFrame(const std::string &serial, qint64 *takenUs = nullptr);
 
     // Records the frames that getFrame grabs from an opened camera into an
-    // AVI file (Motion JPEG) until stopVideo.
-    bool startVideo(const std::string &serial, const std::string &path);
+    // AVI file (Motion JPEG) until stopVideo. The file plays at frameRate
+    // (0: the camera's rate); frames are repeated or left out so that it
+    // plays as long as it was recorded, whatever the rate getFrame is called.
+    bool startVideo(const std::string &serial, const std::string &path, double frameRate = 0.0);
     void stopVideo(const std::string &serial);
+    // Stops an opened camera sending frames and leaves it open, as an
+    // unplugged camera; its next grab fails and closes it.
+    bool stopGrabbing(const std::string &serial);
 
     // Stops grabbing and releases one handle; a null handle is closed already.
     bool closeCamera(CameraHandle *handle);
@@ -54,10 +65,17 @@ public:
 private:
     HKCamera();
     std::shared_ptr<CameraHandle> handleFor(const std::string &serial) const;
-    // Device id of the first device with this serial number (or id).
+    // Device id of the first device with this serial number (or id);
+    // method null: look without logging.
     bool findDevice(const char *method, const std::string &serial, std::string *deviceId);
+    // A camera closed after its stream failed: whether to try opening it now.
+    bool lostCameraFound(const std::string &serial);
+    void closeFailed(const std::shared_ptr<CameraHandle> &handle);
 
     mutable std::mutex m_lock; // the serial list and the handle map
     std::vector<std::string> m_serials;
     std::map<std::string, std::shared_ptr<CameraHandle>> m_handles;
+    // Cameras closed after their stream failed, with when they were last
+    // looked for (steady clock, ms).
+    std::map<std::string, qint64> m_lost;
 };

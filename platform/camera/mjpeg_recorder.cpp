@@ -71,6 +71,8 @@ bool MjpegRecorder::open(const std::string &path, double fps, cv::Size size, std
         return false;
     }
     m_writer = module.open(path.c_str(), fps, size.width, size.height);
+    m_fps = fps;
+    m_written = 0;
     if (!m_writer && why)
         *why = "cannot open " + path;
     return m_writer != nullptr;
@@ -78,7 +80,15 @@ bool MjpegRecorder::open(const std::string &path, double fps, cv::Size size, std
 
 void MjpegRecorder::write(const cv::Mat &bgr)
 {
-    if (m_writer && bgr.type() == CV_8UC3)
+    if (!m_writer || bgr.type() != CV_8UC3)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (m_written == 0)
+        m_start = now;
+    // Slots begun by now: the first frame fills slot 1 at once.
+    const double elapsed = std::chrono::duration<double>(now - m_start).count();
+    const long long due = m_fps > 0.0 ? (long long)(elapsed * m_fps) + 1 : m_written + 1;
+    for (; m_written < due; ++m_written)
         writerModule().write(m_writer, bgr.data, bgr.cols, bgr.rows, bgr.step);
 }
 

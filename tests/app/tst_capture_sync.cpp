@@ -115,12 +115,13 @@ private slots:
         QVERIFY(captureOnThread(2));
         QCOMPARE(inspected.load(), 1);
         QVERIFY(sawCapturing.load());
-        // Without the QML camera the check camera's last frame is inspected.
+        // Without the QML camera only a frame the loop takes after the
+        // request is inspected: with no loop running, none comes.
         f.config->setShowCamera(1);
         f.config->setUsedQMLCamera(false);
         f.config->setProperty(Config::CPT_Wait_Capture, 300);
-        QVERIFY(captureOnThread(2));
-        QCOMPARE(inspected.load(), 2);
+        QVERIFY(!captureOnThread(2));
+        QCOMPARE(inspected.load(), 1);
         QCOMPARE(m_camera->requests(), 1);
         f.config->setUsedQMLCamera(true);
         app()->setLabelInspection({});
@@ -174,7 +175,8 @@ private slots:
     {
         f.config->setProperty(Config::CPT_Wait_Capture, 9900);
         CaptureBroker broker({[this] { return f.config.get(); }, [this] { return f.device.get(); }},
-                             {[](const QImage &) {}, [](const QImage &) {}, [] { return QImage(); }});
+                             {[](const QImage &) {}, [](const QImage &) { return true; },
+                              [](qint64, std::chrono::steady_clock::time_point) { return QImage(); }});
         // The job's request is made on its own thread: counted atomically,
         // not by a signal spy, whose list is not for two threads.
         std::atomic<int> askedCount{0};
@@ -192,6 +194,67 @@ private slots:
         QCOMPARE(broker.labelCheckThreadCount(), 0);
         QVERIFY(!broker.doCapture(2));
         QCOMPARE(asked(), 2);
+    }
+
+    // Two check requests overlap: each waits for its own answer only. A
+    // picture not inspected (dropped, the inspection full) answers its
+    // request with false at once; a request whose picture never comes does
+    // not end the other's wait, nor is it answered by the other's picture.
+    void overlappingCheckRequestsKeepTheirOwnAnswers_data()
+    {
+        QTest::addColumn<bool>("firstAnswered");
+        QTest::addColumn<bool>("secondInspected");
+        QTest::newRow("first never answered") << false << true;
+        QTest::newRow("second picture dropped") << true << false;
+    }
+
+    void overlappingCheckRequestsKeepTheirOwnAnswers()
+    {
+        QFETCH(bool, firstAnswered);
+        QFETCH(bool, secondInspected);
+        constexpr int waitMs = 2500;
+        f.config->setProperty(Config::CPT_Wait_Capture, waitMs);
+        // The picture's width says whether its inspection takes it.
+        CaptureBroker broker({[this] { return f.config.get(); }, [this] { return f.device.get(); }},
+                             {[](const QImage &) {}, [](const QImage &image) { return image.width() == 2; },
+                              [](qint64, std::chrono::steady_clock::time_point) { return QImage(); }});
+        std::mutex lock;
+        QList<int> tokens;
+        connect(&broker, &CaptureBroker::capture, this, [&](const QVariant &token) {
+            std::lock_guard<std::mutex> l(lock);
+            tokens << token.toInt();
+        }, Qt::DirectConnection);
+        const auto asked = [&] {
+            std::lock_guard<std::mutex> l(lock);
+            return tokens;
+        };
+        const auto request = [&broker] {
+            return std::async(std::launch::async, [&broker] {
+                QElapsedTimer clock;
+                clock.start();
+                const bool done = broker.doCapture(2);
+                return std::make_pair(done, clock.elapsed());
+            });
+        };
+        auto first = request();
+        QTRY_COMPARE(asked().size(), 1);
+        auto second = request();
+        QTRY_COMPARE(asked().size(), 2);
+        // Both pictures come 300 ms later, the first one only if answered.
+        const QList<int> both = asked();
+        QTest::qWait(300);
+        if (firstAnswered)
+            broker.capturedLabelImage(both[0], QVariant::fromValue(QImage(2, 2, QImage::Format_RGB888)));
+        broker.capturedLabelImage(both[1], QVariant::fromValue(QImage(secondInspected ? 2 : 1, 2, QImage::Format_RGB888)));
+        while (second.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const auto [secondDone, secondMs] = second.get();
+        const auto [firstDone, firstMs] = first.get();
+        QCOMPARE(firstDone, firstAnswered);
+        QCOMPARE(secondDone, secondInspected);
+        QVERIFY2(secondMs < waitMs - 1000, qPrintable(QString::number(secondMs)));
+        QVERIFY2(firstAnswered ? firstMs < waitMs - 1000 : firstMs >= waitMs - 10, qPrintable(QString::number(firstMs)));
+        broker.joinLabelChecks();
     }
 
     void badCameraNumberIsRefused()

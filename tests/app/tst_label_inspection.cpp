@@ -453,16 +453,23 @@ private slots:
             return edgesOnly(200, 1400, 100);
         });
         std::vector<std::thread> threads;
-        threads.emplace_back([&] { insp->inspect(QImage(1600, 1200, QImage::Format_RGB888)); });
+        // A dropped picture is reported as not inspected.
+        std::atomic<int> notInspected{0};
+        const auto inspect = [&] {
+            if (!insp->inspect(QImage(1600, 1200, QImage::Format_RGB888)))
+                ++notInspected;
+        };
+        threads.emplace_back(inspect);
         QTRY_COMPARE_WITH_TIMEOUT(calls.load(), 1, 5000);
         for (int i = 0; i < 6; ++i)
-            threads.emplace_back([&] { insp->inspect(QImage(1600, 1200, QImage::Format_RGB888)); });
+            threads.emplace_back(inspect);
         // Three of the six later ones find four pictures in hand and return.
         QTRY_COMPARE_WITH_TIMEOUT(insp->droppedPictures(), 3, 5000);
         gate.release();
         for (std::thread &t : threads)
             t.join();
         QCOMPARE(calls.load(), 4);
+        QCOMPARE(notInspected.load(), 3);
     }
 
     void inspectionRacesThePainterAndTheCollectWorker()

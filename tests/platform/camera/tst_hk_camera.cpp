@@ -84,6 +84,28 @@ private slots:
         QCOMPARE(QFileInfo(QString::fromStdString(path)).size(), size);
     }
 
+    // Frames the stream queued while nobody grabbed (the camera switched
+    // away) are never the answer: the first frame after the pause is new.
+    void firstFrameAfterAPauseIsNew_data()
+    {
+        QTest::addColumn<int>("pauseMs");
+        QTest::newRow("no pause") << 0;
+        QTest::newRow("queue filled") << 400;
+        QTest::newRow("long pause") << 1500;
+    }
+
+    void firstFrameAfterAPauseIsNew()
+    {
+        QFETCH(int, pauseMs);
+        HKCamera *camera = HKCamera::instance();
+        QVERIFY(!camera->getFrame("1").empty());
+        QTest::qWait(pauseMs);
+        const qint64 askedUs = g_get_real_time();
+        qint64 takenUs = 0;
+        QVERIFY(!camera->getFrame("1", &takenUs).empty());
+        QVERIFY2(takenUs >= askedUs, qPrintable(QStringLiteral("%1 µs old").arg(askedUs - takenUs)));
+    }
+
     void closeAllThenReopen()
     {
         HKCamera *camera = HKCamera::instance();
@@ -121,6 +143,60 @@ private slots:
         QCOMPARE(convertToRgb8(&grey, 1, 1, 1, ARV_PIXEL_FORMAT_MONO_8).at<cv::Vec3b>(0, 0), cv::Vec3b(77, 77, 77));
         const quint16 wide = 4095;
         QCOMPARE(convertToRgb8(&wide, 2, 1, 1, ARV_PIXEL_FORMAT_MONO_12).at<cv::Vec3b>(0, 0), cv::Vec3b(255, 255, 255));
+        // Mono12Packed: 0xAB1 and 0xCD2, the low nibbles of both in the middle byte.
+        const quint8 packed[3] = {0xAB, 0x21, 0xCD};
+        const cv::Mat two = convertToRgb8(packed, 3, 2, 1, ARV_PIXEL_FORMAT_MONO_12_PACKED);
+        QCOMPARE(two.at<cv::Vec3b>(0, 0), cv::Vec3b(0xAB, 0xAB, 0xAB));
+        QCOMPARE(two.at<cv::Vec3b>(0, 1), cv::Vec3b(0xCD, 0xCD, 0xCD));
+    }
+
+    // A packed frame (two pixels in three bytes, GigE Vision layout) gives
+    // the same picture as the unpacked frame of the same pixels.
+    void packedFormatsConvertLikeUnpacked_data()
+    {
+        QTest::addColumn<quint32>("packed");
+        QTest::addColumn<quint32>("unpacked");
+        QTest::addColumn<int>("bits");
+        QTest::newRow("Mono10Packed") << quint32(ARV_PIXEL_FORMAT_MONO_10_PACKED) << quint32(ARV_PIXEL_FORMAT_MONO_10) << 10;
+        QTest::newRow("Mono12Packed") << quint32(ARV_PIXEL_FORMAT_MONO_12_PACKED) << quint32(ARV_PIXEL_FORMAT_MONO_12) << 12;
+        QTest::newRow("BayerRG10Packed") << quint32(ARV_PIXEL_FORMAT_BAYER_RG_10_PACKED) << quint32(ARV_PIXEL_FORMAT_BAYER_RG_10) << 10;
+        QTest::newRow("BayerBG10Packed") << quint32(ARV_PIXEL_FORMAT_BAYER_BG_10_PACKED) << quint32(ARV_PIXEL_FORMAT_BAYER_BG_10) << 10;
+        QTest::newRow("BayerGR10Packed") << quint32(ARV_PIXEL_FORMAT_BAYER_GR_10_PACKED) << quint32(ARV_PIXEL_FORMAT_BAYER_GR_10) << 10;
+        QTest::newRow("BayerGB10Packed") << quint32(ARV_PIXEL_FORMAT_BAYER_GB_10_PACKED) << quint32(ARV_PIXEL_FORMAT_BAYER_GB_10) << 10;
+        QTest::newRow("BayerRG12Packed") << quint32(ARV_PIXEL_FORMAT_BAYER_RG_12_PACKED) << quint32(ARV_PIXEL_FORMAT_BAYER_RG_12) << 12;
+        QTest::newRow("BayerBG12Packed") << quint32(ARV_PIXEL_FORMAT_BAYER_BG_12_PACKED) << quint32(ARV_PIXEL_FORMAT_BAYER_BG_12) << 12;
+        QTest::newRow("BayerGR12Packed") << quint32(ARV_PIXEL_FORMAT_BAYER_GR_12_PACKED) << quint32(ARV_PIXEL_FORMAT_BAYER_GR_12) << 12;
+        QTest::newRow("BayerGB12Packed") << quint32(ARV_PIXEL_FORMAT_BAYER_GB_12_PACKED) << quint32(ARV_PIXEL_FORMAT_BAYER_GB_12) << 12;
+    }
+
+    void packedFormatsConvertLikeUnpacked()
+    {
+        QFETCH(quint32, packed);
+        QFETCH(quint32, unpacked);
+        QFETCH(int, bits);
+        // An odd pixel count: the last group holds one pixel.
+        const int w = 9, h = 5;
+        std::vector<quint16> pixels(w * h);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = quint16((i * 2654435761u >> 7) & ((1u << bits) - 1));
+        const int low = bits - 8;
+        std::vector<quint8> bytes((pixels.size() * 3 + 1) / 2, 0);
+        for (size_t i = 0; i < pixels.size(); i += 2) {
+            quint8 *group = &bytes[i / 2 * 3];
+            group[0] = quint8(pixels[i] >> low);
+            group[1] = quint8(pixels[i] & ((1u << low) - 1));
+            if (i + 1 < pixels.size()) {
+                group[2] = quint8(pixels[i + 1] >> low);
+                group[1] |= quint8((pixels[i + 1] & ((1u << low) - 1)) << 4);
+            }
+        }
+        std::string why;
+        const cv::Mat fromPacked = convertToRgb8(bytes.data(), bytes.size(), w, h, packed, &why);
+        QVERIFY2(!fromPacked.empty(), why.c_str());
+        const cv::Mat fromUnpacked = convertToRgb8(pixels.data(), pixels.size() * 2, w, h, unpacked);
+        QCOMPARE(fromPacked.type(), CV_8UC3);
+        QCOMPARE(fromPacked.size(), cv::Size(w, h));
+        QCOMPARE(cv::norm(fromPacked, fromUnpacked, cv::NORM_INF), 0.0);
     }
 
     void badFramesGiveNothing()
@@ -129,7 +205,8 @@ private slots:
         const std::vector<quint8> shortBuffer(10, 0);
         QVERIFY(convertToRgb8(shortBuffer.data(), shortBuffer.size(), 8, 8, ARV_PIXEL_FORMAT_MONO_8, &why).empty());
         QVERIFY(!why.empty());
-        QVERIFY(convertToRgb8(shortBuffer.data(), shortBuffer.size(), 2, 2, ARV_PIXEL_FORMAT_MONO_10_PACKED).empty());
+        // Packed: 2 × 2 pixels need 6 bytes.
+        QVERIFY(convertToRgb8(shortBuffer.data(), 5, 2, 2, ARV_PIXEL_FORMAT_MONO_10_PACKED).empty());
         QVERIFY(convertToRgb8(nullptr, 0, 2, 2, ARV_PIXEL_FORMAT_MONO_8).empty());
         QVERIFY(convertToRgb8(shortBuffer.data(), shortBuffer.size(), -1, 2, ARV_PIXEL_FORMAT_MONO_8).empty());
     }
