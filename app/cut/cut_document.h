@@ -152,12 +152,12 @@ private:
     mutable std::mutex m_lock; // the paths, page size and template
     QString m_cutShowFile;
     QString m_cutFile;
+    QString m_sourceFile; // the operator's file (a ".tva" is cut through its preview)
     QString m_sceneFile;
     QString m_saveFile;
     QSizeF m_pageSize;
     cv::Mat m_inspectionTemplate;
     CutFileLoader *m_loader = nullptr;
-    QString m_sourceFile;
     bool m_loadPending = false; // GUI thread: from a start until its result is taken
     bool m_loadIsOperators = false; // GUI thread: the pending load is the operator's file
     bool m_placeDeferred = false;   // GUI thread: loaded during a job, placed at its end
