@@ -209,6 +209,7 @@ void CutDocument::placeSlice()
     }
     // The cutter's plot data follows a turned scene, and any scene a job
     // switches to (the mark step rebuilds it only for pages with marks).
+    m_sceneReversed.store(done->job.reversed);
     if ((done->job.reversed && m_scene->page()->markItem()) || jobRuns())
         m_hooks.rebuildPlotData();
     qInfo() << "SpoolsmithApp::onOpenScene" << done->job.path << "open";
@@ -438,6 +439,7 @@ void CutDocument::presentTemplate(TemplateCache::Entry &entry)
     }
     showScene(entry.scene.get());
     // Turned already when it was opened; the plot data follows the scene.
+    m_sceneReversed.store(entry.reversed);
     if ((entry.reversed && m_scene->page()->markItem()) || jobRuns())
         m_hooks.rebuildPlotData();
     m_view->fitPage();
@@ -471,7 +473,9 @@ void CutDocument::openHere(const QString &path)
 
     GMarkItem *mark = m_scene->page()->markItem();
     Config *config = m_services.config();
-    const bool turn = config && config->getProperty(Config::CPT_Cut_Inverse).toBool() && mark;
+    const bool reversed = config && config->getProperty(Config::CPT_Cut_Inverse).toBool();
+    m_sceneReversed.store(reversed);
+    const bool turn = reversed && mark;
     if (turn) {
         QList<QGraphicsItem *> items;
         m_scene->exportCutItems(items, false, false, false);

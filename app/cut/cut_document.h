@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -88,6 +89,9 @@ public:
     // item. A template opened before comes back without being read again.
     bool openSceneBlocking(const QString &path);
     QString sceneFile() const;
+    // The cut direction the scene in sight was opened under (any thread):
+    // the plot data follows it, not a setting changed since.
+    bool sceneReversed() const { return m_sceneReversed.load(); }
     QSizeF pageSize() const;
 
     QImage renderCutMask() const;
@@ -162,6 +166,7 @@ private:
     bool m_loadIsOperators = false; // GUI thread: the pending load is the operator's file
     bool m_placeDeferred = false;   // GUI thread: loaded during a job, placed at its end
     bool m_reopenPending = false;   // GUI thread: a cut-direction change not yet applied
+    std::atomic<bool> m_sceneReversed{false};
     int m_loadPercent = -1;     // GUI thread
     std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread
     QList<QPair<double, double>> m_rowSegments;

@@ -520,8 +520,14 @@ private slots:
         app()->onPropertyChanged(Config::CPT_Cut_Inverse, true);
         QCOMPARE(opened.count(), 0);
         QVERIFY(f.device->pltData().isEmpty());
-        if (!loading)
+        if (!loading) {
             QCOMPARE(app()->cutScene()->fileName(), path);
+            // The job's next page is cut as its scene was opened, without
+            // the reversed cut's page spacing.
+            f.config->setPageSpacing(0.5);
+            QCOMPARE(app()->generatePltData(QTransform()), QByteArray("SP1;PU0,0;PD0,400,400,400,400,0,0,0;"));
+            f.config->setPageSpacing(0.0);
+        }
         app()->setTaskStatus(2);
         if (loading) {
             // Opened again on the worker, turned: its plot data is built.
