@@ -286,6 +286,8 @@ public:
     Q_INVOKABLE bool isAllowedStart();
     Q_INVOKABLE void reCount();
     Q_INVOKABLE bool finishedOneCopies();
+    // The driver starts a job that cuts or only prints (its kind to its end).
+    void jobStarting(bool cuts);
     bool runOnce() const;
     bool controlBusy() const;
     // Pause, resume and stop threads still to be joined.

@@ -117,6 +117,10 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     switchHooks.setPageCodeSearch = [this](bool on) { setPageCodeSearch(on); };
     switchHooks.stopTask = [this] { stopTask(false); };
     m_pageCodeSwitch = std::make_unique<PageCodeSwitch>(services, *m_cut, *m_records, switchHooks);
+    // Only the operator's openings change the cut file; a page-code switch
+    // opens into the scene alone.
+    connect(m_cut.get(), &CutDocument::cutFileChanged, this, [this] { m_pageCodeSwitch->forgetPageCutFile(); },
+            Qt::DirectConnection);
 
     const auto direct = Qt::DirectConnection;
     connect(m_cut.get(), &CutDocument::cutShowFileChanged, this, &SpoolsmithApp::cutShowFileChanged, direct);

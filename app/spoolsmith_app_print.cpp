@@ -97,8 +97,11 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
         if (TRV610Plus *device = services.device ? services.device() : nullptr)
             device->setErrorMessage(text);
     };
+    const JobGuard jobGuard([this] { return taskStatus(); }, fileHooks.showMessage);
+    fileHooks.jobGuard = jobGuard;
     m_printFile->setHooks(std::move(fileHooks));
     m_printers = std::make_unique<Printers>(services);
+    m_printers->setJobGuard(jobGuard);
     CdrChannel::Hooks cdrHooks;
     cdrHooks.taskStatus = [this] { return taskStatus(); };
     cdrHooks.addPrintCopies = [this](int pages) { setPrintCopies(printCopies() + pages); };

@@ -3,6 +3,7 @@
 #include "app/spoolsmith_app.h"
 
 #include "app/cut/cut_document.h"
+#include "app/cut/page_code_switch.h"
 #include "app/print/print_file.h"
 #include "app/records/production_records.h"
 #include "app/task/task_control.h"
@@ -17,6 +18,7 @@ void SpoolsmithApp::startTask(bool recount, bool bExecOnce) { m_taskControl->sta
 bool SpoolsmithApp::isAllowedStart() { return m_taskControl->startChecks(); }
 void SpoolsmithApp::reCount() { m_counters->reset(); }
 bool SpoolsmithApp::finishedOneCopies() { return m_taskControl->finishedOneCopies(); }
+void SpoolsmithApp::jobStarting(bool cuts) { m_taskControl->setJobCuts(cuts); }
 void SpoolsmithApp::pauseTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Pause, bWait); }
 void SpoolsmithApp::resumeTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Resume, bWait); }
 void SpoolsmithApp::stopTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Stop, bWait); }
@@ -70,6 +72,8 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
     hooks.cutFileOpening = [this] { return m_cut && m_cut->opening(); };
     hooks.dataSourceEnded = [this] { return m_printFile->enabledDataSource() && m_printFile->rowMissing(); };
     hooks.prepareRun = [this] {
+        if (m_pageCodeSwitch)
+            m_pageCodeSwitch->forgetPageCutFile();
         setMarkIndex(1);
         if (segmentX() != 0)
             setSegmentX(0);

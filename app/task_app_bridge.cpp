@@ -29,7 +29,9 @@ public:
     bool loadTaskSettings() override { return m_app->loadTaskSettings(); }
     void stopTask(bool wait) override { m_app->stopTask(wait); }
     bool finishedOneCopies() override { return m_app->finishedOneCopies(); }
+    bool runOnce() const override { return m_app->runOnce(); }
     int cutTaskCopies() const override { return m_app->cutTaskCopies(); }
+    void jobStarting(bool cuts) override { m_app->jobStarting(cuts); }
     void print() override { m_app->print(); }
     bool enablePrint() const override { return m_app->taskEnablePrint(); }
     QByteArray generatePltData(const QTransform &t) override { return m_app->generatePltData(t); }

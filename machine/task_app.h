@@ -27,7 +27,12 @@ public:
     virtual void stopTask(bool wait) = 0;
     // true: another copy is due.
     virtual bool finishedOneCopies() = 0;
+    // The job is a single trial copy, cut but never counted.
+    virtual bool runOnce() const { return false; }
     virtual int cutTaskCopies() const = 0;
+    // The job the driver starts now cuts (print and cut) or only prints;
+    // it counts as that kind to its end, whatever the presets become.
+    virtual void jobStarting(bool /*cuts*/) {}
     virtual void print() = 0;
     virtual bool enablePrint() const = 0;
     virtual QByteArray generatePltData(const QTransform &t) = 0;

@@ -53,7 +53,9 @@ TRV610Plus::TRV610Plus(std::unique_ptr<MachineLink> link, QObject *parent)
     , m_lights(std::make_unique<LightCommands>(*m_channel))
     , m_sequences(std::make_unique<CommandSequences>(*m_commands, *m_lights, *m_motors, m_context))
     , m_composite(std::make_unique<CompositeOps>(*m_channel, *m_state, m_context, *m_commands))
-    , m_upload(std::make_unique<FirmwareUpload>(*m_channel, *m_state))
+    , m_upload(std::make_unique<FirmwareUpload>(*m_channel, *m_state, [this] {
+        return m_state->taskStatus.get() != 2 || (m_jobs && !m_jobs->idle());
+    }))
 {
     // Readings start at their triggers, so nothing looks out of range
     // before the first report.

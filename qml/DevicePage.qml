@@ -10,6 +10,20 @@ Item {
 
     // Factory reset and save re-scale the machine: never under a job.
     readonly property bool jobIdle: app.taskStatus === 2
+    readonly property string busyTip: qsTr("任务运行中，请先停止任务")
+
+    // The motor resets move what a job is working with (the web guide also
+    // forgets its marks and paper centre): refused, with the tip, under a job.
+    // Asked again on OK: a job may have started while the box was open.
+    function resetAllowed() {
+        if (!jobIdle)
+            device.errorMessage = busyTip
+        return jobIdle
+    }
+    function confirmReset(box) {
+        if (resetAllowed())
+            box.open()
+    }
 
     // After a machine write the box shows what the machine reports, so a
     // write it refused puts the shown value back.
@@ -231,13 +245,13 @@ Item {
                 ActionButton {
                     objectName: "rectifyResetButton"
                     text: qsTr("纠偏复位")
-                    onClicked: popup_slit.open()
+                    onClicked: page.confirmReset(popup_slit)
                 }
                 ActionButton {
                     objectName: "trimResetButton"
                     visible: config.enableScanAndTrim
                     text: qsTr("裁断复位")
-                    onClicked: popup_tirm.open()
+                    onClicked: page.confirmReset(popup_tirm)
                 }
                 Row {
                     spacing: 10
@@ -262,6 +276,8 @@ Item {
             objectName: "popup_slit"
             text: qsTr("检查安全后，点击 <确 定> 按钮复位分切纠偏电机！")
             onClickedOk: {
+                if (!page.resetAllowed())
+                    return
                 if (device.wRectifyMotorReset())
                     config.rectifyReset = true
                 else
@@ -274,6 +290,8 @@ Item {
             objectName: "popup_tirm"
             text: qsTr("检查安全后，点击 <确 定> 按钮复位裁断电机！")
             onClickedOk: {
+                if (!page.resetAllowed())
+                    return
                 if (device.wTirmMotorYReset())
                     config.trimReset = true
                 else

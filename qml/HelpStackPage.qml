@@ -13,6 +13,9 @@ Item {
     // Enabled only while no upload runs: the driver reports 0 before the first
     // and 100 after the last.
     readonly property bool updateIdle: device.updateProgress === 0 || device.updateProgress === 100
+    // The machine flashes and restarts after an upload: never under a job,
+    // running or paused.
+    readonly property bool jobIdle: app.taskStatus === 2
 
     function machinePicture(version) {
         switch (version) {
@@ -208,7 +211,7 @@ Item {
                         font.pixelSize: 14
                         font.capitalization: Font.MixedCase
                         highlighted: true
-                        enabled: page.updateIdle
+                        enabled: page.updateIdle && page.jobIdle
                         background: Rectangle {
                             color: "#0473D5"
                             opacity: updateButton.enabled ? 1.0 : 0.4

@@ -134,9 +134,13 @@ Item {
                         chosen = true
                     }
                     // currentText follows the index only after this signal.
+                    // A printer refused during a job: the one in use shows again.
                     onCurrentIndexChanged: {
-                        if (chosen && currentIndex >= 0)
-                            app.printerName = textAt(currentIndex)
+                        if (!chosen || currentIndex < 0)
+                            return
+                        app.printerName = textAt(currentIndex)
+                        if (app.printerName !== textAt(currentIndex))
+                            currentIndex = find(app.printerName)
                     }
                 }
                 // The rest of the row: the drop-down's and the label's

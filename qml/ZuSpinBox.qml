@@ -42,8 +42,11 @@ SpinBox {
         return Number(value / decimal_factor).toLocaleString(locale, 'f', control.decimals)
     }
 
+    // The spin box takes the field's text over by itself when the field loses
+    // the focus, an emptied or refused text too (as 0 or a range bound): the
+    // field's own handler below takes typed text over, so here the value stays.
     valueFromText: function(text, locale) {
-        return textToUnits(text, locale)
+        return control.value
     }
 
     contentItem: TextInput {
@@ -69,9 +72,25 @@ SpinBox {
                 event.accepted = true
         }
 
-        onEditingFinished: {
-            control.value = control.textToUnits(text, control.locale)
-            control.valueModified()
+        // Only typed text is taken over, and only text the validator accepts;
+        // leaving the field without that writes nothing and shows the value
+        // again. Enter or leaving finishes the editing, whichever comes first.
+        property bool edited: false
+        onTextEdited: edited = true
+        onEditingFinished: finishEditing()
+        onActiveFocusChanged: {
+            if (!activeFocus)
+                finishEditing()
+        }
+
+        function finishEditing() {
+            const take = edited && acceptableInput
+            edited = false
+            if (take)
+                control.value = control.textToUnits(text, control.locale)
+            text = Qt.binding(function() { return control.displayText })
+            if (take)
+                control.valueModified()
         }
     }
 

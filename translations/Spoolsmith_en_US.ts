@@ -648,6 +648,20 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <source>纸张偏移大于</source>
         <translation>Paper drifted by more than </translation>
     </message>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
+    <message>
+        <source>打印文档发送失败，请检查打印机</source>
+        <translation>The print document could not be sent; please check the printer</translation>
+    </message>
+    <message>
+        <source>打印已禁用，不能开始只打印的任务 
+</source>
+        <translation>Printing is switched off: a print-only job cannot start 
+</translation>
+    </message>
 </context>
 <context>
     <name>LostLabelView</name>
@@ -776,6 +790,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 </source>
         <translation>The machine link was lost, the job has stopped 
 </translation>
+    </message>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
     </message>
 </context>
 <context>
@@ -1127,6 +1145,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>切割模式设置失败，请检查设备后重试</source>
         <translation>The cut mode was not set; check the machine and try again</translation>
+    </message>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
     </message>
 </context>
 <context>

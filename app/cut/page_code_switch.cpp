@@ -24,6 +24,12 @@ QString PageCodeSwitch::cutWorkCutFile() const
     return m_pageCutFile;
 }
 
+void PageCodeSwitch::forgetPageCutFile()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_pageCutFile.clear();
+}
+
 void PageCodeSwitch::setSwitchCutFile(bool on)
 {
     m_switchCutFile.store(on);

@@ -32,6 +32,9 @@ public:
     bool switchCutFile() const { return m_switchCutFile.load(); }
     // The cut file of the page whose code was read last.
     QString cutWorkCutFile() const;
+    // That file belongs to the job whose page was read: a new job or a
+    // newly opened cut file starts without it.
+    void forgetPageCutFile();
 
 private:
     AppServices m_services;

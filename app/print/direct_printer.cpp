@@ -8,6 +8,7 @@
 #include "platform/scene/gscene.h"
 #include "settings/config.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QPainter>
@@ -78,14 +79,25 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
             pages = 1; // the driver makes the copies
         }
     }
-    bool printed = false;
+    // What each page that went out advances; applied only once the spooler
+    // has accepted the document, so a document it refuses counts nothing.
+    struct PrintedPage
+    {
+        quint32 code = 0;
+        int copies = 1;
+        int lastPage = 0;
+        int dataIndex = -1;
+    };
+    QList<PrintedPage> printedPages;
+    const int firstRow = m_parts.file.enabledDataSource() ? m_parts.file.dataIndex() : -1;
+    int printedUpTo = m_parts.counters.printCopies();
+    bool sent = false;
     int jobId = 0;
     if (!device || !device->createContext(hasMode ? &mode : nullptr)) {
-        qCritical() << kPrefix << "CreateDCA failed" << m_parts.counters.printCopies() + 1 << printerName
+        qCritical() << kPrefix << "CreateDCA failed" << printedUpTo + 1 << printerName
                     << (device ? device->lastError() : 0);
     } else if ((jobId = device->startDoc(printerName)) == 0) {
-        qCritical() << kPrefix << "StartDocA failed" << m_parts.counters.printCopies() + 1 << printerName
-                    << device->lastError();
+        qCritical() << kPrefix << "StartDocA failed" << printedUpTo + 1 << printerName << device->lastError();
     } else {
         const QSize size = device->pageResolution();
         const bool drawLine = setting(m_parts, Config::CPT_Enable_DrawLine).toBool();
@@ -99,27 +111,26 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
                 break;
             }
             if (!device->startPage()) {
-                qCritical() << kPrefix << "StartPage failed" << m_parts.counters.printCopies() + 1 << printerName
-                            << device->lastError();
+                qCritical() << kPrefix << "StartPage failed" << printedUpTo + 1 << printerName << device->lastError();
                 continue;
             }
             QImage image = renderPage(file, size);
             if (image.isNull()) {
-                qCritical() << kPrefix << "page image failed" << m_parts.counters.printCopies() + 1 << file;
+                qCritical() << kPrefix << "page image failed" << printedUpTo + 1 << file;
                 device->endPage();
                 continue;
             }
             const int c = hasMode ? std::max(1, mode.copies) : 1;
             // The code is taken first so that it can be drawn; its records are
-            // written once the page went out.
+            // written once the document was accepted.
             const quint32 code = m_parts.records.takePageCode();
             if (code != 0)
                 drawCode(image, code);
-            const int first = m_parts.counters.printCopies() + 1;
+            const int first = printedUpTo + 1;
             int last = first;
             QString label = QString::number(first);
             if (!m_parts.file.enabledDataSource() && c > 1) {
-                last = m_parts.counters.printCopies() + c;
+                last = printedUpTo + c;
                 label = QStringLiteral("%1 - %2").arg(first).arg(last);
             }
             qInfo() << kPrefix << label;
@@ -133,25 +144,40 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
                 device->endPage();
                 continue;
             }
-            printed = true;
             qDebug() << kPrefix << "print succeed" << last;
             const int dataIndex = m_parts.file.enabledDataSource() ? m_parts.file.dataIndex() : -1;
-            if (code != 0)
-                m_parts.records.recordPrintedPage(code, uint(c), dataIndex);
-            countPrintedPage(m_parts, c, last, pageMm.height());
+            printedPages.append({code, c, last, dataIndex});
+            printedUpTo = last;
+            // The next page is the next row's; the row is given back when the
+            // document is refused.
             if (m_parts.file.enabledDataSource()) {
                 m_parts.file.setDataIndex(m_parts.file.dataIndex() + 1);
                 file = m_parts.file.printFile();
             }
             device->endPage();
         }
-        // A spooler that sends the document only now can still fail it.
-        if (!device->endDoc()) {
-            qCritical() << kPrefix << "EndDoc failed" << printerName << device->lastError();
-            printed = false;
+        // A spooler that sends the document only now can still refuse it;
+        // its job is then cancelled, with nothing left to wait for.
+        sent = device->endDoc();
+        if (!sent) {
+            qCritical() << kPrefix << "EndDoc failed, job cancelled" << jobId << printerName << device->lastError()
+                        << printedPages.size() << "pages not counted";
+            if (firstRow >= 0 && m_parts.file.dataIndex() != firstRow)
+                m_parts.file.setDataIndex(firstRow);
+            if (m_showMessage)
+                m_showMessage(QCoreApplication::translate("SpoolsmithApp", "打印文档发送失败，请检查打印机")
+                              + QStringLiteral(" \n"));
         }
     }
-    if (device && jobId != 0 && setting(m_parts, Config::CPT_Wait_Print).toBool()) {
+    if (sent) {
+        for (const PrintedPage &page : printedPages) {
+            if (page.code != 0)
+                m_parts.records.recordPrintedPage(page.code, uint(page.copies), page.dataIndex);
+            countPrintedPage(m_parts, page.copies, page.lastPage, pageMm.height());
+        }
+    }
+    const bool printed = sent && !printedPages.isEmpty();
+    if (sent && jobId != 0 && setting(m_parts, Config::CPT_Wait_Print).toBool()) {
         const auto stopped = [this, inJob] {
             return (inJob && m_parts.taskStatus() == 2) || (m_closing && m_closing());
         };

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace printing {
 class PrintSpooler;
 struct DeviceMode;
@@ -22,6 +24,8 @@ public:
     void setPollTiming(JobStatusPoll::Timing timing) { m_pollTiming = timing; }
     // Ends the status poll early besides a stop of the job (shut-down).
     void setClosing(std::function<bool()> closing) { m_closing = std::move(closing); }
+    // The operator's message line, for a document the spooler refused.
+    void setShowMessage(std::function<void(const QString &)> show) { m_showMessage = std::move(show); }
     // True when at least one page reached the printer.
     bool print(const QString &file, const QString &printerName, int pages);
 
@@ -38,4 +42,5 @@ private:
     PageCodePainter m_painter;
     JobStatusPoll::Timing m_pollTiming;
     std::function<bool()> m_closing;
+    std::function<void(const QString &)> m_showMessage;
 };

@@ -136,6 +136,7 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
     DirectPrinter direct(p, printing::systemSpooler());
     direct.setPollTiming(m_pollTiming);
     direct.setClosing([this] { return m_closing.load(); });
+    direct.setShowMessage(m_parts.showMessage);
     return direct.print(file, printerName, pages);
 }
 

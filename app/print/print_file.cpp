@@ -33,6 +33,8 @@ QString PrintFile::printFile() const
 
 void PrintFile::setPrintFile(const QString &path)
 {
+    if (m_hooks.jobGuard.refuse("SpoolsmithApp::setPrintFile", path))
+        return;
     if (path.right(3).toLower() == QLatin1String("tva")) {
         chooseDataSource(path);
         if (m_hooks.cutFile && m_hooks.cutFile().isEmpty() && m_hooks.openTvaCutFile)
@@ -79,6 +81,8 @@ void PrintFile::openPrintPdf(const QString &path)
 
 void PrintFile::chooseDataSource(const QString &templatePath)
 {
+    if (m_hooks.jobGuard.refuse("SpoolsmithApp::chooseDataSource", templatePath))
+        return;
     if (!QFileInfo::exists(templatePath))
         return;
     setPrintCutFile(templatePath);
@@ -108,6 +112,8 @@ QString PrintFile::printCutFile() const
 
 void PrintFile::setPrintCutFile(const QString &path)
 {
+    if (path != printCutFile() && m_hooks.jobGuard.refuse("SpoolsmithApp::setPrintCutFile", path))
+        return;
     // The signal waits until the scene has the file and the record its name.
     if (!spoolsmith::storeAndNotify(m_lock, m_printCutFile, path, [] {}))
         return;
@@ -138,6 +144,10 @@ void PrintFile::setPrintTip(const QString &tip)
 
 void PrintFile::setEnabledDataSource(bool on)
 {
+    // A variable-data job would go on printing plain copies, or the reverse.
+    const QString what = on ? QStringLiteral("on") : QStringLiteral("off");
+    if (on != enabledDataSource() && m_hooks.jobGuard.refuse("SpoolsmithApp::setEnabledDataSource", what))
+        return;
     m_enabledDataSource.store(on);
     emit enabledDataSourceChanged();
 }
@@ -150,6 +160,8 @@ QString PrintFile::dataSource() const
 
 void PrintFile::setDataSource(const QString &path)
 {
+    if (path != dataSource() && m_hooks.jobGuard.refuse("SpoolsmithApp::setDataSource", path))
+        return;
     if (!spoolsmith::storeAndNotify(m_lock, m_dataSource, path, [] {}))
         return;
     m_records.setWorkRecordDataSource(path);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/task/job_guard.h"
+
 #include <QImage>
 #include <QObject>
 #include <QSizeF>
@@ -35,6 +37,8 @@ public:
         std::function<QString()> cutFile;
         std::function<void(const QString &)> openTvaCutFile;
         std::function<void(const QString &)> showMessage; // the driver's errorMessage
+        // The operator's choices wait until the job has ended.
+        JobGuard jobGuard;
     };
 
     explicit PrintFile(ProductionRecords &records, QObject *parent = nullptr);

@@ -22,6 +22,8 @@ QString Printers::printerName() const
 
 void Printers::setPrinterName(const QString &name)
 {
+    if (name != printerName() && m_jobGuard.refuse("SpoolsmithApp::setPrinterName", name))
+        return;
     spoolsmith::storeAndNotify(m_lock, m_printerName, name, [this, &name] {
         if (Config *config = m_services.config())
             config->setProperty(Config::CPT_Printer_Name, name);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_services.h"
+#include "app/task/job_guard.h"
 
 #include <QObject>
 #include <QString>
@@ -16,6 +17,8 @@ class Printers : public QObject
 
 public:
     explicit Printers(AppServices services, QObject *parent = nullptr);
+    // Another printer waits until the job has ended.
+    void setJobGuard(JobGuard guard) { m_jobGuard = std::move(guard); }
 
     QString printerName() const;
     // Compares, stores it in the settings, tells.
@@ -36,6 +39,7 @@ signals:
 
 private:
     AppServices m_services;
+    JobGuard m_jobGuard;
     mutable std::mutex m_lock;
     QString m_printerName;
 };

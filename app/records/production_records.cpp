@@ -26,6 +26,10 @@ void ProductionRecords::beginWorkRecord()
     m_printWorkRecord.cutCnt = 0;
     m_printWorkRecord.printCnt = 0;
     m_printWorkRecord.checkCnt = 0;
+    // The page code read in an earlier job and its batch are not this job's:
+    // a job whose pages are never searched for a code would count on them.
+    m_taskRecord = TaskRecord();
+    m_cutWorkRecord = WorkRecord();
 }
 
 void ProductionRecords::setWorkRecordCutFile(const QString &file)
@@ -149,7 +153,13 @@ void ProductionRecords::recordPrintedPage(quint32 code, uint copies, int dataInd
 void ProductionRecords::setPageCode(quint32 code)
 {
     std::lock_guard<std::mutex> lock(m_lock);
+    if (code == m_taskRecord.code)
+        return;
+    // The records looked up belong to the code before: another page's copies
+    // count on its own batch once that is looked up, a page without one on none.
+    m_taskRecord = TaskRecord();
     m_taskRecord.code = code;
+    m_cutWorkRecord = WorkRecord();
 }
 
 quint32 ProductionRecords::pageCode() const

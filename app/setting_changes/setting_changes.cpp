@@ -9,8 +9,9 @@ SettingChanges::SettingChanges(Hooks hooks)
 
 void SettingChanges::apply(Config::ConfigParamType key, const QVariant &value)
 {
-    // A running job keeps the settings it started with.
-    if (m_hooks.taskStatus() != 1)
+    // A running or paused job keeps the settings it started with (a trial
+    // copy stays one).
+    if (m_hooks.taskStatus() == 2)
         m_hooks.loadTaskSettings();
     switch (key) {
     case Config::CPT_RIIN_Path:

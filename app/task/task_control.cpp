@@ -54,6 +54,11 @@ bool TaskControl::startChecks()
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "任务份数不能为0 \n"));
     if (m_settings.enablePrint() && m_hooks.printFileMissing() && m_counters.printTaskCopies() >= 1)
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印文件未打开 \n"));
+    // A print-only job with printing off would run with nothing to do and
+    // never end (a trial copy prints nothing by design and ends by itself).
+    if (!m_settings.enablePrint() && !m_settings.runOnce() && m_counters.cutTaskCopies() == 0
+        && m_counters.printTaskCopies() != 0)
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印已禁用，不能开始只打印的任务 \n"));
     if (!device || !device->linked())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "设备未连接，请重启设备或者选择设备 \n"));
     // The job would cut the old scene, and the new one replace it mid-job.
@@ -106,8 +111,12 @@ bool TaskControl::finishedOneCopies()
         m_settings.load();
         return false;
     }
-    const int cutTask = m_counters.cutTaskCopies();
-    if (cutTask != 0) {
+    // A job counts what it does: every page of a cutting job is a cut copy,
+    // a print-only job cuts none; the presets only decide when it ends.
+    // Outside a job the cut preset decides, as for a job started now.
+    const bool cuts = m_hooks.taskStatus() != 2 ? m_jobCuts.load() : m_counters.cutTaskCopies() != 0;
+    const int cutTask = cuts ? m_counters.cutTaskCopies() : 0;
+    if (cuts) {
         const double height = qMax(0.0, m_hooks.cutPageHeight());
         // One write for the day's and total counters and the batch records.
         m_records.recordCutCopy(height);
@@ -115,7 +124,7 @@ bool TaskControl::finishedOneCopies()
     }
     if (cutTask >= 1 && m_counters.cutCopies() >= cutTask)
         return false;
-    // Printing only, with nothing left to print: the job ends with what it printed.
+    // No cut target, with nothing left to print: the job ends with what it printed.
     if (cutTask == 0 && m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded()) {
         qInfo() << "SpoolsmithApp::finishedOneCopies" << "the data source's last row is printed, job ends";
         return false;

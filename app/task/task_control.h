@@ -51,6 +51,8 @@ public:
     void startTask(bool recount, bool once);
     // true: another copy is due.
     bool finishedOneCopies();
+    // The job the driver starts cuts or only prints: it counts as that kind.
+    void setJobCuts(bool cuts) { m_jobCuts.store(cuts); }
     // Runs a pause, resume or stop on a thread of its own; bWait blocks
     // until its command went out.
     void control(Kind kind, bool bWait);
@@ -72,6 +74,8 @@ private:
     ProductionRecords &m_records;
     Hooks m_hooks;
     std::atomic<bool> m_busy{false};
+    // Whether the job started last cuts or only prints.
+    std::atomic<bool> m_jobCuts{true};
     std::mutex m_controlLock; // the busy rule
     std::condition_variable m_controlIdle;
     ThreadGroup m_threads{"SpoolsmithApp::joinControlThreads"};

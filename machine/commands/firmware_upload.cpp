@@ -19,14 +19,26 @@ QByteArray uploadFrame(int module, const QByteArray &file)
 }
 } // namespace
 
-FirmwareUpload::FirmwareUpload(CommandChannel &channel, DeviceState &state)
+FirmwareUpload::FirmwareUpload(CommandChannel &channel, DeviceState &state, std::function<bool()> jobExists)
     : m_channel(channel)
     , m_state(state)
+    , m_jobExists(std::move(jobExists))
 {
+}
+
+bool FirmwareUpload::refusedForJob(const QString &what)
+{
+    if (!m_jobExists || !m_jobExists())
+        return false;
+    qWarning() << "TRV610Plus::update" << what << "refused: a job is running";
+    m_state.errorMessage.set(QCoreApplication::translate("TRV610Plus", "任务运行中，请先停止任务"));
+    return true;
 }
 
 void FirmwareUpload::upgrade(int upgradeMode, const QByteArray &file)
 {
+    if (refusedForJob(QStringLiteral("module %1").arg(upgradeMode)))
+        return;
     m_state.index.set(upgradeMode);
     if (file.isEmpty() || file.size() > kMaxFileBytes) {
         refuse(QStringLiteral("(%1 bytes received)").arg(file.size()), file.isEmpty() ? "empty" : "over 64 MiB");
@@ -44,7 +56,7 @@ void FirmwareUpload::refuse(const QString &path, const char *why)
 void FirmwareUpload::update()
 {
     const QString path = m_state.updateFile.get();
-    if (path.isEmpty())
+    if (path.isEmpty() || refusedForJob(path))
         return;
     const int module = m_state.index.get();
     start([this, path, module]() -> std::optional<QByteArray> {

@@ -17,7 +17,9 @@ class DeviceState;
 class FirmwareUpload
 {
 public:
-    FirmwareUpload(CommandChannel &channel, DeviceState &state);
+    // jobExists: a job is running or paused; the machine must not flash and
+    // restart under it, and the upload would hold the link meanwhile.
+    FirmwareUpload(CommandChannel &channel, DeviceState &state, std::function<bool()> jobExists);
 
     // Firmware files are never empty and at most this big.
     static constexpr qint64 kMaxFileBytes = 64 * 1024 * 1024;
@@ -37,8 +39,11 @@ private:
     // Runs makeFrame on the upload thread and sends what it gives.
     void start(std::function<std::optional<QByteArray>()> makeFrame);
     void refuse(const QString &path, const char *why);
+    // True, with the operator's message, while a job exists.
+    bool refusedForJob(const QString &what);
 
     CommandChannel &m_channel;
     DeviceState &m_state;
+    std::function<bool()> m_jobExists;
     BackgroundRun m_run{"TRV610Plus::sendAsync"};
 };

@@ -41,8 +41,9 @@ void TaskEntries::wStart()
     m_state.pressureTestCount.store(0);
     m_state.origin.set(QPointF());
     app->generatePltData(QTransform());
+    const bool cuts = app->cutTaskCopies() != 0;
     TaskWorker *worker = nullptr;
-    if (app->cutTaskCopies() != 0)
+    if (cuts)
         worker = new TaskWorker(&m_device, app->pageMarkType(), app->currentPageMarkPoint());
     else
         worker = new TaskWorker(&m_device, int(TK_PrintOnly));
@@ -53,6 +54,9 @@ void TaskEntries::wStart()
         delete worker;
         return;
     }
+    // A refused start leaves the running job its kind.
+    if (m_jobs.idle())
+        app->jobStarting(cuts);
     m_jobs.createWork(worker);
 }
 

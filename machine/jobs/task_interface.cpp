@@ -98,6 +98,7 @@ void taskInterface::onWork()
 {
     const qint64 replyWaitBefore = CommandChannel::threadReplyWaitNs();
     doWork(m_steps);
+    walkEnded();
     m_replyWaitNs += CommandChannel::threadReplyWaitNs() - replyWaitBefore;
     if (QThread *thread = QThread::currentThread())
         thread->exit(0);

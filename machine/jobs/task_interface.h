@@ -55,6 +55,8 @@ public slots:
     virtual void onTaskChanged();
 
 protected:
+    // Runs on the worker's thread once its walk has ended, however it ended.
+    virtual void walkEnded() {}
     // Sleeps up to ms, cut short when the status becomes 2 so a stop is
     // seen at once; a pass still lasts its full time while nothing changes.
     void sleepMs(int ms) const;

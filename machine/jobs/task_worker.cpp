@@ -62,6 +62,7 @@ Config *TaskWorker::config() const
 
 void TaskWorker::setTask(int kind)
 {
+    m_kind = kind;
     m_steps.clear();
     buildSteps(kind, m_steps);
     m_steps.append([this](int &s) { taskFinish(s); });
@@ -172,6 +173,16 @@ bool TaskWorker::canFeed(double lengthMm)
     int step = 0;
     endJob(step);
     return false;
+}
+
+void TaskWorker::walkEnded()
+{
+    if (!m_cutToCount)
+        return;
+    m_cutToCount = false;
+    qInfo() << "TaskWorker::walkEnded" << "the job ended after a completed cut: the page is counted";
+    if (TaskApp *a = app())
+        a->finishedOneCopies();
 }
 
 void TaskWorker::taskFinish(int &curStep)

@@ -82,6 +82,9 @@ public:
     void taskSaveCameraOffset(int &curStep);
 
 protected:
+    // A page whose cut completed is counted even when the job ended (a
+    // stop, a failed feed) before its count step.
+    void walkEnded() override;
 
 private:
     // Ends the job from a step: stop request (unless already stopped), and
@@ -105,6 +108,9 @@ private:
     double m_searchFeed = 0.0;
     int m_scanAttempts = 0;
     int m_centringMoves = 0;
+    int m_kind = 0;
+    // A page cut completely and not yet counted (never a trial copy).
+    bool m_cutToCount = false;
     static std::atomic<qint64> s_finishedJobsWaitNs;
     static std::atomic<qint64> s_finishedJobsReplyWaitNs;
 };

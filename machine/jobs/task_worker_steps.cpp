@@ -69,6 +69,7 @@ void TaskWorker::taskPrint(int &curStep)
 void TaskWorker::taskNextCopy(int &curStep)
 {
     TaskApp *a = app();
+    m_cutToCount = false;
     if (a && a->finishedOneCopies()) {
         ++curStep;
         return;
@@ -95,9 +96,13 @@ void TaskWorker::taskSaveEndPoint(int &curStep)
 
 void TaskWorker::taskCutPage(int &curStep)
 {
-    if (runSubTask(TK_Cut))
+    if (runSubTask(TK_Cut)) {
+        // Only a job's copies are counted; a trial copy, whose run-once
+        // mode a stop may already have ended, never is.
+        const TaskApp *a = app();
+        m_cutToCount = m_kind == TK_PrintAndCut && !(a && a->runOnce());
         ++curStep;
-    else
+    } else
         endJob(curStep);
 }
 

@@ -19,7 +19,7 @@ public:
     explicit CupsDevice(QString name) : m_name(std::move(name)) {}
     ~CupsDevice() override
     {
-        if (m_jobId != 0 && !m_finished)
+        if (m_jobId != 0 && !m_finished && !m_left)
             cupsCancelJob2(CUPS_HTTP_DEFAULT, m_name.toLocal8Bit().constData(), m_jobId, 0);
     }
 
@@ -105,21 +105,17 @@ public:
         m_pdf.close();
         const QByteArray name = m_name.toLocal8Bit();
         if (cupsStartDocument(CUPS_HTTP_DEFAULT, name.constData(), m_jobId, "page", CUPS_FORMAT_PDF, 1)
-            != HTTP_STATUS_CONTINUE) {
-            m_error = int(cupsLastError());
-            return false;
-        }
+            != HTTP_STATUS_CONTINUE)
+            return cancelUnsent();
         if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, m_bytes.constData(), size_t(m_bytes.size()))
             != HTTP_STATUS_CONTINUE) {
-            m_error = int(cupsLastError());
+            const int error = int(cupsLastError());
             cupsFinishDocument(CUPS_HTTP_DEFAULT, name.constData());
-            return false;
+            return cancelUnsent(error);
         }
         m_finished = cupsFinishDocument(CUPS_HTTP_DEFAULT, name.constData()) == IPP_STATUS_OK;
-        if (!m_finished)
-            m_error = int(cupsLastError());
         m_bytes.clear();
-        return m_finished;
+        return m_finished || cancelUnsent();
     }
     bool jobStatus(int jobId, quint32 &status) override
     {
@@ -152,6 +148,18 @@ public:
     int lastError() const override { return m_error; }
 
 private:
+    // A job whose document did not get through is withdrawn at once, so it
+    // neither waits in the queue nor keeps a status poll asking after it.
+    bool cancelUnsent(int error = int(cupsLastError()))
+    {
+        m_error = error;
+        m_bytes.clear();
+        if (m_jobId != 0 && !m_left)
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, m_name.toLocal8Bit().constData(), m_jobId, 0);
+        m_left = true;
+        return false;
+    }
+
     QString m_name;
     DeviceMode m_mode;
     QSizeF m_pageMm;

@@ -75,6 +75,12 @@ public:
     bool endDoc() override
     {
         std::lock_guard<std::recursive_mutex> lock(m_spooler.m_lock);
+        if (m_spooler.m_printers[m_name].failEndDoc) {
+            m_error = 1722; // the spooler went away
+            m_statusLeft.clear(); // cancelled: gone from the queue
+            ++m_spooler.m_jobsCancelled;
+            return false;
+        }
         ++m_spooler.m_documentsEnded;
         return true;
     }
@@ -133,6 +139,12 @@ int MemorySpooler::statusPolls() const
     return m_statusPolls;
 }
 
+int MemorySpooler::jobsCancelled() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_jobsCancelled;
+}
+
 void MemorySpooler::clear()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
@@ -141,6 +153,7 @@ void MemorySpooler::clear()
     m_pages.clear();
     m_pagesStarted = 0;
     m_documentsEnded = 0;
+    m_jobsCancelled = 0;
     m_statusPolls = 0;
 }
 

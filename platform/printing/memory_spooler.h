@@ -22,6 +22,7 @@ public:
         QSize resolution{2480, 3508}; // A4 at 300 dpi
         bool failContext = false;
         bool failStartDoc = false;
+        bool failEndDoc = false;
         QList<int> failStartPages; // 1-based page numbers of the run
         // Status answers of a job, one per poll; after the last, the job
         // has left the queue.
@@ -40,6 +41,8 @@ public:
     Printer &printer(const QString &name);
     QList<Page> pages() const;
     int documentsEnded() const;
+    // Jobs withdrawn because their document was refused at its end.
+    int jobsCancelled() const;
     int statusPolls() const;
     // Forgets the printers and what they printed.
     void clear();
@@ -56,6 +59,7 @@ private:
     int m_nextJob = 1;
     int m_pagesStarted = 0;
     int m_documentsEnded = 0;
+    int m_jobsCancelled = 0;
     int m_statusPolls = 0;
 };
 

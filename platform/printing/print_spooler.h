@@ -59,6 +59,8 @@ public:
     // Copies the page image to the page at (0, 0), its own size.
     virtual bool drawPage(const QImage &image) = 0;
     virtual bool endPage() = 0;
+    // False when the document did not reach the spooler: its job is then
+    // cancelled and has left the queue.
     virtual bool endDoc() = 0;
     // The job's status bits; false once the job has left the queue.
     virtual bool jobStatus(int jobId, quint32 &status) = 0;

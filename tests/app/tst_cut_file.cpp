@@ -655,6 +655,27 @@ private slots:
         app()->setPageCode(0x77);
         app()->setSwitchCutFile(false);
         QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
+        app()->joinControlThreads();
+        f.device->setErrorMessage(QString());
+
+        // Job A's page code found its file; the next job's file is opened:
+        // job B's pages without a code are cut with job B's file.
+        const QString jobA = f.writeFile("job.plt", kMarked);
+        f.writeFile("1a2b.plt", "IN;PU0,0;PD400,0;");
+        app()->setCutFile(jobA);
+        app()->setTaskStatus(1);
+        switchByCode(0x1a2b);
+        QCOMPARE(app()->sceneFile(), byCode);
+        app()->setTaskStatus(2);
+        const QString jobB = f.writeFile("jobB.plt", kMarked);
+        app()->setCutFile(jobB);
+        app()->setTaskStatus(1);
+        app()->setSwitchCutFile(true);
+        app()->setSwitchCutFile(false);
+        QCOMPARE(app()->sceneFile(), jobB);
+        QCOMPARE(app()->pageMarkType(), 4);
+        app()->setTaskStatus(2);
+        QVERIFY(f.device->errorMessage().isEmpty());
     }
 
     // The templates a job switches between come back exactly as a fresh

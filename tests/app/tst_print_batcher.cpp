@@ -331,6 +331,62 @@ private slots:
         QVERIFY(clock.elapsed() < 5000);
     }
 
+    // The document reaches the spooler only at its end: when that fails,
+    // nothing was printed. Its job is cancelled at once (no status wait),
+    // nothing is counted or recorded, and the operator is told.
+    void aDocumentTheSpoolerRefusesCountsNothing_data()
+    {
+        QTest::addColumn<bool>("driverCopies");
+        QTest::newRow("a page per copy") << false;
+        QTest::newRow("driver copies") << true;
+    }
+    void aDocumentTheSpoolerRefusesCountsNothing()
+    {
+        QFETCH(bool, driverCopies);
+        const QString printer = QStringLiteral("Canon_Mem");
+        printing::MemorySpooler::Printer p;
+        p.mode.fields = DM::kPaperSize | DM::kCopies;
+        p.failEndDoc = true;
+        p.statusSequence = QList<quint32>(100000, 0x020); // would be offline for ever
+        rig.spooler.addPrinter(printer, p);
+        const QString file = pdf();
+        rig.usePrintFile(file, QSizeF(100, 50), printer);
+        rig.set(Config::CPT_Wait_Print, true);
+        rig.set(Config::CPT_Printer_Copies, driverCopies);
+        rig.set(Config::CPT_printPagesOnce, 10);
+        rig.set(Config::CPT_Enable_Print_Marker_Type, 3);
+        rig.batcher->setPollTiming({std::chrono::milliseconds(60000), std::chrono::milliseconds(20)});
+        rig.status = 1;
+        rig.records->beginWorkRecord();
+        rig.counters->setPrintCopies(2);
+        const double today = rig.config().todayPrint();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!rig.batcher->printPdf(file, printer, 3));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!rig.spooler.pages().isEmpty());
+        QCOMPARE(rig.spooler.jobsCancelled(), 1);
+        QCOMPARE(rig.spooler.statusPolls(), 0);
+        QCOMPARE(log->count(QStringLiteral("查询打印任务状态时间")), 0);
+        QCOMPARE(log->count(QStringLiteral("EndDoc failed")), 1);
+        QCOMPARE(rig.counters->printCopies(), 2);
+        QCOMPARE(rig.counters->printedLength(), 0.0);
+        QCOMPARE(rig.config().todayPrint(), today);
+        QCOMPARE(rig.records->printWorkRecord().printCnt, 0u);
+        TaskRecord task;
+        QVERIFY(!rig.config().db().findTaskRecordByCode(1, task));
+        QCOMPARE(rig.messages, QStringList{QStringLiteral("打印文档发送失败，请检查打印机 \n")});
+
+        // Accepted again: the pages count.
+        rig.spooler.printer(printer).failEndDoc = false;
+        rig.spooler.printer(printer).statusSequence = {0x080};
+        QVERIFY(rig.batcher->printPdf(file, printer, 3));
+        QCOMPARE(rig.counters->printCopies(), 5);
+        QCOMPARE(rig.counters->printedLength(), 150.0);
+        QCOMPARE(rig.records->printWorkRecord().printCnt, 3u);
+        rig.status = 2;
+    }
+
     void theChannelPrinterHandsOverInBatches()
     {
         rig.usePrintFile(QString(), QSizeF(100, 50), QStringLiteral("CorelDRAW"));
@@ -420,6 +476,12 @@ private slots:
         QVERIFY(rig.file->setDataIndex(1));
         QVERIFY(rig.batcher->printPdf(rig.file->printFile(), printer, 1));
         QCOMPARE(rig.spooler.pages().size(), 6);
+        // A document the spooler refuses keeps its rows for the next print.
+        rig.spooler.printer(printer).failEndDoc = true;
+        QVERIFY(!rig.batcher->printPdf(rig.file->printFile(), printer, 2));
+        QCOMPARE(rig.file->dataIndex(), 2);
+        QVERIFY(!rig.file->rowMissing());
+        QVERIFY(!rig.config().db().findTaskRecordByCode(7, task));
     }
 
     void aTestPrintWaitsForNoJob()

@@ -61,6 +61,7 @@ const QString kNoPrintFile = QStringLiteral("打印文件未打开 \n");
 const QString kNoMachine = QStringLiteral("设备未连接，请重启设备或者选择设备 \n");
 const QString kBusy = QStringLiteral("机器繁忙，请稍后重试");
 const QString kRetry = QStringLiteral("请稍后重试 \n");
+const QString kPrintOff = QStringLiteral("打印已禁用，不能开始只打印的任务 \n");
 
 } // namespace
 
@@ -76,6 +77,20 @@ class TestTaskControl : public QObject
     {
         f.device->setTaskStatus(1);
         app()->setTaskStatus(1);
+    }
+    // A printed batch known by its page code, looked up as a page search
+    // does; 0 when the store gave no code or does not know it.
+    quint32 printedBatch()
+    {
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 1);
+        app()->setTaskStatus(1);
+        app()->beginWorkRecord();
+        const int code = app()->updatePrintRecord(3, 1);
+        app()->setTaskStatus(2);
+        if (code <= 0)
+            return 0;
+        app()->setPageCode(quint32(code));
+        return app()->lookUpPageCode(quint32(code)) ? quint32(code) : 0;
     }
     // The cutter mid-page: plot data sent and the machine reporting state.
     bool cutterPlotting(int motorState)
@@ -150,6 +165,13 @@ private slots:
         app()->setPrintTaskCopies(0);
         QVERIFY(!app()->isAllowedStart());
         QCOMPARE(f.device->errorMessage(), kNoCopies);
+
+        // Print-only with printing switched off: nothing would ever end it.
+        f.device->setErrorMessage(QString());
+        app()->setPrintTaskCopies(5);
+        app()->startTask(false, false);
+        QCOMPARE(f.device->errorMessage(), kPrintOff);
+        QVERIFY(f.device->idle());
 
         f.device->setErrorMessage(QString());
         app()->setCutTaskCopies(1);
@@ -396,15 +418,8 @@ private slots:
 
     void copiesAreCountedOncePerCopy()
     {
-        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 1);
-        // A printed batch known by its page code.
-        app()->setTaskStatus(1);
-        app()->beginWorkRecord();
-        const int code = app()->updatePrintRecord(3, 1);
+        const quint32 code = printedBatch();
         QVERIFY(code > 0);
-        app()->setTaskStatus(2);
-        app()->setPageCode(quint32(code));
-        QVERIFY(app()->lookUpPageCode(quint32(code)));
 
         app()->setCutTaskCopies(3);
         app()->setPrintTaskCopies(0);
@@ -420,7 +435,7 @@ private slots:
         QCOMPARE(f.config->totalCopies(), total + 3);
         QCOMPARE(app()->printWorkRecord().cutCnt, 3u);
         TaskRecord batch;
-        QVERIFY(f.config->db().findTaskRecordByCode(quint32(code), batch));
+        QVERIFY(f.config->db().findTaskRecordByCode(code, batch));
         QCOMPARE(batch.cutCopies, 3u);
     }
 
@@ -448,14 +463,98 @@ private slots:
         QVERIFY(app()->finishedOneCopies());
     }
 
+    // A job counts what it does: its kind is fixed at its start, and a cut
+    // preset changed meanwhile only decides when a cutting job ends.
+    void jobCountsWhatItDoes_data()
+    {
+        QTest::addColumn<int>("cutAtStart");
+        QTest::addColumn<int>("printAtStart");
+        QTest::addColumn<int>("cutMidJob");
+        QTest::addColumn<int>("counted");
+        QTest::addColumn<bool>("due");
+        QTest::newRow("print only, cut preset 5 set") << 0 << 3 << 5 << 0 << true;
+        QTest::newRow("print and cut, cut preset 0 set") << 3 << 0 << 0 << 1 << true;
+        QTest::newRow("print and cut, cut preset 1 set") << 3 << 0 << 1 << 1 << false;
+    }
+    void jobCountsWhatItDoes()
+    {
+        QFETCH(int, cutAtStart);
+        QFETCH(int, printAtStart);
+        QFETCH(int, cutMidJob);
+        QFETCH(int, counted);
+        QFETCH(bool, due);
+        f.config->setProperty(Config::CPT_Wait_Capture, 100);
+        QVERIFY(f.link());
+        app()->setCutTaskCopies(cutAtStart);
+        app()->setPrintTaskCopies(printAtStart);
+        app()->startTask(true, false);
+        QCOMPARE(f.device->errorMessage(), QString());
+        QTRY_COMPARE(app()->taskStatus(), 1);
+
+        app()->setCutTaskCopies(cutMidJob);
+        const int today = f.config->todayCopies();
+        // The next page's count, as the job's own copy step makes it.
+        QCOMPARE(app()->finishedOneCopies(), due);
+        QCOMPARE(app()->cutCopies(), counted);
+        QCOMPARE(f.config->todayCopies(), today + counted);
+        QCOMPARE(int(app()->printWorkRecord().cutCnt), counted);
+        app()->stopTask(true);
+    }
+
+    // Job A cut copies of a batch known by its page code; job B, whose pages
+    // are never searched for a code (a cut file of one mark), counts on its
+    // own records only.
+    void aJobWithoutPageCodesLeavesTheEarlierBatch()
+    {
+        f.config->setProperty(Config::CPT_Wait_Capture, 100);
+        QVERIFY(f.link());
+        const quint32 code = printedBatch();
+        QVERIFY(code > 0);
+        QVERIFY(app()->finishedOneCopies());
+        TaskRecord batch;
+        QVERIFY(f.config->db().findTaskRecordByCode(code, batch));
+        QCOMPARE(batch.cutCopies, 1u);
+
+        app()->setCutTaskCopies(5);
+        app()->setPrintTaskCopies(0);
+        app()->startTask(true, false);
+        QTRY_COMPARE(app()->taskStatus(), 1);
+        QCOMPARE(app()->pageCode(), 0u);
+        for (int copy = 0; copy < 2; ++copy)
+            QVERIFY(app()->finishedOneCopies());
+        QCOMPARE(app()->cutCopies(), 2);
+        QCOMPARE(app()->printWorkRecord().cutCnt, 2u);
+        QVERIFY(f.config->db().findTaskRecordByCode(code, batch));
+        QCOMPARE(batch.cutCopies, 1u);
+        QCOMPARE(app()->taskRecord().cutCopies, 0u);
+        app()->stopTask(true);
+    }
+
+    void trialCopyIsNotCounted_data()
+    {
+        QTest::addColumn<bool>("pausedSettingChange");
+        QTest::newRow("straight") << false;
+        QTest::newRow("setting changed while paused") << true;
+    }
     void trialCopyIsNotCounted()
     {
+        QFETCH(bool, pausedSettingChange);
         QVERIFY(f.link());
         f.config->setProperty(Config::CPT_Enable_Print, true);
         app()->setPrinterName(QStringLiteral("CorelDRAW"));
         app()->startTask(false, true);
         QVERIFY(app()->runOnce());
         QVERIFY(!app()->taskEnablePrint());
+        if (pausedSettingChange) {
+            // A paused trial copy stays a trial copy: no printing comes back.
+            app()->pauseTask(true);
+            QTRY_COMPARE(app()->taskStatus(), 0);
+            app()->onPropertyChanged(Config::CPT_Enable_Print, true);
+            app()->resumeTask(true);
+            QTRY_COMPARE(app()->taskStatus(), 1);
+            QVERIFY(app()->runOnce());
+            QVERIFY(!app()->taskEnablePrint());
+        }
         const int today = f.config->todayCopies();
         QVERIFY(!app()->finishedOneCopies());
         QCOMPARE(f.config->todayCopies(), today);

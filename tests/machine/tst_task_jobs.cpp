@@ -181,6 +181,45 @@ private slots:
         QCOMPARE(app()->cutCopies(), counted);
     }
 
+    // Stop while the web feeds on after the first page's finished cut: the
+    // job ends before its count step, yet that page is counted, once.
+    void stopDuringTheFeedAfterACutCountsThatPage()
+    {
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        m_web->setMarks(printedMarks(5, app()->currentPageMarkPoint(true), false));
+        // From the first cut on every answer comes a second late (within the
+        // reply wait): the feed after it is still under way when the stop comes.
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 5000);
+        f.sim->setLateReplyMs(1000);
+        MachineSimulator *sim = f.sim.get();
+        m_web->setPlotTaken([sim](const WebModel::Plot &plot) {
+            if (!plot.move)
+                sim->setFault(SimFault::LateReply);
+        });
+        const quint64 total = f.config->totalCopies();
+        // The feed to the next page is a positioning plot after the cut.
+        const auto feedingAfterCut = [this] {
+            bool cut = false;
+            for (const WebModel::Plot &plot : m_web->plots()) {
+                if (cut && plot.move)
+                    return true;
+                cut = cut || !plot.move;
+            }
+            return false;
+        };
+        f.device->wStart();
+        QTRY_VERIFY_WITH_TIMEOUT(feedingAfterCut(), 30000);
+        app()->stopTask(false);
+        QVERIFY(waitIdle(15000));
+        // The stop's own command is answered late too.
+        app()->joinControlThreads();
+        f.sim->setFault(SimFault::None);
+        m_web->setPlotTaken({});
+        QCOMPARE(plotCount(true), 1);
+        QCOMPARE(app()->cutCopies(), 1);
+        QCOMPARE(f.config->totalCopies(), total + 1);
+    }
+
     // Kind 9 cuts the same page again and again until stopped; it counts no
     // copies.
     void repeatCutRepeatsUntilStopped()

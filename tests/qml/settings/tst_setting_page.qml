@@ -281,6 +281,36 @@ TestCase {
         compare(settingsFiles.typeAfterRestart(TAVRA_Config.CPT_Enable_Cut_Marker_Type), "int")
     }
 
+    // A field clicked and left, emptied, or given a number out of range
+    // writes nothing: 保存 keeps what is stored, not the rounded or clamped
+    // number the field shows.
+    function test_fieldsLeftWithoutATypedValueKeepTheSetting_data() {
+        return [
+            { tag: "clicked, 1500 shown as 999", key: TAVRA_Config.CPT_Film_Speed, stored: 1500, keys: [] },
+            { tag: "clicked, 2.4 shown as 2", key: TAVRA_Config.CPT_Collect_Speed, stored: 2.4, keys: [] },
+            { tag: "emptied", key: TAVRA_Config.CPT_Rectify_Speed, stored: 30, keys: [Qt.Key_Backspace] },
+            { tag: "below the range", key: TAVRA_Config.CPT_Rectify_Speed, stored: 30, keys: "-181" },
+        ]
+    }
+
+    function test_fieldsLeftWithoutATypedValueKeepTheSetting(data) {
+        config.setProperty(data.key, data.stored)
+        openDialog()
+        const spinEditor = editor(data.key)
+        const input = findByName(spinEditor, "spinText")
+        reveal(spinEditor)
+        mouseClick(input)
+        verify(input.activeFocus)
+        if (data.keys.length > 0)
+            input.selectAll()
+        for (let i = 0; i < data.keys.length; ++i)
+            keyClick(data.keys[i])
+        leaveField()
+        compare(input.text, findByName(spinEditor, "spin").displayText)
+        press(inDialog("saveButton"))
+        compare(config.getProperty(data.key), data.stored)
+    }
+
     function test_editSaveAndRestartKeepsTheValue() {
         openDialog()
         const before = settingsFiles.liveFile()

@@ -152,6 +152,43 @@ TestCase {
         compare(spin.modifiedCount, 0)
     }
 
+    // Somewhere else to put the focus.
+    TextInput {
+        id: elsewhere
+        y: 100
+        width: 100
+        height: 20
+    }
+
+    // Leaving the field finishes editing with whatever it holds: only typed,
+    // acceptable text is taken over; anything else shows the value again.
+    function test_leavingTheFieldTakesOverOnlyTypedAcceptableText_data() {
+        return [
+            { tag: "cleared", props: { value: 1234 }, keys: [Qt.Key_Backspace], value: 1234, modified: 0 },
+            { tag: "below min", props: { decimals: 0, min: 10, max: 1200, value: 500 }, keys: "5",
+              value: 500, modified: 0 },
+            { tag: "clicked, nothing typed", props: { decimals: 0, min: -180, max: 999, value: 2 }, keys: [],
+              value: 2, modified: 0 },
+            { tag: "typed", props: { decimals: 0, min: 10, max: 1200, value: 500 }, keys: "42",
+              value: 42, modified: 1 },
+        ]
+    }
+
+    function test_leavingTheFieldTakesOverOnlyTypedAcceptableText(data) {
+        const spin = makeSpin(data.props)
+        mouseClick(spin.contentItem)
+        verify(spin.contentItem.activeFocus)
+        if (data.keys.length > 0)
+            spin.contentItem.selectAll()
+        for (let i = 0; i < data.keys.length; ++i)
+            keyClick(data.keys[i])
+        elsewhere.forceActiveFocus()
+        verify(!spin.contentItem.activeFocus)
+        compare(spin.value, data.value)
+        compare(spin.modifiedCount, data.modified)
+        compare(spin.contentItem.text, spin.displayText)
+    }
+
     function test_wholeNumbersAcceptInRange() {
         const spin = makeSpin({ decimals: 0, min: -180, max: 999, value: 7 })
         typeText(spin, "-180")

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.VirtualKeyboard
 import QtTest
 import Spoolsmith2024
 import TAVRA_Config
@@ -13,6 +14,22 @@ Item {
     Component {
         id: pageComponent
         DevicePage {
+            width: root.width
+            height: root.height
+        }
+    }
+
+    // The keyboard in the scene, as the main window has it: a field in focus
+    // brings it up.
+    InputPanel {
+        id: inputPanel
+        y: root.height
+        width: root.width
+    }
+
+    Component {
+        id: helpComponent
+        HelpStackPage {
             width: root.width
             height: root.height
         }
@@ -155,6 +172,89 @@ Item {
             box.clickedOk()
             verify(!config.trimReset)
             verify(device.errorMessage !== "")
+        }
+
+        // A field left emptied, below its range, or only clicked writes nothing
+        // and sends nothing; the box shows its value again.
+        function test_numberFieldsLeftWithoutATypedValueWriteNothing_data() {
+            return [
+                { tag: "pressure cleared", box: "pressureBox", keys: [Qt.Key_Backspace] },
+                { tag: "speed below its range", box: "speedBox", keys: "5" },
+                { tag: "camera offset clicked and left", box: "offsetXBox", keys: [] },
+            ]
+        }
+
+        function test_numberFieldsLeftWithoutATypedValueWriteNothing(data) {
+            config.markCameraOffsetX = 12.345
+            const page = openPage()
+            const box = item(page, data.box)
+            const before = box.value
+            const speed = device.speed
+            const pressure = device.pressure
+            sim.clear()
+            box.contentItem.forceActiveFocus()
+            verify(box.contentItem.activeFocus)
+            if (data.keys.length > 0)
+                box.contentItem.selectAll()
+            for (let i = 0; i < data.keys.length; ++i)
+                keyClick(data.keys[i])
+            item(page, "deviceFrame").forceActiveFocus()
+            verify(!box.contentItem.activeFocus)
+            tryVerify(() => !inputPanel.active, 2000)
+            compare(box.value, before)
+            compare(box.contentItem.text, box.displayText)
+            compare(config.markCameraOffsetX, 12.345)
+            compare(device.speed, speed)
+            compare(device.pressure, pressure)
+            compare(sim.payloads("CCMD;6,"), [])
+            compare(sim.payloads("CCMD;7,"), [])
+            config.markCameraOffsetX = 0
+        }
+
+        // Under a job, running or paused, the motor resets and the firmware
+        // update are refused with the busy tip: nothing goes to the machine.
+        function test_refusedUnderAJob_data() {
+            return [
+                { tag: "web-guide reset, running", status: 1, button: "rectifyResetButton", box: "popup_slit",
+                  sent: "CCMD;2," },
+                { tag: "trim reset, paused", status: 0, button: "trimResetButton", box: "popup_tirm",
+                  sent: "CCMD;2," },
+                { tag: "firmware update, paused", status: 0, button: "updateButton", box: "", sent: "UPG;" },
+            ]
+        }
+
+        function test_refusedUnderAJob(data) {
+            const busy = "任务运行中，请先停止任务"
+            const firmware = data.box === ""
+            const page = firmware ? createTemporaryObject(helpComponent, root) : openPage()
+            verify(page)
+            if (firmware) {
+                const file = sim.programDir() + "/firmware.bin"
+                verify(sim.writeTextFile(file, "firmware"))
+                device.updateFile = file
+            }
+            config.rectifyReset = false
+            config.trimReset = false
+            sim.reportTaskStatus(data.status)
+            tryCompare(page, "jobIdle", false)
+            sim.clear()
+            const button = item(page, data.button)
+            if (firmware) {
+                verify(!button.enabled)
+                device.update()
+                device.updateFile = ""
+            } else {
+                verify(button.enabled)
+                mouseClick(button)
+                verify(!item(page, data.box).opened)
+                compare(device.errorMessage, busy)
+                // A job that began while the box was open.
+                device.errorMessage = ""
+                item(page, data.box).clickedOk()
+            }
+            compare(device.errorMessage, busy)
+            compare(sim.payloads(data.sent), [])
+            verify(!config.rectifyReset && !config.trimReset)
         }
 
         function test_factorySetOnlyWithoutAJob() {

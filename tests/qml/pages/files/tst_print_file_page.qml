@@ -33,6 +33,11 @@ TestCase {
 
     function cleanup() {
         spy.target = null
+        if (app.taskStatus !== 2) {
+            sim.reportTaskStatus(2)
+            tryCompare(app, "taskStatus", 2)
+        }
+        device.errorMessage = ""
         app.enabledDataSource = false
         sim.takePrompts()
         compare(sim.takeWarnings(), [])
@@ -158,6 +163,71 @@ TestCase {
         mouseClick(child(page, "btn_test_print"))
         compare(sim.takePrompts(), [qsTranslate("SpoolsmithApp", "禁用打印")])
         config.setProperty(TAVRA_Config.CPT_Enable_Print, true)
+    }
+
+    // Under a job, running or paused, the page's choices are refused with
+    // the busy tip: the job prints its own file, rows and printer to its end.
+    function test_choicesRefusedUnderAJob_data() {
+        return [
+            { tag: "print file, running", status: 1, choice: "printFile" },
+            { tag: "data source, running", status: 1, choice: "dataSource" },
+            { tag: "print cut file, paused", status: 0, choice: "printCutFile" },
+            { tag: "printer, running", status: 1, choice: "printer" },
+        ]
+    }
+
+    function test_choicesRefusedUnderAJob(data) {
+        const dir = sim.programDir()
+        const pdf = dir + "/job_print.pdf"
+        const other = dir + "/other_print.pdf"
+        const xlsx = dir + "/other_source.xlsx"
+        const plt = dir + "/other_cut.plt"
+        verify(sim.writePdf(pdf, 105, 148) && sim.writePdf(other, 50, 50))
+        verify(sim.writeXlsx(xlsx, [["Name"], ["One"]]) && sim.writeCutFile(plt, 0))
+        app.printFile = pdf
+        app.printCutFile = ""
+        app.dataSource = ""
+        app.enabledDataSource = true
+        const names = app.printersName()
+        app.printerName = names.length > 0 ? names[0] : "Job Printer"
+        const printer = app.printerName
+        const page = makePage()
+        sim.reportTaskStatus(data.status)
+        tryCompare(app, "taskStatus", data.status)
+        sim.clear()
+
+        switch (data.choice) {
+        case "printFile":
+            accept(child(page, "printFileDialog"), other)
+            break
+        case "dataSource":
+            accept(child(page, "excelDialog"), xlsx)
+            break
+        case "printCutFile":
+            accept(child(page, "cutDialog"), plt)
+            break
+        case "printer": {
+            const combo = child(page, "cmb_printer")
+            if (names.length > 1) {
+                combo.currentIndex = 1
+                compare(combo.currentText, printer)
+            } else {
+                app.printerName = "Another Printer"
+            }
+            break
+        }
+        }
+        compare(device.errorMessage, "任务运行中，请先停止任务")
+        compare(app.printFile, pdf)
+        compare(child(page, "btn_file").text, pdf)
+        verify(app.enabledDataSource)
+        compare(app.dataSource, "")
+        compare(app.printCutFile, "")
+        compare(app.printerName, printer)
+        compare(sim.payloads("CCMD;"), [])
+        sim.reportTaskStatus(2)
+        tryCompare(app, "taskStatus", 2)
+        app.printerName = ""
     }
 
     // Page 100 x 50 mm, four marks, a label and a text with data fields.
