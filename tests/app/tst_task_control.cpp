@@ -485,6 +485,9 @@ private slots:
         QFETCH(bool, due);
         f.config->setProperty(Config::CPT_Wait_Capture, 100);
         QVERIFY(f.link());
+        // A print-only job starts only with printing on.
+        f.config->setProperty(Config::CPT_Enable_Print, cutAtStart == 0);
+        app()->setPrinterName(QStringLiteral("CorelDRAW"));
         app()->setCutTaskCopies(cutAtStart);
         app()->setPrintTaskCopies(printAtStart);
         app()->startTask(true, false);
