@@ -2,6 +2,7 @@
 // goes to the part that holds it.
 #include "app/spoolsmith_app.h"
 
+#include "app/cut/cut_document.h"
 #include "app/cut/page_code_switch.h"
 #include "app/print/print_file.h"
 #include "app/records/production_records.h"
@@ -78,6 +79,8 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
     hooks.dataSourceReading = [this] {
         return m_printFile->enabledDataSource() && m_printFile->dataSourceReading();
     };
+    // The cut parts are built after these.
+    hooks.cutFileOpening = [this] { return m_cut && m_cut->opening(); };
     hooks.prepareRun = [this] {
         if (m_pageCodeSwitch)
             m_pageCodeSwitch->forgetPageCutFile();

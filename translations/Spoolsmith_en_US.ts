@@ -662,6 +662,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>Printing is switched off: a print-only job cannot start 
 </translation>
     </message>
+    <message>
+        <source>切割文件正在载入，请稍后 
+</source>
+        <translation>The cut file is still loading, please wait 
+</translation>
+    </message>
 </context>
 <context>
     <name>LostLabelView</name>
@@ -675,6 +681,14 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>切割文件过大（超过256MB）</source>
         <translation>The cut file is too large (over 256 MB)</translation>
+    </message>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
+    <message>
+        <source>切割文件导出失败</source>
+        <translation>The cut file could not be exported</translation>
     </message>
 </context>
 <context>

@@ -69,6 +69,9 @@ bool TaskControl::startChecks()
     // chooses a row first.
     if (m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded())
         message += QCoreApplication::translate("PrintFile", "数据源已到最后一行，打印停止") + QStringLiteral(" \n");
+    // The job would cut the old scene, and the new one replace it mid-job.
+    if (m_hooks.cutFileOpening && m_hooks.cutFileOpening())
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "切割文件正在载入，请稍后 \n"));
     if (message.isEmpty())
         return true;
     qWarning() << "SpoolsmithApp::startTask" << "refused:" << message.trimmed();

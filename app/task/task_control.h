@@ -28,6 +28,8 @@ public:
         std::function<void(int)> setTaskStatus;
         // Printing is on but no print file is ready to print.
         std::function<bool()> printFileMissing;
+        // A cut file is still being opened: its scene is not there yet.
+        std::function<bool()> cutFileOpening;
         // Variable data is printed and its last row is behind.
         std::function<bool()> dataSourceEnded;
         // Variable data is printed and the next row could not be written.

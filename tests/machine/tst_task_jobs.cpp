@@ -493,6 +493,40 @@ private slots:
         QVERIFY2(qAbs(f.config->totalCut() - totalCut - 0.4) < 1e-9, qPrintable(QString::number(f.config->totalCut() - totalCut)));
     }
 
+    // A Letter page (a standard size defined in inches) is fed on by its
+    // height in millimetres plus the spacing, and counted by it.
+    void letterPageFeedsItsHeight()
+    {
+        f.config->setPageSpacing(2.5);
+        app()->setCutFile(f.writeFile("letter.plt", "IN;PS11176,8636,400,400,4,160;"
+                                                    "SP1;PU0,0;PD0,400,400,400,400,0,0,0;PG;"));
+        QCOMPARE(app()->cutPageSize(), QSizeF(215.9, 279.4));
+        m_web->setMarks(printedMarks(4, app()->currentPageMarkPoint(true), false));
+        app()->setCutTaskCopies(2);
+        const double totalCut = f.config->totalCut();
+        f.device->wStart();
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(app()->cutCopies(), 2);
+        QCOMPARE(plotCount(true), 2);
+        // The move right after each cut: a page and its spacing, 281.9 mm,
+        // less where the knife left the camera (a few units).
+        const QList<WebModel::Plot> plots = m_web->plots();
+        int feeds = 0;
+        for (int i = 0; i + 1 < plots.size(); ++i) {
+            if (plots.at(i).move)
+                continue;
+            QList<QPolygonF> strokes;
+            QPointF end;
+            WebModel::parsePlot(plots.at(i + 1).data, strokes, end);
+            QVERIFY2(plots.at(i + 1).move && qAbs(end.x() - 11276) <= 40, plots.at(i + 1).data.constData());
+            ++feeds;
+        }
+        QCOMPARE(feeds, 2);
+        QVERIFY2(qAbs(f.config->totalCut() - totalCut - 2 * 0.2794) < 1e-6,
+                 qPrintable(QString::number(f.config->totalCut() - totalCut)));
+        f.config->setPageSpacing(0.0);
+    }
+
     // The search finds a page, but no cut file is open and no page code
     // names one.
     void emptySceneEndsTheJobWithItsMessage()
