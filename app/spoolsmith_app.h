@@ -286,6 +286,8 @@ public:
     Q_INVOKABLE bool isAllowedStart();
     Q_INVOKABLE void reCount();
     Q_INVOKABLE bool finishedOneCopies();
+    // Variable data prints no more and every page the job printed is cut.
+    bool printingOver();
     // The driver starts a job that cuts or only prints (its kind to its end).
     void jobStarting(bool cuts);
     bool runOnce() const;

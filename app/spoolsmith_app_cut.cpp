@@ -128,6 +128,9 @@ void SpoolsmithApp::initCutParts(const AppServices &services)
     connect(m_cut.get(), &CutDocument::loadPercentChanged, this, &SpoolsmithApp::cutLoadProgressChanged, direct);
     connect(m_cut.get(), &CutDocument::saveFileChanged, this, &SpoolsmithApp::saveFileChanged, direct);
     connect(m_cut.get(), &CutDocument::openScene, this, &SpoolsmithApp::openScene, direct);
+    // Reported from any thread; the document acts on the GUI thread.
+    connect(this, &SpoolsmithApp::taskStatusChanged, m_cut.get(), &CutDocument::taskStatusChanged,
+            Qt::QueuedConnection);
     connect(m_markScan.get(), &MarkScan::filmViewUpdate, this, &SpoolsmithApp::filmViewUpdate, direct);
     connect(m_markScan.get(), &MarkScan::pageCodeScanned, this, &SpoolsmithApp::pageCodeScanned, direct);
 }

@@ -120,11 +120,7 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
     changeHooks.programPathChanged = [this](Config::ConfigParamType key, const QString &path) {
         m_external->programPathChanged(key, path);
     };
-    changeHooks.reopenCutFile = [this] {
-        const QString file = cutFile();
-        if (!file.isEmpty())
-            emit m_cut->openScene(file);
-    };
+    changeHooks.reopenCutFile = [this] { m_cut->reopenForCutDirection(); };
     m_settingChanges = std::make_unique<SettingChanges>(std::move(changeHooks));
     m_online = std::make_unique<OnlineServices>(services, [] { QCoreApplication::quit(); }, [this] {
         // The first root object of the QML engine, when it is a window.

@@ -2,6 +2,7 @@
 // goes to the part that holds it.
 #include "app/spoolsmith_app.h"
 
+#include "app/cut/cut_document.h"
 #include "app/cut/page_code_switch.h"
 #include "app/print/print_file.h"
 #include "app/records/production_records.h"
@@ -17,6 +18,7 @@ void SpoolsmithApp::startTask(bool recount, bool bExecOnce) { m_taskControl->sta
 bool SpoolsmithApp::isAllowedStart() { return m_taskControl->startChecks(); }
 void SpoolsmithApp::reCount() { m_counters->reset(); }
 bool SpoolsmithApp::finishedOneCopies() { return m_taskControl->finishedOneCopies(); }
+bool SpoolsmithApp::printingOver() { return m_taskControl->printingOver(); }
 void SpoolsmithApp::jobStarting(bool cuts) { m_taskControl->setJobCuts(cuts); }
 void SpoolsmithApp::pauseTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Pause, bWait); }
 void SpoolsmithApp::resumeTask(bool bWait) { m_taskControl->control(TaskControl::Kind::Resume, bWait); }
@@ -67,7 +69,18 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
     hooks.taskStatus = [this] { return taskStatus(); };
     hooks.setTaskStatus = [this](int status) { setTaskStatus(status); };
     hooks.printFileMissing = [this] { return printFileMissing(); };
-    hooks.dataSourceEnded = [this] { return m_printFile->enabledDataSource() && m_printFile->rowMissing(); };
+    using Row = PrintFile::RowState;
+    hooks.dataSourceEnded = [this] {
+        return m_printFile->enabledDataSource() && m_printFile->rowState() == Row::Ended;
+    };
+    hooks.dataRowFailed = [this] {
+        return m_printFile->enabledDataSource() && m_printFile->rowState() == Row::Failed;
+    };
+    hooks.dataSourceReading = [this] {
+        return m_printFile->enabledDataSource() && m_printFile->dataSourceReading();
+    };
+    // The cut parts are built after these.
+    hooks.cutFileOpening = [this] { return m_cut && m_cut->opening(); };
     hooks.prepareRun = [this] {
         if (m_pageCodeSwitch)
             m_pageCodeSwitch->forgetPageCutFile();

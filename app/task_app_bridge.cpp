@@ -29,6 +29,7 @@ public:
     bool loadTaskSettings() override { return m_app->loadTaskSettings(); }
     void stopTask(bool wait) override { m_app->stopTask(wait); }
     bool finishedOneCopies() override { return m_app->finishedOneCopies(); }
+    bool printingOver() override { return m_app->printingOver(); }
     bool runOnce() const override { return m_app->runOnce(); }
     int cutTaskCopies() const override { return m_app->cutTaskCopies(); }
     void jobStarting(bool cuts) override { m_app->jobStarting(cuts); }

@@ -27,6 +27,9 @@ public:
     virtual void stopTask(bool wait) = 0;
     // true: another copy is due.
     virtual bool finishedOneCopies() = 0;
+    // Printing has stopped for good (the end of the data, a row that failed)
+    // and every page printed is cut: the job has nothing left to do.
+    virtual bool printingOver() { return false; }
     // The job is a single trial copy, cut but never counted.
     virtual bool runOnce() const { return false; }
     virtual int cutTaskCopies() const = 0;

@@ -556,10 +556,6 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 <context>
     <name>SpoolsmithApp</name>
     <message>
-        <source>任务运行中，请先停止任务</source>
-        <translation>A job is running: stop it first</translation>
-    </message>
-    <message>
         <source>任务运行中，不能测试打印</source>
         <translation>A job is running: no test print now</translation>
     </message>
@@ -597,6 +593,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <source>设备未连接，请重启设备或者选择设备 
 </source>
         <translation>The machine is not linked: restart it or choose a machine 
+</translation>
+    </message>
+    <message>
+        <source>数据源正在读取，请读取完成后再开始 
+</source>
+        <translation>The data source is still being read: start once it is read 
 </translation>
     </message>
     <message>
@@ -647,6 +649,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>Paper drifted by more than </translation>
     </message>
     <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
+    </message>
+    <message>
         <source>打印文档发送失败，请检查打印机</source>
         <translation>The print document could not be sent; please check the printer</translation>
     </message>
@@ -654,6 +660,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <source>打印已禁用，不能开始只打印的任务 
 </source>
         <translation>Printing is switched off: a print-only job cannot start 
+</translation>
+    </message>
+    <message>
+        <source>切割文件正在载入，请稍后 
+</source>
+        <translation>The cut file is still loading, please wait 
 </translation>
     </message>
 </context>
@@ -670,13 +682,17 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <source>切割文件过大（超过256MB）</source>
         <translation>The cut file is too large (over 256 MB)</translation>
     </message>
-</context>
-<context>
-    <name>TRV610Plus</name>
     <message>
         <source>任务运行中，请先停止任务</source>
         <translation>A job is running: stop it first</translation>
     </message>
+    <message>
+        <source>切割文件导出失败</source>
+        <translation>The cut file could not be exported</translation>
+    </message>
+</context>
+<context>
+    <name>TRV610Plus</name>
     <message>
         <source>固件文件无效</source>
         <translation>The firmware file cannot be used</translation>
@@ -780,6 +796,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 </source>
         <translation>The machine link was lost, the job has stopped 
 </translation>
+    </message>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
     </message>
 </context>
 <context>
@@ -892,6 +912,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>数据源已到最后一行，打印停止</source>
         <translation>The data source has reached its last row; printing stopped</translation>
+    </message>
+    <message>
+        <source>数据行%1无法生成打印文件</source>
+        <translation>Data row %1 could not be written into a print file</translation>
     </message>
 </context>
 <context>
@@ -1053,10 +1077,6 @@ It drives the cutting machine, registers each page by its camera marks, and insp
 <context>
     <name>DevicePage</name>
     <message>
-        <source>任务运行中，请先停止任务</source>
-        <translation>A job is running: stop it first</translation>
-    </message>
-    <message>
         <source>机器参数</source>
         <translation>Machine parameters</translation>
     </message>
@@ -1135,6 +1155,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>切割模式设置失败，请检查设备后重试</source>
         <translation>The cut mode was not set; check the machine and try again</translation>
+    </message>
+    <message>
+        <source>任务运行中，请先停止任务</source>
+        <translation>A job is running: stop it first</translation>
     </message>
 </context>
 <context>

@@ -94,7 +94,7 @@ void CutDocument::showScene(GScene *scene)
     scene->setShowMargin(m_scene->showMargin());
     if (scene == m_ownScene) {
         // Empty here: it stands for the scene as the last file left it.
-        scene->page()->setSize(m_scene->page()->layout().pageSize().definitionSize());
+        scene->page()->setSize(m_scene->page()->sizeMm());
         scene->setSceneRect(m_scene->sceneRect());
     }
     m_view->setScene(scene);
@@ -122,6 +122,11 @@ bool CutDocument::opening() const
 
 bool CutDocument::openOnWorker(const QString &path, bool asCutFile)
 {
+    // A loaded file waiting for a job's end keeps the loader's result.
+    if (m_loadPending) {
+        qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
+        return false;
+    }
     Config *config = m_services.config();
     CutFileLoader::Job job;
     job.path = path;
@@ -132,9 +137,10 @@ bool CutDocument::openOnWorker(const QString &path, bool asCutFile)
     {
         std::lock_guard<std::mutex> lock(m_lock);
         if (asCutFile)
-            m_cutFile = path;
+            m_cutFile = m_sourceFile = path;
         m_sceneFile = path;
     }
+    m_loadIsOperators = asCutFile;
     m_loadPending = m_loader->start(job);
     if (m_loadPending)
         setLoadPercent(0);
@@ -147,6 +153,15 @@ bool CutDocument::openOnWorker(const QString &path, bool asCutFile)
 
 void CutDocument::placeLoaded()
 {
+    // A job started meanwhile cuts the scene it has (the task thread reads
+    // it): the operator's file is placed once the job has ended.
+    if (m_loadIsOperators && jobRuns()) {
+        if (!m_placeDeferred)
+            qInfo() << "SpoolsmithApp::onOpenScene" << "a job runs: the loaded file is placed at its end";
+        m_placeDeferred = true;
+        return;
+    }
+    m_placeDeferred = false;
     m_loadPending = false;
     m_placing = m_loader->takeResult();
     if (!m_placing) {
@@ -159,6 +174,7 @@ void CutDocument::placeLoaded()
         qCritical() << "SpoolsmithApp::onOpenScene" << m_placing->job.path << m_placing->error;
         m_placing.reset();
         emit cutFileLoaded();
+        reopenIfPending();
         return;
     }
     m_scene->setPageGeometry(m_placing->content.pageMm, m_placing->content.mark);
@@ -184,17 +200,62 @@ void CutDocument::placeSlice()
     m_view->fitPage();
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_pageSize = m_scene->page()->layout().pageSize().definitionSize();
+        m_pageSize = m_scene->page()->sizeMm();
     }
     setCutShowFile(done->job.showFile);
     if (!done->mask.isNull()) {
         m_templateFile.write(done->job.templateFile, done->mask);
         storeTemplate(done->inspection, done->rows, done->cols);
     }
-    if (done->job.reversed && m_scene->page()->markItem())
+    // The cutter's plot data follows a turned scene, and any scene a job
+    // switches to (the mark step rebuilds it only for pages with marks).
+    m_sceneReversed.store(done->job.reversed);
+    if ((done->job.reversed && m_scene->page()->markItem()) || jobRuns())
         m_hooks.rebuildPlotData();
     qInfo() << "SpoolsmithApp::onOpenScene" << done->job.path << "open";
     emit cutFileLoaded();
+    reopenIfPending();
+}
+
+QString CutDocument::sourceFile() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_sourceFile;
+}
+
+void CutDocument::reopenForCutDirection()
+{
+    // Not under a job, paused ones included (a page-code switch's scene
+    // stays), nor beside a file still opening.
+    if (jobRuns() || opening()) {
+        qInfo() << "SpoolsmithApp::onPropertyChanged" << "cut direction applied to the scene once the job has ended";
+        m_reopenPending = true;
+        return;
+    }
+    m_reopenPending = false;
+    const QString file = sourceFile();
+    if (file.isEmpty())
+        return;
+    if (opensOnWorker(file))
+        openOnWorker(file, true);
+    else
+        emit openScene(file);
+}
+
+void CutDocument::reopenIfPending()
+{
+    if (m_reopenPending && !jobRuns() && !opening())
+        reopenForCutDirection();
+}
+
+void CutDocument::taskStatusChanged()
+{
+    if (jobRuns())
+        return;
+    if (m_placeDeferred)
+        placeLoaded(); // reopens when it is done
+    else
+        reopenIfPending();
 }
 
 QString CutDocument::cutShowFile() const
@@ -263,12 +324,17 @@ void CutDocument::setCutFile(const QString &path)
 {
     if (!m_scene->canEdit()) {
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: a job is running";
+        if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+            device->setErrorMessage(tr("任务运行中，请先停止任务"));
         return;
     }
     if (!sizeAccepted(path))
         return;
     if (opening()) {
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
+        if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+            device->setErrorMessage(
+                QCoreApplication::translate("SpoolsmithApp", "切割文件正在载入，请稍后 \n"));
         return;
     }
     if (opensOnWorker(path)) {
@@ -284,7 +350,7 @@ void CutDocument::setCutFile(const QString &path)
     }
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_cutFile = path;
+        m_cutFile = m_sourceFile = path;
     }
     emit openScene(path);
     emit cutFileChanged();
@@ -303,6 +369,7 @@ void CutDocument::openTvaCutFile(const QString &path)
         std::lock_guard<std::mutex> lock(m_lock);
         m_saveFile = appPath() + QStringLiteral("/tmp.plt");
         m_cutFile = m_cutShowFile;
+        m_sourceFile = path;
     }
     emit cutFileChanged();
 }
@@ -372,7 +439,8 @@ void CutDocument::presentTemplate(TemplateCache::Entry &entry)
     }
     showScene(entry.scene.get());
     // Turned already when it was opened; the plot data follows the scene.
-    if (entry.reversed && m_scene->page()->markItem())
+    m_sceneReversed.store(entry.reversed);
+    if ((entry.reversed && m_scene->page()->markItem()) || jobRuns())
         m_hooks.rebuildPlotData();
     m_view->fitPage();
     {
@@ -405,17 +473,23 @@ void CutDocument::openHere(const QString &path)
 
     GMarkItem *mark = m_scene->page()->markItem();
     Config *config = m_services.config();
-    if (config && config->getProperty(Config::CPT_Cut_Inverse).toBool() && mark) {
+    const bool reversed = config && config->getProperty(Config::CPT_Cut_Inverse).toBool();
+    m_sceneReversed.store(reversed);
+    const bool turn = reversed && mark;
+    if (turn) {
         QList<QGraphicsItem *> items;
         m_scene->exportCutItems(items, false, false, false);
         CutGeometry::turnAboutMarks(*mark, items);
-        m_hooks.rebuildPlotData();
     }
+    // A job's page-code switch changes the scene under it: the cutter gets
+    // the new file's plot data even when no mark scan rebuilds it.
+    if (turn || jobRuns())
+        m_hooks.rebuildPlotData();
 
     m_view->fitPage();
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_pageSize = m_scene->page()->layout().pageSize().definitionSize();
+        m_pageSize = m_scene->page()->sizeMm();
     }
     const QString show = appPath() + QStringLiteral("/plt.plt");
     m_showFileWritten = m_scene->saveCutFile(show);
@@ -431,12 +505,18 @@ QString CutDocument::saveFile() const
 
 void CutDocument::setSaveFile(const QString &path)
 {
+    // The cut scene is read-only, so nothing in it can be selected: every
+    // cut item is exported. A file not written is not shown as saved.
+    if (!m_scene->saveCutFile(path)) {
+        if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+            device->setErrorMessage(tr("切割文件导出失败") + QStringLiteral(" \n"));
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_saveFile = path;
     }
     emit saveFileChanged();
-    m_scene->exportFile(path, m_scene->gSelectedItems());
 }
 
 QImage CutDocument::renderCutMask() const

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -72,6 +73,15 @@ public:
     QString saveFile() const;
     void setSaveFile(const QString &path);
     void openTvaCutFile(const QString &path);
+    // The file the operator opened: a ".tva" itself, not the turned preview
+    // that stands for it as cutFile.
+    QString sourceFile() const;
+    // The cut direction changed: the operator's file is opened again under
+    // it, once no job runs and no file is opening.
+    void reopenForCutDirection();
+    // GUI thread, after any change of the task status: a job's end places a
+    // file loaded meanwhile and applies a changed cut direction.
+    void taskStatusChanged();
     // Opens path into the scene; GUI thread.
     void openInScene(const QString &path);
     // A page-code switch's opening, from any thread, returning once it is
@@ -79,6 +89,9 @@ public:
     // item. A template opened before comes back without being read again.
     bool openSceneBlocking(const QString &path);
     QString sceneFile() const;
+    // The cut direction the scene in sight was opened under (any thread):
+    // the plot data follows it, not a setting changed since.
+    bool sceneReversed() const { return m_sceneReversed.load(); }
     QSizeF pageSize() const;
 
     QImage renderCutMask() const;
@@ -112,6 +125,8 @@ private:
     // A page-code switch to a large file, from a thread other than the GUI's.
     bool openLargeBlocking(const QString &path);
     void placeLoaded();
+    void reopenIfPending();
+    bool jobRuns() const { return m_hooks.taskStatus && m_hooks.taskStatus() != 2; }
     void placeSlice();
     void setLoadPercent(int percent);
     void storeTemplate(const cv::Mat &inspection, const QList<QPair<double, double>> &rows,
@@ -141,12 +156,17 @@ private:
     mutable std::mutex m_lock; // the paths, page size and template
     QString m_cutShowFile;
     QString m_cutFile;
+    QString m_sourceFile; // the operator's file (a ".tva" is cut through its preview)
     QString m_sceneFile;
     QString m_saveFile;
     QSizeF m_pageSize;
     cv::Mat m_inspectionTemplate;
     CutFileLoader *m_loader = nullptr;
     bool m_loadPending = false; // GUI thread: from a start until its result is taken
+    bool m_loadIsOperators = false; // GUI thread: the pending load is the operator's file
+    bool m_placeDeferred = false;   // GUI thread: loaded during a job, placed at its end
+    bool m_reopenPending = false;   // GUI thread: a cut-direction change not yet applied
+    std::atomic<bool> m_sceneReversed{false};
     int m_loadPercent = -1;     // GUI thread
     std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread
     QList<QPair<double, double>> m_rowSegments;

@@ -57,10 +57,13 @@ void PageCodeSwitch::setSwitchCutFile(bool on)
     }
 
     // The job's cut file cannot change while it runs: the scene refuses edits.
+    // A ".tva" job's cut file is its turned preview: the job's own pages
+    // open the template itself, which is turned once, as at its opening.
     const QString pageCutFile = cutWorkCutFile();
-    const QString jobCutFile = m_document.cutFile();
+    const QString jobCutFile = m_document.sourceFile();
+    const bool jobsOwn = pageCutFile == jobCutFile || pageCutFile == m_document.cutFile();
     QString target;
-    if (pageCutFile != jobCutFile && QFile::exists(pageCutFile))
+    if (!jobsOwn && QFile::exists(pageCutFile))
         target = pageCutFile;
     else if (!jobCutFile.isEmpty() && jobCutFile != m_document.sceneFile())
         target = jobCutFile;

@@ -32,8 +32,7 @@ QByteArray PlotData::generate(const QTransform &t)
     if (const Config *config = m_services.config()) {
         offset = GPathProcess::mm2Point(QPointF(-config->markCameraOffsetX(), -config->markCameraOffsetY()));
         const double spacing = config->pageSpacing();
-        if (config->getProperty(Config::CPT_Cut_Inverse).toBool()
-            && std::abs(spacing) > std::numeric_limits<double>::epsilon())
+        if (m_document.sceneReversed() && std::abs(spacing) > std::numeric_limits<double>::epsilon())
             offset.rx() -= GPathProcess::mm2Point(spacing);
     }
 

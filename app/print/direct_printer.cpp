@@ -151,7 +151,7 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
             // The next page is the next row's; the row is given back when the
             // document is refused.
             if (m_parts.file.enabledDataSource()) {
-                m_parts.file.setDataIndex(m_parts.file.dataIndex() + 1);
+                m_parts.file.nextRow();
                 file = m_parts.file.printFile();
             }
             device->endPage();

@@ -56,6 +56,10 @@ void PrintBatcher::print()
     const QString file = p.file.printFile();
     if (!config || !m_parts.settings.enablePrint() || file.isEmpty())
         return;
+    // Variable data without its row ready (past the last one, a row that
+    // failed, a sheet being read): not even an empty document goes out.
+    if (p.file.enabledDataSource() && p.file.rowMissing())
+        return;
     const QString printer = m_parts.printers.printerName();
     if (printer.isEmpty() && config->version() != 2)
         return;

@@ -180,6 +180,9 @@ void PrintFile::readDataSource(const QString &path)
     constexpr std::chrono::milliseconds kReadInline{50};
     m_loader->stop();
     m_printScene->setVariableData(path, nullptr);
+    // The print file holds a row of the sheet before: none of it goes out.
+    if (!path.isEmpty())
+        m_rowState.store(RowState::Reading);
     if (path.isEmpty()) {
         setDataIndex(dataIndex());
         return;
@@ -198,15 +201,31 @@ void PrintFile::onDataSourceRead(const QString &path, std::shared_ptr<const Vari
 
 bool PrintFile::setDataIndex(int index)
 {
+    return requestRow(index, false);
+}
+
+bool PrintFile::nextRow()
+{
+    return requestRow(dataIndex() + 1, true);
+}
+
+bool PrintFile::requestRow(int index, bool printing)
+{
     if (!enabledDataSource())
         return false;
     // The provider, the pages and the print scene belong to this object's
     // thread; printing on the task thread waits for the render there.
     if (QThread::currentThread() == thread())
-        return renderRow(index);
+        return renderRow(index, printing);
     bool ok = false;
-    QMetaObject::invokeMethod(this, [this, index, &ok] { ok = renderRow(index); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(this, [this, index, printing, &ok] { ok = renderRow(index, printing); },
+                              Qt::BlockingQueuedConnection);
     return ok;
+}
+
+bool PrintFile::dataSourceReading() const
+{
+    return m_loader->busy();
 }
 
 bool PrintFile::isRowFileName(const QString &name)
@@ -215,28 +234,34 @@ bool PrintFile::isRowFileName(const QString &name)
     return rowFile.match(name).hasMatch();
 }
 
-bool PrintFile::renderRow(int index)
+bool PrintFile::renderRow(int index, bool printing)
 {
     const int rows = m_printScene->variableRowCount();
-    m_rowMissing.store(true);
     if (rows < 0 && m_loader->busy()) {
+        m_rowState.store(RowState::Reading);
         m_dataIndex.store(index); // rendered once read
         qInfo() << "SpoolsmithApp::setDataIndex" << index << "waits until the data source is read" << dataSource();
         return false;
     }
     if (rows < 0) {
+        m_rowState.store(RowState::Failed);
         qCritical() << "SpoolsmithApp::setDataIndex" << "no readable data source" << dataSource();
         if (m_hooks.showMessage)
             m_hooks.showMessage(QCoreApplication::translate("PrintFile", "数据源无法读取") + QStringLiteral(" \n"));
         return false;
     }
     if (index < 1 || index > rows) {
+        // Printing past the last row ends the data; an operator's row out
+        // of range leaves a row still shown as it was.
+        if (printing || m_rowState.load() != RowState::Ready)
+            m_rowState.store(RowState::Ended);
         qCritical() << "SpoolsmithApp::setDataIndex" << index << "past the data rows" << rows;
         if (m_hooks.showMessage)
             m_hooks.showMessage(QCoreApplication::translate("PrintFile", "数据源已到最后一行，打印停止")
                                 + QStringLiteral(" \n"));
         return false;
     }
+    m_rowState.store(RowState::Rendering);
     m_dataIndex.store(index);
     m_printScene->setCodeIndex(index);
     const QString folder = m_hooks.appPath ? m_hooks.appPath() : QCoreApplication::applicationDirPath();
@@ -247,7 +272,14 @@ bool PrintFile::renderRow(int index)
             dir.remove(name);
     const QString path = folder + QStringLiteral("/%1pdf.pdf").arg(index);
     const bool saved = m_printScene->savePrintFile(path);
-    m_rowMissing.store(!saved);
+    if (!saved) {
+        qCritical() << "SpoolsmithApp::setDataIndex" << "row" << index << "not written" << path
+                    << m_printScene->errorString();
+        if (m_hooks.showMessage)
+            m_hooks.showMessage(QCoreApplication::translate("PrintFile", "数据行%1无法生成打印文件").arg(index)
+                                + QStringLiteral(" \n"));
+    }
+    m_rowState.store(saved ? RowState::Ready : RowState::Failed);
     openPrintPdf(path);
     emit dataIndexChanged();
     return saved;

@@ -67,11 +67,26 @@ public:
     // Renders data row index into "<index>pdf.pdf" in the program folder and
     // opens it. From another thread the work is handed to this object's
     // thread and waited for. False, with the operator's message, past the
-    // last data row or when the row cannot be written.
+    // last data row or when the row cannot be written; a row past the last
+    // one leaves the row shown before as it was.
     bool setDataIndex(int index);
-    // The last row asked for was not rendered: the print file still holds
-    // an earlier row, which must not go out a second time.
-    bool rowMissing() const { return m_rowMissing.load(); }
+    // Printing moves on to the next row; past the last one the data has
+    // ended.
+    bool nextRow();
+    // What the print file holds of the data: only a Ready row is printed.
+    enum class RowState {
+        Ready, // the row asked for
+        Rendering, // the row is being written
+        Reading, // the sheet is still being read; the row follows
+        Failed, // the row could not be written (the operator was told)
+        Ended, // printing went past the last data row
+    };
+    RowState rowState() const { return m_rowState.load(); }
+    // The print file does not hold the row asked for (an earlier row, or
+    // another sheet's), which must not go out.
+    bool rowMissing() const { return rowState() != RowState::Ready; }
+    // A sheet is being read for the data source.
+    bool dataSourceReading() const;
     // The name of a per-row print file, which a row render may delete.
     static bool isRowFileName(const QString &name);
     // The print scene only places the page code; it is never shown.
@@ -90,7 +105,8 @@ signals:
     void dataSourceProgressChanged();
 
 private:
-    bool renderRow(int index);
+    bool requestRow(int index, bool printing);
+    bool renderRow(int index, bool printing);
     void readDataSource(const QString &path);
     void onDataSourceRead(const QString &path, std::shared_ptr<const VariableData> data);
     void askCutFile(const QString &printPath);
@@ -107,5 +123,5 @@ private:
     QSizeF m_printPageSize;
     std::atomic<bool> m_enabledDataSource{false};
     std::atomic<int> m_dataIndex{1};
-    std::atomic<bool> m_rowMissing{false};
+    std::atomic<RowState> m_rowState{RowState::Ready};
 };

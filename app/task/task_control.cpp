@@ -61,6 +61,17 @@ bool TaskControl::startChecks()
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印已禁用，不能开始只打印的任务 \n"));
     if (!device || !device->linked())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "设备未连接，请重启设备或者选择设备 \n"));
+    // A job started now would have no row to print, or the sheet before's:
+    // refused, so that it never ends for want of data that is on its way.
+    if (m_settings.enablePrint() && m_hooks.dataSourceReading && m_hooks.dataSourceReading())
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "数据源正在读取，请读取完成后再开始 \n"));
+    // Printing went past the last row: a job would end at once; the operator
+    // chooses a row first.
+    if (m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded())
+        message += QCoreApplication::translate("PrintFile", "数据源已到最后一行，打印停止") + QStringLiteral(" \n");
+    // The job would cut the old scene, and the new one replace it mid-job.
+    if (m_hooks.cutFileOpening && m_hooks.cutFileOpening())
+        message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "切割文件正在载入，请稍后 \n"));
     if (message.isEmpty())
         return true;
     qWarning() << "SpoolsmithApp::startTask" << "refused:" << message.trimmed();
@@ -110,8 +121,7 @@ bool TaskControl::finishedOneCopies()
     }
     // A job counts what it does: every page of a cutting job is a cut copy,
     // a print-only job cuts none; the presets only decide when it ends.
-    // Outside a job the cut preset decides, as for a job started now.
-    const bool cuts = m_hooks.taskStatus() != 2 ? m_jobCuts.load() : m_counters.cutTaskCopies() != 0;
+    const bool cuts = jobCuts();
     const int cutTask = cuts ? m_counters.cutTaskCopies() : 0;
     if (cuts) {
         const double height = qMax(0.0, m_hooks.cutPageHeight());
@@ -121,15 +131,34 @@ bool TaskControl::finishedOneCopies()
     }
     if (cutTask >= 1 && m_counters.cutCopies() >= cutTask)
         return false;
-    // No cut target, with nothing left to print: the job ends with what it printed.
-    if (cutTask == 0 && m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded()) {
-        qInfo() << "SpoolsmithApp::finishedOneCopies" << "the data source's last row is printed, job ends";
+    if (printingOver())
         return false;
-    }
     const int printTask = m_counters.printTaskCopies();
     if (printTask < 1)
         return true;
     return m_counters.printCopies() < printTask;
+}
+
+bool TaskControl::jobCuts() const
+{
+    return m_hooks.taskStatus() != 2 ? m_jobCuts.load() : m_counters.cutTaskCopies() != 0;
+}
+
+bool TaskControl::printingOver()
+{
+    if (m_settings.runOnce() || !m_settings.enablePrint())
+        return false;
+    const bool ended = m_hooks.dataSourceEnded && m_hooks.dataSourceEnded();
+    if (!ended && !(m_hooks.dataRowFailed && m_hooks.dataRowFailed()))
+        return false;
+    // Pages printed before the end are still cut; none is searched for
+    // past them.
+    if (jobCuts() && m_counters.runCutCopies() < m_counters.runPrintCopies())
+        return false;
+    qInfo() << "SpoolsmithApp::finishedOneCopies"
+            << (ended ? "the data source's last row is printed" : "a data row was not written") << "printed"
+            << m_counters.runPrintCopies() << "cut" << m_counters.runCutCopies() << "- job ends";
+    return true;
 }
 
 bool TaskControl::claim(bool waitForRunning)

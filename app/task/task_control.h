@@ -28,8 +28,14 @@ public:
         std::function<void(int)> setTaskStatus;
         // Printing is on but no print file is ready to print.
         std::function<bool()> printFileMissing;
+        // A cut file is still being opened: its scene is not there yet.
+        std::function<bool()> cutFileOpening;
         // Variable data is printed and its last row is behind.
         std::function<bool()> dataSourceEnded;
+        // Variable data is printed and the next row could not be written.
+        std::function<bool()> dataRowFailed;
+        // Variable data is printed and its sheet is still being read.
+        std::function<bool()> dataSourceReading;
         // The page search and the inspection start over with a new job.
         std::function<void()> prepareRun;
         std::function<double()> cutPageHeight;
@@ -49,6 +55,9 @@ public:
     void startTask(bool recount, bool once);
     // true: another copy is due.
     bool finishedOneCopies();
+    // Variable data prints no more (its end, or a row that failed) and every
+    // page the job printed is cut: nothing is left for the job to do.
+    bool printingOver();
     // The job the driver starts cuts or only prints: it counts as that kind.
     void setJobCuts(bool cuts) { m_jobCuts.store(cuts); }
     // Runs a pause, resume or stop on a thread of its own; bWait blocks
@@ -61,6 +70,9 @@ public:
     void joinControlThreads();
 
 private:
+    // The job cuts (its kind, fixed at its start); outside a job the cut
+    // preset decides, as for a job started now.
+    bool jobCuts() const;
     bool claim(bool waitForRunning);
     void release();
     void pauseOrResume(TRV610Plus *device, bool resume);

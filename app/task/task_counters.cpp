@@ -34,10 +34,14 @@ void TaskCounters::reset()
     setPrintCopies(0);
     setCutCopies(0);
     setCheckedCopies(0);
+    m_printCopiesAtStart.store(0);
+    m_cutCopiesAtStart.store(0);
 }
 
 void TaskCounters::startRun(double filmRoller, double printRoller)
 {
+    m_printCopiesAtStart.store(printCopies());
+    m_cutCopiesAtStart.store(cutCopies());
     std::lock_guard<std::mutex> lock(m_lengthLock);
     m_cutLength = 0.0;
     m_printedLength = 0.0;

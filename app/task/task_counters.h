@@ -30,6 +30,9 @@ public:
 
     // A new job: lengths from 0, the roller readings as its start point.
     void startRun(double filmRoller, double printRoller);
+    // Pages printed, and copies cut, since the job started.
+    int runPrintCopies() const { return printCopies() - m_printCopiesAtStart.load(); }
+    int runCutCopies() const { return cutCopies() - m_cutCopiesAtStart.load(); }
     // One more cut copy of pageHeightMm.
     void addCutCopy(double pageHeightMm);
     double cutLength() const;
@@ -52,6 +55,8 @@ private:
     std::atomic<int> m_printTaskCopies{100};
     std::atomic<int> m_printCopies{0};
     std::atomic<int> m_checkedCopies{0};
+    std::atomic<int> m_printCopiesAtStart{0};
+    std::atomic<int> m_cutCopiesAtStart{0};
     mutable std::mutex m_lengthLock; // lengths, roller readings at start
     double m_cutLength = 0.0;
     double m_printedLength = 0.0;

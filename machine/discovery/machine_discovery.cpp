@@ -139,15 +139,21 @@ void MachineDiscovery::handleAnnouncement(const QByteArray &datagram, const QHos
     const QString model = deviceModelName(typeCodeValue(type)).section(QLatin1Char('/'), 0, 0);
 
     Config *config = m_config ? m_config() : nullptr;
+    // Before the settings exist (a warning box at start-up runs the event
+    // loop early) nothing is handled: a machine listed as heard now would
+    // not be newly heard later, and its family settings never applied. It
+    // announces itself again.
+    if (!config)
+        return;
     TRV610Plus *device = m_device ? m_device() : nullptr;
-    const QString configured = config ? config->ident() : QString();
+    const QString configured = config->ident();
     watch(config);
     if (!m_onlineDevices.contains(ident)) {
         qInfo() << "SpoolsmithApp::slotUdpRecv" << deviceModelName(typeCodeValue(type)).split(QLatin1Char('/')) << ip
                 << ident << type;
         // Only the machine this computer runs (or is about to adopt) may
         // change the settings; any other machine on the network is only listed.
-        if (config && (configured.isEmpty() || configured == ident))
+        if (configured.isEmpty() || configured == ident)
             applyMachineFamily(ident);
     }
     DiscoveredDevice &entry = m_onlineDevices[ident];
@@ -156,7 +162,7 @@ void MachineDiscovery::handleAnnouncement(const QByteArray &datagram, const QHos
     entry.model = model;
     entry.lastSeen.start();
 
-    if (config && configured.isEmpty()) {
+    if (configured.isEmpty()) {
         config->setIdent(ident);
         if (device)
             device->setIdent(ident);

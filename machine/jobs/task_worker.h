@@ -6,6 +6,7 @@
 #include <QPointF>
 
 #include <atomic>
+#include <functional>
 
 class Config;
 class TaskApp;
@@ -94,6 +95,9 @@ private:
     void forceStopped();
     // Moves the machine by an offset in plotter units after the roller check.
     bool moveBy(const QPointF &offset);
+    // Sends a relative move once: after a send that went unanswered, the
+    // machine's position tells whether it was made before it is sent again.
+    bool moveOnce(const QPointF &offset, const std::function<bool()> &send);
     // Offset of a found mark from the image centre, plotter units.
     QPointF markOffset(const QPointF &p, double diameter) const;
     void printIfRollerLow();
@@ -108,6 +112,10 @@ private:
     double m_searchFeed = 0.0;
     int m_scanAttempts = 0;
     int m_centringMoves = 0;
+    // The last move sent without an answer, and where the machine stood.
+    bool m_unansweredMove = false;
+    QPointF m_unansweredFrom;
+    QPointF m_unansweredOffset;
     int m_kind = 0;
     // A page cut completely and not yet counted (never a trial copy).
     bool m_cutToCount = false;

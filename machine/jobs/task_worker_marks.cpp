@@ -66,7 +66,7 @@ void TaskWorker::taskFeedSearch(int &curStep)
     const Config *config = this->config();
     bool filmBlocked = false;
     if (canFeed(12.5)) {
-        if (m_device->wDevicePoint(500, 0)) {
+        if (moveOnce(QPointF(500, 0), [this] { return m_device->wDevicePoint(500, 0); })) {
             if (a) {
                 a->clearFilm(0);
                 a->addCutLength(12.5);

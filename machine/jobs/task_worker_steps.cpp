@@ -9,11 +9,40 @@
 #include <QDebug>
 #include <QThread>
 
+#include <cmath>
+
+bool TaskWorker::moveOnce(const QPointF &offset, const std::function<bool()> &send)
+{
+    // Less than this from where the machine stood, in plotter units, it has
+    // not moved.
+    constexpr double kMovedUnits = 2.0;
+    // Where the machine stands before the move is sent: a move that goes
+    // unanswered may still have been made, and then it is not made twice.
+    if (!m_device->rDevicePoint())
+        return false;
+    const QPointF here = m_device->devicePosition();
+    if (m_unansweredMove) {
+        m_unansweredMove = false;
+        const QPointF moved = here - m_unansweredFrom;
+        if (m_unansweredOffset == offset && std::hypot(moved.x(), moved.y()) >= kMovedUnits) {
+            qWarning() << "TaskWorker::moveBy" << "the unanswered move" << offset << "was made" << moved
+                       << "- not sent again";
+            return true;
+        }
+    }
+    if (send())
+        return true;
+    m_unansweredMove = true;
+    m_unansweredFrom = here;
+    m_unansweredOffset = offset;
+    return false;
+}
+
 bool TaskWorker::moveBy(const QPointF &offset)
 {
     if (!canFeed(offset.x() * 0.025))
         return false;
-    if (!m_device->wDevicePoint(offset))
+    if (!moveOnce(offset, [this, offset] { return m_device->wDevicePoint(offset); }))
         return false;
     if (TaskApp *a = app())
         a->clearFilm(0);
@@ -62,6 +91,13 @@ void TaskWorker::taskCutterXClear(int &curStep)
 
 void TaskWorker::taskPrint(int &curStep)
 {
+    // Nothing more will be printed and every printed page is cut: no page
+    // is searched for on blank web.
+    if (TaskApp *a = app(); a && a->printingOver()) {
+        qInfo() << "TaskWorker::taskPrint" << "printing is over and every printed page cut, job ends";
+        endJob(curStep);
+        return;
+    }
     printIfRollerLow();
     ++curStep;
 }

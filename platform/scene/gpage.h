@@ -15,6 +15,9 @@ public:
     // sizeMm is width x height; a non-positive size falls back to A4.
     void setSize(const QSizeF &sizeMm);
     QPageLayout layout() const { return m_layout; }
+    // Always in millimetres: a size equal to a standard one defined in
+    // inches (Letter, Legal, Tabloid) is taken by Qt in inches.
+    QSizeF sizeMm() const { return m_layout.fullRect(QPageLayout::Millimeter).size(); }
     GMarkItem *markItem() const { return m_mark; }
     void setMarkItem(GMarkItem *mark);
 

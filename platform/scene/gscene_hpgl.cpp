@@ -3,7 +3,8 @@
 // Header written before the paths (plotter units, cutter axes):
 //   PS height,width,top,left,markType,markSize;   page, origin (first mark)
 //   MD top,left,areaHeight,areaWidth,markSize;    rectangle of the marks
-// Path coordinates after the header are relative to the first mark.
+// Path coordinates after the header are relative to the first mark. A page
+// without marks gets only "PS height,width;", read back without a mark item.
 #include "platform/scene/gscene.h"
 
 #include "platform/scene/gmark_item.h"
@@ -55,7 +56,14 @@ bool GScene::parseHpgl(const QByteArray &data, const QString &path, HpglContent 
     QSizeF pageMm;
     QPointF originMm;
     GMarkItem *mark = nullptr;
-    if (h.ps.size() >= 5) {
+    if (h.ps.size() >= 2 && h.ps.size() < 5) {
+        // A page without marks, as this scene writes one.
+        const QSizeF mm = GPathProcess::hpgl2Mm(QSizeF(h.ps[1], h.ps[0]));
+        if (mm.width() > 0.0 && mm.height() > 0.0) {
+            haveHeader = true;
+            pageMm = mm;
+        }
+    } else if (h.ps.size() >= 5) {
         pageMm = GPathProcess::hpgl2Mm(QSizeF(h.ps[1], h.ps[0]));
         if (!(pageMm.width() > 0.0) || !(pageMm.height() > 0.0)) {
             qCritical() << "GScene::openFile" << path << "page header with zero size refused:" << h.ps;
@@ -109,17 +117,20 @@ QByteArray GScene::hpglDocument(const QList<QGraphicsItem *> &items) const
 {
     const QSizeF pageMm = m_page.layout().fullRect(QPageLayout::Millimeter).size();
     const GMarkItem *mark = m_page.markItem();
-    const QPointF originMm = mark ? QPointF(mark->margins().left(), mark->margins().top()) : QPointF();
-    const QSizeF areaMm = mark ? GPathProcess::point2Mm(mark->markRect().size()) : pageMm;
-    const double markSize = mark ? GPathProcess::mm2Hpgl(mark->markSize()) : 0.0;
-    const int markType = mark ? mark->markType() : 0;
-
     QByteArray out = "IN;PS" + field(GPathProcess::mm2Hpgl(pageMm.height())) + ','
-                     + field(GPathProcess::mm2Hpgl(pageMm.width())) + ',' + field(GPathProcess::mm2Hpgl(originMm.y()))
-                     + ',' + field(GPathProcess::mm2Hpgl(originMm.x())) + ',' + QByteArray::number(markType) + ','
-                     + field(markSize) + ";MD" + field(GPathProcess::mm2Hpgl(originMm.y())) + ','
-                     + field(GPathProcess::mm2Hpgl(originMm.x())) + ',' + field(GPathProcess::mm2Hpgl(areaMm.height()))
-                     + ',' + field(GPathProcess::mm2Hpgl(areaMm.width())) + ',' + field(markSize) + ";\n";
+                     + field(GPathProcess::mm2Hpgl(pageMm.width()));
+    // Without marks the page size alone: five fields would come back as a mark item.
+    if (mark) {
+        const QPointF originMm(mark->margins().left(), mark->margins().top());
+        const QSizeF areaMm = GPathProcess::point2Mm(mark->markRect().size());
+        const double markSize = GPathProcess::mm2Hpgl(mark->markSize());
+        out += ',' + field(GPathProcess::mm2Hpgl(originMm.y())) + ',' + field(GPathProcess::mm2Hpgl(originMm.x()))
+               + ',' + QByteArray::number(mark->markType()) + ',' + field(markSize) + ";MD"
+               + field(GPathProcess::mm2Hpgl(originMm.y())) + ',' + field(GPathProcess::mm2Hpgl(originMm.x())) + ','
+               + field(GPathProcess::mm2Hpgl(areaMm.height())) + ',' + field(GPathProcess::mm2Hpgl(areaMm.width()))
+               + ',' + field(markSize);
+    }
+    out += ";\n";
     const QMarginsF margins = mark ? GPathProcess::mm2Point(mark->margins()) : QMarginsF();
     for (const GCutPath &path : GCutPath::of(items)) {
         path.appendHpgl(out, QTransform(), margins, QPointF(), false);

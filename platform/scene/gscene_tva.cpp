@@ -5,6 +5,8 @@
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_item.h"
+#include "platform/scene/gpath_process.h"
+#include "platform/hpgl/hpgl_parser.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -28,6 +30,48 @@ QJsonArray numbers(std::initializer_list<double> values)
 bool finite(const QJsonValue &v)
 {
     return v.isDouble() && std::isfinite(v.toDouble());
+}
+
+// The HPGL reader's bound on coordinates, in millimetres and in scene
+// points: beyond it the cutter's integers cannot hold a value.
+constexpr double kMaxMm = HpglParser::kMaxCoordinate / GPathProcess::kHpglPerMm;
+constexpr double kMaxPoints = kMaxMm * GPathProcess::kPointPerMm;
+
+bool within(double v, double bound)
+{
+    return std::isfinite(v) && std::abs(v) <= bound;
+}
+
+// The first value of a template out of the bound, named for the log ("" if none).
+QString outOfRange(const QJsonObject &root)
+{
+    const QJsonObject page = root.value("page").toObject();
+    for (const char *key : {"width", "height"})
+        if (!within(page.value(key).toDouble(), kMaxMm))
+            return QStringLiteral("page %1 %2").arg(key).arg(page.value(key).toDouble());
+    const QJsonObject mark = root.value("mark").toObject();
+    if (mark.contains("size") && !within(mark.value("size").toDouble(), kMaxMm))
+        return QStringLiteral("mark size %1").arg(mark.value("size").toDouble());
+    for (const QJsonValue &v : mark.value("margins").toArray())
+        if (!within(v.toDouble(), kMaxMm))
+            return QStringLiteral("mark margin %1").arg(v.toDouble());
+    for (const QJsonValue &v : root.value("pens").toArray()) {
+        const QJsonObject o = v.toObject();
+        for (const char *key : {"closeCompensate", "knifeCompensate", "toolUpAngle"})
+            if (o.contains(key) && !within(o.value(key).toDouble(), kMaxPoints))
+                return QStringLiteral("pen %1 %2").arg(key).arg(o.value(key).toDouble());
+    }
+    for (const QJsonValue &v : root.value("paths").toArray()) {
+        const QJsonObject o = v.toObject();
+        for (const QJsonValue &s : o.value("subpaths").toArray())
+            for (const QJsonValue &c : s.toArray())
+                if (finite(c) && !within(c.toDouble(), kMaxPoints))
+                    return QStringLiteral("point %1").arg(c.toDouble());
+        for (const QJsonValue &t : o.value("transform").toArray())
+            if (!within(t.toDouble(), kMaxPoints))
+                return QStringLiteral("transform %1").arg(t.toDouble());
+    }
+    return QString();
 }
 
 } // namespace
@@ -105,6 +149,13 @@ bool GScene::openTva(const QByteArray &data, const QString &path)
         fail(path, QStringLiteral("a .tva file of a newer version (%1)").arg(root.value("version").toInt()));
         return false;
     }
+    // A damaged or crafted template must not send absurd coordinates to the
+    // cutter: refused whole, as no part of it can be trusted.
+    const QString range = outOfRange(root);
+    if (!range.isEmpty()) {
+        fail(path, QStringLiteral("a number out of range (%1)").arg(range));
+        return false;
+    }
     const QJsonObject page = root.value("page").toObject();
     const QSizeF pageMm(page.value("width").toDouble(), page.value("height").toDouble());
     if (!(pageMm.width() > 0.0) || !(pageMm.height() > 0.0)) {
@@ -159,6 +210,14 @@ bool GScene::openTva(const QByteArray &data, const QString &path)
             item->setTransform(QTransform(t[0].toDouble(), t[1].toDouble(), t[2].toDouble(), t[3].toDouble(),
                                           t[4].toDouble(), t[5].toDouble(), t[6].toDouble(), t[7].toDouble(),
                                           t[8].toDouble()));
+        // Bounded points through a bounded transform may still land far out.
+        const QRectF placed = item->mapRectToScene(item->boundingRect());
+        if (!within(placed.left(), kMaxPoints) || !within(placed.right(), kMaxPoints)
+            || !within(placed.top(), kMaxPoints) || !within(placed.bottom(), kMaxPoints)) {
+            delete item;
+            fail(path, QStringLiteral("a number out of range (path placed at %1, %2)").arg(placed.left()).arg(placed.top()));
+            return false;
+        }
         addPath(item);
     }
     for (const QJsonValue &v : root.value("texts").toArray()) {

@@ -141,14 +141,15 @@ private slots:
 
         // At 100 ms a cycle, about 10 cycles fit in a second; the loop must
         // never run faster (the fake camera delivers 20 frames a second).
+        // Waited for by count, not for a fixed time: a loaded machine only
+        // slows the loop.
         const quint64 before = app->frameLoopCycles();
         QElapsedTimer clock;
         clock.start();
-        QTest::qWait(1500);
+        QTRY_VERIFY_WITH_TIMEOUT(app->frameLoopCycles() - before >= 10, 20000);
         const quint64 cycles = app->frameLoopCycles() - before;
         const qint64 elapsed = clock.elapsed();
-        QVERIFY2(cycles <= quint64(elapsed / 100 + 2), qPrintable(QString::number(cycles)));
-        QVERIFY2(cycles >= 3, qPrintable(QString::number(cycles)));
+        QVERIFY2(cycles <= quint64(elapsed / 100 + 2), qPrintable(QStringLiteral("%1 in %2 ms").arg(cycles).arg(elapsed)));
         QTRY_VERIFY_WITH_TIMEOUT(app->fps() >= 5 && app->fps() <= 10, 5000);
 
         // Shut-down joins the loop: no cycle after it.

@@ -258,6 +258,64 @@ private slots:
         f.config->setProperty(Config::CPT_Cut_Inverse, false);
     }
 
+    // A reversed file is cut as shown at its opening, also after the page
+    // search's switch; reversing off gives the outlines as drawn, on again
+    // turns them once. A ".tva" is cut through its turned preview, which is
+    // never turned a second time.
+    void reversedFileIsCutAsOpened_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("plt") << QStringLiteral("plt");
+        QTest::newRow("tva") << QStringLiteral("tva");
+    }
+    void reversedFileIsCutAsOpened()
+    {
+        QFETCH(QString, suffix);
+        const QByteArray asDrawn = "SP1;PU0,0;PD0,400,400,400,400,0,0,0;";
+        const QByteArray turned = "SP1;PU7520,3600;PD7520,3200,7120,3200,7120,3600,7520,3600;";
+        app()->setCutFile(f.writeFile("marked.plt", kMarked));
+        const QString path = f.dir->filePath("marked." + suffix);
+        app()->setSaveFile(path); // the template, exported from the scene
+        f.config->setProperty(Config::CPT_Cut_Inverse, true);
+        f.device->clearPltData();
+        app()->setCutFile(path);
+        QCOMPARE(f.device->pltData(), turned);
+        app()->setTaskStatus(1);
+        switchByCode(0);
+        QCOMPARE(f.device->pltData(), turned);
+        app()->setTaskStatus(2);
+        for (const bool reversed : {false, true, false}) {
+            f.config->setProperty(Config::CPT_Cut_Inverse, reversed);
+            app()->onPropertyChanged(Config::CPT_Cut_Inverse, reversed);
+            QCOMPARE(app()->generatePltData(QTransform()), reversed ? turned : asDrawn);
+        }
+    }
+
+    // A page size equal to a standard one defined in inches is still taken
+    // in millimetres, and so are the marks' positions along the web.
+    void pageSizesInMillimetres_data()
+    {
+        QTest::addColumn<QByteArray>("ps");
+        QTest::addColumn<QSizeF>("page");
+        QTest::newRow("Letter") << QByteArray("PS11176,8636,400,400,4,160;") << QSizeF(215.9, 279.4);
+        QTest::newRow("Legal") << QByteArray("PS14224,8636,400,400,4,160;") << QSizeF(215.9, 355.6);
+        QTest::newRow("Tabloid") << QByteArray("PS17272,11176,400,400,4,160;") << QSizeF(279.4, 431.8);
+        QTest::newRow("A4") << QByteArray("PS11880,8400,400,400,4,160;") << QSizeF(210, 297);
+        QTest::newRow("own size") << QByteArray("PS8000,4000,400,400,4,160;") << QSizeF(100, 200);
+    }
+    void pageSizesInMillimetres()
+    {
+        QFETCH(QByteArray, ps);
+        QFETCH(QSizeF, page);
+        f.config->setPageSpacing(2.5);
+        app()->setCutFile(f.writeFile("sized.plt", "IN;" + ps + "SP1;PU0,0;PD0,400;PG;"));
+        const QSizeF got = app()->cutPageSize();
+        QVERIFY2(qAbs(got.width() - page.width()) < 1e-9 && qAbs(got.height() - page.height()) < 1e-9,
+                 qPrintable(QStringLiteral("%1 x %2").arg(got.width()).arg(got.height())));
+        QCOMPARE(app()->currentPageMarkPoint(true).at(3), GPathProcess::mm2Hpgl(QPointF(page.height() + 2.5, 0)));
+        f.config->setPageSpacing(0.0);
+    }
+
     void markGeometry()
     {
         QCOMPARE(app()->pageMarkType(), 4); // empty scene
@@ -458,10 +516,128 @@ private slots:
         app()->setTaskStatus(1);
         app()->setCutFile(f.writeFile("other.plt", "IN;PU0,0;PD400,0;"));
         QCOMPARE(app()->sceneFile(), f.dir->filePath("job.plt"));
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("任务运行中，请先停止任务"));
         const double before = f.config->closeCompensateVal();
         f.config->setCloseCompensateVal(before + 1.0);
         QCOMPARE(f.config->closeCompensateVal(), before);
         app()->setTaskStatus(2);
+    }
+
+    // While a large file opens no job starts; a job running when it has
+    // been read (started some other way) keeps its scene, and the file is
+    // placed once the job has ended.
+    void noJobWhileACutFileOpens()
+    {
+        const QString job = f.writeFile("job.plt", kMarked);
+        app()->setCutFile(job);
+        const QString large = f.writeFile("large.plt", largePlt(3));
+        app()->setCutFile(large);
+        QVERIFY(app()->cutLoadProgress() >= 0);
+        // Nor does another file, said on screen.
+        app()->setCutFile(job);
+        QCOMPARE(app()->cutFile(), large);
+        QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件正在载入，请稍后 \n"));
+        f.device->setErrorMessage(QString());
+        app()->startTask();
+        QVERIFY2(f.device->errorMessage().contains(QStringLiteral("切割文件正在载入，请稍后 \n")),
+                 qPrintable(f.device->errorMessage()));
+        QVERIFY(f.device->idle());
+        app()->setTaskStatus(1);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->cutLoadProgress(), 100, 60000);
+        QCoreApplication::processEvents(); // the load's end, right behind its last progress
+        QCOMPARE(app()->cutScene()->fileName(), job);
+        QCOMPARE(app()->pageMarkType(), 4);
+        app()->setTaskStatus(2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->cutScene()->fileName(), large, 60000);
+        QCOMPARE(app()->cutLoadProgress(), -1);
+    }
+
+    // A cut direction saved while a job exists (paused ones too) or a file
+    // still opens leaves the scene alone; it takes effect once that is over.
+    void cutDirectionWaitsForTheJob_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("loading");
+        QTest::newRow("paused") << 0 << false;
+        QTest::newRow("running") << 1 << false;
+        QTest::newRow("file opening") << 2 << true;
+    }
+    void cutDirectionWaitsForTheJob()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, loading);
+        const QByteArray turned = "SP1;PU7520,3600;PD7520,3200,7120,3200,7120,3600,7520,3600;";
+        const QString path = f.writeFile(loading ? "large.plt" : "job.plt", loading ? largePlt(3) : kMarked);
+        app()->setCutFile(path);
+        f.device->clearPltData();
+        QSignalSpy opened(app(), &SpoolsmithApp::openScene);
+        app()->setTaskStatus(status);
+        f.config->setProperty(Config::CPT_Cut_Inverse, true);
+        app()->onPropertyChanged(Config::CPT_Cut_Inverse, true);
+        QCOMPARE(opened.count(), 0);
+        QVERIFY(f.device->pltData().isEmpty());
+        if (!loading) {
+            QCOMPARE(app()->cutScene()->fileName(), path);
+            // The job's next page is cut as its scene was opened, without
+            // the reversed cut's page spacing.
+            f.config->setPageSpacing(0.5);
+            QCOMPARE(app()->generatePltData(QTransform()), QByteArray("SP1;PU0,0;PD0,400,400,400,400,0,0,0;"));
+            f.config->setPageSpacing(0.0);
+        }
+        app()->setTaskStatus(2);
+        if (loading) {
+            // Opened again on the worker, turned: its plot data is built.
+            QTRY_VERIFY_WITH_TIMEOUT(!f.device->pltData().isEmpty() && app()->cutLoadProgress() == -1, 60000);
+            QCOMPARE(app()->cutScene()->fileName(), path);
+        } else {
+            QTRY_COMPARE(opened.count(), 1);
+            QCOMPARE(opened.first().first().toString(), path);
+            QCOMPARE(f.device->pltData(), turned);
+        }
+        f.config->setProperty(Config::CPT_Cut_Inverse, false);
+    }
+
+    // Export writes every cut item of the read-only scene; the file opens
+    // again to the same outlines, page and plot data, and a page without
+    // marks comes back without marks. A file that cannot be written is
+    // said so, and not shown as saved.
+    void exportHoldsEveryOutline_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("markType");
+        QTest::newRow("marked plt") << kMarked << QStringLiteral("out.plt") << 4;
+        QTest::newRow("marked tva") << kMarked << QStringLiteral("out.tva") << 4;
+        QTest::newRow("no marks") << QByteArray("IN;SP1;PU0,0;PD0,400,400,400;PU800,0;PD800,400;PG;")
+                                  << QStringLiteral("out.plt") << -1;
+        QTest::newRow("unwritable") << kMarked << QStringLiteral("missing/out.plt") << 4;
+    }
+    void exportHoldsEveryOutline()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, name);
+        QFETCH(int, markType);
+        app()->setCutFile(f.writeFile("source.plt", content));
+        QCOMPARE(app()->pageMarkType(), markType);
+        const int outlines = app()->cutScene()->cutPathCount();
+        QVERIFY(outlines >= 1);
+        const QSizeF page = app()->cutPageSize();
+        const QByteArray plot = app()->generatePltData(QTransform());
+        const QString saveBefore = app()->saveFile();
+        const QString out = f.dir->filePath(name);
+        f.device->setErrorMessage(QString());
+        app()->setSaveFile(out);
+        if (name.startsWith("missing")) {
+            QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件导出失败 \n"));
+            QCOMPARE(app()->saveFile(), saveBefore);
+            return;
+        }
+        QCOMPARE(app()->saveFile(), out);
+        app()->setCutFile(out);
+        QCOMPARE(app()->cutScene()->cutPathCount(), outlines);
+        QCOMPARE(app()->pageMarkType(), markType);
+        QCOMPARE(app()->cutPageSize(), page);
+        QCOMPARE(app()->generatePltData(QTransform()), plot);
     }
 
     void previewPaintsIntoImage()
@@ -573,8 +749,9 @@ private slots:
         f.config->setProperty(Config::CPT_Cut_Inverse, reversed);
         f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
         const QByteArray header = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;SP1;";
-        const QByteArray content[3] = {header + "PU0,0;PD0,400,400,400;PG;", header + "PU800,800;PD800,1600;PG;",
-                                       header + "PU0,0;PD0,400,800,400;PG;"};
+        // The last has no marks: no mark step rebuilds its plot data.
+        const QByteArray content[4] = {header + "PU0,0;PD0,400,400,400;PG;", header + "PU800,800;PD800,1600;PG;",
+                                       header + "PU0,0;PD0,400,800,400;PG;", "IN;SP1;PU0,0;PD0,400,800,400;PG;"};
         struct Look
         {
             QByteArray plot, preview, mask, maskFile;
@@ -592,25 +769,29 @@ private slots:
                         maskFile.readAll(), app()->cutPageSize(), app()->currentPageMarkPoint(true)};
         };
         QList<Look> fresh;
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 4; ++i) {
             app()->setCutFile(f.writeFile(QStringLiteral("fresh%1.plt").arg(i), content[i]));
             fresh << look();
         }
         f.writeFile("a1.plt", content[0]);
         f.writeFile("b2.plt", content[1]);
+        f.writeFile("c3.plt", content[3]);
         app()->setTaskStatus(1);
         const struct
         {
             quint32 code;
             int content;
             bool rewrite;
-        } pages[] = {{0xa1, 0, false}, {0xb2, 1, false}, {0xa1, 0, false}, {0xb2, 1, false},
-                     {0xa1, 2, true},  {0xb2, 1, false}, {0xa1, 2, false}};
+        } pages[] = {{0xa1, 0, false}, {0xb2, 1, false}, {0xa1, 0, false}, {0xb2, 1, false}, {0xa1, 2, true},
+                     {0xb2, 1, false}, {0xc3, 3, false}, {0xa1, 2, false}, {0xc3, 3, false}};
         for (const auto &p : pages) {
             if (p.rewrite)
                 f.writeFile("a1.plt", content[2]);
             switchByCode(p.code);
+            // What the cutter gets without a mark scan after the switch.
+            const QByteArray sent = f.device->pltData();
             const Look now = look(), &want = fresh.at(p.content);
+            QCOMPARE(sent, want.plot);
             QCOMPARE(now.plot, want.plot);
             QCOMPARE(now.preview, want.preview);
             QVERIFY(now.mask == want.mask);

@@ -468,6 +468,15 @@ private slots:
         QVERIFY(rig.file->rowMissing());
         QVERIFY(!rig.batcher->printPdf(rig.file->printFile(), printer, 1));
         QCOMPARE(rig.spooler.pages().size(), 5);
+        // Nor does a job's print request send an empty document.
+        rig.config().setPrintRollerMax(12);
+        rig.config().setPrintRollerTrigger(11);
+        rig.counters->startRun(5, 10);
+        rig.fx.device->setPrintRoller(8);
+        rig.fx.device->setFilmRoller(4);
+        const int documents = rig.spooler.documentsEnded();
+        rig.batcher->print();
+        QCOMPARE(rig.spooler.documentsEnded(), documents);
         TaskRecord task;
         QVERIFY(rig.config().db().findTaskRecordByCode(5, task));
         QCOMPARE(task.dataIndex, 8);

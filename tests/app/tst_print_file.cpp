@@ -436,11 +436,26 @@ private slots:
         QCOMPARE(app()->dataIndex(), 20);
     }
 
-    // A print-only job over variable data ends at the last row: three rows
-    // left, three pages printed, counted and recorded, then the job stops by
-    // itself.
+    void printOnlyJobEndsAtTheLastDataRow_data()
+    {
+        QTest::addColumn<QString>("how"); // "end", "reading": a large sheet chosen just before, "failing": row 19
+        QTest::addColumn<int>("printed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("the last row") << "end" << 3 << QStringLiteral("数据源已到最后一行，打印停止");
+        QTest::newRow("a sheet still being read") << "reading" << 0 << QStringLiteral("数据源正在读取，请读取完成后再开始");
+        QTest::newRow("a row that fails to render") << "failing" << 1 << QStringLiteral("数据行19无法生成打印文件");
+    }
+
+    // A print-only job over variable data from row 18 of 20 ends at the last
+    // row by itself with what it printed, counted and recorded; a job
+    // started while a sheet is still read is refused (nothing of the sheet
+    // before printed); a row that cannot be written stops the job with its
+    // own message, not as the end of the data.
     void printOnlyJobEndsAtTheLastDataRow()
     {
+        QFETCH(QString, how);
+        QFETCH(int, printed);
+        QFETCH(QString, message);
         printing::MemorySpooler spooler;
         printing::MemorySpooler::Printer printer;
         printer.resolution = QSize(400, 200);
@@ -453,6 +468,22 @@ private slots:
         m_prompt.fileAnswers << xlsx;
         app()->setPrintFile(f.writeFile("label.tva", kTemplate));
         app()->setDataIndex(18);
+        // Read at once unless the machine is loaded: then rendered once read.
+        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
+        QTRY_VERIFY(app()->printFile().endsWith(QStringLiteral("/18pdf.pdf")));
+        const QString blocking = app()->appPath() + "/19pdf.pdf";
+        if (how == "failing")
+            QVERIFY(QDir().mkpath(blocking)); // no file can be written there
+        if (how == "reading") {
+            QByteArray rows;
+            for (int r = 1; r <= 300000; ++r)
+                rows += "<row r=\"" + QByteArray::number(r) + "\"><c r=\"A" + QByteArray::number(r)
+                        + "\" t=\"inlineStr\"><is><t>Item" + QByteArray::number(r) + "</t></is></c></row>";
+            const QString large = f.dir->filePath("large.xlsx");
+            QVERIFY(writeTestXlsxParts(large, sheetXml(rows)));
+            app()->setDataSource(large);
+            QVERIFY(app()->dataSourceProgress() >= 0);
+        }
         f.config->setEnablePrint(true);
         f.config->setPrintRollerMax(100);
         f.config->setPrintRollerTrigger(100);
@@ -462,15 +493,29 @@ private slots:
         app()->setPrinterName(QStringLiteral("Canon_Mem"));
         app()->setCutTaskCopies(0);
         app()->setPrintTaskCopies(5);
+        app()->reCount();
         app()->startTask(true);
-        QVERIFY(!f.device->idle());
+        if (how != "reading")
+            QVERIFY(!f.device->idle());
         QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), 15000);
         QCOMPARE(f.device->taskStatus(), 2);
         QTRY_COMPARE(app()->taskStatus(), 2);
-        QCOMPARE(app()->printCopies(), 3);
-        QCOMPARE(int(spooler.pages().size()), 3);
-        QCOMPARE(app()->dataIndex(), 20);
-        QVERIFY(f.device->errorMessage().contains(QStringLiteral("数据源已到最后一行，打印停止")));
+        QCOMPARE(app()->printCopies(), printed);
+        QCOMPARE(int(spooler.pages().size()), printed);
+        QVERIFY2(f.device->errorMessage().contains(message), qPrintable(f.device->errorMessage()));
+        if (how != "end")
+            QVERIFY(!f.device->errorMessage().contains(QStringLiteral("数据源已到最后一行")));
+        if (how == "end") {
+            QCOMPARE(app()->dataIndex(), 20);
+            // Started again past the last row: refused until a row is chosen.
+            f.device->setErrorMessage(QString());
+            app()->startTask(false);
+            QVERIFY(f.device->idle());
+            QVERIFY(f.device->errorMessage().contains(message));
+        }
+        if (how == "reading")
+            QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 60000);
+        QDir().rmdir(blocking);
         printing::installSpooler(nullptr);
         app()->setPrinterName(QString());
         f.config->setEnablePrint(false);

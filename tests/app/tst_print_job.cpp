@@ -9,6 +9,7 @@
 #include "tests/support/job_rig.h"
 #include "tests/support/recording_prompt.h"
 #include "tests/support/test_camera.h"
+#include "tests/support/xlsx_writer.h"
 #include "tools/simulator/web_model.h"
 #include "vision/qr_page_code_reader.h"
 
@@ -24,6 +25,10 @@ namespace {
 // Page 100 mm across x 200 mm along the web, four marks of 4 mm.
 const QByteArray kMarked = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;"
                            "SP1;PU0,0;PD0,400,400,400,400,0,0,0;PG;";
+
+// A variable-data template of the same page, one field a row.
+const QByteArray kTemplate = R"({"format":"spoolsmith-tva","version":1,"page":{"width":100,"height":200},
+"texts":[{"x":10,"y":10,"size":14,"text":"Label {Name}"}]})";
 
 } // namespace
 
@@ -61,6 +66,31 @@ private slots:
     }
     void cleanupTestCase() { printing::installSpooler(nullptr); }
     void init() { QVERIFY(m_rig.setUp(2000)); }
+    // Marks of the pages on the web, as the printer put them: each page's
+    // first two (a page's last two are the next one's first).
+    void markPages(int pages)
+    {
+        const QList<QPointF> design = app()->currentPageMarkPoint(true);
+        QCOMPARE(design.size(), 4);
+        QList<QPointF> marks;
+        for (int k = 0; k < pages; ++k)
+            marks << QPointF(2400 + k * design.at(3).x(), 0) + design.at(0)
+                  << QPointF(2400 + k * design.at(3).x(), 0) + design.at(1);
+        m_web->setMarks(marks);
+    }
+    void usePrinter(int copiesOnce)
+    {
+        printing::MemorySpooler::Printer printer;
+        printer.resolution = QSize(1181, 2362); // 100 x 200 mm at 300 dpi
+        m_spooler.addPrinter(QStringLiteral("Canon_Mem"), printer);
+        f.config->setEnablePrint(true);
+        f.config->setPrintRollerTrigger(90);
+        f.config->setPrintRollerMax(100);
+        f.config->setProperty(Config::CPT_printCopiesOnce, copiesOnce);
+        f.config->setProperty(Config::CPT_printPagesOnce, 10);
+        f.config->setProperty(Config::CPT_Printer_Copies, false);
+        app()->setPrinterName(QStringLiteral("Canon_Mem"));
+    }
     void cleanup()
     {
         m_rig.tearDown();
@@ -69,15 +99,7 @@ private slots:
 
     void pagesArePrintedAheadOfTheCutterWithTheirCodes()
     {
-        printing::MemorySpooler::Printer printer;
-        printer.resolution = QSize(1181, 2362); // 100 x 200 mm at 300 dpi
-        m_spooler.addPrinter(QStringLiteral("Canon_Mem"), printer);
-        f.config->setEnablePrint(true);
-        f.config->setPrintRollerTrigger(90);
-        f.config->setPrintRollerMax(100);
-        f.config->setProperty(Config::CPT_printCopiesOnce, 5);
-        f.config->setProperty(Config::CPT_printPagesOnce, 10);
-        f.config->setProperty(Config::CPT_Printer_Copies, false);
+        usePrinter(5);
         f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 2);
         const QString cutFile = f.writeFile("job.plt", kMarked);
         app()->setCutFile(cutFile);
@@ -86,14 +108,7 @@ private slots:
         app()->setPrintCutFile(cutFile);
         app()->setPrintPageSize(QSizeF(100, 200));
         app()->setPrintPreview(QImage(10, 10, QImage::Format_RGB32));
-        app()->setPrinterName(QStringLiteral("Canon_Mem"));
-        const QList<QPointF> design = app()->currentPageMarkPoint(true);
-        QCOMPARE(design.size(), 4);
-        QList<QPointF> marks;
-        for (int k = 0; k < 5; ++k)
-            marks << QPointF(2400 + k * design.at(3).x(), 0) + design.at(0)
-                  << QPointF(2400 + k * design.at(3).x(), 0) + design.at(1);
-        m_web->setMarks(marks);
+        markPages(5);
         app()->setCutTaskCopies(3);
         app()->setPrintTaskCopies(0);
 
@@ -129,6 +144,57 @@ private slots:
         }
         QCOMPARE(codes.size(), pages.size());
         QCOMPARE(app()->printWorkRecord().printCnt, uint(pages.size()));
+    }
+
+    // Five copies over a data source of three rows: the three rows are
+    // printed, the three pages cut, and the job ends by itself once the last
+    // printed page is cut (status 2, the stop sent); no blank web is fed
+    // looking for pages that were never printed.
+    void printAndCutEndsOnceTheLastDataRowIsCut()
+    {
+        usePrinter(2);
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
+        f.config->setProperty(Config::CPT_Wait_Print, false);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        const QString xlsx = f.dir->filePath("rows.xlsx");
+        QVERIFY(writeTestXlsx(xlsx, {{"Name"}, {"A"}, {"B"}, {"C"}}));
+        m_prompt.fileAnswers << xlsx;
+        app()->setPrintFile(f.writeFile("rows.tva", kTemplate));
+        app()->setDataIndex(1);
+        // Read at once unless the machine is loaded: then rendered once read.
+        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
+        QTRY_VERIFY(app()->printFile().endsWith(QStringLiteral("/1pdf.pdf")));
+        // Marks as far as the third page reaches.
+        markPages(4);
+        app()->setCutTaskCopies(5);
+        app()->setPrintTaskCopies(5);
+
+        app()->startTask(true);
+        QCOMPARE(f.device->errorMessage(), QString());
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(f.device->taskStatus(), 2);
+        QTRY_COMPARE(app()->taskStatus(), 2);
+        QVERIFY(f.sim->commandCount(12) >= 1);
+        QCOMPARE(int(m_spooler.pages().size()), 3);
+        QCOMPARE(app()->printCopies(), 3);
+        QCOMPARE(app()->cutCopies(), 3);
+        QCOMPARE(app()->printWorkRecord().cutCnt, 3u);
+        QVERIFY(f.device->errorMessage().contains(QStringLiteral("数据源已到最后一行，打印停止")));
+        QList<double> starts;
+        for (const WebModel::Plot &p : m_web->plots())
+            if (!p.move)
+                starts << p.start.x();
+        QCOMPARE(starts.size(), 3);
+        // Past the third page's cut only the feed to where a fourth would
+        // begin, as between two pages; nothing searched for beyond it.
+        const double pageFeed = starts.at(2) - starts.at(1);
+        QVERIFY2(m_web->fed() - starts.last() <= pageFeed + 100,
+                 qPrintable(QStringLiteral("fed %1 past the third cut, %2 between pages")
+                                .arg(m_web->fed() - starts.last()).arg(pageFeed)));
+        app()->setEnabledDataSource(false);
+        app()->setDataSource(QString());
+        app()->setPrinterName(QString());
+        f.config->setEnablePrint(false);
     }
 };
 

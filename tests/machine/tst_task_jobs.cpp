@@ -55,6 +55,18 @@ class TstTaskJobs : public QObject
         return marks;
     }
 
+    // Three cuts, each a page's pitch after the one before.
+    void verifyThreeCutsAPageApart(double pitch)
+    {
+        QList<double> starts;
+        for (const WebModel::Plot &p : m_web->plots())
+            if (!p.move)
+                starts << p.start.x();
+        QCOMPARE(starts.size(), 3);
+        for (int i = 1; i < starts.size(); ++i)
+            QVERIFY2(qAbs(starts.at(i) - starts.at(i - 1) - pitch) < pitch / 4, qPrintable(QString::number(starts.at(i))));
+    }
+
     JobRig m_rig;
     DeviceFixture &f = m_rig.f;
     std::unique_ptr<WebModel> &m_web = m_rig.web;
@@ -305,14 +317,33 @@ private slots:
         QCOMPARE(app()->cutCopies(), 3);
         QCOMPARE(f.config->totalCopies(), before + 3);
         // Three cuts, each on a page of its own.
-        QList<double> starts;
-        for (const WebModel::Plot &p : m_web->plots())
-            if (!p.move)
-                starts << p.start.x();
-        QCOMPARE(starts.size(), 3);
-        const double pitch = design.at(3).x();
-        for (int i = 1; i < starts.size(); ++i)
-            QVERIFY2(qAbs(starts.at(i) - starts.at(i - 1) - pitch) < pitch / 4, qPrintable(QString::number(starts.at(i))));
+        verifyThreeCutsAPageApart(design.at(3).x());
+    }
+
+    // The machine makes a feed move of the page search but its answer is
+    // lost: the step reads where the machine stands and takes the move as
+    // made instead of sending it again; every page is then cut once, a page
+    // apart.
+    void unansweredMoveIsNotSentAgain()
+    {
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs_Max, 1000);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        const QList<QPointF> design = app()->currentPageMarkPoint(true);
+        m_web->setMarks(printedMarks(5, design, false));
+        f.sim->setFault(SimFault::DropMoveReply);
+        f.device->wStart();
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(f.sim->fault(), SimFault::None); // the move was made
+        QCOMPARE(f.device->taskStatus(), 2);
+        QCOMPARE(app()->cutCopies(), 3);
+        // After the unanswered move, the position is read, not the move sent.
+        const QList<SimCommand> position = f.sim->commandLog("CCMD;4,");
+        int first = 0;
+        while (first < position.size() && !position.at(first).payload.startsWith("CCMD;4,1,"))
+            ++first;
+        QVERIFY(first + 1 < position.size());
+        QCOMPARE(position.at(first + 1).payload, QByteArray("CCMD;4,0,0,0;"));
+        verifyThreeCutsAPageApart(design.at(3).x());
     }
 
     void secondJobIsRefusedWhileOneRuns()
@@ -460,6 +491,40 @@ private slots:
         QCOMPARE(f.config->totalCopies(), total + 2);
         // 200 mm pages, counted in metres.
         QVERIFY2(qAbs(f.config->totalCut() - totalCut - 0.4) < 1e-9, qPrintable(QString::number(f.config->totalCut() - totalCut)));
+    }
+
+    // A Letter page (a standard size defined in inches) is fed on by its
+    // height in millimetres plus the spacing, and counted by it.
+    void letterPageFeedsItsHeight()
+    {
+        f.config->setPageSpacing(2.5);
+        app()->setCutFile(f.writeFile("letter.plt", "IN;PS11176,8636,400,400,4,160;"
+                                                    "SP1;PU0,0;PD0,400,400,400,400,0,0,0;PG;"));
+        QCOMPARE(app()->cutPageSize(), QSizeF(215.9, 279.4));
+        m_web->setMarks(printedMarks(4, app()->currentPageMarkPoint(true), false));
+        app()->setCutTaskCopies(2);
+        const double totalCut = f.config->totalCut();
+        f.device->wStart();
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(app()->cutCopies(), 2);
+        QCOMPARE(plotCount(true), 2);
+        // The move right after each cut: a page and its spacing, 281.9 mm,
+        // less where the knife left the camera (a few units).
+        const QList<WebModel::Plot> plots = m_web->plots();
+        int feeds = 0;
+        for (int i = 0; i + 1 < plots.size(); ++i) {
+            if (plots.at(i).move)
+                continue;
+            QList<QPolygonF> strokes;
+            QPointF end;
+            WebModel::parsePlot(plots.at(i + 1).data, strokes, end);
+            QVERIFY2(plots.at(i + 1).move && qAbs(end.x() - 11276) <= 40, plots.at(i + 1).data.constData());
+            ++feeds;
+        }
+        QCOMPARE(feeds, 2);
+        QVERIFY2(qAbs(f.config->totalCut() - totalCut - 2 * 0.2794) < 1e-6,
+                 qPrintable(QString::number(f.config->totalCut() - totalCut)));
+        f.config->setPageSpacing(0.0);
     }
 
     // The search finds a page, but no cut file is open and no page code

@@ -264,6 +264,11 @@ bool MachineSimulator::handlePayload(const std::shared_ptr<Client> &client, cons
     switch (m_fault.load()) {
     case SimFault::NoReply:
         return true;
+    case SimFault::DropMoveReply:
+        if (!payload.startsWith("CCMD;4,1,"))
+            break;
+        m_fault.store(SimFault::None);
+        return true;
     case SimFault::DropConnection:
         return false;
     case SimFault::LateReply:

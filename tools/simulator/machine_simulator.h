@@ -162,6 +162,7 @@ enum class SimFault {
     Garbage, // noise and a cut-off frame go out before each answer
     SplitBytes, // each answer goes out one byte per segment
     DropConnection, // the next command closes the connection instead
+    DropMoveReply, // the next relative move ("4,1,x,y;") is made, its answer lost; then no fault
 };
 
 // A stand-in for the cutting and feeding machine: a real TCP peer on a

@@ -232,6 +232,41 @@ private slots:
         }
     }
 
+    // Numbers beyond the HPGL reader's bound refuse the whole template with
+    // a message: rounded to the cutter's integers they are undefined.
+    void tvaNumbersAreBounded_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QByteArray>("mark");
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<bool>("accepted");
+        const QByteArray page = R"("width":100,"height":200)";
+        const QByteArray mark = R"("type":4,"size":4,"margins":[3,5,-7,-7])";
+        const QByteArray path = R"("pen":1,"subpaths":[[0,0,28,0,28,28]])";
+        QTest::newRow("sane") << page << mark << path << true;
+        QTest::newRow("point") << page << mark << QByteArray(R"("subpaths":[[0,0,1e300,0]])") << false;
+        QTest::newRow("transform") << page << mark << path + R"(,"transform":[1,0,0,0,1,0,1e300,0,1])" << false;
+        QTest::newRow("scaled far out") << page << mark << path + R"(,"transform":[1e7,0,0,0,1e7,0,0,0,1])" << false;
+        QTest::newRow("page") << QByteArray(R"("width":1e300,"height":200)") << mark << path << false;
+        QTest::newRow("margin") << page << QByteArray(R"("type":4,"size":4,"margins":[3,5,-1e300,-7])") << path << false;
+        QTest::newRow("mark size") << page << QByteArray(R"("type":4,"size":1e300,"margins":[3,5,-7,-7])") << path
+                                   << false;
+    }
+    void tvaNumbersAreBounded()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(QByteArray, mark);
+        QFETCH(QByteArray, path);
+        QFETCH(bool, accepted);
+        const QByteArray doc = R"({"format":"spoolsmith-tva","version":1,"page":{)" + page + R"(},"mark":{)" + mark
+                               + R"(},"paths":[{)" + path + "}]}";
+        GScene scene;
+        QCOMPARE(scene.openFile(write("bounded.tva", doc)), accepted);
+        QCOMPARE(scene.gItemAll().isEmpty(), !accepted);
+        if (!accepted)
+            QVERIFY2(scene.errorString().contains("out of range"), qPrintable(scene.errorString()));
+    }
+
     void sortOrders()
     {
         GScene scene;

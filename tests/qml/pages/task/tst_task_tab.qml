@@ -257,6 +257,27 @@ TestCase {
         tryCompare(dialog, "visible", false)
     }
 
+    // A cut file chosen while a job exists (paused too) is refused on
+    // screen; the job's file stays.
+    function test_cutFileRefusedDuringAJob_data() {
+        return [{ tag: "running", status: 1 }, { tag: "paused", status: 0 }]
+    }
+    function test_cutFileRefusedDuringAJob(data) {
+        const tab = makeTab()
+        const path = sim.programDir() + "/during_job.plt"
+        verify(sim.writeCutFile(path, 0))
+        const before = app.cutFile
+        app.taskStatus = data.status
+        tab.fileDialog.cut_file = true
+        tab.fileDialog.selectedFile = "file://" + path
+        tab.fileDialog.accepted()
+        tryCompare(tab.errorPopup, "opened", true)
+        compare(tab.errorPopup.text, "任务运行中，请先停止任务")
+        compare(app.cutFile, before)
+        tab.errorPopup.close()
+        tryCompare(tab.errorPopup, "visible", false)
+    }
+
     function test_dialogPath() {
         const tab = makeTab()
         const local = Qt.platform.os === "windows" ? "C:/jobs/a.plt" : "/jobs/a.plt"
