@@ -494,7 +494,11 @@ private slots:
         // loaded machine; unbounded downloads would hold thousands.
         QVERIFY2(mostOpen <= 5 * CarouselImageWindow::kMaxPictures, qPrintable(QString::number(mostOpen)));
         QVERIFY2(mostDescriptors - baseDescriptors < 200, qPrintable(QString::number(mostDescriptors)));
-        QVERIFY2(watch.peakMb() < 400 + GuiThreadWatch::kQuarantineMb, qPrintable(QString::number(watch.peakMb())));
+#ifndef SPOOLSMITH_SANITIZED
+        // A sanitised build's allocator still holds what the cases before
+        // freed: there the rise below is what is weighed.
+        QVERIFY2(watch.peakMb() < 400, qPrintable(QString::number(watch.peakMb())));
+#endif
         // The program holds more than this test before any advertisement
         // comes: the flood may add the pictures' own bytes (twenty under the
         // cap) and little else, never a second copy of them.
