@@ -102,11 +102,11 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
     m_printFile->setHooks(std::move(fileHooks));
     m_printers = std::make_unique<Printers>(services);
     m_printers->setJobGuard(jobGuard);
+    PrintParts printParts{services, *m_counters, *m_printFile, *m_records, [this] { return taskStatus(); }};
     CdrChannel::Hooks cdrHooks;
     cdrHooks.taskStatus = [this] { return taskStatus(); };
-    cdrHooks.addPrintCopies = [this](int pages) { setPrintCopies(printCopies() + pages); };
+    cdrHooks.countPages = [printParts](int pages) { countHandedOverPages(printParts, pages); };
     m_cdrChannel = std::make_unique<CdrChannel>(std::move(cdrHooks));
-    PrintParts printParts{services, *m_counters, *m_printFile, *m_records, [this] { return taskStatus(); }};
     PrintBatcher::Parts batcherParts{printParts, *m_taskSettings, *m_printers, *m_cdrChannel,
                                      [services](const QString &text) {
                                          if (TRV610Plus *device = services.device())

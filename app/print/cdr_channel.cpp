@@ -7,6 +7,7 @@
 
 #include <QDebug>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -55,10 +56,14 @@ bool CdrChannel::createCDRHandle()
 // their place.
 void CdrChannel::dropStaleHandles()
 {
+    const bool hadMutex = m_mutex != nullptr;
     dropIfStale(m_mutex, kMutexName);
     dropIfStale(m_mapping, kMappingName);
     dropIfStale(m_jobTaken, kJobTakenName);
     dropIfStale(m_jobWritten, kJobWrittenName);
+    // A component started anew owes no answer for the one before.
+    if (hadMutex && !m_mutex)
+        m_answerOwed = false;
 }
 
 bool CdrChannel::openHandles()
@@ -129,6 +134,8 @@ bool CdrChannel::handOver(int pageCount)
     if (!openHandles())
         return false;
     const auto stopped = stopCheck();
+    if (!awaitOwedAnswer(stopped))
+        return false;
     if (!writeRecord(pageCount, stopped))
         return false;
     // An answer that came after an earlier hand-over gave up must not count
@@ -141,15 +148,84 @@ bool CdrChannel::handOver(int pageCount)
         logShrunk(kHandOverPrefix, kJobWrittenName, m_jobWritten->currentSize());
         return false;
     }
-    if (!awaitTaken(stopped))
+    switch (awaitTaken(stopped, "the job")) {
+    case Answer::Taken:
+        break;
+    case Answer::ComponentGone:
         return false;
-    if (!m_jobTaken->reset()) {
+    case Answer::NotAnswered:
+        if (!readOrWithdrawn(pageCount))
+            return false;
+        m_answerOwed = true;
+        countPages(pageCount);
+        return true;
+    }
+    countPages(pageCount);
+    if (!m_jobTaken->reset())
         logShrunk(kHandOverPrefix, kJobTakenName, m_jobTaken->currentSize());
+    return true;
+}
+
+void CdrChannel::countPages(int pageCount)
+{
+    if (m_hooks.countPages)
+        m_hooks.countPages(pageCount);
+}
+
+// The component resets "LPC_CWO" once it has read the record, under the
+// mutex: still set, the record is emptied, so that a component reading it
+// late gets no pages.
+bool CdrChannel::readOrWithdrawn(int pageCount)
+{
+    // Either side holds the mutex only to copy the record; the program's
+    // end does not skip the withdrawal.
+    const auto bound = std::min<std::chrono::milliseconds>(m_timeouts.mutexWait, std::chrono::milliseconds(1000));
+    int error = 0;
+    const auto locked = m_mutex->lock(bound, {}, &error);
+    if (locked != named::NamedMutex::LockResult::Acquired && locked != named::NamedMutex::LockResult::Abandoned) {
+        qCritical() << kHandOverPrefix << "job of" << pageCount << "pages not withdrawn, LPC_Mutex not had"
+                    << int(locked) << error << "- nothing counted";
+        m_jobWritten->reset();
         return false;
     }
-    if (m_hooks.addPrintCopies)
-        m_hooks.addPrintCopies(pageCount);
-    return true;
+    if (!m_jobWritten->isSet()) {
+        m_mutex->unlock();
+        qWarning() << kHandOverPrefix << "the print component had read the job of" << pageCount
+                   << "pages: counted, its answer awaited before the next job";
+        return true;
+    }
+    CdrJobRecord empty;
+    empty.pageCount = 0;
+    const auto bytes = empty.bytes();
+    const bool emptied = m_mapping->write(bytes.data(), bytes.size());
+    m_jobWritten->reset();
+    m_mutex->unlock();
+    if (!emptied)
+        logShrunk(kHandOverPrefix, kMappingName, m_mapping->currentSize());
+    qCritical() << kHandOverPrefix << "job of" << pageCount << "pages withdrawn before the print component read it";
+    return false;
+}
+
+bool CdrChannel::awaitOwedAnswer(const std::function<bool()> &stopped)
+{
+    if (!m_answerOwed)
+        return true;
+    switch (awaitTaken(stopped, "the job read before")) {
+    case Answer::Taken:
+        m_answerOwed = false;
+        if (!m_jobTaken->reset()) {
+            logShrunk(kHandOverPrefix, kJobTakenName, m_jobTaken->currentSize());
+            return false;
+        }
+        return true;
+    case Answer::ComponentGone:
+        m_answerOwed = false;
+        return false;
+    case Answer::NotAnswered:
+        qCritical() << kHandOverPrefix << "no new job while the print component owes the answer to the last one";
+        return false;
+    }
+    return false;
 }
 
 // The record, whole, under the component's mutex.
@@ -187,7 +263,7 @@ bool CdrChannel::writeRecord(int pageCount, const std::function<bool()> &stopped
     return written;
 }
 
-bool CdrChannel::awaitTaken(const std::function<bool()> &stopped)
+CdrChannel::Answer CdrChannel::awaitTaken(const std::function<bool()> &stopped, const char *what)
 {
     // The component's end is noticed at once, not only after the time-out.
     const auto componentGone = [this] { return !m_jobWritten->isCurrent() || !m_mutex->isCurrent(); };
@@ -206,20 +282,21 @@ bool CdrChannel::awaitTaken(const std::function<bool()> &stopped)
     case named::NamedEvent::WaitResult::Signalled:
         break;
     case named::NamedEvent::WaitResult::TimedOut:
-        qCritical() << kHandOverPrefix << "the print component did not take the job within"
+        qCritical() << kHandOverPrefix << "the print component did not take" << what << "within"
                     << m_timeouts.answerWait.count() << "ms";
-        return false;
+        return Answer::NotAnswered;
     case named::NamedEvent::WaitResult::Cancelled:
-        if (stopped && stopped())
+        if (stopped && stopped()) {
             qCritical() << kHandOverPrefix << "hand-over ended by" << stopCause() << "while waiting for LPC_SRO";
-        else
-            qCritical() << kHandOverPrefix << "the print component ended before taking the job";
-        return false;
+            return Answer::NotAnswered;
+        }
+        qCritical() << kHandOverPrefix << "the print component ended before taking" << what;
+        return Answer::ComponentGone;
     case named::NamedEvent::WaitResult::Shrunk:
         logShrunk(kHandOverPrefix, kJobTakenName, m_jobTaken->currentSize());
-        return false;
+        return Answer::ComponentGone;
     }
-    return true;
+    return Answer::Taken;
 }
 
 void CdrChannel::pauseAfterHandOver()

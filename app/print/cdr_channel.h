@@ -29,8 +29,9 @@ public:
         // The job's task status (2 stopped): a wait that began during a job
         // ends when the job stops.
         std::function<int()> taskStatus;
-        // printCopies += pages, with its change signal.
-        std::function<void(int pages)> addPrintCopies;
+        // The pages of a job the component took, counted as every printed
+        // page is (printCopies, the printed lengths).
+        std::function<void(int pages)> countPages;
     };
     struct Timeouts
     {
@@ -54,8 +55,11 @@ public:
     // Opens whatever is not open yet (or went stale); true when all are open.
     bool createCDRHandle();
     // Hands one job with this page count to the component; true once it
-    // took the job, and then printCopies has advanced by pageCount. Hand-overs
-    // of this process take turns.
+    // took the job, and then its pages are counted. A job the component has
+    // not read when the wait for its answer ends is withdrawn (nothing
+    // counted); one it has read is its to print, so it is counted, and its
+    // answer is awaited before the next job. Hand-overs of this process take
+    // turns.
     bool handOver(int pageCount);
     // The pause after a successful hand-over; ends early when the job stops.
     void pauseAfterHandOver();
@@ -70,12 +74,21 @@ private:
     // What ended a wait that stopCheck ended, for the log.
     const char *stopCause() const;
     bool writeRecord(int pageCount, const std::function<bool()> &stopped);
+    enum class Answer { Taken, NotAnswered, ComponentGone };
     // Waits for "LPC_SRO"; ends early when the job stops or the component ends.
-    bool awaitTaken(const std::function<bool()> &stopped);
+    Answer awaitTaken(const std::function<bool()> &stopped, const char *what);
+    // The job not answered in time: true when the component had already read
+    // it, else it is withdrawn so that it cannot be taken later.
+    bool readOrWithdrawn(int pageCount);
+    // A job read but not answered in time: its answer, late, must not be
+    // taken for the next job's. False when it does not come.
+    bool awaitOwedAnswer(const std::function<bool()> &stopped);
+    void countPages(int pageCount);
 
     Hooks m_hooks;
     Timeouts m_timeouts;
     std::atomic<bool> m_closing{false};
+    bool m_answerOwed = false; // under m_handOverLock
     std::mutex m_handOverLock; // one hand-over at a time; guards the handles
     std::unique_ptr<named::NamedMutex> m_mutex;
     std::unique_ptr<named::NamedMapping> m_mapping;

@@ -102,14 +102,8 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
         const QSize size = device->pageResolution();
         const bool drawLine = setting(m_parts, Config::CPT_Enable_DrawLine).toBool();
         for (int i = 0; i < pages; ++i) {
-            // Past the last data row (or a row that failed to render) the
-            // print file is the previous row's: printing it again would
-            // duplicate that label.
-            if (m_parts.file.enabledDataSource() && m_parts.file.rowMissing()) {
-                qCritical() << kPrefix << "no data row to print after row" << m_parts.file.dataIndex()
-                            << "- printing stops";
+            if (!takeNextPageFile(m_parts, file, kPrefix))
                 break;
-            }
             if (!device->startPage()) {
                 qCritical() << kPrefix << "StartPage failed" << printedUpTo + 1 << printerName << device->lastError();
                 continue;
@@ -148,12 +142,8 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
             const int dataIndex = m_parts.file.enabledDataSource() ? m_parts.file.dataIndex() : -1;
             printedPages.append({code, c, last, dataIndex});
             printedUpTo = last;
-            // The next page is the next row's; the row is given back when the
-            // document is refused.
-            if (m_parts.file.enabledDataSource()) {
-                m_parts.file.nextRow();
-                file = m_parts.file.printFile();
-            }
+            // The row is given back when the document is refused.
+            rowPrinted(m_parts);
             device->endPage();
         }
         // A spooler that sends the document only now can still refuse it;

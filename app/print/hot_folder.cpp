@@ -16,18 +16,20 @@ HotFolder::HotFolder(const PrintParts &parts, Clock clock) : m_parts(parts), m_c
         m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
 }
 
-bool HotFolder::copyPages(const QString &folder, const QString &file, int pages, double pageHeightMm)
+bool HotFolder::copyPages(const QString &folder, const QString &fileIn, int pages, double pageHeightMm)
 {
-    const QString name = QFileInfo(file).fileName();
+    QString file = fileIn;
     bool all = true;
     for (int i = 0; i < pages; ++i) {
+        if (!takeNextPageFile(m_parts, file, "SpoolsmithApp::printPdf"))
+            return false;
         const int k = m_parts.counters.printCopies() + 1;
         // Wall-clock milliseconds: the processor orders its input by them.
         const QString target = QStringLiteral("%1/%2_%3_%4")
                                    .arg(folder)
                                    .arg(k)
                                    .arg(m_clock())
-                                   .arg(name);
+                                   .arg(QFileInfo(file).fileName());
         // An existing target is replaced, as the processor expects a fresh file.
         if (QFileInfo::exists(target))
             QFile::remove(target);
@@ -39,6 +41,7 @@ bool HotFolder::copyPages(const QString &folder, const QString &file, int pages,
             continue;
         }
         countPrintedPage(m_parts, 1, k, pageHeightMm);
+        rowPrinted(m_parts);
     }
     return all;
 }

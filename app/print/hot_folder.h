@@ -7,7 +7,8 @@
 #include <functional>
 
 // The raster image processor's hot folder: one copy of the print file per
-// page, named "<printCopies + 1>_<ms clock>_<file name>".
+// page, named "<printCopies + 1>_<ms clock>_<file name>"; with variable data
+// each page is the next row's print file, up to the last row.
 class HotFolder
 {
 public:

@@ -121,7 +121,9 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
     }
     if (pages < 1)
         return false;
-    const int m = config->getProperty(Config::CPT_printPagesOnce).toInt();
+    // The component is told only a page count: with variable data it gets a
+    // job a row, the row's print file written before it.
+    const int m = channel && p.file.enabledDataSource() ? 1 : config->getProperty(Config::CPT_printPagesOnce).toInt();
     const bool split = pages > m && m > 0
         && (p.file.enabledDataSource() || !config->getProperty(Config::CPT_Printer_Copies).toBool());
     if (split) {
@@ -136,12 +138,21 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
         return true;
     }
     if (channel)
-        return m_parts.channel.handOver(m);
+        return handOver(file, pages);
     DirectPrinter direct(p, printing::systemSpooler());
     direct.setPollTiming(m_pollTiming);
     direct.setClosing([this] { return m_closing.load(); });
     direct.setShowMessage(m_parts.showMessage);
     return direct.print(file, printerName, pages);
+}
+
+bool PrintBatcher::handOver(const QString &file, int pages)
+{
+    QString rowFile = file;
+    if (!takeNextPageFile(m_parts.print, rowFile, kPrefix) || !m_parts.channel.handOver(pages))
+        return false;
+    rowPrinted(m_parts.print);
+    return true;
 }
 
 bool PrintBatcher::printPdfFile(const QString &file, const QString &printerName)

@@ -71,6 +71,8 @@ public:
 
 private:
     bool printBatch(const QString &file, const QString &printerName, int pages);
+    // The pages to the print component, which counts them once it took them.
+    bool handOver(const QString &file, int pages);
 
     Parts m_parts;
     JobStatusPoll::Timing m_pollTiming;

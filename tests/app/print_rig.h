@@ -91,14 +91,14 @@ struct PrintRig
         records = std::make_unique<ProductionRecords>(services, [this] { return status.load(); });
         file = std::make_unique<PrintFile>(*records);
         printers = std::make_unique<Printers>(services);
+        PrintParts parts{services, *counters, *file, *records, [this] { return status.load(); }};
         CdrChannel::Hooks hooks;
         hooks.taskStatus = [this] { return status.load(); };
-        hooks.addPrintCopies = [this](int pages) { counters->setPrintCopies(counters->printCopies() + pages); };
+        hooks.countPages = [parts](int pages) { countHandedOverPages(parts, pages); };
         CdrChannel::Timeouts timeouts;
         timeouts.mutexWait = std::chrono::milliseconds(300);
         timeouts.answerWait = std::chrono::milliseconds(300);
         channel = std::make_unique<CdrChannel>(hooks, timeouts);
-        PrintParts parts{services, *counters, *file, *records, [this] { return status.load(); }};
         batcher = std::make_unique<PrintBatcher>(PrintBatcher::Parts{
             parts, *settings, *printers, *channel, [this](const QString &text) { messages << text; }});
         batcher->setPollTiming({std::chrono::milliseconds(2000), std::chrono::milliseconds(10)});

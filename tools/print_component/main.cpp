@@ -1,6 +1,7 @@
 // spoolsmith-print-component: the print component's stand-in.
 //   --delay MS           answer every job after MS milliseconds
 //   --never-answer       take jobs but never answer
+//   --read-delay MS      read each job MS milliseconds after it was written
 //   --plan A,B,...       per job: milliseconds or "n" (never); the last holds on
 //   --die-holding-mutex  a helper process ends holding LPC_Mutex first
 //   --size N             mapping size in bytes (default 84)
@@ -43,7 +44,7 @@ bool parsePlan(const std::string &text, std::vector<int> &plan)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: spoolsmith-print-component [--delay MS | --never-answer | --plan A,B,...]"
+    std::fprintf(stderr, "usage: spoolsmith-print-component [--delay MS | --never-answer | --plan A,B,...] [--read-delay MS]"
                          " [--die-holding-mutex] [--size N] [--shrink NAME:N,...] [--log FILE]\n");
     return 1;
 }
@@ -62,6 +63,8 @@ int main(int argc, char **argv)
         } else if (arg == "--plan" && hasValue) {
             if (!parsePlan(argv[++i], options.answerPlan))
                 return usage();
+        } else if (arg == "--read-delay" && hasValue) {
+            options.readDelayMs = std::atoi(argv[++i]);
         } else if (arg == "--never-answer") {
             options.answerPlan = {PrintComponent::kNeverAnswer};
         } else if (arg == "--die-holding-mutex") {

@@ -88,6 +88,13 @@ int PrintComponent::run(const std::atomic<bool> &stopRequested)
     for (int job = 1; !stopRequested.load(); ++job) {
         if (jobWritten->wait(24h, stopped) != named::NamedEvent::WaitResult::Signalled)
             break;
+        // A slow reader: the job may have been withdrawn meanwhile.
+        const auto readAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_options.readDelayMs);
+        while (!stopRequested.load() && std::chrono::steady_clock::now() < readAt)
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                10ms, readAt - std::chrono::steady_clock::now()));
+        if (stopRequested.load())
+            break;
         std::string note;
         switch (mutex->lock(5000ms, stopped)) {
         case named::NamedMutex::LockResult::Acquired:
@@ -102,8 +109,10 @@ int PrintComponent::run(const std::atomic<bool> &stopRequested)
         const std::size_t size = std::min<std::size_t>(84, mapping->size());
         std::vector<unsigned char> record(size);
         std::memcpy(record.data(), mapping->data(), size);
-        mutex->unlock();
+        // Reset while the mutex is held: the other side, holding it, sees
+        // the job read or not, never in between.
         jobWritten->reset();
+        mutex->unlock();
 
         std::string hex;
         char digits[3];

@@ -22,6 +22,8 @@ public:
     struct Options
     {
         std::vector<int> answerPlan{0};
+        // Reads each job that long after "LPC_CWO" is set.
+        int readDelayMs = 0;
         std::size_t mappingSize = 84;
         // A helper process of the component takes the mutex and ends
         // holding it before the first job is served.
