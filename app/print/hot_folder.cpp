@@ -21,8 +21,9 @@ bool HotFolder::copyPages(const QString &folder, const QString &fileIn, int page
     QString file = fileIn;
     bool all = true;
     for (int i = 0; i < pages; ++i) {
+        // The end of the data ends the copies; no copy failed for it.
         if (!takeNextPageFile(m_parts, file, "SpoolsmithApp::printPdf"))
-            return false;
+            break;
         const int k = m_parts.counters.printCopies() + 1;
         // Wall-clock milliseconds: the processor orders its input by them.
         const QString target = QStringLiteral("%1/%2_%3_%4")

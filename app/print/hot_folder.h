@@ -16,8 +16,8 @@ public:
     // clock: milliseconds for the name, the wall clock unless given.
     explicit HotFolder(const PrintParts &parts, Clock clock = {});
 
-    // True when every page was copied; a failed copy counts nothing and the
-    // next one keeps its number.
+    // False when a copy failed: it counts nothing and the next one keeps its
+    // number. The end of the data ends the copies, no failure.
     bool copyPages(const QString &folder, const QString &file, int pages, double pageHeightMm);
 
 private:
