@@ -54,6 +54,7 @@ private slots:
     {
         qputenv("SPOOLSMITH_FAKE_CAMERA", "1");
         SpoolsmithApp::instance()->stopCameraFrames();
+        LogCapture::clear(); // each case counts only its own lines
         Config::setInstance(nullptr);
         m_config.reset();
     }
