@@ -304,8 +304,6 @@ public:
     WorkDataRecord totalRecord() const;
     // The statistics store, owned for the whole run.
     DbConfig &db() { return *m_db; }
-    // The day the counters go by; it rolls them at midnight.
-    DayClock &dayClock() { return *m_dayClock; }
 
     // Table-backed properties.
     int version() const;

@@ -24,15 +24,14 @@ public:
     QDateTime now() const;
     QDate today() const { return now().date(); }
 
-    // Looks at the time at once (after the source moved on, as a set system
-    // clock does) and arms the timer from there.
-    void recheck();
-
 signals:
     // On this object's thread, once for every day seen to begin.
     void dayBegan(const QDate &day);
 
 private:
+    // Looks at the time and arms the timer from there.
+    void recheck();
+
     Source m_source;
     QTimer m_timer;
     QDate m_day;
