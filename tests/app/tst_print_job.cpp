@@ -261,7 +261,7 @@ private slots:
                               [this] { app()->stopTask(true); }, Qt::DirectConnection);
         app()->startTask(true);
         QCOMPARE(f.device->errorMessage(), QString());
-        QVERIFY(waitIdle(60000));
+        QVERIFY(waitIdle(120000));
         QTRY_COMPARE(app()->taskStatus(), 2);
         int printedBefore = 0;
         if (stopAfterFirstCut) {
@@ -271,7 +271,7 @@ private slots:
             QCOMPARE(printedBefore, 3);
             app()->startTask(false);
             QCOMPARE(f.device->errorMessage(), QString());
-            QVERIFY(waitIdle(60000));
+            QVERIFY(waitIdle(120000));
             QTRY_COMPARE(app()->taskStatus(), 2);
         }
         QCOMPARE(int(m_spooler.pages().size()), pages);

@@ -570,7 +570,7 @@ private slots:
             return app()->finishedOneCopies();
         };
         const auto runJob = [this](bool recount) {
-            QTRY_VERIFY(f.device->idle());
+            QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), 20000);
             app()->startTask(recount, false);
             QCOMPARE(f.device->errorMessage(), QString());
             QTRY_COMPARE(app()->taskStatus(), 1);
