@@ -507,6 +507,8 @@ private slots:
             rig.batcher->print();
         QCOMPARE(rig.counters->printCopies(), 4);
         QCOMPARE(rig.file->dataIndex(), 8);
+        rig.batcher->print(); // nothing past the preset
+        QCOMPARE(rig.counters->printCopies(), 4);
         rig.counters->setPrintTaskCopies(0);
         for (int request = 0; request < 10 && !rig.file->rowMissing(); ++request)
             rig.batcher->print();
