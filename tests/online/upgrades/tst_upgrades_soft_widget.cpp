@@ -210,9 +210,9 @@ private slots:
         view->document()->size(); // laid out
         const qint64 elapsed = clock.elapsed();
         qInfo() << "filled and laid out in" << elapsed << "ms; peak" << watch.peakMb() << "MB";
-        // Far above the goal of 100 ms, for loaded machines; such markup
-        // held the thread for seconds.
-        QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
+        // Such markup held the thread for seconds; how far below the goal of
+        // 100 ms it stays is weighed by bench_online.
+        QVERIFY2(elapsed < GuiThreadWatch::kHangMs, qPrintable(QString::number(elapsed)));
         QVERIFY(view->toPlainText().startsWith(shown));
         QVERIFY(view->document()->resource(QTextDocument::ImageResource, url).isNull());
     }
