@@ -9,7 +9,8 @@
 //   to its end) against 3 x the file's size + 250 MB;
 // - opening speed (read, parse, place, template, shown copy) beside the
 //   HPGL reader alone on the same bytes;
-// - the longest gap of a 5 ms GUI timer during the open;
+// - the longest gap of a 5 ms GUI timer during the open, beside the same
+//   timer's on the idle GUI thread afterwards;
 // - clearing the scene, per outline, at the smaller size against the larger
 //   (linear).
 // The random polylines cross the whole page, so the label template (every
@@ -111,7 +112,7 @@ qint64 residentNow()
     return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
 }
 
-// One open in this process: prints "RESULT held openMs gapMs parserMs clearMs paths points size peak before".
+// One open in this process: prints "RESULT held openMs gapMs parserMs clearMs paths points size peak before idleGapMs".
 int child(int argc, char **argv, const QString &path)
 {
     qputenv("SPOOLSMITH_DISCOVERY_PORT", "0");
@@ -164,6 +165,16 @@ int child(int argc, char **argv, const QString &path)
     }
     ticker.stop();
     const qint64 held = bench::residentBytes() - before;
+    // The baseline: the same timer on the idle GUI thread, for as long as
+    // the open took (five seconds at most), in the same process.
+    qint64 idleGap = 0;
+    QObject::disconnect(&ticker, nullptr, &app, nullptr);
+    QObject::connect(&ticker, &QTimer::timeout, &app, [&] { idleGap = std::max(idleGap, sinceTick.restart()); });
+    QTimer::singleShot(int(std::min(openMs, 5000.0)), &app, [] { QCoreApplication::exit(0); });
+    sinceTick.restart();
+    ticker.start(5);
+    QCoreApplication::exec();
+    ticker.stop();
     const struct mallinfo2 heap = mallinfo2();
     std::fprintf(stderr, "held %.1f MB: heap in use %.1f MB, of it mapped %.1f MB, free in heap %.1f MB\n", held / 1e6,
                  (heap.uordblks + heap.hblkhd) / 1e6, heap.hblkhd / 1e6, heap.fordblks / 1e6);
@@ -186,9 +197,9 @@ int child(int argc, char **argv, const QString &path)
     for (const auto &s : stages)
         std::fprintf(stderr, " %d@%.0f", s.first, s.second);
     std::fprintf(stderr, "\n");
-    std::printf("RESULT %lld %.3f %lld %.3f %.3f %d %lld %lld %lld %lld\n", (long long)held, openMs, (long long)longestGap,
-                parserMs, clearMs, paths, (long long)points, (long long)size, (long long)peak.load(),
-                (long long)before);
+    std::printf("RESULT %lld %.3f %lld %.3f %.3f %d %lld %lld %lld %lld %lld\n", (long long)held, openMs,
+                (long long)longestGap, parserMs, clearMs, paths, (long long)points, (long long)size,
+                (long long)peak.load(), (long long)before, (long long)idleGap);
     std::fflush(stdout);
     SpoolsmithApp::setInstance(nullptr);
     return 0;
@@ -196,7 +207,8 @@ int child(int argc, char **argv, const QString &path)
 
 struct Open
 {
-    double held = 0, openMs = 0, gapMs = 0, parserMs = 0, clearMs = 0, paths = 0, points = 0, size = 0, peak = 0, before = 0;
+    double held = 0, openMs = 0, gapMs = 0, parserMs = 0, clearMs = 0, paths = 0, points = 0, size = 0, peak = 0, before = 0,
+           idleGapMs = 0;
 };
 
 Open run(const QString &program, const QString &dir, const QByteArray &shape, int megabytes)
@@ -223,7 +235,8 @@ Open run(const QString &program, const QString &dir, const QByteArray &shape, in
         if (line.startsWith("RESULT ")) {
             const QList<QByteArray> f = line.split(' ');
             o = {f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble(),
-                 f[5].toDouble(), f[6].toDouble(), f[7].toDouble(), f[8].toDouble(), f[9].toDouble(), f[10].toDouble()};
+                 f[5].toDouble(), f[6].toDouble(), f[7].toDouble(), f[8].toDouble(), f[9].toDouble(), f[10].toDouble(),
+                 f.value(11).toDouble()};
         }
     if (o.size <= 0) {
         std::fprintf(stderr, "%s %d MB: no result\n", shape.constData(), megabytes);
@@ -263,8 +276,8 @@ int main(int argc, char **argv)
             const double rate = o.size / 1e6 / (o.openMs / 1e3);
             bench::row("cut file open, " + tag, rate, "MB/s", ">= 100 MB/s", o.size / 1e6 / (o.parserMs / 1e3),
                        "reader alone", rate >= 100.0);
-            bench::row("cut file open longest GUI gap, " + tag, o.gapMs, "ms", "<= 50 ms", 5.0, "timer period",
-                       o.gapMs <= 50.0);
+            bench::row("cut file open longest GUI gap, " + tag, o.gapMs, "ms", "<= 50 ms", o.idleGapMs,
+                       "idle GUI thread, as long", o.gapMs <= 50.0);
             if (shape.name.startsWith("triangles"))
                 bench::row("cut file open time, " + tag, o.openMs / 1e3, "s", "< 5 s", o.parserMs / 1e3, "reader alone",
                            o.openMs < 5000.0);
