@@ -233,7 +233,9 @@ private slots:
     {
         QFETCH(bool, firstAnswered);
         QFETCH(bool, secondInspected);
-        constexpr int waitMs = 2500;
+        // Seconds apart: an answered wait is told from one that ran out
+        // however loaded the machine.
+        constexpr int waitMs = 6000;
         f.config->setProperty(Config::CPT_Wait_Capture, waitMs);
         // The picture's width says whether its inspection takes it.
         CaptureBroker broker({[this] { return f.config.get(); }, [this] { return f.device.get(); }},

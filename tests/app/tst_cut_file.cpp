@@ -3,6 +3,7 @@
 #include "app/cut/cut_geometry.h"
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_process.h"
@@ -35,9 +36,6 @@ namespace {
 const QByteArray kMarked = "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;"
                            "SP1;PU0,0;PD0,400,400,400,400,0,0,0;PG;";
 
-// A GUI thread held this long while a large file opens is a hang, however
-// loaded the machine; how short its gaps are is weighed by bench_cut_scene.
-constexpr qint64 kHangMs = 5000;
 // The template as Qt's rasteriser fills it, for reference: every outline
 // closed through its first x and last y, all of them with the odd-even rule,
 // a pixel black when its centre lies inside.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/hang_bound.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
@@ -32,10 +34,6 @@ public:
 #else
     static constexpr qint64 kQuarantineMb = 0;
 #endif
-
-    // A gap this long is a hang, however loaded the machine; how short the
-    // gaps are is the benchmarks' business.
-    static constexpr qint64 kHangMs = 5000;
 
     qint64 longestGapMs() const { return std::max(m_longestMs, m_since.elapsed()); }
     // Peak resident memory, and how far it rose above the start.
