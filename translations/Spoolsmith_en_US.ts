@@ -657,6 +657,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>The print document could not be sent; please check the printer</translation>
     </message>
     <message>
+        <source>打印份数已完成，请清零后再开始 
+</source>
+        <translation>The print preset is reached: reset the counts before starting 
+</translation>
+    </message>
+    <message>
         <source>打印已禁用，不能开始只打印的任务 
 </source>
         <translation>Printing is switched off: a print-only job cannot start 

@@ -46,7 +46,7 @@ TaskControl::~TaskControl()
     joinControlThreads();
 }
 
-bool TaskControl::startChecks()
+bool TaskControl::startChecks(bool recount)
 {
     TRV610Plus *device = m_services.device();
     QString message;
@@ -65,10 +65,16 @@ bool TaskControl::startChecks()
     // refused, so that it never ends for want of data that is on its way.
     if (m_settings.enablePrint() && m_hooks.dataSourceReading && m_hooks.dataSourceReading())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "数据源正在读取，请读取完成后再开始 \n"));
-    // Printing went past the last row: a job would end at once; the operator
-    // chooses a row first.
-    if (m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded())
-        message += QCoreApplication::translate("PrintFile", "数据源已到最后一行，打印停止") + QStringLiteral(" \n");
+    // Printing is over and nothing printed waits for the cutter: a job would
+    // end at once; the operator chooses a row, or starts the counts over.
+    const bool owed = !recount && m_counters.cutTaskCopies() != 0 && m_counters.owedCuts() > 0;
+    if (jobPrints() && !owed) {
+        const PrintingEnd end = printingEnd(recount);
+        if (end == PrintingEnd::DataEnded)
+            message += QCoreApplication::translate("PrintFile", "数据源已到最后一行，打印停止") + QStringLiteral(" \n");
+        else if (end == PrintingEnd::PresetReached)
+            message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印份数已完成，请清零后再开始 \n"));
+    }
     // The job would cut the old scene, and the new one replace it mid-job.
     if (m_hooks.cutFileOpening && m_hooks.cutFileOpening())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "切割文件正在载入，请稍后 \n"));
@@ -96,7 +102,7 @@ void TaskControl::startTask(bool recount, bool once)
     m_settings.load();
     if (once)
         m_settings.startRunOnce();
-    if (!startChecks()) {
+    if (!startChecks(recount)) {
         m_settings.load();
         return;
     }
@@ -104,7 +110,7 @@ void TaskControl::startTask(bool recount, bool once)
     if (recount)
         m_counters.reset();
     m_hooks.prepareRun();
-    m_counters.startRun(device->filmRoller(), device->printRoller());
+    m_counters.startRun(device->filmRoller(), device->printRoller(), m_counters.cutTaskCopies() != 0);
     m_records.beginWorkRecord();
 
     qInfo() << "SpoolsmithApp::startTask" << "cut" << m_counters.cutTaskCopies() << "print"
@@ -115,7 +121,10 @@ void TaskControl::startTask(bool recount, bool once)
 bool TaskControl::finishedOneCopies()
 {
     if (m_settings.runOnce()) {
-        // The trial copy is neither counted nor repeated.
+        // The trial copy is neither counted nor repeated; a page printed
+        // ahead that it cut is owed no more.
+        if (jobCuts())
+            m_counters.takeOwedCut();
         m_settings.load();
         return false;
     }
@@ -126,13 +135,16 @@ bool TaskControl::finishedOneCopies()
     if (cuts) {
         const double height = qMax(0.0, m_hooks.cutPageHeight());
         // One write for the day's and total counters and the batch records.
-        m_records.recordCutCopy(height);
+        m_records.recordCutCopy(height, m_counters.nextCutIsEarlierJobs());
         m_counters.addCutCopy(height);
     }
     if (cutTask >= 1 && m_counters.cutCopies() >= cutTask)
         return false;
     if (printingOver())
         return false;
+    // A job that prints and cuts goes on until what it printed is cut.
+    if (cuts && jobPrints())
+        return true;
     const int printTask = m_counters.printTaskCopies();
     if (printTask < 1)
         return true;
@@ -144,20 +156,40 @@ bool TaskControl::jobCuts() const
     return m_hooks.taskStatus() != 2 ? m_jobCuts.load() : m_counters.cutTaskCopies() != 0;
 }
 
+bool TaskControl::jobPrints() const
+{
+    return m_settings.enablePrint() && !m_settings.runOnce();
+}
+
+TaskControl::PrintingEnd TaskControl::printingEnd(bool recount) const
+{
+    if (!jobPrints())
+        return PrintingEnd::Printing;
+    if (m_hooks.dataSourceEnded && m_hooks.dataSourceEnded())
+        return PrintingEnd::DataEnded;
+    if (m_hooks.dataRowFailed && m_hooks.dataRowFailed())
+        return PrintingEnd::RowFailed;
+    const int printTask = m_counters.printTaskCopies();
+    if (printTask >= 1 && !recount && m_counters.printCopies() >= printTask)
+        return PrintingEnd::PresetReached;
+    return PrintingEnd::Printing;
+}
+
 bool TaskControl::printingOver()
 {
-    if (m_settings.runOnce() || !m_settings.enablePrint())
+    const PrintingEnd end = printingEnd();
+    if (end == PrintingEnd::Printing)
         return false;
-    const bool ended = m_hooks.dataSourceEnded && m_hooks.dataSourceEnded();
-    if (!ended && !(m_hooks.dataRowFailed && m_hooks.dataRowFailed()))
+    // Pages printed before are still cut, those earlier jobs left on the
+    // web included; none is searched for past them.
+    const int owed = jobCuts() ? m_counters.owedCuts() : 0;
+    if (owed > 0)
         return false;
-    // Pages printed before the end are still cut; none is searched for
-    // past them.
-    if (jobCuts() && m_counters.runCutCopies() < m_counters.runPrintCopies())
-        return false;
-    qInfo() << "SpoolsmithApp::finishedOneCopies"
-            << (ended ? "the data source's last row is printed" : "a data row was not written") << "printed"
-            << m_counters.runPrintCopies() << "cut" << m_counters.runCutCopies() << "- job ends";
+    const char *why = end == PrintingEnd::DataEnded ? "the data source's last row is printed"
+        : end == PrintingEnd::RowFailed             ? "a data row was not written"
+                                                    : "the print preset is reached";
+    qInfo() << "SpoolsmithApp::finishedOneCopies" << why << "printed" << m_counters.runPrintCopies() << "cut"
+            << m_counters.runCutCopies() << "- job ends";
     return true;
 }
 

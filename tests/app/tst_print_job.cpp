@@ -51,6 +51,44 @@ class TstPrintJob : public QObject
         return path;
     }
 
+    // A variable-data print file over a sheet of the given rows, read and
+    // its first row rendered.
+    void useRows(int rows)
+    {
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
+        f.config->setProperty(Config::CPT_Wait_Print, false);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        QVector<QStringList> sheet{{"Name"}};
+        for (int row = 0; row < rows; ++row)
+            sheet << QStringList{QString(QChar('A' + row))};
+        const QString xlsx = f.dir->filePath("rows.xlsx");
+        QVERIFY(writeTestXlsx(xlsx, sheet));
+        m_prompt.fileAnswers << xlsx;
+        app()->setPrintFile(f.writeFile("rows.tva", kTemplate));
+        app()->setDataIndex(1);
+        // Read at once unless the machine is loaded: then rendered once read.
+        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
+        QTRY_VERIFY(app()->printFile().endsWith(QStringLiteral("/1pdf.pdf")));
+        // The sheet, read with the row of a case before, said it had ended.
+        f.device->setErrorMessage(QString());
+    }
+    void dropRows()
+    {
+        app()->setEnabledDataSource(false);
+        app()->setDataSource(QString());
+        app()->setPrinterName(QString());
+        f.config->setEnablePrint(false);
+    }
+    // Where each cut began on the web, in order.
+    QList<double> cutStarts() const
+    {
+        QList<double> starts;
+        for (const WebModel::Plot &p : m_web->plots())
+            if (!p.move)
+                starts << p.start.x();
+        return starts;
+    }
+
     JobRig m_rig;
     DeviceFixture &f = m_rig.f;
     std::unique_ptr<WebModel> &m_web = m_rig.web;
@@ -93,6 +131,8 @@ private slots:
     }
     void cleanup()
     {
+        dropRows();
+        m_prompt.fileAnswers.clear();
         m_rig.tearDown();
         m_spooler.clear();
     }
@@ -153,17 +193,9 @@ private slots:
     void printAndCutEndsOnceTheLastDataRowIsCut()
     {
         usePrinter(2);
-        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
-        f.config->setProperty(Config::CPT_Wait_Print, false);
-        app()->setCutFile(f.writeFile("job.plt", kMarked));
-        const QString xlsx = f.dir->filePath("rows.xlsx");
-        QVERIFY(writeTestXlsx(xlsx, {{"Name"}, {"A"}, {"B"}, {"C"}}));
-        m_prompt.fileAnswers << xlsx;
-        app()->setPrintFile(f.writeFile("rows.tva", kTemplate));
-        app()->setDataIndex(1);
-        // Read at once unless the machine is loaded: then rendered once read.
-        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
-        QTRY_VERIFY(app()->printFile().endsWith(QStringLiteral("/1pdf.pdf")));
+        useRows(3);
+        if (QTest::currentTestFailed())
+            return;
         // Marks as far as the third page reaches.
         markPages(4);
         app()->setCutTaskCopies(5);
@@ -180,10 +212,7 @@ private slots:
         QCOMPARE(app()->cutCopies(), 3);
         QCOMPARE(app()->printWorkRecord().cutCnt, 3u);
         QVERIFY(f.device->errorMessage().contains(QStringLiteral("数据源已到最后一行，打印停止")));
-        QList<double> starts;
-        for (const WebModel::Plot &p : m_web->plots())
-            if (!p.move)
-                starts << p.start.x();
+        const QList<double> starts = cutStarts();
         QCOMPARE(starts.size(), 3);
         // Past the third page's cut only the feed to where a fourth would
         // begin, as between two pages; nothing searched for beyond it.
@@ -191,10 +220,75 @@ private slots:
         QVERIFY2(m_web->fed() - starts.last() <= pageFeed + 100,
                  qPrintable(QStringLiteral("fed %1 past the third cut, %2 between pages")
                                 .arg(m_web->fed() - starts.last()).arg(pageFeed)));
-        app()->setEnabledDataSource(false);
-        app()->setDataSource(QString());
-        app()->setPrinterName(QString());
-        f.config->setEnablePrint(false);
+    }
+
+    // The printer runs three pages ahead of the cutter (three a request).
+    // Printing stops at the print preset or the data's end, never past it;
+    // the job ends by itself once every printed page is cut, also when it was
+    // stopped after its first cut and started again: the pages printed ahead
+    // stay owed to the cutter, each cut once, and no blank web is fed.
+    void printAndCutCutsEveryPagePrintedAhead_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("printPreset");
+        QTest::addColumn<bool>("stopAfterFirstCut");
+        QTest::newRow("print preset 6 of 12 rows") << 12 << 6 << false;
+        QTest::newRow("6 rows, stopped after the first cut") << 6 << 0 << true;
+        // The preset printed, pages owed: the start is not refused.
+        QTest::newRow("print preset 3 of 12 rows, stopped after the first cut") << 12 << 3 << true;
+    }
+    void printAndCutCutsEveryPagePrintedAhead()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, printPreset);
+        QFETCH(bool, stopAfterFirstCut);
+        usePrinter(3);
+        // Roller 80, trigger 96: three 200 mm pages to the trigger.
+        f.config->setPrintRollerTrigger(96);
+        useRows(rows);
+        if (QTest::currentTestFailed())
+            return;
+        const int pages = printPreset > 0 ? printPreset : rows;
+        // Marks as far as the last page reaches.
+        markPages(pages + 1);
+        app()->setCutTaskCopies(100);
+        app()->setPrintTaskCopies(printPreset);
+
+        // The stop comes from the first copy's count, as the page's cut ends.
+        QMetaObject::Connection stopper;
+        if (stopAfterFirstCut)
+            stopper = connect(app(), &SpoolsmithApp::cutCopiesChanged, this,
+                              [this] { app()->stopTask(true); }, Qt::DirectConnection);
+        app()->startTask(true);
+        QCOMPARE(f.device->errorMessage(), QString());
+        QVERIFY(waitIdle(120000));
+        QTRY_COMPARE(app()->taskStatus(), 2);
+        int printedBefore = 0;
+        if (stopAfterFirstCut) {
+            disconnect(stopper);
+            QCOMPARE(app()->cutCopies(), 1);
+            printedBefore = app()->printCopies();
+            QCOMPARE(printedBefore, 3);
+            app()->startTask(false);
+            QCOMPARE(f.device->errorMessage(), QString());
+            QVERIFY(waitIdle(120000));
+            QTRY_COMPARE(app()->taskStatus(), 2);
+        }
+        QCOMPARE(int(m_spooler.pages().size()), pages);
+        QCOMPARE(app()->printCopies(), pages);
+        QCOMPARE(app()->cutCopies(), pages);
+        // The job's record counts only the cuts of pages it printed.
+        QCOMPARE(int(app()->printWorkRecord().cutCnt), pages - printedBefore);
+        const QList<double> starts = cutStarts();
+        QCOMPARE(starts.size(), pages);
+        const double pageFeed = starts.at(1) - starts.at(0);
+        QVERIFY(pageFeed > 1000);
+        for (int k = 1; k < starts.size(); ++k)
+            QVERIFY2(qAbs(starts.at(k) - starts.at(k - 1) - pageFeed) < 100,
+                     qPrintable(QStringLiteral("cut %1 began %2 after the one before, pages are %3 apart")
+                                    .arg(k + 1).arg(starts.at(k) - starts.at(k - 1)).arg(pageFeed)));
+        QVERIFY2(m_web->fed() - starts.last() <= pageFeed + 100,
+                 qPrintable(QStringLiteral("fed %1 past the last cut").arg(m_web->fed() - starts.last())));
     }
 };
 
