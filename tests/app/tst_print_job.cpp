@@ -5,6 +5,7 @@
 #include "platform/printing/memory_spooler.h"
 #include "platform/printing/system_spooler.h"
 #include "platform/scene/gscene.h"
+#include "settings/db_config.h"
 #include "tests/support/app_test_main.h"
 #include "tests/support/job_rig.h"
 #include "tests/support/recording_prompt.h"
@@ -18,7 +19,9 @@
 #include <QPdfWriter>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -137,7 +140,9 @@ private slots:
         m_spooler.clear();
     }
 
-    void pagesArePrintedAheadOfTheCutterWithTheirCodes()
+    // Three copies of a marked page whose printed pages carry their codes;
+    // gives the cut file.
+    QString prepareCodedJob()
     {
         usePrinter(5);
         f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 2);
@@ -151,6 +156,12 @@ private slots:
         markPages(5);
         app()->setCutTaskCopies(3);
         app()->setPrintTaskCopies(0);
+        return cutFile;
+    }
+
+    void pagesArePrintedAheadOfTheCutterWithTheirCodes()
+    {
+        const QString cutFile = prepareCodedJob();
 
         app()->startTask(true);
         QCOMPARE(f.device->errorMessage(), QString());
@@ -184,6 +195,115 @@ private slots:
         }
         QCOMPARE(codes.size(), pages.size());
         QCOMPARE(app()->printWorkRecord().printCnt, uint(pages.size()));
+    }
+
+    // A job running over midnight: one copy cut before it, two after. Each
+    // copy counts on the day it was cut and each page's print on the day it
+    // was printed; the day's counters on screen start again from zero; the
+    // job's work record stays in the month it started, each page's record
+    // goes into the month it was printed.
+    void aJobOverMidnightCountsEachCopyOnItsDay_data()
+    {
+        QTest::addColumn<QDate>("day1");
+        // Later than any record an earlier case made: record keys only rise.
+        const int year = QDate::currentDate().year() + 1;
+        QTest::newRow("inside a month") << QDate(year, 6, 15);
+        QTest::newRow("at a year's end") << QDate(year, 12, 31);
+    }
+    void aJobOverMidnightCountsEachCopyOnItsDay()
+    {
+        QFETCH(QDate, day1);
+        const QDate day2 = day1.addDays(1);
+        const QDateTime before(day1, QTime(23, 59, 59));
+        const QDateTime after(day2, QTime(0, 0, 1));
+        // Midnight passes the moment the first copy is counted, on the job's thread.
+        auto past = std::make_shared<std::atomic<bool>>(false);
+        m_rig.tearDown();
+        f.clock = [=] { return past->load() ? after : before; };
+        const bool up = m_rig.setUp(2000);
+        f.clock = {};
+        QVERIFY(up);
+        prepareCodedJob();
+        std::mutex lock;
+        QList<int> cutShown, printShown; // mm, as the device tab is told of them, from any thread
+        int printedBefore = -1;
+        Config *c = f.config.get();
+        QSignalSpy dayBegan(c, &Config::todayChanged);
+        QObject scope; // the watches below go with this case
+        connect(c, &Config::todayCutChanged, &scope, [&] {
+            std::lock_guard<std::mutex> guard(lock);
+            cutShown << qRound(c->todayCut() * 1000);
+        }, Qt::DirectConnection);
+        connect(c, &Config::todayPrintChanged, &scope, [&] {
+            std::lock_guard<std::mutex> guard(lock);
+            printShown << qRound(c->todayPrint() * 1000);
+        }, Qt::DirectConnection);
+        connect(app(), &SpoolsmithApp::cutCopiesChanged, &scope, [&] {
+            if (app()->cutCopies() == 1 && !past->load()) {
+                printedBefore = app()->printCopies();
+                past->store(true);
+            }
+        }, Qt::DirectConnection);
+
+        app()->startTask(true);
+        QCOMPARE(f.device->errorMessage(), QString());
+        QVERIFY(waitIdle(120000));
+        QCOMPARE(app()->cutCopies(), 3);
+        const int printed = app()->printCopies();
+        // The printer ran ahead before midnight and went on after it.
+        QVERIFY2(printedBefore >= 1 && printed > printedBefore && printed >= 3,
+                 qPrintable(QStringLiteral("%1 before, %2 in all").arg(printedBefore).arg(printed)));
+
+        DbConfig &db = c->db();
+        const auto day = [&db](const QDate &d) {
+            WorkDataRecord r;
+            db.selectWorkData(d, r);
+            return QList<int>{qRound(r.cutLen * 1000), qRound(r.printLen * 1000), int(r.copies)};
+        };
+        QCOMPARE(day(day1), (QList<int>{200, 200 * printedBefore, 1}));
+        QCOMPARE(day(day2), (QList<int>{400, 200 * (printed - printedBefore), 2}));
+        QCOMPARE(c->totalCopies(), 3ull);
+        QCOMPARE(c->today(), day2);
+        QCOMPARE(c->todayCopies(), 2);
+        QCOMPARE(dayBegan.count(), 1);
+        {
+            // The reset told once, between the first copy and the next.
+            std::lock_guard<std::mutex> guard(lock);
+            QCOMPARE(cutShown, (QList<int>{200, 0, 200, 400}));
+            QCOMPARE(printShown.size(), printed + 1);
+            QCOMPARE(printShown.last(), 200 * (printed - printedBefore));
+        }
+
+        // The job's work record in its start's month, with every print.
+        QCOMPARE(app()->printWorkRecord().timestamp, before);
+        QCOMPARE(app()->printWorkRecord().cutCnt, 3u);
+        QList<QVariantList> rows;
+        WorkRecord job;
+        QVERIFY(db.select(QStringLiteral("SELECT * FROM t_work_record_") + day1.toString("yyyy_MM"), rows));
+        QVERIFY(rows.size() == 1 && DbConfig::toWorkRecord(rows.first(), job));
+        QCOMPARE(job.timestamp, before);
+        QCOMPARE(int(job.printCnt), printed);
+        // Each page's record in the month it was printed, in print order,
+        // leading to the job's record whatever the month.
+        QList<QVariantList> months;
+        QVERIFY(db.selectTaskWorkTab(QDate(), QDate(), months));
+        QCOMPARE(months.size(), day1.month() == day2.month() ? 1 : 2);
+        QList<TaskRecord> pages;
+        for (auto m = months.crbegin(); m != months.crend(); ++m) {
+            rows.clear();
+            QVERIFY(db.select(QStringLiteral("SELECT * FROM %1 ORDER BY timestamp").arg(m->value(2).toString()), rows));
+            for (const QVariantList &row : rows) {
+                pages << TaskRecord();
+                QVERIFY(DbConfig::toTaskRecord(row, pages.last()));
+                QCOMPARE(pages.last().timestamp.toString("yyyy_MM"), m->value(0).toString());
+            }
+        }
+        QCOMPARE(int(pages.size()), printed);
+        for (int i = 0; i < pages.size(); ++i) {
+            QCOMPARE(pages.at(i).printTime.date(), i < printedBefore ? day1 : day2);
+            QVERIFY(db.findWorkRecordByTimestamp(pages.at(i).workRecordTimestamp, job));
+            QCOMPARE(job.timestamp, before);
+        }
     }
 
     // Five copies over a data source of three rows: the three rows are
