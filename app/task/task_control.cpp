@@ -65,6 +65,9 @@ bool TaskControl::startChecks()
     // refused, so that it never ends for want of data that is on its way.
     if (m_settings.enablePrint() && m_hooks.dataSourceReading && m_hooks.dataSourceReading())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "数据源正在读取，请读取完成后再开始 \n"));
+    // The print file still holds a row of the sheet before.
+    if (m_settings.enablePrint() && m_hooks.dataSourceUnreadable && m_hooks.dataSourceUnreadable())
+        message += QCoreApplication::translate("PrintFile", "数据源无法读取") + QStringLiteral(" \n");
     // Printing went past the last row: a job would end at once; the operator
     // chooses a row first.
     if (m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded())
@@ -149,14 +152,17 @@ bool TaskControl::printingOver()
     if (m_settings.runOnce() || !m_settings.enablePrint())
         return false;
     const bool ended = m_hooks.dataSourceEnded && m_hooks.dataSourceEnded();
-    if (!ended && !(m_hooks.dataRowFailed && m_hooks.dataRowFailed()))
+    const bool rowFailed = m_hooks.dataRowFailed && m_hooks.dataRowFailed();
+    if (!ended && !rowFailed && !(m_hooks.printFailed && m_hooks.printFailed()))
         return false;
     // Pages printed before the end are still cut; none is searched for
     // past them.
     if (jobCuts() && m_counters.runCutCopies() < m_counters.runPrintCopies())
         return false;
     qInfo() << "SpoolsmithApp::finishedOneCopies"
-            << (ended ? "the data source's last row is printed" : "a data row was not written") << "printed"
+            << (ended ? "the data source's last row is printed"
+                      : rowFailed ? "a data row was not written" : "a print failed")
+            << "printed"
             << m_counters.runPrintCopies() << "cut" << m_counters.runCutCopies() << "- job ends";
     return true;
 }

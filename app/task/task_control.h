@@ -36,6 +36,10 @@ public:
         std::function<bool()> dataRowFailed;
         // Variable data is printed and its sheet is still being read.
         std::function<bool()> dataSourceReading;
+        // Variable data is printed and its sheet could not be read.
+        std::function<bool()> dataSourceUnreadable;
+        // A print of the job failed (the operator was told): it prints no more.
+        std::function<bool()> printFailed;
         // The page search and the inspection start over with a new job.
         std::function<void()> prepareRun;
         std::function<double()> cutPageHeight;
@@ -55,8 +59,9 @@ public:
     void startTask(bool recount, bool once);
     // true: another copy is due.
     bool finishedOneCopies();
-    // Variable data prints no more (its end, or a row that failed) and every
-    // page the job printed is cut: nothing is left for the job to do.
+    // Printing is over (the end of the data, a row that failed, a print
+    // that failed) and every page the job printed is cut: nothing is left
+    // for the job to do.
     bool printingOver();
     // The job the driver starts cuts or only prints: it counts as that kind.
     void setJobCuts(bool cuts) { m_jobCuts.store(cuts); }
