@@ -161,8 +161,10 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
     if (split) {
         for (int remaining = pages; remaining > 0;) {
             const int batch = std::min(remaining, m);
+            // Variable data goes on from the row the batch before left.
+            const QString batchFile = p.file.enabledDataSource() ? p.file.printFile() : file;
             // A batch that failed part-way ends the request too.
-            if (!printBatch(file, printerName, batch) || !m_failure.isEmpty())
+            if (!printBatch(batchFile, printerName, batch) || !m_failure.isEmpty())
                 return false;
             if (channel)
                 m_parts.channel.pauseAfterHandOver();
