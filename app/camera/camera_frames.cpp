@@ -83,6 +83,10 @@ bool CameraFrames::start()
         return true;
     HKCamera::instance()->openCamera(id.toStdString());
     m_stopFrames = false;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        m_cameraLost = false;
+    }
     m_frameThread = std::thread([this] { frameLoop(); });
     return true;
 }
@@ -118,21 +122,29 @@ void CameraFrames::frameLoop()
             const Config *config = m_services.config();
             const bool grab = config && !config->usedQMLCameraAt(1);
             qint64 takenUs = 0;
-            const cv::Mat frame = grab ? HKCamera::instance()->getFrame(checkCameraSerial(), &takenUs) : cv::Mat();
-            if (!frame.empty() && frame.type() == CV_8UC3) {
+            const std::string serial = grab ? checkCameraSerial() : std::string();
+            const cv::Mat frame = grab ? HKCamera::instance()->getFrame(serial, &takenUs) : cv::Mat();
+            // A failed stream closes the camera; a lone bad frame does not.
+            const bool lost = grab && frame.empty() && !HKCamera::instance()->isOpen(serial);
+            if (lost) {
+                cameraLost();
+            } else if (!frame.empty() && frame.type() == CV_8UC3) {
                 const QImage view(frame.data, frame.cols, frame.rows, int(frame.step), QImage::Format_RGB888);
                 const QImage copy = view.copy();
                 {
                     std::lock_guard<std::mutex> lock(m_frameLock);
                     m_currentFrame = copy;
                     m_frameTakenUs = takenUs;
+                    m_cameraLost = false;
                     m_framePath = ImageProvider::nextImageUrl();
                 }
                 m_frameStored.notify_all();
                 emit framePathChanged();
             }
             const qint64 now = clockMs();
-            if (now > previous)
+            if (lost)
+                setFps(0);
+            else if (now > previous)
                 setFps(int(1000.0 / double(now - previous)));
             previous = clockMs();
             ++m_frameCycles;
@@ -146,6 +158,20 @@ void CameraFrames::frameLoop()
             std::cerr << e.what() << std::endl;
         }
     }
+}
+
+void CameraFrames::cameraLost()
+{
+    bool shown = false;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        shown = !m_framePath.isEmpty() || !m_currentFrame.isNull();
+        m_currentFrame = QImage();
+        m_framePath.clear();
+        m_cameraLost = true;
+    }
+    if (shown)
+        emit framePathChanged();
 }
 
 QImage CameraFrames::currentFrame() const
@@ -226,13 +252,24 @@ QImage CameraFrames::printPreview() const
 
 bool CameraFrames::saveFrame(const QString &fileName)
 {
-    const QImage frame = currentFrame();
-    const QString path = fileName + QStringLiteral(".jpg");
-    if (frame.isNull() || !frame.save(path, nullptr, 100)) {
-        qCritical() << "SpoolsmithApp::saveFrame" << "cannot save" << path;
-        return false;
+    QImage frame;
+    bool lost = false;
+    {
+        std::lock_guard<std::mutex> lock(m_frameLock);
+        frame = m_currentFrame;
+        lost = m_cameraLost;
     }
-    return true;
+    const QString path = fileName + QStringLiteral(".jpg");
+    const char *why = nullptr;
+    if (lost)
+        why = "the check camera's stream failed, its last frame is stale";
+    else if (frame.isNull())
+        why = "no frame yet";
+    else if (!frame.save(path, nullptr, 100))
+        why = "the file could not be written";
+    if (why)
+        qCritical() << "SpoolsmithApp::saveFrame" << "cannot save" << path << why;
+    return !why;
 }
 
 bool CameraFrames::startRecorder(const QString &fileName)

@@ -57,6 +57,8 @@ public:
     void setFramePath(const QString &path);
     int fps() const { return m_fps.load(); }
     void setFps(int fps);
+    // Fails, saying why, when there is no current frame (none yet, or the
+    // camera's stream failed since the last one).
     bool saveFrame(const QString &fileName);
     bool startRecorder(const QString &fileName);
     void stopRecorder();
@@ -68,6 +70,8 @@ signals:
 
 private:
     void frameLoop();
+    // Drops the stale frame and its address.
+    void cameraLost();
     std::string checkCameraSerial() const;
 
     AppServices m_services;
@@ -77,6 +81,9 @@ private:
     QImage m_printPreview;
     QImage m_currentFrame;
     qint64 m_frameTakenUs = 0; // when the current frame was taken
+    // The check camera's stream failed since its last frame: nothing is
+    // shown or saved until it grabs again.
+    bool m_cameraLost = false;
     mutable std::condition_variable m_frameStored; // under m_frameLock
     QString m_printImgPath;
     QString m_framePath;

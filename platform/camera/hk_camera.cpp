@@ -193,6 +193,8 @@ bool HKCamera::lostCameraFound(const std::string &serial)
         auto it = m_lost.find(serial);
         if (it == m_lost.end())
             return true;
+        if (m_closing.count(serial) > 0)
+            return false;
         const qint64 now = steadyMs();
         if (now - it->second < kLostLookPeriodMs)
             return false;
@@ -211,10 +213,15 @@ void HKCamera::closeFailed(const std::shared_ptr<CameraHandle> &handle)
             return;
         m_handles.erase(it);
         m_lost[handle->serial] = steadyMs();
+        m_closing.insert(handle->serial);
     }
     qCritical() << "HKCamera::getFrame" << QString::fromStdString(handle->serial)
                 << "the stream failed, camera closed; it is opened again when found";
-    closeCamera(handle.get());
+    m_closer.post([this, handle] {
+        closeCamera(handle.get());
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_closing.erase(m_closing.find(handle->serial));
+    });
 }
 
 bool HKCamera::openCamera(const std::string &serial)
@@ -480,4 +487,5 @@ void HKCamera::closeAll()
     }
     for (auto &entry : handles)
         closeCamera(entry.second.get());
+    m_closer.finish();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/camera/camera_closer.h"
+
 #include <QStringList>
 #include <QtGlobal>
 
@@ -8,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -44,7 +47,9 @@ public:
     // since the epoch). Empty on any failure. A camera whose stream failed
     // (no frame in the wait, or several bad frames in a row) is closed,
     // logged once, and opened again once it is found again by its serial
-    // number (looked for at most once a second, quietly).
+    // number (looked for at most once a second, quietly). The failed camera
+    // is let go on a thread of its own: a camera that is gone takes seconds
+    // to close, and the caller is not held for it.
     cv::Mat getFrame(const std::string &serial, qint64 *takenUs = nullptr);
 
     // Records the frames that getFrame grabs from an opened camera into an
@@ -59,7 +64,8 @@ public:
 
     // Stops grabbing and releases one handle; a null handle is closed already.
     bool closeCamera(CameraHandle *handle);
-    // Closes every open camera (shut-down).
+    // Closes every open camera and waits for those let go after a failure
+    // (shut-down).
     void closeAll();
 
 private:
@@ -78,4 +84,8 @@ private:
     // Cameras closed after their stream failed, with when they were last
     // looked for (steady clock, ms).
     std::map<std::string, qint64> m_lost;
+    // Failed cameras still being let go: not looked for until they are,
+    // so that a new handle never meets the old one's release.
+    std::multiset<std::string> m_closing;
+    CameraCloser m_closer;
 };

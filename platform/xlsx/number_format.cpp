@@ -74,6 +74,8 @@ QString grouped(const QString &digits)
 const char *const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
                                "July",    "August",   "September", "October", "November", "December"};
 const char *const kDays[] = {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+// Monday to Sunday as a Chinese sheet names them (sheet data, spelled as escapes).
+const char16_t kChineseDays[] = u"\u4e00\u4e8c\u4e09\u56db\u4e94\u516d\u65e5";
 
 } // namespace
 
@@ -152,6 +154,39 @@ NumberFormat::NumberFormat(const QString &code)
         m_sections << parseSection(p);
 }
 
+// "<=9999999", ">=1000", "<>0", "=-1.5"; no condition when the limit is no number.
+NumberFormat::Condition NumberFormat::parseCondition(const QString &inner)
+{
+    static const struct
+    {
+        const char *text;
+        Condition::Op op;
+    } ops[] = {{"<=", Condition::LessOrEqual}, {">=", Condition::GreaterOrEqual}, {"<>", Condition::NotEqual},
+               {"<", Condition::Less},         {">", Condition::Greater},         {"=", Condition::Equal}};
+    for (const auto &o : ops) {
+        if (!inner.startsWith(QLatin1String(o.text)))
+            continue;
+        bool ok = false;
+        const double limit = inner.mid(qsizetype(qstrlen(o.text))).trimmed().toDouble(&ok);
+        return ok && std::isfinite(limit) ? Condition{o.op, limit} : Condition{};
+    }
+    return {};
+}
+
+bool NumberFormat::Condition::holds(double v) const
+{
+    switch (op) {
+    case Equal: return v == limit;
+    case NotEqual: return v != limit;
+    case Less: return v < limit;
+    case LessOrEqual: return v <= limit;
+    case Greater: return v > limit;
+    case GreaterOrEqual: return v >= limit;
+    case None: break;
+    }
+    return true;
+}
+
 NumberFormat::Section NumberFormat::parseSection(const QString &code)
 {
     Section s;
@@ -178,13 +213,23 @@ NumberFormat::Section NumberFormat::parseSection(const QString &code)
             i = end < 0 ? n : end;
             const QString lower = inner.toLower();
             if (inner.startsWith(QLatin1Char('$'))) {
-                literal(inner.mid(1, inner.indexOf(QLatin1Char('-')) < 0 ? -1 : inner.indexOf(QLatin1Char('-')) - 1));
+                // "[$¥-804]": a currency text, then the locale's number,
+                // whose low ten bits name the language (4 is Chinese).
+                const qsizetype dash = inner.indexOf(QLatin1Char('-'));
+                literal(inner.mid(1, dash < 0 ? -1 : dash - 1));
+                bool ok = false;
+                const uint locale = dash < 0 ? 0 : inner.mid(dash + 1).toUInt(&ok, 16);
+                if (ok)
+                    s.language = (locale & 0x3ff) == 0x04 ? Language::Chinese : Language::Other;
+            } else if (!inner.isEmpty() && QStringLiteral("<>=").contains(inner.at(0))) {
+                if (s.condition.op == Condition::None)
+                    s.condition = parseCondition(inner);
             } else if (!lower.isEmpty()
                        && (lower.count(QLatin1Char('h')) == lower.size() || lower.count(QLatin1Char('m')) == lower.size()
                            || lower.count(QLatin1Char('s')) == lower.size())) {
                 s.tokens.push_back({Token::Elapsed, lower});
             }
-            // Colours and conditions do not change the text.
+            // Colours do not change the text.
         } else if (rest.startsWith(QLatin1String("AM/PM"), Qt::CaseInsensitive)) {
             s.tokens.push_back({Token::AmPm, QStringLiteral("AM/PM")});
             i += 4;
@@ -201,6 +246,13 @@ NumberFormat::Section NumberFormat::parseSection(const QString &code)
                    && (code.at(i + 1) == QLatin1Char('+') || code.at(i + 1) == QLatin1Char('-'))) {
             s.tokens.push_back({Token::Exponent, QStringLiteral("E") + code.at(i + 1)});
             ++i;
+        } else if (rest.startsWith(QLatin1String("aaa"), Qt::CaseInsensitive)) {
+            // The day of the week in Chinese: "aaa" one character, "aaaa" with its prefix.
+            qsizetype j = i;
+            while (j < n && code.at(j).toLower() == QLatin1Char('a'))
+                ++j;
+            s.tokens.push_back({Token::DatePart, j - i > 3 ? QStringLiteral("aaaa") : QStringLiteral("aaa")});
+            i = j - 1;
         } else if (isDateLetter(c)) {
             qsizetype j = i;
             while (j < n && code.at(j).toLower() == c.toLower())
@@ -287,29 +339,58 @@ NumberFormat::Section NumberFormat::parseSection(const QString &code)
     return s;
 }
 
+const NumberFormat::Section *NumberFormat::sectionFor(double value, bool &signInSection) const
+{
+    signInSection = false;
+    const qsizetype count = m_sections.size();
+    const Condition &first = m_sections[0].condition;
+    const Condition none;
+    const Condition &second = count >= 2 ? m_sections[1].condition : none;
+    if (first.op == Condition::None && second.op == Condition::None) {
+        // Positive; negative; zero; text.
+        if (value < 0 && count >= 2 && !m_sections[1].isText) {
+            signInSection = true;
+            return &m_sections[1];
+        }
+        if (value == 0 && count >= 3 && !m_sections[2].isText)
+            return &m_sections[2];
+        return &m_sections[0];
+    }
+    // Conditions: the first section whose condition holds; after two
+    // conditions the third takes the rest, after one the second does.
+    const auto belowZero = [](const Condition &c) {
+        return c.limit == 0 && (c.op == Condition::Less || c.op == Condition::LessOrEqual);
+    };
+    int index = -1;
+    if (first.holds(value))
+        index = 0;
+    else if (count >= 2 && (second.op == Condition::None || second.holds(value)))
+        index = 1;
+    else if (count >= 3 && second.op != Condition::None)
+        index = 2;
+    if (index < 0 || m_sections[index].isText)
+        return nullptr;
+    // A section that holds only values below zero shows their minus itself,
+    // as does the second one after a first for zero and above.
+    const Condition &own = m_sections[index].condition;
+    signInSection = belowZero(own)
+                    || (index == 1 && own.op == Condition::None && first.limit == 0
+                        && (first.op == Condition::Greater || first.op == Condition::GreaterOrEqual));
+    return &m_sections[index];
+}
+
 QString NumberFormat::format(double value, bool date1904) const
 {
     if (m_sections.isEmpty() || !std::isfinite(value))
         return general(value);
-    const double original = value;
-    const Section *s = &m_sections[0];
-    bool minus = false;
-    if (value < 0) {
-        if (m_sections.size() >= 2 && !m_sections[1].isText) {
-            s = &m_sections[1];
-            value = -value;
-        } else {
-            minus = !s->isDate;
-        }
-    } else if (value == 0 && m_sections.size() >= 3 && !m_sections[2].isText) {
-        s = &m_sections[2];
-    }
-    if (s->isText || s->unsupported)
-        return general(original);
+    bool signInSection = false;
+    const Section *s = sectionFor(value, signInSection);
+    if (!s || s->isText || s->unsupported)
+        return general(value);
     if (s->isDate)
-        return formatDate(*s, value, date1904);
+        return value < 0 && signInSection ? formatDate(*s, -value, date1904) : formatDate(*s, value, date1904);
     const QString text = formatNumber(*s, std::fabs(value));
-    if (!minus)
+    if (value >= 0 || signInSection)
         return text;
     // No minus on a value that shows as zero.
     for (QChar c : text)
@@ -341,10 +422,12 @@ QString NumberFormat::formatNumber(const Section &s, double v) const
     const int intEnd = point >= 0 ? point : (exponent >= 0 ? exponent : int(s.tokens.size()));
     const int fracEnd = exponent >= 0 ? exponent : int(s.tokens.size());
     int intPlaces = 0, decimals = 0, expPlaces = 0;
-    bool grouping = false;
+    bool grouping = false, optionalPlace = false;
     for (int k = 0; k < intEnd; ++k) {
-        if (s.tokens[k].kind == Token::Digit)
+        if (s.tokens[k].kind == Token::Digit) {
             ++intPlaces;
+            optionalPlace = optionalPlace || s.tokens[k].text == QLatin1String("#");
+        }
         if (s.tokens[k].kind == Token::Thousands && intPlaces > 0)
             grouping = true;
     }
@@ -355,14 +438,22 @@ QString NumberFormat::formatNumber(const Section &s, double v) const
 
     int exp10 = 0;
     if (exponent >= 0 && v > 0) {
-        const int lead = std::max(1, intPlaces);
-        exp10 = int(std::floor(std::log10(v))) - (lead - 1);
-        v /= std::pow(10.0, exp10);
+        // Integer places with a '#' among them make the exponent a multiple
+        // of their count ("##0.0E+0": 12.3E+3); else they are all filled.
+        const int magnitude = int(std::floor(std::log10(v)));
+        const bool engineering = optionalPlace && intPlaces > 1;
+        const int step = engineering ? intPlaces : 1;
+        exp10 = engineering ? (magnitude >= 0 ? magnitude : magnitude - intPlaces + 1) / intPlaces * intPlaces
+                            : magnitude - (intPlaces - 1);
+        const double mantissa = v / std::pow(10.0, exp10);
+        if (!std::isfinite(mantissa) || mantissa == 0)
+            return general(v);
+        v = mantissa;
         QString i, f;
         decimalDigits(v, decimals, i, f);
-        if (i.size() > lead) { // rounded up to another power of ten
-            ++exp10;
-            v /= 10;
+        if (i.size() > intPlaces) { // rounded up to another power of ten
+            exp10 += step;
+            v /= std::pow(10.0, step);
         }
     }
     QString intDigits, fracDigits;
@@ -374,6 +465,8 @@ QString NumberFormat::formatNumber(const Section &s, double v) const
     const auto unfilled = [](const Token &t) {
         return t.text == QLatin1String("0") ? QStringLiteral("0") : t.text == QLatin1String("?") ? QStringLiteral(" ") : QString();
     };
+    // With no integer place (".00") the integer digits stand before the point.
+    const bool noIntegerPlace = intPlaces == 0 && exponent < 0;
     QVector<QString> placed(s.tokens.size());
     int remaining = int(intDigits.size());
     for (int k = intEnd - 1; k >= 0; --k) {
@@ -431,7 +524,8 @@ QString NumberFormat::formatNumber(const Section &s, double v) const
             out += placed[k];
             break;
         case Token::Point:
-            out += k == point ? QStringLiteral(".") : QString();
+            if (k == point)
+                out += (noIntegerPlace ? intDigits : QString()) + QLatin1Char('.');
             break;
         case Token::Thousands:
             break;
@@ -454,13 +548,23 @@ QString NumberFormat::formatDate(const Section &s, double serial, bool date1904)
     }
     if (serial < 0 || serial > 2958465.99999) // before 1900 or after 9999: no date to show
         return general(serial);
-    const double unitsPerSecond = std::pow(10.0, fractionDigits);
-    const qint64 units = qint64(std::llround(serial * 86400.0 * unitsPerSecond));
-    const qint64 perDay = qint64(86400 * unitsPerSecond);
+    // The fraction of a second is rounded to the digits the value holds (a
+    // spreadsheet keeps 15 significant digits); the places past them show zeros.
+    const double totalSeconds = serial * 86400.0;
+    const int wholeDigits = totalSeconds >= 1 ? int(std::floor(std::log10(totalSeconds))) + 1 : 1;
+    const int heldDigits = std::clamp(15 - wholeDigits, 0, fractionDigits);
+    qint64 unitsPerSecond = 1;
+    for (int k = 0; k < heldDigits; ++k)
+        unitsPerSecond *= 10;
+    const qint64 units = qint64(std::llround(totalSeconds * double(unitsPerSecond)));
+    const qint64 perDay = 86400 * unitsPerSecond;
     const qint64 days = units / perDay;
     const qint64 dayUnits = units % perDay;
-    const qint64 seconds = dayUnits / qint64(unitsPerSecond);
-    const qint64 fraction = dayUnits % qint64(unitsPerSecond);
+    const qint64 seconds = dayUnits / unitsPerSecond;
+    const qint64 fraction = dayUnits % unitsPerSecond;
+    const QString fractionText = heldDigits > 0 ? QString::number(fraction).rightJustified(heldDigits, QLatin1Char('0'))
+                                                    + QString(fractionDigits - heldDigits, QLatin1Char('0'))
+                                                : QString(fractionDigits, QLatin1Char('0'));
     const int hour = int(seconds / 3600), minute = int(seconds / 60 % 60), second = int(seconds % 60);
 
     int y = 1900, m = 1, d = 0, weekday = 6; // serial 0 is "1900-01-00", a Saturday
@@ -501,13 +605,18 @@ QString NumberFormat::formatDate(const Section &s, double serial, bool date1904)
             } else if (p.startsWith(QLatin1Char('s')))
                 out += p.size() == 1 ? QString::number(second) : padded(second, 2);
             else if (p.startsWith(QLatin1Char('.')))
-                out += QLatin1Char('.') + padded(fraction, fractionDigits).left(int(p.size()) - 1);
+                out += QLatin1Char('.') + fractionText.left(int(p.size()) - 1);
+            else if (p.startsWith(QLatin1Char('a')))
+                out += s.language == Language::Other ? (p.size() == 3 ? QString::fromLatin1(kDays[weekday]).left(3)
+                                                                      : QString::fromLatin1(kDays[weekday]))
+                                                     : (p.size() == 3 ? QString() : QStringLiteral("\u661f\u671f"))
+                                                           + QChar(kChineseDays[weekday]);
             break;
         case Token::AmPm: {
             const bool pm = hour >= 12;
             if (p == QLatin1String("A/P"))
                 out += pm ? QStringLiteral("P") : QStringLiteral("A");
-            else if (p == QLatin1String("AM/PM"))
+            else if (p == QLatin1String("AM/PM") && s.language != Language::Chinese)
                 out += pm ? QStringLiteral("PM") : QStringLiteral("AM");
             else
                 out += pm ? QStringLiteral("\u4e0b\u5348") : QStringLiteral("\u4e0a\u5348");

@@ -5,9 +5,10 @@
 
 // A cell's number format as a spreadsheet applies it when it shows the cell:
 // dates and times from day serials, zero padding, fixed decimals, thousands
-// separators, percentages, scientific notation and literal text. A format
-// this does not know (fractions, conditions it cannot weigh) shows the value
-// as the General format does, so a value is never lost.
+// separators, percentages, scientific and engineering notation, conditions
+// that choose the section, Chinese day and half-day words and literal text.
+// A format this does not know (fractions) shows the value as the General
+// format does, so a value is never lost.
 class NumberFormat
 {
 public:
@@ -31,17 +32,33 @@ private:
     {
         enum Kind { Literal, Digit, Point, Thousands, Percent, Exponent, DatePart, AmPm, Elapsed };
         Kind kind;
-        QString text; // the literal, the placeholder ('0', '#', '?'), the date part ("yyyy", "mm"), "E+"
+        QString text; // the literal, the placeholder ('0', '#', '?'), the date part ("yyyy", "mm", "aaa"), "E+"
     };
+    // A condition in brackets ("[>=1000]") that chooses the section.
+    struct Condition
+    {
+        enum Op { None, Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual };
+        Op op = None;
+        double limit = 0;
+        bool holds(double v) const;
+    };
+    static Condition parseCondition(const QString &inner);
+    // The language a locale tag ("[$-804]") names, for day and half-day words.
+    enum class Language { Unnamed, Chinese, Other };
     struct Section
     {
         QVector<Token> tokens;
+        Condition condition;
+        Language language = Language::Unnamed;
         bool isDate = false;
         bool isText = false;
         bool unsupported = false;
         int scale = 0; // thousands divisors from trailing commas
     };
     static Section parseSection(const QString &code);
+    // The section that shows the value, and whether it shows the value's
+    // minus itself (a section for negatives); null when none does.
+    const Section *sectionFor(double value, bool &signInSection) const;
     QString formatNumber(const Section &s, double value) const;
     QString formatDate(const Section &s, double value, bool date1904) const;
 

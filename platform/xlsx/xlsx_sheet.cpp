@@ -6,6 +6,7 @@
 #include <quazip/quazipfile.h>
 
 #include <QBuffer>
+#include <QDebug>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QHash>
@@ -34,6 +35,8 @@ public:
     }
     bool isSequential() const override { return true; }
     QString failure() const { return m_failure; }
+    // The read was stopped or ran out of time: no bound of this part.
+    bool interrupted() const { return m_interrupted; }
     // The XML reader got its next token: what it reads from here on is
     // held in memory until the token after it.
     void tokenRead() { m_tokenAt = m_read; }
@@ -70,12 +73,14 @@ protected:
         }
         if (m_deadline.hasExpired()) {
             m_failure = QStringLiteral("reading took longer than %1 s").arg(XlsxSheet::kMaxReadSeconds);
+            m_interrupted = true;
             return -1;
         }
         if (m_progress && m_read - m_told >= (qint64(256) << 10)) {
             m_told = m_read;
             if (!m_progress(int(std::min<qint64>(999, m_read * 1000 / m_expected)))) {
                 m_failure = QStringLiteral("stopped");
+                m_interrupted = true;
                 return -1;
             }
         }
@@ -95,6 +100,7 @@ private:
     qint64 m_told = 0;
     XlsxSheet::Progress m_progress;
     QString m_failure;
+    bool m_interrupted = false;
 };
 
 // A small part read whole; false when it is missing or too large.
@@ -197,8 +203,16 @@ public:
         if (m_zip.setCurrentFile("xl/sharedStrings.xml")
             && !readPart(kMaxSharedStringsBytes, stopOnly, &Reader::sharedStrings))
             return false;
-        if (m_zip.setCurrentFile("xl/styles.xml") && !readPart(kMaxStylesBytes, stopOnly, &Reader::styles))
-            return false;
+        if (m_zip.setCurrentFile("xl/styles.xml") && !readPart(kMaxStylesBytes, stopOnly, &Reader::styles)) {
+            // Styles never cost the values: past a bound or unreadable,
+            // every number shows as General. A stop still stops.
+            if (m_interrupted)
+                return false;
+            qWarning() << "XlsxSheet::load" << m_sheet.m_error << "- the numbers show as General";
+            m_sheet.m_error.clear();
+            m_formats.clear();
+            m_styles.clear();
+        }
         const WorkbookFacts workbook = readWorkbook(m_zip);
         m_date1904 = workbook.date1904;
         const QString &sheetPart = workbook.firstSheet;
@@ -226,6 +240,7 @@ private:
         m_part = &part;
         const bool ok = (this->*body)(xml);
         m_part = nullptr;
+        m_interrupted = part.interrupted();
         if (!part.failure().isEmpty())
             m_sheet.m_error = part.failure();
         else if (xml.hasError())
@@ -278,7 +293,9 @@ private:
     }
 
     // The number format of every cell style: custom codes by number first,
-    // then the cell styles (<cellXfs>) that name them.
+    // then the cell styles (<cellXfs>) that name them. The named styles are
+    // not needed: those before the cell styles are passed over, and the
+    // part is read no further than the cell styles' end.
     bool styles(QXmlStreamReader &xml)
     {
         QHash<int, QString> custom;
@@ -287,7 +304,7 @@ private:
         while (!xml.atEnd()) {
             next(xml);
             if (xml.isEndElement() && xml.name() == QLatin1String("cellXfs"))
-                inCellStyles = false;
+                return true;
             if (!xml.isStartElement())
                 continue;
             const QXmlStreamAttributes attrs = xml.attributes();
@@ -431,6 +448,7 @@ private:
     const Progress &m_progress;
     const QDeadlineTimer m_deadline{std::chrono::seconds(kMaxReadSeconds)};
     CappedPart *m_part = nullptr;
+    bool m_interrupted = false;
     std::vector<NumberFormat> m_formats;     // one per number format the styles use
     std::vector<std::uint16_t> m_styles;     // cell style -> its format
     const NumberFormat m_general;

@@ -31,7 +31,9 @@ public:
     static constexpr qsizetype kMaxTextChars = qsizetype(32) << 20;
     static constexpr qint64 kMaxOtherPartBytes = qint64(1) << 20;
     // Cell styles and their number formats: a workbook allows 64,000 styles
-    // and format codes of 255 characters; more are shown as General.
+    // and format codes of 255 characters; more are shown as General. A
+    // styles part that breaks a bound or cannot be read never refuses the
+    // sheet: all its numbers show as General.
     static constexpr qint64 kMaxStylesBytes = qint64(16) << 20;
     static constexpr int kMaxCellStyles = 65536;
     static constexpr int kMaxFormatCodeChars = 255;

@@ -54,6 +54,7 @@ private slots:
     {
         qputenv("SPOOLSMITH_FAKE_CAMERA", "1");
         SpoolsmithApp::instance()->stopCameraFrames();
+        LogCapture::clear(); // each case counts only its own lines
         Config::setInstance(nullptr);
         m_config.reset();
     }
@@ -115,8 +116,8 @@ private slots:
         qputenv("SPOOLSMITH_FAKE_CAMERA", "0");
         QVERIFY(camera->stopGrabbing("1"));
         QTRY_VERIFY_WITH_TIMEOUT(!camera->isOpen("1"), 5000);
-        QVERIFY(!app->currentFrame().isNull()); // the last frame is still shown
-        QVERIFY(!capture());                     // but answers no request
+        QTRY_VERIFY_WITH_TIMEOUT(app->currentFrame().isNull(), 5000); // its last frame is stale
+        QVERIFY(!capture());                                          // and answers no request
         QCOMPARE(inspected.load(), 1);
         const auto lossLines = [] {
             return LogCapture::criticals().filter(QStringLiteral("the stream failed")).size();
@@ -130,6 +131,39 @@ private slots:
         QCOMPARE(inspected.load(), 2);
         QCOMPARE(lossLines(), 1);
         app->setLabelInspection({});
+    }
+
+    // Once the check camera's stream fails its last frame is stale: nothing
+    // shows it, fps says no camera and saving it fails with the reason,
+    // whether the camera is gone or comes back by itself; grabbing again
+    // brings all of it back.
+    void lostCameraShowsAsLost_data()
+    {
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("unplugged") << false;
+        QTest::newRow("stream stopped, still listed") << true;
+    }
+
+    void lostCameraShowsAsLost()
+    {
+        QFETCH(bool, listed);
+        SpoolsmithApp *app = SpoolsmithApp::instance();
+        LogCapture log(LogCapture::Quiet);
+        const QString base = m_dir.filePath(QStringLiteral("lost"));
+        const auto grabbing = [app, &base] { return !app->framePath().isEmpty() && app->fps() > 0 && app->saveFrame(base); };
+        app->chooseCheckCamera();
+        QVERIFY(app->startCameraFrames());
+        QTRY_VERIFY_WITH_TIMEOUT(grabbing(), 10000);
+
+        if (!listed)
+            qputenv("SPOOLSMITH_FAKE_CAMERA", "0");
+        QVERIFY(HKCamera::instance()->stopGrabbing("1"));
+        QTRY_VERIFY_WITH_TIMEOUT(!app->saveFrame(base) && app->fps() == 0 && app->framePath().isEmpty(), 2000);
+        QVERIFY(app->currentFrame().isNull());
+        QVERIFY(!LogCapture::criticals().filter(QStringLiteral("SpoolsmithApp::saveFrame")).filter(QStringLiteral("stream failed")).isEmpty());
+
+        qputenv("SPOOLSMITH_FAKE_CAMERA", "1");
+        QTRY_VERIFY_WITH_TIMEOUT(grabbing(), 10000);
     }
 
     void loopHoldsItsPeriodAndStops()

@@ -235,15 +235,22 @@ private slots:
     {
         const QByteArray styles =
             "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-            "<numFmts count=\"3\"><numFmt numFmtId=\"176\" formatCode=\"000000\"/>"
+            "<numFmts count=\"10\"><numFmt numFmtId=\"176\" formatCode=\"000000\"/>"
             "<numFmt numFmtId=\"177\" formatCode=\"0.00_);[Red]\\(0.00\\)\"/>"
-            "<numFmt numFmtId=\"178\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;;@\"/></numFmts>"
+            "<numFmt numFmtId=\"178\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;;@\"/>"
+            "<numFmt numFmtId=\"179\" formatCode=\"[&gt;=1000000]0.0,,&quot;M&quot;;[&gt;=1000]0.0,&quot;K&quot;;0\"/>"
+            "<numFmt numFmtId=\"180\" formatCode=\"[&lt;=9999999]###-####;(###) ###-####\"/>"
+            "<numFmt numFmtId=\"181\" formatCode=\".00\"/><numFmt numFmtId=\"182\" formatCode=\"[$-804]aaaa\"/>"
+            "<numFmt numFmtId=\"183\" formatCode=\"[$-804]aaa\"/><numFmt numFmtId=\"184\" formatCode=\"[$-804]AM/PM h:mm\"/>"
+            "<numFmt numFmtId=\"185\" formatCode=\"hh:mm:ss.00000000000000\"/></numFmts>"
             "<cellStyleXfs count=\"1\"><xf numFmtId=\"14\" fontId=\"0\"/></cellStyleXfs>"
-            "<cellXfs count=\"10\"><xf numFmtId=\"0\" xfId=\"0\"/><xf numFmtId=\"14\" applyNumberFormat=\"1\"/>"
+            "<cellXfs count=\"18\"><xf numFmtId=\"0\" xfId=\"0\"/><xf numFmtId=\"14\" applyNumberFormat=\"1\"/>"
             "<xf numFmtId=\"176\" applyNumberFormat=\"1\"/><xf numFmtId=\"2\" applyNumberFormat=\"1\"/>"
             "<xf numFmtId=\"1\" applyNumberFormat=\"1\"/><xf numFmtId=\"177\" applyNumberFormat=\"1\"/>"
             "<xf numFmtId=\"22\" applyNumberFormat=\"1\"/><xf numFmtId=\"178\" applyNumberFormat=\"1\"/>"
-            "<xf numFmtId=\"20\" applyNumberFormat=\"1\"/><xf numFmtId=\"3\" applyNumberFormat=\"1\"/></cellXfs>"
+            "<xf numFmtId=\"20\" applyNumberFormat=\"1\"/><xf numFmtId=\"3\" applyNumberFormat=\"1\"/>"
+            "<xf numFmtId=\"179\"/><xf numFmtId=\"180\"/><xf numFmtId=\"181\"/><xf numFmtId=\"182\"/>"
+            "<xf numFmtId=\"183\"/><xf numFmtId=\"184\"/><xf numFmtId=\"48\"/><xf numFmtId=\"185\"/></cellXfs>"
             "</styleSheet>";
         const QByteArray strings =
             "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"3\" uniqueCount=\"3\">"
@@ -269,6 +276,25 @@ private slots:
             {"<c r=\"%1\" s=\"7\"><v>45306</v></c>", "2024年1月15日"},
             {"<c r=\"%1\" s=\"8\"><v>0.75</v></c>", "18:00"},
             {"<c r=\"%1\" s=\"9\"><v>1234567.4</v></c>", "1,234,567"},
+            // Conditions choose the section: two and an else, one and the rest.
+            {"<c r=\"%1\" s=\"10\"><v>500</v></c>", "500"},
+            {"<c r=\"%1\" s=\"10\"><v>5000</v></c>", "5.0K"},
+            {"<c r=\"%1\" s=\"10\"><v>2500000</v></c>", "2.5M"},
+            {"<c r=\"%1\" s=\"10\"><v>-5000</v></c>", "-5000"},
+            {"<c r=\"%1\" s=\"11\"><v>2125551234</v></c>", "(212) 555-1234"},
+            {"<c r=\"%1\" s=\"11\"><v>5551234</v></c>", "555-1234"},
+            {"<c r=\"%1\" s=\"12\"><v>12.5</v></c>", "12.50"},
+            {"<c r=\"%1\" s=\"12\"><v>0.5</v></c>", ".50"},
+            {"<c r=\"%1\" s=\"13\"><v>45292</v></c>", "星期一"},
+            {"<c r=\"%1\" s=\"14\"><v>45298</v></c>", "日"},
+            {"<c r=\"%1\" s=\"15\"><v>0.5868055555555556</v></c>", "下午 2:05"},
+            {"<c r=\"%1\" s=\"15\"><v>0.3368055555555556</v></c>", "上午 8:05"},
+            {"<c r=\"%1\" s=\"16\"><v>12345</v></c>", "12.3E+3"},
+            {"<c r=\"%1\" s=\"16\"><v>0.00123</v></c>", "1.2E-3"},
+            {"<c r=\"%1\" s=\"16\"><v>999999</v></c>", "1.0E+6"},
+            {"<c r=\"%1\" s=\"17\"><v>0.5732653356481482</v></c>", "13:45:30.12500000000000"},
+            {"<c r=\"%1\" s=\"17\"><v>0.3368923611111111</v></c>", "08:05:07.50000000000000"},
+            {"<c r=\"%1\" s=\"17\"><v>45292.3368923611</v></c>", "08:05:07.50000000000000"},
             {"<c r=\"%1\" t=\"s\"><v>1</v></c>", "東京"},
             {"<c r=\"%1\" t=\"s\"><v>2</v></c>", "line1\r"},
             {"<c r=\"%1\" t=\"inlineStr\"><is><t>a_x005F_x000D_b_x000a_</t></is></c>", "a_x000D_b\n"},
@@ -363,6 +389,57 @@ private slots:
         QCOMPARE(read.row(rows - 1), lastRow);
         QCOMPARE(read.cell(rows - 1, lastRow.size() - 1), lastRow.value(lastRow.size() - 1));
         QVERIFY(read.row(rows - 2).isEmpty());
+    }
+
+    // A styles part never costs the values: past a bound or unreadable, the
+    // numbers show as General, said once in the log; named styles past the
+    // cell styles are not read at all.
+    void stylesNeverCostTheValues_data()
+    {
+        QTest::addColumn<QByteArray>("styles");
+        QTest::addColumn<QString>("logged"); // empty: the formats hold
+        QTest::addColumn<QString>("shown");
+
+        const QByteArray head = "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                                "<numFmts count=\"1\"><numFmt numFmtId=\"176\" formatCode=\"000000\"/></numFmts>";
+        const QByteArray cellStyles = "<cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"176\"/></cellXfs>";
+        // Named styles as years of copying leave them, each of its own font.
+        QByteArray named, names;
+        for (int i = 0; names.size() <= (17 << 20); ++i) {
+            const QByteArray n = QByteArray::number(quint32(i) * 2654435761u, 36);
+            named += "<xf numFmtId=\"0\" fontId=\"" + n + "\" borderId=\"" + QByteArray::number(i) + "\"/>";
+            names += "<cellStyle name=\"Style " + n + "\" xfId=\"" + QByteArray::number(i) + "\"/>";
+        }
+        QByteArray alike;
+        for (int i = 0; i < 100000; ++i)
+            alike += "<xf numFmtId=\"0\" fontId=\"0\"/>";
+        QTest::newRow("named styles past the cap")
+            << head + "<cellStyleXfs>" + named + "</cellStyleXfs>" + cellStyles + "</styleSheet>"
+            << "xl/styles.xml inflates past 16 MiB" << "123";
+        QTest::newRow("named styles past the ratio")
+            << head + "<cellStyleXfs>" + alike + "</cellStyleXfs>" + cellStyles + "</styleSheet>"
+            << "xl/styles.xml inflates more than 200 times" << "123";
+        QTest::newRow("not XML") << head + "<cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"176\"/><</cellXfs>" << "xl/styles.xml:" << "123";
+        QTest::newRow("names after the cell styles past the cap")
+            << head + cellStyles + "<cellStyles>" + names + "</cellStyles></styleSheet>" << QString() << "000123";
+    }
+    void stylesNeverCostTheValues()
+    {
+        QFETCH(QByteArray, styles);
+        QFETCH(QString, logged);
+        QFETCH(QString, shown);
+        const QRegularExpression general(QStringLiteral("styles.*General"));
+        QTest::failOnWarning(general);
+        if (!logged.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QRegularExpression::escape(logged) + ".*General"));
+        const QString path = f.dir->filePath("styled.xlsx");
+        QVERIFY(writeTestXlsxParts(path, sheetXml("<row><c s=\"1\"><v>123</v></c></row><row><c><v>2</v></c></row>"), {},
+                                   styles));
+        XlsxSheet read;
+        QVERIFY2(read.load(path), qPrintable(read.error()));
+        QCOMPARE(read.rowCount(), 2);
+        QCOMPARE(read.row(0), QStringList{shown});
+        QCOMPARE(read.row(1), QStringList{"2"});
     }
 
     // A large sheet is read beside the GUI thread, its progress shown; the
