@@ -12,6 +12,7 @@
 #include "app/print/print_file.h"
 #include "app/print/printers.h"
 #include "app/setting_changes/setting_changes.h"
+#include "app/task/task_counters.h"
 #include "app/task/task_settings.h"
 #include "machine/trv610plus.h"
 #include "settings/config.h"
@@ -99,6 +100,7 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
     };
     const JobGuard jobGuard([this] { return taskStatus(); }, fileHooks.showMessage);
     fileHooks.jobGuard = jobGuard;
+    fileHooks.otherPagesChosen = [this] { m_counters->forgetOwedCuts(); };
     m_printFile->setHooks(std::move(fileHooks));
     m_printers = std::make_unique<Printers>(services);
     m_printers->setJobGuard(jobGuard);

@@ -692,6 +692,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>The cut file is still loading, please wait 
 </translation>
     </message>
+    <message>
+        <source>打印份数已完成，请清零后再开始 
+</source>
+        <translation>The print preset is reached: reset the counts before starting 
+</translation>
+    </message>
 </context>
 <context>
     <name>LostLabelView</name>

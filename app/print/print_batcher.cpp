@@ -42,6 +42,9 @@ PrintBatcher::Decision PrintBatcher::decide(const Rollers &r)
     int n = r.copiesOnce;
     if (r.printTaskCopies > 0 && r.printCopies + n > r.printTaskCopies)
         n = r.printTaskCopies - r.printCopies;
+    // The preset's pages are out: never a page past it.
+    if (n < 1)
+        return d;
     const double buffer = (r.printedLength - r.cutLength) / 10.0 - (r.printRollerAtStart - r.printRoller) * 4.0
         - 2 * (r.filmRollerAtStart - r.filmRoller);
     const double room = (r.printRollerMax - r.printRoller) * 4.0;

@@ -35,6 +35,7 @@ void PrintFile::setPrintFile(const QString &path)
 {
     if (m_hooks.jobGuard.refuse("SpoolsmithApp::setPrintFile", path))
         return;
+    choosePages(path);
     if (path.right(3).toLower() == QLatin1String("tva")) {
         chooseDataSource(path);
         if (m_hooks.cutFile && m_hooks.cutFile().isEmpty() && m_hooks.openTvaCutFile)
@@ -45,6 +46,18 @@ void PrintFile::setPrintFile(const QString &path)
     openPrintPdf(path);
     m_records.setWorkRecordPrintFile(path);
     askCutFile(path);
+}
+
+void PrintFile::choosePages(const QString &path)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (path == m_chosenPrintFile)
+            return;
+        m_chosenPrintFile = path;
+    }
+    if (m_hooks.otherPagesChosen)
+        m_hooks.otherPagesChosen();
 }
 
 void PrintFile::askCutFile(const QString &printPath)
@@ -164,6 +177,8 @@ void PrintFile::setDataSource(const QString &path)
         return;
     if (!spoolsmith::storeAndNotify(m_lock, m_dataSource, path, [] {}))
         return;
+    if (m_hooks.otherPagesChosen)
+        m_hooks.otherPagesChosen();
     m_records.setWorkRecordDataSource(path);
     setEnabledDataSource(!path.isEmpty());
     readDataSource(path);

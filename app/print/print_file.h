@@ -39,6 +39,9 @@ public:
         std::function<void(const QString &)> showMessage; // the driver's errorMessage
         // The operator's choices wait until the job has ended.
         JobGuard jobGuard;
+        // The operator chose another print file or data source: pages of
+        // the one before left on the web are no longer cut.
+        std::function<void()> otherPagesChosen;
     };
 
     explicit PrintFile(ProductionRecords &records, QObject *parent = nullptr);
@@ -111,6 +114,7 @@ private:
     void readDataSource(const QString &path);
     void onDataSourceRead(const QString &path, std::shared_ptr<const VariableData> data);
     void askCutFile(const QString &printPath);
+    void choosePages(const QString &path);
 
     ProductionRecords &m_records;
     Hooks m_hooks;
@@ -121,6 +125,7 @@ private:
     QString m_printCutFile;
     QString m_printTip;
     QString m_dataSource;
+    QString m_chosenPrintFile; // the operator's, a template or a PDF
     QSizeF m_printPageSize;
     std::atomic<bool> m_enabledDataSource{false};
     std::atomic<int> m_dataIndex{1};

@@ -21,8 +21,9 @@ DbConfig *ProductionRecords::store() const
 void ProductionRecords::beginWorkRecord()
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    // A new job starts its own counts; the files stay those chosen.
-    m_printWorkRecord.timestamp = QDateTime::currentDateTime();
+    // A new job starts its own counts; the files stay those chosen. Its key
+    // is never an earlier job's, however soon it follows.
+    m_printWorkRecord.timestamp = nextRecordTime();
     m_printWorkRecord.cutCnt = 0;
     m_printWorkRecord.printCnt = 0;
     m_printWorkRecord.checkCnt = 0;
@@ -50,13 +51,18 @@ void ProductionRecords::setWorkRecordDataSource(const QString &file)
     m_printWorkRecord.dataSourceFile = file;
 }
 
-void ProductionRecords::recordCutCopy(double pageHeightMm)
+void ProductionRecords::recordCutCopy(double pageHeightMm, bool earlierJobsPage)
 {
     quint32 code = 0;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_printWorkRecord.cutCnt += 1;
         code = m_taskRecord.code;
+        // The running job's record is written whole at its first printed
+        // page: a cut of another job's page must not be in it.
+        const bool known = code != 0 && !m_taskRecord.timestamp.isNull();
+        const bool runningJobs = known ? m_cutWorkRecord.timestamp == m_printWorkRecord.timestamp : !earlierJobsPage;
+        if (runningJobs)
+            m_printWorkRecord.cutCnt += 1;
     }
     if (Config *config = m_services.config()) {
         // One write for the copy and the scans that found its page.

@@ -26,8 +26,10 @@ public:
     void setWorkRecordPrintFile(const QString &file);
     void setWorkRecordDataSource(const QString &file);
     // The counting half of a finished cut copy: the day's and total copies
-    // and cut length, and the batch's records.
-    void recordCutCopy(double pageHeightMm);
+    // and cut length, and the batch's records. The cut counts on the job
+    // that printed the page: found by its page code, else the running job
+    // unless earlierJobsPage (a page an earlier job left uncut).
+    void recordCutCopy(double pageHeightMm, bool earlierJobsPage = false);
     // Counts other parts hold back (the mark scans), written with each copy.
     void setPendingCounts(std::function<WorkDataRecord()> take) { m_pendingCounts = std::move(take); }
     void updateTaskWorkRecords();

@@ -46,7 +46,7 @@ TaskControl::~TaskControl()
     joinControlThreads();
 }
 
-bool TaskControl::startChecks()
+bool TaskControl::startChecks(bool recount)
 {
     TRV610Plus *device = m_services.device();
     QString message;
@@ -68,10 +68,16 @@ bool TaskControl::startChecks()
     // The print file still holds a row of the sheet before.
     if (m_settings.enablePrint() && m_hooks.dataSourceUnreadable && m_hooks.dataSourceUnreadable())
         message += QCoreApplication::translate("PrintFile", "数据源无法读取") + QStringLiteral(" \n");
-    // Printing went past the last row: a job would end at once; the operator
-    // chooses a row first.
-    if (m_settings.enablePrint() && m_hooks.dataSourceEnded && m_hooks.dataSourceEnded())
-        message += QCoreApplication::translate("PrintFile", "数据源已到最后一行，打印停止") + QStringLiteral(" \n");
+    // Printing is over and nothing printed waits for the cutter: a job would
+    // end at once; the operator chooses a row, or starts the counts over.
+    const bool owed = !recount && m_counters.cutTaskCopies() != 0 && m_counters.owedCuts() > 0;
+    if (jobPrints() && !owed) {
+        const PrintingEnd end = printingEnd(recount);
+        if (end == PrintingEnd::DataEnded)
+            message += QCoreApplication::translate("PrintFile", "数据源已到最后一行，打印停止") + QStringLiteral(" \n");
+        else if (end == PrintingEnd::PresetReached)
+            message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印份数已完成，请清零后再开始 \n"));
+    }
     // The job would cut the old scene, and the new one replace it mid-job.
     if (m_hooks.cutFileOpening && m_hooks.cutFileOpening())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "切割文件正在载入，请稍后 \n"));
@@ -99,7 +105,7 @@ void TaskControl::startTask(bool recount, bool once)
     m_settings.load();
     if (once)
         m_settings.startRunOnce();
-    if (!startChecks()) {
+    if (!startChecks(recount)) {
         m_settings.load();
         return;
     }
@@ -107,7 +113,7 @@ void TaskControl::startTask(bool recount, bool once)
     if (recount)
         m_counters.reset();
     m_hooks.prepareRun();
-    m_counters.startRun(device->filmRoller(), device->printRoller());
+    m_counters.startRun(device->filmRoller(), device->printRoller(), m_counters.cutTaskCopies() != 0);
     m_records.beginWorkRecord();
 
     qInfo() << "SpoolsmithApp::startTask" << "cut" << m_counters.cutTaskCopies() << "print"
@@ -118,7 +124,9 @@ void TaskControl::startTask(bool recount, bool once)
 bool TaskControl::finishedOneCopies()
 {
     if (m_settings.runOnce()) {
-        // The trial copy is neither counted nor repeated.
+        // The trial copy is neither counted nor repeated; a page printed
+        // ahead that it cut is owed no more.
+        m_counters.takeOwedCut();
         m_settings.load();
         return false;
     }
@@ -129,13 +137,16 @@ bool TaskControl::finishedOneCopies()
     if (cuts) {
         const double height = qMax(0.0, m_hooks.cutPageHeight());
         // One write for the day's and total counters and the batch records.
-        m_records.recordCutCopy(height);
+        m_records.recordCutCopy(height, m_counters.nextCutIsEarlierJobs());
         m_counters.addCutCopy(height);
     }
     if (cutTask >= 1 && m_counters.cutCopies() >= cutTask)
         return false;
     if (printingOver())
         return false;
+    // A job that prints and cuts goes on until what it printed is cut.
+    if (cuts && jobPrints())
+        return true;
     const int printTask = m_counters.printTaskCopies();
     if (printTask < 1)
         return true;
@@ -147,23 +158,43 @@ bool TaskControl::jobCuts() const
     return m_hooks.taskStatus() != 2 ? m_jobCuts.load() : m_counters.cutTaskCopies() != 0;
 }
 
+bool TaskControl::jobPrints() const
+{
+    return m_settings.enablePrint() && !m_settings.runOnce();
+}
+
+TaskControl::PrintingEnd TaskControl::printingEnd(bool recount) const
+{
+    if (!jobPrints())
+        return PrintingEnd::Printing;
+    if (m_hooks.dataSourceEnded && m_hooks.dataSourceEnded())
+        return PrintingEnd::DataEnded;
+    if (m_hooks.dataRowFailed && m_hooks.dataRowFailed())
+        return PrintingEnd::RowFailed;
+    const int printTask = m_counters.printTaskCopies();
+    if (printTask >= 1 && !recount && m_counters.printCopies() >= printTask)
+        return PrintingEnd::PresetReached;
+    if (m_hooks.printFailed && m_hooks.printFailed())
+        return PrintingEnd::PrintFailed;
+    return PrintingEnd::Printing;
+}
+
 bool TaskControl::printingOver()
 {
-    if (m_settings.runOnce() || !m_settings.enablePrint())
+    const PrintingEnd end = printingEnd();
+    if (end == PrintingEnd::Printing)
         return false;
-    const bool ended = m_hooks.dataSourceEnded && m_hooks.dataSourceEnded();
-    const bool rowFailed = m_hooks.dataRowFailed && m_hooks.dataRowFailed();
-    if (!ended && !rowFailed && !(m_hooks.printFailed && m_hooks.printFailed()))
+    // Pages printed before are still cut, those earlier jobs left on the
+    // web included; none is searched for past them.
+    const int owed = jobCuts() ? m_counters.owedCuts() : 0;
+    if (owed > 0)
         return false;
-    // Pages printed before the end are still cut; none is searched for
-    // past them.
-    if (jobCuts() && m_counters.runCutCopies() < m_counters.runPrintCopies())
-        return false;
-    qInfo() << "SpoolsmithApp::finishedOneCopies"
-            << (ended ? "the data source's last row is printed"
-                      : rowFailed ? "a data row was not written" : "a print failed")
-            << "printed"
-            << m_counters.runPrintCopies() << "cut" << m_counters.runCutCopies() << "- job ends";
+    const char *why = end == PrintingEnd::DataEnded ? "the data source's last row is printed"
+        : end == PrintingEnd::RowFailed             ? "a data row was not written"
+        : end == PrintingEnd::PrintFailed           ? "a print failed"
+                                                    : "the print preset is reached";
+    qInfo() << "SpoolsmithApp::finishedOneCopies" << why << "printed" << m_counters.runPrintCopies() << "cut"
+            << m_counters.runCutCopies() << "- job ends";
     return true;
 }
 

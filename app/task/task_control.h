@@ -55,13 +55,23 @@ public:
                 Hooks hooks);
     ~TaskControl();
 
-    bool startChecks();
+    // recount: the start will zero the counts first.
+    bool startChecks(bool recount = false);
     void startTask(bool recount, bool once);
     // true: another copy is due.
     bool finishedOneCopies();
-    // Printing is over (the end of the data, a row that failed, a print
-    // that failed) and every page the job printed is cut: nothing is left
-    // for the job to do.
+    // Why the job prints no more pages; Printing while it still does.
+    enum class PrintingEnd {
+        Printing,
+        PresetReached, // the print preset's pages are printed
+        DataEnded, // variable data printed its last row
+        RowFailed, // variable data's next row could not be written, or its sheet read
+        PrintFailed, // a print of the job failed (the operator was told)
+    };
+    // recount: as it will be once the counts are zeroed.
+    PrintingEnd printingEnd(bool recount = false) const;
+    // The job prints no more and, in a job that cuts, every page owed to the
+    // cutter is cut: nothing is left for the job to do.
     bool printingOver();
     // The job the driver starts cuts or only prints: it counts as that kind.
     void setJobCuts(bool cuts) { m_jobCuts.store(cuts); }
@@ -78,6 +88,8 @@ private:
     // The job cuts (its kind, fixed at its start); outside a job the cut
     // preset decides, as for a job started now.
     bool jobCuts() const;
+    // The job prints pages (printing on, not a trial copy).
+    bool jobPrints() const;
     bool claim(bool waitForRunning);
     void release();
     void pauseOrResume(TRV610Plus *device, bool resume);

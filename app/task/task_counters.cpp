@@ -36,10 +36,14 @@ void TaskCounters::reset()
     setCheckedCopies(0);
     m_printCopiesAtStart.store(0);
     m_cutCopiesAtStart.store(0);
+    // The operator starts the counts over: nothing is owed any more.
+    m_owedAtStart.store(0);
 }
 
-void TaskCounters::startRun(double filmRoller, double printRoller)
+void TaskCounters::startRun(double filmRoller, double printRoller, bool cuts)
 {
+    m_owedAtStart.store(owedCuts());
+    m_runCuts.store(cuts);
     m_printCopiesAtStart.store(printCopies());
     m_cutCopiesAtStart.store(cutCopies());
     std::lock_guard<std::mutex> lock(m_lengthLock);
@@ -47,6 +51,27 @@ void TaskCounters::startRun(double filmRoller, double printRoller)
     m_printedLength = 0.0;
     m_filmRollerAtStart = filmRoller;
     m_printRollerAtStart = printRoller;
+}
+
+int TaskCounters::owedCuts() const
+{
+    // A print-only job's pages are never cut, so never owed.
+    const int run = m_runCuts.load() ? runPrintCopies() - runCutCopies() : 0;
+    return qMax(0, m_owedAtStart.load() + run);
+}
+
+void TaskCounters::takeOwedCut()
+{
+    int owed = m_owedAtStart.load();
+    while (owed > 0 && !m_owedAtStart.compare_exchange_weak(owed, owed - 1)) {
+    }
+}
+
+void TaskCounters::forgetOwedCuts()
+{
+    m_owedAtStart.store(0);
+    m_printCopiesAtStart.store(printCopies());
+    m_cutCopiesAtStart.store(cutCopies());
 }
 
 void TaskCounters::addCutCopy(double pageHeightMm)

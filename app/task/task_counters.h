@@ -28,11 +28,24 @@ public:
     // Printed, cut and checked copies back to 0.
     void reset();
 
-    // A new job: lengths from 0, the roller readings as its start point.
-    void startRun(double filmRoller, double printRoller);
+    // A new job: lengths from 0, the roller readings as its start point;
+    // cuts when it is a print-and-cut job. What the jobs before left owed to
+    // the cutter stays owed.
+    void startRun(double filmRoller, double printRoller, bool cuts = false);
     // Pages printed, and copies cut, since the job started.
     int runPrintCopies() const { return printCopies() - m_printCopiesAtStart.load(); }
     int runCutCopies() const { return cutCopies() - m_cutCopiesAtStart.load(); }
+    // Pages print-and-cut jobs printed that no cut has taken yet: they are on
+    // the web ahead of the cutter, which owes them a cut. Held in memory with
+    // the counts, so forgotten with them at a restart.
+    int owedCuts() const;
+    // The next cut takes a page an earlier job printed (the owed pages come
+    // first on the web).
+    bool nextCutIsEarlierJobs() const { return runCutCopies() < m_owedAtStart.load(); }
+    // A cut not counted (a trial copy) took the first owed page.
+    void takeOwedCut();
+    // The operator chose other pages to print: those owed are not looked for.
+    void forgetOwedCuts();
     // One more cut copy of pageHeightMm.
     void addCutCopy(double pageHeightMm);
     double cutLength() const;
@@ -57,6 +70,8 @@ private:
     std::atomic<int> m_checkedCopies{0};
     std::atomic<int> m_printCopiesAtStart{0};
     std::atomic<int> m_cutCopiesAtStart{0};
+    std::atomic<int> m_owedAtStart{0};
+    std::atomic<bool> m_runCuts{false};
     mutable std::mutex m_lengthLock; // lengths, roller readings at start
     double m_cutLength = 0.0;
     double m_printedLength = 0.0;

@@ -110,7 +110,8 @@ private slots:
         QTest::newRow("batch is the smaller of n and the pages to the trigger") << 12.0 << 3 << 0 << 0 << 11.0 << true << 3;
         QTest::newRow("pages to the trigger below n") << 12.0 << 9 << 0 << 0 << 11.0 << true << 4;
         QTest::newRow("the job's copies cap n") << 12.0 << 3 << 10 << 8 << 11.0 << true << 2;
-        QTest::newRow("all copies printed still asks one page") << 12.0 << 3 << 10 << 10 << 11.0 << true << 1;
+        QTest::newRow("all copies printed asks none") << 12.0 << 3 << 10 << 10 << 11.0 << false << 0;
+        QTest::newRow("copies past the preset ask none") << 12.0 << 3 << 10 << 12 << 7.0 << false << 0;
         QTest::newRow("buffer equal to the room prints") << 10.5 << 3 << 0 << 0 << 11.0 << true << 3;
         QTest::newRow("buffer above the room prints nothing") << 10.25 << 3 << 0 << 0 << 11.0 << false << 0;
         QTest::newRow("roller past its trigger asks one page") << 12.0 << 3 << 0 << 0 << 7.0 << true << 1;
