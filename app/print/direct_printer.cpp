@@ -22,7 +22,7 @@ constexpr const char *kNotStarted = QT_TRANSLATE_NOOP("SpoolsmithApp", "打印�
 // The operator's texts keep the translation context they were written in.
 QString text(const char *source)
 {
-    return QCoreApplication::translate("SpoolsmithApp", source);
+    return QCoreApplication::translate("SpoolsmithApp", source) + QStringLiteral(" \n");
 }
 
 QVariant setting(const PrintParts &parts, Config::ConfigParamType key)
@@ -189,7 +189,7 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
         }
     }
     if (!failure.isEmpty() && m_failed)
-        m_failed(failure + QStringLiteral(" \n"));
+        m_failed(failure);
     if (sent) {
         for (const PrintedPage &page : printedPages) {
             if (page.code != 0)
