@@ -1,6 +1,7 @@
 #include "settings/config.h"
 
 #include "settings/counter_key_sync.h"
+#include "settings/day_clock.h"
 #include "settings/param_limits.h"
 #include "settings/param_table.h"
 #include "settings/settings_files.h"
@@ -63,6 +64,12 @@ Config::Config(const QString &programDir, QObject *parent)
 }
 
 Config::Config(const QString &programDir, const QString &databasePath, QObject *parent)
+    : Config(programDir, databasePath, {}, parent)
+{
+}
+
+Config::Config(const QString &programDir, const QString &databasePath, std::function<QDateTime()> clock,
+               QObject *parent)
     : QObject(parent)
     , m_programDir(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir)
 {
@@ -70,7 +77,8 @@ Config::Config(const QString &programDir, const QString &databasePath, QObject *
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         syncSettings();
     });
-    m_dayRecord.date = QDate::currentDate();
+    m_dayClock = std::make_unique<DayClock>(std::move(clock));
+    m_dayRecord.date = m_dayClock->today();
     m_db = std::make_unique<DbConfig>(databasePath);
     m_db->selectWorkData(QDate(), m_totalRecord);
     m_totalRecord.date = QDate();
@@ -94,6 +102,8 @@ Config::Config(const QString &programDir, const QString &databasePath, QObject *
             SettingsFiles::replaceFile(m_configPath, m_defaultPath);
         }
     }
+    // A line left running counts each copy on the day it was made.
+    connect(m_dayClock.get(), &DayClock::dayBegan, this, &Config::setToday);
 }
 
 Config::~Config()

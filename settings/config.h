@@ -4,6 +4,7 @@
 #include "settings/db_config.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -15,6 +16,7 @@
 #include <mutex>
 
 class CounterKeySync;
+class DayClock;
 class QSettings;
 class SceneSettingsPort;
 struct CutterPenKeys;
@@ -166,6 +168,9 @@ public:
     // databasePath: the statistics store; "config.db" in the working
     // directory unless given.
     Config(const QString &programDir, const QString &databasePath, QObject *parent = nullptr);
+    // clock: the local time the day counters go by; empty means the computer's.
+    Config(const QString &programDir, const QString &databasePath, std::function<QDateTime()> clock,
+           QObject *parent = nullptr);
     ~Config() override;
 
     // The process-wide settings object, set by the program entry.
@@ -289,6 +294,7 @@ public:
     quint64 totalScanMarkOk() const;
     void setTotalScanMarkOk(quint64 v);
     QDate today() const;
+    // Moves the day counters to date, from zero; the day left keeps its row.
     void setToday(const QDate &date);
     // Adds delta to the day's and the total counters as one change: one
     // database transaction, one INI write. A process killed at any moment
@@ -455,6 +461,11 @@ private:
     // Counters: the read or write pass over their keys, and one change.
     void updateCounterValues(bool save);
     void setCounter(bool total, int field, const QVariant &value);
+    // Under the lock: the day counters move to date (the clock's day before
+    // every count). Returns what changed for emitDayMoved: a bit per day
+    // counter and one for the day itself.
+    int moveDay(const QDate &date);
+    void emitDayMoved(int changed);
     void emitCounterSignal(bool total, int field);
     void writeKey(const QString &key, const QVariant &value);
     // Writes the settings file out; under the lock.
@@ -521,6 +532,7 @@ private:
     std::function<QStringList()> m_cameraLister;
     std::function<void(const QString &, const QString &)> m_informationHook;
 
+    std::unique_ptr<DayClock> m_dayClock;
     std::unique_ptr<DbConfig> m_db;
     WorkDataRecord m_dayRecord;
     WorkDataRecord m_totalRecord;

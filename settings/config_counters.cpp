@@ -2,8 +2,8 @@
 // totals, each a property, an INI key and a column of t_work_data.
 #include "settings/config.h"
 
-#include "core/property_store.h"
 #include "settings/counter_key_sync.h"
+#include "settings/day_clock.h"
 
 #include <QDebug>
 #include <QFile>
@@ -18,6 +18,8 @@ namespace {
 constexpr double kMaxCount = 1e15;
 
 enum Field { Cut, Print, Copies, ScanMark, ScanMarkOk, FieldCount };
+// What moveDay changed besides the day counters.
+constexpr int kDayMoved = 1 << FieldCount;
 
 // INI keys by field, "Total" and "Today" sections.
 const char *const kTotalKeys[FieldCount] = {"Total/Cut", "Total/Print", "Total/Copies", "Total/ScanMark",
@@ -181,6 +183,7 @@ void Config::emitCounterSignal(bool total, int field)
 // the signal goes out after the lock is released.
 void Config::setCounter(bool total, int field, const QVariant &value)
 {
+    setToday(m_dayClock->today());
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
@@ -203,6 +206,9 @@ void Config::setCounter(bool total, int field, const QVariant &value)
 
 void Config::addCounts(const WorkDataRecord &delta)
 {
+    // A copy counts on the day it was made, whether or not midnight has been
+    // seen to pass yet.
+    setToday(m_dayClock->today());
     bool changed[2][FieldCount] = {};
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
@@ -247,15 +253,50 @@ void Config::addCounts(const WorkDataRecord &delta)
 
 void Config::setToday(const QDate &date)
 {
-    if (!spoolsmith::storeAndNotify(m_lock, m_today, date, [this] { emit todayChanged(); }))
-        return;
-    for (int field : {Copies, Cut, Print, ScanMark, ScanMarkOk})
-        setCounter(false, field, 0);
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    int moved = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        moved = moveDay(date);
+    }
+    emitDayMoved(moved);
+}
+
+// The day's counters start from the day's row, or from zero when it has none
+// (a day the clock returns to keeps what it counted). The row is written at
+// once, and the file is synced: this happens once a day.
+int Config::moveDay(const QDate &date)
+{
+    if (date == m_today && date == m_dayRecord.date)
+        return 0;
+    int changed = date != m_today ? kDayMoved : 0;
+    WorkDataRecord next;
+    m_db->selectWorkData(date, next);
+    next.date = date;
+    for (int field = 0; field < FieldCount; ++field)
+        if (!sameField(m_dayRecord, next, field))
+            changed |= 1 << field;
+    m_today = date;
+    m_dayRecord = next;
+    if (m_settings)
+        m_counterSync->mark();
+    m_db->updateWorkData(m_dayRecord);
     if (m_settings) {
+        for (int field = 0; field < FieldCount; ++field)
+            if (changed & (1 << field))
+                m_settings->setValue(counterKey(false, field), fieldValue(m_dayRecord, field));
         m_settings->setValue(kTodayKey, date.toString(Qt::ISODate));
         syncSettings();
     }
+    return changed;
+}
+
+void Config::emitDayMoved(int changed)
+{
+    if (changed & kDayMoved)
+        emit todayChanged();
+    for (int field : {Copies, Cut, Print, ScanMark, ScanMarkOk})
+        if (changed & (1 << field))
+            emitCounterSignal(false, field);
 }
 
 WorkDataRecord Config::dayRecord() const

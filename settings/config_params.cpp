@@ -1,6 +1,7 @@
 // Reading every key with its default at start, and writing all back.
 #include "settings/config.h"
 
+#include "settings/day_clock.h"
 #include "settings/param_limits.h"
 #include "settings/param_table.h"
 
@@ -51,7 +52,7 @@ void Config::initParams(bool save)
 
     if (save) {
         // A new day zeroes the day counters.
-        setToday(QDate::currentDate());
+        setToday(m_dayClock->today());
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         // The store follows the INI file, which wins at start.
         m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});

@@ -127,10 +127,9 @@ bool CutDocument::openOnWorker(const QString &path, bool asCutFile)
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
         return false;
     }
-    Config *config = m_services.config();
     CutFileLoader::Job job;
     job.path = path;
-    job.reversed = config && config->getProperty(Config::CPT_Cut_Inverse).toBool();
+    job.reversed = openingReversed();
     job.showFile = appPath() + QStringLiteral("/plt.plt");
     job.templateFile = QStringLiteral("bk.png");
     qInfo() << "SpoolsmithApp::onOpenScene" << path << "on the worker thread";
@@ -221,6 +220,17 @@ QString CutDocument::sourceFile() const
 {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_sourceFile;
+}
+
+bool CutDocument::openingReversed() const
+{
+    // Every scene a job opens (its page-code switches, back to its own page
+    // too) is opened as the one it started with, which no opening since has
+    // changed: a direction saved meanwhile waits for the job's end.
+    if (jobRuns())
+        return m_sceneReversed.load();
+    const Config *config = m_services.config();
+    return config && config->getProperty(Config::CPT_Cut_Inverse).toBool();
 }
 
 void CutDocument::reopenForCutDirection()
@@ -391,8 +401,7 @@ void CutDocument::openTemplate(const QString &path)
     }
     const QByteArray bytes = file.readAll();
     file.close();
-    const Config *config = m_services.config();
-    const bool reversed = config && config->getProperty(Config::CPT_Cut_Inverse).toBool();
+    const bool reversed = openingReversed();
     if (TemplateCache::Entry *known = m_templates.find(path, reversed, bytes)) {
         qInfo() << "SpoolsmithApp::onOpenScene" << path;
         presentTemplate(*known);
@@ -472,8 +481,7 @@ void CutDocument::openHere(const QString &path)
         qCritical() << "SpoolsmithApp::onOpenScene" << path << m_scene->errorString();
 
     GMarkItem *mark = m_scene->page()->markItem();
-    Config *config = m_services.config();
-    const bool reversed = config && config->getProperty(Config::CPT_Cut_Inverse).toBool();
+    const bool reversed = openingReversed();
     m_sceneReversed.store(reversed);
     const bool turn = reversed && mark;
     if (turn) {

@@ -127,6 +127,8 @@ private:
     void placeLoaded();
     void reopenIfPending();
     bool jobRuns() const { return m_hooks.taskStatus && m_hooks.taskStatus() != 2; }
+    // The cut direction an opening turns the file by.
+    bool openingReversed() const;
     void placeSlice();
     void setLoadPercent(int percent);
     void storeTemplate(const cv::Mat &inspection, const QList<QPair<double, double>> &rows,

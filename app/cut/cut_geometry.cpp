@@ -22,9 +22,6 @@ namespace {
 
 constexpr double kPixelsPerPoint = 5.0;
 constexpr int kDotsPerMeter = 14175;
-// Corners far off the page are pulled in this far (pixels); no page is
-// this large.
-constexpr double kFarPixels = 1 << 21;
 // Rows filled at once: only the sides of the outlines crossing a band are
 // held, however many the page has.
 constexpr int kBandRows = 256;
@@ -83,10 +80,6 @@ public:
             p.closeSubpath();
             out = p.toSubpathPolygons(toPixels);
         }
-        for (QPolygonF &piece : out)
-            for (QPointF &corner : piece)
-                corner = QPointF(std::clamp(corner.x(), -kFarPixels, kFarPixels),
-                                 std::clamp(corner.y(), -kFarPixels, kFarPixels));
     }
 
 private:
@@ -115,10 +108,14 @@ Bands bandsOf(const Outlines &outlines, const QSize &size)
         QRectF bounds;
         for (const QPolygonF &piece : outline)
             bounds = bounds.isNull() ? piece.boundingRect() : bounds.united(piece.boundingRect());
-        if (outline.isEmpty() || bounds.bottom() < 0.0 || bounds.top() > size.height() || bounds.right() < 0.0
-            || bounds.left() > size.width())
+        // Written so that a corner that is not a number leaves the outline out.
+        if (outline.isEmpty() || !(bounds.bottom() >= 0.0 && bounds.top() <= size.height() && bounds.right() >= 0.0
+                                   && bounds.left() <= size.width()))
             continue;
-        rows[i] = {std::max(0, int(std::floor(bounds.top()))), std::min(size.height() - 1, int(std::ceil(bounds.bottom())))};
+        // Taken to the page before they become whole numbers: corners may lie
+        // beyond any int.
+        rows[i] = {int(std::max(0.0, std::floor(bounds.top()))),
+                   int(std::min(double(size.height() - 1), std::ceil(bounds.bottom())))};
     }
     Bands bands;
     const auto visits = [&rows](int bandRows) {
@@ -174,13 +171,17 @@ void fillBand(cv::Mat &templ, const Outlines &outlines, const Bands &bands, int 
                     continue;
                 if (from.y() > to.y())
                     std::swap(from, to);
-                // Rows y with from.y <= y < to.y, within the band.
-                const int first = std::max(top, int(std::ceil(from.y())));
-                const int last = std::min(end, int(std::ceil(to.y()))) - 1;
-                if (first > last)
-                    continue;
+                // Rows y with from.y <= y < to.y, within the band: the side is
+                // cut to the band where it crosses it, never bent, however
+                // far off the page its corners lie (the sides of a corner
+                // that is not a number are left out).
+                const double firstRow = std::max(double(top), std::ceil(from.y()));
+                const double lastRow = std::min(double(end), std::ceil(to.y())) - 1.0;
                 const double step = (to.x() - from.x()) / (to.y() - from.y());
-                edges.push_back({first, last, from.x() + (first - from.y()) * step, step});
+                const double x = from.x() + (firstRow - from.y()) * step;
+                if (!(firstRow <= lastRow) || !std::isfinite(x) || !std::isfinite(step))
+                    continue;
+                edges.push_back({int(firstRow), int(lastRow), x, step});
             }
         }
     }

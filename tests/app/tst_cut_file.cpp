@@ -387,6 +387,40 @@ private slots:
         }
     }
 
+    // Sides that run from the page to corners far off it (tens of thousands
+    // of pages away, behind it too) are filled as Qt fills them: cut where
+    // they cross the page, not bent towards it. Qt clips such sides in
+    // fixed point, so where a clipped corner rounds, a few pixels on an
+    // outline may round apart.
+    void farCornersFillAsQt_data()
+    {
+        QTest::addColumn<QByteArray>("outline");
+        QTest::addColumn<int>("black");
+        QTest::addColumn<int>("roundedApart");
+        QTest::newRow("far ahead") << QByteArray("PU400,400;PD40000000,4000000,400,4000000,400,400;") << 2883152 << 0;
+        QTest::newRow("far behind") << QByteArray("PU7600,3600;PD-40000000,-4000000,7600,-4000000,7600,3600;")
+                                    << 3261040 << 100;
+        QTest::newRow("far across") << QByteArray("PU400,400;PD4000,-90000000,7600,3000,5000,30000000,400,400;")
+                                    << 3609665 << 0;
+    }
+    void farCornersFillAsQt()
+    {
+        QFETCH(QByteArray, outline);
+        QFETCH(int, black);
+        QFETCH(int, roundedApart);
+        app()->setCutFile(f.writeFile("far.plt", "IN;PS8000,4000,200,120,4,160;MD200,120,7520,3600,160;SP1;" + outline));
+        const cv::Mat held = app()->inspectionTemplate();
+        QList<QGraphicsItem *> items;
+        app()->cutScene()->exportCutItems(items, false, false, false);
+        const QImage byQt = rasterisedByQt(app()->cutScene()->page()->layout().fullRect(QPageLayout::Point), items);
+        const cv::Mat qt(byQt.height(), byQt.width(), CV_8UC1, const_cast<uchar *>(byQt.constBits()),
+                         size_t(byQt.bytesPerLine()));
+        QCOMPARE(cv::countNonZero(qt == 0), black);
+        QCOMPARE(differencesAwayFromOutlines(held, byQt), 0);
+        const int apart = cv::countNonZero(held != qt);
+        QVERIFY2(apart <= roundedApart, qPrintable(QString::number(apart)));
+    }
+
     // The template picture is written off the opening thread; switching
     // back and forth faster than it writes still leaves the last template.
     void templateFileHoldsTheLastTemplate()
@@ -594,6 +628,42 @@ private slots:
             QCOMPARE(opened.first().first().toString(), path);
             QCOMPARE(f.device->pltData(), turned);
         }
+        f.config->setProperty(Config::CPT_Cut_Inverse, false);
+    }
+
+    // Nor does it change what the job's page-code switches open, known
+    // templates, a large page file and the job's own page alike: the job
+    // cuts every page as it started; its own page turns once it has ended.
+    void cutDirectionHoldsThroughPageCodeSwitches_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("largePage");
+        QTest::newRow("running") << 1 << false;
+        QTest::newRow("paused") << 0 << false;
+        QTest::newRow("large page file") << 1 << true;
+    }
+    void cutDirectionHoldsThroughPageCodeSwitches()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, largePage);
+        const QByteArray asDrawn = "SP1;PU0,0;PD0,400,400,400,400,0,0,0;";
+        const QByteArray turned = "SP1;PU7520,3600;PD7520,3200,7120,3200,7120,3600,7520,3600;";
+        f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
+        app()->setCutFile(f.writeFile("1a2c.plt", largePage ? largePlt(2) : QByteArray(kMarked).replace("PU0,0;", "PU800,800;")));
+        QTRY_COMPARE_WITH_TIMEOUT(app()->cutLoadProgress(), -1, 60000);
+        const QByteArray otherAsDrawn = app()->generatePltData(QTransform());
+        app()->setCutFile(f.writeFile("1a2d.plt", kMarked));
+        app()->setTaskStatus(status);
+        f.config->setProperty(Config::CPT_Cut_Inverse, true);
+        app()->onPropertyChanged(Config::CPT_Cut_Inverse, true);
+        f.config->setPageSpacing(0.5); // a reversed cut would show it too
+        for (const quint32 code : {0x1a2cu, 0x1a2du, 0x1a2cu, 0x1a2du}) {
+            switchByCode(code);
+            QCOMPARE(f.device->pltData(), code == 0x1a2du ? asDrawn : otherAsDrawn);
+        }
+        f.config->setPageSpacing(0.0);
+        app()->setTaskStatus(2);
+        QTRY_COMPARE(f.device->pltData(), turned);
         f.config->setProperty(Config::CPT_Cut_Inverse, false);
     }
 

@@ -32,7 +32,10 @@ class TestCounters : public QObject
     QString dir() const { return m_dir->path(); }
     QString db() const { return m_dir->filePath("config.db"); }
     QString ini() const { return m_dir->filePath("config.ini"); }
-    std::unique_ptr<Config> start() { return std::make_unique<Config>(dir(), db()); }
+    std::unique_ptr<Config> start(std::function<QDateTime()> clock = {})
+    {
+        return std::make_unique<Config>(dir(), db(), std::move(clock));
+    }
 
     QVariant iniValue(const QString &key) const { return QSettings(ini(), QSettings::IniFormat).value(key); }
     void writeIni(const QMap<QString, QVariant> &values)
@@ -225,6 +228,54 @@ private slots:
         c->addCounts(copy);
         QTRY_COMPARE_WITH_TIMEOUT(iniValue("Total/Copies").toUInt(), 2u, 10000);
         QTRY_VERIFY(!QFile::exists(ini() + ".counting"));
+    }
+
+    // A line left running over midnight: one copy before, two after. The day
+    // rolls whether the midnight timer or the next copy notices it first.
+    void copiesCountOnTheDayTheyWereMade_data()
+    {
+        QTest::addColumn<bool>("waitForMidnight");
+        QTest::newRow("the clock rolls the day at midnight") << true;
+        QTest::newRow("the first copy after midnight rolls it") << false;
+    }
+    void copiesCountOnTheDayTheyWereMade()
+    {
+        QFETCH(bool, waitForMidnight);
+        const QDate day1(2026, 3, 31);
+        const QDate day2 = day1.addDays(1);
+        QDateTime now(day1, QTime(23, 59, 59));
+        auto c = start([&now] { return now; });
+        QList<int> shown; // todayCopies as the screen sees it at each change
+        connect(c.get(), &Config::todayCopiesChanged, c.get(), [&] { shown << c->todayCopies(); });
+        QSignalSpy dayChanged(c.get(), &Config::todayChanged);
+        WorkDataRecord copy;
+        copy.copies = 1;
+        copy.cutLen = 0.25;
+        c->addCounts(copy);
+
+        now = QDateTime(day2, QTime(0, 0, 1));
+        if (waitForMidnight) {
+            QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 20000);
+            QCOMPARE(c->todayCopies(), 0);
+            QCOMPARE(c->todayCut(), 0.0);
+            QCOMPARE(row(day2.toString(Qt::ISODate)).mid(1), (QVariantList{0.0, 0.0, 0, 0, 0}));
+            QCOMPARE(iniValue("Today/Today").toString(), day2.toString(Qt::ISODate));
+        }
+        c->addCounts(copy);
+        c->addCounts(copy);
+
+        QCOMPARE(shown, (QList<int>{1, 0, 1, 2}));
+        QCOMPARE(dayChanged.count(), 1);
+        QCOMPARE(c->today(), day2);
+        QCOMPARE(c->totalCopies(), 3ull);
+        QCOMPARE(row(day1.toString(Qt::ISODate)).mid(1), (QVariantList{0.25, 0.0, 1, 0, 0}));
+        QCOMPARE(row(day2.toString(Qt::ISODate)).mid(1), (QVariantList{0.5, 0.0, 2, 0, 0}));
+        QCOMPARE(row("").mid(1), (QVariantList{0.75, 0.0, 3, 0, 0}));
+        c.reset();
+        QCOMPARE(iniValue("Today/Copies").toInt(), 2);
+        c = start([&now] { return now; });
+        QCOMPARE(c->todayCopies(), 2);
+        QCOMPARE(c->totalCopies(), 3ull);
     }
 
     void killedRightAfterACountedCopyKeepsItOnce_data()
