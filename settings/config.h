@@ -294,6 +294,9 @@ public:
     quint64 totalScanMarkOk() const;
     void setTotalScanMarkOk(quint64 v);
     QDate today() const;
+    // The local time the day counters go by; the production records are
+    // stamped with it, so a copy's records and its count name the same day.
+    QDateTime now() const;
     // Moves the day counters to date, from zero; the day left keeps its row.
     void setToday(const QDate &date);
     // Adds delta to the day's and the total counters as one change: one

@@ -317,6 +317,11 @@ QDate Config::today() const
     return m_today;
 }
 
+QDateTime Config::now() const
+{
+    return m_dayClock->now();
+}
+
 double Config::todayCut() const { return dayRecord().cutLen; }
 void Config::setTodayCut(double v) { setCounter(false, Cut, v); }
 double Config::todayPrint() const { return dayRecord().printLen; }

@@ -18,6 +18,14 @@ DbConfig *ProductionRecords::store() const
     return config ? &config->db() : nullptr;
 }
 
+// The counting clock's time: a copy counted on a day is recorded on it, and a
+// record lands in the month tables of that day.
+QDateTime ProductionRecords::now() const
+{
+    const Config *config = m_services.config();
+    return config ? config->now() : QDateTime::currentDateTime();
+}
+
 void ProductionRecords::beginWorkRecord()
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -89,7 +97,7 @@ void ProductionRecords::updateTaskWorkRecords()
             db->updateWorkRecord(m_cutWorkRecord, 1);
     }
     m_taskRecord.cutCopies += 1;
-    m_taskRecord.cutTime = QDateTime::currentDateTime();
+    m_taskRecord.cutTime = now();
     m_taskRecord.workRecordTimestamp = m_cutWorkRecord.timestamp;
     if (db)
         db->updateTaskRecord(m_taskRecord, 1);
@@ -117,11 +125,11 @@ quint32 ProductionRecords::takePageCode()
 
 QDateTime ProductionRecords::nextRecordTime()
 {
-    QDateTime now = QDateTime::currentDateTime();
-    if (m_lastRecordTime.isValid() && now <= m_lastRecordTime)
-        now = m_lastRecordTime.addMSecs(1);
-    m_lastRecordTime = now;
-    return now;
+    QDateTime time = now();
+    if (m_lastRecordTime.isValid() && time <= m_lastRecordTime)
+        time = m_lastRecordTime.addMSecs(1);
+    m_lastRecordTime = time;
+    return time;
 }
 
 void ProductionRecords::recordPrintedPage(quint32 code, uint copies, int dataIndex)
@@ -152,7 +160,7 @@ void ProductionRecords::recordPrintedPage(quint32 code, uint copies, int dataInd
     page.code = code;
     page.dataIndex = dataIndex;
     page.printCopies = copies;
-    page.printTime = QDateTime::currentDateTime();
+    page.printTime = now();
     db->updateTaskRecord(page, 0);
 }
 

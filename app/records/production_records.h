@@ -52,6 +52,7 @@ public:
 
 private:
     DbConfig *store() const;
+    QDateTime now() const;
     // Now, but always later than the last record's key: two pages in one
     // millisecond keep both records.
     QDateTime nextRecordTime();

@@ -126,7 +126,8 @@ bool TaskControl::finishedOneCopies()
     if (m_settings.runOnce()) {
         // The trial copy is neither counted nor repeated; a page printed
         // ahead that it cut is owed no more.
-        m_counters.takeOwedCut();
+        if (jobCuts())
+            m_counters.takeOwedCut();
         m_settings.load();
         return false;
     }

@@ -5,6 +5,7 @@
 #include "platform/printing/memory_spooler.h"
 #include "platform/printing/system_spooler.h"
 #include "platform/scene/gscene.h"
+#include "settings/db_config.h"
 #include "tests/support/app_test_main.h"
 #include "tests/support/job_rig.h"
 #include "tests/support/recording_prompt.h"
@@ -18,7 +19,9 @@
 #include <QPdfWriter>
 #include <QtTest>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -49,6 +52,44 @@ class TstPrintJob : public QObject
         painter.fillRect(QRect(0, 0, 200, 200), Qt::black);
         painter.end();
         return path;
+    }
+
+    // A variable-data print file over a sheet of the given rows, read and
+    // its first row rendered.
+    void useRows(int rows)
+    {
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
+        f.config->setProperty(Config::CPT_Wait_Print, false);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        QVector<QStringList> sheet{{"Name"}};
+        for (int row = 0; row < rows; ++row)
+            sheet << QStringList{QString(QChar('A' + row))};
+        const QString xlsx = f.dir->filePath("rows.xlsx");
+        QVERIFY(writeTestXlsx(xlsx, sheet));
+        m_prompt.fileAnswers << xlsx;
+        app()->setPrintFile(f.writeFile("rows.tva", kTemplate));
+        app()->setDataIndex(1);
+        // Read at once unless the machine is loaded: then rendered once read.
+        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
+        QTRY_VERIFY(app()->printFile().endsWith(QStringLiteral("/1pdf.pdf")));
+        // The sheet, read with the row of a case before, said it had ended.
+        f.device->setErrorMessage(QString());
+    }
+    void dropRows()
+    {
+        app()->setEnabledDataSource(false);
+        app()->setDataSource(QString());
+        app()->setPrinterName(QString());
+        f.config->setEnablePrint(false);
+    }
+    // Where each cut began on the web, in order.
+    QList<double> cutStarts() const
+    {
+        QList<double> starts;
+        for (const WebModel::Plot &p : m_web->plots())
+            if (!p.move)
+                starts << p.start.x();
+        return starts;
     }
 
     JobRig m_rig;
@@ -93,11 +134,15 @@ private slots:
     }
     void cleanup()
     {
+        dropRows();
+        m_prompt.fileAnswers.clear();
         m_rig.tearDown();
         m_spooler.clear();
     }
 
-    void pagesArePrintedAheadOfTheCutterWithTheirCodes()
+    // Three copies of a marked page whose printed pages carry their codes;
+    // gives the cut file.
+    QString prepareCodedJob()
     {
         usePrinter(5);
         f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 2);
@@ -111,6 +156,12 @@ private slots:
         markPages(5);
         app()->setCutTaskCopies(3);
         app()->setPrintTaskCopies(0);
+        return cutFile;
+    }
+
+    void pagesArePrintedAheadOfTheCutterWithTheirCodes()
+    {
+        const QString cutFile = prepareCodedJob();
 
         app()->startTask(true);
         QCOMPARE(f.device->errorMessage(), QString());
@@ -146,6 +197,115 @@ private slots:
         QCOMPARE(app()->printWorkRecord().printCnt, uint(pages.size()));
     }
 
+    // A job running over midnight: one copy cut before it, two after. Each
+    // copy counts on the day it was cut and each page's print on the day it
+    // was printed; the day's counters on screen start again from zero; the
+    // job's work record stays in the month it started, each page's record
+    // goes into the month it was printed.
+    void aJobOverMidnightCountsEachCopyOnItsDay_data()
+    {
+        QTest::addColumn<QDate>("day1");
+        // Later than any record an earlier case made: record keys only rise.
+        const int year = QDate::currentDate().year() + 1;
+        QTest::newRow("inside a month") << QDate(year, 6, 15);
+        QTest::newRow("at a year's end") << QDate(year, 12, 31);
+    }
+    void aJobOverMidnightCountsEachCopyOnItsDay()
+    {
+        QFETCH(QDate, day1);
+        const QDate day2 = day1.addDays(1);
+        const QDateTime before(day1, QTime(23, 59, 59));
+        const QDateTime after(day2, QTime(0, 0, 1));
+        // Midnight passes the moment the first copy is counted, on the job's thread.
+        auto past = std::make_shared<std::atomic<bool>>(false);
+        m_rig.tearDown();
+        f.clock = [=] { return past->load() ? after : before; };
+        const bool up = m_rig.setUp(2000);
+        f.clock = {};
+        QVERIFY(up);
+        prepareCodedJob();
+        std::mutex lock;
+        QList<int> cutShown, printShown; // mm, as the device tab is told of them, from any thread
+        int printedBefore = -1;
+        Config *c = f.config.get();
+        QSignalSpy dayBegan(c, &Config::todayChanged);
+        QObject scope; // the watches below go with this case
+        connect(c, &Config::todayCutChanged, &scope, [&] {
+            std::lock_guard<std::mutex> guard(lock);
+            cutShown << qRound(c->todayCut() * 1000);
+        }, Qt::DirectConnection);
+        connect(c, &Config::todayPrintChanged, &scope, [&] {
+            std::lock_guard<std::mutex> guard(lock);
+            printShown << qRound(c->todayPrint() * 1000);
+        }, Qt::DirectConnection);
+        connect(app(), &SpoolsmithApp::cutCopiesChanged, &scope, [&] {
+            if (app()->cutCopies() == 1 && !past->load()) {
+                printedBefore = app()->printCopies();
+                past->store(true);
+            }
+        }, Qt::DirectConnection);
+
+        app()->startTask(true);
+        QCOMPARE(f.device->errorMessage(), QString());
+        QVERIFY(waitIdle(120000));
+        QCOMPARE(app()->cutCopies(), 3);
+        const int printed = app()->printCopies();
+        // The printer ran ahead before midnight and went on after it.
+        QVERIFY2(printedBefore >= 1 && printed > printedBefore && printed >= 3,
+                 qPrintable(QStringLiteral("%1 before, %2 in all").arg(printedBefore).arg(printed)));
+
+        DbConfig &db = c->db();
+        const auto day = [&db](const QDate &d) {
+            WorkDataRecord r;
+            db.selectWorkData(d, r);
+            return QList<int>{qRound(r.cutLen * 1000), qRound(r.printLen * 1000), int(r.copies)};
+        };
+        QCOMPARE(day(day1), (QList<int>{200, 200 * printedBefore, 1}));
+        QCOMPARE(day(day2), (QList<int>{400, 200 * (printed - printedBefore), 2}));
+        QCOMPARE(c->totalCopies(), 3ull);
+        QCOMPARE(c->today(), day2);
+        QCOMPARE(c->todayCopies(), 2);
+        QCOMPARE(dayBegan.count(), 1);
+        {
+            // The reset told once, between the first copy and the next.
+            std::lock_guard<std::mutex> guard(lock);
+            QCOMPARE(cutShown, (QList<int>{200, 0, 200, 400}));
+            QCOMPARE(printShown.size(), printed + 1);
+            QCOMPARE(printShown.last(), 200 * (printed - printedBefore));
+        }
+
+        // The job's work record in its start's month, with every print.
+        QCOMPARE(app()->printWorkRecord().timestamp, before);
+        QCOMPARE(app()->printWorkRecord().cutCnt, 3u);
+        QList<QVariantList> rows;
+        WorkRecord job;
+        QVERIFY(db.select(QStringLiteral("SELECT * FROM t_work_record_") + day1.toString("yyyy_MM"), rows));
+        QVERIFY(rows.size() == 1 && DbConfig::toWorkRecord(rows.first(), job));
+        QCOMPARE(job.timestamp, before);
+        QCOMPARE(int(job.printCnt), printed);
+        // Each page's record in the month it was printed, in print order,
+        // leading to the job's record whatever the month.
+        QList<QVariantList> months;
+        QVERIFY(db.selectTaskWorkTab(QDate(), QDate(), months));
+        QCOMPARE(months.size(), day1.month() == day2.month() ? 1 : 2);
+        QList<TaskRecord> pages;
+        for (auto m = months.crbegin(); m != months.crend(); ++m) {
+            rows.clear();
+            QVERIFY(db.select(QStringLiteral("SELECT * FROM %1 ORDER BY timestamp").arg(m->value(2).toString()), rows));
+            for (const QVariantList &row : rows) {
+                pages << TaskRecord();
+                QVERIFY(DbConfig::toTaskRecord(row, pages.last()));
+                QCOMPARE(pages.last().timestamp.toString("yyyy_MM"), m->value(0).toString());
+            }
+        }
+        QCOMPARE(int(pages.size()), printed);
+        for (int i = 0; i < pages.size(); ++i) {
+            QCOMPARE(pages.at(i).printTime.date(), i < printedBefore ? day1 : day2);
+            QVERIFY(db.findWorkRecordByTimestamp(pages.at(i).workRecordTimestamp, job));
+            QCOMPARE(job.timestamp, before);
+        }
+    }
+
     // Five copies over a data source of three rows: the three rows are
     // printed, the three pages cut, and the job ends by itself once the last
     // printed page is cut (status 2, the stop sent); no blank web is fed
@@ -153,17 +313,9 @@ private slots:
     void printAndCutEndsOnceTheLastDataRowIsCut()
     {
         usePrinter(2);
-        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
-        f.config->setProperty(Config::CPT_Wait_Print, false);
-        app()->setCutFile(f.writeFile("job.plt", kMarked));
-        const QString xlsx = f.dir->filePath("rows.xlsx");
-        QVERIFY(writeTestXlsx(xlsx, {{"Name"}, {"A"}, {"B"}, {"C"}}));
-        m_prompt.fileAnswers << xlsx;
-        app()->setPrintFile(f.writeFile("rows.tva", kTemplate));
-        app()->setDataIndex(1);
-        // Read at once unless the machine is loaded: then rendered once read.
-        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
-        QTRY_VERIFY(app()->printFile().endsWith(QStringLiteral("/1pdf.pdf")));
+        useRows(3);
+        if (QTest::currentTestFailed())
+            return;
         // Marks as far as the third page reaches.
         markPages(4);
         app()->setCutTaskCopies(5);
@@ -180,10 +332,7 @@ private slots:
         QCOMPARE(app()->cutCopies(), 3);
         QCOMPARE(app()->printWorkRecord().cutCnt, 3u);
         QVERIFY(f.device->errorMessage().contains(QStringLiteral("数据源已到最后一行，打印停止")));
-        QList<double> starts;
-        for (const WebModel::Plot &p : m_web->plots())
-            if (!p.move)
-                starts << p.start.x();
+        const QList<double> starts = cutStarts();
         QCOMPARE(starts.size(), 3);
         // Past the third page's cut only the feed to where a fourth would
         // begin, as between two pages; nothing searched for beyond it.
@@ -191,10 +340,75 @@ private slots:
         QVERIFY2(m_web->fed() - starts.last() <= pageFeed + 100,
                  qPrintable(QStringLiteral("fed %1 past the third cut, %2 between pages")
                                 .arg(m_web->fed() - starts.last()).arg(pageFeed)));
-        app()->setEnabledDataSource(false);
-        app()->setDataSource(QString());
-        app()->setPrinterName(QString());
-        f.config->setEnablePrint(false);
+    }
+
+    // The printer runs three pages ahead of the cutter (three a request).
+    // Printing stops at the print preset or the data's end, never past it;
+    // the job ends by itself once every printed page is cut, also when it was
+    // stopped after its first cut and started again: the pages printed ahead
+    // stay owed to the cutter, each cut once, and no blank web is fed.
+    void printAndCutCutsEveryPagePrintedAhead_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("printPreset");
+        QTest::addColumn<bool>("stopAfterFirstCut");
+        QTest::newRow("print preset 6 of 12 rows") << 12 << 6 << false;
+        QTest::newRow("6 rows, stopped after the first cut") << 6 << 0 << true;
+        // The preset printed, pages owed: the start is not refused.
+        QTest::newRow("print preset 3 of 12 rows, stopped after the first cut") << 12 << 3 << true;
+    }
+    void printAndCutCutsEveryPagePrintedAhead()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, printPreset);
+        QFETCH(bool, stopAfterFirstCut);
+        usePrinter(3);
+        // Roller 80, trigger 96: three 200 mm pages to the trigger.
+        f.config->setPrintRollerTrigger(96);
+        useRows(rows);
+        if (QTest::currentTestFailed())
+            return;
+        const int pages = printPreset > 0 ? printPreset : rows;
+        // Marks as far as the last page reaches.
+        markPages(pages + 1);
+        app()->setCutTaskCopies(100);
+        app()->setPrintTaskCopies(printPreset);
+
+        // The stop comes from the first copy's count, as the page's cut ends.
+        QMetaObject::Connection stopper;
+        if (stopAfterFirstCut)
+            stopper = connect(app(), &SpoolsmithApp::cutCopiesChanged, this,
+                              [this] { app()->stopTask(true); }, Qt::DirectConnection);
+        app()->startTask(true);
+        QCOMPARE(f.device->errorMessage(), QString());
+        QVERIFY(waitIdle(120000));
+        QTRY_COMPARE(app()->taskStatus(), 2);
+        int printedBefore = 0;
+        if (stopAfterFirstCut) {
+            disconnect(stopper);
+            QCOMPARE(app()->cutCopies(), 1);
+            printedBefore = app()->printCopies();
+            QCOMPARE(printedBefore, 3);
+            app()->startTask(false);
+            QCOMPARE(f.device->errorMessage(), QString());
+            QVERIFY(waitIdle(120000));
+            QTRY_COMPARE(app()->taskStatus(), 2);
+        }
+        QCOMPARE(int(m_spooler.pages().size()), pages);
+        QCOMPARE(app()->printCopies(), pages);
+        QCOMPARE(app()->cutCopies(), pages);
+        // The job's record counts only the cuts of pages it printed.
+        QCOMPARE(int(app()->printWorkRecord().cutCnt), pages - printedBefore);
+        const QList<double> starts = cutStarts();
+        QCOMPARE(starts.size(), pages);
+        const double pageFeed = starts.at(1) - starts.at(0);
+        QVERIFY(pageFeed > 1000);
+        for (int k = 1; k < starts.size(); ++k)
+            QVERIFY2(qAbs(starts.at(k) - starts.at(k - 1) - pageFeed) < 100,
+                     qPrintable(QStringLiteral("cut %1 began %2 after the one before, pages are %3 apart")
+                                    .arg(k + 1).arg(starts.at(k) - starts.at(k - 1)).arg(pageFeed)));
+        QVERIFY2(m_web->fed() - starts.last() <= pageFeed + 100,
+                 qPrintable(QStringLiteral("fed %1 past the last cut").arg(m_web->fed() - starts.last())));
     }
 
     void aFailedPrintEndsTheJobWithItsMessage_data()

@@ -62,6 +62,7 @@ const QString kNoMachine = QStringLiteral("设备未连接，请重启设备或�
 const QString kBusy = QStringLiteral("机器繁忙，请稍后重试");
 const QString kRetry = QStringLiteral("请稍后重试 \n");
 const QString kPrintOff = QStringLiteral("打印已禁用，不能开始只打印的任务 \n");
+const QString kPresetPrinted = QStringLiteral("打印份数已完成，请清零后再开始 \n");
 
 } // namespace
 
@@ -188,6 +189,12 @@ private slots:
         app()->setPrintPreview(page);
         QVERIFY(app()->isAllowedStart());
         QCOMPARE(f.device->errorMessage(), QString());
+
+        // The print preset printed and nothing owed to the cutter: a job
+        // would end at once.
+        app()->setPrintCopies(1);
+        QVERIFY(!app()->isAllowedStart());
+        QCOMPARE(f.device->errorMessage(), kPresetPrinted);
     }
 
     void refusedStartRestoresTheTaskSettings()
@@ -530,6 +537,69 @@ private slots:
         QVERIFY(f.config->db().findTaskRecordByCode(code, batch));
         QCOMPARE(batch.cutCopies, 1u);
         QCOMPARE(app()->taskRecord().cutCopies, 0u);
+        app()->stopTask(true);
+    }
+
+    // Job A printed three pages and was stopped before any was cut; job B
+    // cuts them first, then prints and cuts one of its own: each cut counts
+    // on the job that printed the page, by its page code or, without codes,
+    // as a page left over from before.
+    void cutsCountOnTheJobThatPrintedThePage_data()
+    {
+        QTest::addColumn<bool>("codes");
+        QTest::newRow("pages with codes") << true;
+        QTest::newRow("pages without codes") << false;
+    }
+    void cutsCountOnTheJobThatPrintedThePage()
+    {
+        QFETCH(bool, codes);
+        f.config->setProperty(Config::CPT_Wait_Capture, 100);
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, codes ? 1 : 0);
+        QVERIFY(f.link());
+        app()->setCutTaskCopies(10);
+        app()->setPrintTaskCopies(0);
+        const auto printPage = [this] {
+            const int code = app()->updatePrintRecord(1, -1);
+            app()->setPrintCopies(app()->printCopies() + 1);
+            return quint32(code);
+        };
+        const auto cutPage = [this](quint32 code) {
+            app()->setPageCode(code);
+            if (code != 0)
+                app()->lookUpPageCode(code);
+            return app()->finishedOneCopies();
+        };
+        const auto runJob = [this](bool recount) {
+            QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), 20000);
+            app()->startTask(recount, false);
+            QCOMPARE(f.device->errorMessage(), QString());
+            QTRY_COMPARE(app()->taskStatus(), 1);
+        };
+
+        runJob(true);
+        QList<quint32> pagesOfA;
+        for (int page = 0; page < 3; ++page)
+            pagesOfA << printPage();
+        const QDateTime jobA = app()->printWorkRecord().timestamp;
+        app()->stopTask(true);
+        QTRY_COMPARE(app()->taskStatus(), 2);
+
+        runJob(false);
+        for (const quint32 code : pagesOfA)
+            QVERIFY(cutPage(code));
+        QVERIFY(cutPage(printPage()));
+        QCOMPARE(app()->cutCopies(), 4);
+        QCOMPARE(app()->printWorkRecord().cutCnt, 1u);
+        if (codes) {
+            WorkRecord a;
+            QVERIFY(f.config->db().findWorkRecordByTimestamp(jobA, a));
+            QCOMPARE(a.printCnt, 3u);
+            QCOMPARE(a.cutCnt, 3u);
+            WorkRecord b;
+            QVERIFY(f.config->db().findWorkRecordByTimestamp(app()->printWorkRecord().timestamp, b));
+            QCOMPARE(b.printCnt, 1u);
+            QCOMPARE(b.cutCnt, 1u);
+        }
         app()->stopTask(true);
     }
 

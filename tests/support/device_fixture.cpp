@@ -23,7 +23,7 @@ bool DeviceFixture::makeSettings(Folder folder)
     if (folder == Folder::Program && !QDir::setCurrent(dir->path()))
         return false;
     // The database beside the settings, never in the shared build folder.
-    config = std::make_unique<Config>(dir->path(), dir->filePath(QStringLiteral("config.db")));
+    config = std::make_unique<Config>(dir->path(), dir->filePath(QStringLiteral("config.db")), clock);
     Config::setInstance(config.get());
     return true;
 }

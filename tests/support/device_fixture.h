@@ -5,9 +5,11 @@
 #include "machine/trv610plus.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 // What a test of the driver or of the application stands on: a settings
@@ -30,6 +32,9 @@ struct DeviceFixture
     // Read by makeDevice(): the poll and collect cycles talk to the machine
     // all the time, so tests of other parts keep them off.
     bool controlCycles = false;
+    // Read by makeSettings(): the local time the settings count days by;
+    // empty for the computer's.
+    std::function<QDateTime()> clock;
 
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<Config> config;
