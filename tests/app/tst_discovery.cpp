@@ -1,6 +1,7 @@
 // Machine discovery on loopback: the announcements of the simulator, the
 // online list, the machine family settings and the driver's link.
 #include "tests/support/app_test_main.h"
+#include "tests/support/hang_bound.h"
 #include "tools/simulator/machine_simulator.h"
 #include "tests/support/recording_prompt.h"
 #include "app/spoolsmith_app.h"
@@ -224,7 +225,7 @@ private slots:
         t.start();
         QVERIFY(sim.start());
         m_device->setPort(sim.port());
-        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), kHangMs);
         qInfo() << "linked after" << t.elapsed() << "ms";
         QCOMPARE(m_device->ip(), QStringLiteral("127.0.0.1"));
         QCOMPARE(sim.commandCount(1), 1);
@@ -240,7 +241,7 @@ private slots:
         // The link may be back before a poll sees it down: wait for the
         // machine to be linked again, not for the gap between.
         QTRY_COMPARE_WITH_TIMEOUT(sim.acceptedConnections(), 2, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), kHangMs);
         QCOMPARE(sim.acceptedConnections(), 2);
         QCOMPARE(sim.commandCount(1), 2);
         QCOMPARE(sim.commandCount(13), 6);
@@ -258,7 +259,7 @@ private slots:
         m_device->setIdent(o.ident);
         QVERIFY(sim.start());
         m_device->setPort(sim.port());
-        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), kHangMs);
 
         QUdpSocket impostor;
         if (!impostor.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0))
@@ -283,7 +284,7 @@ private slots:
         sim.stop();
         QTRY_VERIFY(!m_device->linked());
         impostor.writeDatagram(disa("AB07X3Q9"), QHostAddress::LocalHost, app()->discoveryPort());
-        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), kHangMs);
         QCOMPARE(m_device->ip(), QStringLiteral("127.0.0.2"));
         QCOMPARE(moved.acceptedConnections(), 1);
         m_device->unInit();

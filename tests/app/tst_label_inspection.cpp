@@ -6,6 +6,7 @@
 #include "app/inspection/label_report.h"
 #include "platform/detector/label_detector.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/synthetic_labels.h"
 #include "vision/lost_label_view.h"
 
@@ -513,8 +514,9 @@ private slots:
         });
         QTRY_VERIFY_WITH_TIMEOUT(inDetector.load(), 5000);
         // Every paint ends while the inspection is still held in the
-        // detector: none waits for it. Each takes well under a frame (the
-        // median, so one descheduled paint on a loaded machine does not count).
+        // detector: none waits for it (a paint that did would hold the
+        // thread for the gate's ten seconds). How fast they paint is weighed
+        // by bench_inspection.
         QImage canvas(400, 300, QImage::Format_ARGB32);
         std::vector<qint64> paintNs;
         for (int i = 0; i < 21; ++i) {
@@ -534,7 +536,9 @@ private slots:
         checks.join();
         stop = true;
         collect.join();
-        QVERIFY2(median < 16000000, qPrintable(QString::number(median)));
+        qInfo() << "paint while the detector holds the inspection: median" << median / 1e6 << "ms, longest"
+                << paintNs.back() / 1e6 << "ms";
+        QVERIFY2(paintNs.back() < kHangMs * 1000000, qPrintable(QString::number(paintNs.back())));
         QVERIFY(readsWhileHeld > 0);
         QCOMPARE(badReads.load(), 0);
         QCOMPARE(int(insp->keptResult().labels.size()), 6);

@@ -5,6 +5,7 @@
 #include "machine/state/device_conditions.h"
 #include "tests/machine/worker_thread.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/fake_task_app.h"
 
 #include <QDir>
@@ -161,7 +162,7 @@ private slots:
 
         script({reading(0, 80, 60, 80)});
         const QByteArray faster = "CCMD;20,1,1,0," + QByteArray::number(RollerPoll::filmSpeed(60, 80, 30)) + ",0;";
-        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->commandLog(faster).isEmpty(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->commandLog(faster).isEmpty(), kHangMs);
         QVERIFY(f.device->filmMotorRunning());
     }
 
@@ -270,8 +271,9 @@ private slots:
         QElapsedTimer shutDown;
         shutDown.start();
         f.device.reset();
-        // One collect cycle (500 ms) and a reply wait at most.
-        QVERIFY2(shutDown.elapsed() < 1500, qPrintable(QString::number(shutDown.elapsed())));
+        // One collect cycle (500 ms) and a reply wait at most; seconds more
+        // would be a hang.
+        QVERIFY2(shutDown.elapsed() < kHangMs, qPrintable(QString::number(shutDown.elapsed())));
         QTRY_VERIFY_WITH_TIMEOUT(threadCount() <= before, 3000);
     }
 };

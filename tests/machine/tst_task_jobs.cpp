@@ -1,6 +1,7 @@
 // Whole jobs on the task thread against the simulator: the machine's web
 // model knows where the printed marks are, the test camera shows them.
 #include "tests/support/app_test_main.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/job_rig.h"
 #include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
@@ -304,7 +305,7 @@ private slots:
         QCOMPARE(app()->cutCopies(), copies);
         if (stopWhileHeld) {
             app()->stopTask(false);
-            QVERIFY(waitIdle(2000));
+            QVERIFY(waitIdle(kHangMs));
             QCOMPARE(f.device->taskStatus(), 2);
             QCOMPARE(app()->taskStatus(), 2);
             QCOMPARE(plotCount(true), 1);

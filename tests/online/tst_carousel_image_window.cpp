@@ -388,8 +388,8 @@ private slots:
         const qint64 boundMb =
             copies * CarouselImageWindow::kMaxPictureBytes / (1024 * 1024) + 8 + GuiThreadWatch::kQuarantineMb;
         QVERIFY2(watch.peakRiseMb() < boundMb, qPrintable(QString::number(watch.peakRiseMb())));
-        // The goal is 100 ms; a loaded machine gets more room.
-        QVERIFY2(watch.longestGapMs() < 300, qPrintable(QString::number(watch.longestGapMs())));
+        // The gap's goal is weighed by bench_online; here only a hang fails.
+        QVERIFY2(watch.longestGapMs() < kHangMs, qPrintable(QString::number(watch.longestGapMs())));
     }
 
     void oversizedAndBrokenPicturesStayEmpty()

@@ -2,6 +2,7 @@
 // password file and an ACL; advertisement pictures from a local HTTP server.
 #include "online/carousel_image_window.h"
 #include "online/mqtt_message.h"
+#include "tests/support/advert_flood.h"
 #include "tests/support/gui_lookup.h"
 #include "tests/support/gui_thread_watch.h"
 #include "tests/support/http_test_server.h"
@@ -44,53 +45,6 @@ CarouselImageWindow *advertisementWindow()
 {
     return findTopLevelWidget<CarouselImageWindow>();
 }
-
-// A client of its own thread (made, used and deleted there) that publishes,
-// so what the GUI thread spends is the receiver's alone.
-class ThreadedSender
-{
-public:
-    explicit ThreadedSender(const mqttSetting &settings)
-    {
-        m_thread.start();
-        m_context->moveToThread(&m_thread);
-        QMetaObject::invokeMethod(m_context, [this, settings] {
-            m_client = new mqttMessage;
-            mqttSetting s = settings;
-            m_connected = m_client->connectToServer(s) ? 1 : 2;
-        });
-    }
-    ~ThreadedSender()
-    {
-        QMetaObject::invokeMethod(m_context, [this] {
-            delete m_client;
-            m_context->deleteLater();
-        }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    bool waitConnected()
-    {
-        QTest::qWaitFor([this] { return m_connected.loadRelaxed() != 0; }, 10000);
-        return m_connected.loadRelaxed() == 1;
-    }
-    // Each payload in turn, the thread's events handled between them.
-    void publish(const QString &topic, const QList<QByteArray> &payloads)
-    {
-        QMetaObject::invokeMethod(m_context, [this, topic, payloads] {
-            for (const QByteArray &payload : payloads) {
-                m_client->pubTopic(topic, payload);
-                QCoreApplication::processEvents();
-            }
-        });
-    }
-
-private:
-    QThread m_thread;
-    QObject *m_context = new QObject;
-    mqttMessage *m_client = nullptr;
-    QAtomicInt m_connected = 0;
-};
 
 } // namespace
 
@@ -180,13 +134,13 @@ private slots:
         QVERIFY(LogCapture::contains(QStringLiteral("[客户端错误]")));
         QVERIFY(!LogCapture::all().contains(kPassword));
 
-        // Nothing listens: refused within the second, no crash.
+        // Nothing listens: refused, no crash, no hang.
         mqttSetting nobody = settings();
         nobody.port = 1;
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!client.connectToServer(nobody));
-        QVERIFY(clock.elapsed() < 1500);
+        QVERIFY2(clock.elapsed() < kHangMs, qPrintable(QString::number(clock.elapsed())));
     }
 
     void subscriptionsReachCallbacksAndTheSignal()
@@ -252,12 +206,13 @@ private slots:
         QVERIFY(!client.subTopic(QString(), mqttMessage::Callback()));
         QVERIFY(LogCapture::contains(QStringLiteral("订阅主题不能为空")));
 
-        // Not in the ACL: the broker refuses, and the wait ends early.
+        // Not in the ACL: the broker refuses (how soon the wait ends is
+        // weighed by bench_online).
         if (MosquittoBroker::refusesSubscriptions()) {
             QElapsedTimer clock;
             clock.start();
             QVERIFY2(!client.subTopic(QStringLiteral("secret/plans"), &recordCall), qPrintable(broker->log()));
-            QVERIFY(clock.elapsed() < 900);
+            QVERIFY2(clock.elapsed() < kHangMs, qPrintable(QString::number(clock.elapsed())));
             QVERIFY(LogCapture::contains(QStringLiteral("订阅失败，请检查主题权限:")));
             QVERIFY(LogCapture::contains(QStringLiteral("secret/plans")));
             QVERIFY(client.isConnectToServer());
@@ -368,17 +323,16 @@ private slots:
         QCOMPARE(http.requests().size(), 1);
         std::printf("%d MB message: peak %lld MB, rose %lld MB; longest GUI gap %lld ms\n", padMb,
                     qlonglong(watch.peakMb()), qlonglong(watch.peakRiseMb()), qlonglong(watch.longestGapMs()));
-        // The goal is 100 ms; a loaded machine gets more room. Read on the
-        // GUI thread, 250 MB took more than 200 ms here.
-        QVERIFY2(watch.longestGapMs() < 150, qPrintable(QString::number(watch.longestGapMs())));
+        // The gap's goal is weighed by bench_online; here only a hang fails.
+        QVERIFY2(watch.longestGapMs() < kHangMs, qPrintable(QString::number(watch.longestGapMs())));
     }
 
     // A flood of advertisement lists, each of twenty pictures: thousands of
     // lists on hosts that stall or drip, or ten lists in turn on twenty
     // hosts of their own that send 9 MiB at full speed and then stall, each
     // list taken in whole before the next comes. Every list aborts the one
-    // before, so connections, file descriptors, memory and the GUI thread's
-    // gaps stay bounded.
+    // before, so connections, file descriptors and memory stay bounded and
+    // the GUI thread never hangs.
     void aFloodOfAdvertisementsStaysBounded_data()
     {
         QTest::addColumn<int>("lists");
@@ -391,82 +345,21 @@ private slots:
     {
         QFETCH(int, lists);
         QFETCH(bool, fast);
-        constexpr qint64 kFastBytes = 9 * 1024 * 1024;
-        // The hosts on a thread of their own: what they count is the
-        // client's doing, however busy the GUI thread is.
-        QThread hostThread;
-        hostThread.start();
-        QObject hostContext;
-        hostContext.moveToThread(&hostThread);
-        std::vector<std::unique_ptr<HttpTestServer>> hostsMade(fast ? CarouselImageWindow::kMaxPictures : 2);
-        bool started = true;
-        QMetaObject::invokeMethod(&hostContext, [&] {
-            HttpTestServer::Response stall;
-            stall.body = QByteArray(1000, 'x');
-            stall.announcedLength = 5 * 1024 * 1024;
-            stall.stallAfter = 100;
-            HttpTestServer::Response drip;
-            drip.body = QByteArray(1000, 'x');
-            drip.dripMs = 200;
-            // Within the cap as announced; the rest never comes.
-            HttpTestServer::Response full;
-            full.body = QByteArray(kFastBytes, 'x');
-            full.announcedLength = CarouselImageWindow::kMaxPictureBytes;
-            full.stallAfter = kFastBytes;
-            for (auto &host : hostsMade) {
-                host = std::make_unique<HttpTestServer>();
-                // Distinct hosts: no per-host connection limit holds them back.
-                started = started && (fast ? host->listenOnSomeLoopback(0) : host->start());
-                host->setResponse(QStringLiteral("/stall.png"), stall);
-                host->setResponse(QStringLiteral("/drip.png"), drip);
-                host->setResponse(QStringLiteral("/full.png"), full);
-            }
-        }, Qt::BlockingQueuedConnection);
-        auto stopHosts = qScopeGuard([&] {
-            QMetaObject::invokeMethod(&hostContext, [&] {
-                hostsMade.clear();
-                hostContext.moveToThread(QCoreApplication::instance()->thread());
-            }, Qt::BlockingQueuedConnection);
-            hostThread.quit();
-            hostThread.wait();
-        });
-        QVERIFY(started);
+        AdvertFloodHosts hosts(fast);
+        QVERIFY(hosts.started());
         mqttMessage client;
         mqttSetting s = settings();
         QVERIFY(client.connectToServer(s));
         QVERIFY(client.showAD(QStringLiteral("planning_ad"), static_cast<QWindow *>(nullptr)));
         QSignalSpy received(&client, &mqttMessage::messageReceived);
-
-        QList<QByteArray> messages;
-        for (int m = 0; m < lists; ++m) {
-            QStringList urls;
-            for (int p = 0; p < CarouselImageWindow::kMaxPictures; ++p) {
-                const HttpTestServer &host = *hostsMade.at(p % hostsMade.size());
-                const QString path = fast ? QStringLiteral("/full.png")
-                                          : p % 4 < 2 ? QStringLiteral("/stall.png") : QStringLiteral("/drip.png");
-                urls.append(host.url(path).toString() + QStringLiteral("?m=%1&p=%2").arg(m).arg(p));
-            }
-            messages.append(QStringLiteral("{\"messageType\":2,\"coverImage\":\"%1\"}").arg(urls.join(QLatin1Char(','))).toUtf8());
-        }
-        auto open = [&hostsMade] {
-            int sum = 0;
-            for (const auto &host : hostsMade)
-                sum += host->openConnections();
-            return sum;
-        };
-        auto poured = [&hostsMade] {
-            qint64 sum = 0;
-            for (const auto &host : hostsMade)
-                sum += host->bytesPoured();
-            return sum;
-        };
+        const QList<QByteArray> messages = hosts.messages(lists);
         auto descriptors = [] { return qint64(QDir(QStringLiteral("/proc/self/fd")).count()); };
         const qint64 baseDescriptors = descriptors();
         int mostOpen = 0;
         qint64 mostDescriptors = 0;
         QTimer sample;
         connect(&sample, &QTimer::timeout, this, [&] {
-            mostOpen = std::max(mostOpen, open());
+            mostOpen = std::max(mostOpen, hosts.openConnections());
             mostDescriptors = std::max(mostDescriptors, descriptors());
         });
         sample.start(20);
@@ -474,20 +367,11 @@ private slots:
         GuiThreadWatch watch;
         ThreadedSender far(settings());
         QVERIFY(far.waitConnected());
-        if (fast) {
-            for (int m = 0; m < lists; ++m) {
-                far.publish(QStringLiteral("planning_ad"), {messages.at(m)});
-                QTRY_COMPARE_WITH_TIMEOUT(received.count(), m + 1, 10000);
-                QTRY_VERIFY_WITH_TIMEOUT(poured() >= (m + 1) * CarouselImageWindow::kMaxPictures * kFastBytes, 60000);
-            }
-        } else {
-            far.publish(QStringLiteral("planning_ad"), messages);
-            QTRY_COMPARE_WITH_TIMEOUT(received.count(), lists, 120000);
-        }
-        // The last list's downloads are all that is left.
-        QTRY_VERIFY_WITH_TIMEOUT(open() <= CarouselImageWindow::kMaxPictures, 10000);
+        const QString unmet = hosts.pour(far, messages, [&received] { return int(received.count()); });
+        QVERIFY2(unmet.isEmpty(), qPrintable(unmet));
+        QCOMPARE(received.count(), lists);
         std::printf("flood of %d lists: peak %lld MB (bound 400 MB), rose %lld MB (bound 250 MB); longest GUI gap "
-                    "%lld ms (bound 100 ms); most connections %d; descriptors %lld -> %lld\n",
+                    "%lld ms; most connections %d; descriptors %lld -> %lld\n",
                     lists, qlonglong(watch.peakMb()), qlonglong(watch.peakRiseMb()), qlonglong(watch.longestGapMs()),
                     mostOpen, qlonglong(baseDescriptors), qlonglong(mostDescriptors));
         // Counted by the hosts, which notice an aborted download late on a
@@ -504,8 +388,7 @@ private slots:
         // cap) and little else, never a second copy of them.
         QVERIFY2(watch.peakRiseMb() < 250 + GuiThreadWatch::kQuarantineMb,
                  qPrintable(QString::number(watch.peakRiseMb())));
-        // The goal is 100 ms; a loaded machine gets more room.
-        QVERIFY2(watch.longestGapMs() < 300, qPrintable(QString::number(watch.longestGapMs())));
+        QVERIFY2(watch.longestGapMs() < kHangMs, qPrintable(QString::number(watch.longestGapMs())));
     }
 
     void advertisementsFeedTheWindow()

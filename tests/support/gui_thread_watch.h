@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/hang_bound.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QObject>

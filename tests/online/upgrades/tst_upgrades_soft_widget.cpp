@@ -1,6 +1,7 @@
 // The software update check against the HTTP test server.
 #include "online/upgrades/upgrades_soft_widget.h"
 #include "tests/support/gui_thread_watch.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/solid_png.h"
@@ -210,23 +211,25 @@ private slots:
         view->document()->size(); // laid out
         const qint64 elapsed = clock.elapsed();
         qInfo() << "filled and laid out in" << elapsed << "ms; peak" << watch.peakMb() << "MB";
-        // Far above the goal of 100 ms, for loaded machines; such markup
-        // held the thread for seconds.
-        QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
+        // Such markup held the thread for seconds; how far below the goal of
+        // 100 ms it stays is weighed by bench_online.
+        QVERIFY2(elapsed < kHangMs, qPrintable(QString::number(elapsed)));
         QVERIFY(view->toPlainText().startsWith(shown));
         QVERIFY(view->document()->resource(QTextDocument::ImageResource, url).isNull());
     }
 
     void slowOrAbsentServerShowsNothingAndReturnsInBound()
     {
-        setJson(server, "/machine/software/version", answer("9.9"), 3000);
+        // Answered seconds past any wait the dialog may make, however loaded
+        // the machine.
+        setJson(server, "/machine/software/version", answer("9.9"), 20000);
         UpgradesSoftWidget dialog;
         dialog.setHost(server.address().toString());
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("UpgradesSoftWidget::upgradePost"));
         QElapsedTimer clock;
         clock.start();
         dialog.upgradePost(QStringLiteral("Spoolsmith"), QStringLiteral("2.1.5"), QStringLiteral("Spoolsmith"));
-        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < kHangMs, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!dialog.isVisible());
 
         // Nobody listening at all.
