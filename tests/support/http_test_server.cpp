@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr char kCounted[] = "httpTestServerCounted";
+
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
@@ -124,9 +126,14 @@ QList<QByteArray> HttpTestServer::requestLinesFor(const QString &path) const
 void HttpTestServer::onNewConnection()
 {
     while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        ++m_open;
+        // Counted once a request is read: a client's HTTP pool connects ahead
+        // of its queue and may keep a connection it never used, which is no
+        // download of anyone's.
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this] { --m_open; });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            if (socket->property(kCounted).toBool())
+                --m_open;
+        });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 }
@@ -159,6 +166,8 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
     socket->read(headerEnd + 4 + length);
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
 
+    socket->setProperty(kCounted, true);
+    ++m_open;
     m_requests.append(request);
     emit requestReceived(request.requestLine);
     const Response response = answer(request);

@@ -73,7 +73,8 @@ public:
     QList<QByteArray> requestLines() const;
     QList<QByteArray> requestLinesFor(const QString &path) const;
     void clearRequests() { m_requests.clear(); }
-    // Connections open now, and the bytes endless and stalling bodies have sent so far.
+    // Connections open now that carried a request (downloads; not a client's
+    // unused pool connection), and the bytes endless and stalling bodies have sent so far.
     int openConnections() const { return m_open; }
     qint64 bytesPoured() const { return *m_poured; }
 
