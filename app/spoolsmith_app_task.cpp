@@ -4,6 +4,7 @@
 
 #include "app/cut/cut_document.h"
 #include "app/cut/page_code_switch.h"
+#include "app/print/print_batcher.h"
 #include "app/print/print_file.h"
 #include "app/records/production_records.h"
 #include "app/task/task_control.h"
@@ -74,14 +75,22 @@ void SpoolsmithApp::initTaskParts(const AppServices &services)
         return m_printFile->enabledDataSource() && m_printFile->rowState() == Row::Ended;
     };
     hooks.dataRowFailed = [this] {
-        return m_printFile->enabledDataSource() && m_printFile->rowState() == Row::Failed;
+        const Row row = m_printFile->rowState();
+        return m_printFile->enabledDataSource() && (row == Row::Failed || row == Row::Unreadable);
     };
     hooks.dataSourceReading = [this] {
         return m_printFile->enabledDataSource() && m_printFile->dataSourceReading();
     };
+    hooks.dataSourceUnreadable = [this] {
+        return m_printFile->enabledDataSource() && m_printFile->rowState() == Row::Unreadable;
+    };
+    // The print parts are built after these.
+    hooks.printFailed = [this] { return m_printBatcher && m_printBatcher->jobPrintFailed(); };
     // The cut parts are built after these.
     hooks.cutFileOpening = [this] { return m_cut && m_cut->opening(); };
     hooks.prepareRun = [this] {
+        if (m_printBatcher)
+            m_printBatcher->startJob();
         if (m_pageCodeSwitch)
             m_pageCodeSwitch->forgetPageCutFile();
         setMarkIndex(1);

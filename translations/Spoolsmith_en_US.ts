@@ -657,10 +657,28 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>The print document could not be sent; please check the printer</translation>
     </message>
     <message>
-        <source>打印份数已完成，请清零后再开始 
-</source>
-        <translation>The print preset is reached: reset the counts before starting 
-</translation>
+        <source>打印机无法打开，请检查打印机</source>
+        <translation>The printer cannot be opened; please check the printer</translation>
+    </message>
+    <message>
+        <source>打印机无法开始打印，请检查打印机</source>
+        <translation>The printer cannot start printing; please check the printer</translation>
+    </message>
+    <message>
+        <source>打印页面无法生成，请检查打印文件</source>
+        <translation>The print page cannot be drawn; please check the print file</translation>
+    </message>
+    <message>
+        <source>热文件夹无法写入，请检查热文件夹路径</source>
+        <translation>The hot folder cannot be written; please check its path</translation>
+    </message>
+    <message>
+        <source>未选择打印机</source>
+        <translation>No printer is chosen</translation>
+    </message>
+    <message>
+        <source>打印组件未接收打印任务，请检查CorelDRAW</source>
+        <translation>The print component did not take the print job; please check CorelDRAW</translation>
     </message>
     <message>
         <source>打印已禁用，不能开始只打印的任务 
@@ -672,6 +690,12 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <source>切割文件正在载入，请稍后 
 </source>
         <translation>The cut file is still loading, please wait 
+</translation>
+    </message>
+    <message>
+        <source>打印份数已完成，请清零后再开始 
+</source>
+        <translation>The print preset is reached: reset the counts before starting 
 </translation>
     </message>
 </context>

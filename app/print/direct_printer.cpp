@@ -17,6 +17,13 @@
 namespace {
 
 constexpr const char *kPrefix = "SpoolsmithApp::printPdf";
+constexpr const char *kNotStarted = QT_TRANSLATE_NOOP("SpoolsmithApp", "打印机无法开始打印，请检查打印机");
+
+// The operator's texts keep the translation context they were written in.
+QString text(const char *source)
+{
+    return QCoreApplication::translate("SpoolsmithApp", source) + QStringLiteral(" \n");
+}
 
 QVariant setting(const PrintParts &parts, Config::ConfigParamType key)
 {
@@ -93,25 +100,32 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
     int printedUpTo = m_parts.counters.printCopies();
     bool sent = false;
     int jobId = 0;
+    QString failure;
     if (!device || !device->createContext(hasMode ? &mode : nullptr)) {
         qCritical() << kPrefix << "CreateDCA failed" << printedUpTo + 1 << printerName
                     << (device ? device->lastError() : 0);
+        failure = text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印机无法打开，请检查打印机"));
     } else if ((jobId = device->startDoc(printerName)) == 0) {
         qCritical() << kPrefix << "StartDocA failed" << printedUpTo + 1 << printerName << device->lastError();
+        failure = text(kNotStarted);
     } else {
         const QSize size = device->pageResolution();
         const bool drawLine = setting(m_parts, Config::CPT_Enable_DrawLine).toBool();
+        bool pageFailed = false;
         for (int i = 0; i < pages; ++i) {
             if (!takeNextPageFile(m_parts, file, kPrefix))
                 break;
-            if (!device->startPage()) {
-                qCritical() << kPrefix << "StartPage failed" << printedUpTo + 1 << printerName << device->lastError();
-                continue;
-            }
+            // Drawn before its page is opened: a page that cannot be drawn
+            // never leaves a blank, uncounted label in the document.
             QImage image = renderPage(file, size);
             if (image.isNull()) {
-                qCritical() << kPrefix << "page image failed" << printedUpTo + 1 << file;
-                device->endPage();
+                qCritical() << kPrefix << "page image failed" << printedUpTo + 1 << file << "- printing stops";
+                failure = text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印页面无法生成，请检查打印文件"));
+                break;
+            }
+            if (!device->startPage()) {
+                qCritical() << kPrefix << "StartPage failed" << printedUpTo + 1 << printerName << device->lastError();
+                pageFailed = true;
                 continue;
             }
             const int c = hasMode ? std::max(1, mode.copies) : 1;
@@ -136,6 +150,7 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
             if (!device->drawPage(image)) {
                 qCritical() << kPrefix << "BitBlt failed" << first << printerName << device->lastError();
                 device->endPage();
+                pageFailed = true;
                 continue;
             }
             qDebug() << kPrefix << "print succeed" << last;
@@ -146,19 +161,25 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
             rowPrinted(m_parts);
             device->endPage();
         }
-        // A spooler that sends the document only now can still refuse it;
-        // its job is then cancelled, with nothing left to wait for.
-        sent = device->endDoc();
-        if (!sent) {
+        if (printedPages.isEmpty()) {
+            // No empty document goes out: the job is withdrawn with the device.
+            qCritical() << kPrefix << "no page in the document, job withdrawn" << jobId << printerName;
+            if (failure.isEmpty() && pageFailed)
+                failure = text(kNotStarted);
+        } else if (!(sent = device->endDoc())) {
+            // A spooler that sends the document only now can still refuse
+            // it; its job is then cancelled, with nothing left to wait for.
             qCritical() << kPrefix << "EndDoc failed, job cancelled" << jobId << printerName << device->lastError()
                         << printedPages.size() << "pages not counted";
-            if (firstRow >= 0 && m_parts.file.dataIndex() != firstRow)
+            // The rows go back as they were, the last one too (printing it
+            // moved the data to its end without changing the row).
+            if (firstRow >= 0 && (m_parts.file.dataIndex() != firstRow || m_parts.file.rowMissing()))
                 m_parts.file.setDataIndex(firstRow);
-            if (m_showMessage)
-                m_showMessage(QCoreApplication::translate("SpoolsmithApp", "打印文档发送失败，请检查打印机")
-                              + QStringLiteral(" \n"));
+            failure = text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印文档发送失败，请检查打印机"));
         }
     }
+    if (!failure.isEmpty() && m_failed)
+        m_failed(failure);
     if (sent) {
         for (const PrintedPage &page : printedPages) {
             if (page.code != 0)

@@ -24,9 +24,11 @@ public:
     void setPollTiming(JobStatusPoll::Timing timing) { m_pollTiming = timing; }
     // Ends the status poll early besides a stop of the job (shut-down).
     void setClosing(std::function<bool()> closing) { m_closing = std::move(closing); }
-    // The operator's message line, for a document the spooler refused.
-    void setShowMessage(std::function<void(const QString &)> show) { m_showMessage = std::move(show); }
-    // True when at least one page reached the printer.
+    // A print that failed (no printer, no document, a page not drawn, a
+    // document refused), with the operator's message.
+    void setFailed(std::function<void(const QString &)> failed) { m_failed = std::move(failed); }
+    // True when at least one page reached the printer. A page that cannot
+    // be drawn ends the print before it is put in the document.
     bool print(const QString &file, const QString &printerName, int pages);
 
     // Page 0 of file at size pixels on white, 32-bit RGB; null when it
@@ -42,5 +44,5 @@ private:
     PageCodePainter m_painter;
     JobStatusPoll::Timing m_pollTiming;
     std::function<bool()> m_closing;
-    std::function<void(const QString &)> m_showMessage;
+    std::function<void(const QString &)> m_failed;
 };

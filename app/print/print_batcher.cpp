@@ -21,6 +21,12 @@ namespace {
 
 constexpr const char *kPrefix = "SpoolsmithApp::printPdf";
 
+// The operator's texts keep the translation context they were written in.
+QString text(const char *source)
+{
+    return QCoreApplication::translate("SpoolsmithApp", source) + QStringLiteral(" \n");
+}
+
 } // namespace
 
 PrintBatcher::PrintBatcher(Parts parts) : m_parts(std::move(parts)) {}
@@ -57,15 +63,13 @@ void PrintBatcher::print()
     const PrintParts &p = m_parts.print;
     Config *config = p.services.config();
     const QString file = p.file.printFile();
-    if (!config || !m_parts.settings.enablePrint() || file.isEmpty())
+    if (!config || !m_parts.settings.enablePrint() || file.isEmpty() || m_jobPrintFailed.load())
         return;
     // Variable data without its row ready (past the last one, a row that
     // failed, a sheet being read): not even an empty document goes out.
     if (p.file.enabledDataSource() && p.file.rowMissing())
         return;
     const QString printer = m_parts.printers.printerName();
-    if (printer.isEmpty() && config->version() != 2)
-        return;
     const double height = p.file.printPageSize().height();
     if (!(height > 0)) {
         // No page loaded: nothing to print and nothing to count.
@@ -91,13 +95,37 @@ void PrintBatcher::print()
     if (!d.print)
         return;
     qInfo() << "SpoolsmithApp::print" << d.trigger << d.toTrigger;
-    printPdf(file, printer, d.pages);
+    printRequest(file, printer, d.pages, true);
 }
 
 bool PrintBatcher::printPdf(const QString &file, const QString &printerName, int pages)
 {
+    return printRequest(file, printerName, pages, false);
+}
+
+bool PrintBatcher::printRequest(const QString &file, const QString &printerName, int pages, bool forJob)
+{
     const std::lock_guard<std::mutex> lock(m_printLock);
-    return printBatch(file, printerName, pages);
+    m_failure.clear();
+    const bool printed = printBatch(file, printerName, pages);
+    if (forJob && !m_failure.isEmpty() && jobRunning()) {
+        qCritical() << "SpoolsmithApp::print" << "printing failed, the job prints no more:" << m_failure.trimmed();
+        m_jobPrintFailed.store(true);
+    }
+    return printed;
+}
+
+bool PrintBatcher::jobRunning() const
+{
+    const PrintParts &p = m_parts.print;
+    return p.taskStatus && p.taskStatus() != 2;
+}
+
+void PrintBatcher::fail(const QString &message)
+{
+    m_failure = message;
+    if (m_parts.showMessage)
+        m_parts.showMessage(message);
 }
 
 bool PrintBatcher::printBatch(const QString &file, const QString &printerName, int pages)
@@ -114,12 +142,18 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
         return false;
     }
     if (config->version() == 2 && config->getProperty(Config::CPT_Enable_RIIN_Input).toBool()
-        && !hotFolder.isEmpty())
-        return HotFolder(p, m_hotFolderClock).copyPages(hotFolder, file, pages, height);
+        && !hotFolder.isEmpty()) {
+        if (HotFolder(p, m_hotFolderClock).copyPages(hotFolder, file, pages, height))
+            return true;
+        fail(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "热文件夹无法写入，请检查热文件夹路径")));
+        return false;
+    }
 
     qDebug() << kPrefix << printerName << file << p.counters.printCopies();
     if (printerName.isEmpty() || (file.isEmpty() && !channel)) {
         qCritical() << kPrefix << "printPdf failed, printerName is null or printFile is null";
+        if (printerName.isEmpty())
+            fail(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "未选择打印机")));
         return false;
     }
     if (pages < 1)
@@ -132,7 +166,10 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
     if (split) {
         for (int remaining = pages; remaining > 0;) {
             const int batch = std::min(remaining, m);
-            if (!printBatch(file, printerName, batch))
+            // Variable data goes on from the row the batch before left.
+            const QString batchFile = p.file.enabledDataSource() ? p.file.printFile() : file;
+            // A batch that failed part-way ends the request too.
+            if (!printBatch(batchFile, printerName, batch) || !m_failure.isEmpty())
                 return false;
             if (channel)
                 m_parts.channel.pauseAfterHandOver();
@@ -145,15 +182,24 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
     DirectPrinter direct(p, printing::systemSpooler());
     direct.setPollTiming(m_pollTiming);
     direct.setClosing([this] { return m_closing.load(); });
-    direct.setShowMessage(m_parts.showMessage);
+    direct.setFailed([this](const QString &message) { fail(message); });
     return direct.print(file, printerName, pages);
 }
 
 bool PrintBatcher::handOver(const QString &file, int pages)
 {
+    // The end of the data ends the print; no failure to tell.
     QString rowFile = file;
-    if (!takeNextPageFile(m_parts.print, rowFile, kPrefix) || !m_parts.channel.handOver(pages))
+    if (!takeNextPageFile(m_parts.print, rowFile, kPrefix))
         return false;
+    const bool inJob = jobRunning();
+    if (!m_parts.channel.handOver(pages)) {
+        // A hand-over the job's stop or the program's end cut short is no
+        // failure to tell.
+        if (!m_closing.load() && (!inJob || jobRunning()))
+            fail(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印组件未接收打印任务，请检查CorelDRAW")));
+        return false;
+    }
     rowPrinted(m_parts.print);
     return true;
 }

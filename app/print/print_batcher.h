@@ -52,8 +52,14 @@ public:
     explicit PrintBatcher(Parts parts);
     ~PrintBatcher();
 
+    // The job's print request. A print of the job that fails (its message
+    // shown) ends the job's printing: nothing more is printed until the
+    // next job, which ends once the pages printed before are cut.
     void print();
     bool printPdf(const QString &file, const QString &printerName, int pages);
+    bool jobPrintFailed() const { return m_jobPrintFailed.load(); }
+    // A new job prints again.
+    void startJob() { m_jobPrintFailed.store(false); }
     // The operator's test print of one file; refused while a job runs.
     // The checks answer at once; the pages go out on a thread of their own,
     // so that the GUI thread never waits on rendering or the spooler. True
@@ -70,15 +76,21 @@ public:
     void setHotFolderClock(HotFolder::Clock clock) { m_hotFolderClock = std::move(clock); }
 
 private:
+    bool printRequest(const QString &file, const QString &printerName, int pages, bool forJob);
     bool printBatch(const QString &file, const QString &printerName, int pages);
     // The pages to the print component, which counts them once it took them.
     bool handOver(const QString &file, int pages);
+    // A print failed: the operator is told, the request stops.
+    void fail(const QString &message);
+    bool jobRunning() const;
 
     Parts m_parts;
     JobStatusPoll::Timing m_pollTiming;
     HotFolder::Clock m_hotFolderClock;
     // The job's printing and a test print never interleave.
     std::mutex m_printLock;
+    QString m_failure; // of the request in progress, under m_printLock
+    std::atomic<bool> m_jobPrintFailed{false};
     std::atomic<bool> m_closing{false};
     // Last: joined first, while the parts its threads use still exist.
     ThreadGroup m_testPrints{"PrintBatcher"};

@@ -259,7 +259,7 @@ bool PrintFile::renderRow(int index, bool printing)
         return false;
     }
     if (rows < 0) {
-        m_rowState.store(RowState::Failed);
+        m_rowState.store(RowState::Unreadable);
         qCritical() << "SpoolsmithApp::setDataIndex" << "no readable data source" << dataSource();
         if (m_hooks.showMessage)
             m_hooks.showMessage(QCoreApplication::translate("PrintFile", "数据源无法读取") + QStringLiteral(" \n"));

@@ -82,6 +82,7 @@ public:
         Rendering, // the row is being written
         Reading, // the sheet is still being read; the row follows
         Failed, // the row could not be written (the operator was told)
+        Unreadable, // the sheet could not be read (the operator was told)
         Ended, // printing went past the last data row
     };
     RowState rowState() const { return m_rowState.load(); }

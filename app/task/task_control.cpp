@@ -65,6 +65,9 @@ bool TaskControl::startChecks(bool recount)
     // refused, so that it never ends for want of data that is on its way.
     if (m_settings.enablePrint() && m_hooks.dataSourceReading && m_hooks.dataSourceReading())
         message += text(QT_TRANSLATE_NOOP("SpoolsmithApp", "数据源正在读取，请读取完成后再开始 \n"));
+    // The print file still holds a row of the sheet before.
+    if (m_settings.enablePrint() && m_hooks.dataSourceUnreadable && m_hooks.dataSourceUnreadable())
+        message += QCoreApplication::translate("PrintFile", "数据源无法读取") + QStringLiteral(" \n");
     // Printing is over and nothing printed waits for the cutter: a job would
     // end at once; the operator chooses a row, or starts the counts over.
     const bool owed = !recount && m_counters.cutTaskCopies() != 0 && m_counters.owedCuts() > 0;
@@ -172,6 +175,8 @@ TaskControl::PrintingEnd TaskControl::printingEnd(bool recount) const
     const int printTask = m_counters.printTaskCopies();
     if (printTask >= 1 && !recount && m_counters.printCopies() >= printTask)
         return PrintingEnd::PresetReached;
+    if (m_hooks.printFailed && m_hooks.printFailed())
+        return PrintingEnd::PrintFailed;
     return PrintingEnd::Printing;
 }
 
@@ -187,6 +192,7 @@ bool TaskControl::printingOver()
         return false;
     const char *why = end == PrintingEnd::DataEnded ? "the data source's last row is printed"
         : end == PrintingEnd::RowFailed             ? "a data row was not written"
+        : end == PrintingEnd::PrintFailed           ? "a print failed"
                                                     : "the print preset is reached";
     qInfo() << "SpoolsmithApp::finishedOneCopies" << why << "printed" << m_counters.runPrintCopies() << "cut"
             << m_counters.runCutCopies() << "- job ends";

@@ -36,6 +36,10 @@ public:
         std::function<bool()> dataRowFailed;
         // Variable data is printed and its sheet is still being read.
         std::function<bool()> dataSourceReading;
+        // Variable data is printed and its sheet could not be read.
+        std::function<bool()> dataSourceUnreadable;
+        // A print of the job failed (the operator was told): it prints no more.
+        std::function<bool()> printFailed;
         // The page search and the inspection start over with a new job.
         std::function<void()> prepareRun;
         std::function<double()> cutPageHeight;
@@ -61,7 +65,8 @@ public:
         Printing,
         PresetReached, // the print preset's pages are printed
         DataEnded, // variable data printed its last row
-        RowFailed, // variable data's next row could not be written
+        RowFailed, // variable data's next row could not be written, or its sheet read
+        PrintFailed, // a print of the job failed (the operator was told)
     };
     // recount: as it will be once the counts are zeroed.
     PrintingEnd printingEnd(bool recount = false) const;

@@ -92,14 +92,20 @@ void TaskWorker::taskCutterXClear(int &curStep)
 void TaskWorker::taskPrint(int &curStep)
 {
     // Nothing more will be printed and every printed page is cut: no page
-    // is searched for on blank web.
-    if (TaskApp *a = app(); a && a->printingOver()) {
+    // is searched for on blank web. A print failing now counts as well.
+    const auto over = [this, &curStep] {
+        TaskApp *a = app();
+        if (!a || !a->printingOver())
+            return false;
         qInfo() << "TaskWorker::taskPrint" << "printing is over and every printed page cut, job ends";
         endJob(curStep);
+        return true;
+    };
+    if (over())
         return;
-    }
     printIfRollerLow();
-    ++curStep;
+    if (!over())
+        ++curStep;
 }
 
 void TaskWorker::taskNextCopy(int &curStep)

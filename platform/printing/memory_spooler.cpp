@@ -133,6 +133,12 @@ int MemorySpooler::documentsEnded() const
     return m_documentsEnded;
 }
 
+int MemorySpooler::pagesStarted() const
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_pagesStarted;
+}
+
 int MemorySpooler::statusPolls() const
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);

@@ -41,6 +41,8 @@ public:
     Printer &printer(const QString &name);
     QList<Page> pages() const;
     int documentsEnded() const;
+    // Pages opened in a document, drawn or not.
+    int pagesStarted() const;
     // Jobs withdrawn because their document was refused at its end.
     int jobsCancelled() const;
     int statusPolls() const;

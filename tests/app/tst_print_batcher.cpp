@@ -68,15 +68,33 @@ class TestPrintBatcher : public QObject
             }
         return counts;
     }
-    // A template of the print file's page size over a sheet of eight data
-    // rows, row 4 current.
-    void useEightRowsFromRow4()
+    // Rollers at which print() asks for pages: 12 of room to the trigger.
+    void rollersAskForPages()
     {
+        rig.config().setPrintRollerMax(12);
+        rig.config().setPrintRollerTrigger(11);
+        rig.counters->startRun(5, 10);
+        rig.fx.device->setPrintRoller(8);
+        rig.fx.device->setFilmRoller(4);
+    }
+    // Variable data over the printer "Canon_Mem": a template of the print
+    // file's size with eight data rows, page codes on.
+    QString useEightRows()
+    {
+        const QString printer = QStringLiteral("Canon_Mem");
+        printing::MemorySpooler::Printer p;
+        p.mode.fields = DM::kPaperSize | DM::kCopies;
+        rig.spooler.addPrinter(printer, p);
+        rig.usePrintFile(pdf(), QSizeF(100, 50), printer);
+        rig.set(Config::CPT_Printer_Copies, true); // not with variable data
+        rig.set(Config::CPT_printPagesOnce, 2);
+        rig.set(Config::CPT_Enable_Print_Marker_Type, 3);
         const QString xlsx = rig.fx.dir->filePath(QStringLiteral("rows.xlsx"));
         QVector<QStringList> rows{{QStringLiteral("Name")}};
         for (int i = 1; i <= 8; ++i)
             rows.append({QStringLiteral("Item%1").arg(i)});
-        QVERIFY(writeTestXlsx(xlsx, rows));
+        if (!writeTestXlsx(xlsx, rows))
+            return QString();
         const QString tva = rig.fx.writeFile("rows.tva", R"({"format":"spoolsmith-tva","version":1,"page":{"width":100,"height":50},
 "mark":{"type":4,"size":4,"margins":[3,3,3,3]},"paths":[],"texts":[{"x":10,"y":10,"size":14,"text":"{Name}"}]})");
         RecordingPrompt prompt;
@@ -84,9 +102,19 @@ class TestPrintBatcher : public QObject
         Prompt::setInstance(&prompt);
         rig.file->chooseDataSource(tva);
         Prompt::setInstance(nullptr);
-        QVERIFY(rig.file->enabledDataSource());
-        QTRY_COMPARE_WITH_TIMEOUT(rig.file->dataSourceProgress(), -1, 10000);
-        QVERIFY(rig.file->setDataIndex(4));
+        // Read at once unless the machine is loaded.
+        QTest::qWaitFor([this] { return rig.file->dataSourceProgress() == -1; }, 10000);
+        return rig.file->enabledDataSource() ? printer : QString();
+    }
+    // The data rows of the pages recorded under their codes.
+    QList<int> recordedRows()
+    {
+        QList<int> rows;
+        TaskRecord task;
+        for (quint32 code = 1; code <= 20; ++code)
+            if (rig.config().db().findTaskRecordByCode(code, task))
+                rows << task.dataIndex;
+        return rows;
     }
 
 private slots:
@@ -487,23 +515,20 @@ private slots:
         const QString hot = rig.fx.dir->filePath(QStringLiteral("hot"));
         const QString jobLog = rig.fx.dir->filePath(QStringLiteral("component.log"));
         QProcess stand;
-        rig.usePrintFile(pdf(), QSizeF(100, 50), hotFolder ? QString() : QStringLiteral("CorelDRAW"));
         if (hotFolder) {
             QVERIFY(QDir().mkpath(hot));
             rig.useHotFolder(hot);
-        } else {
-            QVERIFY(startComponent(stand, jobLog, component));
         }
-        useEightRowsFromRow4();
-        if (QTest::currentTestFailed())
-            return;
+        QVERIFY(!useEightRows().isEmpty());
+        QVERIFY(rig.file->setDataIndex(4));
+        if (!hotFolder) {
+            QVERIFY(startComponent(stand, jobLog, component));
+            rig.printers->setPrinterName(QStringLiteral("CorelDRAW"));
+        }
         rig.set(Config::CPT_printCopiesOnce, 3);
         rig.set(Config::CPT_printPagesOnce, 3);
-        rig.config().setPrintRollerMax(12);
+        rollersAskForPages();
         rig.config().setPrintRollerTrigger(12); // 3 pages of 50 mm to the trigger
-        rig.counters->startRun(5, 10);
-        rig.fx.device->setPrintRoller(8);
-        rig.fx.device->setFilmRoller(4);
         rig.counters->setPrintTaskCopies(4);
         // A late answer may fail a request on a loaded machine; the next one goes on.
         for (int request = 0; request < 10 && rig.counters->printCopies() < 4; ++request)
@@ -542,19 +567,10 @@ private slots:
 
     void variableDataAdvancesTheRowPerPage()
     {
-        const QString printer = QStringLiteral("Canon_Mem");
-        printing::MemorySpooler::Printer p;
-        p.mode.fields = DM::kPaperSize | DM::kCopies;
-        rig.spooler.addPrinter(printer, p);
-        const QString file = pdf();
-        rig.usePrintFile(file, QSizeF(100, 50), printer);
-        rig.set(Config::CPT_Printer_Copies, true); // not with variable data
-        rig.set(Config::CPT_printPagesOnce, 2);
-        rig.set(Config::CPT_Enable_Print_Marker_Type, 3);
-        useEightRowsFromRow4();
-        if (QTest::currentTestFailed())
-            return;
-        QVERIFY(rig.batcher->printPdf(file, printer, 3));
+        const QString printer = useEightRows();
+        QVERIFY(!printer.isEmpty());
+        QVERIFY(rig.file->setDataIndex(4));
+        QVERIFY(rig.batcher->printPdf(rig.file->printFile(), printer, 3));
         QCOMPARE(rig.spooler.pages().size(), 3); // batches of 2 and 1, a row a page
         QCOMPARE(rig.spooler.pages()[0].mode.copies, 1);
         QCOMPARE(rig.file->dataIndex(), 7);
@@ -573,11 +589,7 @@ private slots:
         QVERIFY(!rig.batcher->printPdf(rig.file->printFile(), printer, 1));
         QCOMPARE(rig.spooler.pages().size(), 5);
         // Nor does a job's print request send an empty document.
-        rig.config().setPrintRollerMax(12);
-        rig.config().setPrintRollerTrigger(11);
-        rig.counters->startRun(5, 10);
-        rig.fx.device->setPrintRoller(8);
-        rig.fx.device->setFilmRoller(4);
+        rollersAskForPages();
         const int documents = rig.spooler.documentsEnded();
         rig.batcher->print();
         QCOMPARE(rig.spooler.documentsEnded(), documents);
@@ -595,6 +607,109 @@ private slots:
         QCOMPARE(rig.file->dataIndex(), 2);
         QVERIFY(!rig.file->rowMissing());
         QVERIFY(!rig.config().db().findTaskRecordByCode(7, task));
+    }
+
+    void aRefusedDocumentGivesItsRowsBack_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("pages");
+        QTest::addColumn<QList<int>>("printedRows");
+        QTest::addColumn<bool>("endedAfter");
+        QTest::newRow("a middle row") << 4 << 2 << QList<int>{4, 5} << false;
+        QTest::newRow("the last row") << 8 << 1 << QList<int>{8} << true;
+    }
+    // A document the spooler refuses leaves the row and its state as they
+    // were before it, the last row too; the same printer accepting next
+    // prints that row.
+    void aRefusedDocumentGivesItsRowsBack()
+    {
+        QFETCH(int, row);
+        QFETCH(int, pages);
+        QFETCH(QList<int>, printedRows);
+        QFETCH(bool, endedAfter);
+        const QString printer = useEightRows();
+        QVERIFY(!printer.isEmpty());
+        QVERIFY(rig.file->setDataIndex(row));
+        const QString rowFile = rig.file->printFile();
+        rig.spooler.printer(printer).failEndDoc = true;
+        QVERIFY(!rig.batcher->printPdf(rowFile, printer, pages));
+        QCOMPARE(rig.file->dataIndex(), row);
+        QCOMPARE(rig.file->rowState(), PrintFile::RowState::Ready);
+        QCOMPARE(rig.file->printFile(), rowFile);
+        QVERIFY(recordedRows().isEmpty());
+
+        rig.spooler.printer(printer).failEndDoc = false;
+        QVERIFY(rig.batcher->printPdf(rig.file->printFile(), printer, pages));
+        QCOMPARE(recordedRows(), printedRows);
+        QCOMPARE(rig.counters->printCopies(), pages);
+        QCOMPARE(rig.file->dataIndex(), printedRows.last() + (endedAfter ? 0 : 1));
+        QCOMPARE(rig.file->rowMissing(), endedAfter);
+    }
+
+    void aFailedPrintEndsTheJobsPrinting_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("pagesOpened");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no such printer") << "printer" << 0 << QStringLiteral("打印机无法打开，请检查打印机 \n");
+        QTest::newRow("no printer chosen") << "unnamed" << 0 << QStringLiteral("未选择打印机 \n");
+        QTest::newRow("an unwritable hot folder") << "hot folder" << 0
+                                                  << QStringLiteral("热文件夹无法写入，请检查热文件夹路径 \n");
+        QTest::newRow("no print component") << "component" << 0
+                                            << QStringLiteral("打印组件未接收打印任务，请检查CorelDRAW \n");
+        QTest::newRow("a device that opens no page") << "device" << 4
+                                                     << QStringLiteral("打印机无法开始打印，请检查打印机 \n");
+        QTest::newRow("a page that cannot be drawn") << "render" << 0
+                                                     << QStringLiteral("打印页面无法生成，请检查打印文件 \n");
+        QTest::newRow("a refused document") << "refused" << 4 << QStringLiteral("打印文档发送失败，请检查打印机 \n");
+    }
+    // A job's print that fails tells the operator and ends the job's
+    // printing: no page goes into a document (no blank one either), none
+    // is counted, and nothing more is tried until the next job.
+    void aFailedPrintEndsTheJobsPrinting()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, pagesOpened);
+        QFETCH(QString, message);
+        const QString canon = QStringLiteral("Canon_Mem");
+        printing::MemorySpooler::Printer p;
+        for (int page = 1; how == "device" && page <= 10; ++page)
+            p.failStartPages << page;
+        p.failEndDoc = how == "refused";
+        rig.spooler.addPrinter(canon, p);
+        const QString file = pdf();
+        if (how == "render") {
+            QFile garbage(file);
+            QVERIFY(garbage.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            garbage.write("not a PDF");
+        }
+        const QString printer = how == "printer"  ? QStringLiteral("No such printer")
+            : how == "component"                  ? QStringLiteral("CorelDRAW")
+            : how == "unnamed" || how == "hot folder" ? QString()
+                                                  : canon;
+        rig.usePrintFile(file, QSizeF(100, 30), printer);
+        if (how == "hot folder")
+            rig.useHotFolder(file + QStringLiteral("/hot")); // below a plain file
+        rig.set(Config::CPT_printCopiesOnce, 5);
+        rig.set(Config::CPT_printPagesOnce, 10);
+        rollersAskForPages();
+        rig.status = 1;
+        rig.batcher->print();
+        QCOMPARE(rig.messages, QStringList{message});
+        QVERIFY(rig.batcher->jobPrintFailed());
+        QCOMPARE(rig.counters->printCopies(), 0);
+        QCOMPARE(rig.spooler.pagesStarted(), pagesOpened);
+        QCOMPARE(rig.spooler.documentsEnded(), 0);
+
+        const int lines = log->count(QStringLiteral("SpoolsmithApp::print"));
+        rig.batcher->print();
+        QCOMPARE(log->count(QStringLiteral("SpoolsmithApp::print")), lines);
+        QCOMPARE(rig.messages.size(), 1);
+        // The next job tries again.
+        rig.batcher->startJob();
+        rig.batcher->print();
+        QCOMPARE(rig.messages.size(), 2);
+        rig.status = 2;
     }
 
     void aTestPrintWaitsForNoJob()

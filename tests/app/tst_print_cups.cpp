@@ -18,6 +18,15 @@ class TestPrintCups : public QObject
     QProcess m_service;
     QString m_out;
 
+    // A PDF the queue wrote since before was listed, empty until then.
+    QString newPdf(const QStringList &before) const
+    {
+        for (const QString &name : QDir(m_out).entryList(QDir::Files, QDir::Time | QDir::Reversed))
+            if (!before.contains(name) && name.endsWith(QLatin1String(".pdf")))
+                return QDir(m_out).filePath(name);
+        return QString();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -67,15 +76,7 @@ private slots:
         QVERIFY(rig.batcher->printPdf(file, QStringLiteral("Canon_PDF"), 3));
         QCOMPARE(rig.counters->printCopies(), 3);
         QString produced;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                const QStringList now = QDir(m_out).entryList(QDir::Files);
-                for (const QString &name : now)
-                    if (!before.contains(name) && name.endsWith(QLatin1String(".pdf")))
-                        produced = QDir(m_out).filePath(name);
-                return !produced.isEmpty();
-            }(),
-            30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(produced = newPdf(before)).isEmpty(), 30000);
         QPdfDocument pdf;
         QTRY_VERIFY_WITH_TIMEOUT(pdf.load(produced) == QPdfDocument::Error::None, 10000);
         QCOMPARE(pdf.pageCount(), 3);
@@ -95,14 +96,42 @@ private slots:
         QCOMPARE(printers.printersName(), (QStringList{QStringLiteral("Canon_PDF"), QStringLiteral("CorelDRAW")}));
     }
 
-    void anUnknownQueueOpensNoPrinter()
+    void aFailedPrintSendsNothing_data()
     {
-        const QString file = rig.writePdf(QStringLiteral("label.pdf"), QSizeF(100, 50));
-        rig.usePrintFile(file, QSizeF(100, 50), QStringLiteral("Canon_None"));
+        QTest::addColumn<QString>("queue");
+        QTest::addColumn<bool>("drawable");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("an unknown queue") << "Canon_None" << true << "CreateDCA failed"
+                                          << QStringLiteral("打印机无法打开，请检查打印机 \n");
+        QTest::newRow("a page that cannot be drawn") << "Canon_PDF" << false << "page image failed"
+                                                     << QStringLiteral("打印页面无法生成，请检查打印文件 \n");
+    }
+    // Nothing reaches the queue, not even a blank page; the operator is
+    // told. The queue's next document is the only one it writes.
+    void aFailedPrintSendsNothing()
+    {
+        QFETCH(QString, queue);
+        QFETCH(bool, drawable);
+        QFETCH(QString, logged);
+        QFETCH(QString, message);
+        const QString good = rig.writePdf(QStringLiteral("label.pdf"), QSizeF(100, 50));
+        const QString file = drawable ? good : rig.fx.writeFile("broken.pdf", "not a PDF");
+        rig.usePrintFile(file, QSizeF(100, 50), queue);
+        const QStringList before = QDir(m_out).entryList(QDir::Files);
         LogCapture log;
-        QVERIFY(!rig.batcher->printPdf(file, QStringLiteral("Canon_None"), 1));
-        QCOMPARE(log.count(QStringLiteral("CreateDCA failed")), 1);
+        QVERIFY(!rig.batcher->printPdf(file, queue, 1));
+        QCOMPARE(log.count(logged), 1);
         QCOMPARE(rig.counters->printCopies(), 0);
+        QCOMPARE(rig.messages, QStringList{message});
+
+        QVERIFY(rig.batcher->printPdf(good, QStringLiteral("Canon_PDF"), 1));
+        QString produced;
+        QTRY_VERIFY_WITH_TIMEOUT(!(produced = newPdf(before)).isEmpty(), 30000);
+        QPdfDocument pdf;
+        QTRY_VERIFY_WITH_TIMEOUT(pdf.load(produced) == QPdfDocument::Error::None, 10000);
+        QCOMPARE(pdf.pageCount(), 1);
+        QCOMPARE(QDir(m_out).entryList(QDir::Files).size(), before.size() + 1);
     }
 };
 

@@ -515,12 +515,15 @@ private slots:
 
     void printOnlyJobEndsAtTheLastDataRow_data()
     {
-        QTest::addColumn<QString>("how"); // "end", "reading": a large sheet chosen just before, "failing": row 19
+        // "end", "reading": a large sheet chosen just before, "failing": row 19, "unreadable": a sheet
+        // chosen just before that cannot be read
+        QTest::addColumn<QString>("how");
         QTest::addColumn<int>("printed");
         QTest::addColumn<QString>("message");
         QTest::newRow("the last row") << "end" << 3 << QStringLiteral("数据源已到最后一行，打印停止");
         QTest::newRow("a sheet still being read") << "reading" << 0 << QStringLiteral("数据源正在读取，请读取完成后再开始");
         QTest::newRow("a row that fails to render") << "failing" << 1 << QStringLiteral("数据行19无法生成打印文件");
+        QTest::newRow("a sheet that cannot be read") << "unreadable" << 0 << QStringLiteral("数据源无法读取");
     }
 
     // A print-only job over variable data from row 18 of 20 ends at the last
@@ -561,6 +564,13 @@ private slots:
             app()->setDataSource(large);
             QVERIFY(app()->dataSourceProgress() >= 0);
         }
+        if (how == "unreadable") {
+            app()->setDataSource(f.writeFile("broken.xlsx", "not a workbook"));
+            QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
+            QTRY_VERIFY(f.device->errorMessage().contains(message));
+            f.device->setErrorMessage(QString()); // the start must say it again
+        }
+        const bool refused = how == "reading" || how == "unreadable";
         f.config->setEnablePrint(true);
         f.config->setPrintRollerMax(100);
         f.config->setPrintRollerTrigger(100);
@@ -572,8 +582,7 @@ private slots:
         app()->setPrintTaskCopies(5);
         app()->reCount();
         app()->startTask(true);
-        if (how != "reading")
-            QVERIFY(!f.device->idle());
+        QCOMPARE(f.device->idle(), refused);
         QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), 15000);
         QCOMPARE(f.device->taskStatus(), 2);
         QTRY_COMPARE(app()->taskStatus(), 2);

@@ -410,6 +410,67 @@ private slots:
         QVERIFY2(m_web->fed() - starts.last() <= pageFeed + 100,
                  qPrintable(QStringLiteral("fed %1 past the last cut").arg(m_web->fed() - starts.last())));
     }
+
+    void aFailedPrintEndsTheJobWithItsMessage_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("cutTask");
+        QTest::addColumn<int>("printed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("print only, no such printer") << "printer" << 0 << 0 << QStringLiteral("打印机无法打开");
+        QTest::newRow("print only, a page that cannot be drawn") << "render" << 0 << 0
+                                                                 << QStringLiteral("打印页面无法生成");
+        QTest::newRow("print and cut, no print component") << "component" << 5 << 0
+                                                            << QStringLiteral("打印组件未接收打印任务");
+        QTest::newRow("print and cut, the printer failing after two pages") << "device" << 5 << 2
+                                                                            << QStringLiteral("打印机无法开始打印");
+    }
+    // A job whose print fails does not run on silently: it ends by itself
+    // with the failure's message, a print-and-cut job once the pages it
+    // printed are cut; nothing is cut past them, even where marks are.
+    void aFailedPrintEndsTheJobWithItsMessage()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, cutTask);
+        QFETCH(int, printed);
+        QFETCH(QString, message);
+        qputenv("SPOOLSMITH_NAMED_PREFIX", QByteArray("tst_print_job_") + QByteArray::number(QCoreApplication::applicationPid()));
+        usePrinter(2);
+        for (int page = 3; how == "device" && page <= 20; ++page)
+            m_spooler.printer(QStringLiteral("Canon_Mem")).failStartPages << page;
+        f.config->setProperty(Config::CPT_Enable_Print_Marker_Type, 0);
+        f.config->setProperty(Config::CPT_Wait_Print, false);
+        app()->setCutFile(f.writeFile("job.plt", kMarked));
+        QString file = writePdf(QSizeF(100, 200));
+        if (how == "render")
+            file = f.writeFile("broken.pdf", "not a PDF");
+        app()->setPrintFile(file);
+        app()->setPrintPageSize(QSizeF(100, 200));
+        app()->setPrintPreview(QImage(10, 10, QImage::Format_RGB32));
+        if (how == "printer")
+            app()->setPrinterName(QStringLiteral("No such printer"));
+        if (how == "component")
+            app()->setPrinterName(QStringLiteral("CorelDRAW"));
+        markPages(5);
+        app()->setCutTaskCopies(cutTask);
+        app()->setPrintTaskCopies(5);
+
+        app()->startTask(true);
+        QCOMPARE(f.device->errorMessage(), QString());
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(f.device->taskStatus(), 2);
+        QTRY_COMPARE(app()->taskStatus(), 2);
+        QVERIFY2(f.device->errorMessage().contains(message), qPrintable(f.device->errorMessage()));
+        QCOMPARE(app()->printCopies(), printed);
+        QCOMPARE(app()->cutCopies(), printed);
+        QCOMPARE(int(m_spooler.pages().size()), printed);
+        int cuts = 0;
+        for (const WebModel::Plot &p : m_web->plots())
+            cuts += p.move ? 0 : 1;
+        QCOMPARE(cuts, printed);
+        app()->setPrinterName(QString());
+        f.config->setEnablePrint(false);
+    }
 };
 
 SPOOLSMITH_APP_TEST_MAIN(TstPrintJob)
