@@ -291,6 +291,8 @@ public:
     // The driver starts a job that cuts or only prints (its kind to its end).
     void jobStarting(bool cuts);
     bool runOnce() const;
+    // A trial copy's cut is complete (the job's thread).
+    void trialCopyCut();
     bool controlBusy() const;
     // Pause, resume and stop threads still to be joined.
     int controlThreadCount() const;

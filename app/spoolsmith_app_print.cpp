@@ -105,15 +105,22 @@ void SpoolsmithApp::initPrintParts(const AppServices &services)
     m_printers = std::make_unique<Printers>(services);
     m_printers->setJobGuard(jobGuard);
     PrintParts printParts{services, *m_counters, *m_printFile, *m_records, [this] { return taskStatus(); }};
+    // A stop ends printing as soon as it is asked: the driver's status says
+    // so at once, the application's once the machine has reported it.
+    const auto stopAsked = [services] {
+        const TRV610Plus *device = services.device();
+        return device && device->taskStatus() == 2;
+    };
     CdrChannel::Hooks cdrHooks;
-    cdrHooks.taskStatus = [this] { return taskStatus(); };
+    cdrHooks.taskStatus = [this, stopAsked] { return stopAsked() ? 2 : taskStatus(); };
     cdrHooks.countPages = [printParts](int pages) { countHandedOverPages(printParts, pages); };
     m_cdrChannel = std::make_unique<CdrChannel>(std::move(cdrHooks));
     PrintBatcher::Parts batcherParts{printParts, *m_taskSettings, *m_printers, *m_cdrChannel,
                                      [services](const QString &text) {
                                          if (TRV610Plus *device = services.device())
                                              device->setErrorMessage(text);
-                                     }};
+                                     },
+                                     stopAsked};
     m_printBatcher = std::make_unique<PrintBatcher>(std::move(batcherParts));
     m_external = std::make_unique<ExternalPrograms>(services);
     SettingChanges::Hooks changeHooks;

@@ -14,6 +14,7 @@
 bool SpoolsmithApp::loadTaskSettings() { return m_taskSettings->load(); }
 bool SpoolsmithApp::taskEnablePrint() const { return m_taskSettings->enablePrint(); }
 bool SpoolsmithApp::runOnce() const { return m_taskSettings->runOnce(); }
+void SpoolsmithApp::trialCopyCut() { m_taskControl->trialCopyCut(); }
 
 void SpoolsmithApp::startTask(bool recount, bool bExecOnce) { m_taskControl->startTask(recount, bExecOnce); }
 bool SpoolsmithApp::isAllowedStart() { return m_taskControl->startChecks(); }

@@ -31,6 +31,7 @@ public:
     bool finishedOneCopies() override { return m_app->finishedOneCopies(); }
     bool printingOver() override { return m_app->printingOver(); }
     bool runOnce() const override { return m_app->runOnce(); }
+    void trialCopyCut() override { m_app->trialCopyCut(); }
     int cutTaskCopies() const override { return m_app->cutTaskCopies(); }
     void jobStarting(bool cuts) override { m_app->jobStarting(cuts); }
     void print() override { m_app->print(); }

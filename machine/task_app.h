@@ -32,6 +32,9 @@ public:
     virtual bool printingOver() { return false; }
     // The job is a single trial copy, cut but never counted.
     virtual bool runOnce() const { return false; }
+    // A trial copy's cut is complete: the page printed ahead that it took
+    // is owed to the cutter no more.
+    virtual void trialCopyCut() {}
     virtual int cutTaskCopies() const = 0;
     // The job the driver starts now cuts (print and cut) or only prints;
     // it counts as that kind to its end, whatever the presets become.

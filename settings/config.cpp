@@ -109,6 +109,8 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
 Config::~Config()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
+    if (m_dayRowUnread)
+        logDayRowNeverRead("Config::~Config");
     syncSettings();
 }
 

@@ -468,6 +468,8 @@ private:
     // every count). Returns what changed for emitDayMoved: a bit per day
     // counter and one for the day itself.
     int moveDay(const QDate &date);
+    // The day's counts that never reached its unread row, kept in the log.
+    void logDayRowNeverRead(const char *where) const;
     void emitDayMoved(int changed);
     void emitCounterSignal(bool total, int field);
     void writeKey(const QString &key, const QVariant &value);
@@ -538,6 +540,9 @@ private:
     std::unique_ptr<DayClock> m_dayClock;
     std::unique_ptr<DbConfig> m_db;
     WorkDataRecord m_dayRecord;
+    // The day's row could not be read: it is never written, and m_dayRecord
+    // holds only what was counted since, added to the row once it is read.
+    bool m_dayRowUnread = false;
     WorkDataRecord m_totalRecord;
     QDate m_today;
 };

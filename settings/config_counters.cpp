@@ -193,12 +193,17 @@ void Config::setCounter(bool total, int field, const QVariant &value)
         if (sameField(record, next, field))
             return;
         record = next;
-        if (m_settings)
-            m_counterSync->mark();
-        m_db->updateWorkData(record);
-        if (m_settings) {
-            m_settings->setValue(counterKey(total, field), v);
-            syncSettings();
+        // A day row that could not be read gets the value once it is.
+        if (!total && m_dayRowUnread) {
+            qWarning() << "Config::setCounter" << counterKey(total, field) << v << "kept until the day's row is read";
+        } else {
+            if (m_settings)
+                m_counterSync->mark();
+            m_db->updateWorkData(record);
+            if (m_settings) {
+                m_settings->setValue(counterKey(total, field), v);
+                syncSettings();
+            }
         }
     }
     emitCounterSignal(total, field);
@@ -229,11 +234,14 @@ void Config::addCounts(const WorkDataRecord &delta)
         if (!any)
             return;
         const bool marked = m_settings && m_counterSync->mark();
-        const bool stored = m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
+        // A day row that could not be read is not written over: the day's
+        // counts stay in memory until it can be.
+        const bool stored = m_db->updateWorkData(m_dayRowUnread ? QList<WorkDataRecord>{m_totalRecord}
+                                                                : QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
         if (m_settings) {
             for (bool total : {true, false})
                 for (int field = 0; field < FieldCount; ++field)
-                    if (changed[total][field])
+                    if (changed[total][field] && (total || !m_dayRowUnread))
                         m_settings->setValue(counterKey(total, field),
                                              fieldValue(total ? m_totalRecord : m_dayRecord, field));
             // The store holds the copy for good; the file follows shortly.
@@ -263,31 +271,68 @@ void Config::setToday(const QDate &date)
 
 // The day's counters start from the day's row, or from zero when it has none
 // (a day the clock returns to keeps what it counted). The row is written at
-// once, and the file is synced: this happens once a day.
+// once, and the file is synced: this happens once a day. A row that cannot be
+// read is never written over: the day counts from zero in memory, and what it
+// counted is added to the row at the first count that reads it.
 int Config::moveDay(const QDate &date)
 {
-    if (date == m_today && date == m_dayRecord.date)
+    const bool sameDay = date == m_today && date == m_dayRecord.date;
+    if (sameDay && !m_dayRowUnread)
         return 0;
-    int changed = date != m_today ? kDayMoved : 0;
+    WorkDataRecord pending;
+    if (sameDay)
+        pending = m_dayRecord;
+    else if (m_dayRowUnread)
+        logDayRowNeverRead("Config::moveDay");
     WorkDataRecord next;
-    m_db->selectWorkData(date, next);
+    const DbConfig::RowRead read = m_db->readWorkData(date, next);
+    if (read == DbConfig::RowRead::Failed) {
+        if (!sameDay)
+            qCritical() << "Config::moveDay" << "the row of" << date << "could not be read: it is not written;"
+                        << "the day counts from 0 until it can be read";
+        next = pending;
+    } else {
+        if (read == DbConfig::RowRead::Missing)
+            next = WorkDataRecord{};
+        next.cutLen += pending.cutLen;
+        next.printLen += pending.printLen;
+        next.copies += pending.copies;
+        next.scanMark += pending.scanMark;
+        next.scanMarkOk += pending.scanMarkOk;
+        if (sameDay)
+            qInfo() << "Config::moveDay" << "the row of" << date << "read again: the" << pending.copies
+                    << "copies counted meanwhile added to it";
+    }
+    m_dayRowUnread = read == DbConfig::RowRead::Failed;
     next.date = date;
+    int changed = date != m_today ? kDayMoved : 0;
     for (int field = 0; field < FieldCount; ++field)
         if (!sameField(m_dayRecord, next, field))
             changed |= 1 << field;
     m_today = date;
     m_dayRecord = next;
+    // The file keeps the day it last held: after a restart the INI keys win
+    // over the store, and would write over the row that could not be read.
+    if (m_dayRowUnread)
+        return changed;
     if (m_settings)
         m_counterSync->mark();
     m_db->updateWorkData(m_dayRecord);
     if (m_settings) {
         for (int field = 0; field < FieldCount; ++field)
-            if (changed & (1 << field))
+            if (changed & (1 << field) || sameDay)
                 m_settings->setValue(counterKey(false, field), fieldValue(m_dayRecord, field));
         m_settings->setValue(kTodayKey, date.toString(Qt::ISODate));
         syncSettings();
     }
     return changed;
+}
+
+void Config::logDayRowNeverRead(const char *where) const
+{
+    qCritical() << where << "the row of" << m_dayRecord.date << "was never read; counted that day and not in its row:"
+                << "copies" << m_dayRecord.copies << "cut" << m_dayRecord.cutLen << "print" << m_dayRecord.printLen
+                << "scan marks" << m_dayRecord.scanMark << m_dayRecord.scanMarkOk;
 }
 
 void Config::emitDayMoved(int changed)

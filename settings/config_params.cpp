@@ -54,8 +54,10 @@ void Config::initParams(bool save)
         // A new day zeroes the day counters.
         setToday(m_dayClock->today());
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        // The store follows the INI file, which wins at start.
-        m_db->updateWorkData(QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
+        // The store follows the INI file, which wins at start; a day row
+        // that could not be read is not written over.
+        m_db->updateWorkData(m_dayRowUnread ? QList<WorkDataRecord>{m_totalRecord}
+                                            : QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
         syncSettings();
         return;
     }

@@ -359,10 +359,17 @@ bool DbConfig::updateWorkData(const QList<WorkDataRecord> &records)
 
 bool DbConfig::selectWorkData(const QDate &date, WorkDataRecord &record)
 {
+    return readWorkData(date, record) == RowRead::Found;
+}
+
+DbConfig::RowRead DbConfig::readWorkData(const QDate &date, WorkDataRecord &record)
+{
     QList<QVariantList> rows;
-    if (!select(QStringLiteral("SELECT * FROM t_work_data WHERE date = ?"), rows, {dayText(date)}) || rows.isEmpty())
-        return false;
-    return toWorkDataRecord(rows.first(), record);
+    if (!select(QStringLiteral("SELECT * FROM t_work_data WHERE date = ?"), rows, {dayText(date)}))
+        return RowRead::Failed;
+    if (rows.isEmpty())
+        return RowRead::Missing;
+    return toWorkDataRecord(rows.first(), record) ? RowRead::Found : RowRead::Failed;
 }
 
 bool DbConfig::ensureMonthTables(const QDate &date)

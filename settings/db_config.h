@@ -42,6 +42,10 @@ public:
     // Several day rows in one transaction: all are stored or none.
     bool updateWorkData(const QList<WorkDataRecord> &records);
     bool selectWorkData(const QDate &date, WorkDataRecord &record);
+    // A day's row told apart from its absence: a failed read (a locked or
+    // damaged store) is neither.
+    enum class RowRead { Found, Missing, Failed };
+    RowRead readWorkData(const QDate &date, WorkDataRecord &record);
 
     bool ensureMonthTables(const QDate &date);
     // mode 0: print count, 1: cut count (an existing row); a new row is

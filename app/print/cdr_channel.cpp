@@ -105,13 +105,18 @@ bool CdrChannel::openHandles()
     return openEvent(m_jobTaken, kJobTakenName) && openEvent(m_jobWritten, kJobWrittenName);
 }
 
-// A wait that began while a job ran ends when it stops; a test print
-// outside a job waits its full bound. Either ends when the program does.
-std::function<bool()> CdrChannel::stopCheck() const
+bool CdrChannel::jobStopped() const
 {
-    if (!m_hooks.taskStatus || m_hooks.taskStatus() == kStopped)
+    return m_hooks.taskStatus && m_hooks.taskStatus() == kStopped;
+}
+
+// A job's wait ends when it stops, one begun after the stop at once; a test
+// print waits its full bound. Either ends when the program does.
+std::function<bool()> CdrChannel::stopCheck(bool forJob) const
+{
+    if (!forJob)
         return [this] { return m_closing.load(); };
-    return [this, status = m_hooks.taskStatus] { return m_closing.load() || status() == kStopped; };
+    return [this] { return m_closing.load() || jobStopped(); };
 }
 
 const char *CdrChannel::stopCause() const
@@ -124,16 +129,21 @@ void CdrChannel::close()
     m_closing = true;
 }
 
-bool CdrChannel::handOver(int pageCount)
+bool CdrChannel::handOver(int pageCount, bool forJob)
 {
     const std::lock_guard<std::mutex> lock(m_handOverLock);
     if (m_closing) {
         qCritical() << kHandOverPrefix << "the program is ending; no hand-over";
         return false;
     }
+    // A hand-over that waited its turn past the job's stop is not made.
+    if (forJob && jobStopped()) {
+        qInfo() << kHandOverPrefix << "the job has stopped; no hand-over of" << pageCount << "pages";
+        return false;
+    }
     if (!openHandles())
         return false;
-    const auto stopped = stopCheck();
+    const auto stopped = stopCheck(forJob);
     if (!awaitOwedAnswer(stopped))
         return false;
     if (!writeRecord(pageCount, stopped))
@@ -299,9 +309,9 @@ CdrChannel::Answer CdrChannel::awaitTaken(const std::function<bool()> &stopped, 
     return Answer::Taken;
 }
 
-void CdrChannel::pauseAfterHandOver()
+void CdrChannel::pauseAfterHandOver(bool forJob)
 {
-    const auto stopped = stopCheck();
+    const auto stopped = stopCheck(forJob);
     const auto until = std::chrono::steady_clock::now() + m_timeouts.pause;
     while (std::chrono::steady_clock::now() < until && !(stopped && stopped()))
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(

@@ -26,8 +26,7 @@ class CdrChannel
 public:
     struct Hooks
     {
-        // The job's task status (2 stopped): a wait that began during a job
-        // ends when the job stops.
+        // The job's task status (2 stopped): a job's wait ends when it stops.
         std::function<int()> taskStatus;
         // The pages of a job the component took, counted as every printed
         // page is (printCopies, the printed lengths).
@@ -59,10 +58,12 @@ public:
     // not read when the wait for its answer ends is withdrawn (nothing
     // counted); one it has read is its to print, so it is counted, and its
     // answer is awaited before the next job. Hand-overs of this process take
-    // turns.
-    bool handOver(int pageCount);
-    // The pause after a successful hand-over; ends early when the job stops.
-    void pauseAfterHandOver();
+    // turns. forJob: the job's print, whose waits end when the job stops and
+    // which is refused once it has stopped; otherwise a test print, which
+    // waits its full bounds.
+    bool handOver(int pageCount, bool forJob = false);
+    // The pause after a successful hand-over; a job's ends when it stops.
+    void pauseAfterHandOver(bool forJob = false);
     // The program ends: a hand-over or pause in progress gives up at once,
     // and later ones are refused.
     void close();
@@ -70,7 +71,8 @@ public:
 private:
     bool openHandles();
     void dropStaleHandles();
-    std::function<bool()> stopCheck() const;
+    std::function<bool()> stopCheck(bool forJob) const;
+    bool jobStopped() const;
     // What ended a wait that stopCheck ended, for the log.
     const char *stopCause() const;
     bool writeRecord(int pageCount, const std::function<bool()> &stopped);

@@ -64,8 +64,7 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
     QElapsedTimer started;
     started.start();
     QString file = fileIn;
-    // A job's stop ends the status poll; a test print has only its bound.
-    const bool inJob = m_parts.taskStatus && m_parts.taskStatus() != 2;
+    const auto stopped = [this] { return m_stopped && m_stopped(); };
     const QSizeF pageMm = m_parts.file.printPageSize();
     std::unique_ptr<printing::PrintDevice> device = m_spooler.openPrinter(printerName);
     printing::DeviceMode mode;
@@ -115,6 +114,11 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
         for (int i = 0; i < pages; ++i) {
             if (!takeNextPageFile(m_parts, file, kPrefix))
                 break;
+            // The pages drawn so far still go out, and count.
+            if (i > 0 && stopped()) {
+                qInfo() << kPrefix << "print stopped," << pages - i << "pages not drawn";
+                break;
+            }
             // Drawn before its page is opened: a page that cannot be drawn
             // never leaves a blank, uncounted label in the document.
             QImage image = renderPage(file, size);
@@ -189,9 +193,6 @@ bool DirectPrinter::print(const QString &fileIn, const QString &printerName, int
     }
     const bool printed = sent && !printedPages.isEmpty();
     if (sent && jobId != 0 && setting(m_parts, Config::CPT_Wait_Print).toBool()) {
-        const auto stopped = [this, inJob] {
-            return (inJob && m_parts.taskStatus() == 2) || (m_closing && m_closing());
-        };
         const qint64 ms = JobStatusPoll::run(*device, jobId, stopped, m_pollTiming);
         qInfo() << kPrefix << "查询打印任务状态时间" << ms / 1000.0 << " s.";
     }

@@ -22,8 +22,9 @@ public:
     DirectPrinter(const PrintParts &parts, printing::PrintSpooler &spooler) : m_parts(parts), m_spooler(spooler) {}
 
     void setPollTiming(JobStatusPoll::Timing timing) { m_pollTiming = timing; }
-    // Ends the status poll early besides a stop of the job (shut-down).
-    void setClosing(std::function<bool()> closing) { m_closing = std::move(closing); }
+    // The request was stopped (the job's stop, the program's end): no
+    // further page goes into the document, and the status poll ends.
+    void setStopped(std::function<bool()> stopped) { m_stopped = std::move(stopped); }
     // A print that failed (no printer, no document, a page not drawn, a
     // document refused), with the operator's message.
     void setFailed(std::function<void(const QString &)> failed) { m_failed = std::move(failed); }
@@ -43,6 +44,6 @@ private:
     printing::PrintSpooler &m_spooler;
     PageCodePainter m_painter;
     JobStatusPoll::Timing m_pollTiming;
-    std::function<bool()> m_closing;
+    std::function<bool()> m_stopped;
     std::function<void(const QString &)> m_failed;
 };

@@ -16,7 +16,8 @@ HotFolder::HotFolder(const PrintParts &parts, Clock clock) : m_parts(parts), m_c
         m_clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
 }
 
-bool HotFolder::copyPages(const QString &folder, const QString &fileIn, int pages, double pageHeightMm)
+bool HotFolder::copyPages(const QString &folder, const QString &fileIn, int pages, double pageHeightMm,
+                          const std::function<bool()> &stopped)
 {
     QString file = fileIn;
     bool all = true;
@@ -24,6 +25,10 @@ bool HotFolder::copyPages(const QString &folder, const QString &fileIn, int page
         // The end of the data ends the copies; no copy failed for it.
         if (!takeNextPageFile(m_parts, file, "SpoolsmithApp::printPdf"))
             break;
+        if (stopped && stopped()) {
+            qInfo() << "SpoolsmithApp::printPdf" << "print stopped," << pages - i << "pages not copied";
+            break;
+        }
         const int k = m_parts.counters.printCopies() + 1;
         // Wall-clock milliseconds: the processor orders its input by them.
         const QString target = QStringLiteral("%1/%2_%3_%4")

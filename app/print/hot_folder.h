@@ -17,8 +17,10 @@ public:
     explicit HotFolder(const PrintParts &parts, Clock clock = {});
 
     // False when a copy failed: it counts nothing and the next one keeps its
-    // number. The end of the data ends the copies, no failure.
-    bool copyPages(const QString &folder, const QString &file, int pages, double pageHeightMm);
+    // number. The end of the data ends the copies, no failure; so does a
+    // stop (stopped true), before the next copy.
+    bool copyPages(const QString &folder, const QString &file, int pages, double pageHeightMm,
+                   const std::function<bool()> &stopped = {});
 
 private:
     PrintParts m_parts;

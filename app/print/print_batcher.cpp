@@ -107,6 +107,13 @@ bool PrintBatcher::printRequest(const QString &file, const QString &printerName,
 {
     const std::lock_guard<std::mutex> lock(m_printLock);
     m_failure.clear();
+    // A job's print never begins after its stop was asked.
+    if (m_closing.load() || (forJob && m_parts.stopAsked && m_parts.stopAsked())) {
+        qInfo() << kPrefix << "the job has stopped, nothing printed";
+        return false;
+    }
+    // Begun during a job: the job's stop ends it.
+    m_requestForJob = jobRunning();
     const bool printed = printBatch(file, printerName, pages);
     if (forJob && !m_failure.isEmpty() && jobRunning()) {
         qCritical() << "SpoolsmithApp::print" << "printing failed, the job prints no more:" << m_failure.trimmed();
@@ -119,6 +126,16 @@ bool PrintBatcher::jobRunning() const
 {
     const PrintParts &p = m_parts.print;
     return p.taskStatus && p.taskStatus() != 2;
+}
+
+bool PrintBatcher::jobStopped() const
+{
+    return !jobRunning() || (m_parts.stopAsked && m_parts.stopAsked());
+}
+
+bool PrintBatcher::requestStopped() const
+{
+    return m_closing.load() || (m_requestForJob && jobStopped());
 }
 
 void PrintBatcher::fail(const QString &message)
@@ -143,7 +160,8 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
     }
     if (config->version() == 2 && config->getProperty(Config::CPT_Enable_RIIN_Input).toBool()
         && !hotFolder.isEmpty()) {
-        if (HotFolder(p, m_hotFolderClock).copyPages(hotFolder, file, pages, height))
+        const auto stopped = [this] { return requestStopped(); };
+        if (HotFolder(p, m_hotFolderClock).copyPages(hotFolder, file, pages, height, stopped))
             return true;
         fail(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "热文件夹无法写入，请检查热文件夹路径")));
         return false;
@@ -165,6 +183,11 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
         && (p.file.enabledDataSource() || !config->getProperty(Config::CPT_Printer_Copies).toBool());
     if (split) {
         for (int remaining = pages; remaining > 0;) {
+            // Nothing more goes out once the job stopped; no failure to tell.
+            if (requestStopped()) {
+                qInfo() << kPrefix << "print stopped," << remaining << "pages not sent";
+                return false;
+            }
             const int batch = std::min(remaining, m);
             // Variable data goes on from the row the batch before left.
             const QString batchFile = p.file.enabledDataSource() ? p.file.printFile() : file;
@@ -172,7 +195,7 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
             if (!printBatch(batchFile, printerName, batch) || !m_failure.isEmpty())
                 return false;
             if (channel)
-                m_parts.channel.pauseAfterHandOver();
+                m_parts.channel.pauseAfterHandOver(m_requestForJob);
             remaining -= batch;
         }
         return true;
@@ -181,7 +204,7 @@ bool PrintBatcher::printBatch(const QString &file, const QString &printerName, i
         return handOver(file, pages);
     DirectPrinter direct(p, printing::systemSpooler());
     direct.setPollTiming(m_pollTiming);
-    direct.setClosing([this] { return m_closing.load(); });
+    direct.setStopped([this] { return requestStopped(); });
     direct.setFailed([this](const QString &message) { fail(message); });
     return direct.print(file, printerName, pages);
 }
@@ -192,11 +215,10 @@ bool PrintBatcher::handOver(const QString &file, int pages)
     QString rowFile = file;
     if (!takeNextPageFile(m_parts.print, rowFile, kPrefix))
         return false;
-    const bool inJob = jobRunning();
-    if (!m_parts.channel.handOver(pages)) {
-        // A hand-over the job's stop or the program's end cut short is no
-        // failure to tell.
-        if (!m_closing.load() && (!inJob || jobRunning()))
+    if (!m_parts.channel.handOver(pages, m_requestForJob)) {
+        // A hand-over the job's stop or the program's end cut short, or
+        // refused after them, is no failure to tell.
+        if (!requestStopped())
             fail(text(QT_TRANSLATE_NOOP("SpoolsmithApp", "打印组件未接收打印任务，请检查CorelDRAW")));
         return false;
     }

@@ -30,6 +30,9 @@ public:
         CdrChannel &channel;
         // The operator's message line (the driver's errorMessage).
         std::function<void(const QString &)> showMessage;
+        // The job's stop was asked: the driver's status is stopped at once,
+        // the application's only once the machine reports it.
+        std::function<bool()> stopAsked = {};
     };
     // What the batch decision reads.
     struct Rollers
@@ -83,6 +86,10 @@ private:
     // A print failed: the operator is told, the request stops.
     void fail(const QString &message);
     bool jobRunning() const;
+    bool jobStopped() const;
+    // The request in progress is to end: the job it prints for stopped, or
+    // the program is ending. Under m_printLock.
+    bool requestStopped() const;
 
     Parts m_parts;
     JobStatusPoll::Timing m_pollTiming;
@@ -90,6 +97,7 @@ private:
     // The job's printing and a test print never interleave.
     std::mutex m_printLock;
     QString m_failure; // of the request in progress, under m_printLock
+    bool m_requestForJob = false; // the request in progress began during a job, under m_printLock
     std::atomic<bool> m_jobPrintFailed{false};
     std::atomic<bool> m_closing{false};
     // Last: joined first, while the parts its threads use still exist.

@@ -124,10 +124,8 @@ void TaskControl::startTask(bool recount, bool once)
 bool TaskControl::finishedOneCopies()
 {
     if (m_settings.runOnce()) {
-        // The trial copy is neither counted nor repeated; a page printed
-        // ahead that it cut is owed no more.
-        if (jobCuts())
-            m_counters.takeOwedCut();
+        // The trial copy is neither counted nor repeated; the owed page it
+        // cut was taken once its cut was complete.
         m_settings.load();
         return false;
     }
@@ -152,6 +150,12 @@ bool TaskControl::finishedOneCopies()
     if (printTask < 1)
         return true;
     return m_counters.printCopies() < printTask;
+}
+
+void TaskControl::trialCopyCut()
+{
+    if (jobCuts())
+        m_counters.takeOwedCut();
 }
 
 bool TaskControl::jobCuts() const

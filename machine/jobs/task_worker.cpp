@@ -63,6 +63,10 @@ Config *TaskWorker::config() const
 void TaskWorker::setTask(int kind)
 {
     m_kind = kind;
+    // The job is built after its start set run-once mode, and before a
+    // stop can end it.
+    const TaskApp *a = app();
+    m_trialCopy = kind == TK_PrintAndCut && a && a->runOnce();
     m_steps.clear();
     buildSteps(kind, m_steps);
     m_steps.append([this](int &s) { taskFinish(s); });

@@ -101,6 +101,9 @@ private:
     // Offset of a found mark from the image centre, plotter units.
     QPointF markOffset(const QPointF &p, double diameter) const;
     void printIfRollerLow();
+    // A job's printing is over and no page printed waits for the cutter:
+    // the job ends here, wherever it printed, and feeds no more web.
+    bool endIfPrintingOver(int &curStep, const char *where);
     TaskApp *app() const;
     Config *config() const;
 
@@ -117,6 +120,9 @@ private:
     QPointF m_unansweredFrom;
     QPointF m_unansweredOffset;
     int m_kind = 0;
+    // A single trial copy: fixed when the job is built, as a stop ends the
+    // application's run-once mode before the walk does.
+    bool m_trialCopy = false;
     // A page cut completely and not yet counted (never a trial copy).
     bool m_cutToCount = false;
     static std::atomic<qint64> s_finishedJobsWaitNs;

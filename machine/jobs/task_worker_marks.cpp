@@ -87,6 +87,9 @@ void TaskWorker::taskFeedSearch(int &curStep)
     else if (!filmBlocked)
         return;
     printIfRollerLow();
+    // A print that failed here ends the job's printing as at its print step:
+    // with no page owed, no more blank web is fed looking for one.
+    endIfPrintingOver(curStep, "TaskWorker::taskFeedSearch");
 }
 
 void TaskWorker::taskMarkSearch(int &curStep)

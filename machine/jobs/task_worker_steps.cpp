@@ -89,22 +89,26 @@ void TaskWorker::taskCutterXClear(int &curStep)
         ++curStep;
 }
 
+bool TaskWorker::endIfPrintingOver(int &curStep, const char *where)
+{
+    TaskApp *a = app();
+    if (m_kind != TK_PrintAndCut && m_kind != TK_PrintOnly)
+        return false;
+    if (!a || !a->printingOver())
+        return false;
+    qInfo() << where << "printing is over and every printed page cut, job ends";
+    endJob(curStep);
+    return true;
+}
+
 void TaskWorker::taskPrint(int &curStep)
 {
     // Nothing more will be printed and every printed page is cut: no page
     // is searched for on blank web. A print failing now counts as well.
-    const auto over = [this, &curStep] {
-        TaskApp *a = app();
-        if (!a || !a->printingOver())
-            return false;
-        qInfo() << "TaskWorker::taskPrint" << "printing is over and every printed page cut, job ends";
-        endJob(curStep);
-        return true;
-    };
-    if (over())
+    if (endIfPrintingOver(curStep, "TaskWorker::taskPrint"))
         return;
     printIfRollerLow();
-    if (!over())
+    if (!endIfPrintingOver(curStep, "TaskWorker::taskPrint"))
         ++curStep;
 }
 
@@ -139,10 +143,14 @@ void TaskWorker::taskSaveEndPoint(int &curStep)
 void TaskWorker::taskCutPage(int &curStep)
 {
     if (runSubTask(TK_Cut)) {
-        // Only a job's copies are counted; a trial copy, whose run-once
-        // mode a stop may already have ended, never is.
-        const TaskApp *a = app();
-        m_cutToCount = m_kind == TK_PrintAndCut && !(a && a->runOnce());
+        // Only a job's copies are counted; a trial copy never is, but the
+        // page printed ahead that it cut is owed no more from now on,
+        // whatever ends its walk before the count step.
+        m_cutToCount = m_kind == TK_PrintAndCut && !m_trialCopy;
+        if (m_kind == TK_PrintAndCut && m_trialCopy) {
+            if (TaskApp *a = app())
+                a->trialCopyCut();
+        }
         ++curStep;
     } else
         endJob(curStep);

@@ -104,7 +104,8 @@ private:
 class BackgroundHandOver : public Background
 {
 public:
-    BackgroundHandOver(CdrChannel &channel, int pages) : Background([&channel, pages] { return channel.handOver(pages); })
+    BackgroundHandOver(CdrChannel &channel, int pages, bool forJob = false)
+        : Background([&channel, pages, forJob] { return channel.handOver(pages, forJob); })
     {
     }
 };
@@ -328,7 +329,7 @@ private slots:
         CdrChannel channel(hooks(), {5s, 60s, 500ms});
         m_status = 1;
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("ended by the job's stop while waiting for LPC_SRO"));
-        BackgroundHandOver handOver(channel, 3);
+        BackgroundHandOver handOver(channel, 3, true);
         QTRY_COMPARE_WITH_TIMEOUT(component.lines("not answering 2").size(), 1, 5000);
         m_status = 2;
         QTRY_VERIFY_WITH_TIMEOUT(handOver.done(), 5000);
@@ -342,7 +343,7 @@ private slots:
         CdrChannel channel(hooks(), {5s, 10s, 60s});
         m_status = 1;
         Background pause([&channel] {
-            channel.pauseAfterHandOver();
+            channel.pauseAfterHandOver(true);
             return true;
         });
         QTRY_VERIFY_WITH_TIMEOUT(m_statusQueries.load() >= 3, 5000);
@@ -464,7 +465,7 @@ private slots:
         CdrChannel channel(hooks(), {60s, 10s, 500ms});
         m_status = 1;
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("while waiting for LPC_Mutex"));
-        BackgroundHandOver handOver(channel, 3);
+        BackgroundHandOver handOver(channel, 3, true);
         QTRY_VERIFY_WITH_TIMEOUT(m_statusQueries.load() >= 3, 5000);
         m_status = 2;
         QTRY_VERIFY_WITH_TIMEOUT(handOver.done(), 5000);
