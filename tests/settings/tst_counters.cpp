@@ -64,17 +64,6 @@ class TestCounters : public QObject
         return out;
     }
     QString todayText() const { return QDate::currentDate().toString("yyyy-MM-dd"); }
-    bool storeExec(const QString &sql)
-    {
-        bool ok = false;
-        {
-            QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "writer");
-            c.setDatabaseName(db());
-            ok = c.open() && QSqlQuery(c).exec(sql);
-        }
-        QSqlDatabase::removeDatabase("writer");
-        return ok;
-    }
 
     // Runs the counting child; with killAfter > 0 it is killed (SIGKILL) as
     // soon as it reports that many counted copies.
@@ -289,44 +278,33 @@ private slots:
         QCOMPARE(c->totalCopies(), 3ull);
     }
 
-    // The day's row cannot be read when the day moves to it (its table is
-    // away for a moment): it is never written over, and the copies counted
-    // meanwhile reach it once it can be read.
+    // The day's row cannot be read as the day moves to it (its table away
+    // for a moment): it is never written over, and the copies counted
+    // meanwhile reach it once it is read.
     void aDayRowThatCannotBeReadIsNeverWrittenOver_data()
     {
         QTest::addColumn<bool>("atMidnight");
         QTest::newRow("the clock set back to a day with a row") << false;
-        QTest::newRow("midnight into a day that has a row") << true;
+        QTest::newRow("midnight into a day with a row") << true;
     }
     void aDayRowThatCannotBeReadIsNeverWrittenOver()
     {
         QFETCH(bool, atMidnight);
-        const QDate day1(2026, 3, 31);
-        const QDate day2 = day1.addDays(1);
-        const QDate unread = atMidnight ? day2 : day1;
-        const QString unreadText = unread.toString(Qt::ISODate);
-        QDateTime now = atMidnight ? QDateTime(day1, QTime(23, 59, 59)) : QDateTime(day2, QTime(12, 0));
+        const QDate day(2026, 4, 1);
+        QDateTime now(day.addDays(atMidnight ? -1 : 1), QTime(23, 59, 59));
         auto c = start([&now] { return now; });
-        // The row an earlier run left for that day.
-        QVERIFY(storeExec(QStringLiteral("INSERT INTO t_work_data VALUES('%1', 1.5, 0, 5, 0, 0)").arg(unreadText)));
-
-        QVERIFY(storeExec("ALTER TABLE t_work_data RENAME TO t_work_data_away"));
-        qInstallMessageHandler(recordLog);
-        now = atMidnight ? QDateTime(day2, QTime(0, 0, 1)) : QDateTime(day1, QTime(8, 0));
+        WorkDataRecord copy{day, 1.5, 0, 5};
+        QVERIFY(c->db().updateWorkData(copy));
+        QVERIFY(c->db().exec("ALTER TABLE t_work_data RENAME TO away"));
+        now = QDateTime(day, QTime(0, 0, 1));
         if (atMidnight)
-            QTRY_COMPARE_WITH_TIMEOUT(c->today(), unread, 20000);
-        WorkDataRecord copy;
-        copy.copies = 1;
+            QTRY_COMPARE_WITH_TIMEOUT(c->today(), day, 20000);
+        copy = {QDate(), 0, 0, 1};
         c->addCounts(copy);
-        QVERIFY(storeExec("ALTER TABLE t_work_data_away RENAME TO t_work_data"));
+        QVERIFY(c->db().exec("ALTER TABLE away RENAME TO t_work_data"));
         c->addCounts(copy);
-        qInstallMessageHandler(nullptr);
-
-        QCOMPARE(row(unreadText).mid(1), (QVariantList{1.5, 0.0, 7, 0, 0}));
-        QCOMPARE(c->todayCopies(), 7);
+        QCOMPARE(row(day.toString(Qt::ISODate)).mid(1), (QVariantList{1.5, 0.0, 7, 0, 0}));
         QCOMPARE(iniValue("Today/Copies").toInt(), 7);
-        QCOMPARE(iniValue("Today/Today").toString(), unreadText);
-        QVERIFY2(!g_log.filter("could not be read").isEmpty(), qPrintable(g_log.join('\n')));
     }
 
     void killedRightAfterACountedCopyKeepsItOnce_data()
