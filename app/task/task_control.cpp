@@ -154,8 +154,7 @@ bool TaskControl::finishedOneCopies()
 
 void TaskControl::trialCopyCut()
 {
-    if (jobCuts())
-        m_counters.takeOwedCut();
+    m_counters.takeOwedCut();
 }
 
 bool TaskControl::jobCuts() const

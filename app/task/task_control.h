@@ -60,8 +60,8 @@ public:
     void startTask(bool recount, bool once);
     // true: another copy is due.
     bool finishedOneCopies();
-    // A trial copy's cut is complete: in a job that cuts, the page printed
-    // ahead that it took is owed no more (never counted, taken once).
+    // A trial copy's cut is complete: the page printed ahead that it took is
+    // owed no more (never counted, taken once).
     void trialCopyCut();
     // Why the job prints no more pages; Printing while it still does.
     enum class PrintingEnd {

@@ -91,9 +91,9 @@ void TaskWorker::taskCutterXClear(int &curStep)
 
 bool TaskWorker::endIfPrintingOver(int &curStep, const char *where)
 {
-    TaskApp *a = app();
     if (m_kind != TK_PrintAndCut && m_kind != TK_PrintOnly)
         return false;
+    TaskApp *a = app();
     if (!a || !a->printingOver())
         return false;
     qInfo() << where << "printing is over and every printed page cut, job ends";
@@ -147,10 +147,9 @@ void TaskWorker::taskCutPage(int &curStep)
         // page printed ahead that it cut is owed no more from now on,
         // whatever ends its walk before the count step.
         m_cutToCount = m_kind == TK_PrintAndCut && !m_trialCopy;
-        if (m_kind == TK_PrintAndCut && m_trialCopy) {
-            if (TaskApp *a = app())
-                a->trialCopyCut();
-        }
+        TaskApp *a = app();
+        if (m_trialCopy && a)
+            a->trialCopyCut();
         ++curStep;
     } else
         endJob(curStep);
