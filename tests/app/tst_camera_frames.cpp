@@ -7,6 +7,7 @@
 #include "platform/camera/hk_camera.h"
 #include "vision/image_provider.h"
 #include "app/spoolsmith_app.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/log_capture.h"
 
 #include <QElapsedTimer>
@@ -71,7 +72,7 @@ private slots:
         QSignalSpy pathSpy(app, &SpoolsmithApp::framePathChanged);
         QVERIFY(app->startCameraFrames());
         QVERIFY(app->frameLoopRunning());
-        QTRY_VERIFY_WITH_TIMEOUT(pathSpy.count() >= 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pathSpy.count() >= 2, kHangMs);
 
         // The current address answers with the current frame; once a newer
         // frame is stored, the old address answers nothing.
@@ -79,9 +80,9 @@ private slots:
         QVERIFY(provider);
         const QString url = app->framePath();
         QVERIFY(url.startsWith(QLatin1String("image://myImage/")));
-        QTRY_VERIFY_WITH_TIMEOUT(!provider->requestImage(app->framePath().mid(16), nullptr, QSize()).isNull(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!provider->requestImage(app->framePath().mid(16), nullptr, QSize()).isNull(), kHangMs);
         QCOMPARE(app->currentFrame().format(), QImage::Format_RGB888);
-        QTRY_VERIFY_WITH_TIMEOUT(app->framePath() != url, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(app->framePath() != url, kHangMs);
         QVERIFY(provider->requestImage(url.mid(16), nullptr, QSize()).isNull());
         QVERIFY(provider->requestImage(QStringLiteral("1"), nullptr, QSize()).isNull());
     }
@@ -108,15 +109,15 @@ private slots:
         m_config->setProperty(Config::CPT_Wait_Capture, 1500);
         app->chooseCheckCamera();
         QVERIFY(app->startCameraFrames());
-        QTRY_VERIFY_WITH_TIMEOUT(!app->currentFrame().isNull(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!app->currentFrame().isNull(), kHangMs);
         QVERIFY(capture());
         QCOMPARE(inspected.load(), 1);
 
         // Unplugged: not listed any more, and its stream stops.
         qputenv("SPOOLSMITH_FAKE_CAMERA", "0");
         QVERIFY(camera->stopGrabbing("1"));
-        QTRY_VERIFY_WITH_TIMEOUT(!camera->isOpen("1"), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(app->currentFrame().isNull(), 5000); // its last frame is stale
+        QTRY_VERIFY_WITH_TIMEOUT(!camera->isOpen("1"), kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(app->currentFrame().isNull(), kHangMs); // its last frame is stale
         QVERIFY(!capture());                                          // and answers no request
         QCOMPARE(inspected.load(), 1);
         const auto lossLines = [] {
@@ -126,7 +127,7 @@ private slots:
 
         // Plugged back: opened again and answering.
         qputenv("SPOOLSMITH_FAKE_CAMERA", "1");
-        QTRY_VERIFY_WITH_TIMEOUT(camera->isOpen("1"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(camera->isOpen("1"), kHangMs);
         QVERIFY(capture());
         QCOMPARE(inspected.load(), 2);
         QCOMPARE(lossLines(), 1);
@@ -153,17 +154,17 @@ private slots:
         const auto grabbing = [app, &base] { return !app->framePath().isEmpty() && app->fps() > 0 && app->saveFrame(base); };
         app->chooseCheckCamera();
         QVERIFY(app->startCameraFrames());
-        QTRY_VERIFY_WITH_TIMEOUT(grabbing(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(grabbing(), kHangMs);
 
         if (!listed)
             qputenv("SPOOLSMITH_FAKE_CAMERA", "0");
         QVERIFY(HKCamera::instance()->stopGrabbing("1"));
-        QTRY_VERIFY_WITH_TIMEOUT(!app->saveFrame(base) && app->fps() == 0 && app->framePath().isEmpty(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!app->saveFrame(base) && app->fps() == 0 && app->framePath().isEmpty(), kHangMs);
         QVERIFY(app->currentFrame().isNull());
         QVERIFY(!LogCapture::criticals().filter(QStringLiteral("SpoolsmithApp::saveFrame")).filter(QStringLiteral("stream failed")).isEmpty());
 
         qputenv("SPOOLSMITH_FAKE_CAMERA", "1");
-        QTRY_VERIFY_WITH_TIMEOUT(grabbing(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(grabbing(), kHangMs);
     }
 
     void loopHoldsItsPeriodAndStops()
@@ -171,7 +172,7 @@ private slots:
         SpoolsmithApp *app = SpoolsmithApp::instance();
         app->chooseCheckCamera();
         QVERIFY(app->startCameraFrames());
-        QTRY_VERIFY_WITH_TIMEOUT(app->frameLoopCycles() > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(app->frameLoopCycles() > 0, kHangMs);
 
         // At 100 ms a cycle, about 10 cycles fit in a second; the loop must
         // never run faster (the fake camera delivers 20 frames a second).
@@ -180,11 +181,11 @@ private slots:
         const quint64 before = app->frameLoopCycles();
         QElapsedTimer clock;
         clock.start();
-        QTRY_VERIFY_WITH_TIMEOUT(app->frameLoopCycles() - before >= 10, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(app->frameLoopCycles() - before >= 10, kHangMs);
         const quint64 cycles = app->frameLoopCycles() - before;
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(cycles <= quint64(elapsed / 100 + 2), qPrintable(QStringLiteral("%1 in %2 ms").arg(cycles).arg(elapsed)));
-        QTRY_VERIFY_WITH_TIMEOUT(app->fps() >= 5 && app->fps() <= 10, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(app->fps() >= 5 && app->fps() <= 10, kHangMs);
 
         // Shut-down joins the loop: no cycle after it.
         app->shutdown();
@@ -199,7 +200,7 @@ private slots:
         SpoolsmithApp *app = SpoolsmithApp::instance();
         app->chooseCheckCamera();
         QVERIFY(app->startCameraFrames());
-        QTRY_VERIFY_WITH_TIMEOUT(!app->currentFrame().isNull(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!app->currentFrame().isNull(), kHangMs);
 
         const QString base = m_dir.filePath(QStringLiteral("frame"));
         QVERIFY(app->saveFrame(base));
@@ -218,7 +219,7 @@ private slots:
         // Stopped right after a frame went in, so the file's end is not a
         // loop gap (long on a loaded machine) before the stop.
         const quint64 cycles = app->frameLoopCycles();
-        QVERIFY(QTest::qWaitFor([&] { return app->frameLoopCycles() != cycles; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return app->frameLoopCycles() != cycles; }, kHangMs));
         app->stopRecorder();
         const double recorded = recording.elapsed() / 1000.0;
         const double played = aviSeconds(video);

@@ -206,7 +206,7 @@ private slots:
         const auto asked = [&askedCount] { return askedCount.load(); };
         broker.requestCheckPicture();
         auto job = std::async(std::launch::async, [&broker] { return broker.doCapture(1); });
-        QTRY_COMPARE(asked(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(asked(), 2, kHangMs);
         QElapsedTimer clock;
         clock.start();
         broker.cancelWaits();
@@ -261,9 +261,9 @@ private slots:
             });
         };
         auto first = request();
-        QTRY_COMPARE(asked().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(asked().size(), 1, kHangMs);
         auto second = request();
-        QTRY_COMPARE(asked().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(asked().size(), 2, kHangMs);
         // Both pictures come 300 ms later, the first one only if answered.
         const QList<int> both = asked();
         QTest::qWait(300);

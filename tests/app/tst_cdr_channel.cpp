@@ -4,6 +4,7 @@
 #include "platform/named_objects/named_event.h"
 #include "platform/named_objects/named_mutex.h"
 #include "platform/named_objects/object_name.h"
+#include "tests/support/hang_bound.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -298,9 +299,9 @@ private slots:
         QVERIFY(first.start({"--never-answer"}));
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("ended before taking the job"));
         BackgroundHandOver handOver(channel, 3);
-        QTRY_COMPARE_WITH_TIMEOUT(first.lines("not answering 1").size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(first.lines("not answering 1").size(), 1, kHangMs);
         first.kill();
-        QTRY_VERIFY_WITH_TIMEOUT(handOver.done(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(handOver.done(), kHangMs);
         QVERIFY(!handOver.result());
         QCOMPARE(m_copies.load(), 0);
 
@@ -330,9 +331,9 @@ private slots:
         m_status = 1;
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("ended by the job's stop while waiting for LPC_SRO"));
         BackgroundHandOver handOver(channel, 3, true);
-        QTRY_COMPARE_WITH_TIMEOUT(component.lines("not answering 2").size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(component.lines("not answering 2").size(), 1, kHangMs);
         m_status = 2;
-        QTRY_VERIFY_WITH_TIMEOUT(handOver.done(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(handOver.done(), kHangMs);
         QVERIFY(handOver.result());
         QCOMPARE(m_copies.load(), 6);
     }
@@ -346,9 +347,9 @@ private slots:
             channel.pauseAfterHandOver(true);
             return true;
         });
-        QTRY_VERIFY_WITH_TIMEOUT(m_statusQueries.load() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_statusQueries.load() >= 3, kHangMs);
         m_status = 2;
-        QTRY_VERIFY_WITH_TIMEOUT(pause.done(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(pause.done(), kHangMs);
     }
 
     // Slow but within the bound: taken and counted.
@@ -382,9 +383,9 @@ private slots:
         CdrChannel channel(hooks(), {5s, 400ms, 500ms});
         QCOMPARE(channel.handOver(3), taken);
         QCOMPARE(m_copies.load(), taken ? 3 : 0);
-        QTRY_COMPARE_WITH_TIMEOUT(component.lines("answered 1").size(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(component.lines("answered 1").size(), 1, kHangMs);
         QCOMPARE(channel.handOver(2), taken);
-        QTRY_COMPARE_WITH_TIMEOUT(component.lines("job ").size(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(component.lines("job ").size(), 2, kHangMs);
         int read = 0;
         for (const QString &job : component.lines("job "))
             read += QByteArray::fromHex(recordOf(job).toLatin1()).at(4);
@@ -417,7 +418,7 @@ private slots:
         QVERIFY(component.start({"--shrink", shrink}));
         CdrChannel channel(hooks(), {1s, 300ms, 500ms});
         QVERIFY(channel.handOver(3));
-        QTRY_COMPARE_WITH_TIMEOUT(component.lines("shrank ").size(), int(shrink.count(':')), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(component.lines("shrank ").size(), int(shrink.count(':')), kHangMs);
         const CriticalLines lines;
         QVERIFY(!channel.handOver(3));
         QVERIFY2(lines.has(" was cut short to \\d+ bytes; not used"), qPrintable(lines.all()));
@@ -466,9 +467,9 @@ private slots:
         m_status = 1;
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("while waiting for LPC_Mutex"));
         BackgroundHandOver handOver(channel, 3, true);
-        QTRY_VERIFY_WITH_TIMEOUT(m_statusQueries.load() >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_statusQueries.load() >= 3, kHangMs);
         m_status = 2;
-        QTRY_VERIFY_WITH_TIMEOUT(handOver.done(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(handOver.done(), kHangMs);
         QVERIFY(!handOver.result());
         held->unlock();
         QVERIFY(component.lines("job ").isEmpty());

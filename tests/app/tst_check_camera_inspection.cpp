@@ -3,6 +3,7 @@
 // inspected against the cut file's mask, page size and label grid.
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/recording_prompt.h"
 #include "tests/support/synthetic_labels.h"
 #include "tests/support/test_camera.h"
@@ -95,7 +96,7 @@ private slots:
         // A picture nobody waits for: the operator is told.
         QSignalSpy message(f.device.get(), &TRV610Plus::errorMessageChanged);
         app()->capturedLabelImage(2, QVariant::fromValue(synth::renderCheckPicture(synth::standardWeb())));
-        QTRY_COMPARE_WITH_TIMEOUT(message.count(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(message.count(), 1, kHangMs);
         QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开 \n"));
     }
 
@@ -106,7 +107,7 @@ private slots:
         QCOMPARE(app()->cutPageSize(), web.pageMm);
         QVERIFY(!app()->inspectionTemplate().empty());
         // The new template's own check picture is taken and inspected first.
-        QTRY_COMPARE(m_camera->requests(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_camera->requests(), 1, kHangMs);
         app()->joinLabelChecks();
         QCoreApplication::processEvents();
 

@@ -143,7 +143,7 @@ class TstCutFile : public QObject
             app()->setSwitchCutFile(false);
             done = true;
         });
-        QTRY_VERIFY_WITH_TIMEOUT(done, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(done, kHangMs);
         task.quit();
         task.wait();
         delete worker;
@@ -484,7 +484,7 @@ private slots:
             // Read on the worker: nothing of it is placed before the GUI
             // thread runs its events again.
             QVERIFY(app()->cutScene()->fileName() != path);
-            QTRY_COMPARE_WITH_TIMEOUT(app()->cutScene()->fileName(), path, 120000);
+            QTRY_COMPARE_WITH_TIMEOUT(app()->cutScene()->fileName(), path, kLongHangMs);
             ticker.stop();
             QCOMPARE(app()->cutLoadProgress(), -1);
             QVERIFY2(progress.size() >= 3, qPrintable(QString::number(progress.size())));
@@ -573,12 +573,12 @@ private slots:
                  qPrintable(f.device->errorMessage()));
         QVERIFY(f.device->idle());
         app()->setTaskStatus(1);
-        QTRY_COMPARE_WITH_TIMEOUT(app()->cutLoadProgress(), 100, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->cutLoadProgress(), 100, kHangMs);
         QCoreApplication::processEvents(); // the load's end, right behind its last progress
         QCOMPARE(app()->cutScene()->fileName(), job);
         QCOMPARE(app()->pageMarkType(), 4);
         app()->setTaskStatus(2);
-        QTRY_COMPARE_WITH_TIMEOUT(app()->cutScene()->fileName(), large, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->cutScene()->fileName(), large, kHangMs);
         QCOMPARE(app()->cutLoadProgress(), -1);
     }
 
@@ -617,10 +617,10 @@ private slots:
         app()->setTaskStatus(2);
         if (loading) {
             // Opened again on the worker, turned: its plot data is built.
-            QTRY_VERIFY_WITH_TIMEOUT(!f.device->pltData().isEmpty() && app()->cutLoadProgress() == -1, 60000);
+            QTRY_VERIFY_WITH_TIMEOUT(!f.device->pltData().isEmpty() && app()->cutLoadProgress() == -1, kHangMs);
             QCOMPARE(app()->cutScene()->fileName(), path);
         } else {
-            QTRY_COMPARE(opened.count(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(opened.count(), 1, kHangMs);
             QCOMPARE(opened.first().first().toString(), path);
             QCOMPARE(f.device->pltData(), turned);
         }
@@ -646,7 +646,7 @@ private slots:
         const QByteArray turned = "SP1;PU7520,3600;PD7520,3200,7120,3200,7120,3600,7520,3600;";
         f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
         app()->setCutFile(f.writeFile("1a2c.plt", largePage ? largePlt(2) : QByteArray(kMarked).replace("PU0,0;", "PU800,800;")));
-        QTRY_COMPARE_WITH_TIMEOUT(app()->cutLoadProgress(), -1, 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->cutLoadProgress(), -1, kHangMs);
         const QByteArray otherAsDrawn = app()->generatePltData(QTransform());
         app()->setCutFile(f.writeFile("1a2d.plt", kMarked));
         app()->setTaskStatus(status);
@@ -659,7 +659,7 @@ private slots:
         }
         f.config->setPageSpacing(0.0);
         app()->setTaskStatus(2);
-        QTRY_COMPARE(f.device->pltData(), turned);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->pltData(), turned, kHangMs);
         f.config->setProperty(Config::CPT_Cut_Inverse, false);
     }
 
@@ -942,12 +942,12 @@ private slots:
     {
         QSignalSpy asked(app(), &SpoolsmithApp::capture);
         app()->setCutFile(f.writeFile("job.plt", kMarked));
-        QTRY_COMPARE(asked.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(asked.count(), 1, kHangMs);
         const int token = asked.takeFirst().first().value<QVariant>().toInt();
         QCOMPARE(captureCameraOf(token), 2);
         app()->capturedLabelImage(token, QVariant::fromValue(QImage(8, 8, QImage::Format_RGB888)));
         QVERIFY(app()->loadTemplate());
-        QTRY_COMPARE(asked.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(asked.count(), 1, kHangMs);
         app()->capturedLabelImage(asked.first().first().value<QVariant>().toInt(),
                                   QVariant::fromValue(QImage(8, 8, QImage::Format_RGB888)));
         app()->joinLabelChecks();
@@ -962,7 +962,7 @@ private slots:
         app()->setPrintFile(QString());
         const QString tva = f.writeFile("label.TVA", kMarked);
         app()->setCutFile(tva);
-        QTRY_COMPARE(app()->sceneFile(), tva);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->sceneFile(), tva, kHangMs);
         QCOMPARE(app()->cutFile(), app()->cutShowFile());
         QCOMPARE(app()->saveFile(), app()->appPath() + QStringLiteral("/tmp.plt"));
         QCOMPARE(app()->printCutFile(), tva); // a .tva print file is a template: it becomes the print-cut file
@@ -1019,7 +1019,7 @@ private slots:
         view->setEnabled(false);
         view->resize(400, 300);
         view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(view));
+        QVERIFY(QTest::qWaitForWindowExposed(view, kHangMs));
         view->fitPage();
         // Turned a quarter: the page's 200 mm run across the view.
         const QRectF shown = view->mapFromScene(app()->cutScene()->page()->fullRectPoints()).boundingRect();

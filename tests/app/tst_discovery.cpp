@@ -107,7 +107,7 @@ private slots:
         m_device->setIdent(QStringLiteral("AB07X3Q9"));
         m_device->setPort(1); // nothing listens: the link fails, the table stays
         announce(disa("AB07X3Q9") + "trailing");
-        QTRY_COMPARE(app()->onlineDevices(), QStringList{"AB07X3Q9"});
+        QTRY_COMPARE_WITH_TIMEOUT(app()->onlineDevices(), QStringList{"AB07X3Q9"}, kHangMs);
         const DiscoveredDevice d = app()->discoveredDevices().first();
         QCOMPARE(d.ip, QStringLiteral("127.0.0.1"));
         QCOMPARE(d.model, QStringLiteral("TRV610 Plus"));
@@ -122,7 +122,7 @@ private slots:
         announce(disa("EF07X9A1"));
         announce("DISA;GH07X3B2");
         announce(disa(""));
-        QTRY_COMPARE(app()->onlineDevices(), (QStringList{"AB07X3Q9", "CD07X4A1"}));
+        QTRY_COMPARE_WITH_TIMEOUT(app()->onlineDevices(), (QStringList{"AB07X3Q9", "CD07X4A1"}), kHangMs);
         QTest::qWait(100);
         QCOMPARE(app()->onlineDevices().size(), 2);
         QCOMPARE(m_config->version(), 1);
@@ -140,14 +140,14 @@ private slots:
         m_config->setProperty(Config::CPT_Enable_Print, true);
         m_device->setPort(1);
         announce(disa("AB07X5K2"));
-        QTRY_COMPARE(m_config->ident(), QStringLiteral("AB07X5K2"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_config->ident(), QStringLiteral("AB07X5K2"), kHangMs);
         QCOMPARE(m_device->ident(), QStringLiteral("AB07X5K2"));
         QCOMPARE(m_config->version(), 3);
         QVERIFY(!m_config->enableScanAndTrim());
         QVERIFY(!m_config->getProperty(Config::CPT_Enable_Print).toBool());
         QCOMPARE(m_config->getPropertyName(Config::CPT_Gyroscope_Limit), QStringLiteral("排废陀螺仪限位"));
         announce(disa("CD07X3A1"));
-        QTRY_COMPARE(app()->onlineDevices().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->onlineDevices().size(), 2, kHangMs);
         QCOMPARE(m_device->ident(), QStringLiteral("AB07X5K2"));
     }
 
@@ -165,7 +165,7 @@ private slots:
         for (Config *present : {static_cast<Config *>(nullptr), m_config.get()}) {
             settings = present;
             out.writeDatagram(disa("AB07X5K2"), QHostAddress::LocalHost, discovery.port());
-            QTRY_VERIFY(!present || !discovery.onlineDevices().isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(!present || !discovery.onlineDevices().isEmpty(), kHangMs);
             discovery.receivePending(); // loopback delivers at once: the first one is read here
             QCOMPARE(discovery.onlineDevices().isEmpty(), !present);
         }
@@ -205,7 +205,7 @@ private slots:
         announce(disa(configured));
         if (chosenHeard)
             announce(disa(chosen));
-        QTRY_COMPARE(app()->onlineDevices().size(), chosenHeard ? 2 : 1);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->onlineDevices().size(), chosenHeard ? 2 : 1, kHangMs);
         m_config->setProperty(Config::CPT_Enable_Print, true);
         // What the device page does with the machine picked from its list.
         m_device->setIdent(QString::fromLatin1(chosen));
@@ -240,7 +240,7 @@ private slots:
         sim.dropConnections();
         // The link may be back before a poll sees it down: wait for the
         // machine to be linked again, not for the gap between.
-        QTRY_COMPARE_WITH_TIMEOUT(sim.acceptedConnections(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(sim.acceptedConnections(), 2, kHangMs);
         QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), kHangMs);
         QCOMPARE(sim.acceptedConnections(), 2);
         QCOMPARE(sim.commandCount(1), 2);
@@ -282,7 +282,7 @@ private slots:
         MachineSimulator moved(o);
         QVERIFY(moved.start());
         sim.stop();
-        QTRY_VERIFY(!m_device->linked());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_device->linked(), kHangMs);
         impostor.writeDatagram(disa("AB07X3Q9"), QHostAddress::LocalHost, app()->discoveryPort());
         QTRY_VERIFY_WITH_TIMEOUT(m_device->linked(), kHangMs);
         QCOMPARE(m_device->ip(), QStringLiteral("127.0.0.2"));
@@ -301,12 +301,12 @@ private slots:
         m_device->setIdent(o.ident);
         QVERIFY(sim.start());
         m_device->setPort(sim.port());
-        QTRY_COMPARE(sim.acceptedConnections(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(sim.acceptedConnections(), 1, kHangMs);
         int ticks = 0;
         QTimer timer;
         connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
         timer.start(20);
-        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 10, kHangMs);
         QVERIFY(!m_device->linked()); // still waiting for its replies
         timer.stop();
         m_device->unInit(); // bounded: the start sequence in progress ends first

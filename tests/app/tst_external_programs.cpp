@@ -9,6 +9,7 @@
 #include "platform/window_control/window_control.h"
 #include "settings/config.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/recording_prompt.h"
 
@@ -207,21 +208,21 @@ private slots:
         const QString riin = program(QStringLiteral("riin"));
         const QString soft = program(QStringLiteral("soft"));
         auto programs = supervise(riin, soft);
-        QTRY_COMPARE(startsOf(riin).size(), 1);
-        QTRY_COMPARE(startsOf(soft).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(riin).size(), 1, kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(soft).size(), 1, kHangMs);
         const qint64 first = startsOf(riin).first().pid;
-        QTRY_COMPARE(programs->riin().process()->processId(), first);
+        QTRY_COMPARE_WITH_TIMEOUT(programs->riin().process()->processId(), first, kHangMs);
 
         // Killed from outside: started again at once, the other untouched.
         ::kill(pid_t(first), SIGKILL);
-        QTRY_COMPARE(startsOf(riin).size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(riin).size(), 2, kHangMs);
         const qint64 second = startsOf(riin).last().pid;
         QVERIFY(second != first);
         QCOMPARE(startsOf(soft).size(), 1);
 
         // Shut-down ends both and starts neither again.
         const qint64 softPid = startsOf(soft).first().pid;
-        QTRY_VERIFY(programs->riin().process()->state() == QProcess::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(programs->riin().process()->state() == QProcess::Running, kHangMs);
         QSignalSpy riinStarted(programs->riin().process(), &QProcess::started);
         QSignalSpy softStarted(programs->printerSoft().process(), &QProcess::started);
         shutDown(*programs);
@@ -240,7 +241,7 @@ private slots:
         QProcess outsider;
         outsider.start(riin, {});
         QVERIFY(outsider.waitForStarted(10000));
-        QTRY_COMPARE(startsOf(riin).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(riin).size(), 1, kHangMs);
 
         auto programs = supervise(riin, QString());
         QVERIFY(!programs->riin().openProcess());
@@ -251,7 +252,7 @@ private slots:
         // Once it is gone, the next tick starts ours.
         outsider.kill();
         QVERIFY(outsider.waitForFinished(10000));
-        QTRY_COMPARE_WITH_TIMEOUT(startsOf(riin).size(), 2, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(riin).size(), 2, kHangMs);
         QVERIFY(startsOf(riin).last().pid != outsider.processId());
         shutDown(*programs);
     }
@@ -264,7 +265,7 @@ private slots:
         // Printing off: no supervision timer, yet an ended one restarts.
         QCOMPARE(programs->riin().timerId(), 0);
         QVERIFY(programs->riin().openProcess());
-        QTRY_COMPARE(startsOf(oldPath).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(oldPath).size(), 1, kHangMs);
         const qint64 oldPid = startsOf(oldPath).first().pid;
 
         // The same path again changes nothing.
@@ -277,7 +278,7 @@ private slots:
         const int timer = programs->riin().timerId();
         QVERIFY(timer != 0);
         QVERIFY(LogCapture::contains(QStringLiteral("startTimer RIIN")));
-        QTRY_COMPARE(startsOf(newPath).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(newPath).size(), 1, kHangMs);
         QVERIFY(!alive(oldPid));
         QCOMPARE(programs->riin().process()->program(), newPath);
         QCOMPARE(programs->riin().process()->processId(), startsOf(newPath).first().pid);
@@ -287,7 +288,7 @@ private slots:
         const QString third = program(QStringLiteral("third"));
         programs->programPathChanged(Config::CPT_RIIN_Path, third);
         QCOMPARE(programs->riin().timerId(), timer);
-        QTRY_COMPARE(startsOf(third).size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(third).size(), 1, kHangMs);
         QCOMPARE(startsOf(newPath).size(), 1);
         QCOMPARE(startsOf(oldPath).size(), 1);
         shutDown(*programs);
@@ -298,7 +299,7 @@ private slots:
         qputenv("SPOOLSMITH_EXTERNAL_EXIT", "now");
         const QString riin = program(QStringLiteral("quits"));
         auto programs = supervise(riin, QString());
-        QTRY_VERIFY_WITH_TIMEOUT(startsOf(riin).size() >= 3, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(startsOf(riin).size() >= 3, kHangMs);
         shutDown(*programs);
         // Started at once it would run many times a second; each copy notes
         // its own start, late by however long a loaded machine takes.
@@ -314,8 +315,8 @@ private slots:
         const QString riin = program(QStringLiteral("riin"));
         const QString soft = program(QStringLiteral("soft"));
         auto programs = supervise(riin, soft);
-        QTRY_VERIFY(programs->riin().process()->state() == QProcess::Running);
-        QTRY_VERIFY(programs->printerSoft().process()->state() == QProcess::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(programs->riin().process()->state() == QProcess::Running, kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(programs->printerSoft().process()->state() == QProcess::Running, kHangMs);
         programs->stopRestarts();
         QCOMPARE(programs->riin().timerId(), 0);
         QCOMPARE(programs->printerSoft().timerId(), 0);
@@ -339,14 +340,14 @@ private slots:
         const QString riin = program(QStringLiteral("riin"));
         const QString soft = program(QStringLiteral("soft"));
         auto programs = supervise(riin, soft);
-        QTRY_COMPARE(programs->riin().timerId(), 0);
-        QTRY_COMPARE(programs->printerSoft().timerId(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(programs->riin().timerId(), 0, kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(programs->printerSoft().timerId(), 0, kHangMs);
         // Supervision ends once the start is under way; running follows.
-        QTRY_COMPARE(programs->riin().process()->state(), QProcess::Running);
+        QTRY_COMPARE_WITH_TIMEOUT(programs->riin().process()->state(), QProcess::Running, kHangMs);
         QCOMPARE(LogCapture::all().count(QStringLiteral("no window manager")), 1);
         QVERIFY(windows.minimised.isEmpty());
         ::kill(pid_t(programs->riin().process()->processId()), SIGKILL);
-        QTRY_COMPARE(startsOf(riin).size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(startsOf(riin).size(), 2, kHangMs);
         shutDown(*programs);
     }
 
@@ -355,21 +356,21 @@ private slots:
         const QString riin = program(QStringLiteral("riin"));
         const QString soft = program(QStringLiteral("soft"));
         auto programs = supervise(riin, soft);
-        QTRY_VERIFY(programs->riin().process()->processId() > 0);
-        QTRY_VERIFY(programs->printerSoft().process()->processId() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(programs->riin().process()->processId() > 0, kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(programs->printerSoft().process()->processId() > 0, kHangMs);
         const qint64 riinPid = programs->riin().process()->processId();
         const qint64 softPid = programs->printerSoft().process()->processId();
         QVERIFY(programs->riin().timerId() != 0);
         windows.show(riinPid);
         windows.show(softPid);
 
-        QTRY_COMPARE(windows.minimiseCount(riinPid), 1);
-        QTRY_COMPARE(windows.minimiseCount(softPid), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(windows.minimiseCount(riinPid), 1, kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(windows.minimiseCount(softPid), 1, kHangMs);
         // The printer software is done once its window stays minimised; the
         // raster image processor only 5 s after the last minimise.
-        QTRY_COMPARE(programs->printerSoft().timerId(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(programs->printerSoft().timerId(), 0, kHangMs);
         QVERIFY(programs->riin().timerId() != 0);
-        QTRY_COMPARE_WITH_TIMEOUT(programs->riin().timerId(), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(programs->riin().timerId(), 0, kHangMs);
         QCOMPARE(windows.minimiseCount(riinPid), 1);
         shutDown(*programs);
     }

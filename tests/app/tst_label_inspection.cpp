@@ -461,11 +461,11 @@ private slots:
                 ++notInspected;
         };
         threads.emplace_back(inspect);
-        QTRY_COMPARE_WITH_TIMEOUT(calls.load(), 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(calls.load(), 1, kHangMs);
         for (int i = 0; i < 6; ++i)
             threads.emplace_back(inspect);
         // Three of the six later ones find four pictures in hand and return.
-        QTRY_COMPARE_WITH_TIMEOUT(insp->droppedPictures(), 3, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(insp->droppedPictures(), 3, kHangMs);
         gate.release();
         for (std::thread &t : threads)
             t.join();
@@ -512,7 +512,7 @@ private slots:
                 insp->inspect(synth::renderCheckPicture(web));
             }
         });
-        QTRY_VERIFY_WITH_TIMEOUT(inDetector.load(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(inDetector.load(), kHangMs);
         // Every paint ends while the inspection is still held in the
         // detector: none waits for it (a paint that did would hold the
         // thread for the gate's ten seconds). How fast they paint is weighed

@@ -1,6 +1,7 @@
 #include "app/logging.h"
 #include "app/log_limiter.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -236,7 +237,7 @@ private slots:
             closeLog();
             QCOMPARE(repeatLines().size(), 1);
         } else {
-            QTRY_COMPARE_WITH_TIMEOUT(repeatLines().size(), 1, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(repeatLines().size(), 1, kHangMs);
         }
         // Due a second after the first line; the bound leaves room for load.
         QVERIFY2(sinceFirst.elapsed() < 3000, qPrintable(QString::number(sinceFirst.elapsed())));
@@ -264,7 +265,7 @@ private slots:
             flood += unasked;
         f.sim->sendRawToAll(flood);
         f.sim->sendRawToAll(MachineFrame::wrap("CMD;98,1;"));
-        QTRY_VERIFY2(readLines().filter("98,1").size() >= 1, qPrintable(readLines().join("\n").left(3000)));
+        QTRY_VERIFY2_WITH_TIMEOUT(readLines().filter("98,1").size() >= 1, qPrintable(readLines().join("\n").left(3000)), kHangMs);
         // The counts go out once their second is up, with a later line; in
         // all they account for every frame of the flood.
         const auto countedFrames = [&] {
@@ -277,7 +278,7 @@ private slots:
             f.sim->sendRawToAll(MachineFrame::wrap("CMD;98,1;"));
             return countedFrames() == 20000;
         };
-        QTRY_VERIFY2_WITH_TIMEOUT(allCounted(), qPrintable(QString::number(countedFrames())), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(allCounted(), qPrintable(QString::number(countedFrames())), kHangMs);
         const QStringList lines = readLines();
         QVERIFY(!lines.filter(QRegularExpression("99,1.*… repeated \\d+ times")).isEmpty());
         // 40000 lines without the counting; a few per second of flood with it.
@@ -293,11 +294,11 @@ private slots:
             const QStringList now = readLines();
             return !now.isEmpty() && now.last().endsWith(LogLimiter::closingLine().mid(5));
         };
-        QTRY_VERIFY_WITH_TIMEOUT(closed(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(closed(), kHangMs);
         QVERIFY(QFileInfo(logFilePath()).size() <= 256 * 1024);
         f.sim->sendRawToAll(MachineFrame::wrap("CMD;96,1;"));
         // The link still works once the backlog of the flood is read.
-        QTRY_VERIFY_WITH_TIMEOUT(f.device->sendCMD(TRV610Plus::packFrame("CCMD", "6,0,0,0;")), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->sendCMD(TRV610Plus::packFrame("CCMD", "6,0,0,0;")), kHangMs);
         QVERIFY(QFileInfo(logFilePath()).size() <= 256 * 1024);
         QVERIFY(closed());
         f.tearDown();

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "tests/support/hang_bound.h"
 #include "tests/support/log_capture.h"
 
 namespace {
@@ -75,7 +76,7 @@ private slots:
         window.show();
         QObject context;
         engine.startAfterFirstFrame(&context, 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(engine.waitReady(std::chrono::milliseconds(0)), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(engine.waitReady(std::chrono::milliseconds(0)), kHangMs);
     }
 
     void missingModelsGiveNothingAtOnce()

@@ -3,6 +3,7 @@
 // the file reaching the simulator, the empty server address, the exit.
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/recording_prompt.h"
 #include "app/spoolsmith_app.h"
@@ -133,7 +134,7 @@ private slots:
         QVERIFY2(lines.first().contains("?firmNo=" + firmware.toUtf8() + "&pcbCode="), lines.first());
         QVERIFY2(lines.first().contains("&machineCode=" + f.device->ident().toUtf8() + "&"), lines.first());
         QVERIFY(lines.first().contains("&firmModule=0&top=3 "));
-        QTRY_VERIFY(f.sim->receivedPayloads().contains("UPG;0;" + file));
+        QTRY_VERIFY_WITH_TIMEOUT(f.sim->receivedPayloads().contains("UPG;0;" + file), kHangMs);
 
         // The dialog is made once and asks again on the next report.
         opened = false;

@@ -103,7 +103,7 @@ class TestPrintBatcher : public QObject
         rig.file->chooseDataSource(tva);
         Prompt::setInstance(nullptr);
         // Read at once unless the machine is loaded.
-        QTest::qWaitFor([this] { return rig.file->dataSourceProgress() == -1; }, 10000);
+        QTest::qWaitFor([this] { return rig.file->dataSourceProgress() == -1; }, kHangMs);
         return rig.file->enabledDataSource() ? printer : QString();
     }
     // The data rows of the pages recorded under their codes.

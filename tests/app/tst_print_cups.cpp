@@ -3,6 +3,7 @@
 // run-tests.sh started, or one this test starts itself; either needs root.
 #include "app/print/printers.h"
 #include "tests/app/print_rig.h"
+#include "tests/support/hang_bound.h"
 
 #include <QDir>
 #include <QPdfDocument>
@@ -39,8 +40,7 @@ private slots:
             QVERIFY(m_service.waitForStarted());
             QString line;
             QTRY_VERIFY_WITH_TIMEOUT((line += QString::fromLocal8Bit(m_service.readAllStandardOutput()))
-                                         .contains(QLatin1Char('\n')) || m_service.state() == QProcess::NotRunning,
-                                     40000);
+                                         .contains(QLatin1Char('\n')) || m_service.state() == QProcess::NotRunning, kHangMs);
             const QStringList parts = line.trimmed().split(QLatin1Char(' '));
             if (parts.size() != 2 || !parts[0].startsWith(QLatin1String("CUPS_SERVER=127.0.0.1:")))
                 QSKIP(qPrintable(QStringLiteral("no private CUPS server: ") + QString::fromLocal8Bit(m_service.readAllStandardError())));
@@ -76,9 +76,9 @@ private slots:
         QVERIFY(rig.batcher->printPdf(file, QStringLiteral("Canon_PDF"), 3));
         QCOMPARE(rig.counters->printCopies(), 3);
         QString produced;
-        QTRY_VERIFY_WITH_TIMEOUT(!(produced = newPdf(before)).isEmpty(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(produced = newPdf(before)).isEmpty(), kHangMs);
         QPdfDocument pdf;
-        QTRY_VERIFY_WITH_TIMEOUT(pdf.load(produced) == QPdfDocument::Error::None, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pdf.load(produced) == QPdfDocument::Error::None, kHangMs);
         QCOMPARE(pdf.pageCount(), 3);
         const QSizeF points = pdf.pagePointSize(0);
         QVERIFY2(qAbs(points.width() - 100 / 25.4 * 72) < 2.0, qPrintable(QString::number(points.width())));
@@ -127,9 +127,9 @@ private slots:
 
         QVERIFY(rig.batcher->printPdf(good, QStringLiteral("Canon_PDF"), 1));
         QString produced;
-        QTRY_VERIFY_WITH_TIMEOUT(!(produced = newPdf(before)).isEmpty(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(produced = newPdf(before)).isEmpty(), kHangMs);
         QPdfDocument pdf;
-        QTRY_VERIFY_WITH_TIMEOUT(pdf.load(produced) == QPdfDocument::Error::None, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(pdf.load(produced) == QPdfDocument::Error::None, kHangMs);
         QCOMPARE(pdf.pageCount(), 1);
         QCOMPARE(QDir(m_out).entryList(QDir::Files).size(), before.size() + 1);
     }

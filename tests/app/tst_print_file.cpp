@@ -9,6 +9,7 @@
 #include "platform/xlsx/xlsx_sheet.h"
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/recording_prompt.h"
 #include "tests/support/xlsx_writer.h"
 #include "vision/qr_page_code_reader.h"
@@ -460,7 +461,7 @@ private slots:
         QVERIFY(app()->dataSourceProgress() >= 0);
         QVERIFY(rowFiles(app()->appPath()).isEmpty());
         app()->setDataIndex(7);
-        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, kHangMs);
         QVERIFY(progress.size() >= 3);
         QCOMPARE(app()->dataIndex(), 7);
         QCOMPARE(pdfText(app()->printFile()), QStringLiteral("Name Item8 No {No} {Missing}"));
@@ -549,8 +550,8 @@ private slots:
         app()->setPrintFile(f.writeFile("label.tva", kTemplate));
         app()->setDataIndex(18);
         // Read at once unless the machine is loaded: then rendered once read.
-        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
-        QTRY_VERIFY(app()->printFile().endsWith(QStringLiteral("/18pdf.pdf")));
+        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(app()->printFile().endsWith(QStringLiteral("/18pdf.pdf")), kHangMs);
         const QString blocking = app()->appPath() + "/19pdf.pdf";
         if (how == "failing")
             QVERIFY(QDir().mkpath(blocking)); // no file can be written there
@@ -566,8 +567,8 @@ private slots:
         }
         if (how == "unreadable") {
             app()->setDataSource(f.writeFile("broken.xlsx", "not a workbook"));
-            QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
-            QTRY_VERIFY(f.device->errorMessage().contains(message));
+            QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, kHangMs);
+            QTRY_VERIFY_WITH_TIMEOUT(f.device->errorMessage().contains(message), kHangMs);
             f.device->setErrorMessage(QString()); // the start must say it again
         }
         const bool refused = how == "reading" || how == "unreadable";
@@ -583,9 +584,9 @@ private slots:
         app()->reCount();
         app()->startTask(true);
         QCOMPARE(f.device->idle(), refused);
-        QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), kHangMs);
         QCOMPARE(f.device->taskStatus(), 2);
-        QTRY_COMPARE(app()->taskStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         QCOMPARE(app()->printCopies(), printed);
         QCOMPARE(int(spooler.pages().size()), printed);
         QVERIFY2(f.device->errorMessage().contains(message), qPrintable(f.device->errorMessage()));
@@ -600,7 +601,7 @@ private slots:
             QVERIFY(f.device->errorMessage().contains(message));
         }
         if (how == "reading")
-            QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 60000);
+            QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, kHangMs);
         QDir().rmdir(blocking);
         printing::installSpooler(nullptr);
         app()->setPrinterName(QString());
@@ -671,7 +672,7 @@ private slots:
             QFile note(opened);
             return note.open(QIODevice::ReadOnly) ? note.readAll().trimmed() : QByteArray();
         };
-        QTRY_COMPARE_WITH_TIMEOUT(noted(), app()->appPath().toUtf8() + "/label.csv", 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(noted(), app()->appPath().toUtf8() + "/label.csv", kHangMs);
         QVERIFY(f.device->errorMessage().isEmpty());
 
         // None installed: the operator is told.

@@ -7,6 +7,7 @@
 #include "platform/scene/gscene.h"
 #include "settings/db_config.h"
 #include "tests/support/app_test_main.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/job_rig.h"
 #include "tests/support/recording_prompt.h"
 #include "tests/support/test_camera.h"
@@ -70,8 +71,8 @@ class TstPrintJob : public QObject
         app()->setPrintFile(f.writeFile("rows.tva", kTemplate));
         app()->setDataIndex(1);
         // Read at once unless the machine is loaded: then rendered once read.
-        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, 10000);
-        QTRY_VERIFY(app()->printFile().endsWith(QStringLiteral("/1pdf.pdf")));
+        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(app()->printFile().endsWith(QStringLiteral("/1pdf.pdf")), kHangMs);
         // The sheet, read with the row of a case before, said it had ended.
         f.device->setErrorMessage(QString());
     }
@@ -326,7 +327,7 @@ private slots:
         QCOMPARE(f.device->errorMessage(), QString());
         QVERIFY(waitIdle(60000));
         QCOMPARE(f.device->taskStatus(), 2);
-        QTRY_COMPARE(app()->taskStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         QVERIFY(f.sim->commandCount(12) >= 1);
         QCOMPARE(int(m_spooler.pages().size()), 3);
         QCOMPARE(app()->printCopies(), 3);
@@ -386,7 +387,7 @@ private slots:
         app()->startTask(true);
         QCOMPARE(f.device->errorMessage(), QString());
         QVERIFY(waitIdle(120000));
-        QTRY_COMPARE(app()->taskStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         int printedBefore = 0;
         if (stopAfterFirstCut) {
             disconnect(stopper);
@@ -408,16 +409,16 @@ private slots:
                     }
                 });
                 app()->startTask(false, true);
-                const bool stopped = QTest::qWaitFor([&] { return stage == 2; }, 60000);
+                const bool stopped = QTest::qWaitFor([&] { return stage == 2; }, kHangMs);
                 m_web->setPlotTaken({});
                 QVERIFY(stopped && waitIdle(60000));
                 f.sim->setFault(SimFault::None);
-                QTRY_COMPARE(app()->taskStatus(), 2);
+                QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
             }
             app()->startTask(false);
             QCOMPARE(f.device->errorMessage(), QString());
             QVERIFY(waitIdle(120000));
-            QTRY_COMPARE(app()->taskStatus(), 2);
+            QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         }
         QCOMPARE(int(m_spooler.pages().size()), pages);
         QCOMPARE(app()->printCopies(), pages);
@@ -499,7 +500,7 @@ private slots:
         app()->startTask(true);
         QCOMPARE(f.device->errorMessage(), QString());
         if (how == "search printer") {
-            QTRY_VERIFY_WITH_TIMEOUT(m_web->fed() > 0, 60000);
+            QTRY_VERIFY_WITH_TIMEOUT(m_web->fed() > 0, kHangMs);
             f.device->setPrintRoller(60);
         }
         QVERIFY(waitIdle(60000));
@@ -508,7 +509,7 @@ private slots:
         if (how == "search printer")
             QCOMPARE(m_web->fed(), fedAtMessage.load());
         QCOMPARE(f.device->taskStatus(), 2);
-        QTRY_COMPARE(app()->taskStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         QVERIFY2(f.device->errorMessage().contains(message), qPrintable(f.device->errorMessage()));
         QCOMPARE(app()->printCopies(), printed);
         QCOMPARE(app()->cutCopies(), printed);

@@ -3,6 +3,7 @@
 // recording program of its name on PATH), and the hand-over to the updater.
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/log_capture.h"
 #include "app/app_services.h"
 #include "app/online/online_services.h"
@@ -120,7 +121,7 @@ private slots:
         // The print system's page of the queue on the spooler's server.
         qputenv("CUPS_SERVER", "127.0.0.1:6310");
         app()->printerPreference(QStringLiteral("Label Canon LBP"));
-        QTRY_VERIFY(QFile::exists(record));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), kHangMs);
         QFile recorded(record);
         QVERIFY(recorded.open(QIODevice::ReadOnly));
         QCOMPARE(recorded.readAll(), QByteArray("http://127.0.0.1:6310/printers/Label%20Canon%20LBP\n"));
@@ -162,7 +163,7 @@ private slots:
                 online.checkUpdate();
                 QCOMPARE(quits, before + (present ? 1 : 0));
                 if (present) {
-                    QTRY_VERIFY(QFile::exists(ran));
+                    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ran), kHangMs);
                     QFile out(ran);
                     QVERIFY(out.open(QIODevice::ReadOnly));
                     QCOMPARE(out.readAll().trimmed(), QFileInfo(folder.path()).canonicalFilePath().toLocal8Bit());
@@ -200,7 +201,7 @@ private slots:
         f.device->slotUpgrade(2, file, {});
         for (const char *phase : {"sending", "progress"}) {
             if (qstrcmp(phase, "progress") == 0)
-                QTRY_VERIFY(f.device->updateProgress() > 0.0f && f.device->updateProgress() < 100.0f);
+                QTRY_VERIFY_WITH_TIMEOUT(f.device->updateProgress() > 0.0f && f.device->updateProgress() < 100.0f, kHangMs);
             f.device->setErrorMessage(QString());
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("checkUpdate.*refused"));
             online.checkUpdate();
@@ -208,14 +209,14 @@ private slots:
             QCOMPARE(f.device->errorMessage(), QStringLiteral("请等待升级结束"));
             QVERIFY(f.device->linked());
         }
-        QTRY_COMPARE_WITH_TIMEOUT(f.device->updateProgress(), 100.0f, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->updateProgress(), 100.0f, kHangMs);
         QVERIFY(f.sim->receivedPayloads().contains("UPG;2;" + file));
         QVERIFY(!QFile::exists(ran));
 
         f.device->setErrorMessage(QString());
         online.checkUpdate();
         QCOMPARE(quits, 1);
-        QTRY_VERIFY(QFile::exists(ran));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(ran), kHangMs);
         QCOMPARE(f.device->errorMessage(), QString());
         f.sim->updateState([](SimMachineState &s) { s.uploadStepMs = 20; });
     }

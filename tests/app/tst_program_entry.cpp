@@ -1,5 +1,7 @@
 // The program entry as a whole: each case copies the program into a fresh
 // folder and runs it as its own process.
+#include "tests/support/hang_bound.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -123,9 +125,9 @@ private slots:
         ProgramFolder folder;
         QCOMPARE(folder.run(QStringLiteral("restart-once")), 0);
         // The detached copy starts, counts its run and ends by itself.
-        QTRY_COMPARE_WITH_TIMEOUT(folder.readFile(QStringLiteral("runs")), QByteArray("2"), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(folder.readFile(QStringLiteral("runs")), QByteArray("2"), kHangMs);
         const qint64 pid = folder.readFile(QStringLiteral("started")).toLongLong();
-        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(pid), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!processAlive(pid), kHangMs);
     }
 
     void secondInstanceIsRefused()
@@ -133,7 +135,7 @@ private slots:
         ProgramFolder first;
         QProcess running;
         first.start(running, QStringLiteral("stay"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first.path(QStringLiteral("started"))), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first.path(QStringLiteral("started"))), kHangMs);
 
         ProgramFolder second;
         QElapsedTimer clock;
@@ -153,7 +155,7 @@ private slots:
         ProgramFolder crashed;
         QProcess running;
         crashed.start(running, QStringLiteral("stay"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(crashed.path(QStringLiteral("started"))), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(crashed.path(QStringLiteral("started"))), kHangMs);
         running.kill();
         QVERIFY(running.waitForFinished(10000));
 

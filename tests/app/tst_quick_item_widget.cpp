@@ -1,6 +1,7 @@
 // A widget hosted over a QML item in a real window (X11 under Xvfb: the
 // offscreen platform cannot parent one window to another).
 #include "app/quick_item_widget.h"
+#include "tests/support/hang_bound.h"
 
 #include <QLabel>
 #include <QQmlComponent>
@@ -23,7 +24,7 @@ private slots:
         QQuickView view;
         view.resize(400, 300);
         view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(QTest::qWaitForWindowExposed(&view, kHangMs));
 
         QLabel label(QStringLiteral("cut view"));
         QuickItemWidget item;
@@ -38,7 +39,7 @@ private slots:
 
         QVERIFY(label.windowHandle());
         QCOMPARE(label.windowHandle()->parent(), &view);
-        QTRY_VERIFY(label.isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(label.isVisible(), kHangMs);
         // The item's corner in the window, not its position mapped twice.
         QCOMPARE(label.geometry(), QRect(130, 90, 120, 80));
 
@@ -62,7 +63,7 @@ private slots:
             QQuickView view;
             view.resize(200, 200);
             view.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&view));
+            QVERIFY(QTest::qWaitForWindowExposed(&view, kHangMs));
             auto *item = new QuickItemWidget;
             item->setParentItem(view.contentItem());
             item->setSize(QSizeF(50, 50));
@@ -88,11 +89,11 @@ private slots:
         QVERIFY2(root, qPrintable(component.errorString()));
         view.setContent(QUrl(), &component, root.get());
         view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(QTest::qWaitForWindowExposed(&view, kHangMs));
         auto *host = root->findChild<QuickItemWidget *>(QStringLiteral("host"));
         QVERIFY(host);
         QCOMPARE(host->widget().value<QWidget *>(), &label);
-        QTRY_COMPARE(label.geometry(), QRect(0, 0, 300, 200));
+        QTRY_COMPARE_WITH_TIMEOUT(label.geometry(), QRect(0, 0, 300, 200), kHangMs);
         QVERIFY(!label.isEnabled());
         root.take();
     }

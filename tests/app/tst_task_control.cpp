@@ -3,6 +3,7 @@
 // copy count.
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "app/spoolsmith_app.h"
 #include "app/records/production_records.h"
 #include "app/task/task_control.h"
@@ -216,7 +217,7 @@ private slots:
         QVERIFY(f.link());
         // A trial copy is running: its run-once mode and counts must stay.
         app()->startTask(false, true);
-        QTRY_COMPARE(f.device->taskStatus(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->taskStatus(), 1, kHangMs);
         const bool once = app()->runOnce();
         QVERIFY(once);
         app()->setCutCopies(3);
@@ -259,7 +260,7 @@ private slots:
         QCOMPARE(app()->printRollerAtStart(), f.device->printRoller());
         QCOMPARE(app()->filmRollerAtStart(), f.device->filmRoller());
         QVERIFY(app()->printWorkRecord().timestamp.secsTo(QDateTime::currentDateTime()) < 5);
-        QTRY_COMPARE(f.device->taskStatus(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->taskStatus(), 1, kHangMs);
     }
 
     void pauseAndResumeWithoutAJobAreRefused()
@@ -280,8 +281,8 @@ private slots:
         runJob();
         QSignalSpy status(app(), &SpoolsmithApp::taskStatusChanged);
         app()->pauseTask(false);
-        QTRY_COMPARE(app()->taskStatus(), 0);
-        QTRY_VERIFY(!app()->controlBusy());
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 0, kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!app()->controlBusy(), kHangMs);
         QCOMPARE(f.device->taskStatus(), 0);
         QCOMPARE(f.sim->commandCount(3), 1);
         QCOMPARE(f.sim->commandCount(12), 0);
@@ -298,19 +299,19 @@ private slots:
         app()->pauseTask(true);
         QCOMPARE(f.sim->commandCount(12), 1);
         QVERIFY(f.sim->receivedPayloads().contains(QByteArrayLiteral("CCMD;12,0;")));
-        QTRY_COMPARE(app()->taskStatus(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 0, kHangMs);
 
         f.sim->updateState([](SimMachineState &s) { s.cutMotorStatus = 2; });
         app()->resumeTask(true);
         QCOMPARE(f.sim->commandCount(12), 2);
-        QTRY_COMPARE(app()->taskStatus(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 1, kHangMs);
         QCOMPARE(f.device->taskStatus(), 1);
 
         // A trial copy's mode ends with a successful stop.
         QVERIFY(!app()->runOnce());
         app()->stopTask(true);
         QCOMPARE(f.sim->commandCount(12), 3);
-        QTRY_COMPARE(app()->taskStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         QCOMPARE(f.device->taskStatus(), 2);
         QCOMPARE(f.device->errorMessage(), QString());
     }
@@ -322,9 +323,9 @@ private slots:
         QSignalSpy status(app(), &SpoolsmithApp::taskStatusChanged);
         // The machine paused on its own (e.g. a key on the machine).
         f.sim->sendToAll(simReplyPayload(12, {QStringLiteral("0")}));
-        QTRY_COMPARE(app()->taskStatus(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 0, kHangMs);
         f.sim->sendToAll(simReplyPayload(12, {QStringLiteral("2")}));
-        QTRY_COMPARE(app()->taskStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         QVERIFY(status.count() >= 2);
     }
 
@@ -368,7 +369,7 @@ private slots:
             return reply;
         });
         app()->pauseTask(false);
-        QTRY_VERIFY(app()->controlBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(app()->controlBusy(), kHangMs);
 
         // The operator's stop is refused and sends nothing.
         app()->stopTask(false);
@@ -380,7 +381,7 @@ private slots:
         job.join();
         QCOMPARE(f.sim->commandCount(12), 2);
         QCOMPARE(f.sim->receivedPayloads().last(), QByteArrayLiteral("CCMD;12,2;"));
-        QTRY_COMPARE(app()->taskStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         QCOMPARE(f.device->taskStatus(), 2);
         QVERIFY(!app()->controlBusy());
     }
@@ -499,7 +500,7 @@ private slots:
         app()->setPrintTaskCopies(printAtStart);
         app()->startTask(true, false);
         QCOMPARE(f.device->errorMessage(), QString());
-        QTRY_COMPARE(app()->taskStatus(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 1, kHangMs);
 
         app()->setCutTaskCopies(cutMidJob);
         const int today = f.config->todayCopies();
@@ -528,7 +529,7 @@ private slots:
         app()->setCutTaskCopies(5);
         app()->setPrintTaskCopies(0);
         app()->startTask(true, false);
-        QTRY_COMPARE(app()->taskStatus(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 1, kHangMs);
         QCOMPARE(app()->pageCode(), 0u);
         for (int copy = 0; copy < 2; ++copy)
             QVERIFY(app()->finishedOneCopies());
@@ -570,10 +571,10 @@ private slots:
             return app()->finishedOneCopies();
         };
         const auto runJob = [this](bool recount) {
-            QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), kHangMs);
             app()->startTask(recount, false);
             QCOMPARE(f.device->errorMessage(), QString());
-            QTRY_COMPARE(app()->taskStatus(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 1, kHangMs);
         };
 
         runJob(true);
@@ -582,7 +583,7 @@ private slots:
             pagesOfA << printPage();
         const QDateTime jobA = app()->printWorkRecord().timestamp;
         app()->stopTask(true);
-        QTRY_COMPARE(app()->taskStatus(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
 
         runJob(false);
         for (const quint32 code : pagesOfA)
@@ -621,10 +622,10 @@ private slots:
         if (pausedSettingChange) {
             // A paused trial copy stays a trial copy: no printing comes back.
             app()->pauseTask(true);
-            QTRY_COMPARE(app()->taskStatus(), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 0, kHangMs);
             app()->onPropertyChanged(Config::CPT_Enable_Print, true);
             app()->resumeTask(true);
-            QTRY_COMPARE(app()->taskStatus(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 1, kHangMs);
             QVERIFY(app()->runOnce());
             QVERIFY(!app()->taskEnablePrint());
         }
@@ -642,9 +643,9 @@ private slots:
         runJob();
         for (int i = 0; i < 3; ++i) {
             app()->pauseTask(false);
-            QTRY_VERIFY(!app()->controlBusy());
+            QTRY_VERIFY_WITH_TIMEOUT(!app()->controlBusy(), kHangMs);
             app()->resumeTask(false);
-            QTRY_VERIFY(!app()->controlBusy());
+            QTRY_VERIFY_WITH_TIMEOUT(!app()->controlBusy(), kHangMs);
         }
         app()->stopTask(false);
         app()->joinControlThreads();
@@ -719,7 +720,7 @@ private slots:
         f.config->setProperty(Config::CPT_Enable_Print, true);
         app()->setPrinterName(QStringLiteral("CorelDRAW"));
         QVERIFY(app()->printPdfFile(QString(), QStringLiteral("CorelDRAW")));
-        QTRY_VERIFY_WITH_TIMEOUT(waiting(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(waiting(), kHangMs);
         QElapsedTimer clock;
         clock.start();
         app()->shutdown();

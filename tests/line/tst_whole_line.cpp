@@ -11,6 +11,7 @@
 #include "platform/scene/gscene.h"
 #include "settings/db_config.h"
 #include "tests/support/app_test_main.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/job_rig.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/printed_web.h"
@@ -340,7 +341,7 @@ class TstWholeLine : public QObject
                 n += c->requests() - c->answered();
             return n;
         };
-        QTRY_COMPARE_WITH_TIMEOUT(asked(), 0, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(asked(), 0, kHangMs);
         app()->joinLabelChecks();
         QCoreApplication::processEvents();
     }
@@ -618,7 +619,7 @@ private slots:
         const qint64 wallNs = runToTheEnd([this] { startJob(true); });
         if (QTest::currentTestFailed())
             return;
-        QTRY_VERIFY(TaskWorker::finishedJobsWaitNs() > waitsBefore);
+        QTRY_VERIFY_WITH_TIMEOUT(TaskWorker::finishedJobsWaitNs() > waitsBefore, kHangMs);
         const qint64 markRenderNs = m_rig.camera->markRenderNs() - markRenderBefore;
         writeBenchmark(wallNs, TaskWorker::finishedJobsWaitNs() - waitsBefore,
                        TaskWorker::finishedJobsReplyWaitNs() - repliesBefore, markRenderNs,
@@ -654,7 +655,7 @@ private slots:
         QCOMPARE(engine.rootObjects().size(), 1);
         auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
         QVERIFY(window);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(QTest::qWaitForWindowExposed(window, kHangMs));
 
         // From here the window's camera object answers, as in the program.
         settleCheckPictures();
@@ -670,7 +671,7 @@ private slots:
             QVERIFY(click(window, "playButton"));
             QObject *popup = window->findChild<QObject *>(QStringLiteral("startPopup"));
             QVERIFY(popup);
-            QTRY_VERIFY(popup->property("opened").toBool());
+            QTRY_VERIFY_WITH_TIMEOUT(popup->property("opened").toBool(), kHangMs);
             QVERIFY(click(window, "recountButton"));
             QCOMPARE(app()->cutCopies(), 0);
             markJobStart(true);
@@ -701,9 +702,9 @@ private slots:
                 sim->stop();
         }, Qt::DirectConnection);
         startJob(true);
-        QTRY_VERIFY_WITH_TIMEOUT(!sim->running(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(!sim->running(), kLongHangMs);
         disconnect(drop);
-        QTRY_VERIFY(!m_rig.f.device->linked());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_rig.f.device->linked(), kHangMs);
         // Held: nothing more cut or counted, no message, the job still on.
         QTest::qWait(1000);
         QCOMPARE(m_rig.f.device->taskStatus(), 1);

@@ -6,6 +6,7 @@
 #include "tests/machine/worker_thread.h"
 #include "tests/support/device_fixture.h"
 #include "tests/support/fake_task_app.h"
+#include "tests/support/hang_bound.h"
 
 #include <QTest>
 
@@ -99,7 +100,7 @@ private slots:
         TRV610Plus *device = f.device.get();
         connect(device, &TRV610Plus::collectMotorRunningChanged, this, [&] { ++turns; }, Qt::DirectConnection);
         startCollect();
-        QTRY_VERIFY_WITH_TIMEOUT(m_app.captures.load() >= 4, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_app.captures.load() >= 4, kHangMs);
         QVERIFY(m_collect->stop());
         const QList<QByteArray> writes = motorWrites(*f.sim);
         const QList<QByteArray> expected{"20,1,3,0,30,30", "20,1,4,0,30,30", "20,1,4,1,300,0", "20,1,3,0,30,50",
@@ -121,7 +122,7 @@ private slots:
         m_app.scriptCollectLengths({30.0});
         f.sim->updateState([](SimMachineState &s) { s.collectMotor.silentStarts = 1; });
         startCollect();
-        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->state().trimXMotor.starts.isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->state().trimXMotor.starts.isEmpty(), kHangMs);
         QVERIFY(m_collect->stop());
         const SimMachineState s = f.sim->state();
         QCOMPARE(s.collectMotor.swallowedStarts, 1);
@@ -150,13 +151,13 @@ private slots:
         // Trim X takes no start: its length stays pending, tried each cycle.
         f.sim->updateState([](SimMachineState &s) { s.trimXMotor.silentStarts = 1000; });
         startCollect();
-        QTRY_VERIFY_WITH_TIMEOUT(f.sim->state().trimXMotor.swallowedStarts >= 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.sim->state().trimXMotor.swallowedStarts >= 1, kHangMs);
 
         f.sim->setIntakePaused(true);
         const quint64 packets = f.device->packetsSent();
         f.device->setPltData(QByteArray(1024 * 1024, 'A'));
         std::thread upload([this] { f.device->wPlt(); });
-        QTRY_VERIFY_WITH_TIMEOUT(f.device->packetsSent() >= packets + 32, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->packetsSent() >= packets + 32, kHangMs);
         QVERIFY(m_collect->waitCycles(1));
         const quint64 passes = m_collect->worker().passes();
         const quint64 cycles = m_collect->worker().cycles();
@@ -169,7 +170,7 @@ private slots:
         f.sim->updateState([](SimMachineState &s) { s.trimXMotor.silentStarts = 0; });
         f.sim->setIntakePaused(false);
         upload.join();
-        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->state().trimXMotor.starts.isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->state().trimXMotor.starts.isEmpty(), kHangMs);
         const SimMachineState s = f.sim->state();
         QCOMPARE(startsOf(s.trimXMotor).first(), (QPair<int, double>(30, 30.0)));
         QCOMPARE(s.collectMotor.starts.size(), 1);
@@ -195,7 +196,7 @@ private slots:
         QVERIFY(f.device->collectMotorRunning() || f.sim->state().collectMotor.state == 3);
 
         f.device->setCollectRoller(f.config->collectRollerTrigger());
-        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->commandLog("CCMD;20,1,3,0,0,0;").isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->commandLog("CCMD;20,1,3,0,0,0;").isEmpty(), kHangMs);
         QCOMPARE(m_app.captures.load(), 0);
     }
 
@@ -214,11 +215,11 @@ private slots:
         f.sim->updateState([](SimMachineState &s) { s.rectifyMotor.fixedBusyReads = 0; });
         startCollect();
         QVERIFY(m_collect->waitCycles(2));
-        QTRY_VERIFY(f.device->hasDeviceState(DeviceConditions::Rectify));
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->hasDeviceState(DeviceConditions::Rectify), kHangMs);
         QVERIFY(f.sim->state().rectifyMotor.starts.isEmpty());
 
         f.sim->updateState([](SimMachineState &s) { s.setSensor(6, true); });
-        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->state().rectifyMotor.starts.isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->state().rectifyMotor.starts.isEmpty(), kHangMs);
         QVERIFY(!f.device->hasDeviceState(DeviceConditions::Rectify));
         QCOMPARE(f.sim->state().rectifyMotor.starts.first(), (QPair<int, double>(30, 0.5)));
 
@@ -226,9 +227,9 @@ private slots:
             s.setSensor(6, false);
             s.setSensor(7, false);
         });
-        QTRY_VERIFY_WITH_TIMEOUT(f.device->hasDeviceState(DeviceConditions::Rectify), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->hasDeviceState(DeviceConditions::Rectify), kHangMs);
         f.config->setEnableRectify(false);
-        QTRY_VERIFY_WITH_TIMEOUT(!f.device->hasDeviceState(DeviceConditions::Rectify), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->hasDeviceState(DeviceConditions::Rectify), kHangMs);
     }
 
     // Scan-and-trim: the guide follows the paper offset of the inspection,
@@ -245,11 +246,11 @@ private slots:
         });
         m_app.offset = 0.15;
         startCollect();
-        QTRY_VERIFY_WITH_TIMEOUT(m_app.captures.load() >= 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_app.captures.load() >= 2, kHangMs);
         QVERIFY(f.sim->state().rectifyMotor.starts.isEmpty());
 
         m_app.offset = 2.0;
-        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->state().rectifyMotor.starts.isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->state().rectifyMotor.starts.isEmpty(), kHangMs);
         QCOMPARE(f.sim->state().rectifyMotor.starts.first(), (QPair<int, double>(30, 0.5)));
     }
 };

@@ -2,6 +2,7 @@
 // wire, the result, and what the reply stores.
 #include "tests/support/device_fixture.h"
 #include "tests/support/fake_task_app.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/recording_prompt.h"
 
 #include <QRegularExpression>
@@ -103,7 +104,7 @@ private slots:
             // A waited command returns after its reply: the payload is there already.
             QCOMPARE(f.sim->receivedPayloads(), QList<QByteArray>{expected});
         } else {
-            QTRY_COMPARE(f.sim->receivedPayloads(), QList<QByteArray>{expected});
+            QTRY_COMPARE_WITH_TIMEOUT(f.sim->receivedPayloads(), QList<QByteArray>{expected}, kHangMs);
         }
     }
 
@@ -117,7 +118,7 @@ private slots:
         const QList<QByteArray> expected{"CCMD;16,1;", "CCMD;1,0,0,0,0,0;", "CCMD;10,0,0;", "CCMD;6,0,0,0;",
                                          "CCMD;7,0,0,0;", "CCMD;13,1,2,30,0,0;", "CCMD;13,1,1,40,0,0;",
                                          "CCMD;13,1,0,50,0,0;"};
-        QTRY_COMPARE(f.sim->receivedPayloads(), expected);
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->receivedPayloads(), expected, kHangMs);
     }
 
     void refusedPreconditionsSendNothing()
@@ -215,7 +216,7 @@ private slots:
         QCOMPARE(f.device->devicePosition(), position);
         // Upload progress that is not a percentage moves nothing.
         f.sim->sendToAll("UPG;1,0,35;");
-        QTRY_COMPARE(f.device->updateProgress(), 35.0f);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->updateProgress(), 35.0f, kHangMs);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refused progress"));
         f.sim->sendToAll("UPG;1,0,nan;");
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refused progress"));
@@ -308,9 +309,9 @@ private slots:
         f.sim->clearReceived();
         QVERIFY(f.device->wDevicePoint(QPointF(10.5, -3.5)));
         const QByteArray hpgl = "IN;PA;SP2;PU11,-4;PG;PG;";
-        QTRY_COMPARE(f.sim->receivedPayloads(),
-                     (QList<QByteArray>{"CCMD;21;", "CCMD;22,24,24;", "PPLT;" + hpgl}));
-        QTRY_COMPARE(f.sim->state().plotsCut, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->receivedPayloads(),
+                     (QList<QByteArray>{"CCMD;21;", "CCMD;22,24,24;", "PPLT;" + hpgl}), kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->state().plotsCut, 1, kHangMs);
     }
 
     void cutterBusyWhilePlotRunsInEitherOrder()
@@ -320,18 +321,18 @@ private slots:
         f.device->setPltData("IN;PA;PU0,0;PD0,4000;PU;PG;");
         // "22" then "21".
         QVERIFY(f.device->wPltSize() && f.device->rPrePltSend() && f.device->wPlt());
-        QTRY_COMPARE(f.sim->state().plotsCut, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->state().plotsCut, 1, kHangMs);
         QVERIFY(f.device->rCutMotorStatus());
         QCOMPARE(f.device->cutMotorStatus(), 1);
         QVERIFY(f.device->plotting());
-        QTRY_VERIFY(f.device->rCutMotorStatus() && f.device->cutMotorStatus() == 0);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->rCutMotorStatus() && f.device->cutMotorStatus() == 0, kHangMs);
         QVERIFY(!f.device->plotting());
         // "21" then "22".
         QVERIFY(f.device->rPrePltSend() && f.device->wPltSize() && f.device->wPlt());
-        QTRY_COMPARE(f.sim->state().plotsCut, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->state().plotsCut, 2, kHangMs);
         // Plot data nobody announced is not cut.
         QVERIFY(f.device->wPlt());
-        QTRY_COMPARE(f.sim->state().plotsRejected, 1);
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->state().plotsRejected, 1, kHangMs);
     }
 
     void unsolicitedAxisLimitReport()
@@ -339,7 +340,7 @@ private slots:
         QVERIFY(f.link());
         QSignalSpy spy(f.device.get(), &TRV610Plus::deviceStateChanged);
         f.sim->reportAxisLimit(0, 3500);
-        QTRY_COMPARE(spy.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, kHangMs);
         QVERIFY(f.device->hasDeviceState(TRV610Plus::DS_AxisLimit));
         QCOMPARE(f.device->limitText(), QStringLiteral("X轴限位 23,0,3500"));
     }

@@ -1,4 +1,5 @@
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -62,7 +63,7 @@ private slots:
         f.config->setEnableScanAndTrim(false);
         QVERIFY(f.link());
         f.sim->sendToAll("CMD;23,1,120;");
-        QTRY_VERIFY(f.device->deviceState() & TRV610Plus::DS_AxisLimit);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->deviceState() & TRV610Plus::DS_AxisLimit, kHangMs);
         f.device->changeDeviceState(TRV610Plus::DS_Gyroscope | TRV610Plus::DS_DefectFailed, 0);
         QCOMPARE(f.device->deviceStateString(), QStringLiteral("Y轴限位 23,1,120 排废限位  缺陷检测失败 "));
         f.config->setEnableScanAndTrim(true);

@@ -242,7 +242,7 @@ private slots:
         QVERIFY(f.device->linked());
         QCOMPARE(PosixSocket::sendAll(first, reply.constData(), 9, 1000), qsizetype(9));
         PosixSocket::shutdownBoth(first);
-        QTRY_COMPARE(f.device->ip(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->ip(), QString(), kHangMs);
 
         const int second = connectPeer();
         QVERIFY(second >= 0);
@@ -259,7 +259,7 @@ private slots:
             }
             return seen.contains("CCMD;6,0,0,0;");
         };
-        QTRY_VERIFY(commandSeen());
+        QTRY_VERIFY_WITH_TIMEOUT(commandSeen(), kHangMs);
         QCOMPARE(PosixSocket::sendAll(second, reply.constData() + 9, reply.size() - 9, 1000), reply.size() - 9);
         QVERIFY(!sent.get());
         f.device->setIp(QString());
@@ -278,10 +278,10 @@ private slots:
         const qint64 ms = timed([&] { ok = f.device->sendCMD(cmd("6,0,0,0;")); });
         QVERIFY(!ok);
         QVERIFY(ms >= 500);
-        QTRY_COMPARE(f.device->ip(), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->ip(), QString(), kHangMs);
         QVERIFY(!f.device->connected());
         QVERIFY(!f.device->linked());
-        QTRY_COMPARE(ipSpy.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(ipSpy.count(), 1, kHangMs);
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("send failed, dislink"));
         QVERIFY(!f.device->sendCMD(cmd("6,0,0,0;")));
     }
@@ -295,7 +295,7 @@ private slots:
         f.device->setIp(second.address());
         QVERIFY(f.device->linked());
         QCOMPARE(second.commandCount(1), 1); // start sequence replayed there
-        QTRY_COMPARE(f.sim->activeConnections(), 0); // the old one is closed
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->activeConnections(), 0, kHangMs); // the old one is closed
 
         QSignalSpy ipSpy(f.device.get(), &TRV610Plus::ipChanged);
         QSignalSpy identSpy(f.device.get(), &TRV610Plus::identChanged);
@@ -304,7 +304,7 @@ private slots:
         QCOMPARE(ipSpy.count(), 0);
         QCOMPARE(f.device->ip(), QString());
         QVERIFY(!f.device->connected());
-        QTRY_COMPARE(second.activeConnections(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(second.activeConnections(), 0, kHangMs);
 
         // An empty address only drops.
         QVERIFY(f.link());
@@ -322,7 +322,7 @@ private slots:
                                          "CCMD;20,1,4,0,0,0;"};
         QCOMPARE(f.sim->receivedPayloads(), expected);
         QVERIFY(!f.device->connected());
-        QTRY_COMPARE(f.sim->activeConnections(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->activeConnections(), 0, kHangMs);
         f.sim->clearReceived();
         f.device->unInit(); // not linked: nothing sent
         QVERIFY(f.sim->receivedPayloads().isEmpty());
@@ -369,12 +369,12 @@ private slots:
         const QByteArray frame = TRV610Plus::packRawFrame("UPG;2;" + file);
         QCOMPARE(frame.size(), file.size() + 15);
         f.device->sendAsync(frame);
-        QTRY_COMPARE(f.device->updateProgress(), 100.0f);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->updateProgress(), 100.0f, kHangMs);
         QCOMPARE(f.sim->state().firmwareModule, 2);
         QCOMPARE(f.sim->state().firmwareFile, file);
 
         f.sim->sendToAll("UPG;1,0,42.5;");
-        QTRY_COMPARE(f.device->updateProgress(), 42.5f);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->updateProgress(), 42.5f, kHangMs);
         f.sim->sendToAll("UPG;1,1,60;");
         QVERIFY(f.device->sendCMD(cmd("3;")));
         QCOMPARE(f.device->updateProgress(), 42.5f);
@@ -409,9 +409,9 @@ private slots:
             bool sent = true;
             return timed([&] { sent = f.device->sendCMD(cmd("3;"), false); }) < 20 && !sent && f.device->connected();
         };
-        QTRY_VERIFY(refusedAtOnce());
+        QTRY_VERIFY_WITH_TIMEOUT(refusedAtOnce(), kHangMs);
         // The frame cannot be finished, so the link goes rather than half a frame staying.
-        QTRY_COMPARE_WITH_TIMEOUT(f.device->ip(), QString(), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->ip(), QString(), kHangMs);
         QVERIFY(!f.device->connected());
         PosixSocket::closeFd(peer);
         PosixSocket::closeFd(listenFd);
@@ -422,20 +422,20 @@ private slots:
         // One cycle first, so lazily made threads and sockets are counted.
         QVERIFY(f.link());
         f.sim->dropConnections();
-        QTRY_COMPARE(f.device->ip(), QString());
-        QTRY_COMPARE(f.sim->activeConnections(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->ip(), QString(), kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->activeConnections(), 0, kHangMs);
         QTest::qWait(50);
         const int fds = entries("/proc/self/fd");
         const int threads = entries("/proc/self/task");
         for (int i = 0; i < 50; ++i) {
             QVERIFY(f.link());
             f.sim->dropConnections();
-            QTRY_COMPARE(f.device->ip(), QString());
+            QTRY_COMPARE_WITH_TIMEOUT(f.device->ip(), QString(), kHangMs);
         }
-        QTRY_COMPARE(f.sim->activeConnections(), 0);
-        QTRY_VERIFY2(entries("/proc/self/fd") <= fds, qPrintable(QString("fds %1 -> %2").arg(fds).arg(entries("/proc/self/fd"))));
-        QTRY_VERIFY2(entries("/proc/self/task") <= threads,
-                     qPrintable(QString("threads %1 -> %2").arg(threads).arg(entries("/proc/self/task"))));
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->activeConnections(), 0, kHangMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(entries("/proc/self/fd") <= fds, qPrintable(QString("fds %1 -> %2").arg(fds).arg(entries("/proc/self/fd"))), kHangMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(entries("/proc/self/task") <= threads,
+                     qPrintable(QString("threads %1 -> %2").arg(threads).arg(entries("/proc/self/task"))), kHangMs);
         QCOMPARE(f.sim->acceptedConnections(), 51);
     }
 
@@ -450,7 +450,7 @@ private slots:
         o.ident = QStringLiteral("AB07X4Z1");
         MachineSimulator sim(o);
         QVERIFY(sim.start());
-        QTRY_VERIFY(listener.hasPendingDatagrams());
+        QTRY_VERIFY_WITH_TIMEOUT(listener.hasPendingDatagrams(), kHangMs);
         const QNetworkDatagram d = listener.receiveDatagram();
         QCOMPARE(d.data(), QByteArray("DISA;AB07X4Z1\x03"));
         QCOMPARE(d.senderAddress().toIPv4Address(), QHostAddress(QHostAddress::LocalHost).toIPv4Address());
@@ -466,7 +466,7 @@ private slots:
                 fromOther |= listener.receiveDatagram().senderAddress() == QHostAddress(QStringLiteral("127.0.0.3"));
             return fromOther;
         };
-        QTRY_VERIFY(drain());
+        QTRY_VERIFY_WITH_TIMEOUT(drain(), kHangMs);
     }
 };
 

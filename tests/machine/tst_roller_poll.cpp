@@ -116,7 +116,7 @@ private slots:
                 reading(0, 80, 50, 80), reading(0, 80, 110, 80), reading(0, 80, 80, 50), reading(0, 80, 80, 110),
                 reading(0, 80, 80, 80)});
         startPoll();
-        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= 10, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= 10, kHangMs);
         QVERIFY(m_poll->stop());
         disconnect(device, &TRV610Plus::deviceStateChanged, this, nullptr);
         const qulonglong k = DeviceConditions::DefectFailed;
@@ -130,9 +130,9 @@ private slots:
     {
         script({reading(0, 50, 80, 80)});
         startPoll();
-        QTRY_VERIFY_WITH_TIMEOUT(f.device->hasDeviceState(DeviceConditions::PrintRollerLimit), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->hasDeviceState(DeviceConditions::PrintRollerLimit), kHangMs);
         f.config->setEnablePrintRoller(false);
-        QTRY_VERIFY_WITH_TIMEOUT(!f.device->hasDeviceState(DeviceConditions::PrintRollerLimit), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->hasDeviceState(DeviceConditions::PrintRollerLimit), kHangMs);
         QVERIFY(m_poll->stop());
 
         // Printing needs the print roller: switching that off switches
@@ -152,7 +152,7 @@ private slots:
     {
         script({reading(0, 80, 110, 80)}); // too full: speed 0
         startPoll();
-        QTRY_VERIFY_WITH_TIMEOUT(f.sim->commandLog("CCMD;20,1,1,0,0,0;").size() >= 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.sim->commandLog("CCMD;20,1,1,0,0,0;").size() >= 2, kHangMs);
         const QList<SimCommand> sends = f.sim->commandLog("CCMD;20,1,1,0,0,0;");
         const int readsBetween = rollerReads();
         // Many cycles ran between the two sends; none sent the speed.
@@ -176,7 +176,7 @@ private slots:
             readings << reading(g, 80, 80, 80);
         script(readings);
         startPoll();
-        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= 14, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= 14, kHangMs);
         QVERIFY(m_poll->stop());
         QList<int> expected{0};
         for (double g : {5.0, 8.0, 11.0, 14.0, 17.0, 20.0})
@@ -196,7 +196,7 @@ private slots:
         script({reading(0, 80, 80, 80), reading(0, 80, 110, 80), reading(0, 80, 110, 50), reading(0, 80, 110, 50),
                 reading(0, 80, 110, 50), reading(0, 80, 110, 80)});
         startPoll();
-        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= 9, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= 9, kHangMs);
         QVERIFY(m_poll->stop());
         QCOMPARE(f.sim->commandLog("CCMD;15,").size(), 1);
         QCOMPARE(f.sim->commandLog("CCMD;15,").first().payload, QByteArray("CCMD;15,0,0;"));
@@ -215,9 +215,9 @@ private slots:
         QVERIFY(f.device->wMoveX(1));
         f.sim->clearReceived();
         startPoll();
-        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->commandLog("CCMD;15,0,0;").isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->commandLog("CCMD;15,0,0;").isEmpty(), kHangMs);
         const int reads = rollerReads();
-        QTRY_VERIFY(rollerReads() >= reads + 5);
+        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= reads + 5, kHangMs);
         QVERIFY(m_poll->stop());
         QCOMPARE(f.sim->commandLog("CCMD;15,").size(), 1);
         QCOMPARE(f.sim->state().rollers().film, 101.0); // it stopped moving with the feed
@@ -242,10 +242,10 @@ private slots:
         });
         script({reading(0, 80, 110, 80)});
         startPoll();
-        QTRY_VERIFY_WITH_TIMEOUT(stops.load() >= 2, 10000);
-        QTRY_COMPARE(f.device->feedDirection(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(stops.load() >= 2, kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->feedDirection(), 0, kHangMs);
         const quint64 reads = rollerReads();
-        QTRY_VERIFY(quint64(rollerReads()) >= reads + 3);
+        QTRY_VERIFY_WITH_TIMEOUT(quint64(rollerReads()) >= reads + 3, kHangMs);
         QCOMPARE(stops.load(), 2);
     }
 
@@ -257,24 +257,24 @@ private slots:
         f.device->setPolling(true);
         // QThread::start has made both threads by the time it returns.
         const int withCycles = threadCount();
-        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= 3 && f.sim->commandCount(20) >= 1, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= 3 && f.sim->commandCount(20) >= 1, kHangMs);
         const int readsAtOff = rollerReads();
         f.device->setPolling(false);
-        QTRY_VERIFY_WITH_TIMEOUT(threadCount() <= withCycles - 2, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(threadCount() <= withCycles - 2, kHangMs);
         const int before = threadCount();
         // The cycle under way when polling went off was the last.
         const int reads = rollerReads();
         QVERIFY(reads <= readsAtOff + 1);
 
         f.device->setPolling(true);
-        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= reads + 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(rollerReads() >= reads + 3, kHangMs);
         QElapsedTimer shutDown;
         shutDown.start();
         f.device.reset();
         // One collect cycle (500 ms) and a reply wait at most; seconds more
         // would be a hang.
         QVERIFY2(shutDown.elapsed() < kHangMs, qPrintable(QString::number(shutDown.elapsed())));
-        QTRY_VERIFY_WITH_TIMEOUT(threadCount() <= before, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(threadCount() <= before, kHangMs);
     }
 };
 

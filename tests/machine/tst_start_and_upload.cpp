@@ -133,7 +133,7 @@ private slots:
         const QByteArray file = firmwareFile(100 * 1024);
         const quint64 before = f.device->packetsSent();
         f.device->slotUpgrade(2, file, {});
-        QTRY_COMPARE(f.device->updateProgress(), 100.0f);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->updateProgress(), 100.0f, kHangMs);
         QVERIFY(!f.device->uploadInProgress());
         QCOMPARE(index.count(), 0); // already 2
         QCOMPARE(f.device->packetsSent() - before, quint64(101)); // 100 × 1024 and 15
@@ -145,12 +145,12 @@ private slots:
         f.sim->clearReceived();
         f.device->slotUpgrade(0, "abc", {});
         QCOMPARE(f.device->index(), 0);
-        QTRY_COMPARE(f.sim->receivedPayloads(), QList<QByteArray>{"UPG;0;abc"});
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->receivedPayloads(), QList<QByteArray>{"UPG;0;abc"}, kHangMs);
         f.sim->clearReceived();
         f.device->setUpdateFile(f.dir->filePath("missing.bin"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("TRV610Plus::update cannot open"));
         f.device->update();
-        QTRY_VERIFY(!f.device->uploadInProgress()); // the file is looked at on the upload thread
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->uploadInProgress(), kHangMs); // the file is looked at on the upload thread
         f.device->setUpdateFile(QString());
         f.device->update();
         QFile fw(f.dir->filePath("fw.bin"));
@@ -160,7 +160,7 @@ private slots:
         f.device->setIndex(3);
         f.device->setUpdateFile(fw.fileName());
         f.device->update();
-        QTRY_COMPARE(f.sim->receivedPayloads(), QList<QByteArray>{QByteArray("UPG;3;\x02\x03xyz")});
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->receivedPayloads(), QList<QByteArray>{QByteArray("UPG;3;\x02\x03xyz")}, kHangMs);
     }
 
     // Only a regular, non-empty file of at most 64 MiB goes out; the file is
@@ -202,7 +202,7 @@ private slots:
                 ::close(fd);
         }
         QVERIFY(returned);
-        QTRY_VERIFY(!f.device->uploadInProgress());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->uploadInProgress(), kHangMs);
         QVERIFY(!f.device->errorMessage().isEmpty());
         QVERIFY(f.sim->receivedPayloads().isEmpty());
         QCOMPARE(f.device->updateProgress(), 0.0f);
@@ -219,7 +219,7 @@ private slots:
         // Larger than the socket buffers, so it waits for the peer.
         f.device->slotUpgrade(1, firmwareFile(32 * 1024 * 1024), {});
         QVERIFY(f.device->uploadInProgress());
-        QTRY_VERIFY(f.device->packetsSent() > 20);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->packetsSent() > 20, kHangMs);
         QElapsedTimer t;
         t.start();
         QVERIFY(!f.device->rSpeed());
@@ -238,7 +238,7 @@ private slots:
                     break;
             }
         });
-        QTRY_VERIFY_WITH_TIMEOUT(!f.device->uploadInProgress(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->uploadInProgress(), kHangMs);
         stop.store(true);
         drain.join();
     }
@@ -248,7 +248,7 @@ private slots:
         SilentPeer peer;
         QVERIFY(connectToSilentPeer(peer));
         f.device->slotUpgrade(1, firmwareFile(32 * 1024 * 1024), {});
-        QTRY_VERIFY(f.device->packetsSent() > 20);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->packetsSent() > 20, kHangMs);
         QVERIFY(f.device->uploadInProgress());
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendMsg"));
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendMsg"));
@@ -275,29 +275,29 @@ private slots:
         // process that end on their own (idle pool threads) cannot skew it.
         const int withCycles = threads();
         f.device->setPolling(false);
-        QTRY_VERIFY(threads() <= withCycles - 2); // the poll and collect cycles end with polling
+        QTRY_VERIFY_WITH_TIMEOUT(threads() <= withCycles - 2, kHangMs); // the poll and collect cycles end with polling
         const int before = threads();
         f.device->setPolling(true);
-        QTRY_VERIFY(threads() >= before + 2);
+        QTRY_VERIFY_WITH_TIMEOUT(threads() >= before + 2, kHangMs);
 
         f.device->setPort(f.sim->port());
         f.device->requestIp(f.sim->address());
-        QTRY_VERIFY(f.device->linked());
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->linked(), kHangMs);
         f.sim->clearReceived();
         QVERIFY(f.device->cut100mmRect());
         f.device->slotUpgrade(1, "abc", {});
-        QTRY_VERIFY(!f.sim->receivedPayloads().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.sim->receivedPayloads().isEmpty(), kHangMs);
         f.device.reset();
-        QTRY_VERIFY(threads() <= before);
+        QTRY_VERIFY_WITH_TIMEOUT(threads() <= before, kHangMs);
     }
 
     void droppedLinkResetsTheProgress()
     {
         QVERIFY(f.link());
         f.sim->sendToAll("UPG;1,0,40;");
-        QTRY_COMPARE(f.device->updateProgress(), 40.0f);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->updateProgress(), 40.0f, kHangMs);
         f.sim->dropConnections();
-        QTRY_COMPARE(f.device->updateProgress(), 0.0f);
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->updateProgress(), 0.0f, kHangMs);
     }
 };
 

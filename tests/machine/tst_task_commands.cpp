@@ -1,6 +1,7 @@
 // Task control commands and their reply effects, against the simulator.
 #include "tests/support/device_fixture.h"
 #include "tests/support/fake_task_app.h"
+#include "tests/support/hang_bound.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -74,8 +75,8 @@ private slots:
     {
         QVERIFY(f.link());
         f.sim->sendToAll("CMD;12,0,1;");
-        QTRY_COMPARE(f.device->taskStatus(), 1);
-        QTRY_COMPARE(m_app.statuses(), QList<int>{1});
+        QTRY_COMPARE_WITH_TIMEOUT(f.device->taskStatus(), 1, kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_app.statuses(), QList<int>{1}, kHangMs);
     }
 
     void cutMotorStatusEndsPlotting()

@@ -183,7 +183,7 @@ private slots:
         const QList<QPointF> design = app()->currentPageMarkPoint(true);
         m_web->setMarks(printedMarks(5, design, false));
         f.device->wStart();
-        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) == 2, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) == 2, kHangMs);
         app()->stopTask(false);
         QVERIFY(waitIdle(5000));
         QCOMPARE(f.device->taskStatus(), 2);
@@ -221,7 +221,7 @@ private slots:
             return false;
         };
         f.device->wStart();
-        QTRY_VERIFY_WITH_TIMEOUT(feedingAfterCut(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(feedingAfterCut(), kHangMs);
         app()->stopTask(false);
         QVERIFY(waitIdle(15000));
         // The stop's own command is answered late too.
@@ -241,7 +241,7 @@ private slots:
         const QList<QPointF> design = app()->currentPageMarkPoint(true);
         m_web->setMarks(printedMarks(5, design, false));
         f.device->cutRepeat();
-        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 3, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 3, kHangMs);
         app()->stopTask(false);
         QVERIFY(waitIdle(5000));
         QCOMPARE(app()->cutCopies(), 0);
@@ -290,7 +290,7 @@ private slots:
             }, Qt::DirectConnection);
         const quint64 before = f.config->totalCopies();
         f.device->wStart();
-        QTRY_VERIFY_WITH_TIMEOUT(!f.device->linked(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->linked(), kHangMs);
         disconnect(counted);
         m_web->setPlotTaken({});
         sim->setFault(SimFault::None);
@@ -448,7 +448,7 @@ private slots:
         f.device->autoCheckPoint();
         QVERIFY(!f.device->idle());
         // Four marks, the first again, then the next pass.
-        QTRY_VERIFY_WITH_TIMEOUT(m_camera->requests() >= 12, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_camera->requests() >= 12, kHangMs);
         app()->stopTask(false);
         QVERIFY(waitIdle(5000));
         QCOMPARE(plotCount(true), 0);
@@ -481,9 +481,9 @@ private slots:
         const quint64 total = f.config->totalCopies();
         const double totalCut = f.config->totalCut();
         f.device->wStart();
-        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 1, kHangMs);
         f.sim->dropConnections();
-        QTRY_VERIFY(!f.device->linked());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->linked(), kHangMs);
         QVERIFY(f.link());
         QVERIFY(waitIdle(60000));
         QCOMPARE(f.device->taskStatus(), 2);
@@ -552,9 +552,9 @@ private slots:
         m_web->setMarks(printedMarks(5, app()->currentPageMarkPoint(true), false));
         const quint64 before = f.config->totalCopies();
         f.device->wStart();
-        QTRY_VERIFY_WITH_TIMEOUT(app()->cutCopies() >= 1, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(app()->cutCopies() >= 1, kHangMs);
         app()->shutdown();
-        QTRY_VERIFY(f.device->idle());
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), kHangMs);
         QVERIFY(!f.device->linked());
         QCOMPARE(f.device->taskStatus(), 2);
         const quint64 counted = f.config->totalCopies() - before;

@@ -101,7 +101,7 @@ private slots:
         std::atomic<int> cycles{0};
         QList<TaskStep> steps{[&cycles](int &s) { ++cycles, ++s; }, [&worker](int &s) { worker.sleepCycle(s); }};
         auto done = walk(worker, steps);
-        QTRY_VERIFY(cycles.load() > 3);
+        QTRY_VERIFY_WITH_TIMEOUT(cycles.load() > 3, kHangMs);
         // Paused: no further passes run a step; the one under way when the
         // status changed may still end, however late a loaded machine runs it.
         f.device->setTaskStatus(0);
@@ -109,7 +109,7 @@ private slots:
         QTest::qWait(300);
         QVERIFY2(cycles.load() <= paused + 1, qPrintable(QStringLiteral("%1 -> %2").arg(paused).arg(cycles.load())));
         f.device->setTaskStatus(1);
-        QTRY_VERIFY(cycles.load() > paused);
+        QTRY_VERIFY_WITH_TIMEOUT(cycles.load() > paused, kHangMs);
         QElapsedTimer clock;
         clock.start();
         f.device->setTaskStatus(2);
@@ -135,7 +135,7 @@ private slots:
                     worker.taskFinish(s);
             }});
         });
-        QTRY_VERIFY(nested.load());
+        QTRY_VERIFY_WITH_TIMEOUT(nested.load(), kHangMs);
         m_app.stopTask(true);
         QCOMPARE(done.wait_for(std::chrono::seconds(5)), std::future_status::ready);
         QVERIFY(!done.get());
@@ -166,7 +166,7 @@ private slots:
         holder.setStepInterval(1);
         f.device->setTaskStatus(1);
         f.device->setIp(QString()); // link dropped
-        QTRY_VERIFY(!f.device->linked());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->linked(), kHangMs);
         std::atomic<int> runs{0};
         auto held = walk(holder, {[&runs](int &s) { ++runs, ++s; }});
         QTest::qWait(300);
@@ -382,7 +382,7 @@ private slots:
     void busyAndUnlinkedRefuseAJob()
     {
         f.device->setIp(QString());
-        QTRY_VERIFY(!f.device->linked());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.device->linked(), kHangMs);
         QVERIFY(!f.device->createWork(new TaskWorker(f.device.get(), TK_Cut)));
         QCOMPARE(f.device->errorMessage(), QStringLiteral("请检查设备状态， 正在执行任务或者未连接"));
         QCOMPARE(f.device->taskStatus(), 2);

@@ -3,6 +3,7 @@
 #include "app/cut_scene_settings.h"
 #include "tests/support/device_fixture.h"
 #include "tests/support/fake_task_app.h"
+#include "tests/support/hang_bound.h"
 #include "platform/scene/gscene.h"
 #include "tools/simulator/web_model.h"
 
@@ -45,7 +46,7 @@ class TestTestCuts : public QObject
         const int plots = m_web->plots().size();
         if (!f.device->testPressure())
             return "not started";
-        if (!QTest::qWaitFor([this] { return f.device->idle(); }, 10000))
+        if (!QTest::qWaitFor([this] { return f.device->idle(); }, kHangMs))
             return "did not end";
         const QList<WebModel::Plot> sent = m_web->plots();
         return sent.size() == plots + 1 ? sent.last().data : QByteArray("no plot");
@@ -64,7 +65,7 @@ private slots:
     {
         if (f.device && !f.device->idle()) {
             f.device->setTaskStatus(2);
-            QTest::qWaitFor([this] { return f.device->idle(); }, 5000);
+            QTest::qWaitFor([this] { return f.device->idle(); }, kHangMs);
         }
         CutSceneSettings::install(nullptr);
         m_app.uninstall();
@@ -77,7 +78,7 @@ private slots:
         QVERIFY(f.link());
         QVERIFY(f.device->cut100mmRect());
         QVERIFY(!f.device->idle());
-        QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), kHangMs);
         QCOMPARE(f.device->taskStatus(), 2);
         QCOMPARE(m_app.stops.load(), 1);
         QCOMPARE(commandsSeen(), (QStringList{"CCMD;3", "CCMD;22", "CCMD;21", "PPLT", "CCMD;3", "CCMD;12"}));
@@ -159,7 +160,7 @@ private slots:
         QCOMPARE(f.device->errorMessage(), QStringLiteral("机器繁忙，请稍后重试"));
         QCOMPARE(f.device->pressureTestCount(), 0);
         QCOMPARE(f.device->pltData(), running);
-        QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.device->idle(), kHangMs);
         QCOMPARE(m_web->plots().size(), 1);
         QCOMPARE(m_web->plots().first().data, running);
     }

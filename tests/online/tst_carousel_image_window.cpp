@@ -70,7 +70,7 @@ class TestCarouselImageWindow : public QObject
     // All of the list's pictures in (the window paints something for each).
     void waitForDownloads(int requests)
     {
-        QTRY_VERIFY_WITH_TIMEOUT(http.requests().size() >= requests, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(http.requests().size() >= requests, kHangMs);
         // The last reply is handled in the event loop turn after it is sent.
         QTest::qWait(100);
     }
@@ -110,17 +110,17 @@ private slots:
         CarouselImageWindow window(&parent);
         QVERIFY(!window.isVisible());
         window.setImageUrl({url(QStringLiteral("/red.png"))}, {});
-        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), kHangMs);
         QCOMPARE(window.size(), QSize(400, 250));
         // The window itself, not its frame: a child window on X11 has none.
         QCOMPARE(window.geometry().topLeft(), QPoint(400, 350));
         // The window follows its parent's size.
         parent.resize(1000, 700);
-        QTRY_COMPARE(window.geometry().topLeft(), QPoint(600, 450));
+        QTRY_COMPARE_WITH_TIMEOUT(window.geometry().topLeft(), QPoint(600, 450), kHangMs);
 
         // A square of 1000 x 1000 comes down to about 100000 square pixels.
         window.setImageUrl({url(QStringLiteral("/square.png"))}, {});
-        QTRY_COMPARE_WITH_TIMEOUT(window.size(), QSize(316, 316), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.size(), QSize(316, 316), kHangMs);
         QCOMPARE(window.geometry().topLeft(), QPoint(1000 - 316, 700 - 316));
     }
 
@@ -132,11 +132,11 @@ private slots:
         QVERIFY(!(window.windowFlags() & Qt::WindowStaysOnTopHint));
         window.setImageUrl({url(QStringLiteral("/red.png"))}, {});
         // Loaded, but its parent has no native window yet: not shown.
-        QTRY_VERIFY_WITH_TIMEOUT(http.requestCount(QStringLiteral("/red.png")) > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(http.requestCount(QStringLiteral("/red.png")) > 0, kHangMs);
         QTest::qWait(1200);
         QVERIFY(!window.isVisible());
         parent.show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), kHangMs);
         QCOMPARE(window.geometry(), QRect(300, 250, 400, 250));
     }
 
@@ -149,12 +149,12 @@ private slots:
         parent->show();
         auto *window = new CarouselImageWindow(parent);
         window->setImageUrl({url(QStringLiteral("/red.png"))}, {});
-        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), kHangMs);
         delete parent;
         QVERIFY(!window->isVisible());
         QVERIFY(!window->windowHandle() || !window->windowHandle()->parent());
         window->setImageUrl({url(QStringLiteral("/blue.png"))}, {});
-        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), kHangMs);
         delete window;
     }
 
@@ -163,7 +163,7 @@ private slots:
         CarouselImageWindow window(static_cast<QWindow *>(nullptr));
         QVERIFY(window.windowFlags() & Qt::WindowStaysOnTopHint);
         window.setImageUrl({url(QStringLiteral("/red.png"))}, {});
-        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), kHangMs);
         const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
         QCOMPARE(window.geometry().bottomRight(), area.bottomRight());
     }
@@ -185,12 +185,12 @@ private slots:
         QVERIFY(buttons.at(0)->isChecked());
         // Pictures are decoded on threads of their own: on a loaded machine
         // one may come after its reply was seen.
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::red), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::red), kHangMs);
 
         // A page button jumps straight to its picture, without a fade.
         QTest::mouseClick(buttons.at(2), Qt::LeftButton);
         QVERIFY(buttons.at(2)->isChecked());
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::green), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::green), kHangMs);
 
         // The timer's step from the last picture wraps to the first while the
         // last fades out over it.
@@ -211,8 +211,8 @@ private slots:
         window.setImageUrl({url(QStringLiteral("/blue.png"))}, {});
         window.startPlay();
         QCOMPARE(pageButtons(window).size(), 1);
-        QTRY_COMPARE(window.findChildren<QPushButton *>().size(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::blue), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window.findChildren<QPushButton *>().size(), 1, kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::blue), kHangMs);
 
         // Ids outside the pages change nothing.
         QVERIFY(QMetaObject::invokeMethod(&window, "onImageSwitchButtonClicked", Q_ARG(int, 7)));
@@ -224,7 +224,7 @@ private slots:
         CarouselImageWindow window(static_cast<QWindow *>(nullptr));
         // A redirected picture still lands in its entry.
         window.setImageUrl({url(QStringLiteral("/moved.png"))}, {});
-        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), kHangMs);
         window.startPlay();
         QVERIFY(near(centre(window), Qt::blue));
 
@@ -234,7 +234,7 @@ private slots:
         waitForDownloads(before + 2);
         window.startPlay();
         QVERIFY(QMetaObject::invokeMethod(&window, "onImageSwitchButtonClicked", Q_ARG(int, 2)));
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::green), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::green), kHangMs);
 
         // A list replaced before its replies arrive: they are dropped.
         before = http.requests().size();
@@ -245,7 +245,7 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(window.size(), QSize(400, 250));
         window.startPlay();
-        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::red), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::red), kHangMs);
     }
 
     void onlyWebAddressesAndBoundedLists()
@@ -323,13 +323,13 @@ private slots:
             for (const auto &host : hosts)
                 urls.append(host->url(QStringLiteral("/stall.png")).toString() + QStringLiteral("?l=%1").arg(list));
             window.setImageUrl(urls, {});
-            QTRY_COMPARE_WITH_TIMEOUT(requests(), (list + 1) * CarouselImageWindow::kMaxPictures, 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(requests(), (list + 1) * CarouselImageWindow::kMaxPictures, kHangMs);
             // Never more held than one list's.
-            QTRY_VERIFY_WITH_TIMEOUT(open() <= CarouselImageWindow::kMaxPictures, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(open() <= CarouselImageWindow::kMaxPictures, kHangMs);
         }
         window.setImageUrl({url(QStringLiteral("/red.png"))}, {});
-        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(open(), 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(open(), 0, kHangMs);
     }
 
     // Pictures are cut off at the cap as they arrive, refused above 16
@@ -372,15 +372,15 @@ private slots:
         GuiThreadWatch watch;
         window.setImageUrl(urls, {});
         if (shownSize.isValid()) {
-            QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), kHangMs);
             QCOMPARE(window.size(), shownSize);
             window.startPlay();
-            QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::blue), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::blue), kHangMs);
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(LogCapture::all().count(logged) == copies, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(LogCapture::all().count(logged) == copies, kHangMs);
             QVERIFY(!window.isVisible());
         }
-        QTRY_COMPARE_WITH_TIMEOUT(host.openConnections(), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(host.openConnections(), 0, kHangMs);
         qInfo() << "peak" << watch.peakMb() << "MB, rose" << watch.peakRiseMb() << "MB; longest GUI gap"
                 << watch.longestGapMs() << "ms";
         // The pictures' caps, never the 30 MiB each a check on the progress
@@ -400,9 +400,9 @@ private slots:
         window.setImageUrl({url(QStringLiteral("/huge.png")), url(QStringLiteral("/text")),
                             url(QStringLiteral("/missing.png"))},
                            {});
-        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("bytes dropped")), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("ContentNotFoundError")), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("not a picture")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("bytes dropped")), kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("ContentNotFoundError")), kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("not a picture")), kHangMs);
         QVERIFY(!window.isVisible());
         window.startPlay();
         QCOMPARE(pageButtons(window).size(), 3);

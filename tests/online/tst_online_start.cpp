@@ -6,6 +6,7 @@
 #include "online/mqtt_message.h"
 #include "tests/support/device_fixture.h"
 #include "tests/support/gui_lookup.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/http_test_server.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/mosquitto_broker.h"
@@ -105,7 +106,7 @@ private slots:
         const QByteArray message = "{\"messageType\":2,\"coverImage\":\"" + http.url(QStringLiteral("/ad.png")).toEncoded()
             + "\",\"link\":\"https://example.invalid/\"}";
         QVERIFY(sender.pubTopic(QStringLiteral("planning_ad"), message));
-        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(window->isVisible(), kHangMs);
         QCOMPARE(window->geometry(), QRect(900 - 500, 700 - 200, 500, 200));
 
         services.reset();

@@ -5,6 +5,7 @@
 #include "tests/qml/qml_test_context.h"
 #include "app/spoolsmith_app.h"
 #include "tests/support/discovery_isolation.h"
+#include "tests/support/hang_bound.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -55,7 +56,7 @@ private slots:
             QCOMPARE(engine.rootObjects().size(), 1);
             auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
             QVERIFY(window);
-            QVERIFY(QTest::qWaitForWindowExposed(window));
+            QVERIFY(QTest::qWaitForWindowExposed(window, kHangMs));
             QCOMPARE(window->title(), QStringLiteral("Spoolsmith"));
             QCOMPARE(window->visibility(), QWindow::Maximized);
             // Bindings that fail late report on the next frames.

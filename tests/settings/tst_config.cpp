@@ -1,6 +1,7 @@
 #include "settings/config.h"
 #include "settings/param_table.h"
 #include "settings/scene_settings_port.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/recording_prompt.h"
 
 #include <QDir>
@@ -695,7 +696,7 @@ private slots:
                 QVERIFY(exitCodes.isEmpty());
                 bool answered = false;
                 QMetaObject::invokeMethod(this, [&answered] { answered = true; }, Qt::QueuedConnection);
-                QTRY_VERIFY(answered);
+                QTRY_VERIFY_WITH_TIMEOUT(answered, kHangMs);
                 QVERIFY(QDir(configIni).removeRecursively());
             } else if (configPresent) {
                 QVERIFY(prompt.shown.isEmpty());

@@ -1,4 +1,5 @@
 #include "tests/support/advert_flood.h"
+#include "tests/support/hang_bound.h"
 
 #include "online/carousel_image_window.h"
 
@@ -28,7 +29,7 @@ ThreadedSender::~ThreadedSender()
 
 bool ThreadedSender::waitConnected()
 {
-    return QTest::qWaitFor([this] { return m_connected.loadRelaxed() != 0; }, 10000) && m_connected.loadRelaxed() == 1;
+    return QTest::qWaitFor([this] { return m_connected.loadRelaxed() != 0; }, kHangMs) && m_connected.loadRelaxed() == 1;
 }
 
 void ThreadedSender::publish(const QString &topic, const QList<QByteArray> &payloads)
@@ -120,19 +121,19 @@ QString AdvertFloodHosts::pour(ThreadedSender &sender, const QList<QByteArray> &
     if (m_fast) {
         for (int m = 0; m < count; ++m) {
             sender.publish(topic, {lists.at(m)});
-            if (!QTest::qWaitFor([&] { return received() >= m + 1; }, 10000))
+            if (!QTest::qWaitFor([&] { return received() >= m + 1; }, kHangMs))
                 return QStringLiteral("list %1 not announced").arg(m + 1);
             const qint64 due = (m + 1) * CarouselImageWindow::kMaxPictures * kFastBytes;
-            if (!QTest::qWaitFor([&] { return bytesPoured() >= due; }, 60000))
+            if (!QTest::qWaitFor([&] { return bytesPoured() >= due; }, kHangMs))
                 return QStringLiteral("list %1 not taken in: %2 bytes").arg(m + 1).arg(bytesPoured());
         }
     } else {
         sender.publish(topic, lists);
-        if (!QTest::qWaitFor([&] { return received() >= count; }, 120000))
+        if (!QTest::qWaitFor([&] { return received() >= count; }, kLongHangMs))
             return QStringLiteral("%1 of %2 lists announced").arg(received()).arg(count);
     }
     // The last list's downloads are all that is left.
-    if (!QTest::qWaitFor([&] { return openConnections() <= CarouselImageWindow::kMaxPictures; }, 10000))
+    if (!QTest::qWaitFor([&] { return openConnections() <= CarouselImageWindow::kMaxPictures; }, kHangMs))
         return QStringLiteral("%1 downloads still open").arg(openConnections());
     return {};
 }

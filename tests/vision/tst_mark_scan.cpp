@@ -3,6 +3,7 @@
 #include "vision/film_view.h"
 #include "vision/page_code.h"
 #include "app/spoolsmith_app.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/synthetic_marks.h"
 
 #include <QImage>
@@ -68,8 +69,8 @@ private slots:
         const quint64 total = m_config->totalScanMark(), totalOk = m_config->totalScanMarkOk();
         app()->scanMark(pictureWithCode({640, 480}, 0));
         app()->scanMark(synth::render(synth::Picture())); // no mark
-        QTRY_COMPARE_WITH_TIMEOUT(m_config->totalScanMarkOk(), totalOk + 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(m_config->totalScanMark(), total + 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_config->totalScanMarkOk(), totalOk + 1, kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_config->totalScanMark(), total + 2, kHangMs);
         QCOMPARE(m_config->todayScanMark(), day + 2);
         QCOMPARE(m_config->todayScanMarkOk(), dayOk + 1);
     }
@@ -87,7 +88,7 @@ private slots:
         app()->scanMark(synth::render(synth::Picture()));
         QCOMPARE(m_config->todayScanMark(), scans);
         QCOMPARE(m_config->todayScanMarkOk(), found);
-        QTRY_COMPARE_WITH_TIMEOUT(m_config->todayScanMarkOk(), found + 3, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_config->todayScanMarkOk(), found + 3, kHangMs);
         QCOMPARE(m_config->todayScanMark(), scans + 4);
         QCOMPARE(m_config->totalScanMarkOk(), quint64(found + 3));
 

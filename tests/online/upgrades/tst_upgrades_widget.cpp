@@ -220,7 +220,7 @@ private slots:
         const QByteArray sha256 = QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex();
         download(*w, answer, digest ? ",\"sha256\":\"" + sha256 + "\"" : QByteArray());
 
-        QTRY_COMPARE(f.sim->receivedPayloads(), QList<QByteArray>{"UPG;0;" + file});
+        QTRY_COMPARE_WITH_TIMEOUT(f.sim->receivedPayloads(), QList<QByteArray>{"UPG;0;" + file}, kHangMs);
         QVERIFY(!progress.isEmpty());
         auto *bar = w->findChild<QProgressBar *>("progressBar");
         QCOMPARE(bar->format(), QStringLiteral("升级进度%p%"));

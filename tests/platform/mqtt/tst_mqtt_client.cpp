@@ -2,6 +2,7 @@
 // handlers may spin the event loop while more messages arrive, and nothing is
 // sent once disconnected.
 #include "platform/mqtt/mqtt_client.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/mosquitto_broker.h"
 
 #include <QEventLoop>
@@ -38,10 +39,10 @@ private slots:
         MqttClient client;
         configure(client);
         client.connectToHost();
-        QTRY_COMPARE_WITH_TIMEOUT(client.state(), MqttClient::Connected, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(client.state(), MqttClient::Connected, kHangMs);
         MqttSubscription *subscription = client.subscribe(QStringLiteral("t/#"), 1);
         QVERIFY(subscription);
-        QTRY_COMPARE_WITH_TIMEOUT(subscription->state(), MqttSubscription::Subscribed, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(subscription->state(), MqttSubscription::Subscribed, kHangMs);
         // The same filter again while granted: the same subscription.
         QCOMPARE(client.subscribe(QStringLiteral("t/#"), 1), subscription);
 
@@ -58,7 +59,7 @@ private slots:
             sent.append(QString::number(i));
             QVERIFY(client.publish(QStringLiteral("t/x"), sent.last().toUtf8(), 1, false) > 0);
         }
-        QTRY_COMPARE_WITH_TIMEOUT(received, sent, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(received, sent, kHangMs);
         QCOMPARE(client.publish(QStringLiteral("t/+"), "wildcards are no topic name", 1, false), -1);
 
         client.disconnectFromHost();
