@@ -60,19 +60,20 @@ CONF
     rm -rf "$dir" "/etc/cups/cups-pdf-$tag.conf"
   ) &
   local pid=$!
-  local i
-  for i in $(seq 1 200); do
-    lpstat -h "127.0.0.1:$port" -r >/dev/null 2>&1 && break
+  # Up and its queue added within a minute (a hang only, as the tests'
+  # kHangMs); a busy machine may answer the first requests late.
+  local deadline=$((SECONDS + 60))
+  until lpstat -h "127.0.0.1:$port" -r >/dev/null 2>&1 || [ $SECONDS -ge $deadline ]; do
     sleep 0.1
   done
-  # A busy machine may answer the first request late: a few tries.
   local added=0
-  for i in 1 2 3 4 5; do
+  while :; do
     if lpadmin -h "127.0.0.1:$port" -p Canon_PDF -E -v "cups-pdf:/$tag" \
         -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd >/dev/null 2>&1; then
       added=1
       break
     fi
+    [ $SECONDS -lt $deadline ] || break
     sleep 0.5
   done
   if [ "$added" != 1 ]; then

@@ -14,7 +14,8 @@ trap cleanup EXIT
 mkfifo "$dir/display"
 Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1280x800x24}" -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
 xvfb=$!
-if ! read -r -t 30 number <"$dir/display" || [ -z "$number" ]; then
+# A minute: a hang only, as the tests' kHangMs.
+if ! read -r -t 60 number <"$dir/display" || [ -z "$number" ]; then
   echo "Xvfb did not start:" >&2
   cat "$dir/xvfb.log" >&2
   exit 1

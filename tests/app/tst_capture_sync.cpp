@@ -112,11 +112,11 @@ private slots:
         m_camera->setDelayMs(500);
         QSignalSpy answers(m_camera.get(), &TestCamera::capturedMarkImage);
         auto next = std::async(std::launch::async, [this] { return app()->doCapture(1); });
-        QDeadlineTimer asked(10000);
+        QDeadlineTimer asked(kHangMs);
         while (!app()->capturing() && !asked.hasExpired())
             std::this_thread::yield();
         QVERIFY(app()->capturing());
-        QVERIFY(answers.wait(10000)); // the late picture, at the latest with the request's own
+        QVERIFY(answers.wait(kHangMs)); // the late picture, at the latest with the request's own
         while (next.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         QVERIFY(next.get());

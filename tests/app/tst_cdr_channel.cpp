@@ -30,11 +30,11 @@ public:
     {
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(QStringLiteral(PRINT_COMPONENT), options + QStringList{"--log", m_logPath});
-        if (!m_process.waitForStarted(5000))
+        if (!m_process.waitForStarted(kHangMs))
             return false;
         // "ready" once its objects exist.
         while (!m_output.contains("ready\n")) {
-            if (!m_process.waitForReadyRead(5000))
+            if (!m_process.waitForReadyRead(kHangMs))
                 return false;
             m_output += m_process.readAllStandardOutput();
         }
@@ -44,14 +44,14 @@ public:
     void kill()
     {
         m_process.kill();
-        m_process.waitForFinished(5000);
+        m_process.waitForFinished(kHangMs);
     }
     void stop()
     {
         if (m_process.state() == QProcess::NotRunning)
             return;
         m_process.terminate();
-        if (!m_process.waitForFinished(5000))
+        if (!m_process.waitForFinished(kHangMs))
             kill();
     }
     QStringList lines(const QString &startingWith) const

@@ -516,7 +516,7 @@ private slots:
         job.path = path;
         job.showFile = f.writeFile("grid-show.plt", {});
         QVERIFY(loader.start(job));
-        QVERIFY(loaded.wait(60000));
+        QVERIFY(loaded.wait(kHangMs));
         const std::unique_ptr<CutFileLoader::Result> result = loader.takeResult();
         QVERIFY(result && result->ok);
         GScene scene;

@@ -240,7 +240,7 @@ private slots:
         const QString riin = program(QStringLiteral("riin"));
         QProcess outsider;
         outsider.start(riin, {});
-        QVERIFY(outsider.waitForStarted(10000));
+        QVERIFY(outsider.waitForStarted(kHangMs));
         QTRY_COMPARE_WITH_TIMEOUT(startsOf(riin).size(), 1, kHangMs);
 
         auto programs = supervise(riin, QString());
@@ -251,7 +251,7 @@ private slots:
 
         // Once it is gone, the next tick starts ours.
         outsider.kill();
-        QVERIFY(outsider.waitForFinished(10000));
+        QVERIFY(outsider.waitForFinished(kHangMs));
         QTRY_COMPARE_WITH_TIMEOUT(startsOf(riin).size(), 2, kHangMs);
         QVERIFY(startsOf(riin).last().pid != outsider.processId());
         shutDown(*programs);
@@ -323,7 +323,7 @@ private slots:
         QSignalSpy riinStarted(programs->riin().process(), &QProcess::started);
         QSignalSpy riinEnded(programs->riin().process(), &QProcess::finished);
         ::kill(pid_t(programs->riin().process()->processId()), SIGKILL);
-        QVERIFY(riinEnded.wait(10000));
+        QVERIFY(riinEnded.wait(kHangMs));
         // A restart would come at once, or a second after the last start.
         QVERIFY(!riinStarted.wait(1500));
         QCOMPARE(startsOf(riin).size(), 1);

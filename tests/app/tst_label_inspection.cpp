@@ -450,7 +450,7 @@ private slots:
         std::atomic<int> calls{0};
         insp->setDetector([&](const cv::Mat &, const cv::Mat &, bool, bool, bool, const std::string &) {
             ++calls;
-            gate.wait(std::chrono::seconds(10));
+            gate.wait(std::chrono::milliseconds(kHangMs));
             return edgesOnly(200, 1400, 100);
         });
         std::vector<std::thread> threads;
@@ -482,7 +482,7 @@ private slots:
         std::atomic<bool> detectorDone{false};
         insp->setDetector([&](const cv::Mat &m, const cv::Mat &t, bool o, bool q, bool b, const std::string &p) {
             inDetector = true;
-            painted.wait(std::chrono::seconds(10));
+            painted.wait(std::chrono::milliseconds(kHangMs));
             LabelDetector real;
             const ReadData d = real.process(m, t, o, q, b, p);
             detectorDone = true;
@@ -515,7 +515,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(inDetector.load(), kHangMs);
         // Every paint ends while the inspection is still held in the
         // detector: none waits for it (a paint that did would hold the
-        // thread for the gate's ten seconds). How fast they paint is weighed
+        // thread for the gate's bound). How fast they paint is weighed
         // by bench_inspection.
         QImage canvas(400, 300, QImage::Format_ARGB32);
         std::vector<qint64> paintNs;

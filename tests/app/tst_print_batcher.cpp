@@ -44,11 +44,11 @@ class TestPrintBatcher : public QObject
     bool startComponent(QProcess &component, const QString &jobLog, const QStringList &options = {})
     {
         component.start(QStringLiteral(PRINT_COMPONENT), options + QStringList{QStringLiteral("--log"), jobLog});
-        if (!component.waitForStarted(5000))
+        if (!component.waitForStarted(kHangMs))
             return false;
         QByteArray output;
         while (!output.contains("ready\n")) {
-            if (!component.waitForReadyRead(5000))
+            if (!component.waitForReadyRead(kHangMs))
                 return false;
             output += component.readAllStandardOutput();
         }
@@ -399,8 +399,8 @@ private slots:
         const int polls = rig.spooler.statusPolls();
         QVERIFY2(polls >= 5 && polls <= 60, qPrintable(QString::number(polls)));
 
-        // During a job, its stop ends the poll at once.
-        rig.batcher->setPollTiming({std::chrono::milliseconds(60000), std::chrono::milliseconds(200)});
+        // During a job, its stop ends the poll at once: long before its bound.
+        rig.batcher->setPollTiming({std::chrono::milliseconds(kLongHangMs), std::chrono::milliseconds(200)});
         rig.status = 1;
         std::thread stopper([this] {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -409,7 +409,7 @@ private slots:
         clock.restart();
         rig.batcher->printPdf(file, printer, 1);
         stopper.join();
-        QVERIFY(clock.elapsed() < 5000);
+        QVERIFY(clock.elapsed() < kHangMs);
     }
 
     // The document reaches the spooler only at its end: when that fails,
@@ -436,7 +436,7 @@ private slots:
         rig.set(Config::CPT_Printer_Copies, driverCopies);
         rig.set(Config::CPT_printPagesOnce, 10);
         rig.set(Config::CPT_Enable_Print_Marker_Type, 3);
-        rig.batcher->setPollTiming({std::chrono::milliseconds(60000), std::chrono::milliseconds(20)});
+        rig.batcher->setPollTiming({std::chrono::milliseconds(kLongHangMs), std::chrono::milliseconds(20)});
         rig.status = 1;
         rig.records->beginWorkRecord();
         rig.counters->setPrintCopies(2);
@@ -444,7 +444,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!rig.batcher->printPdf(file, printer, 3));
-        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < kHangMs, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!rig.spooler.pages().isEmpty());
         QCOMPARE(rig.spooler.jobsCancelled(), 1);
         QCOMPARE(rig.spooler.statusPolls(), 0);
@@ -487,7 +487,7 @@ private slots:
         const bool handedOver = rig.batcher->printPdf(QString(), QStringLiteral("CorelDRAW"), 7);
         const qint64 took = clock.elapsed();
         component.terminate();
-        QVERIFY(component.waitForFinished(5000));
+        QVERIFY(component.waitForFinished(kHangMs));
         QVERIFY(handedOver);
         QCOMPARE(rig.counters->printCopies(), 7);
         QCOMPARE(rig.counters->printedLength(), 350.0);
@@ -559,7 +559,7 @@ private slots:
         // What the component read and what was counted are the same pages,
         // a job a row; a job withdrawn before it was read carries none.
         stand.terminate();
-        QVERIFY(stand.waitForFinished(5000));
+        QVERIFY(stand.waitForFinished(kHangMs));
         QList<int> read = componentJobs(jobLog);
         read.removeAll(0);
         QCOMPARE(read, (QList<int>{1, 1, 1, 1, 1}));
@@ -735,7 +735,7 @@ private slots:
             rig.spooler.printer(QStringLiteral("Canon_Mem")).statusSequence = QList<quint32>(100000, 0x010);
             rig.set(Config::CPT_printPagesOnce, 1);
             rig.set(Config::CPT_Wait_Print, true);
-            rig.batcher->setPollTiming({std::chrono::milliseconds(60000), std::chrono::milliseconds(20)});
+            rig.batcher->setPollTiming({std::chrono::milliseconds(kLongHangMs), std::chrono::milliseconds(20)});
         }
         rig.set(Config::CPT_printCopiesOnce, 5);
         rollersAskForPages(); // 2 pages

@@ -37,10 +37,11 @@ private slots:
             if (geteuid() != 0)
                 QSKIP("the cups-pdf backend runs only for root: no CUPS printing test");
             m_service.start(QStringLiteral("bash"), {QStringLiteral(SERVICE_CUPS)});
-            QVERIFY(m_service.waitForStarted());
+            QVERIFY(m_service.waitForStarted(kHangMs));
             QString line;
             QTRY_VERIFY_WITH_TIMEOUT((line += QString::fromLocal8Bit(m_service.readAllStandardOutput()))
-                                         .contains(QLatin1Char('\n')) || m_service.state() == QProcess::NotRunning, kHangMs);
+                                         .contains(QLatin1Char('\n')) || m_service.state() == QProcess::NotRunning,
+                                     kLongHangMs); // beyond the service's own bound
             const QStringList parts = line.trimmed().split(QLatin1Char(' '));
             if (parts.size() != 2 || !parts[0].startsWith(QLatin1String("CUPS_SERVER=127.0.0.1:")))
                 QSKIP(qPrintable(QStringLiteral("no private CUPS server: ") + QString::fromLocal8Bit(m_service.readAllStandardError())));
@@ -54,7 +55,7 @@ private slots:
     {
         if (m_service.state() != QProcess::NotRunning) {
             m_service.terminate();
-            m_service.waitForFinished(10000);
+            m_service.waitForFinished(kHangMs);
         }
     }
     void init()

@@ -461,7 +461,7 @@ private slots:
         QVERIFY(app()->dataSourceProgress() >= 0);
         QVERIFY(rowFiles(app()->appPath()).isEmpty());
         app()->setDataIndex(7);
-        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, kHangMs);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->dataSourceProgress(), -1, kLongHangMs);
         QVERIFY(progress.size() >= 3);
         QCOMPARE(app()->dataIndex(), 7);
         QCOMPARE(pdfText(app()->printFile()), QStringLiteral("Name Item8 No {No} {Missing}"));

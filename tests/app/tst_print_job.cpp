@@ -42,7 +42,7 @@ class TstPrintJob : public QObject
 
     SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
 
-    bool waitIdle(int ms) { return m_rig.waitIdle(ms); }
+    bool waitIdle(qint64 ms = kHangMs) { return m_rig.waitIdle(ms); }
     QString writePdf(const QSizeF &mm)
     {
         const QString path = f.dir->filePath(QStringLiteral("labels.pdf"));
@@ -168,7 +168,7 @@ private slots:
         app()->startTask(true);
         QCOMPARE(f.device->errorMessage(), QString());
         QVERIFY(!f.device->idle());
-        QVERIFY(waitIdle(60000));
+        QVERIFY(waitIdle());
         QCOMPARE(app()->cutCopies(), 3);
 
         // Trigger 90 at roller 80: 40 of room to the trigger, two 200 mm pages
@@ -249,7 +249,7 @@ private slots:
 
         app()->startTask(true);
         QCOMPARE(f.device->errorMessage(), QString());
-        QVERIFY(waitIdle(120000));
+        QVERIFY(waitIdle(kLongHangMs));
         QCOMPARE(app()->cutCopies(), 3);
         const int printed = app()->printCopies();
         // The printer ran ahead before midnight and went on after it.
@@ -325,7 +325,7 @@ private slots:
 
         app()->startTask(true);
         QCOMPARE(f.device->errorMessage(), QString());
-        QVERIFY(waitIdle(60000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.device->taskStatus(), 2);
         QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         QVERIFY(f.sim->commandCount(12) >= 1);
@@ -386,7 +386,7 @@ private slots:
                               [this] { app()->stopTask(true); }, Qt::DirectConnection);
         app()->startTask(true);
         QCOMPARE(f.device->errorMessage(), QString());
-        QVERIFY(waitIdle(120000));
+        QVERIFY(waitIdle(kLongHangMs));
         QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         int printedBefore = 0;
         if (stopAfterFirstCut) {
@@ -411,13 +411,13 @@ private slots:
                 app()->startTask(false, true);
                 const bool stopped = QTest::qWaitFor([&] { return stage == 2; }, kHangMs);
                 m_web->setPlotTaken({});
-                QVERIFY(stopped && waitIdle(60000));
+                QVERIFY(stopped && waitIdle());
                 f.sim->setFault(SimFault::None);
                 QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
             }
             app()->startTask(false);
             QCOMPARE(f.device->errorMessage(), QString());
-            QVERIFY(waitIdle(120000));
+            QVERIFY(waitIdle(kLongHangMs));
             QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
         }
         QCOMPARE(int(m_spooler.pages().size()), pages);
@@ -503,7 +503,7 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(m_web->fed() > 0, kHangMs);
             f.device->setPrintRoller(60);
         }
-        QVERIFY(waitIdle(60000));
+        QVERIFY(waitIdle());
         if (inSearch)
             QVERIFY2(fedAtMessage.load() > 0, qPrintable(QString::number(fedAtMessage.load())));
         if (how == "search printer")

@@ -68,7 +68,7 @@ public:
     {
         QProcess p;
         start(p, plan, args);
-        if (!p.waitForFinished(60000))
+        if (!p.waitForFinished(kHangMs))
             return -1000;
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2000;
     }
@@ -146,7 +146,7 @@ private slots:
 
         QCOMPARE(running.state(), QProcess::Running);
         first.writeFile(QStringLiteral("stop"), "1");
-        QVERIFY(running.waitForFinished(30000));
+        QVERIFY(running.waitForFinished(kHangMs));
         QCOMPARE(running.exitCode(), 0);
     }
 
@@ -157,7 +157,7 @@ private slots:
         crashed.start(running, QStringLiteral("stay"));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(crashed.path(QStringLiteral("started"))), kHangMs);
         running.kill();
-        QVERIFY(running.waitForFinished(10000));
+        QVERIFY(running.waitForFinished(kHangMs));
 
         ProgramFolder next;
         QCOMPARE(next.run(QStringLiteral("exit:3")), 3);

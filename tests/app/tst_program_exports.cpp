@@ -1,5 +1,7 @@
 // What the program file exports, looked up in the running program by a
 // probe preloaded into it.
+#include "tests/support/hang_bound.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,7 +25,7 @@ private slots:
         program.setProcessEnvironment(env);
         program.setWorkingDirectory(dir.path());
         program.start(QStringLiteral(PROGRAM_FILE), {});
-        QVERIFY(program.waitForFinished(30000));
+        QVERIFY(program.waitForFinished(kHangMs));
         QCOMPARE(program.exitCode(), 0);
         QFile file(out);
         QVERIFY(file.open(QIODevice::ReadOnly));

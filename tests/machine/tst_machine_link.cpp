@@ -78,10 +78,11 @@ private slots:
     {
         // A reply wait would take seconds: failing at once is told apart
         // from it however loaded the machine.
-        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 10000);
+        constexpr int replyWaitMs = 10000;
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, replyWaitMs);
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendCMD.*send failed, dislink"));
         bool ok = true;
-        QVERIFY(timed([&] { ok = f.device->sendCMD(cmd("6,0,0,0;")); }) < kHangMs);
+        QVERIFY(timed([&] { ok = f.device->sendCMD(cmd("6,0,0,0;")); }) < replyWaitMs);
         QVERIFY(!ok);
         QCOMPARE(f.sim->acceptedConnections(), 0);
     }
@@ -228,7 +229,7 @@ private slots:
         const QByteArray reply = MachineFrame::wrap("CMD;6,0,0,0,10;");
         const auto connectPeer = [&] {
             int peer = -1;
-            std::thread acceptor([&] { peer = PosixSocket::acceptTcp(listenFd, 5000); });
+            std::thread acceptor([&] { peer = PosixSocket::acceptTcp(listenFd, kHangMs); });
             f.device->setIp(QStringLiteral("127.0.0.1"));
             acceptor.join();
             return peer;
@@ -240,7 +241,7 @@ private slots:
         const int first = connectPeer();
         QVERIFY(first >= 0);
         QVERIFY(f.device->linked());
-        QCOMPARE(PosixSocket::sendAll(first, reply.constData(), 9, 1000), qsizetype(9));
+        QCOMPARE(PosixSocket::sendAll(first, reply.constData(), 9, kHangMs), qsizetype(9));
         PosixSocket::shutdownBoth(first);
         QTRY_COMPARE_WITH_TIMEOUT(f.device->ip(), QString(), kHangMs);
 
@@ -260,7 +261,7 @@ private slots:
             return seen.contains("CCMD;6,0,0,0;");
         };
         QTRY_VERIFY_WITH_TIMEOUT(commandSeen(), kHangMs);
-        QCOMPARE(PosixSocket::sendAll(second, reply.constData() + 9, reply.size() - 9, 1000), reply.size() - 9);
+        QCOMPARE(PosixSocket::sendAll(second, reply.constData() + 9, reply.size() - 9, kHangMs), reply.size() - 9);
         QVERIFY(!sent.get());
         f.device->setIp(QString());
         PosixSocket::closeFd(first);
@@ -394,7 +395,7 @@ private slots:
         const int listenFd = PosixSocket::listenTcp(QStringLiteral("127.0.0.1"), 0, nullptr);
         QVERIFY(listenFd >= 0);
         int peer = -1;
-        std::thread acceptor([&] { peer = PosixSocket::acceptTcp(listenFd, 5000); });
+        std::thread acceptor([&] { peer = PosixSocket::acceptTcp(listenFd, kHangMs); });
         f.device->setPort(PosixSocket::localPort(listenFd));
         f.device->setIp(QStringLiteral("127.0.0.1"));
         acceptor.join();

@@ -38,7 +38,7 @@ struct SilentPeer
         listenFd = PosixSocket::listenTcp(QStringLiteral("127.0.0.1"), 0, nullptr);
         if (listenFd < 0)
             return false;
-        acceptor = std::thread([this] { fd = PosixSocket::acceptTcp(listenFd, 5000); });
+        acceptor = std::thread([this] { fd = PosixSocket::acceptTcp(listenFd, kHangMs); });
         return true;
     }
     quint16 port() const { return PosixSocket::localPort(listenFd); }
@@ -194,7 +194,7 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("TRV610Plus::update firmware file refused"));
         f.device->setUpdateFile(path);
         std::future<void> call = std::async(std::launch::async, [&] { f.device->update(); });
-        const bool returned = call.wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+        const bool returned = call.wait_for(std::chrono::milliseconds(kHangMs)) == std::future_status::ready;
         if (!returned && kind == "fifo") {
             // Let the blocked open go, so a failure here does not hang.
             const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
@@ -212,7 +212,8 @@ private slots:
     {
         // A reply wait would take seconds: failing at once is told apart
         // from it however loaded the machine.
-        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 10000);
+        constexpr int replyWaitMs = 10000;
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, replyWaitMs);
         SilentPeer peer;
         QVERIFY(connectToSilentPeer(peer));
         QVERIFY(f.device->linked());
@@ -224,7 +225,7 @@ private slots:
         t.start();
         QVERIFY(!f.device->rSpeed());
         QVERIFY(!f.device->wStop());
-        QVERIFY2(t.elapsed() < kHangMs, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(t.elapsed() < replyWaitMs, qPrintable(QString::number(t.elapsed())));
         // A second upload is refused while the first is on its way.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("already on its way"));
         f.device->slotUpgrade(1, "x", {});
@@ -256,7 +257,7 @@ private slots:
         QElapsedTimer t;
         t.start();
         f.device.reset(); // unInit: the upload thread is joined, not left behind
-        QVERIFY2(t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(t.elapsed() < kHangMs, qPrintable(QString::number(t.elapsed())));
     }
 
     // Every thread the driver starts (receive, link requests, poll and

@@ -38,7 +38,7 @@ class TstTaskJobs : public QObject
     SpoolsmithApp *app() { return SpoolsmithApp::instance(); }
 
     int plotCount(bool cutsOnly) const { return m_rig.plotCount(cutsOnly); }
-    bool waitIdle(int ms) { return m_rig.waitIdle(ms); }
+    bool waitIdle(qint64 ms = kHangMs) { return m_rig.waitIdle(ms); }
 
     // Marks printed on the web for `pages` pages: the first of page 0 ahead
     // of the camera, each page's two marks shifted by a known amount.
@@ -98,7 +98,7 @@ private slots:
         app()->setCutFile(f.writeFile("job.plt", kMarked));
         f.device->cut();
         QVERIFY(!f.device->idle());
-        QVERIFY(waitIdle(10000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.device->taskStatus(), 2);
         QStringList seen;
         for (const QByteArray &p : f.sim->receivedPayloads())
@@ -134,7 +134,7 @@ private slots:
 
         f.device->wStart();
         QVERIFY(!f.device->idle());
-        QVERIFY(waitIdle(60000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.device->taskStatus(), 2);
         // Three copies counted, three pages cut, then no copy was due.
         QCOMPARE(app()->cutCopies(), 3);
@@ -185,7 +185,7 @@ private slots:
         f.device->wStart();
         QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) == 2, kHangMs);
         app()->stopTask(false);
-        QVERIFY(waitIdle(5000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.device->taskStatus(), 2);
         const int counted = app()->cutCopies();
         QVERIFY2(counted == 1 || counted == 2, qPrintable(QString::number(counted)));
@@ -223,7 +223,7 @@ private slots:
         f.device->wStart();
         QTRY_VERIFY_WITH_TIMEOUT(feedingAfterCut(), kHangMs);
         app()->stopTask(false);
-        QVERIFY(waitIdle(15000));
+        QVERIFY(waitIdle());
         // The stop's own command is answered late too.
         app()->joinControlThreads();
         f.sim->setFault(SimFault::None);
@@ -243,7 +243,7 @@ private slots:
         f.device->cutRepeat();
         QTRY_VERIFY_WITH_TIMEOUT(plotCount(true) >= 3, kHangMs);
         app()->stopTask(false);
-        QVERIFY(waitIdle(5000));
+        QVERIFY(waitIdle());
         QCOMPARE(app()->cutCopies(), 0);
         // Each cut began at the same place on the web: moved back each time.
         const QList<WebModel::Plot> plots = m_web->plots();
@@ -305,7 +305,7 @@ private slots:
         QCOMPARE(app()->cutCopies(), copies);
         if (stopWhileHeld) {
             app()->stopTask(false);
-            QVERIFY(waitIdle(kHangMs));
+            QVERIFY(waitIdle());
             QCOMPARE(f.device->taskStatus(), 2);
             QCOMPARE(app()->taskStatus(), 2);
             QCOMPARE(plotCount(true), 1);
@@ -313,7 +313,7 @@ private slots:
             return;
         }
         QVERIFY(f.link());
-        QVERIFY(waitIdle(60000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.device->taskStatus(), 2);
         QCOMPARE(app()->cutCopies(), 3);
         QCOMPARE(f.config->totalCopies(), before + 3);
@@ -333,7 +333,7 @@ private slots:
         m_web->setMarks(printedMarks(5, design, false));
         f.sim->setFault(SimFault::DropMoveReply);
         f.device->wStart();
-        QVERIFY(waitIdle(60000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.sim->fault(), SimFault::None); // the move was made
         QCOMPARE(f.device->taskStatus(), 2);
         QCOMPARE(app()->cutCopies(), 3);
@@ -356,7 +356,7 @@ private slots:
         f.device->autoFindPoint();
         QCOMPARE(f.device->errorMessage(), QStringLiteral("机器繁忙，请稍后重试"));
         app()->stopTask(false);
-        QVERIFY(waitIdle(5000));
+        QVERIFY(waitIdle());
     }
 
     // The camera offset check's pattern, shipped beside the program: cut as
@@ -411,7 +411,7 @@ private slots:
         f.device->checkCameraOffset();
         QDir::setCurrent(previous);
         QVERIFY(!f.device->idle());
-        QVERIFY(waitIdle(20000));
+        QVERIFY(waitIdle());
         QCOMPARE(plotCount(true), 1);
         QVERIFY2(qAbs(f.config->markCameraOffsetX() + 3.0) <= 0.15, qPrintable(QString::number(f.config->markCameraOffsetX())));
         QVERIFY2(qAbs(f.config->markCameraOffsetY() - 2.0) <= 0.15, qPrintable(QString::number(f.config->markCameraOffsetY())));
@@ -433,7 +433,7 @@ private slots:
             QVERIFY(!waitIdle(200)); // still a copy due
         }
         app()->setPrintCopies(3);
-        QVERIFY(waitIdle(5000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.device->taskStatus(), 2);
         QCOMPARE(plotCount(false), 0);
         QCOMPARE(app()->cutCopies(), 0);
@@ -450,7 +450,7 @@ private slots:
         // Four marks, the first again, then the next pass.
         QTRY_VERIFY_WITH_TIMEOUT(m_camera->requests() >= 12, kHangMs);
         app()->stopTask(false);
-        QVERIFY(waitIdle(5000));
+        QVERIFY(waitIdle());
         QCOMPARE(plotCount(true), 0);
         QVERIFY(plotCount(false) > 0); // the moves between the marks
         QCOMPARE(app()->cutCopies(), 0);
@@ -463,7 +463,7 @@ private slots:
         app()->setCutFile(f.writeFile("plain.plt", "IN;PS8000,4000;SP1;PU0,0;PD400,0,400,400;PG;"));
         QCOMPARE(app()->pageMarkType(), -1);
         f.device->wStart();
-        QVERIFY(waitIdle(5000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.device->errorMessage(), QStringLiteral("不支持的切割类型!"));
         QCOMPARE(f.device->taskStatus(), 2);
         QCOMPARE(app()->taskStatus(), 2);
@@ -485,7 +485,7 @@ private slots:
         f.sim->dropConnections();
         QTRY_VERIFY_WITH_TIMEOUT(!f.device->linked(), kHangMs);
         QVERIFY(f.link());
-        QVERIFY(waitIdle(60000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.device->taskStatus(), 2);
         QCOMPARE(plotCount(true), 2);
         QCOMPARE(app()->cutCopies(), 2);
@@ -506,7 +506,7 @@ private slots:
         app()->setCutTaskCopies(2);
         const double totalCut = f.config->totalCut();
         f.device->wStart();
-        QVERIFY(waitIdle(60000));
+        QVERIFY(waitIdle());
         QCOMPARE(app()->cutCopies(), 2);
         QCOMPARE(plotCount(true), 2);
         // The move right after each cut: a page and its spacing, 281.9 mm,
@@ -537,7 +537,7 @@ private slots:
         app()->setCutFile(QString());
         app()->cutScene()->gClear();
         f.device->autoCheckPoint();
-        QVERIFY(waitIdle(10000));
+        QVERIFY(waitIdle());
         QCOMPARE(f.device->errorMessage(), QStringLiteral("切割文件未打开或未识别到二维码"));
         QCOMPARE(plotCount(true), 0);
     }

@@ -137,7 +137,7 @@ private slots:
         });
         QTRY_VERIFY_WITH_TIMEOUT(nested.load(), kHangMs);
         m_app.stopTask(true);
-        QCOMPARE(done.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+        QCOMPARE(done.wait_for(std::chrono::milliseconds(kHangMs)), std::future_status::ready);
         QVERIFY(!done.get());
         QCOMPARE(m_app.stops.load(), 1);
     }

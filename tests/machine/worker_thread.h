@@ -1,6 +1,7 @@
 #pragma once
 
 #include "machine/jobs/task_interface.h"
+#include "tests/support/hang_bound.h"
 
 #include <QThread>
 #include <QTest>
@@ -30,14 +31,14 @@ public:
     bool stop()
     {
         m_worker->setPolling(false);
-        return m_thread.wait(5000);
+        return m_thread.wait(kHangMs);
     }
     bool running() const { return m_thread.isRunning(); }
     // Waits (bounded) until n more cycles have ended.
-    bool waitCycles(quint64 n, int timeoutMs = 15000)
+    bool waitCycles(quint64 n)
     {
         const quint64 target = m_worker->cycles() + n;
-        return QTest::qWaitFor([&] { return m_worker->cycles() >= target; }, timeoutMs);
+        return QTest::qWaitFor([&] { return m_worker->cycles() >= target; }, kHangMs);
     }
     Worker &worker() { return *m_worker; }
 

@@ -6,6 +6,7 @@
 #include "app/spoolsmith_app.h"
 #include "online/carousel_image_window.h"
 #include "tests/qml/exposed_window.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/http_test_server.h"
 
 #include <QBuffer>
@@ -71,7 +72,7 @@ void photograph(SpoolsmithApp &app)
     QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, clock, carousel, http, target] {
         QQuickWindow *window = exposedQuickWindow();
         if (!window) {
-            if (clock->elapsed() > 20000) {
+            if (clock->elapsed() > kHangMs) {
                 qCritical() << "carousel_shot" << "no window exposed";
                 app.exitApp(2);
             }
@@ -88,7 +89,7 @@ void photograph(SpoolsmithApp &app)
         }
         // Give the downloads and the first frames time to settle.
         if (!(*carousel)->isVisible() || clock->elapsed() < 1500) {
-            if (clock->elapsed() > 20000) {
+            if (clock->elapsed() > kHangMs) {
                 qCritical() << "carousel_shot" << "the carousel never showed";
                 app.exitApp(5);
             }

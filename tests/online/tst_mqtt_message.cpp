@@ -315,7 +315,7 @@ private slots:
         ThreadedSender far(settings());
         QVERIFY(far.waitConnected());
         far.publish(QStringLiteral("planning_ad"), {std::exchange(padded, {})});
-        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("bytes on \"planning_ad\" dropped")), kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("bytes on \"planning_ad\" dropped")), kLongHangMs);
         QVERIFY(sender.pubTopic(QStringLiteral("planning_ad"), message));
         QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, kHangMs);
         QCOMPARE(received.first().at(1).toByteArray(), message);

@@ -2,6 +2,7 @@
 
 #include "settings/config.h"
 #include "app/spoolsmith_app.h"
+#include "tests/support/hang_bound.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
@@ -27,6 +28,8 @@ void prepareQmlEngine(QQmlEngine *engine, SpoolsmithApp *app, Config *config, TR
     engine->rootContext()->setContextProperty(QStringLiteral("app"), app);
     engine->rootContext()->setContextProperty(QStringLiteral("config"), config);
     engine->rootContext()->setContextProperty(QStringLiteral("device"), device);
+    // The bound of every tryCompare, tryVerify and waitForRendering of the test cases.
+    engine->rootContext()->setContextProperty(QStringLiteral("hangMs"), kHangMs);
 }
 
 bool loadIconFont()

@@ -806,7 +806,7 @@ private slots:
             for (auto &th : threads)
                 th->start();
             for (auto &th : threads) // bounded: a deadlock fails instead of hanging
-                QVERIFY(th->wait(QDeadlineTimer(60000)));
+                QVERIFY(th->wait(QDeadlineTimer(kHangMs)));
             QCOMPARE(badReads.load(), 0);
             for (int id = 0; id < 12; ++id)
                 QCOMPARE(c.getProperty(cpt(id)).toDouble(), double((id / 3) * 1000 + kRounds - 1));

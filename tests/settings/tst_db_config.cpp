@@ -292,7 +292,7 @@ private slots:
         work(4);
         plain.join();
         for (auto &t : qthreads)
-            QVERIFY(t->wait(30000));
+            QVERIFY(t->wait(kHangMs));
         QCOMPARE(failures.load(), 0);
         QCOMPARE(names.size(), 5);
         QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 5);

@@ -46,7 +46,7 @@ void JobRig::tearDown()
 {
     if (f.device && !f.device->idle()) {
         f.device->setTaskStatus(2);
-        waitIdle(5000);
+        waitIdle();
     }
     camera.reset();
     // The template picture goes into the job's folder, removed with it.
@@ -56,7 +56,7 @@ void JobRig::tearDown()
     web.reset();
 }
 
-bool JobRig::waitIdle(int ms)
+bool JobRig::waitIdle(qint64 ms)
 {
     if (f.device->idle())
         return true;

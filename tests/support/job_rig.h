@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tests/support/device_fixture.h"
+#include "tests/support/hang_bound.h"
 #include "tests/support/test_camera.h"
 #include "tools/simulator/web_model.h"
 
@@ -27,7 +28,7 @@ struct JobRig
 
     static SpoolsmithApp *app();
     // Waits for the job thread to be handled; false instead of hanging.
-    bool waitIdle(int ms);
+    bool waitIdle(qint64 ms = kHangMs);
     // Plots the machine got (cutsOnly: without positioning frames).
     int plotCount(bool cutsOnly) const;
     // Every point of a plot's strokes, x and y in turn.

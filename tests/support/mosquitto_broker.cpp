@@ -1,4 +1,5 @@
 #include "tests/support/mosquitto_broker.h"
+#include "tests/support/hang_bound.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -93,7 +94,7 @@ bool MosquittoBroker::writeFiles()
     for (const User &user : m_users) {
         QProcess tool;
         tool.start(passwdProgram(), {QStringLiteral("-b"), passwd, user.name, user.password});
-        if (!tool.waitForFinished(10000) || tool.exitCode() != 0)
+        if (!tool.waitForFinished(kHangMs) || tool.exitCode() != 0)
             return false;
     }
 
@@ -132,11 +133,11 @@ bool MosquittoBroker::launch()
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->start(brokerProgram(), {QStringLiteral("-c"), m_dir.path() + QStringLiteral("/mosquitto.conf")});
-    if (!m_process->waitForStarted(5000))
+    if (!m_process->waitForStarted(kHangMs))
         return false;
     // Ready once it accepts a connection; a port still held elsewhere makes
     // it exit, which ends the wait too.
-    QDeadlineTimer deadline(10000);
+    QDeadlineTimer deadline(kHangMs);
     while (!deadline.hasExpired() && m_process->state() == QProcess::Running) {
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, m_port);
@@ -156,9 +157,9 @@ void MosquittoBroker::stop()
         return;
     if (m_process->state() != QProcess::NotRunning) {
         m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
+        if (!m_process->waitForFinished(kHangMs)) {
             m_process->kill();
-            m_process->waitForFinished(5000);
+            m_process->waitForFinished(kHangMs);
         }
     }
     m_log += m_process->readAll();

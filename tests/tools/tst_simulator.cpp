@@ -3,6 +3,7 @@
 #include "tools/simulator/length_frame_reader.h"
 #include "tools/simulator/machine_simulator.h"
 #include "machine/link/byte_pipe.h"
+#include "tests/support/hang_bound.h"
 
 #include <future>
 
@@ -159,7 +160,7 @@ private slots:
         auto [a, b] = BytePipe::create(8);
         QCOMPARE(a->sendSome("0123456789", 10), qsizetype(8));
         QCOMPARE(a->sendSome("89", 2), qsizetype(0));
-        std::future<qsizetype> rest = std::async(std::launch::async, [w = a] { return w->sendAll("89ab", 4, 5000); });
+        std::future<qsizetype> rest = std::async(std::launch::async, [w = a] { return w->sendAll("89ab", 4, kHangMs); });
         QCOMPARE(rest.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
         char buffer[16];
         QCOMPARE(b->receive(buffer, 16), qsizetype(8));

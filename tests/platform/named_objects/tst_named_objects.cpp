@@ -4,6 +4,7 @@
 #include "platform/named_objects/named_mapping.h"
 #include "platform/named_objects/named_mutex.h"
 #include "platform/named_objects/object_name.h"
+#include "tests/support/hang_bound.h"
 
 #include <QtTest>
 
@@ -173,14 +174,14 @@ private slots:
         if (killed == 0) {
             int e = 0;
             auto mine = named::NamedEvent::createOrOpen("Flag", e);
-            mine->wait(60s);
+            mine->wait(std::chrono::milliseconds(kHangMs));
             _exit(0);
         }
         const pid_t waiter = fork();
         if (waiter == 0) {
             int e = 0;
             auto mine = named::NamedEvent::createOrOpen("Flag", e);
-            _exit(mine && mine->wait(10s) == named::NamedEvent::WaitResult::Signalled ? 0 : 1);
+            _exit(mine && mine->wait(std::chrono::milliseconds(kHangMs)) == named::NamedEvent::WaitResult::Signalled ? 0 : 1);
         }
         kill(killed, SIGKILL);
         int status = 0;

@@ -3,6 +3,7 @@
 // takes the child's map request and receives the iconify request the
 // control sends.
 #include "platform/window_control/window_control.h"
+#include "tests/support/hang_bound.h"
 
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -16,10 +17,10 @@
 
 namespace {
 
-// The next event the predicate takes, within ms.
-bool nextEvent(Display *display, XEvent &event, const std::function<bool(const XEvent &)> &wanted, int ms)
+// The next event the predicate takes.
+bool nextEvent(Display *display, XEvent &event, const std::function<bool(const XEvent &)> &wanted)
 {
-    QDeadlineTimer deadline(ms);
+    QDeadlineTimer deadline(kHangMs);
     while (!deadline.hasExpired()) {
         while (XPending(display)) {
             XNextEvent(display, &event);
@@ -64,10 +65,10 @@ private slots:
 
         QProcess child;
         child.start(QStringLiteral(X_WINDOW_CHILD), {});
-        QVERIFY(child.waitForStarted());
+        QVERIFY(child.waitForStarted(kHangMs));
         const qint64 pid = child.processId();
         XEvent event;
-        QVERIFY(nextEvent(display, event, [](const XEvent &e) { return e.type == MapRequest; }, 10000));
+        QVERIFY(nextEvent(display, event, [](const XEvent &e) { return e.type == MapRequest; }));
         const Window window = event.xmaprequest.window;
         XMapWindow(display, window);
         // Another client first, a window of this test without a process id.
@@ -89,7 +90,7 @@ private slots:
         const Atom changeState = XInternAtom(display, "WM_CHANGE_STATE", False);
         QVERIFY(nextEvent(display, event, [&](const XEvent &e) {
             return e.type == ClientMessage && e.xclient.message_type == changeState;
-        }, 5000));
+        }));
         QCOMPARE(event.xclient.window, window);
         QCOMPARE(event.xclient.data.l[0], long(IconicState));
 
@@ -106,7 +107,7 @@ private slots:
         QVERIFY(found.minimised);
 
         child.kill();
-        child.waitForFinished();
+        child.waitForFinished(kHangMs);
         XCloseDisplay(display);
     }
 };

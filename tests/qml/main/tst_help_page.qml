@@ -55,8 +55,8 @@ TestCase {
         config.version = version
         const win = createTemporaryObject(helpComponent, testCase)
         verify(win)
-        tryCompare(win, "visible", true)
-        waitForRendering(win.contentItem)
+        tryCompare(win, "visible", true, hangMs)
+        waitForRendering(win.contentItem, hangMs)
         return win.page
     }
 

@@ -34,8 +34,8 @@ TestCase {
     function createMain() {
         const win = createTemporaryObject(mainComponent, testCase)
         verify(win)
-        tryCompare(win, "visible", true)
-        waitForRendering(win.contentItem)
+        tryCompare(win, "visible", true, hangMs)
+        waitForRendering(win.contentItem, hangMs)
         // The tabs not in sight and the keyboard are built after the first frame.
         // Found is not enough: an asynchronous loader shows its item before
         // every binding of it is set.
@@ -43,7 +43,7 @@ TestCase {
             const item = findByName(win.contentItem, name)
             return item && item.parent && item.parent.status === Loader.Ready
         }
-        tryVerify(() => loaded("deviceStackPage") && loaded("helpStackPage") && loaded("inputPanel"), 10000)
+        tryVerify(() => loaded("deviceStackPage") && loaded("helpStackPage") && loaded("inputPanel"), hangMs)
         return win
     }
 
@@ -90,11 +90,11 @@ TestCase {
         const taskPage = findByName(win.contentItem, "taskStackPage")
         const popup = findByName(taskPage, "errorPopup")
         device.errorMessage = "纸张不足"
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         mouseClick(findByName(win.contentItem, "tabButton0"))
         compare(pages.currentIndex, 1)
         keyClick(Qt.Key_Escape)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         compare(device.errorMessage, "")
         mouseClick(findByName(win.contentItem, "tabButton0"))
         compare(pages.currentIndex, 0)
@@ -108,7 +108,7 @@ TestCase {
         verify(win.visible)
         compare(device.errorMessage, "请等待升级结束")
         const popup = findByName(findByName(win.contentItem, "taskStackPage"), "errorPopup")
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         compare(popup.text, "请等待升级结束")
     }
 
@@ -121,7 +121,7 @@ TestCase {
         device.setLinkedForTest(true)
         device.updateProgress = data.progress
         win.close()
-        tryCompare(win, "visible", false)
+        tryCompare(win, "visible", false, hangMs)
         compare(device.errorMessage, "")
     }
 
@@ -132,10 +132,10 @@ TestCase {
         const field = createTemporaryQmlObject("import QtQuick.Controls; TextField { width: 200 }", win.contentItem)
         win.requestActivate()
         field.forceActiveFocus()
-        tryVerify(() => panel.active, 2000)
-        tryCompare(panel, "y", win.height - panel.height, 2000)
+        tryVerify(() => panel.active, hangMs)
+        tryCompare(panel, "y", win.height - panel.height, hangMs)
         field.focus = false
         win.contentItem.forceActiveFocus()
-        tryCompare(panel, "y", win.height, 2000)
+        tryCompare(panel, "y", win.height, hangMs)
     }
 }

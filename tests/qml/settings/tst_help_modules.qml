@@ -36,7 +36,7 @@ TestCase {
     function test_modulesOfTheVersion() {
         const win = createTemporaryObject(helpComponent, testCase)
         verify(win)
-        waitForRendering(win.contentItem)
+        waitForRendering(win.contentItem, hangMs)
         const chooser = findByName(win.page, "moduleChooser")
         const names = config.getModuleName()
         compare(chooser.count, config.version === 1 ? 4 : 3)

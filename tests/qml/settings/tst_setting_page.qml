@@ -82,7 +82,7 @@ TestCase {
         if (y >= flick.contentY && y + item.height <= flick.contentY + flick.height)
             return
         flick.contentY = Math.max(0, Math.min(y - 10, flick.contentHeight - flick.height))
-        waitForRendering(dialog().contentItem)
+        waitForRendering(dialog().contentItem, hangMs)
     }
 
     function press(item) {
@@ -117,16 +117,16 @@ TestCase {
         mouseClick(findByName(win.contentItem, "tabButton0"))
         compare(pages.currentIndex, 0)
         press(findByName(win.contentItem, "settingButton"))
-        tryCompare(dialog(), "opened", true)
+        tryCompare(dialog(), "opened", true, hangMs)
         return dialog()
     }
 
     function confirm(boxName) {
         const box = inDialog(boxName)
-        tryCompare(box, "opened", true)
+        tryCompare(box, "opened", true, hangMs)
         const ok = findByName(box.contentItem, "okButton")
         mousePress(ok, ok.width / 2, ok.height / 2)
-        tryCompare(box, "visible", false)
+        tryCompare(box, "visible", false, hangMs)
     }
 
     function typeInto(spinEditor, text) {
@@ -144,8 +144,8 @@ TestCase {
     function leaveField() {
         dialog().contentItem.forceActiveFocus()
         const panel = findByName(win.contentItem, "inputPanel")
-        tryVerify(() => !panel.active, 2000)
-        tryCompare(panel, "y", win.height, 2000)
+        tryVerify(() => !panel.active, hangMs)
+        tryCompare(panel, "y", win.height, hangMs)
     }
 
     function initTestCase() {
@@ -156,15 +156,15 @@ TestCase {
         // One window for all cases, as the program has: the dialog is built once.
         win = mainComponent.createObject(testCase)
         verify(win)
-        tryCompare(win, "visible", true)
-        waitForRendering(win.contentItem)
+        tryCompare(win, "visible", true, hangMs)
+        waitForRendering(win.contentItem, hangMs)
         // The tabs not in sight and the keyboard are built after the first frame.
         // An asynchronous loader shows its item before every binding is set.
         const loaded = name => {
             const item = findByName(win.contentItem, name)
             return item && item.parent && item.parent.status === Loader.Ready
         }
-        tryVerify(() => loaded("deviceStackPage") && loaded("inputPanel"), 10000)
+        tryVerify(() => loaded("deviceStackPage") && loaded("inputPanel"), hangMs)
     }
 
     function cleanupTestCase() {
@@ -181,10 +181,10 @@ TestCase {
         const d = dialog()
         if (d.opened)
             d.close()
-        tryCompare(d, "visible", false)
+        tryCompare(d, "visible", false, hangMs)
         // A case that failed while typing leaves no keyboard over the next.
         win.contentItem.forceActiveFocus()
-        tryVerify(() => !findByName(win.contentItem, "inputPanel").active, 2000)
+        tryVerify(() => !findByName(win.contentItem, "inputPanel").active, hangMs)
         app.taskStatus = 2
         for (const key in snapshot)
             config.saveTmp(Number(key), snapshot[key])
@@ -338,13 +338,13 @@ TestCase {
         typeInto(editor(TAVRA_Config.CPT_Rectify_Speed), "55")
         press(findByName(editor(TAVRA_Config.CPT_Cut_Inverse), "check"))
         press(findByName(dialog().contentItem, "closeButton"))
-        tryCompare(dialog(), "visible", false)
+        tryCompare(dialog(), "visible", false, hangMs)
         compare(settingsFiles.liveFile(), before)
         compare(config.getProperty(TAVRA_Config.CPT_Rectify_Speed), 30)
 
         openDialog()
         keyClick(Qt.Key_Escape)
-        tryCompare(dialog(), "visible", false)
+        tryCompare(dialog(), "visible", false, hangMs)
         compare(settingsFiles.liveFile(), before)
 
         openDialog()
@@ -400,10 +400,10 @@ TestCase {
 
         press(inDialog("restoreDefaultsButton"))
         const box = inDialog("restoreBox")
-        tryCompare(box, "opened", true)
+        tryCompare(box, "opened", true, hangMs)
         const cancel = findByName(box.contentItem, "cancelButton")
         mousePress(cancel, cancel.width / 2, cancel.height / 2)
-        tryCompare(box, "visible", false)
+        tryCompare(box, "visible", false, hangMs)
         compare(config.getProperty(TAVRA_Config.CPT_Film_Roller_Limit), 12)
 
         press(inDialog("restoreDefaultsButton"))
@@ -447,16 +447,16 @@ TestCase {
         compare(button.text, "")
         const chooser = inDialog("folderDialog")
         press(button)
-        tryCompare(chooser, "visible", true)
+        tryCompare(chooser, "visible", true, hangMs)
         chooser.reject()
-        tryCompare(chooser, "visible", false)
+        tryCompare(chooser, "visible", false, hangMs)
         compare(button.text, "")
 
         press(button)
-        tryCompare(chooser, "visible", true)
+        tryCompare(chooser, "visible", true, hangMs)
         chooser.selectedFolder = "file:///tmp"
         chooser.accept()
-        tryCompare(chooser, "visible", false)
+        tryCompare(chooser, "visible", false, hangMs)
         compare(button.text, "/tmp")
         compare(config.getProperty(TAVRA_Config.CPT_Plt_Dir), "", "only after 保存")
         press(inDialog("saveButton"))
@@ -464,9 +464,9 @@ TestCase {
 
         // Reopened on a chosen folder, a rejection keeps it.
         press(button)
-        tryCompare(chooser, "visible", true)
+        tryCompare(chooser, "visible", true, hangMs)
         chooser.reject()
-        tryCompare(chooser, "visible", false)
+        tryCompare(chooser, "visible", false, hangMs)
         compare(button.text, "/tmp")
         compare(config.getProperty(TAVRA_Config.CPT_Plt_Dir), "/tmp")
     }
@@ -480,20 +480,20 @@ TestCase {
         verify(chooser.nameFilters[0].indexOf("(*)") > 0, "every file on Linux")
         const button = findByName(editor(TAVRA_Config.CPT_Printer_Soft_Path), "pathButton")
         press(button)
-        tryCompare(chooser, "visible", true)
+        tryCompare(chooser, "visible", true, hangMs)
         verify(!inDialog("folderDialog").visible)
         // Acceptance goes the way the folder chooser's does; a rejection
         // leaves the parameter and the caption alone.
         chooser.reject()
-        tryCompare(chooser, "visible", false)
+        tryCompare(chooser, "visible", false, hangMs)
         compare(button.text, "")
         compare(config.getProperty(TAVRA_Config.CPT_Printer_Soft_Path), "")
         // The hot folder takes a folder, not a program.
         press(findByName(editor(TAVRA_Config.CPT_RIIN_Input), "pathButton"))
         const folders = inDialog("folderDialog")
-        tryCompare(folders, "visible", true)
+        tryCompare(folders, "visible", true, hangMs)
         folders.reject()
-        tryCompare(folders, "visible", false)
+        tryCompare(folders, "visible", false, hangMs)
     }
 
     function test_refusedWhileAJobRuns() {
@@ -501,14 +501,14 @@ TestCase {
         app.taskStatus = 1
         press(findByName(win.contentItem, "settingButton"))
         const tip = findByName(findByName(win.contentItem, "deviceStackPage"), "tipBox")
-        tryCompare(tip, "opened", true)
+        tryCompare(tip, "opened", true, hangMs)
         compare(tip.text, english ? "Settings cannot be changed while a job runs" : "任务运行中不可设置")
         verify(!dialog().visible)
         keyClick(Qt.Key_Escape)
-        tryCompare(tip, "visible", false)
+        tryCompare(tip, "visible", false, hangMs)
         app.taskStatus = 0
         press(findByName(win.contentItem, "settingButton"))
-        tryCompare(dialog(), "opened", true)
+        tryCompare(dialog(), "opened", true, hangMs)
     }
 
     // The keyboard rises over the bottom of the window: the dialog makes room
@@ -519,7 +519,7 @@ TestCase {
         verify(panel)
         const scroll = inDialog("scrollView")
         scroll.contentItem.contentY = 0
-        waitForRendering(d.contentItem)
+        waitForRendering(d.contentItem, hangMs)
         // The lowest number field in sight in the first section.
         const fields = editors(sections()[0]).filter(e => e.objectName === "spinEditor" && e.visible)
         let lowest = null
@@ -531,9 +531,9 @@ TestCase {
         verify(lowest)
         const input = findByName(lowest, "spinText")
         input.forceActiveFocus()
-        tryVerify(() => panel.active, 2000)
-        tryCompare(panel, "y", win.height - panel.height, 2000)
-        tryVerify(() => input.mapToItem(null, 0, input.height).y <= panel.y, 2000,
+        tryVerify(() => panel.active, hangMs)
+        tryCompare(panel, "y", win.height - panel.height, hangMs)
+        tryVerify(() => input.mapToItem(null, 0, input.height).y <= panel.y, hangMs,
                   "the field stays above the keyboard")
         verify(input.mapToItem(null, 0, 0).y >= scroll.mapToItem(null, 0, 0).y, "the field stays in the view")
         // The keyboard lies above the dialog's overlay: its keys type into
@@ -542,11 +542,11 @@ TestCase {
         verify(seven, "a key for 7")
         const before = input.text
         mouseClick(seven, seven.width / 2, seven.height / 2)
-        tryVerify(() => input.text !== before, 2000, "the key reached the field")
+        tryVerify(() => input.text !== before, hangMs, "the key reached the field")
         verify(input.text.indexOf("7") >= 0)
         verify(d.opened)
         leaveField()
-        tryCompare(d, "keyboardLift", 0)
+        tryCompare(d, "keyboardLift", 0, hangMs)
     }
 
     // A label too long for its fixed width is elided, and holding it shows
@@ -570,10 +570,10 @@ TestCase {
         compare(label.width, 110)
         reveal(label)
         mousePress(label, label.width / 2, label.height / 2)
-        tryVerify(() => label.ToolTip.visible, 2000)
+        tryVerify(() => label.ToolTip.visible, hangMs)
         compare(label.ToolTip.text, label.text)
         mouseRelease(label, label.width / 2, label.height / 2)
-        tryVerify(() => !label.ToolTip.visible, 2000)
+        tryVerify(() => !label.ToolTip.visible, hangMs)
         config.setPropertyName(TAVRA_Config.CPT_Film_Speed, original)
     }
 }

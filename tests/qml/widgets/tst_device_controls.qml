@@ -14,7 +14,7 @@ TestCase {
 
     function init() {
         testCase.Window.window.requestActivate()
-        tryVerify(() => testCase.Window.active, 2000)
+        tryVerify(() => testCase.Window.active, hangMs)
     }
 
     Component {
@@ -115,28 +115,28 @@ TestCase {
         compare(box.picks, 0)
         mousePress(box)
         mouseRelease(box)
-        tryCompare(list, "opened", true)
+        tryCompare(list, "opened", true, hangMs)
         compare(list.y, 31)
         compare(list.width, 200)
         compare(list.height, 92)
         mousePress(find(list.contentItem, "cutModelEntry0"))
-        tryCompare(list, "visible", false)
+        tryCompare(list, "visible", false, hangMs)
         compare(box.mod, 0)
         compare(box.picks, 1)
 
         // The current entry closes the list and emits nothing.
         mousePress(box)
         mouseRelease(box)
-        tryCompare(list, "opened", true)
+        tryCompare(list, "opened", true, hangMs)
         mousePress(find(list.contentItem, "cutModelEntry0"))
-        tryCompare(list, "visible", false)
+        tryCompare(list, "visible", false, hangMs)
         compare(box.picks, 1)
 
         mousePress(box)
         mouseRelease(box)
-        tryCompare(list, "opened", true)
+        tryCompare(list, "opened", true, hangMs)
         mousePress(find(list.contentItem, "cutModelEntry2"))
-        tryCompare(list, "visible", false)
+        tryCompare(list, "visible", false, hangMs)
         compare(box.mod, 2)
         compare(box.picks, 2)
         compare(text.text, "精度优先")
@@ -148,18 +148,18 @@ TestCase {
         // Two quick presses open and close the list without a change.
         mousePress(box)
         mouseRelease(box)
-        tryCompare(list, "opened", true)
+        tryCompare(list, "opened", true, hangMs)
         mousePress(box)
         mouseRelease(box)
-        tryCompare(list, "visible", false)
+        tryCompare(list, "visible", false, hangMs)
         compare(box.picks, 0)
         // A press outside the box and the list closes it.
         mousePress(box)
         mouseRelease(box)
-        tryCompare(list, "opened", true)
+        tryCompare(list, "opened", true, hangMs)
         mousePress(testCase, 500, 350)
         mouseRelease(testCase, 500, 350)
-        tryCompare(list, "visible", false)
+        tryCompare(list, "visible", false, hangMs)
         compare(box.mod, 0)
         compare(box.picks, 0)
     }

@@ -11,7 +11,7 @@ TestCase {
     // Windows of earlier cases may have taken the activation.
     function init() {
         testCase.Window.window.requestActivate()
-        tryVerify(() => testCase.Window.active, 2000)
+        tryVerify(() => testCase.Window.active, hangMs)
     }
     width: 1000
     height: 700
@@ -74,12 +74,12 @@ TestCase {
         compare(popup.width, 400)
         compare(popup.height, 140)
         device.errorMessage = "未连接机器"
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         compare(popup.text, "未连接机器")
         const close = find(popup.contentItem, "closeButton")
         mousePress(close, close.width / 2, close.height / 2)
         compare(device.errorMessage, "")
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         mouseRelease(testCase, 1, 1)
     }
 
@@ -87,12 +87,12 @@ TestCase {
         const page = createTemporaryObject(taskPageComponent, testCase)
         const popup = popupOf(page)
         device.errorMessage = "机器繁忙，请稍后重试"
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         keyClick(Qt.Key_Escape)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         compare(device.errorMessage, "")
         device.errorMessage = "机器繁忙，请稍后重试"
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
     }
 
     Item { id: corner; x: 400; y: 300; width: 10; height: 10 }
@@ -101,9 +101,9 @@ TestCase {
         const popup = createTemporaryObject(messageComponent, corner)
         device.errorMessage = "x"
         popup.open()
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         mouseClick(testCase, 5, 5)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         compare(device.errorMessage, "")
     }
 
@@ -112,23 +112,23 @@ TestCase {
         compare(box.width, 600)
         compare(box.height, 300)
         box.open()
-        tryCompare(box, "opened", true)
+        tryCompare(box, "opened", true, hangMs)
         const ok = find(box.contentItem, "okButton")
         mousePress(ok, 5, 5)
         compare(box.okCount, 1)
-        tryCompare(box, "visible", false)
+        tryCompare(box, "visible", false, hangMs)
         mouseRelease(testCase, 1, 1)
         compare(box.okCount, 1)
 
         box.open()
-        tryCompare(box, "opened", true)
+        tryCompare(box, "opened", true, hangMs)
         keyClick(Qt.Key_Escape)
-        tryCompare(box, "visible", false)
+        tryCompare(box, "visible", false, hangMs)
         box.open()
-        tryCompare(box, "opened", true)
+        tryCompare(box, "opened", true, hangMs)
         const cancel = find(box.contentItem, "cancelButton")
         mousePress(cancel, 5, 5)
-        tryCompare(box, "visible", false)
+        tryCompare(box, "visible", false, hangMs)
         mouseRelease(testCase, 1, 1)
         compare(box.okCount, 1)
     }
@@ -156,19 +156,19 @@ TestCase {
             if (picker.data[i].objectName === "languageList")
                 list = picker.data[i]
         }
-        tryCompare(list, "opened", true)
+        tryCompare(list, "opened", true, hangMs)
         compare(list.y, -list.height - 2)
         compare(list.height, 62)
         // The current entry: nothing emitted, list closed.
         mousePress(find(list.contentItem, "languageEntry0"))
-        tryCompare(list, "visible", false)
+        tryCompare(list, "visible", false, hangMs)
         compare(picker.modifiedCount, 0)
 
         mousePress(picker)
         mouseRelease(picker)
-        tryCompare(list, "opened", true)
+        tryCompare(list, "opened", true, hangMs)
         mousePress(find(list.contentItem, "languageEntry1"))
-        tryCompare(list, "visible", false)
+        tryCompare(list, "visible", false, hangMs)
         compare(picker.mod, 1)
         compare(picker.modifiedCount, 1)
         compare(picker.children[0].text, "English")

@@ -11,7 +11,7 @@ TestCase {
     // Windows of earlier cases may have taken the activation.
     function init() {
         testCase.Window.window.requestActivate()
-        tryVerify(() => testCase.Window.active, 2000)
+        tryVerify(() => testCase.Window.active, hangMs)
     }
     width: 400
     height: 200
@@ -42,7 +42,7 @@ TestCase {
         const spin = createTemporaryObject(spinComponent, testCase, props)
         verify(spin)
         spin.contentItem.forceActiveFocus()
-        waitForRendering(spin)
+        waitForRendering(spin, hangMs)
         return spin
     }
 
@@ -63,11 +63,11 @@ TestCase {
         verify(up.visible)
         mousePress(up, up.width / 2, up.height / 2)
         // First step at 10 ms, then a 500 ms pause before the fast steps.
-        tryCompare(spin, "value", 1, 400)
+        tryCompare(spin, "value", 1, hangMs)
         wait(200)
         compare(spin.value, 1)
         compare(spin.modifiedCount, 0)
-        tryVerify(() => spin.value > 5, 2000)
+        tryVerify(() => spin.value > 5, hangMs)
         compare(spin.modifiedCount, 0)
         mouseRelease(up, up.width / 2, up.height / 2)
         compare(spin.modifiedCount, 1)
@@ -82,7 +82,7 @@ TestCase {
         const down = child(spin, "downIndicator")
         verify(down.x < spin.width / 2)
         mousePress(down, down.width / 2, down.height / 2)
-        tryCompare(spin, "value", -1, 400)
+        tryCompare(spin, "value", -1, hangMs)
         mouseRelease(down, down.width / 2, down.height / 2)
         compare(spin.modifiedCount, 1)
         compare(spin.real_value, -0.01)
@@ -102,7 +102,7 @@ TestCase {
         const spin = makeSpin({ min: -0.05, max: 0.03, value: 0 })
         const up = child(spin, "upIndicator")
         mousePress(up, up.width / 2, up.height / 2)
-        tryCompare(spin, "value", 3, 2000)
+        tryCompare(spin, "value", 3, hangMs)
         wait(100)
         mouseRelease(up, up.width / 2, up.height / 2)
         compare(spin.value, 3)

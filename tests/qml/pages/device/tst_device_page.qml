@@ -50,7 +50,7 @@ Item {
             if (!sim.linked())
                 verify(sim.relink())
             sim.reportTaskStatus(2)
-            tryCompare(app, "taskStatus", 2)
+            tryCompare(app, "taskStatus", 2, hangMs)
             config.setProperty(TAVRA_Config.CPT_wait_TcpRet_Msecs_Max, 10000)
             device.errorMessage = ""
             compare(sim.takeWarnings(), [])
@@ -59,7 +59,7 @@ Item {
         function openPage() {
             const page = createTemporaryObject(pageComponent, root)
             verify(page)
-            waitForRendering(page)
+            waitForRendering(page, hangMs)
             return page
         }
 
@@ -93,7 +93,7 @@ Item {
             compare(device.cutModel, 2)
             // Still bound: a mode the machine reports elsewhere shows.
             device.wCutModel(0)
-            tryCompare(mode, "mod", 0)
+            tryCompare(mode, "mod", 0, hangMs)
         }
 
         // The machine does not answer: the boxes show its values again.
@@ -162,13 +162,13 @@ Item {
             const box = item(page, "popup_tirm")
             config.trimReset = false
             box.clickedOk()
-            tryVerify(() => sim.payloads("CCMD;2,").length === 1)
+            tryVerify(() => sim.payloads("CCMD;2,").length === 1, hangMs)
             compare(sim.payloads("CCMD;2,"), ["CCMD;2,3,1;"])
             verify(config.trimReset)
 
             config.trimReset = false
             sim.dropConnections()
-            tryCompare(device, "linked", false)
+            tryCompare(device, "linked", false, hangMs)
             box.clickedOk()
             verify(!config.trimReset)
             verify(device.errorMessage !== "")
@@ -200,7 +200,7 @@ Item {
                 keyClick(data.keys[i])
             item(page, "deviceFrame").forceActiveFocus()
             verify(!box.contentItem.activeFocus)
-            tryVerify(() => !inputPanel.active, 2000)
+            tryVerify(() => !inputPanel.active, hangMs)
             compare(box.value, before)
             compare(box.contentItem.text, box.displayText)
             compare(config.markCameraOffsetX, 12.345)
@@ -236,7 +236,7 @@ Item {
             config.rectifyReset = false
             config.trimReset = false
             sim.reportTaskStatus(data.status)
-            tryCompare(page, "jobIdle", false)
+            tryCompare(page, "jobIdle", false, hangMs)
             sim.clear()
             const button = item(page, data.button)
             if (firmware) {
@@ -262,7 +262,7 @@ Item {
             item(page, "popup_save_reset").clickedOk()
             compare(sim.payloads("CCMD;16,"), ["CCMD;16,0;"])
             sim.reportTaskStatus(1)
-            tryCompare(item(page, "factoryResetButton"), "enabled", false)
+            tryCompare(item(page, "factoryResetButton"), "enabled", false, hangMs)
             verify(!item(page, "factorySaveButton").enabled)
             item(page, "popup_reset").clickedOk()
             compare(sim.payloads("CCMD;16,"), ["CCMD;16,0;"])

@@ -23,7 +23,7 @@ Item {
 
         function cleanup() {
             sim.reportTaskStatus(2)
-            tryCompare(app, "taskStatus", 2)
+            tryCompare(app, "taskStatus", 2, hangMs)
             device.errorMessage = ""
             compare(sim.takeWarnings(), [])
         }
@@ -31,7 +31,7 @@ Item {
         function openPage() {
             const page = createTemporaryObject(pageComponent, root)
             verify(page)
-            waitForRendering(page)
+            waitForRendering(page, hangMs)
             return page
         }
 
@@ -64,10 +64,10 @@ Item {
             const button = item(page, "machineButton")
             const list = item(page, "machineList")
             mouseClick(button)
-            tryCompare(list, "opened", true)
+            tryCompare(list, "opened", true, hangMs)
             compare(list.devices.length, app.onlineDevices().length)
             mouseClick(button)
-            tryCompare(list, "visible", false)
+            tryCompare(list, "visible", false, hangMs)
         }
 
         function test_choosingAMachineSetsBothIdents() {
@@ -87,19 +87,19 @@ Item {
             const tip = item(page, "tipBox")
             // The report comes on the driver's thread; bindings follow queued.
             sim.reportTaskStatus(1)
-            tryCompare(page, "jobActive", true)
+            tryCompare(page, "jobActive", true, hangMs)
 
             mouseClick(item(page, "machineButton"))
-            tryCompare(tip, "opened", true)
+            tryCompare(tip, "opened", true, hangMs)
             compare(tip.text, "任务运行中，请先停止任务")
             verify(!item(page, "machineList").visible)
             tip.close()
-            tryCompare(tip, "visible", false)
+            tryCompare(tip, "visible", false, hangMs)
 
             page.chooseMachine("ZZ07X3Q1")
             compare(device.ident, before)
             tip.close()
-            tryCompare(tip, "visible", false)
+            tryCompare(tip, "visible", false, hangMs)
 
             // The update is not refused: the shut-down ends the job. No
             // updater here, so the program stays and says so.
@@ -110,11 +110,11 @@ Item {
             device.errorMessage = ""
 
             mouseClick(item(page, "settingButton"))
-            tryCompare(tip, "opened", true)
+            tryCompare(tip, "opened", true, hangMs)
             compare(tip.text, "任务运行中不可设置")
             verify(!item(page, "settingPage").visible)
             tip.close()
-            tryCompare(tip, "visible", false)
+            tryCompare(tip, "visible", false, hangMs)
         }
 
         function test_languageAndAbout() {
@@ -129,10 +129,10 @@ Item {
 
             item(page, "aboutButton").clicked()
             const about = item(page, "aboutPop")
-            tryCompare(about, "opened", true)
+            tryCompare(about, "opened", true, hangMs)
             verify(about.text.length > 0)
             about.close()
-            tryCompare(about, "visible", false)
+            tryCompare(about, "visible", false, hangMs)
         }
     }
 }

@@ -48,7 +48,7 @@ Item {
         function cleanup() {
             sim.setFault("none")
             sim.reportTaskStatus(2)
-            tryCompare(app, "taskStatus", 2)
+            tryCompare(app, "taskStatus", 2, hangMs)
             device.errorMessage = ""
             compare(sim.takeWarnings(), [])
         }
@@ -56,7 +56,7 @@ Item {
         function openPage() {
             const page = createTemporaryObject(pageComponent, root)
             verify(page)
-            waitForRendering(page)
+            waitForRendering(page, hangMs)
             return page
         }
 
@@ -75,7 +75,7 @@ Item {
             config.checkLight = 30
             config.checkBKLight = 255
             openPage()
-            tryVerify(() => sim.count(13) === 3, 2000)
+            tryVerify(() => sim.count(13) === 3, hangMs)
             compare(lightPayloads(1), ["CCMD;13,1,1,1,0,0;"])
             compare(lightPayloads(0), ["CCMD;13,1,0,120,0,0;"])
             // The strip takes the level the other way round.
@@ -155,14 +155,14 @@ Item {
             let page = openPage()
             mousePress(item(page, "downButton"))
             sim.reportTaskStatus(1)
-            tryCompare(item(page, "downButton"), "enabled", false)
+            tryCompare(item(page, "downButton"), "enabled", false, hangMs)
             compare(sim.payloads("CCMD;15,"), ["CCMD;15,0,1;", "CCMD;15,0,0;"])
             for (const name of ["upButton", "downButton", "leftButton", "rightButton",
                                 "btn_test", "scaleButton", "gotoOriginButton"])
                 verify(!item(page, name).enabled, name)
             mouseRelease(item(page, "downButton"))
             sim.reportTaskStatus(2)
-            tryCompare(item(page, "rightButton"), "enabled", true)
+            tryCompare(item(page, "rightButton"), "enabled", true, hangMs)
 
             sim.clear()
             mousePress(item(page, "rightButton"))
@@ -178,12 +178,12 @@ Item {
             mousePress(up)
             const box = item(page, "scaleConfirm")
             box.open()
-            tryCompare(box, "opened", true)
+            tryCompare(box, "opened", true, hangMs)
             compare(sim.payloads("CCMD;15,"), ["CCMD;15,0,-1;", "CCMD;15,0,0;"])
             mouseRelease(up)
             compare(sim.payloads("CCMD;15,").length, 2)
             box.close()
-            tryCompare(box, "visible", false)
+            tryCompare(box, "visible", false, hangMs)
         }
 
         function test_windUpHeldSetsAutoRoll() {
@@ -226,12 +226,12 @@ Item {
             item(page, "spb_scaley").value = 5000
             item(page, "scaleButton").clicked()
             const box = item(page, "scaleConfirm")
-            tryCompare(box, "opened", true)
+            tryCompare(box, "opened", true, hangMs)
             compare(sim.count(9), 0)
             box.clickedOk()
             compare(sim.payloads("CCMD;9,"), ["CCMD;9,1,1.0000,2.0000;"])
             box.close()
-            tryCompare(box, "visible", false)
+            tryCompare(box, "visible", false, hangMs)
         }
 
         function test_recogniseCapturesTheShownCamera() {

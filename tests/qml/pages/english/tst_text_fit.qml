@@ -124,7 +124,7 @@ TestCase {
     function pushed(name) {
         return tab => {
             tab.pushPage(name)
-            tryCompare(tab.stackView, "busy", false, 5000)
+            tryCompare(tab.stackView, "busy", false, hangMs)
             return tab.stackView.currentItem
         }
     }
@@ -133,7 +133,7 @@ TestCase {
         return page => {
             const p = findChild(page, name)
             p.open()
-            tryCompare(p, "opened", true, 2000)
+            tryCompare(p, "opened", true, hangMs)
         }
     }
 
@@ -147,7 +147,7 @@ TestCase {
             { tag: "settings dialog", page: deviceTab, show: popup("settingPage") },
             { tag: "start popup, trim", page: taskTab, trim: true, show: tab => popup("startPopup")(tab) },
             { tag: "start popup, collect", page: taskTab, trim: false, show: tab => popup("startPopup")(tab) },
-            { tag: "copies drop-down", page: taskTab, show: tab => { mouseClick(findChild(tab, "cutCopiesButton")); tryCompare(findChild(tab, "copiesPopup"), "opened", true, 2000) } },
+            { tag: "copies drop-down", page: taskTab, show: tab => { mouseClick(findChild(tab, "cutCopiesButton")); tryCompare(findChild(tab, "copiesPopup"), "opened", true, hangMs) } },
             { tag: "cut file", page: taskTab, show: pushed("cut_file") },
             { tag: "print file", page: taskTab, show: pushed("print_file") },
             { tag: "camera and machine", page: taskTab, show: pushed("video") },
@@ -179,7 +179,7 @@ TestCase {
         if (data.show)
             data.show(page)
         // Laid out by the next frame; a popup already open draws none.
-        waitForRendering(page, 500)
+        waitForRendering(page, hangMs)
         compare(faultsIn(testCase, faultsIn(testCase.Overlay.overlay, [])), [])
     }
 }

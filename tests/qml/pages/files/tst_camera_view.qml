@@ -134,7 +134,7 @@ TestCase {
         if (data.live) {
             verify(sim.showVideoFrame(video, 640, 480))
             // The frame's aspect ratio shows in the content rectangle.
-            tryVerify(() => video.contentRect.width < video.width - 1 || video.contentRect.height < video.height - 1, 2000)
+            tryVerify(() => video.contentRect.width < video.width - 1 || video.contentRect.height < video.height - 1, hangMs)
             compare(video.width, data.vw)
             compare(video.height, data.vh)
             compare(video.rotation, data.vrot)
@@ -238,14 +238,14 @@ TestCase {
         const box = item(pane, "cameraChooser")
         const list = item(pane, "cameraList")
         mousePress(box, 20, 10)
-        tryVerify(() => list.opened)
+        tryVerify(() => list.opened, hangMs)
         mouseRelease(box, 20, 10)
         const usb = findChild(list.contentItem, "cameraRow1")
         verify(usb)
         // The row acts on press: the list is gone before the release.
         mousePress(usb, 10, 10)
         mouseRelease(pane, 10, 200)
-        tryVerify(() => !list.visible)
+        tryVerify(() => !list.visible, hangMs)
         compare(config.checkCamera, "usb-1")
         compare(config.checkCameraRotation, 90)
         compare(item(pane, "videoOutput").rotation, -90)
@@ -277,7 +277,7 @@ TestCase {
         compare(swatch.height, 20)
         verify(Qt.colorEqual(swatch.color, Qt.rgba(1, 0, 0, 0.5)))
         mouseMove(swatch, 5, 5)
-        tryVerify(() => swatch.ToolTip.toolTip.visible, 2000)
+        tryVerify(() => swatch.ToolTip.toolTip.visible, hangMs)
         compare(swatch.ToolTip.text, qsTranslate("CameraView", "红色区域表示缺标"))
         mouseMove(pane, 300, 300)
     }

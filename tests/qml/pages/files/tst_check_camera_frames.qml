@@ -76,7 +76,7 @@ TestCase {
         verify(!item(pane, "videoOutput").visible)
         verify(!item(pane, "cameraChooser").visible)
 
-        tryVerify(() => app.framePath !== "" && frame.status === Image.Ready && frame.paintedWidth > 0, 10000)
+        tryVerify(() => app.framePath !== "" && frame.status === Image.Ready && frame.paintedWidth > 0, hangMs)
         const rotation = config.checkCameraRotation
         compare(frame.width, rotation === 0 ? pane.width - 150 : pane.height)
         const lost = item(pane, "lostLabelView")
@@ -84,8 +84,8 @@ TestCase {
         compare(lost.height, rotation === 0 ? frame.paintedWidth : frame.paintedHeight)
         // Each frame comes under a new address, and the rate follows.
         const first = String(frame.source)
-        tryVerify(() => String(frame.source) !== first, 5000)
-        tryVerify(() => app.fps > 0, 5000)
+        tryVerify(() => String(frame.source) !== first, hangMs)
+        tryVerify(() => app.fps > 0, hangMs)
         compare(item(pane, "fpsText").text, "fps: " + app.fps)
     }
 

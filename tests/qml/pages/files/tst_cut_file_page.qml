@@ -106,7 +106,7 @@ TestCase {
     // once the page stands, the native view lies exactly over its left pane.
     function test_viewOverItsPaneAfterThePush() {
         const page = stack.push(pageComponent)
-        tryVerify(() => !stack.busy, 5000)
+        tryVerify(() => !stack.busy, hangMs)
         const host = child(page, "cutGraphicsView")
         const pane = child(page, "leftPanel")
         const scene = pane.mapToItem(null, 0, 0)
@@ -116,7 +116,7 @@ TestCase {
         verify(view.visible)
         // Gone with the page from the stack, hidden with it.
         stack.pop()
-        tryVerify(() => !stack.busy, 5000)
+        tryVerify(() => !stack.busy, hangMs)
         verify(!view.visible)
     }
 
@@ -160,7 +160,7 @@ TestCase {
         accept(child(page, "cutFileDialog"), path)
         verify(row.visible)
         compare(child(page, "loadProgress").value, Math.max(0, app.cutLoadProgress))
-        tryVerify(() => !row.visible, 60000)
+        tryVerify(() => !row.visible, hangMs)
         compare(app.cutLoadProgress, -1)
         verify(progress.count >= 3)
         compare(child(page, "fileButton").text, path)

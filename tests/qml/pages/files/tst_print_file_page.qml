@@ -35,7 +35,7 @@ TestCase {
         spy.target = null
         if (app.taskStatus !== 2) {
             sim.reportTaskStatus(2)
-            tryCompare(app, "taskStatus", 2)
+            tryCompare(app, "taskStatus", 2, hangMs)
         }
         device.errorMessage = ""
         app.enabledDataSource = false
@@ -90,7 +90,7 @@ TestCase {
 
         const view = child(page, "printView")
         compare(String(view.source).toLowerCase(), app.printImgPath.toLowerCase())
-        tryCompare(view, "status", Image.Ready)
+        tryCompare(view, "status", Image.Ready, hangMs)
         compare(view.sourceSize.width, Math.trunc(view.width))
         // Turned a quarter: wider than tall, outlined exactly.
         verify(view.paintedWidth > view.paintedHeight)
@@ -193,7 +193,7 @@ TestCase {
         const printer = app.printerName
         const page = makePage()
         sim.reportTaskStatus(data.status)
-        tryCompare(app, "taskStatus", data.status)
+        tryCompare(app, "taskStatus", data.status, hangMs)
         sim.clear()
 
         switch (data.choice) {
@@ -226,7 +226,7 @@ TestCase {
         compare(app.printerName, printer)
         compare(sim.payloads("CCMD;"), [])
         sim.reportTaskStatus(2)
-        tryCompare(app, "taskStatus", 2)
+        tryCompare(app, "taskStatus", 2, hangMs)
         app.printerName = ""
     }
 
@@ -276,7 +276,7 @@ TestCase {
         compare(writes.count, rendered + 1)
         verify(app.printFile !== firstFile)
         compare(child(page, "btn_file").text, app.printFile)
-        tryCompare(child(page, "printView"), "status", Image.Ready)
+        tryCompare(child(page, "printView"), "status", Image.Ready, hangMs)
 
         app.dataIndex = 3
         compare(spin.value, 3)

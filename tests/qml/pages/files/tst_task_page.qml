@@ -127,7 +127,7 @@ TestCase {
         verify(!hint.visible)
         verify(preview.visible)
         compare(String(preview.source).toLowerCase(), app.printImgPath.toLowerCase())
-        tryCompare(preview, "status", Image.Ready)
+        tryCompare(preview, "status", Image.Ready, hangMs)
         // The preview is turned a quarter: 60 x 100 fitted into the pane.
         verify(preview.paintedWidth > 0)
         verify(preview.paintedHeight > preview.paintedWidth)
@@ -150,7 +150,7 @@ TestCase {
         const camRect = Qt.rect(cam.x, cam.y, cam.width, cam.height)
 
         config.enablePrint = false
-        waitForRendering(page)
+        waitForRendering(page, hangMs)
         verify(!print.visible)
         compare(machine.y, 0)
         fuzzyCompare(machine.height, page.height, 1)
@@ -159,7 +159,7 @@ TestCase {
 
         // With printing off the print pane neither asks for its page.
         config.enablePrint = true
-        waitForRendering(page)
+        waitForRendering(page, hangMs)
         verify(machine.y > half)
     }
 
@@ -174,7 +174,7 @@ TestCase {
         wait(50)
         verify(!dialog.visible)
         mousePress(view, 50, 50)
-        tryVerify(() => dialog.visible, 2000)
+        tryVerify(() => dialog.visible, hangMs)
         mouseRelease(view, 50, 50)
         dialog.close()
         compare(dialog.title, "Open a Cut file")
@@ -191,7 +191,7 @@ TestCase {
         const dialog = child(page, "pdfDialog")
         config.setProperty(TAVRA_Config.CPT_Version, 2)
         mousePress(pane, 50, 50)
-        tryVerify(() => dialog.visible, 2000)
+        tryVerify(() => dialog.visible, hangMs)
         mouseRelease(pane, 50, 50)
         dialog.close()
         compare(dialog.nameFilters.length, 1)

@@ -105,7 +105,7 @@ TestCase {
         const location = String(session.recorder.outputLocation)
         const still = findChild(bar, "captureButton")
         mousePress(still, 10, 10)
-        tryVerify(() => dialog.visible, 3000)
+        tryVerify(() => dialog.visible, hangMs)
         mouseRelease(still, 10, 10)
         compare(String(session.recorder.outputLocation), location)
         compare(bar.lastStamp, "")

@@ -55,11 +55,11 @@ TestCase {
         const tab = createTemporaryObject(tabComponent, testCase)
         verify(tab)
         tab.pushPage("cut_file")
-        tryCompare(tab.stackView, "busy", false, 5000)
+        tryCompare(tab.stackView, "busy", false, hangMs)
         const page = tab.stackView.currentItem
         const view = findChild(page, "cutGraphicsView").widget
         verify(view)
-        tryVerify(() => view.visible, 2000)
+        tryVerify(() => view.visible, hangMs)
 
         const dialog = data.dialog(tab, page)
         verify(dialog)
@@ -67,8 +67,8 @@ TestCase {
         // The accept button, which the framework's save dialog captions
         // "Open" too.
         let button = null
-        tryVerify(() => (button = buttonIn(testCase.Overlay.overlay, "Open")) !== null, 5000)
-        tryCompare(button, "opacity", 1, 2000)
+        tryVerify(() => (button = buttonIn(testCase.Overlay.overlay, "Open")) !== null, hangMs)
+        tryCompare(button, "opacity", 1, hangMs)
         const r = button.mapToItem(null, 0, 0, button.width, button.height)
         verify(r.x >= 0 && r.y >= 0 && r.x + r.width <= testCase.width && r.y + r.height <= testCase.height,
                "the button lies in the window")
@@ -76,7 +76,7 @@ TestCase {
         verify(!view.visible)
 
         dialog.reject()
-        tryCompare(dialog, "visible", false, 2000)
-        tryVerify(() => view.visible, 2000)
+        tryCompare(dialog, "visible", false, hangMs)
+        tryVerify(() => view.visible, hangMs)
     }
 }

@@ -14,7 +14,7 @@ TestCase {
         verify(sim.linked())
         sim.clear()
         device.wSpeed(12)
-        tryVerify(() => sim.payloads().length > 0, 2000)
+        tryVerify(() => sim.payloads().length > 0, hangMs)
     }
 
     function test_warningsAreCaught() {

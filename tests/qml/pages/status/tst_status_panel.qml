@@ -71,12 +71,12 @@ TestCase {
 
     function init() {
         testCase.Window.window.requestActivate()
-        tryVerify(() => testCase.Window.active, 2000)
+        tryVerify(() => testCase.Window.active, hangMs)
         config.enableScanAndTrim = false
         quietRollers()
         device.polling = true
-        tryCompare(device, "collectRoller", 70, 3000)
-        tryCompare(device, "deviceState", 0, 3000)
+        tryCompare(device, "collectRoller", 70, hangMs)
+        tryCompare(device, "deviceState", 0, hangMs)
         panel = createTemporaryObject(panelComponent, testCase)
         sim.clear()
     }
@@ -122,22 +122,22 @@ TestCase {
         verify(bar.x + bar.width <= panel.width - 10 + 0.5)
         config.enableRectify = data.rectify
         sim.setSensor(6, true)
-        tryVerify(() => red(s6.color), 3000)
+        tryVerify(() => red(s6.color), hangMs)
         verify(black(s7.color))
         sim.setSensor(7, true)
-        tryVerify(() => red(s7.color), 3000)
+        tryVerify(() => red(s7.color), hangMs)
         verify(red(s6.color))
         sim.setSensor(6, false)
-        tryVerify(() => black(s6.color), 3000)
+        tryVerify(() => black(s6.color), hangMs)
         verify(red(s7.color))
         // Neither sensor: both black, and with the guide on its error is on
         // the banner.
         sim.setSensor(7, false)
-        tryVerify(() => black(s6.color) && black(s7.color), 3000)
+        tryVerify(() => black(s6.color) && black(s7.color), hangMs)
         const banner = find(panel, "banner")
         if (data.rectify) {
-            tryCompare(banner, "visible", true, 3000)
-            tryVerify(() => find(panel, "text_dev_state").text.indexOf("纠偏错误") >= 0, 3000)
+            tryCompare(banner, "visible", true, hangMs)
+            tryVerify(() => find(panel, "text_dev_state").text.indexOf("纠偏错误") >= 0, hangMs)
         } else {
             verify(!banner.visible)
         }
@@ -157,8 +157,8 @@ TestCase {
 
         // Collect roller below its limit, film roller above its max.
         sim.setRollers(config.gyroscopeTrigger, 80, 104.25, 50)
-        tryCompare(banner, "visible", true, 3000)
-        tryVerify(() => text.text.indexOf("收纸容纸限位") >= 0 && text.text.indexOf("覆膜容纸过多") >= 0, 3000)
+        tryCompare(banner, "visible", true, hangMs)
+        tryVerify(() => text.text.indexOf("收纸容纸限位") >= 0 && text.text.indexOf("覆膜容纸过多") >= 0, hangMs)
         compare(text.text, device.deviceStateString())
         compare(find(panel, "collectRollerValue").text, "50.0 cm")
         compare(find(panel, "filmRollerValue").text, "104.3 cm")
@@ -168,7 +168,7 @@ TestCase {
 
         // Back in range: the banner goes.
         quietRollers()
-        tryCompare(banner, "visible", false, 3000)
+        tryCompare(banner, "visible", false, hangMs)
         compare(find(panel, "collectRollerValue").text, "70.0 cm")
     }
 
@@ -177,8 +177,8 @@ TestCase {
         // Gyroscope beyond its limit: bit 0x1, whose words depend on the
         // scan-and-trim setting.
         sim.setRollers(config.gyroscopeLimit + 5, 80, 85, 70)
-        tryVerify(() => (device.deviceState & 0x1) !== 0, 3000)
-        tryVerify(() => text.text.indexOf("排废限位") >= 0, 3000)
+        tryVerify(() => (device.deviceState & 0x1) !== 0, hangMs)
+        tryVerify(() => text.text.indexOf("排废限位") >= 0, hangMs)
         const bits = device.deviceState
         config.enableScanAndTrim = true
         compare(device.deviceState, bits)
@@ -190,13 +190,13 @@ TestCase {
         const banner = find(panel, "banner")
         const text = find(panel, "text_dev_state")
         sim.reportAxisLimit(0, 1200)
-        tryVerify(() => (device.deviceState & 0x100) !== 0, 3000)
-        tryCompare(banner, "visible", true)
-        tryVerify(() => text.text.indexOf("X轴限位 23,0,1200") === 0, 3000)
+        tryVerify(() => (device.deviceState & 0x100) !== 0, hangMs)
+        tryCompare(banner, "visible", true, hangMs)
+        tryVerify(() => text.text.indexOf("X轴限位 23,0,1200") === 0, hangMs)
         // The other axis: the same bits, new words.
         const bits = device.deviceState
         sim.reportAxisLimit(1, 7)
-        tryVerify(() => text.text.indexOf("Y轴限位 23,1,7") === 0, 3000)
+        tryVerify(() => text.text.indexOf("Y轴限位 23,1,7") === 0, hangMs)
         compare(device.deviceState, bits)
         compare(text.text, device.deviceStateString())
     }
@@ -208,14 +208,14 @@ TestCase {
         verify(gyroLabel.x > printX)
         config.enablePrintRoller = false
         verify(!printLabel.visible && !find(panel, "printRollerValue").visible)
-        tryCompare(gyroLabel, "x", printX)
+        tryCompare(gyroLabel, "x", printX, hangMs)
         config.enableGyroscope = false
         verify(!gyroLabel.visible && !find(panel, "gyroscopeValue").visible)
         // A negative reading keeps its sign, zero keeps one decimal.
         config.enableGyroscope = true
         sim.setRollers(-0.04, 0, 85, 70)
-        tryCompare(find(panel, "gyroscopeValue"), "text", "-0.0 °", 3000)
-        tryCompare(find(panel, "printRollerValue"), "text", "0.0 cm", 3000)
+        tryCompare(find(panel, "gyroscopeValue"), "text", "-0.0 °", hangMs)
+        tryCompare(find(panel, "printRollerValue"), "text", "0.0 cm", hangMs)
     }
 
     function test_diagramOfTheVersionOnly() {
@@ -251,11 +251,11 @@ TestCase {
         compare(left.y, right.y)
         // At the limit: B; at the max: B + 80; beyond: beyond.
         quietRollers(60)
-        tryVerify(() => Math.abs(collect.y - collect.coef * 100) < 0.01, 3000)
+        tryVerify(() => Math.abs(collect.y - collect.coef * 100) < 0.01, hangMs)
         quietRollers(100)
-        tryVerify(() => Math.abs(collect.y - collect.coef * 180) < 0.01, 3000)
+        tryVerify(() => Math.abs(collect.y - collect.coef * 180) < 0.01, hangMs)
         quietRollers(110)
-        tryVerify(() => Math.abs(collect.y - collect.coef * 200) < 0.01, 3000)
+        tryVerify(() => Math.abs(collect.y - collect.coef * 200) < 0.01, hangMs)
         // A changed limit moves the slider without a new reading.
         config.collectRollerLimit = 90
         verify(Math.abs(collect.y - collect.coef * (100 + 80 * 20 / 10)) < 0.01)
@@ -264,11 +264,11 @@ TestCase {
         verify(isFinite(collect.y))
         compare(collect.y, collect.coef * 180)
         quietRollers(70)
-        tryVerify(() => Math.abs(collect.y - collect.coef * 100) < 0.01, 3000)
+        tryVerify(() => Math.abs(collect.y - collect.coef * 100) < 0.01, hangMs)
         // The print sliders follow the reading with the print roller off too.
         config.enablePrintRoller = false
         sim.setRollers(config.gyroscopeTrigger, 100, 85, 70)
-        tryVerify(() => Math.abs(left.y - left.coef * 180) < 0.01, 3000)
+        tryVerify(() => Math.abs(left.y - left.coef * 180) < 0.01, hangMs)
     }
 
     function test_diagramScalesWithThePanel() {
@@ -280,7 +280,7 @@ TestCase {
         const relH = feed.height / img.paintedHeight
         panel.width = 500
         panel.height = 420
-        tryVerify(() => Math.abs(v2.coef - img.paintedWidth / 842) < 1e-9)
+        tryVerify(() => Math.abs(v2.coef - img.paintedWidth / 842) < 1e-9, hangMs)
         verify(Math.abs(feed.x / img.paintedWidth - relX) < 1e-6)
         verify(Math.abs(feed.height / img.paintedHeight - relH) < 1e-6)
         compare(feed.sourceSize.height, Math.round(feed.height))
@@ -296,12 +296,12 @@ TestCase {
         compare(rewind.rotation, 0)
         // The collect roller full: the collect worker winds, the wheel turns.
         quietRollers(95)
-        tryCompare(device, "collectMotorRunning", true, 5000)
-        tryVerify(() => rewind.rotation > 0 && rewind.rotation < 360, 3000)
+        tryCompare(device, "collectMotorRunning", true, hangMs)
+        tryVerify(() => rewind.rotation > 0 && rewind.rotation < 360, hangMs)
         compare(feed.rotation, 0)
         // Wound down below the trigger: the motor stops, the wheel stays put.
         quietRollers(70)
-        tryCompare(device, "collectMotorRunning", false, 5000)
+        tryCompare(device, "collectMotorRunning", false, hangMs)
         const angle = rewind.rotation
         wait(150)
         compare(rewind.rotation, angle)
@@ -314,7 +314,7 @@ TestCase {
         // The film flag by hand: no film speed command may set it meanwhile.
         device.polling = false
         device.filmMotorRunning = true
-        tryVerify(() => film.rotation > 0 && film.rotation < 340, 3000)
+        tryVerify(() => film.rotation > 0 && film.rotation < 340, hangMs)
         device.filmMotorRunning = false
         const stopped = film.rotation
         device.filmMotorRunning = true
@@ -333,14 +333,14 @@ TestCase {
         compare(config.autoRoll, true)
         verify(glyph.color.r === 1 && glyph.color.g === 0)
         // The collect roller between limit and trigger: winding to the limit.
-        tryVerify(() => sim.payloads("CCMD;20,1,3,0,30,").length > 0, 3000)
-        tryCompare(device, "collectMotorRunning", true, 5000)
+        tryVerify(() => sim.payloads("CCMD;20,1,3,0,30,").length > 0, hangMs)
+        tryCompare(device, "collectMotorRunning", true, hangMs)
         // Released outside: the hold ends all the same.
         mouseMove(testCase, 400, 400)
         mouseRelease(testCase, 400, 400)
         compare(config.autoRoll, false)
-        tryVerify(() => sim.payloads("CCMD;20,1,3,0,0,0").length > 0, 3000)
-        tryCompare(device, "collectMotorRunning", false, 5000)
+        tryVerify(() => sim.payloads("CCMD;20,1,3,0,0,0").length > 0, hangMs)
+        tryCompare(device, "collectMotorRunning", false, hangMs)
     }
 
     function test_holdToWindEndsWithoutARelease() {
@@ -365,13 +365,13 @@ TestCase {
         mousePress(area, 18, 18)
         compare(config.autoRoll, true)
         const other = otherWindow.createObject(null)
-        tryVerify(() => other.visible, 2000)
+        tryVerify(() => other.visible, hangMs)
         other.requestActivate()
-        tryVerify(() => !testCase.Window.active, 2000)
+        tryVerify(() => !testCase.Window.active, hangMs)
         compare(config.autoRoll, false)
         other.destroy()
         testCase.Window.window.requestActivate()
-        tryVerify(() => testCase.Window.active, 2000)
+        tryVerify(() => testCase.Window.active, hangMs)
         mouseRelease(testCase, 400, 400)
 
         // The page goes away while held.
@@ -379,7 +379,7 @@ TestCase {
         compare(config.autoRoll, true)
         panel.destroy()
         panel = null
-        tryCompare(config, "autoRoll", false)
+        tryCompare(config, "autoRoll", false, hangMs)
         mouseRelease(testCase, 400, 400)
     }
 
@@ -390,7 +390,7 @@ TestCase {
         compare(config.autoRoll, true)
         for (let dy = 5; dy <= 80; dy += 5)
             mouseMove(area, 18, 18 + dy)
-        tryCompare(flick, "dragging", true)
+        tryCompare(flick, "dragging", true, hangMs)
         compare(config.autoRoll, false)
         mouseRelease(area, 18, 98)
         compare(config.autoRoll, false)

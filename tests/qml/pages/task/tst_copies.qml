@@ -34,7 +34,7 @@ TestCase {
 
     function init() {
         testCase.Window.window.requestActivate()
-        tryVerify(() => testCase.Window.active, 2000)
+        tryVerify(() => testCase.Window.active, hangMs)
     }
 
     function cleanup() {
@@ -69,7 +69,7 @@ TestCase {
     function openDropDown(button) {
         mouseClick(button)
         const popup = popupOf(button)
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         return popup
     }
 
@@ -81,7 +81,7 @@ TestCase {
         mousePress(row, row.width / 2, row.height / 2)
         // The press acts, not the click.
         compare(button.text, text)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         mouseRelease(testCase, at.x, at.y)
     }
 
@@ -111,7 +111,7 @@ TestCase {
         compare(button.text, "200")
         // A second click on the button closes the drop-down.
         mouseClick(button)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         compare(button.text, "200")
     }
 
@@ -126,11 +126,11 @@ TestCase {
         pressPreset(button, data.text)
         const popup = openDropDown(button)
         keyClick(Qt.Key_Escape)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         compare(button.text, data.text)
         openDropDown(button)
         mouseClick(testCase, 900, 600)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         compare(button.text, data.text)
     }
 
@@ -170,7 +170,7 @@ TestCase {
     function test_tabWritesThePresets(data) {
         config.enablePrint = true
         const tab = createTemporaryObject(tabComponent, testCase)
-        waitForRendering(tab)
+        waitForRendering(tab, hangMs)
         const buttons = copiesButtons(tab)
         compare(buttons.cut.text, "100")
         compare(app.cutTaskCopies, 100)
@@ -183,7 +183,7 @@ TestCase {
 
     function test_spinBoxReachesTheTab() {
         const tab = createTemporaryObject(tabComponent, testCase)
-        waitForRendering(tab)
+        waitForRendering(tab, hangMs)
         const cut = copiesButtons(tab).cut
         openDropDown(cut)
         keyClick(Qt.Key_Up)
@@ -195,20 +195,20 @@ TestCase {
     function test_printPartHidden() {
         config.enablePrint = true
         const tab = createTemporaryObject(tabComponent, testCase)
-        waitForRendering(tab)
+        waitForRendering(tab, hangMs)
         const row = findIn(tab, "copiesRow")
         const wide = row.width
         config.enablePrint = false
         verify(!findIn(tab, "printCopiesLabel").visible)
         verify(!findIn(tab, "printCopiesDone").visible)
         verify(!copiesButtons(tab).print.visible)
-        tryVerify(() => row.width < wide)
+        tryVerify(() => row.width < wide, hangMs)
         compare(Math.round(row.x + row.width / 2), Math.round(tab.width / 2))
         // The whole row at the narrowest window stays clear of the play button.
         config.enablePrint = true
         tab.width = 1080
         const play = findIn(tab, "playButton")
-        tryVerify(() => row.x + row.width <= play.x - 10)
+        tryVerify(() => row.x + row.width <= play.x - 10, hangMs)
         verify(row.x >= 40)
         compare(app.printTaskCopies, saved.print)
     }

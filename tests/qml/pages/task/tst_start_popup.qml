@@ -48,7 +48,7 @@ TestCase {
         const popup = createTemporaryObject(popupComponent, testCase)
         verify(popup)
         popup.open()
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         return popup
     }
 
@@ -113,8 +113,8 @@ TestCase {
         compare(sim.payloads("CCMD;2,0,4;").length, 1)
         compare(config.rectifyReset, true)
         press(button(popup, "trimResetButton"))
-        tryCompare(config, "trimReset", true)
-        tryVerify(() => sim.payloads("CCMD;2,3,1;").length === 1, 2000)
+        tryCompare(config, "trimReset", true, hangMs)
+        tryVerify(() => sim.payloads("CCMD;2,3,1;").length === 1, hangMs)
         compare(visibleButtons(popup), ["recountButton", "startButton"])
         compare(device.errorMessage, "")
         verify(popup.opened)
@@ -128,7 +128,7 @@ TestCase {
         config.trimReset = false
         const popup = openPopup()
         sim.dropConnections()
-        tryVerify(() => !sim.linked(), 5000)
+        tryVerify(() => !sim.linked(), hangMs)
         press(button(popup, "rectifyResetButton"))
         compare(config.rectifyReset, false)
         compare(device.errorMessage, qsTr("纠偏电机复位失败，请检查设备后重试"))
@@ -165,7 +165,7 @@ TestCase {
         const b = button(popup, "startButton")
         const at = b.mapToItem(testCase, 5, 5)
         mousePress(b, 5, 5)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         mouseRelease(testCase, at.x, at.y)
         compare(app.taskStatus, 2)
         verify(device.errorMessage.indexOf(qsTranslate("SpoolsmithApp", "任务份数不能为0 \n")) >= 0,
@@ -181,7 +181,7 @@ TestCase {
         verify(popup.opened)
         verify(popup.visible)
         keyClick(Qt.Key_Escape)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         compare(config.rectifyReset, false)
         compare(device.errorMessage, "")
     }
@@ -191,7 +191,7 @@ TestCase {
         const close = find(popup.contentItem, "closeButton")
         const at = close.mapToItem(testCase, 5, 5)
         mousePress(close, 5, 5)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         mouseRelease(testCase, at.x, at.y)
         compare(app.taskStatus, 2)
     }

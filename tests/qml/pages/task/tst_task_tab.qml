@@ -47,7 +47,7 @@ TestCase {
 
     function init() {
         testCase.Window.window.requestActivate()
-        tryVerify(() => testCase.Window.active, 2000)
+        tryVerify(() => testCase.Window.active, hangMs)
     }
 
     function cleanup() {
@@ -76,7 +76,7 @@ TestCase {
         device.errorMessage = ""
         const tab = createTemporaryObject(tabComponent, testCase)
         verify(tab)
-        waitForRendering(tab)
+        waitForRendering(tab, hangMs)
         return tab
     }
 
@@ -109,10 +109,10 @@ TestCase {
     function test_playWhileStoppedOpensTheStartPopup() {
         const tab = makeTab()
         mouseClick(findIn(tab, "playButton"))
-        tryCompare(tab.startPopup, "opened", true)
+        tryCompare(tab.startPopup, "opened", true, hangMs)
         compare(app.taskStatus, 2)
         keyClick(Qt.Key_Escape)
-        tryCompare(tab.startPopup, "visible", false)
+        tryCompare(tab.startPopup, "visible", false, hangMs)
     }
 
     // Running: the pause is asked first, then one picture of the shown camera.
@@ -134,7 +134,7 @@ TestCase {
         compare(check.asked, data.check)
         compare(tab.camera.captureID, data.show + 1)
         // The pause itself ends on a thread of its own.
-        tryCompare(app, "taskStatus", 0)
+        tryCompare(app, "taskStatus", 0, hangMs)
         device.errorMessage = ""
     }
 
@@ -148,21 +148,21 @@ TestCase {
         overview.submit("nothing", 0)
         compare(stack.depth, 1)
         overview.submit("print_file", 0)
-        tryCompare(stack, "busy", false)
+        tryCompare(stack, "busy", false, hangMs)
         compare(stack.depth, 2)
         verify(back.visible)
         const first = stack.currentItem
         mouseClick(back)
-        tryCompare(stack, "busy", false)
+        tryCompare(stack, "busy", false, hangMs)
         compare(stack.depth, 1)
         compare(stack.currentItem, overview)
         verify(!back.visible)
         // Every visit makes a new page.
         overview.submit("print_file", 0)
-        tryCompare(stack, "busy", false)
+        tryCompare(stack, "busy", false, hangMs)
         verify(stack.currentItem !== first)
         mouseClick(back)
-        tryCompare(stack, "busy", false)
+        tryCompare(stack, "busy", false, hangMs)
     }
 
     function test_pagesByName_data() {
@@ -174,11 +174,11 @@ TestCase {
         const tab = makeTab()
         verify(String(tab.stackView.currentItem).startsWith("TaskPage"), String(tab.stackView.currentItem))
         tab.stackView.currentItem.submit(data.tag, undefined)
-        tryCompare(tab.stackView, "busy", false)
+        tryCompare(tab.stackView, "busy", false, hangMs)
         compare(tab.stackView.depth, 2)
         verify(String(tab.stackView.currentItem).startsWith(data.type), String(tab.stackView.currentItem))
         mouseClick(findIn(tab, "backButton"))
-        tryCompare(tab.stackView, "busy", false)
+        tryCompare(tab.stackView, "busy", false, hangMs)
         compare(tab.stackView.depth, 1)
     }
 
@@ -188,27 +188,27 @@ TestCase {
         device.errorMessage = ""
         compare(popup.visible, false)
         device.errorMessage = "纸张不足"
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         compare(popup.text, "纸张不足")
         // A second text while open shows in the same popup.
         device.errorMessage = "请稍后重试 \n"
         compare(popup.text, "请稍后重试 \n")
         verify(popup.visible)
         mousePress(findIn(popup.contentItem, "closeButton"), 5, 5)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         compare(device.errorMessage, "")
         // The same text again opens it again; Escape clears it too.
         device.errorMessage = "请稍后重试 \n"
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         keyClick(Qt.Key_Escape)
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
         compare(device.errorMessage, "")
         device.errorMessage = "请稍后重试 \n"
-        tryCompare(popup, "opened", true)
+        tryCompare(popup, "opened", true, hangMs)
         device.errorMessage = ""
         verify(popup.visible)
         popup.close()
-        tryCompare(popup, "visible", false)
+        tryCompare(popup, "visible", false, hangMs)
     }
 
     // Popups and drop-downs over a native view hide it while they are open.
@@ -216,26 +216,26 @@ TestCase {
         const tab = makeTab()
         const stack = tab.stackView
         const page = stack.push(nativePage)
-        tryCompare(stack, "busy", false)
+        tryCompare(stack, "busy", false, hangMs)
         page.shown = []
         tab.startPopup.open()
-        tryCompare(tab.startPopup, "opened", true)
+        tryCompare(tab.startPopup, "opened", true, hangMs)
         compare(page.shown, [false])
         device.errorMessage = "纸张不足"
-        tryCompare(tab.errorPopup, "opened", true)
+        tryCompare(tab.errorPopup, "opened", true, hangMs)
         tab.startPopup.close()
-        tryCompare(tab.startPopup, "visible", false)
+        tryCompare(tab.startPopup, "visible", false, hangMs)
         // The error popup is still open: the view stays hidden.
         compare(page.shown[page.shown.length - 1], false)
         tab.errorPopup.close()
-        tryCompare(tab.errorPopup, "visible", false)
+        tryCompare(tab.errorPopup, "visible", false, hangMs)
         compare(page.shown[page.shown.length - 1], true)
         page.shown = []
         mouseClick(findIn(tab, "cutCopiesButton"))
-        tryVerify(() => page.shown.length === 1)
+        tryVerify(() => page.shown.length === 1, hangMs)
         compare(page.shown, [false])
         keyClick(Qt.Key_Escape)
-        tryVerify(() => page.shown.length === 2)
+        tryVerify(() => page.shown.length === 2, hangMs)
         compare(page.shown, [false, true])
     }
 
@@ -243,18 +243,18 @@ TestCase {
         const tab = makeTab()
         const dialog = tab.fileDialog
         mouseDoubleClickSequence(findIn(tab, "cutCopiesLabel"))
-        tryCompare(dialog, "visible", true)
+        tryCompare(dialog, "visible", true, hangMs)
         compare(dialog.title, qsTr("选择切割文件"))
         compare(dialog.nameFilters, [qsTr("切割文件 (*.plt *.tva)")])
         dialog.reject()
-        tryCompare(dialog, "visible", false)
+        tryCompare(dialog, "visible", false, hangMs)
         config.enablePrint = true
         mouseDoubleClickSequence(findIn(tab, "printCopiesLabel"))
-        tryCompare(dialog, "visible", true)
+        tryCompare(dialog, "visible", true, hangMs)
         compare(dialog.title, qsTr("选择打印文件"))
         compare(dialog.nameFilters, [qsTr("打印文件 (*.pdf)")])
         dialog.reject()
-        tryCompare(dialog, "visible", false)
+        tryCompare(dialog, "visible", false, hangMs)
     }
 
     // A cut file chosen while a job exists (paused too) is refused on
@@ -271,11 +271,11 @@ TestCase {
         tab.fileDialog.cut_file = true
         tab.fileDialog.selectedFile = "file://" + path
         tab.fileDialog.accepted()
-        tryCompare(tab.errorPopup, "opened", true)
+        tryCompare(tab.errorPopup, "opened", true, hangMs)
         compare(tab.errorPopup.text, "任务运行中，请先停止任务")
         compare(app.cutFile, before)
         tab.errorPopup.close()
-        tryCompare(tab.errorPopup, "visible", false)
+        tryCompare(tab.errorPopup, "visible", false, hangMs)
     }
 
     function test_dialogPath() {
@@ -298,7 +298,7 @@ TestCase {
     function blankPicture() {
         let picture = null
         blank.grabToImage(function(result) { picture = result.image })
-        tryVerify(() => picture !== null, 2000)
+        tryVerify(() => picture !== null, hangMs)
         return picture
     }
 
@@ -307,11 +307,11 @@ TestCase {
         const tab = makeTab()
         const glyph = glyphOf(findIn(tab, "playButton"))
         sim.reportTaskStatus(1)
-        tryCompare(glyph, "text", "\uf04c")
+        tryCompare(glyph, "text", "\uf04c", hangMs)
         sim.reportTaskStatus(0)
-        tryCompare(glyph, "text", "\uf144")
+        tryCompare(glyph, "text", "\uf144", hangMs)
         sim.reportTaskStatus(2)
-        tryCompare(glyph, "text", "\uf04b")
+        tryCompare(glyph, "text", "\uf04b", hangMs)
     }
 
     // A job started, paused, resumed and stopped from the buttons against
@@ -332,23 +332,23 @@ TestCase {
         const glyph = glyphOf(play)
 
         mouseClick(play)
-        tryCompare(tab.startPopup, "opened", true)
+        tryCompare(tab.startPopup, "opened", true, hangMs)
         const start = findIn(tab.startPopup.contentItem, "startButton")
         const at = start.mapToItem(testCase, 5, 5)
         mousePress(start, 5, 5)
         mouseRelease(testCase, at.x, at.y)
-        tryCompare(app, "taskStatus", 1)
-        tryCompare(glyph, "text", "\uf04c")
+        tryCompare(app, "taskStatus", 1, hangMs)
+        tryCompare(glyph, "text", "\uf04c", hangMs)
 
         // The job asks the mark camera; its own picture wakes it, and it asks
         // again with a new token.
-        tryVerify(() => mark.asked >= 1, 5000)
+        tryVerify(() => mark.asked >= 1, hangMs)
         const first = tab.camera.captureID
         compare(first % 10, 1)
         mark.imageCaptured(mark.asked, picture)
         compare(marks.count, 1)
         compare(marks.signalArguments[0][0], first)
-        tryVerify(() => mark.asked >= 2, 5000)
+        tryVerify(() => mark.asked >= 2, hangMs)
         verify(tab.camera.captureID !== first)
         compare(tab.camera.captureID % 10, 1)
 
@@ -356,29 +356,29 @@ TestCase {
         // the shown (check) camera is asked for one picture.
         sim.clear()
         mouseClick(play)
-        tryCompare(app, "taskStatus", 0)
-        tryCompare(glyph, "text", "\uf144")
+        tryCompare(app, "taskStatus", 0, hangMs)
+        tryCompare(glyph, "text", "\uf144", hangMs)
         verify(sim.payloads("CCMD;3;").length >= 1)
         compare(check.asked, 1)
         check.imageCaptured(1, picture)
 
         sim.clear()
         mouseClick(play)
-        tryCompare(app, "taskStatus", 1)
-        tryCompare(glyph, "text", "\uf04c")
+        tryCompare(app, "taskStatus", 1, hangMs)
+        tryCompare(glyph, "text", "\uf04c", hangMs)
         verify(sim.payloads("CCMD;3;").length >= 1)
 
         sim.clear()
         mouseClick(findIn(tab, "stopButton"))
-        tryVerify(() => sim.payloads("CCMD;12,2;").length === 1, 5000)
-        tryCompare(app, "taskStatus", 2)
-        tryCompare(glyph, "text", "\uf04b")
+        tryVerify(() => sim.payloads("CCMD;12,2;").length === 1, hangMs)
+        tryCompare(app, "taskStatus", 2, hangMs)
+        tryCompare(glyph, "text", "\uf04b", hangMs)
         // The job ends at its next step; its waits are answered meanwhile.
         tryVerify(() => {
             if (tab.camera.markPending)
                 mark.imageCaptured(tab.camera.markPending.requestId, picture)
             return sim.jobIdle()
-        }, 15000)
+        }, hangMs)
         device.errorMessage = ""
     }
 }
