@@ -195,7 +195,8 @@ private slots:
     // requests wait for nothing.
     void shutdownCancelsThePictureWaits()
     {
-        f.config->setProperty(Config::CPT_Wait_Capture, 9900);
+        constexpr int waitMs = 9900;
+        f.config->setProperty(Config::CPT_Wait_Capture, waitMs);
         CaptureBroker broker({[this] { return f.config.get(); }, [this] { return f.device.get(); }},
                              {[](const QImage &) {}, [](const QImage &) { return true; },
                               [](qint64, std::chrono::steady_clock::time_point) { return QImage(); }});
@@ -212,7 +213,7 @@ private slots:
         broker.cancelWaits();
         broker.joinLabelChecks();
         QVERIFY(!job.get());
-        QVERIFY2(clock.elapsed() < kHangMs, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < waitMs, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(broker.labelCheckThreadCount(), 0);
         QVERIFY(!broker.doCapture(2));
         QCOMPARE(asked(), 2);

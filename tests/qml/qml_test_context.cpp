@@ -28,7 +28,7 @@ void prepareQmlEngine(QQmlEngine *engine, SpoolsmithApp *app, Config *config, TR
     engine->rootContext()->setContextProperty(QStringLiteral("app"), app);
     engine->rootContext()->setContextProperty(QStringLiteral("config"), config);
     engine->rootContext()->setContextProperty(QStringLiteral("device"), device);
-    // The bound of every tryCompare, tryVerify and waitForRendering of the test cases.
+    // The bound of every tryCompare and tryVerify of the test cases.
     engine->rootContext()->setContextProperty(QStringLiteral("hangMs"), kHangMs);
 }
 

@@ -220,9 +220,8 @@ private slots:
 
     void slowOrAbsentServerShowsNothingAndReturnsInBound()
     {
-        // Answered seconds past any wait the dialog may make, however loaded
-        // the machine.
-        setJson(server, "/machine/software/version", answer("9.9"), 20000);
+        // Answered past any wait the dialog may make, and past the hang bound.
+        setJson(server, "/machine/software/version", answer("9.9"), kLongHangMs);
         UpgradesSoftWidget dialog;
         dialog.setHost(server.address().toString());
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("UpgradesSoftWidget::upgradePost"));

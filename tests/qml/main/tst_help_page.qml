@@ -56,7 +56,7 @@ TestCase {
         const win = createTemporaryObject(helpComponent, testCase)
         verify(win)
         tryCompare(win, "visible", true, hangMs)
-        waitForRendering(win.contentItem, hangMs)
+        waitForRendering(win.contentItem)
         return win.page
     }
 

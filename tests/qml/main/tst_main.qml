@@ -35,7 +35,7 @@ TestCase {
         const win = createTemporaryObject(mainComponent, testCase)
         verify(win)
         tryCompare(win, "visible", true, hangMs)
-        waitForRendering(win.contentItem, hangMs)
+        waitForRendering(win.contentItem)
         // The tabs not in sight and the keyboard are built after the first frame.
         // Found is not enough: an asynchronous loader shows its item before
         // every binding of it is set.

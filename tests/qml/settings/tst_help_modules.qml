@@ -36,7 +36,7 @@ TestCase {
     function test_modulesOfTheVersion() {
         const win = createTemporaryObject(helpComponent, testCase)
         verify(win)
-        waitForRendering(win.contentItem, hangMs)
+        waitForRendering(win.contentItem)
         const chooser = findByName(win.page, "moduleChooser")
         const names = config.getModuleName()
         compare(chooser.count, config.version === 1 ? 4 : 3)

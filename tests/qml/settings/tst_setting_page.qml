@@ -82,7 +82,7 @@ TestCase {
         if (y >= flick.contentY && y + item.height <= flick.contentY + flick.height)
             return
         flick.contentY = Math.max(0, Math.min(y - 10, flick.contentHeight - flick.height))
-        waitForRendering(dialog().contentItem, hangMs)
+        waitForRendering(dialog().contentItem)
     }
 
     function press(item) {
@@ -157,7 +157,7 @@ TestCase {
         win = mainComponent.createObject(testCase)
         verify(win)
         tryCompare(win, "visible", true, hangMs)
-        waitForRendering(win.contentItem, hangMs)
+        waitForRendering(win.contentItem)
         // The tabs not in sight and the keyboard are built after the first frame.
         // An asynchronous loader shows its item before every binding is set.
         const loaded = name => {
@@ -519,7 +519,7 @@ TestCase {
         verify(panel)
         const scroll = inDialog("scrollView")
         scroll.contentItem.contentY = 0
-        waitForRendering(d.contentItem, hangMs)
+        waitForRendering(d.contentItem)
         // The lowest number field in sight in the first section.
         const fields = editors(sections()[0]).filter(e => e.objectName === "spinEditor" && e.visible)
         let lowest = null

@@ -42,7 +42,7 @@ TestCase {
         const spin = createTemporaryObject(spinComponent, testCase, props)
         verify(spin)
         spin.contentItem.forceActiveFocus()
-        waitForRendering(spin, hangMs)
+        waitForRendering(spin)
         return spin
     }
 

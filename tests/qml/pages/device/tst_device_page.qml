@@ -59,7 +59,7 @@ Item {
         function openPage() {
             const page = createTemporaryObject(pageComponent, root)
             verify(page)
-            waitForRendering(page, hangMs)
+            waitForRendering(page)
             return page
         }
 

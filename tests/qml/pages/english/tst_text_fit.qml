@@ -179,7 +179,7 @@ TestCase {
         if (data.show)
             data.show(page)
         // Laid out by the next frame; a popup already open draws none.
-        waitForRendering(page, hangMs)
+        waitForRendering(page, 500)
         compare(faultsIn(testCase, faultsIn(testCase.Overlay.overlay, [])), [])
     }
 }

@@ -150,7 +150,7 @@ TestCase {
         const camRect = Qt.rect(cam.x, cam.y, cam.width, cam.height)
 
         config.enablePrint = false
-        waitForRendering(page, hangMs)
+        waitForRendering(page)
         verify(!print.visible)
         compare(machine.y, 0)
         fuzzyCompare(machine.height, page.height, 1)
@@ -159,7 +159,7 @@ TestCase {
 
         // With printing off the print pane neither asks for its page.
         config.enablePrint = true
-        waitForRendering(page, hangMs)
+        waitForRendering(page)
         verify(machine.y > half)
     }
 

@@ -170,7 +170,7 @@ TestCase {
     function test_tabWritesThePresets(data) {
         config.enablePrint = true
         const tab = createTemporaryObject(tabComponent, testCase)
-        waitForRendering(tab, hangMs)
+        waitForRendering(tab)
         const buttons = copiesButtons(tab)
         compare(buttons.cut.text, "100")
         compare(app.cutTaskCopies, 100)
@@ -183,7 +183,7 @@ TestCase {
 
     function test_spinBoxReachesTheTab() {
         const tab = createTemporaryObject(tabComponent, testCase)
-        waitForRendering(tab, hangMs)
+        waitForRendering(tab)
         const cut = copiesButtons(tab).cut
         openDropDown(cut)
         keyClick(Qt.Key_Up)
@@ -195,7 +195,7 @@ TestCase {
     function test_printPartHidden() {
         config.enablePrint = true
         const tab = createTemporaryObject(tabComponent, testCase)
-        waitForRendering(tab, hangMs)
+        waitForRendering(tab)
         const row = findIn(tab, "copiesRow")
         const wide = row.width
         config.enablePrint = false

@@ -76,7 +76,7 @@ TestCase {
         device.errorMessage = ""
         const tab = createTemporaryObject(tabComponent, testCase)
         verify(tab)
-        waitForRendering(tab, hangMs)
+        waitForRendering(tab)
         return tab
     }
 
