@@ -19,6 +19,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// A channel wait the case ends early, told apart from one that runs out.
+constexpr std::chrono::milliseconds kPastHang(kLongHangMs);
+
 // The stand-in process and its log of jobs and answers.
 class Component
 {
@@ -294,7 +297,7 @@ private slots:
     // before its bound, and a new component gets the next job.
     void componentCrashesWhileJobWaits()
     {
-        CdrChannel channel(hooks(), {5s, 60s, 500ms});
+        CdrChannel channel(hooks(), {5s, kPastHang, 500ms});
         Component first(nextLog());
         QVERIFY(first.start({"--never-answer"}));
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("ended before taking the job"));
@@ -327,7 +330,7 @@ private slots:
         QVERIFY(!bounded.handOver(3));
         QCOMPARE(component.lines("job ").size(), 1);
 
-        CdrChannel channel(hooks(), {5s, 60s, 500ms});
+        CdrChannel channel(hooks(), {5s, kPastHang, 500ms});
         m_status = 1;
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("ended by the job's stop while waiting for LPC_SRO"));
         BackgroundHandOver handOver(channel, 3, true);
@@ -341,7 +344,7 @@ private slots:
     // The pause between batches ends with the job's stop too.
     void pauseEndsWhenTheJobStops()
     {
-        CdrChannel channel(hooks(), {5s, 10s, 60s});
+        CdrChannel channel(hooks(), {5s, 10s, kPastHang});
         m_status = 1;
         Background pause([&channel] {
             channel.pauseAfterHandOver(true);
@@ -457,13 +460,13 @@ private slots:
         int error = 0;
         auto held = named::NamedMutex::open("LPC_Mutex", error);
         QVERIFY(held);
-        QCOMPARE(held->lock(1s, {}), named::NamedMutex::LockResult::Acquired);
+        QCOMPARE(held->lock(std::chrono::milliseconds(kHangMs), {}), named::NamedMutex::LockResult::Acquired);
 
         CdrChannel bounded(hooks(), {300ms, 10s, 500ms});
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("LPC_Mutex not free within"));
         QVERIFY(!BackgroundHandOver(bounded, 3).result());
 
-        CdrChannel channel(hooks(), {60s, 10s, 500ms});
+        CdrChannel channel(hooks(), {kPastHang, 10s, 500ms});
         m_status = 1;
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("while waiting for LPC_Mutex"));
         BackgroundHandOver handOver(channel, 3, true);

@@ -1,6 +1,7 @@
 // The owner of short-lived threads: every thread it started is joined,
 // finished ones on the next start, the rest by joinAll, a slow one too.
 #include "app/threads/thread_group.h"
+#include "tests/support/hang_bound.h"
 
 #include <QScopeGuard>
 #include <QTest>
@@ -92,7 +93,7 @@ private slots:
             g_boundReported = nullptr;
         });
         std::thread opener([&gate, &reported] {
-            reported.pass(std::chrono::seconds(10));
+            reported.pass(std::chrono::milliseconds(kHangMs));
             gate.release();
         });
         // The bound runs out first; the bodies are still waited for.

@@ -116,13 +116,13 @@ private slots:
                      int e = 0;
                      auto other = named::NamedMutex::open("Dropped", e);
                      // Ends holding it, its view still mapped.
-                     _exit(other && other->lock(1s, {}) == named::NamedMutex::LockResult::Acquired ? 0 : 1);
+                     _exit(other && other->lock(std::chrono::milliseconds(kHangMs), {}) == named::NamedMutex::LockResult::Acquired ? 0 : 1);
                      return 1;
                  }),
                  0);
-        QCOMPARE(mutex->lock(1s, {}), named::NamedMutex::LockResult::Abandoned);
+        QCOMPARE(mutex->lock(std::chrono::milliseconds(kHangMs), {}), named::NamedMutex::LockResult::Abandoned);
         mutex->unlock();
-        QCOMPARE(mutex->lock(1s, {}), named::NamedMutex::LockResult::Acquired);
+        QCOMPARE(mutex->lock(std::chrono::milliseconds(kHangMs), {}), named::NamedMutex::LockResult::Acquired);
         mutex->unlock();
     }
 
