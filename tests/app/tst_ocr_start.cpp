@@ -56,7 +56,8 @@ private slots:
         OcrEngine engine;
         engine.startLoading();
         engine.startLoading(); // once only
-        const QList<PageCodeLine> lines = engine.read(codePicture(QStringLiteral("3a7c91e0")), std::chrono::milliseconds(kHangMs));
+        const QList<PageCodeLine> lines =
+            engine.read(codePicture(QStringLiteral("3a7c91e0")), std::chrono::milliseconds(kHangMs));
         QVERIFY(!lines.isEmpty());
         QVERIFY2(lines.first().text.contains(QStringLiteral("3a7c91e0"), Qt::CaseInsensitive),
                  qPrintable(lines.first().text));

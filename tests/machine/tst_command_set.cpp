@@ -310,7 +310,7 @@ private slots:
         QVERIFY(f.device->wDevicePoint(QPointF(10.5, -3.5)));
         const QByteArray hpgl = "IN;PA;SP2;PU11,-4;PG;PG;";
         QTRY_COMPARE_WITH_TIMEOUT(f.sim->receivedPayloads(),
-                     (QList<QByteArray>{"CCMD;21;", "CCMD;22,24,24;", "PPLT;" + hpgl}), kHangMs);
+                                  (QList<QByteArray>{"CCMD;21;", "CCMD;22,24,24;", "PPLT;" + hpgl}), kHangMs);
         QTRY_COMPARE_WITH_TIMEOUT(f.sim->state().plotsCut, 1, kHangMs);
     }
 

@@ -434,9 +434,11 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(f.device->ip(), QString(), kHangMs);
         }
         QTRY_COMPARE_WITH_TIMEOUT(f.sim->activeConnections(), 0, kHangMs);
-        QTRY_VERIFY2_WITH_TIMEOUT(entries("/proc/self/fd") <= fds, qPrintable(QString("fds %1 -> %2").arg(fds).arg(entries("/proc/self/fd"))), kHangMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(entries("/proc/self/fd") <= fds,
+                                  qPrintable(QString("fds %1 -> %2").arg(fds).arg(entries("/proc/self/fd"))), kHangMs);
         QTRY_VERIFY2_WITH_TIMEOUT(entries("/proc/self/task") <= threads,
-                     qPrintable(QString("threads %1 -> %2").arg(threads).arg(entries("/proc/self/task"))), kHangMs);
+                                  qPrintable(QString("threads %1 -> %2").arg(threads).arg(entries("/proc/self/task"))),
+                                  kHangMs);
         QCOMPARE(f.sim->acceptedConnections(), 51);
     }
 
