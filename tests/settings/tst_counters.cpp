@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -305,6 +306,55 @@ private slots:
         c->addCounts(copy);
         QCOMPARE(row(day.toString(Qt::ISODate)).mid(1), (QVariantList{1.5, 0.0, 7, 0, 0}));
         QCOMPARE(iniValue("Today/Copies").toInt(), 7);
+    }
+
+    // An unread day through what ends the spell: "count" (0.25 cut, 0.5 print,
+    // 4 of 4 marks), "set" (todayCopies 100), "hide"/"back" (a column more in
+    // the day rows, so a row found cannot be read), "row N" (May N's row holds
+    // 5 copies), "day N" (midnight), "reread" (the settings), "restart".
+    void anUnreadDayCountsOnceInItsOwnRow_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QList<int>>("end"); // today's copies, of this many counts; May 4, 5, 6's rows' copies
+        QTest::newRow("a second midnight, then a restart") << "count count row5 hide day5 back day6 restart"
+                                                          << QList<int>{0, 0, 2, 5, 0};
+        QTest::newRow("the same with a copy on the unread day")
+            << "count count row5 hide day5 count back day6 restart" << QList<int>{0, 0, 2, 6, 0};
+        QTest::newRow("a normal exit") << "row5 hide day5 count count back restart" << QList<int>{7, 7, 0, 7, -1};
+        QTest::newRow("the settings read again") << "count count row5 hide day5 restart reread back count"
+                                                 << QList<int>{6, 6, 2, 6, -1};
+        QTest::newRow("a counter set by hand") << "row5 hide day5 set back count" << QList<int>{101, 6, 0, 101, -1};
+    }
+    void anUnreadDayCountsOnceInItsOwnRow()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QList<int>, end);
+        qInstallMessageHandler(recordLog);
+        const auto restore = qScopeGuard([] { qInstallMessageHandler(nullptr); });
+        QDateTime now(QDate(2026, 5, 4), QTime(12, 0));
+        auto c = start([&now] { return now; });
+        for (const QString &step : steps.split(' ')) {
+            const QDate day(2026, 5, step.right(1).toInt());
+            step == "count" ? c->addCounts({QDate(), 0.25, 0.5, 1, 4, 4})
+            : step == "set" ? c->setTodayCopies(100)
+            : step == "reread" ? c->initParams(false)
+            : step == "restart" ? (c.reset(), void(c = start([&now] { return now; })))
+            : step.startsWith("day") ? (now = QDateTime(day, QTime(0, 0, 1)), c->setToday(day))
+            : step.startsWith("row") ? void(c->db().updateWorkData({day, 1.25, 2.5, 5, 20, 20}))
+            : void(c->db().exec(step == "hide" ? "ALTER TABLE t_work_data ADD COLUMN hidden"
+                                               : "ALTER TABLE t_work_data DROP COLUMN hidden"));
+            QCOMPARE(c->today(), now.date()); // today is never shown as another day
+        }
+        c.reset();
+        const QVariantList day{0.25 * end[1], 0.5 * end[1], end[0], 4 * end[1], 4 * end[1]};
+        QVariantList ini{iniValue("Today/Today").toDate()}; // the day and its counts as the file holds them
+        for (const char *key : {"Cut", "Print", "Copies", "ScanMark", "ScanMarkOk"})
+            ini << iniValue(QString("Today/") + key).toDouble();
+        QCOMPARE(ini, QVariantList{now.date()} + day);
+        QCOMPARE(row(now.date().toString(Qt::ISODate)).mid(1), day);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(row(QDate(2026, 5, 4 + i).toString(Qt::ISODate)).value(3, -1).toInt(), end[2 + i]);
+        QVERIFY2(g_log.filter("never read").isEmpty(), qPrintable(g_log.join('\n')));
     }
 
     void killedRightAfterACountedCopyKeepsItOnce_data()
