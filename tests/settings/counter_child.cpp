@@ -8,6 +8,7 @@
 //            after n - 1 copies reached the settings file, the process dies
 //            as copy n is committed to the statistics store
 #include "settings/config.h"
+#include "tests/support/hang_bound.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -28,7 +29,7 @@ constexpr rlim_t kFileLimit = 256 * 1024;
 // Waits until the settings file holds every counted copy (its marker is gone).
 bool waitForFile(const QString &dir)
 {
-    const QDeadlineTimer deadline(20000);
+    const QDeadlineTimer deadline(kHangMs);
     while (QFile::exists(dir + QStringLiteral("/config.ini.counting"))) {
         if (deadline.hasExpired())
             return false;

@@ -1,4 +1,5 @@
 #include "settings/config.h"
+#include "tests/support/hang_bound.h"
 #include "settings/param_table.h"
 #include "settings/scene_settings_port.h"
 #include "tests/support/recording_prompt.h"
@@ -695,7 +696,7 @@ private slots:
                 QVERIFY(exitCodes.isEmpty());
                 bool answered = false;
                 QMetaObject::invokeMethod(this, [&answered] { answered = true; }, Qt::QueuedConnection);
-                QTRY_VERIFY(answered);
+                QTRY_VERIFY_WITH_TIMEOUT(answered, kHangMs);
                 QVERIFY(QDir(configIni).removeRecursively());
             } else if (configPresent) {
                 QVERIFY(prompt.shown.isEmpty());
@@ -805,7 +806,7 @@ private slots:
             for (auto &th : threads)
                 th->start();
             for (auto &th : threads) // bounded: a deadlock fails instead of hanging
-                QVERIFY(th->wait(QDeadlineTimer(60000)));
+                QVERIFY(th->wait(QDeadlineTimer(kHangMs)));
             QCOMPARE(badReads.load(), 0);
             for (int id = 0; id < 12; ++id)
                 QCOMPARE(c.getProperty(cpt(id)).toDouble(), double((id / 3) * 1000 + kRounds - 1));

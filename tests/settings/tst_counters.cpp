@@ -1,4 +1,5 @@
 #include "settings/config.h"
+#include "tests/support/hang_bound.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -80,19 +81,19 @@ class TestCounters : public QObject
         } else {
             child.start(wrapper.first(), wrapper.mid(1) + QStringList{COUNTER_CHILD} + args);
         }
-        QVERIFY(child.waitForStarted());
+        QVERIFY(child.waitForStarted(kHangMs));
         if (killAfter > 0) {
             const QByteArray wanted = "counted " + QByteArray::number(killAfter) + "\n";
             QByteArray out;
             while (!out.contains(wanted)) {
-                QVERIFY2(child.waitForReadyRead(20000), out.constData());
+                QVERIFY2(child.waitForReadyRead(kHangMs), out.constData());
                 out += child.readAllStandardOutput();
             }
             child.kill();
-            QVERIFY(child.waitForFinished(10000));
+            QVERIFY(child.waitForFinished(kHangMs));
             QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         } else {
-            QVERIFY(child.waitForFinished(60000));
+            QVERIFY(child.waitForFinished(kHangMs));
             QCOMPARE(child.exitStatus(), QProcess::NormalExit);
             QCOMPARE(child.exitCode(), 0);
         }
@@ -227,8 +228,8 @@ private slots:
         WorkDataRecord copy;
         copy.copies = 2;
         c->addCounts(copy);
-        QTRY_COMPARE_WITH_TIMEOUT(iniValue("Total/Copies").toUInt(), 2u, 10000);
-        QTRY_VERIFY(!QFile::exists(ini() + ".counting"));
+        QTRY_COMPARE_WITH_TIMEOUT(iniValue("Total/Copies").toUInt(), 2u, kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(ini() + ".counting"), kHangMs);
     }
 
     // A line left running over midnight: one copy before, two after. The day
@@ -256,7 +257,7 @@ private slots:
 
         now = QDateTime(day2, QTime(0, 0, 1));
         if (waitForMidnight) {
-            QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, kHangMs);
             QCOMPARE(c->todayCopies(), 0);
             QCOMPARE(c->todayCut(), 0.0);
             QCOMPARE(row(day2.toString(Qt::ISODate)).mid(1), (QVariantList{0.0, 0.0, 0, 0, 0}));
@@ -299,7 +300,7 @@ private slots:
         QVERIFY(c->db().exec("ALTER TABLE t_work_data RENAME TO away"));
         now = QDateTime(day, QTime(0, 0, 1));
         if (atMidnight)
-            QTRY_COMPARE_WITH_TIMEOUT(c->today(), day, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(c->today(), day, kHangMs);
         copy = {QDate(), 0, 0, 1};
         c->addCounts(copy);
         QVERIFY(c->db().exec("ALTER TABLE away RENAME TO t_work_data"));
@@ -414,7 +415,7 @@ private slots:
         }
         QProcess child;
         child.start(COUNTER_CHILD, QStringList{dir(), "adds"} + run);
-        QVERIFY(child.waitForFinished(60000));
+        QVERIFY(child.waitForFinished(kHangMs));
         const bool dies = run.contains("die-at");
         QCOMPARE(child.exitStatus(), dies ? QProcess::CrashExit : QProcess::NormalExit);
         QVERIFY2(dies || child.exitCode() == 0, child.readAllStandardError().constData());

@@ -1,4 +1,5 @@
 #include "settings/db_config.h"
+#include "tests/support/hang_bound.h"
 
 #include <QDir>
 #include <QFile>
@@ -291,7 +292,7 @@ private slots:
         work(4);
         plain.join();
         for (auto &t : qthreads)
-            QVERIFY(t->wait(30000));
+            QVERIFY(t->wait(kHangMs));
         QCOMPARE(failures.load(), 0);
         QCOMPARE(names.size(), 5);
         QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), 5);
@@ -302,7 +303,7 @@ private slots:
             const QStringList all = QSqlDatabase::connectionNames();
             return all.size() - int(all.filter(QStringLiteral("wal-checkpoint-")).size());
         };
-        QTRY_COMPARE(writers(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(writers(), 1, kHangMs);
         QList<QVariantList> rows;
         QVERIFY(db.select("SELECT SUM(_copies) FROM t_work_data", rows));
         QCOMPARE(rows[0][0].toInt(), 5 * 50);

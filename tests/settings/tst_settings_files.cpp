@@ -1,5 +1,6 @@
 // Replacing a settings file survives the process being killed at any moment.
 #include "settings/settings_files.h"
+#include "tests/support/hang_bound.h"
 
 #include <QFile>
 #include <QProcess>
@@ -36,12 +37,12 @@ private slots:
         for (int round = 0; round < 15; ++round) {
             QProcess child;
             child.start(REPLACE_CHILD, {dir.filePath("a.ini"), dir.filePath("b.ini"), target});
-            QVERIFY(child.waitForStarted());
-            QVERIFY(child.waitForReadyRead(10000));
+            QVERIFY(child.waitForStarted(kHangMs));
+            QVERIFY(child.waitForReadyRead(kHangMs));
             // Somewhere inside a later copy.
             QTest::qWait(int(QRandomGenerator::global()->bounded(1, 12)));
             child.kill();
-            QVERIFY(child.waitForFinished(10000));
+            QVERIFY(child.waitForFinished(kHangMs));
             QCOMPARE(child.exitStatus(), QProcess::CrashExit);
             const QByteArray left = read(target);
             QVERIFY2(left == a || left == b, qPrintable(QString("round %1: %2 bytes, starts %3")
