@@ -109,8 +109,12 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
 Config::~Config()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    if (m_dayRowUnread)
-        logDayRowNeverRead("Config::~Config");
+    // The last moment an unread day's counts can reach its row.
+    if (m_dayRowUnread) {
+        settleUnreadDay("Config::~Config");
+        if (!m_dayRowUnread)
+            writeDayKeys();
+    }
     syncSettings();
 }
 

@@ -468,6 +468,16 @@ private:
     // every count). Returns what changed for emitDayMoved: a bit per day
     // counter and one for the day itself.
     int moveDay(const QDate &date);
+    // The unread day's row read again, with what the day counted meanwhile
+    // added to it (a counter set meanwhile stands as set); false when it
+    // still cannot be read.
+    bool readUnreadDayRow(WorkDataRecord &merged) const;
+    // Under the lock, at a day move or the end: the unread day's counts go
+    // into its row if it reads now, into the log if not.
+    void settleUnreadDay(const char *where);
+    // All the day keys and "Today/Today", so the file never names one day
+    // with another day's counts.
+    void writeDayKeys();
     // The day's counts that never reached its unread row, kept in the log.
     void logDayRowNeverRead(const char *where) const;
     void emitDayMoved(int changed);
@@ -543,6 +553,8 @@ private:
     // The day's row could not be read: it is never written, and m_dayRecord
     // holds only what was counted since, added to the row once it is read.
     bool m_dayRowUnread = false;
+    // A bit per day counter set by hand while its row was unread.
+    int m_daySetWhileUnread = 0;
     WorkDataRecord m_totalRecord;
     QDate m_today;
 };

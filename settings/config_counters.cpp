@@ -117,6 +117,10 @@ void Config::updateCounterValues(bool save)
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     bool dayFromStore = false;
     for (bool total : {true, false}) {
+        // An unread day keeps what it counted since the start: the file still
+        // names the day before it, and its row is the one to write it into.
+        if (!total && m_dayRowUnread)
+            continue;
         WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
         // After a run that ended before its file caught up, the store's row
         // (read at construction) holds the last copy counted.
@@ -150,9 +154,12 @@ void Config::updateCounterValues(bool save)
         }
     }
     if (save) {
-        m_settings->setValue(kTodayKey, m_today.toString(Qt::ISODate));
+        if (!m_dayRowUnread)
+            m_settings->setValue(kTodayKey, m_today.toString(Qt::ISODate));
         return;
     }
+    if (m_dayRowUnread)
+        return;
     // The day's counts from the store's row for a day belong to that day,
     // whatever day a file that could not be written still names.
     // Without the key the day is the one the store had a row for, if any.
@@ -188,6 +195,10 @@ void Config::setCounter(bool total, int field, const QVariant &value)
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
         const QVariant v = typed(field, value);
+        // Set by hand while the day's row is unread: it stands as set once the
+        // row reads, instead of being added to it.
+        if (!total && m_dayRowUnread)
+            m_daySetWhileUnread |= 1 << field;
         WorkDataRecord next = record;
         setFieldValue(next, field, v);
         if (sameField(record, next, field))
@@ -273,37 +284,30 @@ void Config::setToday(const QDate &date)
 // (a day the clock returns to keeps what it counted). The row is written at
 // once, and the file is synced: this happens once a day. A row that cannot be
 // read is never written over: the day counts from zero in memory, and what it
-// counted is added to the row at the first count that reads it.
+// counted is added to the row at the first moment it reads (a count, the next
+// day's move, the end).
 int Config::moveDay(const QDate &date)
 {
     const bool sameDay = date == m_today && date == m_dayRecord.date;
     if (sameDay && !m_dayRowUnread)
         return 0;
-    WorkDataRecord pending;
-    if (sameDay)
-        pending = m_dayRecord;
-    else if (m_dayRowUnread)
-        logDayRowNeverRead("Config::moveDay");
     WorkDataRecord next;
-    const DbConfig::RowRead read = m_db->readWorkData(date, next);
-    if (read == DbConfig::RowRead::Failed) {
-        if (!sameDay)
+    DbConfig::RowRead read = DbConfig::RowRead::Found;
+    if (sameDay) {
+        if (!readUnreadDayRow(next))
+            return 0;
+    } else {
+        if (m_dayRowUnread)
+            settleUnreadDay("Config::moveDay");
+        read = m_db->readWorkData(date, next);
+        if (read != DbConfig::RowRead::Found)
+            next = WorkDataRecord{};
+        if (read == DbConfig::RowRead::Failed)
             qCritical() << "Config::moveDay" << "the row of" << date << "could not be read: it is not written;"
                         << "the day counts from 0 until it can be read";
-        next = pending;
-    } else {
-        if (read == DbConfig::RowRead::Missing)
-            next = WorkDataRecord{};
-        next.cutLen += pending.cutLen;
-        next.printLen += pending.printLen;
-        next.copies += pending.copies;
-        next.scanMark += pending.scanMark;
-        next.scanMarkOk += pending.scanMarkOk;
-        if (sameDay)
-            qInfo() << "Config::moveDay" << "the row of" << date << "read again: the" << pending.copies
-                    << "copies counted meanwhile added to it";
     }
     m_dayRowUnread = read == DbConfig::RowRead::Failed;
+    m_daySetWhileUnread = 0;
     next.date = date;
     int changed = date != m_today ? kDayMoved : 0;
     for (int field = 0; field < FieldCount; ++field)
@@ -318,18 +322,68 @@ int Config::moveDay(const QDate &date)
     if (m_settings)
         m_counterSync->mark();
     m_db->updateWorkData(m_dayRecord);
-    if (m_settings) {
-        for (int field = 0; field < FieldCount; ++field)
-            if (changed & (1 << field) || sameDay)
-                m_settings->setValue(counterKey(false, field), fieldValue(m_dayRecord, field));
-        m_settings->setValue(kTodayKey, date.toString(Qt::ISODate));
-        syncSettings();
-    }
+    writeDayKeys();
     return changed;
+}
+
+bool Config::readUnreadDayRow(WorkDataRecord &merged) const
+{
+    WorkDataRecord row;
+    const DbConfig::RowRead read = m_db->readWorkData(m_dayRecord.date, row);
+    if (read == DbConfig::RowRead::Failed)
+        return false;
+    if (read == DbConfig::RowRead::Missing)
+        row = WorkDataRecord{};
+    for (int field = 0; field < FieldCount; ++field) {
+        const QVariant counted = fieldValue(m_dayRecord, field);
+        if (m_daySetWhileUnread & (1 << field))
+            setFieldValue(row, field, counted);
+        else if (field <= Print)
+            setFieldValue(row, field, fieldValue(row, field).toDouble() + counted.toDouble());
+        else
+            setFieldValue(row, field, fieldValue(row, field).toUInt() + counted.toUInt());
+    }
+    row.date = m_dayRecord.date;
+    merged = row;
+    qInfo() << "Config::moveDay" << "the row of" << row.date << "read again: the" << m_dayRecord.copies
+            << "copies counted meanwhile added to it";
+    return true;
+}
+
+void Config::settleUnreadDay(const char *where)
+{
+    WorkDataRecord merged;
+    bool written = readUnreadDayRow(merged);
+    if (written) {
+        if (m_settings)
+            m_counterSync->mark();
+        written = m_db->updateWorkData(merged);
+    }
+    if (!written) {
+        logDayRowNeverRead(where);
+        return;
+    }
+    m_dayRowUnread = false;
+    m_daySetWhileUnread = 0;
+    m_dayRecord = merged;
+}
+
+void Config::writeDayKeys()
+{
+    if (!m_settings)
+        return;
+    for (int field = 0; field < FieldCount; ++field)
+        m_settings->setValue(counterKey(false, field), fieldValue(m_dayRecord, field));
+    m_settings->setValue(kTodayKey, m_today.toString(Qt::ISODate));
+    syncSettings();
 }
 
 void Config::logDayRowNeverRead(const char *where) const
 {
+    // Nothing counted and nothing set: nothing is lost.
+    const WorkDataRecord nothing{m_dayRecord.date};
+    if (m_dayRecord == nothing && !m_daySetWhileUnread)
+        return;
     qCritical() << where << "the row of" << m_dayRecord.date << "was never read; counted that day and not in its row:"
                 << "copies" << m_dayRecord.copies << "cut" << m_dayRecord.cutLen << "print" << m_dayRecord.printLen
                 << "scan marks" << m_dayRecord.scanMark << m_dayRecord.scanMarkOk;

@@ -1,4 +1,5 @@
 #include "settings/config.h"
+#include "tests/support/hang_bound.h"
 #include "settings/param_table.h"
 #include "settings/scene_settings_port.h"
 #include "tests/support/hang_bound.h"

@@ -1,8 +1,10 @@
 #include "settings/config.h"
+#include "tests/support/hang_bound.h"
 
 #include <QFile>
 #include <QLoggingCategory>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -79,19 +81,19 @@ class TestCounters : public QObject
         } else {
             child.start(wrapper.first(), wrapper.mid(1) + QStringList{COUNTER_CHILD} + args);
         }
-        QVERIFY(child.waitForStarted());
+        QVERIFY(child.waitForStarted(kHangMs));
         if (killAfter > 0) {
             const QByteArray wanted = "counted " + QByteArray::number(killAfter) + "\n";
             QByteArray out;
             while (!out.contains(wanted)) {
-                QVERIFY2(child.waitForReadyRead(20000), out.constData());
+                QVERIFY2(child.waitForReadyRead(kHangMs), out.constData());
                 out += child.readAllStandardOutput();
             }
             child.kill();
-            QVERIFY(child.waitForFinished(10000));
+            QVERIFY(child.waitForFinished(kHangMs));
             QCOMPARE(child.exitStatus(), QProcess::CrashExit);
         } else {
-            QVERIFY(child.waitForFinished(60000));
+            QVERIFY(child.waitForFinished(kHangMs));
             QCOMPARE(child.exitStatus(), QProcess::NormalExit);
             QCOMPARE(child.exitCode(), 0);
         }
@@ -226,8 +228,8 @@ private slots:
         WorkDataRecord copy;
         copy.copies = 2;
         c->addCounts(copy);
-        QTRY_COMPARE_WITH_TIMEOUT(iniValue("Total/Copies").toUInt(), 2u, 10000);
-        QTRY_VERIFY(!QFile::exists(ini() + ".counting"));
+        QTRY_COMPARE_WITH_TIMEOUT(iniValue("Total/Copies").toUInt(), 2u, kHangMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(ini() + ".counting"), kHangMs);
     }
 
     // A line left running over midnight: one copy before, two after. The day
@@ -255,7 +257,7 @@ private slots:
 
         now = QDateTime(day2, QTime(0, 0, 1));
         if (waitForMidnight) {
-            QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(shown.size(), 2, kHangMs);
             QCOMPARE(c->todayCopies(), 0);
             QCOMPARE(c->todayCut(), 0.0);
             QCOMPARE(row(day2.toString(Qt::ISODate)).mid(1), (QVariantList{0.0, 0.0, 0, 0, 0}));
@@ -298,13 +300,62 @@ private slots:
         QVERIFY(c->db().exec("ALTER TABLE t_work_data RENAME TO away"));
         now = QDateTime(day, QTime(0, 0, 1));
         if (atMidnight)
-            QTRY_COMPARE_WITH_TIMEOUT(c->today(), day, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(c->today(), day, kHangMs);
         copy = {QDate(), 0, 0, 1};
         c->addCounts(copy);
         QVERIFY(c->db().exec("ALTER TABLE away RENAME TO t_work_data"));
         c->addCounts(copy);
         QCOMPARE(row(day.toString(Qt::ISODate)).mid(1), (QVariantList{1.5, 0.0, 7, 0, 0}));
         QCOMPARE(iniValue("Today/Copies").toInt(), 7);
+    }
+
+    // An unread day through what ends the spell: "count" (0.25 cut, 0.5 print,
+    // 4 of 4 marks), "set" (todayCopies 100), "hide"/"back" (a column more in
+    // the day rows, so a row found cannot be read), "row N" (May N's row holds
+    // 5 copies), "day N" (midnight), "reread" (the settings), "restart".
+    void anUnreadDayCountsOnceInItsOwnRow_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QList<int>>("end"); // today's copies, of this many counts; May 4, 5, 6's rows' copies
+        QTest::newRow("a second midnight, then a restart") << "count count row5 hide day5 back day6 restart"
+                                                          << QList<int>{0, 0, 2, 5, 0};
+        QTest::newRow("the same with a copy on the unread day")
+            << "count count row5 hide day5 count back day6 restart" << QList<int>{0, 0, 2, 6, 0};
+        QTest::newRow("a normal exit") << "row5 hide day5 count count back restart" << QList<int>{7, 7, 0, 7, -1};
+        QTest::newRow("the settings read again") << "count count row5 hide day5 restart reread back count"
+                                                 << QList<int>{6, 6, 2, 6, -1};
+        QTest::newRow("a counter set by hand") << "row5 hide day5 set back count" << QList<int>{101, 6, 0, 101, -1};
+    }
+    void anUnreadDayCountsOnceInItsOwnRow()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QList<int>, end);
+        qInstallMessageHandler(recordLog);
+        const auto restore = qScopeGuard([] { qInstallMessageHandler(nullptr); });
+        QDateTime now(QDate(2026, 5, 4), QTime(12, 0));
+        auto c = start([&now] { return now; });
+        for (const QString &step : steps.split(' ')) {
+            const QDate day(2026, 5, step.right(1).toInt());
+            step == "count" ? c->addCounts({QDate(), 0.25, 0.5, 1, 4, 4})
+            : step == "set" ? c->setTodayCopies(100)
+            : step == "reread" ? c->initParams(false)
+            : step == "restart" ? (c.reset(), void(c = start([&now] { return now; })))
+            : step.startsWith("day") ? (now = QDateTime(day, QTime(0, 0, 1)), c->setToday(day))
+            : step.startsWith("row") ? void(c->db().updateWorkData({day, 1.25, 2.5, 5, 20, 20}))
+            : void(c->db().exec(step == "hide" ? "ALTER TABLE t_work_data ADD COLUMN hidden"
+                                               : "ALTER TABLE t_work_data DROP COLUMN hidden"));
+            QCOMPARE(c->today(), now.date()); // today is never shown as another day
+        }
+        c.reset();
+        const QVariantList day{0.25 * end[1], 0.5 * end[1], end[0], 4 * end[1], 4 * end[1]};
+        QVariantList ini{iniValue("Today/Today").toDate()}; // the day and its counts as the file holds them
+        for (const char *key : {"Cut", "Print", "Copies", "ScanMark", "ScanMarkOk"})
+            ini << iniValue(QString("Today/") + key).toDouble();
+        QCOMPARE(ini, QVariantList{now.date()} + day);
+        QCOMPARE(row(now.date().toString(Qt::ISODate)).mid(1), day);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(row(QDate(2026, 5, 4 + i).toString(Qt::ISODate)).value(3, -1).toInt(), end[2 + i]);
+        QVERIFY2(g_log.filter("never read").isEmpty(), qPrintable(g_log.join('\n')));
     }
 
     void killedRightAfterACountedCopyKeepsItOnce_data()
@@ -364,7 +415,7 @@ private slots:
         }
         QProcess child;
         child.start(COUNTER_CHILD, QStringList{dir(), "adds"} + run);
-        QVERIFY(child.waitForFinished(60000));
+        QVERIFY(child.waitForFinished(kHangMs));
         const bool dies = run.contains("die-at");
         QCOMPARE(child.exitStatus(), dies ? QProcess::CrashExit : QProcess::NormalExit);
         QVERIFY2(dies || child.exitCode() == 0, child.readAllStandardError().constData());
