@@ -2,7 +2,6 @@
 #include "tests/support/hang_bound.h"
 #include "settings/param_table.h"
 #include "settings/scene_settings_port.h"
-#include "tests/support/hang_bound.h"
 #include "tests/support/recording_prompt.h"
 
 #include <QDir>
