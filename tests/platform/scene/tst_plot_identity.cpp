@@ -114,8 +114,12 @@ private slots:
                 sp->setToolUpAngle(rng.bounded(90.0));
             }
             const double span = QList<double>{10.0, 500.0, 1e6}.at(rng.bounded(3));
+            // Curves a million units across flatten into megabytes of plot
+            // data, nine tenths of the time at 50 items a round; a few such
+            // items a round still hold every kind of outline and turn.
+            const int count = span > 1e5 ? 8 : 50;
             QList<GPathItem *> items;
-            for (int i = 0; i < 50; ++i) {
+            for (int i = 0; i < count; ++i) {
                 auto *item = new GPathItem(randomPath(rng, span), 1 + rng.bounded(4));
                 if (rng.bounded(3) == 0) {
                     QTransform turn;
