@@ -2,7 +2,8 @@
 # Runs the whole test suite against a built tree; starts the services the
 # tests talk to on loopback and stops them afterwards.
 set -euo pipefail
-BUILD=$1
+# Absolute: the script changes into it, and the fuzz build goes beside it.
+BUILD=$(cd "$1" && pwd)
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}

@@ -46,7 +46,7 @@ class TestCameraFrames : public QObject
 private slots:
     void init()
     {
-        m_config = std::make_unique<Config>(m_dir.path());
+        m_config = std::make_unique<Config>(m_dir.path(), m_dir.filePath(QStringLiteral("config.db")));
         Config::setInstance(m_config.get());
         m_config->setIndustrialCameraLister([] { return HKCamera::instance()->serialNumbers(); });
     }

@@ -61,7 +61,7 @@ private slots:
         QFile ini(m_dir->filePath("config.ini"));
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.close();
-        m_config = std::make_unique<Config>(m_dir->path());
+        m_config = std::make_unique<Config>(m_dir->path(), m_dir->filePath("config.db"));
         Config::setInstance(m_config.get());
         m_device = std::make_unique<TRV610Plus>();
         TRV610Plus::setInstance(m_device.get());

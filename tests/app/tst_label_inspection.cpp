@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTextCodec>
@@ -442,6 +443,9 @@ private slots:
         QCOMPARE(QImage(path).size(), QSize(1600, 1200));
         QFile::remove(path);
         QFile::remove(templ);
+        // Nor the folders: nothing of the case stays beside the test program.
+        QDir().rmdir(day);
+        QDir().rmdir(QFileInfo(day).path());
     }
 
     void morePicturesThanThreeWaitingAreDropped()

@@ -113,7 +113,7 @@ private slots:
     void init()
     {
         clearLog();
-        QVERIFY(f.makeSettings());
+        QVERIFY(f.makeSettings(DeviceFixture::Folder::Program));
         f.config->setProperty(Config::CPT_Enable_Print, false);
         QVERIFY(f.startSimulator());
         f.makeDevice(DeviceFixture::Driver::Registered);

@@ -5,18 +5,15 @@
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
 #include "online/carousel_image_window.h"
-#include "tests/qml/exposed_window.h"
-#include "tests/support/hang_bound.h"
+#include "tests/qml/shot_steps.h"
 #include "tests/support/http_test_server.h"
 
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QQuickWindow>
 #include <QScreen>
-#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
@@ -49,67 +46,70 @@ QByteArray advertisement(const QColor &from, const QColor &to, const QString &ti
     return bytes;
 }
 
-void photograph(SpoolsmithApp &app)
+class Photographer : public ShotSteps
 {
-    const QString target = qEnvironmentVariable("SPOOLSMITH_SHOT");
-    auto *http = new HttpTestServer(&app);
-    if (!http->start()) {
-        qCritical() << "carousel_shot" << "no HTTP server";
-        app.exitApp(4);
-        return;
+public:
+    Photographer(SpoolsmithApp &app, QString target)
+        : ShotSteps(app, std::move(target), "carousel_shot")
+        , m_http(new HttpTestServer(this))
+    {
+        if (!m_http->start()) {
+            fail(QStringLiteral("no HTTP server"), 4);
+            return;
+        }
+        m_http->setBody(QStringLiteral("/ad1.png"),
+                        advertisement(QColor(0x1e, 0x88, 0xe5), QColor(0x43, 0xa0, 0x47), QStringLiteral("新品标签材料")),
+                        "image/png");
+        m_http->setBody(QStringLiteral("/ad2.png"),
+                        advertisement(QColor(0xe5, 0x39, 0x35), QColor(0xfb, 0x8c, 0x00), QStringLiteral("模切刀具八折")),
+                        "image/png");
     }
-    http->setBody(QStringLiteral("/ad1.png"),
-                  advertisement(QColor(0x1e, 0x88, 0xe5), QColor(0x43, 0xa0, 0x47), QStringLiteral("新品标签材料")),
-                  "image/png");
-    http->setBody(QStringLiteral("/ad2.png"),
-                  advertisement(QColor(0xe5, 0x39, 0x35), QColor(0xfb, 0x8c, 0x00), QStringLiteral("模切刀具八折")),
-                  "image/png");
 
-    auto *clock = new QElapsedTimer;
-    clock->start();
-    auto *carousel = new CarouselImageWindow *(nullptr);
-    auto *poll = new QTimer(&app);
-    QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, clock, carousel, http, target] {
-        QQuickWindow *window = exposedQuickWindow();
-        if (!window) {
-            if (clock->elapsed() > kHangMs) {
-                qCritical() << "carousel_shot" << "no window exposed";
-                app.exitApp(2);
-            }
+private:
+    void step() override
+    {
+        if (!waitFor(window(), "the window on screen"))
+            return;
+        QQuickWindow *main = window();
+        if (!m_carousel) {
+            if (!waitFor(settled(), "the main window at rest"))
+                return;
+            m_carousel = new CarouselImageWindow(static_cast<QWindow *>(main));
+            m_carousel->installEventFilter(&m_paints);
+            m_carousel->setImageUrl({m_http->url(QStringLiteral("/ad1.png")).toString(),
+                                     m_http->url(QStringLiteral("/ad2.png")).toString()},
+                                    {QStringLiteral("https://example.invalid/offer")});
+            m_carousel->startPlay();
             return;
         }
-        if (!*carousel) {
-            *carousel = new CarouselImageWindow(static_cast<QWindow *>(window));
-            (*carousel)->setImageUrl({http->url(QStringLiteral("/ad1.png")).toString(),
-                                      http->url(QStringLiteral("/ad2.png")).toString()},
-                                     {QStringLiteral("https://example.invalid/offer")});
-            (*carousel)->startPlay();
-            clock->restart();
-            return;
+        // Shown once the first picture came, then painted with it.
+        if (!m_carousel->isVisible()) {
+            m_paintsWhenShown = -1;
+        } else if (m_paintsWhenShown < 0) {
+            m_paintsWhenShown = m_paints.count;
+            m_carousel->update();
         }
-        // Give the downloads and the first frames time to settle.
-        if (!(*carousel)->isVisible() || clock->elapsed() < 1500) {
-            if (clock->elapsed() > kHangMs) {
-                qCritical() << "carousel_shot" << "the carousel never showed";
-                app.exitApp(5);
-            }
+        if (!waitFor(m_paintsWhenShown >= 0 && m_paints.count > m_paintsWhenShown, "the carousel shown and painted"))
             return;
-        }
-        poll->stop();
         // The screen, not the window: the carousel is a window of its own.
-        const QRect frame = window->geometry();
-        const QImage image =
-            window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
-        const bool saved = !image.isNull() && image.save(target);
-        qInfo() << "carousel_shot" << target << image.size() << (*carousel)->geometry() << saved;
-        app.exitApp(saved ? 0 : 3);
-    });
-    poll->start(100);
-}
+        const QRect frame = main->geometry();
+        const QImage image = main->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).toImage();
+        const bool saved = !image.isNull() && image.save(m_target);
+        qInfo() << "carousel_shot" << m_target << image.size() << m_carousel->geometry() << saved;
+        finish(saved ? 0 : 3);
+    }
+
+    HttpTestServer *m_http;
+    CarouselImageWindow *m_carousel = nullptr;
+    PaintCount m_paints;
+    int m_paintsWhenShown = -1;
+};
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    return runProgram(argc, argv, photograph);
+    return runProgram(argc, argv, [](SpoolsmithApp &app) {
+        new Photographer(app, qEnvironmentVariable("SPOOLSMITH_SHOT"));
+    });
 }

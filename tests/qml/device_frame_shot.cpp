@@ -11,7 +11,6 @@
 #include "app/spoolsmith_app.h"
 #include "machine/trv610plus.h"
 #include "settings/config.h"
-#include "tests/qml/exposed_window.h"
 #include "tests/qml/shot_steps.h"
 
 #include <QColor>
@@ -67,15 +66,12 @@ int countOverlaps(QQuickItem *panel)
 class Photographer : public ShotSteps
 {
 public:
-    using ShotSteps::ShotSteps;
-
-private:
-    void fail(const char *why, int code)
+    Photographer(SpoolsmithApp &app, QString target)
+        : ShotSteps(app, std::move(target), "device_frame_shot")
     {
-        qCritical() << "device_frame_shot" << why;
-        finish(code);
     }
 
+private:
     bool buildPanel(QQuickWindow *window)
     {
         QQmlEngine *engine = qmlEngine(window);
@@ -132,45 +128,42 @@ private:
 
     void step() override
     {
-        if (m_clock.elapsed() > 60000)
-            return fail("took too long", 2);
-        QQuickWindow *window = exposedQuickWindow();
-        if (!window || m_clock.elapsed() < 1000)
+        QQuickWindow *window = this->window();
+        if (!waitFor(window, "the window on screen"))
             return;
         // Without a window manager "maximized" is not applied: fill the
         // screen as a maximized window would.
+        const QRect screen = window->screen()->availableGeometry();
         if (!m_resized) {
-            window->setGeometry(window->screen()->availableGeometry());
+            window->setGeometry(screen);
             m_resized = true;
-            m_settleUntil = m_clock.elapsed() + 500;
-            return;
         }
-        if (m_clock.elapsed() < m_settleUntil)
+        if (!waitFor(window->size() == screen.size() && window->contentItem()->size() == QSizeF(screen.size()),
+                     "the window filling the screen"))
             return;
         if (!m_panel) {
             if (!buildPanel(window))
-                return fail("no status panel", 2);
+                return fail(QStringLiteral("no status panel"), 2);
             stage(m_shot);
-            m_settleUntil = m_clock.elapsed() + 700;
+            changed();
             return;
         }
-        if (m_clock.elapsed() < m_settleUntil)
+        if (!waitFor(settled(), "the panel at rest"))
             return;
         static const char *const suffixes[] = {"", "_v2", "_v3", "_banner", "_cell"};
         const QImage image = window->grabWindow();
         const QString file = m_shot == 0 ? m_target : pictureBeside(m_target, QLatin1String(suffixes[m_shot]));
         if (image.isNull() || !image.save(file))
-            return fail("cannot save a picture", 3);
+            return fail(QStringLiteral("cannot save a picture"), 3);
         qInfo() << "device_frame_shot" << file << image.size();
         m_faults += countOverlaps(m_panel);
         if (++m_shot == 5)
             return finish(m_faults == 0 ? 0 : 4);
         stage(m_shot);
-        m_settleUntil = m_clock.elapsed() + 700;
+        changed();
     }
 
     QQuickItem *m_panel = nullptr;
-    qint64 m_settleUntil = 0;
     bool m_resized = false;
     int m_shot = 0;
     int m_faults = 0;

@@ -8,7 +8,6 @@
 #include "machine/trv610plus.h"
 #include "online/upgrades/upgrades_soft_widget.h"
 #include "online/upgrades/upgrades_widget.h"
-#include "tests/qml/exposed_window.h"
 #include "tests/qml/shot_steps.h"
 #include "tests/support/http_test_server.h"
 
@@ -16,7 +15,6 @@
 #include <QImage>
 #include <QProgressBar>
 #include <QQuickWindow>
-#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
@@ -46,7 +44,7 @@ bool photographDialogs(const QString &target)
                    R"({"firmModule":0,"firmModuleStr":"控制模块","firmNo":"1.2.4","createTime":"2026-10-14 09:00:00","files":"x","isCurrentVersion":false}]})");
 
     UpgradesSoftWidget soft;
-    soft.takeAnswer(R"({"code":200,"data":{"softName":"Spoolsmith","softVersion":"2.2.0","softCode":"Spoolsmith",)"
+    const bool answered = soft.takeAnswer(R"({"code":200,"data":{"softName":"Spoolsmith","softVersion":"2.2.0","softCode":"Spoolsmith",)"
                     R"("releaseDate":"2026-12-01","content":"<ul><li>Faster mark search</li><li>Firmware download checks</li></ul>"}})",
                     QStringLiteral("shot"), QStringLiteral("2.1.5"));
     soft.show();
@@ -56,7 +54,13 @@ bool photographDialogs(const QString &target)
     FirmwareQuery query;
     query.machineCode = QStringLiteral("AB07X3Q9");
     query.firmNo = QStringLiteral("1.2.0");
-    firmware.postUpgrades(query);
+    // The program gives the server half a second an answer: on a busy
+    // machine it asks again, within the hang bound.
+    QElapsedTimer asking;
+    asking.start();
+    bool listed = firmware.postUpgrades(query);
+    while (!listed && asking.elapsed() < kHangMs)
+        listed = firmware.postUpgrades(query);
     if (auto *bar = firmware.findChild<QProgressBar *>(QStringLiteral("progressBar"))) {
         bar->setFormat(UpgradesWidget::tr("下载进度%p%"));
         bar->setValue(64);
@@ -64,53 +68,61 @@ bool photographDialogs(const QString &target)
     }
     firmware.show();
 
-    QElapsedTimer settle;
-    settle.start();
-    while (settle.elapsed() < 800)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // Both were filled before they showed; what is left is their layout.
+    if (!answered || !listed) {
+        qCritical() << "help_page_shot" << "the update dialogs were not filled" << answered << listed;
+        return false;
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     return soft.grab().save(pictureBeside(target, QStringLiteral("_soft_dialog")))
            && firmware.grab().save(pictureBeside(target, QStringLiteral("_firmware_dialog")));
 }
 
-void photograph(SpoolsmithApp &app)
+class Photographer : public ShotSteps
 {
-    const QString target = qEnvironmentVariable("SPOOLSMITH_SHOT");
-    auto *clock = new QElapsedTimer;
-    clock->start();
-    auto *poll = new QTimer(&app);
-    QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, clock, target] {
-        QQuickWindow *window = exposedQuickWindow();
-        if (!window || clock->elapsed() < 1000) {
-            if (clock->elapsed() > 20000) {
-                qCritical() << "help_page_shot" << "no window exposed";
-                app.exitApp(2);
-            }
+public:
+    Photographer(SpoolsmithApp &app, QString target)
+        : ShotSteps(app, std::move(target), "help_page_shot")
+    {
+    }
+
+private:
+    void step() override
+    {
+        if (!waitFor(window(), "the window on screen"))
             return;
-        }
-        if (QObject *pages = window->findChild<QObject *>(QStringLiteral("pages"));
-            pages && pages->property("currentIndex").toInt() != 2) {
+        auto *pages = window()->findChild<QObject *>(QStringLiteral("pages"));
+        if (!m_shown) {
             // The start-up has settled: the machine as an upload leaves it.
+            if (!waitFor(pages && settled(), "the start-up at rest"))
+                return;
             TRV610Plus *device = TRV610Plus::instance();
             device->setIdent(QStringLiteral("AB07X3Q9"));
             // No address: setting one would link to it.
             device->setUpdateProgress(42.5f);
             pages->setProperty("currentIndex", 2);
-            clock->restart();
+            m_shown = true;
+            changed();
             return;
         }
-        poll->stop();
-        const QImage image = window->grabWindow();
-        const bool saved = !image.isNull() && image.save(target) && photographDialogs(target);
-        qInfo() << "help_page_shot" << target << image.size() << saved;
+        QObject *help = window()->findChild<QObject *>(QStringLiteral("helpStackPage"));
+        if (!waitFor(help && help->property("visible").toBool() && settled(), "the help tab at rest"))
+            return;
+        const QImage image = window()->grabWindow();
+        const bool saved = !image.isNull() && image.save(m_target) && photographDialogs(m_target);
+        qInfo() << "help_page_shot" << m_target << image.size() << saved;
         TRV610Plus::instance()->setUpdateProgress(0.0f);
-        app.exitApp(saved ? 0 : 3);
-    });
-    poll->start(100);
-}
+        finish(saved ? 0 : 3);
+    }
+
+    bool m_shown = false;
+};
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    return runProgram(argc, argv, photograph);
+    return runProgram(argc, argv, [](SpoolsmithApp &app) {
+        new Photographer(app, qEnvironmentVariable("SPOOLSMITH_SHOT"));
+    });
 }

@@ -1,50 +1,51 @@
 // The program as operators see it, photographed: runs the real start-up in
 // the current folder, raises an operator message so the error popup shows
-// translated text, and writes the window to the PNG named by SPOOLSMITH_SHOT.
+// translated text, and writes the window to the PNG named by SPOOLSMITH_SHOT
+// once the popup is open and the whole scene at rest.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
-#include "tests/qml/exposed_window.h"
 #include "machine/trv610plus.h"
+#include "tests/qml/shot_steps.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QQuickWindow>
-#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
 
 namespace {
 
-void photograph(SpoolsmithApp &app)
+class Photographer : public ShotSteps
 {
-    const QString target = qEnvironmentVariable("SPOOLSMITH_SHOT");
-    TRV610Plus::instance()->setErrorMessage(QCoreApplication::translate("SpoolsmithApp", "请等待升级结束"));
-    auto *clock = new QElapsedTimer;
-    clock->start();
-    auto *poll = new QTimer(&app);
-    QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, clock, target] {
-        QQuickWindow *window = exposedQuickWindow();
-        // Give the popup's 83 ms entrance and the first frames time to settle.
-        if (!window || clock->elapsed() < 1500) {
-            if (clock->elapsed() > 20000) {
-                qCritical() << "main_window_shot" << "no window exposed";
-                app.exitApp(2);
-            }
+public:
+    Photographer(SpoolsmithApp &app, QString target)
+        : ShotSteps(app, std::move(target), "main_window_shot")
+    {
+        TRV610Plus::instance()->setErrorMessage(QCoreApplication::translate("SpoolsmithApp", "请等待升级结束"));
+    }
+
+private:
+    void step() override
+    {
+        if (!waitFor(window(), "the window on screen"))
             return;
-        }
-        poll->stop();
-        const QImage image = window->grabWindow();
-        const bool saved = !image.isNull() && image.save(target);
-        qInfo() << "main_window_shot" << target << image.size() << saved;
-        app.exitApp(saved ? 0 : 3);
-    });
-    poll->start(100);
-}
+        QObject *popup = window()->findChild<QObject *>(QStringLiteral("errorPopup"));
+        if (!waitFor(popup && popup->property("opened").toBool(), "the error popup open"))
+            return;
+        if (!waitFor(settled(), "the scene at rest"))
+            return;
+        const QImage image = window()->grabWindow();
+        const bool saved = !image.isNull() && image.save(m_target);
+        qInfo() << "main_window_shot" << m_target << image.size() << saved;
+        finish(saved ? 0 : 3);
+    }
+};
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    return runProgram(argc, argv, photograph);
+    return runProgram(argc, argv, [](SpoolsmithApp &app) {
+        new Photographer(app, qEnvironmentVariable("SPOOLSMITH_SHOT"));
+    });
 }

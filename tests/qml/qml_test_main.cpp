@@ -23,7 +23,7 @@ int main(int argc, char **argv)
     settleMediaDevices();
 
     QTemporaryDir programDir;
-    Config config(programDir.path());
+    Config config(programDir.path(), programDir.filePath(QStringLiteral("config.db")));
     Config::setInstance(&config);
     TestDevice device;
     TRV610Plus::setInstance(&device);

@@ -6,16 +6,13 @@
 // button's caption must fit its button: either fault ends with code 4.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
-#include "tests/qml/exposed_window.h"
 #include "tests/qml/shot_steps.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QQmlProperty>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 
@@ -60,50 +57,48 @@ int countCutTexts(QQuickItem *root)
 class Photographer : public ShotSteps
 {
 public:
-    using ShotSteps::ShotSteps;
-
-private:
-    void fail(const char *why, int code)
+    Photographer(SpoolsmithApp &app, QString target)
+        : ShotSteps(app, std::move(target), "setting_page_shot")
     {
-        qCritical() << "setting_page_shot" << why;
-        finish(code);
     }
 
+private:
     void step() override
     {
-        if (m_clock.elapsed() > 60000)
-            return fail("took too long", 2);
-        QQuickWindow *window = exposedQuickWindow();
-        if (!window || m_clock.elapsed() < 1000)
+        if (!waitFor(window(), "the window on screen"))
             return;
+        // The device tab is built after the first frame.
         if (!m_dialog) {
-            auto *pages = window->findChild<QQuickItem *>(QStringLiteral("pages"));
-            auto *devicePage = window->findChild<QQuickItem *>(QStringLiteral("deviceStackPage"));
-            m_dialog = devicePage ? devicePage->findChild<QObject *>(QStringLiteral("settingPage")) : nullptr;
-            if (!pages || !m_dialog)
-                return fail("no settings dialog", 2);
+            auto *pages = window()->findChild<QQuickItem *>(QStringLiteral("pages"));
+            auto *devicePage = window()->findChild<QQuickItem *>(QStringLiteral("deviceStackPage"));
+            QObject *dialog = devicePage ? devicePage->findChild<QObject *>(QStringLiteral("settingPage")) : nullptr;
+            if (!waitFor(pages && dialog, "the settings dialog"))
+                return;
+            m_dialog = dialog;
             pages->setProperty("currentIndex", 0);
             QMetaObject::invokeMethod(m_dialog, "open");
-            m_settleUntil = m_clock.elapsed() + 800;
+            changed();
             return;
         }
-        if (m_clock.elapsed() < m_settleUntil)
-            return;
         auto *area = m_dialog->findChild<QQuickItem *>(QStringLiteral("propertyArea"));
         auto *scroll = m_dialog->findChild<QQuickItem *>(QStringLiteral("scrollView"));
-        if (!area || !scroll)
-            return fail("no section area", 2);
-        auto *flick = scroll->property("contentItem").value<QQuickItem *>();
+        auto *flick = scroll ? scroll->property("contentItem").value<QQuickItem *>() : nullptr;
         QList<QQuickItem *> sections;
-        for (QQuickItem *child : area->childItems()) {
+        for (QQuickItem *child : area ? area->childItems() : QList<QQuickItem *>()) {
             if (child->isVisible())
                 sections << child;
         }
+        if (!waitFor(m_dialog->property("opened").toBool(), "the settings dialog open")
+            || !waitFor(flick && !sections.isEmpty() && flick->property("contentHeight").toReal() > 0,
+                        "the sections laid out")
+            || !waitFor(settled(), "the dialog at rest"))
+            return;
+        QQuickWindow *shown = window();
         if (m_shot > 0 || m_scrolled) {
-            const QImage image = window->grabWindow();
+            const QImage image = shown->grabWindow();
             const QString file = shotName(m_target, m_shot);
             if (image.isNull() || !image.save(file))
-                return fail("cannot save a picture", 3);
+                return fail(QStringLiteral("cannot save a picture"), 3);
             qInfo() << "setting_page_shot" << file << image.size();
             m_faults += countCutTexts(m_dialog->property("contentItem").value<QQuickItem *>());
             ++m_shot;
@@ -117,11 +112,10 @@ private:
         const qreal most = std::max<qreal>(0, flick->property("contentHeight").toReal() - flick->height());
         flick->setProperty("contentY", std::min(sections.at(m_shot)->y(), most));
         m_scrolled = true;
-        m_settleUntil = m_clock.elapsed() + 400;
+        changed();
     }
 
     QObject *m_dialog = nullptr;
-    qint64 m_settleUntil = 0;
     int m_shot = 0;
     bool m_scrolled = false;
     int m_faults = 0;

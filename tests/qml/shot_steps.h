@@ -1,10 +1,16 @@
 #pragma once
 
 #include "app/spoolsmith_app.h"
+#include "tests/qml/exposed_window.h"
+#include "tests/support/hang_bound.h"
 
+#include <QByteArray>
+#include <QDebug>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QObject>
+#include <QPointer>
+#include <QQuickWindow>
 #include <QString>
 #include <QTimer>
 
@@ -15,17 +21,61 @@ inline QString pictureBeside(const QString &first, const QString &suffix)
     return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix + QStringLiteral(".png");
 }
 
+// A popup open and in place, or a dialog shown.
+inline bool isOpen(QObject *o)
+{
+    if (!o)
+        return false;
+    return o->inherits("QQuickPopup") ? o->property("opened").toBool() : o->property("visible").toBool();
+}
+
+// Nothing of the scene is still on its way: no loader, picture or folder
+// listing loading, no popup sliding in or out, no stack view between pages.
+inline bool sceneAtRest(QObject *root)
+{
+    const auto objects = root->findChildren<QObject *>();
+    for (QObject *o : objects) {
+        // Loader.Loading, Image.Loading and FolderListModel.Loading are all 2.
+        if ((o->inherits("QQuickLoader") || o->inherits("QQuickImageBase") || o->inherits("QQuickFolderListModel"))
+            && o->property("status").toInt() == 2)
+            return false;
+        if (o->inherits("QQuickPopup") && o->property("visible").toBool() != o->property("opened").toBool())
+            return false;
+        if (o->inherits("QQuickStackView") && o->property("busy").toBool())
+            return false;
+    }
+    return true;
+}
+
+// Counts the paint events of the widget it filters: a native child window
+// is on screen as painted once one more has passed.
+class PaintCount : public QObject
+{
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
 // Drives a shot program: step() runs every 100 ms in the event loop until
-// finish() ends the program with its exit code.
+// finish() ends the program with its exit code. A shot waits for what it
+// photographs, never for a fixed time: each wait ends once its condition
+// holds, and one that has not held within kHangMs is a hang (code 2).
 class ShotSteps : public QObject
 {
 public:
-    ShotSteps(SpoolsmithApp &app, QString target)
+    ShotSteps(SpoolsmithApp &app, QString target, const char *name)
         : QObject(&app)
         , m_app(app)
         , m_target(std::move(target))
+        , m_name(name)
     {
-        m_clock.start();
         connect(&m_tick, &QTimer::timeout, this, [this] { step(); });
         m_tick.start(100);
     }
@@ -39,10 +89,89 @@ protected:
         m_app.exitApp(code);
     }
 
+    void fail(const QString &why, int code)
+    {
+        qCritical() << m_name << why;
+        finish(code);
+    }
+
+    enum class Wait { Holds, Waiting, Over };
+
+    // Where the wait named `what` stands: its condition holds, or it goes on
+    // (call again on a later step with the same name), or it has gone on for
+    // kHangMs and is over, the condition not met.
+    Wait await(bool holds, const char *what)
+    {
+        const bool current = m_waitingFor == what;
+        if (holds) {
+            if (current)
+                m_waitingFor.clear();
+            return Wait::Holds;
+        }
+        if (!current) {
+            m_waitingFor = what;
+            m_waitClock.start();
+            return Wait::Waiting;
+        }
+        if (m_waitClock.elapsed() <= kHangMs)
+            return Wait::Waiting;
+        m_waitingFor.clear();
+        return Wait::Over;
+    }
+
+    // True once `holds`; a wait that is over is a hang and fails the program.
+    bool waitFor(bool holds, const char *what)
+    {
+        const Wait w = await(holds, what);
+        if (w == Wait::Over)
+            fail(QStringLiteral("waited %1 ms in vain for %2").arg(kHangMs).arg(QLatin1String(what)), 2);
+        return w == Wait::Holds;
+    }
+
+    // The program's window once it is on screen; its frames are counted
+    // from then on.
+    QQuickWindow *window()
+    {
+        if (!m_window) {
+            m_window = exposedQuickWindow();
+            if (m_window)
+                connect(m_window, &QQuickWindow::frameSwapped, this, [this] { ++m_frames; });
+        }
+        return m_window;
+    }
+
+    // The scene was changed: settled() waits for a frame drawn after it.
+    void changed()
+    {
+        m_framesBefore = m_frames;
+        if (m_window)
+            m_window->update();
+    }
+
+    // The window is on screen, the scene at rest and a frame drawn since the
+    // last change.
+    bool settled()
+    {
+        QQuickWindow *w = window();
+        if (!w || !w->isExposed())
+            return false;
+        if (!sceneAtRest(w)) {
+            // A frame drawn while something still moved does not count.
+            changed();
+            return false;
+        }
+        return m_frames > m_framesBefore;
+    }
+
     SpoolsmithApp &m_app;
     const QString m_target; // the first picture; the others are named beside it
-    QElapsedTimer m_clock;
+    const char *const m_name;
 
 private:
     QTimer m_tick;
+    QPointer<QQuickWindow> m_window;
+    int m_frames = 0;
+    int m_framesBefore = 0;
+    QByteArray m_waitingFor;
+    QElapsedTimer m_waitClock;
 };

@@ -11,12 +11,10 @@
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
 #include "settings/config.h"
-#include "tests/qml/exposed_window.h"
 #include "tests/qml/shot_steps.h"
 #include "tests/support/xlsx_writer.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPageSize>
@@ -27,19 +25,12 @@
 #include <QQuickItem>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QTimer>
 #include <QWidget>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
 
 namespace {
-
-QString besides(const QString &first, const QString &suffix)
-{
-    const QFileInfo info(first);
-    return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix + QStringLiteral(".png");
-}
 
 // Six labels with rounded corners and four marks, in plotter units (40 a mm).
 bool writeCutFile(const QString &path)
@@ -132,7 +123,10 @@ int countCutTexts(QQuickItem *root)
 class Photographer : public ShotSteps
 {
 public:
-    using ShotSteps::ShotSteps;
+    Photographer(SpoolsmithApp &app, QString target)
+        : ShotSteps(app, std::move(target), "task_pages_shot")
+    {
+    }
 
 private:
     // Lays a page of the module over the task tab, in the tab's own context
@@ -185,17 +179,38 @@ private:
         return QMetaObject::invokeMethod(dialog, "accepted");
     }
 
+    QWidget *cutView() { return qvariant_cast<QWidget *>(m_app.getCutGraphicsView()); }
+
     // The application's cut view, a native window, lies over the page's left
-    // pane and shows the file.
+    // pane and shows the file: waited for, a fault once the wait is over.
+    // False while it is still on its way.
     bool cutViewCoversItsPane()
     {
-        auto *widget = qvariant_cast<QWidget *>(m_app.getCutGraphicsView());
-        auto *pane = m_page->findChild<QQuickItem *>(QStringLiteral("leftPanel"));
+        QWidget *widget = cutView();
+        auto *pane = m_page ? m_page->findChild<QQuickItem *>(QStringLiteral("leftPanel")) : nullptr;
         if (!widget || !pane)
-            return false;
+            return waitFor(false, "the cut view and its pane");
         const QRect expected = pane->mapRectToScene(QRectF(0, 0, pane->width(), pane->height())).toRect();
+        auto *viewport = widget->findChild<QWidget *>(QStringLiteral("qt_scrollarea_viewport"));
+        QWidget *painted = viewport ? viewport : widget;
+        if (!m_paintsWatched) {
+            painted->installEventFilter(&m_paints);
+            m_paintsWatched = true;
+        }
+        const bool inPlace = widget->isVisible() && widget->geometry() == expected;
+        // Paints before it was in place do not count: once it is, one more
+        // is asked for.
+        if (!inPlace) {
+            m_paintsInPlace = -1;
+        } else if (m_paintsInPlace < 0) {
+            m_paintsInPlace = m_paints.count;
+            painted->update();
+        }
+        const Wait w = await(inPlace && m_paints.count > m_paintsInPlace, "the cut view over its pane, painted");
+        if (w == Wait::Waiting)
+            return false;
         qInfo() << "task_pages_shot" << "cut view" << widget->isVisible() << widget->geometry() << expected;
-        if (!widget->isVisible() || widget->geometry() != expected) {
+        if (w == Wait::Over) {
             ++m_faults;
             qCritical() << "task_pages_shot" << "the cut view is not over its pane";
         }
@@ -209,19 +224,28 @@ private:
     }
 
     // A dialog of the cut-file page lies in the QML scene: the cut view, a
-    // native window above it, must be hidden while it is open. Photographed,
-    // then cancelled.
-    bool dialogUncovered(const QString &name, const QString &suffix)
+    // native window above it, must be hidden while it is open (a fault once
+    // the wait for that is over). False while the dialog is still on its way.
+    bool dialogUncovered(const QString &name)
     {
-        auto *widget = qvariant_cast<QWidget *>(m_app.getCutGraphicsView());
         QObject *dialog = m_page ? m_page->findChild<QObject *>(name) : nullptr;
-        if (!widget || !dialog || !dialog->property("visible").toBool())
+        QWidget *widget = cutView();
+        if (!waitFor(widget && isOpen(dialog) && settled(), "the dialog open"))
             return false;
-        if (widget->isVisible()) {
+        const Wait w = await(!widget->isVisible(), "the cut view hidden under the dialog");
+        if (w == Wait::Waiting)
+            return false;
+        if (w == Wait::Over) {
             ++m_faults;
             qCritical() << "task_pages_shot" << "the cut view covers the dialog" << name;
         }
-        return grab(besides(m_target, suffix)) && QMetaObject::invokeMethod(dialog, "reject");
+        return true;
+    }
+
+    bool rejectDialog(const QString &name)
+    {
+        QObject *dialog = m_page ? m_page->findChild<QObject *>(name) : nullptr;
+        return dialog && QMetaObject::invokeMethod(dialog, "reject");
     }
 
     bool grab(const QString &path)
@@ -234,17 +258,38 @@ private:
         return saved;
     }
 
+    // What the stage about to run needs on screen; false while it is not
+    // there yet.
+    bool ready()
+    {
+        switch (m_stage) {
+        case 0:
+            return waitFor(settled(), "the start-up at rest");
+        case 1:
+            // The overview with both files open.
+            return waitFor(!m_app.cutFile().isEmpty() && m_app.cutLoadProgress() < 0
+                               && !m_app.printImgPath().isEmpty() && settled(),
+                           "the overview with its files");
+        case 2:
+            return waitFor(settled(), "the cut-file page at rest") && cutViewCoversItsPane();
+        case 3:
+            return waitFor(settled(), "the cut-file page at rest");
+        case 4:
+            return dialogUncovered(QStringLiteral("cutFileDialog"));
+        case 5:
+            return dialogUncovered(QStringLiteral("saveDialog"));
+        case 7:
+            return waitFor(m_app.enabledDataSource() && m_app.dataSourceProgress() < 0 && settled(),
+                           "the print-file page with its sheet's record");
+        default:
+            return waitFor(settled(), "the page at rest");
+        }
+    }
+
     void step() override
     {
-        m_window = exposedQuickWindow();
-        if (!m_window || m_clock.elapsed() < 1000) {
-            if (m_clock.elapsed() > 20000) {
-                qCritical() << "task_pages_shot" << "no window exposed";
-                finish(2);
-            }
-            return;
-        }
-        if (m_clock.elapsed() < m_nextAt)
+        m_window = window();
+        if (!waitFor(m_window, "the window on screen") || !ready())
             return;
         const QString dir = QDir::currentPath();
         Config *config = Config::instance();
@@ -265,36 +310,36 @@ private:
             ok = grab(m_target) && showPage(QStringLiteral("CutFilePage"));
             break;
         case 2:
-            ok = cutViewCoversItsPane();
+            // The cut view was found over its pane (ready()).
             break;
         case 3:
-            ok = grab(besides(m_target, QStringLiteral("_cut_file"))) && openDialog(QStringLiteral("cutFileDialog"));
+            ok = grab(pictureBeside(m_target, QStringLiteral("_cut_file"))) && openDialog(QStringLiteral("cutFileDialog"));
             break;
         case 4:
-            ok = dialogUncovered(QStringLiteral("cutFileDialog"), QStringLiteral("_cut_file_dialog"))
-                 && openDialog(QStringLiteral("saveDialog"));
+            ok = grab(pictureBeside(m_target, QStringLiteral("_cut_file_dialog")))
+                 && rejectDialog(QStringLiteral("cutFileDialog")) && openDialog(QStringLiteral("saveDialog"));
             break;
         case 5:
-            ok = dialogUncovered(QStringLiteral("saveDialog"), QStringLiteral("_cut_file_save_dialog"))
-                 && showPage(QStringLiteral("PrintFilePage"));
+            ok = grab(pictureBeside(m_target, QStringLiteral("_cut_file_save_dialog")))
+                 && rejectDialog(QStringLiteral("saveDialog")) && showPage(QStringLiteral("PrintFilePage"));
             break;
         case 6:
-            ok = grab(besides(m_target, QStringLiteral("_print_file")));
+            ok = grab(pictureBeside(m_target, QStringLiteral("_print_file")));
             // Variable data: a template with a sheet of three records, the
             // second shown; the page shows its two rows for them.
             ok = ok && writeVariableData(dir);
             m_app.setDataSource(dir + QStringLiteral("/labels.xlsx"));
             m_app.setPrintFile(dir + QStringLiteral("/labels.tva"));
             m_app.setDataIndex(2);
-            ok = ok && m_app.enabledDataSource() && showPage(QStringLiteral("PrintFilePage"));
+            ok = ok && showPage(QStringLiteral("PrintFilePage"));
             break;
         case 7:
-            ok = grab(besides(m_target, QStringLiteral("_print_file_variable")));
+            ok = grab(pictureBeside(m_target, QStringLiteral("_print_file_variable")));
             config->setShowCamera(1);
             ok = ok && showPage(QStringLiteral("TaskPage"));
             break;
         default:
-            ok = grab(besides(m_target, QStringLiteral("_check_camera")));
+            ok = grab(pictureBeside(m_target, QStringLiteral("_check_camera")));
             config->setShowCamera(0);
             finish(!ok ? 3 : m_faults ? 4 : 0);
             return;
@@ -304,15 +349,17 @@ private:
             finish(3);
             return;
         }
-        m_nextAt = m_clock.elapsed() + 1200;
+        changed();
     }
 
     QQuickWindow *m_window = nullptr;
     QQuickItem *m_page = nullptr;
     int m_stage = 0;
-    qint64 m_nextAt = 0;
     int m_faults = 0;
     bool m_watching = false;
+    PaintCount m_paints;
+    bool m_paintsWatched = false;
+    int m_paintsInPlace = -1;
 };
 
 } // namespace

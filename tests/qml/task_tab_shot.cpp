@@ -6,14 +6,11 @@
 // Exits with 4 when a text of the tab's header or popups is cut off.
 #include "app/program_entry.h"
 #include "app/spoolsmith_app.h"
-#include "tests/qml/exposed_window.h"
+#include "tests/qml/shot_steps.h"
 
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QImage>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
 
 #include <functional>
@@ -22,12 +19,6 @@
 Q_IMPORT_QML_PLUGIN(Spoolsmith2024Plugin)
 
 namespace {
-
-QString besides(const QString &first, const QString &suffix)
-{
-    const QFileInfo info(first);
-    return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix + QStringLiteral(".png");
-}
 
 // Texts of the item's tree that were elided or cut: names them in the log.
 int cutTexts(QObject *root)
@@ -54,96 +45,93 @@ QObject *popupOf(QObject *tab, const char *name)
 struct Step
 {
     std::function<void(QObject *tab)> act;
-    QString suffix; // picture taken after the act settled; empty: none
+    const char *shows; // the popup or dialog the act opens
+    QString suffix;    // picture taken once it is open; empty: the first picture
     std::function<void(QObject *tab)> after;
 };
 
-void photograph(SpoolsmithApp &app)
+class Photographer : public ShotSteps
 {
-    const QString target = qEnvironmentVariable("SPOOLSMITH_SHOT");
-    auto *steps = new std::vector<Step>{
-        { [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "startPopup"), "open"); }, QString(),
-          [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "startPopup"), "close"); } },
-        { [](QObject *tab) {
-              // The drop-down opens as an operator's click opens it.
-              QObject *button = popupOf(tab, "cutCopiesButton");
-              QMetaObject::invokeMethod(button, "clicked");
-          },
-          QStringLiteral("_copies"),
-          [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "copiesPopup"), "close"); } },
-        { [&app](QObject *tab) {
-              // A start refused for its copies and the missing machine; the
-              // copies set as the operator sets them, on the buttons.
-              popupOf(tab, "cutCopiesButton")->setProperty("text", QStringLiteral("0"));
-              popupOf(tab, "printCopiesButton")->setProperty("text", QStringLiteral("0"));
-              app.startTask(false);
-          },
-          QStringLiteral("_error_popup"),
-          [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "errorPopup"), "close"); } },
-        { [](QObject *tab) {
-              QObject *dialog = popupOf(tab, "taskFileDialog");
-              dialog->setProperty("cut_file", true);
-              QMetaObject::invokeMethod(dialog, "open");
-          },
-          QStringLiteral("_file_dialog"),
-          [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "taskFileDialog"), "reject"); } },
-    };
-    auto *clock = new QElapsedTimer;
-    clock->start();
-    auto *index = new int(-1);
-    auto *faults = new int(0);
-    auto *poll = new QTimer(&app);
-    QObject::connect(poll, &QTimer::timeout, &app, [&app, poll, clock, target, steps, index, faults] {
-        QQuickWindow *window = exposedQuickWindow();
-        if (!window || clock->elapsed() < 1000) {
-            if (clock->elapsed() > 20000) {
-                qCritical() << "task_tab_shot" << "no window exposed";
-                app.exitApp(2);
-            }
+public:
+    Photographer(SpoolsmithApp &app, QString target)
+        : ShotSteps(app, std::move(target), "task_tab_shot")
+    {
+        m_steps = {
+            { [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "startPopup"), "open"); }, "startPopup",
+              QString(), [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "startPopup"), "close"); } },
+            { [](QObject *tab) {
+                  // The drop-down opens as an operator's click opens it.
+                  QObject *button = popupOf(tab, "cutCopiesButton");
+                  QMetaObject::invokeMethod(button, "clicked");
+              },
+              "copiesPopup", QStringLiteral("_copies"),
+              [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "copiesPopup"), "close"); } },
+            { [&app](QObject *tab) {
+                  // A start refused for its copies and the missing machine; the
+                  // copies set as the operator sets them, on the buttons.
+                  popupOf(tab, "cutCopiesButton")->setProperty("text", QStringLiteral("0"));
+                  popupOf(tab, "printCopiesButton")->setProperty("text", QStringLiteral("0"));
+                  app.startTask(false);
+              },
+              "errorPopup", QStringLiteral("_error_popup"),
+              [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "errorPopup"), "close"); } },
+            { [](QObject *tab) {
+                  QObject *dialog = popupOf(tab, "taskFileDialog");
+                  dialog->setProperty("cut_file", true);
+                  QMetaObject::invokeMethod(dialog, "open");
+              },
+              "taskFileDialog", QStringLiteral("_file_dialog"),
+              [](QObject *tab) { QMetaObject::invokeMethod(popupOf(tab, "taskFileDialog"), "reject"); } },
+        };
+    }
+
+private:
+    void step() override
+    {
+        if (!waitFor(window(), "the window on screen"))
             return;
-        }
-        QObject *tab = window->findChild<QObject *>(QStringLiteral("taskStackPage"));
-        if (!tab) {
-            qCritical() << "task_tab_shot" << "no task tab";
-            poll->stop();
-            app.exitApp(2);
-            return;
-        }
-        if (*index >= 0) {
-            const Step &step = (*steps)[*index];
-            const QString file = step.suffix.isEmpty() ? target : besides(target, step.suffix);
-            const QImage image = window->grabWindow();
+        QObject *tab = window()->findChild<QObject *>(QStringLiteral("taskStackPage"));
+        if (!tab)
+            return fail(QStringLiteral("no task tab"), 2);
+        if (m_index >= 0 && !m_taken) {
+            const Step &step = m_steps[m_index];
+            if (!waitFor(isOpen(popupOf(tab, step.shows)), step.shows) || !waitFor(settled(), "the scene at rest"))
+                return;
+            const QString file = step.suffix.isEmpty() ? m_target : pictureBeside(m_target, step.suffix);
+            const QImage image = window()->grabWindow();
             for (const char *part : {"copiesRow", "startPopup", "copiesPopup", "errorPopup"}) {
                 if (QObject *o = popupOf(tab, part))
-                    *faults += cutTexts(o);
+                    m_faults += cutTexts(o);
             }
-            if (image.isNull() || !image.save(file)) {
-                qCritical() << "task_tab_shot" << "not saved" << file;
-                poll->stop();
-                app.exitApp(3);
-                return;
-            }
+            if (image.isNull() || !image.save(file))
+                return fail(QStringLiteral("not saved: %1").arg(file), 3);
             qInfo() << "task_tab_shot" << file << image.size();
             if (step.after)
                 step.after(tab);
+            m_taken = true;
+            changed();
         }
-        ++*index;
-        if (*index >= int(steps->size())) {
-            poll->stop();
-            app.exitApp(*faults ? 4 : 0);
+        // The next act once the popup before it has gone.
+        if (!waitFor(settled(), "the scene at rest before the next popup"))
             return;
-        }
-        (*steps)[*index].act(tab);
-        // The popups' 83 ms entrance and a frame or two.
-        clock->restart();
-        poll->setInterval(600);
-    });
-    poll->start(100);
-}
+        if (++m_index >= int(m_steps.size()))
+            return finish(m_faults ? 4 : 0);
+        m_steps[m_index].act(tab);
+        m_taken = false;
+        changed();
+    }
+
+    std::vector<Step> m_steps;
+    int m_index = -1;
+    bool m_taken = false; // the picture of the step at m_index
+    int m_faults = 0;
+};
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    return runProgram(argc, argv, photograph);
+    return runProgram(argc, argv, [](SpoolsmithApp &app) {
+        new Photographer(app, qEnvironmentVariable("SPOOLSMITH_SHOT"));
+    });
 }

@@ -39,7 +39,7 @@ private slots:
     void mainLoadsWithoutWarnings()
     {
         QTemporaryDir programDir;
-        Config config(programDir.path());
+        Config config(programDir.path(), programDir.filePath(QStringLiteral("config.db")));
         TestDevice device;
         settleMediaDevices();
         g_warnings.clear();

@@ -156,7 +156,14 @@ private slots:
         // Every start logs each key read; that would bury the test output.
         QLoggingCategory::setFilterRules(QStringLiteral("default.info=false"));
     }
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); QVERIFY(m_dir->isValid()); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        // The store opens in the current folder, as it does for the program
+        // started in its own: this case's, never the build tree.
+        QVERIFY(QDir::setCurrent(m_dir->path()));
+    }
 
     void freshStartWritesEveryKeyWithDefaults_data()
     {

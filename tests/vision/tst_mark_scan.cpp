@@ -45,7 +45,7 @@ private slots:
     void initTestCase()
     {
         QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
-        m_config = std::make_unique<Config>(m_dir.path());
+        m_config = std::make_unique<Config>(m_dir.path(), m_dir.filePath(QStringLiteral("config.db")));
         Config::setInstance(m_config.get());
         m_config->setProperty(Config::CPT_Enable_Print_Marker_Type, 2);
     }

@@ -37,7 +37,7 @@ private slots:
         if (!QFileInfo::exists(QStringLiteral("models/ppocr_keys_v1.txt")))
             QSKIP("OCR models not installed (scripts/install-ocr.sh)");
         QVERIFY(app()->initOcr());
-        m_config = std::make_unique<Config>(m_dir.path());
+        m_config = std::make_unique<Config>(m_dir.path(), m_dir.filePath(QStringLiteral("config.db")));
         Config::setInstance(m_config.get());
     }
 
