@@ -20,7 +20,7 @@ namespace {
 // The first webs of the set, two pictures each, hold every grid size, label
 // kind and missing-label case several times over; past them a web is taken
 // only for a mix of blur, noise, shading and turn not yet read, until all
-// sixteen are. A web costs a quarter second, several times that sanitised.
+// sixteen are. A web takes a third of a second, three times that sanitised.
 #ifdef SPOOLSMITH_SANITIZED
 constexpr int kFirstWebs = 16;
 #else
