@@ -14,6 +14,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
+
 // The picture named beside the first one: "<name><suffix>.png".
 inline QString pictureBeside(const QString &first, const QString &suffix)
 {
@@ -132,22 +134,29 @@ protected:
         return w == Wait::Holds;
     }
 
-    // The program's window once it is on screen; its frames are counted
-    // from then on.
+    // The program's window once it is on screen; its frames are followed
+    // from then on. A frame takes the scene as it is when it synchronizes
+    // (the GUI thread waits then), so each frame carries the count of
+    // changes made before that, and the last one on screen tells which
+    // changes it shows. Both signals may come on the render thread.
     QQuickWindow *window()
     {
         if (!m_window) {
             m_window = exposedQuickWindow();
-            if (m_window)
-                connect(m_window, &QQuickWindow::frameSwapped, this, [this] { ++m_frames; });
+            if (m_window) {
+                connect(m_window, &QQuickWindow::beforeSynchronizing, this,
+                        [this] { m_syncedChanges = m_changes.load(); }, Qt::DirectConnection);
+                connect(m_window, &QQuickWindow::frameSwapped, this,
+                        [this] { m_shownChanges = m_syncedChanges.load(); }, Qt::DirectConnection);
+            }
         }
         return m_window;
     }
 
-    // The scene was changed: settled() waits for a frame drawn after it.
+    // The scene was changed: settled() waits for a frame that shows it.
     void changed()
     {
-        m_framesBefore = m_frames;
+        ++m_changes;
         if (m_window)
             m_window->update();
     }
@@ -167,7 +176,7 @@ protected:
             changed();
             return false;
         }
-        if (m_frames > m_framesBefore) {
+        if (m_shownChanges.load() >= m_changes.load()) {
             m_unrest.clear();
             return true;
         }
@@ -182,8 +191,9 @@ protected:
 private:
     QTimer m_tick;
     QPointer<QQuickWindow> m_window;
-    int m_frames = 0;
-    int m_framesBefore = 0;
+    std::atomic<int> m_changes{0};
+    std::atomic<int> m_syncedChanges{-1};
+    std::atomic<int> m_shownChanges{-1};
     QString m_unrest; // what kept settled() false the last time
     QByteArray m_waitingFor;
     QElapsedTimer m_waitClock;
