@@ -106,7 +106,7 @@ private:
             return;
         }
         QObject *help = window()->findChild<QObject *>(QStringLiteral("helpStackPage"));
-        if (!waitFor(help && help->property("visible").toBool() && settled(), "the help tab at rest"))
+        if (!waitFor(settled() && help && help->property("visible").toBool(), "the help tab at rest"))
             return;
         const QImage image = window()->grabWindow();
         const bool saved = !image.isNull() && image.save(m_target) && photographDialogs(m_target);

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
+
 // The picture named beside the first one: "<name><suffix>.png".
 inline QString pictureBeside(const QString &first, const QString &suffix)
 {
@@ -29,22 +31,23 @@ inline bool isOpen(QObject *o)
     return o->inherits("QQuickPopup") ? o->property("opened").toBool() : o->property("visible").toBool();
 }
 
-// Nothing of the scene is still on its way: no loader, picture or folder
-// listing loading, no popup sliding in or out, no stack view between pages.
-inline bool sceneAtRest(QObject *root)
+// What of the scene is still on its way (a loader, picture or folder listing
+// loading, a popup sliding in or out, a stack view between pages), or empty
+// when nothing is.
+inline QString stillMoving(QObject *root)
 {
     const auto objects = root->findChildren<QObject *>();
     for (QObject *o : objects) {
         // Loader.Loading, Image.Loading and FolderListModel.Loading are all 2.
-        if ((o->inherits("QQuickLoader") || o->inherits("QQuickImageBase") || o->inherits("QQuickFolderListModel"))
-            && o->property("status").toInt() == 2)
-            return false;
-        if (o->inherits("QQuickPopup") && o->property("visible").toBool() != o->property("opened").toBool())
-            return false;
-        if (o->inherits("QQuickStackView") && o->property("busy").toBool())
-            return false;
+        const bool moving =
+            ((o->inherits("QQuickLoader") || o->inherits("QQuickImageBase") || o->inherits("QQuickFolderListModel"))
+             && o->property("status").toInt() == 2)
+            || (o->inherits("QQuickPopup") && o->property("visible").toBool() != o->property("opened").toBool())
+            || (o->inherits("QQuickStackView") && o->property("busy").toBool());
+        if (moving)
+            return QString::fromLatin1(o->metaObject()->className()) + QLatin1Char(' ') + o->objectName();
     }
-    return true;
+    return QString();
 }
 
 // Counts the paint events of the widget it filters: a native child window
@@ -124,26 +127,36 @@ protected:
     {
         const Wait w = await(holds, what);
         if (w == Wait::Over)
-            fail(QStringLiteral("waited %1 ms in vain for %2").arg(kHangMs).arg(QLatin1String(what)), 2);
+            fail(QStringLiteral("waited %1 ms in vain for %2 (scene: %3)")
+                     .arg(kHangMs)
+                     .arg(QLatin1String(what), m_unrest.isEmpty() ? QStringLiteral("at rest") : m_unrest),
+                 2);
         return w == Wait::Holds;
     }
 
-    // The program's window once it is on screen; its frames are counted
-    // from then on.
+    // The program's window once it is on screen; its frames are followed
+    // from then on. A frame takes the scene as it is when it synchronizes
+    // (the GUI thread waits then), so each frame carries the count of
+    // changes made before that, and the last one on screen tells which
+    // changes it shows. Both signals may come on the render thread.
     QQuickWindow *window()
     {
         if (!m_window) {
             m_window = exposedQuickWindow();
-            if (m_window)
-                connect(m_window, &QQuickWindow::frameSwapped, this, [this] { ++m_frames; });
+            if (m_window) {
+                connect(m_window, &QQuickWindow::beforeSynchronizing, this,
+                        [this] { m_syncedChanges = m_changes.load(); }, Qt::DirectConnection);
+                connect(m_window, &QQuickWindow::frameSwapped, this,
+                        [this] { m_shownChanges = m_syncedChanges.load(); }, Qt::DirectConnection);
+            }
         }
         return m_window;
     }
 
-    // The scene was changed: settled() waits for a frame drawn after it.
+    // The scene was changed: settled() waits for a frame that shows it.
     void changed()
     {
-        m_framesBefore = m_frames;
+        ++m_changes;
         if (m_window)
             m_window->update();
     }
@@ -153,14 +166,22 @@ protected:
     bool settled()
     {
         QQuickWindow *w = window();
-        if (!w || !w->isExposed())
+        if (!w || !w->isExposed()) {
+            m_unrest = QStringLiteral("the window not on screen");
             return false;
-        if (!sceneAtRest(w)) {
+        }
+        m_unrest = stillMoving(w);
+        if (!m_unrest.isEmpty()) {
             // A frame drawn while something still moved does not count.
             changed();
             return false;
         }
-        return m_frames > m_framesBefore;
+        if (m_shownChanges.load() >= m_changes.load()) {
+            m_unrest.clear();
+            return true;
+        }
+        m_unrest = QStringLiteral("no frame drawn since the last change");
+        return false;
     }
 
     SpoolsmithApp &m_app;
@@ -170,8 +191,10 @@ protected:
 private:
     QTimer m_tick;
     QPointer<QQuickWindow> m_window;
-    int m_frames = 0;
-    int m_framesBefore = 0;
+    std::atomic<int> m_changes{0};
+    std::atomic<int> m_syncedChanges{-1};
+    std::atomic<int> m_shownChanges{-1};
+    QString m_unrest; // what kept settled() false the last time
     QByteArray m_waitingFor;
     QElapsedTimer m_waitClock;
 };

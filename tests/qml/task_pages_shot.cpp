@@ -230,7 +230,7 @@ private:
     {
         QObject *dialog = m_page ? m_page->findChild<QObject *>(name) : nullptr;
         QWidget *widget = cutView();
-        if (!waitFor(widget && isOpen(dialog) && settled(), "the dialog open"))
+        if (!waitFor(settled() && widget && isOpen(dialog), "the dialog open"))
             return false;
         const Wait w = await(!widget->isVisible(), "the cut view hidden under the dialog");
         if (w == Wait::Waiting)
@@ -267,8 +267,8 @@ private:
             return waitFor(settled(), "the start-up at rest");
         case 1:
             // The overview with both files open.
-            return waitFor(!m_app.cutFile().isEmpty() && m_app.cutLoadProgress() < 0
-                               && !m_app.printImgPath().isEmpty() && settled(),
+            return waitFor(settled() && !m_app.cutFile().isEmpty() && m_app.cutLoadProgress() < 0
+                               && !m_app.printImgPath().isEmpty(),
                            "the overview with its files");
         case 2:
             return waitFor(settled(), "the cut-file page at rest") && cutViewCoversItsPane();
@@ -279,7 +279,7 @@ private:
         case 5:
             return dialogUncovered(QStringLiteral("saveDialog"));
         case 7:
-            return waitFor(m_app.enabledDataSource() && m_app.dataSourceProgress() < 0 && settled(),
+            return waitFor(settled() && m_app.enabledDataSource() && m_app.dataSourceProgress() < 0,
                            "the print-file page with its sheet's record");
         default:
             return waitFor(settled(), "the page at rest");

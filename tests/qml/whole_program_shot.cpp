@@ -261,7 +261,8 @@ private:
             return;
         if (m_pending >= 0) {
             const Step &done = m_steps.at(m_pending);
-            if (!waitFor((!done.shown || done.shown()) && settled(), "the step's page at rest"))
+            const QByteArray what = QStringLiteral("step %1 (%2) shown, the scene at rest").arg(m_pending).arg(done.shot).toUtf8();
+            if (!waitFor(settled() && (!done.shown || done.shown()), what.constData()))
                 return;
             if (!done.shot.isEmpty() && !photograph(done.shot))
                 return;
