@@ -326,7 +326,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 0, kHangMs);
         f.sim->sendToAll(simReplyPayload(12, {QStringLiteral("2")}));
         QTRY_COMPARE_WITH_TIMEOUT(app()->taskStatus(), 2, kHangMs);
-        QVERIFY(status.count() >= 2);
+        // The status is stored just before it is told, on the link's thread.
+        QTRY_VERIFY_WITH_TIMEOUT(status.count() >= 2, kHangMs);
     }
 
     void failedPauseLeavesTheStatusAndClearsBusy()
