@@ -38,8 +38,10 @@
 #include <QTextCodec>
 #include <QtTest>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -331,10 +333,12 @@ class TstWholeLine : public QObject
         return cutPages;
     }
 
-    // Waits until every check picture asked for is answered and inspected.
+    // Waits until every check picture asked for is answered and inspected:
+    // the requests' threads first (after them every request is posted),
+    // then the answers, then the inspections they started.
     void settleCheckPictures()
     {
-        QTest::qWait(100);
+        joinLabelChecks();
         const auto asked = [this] {
             int n = m_rig.camera ? m_rig.camera->requests() - m_rig.camera->answered() : 0;
             for (const ImageCaptureStandIn *c : m_standIns)
@@ -342,8 +346,21 @@ class TstWholeLine : public QObject
             return n;
         };
         QTRY_COMPARE_WITH_TIMEOUT(asked(), 0, kHangMs);
-        app()->joinLabelChecks();
+        joinLabelChecks();
         QCoreApplication::processEvents();
+    }
+
+    // Joined off the GUI thread: a request's picture comes through it.
+    void joinLabelChecks()
+    {
+        std::atomic<bool> joined{false};
+        std::thread joiner([this, &joined] {
+            app()->joinLabelChecks();
+            joined = true;
+        });
+        const bool done = QTest::qWaitFor([&joined] { return joined.load(); }, kLongHangMs);
+        joiner.join();
+        QVERIFY2(done, "label checks still running");
     }
 
     void markJobStart(bool recount)
@@ -490,8 +507,7 @@ class TstWholeLine : public QObject
 
         // The report: a line for each new page pictured after the first,
         // with exactly the labels missing on it.
-        app()->joinLabelChecks();
-        QCoreApplication::processEvents();
+        settleCheckPictures();
         const QList<QSet<int>> expected = expectedReport(m_shots);
         const QList<ReportLine> report = readReport(QStringLiteral("label.csv"));
         QVERIFY2(expected.size() >= 3, qPrintable(QString::number(expected.size())));
