@@ -121,8 +121,11 @@ private slots:
                                          "CCMD;13,1,1,40,0,0;", "CCMD;13,1,0,50,0,0;"};
         QCOMPARE(f.sim->receivedPayloads(), expected);
         QCOMPARE(seenAtLinked, expected.size());
-        QVERIFY2(at18 - at1 >= 190, qPrintable(QString::number(at18 - at1)));
-        QVERIFY2(at17 - at18 >= 490, qPrintable(QString::number(at17 - at18)));
+        // Times are taken where the simulator handles each frame, each late
+        // by however long a loaded machine keeps it from running: halfway
+        // between no wait and the whole wait tells one from the other.
+        QVERIFY2(at18 - at1 >= 100, qPrintable(QString::number(at18 - at1)));
+        QVERIFY2(at17 - at18 >= 250, qPrintable(QString::number(at17 - at18)));
         QCOMPARE(f.device->firmware(), QStringLiteral("1.0.0"));
     }
 
