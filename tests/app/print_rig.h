@@ -90,6 +90,11 @@ struct PrintRig
         counters->setPrintTaskCopies(0);
         records = std::make_unique<ProductionRecords>(services, [this] { return status.load(); });
         file = std::make_unique<PrintFile>(*records);
+        // Its data rows' files in the case's own folder: the program folder
+        // is shared with the other test programs running beside it.
+        PrintFile::Hooks fileHooks;
+        fileHooks.appPath = [this] { return fx.dir->path(); };
+        file->setHooks(fileHooks);
         printers = std::make_unique<Printers>(services);
         PrintParts parts{services, *counters, *file, *records, [this] { return status.load(); }};
         CdrChannel::Hooks hooks;
