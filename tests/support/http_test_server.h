@@ -5,7 +5,9 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTcpSocket>
 #include <QUrl>
 
 #include <atomic>
@@ -13,7 +15,6 @@
 #include <memory>
 
 class QTcpServer;
-class QTcpSocket;
 
 // A small HTTP/1.1 server on a free loopback port for tests: fixed answers
 // by path (pictures, JSON, redirects) or a handler of one's own; every
@@ -86,6 +87,8 @@ signals:
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
+    void uncount(QTcpSocket *socket);
+    void dropClosedByPeer();
     Response answer(const Request &request) const;
     void respond(QTcpSocket *socket, const Request &request, const Response &response);
     void drip(QTcpSocket *socket, const QByteArray &body, int dripMs);
@@ -97,6 +100,7 @@ private:
     Handler m_handler;
     QList<Request> m_requests;
     int m_open = 0;
+    QList<QPointer<QTcpSocket>> m_counted;
     // Atomic: read by a test while the server runs on a thread of its own.
     std::shared_ptr<std::atomic<qint64>> m_poured = std::make_shared<std::atomic<qint64>>(0);
 };
