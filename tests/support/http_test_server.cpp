@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr char kCounted[] = "httpTestServerCounted";
-
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
@@ -140,11 +138,8 @@ void HttpTestServer::onNewConnection()
 
 void HttpTestServer::uncount(QTcpSocket *socket)
 {
-    if (!socket->property(kCounted).toBool())
-        return;
-    socket->setProperty(kCounted, false);
-    m_counted.removeAll(socket);
-    --m_open;
+    if (m_counted.removeAll(socket) > 0)
+        --m_open;
 }
 
 // A client's close reaches this thread's event for it late on a loaded
@@ -193,7 +188,6 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
 
     dropClosedByPeer();
-    socket->setProperty(kCounted, true);
     m_counted.append(socket);
     ++m_open;
     m_requests.append(request);

@@ -100,6 +100,7 @@ private:
     Handler m_handler;
     QList<Request> m_requests;
     int m_open = 0;
+    // The connections counted in m_open.
     QList<QPointer<QTcpSocket>> m_counted;
     // Atomic: read by a test while the server runs on a thread of its own.
     std::shared_ptr<std::atomic<qint64>> m_poured = std::make_shared<std::atomic<qint64>>(0);
