@@ -52,6 +52,10 @@ if [ "${SPOOLSMITH_SKIP_ASAN:-0}" != 1 ]; then
   cmake -S "$ROOT" -B "$BUILD-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSPOOLSMITH_SANITIZE=ON \
     -DSPOOLSMITH_BENCH=OFF -DBUILD_TESTING=ON >/dev/null
   cmake --build "$BUILD-asan" -j"$(nproc)"
+  # The same OCR models, so the OCR paths run sanitised too instead of skipping.
+  if [ -d "$BUILD/bin/models" ] && [ ! -e "$BUILD-asan/bin/models" ]; then
+    ln -s "$BUILD/bin/models" "$BUILD-asan/bin/models"
+  fi
   (cd "$BUILD-asan" && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure -j"$(nproc)")
 fi
