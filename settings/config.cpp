@@ -78,12 +78,12 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
         syncSettings();
     });
     m_dayClock = std::make_unique<DayClock>(std::move(clock));
-    m_dayRecord.date = m_dayClock->today();
+    m_day.record.date = m_dayClock->today();
     m_db = std::make_unique<DbConfig>(databasePath);
-    m_db->selectWorkData(QDate(), m_totalRecord);
-    m_totalRecord.date = QDate();
-    if (m_db->selectWorkData(m_dayRecord.date, m_dayRecord))
-        m_today = m_dayRecord.date;
+    m_db->selectWorkData(QDate(), m_total.record);
+    m_total.record.date = QDate();
+    if (m_db->selectWorkData(m_day.record.date, m_day.record))
+        m_today = m_day.record.date;
 
     m_defaultPath = m_programDir + QStringLiteral("/configDefault.ini");
     m_configPath = m_programDir + QStringLiteral("/config.ini");
@@ -109,12 +109,9 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
 Config::~Config()
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    // The last moment an unread day's counts can reach its row.
-    if (m_dayRowUnread) {
-        settleUnreadDay("Config::~Config");
-        if (!m_dayRowUnread)
-            writeDayKeys();
-    }
+    // The last moment the counts of rows not read yet can reach them.
+    settleUnreadRow(false, "Config::~Config");
+    settleUnreadRow(true, "Config::~Config");
     syncSettings();
 }
 
@@ -123,6 +120,11 @@ void Config::syncSettings()
     if (!m_settings)
         return;
     m_settings->sync();
+    // Until every row the start could not read is read, the file lags the
+    // store: its marker stays.
+    if (m_fileLagsUnreadRows && (m_day.unread || m_total.unread))
+        return;
+    m_fileLagsUnreadRows = false;
     if (counterKeysOnDisk())
         m_counterSync->synced();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/config_types.h"
+#include "settings/counter_row.h"
 #include "settings/db_config.h"
 
 #include <QDate>
@@ -464,23 +465,25 @@ private:
     // Counters: the read or write pass over their keys, and one change.
     void updateCounterValues(bool save);
     void setCounter(bool total, int field, const QVariant &value);
-    // Under the lock: the day counters move to date (the clock's day before
-    // every count). Returns what changed for emitDayMoved: a bit per day
-    // counter and one for the day itself.
-    int moveDay(const QDate &date);
-    // The unread day's row read again, with what the day counted meanwhile
-    // added to it (a counter set meanwhile stands as set); false when it
-    // still cannot be read.
-    bool readUnreadDayRow(WorkDataRecord &merged) const;
-    // Under the lock, at a day move or the end: the unread day's counts go
-    // into its row if it reads now, into the log if not.
-    void settleUnreadDay(const char *where);
-    // All the day keys and "Today/Today", so the file never names one day
-    // with another day's counts.
-    void writeDayKeys();
-    // The day's counts that never reached its unread row, kept in the log.
-    void logDayRowNeverRead(const char *where) const;
-    void emitDayMoved(int changed);
+    CounterRow &counterRow(bool total) { return total ? m_total : m_day; }
+    // The rows that may be written: those that were read.
+    QList<WorkDataRecord> readRows() const;
+    // The clock read and the day moved, forward only, under one hold of the
+    // lock before a count; rows not read yet are read again.
+    int followClock(const char *where);
+    // Under the lock: the day counters move to date. Returns what changed
+    // for emitCounterChanges.
+    int moveDay(const QDate &date, const char *where);
+    // Under the lock: a row not read yet is read again, what was counted
+    // meanwhile added to it, and written with its keys.
+    int readUnreadRow(bool total, const char *where);
+    // Under the lock, at a day move or the end: the unread row's counts go
+    // into it if it reads now, into the log if not.
+    void settleUnreadRow(bool total, const char *where);
+    // All the keys of a row (the day's with "Today/Today"), so the file
+    // never names one day with another day's counts.
+    void writeRowKeys(bool total);
+    void emitCounterChanges(int changed);
     void emitCounterSignal(bool total, int field);
     void writeKey(const QString &key, const QVariant &value);
     // Writes the settings file out; under the lock.
@@ -549,12 +552,12 @@ private:
 
     std::unique_ptr<DayClock> m_dayClock;
     std::unique_ptr<DbConfig> m_db;
-    WorkDataRecord m_dayRecord;
-    // The day's row could not be read: it is never written, and m_dayRecord
-    // holds only what was counted since, added to the row once it is read.
-    bool m_dayRowUnread = false;
-    // A bit per day counter set by hand while its row was unread.
-    int m_daySetWhileUnread = 0;
-    WorkDataRecord m_totalRecord;
+    CounterRow m_day;
+    CounterRow m_total;
+    // The counters have been read once, at the start.
+    bool m_countersRead = false;
+    // The start found config.ini behind the store and could not read a row:
+    // until every row is read, the file's marker stays.
+    bool m_fileLagsUnreadRows = false;
     QDate m_today;
 };

@@ -10,7 +10,9 @@
 #include <QHash>
 #include <QSettings>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -18,8 +20,15 @@ namespace {
 constexpr double kMaxCount = 1e15;
 
 enum Field { Cut, Print, Copies, ScanMark, ScanMarkOk, FieldCount };
-// What moveDay changed besides the day counters.
+const char *const kFieldNames[FieldCount] = {"cut", "print", "copies", "scan marks", "good scan marks"};
+
+// What changed, to be told: a bit per day counter, one for the day itself,
+// a bit per total.
 constexpr int kDayMoved = 1 << FieldCount;
+constexpr int fieldBit(bool total, int field)
+{
+    return 1 << (total ? FieldCount + 1 + field : field);
+}
 
 // INI keys by field, "Total" and "Today" sections.
 const char *const kTotalKeys[FieldCount] = {"Total/Cut", "Total/Print", "Total/Copies", "Total/ScanMark",
@@ -65,6 +74,20 @@ bool sameField(const WorkDataRecord &a, const WorkDataRecord &b, int field)
 {
     return field <= Print ? fieldValue(a, field).toDouble() == fieldValue(b, field).toDouble()
                           : fieldValue(a, field).toUInt() == fieldValue(b, field).toUInt();
+}
+
+int changedFields(const WorkDataRecord &before, const WorkDataRecord &after, bool total)
+{
+    int changed = 0;
+    for (int field = 0; field < FieldCount; ++field)
+        if (!sameField(before, after, field))
+            changed |= fieldBit(total, field);
+    return changed;
+}
+
+QString rowName(bool total, const QDate &day)
+{
+    return total ? QStringLiteral("the totals' row") : QStringLiteral("the row of ") + day.toString(Qt::ISODate);
 }
 
 const QDate kNoDay = QDate::fromJulianDay(0);
@@ -115,17 +138,41 @@ bool Config::counterKeysOnDisk() const
 void Config::updateCounterValues(bool save)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
+    // The first read pass is the start's; a later one is the settings read
+    // again, which the counters in memory are ahead of.
+    const bool start = !save && !m_countersRead;
+    const bool storeAhead = !save && m_counterSync->storeAhead();
     bool dayFromStore = false;
     for (bool total : {true, false}) {
-        // An unread day keeps what it counted since the start: the file still
-        // names the day before it, and its row is the one to write it into.
-        if (!total && m_dayRowUnread)
+        // A row not read yet keeps what was counted since: the file lags it
+        // (or names the day before), and its row is the one to write it into.
+        CounterRow &row = counterRow(total);
+        if (row.unread)
             continue;
-        WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
+        WorkDataRecord &record = row.record;
         // After a run that ended before its file caught up, the store's row
-        // (read at construction) holds the last copy counted.
+        // holds the last copy counted.
         WorkDataRecord stored;
-        const bool fromStore = !save && m_counterSync->storeAhead() && m_db->selectWorkData(record.date, stored);
+        const DbConfig::RowRead read = storeAhead ? m_db->readWorkData(record.date, stored) : DbConfig::RowRead::Missing;
+        const QString name = total ? QStringLiteral("the totals")
+                                   : QStringLiteral("the counters of ") + record.date.toString(Qt::ISODate);
+        if (start && storeAhead && read == DbConfig::RowRead::Failed) {
+            // Neither the file (behind) nor the row (unread) can be taken:
+            // the row is never written over, and what is counted from now on
+            // is added to it once it reads.
+            row = CounterRow{WorkDataRecord{record.date}, true};
+            m_fileLagsUnreadRows = true;
+            if (!total)
+                m_today = record.date;
+            qCritical() << "Config::updateCounterValues" << name
+                        << "could not be read from the store, which config.ini lags: its row is not written,"
+                        << "and they count from 0 until it can be read";
+            continue;
+        }
+        const bool fromStore = read == DbConfig::RowRead::Found;
+        if (start && storeAhead)
+            qWarning() << "Config::updateCounterValues" << name
+                       << (fromStore ? "from the store" : "from config.ini (the store has no row)");
         dayFromStore = dayFromStore || (fromStore && !total);
         for (int field = 0; field < FieldCount; ++field) {
             const QString key = counterKey(total, field);
@@ -154,18 +201,19 @@ void Config::updateCounterValues(bool save)
         }
     }
     if (save) {
-        if (!m_dayRowUnread)
+        if (!m_day.unread)
             m_settings->setValue(kTodayKey, m_today.toString(Qt::ISODate));
         return;
     }
-    if (m_dayRowUnread)
+    m_countersRead = true;
+    if (m_day.unread)
         return;
     // The day's counts from the store's row for a day belong to that day,
     // whatever day a file that could not be written still names.
     // Without the key the day is the one the store had a row for, if any.
     const QDate stored = QDate::fromString(m_settings->value(kTodayKey).toString(), Qt::ISODate);
     if (dayFromStore)
-        m_today = m_dayRecord.date;
+        m_today = m_day.record.date;
     else if (stored.isValid())
         m_today = stored;
     else if (!m_today.isValid())
@@ -185,32 +233,40 @@ void Config::emitCounterSignal(bool total, int field)
     }
 }
 
+QList<WorkDataRecord> Config::readRows() const
+{
+    QList<WorkDataRecord> rows;
+    for (const CounterRow *row : {&m_day, &m_total})
+        if (!row->unread)
+            rows.append(row->record);
+    return rows;
+}
+
 // Store, statistics row, INI key (synced, so a killed process keeps it) under
 // the lock, so concurrent writers leave the row and the file in one order;
 // the signal goes out after the lock is released.
 void Config::setCounter(bool total, int field, const QVariant &value)
 {
-    setToday(m_dayClock->today());
+    emitCounterChanges(followClock("Config::setCounter"));
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
+        CounterRow &row = counterRow(total);
         const QVariant v = typed(field, value);
-        // Set by hand while the day's row is unread: it stands as set once the
-        // row reads, instead of being added to it.
-        if (!total && m_dayRowUnread)
-            m_daySetWhileUnread |= 1 << field;
-        WorkDataRecord next = record;
+        // Set by hand while the row is unread: it stands as set once the row
+        // reads, instead of being added to it.
+        if (row.unread)
+            row.setWhileUnread |= 1 << field;
+        WorkDataRecord next = row.record;
         setFieldValue(next, field, v);
-        if (sameField(record, next, field))
+        if (sameField(row.record, next, field))
             return;
-        record = next;
-        // A day row that could not be read gets the value once it is.
-        if (!total && m_dayRowUnread) {
-            qWarning() << "Config::setCounter" << counterKey(total, field) << v << "kept until the day's row is read";
+        row.record = next;
+        if (row.unread) {
+            qWarning() << "Config::setCounter" << counterKey(total, field) << v << "kept until its row is read";
         } else {
             if (m_settings)
                 m_counterSync->mark();
-            m_db->updateWorkData(record);
+            m_db->updateWorkData(row.record);
             if (m_settings) {
                 m_settings->setValue(counterKey(total, field), v);
                 syncSettings();
@@ -224,50 +280,52 @@ void Config::addCounts(const WorkDataRecord &delta)
 {
     // A copy counts on the day it was made, whether or not midnight has been
     // seen to pass yet.
-    setToday(m_dayClock->today());
-    bool changed[2][FieldCount] = {};
+    emitCounterChanges(followClock("Config::addCounts"));
+    int changed = 0;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        bool any = false;
         for (bool total : {true, false}) {
-            WorkDataRecord &record = total ? m_totalRecord : m_dayRecord;
+            WorkDataRecord &record = counterRow(total).record;
             const WorkDataRecord before = record;
             record.cutLen += delta.cutLen;
             record.printLen += delta.printLen;
             record.copies += delta.copies;
             record.scanMark += delta.scanMark;
             record.scanMarkOk += delta.scanMarkOk;
-            for (int field = 0; field < FieldCount; ++field) {
-                changed[total][field] = !sameField(before, record, field);
-                any = any || changed[total][field];
+            changed |= changedFields(before, record, total);
+        }
+        // A row that could not be read is not written over: its counts stay
+        // in memory until it can be.
+        const QList<WorkDataRecord> rows = readRows();
+        if (changed && !rows.isEmpty()) {
+            const bool marked = m_settings && m_counterSync->mark();
+            const bool stored = m_db->updateWorkData(rows);
+            if (m_settings) {
+                for (bool total : {true, false})
+                    for (int field = 0; field < FieldCount; ++field)
+                        if ((changed & fieldBit(total, field)) && !counterRow(total).unread)
+                            m_settings->setValue(counterKey(total, field), fieldValue(counterRow(total).record, field));
+                // The store holds the copy for good; the file follows shortly.
+                // Without the store or the marker, the file is all a killed
+                // process keeps.
+                if (stored && marked)
+                    m_counterSync->deferred();
+                else
+                    syncSettings();
             }
         }
-        if (!any)
-            return;
-        const bool marked = m_settings && m_counterSync->mark();
-        // A day row that could not be read is not written over: the day's
-        // counts stay in memory until it can be.
-        const bool stored = m_db->updateWorkData(m_dayRowUnread ? QList<WorkDataRecord>{m_totalRecord}
-                                                                : QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
-        if (m_settings) {
-            for (bool total : {true, false})
-                for (int field = 0; field < FieldCount; ++field)
-                    if (changed[total][field] && (total || !m_dayRowUnread))
-                        m_settings->setValue(counterKey(total, field),
-                                             fieldValue(total ? m_totalRecord : m_dayRecord, field));
-            // The store holds the copy for good; the file follows shortly.
-            // Without the store or the marker, the file is all a killed
-            // process keeps.
-            if (stored && marked)
-                m_counterSync->deferred();
-            else
-                syncSettings();
-        }
     }
-    for (bool total : {false, true})
-        for (int field = 0; field < FieldCount; ++field)
-            if (changed[total][field])
-                emitCounterSignal(total, field);
+    emitCounterChanges(changed);
+}
+
+int Config::followClock(const char *where)
+{
+    // Of threads counting at midnight, one that read the clock before
+    // another had moved the day would otherwise move it back. A clock that
+    // was really set back comes through the day clock's own word.
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    const int changed = moveDay(std::max(m_dayClock->today(), m_today), where);
+    return changed | readUnreadRow(true, where);
 }
 
 void Config::setToday(const QDate &date)
@@ -275,9 +333,9 @@ void Config::setToday(const QDate &date)
     int moved = 0;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        moved = moveDay(date);
+        moved = moveDay(date, "Config::setToday");
     }
-    emitDayMoved(moved);
+    emitCounterChanges(moved);
 }
 
 // The day's counters start from the day's row, or from zero when it has none
@@ -286,128 +344,108 @@ void Config::setToday(const QDate &date)
 // read is never written over: the day counts from zero in memory, and what it
 // counted is added to the row at the first moment it reads (a count, the next
 // day's move, the end).
-int Config::moveDay(const QDate &date)
+int Config::moveDay(const QDate &date, const char *where)
 {
-    const bool sameDay = date == m_today && date == m_dayRecord.date;
-    if (sameDay && !m_dayRowUnread)
-        return 0;
+    if (date == m_today && date == m_day.record.date)
+        return readUnreadRow(false, where);
+    const WorkDataRecord shown = m_day.record;
+    if (m_day.unread)
+        settleUnreadRow(false, where);
     WorkDataRecord next;
-    DbConfig::RowRead read = DbConfig::RowRead::Found;
-    if (sameDay) {
-        if (!readUnreadDayRow(next))
-            return 0;
-    } else {
-        if (m_dayRowUnread)
-            settleUnreadDay("Config::moveDay");
-        read = m_db->readWorkData(date, next);
-        if (read != DbConfig::RowRead::Found)
-            next = WorkDataRecord{};
-        if (read == DbConfig::RowRead::Failed)
-            qCritical() << "Config::moveDay" << "the row of" << date << "could not be read: it is not written;"
-                        << "the day counts from 0 until it can be read";
-    }
-    m_dayRowUnread = read == DbConfig::RowRead::Failed;
-    m_daySetWhileUnread = 0;
+    const DbConfig::RowRead read = m_db->readWorkData(date, next);
+    if (read != DbConfig::RowRead::Found)
+        next = WorkDataRecord{};
+    if (read == DbConfig::RowRead::Failed)
+        qCritical() << where << "the row of" << date << "could not be read: it is not written;"
+                    << "the day counts from 0 until it can be read";
     next.date = date;
-    int changed = date != m_today ? kDayMoved : 0;
-    for (int field = 0; field < FieldCount; ++field)
-        if (!sameField(m_dayRecord, next, field))
-            changed |= 1 << field;
+    const int changed = (date != m_today ? kDayMoved : 0) | changedFields(shown, next, false);
     m_today = date;
-    m_dayRecord = next;
+    m_day = CounterRow{next, read == DbConfig::RowRead::Failed};
     // The file keeps the day it last held: after a restart the INI keys win
     // over the store, and would write over the row that could not be read.
-    if (m_dayRowUnread)
+    if (m_day.unread)
         return changed;
     if (m_settings)
         m_counterSync->mark();
-    m_db->updateWorkData(m_dayRecord);
-    writeDayKeys();
+    m_db->updateWorkData(m_day.record);
+    writeRowKeys(false);
     return changed;
 }
 
-bool Config::readUnreadDayRow(WorkDataRecord &merged) const
+int Config::readUnreadRow(bool total, const char *where)
 {
+    CounterRow &counted = counterRow(total);
+    if (!counted.unread)
+        return 0;
     WorkDataRecord row;
-    const DbConfig::RowRead read = m_db->readWorkData(m_dayRecord.date, row);
+    const DbConfig::RowRead read = m_db->readWorkData(counted.record.date, row);
     if (read == DbConfig::RowRead::Failed)
-        return false;
+        return 0;
     if (read == DbConfig::RowRead::Missing)
         row = WorkDataRecord{};
-    for (int field = 0; field < FieldCount; ++field) {
-        const QVariant counted = fieldValue(m_dayRecord, field);
-        if (m_daySetWhileUnread & (1 << field))
-            setFieldValue(row, field, counted);
-        else if (field <= Print)
-            setFieldValue(row, field, fieldValue(row, field).toDouble() + counted.toDouble());
-        else
-            setFieldValue(row, field, fieldValue(row, field).toUInt() + counted.toUInt());
-    }
-    row.date = m_dayRecord.date;
-    merged = row;
-    qInfo() << "Config::moveDay" << "the row of" << row.date << "read again: the" << m_dayRecord.copies
-            << "copies counted meanwhile added to it";
-    return true;
+    const WorkDataRecord merged = counted.mergedWith(row);
+    if (m_settings)
+        m_counterSync->mark();
+    // Once read, the row's counts are known: a write that fails now is
+    // one more failed write, and the file holds them until the next.
+    const bool written = m_db->updateWorkData(merged);
+    const CounterRow was = std::exchange(counted, CounterRow{merged});
+    writeRowKeys(total);
+    qInfo() << where << rowName(total, merged.date) << "read again: the" << was.record.copies
+            << "copies counted meanwhile added to it"
+            << (was.setWhileUnread ? "(the counters set by hand stand as set)" : "")
+            << (written ? "and written" : "but not written (config.ini holds them)");
+    return changedFields(was.record, merged, total);
 }
 
-void Config::settleUnreadDay(const char *where)
+void Config::settleUnreadRow(bool total, const char *where)
 {
-    WorkDataRecord merged;
-    bool written = readUnreadDayRow(merged);
-    if (written) {
-        if (m_settings)
-            m_counterSync->mark();
-        written = m_db->updateWorkData(merged);
-    }
-    if (!written) {
-        logDayRowNeverRead(where);
+    readUnreadRow(total, where);
+    const CounterRow &counted = counterRow(total);
+    if (!counted.unread || counted.holdsNothing())
         return;
-    }
-    m_dayRowUnread = false;
-    m_daySetWhileUnread = 0;
-    m_dayRecord = merged;
+    QStringList values;
+    for (int field : {Copies, Cut, Print, ScanMark, ScanMarkOk})
+        values << QStringLiteral("%1 %2%3")
+                      .arg(QLatin1String(kFieldNames[field]), fieldValue(counted.record, field).toString(),
+                           (counted.setWhileUnread & (1 << field)) ? QStringLiteral(" (set by hand)") : QString());
+    qCritical().noquote() << where << rowName(total, counted.record.date)
+                          << "was never read; counted or set while it could not be read, and not in it:"
+                          << values.join(QStringLiteral(", "));
 }
 
-void Config::writeDayKeys()
+void Config::writeRowKeys(bool total)
 {
     if (!m_settings)
         return;
     for (int field = 0; field < FieldCount; ++field)
-        m_settings->setValue(counterKey(false, field), fieldValue(m_dayRecord, field));
-    m_settings->setValue(kTodayKey, m_today.toString(Qt::ISODate));
+        m_settings->setValue(counterKey(total, field), fieldValue(counterRow(total).record, field));
+    if (!total)
+        m_settings->setValue(kTodayKey, m_today.toString(Qt::ISODate));
     syncSettings();
 }
 
-void Config::logDayRowNeverRead(const char *where) const
-{
-    // Nothing counted and nothing set: nothing is lost.
-    const WorkDataRecord nothing{m_dayRecord.date};
-    if (m_dayRecord == nothing && !m_daySetWhileUnread)
-        return;
-    qCritical() << where << "the row of" << m_dayRecord.date << "was never read; counted that day and not in its row:"
-                << "copies" << m_dayRecord.copies << "cut" << m_dayRecord.cutLen << "print" << m_dayRecord.printLen
-                << "scan marks" << m_dayRecord.scanMark << m_dayRecord.scanMarkOk;
-}
-
-void Config::emitDayMoved(int changed)
+void Config::emitCounterChanges(int changed)
 {
     if (changed & kDayMoved)
         emit todayChanged();
-    for (int field : {Copies, Cut, Print, ScanMark, ScanMarkOk})
-        if (changed & (1 << field))
-            emitCounterSignal(false, field);
+    for (bool total : {false, true})
+        for (int field : {Copies, Cut, Print, ScanMark, ScanMarkOk})
+            if (changed & fieldBit(total, field))
+                emitCounterSignal(total, field);
 }
 
 WorkDataRecord Config::dayRecord() const
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    return m_dayRecord;
+    return m_day.record;
 }
 
 WorkDataRecord Config::totalRecord() const
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    return m_totalRecord;
+    return m_total.record;
 }
 
 QDate Config::today() const

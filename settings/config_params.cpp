@@ -54,10 +54,11 @@ void Config::initParams(bool save)
         // A new day zeroes the day counters.
         setToday(m_dayClock->today());
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        // The store follows the INI file, which wins at start; a day row
-        // that could not be read is not written over.
-        m_db->updateWorkData(m_dayRowUnread ? QList<WorkDataRecord>{m_totalRecord}
-                                            : QList<WorkDataRecord>{m_dayRecord, m_totalRecord});
+        // The store follows the INI file, which wins at start; a row that
+        // could not be read is not written over.
+        const QList<WorkDataRecord> rows = readRows();
+        if (!rows.isEmpty())
+            m_db->updateWorkData(rows);
         syncSettings();
         return;
     }

@@ -20,7 +20,7 @@ void CounterKeySync::setSettingsFile(const QString &path)
     m_marked = m_foundAtStart;
     if (m_foundAtStart)
         qWarning() << "Config::updateCounterValues" << path
-                   << "lags the statistics store (the last run ended before saving it): counters from the store";
+                   << "lags the statistics store (the last run ended before saving it)";
 }
 
 bool CounterKeySync::mark()

@@ -7,7 +7,10 @@
 //        counter_child <program dir> adds <copies> die-at <n>
 //            after n - 1 copies reached the settings file, the process dies
 //            as copy n is committed to the statistics store
+//        counter_child <program dir> steps "<steps>"
+//            counter_steps.h's steps; prints the clock, ends as if killed
 #include "settings/config.h"
+#include "tests/settings/counter_steps.h"
 #include "tests/support/hang_bound.h"
 
 #include <QCoreApplication>
@@ -21,6 +24,7 @@
 #include <cstdio>
 #include <dlfcn.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -76,6 +80,15 @@ int main(int argc, char **argv)
     if (argc < 4)
         return 2;
     const QString dir = QString::fromLocal8Bit(argv[1]);
+    if (qstrcmp(argv[2], "steps") == 0) {
+        QDateTime now(QDate(2026, 5, 4), QTime(12, 0));
+        Config config(dir, dir + QStringLiteral("/config.db"), [&now] { return now; });
+        for (const QString &step : QString::fromLocal8Bit(argv[3]).split(QLatin1Char(' ')))
+            counterStep(config, now, step);
+        std::fputs(qPrintable(now.toString(Qt::ISODate)), stdout);
+        std::fflush(stdout);
+        _exit(0);
+    }
     const bool setters = qstrcmp(argv[2], "setters") == 0;
     const int copies = QByteArray(argv[3]).toInt();
     const QByteArray after = argc > 4 ? QByteArray(argv[4]) : QByteArray();

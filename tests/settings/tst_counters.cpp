@@ -1,4 +1,5 @@
 #include "settings/config.h"
+#include "tests/settings/counter_steps.h"
 #include "tests/support/hang_bound.h"
 
 #include <QFile>
@@ -13,7 +14,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +69,16 @@ class TestCounters : public QObject
         return out;
     }
     QString todayText() const { return QDate::currentDate().toString("yyyy-MM-dd"); }
+    // Another connection holds the store in exclusive locking mode, or lets go.
+    void holdStore(bool hold)
+    {
+        if (!hold)
+            return QSqlDatabase::removeDatabase("holder");
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        other.setDatabaseName(db());
+        QVERIFY(other.open() && QSqlQuery(other).exec("PRAGMA locking_mode = EXCLUSIVE")
+                && QSqlQuery(other).exec("BEGIN EXCLUSIVE") && QSqlQuery(other).exec("COMMIT"));
+    }
 
     // Runs the counting child; with killAfter > 0 it is killed (SIGKILL) as
     // soon as it reports that many counted copies.
@@ -299,8 +312,8 @@ private slots:
         QVERIFY(c->db().updateWorkData(copy));
         QVERIFY(c->db().exec("ALTER TABLE t_work_data RENAME TO away"));
         now = QDateTime(day, QTime(0, 0, 1));
-        if (atMidnight)
-            QTRY_COMPARE_WITH_TIMEOUT(c->today(), day, kHangMs);
+        // A count moves the day only forward: a clock set back comes through the day clock.
+        QTRY_COMPARE_WITH_TIMEOUT(c->today(), day, kHangMs);
         copy = {QDate(), 0, 0, 1};
         c->addCounts(copy);
         QVERIFY(c->db().exec("ALTER TABLE away RENAME TO t_work_data"));
@@ -309,22 +322,29 @@ private slots:
         QCOMPARE(iniValue("Today/Copies").toInt(), 7);
     }
 
-    // An unread day through what ends the spell: "count" (0.25 cut, 0.5 print,
-    // 4 of 4 marks), "set" (todayCopies 100), "hide"/"back" (a column more in
-    // the day rows, so a row found cannot be read), "row N" (May N's row holds
-    // 5 copies), "day N" (midnight), "reread" (the settings), "restart".
+    // A row not read yet through what ends the spell, in the steps of
+    // counter_steps.h, and "restart", "lock"/"free" (another connection
+    // holds the store in exclusive locking mode), "kill" (the steps before
+    // it ran in a counting child that ended as if killed).
     void anUnreadDayCountsOnceInItsOwnRow_data()
     {
         QTest::addColumn<QString>("steps");
-        QTest::addColumn<QList<int>>("end"); // today's copies, of this many counts; May 4, 5, 6's rows' copies
+        // today's copies, of this many counts; May 4, 5, 6's rows' copies; the totals
+        QTest::addColumn<QList<int>>("end");
         QTest::newRow("a second midnight, then a restart") << "count count row5 hide day5 back day6 restart"
-                                                          << QList<int>{0, 0, 2, 5, 0};
+                                                          << QList<int>{0, 0, 2, 5, 0, 2};
         QTest::newRow("the same with a copy on the unread day")
-            << "count count row5 hide day5 count back day6 restart" << QList<int>{0, 0, 2, 6, 0};
-        QTest::newRow("a normal exit") << "row5 hide day5 count count back restart" << QList<int>{7, 7, 0, 7, -1};
+            << "count count row5 hide day5 count back day6 restart" << QList<int>{0, 0, 2, 6, 0, 3};
+        QTest::newRow("a normal exit") << "row5 hide day5 count count back restart" << QList<int>{7, 7, 0, 7, -1, 2};
         QTest::newRow("the settings read again") << "count count row5 hide day5 restart reread back count"
-                                                 << QList<int>{6, 6, 2, 6, -1};
-        QTest::newRow("a counter set by hand") << "row5 hide day5 set back count" << QList<int>{101, 6, 0, 101, -1};
+                                                 << QList<int>{6, 6, 2, 6, -1, 3};
+        QTest::newRow("a counter set by hand") << "row5 hide day5 set back count" << QList<int>{101, 6, 0, 101, -1, 1};
+        QTest::newRow("killed before config.ini caught up, the rows unreadable at the start")
+            << "count count count hide kill restart back count" << QList<int>{4, 4, 4, -1, -1, 4};
+        QTest::newRow("the same with the store held at the start")
+            << "count count count kill lock restart free count" << QList<int>{4, 4, 4, -1, -1, 4};
+        QTest::newRow("the same with the day's row unread before the kill")
+            << "count count row5 hide day5 count kill restart back count" << QList<int>{6, 6, 2, 6, -1, 4};
     }
     void anUnreadDayCountsOnceInItsOwnRow()
     {
@@ -333,18 +353,27 @@ private slots:
         qInstallMessageHandler(recordLog);
         const auto restore = qScopeGuard([] { qInstallMessageHandler(nullptr); });
         QDateTime now(QDate(2026, 5, 4), QTime(12, 0));
-        auto c = start([&now] { return now; });
-        for (const QString &step : steps.split(' ')) {
-            const QDate day(2026, 5, step.right(1).toInt());
-            step == "count" ? c->addCounts({QDate(), 0.25, 0.5, 1, 4, 4})
-            : step == "set" ? c->setTodayCopies(100)
-            : step == "reread" ? c->initParams(false)
-            : step == "restart" ? (c.reset(), void(c = start([&now] { return now; })))
-            : step.startsWith("day") ? (now = QDateTime(day, QTime(0, 0, 1)), c->setToday(day))
-            : step.startsWith("row") ? void(c->db().updateWorkData({day, 1.25, 2.5, 5, 20, 20}))
-            : void(c->db().exec(step == "hide" ? "ALTER TABLE t_work_data ADD COLUMN hidden"
-                                               : "ALTER TABLE t_work_data DROP COLUMN hidden"));
-            QCOMPARE(c->today(), now.date()); // today is never shown as another day
+        std::unique_ptr<Config> c;
+        QStringList story = ("restart " + steps).split(' ');
+        if (const int kill = story.indexOf("kill"); kill > 0) { // the steps before it in a child
+            QProcess child;
+            child.start(COUNTER_CHILD, {dir(), "steps", story.mid(1, kill - 1).join(' ')});
+            QVERIFY(child.waitForFinished(kHangMs) && child.exitCode() == 0);
+            now = QDateTime::fromString(QString::fromLatin1(child.readAllStandardOutput()), Qt::ISODate);
+            story = story.mid(kill + 1);
+        }
+        int most = row("").value(3).toInt(); // the totals' row never goes back (unread while held)
+        for (const QString &step : story) {
+            if (step == "restart")
+                c.reset(), c = start([&now] { return now; });
+            else if (step == "lock" || step == "free")
+                holdStore(step == "lock");
+            else
+                counterStep(*c, now, step);
+            QVERIFY(!c || c->today() == now.date()); // today is never shown as another day
+            const QVariantList total = row("");
+            QVERIFY2(total.isEmpty() || total[3].toInt() >= most, qPrintable(step));
+            most = total.value(3, most).toInt();
         }
         c.reset();
         const QVariantList day{0.25 * end[1], 0.5 * end[1], end[0], 4 * end[1], 4 * end[1]};
@@ -355,7 +384,41 @@ private slots:
         QCOMPARE(row(now.date().toString(Qt::ISODate)).mid(1), day);
         for (int i = 0; i < 3; ++i)
             QCOMPARE(row(QDate(2026, 5, 4 + i).toString(Qt::ISODate)).value(3, -1).toInt(), end[2 + i]);
+        QCOMPARE(row("").value(3).toInt(), end[5]);
+        QCOMPARE(iniValue("Total/Copies").toInt(), end[5]);
         QVERIFY2(g_log.filter("never read").isEmpty(), qPrintable(g_log.join('\n')));
+    }
+
+    // Two threads count 5,000 copies each; the clock turns to May 5 at the
+    // 3,000th: the day moves once, and every copy is in a row.
+    void countingThreadsAtMidnightMoveTheDayOnce_data()
+    {
+        QTest::addColumn<bool>("hidden");
+        QTest::newRow("the new day's row readable") << false;
+        QTest::newRow("the new day's row unreadable") << true;
+    }
+    void countingThreadsAtMidnightMoveTheDayOnce()
+    {
+        QFETCH(bool, hidden);
+        std::atomic<int> counted{0}, moves{0};
+        QDateTime now(QDate(2026, 5, 4), QTime(23, 59, 59));
+        auto c = start([&] { return now.addSecs(counted < 3000 ? 0 : 2); });
+        connect(c.get(), &Config::todayChanged, c.get(), [&] { ++moves; }, Qt::DirectConnection);
+        counterStep(*c, now, "row5");
+        if (hidden)
+            counterStep(*c, now, "hide");
+        const auto count = [&] {
+            for (int i = 0; i < 5000; ++i, ++counted)
+                c->addCounts({QDate(), 0, 0, 1});
+        };
+        std::thread a(count), b(count);
+        a.join(), b.join();
+        if (hidden)
+            counterStep(*c, now, "back");
+        c.reset();
+        QCOMPARE(moves.load(), 1);
+        QCOMPARE(row("2026-05-04").value(3).toInt() + row("2026-05-05").value(3).toInt(), 10005);
+        QCOMPARE(row("").value(3).toInt(), 10000);
     }
 
     void killedRightAfterACountedCopyKeepsItOnce_data()
