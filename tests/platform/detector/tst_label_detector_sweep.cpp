@@ -155,7 +155,7 @@ private slots:
     {
         Worst worst;
         QSet<int> mixes;
-        for (int i = 0; i < kWebs && mixes.size() < 16; ++i) {
+        for (int i = 0; i < kWebs && (i < kFirstWebs || mixes.size() < 16); ++i) {
             synth::LabelWeb web = synth::variedWeb(quint32(7000 + i));
             const int mix = int(web.blur) | (web.noiseSigma > 0) << 1 | (web.shading > 0) << 2 | (web.rotationDeg != 0) << 3;
             if (i >= kFirstWebs && mixes.contains(mix))
