@@ -88,25 +88,14 @@ private slots:
         f.config->setCheckLight(30);
         f.config->setCheckBKLight(40);
         f.config->setMarkLight(50);
-        QElapsedTimer clock;
-        clock.start();
-        qint64 at1 = -1, at18 = -1, at17 = -1;
         const QMap<int, SimHandler> table = defaultReplyTable();
-        f.sim->setReplyHandler(1, [&, table](const QStringList &a, SimMachineState &s) {
-            at1 = clock.elapsed();
+        f.sim->setReplyHandler(1, [table](const QStringList &a, SimMachineState &s) {
             SimReply r = table[1](a, s);
             r.delayMs = 200;
             return r;
         });
         // The rollers are not answered: the next command waits for the time-out.
-        f.sim->setReplyHandler(18, [&](const QStringList &, SimMachineState &) {
-            at18 = clock.elapsed();
-            return SimReply{};
-        });
-        f.sim->setReplyHandler(17, [&, table](const QStringList &a, SimMachineState &s) {
-            at17 = clock.elapsed();
-            return table[17](a, s);
-        });
+        f.sim->setReplyHandler(18, [](const QStringList &, SimMachineState &) { return SimReply{}; });
         int seenAtLinked = -1;
         // Scoped to this case: the driver signals again when it is torn down.
         QObject watch;
@@ -121,11 +110,18 @@ private slots:
                                          "CCMD;13,1,1,40,0,0;", "CCMD;13,1,0,50,0,0;"};
         QCOMPARE(f.sim->receivedPayloads(), expected);
         QCOMPARE(seenAtLinked, expected.size());
-        // Times are taken where the simulator handles each frame, each late
-        // by however long a loaded machine keeps it from running: halfway
-        // between no wait and the whole wait tells one from the other.
-        QVERIFY2(at18 - at1 >= 100, qPrintable(QString::number(at18 - at1)));
-        QVERIFY2(at17 - at18 >= 250, qPrintable(QString::number(at17 - at18)));
+        // Timed as the driver began each write: the reply delay starts after
+        // the write of 1 began and the reply wait after the write of 18 ended,
+        // so however loaded the machine, each wait shows whole.
+        const auto msBetween = [&](const QByteArray &from, const QByteArray &to) {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(f.writtenAt(to).value(0)
+                                                                         - f.writtenAt(from).value(0))
+                .count();
+        };
+        const qint64 replyDelay = msBetween("CCMD;1,0,0,0,0,0;", "CCMD;18,0,0;");
+        const qint64 replyWait = msBetween("CCMD;18,0,0;", "CCMD;17;");
+        QVERIFY2(replyDelay >= 200, qPrintable(QString::number(replyDelay)));
+        QVERIFY2(replyWait >= 500, qPrintable(QString::number(replyWait)));
         QCOMPARE(f.device->firmware(), QStringLiteral("1.0.0"));
     }
 

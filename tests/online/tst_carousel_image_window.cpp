@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QNetworkReply>
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScreen>
@@ -67,12 +68,12 @@ class TestCarouselImageWindow : public QObject
 
     QString url(const QString &path) { return http.url(path).toString(); }
 
-    // All of the list's pictures in (the window paints something for each).
-    void waitForDownloads(int requests)
+    // All of the list's downloads asked for and handled: the window deletes
+    // each reply once it has handed its picture to the decoder.
+    void waitForDownloads(CarouselImageWindow &window, int requests)
     {
         QTRY_VERIFY_WITH_TIMEOUT(http.requests().size() >= requests, kHangMs);
-        // The last reply is handled in the event loop turn after it is sent.
-        QTest::qWait(100);
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChildren<QNetworkReply *>().isEmpty(), kHangMs);
     }
 
 private slots:
@@ -175,8 +176,10 @@ private slots:
         window.setImageUrl({url(QStringLiteral("/red.png")), url(QStringLiteral("/blue.png")),
                             url(QStringLiteral("/green.png"))},
                            {});
-        waitForDownloads(before + 3);
-        // No page buttons yet: "404" on an empty window, no picture.
+        waitForDownloads(window, before + 3);
+        // The first picture is in (it shows the window), yet with no page
+        // buttons: "404" on an empty window, no picture.
+        QTRY_VERIFY_WITH_TIMEOUT(window.isVisible(), kHangMs);
         QVERIFY(!near(centre(window), Qt::red));
 
         window.startPlay();
@@ -231,7 +234,7 @@ private slots:
         // The same address twice fills both entries.
         int before = http.requests().size();
         window.setImageUrl({url(QStringLiteral("/green.png")), url(QStringLiteral("/green.png"))}, {});
-        waitForDownloads(before + 2);
+        waitForDownloads(window, before + 2);
         window.startPlay();
         QVERIFY(QMetaObject::invokeMethod(&window, "onImageSwitchButtonClicked", Q_ARG(int, 2)));
         QTRY_VERIFY_WITH_TIMEOUT(near(centre(window), Qt::green), kHangMs);
@@ -241,7 +244,7 @@ private slots:
         window.setImageUrl({url(QStringLiteral("/square.png"))}, {});
         window.setImageUrl({url(QStringLiteral("/red.png"))}, {});
         // The first may be aborted before it is even asked.
-        waitForDownloads(before + 1);
+        waitForDownloads(window, before + 1);
         QTest::qWait(200);
         QCOMPARE(window.size(), QSize(400, 250));
         window.startPlay();
@@ -257,7 +260,7 @@ private slots:
             many.append(url(QStringLiteral("/red.png?n=%1").arg(i)));
         window.setImageUrl(many, {});
         QVERIFY(LogCapture::contains(QStringLiteral("the first 20 kept")));
-        waitForDownloads(before + 20);
+        waitForDownloads(window, before + 20);
         QTest::qWait(200);
         QCOMPARE(http.requests().size(), before + 20);
         window.startPlay();
@@ -269,7 +272,7 @@ private slots:
                            {QStringLiteral("https://example.invalid/a"), QStringLiteral("file:///bin/sh")});
         QVERIFY(LogCapture::contains(QStringLiteral("picture dropped")));
         QVERIFY(LogCapture::contains(QStringLiteral("link dropped")));
-        waitForDownloads(before + 1);
+        waitForDownloads(window, before + 1);
         window.startPlay();
         QCOMPARE(pageButtons(window).size(), 1);
         QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(50, 100));
@@ -279,7 +282,7 @@ private slots:
         before = http.requests().size();
         window.setImageUrl({url(QStringLiteral("/red.png")), url(QStringLiteral("/blue.png"))},
                            {QStringLiteral("https://example.invalid/offer")});
-        waitForDownloads(before + 2);
+        waitForDownloads(window, before + 2);
         window.startPlay();
         QVERIFY(QMetaObject::invokeMethod(&window, "onImageSwitchButtonClicked", Q_ARG(int, 2)));
         QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(50, 100));

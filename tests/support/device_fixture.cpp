@@ -1,10 +1,44 @@
 #include "tests/support/device_fixture.h"
 
 #include "machine/link/in_process_link.h"
+#include "machine/link/link_stream.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+
+namespace {
+
+// The driver's end of a connection in memory, stamping each write as it begins.
+class StampedStream final : public LinkStream
+{
+public:
+    using Stamp = std::function<void(const char *data, qsizetype size)>;
+    StampedStream(std::shared_ptr<LinkStream> inner, Stamp stamp)
+        : m_inner(std::move(inner))
+        , m_stamp(std::move(stamp))
+    {
+    }
+    bool waitReadable(int timeoutMs) override { return m_inner->waitReadable(timeoutMs); }
+    qsizetype receive(char *buffer, qsizetype size) override { return m_inner->receive(buffer, size); }
+    qsizetype sendSome(const char *data, qsizetype size) override
+    {
+        m_stamp(data, size);
+        return m_inner->sendSome(data, size);
+    }
+    qsizetype sendAll(const char *data, qsizetype size, int deadlineMs) override
+    {
+        m_stamp(data, size);
+        return m_inner->sendAll(data, size, deadlineMs);
+    }
+    void shutdown() override { m_inner->shutdown(); }
+
+private:
+    const std::shared_ptr<LinkStream> m_inner;
+    const Stamp m_stamp;
+};
+
+} // namespace
 
 MachineSimulator::Options DeviceFixture::quietOptions(const QString &address, quint16 port)
 {
@@ -45,13 +79,22 @@ void DeviceFixture::makeDevice(Driver driver)
     } else {
         // The simulator may be started after the driver: looked up at connect time.
         device = std::make_unique<TRV610Plus>(
-            std::make_unique<InProcessLink>([this](const QString &address, quint16 port, QString *error) {
+            std::make_unique<InProcessLink>([this](const QString &address, quint16 port,
+                                                   QString *error) -> std::shared_ptr<LinkStream> {
                 if (!sim) {
                     if (error)
                         *error = QStringLiteral("Connection refused");
                     return std::shared_ptr<LinkStream>();
                 }
-                return sim->connectInProcess(address, port, error);
+                std::shared_ptr<LinkStream> end = sim->connectInProcess(address, port, error);
+                if (!end)
+                    return end;
+                return std::make_shared<StampedStream>(end, [this](const char *data, qsizetype size) {
+                    const auto at = std::chrono::steady_clock::now();
+                    std::lock_guard<std::mutex> lock(m_writesLock);
+                    // A command is found by a frame's head; large frames' bodies are not kept.
+                    m_writes.append({at, QByteArray(data, qMin<qsizetype>(size, 64))});
+                });
             }));
     }
     device->setPolling(controlCycles);
@@ -81,6 +124,8 @@ void DeviceFixture::tearDown()
     sim.reset();
     Config::setInstance(nullptr);
     config.reset();
+    std::lock_guard<std::mutex> lock(m_writesLock);
+    m_writes.clear();
 }
 
 bool DeviceFixture::link()
@@ -106,6 +151,17 @@ QString DeviceFixture::writeFile(const QString &name, const QByteArray &bytes) c
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
     return path;
+}
+
+QList<std::chrono::steady_clock::time_point> DeviceFixture::writtenAt(const QByteArray &payload) const
+{
+    std::lock_guard<std::mutex> lock(m_writesLock);
+    QList<std::chrono::steady_clock::time_point> at;
+    for (const auto &write : m_writes) {
+        if (write.second.contains(payload))
+            at.append(write.first);
+    }
+    return at;
 }
 
 void DeviceFixture::useTestMarkCamera(int waitCaptureMs)

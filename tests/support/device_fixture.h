@@ -9,8 +9,10 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // What a test of the driver or of the application stands on: a settings
 // object in a temp dir, the simulator on a free loopback port and a driver,
@@ -61,7 +63,13 @@ struct DeviceFixture
     // The mark camera the test camera stands in for: 320 x 240 px scans of
     // 4 mm marks, a picture awaited at most waitCaptureMs.
     void useTestMarkCamera(int waitCaptureMs);
+    // When the driver began each write holding payload (in memory only),
+    // stamped on the writing thread: unlike the simulator's times, a loaded
+    // machine cannot put a stamp later than the write itself.
+    QList<std::chrono::steady_clock::time_point> writtenAt(const QByteArray &payload) const;
 
 private:
     bool m_registered = false;
+    mutable std::mutex m_writesLock;
+    QList<QPair<std::chrono::steady_clock::time_point, QByteArray>> m_writes;
 };

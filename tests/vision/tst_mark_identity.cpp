@@ -7,6 +7,7 @@
 #include "vision/nearest_reduce.h"
 #include "vision/page_code.h"
 #include "vision/qr_page_code_reader.h"
+#include "tests/support/full_sweeps.h"
 #include "tests/support/reference_mark_finder.h"
 #include "tests/support/reference_qr_page_code.h"
 #include "tests/support/synthetic_marks.h"
@@ -23,8 +24,8 @@ namespace {
 // Unoptimised (sanitiser) builds run a tenth of the generated cases: the
 // plain code they are checked against is slow there, and the optimised run
 // covers them all. The counts below still hold every format, size and kind
-// of picture many times over; three times as many added no kind of case and
-// took most of the test's time.
+// of picture many times over; three times as many (the full sweeps) added no
+// kind of case and took most of the test's time.
 #ifdef __OPTIMIZE__
 constexpr int kShare = 1;
 #else
@@ -215,12 +216,13 @@ private slots:
         }
     }
 
-    // The whole search on 800 small pictures, every record compared.
+    // The whole search on 800 small pictures (2400 full), every record compared.
     void searchOnGeneratedPictures()
     {
         QRandomGenerator rng(32);
         int withMarks = 0;
-        for (int round = 0; round < rounds(800); ++round) {
+        const int total = rounds(sweepSize(800, 2400));
+        for (int round = 0; round < total; ++round) {
             int d = 0;
             QImage img = randomPicture(rng, &d);
             if (round % 5 == 1)
@@ -238,7 +240,7 @@ private slots:
             withMarks += cf > 0;
         }
         // The pictures must exercise both outcomes, not only empty searches.
-        QVERIFY2(withMarks > rounds(800) / 12 && withMarks < rounds(800) * 11 / 12, qPrintable(QString::number(withMarks)));
+        QVERIFY2(withMarks > total / 12 && withMarks < total * 11 / 12, qPrintable(QString::number(withMarks)));
     }
 
     // Reduce, search and refine on full-size camera pictures: marks anywhere
@@ -251,7 +253,8 @@ private slots:
                                             synth::Shape::Blob, synth::Shape::Dots, synth::Shape::Bars,
                                             synth::Shape::CrossHair};
         int found = 0;
-        for (int round = 0; round < rounds(60); ++round) {
+        const int total = rounds(sweepSize(60, 120));
+        for (int round = 0; round < total; ++round) {
             synth::Picture p;
             p.size = round % 3 ? QSize(1280, 1024) : QSize(1000 + rng.bounded(400), 760 + rng.bounded(300));
             const int marks = rng.bounded(4);
@@ -290,7 +293,7 @@ private slots:
             QCOMPARE(fast.small, plain.small);
             found += !fast.position.isNull();
         }
-        QVERIFY2(found > rounds(60) / 6, qPrintable(QString::number(found)));
+        QVERIFY2(found > total / 6, qPrintable(QString::number(found)));
     }
 
     // The table-driven reduction gives Qt's own, pixel for pixel, whatever the
@@ -330,7 +333,8 @@ private slots:
         QRandomGenerator rng(34);
         QrPageCodeReader reader;
         int read = 0;
-        for (int round = 0; round < rounds(30); ++round) {
+        const int total = rounds(sweepSize(30, 60));
+        for (int round = 0; round < total; ++round) {
             synth::Picture p;
             p.size = QSize(1280, 1024);
             const QPointF mark(200 + rng.bounded(880), 200 + rng.bounded(624));
@@ -365,7 +369,7 @@ private slots:
         }
         // Enough codes read that the comparison is not of empty results
         // (sanitiser builds run only ten rounds).
-        QVERIFY2(read > rounds(30) / 2, qPrintable(QString::number(read)));
+        QVERIFY2(read > total / 2, qPrintable(QString::number(read)));
     }
 };
 

@@ -5,6 +5,7 @@
 // next picture with the page grid the inspection expects. Prints the worst
 // figures.
 #include "platform/detector/label_detector.h"
+#include "tests/support/full_sweeps.h"
 #include "tests/support/synthetic_labels.h"
 
 #include <QFileInfo>
@@ -21,10 +22,13 @@ namespace {
 // kind and missing-label case several times over; past them a web is taken
 // only for a mix of blur, noise, shading and turn not yet read, until all
 // sixteen are. A web takes a third of a second, three times that sanitised.
+// The full sweep reads its first 250 webs (30 sanitised).
 #ifdef SPOOLSMITH_SANITIZED
 constexpr int kFirstWebs = 16;
+constexpr int kFullWebs = 30;
 #else
 constexpr int kFirstWebs = 56;
+constexpr int kFullWebs = 250;
 #endif
 constexpr int kWebs = 250;        // where the search for unread mixes ends
 constexpr int kOcrEvery = 8;      // webs whose first picture is read with OCR too
@@ -155,10 +159,11 @@ private slots:
     {
         Worst worst;
         QSet<int> mixes;
-        for (int i = 0; i < kWebs && mixes.size() < 16; ++i) {
+        const int firstWebs = sweepSize(kFirstWebs, kFullWebs);
+        for (int i = 0; i < kWebs && (i < firstWebs || mixes.size() < 16); ++i) {
             synth::LabelWeb web = synth::variedWeb(quint32(7000 + i));
             const int mix = int(web.blur) | (web.noiseSigma > 0) << 1 | (web.shading > 0) << 2 | (web.rotationDeg != 0) << 3;
-            if (i >= kFirstWebs && mixes.contains(mix))
+            if (i >= firstWebs && mixes.contains(mix))
                 continue;
             mixes.insert(mix);
             const bool ocr = !m_models.isEmpty() && i % kOcrEvery == 0;

@@ -10,6 +10,7 @@
 #include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
 #include "platform/scene/gsp.h"
+#include "tests/support/full_sweeps.h"
 #include "tests/support/reference_plot_data.h"
 
 #include <QPainterPath>
@@ -116,8 +117,9 @@ private slots:
             const double span = QList<double>{10.0, 500.0, 1e6}.at(rng.bounded(3));
             // Curves a million units across flatten into megabytes of plot
             // data, nine tenths of the time at 50 items a round; a few such
-            // items a round still hold every kind of outline and turn.
-            const int count = span > 1e5 ? 8 : 50;
+            // items a round still hold every kind of outline and turn (the
+            // full sweep builds 50).
+            const int count = span > 1e5 ? sweepSize(8, 50) : 50;
             QList<GPathItem *> items;
             for (int i = 0; i < count; ++i) {
                 auto *item = new GPathItem(randomPath(rng, span), 1 + rng.bounded(4));
