@@ -1,7 +1,6 @@
 #include "settings/config.h"
 
-#include "settings/counter_key_sync.h"
-#include "settings/day_clock.h"
+#include "settings/production_counters.h"
 #include "settings/param_limits.h"
 #include "settings/param_table.h"
 #include "settings/settings_files.h"
@@ -73,17 +72,15 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
     : QObject(parent)
     , m_programDir(programDir.isEmpty() ? QCoreApplication::applicationDirPath() : programDir)
 {
-    m_counterSync = std::make_unique<CounterKeySync>([this] {
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
-        syncSettings();
-    });
-    m_dayClock = std::make_unique<DayClock>(std::move(clock));
-    m_day.record.date = m_dayClock->today();
     m_db = std::make_unique<DbConfig>(databasePath);
-    m_db->selectWorkData(QDate(), m_total.record);
-    m_total.record.date = QDate();
-    if (m_db->selectWorkData(m_day.record.date, m_day.record))
-        m_today = m_day.record.date;
+    m_counters = std::make_unique<ProductionCounters>(
+        *m_db, std::move(clock),
+        [this](const std::function<void(QSettings &)> &f) {
+            std::lock_guard<std::recursive_mutex> lock(m_lock);
+            if (m_settings)
+                f(*m_settings);
+        },
+        [this](int changed) { emitCounterChanges(changed); });
 
     m_defaultPath = m_programDir + QStringLiteral("/configDefault.ini");
     m_configPath = m_programDir + QStringLiteral("/config.ini");
@@ -102,31 +99,20 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
             SettingsFiles::replaceFile(m_configPath, m_defaultPath);
         }
     }
-    // A line left running counts each copy on the day it was made.
-    connect(m_dayClock.get(), &DayClock::dayBegan, this, &Config::setToday);
 }
 
 Config::~Config()
 {
+    // The counters' last try of the store, and their last write of the file.
+    m_counters.reset();
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    // The last moment the counts of rows not read yet can reach them.
-    settleUnreadRow(false, "Config::~Config");
-    settleUnreadRow(true, "Config::~Config");
     syncSettings();
 }
 
 void Config::syncSettings()
 {
-    if (!m_settings)
-        return;
-    m_settings->sync();
-    // Until every row the start could not read is read, the file lags the
-    // store: its marker stays.
-    if (m_fileLagsUnreadRows && (m_day.unread || m_total.unread))
-        return;
-    m_fileLagsUnreadRows = false;
-    if (counterKeysOnDisk())
-        m_counterSync->synced();
+    if (m_settings)
+        m_settings->sync();
 }
 
 void Config::openLiveStore()
@@ -136,7 +122,6 @@ void Config::openLiveStore()
     m_liveIsConfigIni = QFile::exists(m_configPath);
     const QString path = m_liveIsConfigIni ? m_configPath : m_programDir + QStringLiteral("/tmp.ini");
     m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
-    m_counterSync->setSettingsFile(path);
     switch (m_settings->status()) {
     case QSettings::NoError:
         m_liveUnreadable = looksDamaged(path);

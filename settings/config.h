@@ -1,7 +1,6 @@
 #pragma once
 
 #include "settings/config_types.h"
-#include "settings/counter_row.h"
 #include "settings/db_config.h"
 
 #include <QDate>
@@ -16,8 +15,7 @@
 #include <memory>
 #include <mutex>
 
-class CounterKeySync;
-class DayClock;
+class ProductionCounters;
 class QSettings;
 class SceneSettingsPort;
 struct CutterPenKeys;
@@ -298,7 +296,8 @@ public:
     // The local time the day counters go by; the production records are
     // stamped with it, so a copy's records and its count name the same day.
     QDateTime now() const;
-    // Moves the day counters to date, from zero; the day left keeps its row.
+    // Moves the day counters to date: they show its row; the day left keeps
+    // its own.
     void setToday(const QDate &date);
     // Adds delta to the day's and the total counters as one change: one
     // database transaction, one INI write. A process killed at any moment
@@ -306,6 +305,8 @@ public:
     void addCounts(const WorkDataRecord &delta);
     WorkDataRecord dayRecord() const;
     WorkDataRecord totalRecord() const;
+    // The counters' part, owned for the whole run.
+    ProductionCounters &counters();
     // The statistics store, owned for the whole run.
     DbConfig &db() { return *m_db; }
 
@@ -465,31 +466,11 @@ private:
     // Counters: the read or write pass over their keys, and one change.
     void updateCounterValues(bool save);
     void setCounter(bool total, int field, const QVariant &value);
-    CounterRow &counterRow(bool total) { return total ? m_total : m_day; }
-    // The rows that may be written: those that were read.
-    QList<WorkDataRecord> readRows() const;
-    // The clock read and the day moved, forward only, under one hold of the
-    // lock before a count; rows not read yet are read again.
-    int followClock(const char *where);
-    // Under the lock: the day counters move to date. Returns what changed
-    // for emitCounterChanges.
-    int moveDay(const QDate &date, const char *where);
-    // Under the lock: a row not read yet is read again, what was counted
-    // meanwhile added to it, and written with its keys.
-    int readUnreadRow(bool total, const char *where);
-    // Under the lock, at a day move or the end: the unread row's counts go
-    // into it if it reads now, into the log if not.
-    void settleUnreadRow(bool total, const char *where);
-    // All the keys of a row (the day's with "Today/Today"), so the file
-    // never names one day with another day's counts.
-    void writeRowKeys(bool total);
     void emitCounterChanges(int changed);
     void emitCounterSignal(bool total, int field);
     void writeKey(const QString &key, const QVariant &value);
     // Writes the settings file out; under the lock.
     void syncSettings();
-    // Whether the file on disk holds the counter keys as they are in memory.
-    bool counterKeysOnDisk() const;
     QVariant readKey(const QString &key, const QVariant &def) const;
     void emitTypedSignal(ConfigParamType key);
     void cascade(ConfigParamType key, const QVariant &value);
@@ -504,7 +485,6 @@ private:
     QString m_configPath;
     QString m_programDir;
     std::unique_ptr<QSettings> m_settings;
-    std::unique_ptr<CounterKeySync> m_counterSync;
     bool m_liveIsConfigIni = false;
     bool m_liveUnreadable = false; // config.ini could not be read or parsed
     bool m_variantInstallFailed = false; // config.ini could not be written this run
@@ -550,14 +530,9 @@ private:
     std::function<QStringList()> m_cameraLister;
     std::function<void(const QString &, const QString &)> m_informationHook;
 
-    std::unique_ptr<DayClock> m_dayClock;
     std::unique_ptr<DbConfig> m_db;
-    CounterRow m_day;
-    CounterRow m_total;
-    // The counters have been read once, at the start.
+    std::unique_ptr<ProductionCounters> m_counters;
+    // The counters have been read once, and begun, at the start.
     bool m_countersRead = false;
-    // The start found config.ini behind the store and could not read a row:
-    // until every row is read, the file's marker stays.
-    bool m_fileLagsUnreadRows = false;
-    QDate m_today;
+    bool m_countersBegun = false;
 };

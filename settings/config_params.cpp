@@ -1,7 +1,7 @@
 // Reading every key with its default at start, and writing all back.
 #include "settings/config.h"
 
-#include "settings/day_clock.h"
+#include "settings/production_counters.h"
 #include "settings/param_limits.h"
 #include "settings/param_table.h"
 
@@ -51,14 +51,11 @@ void Config::initParams(bool save)
     registerTableParams(save);
 
     if (save) {
-        // A new day zeroes the day counters.
-        setToday(m_dayClock->today());
+        // The store follows the INI file, which wins at start unless the
+        // store is ahead of it; then the day the clock names.
+        if (!std::exchange(m_countersBegun, true))
+            m_counters->begin();
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        // The store follows the INI file, which wins at start; a row that
-        // could not be read is not written over.
-        const QList<WorkDataRecord> rows = readRows();
-        if (!rows.isEmpty())
-            m_db->updateWorkData(rows);
         syncSettings();
         return;
     }

@@ -19,8 +19,8 @@ void CounterKeySync::setSettingsFile(const QString &path)
     // Gone only once the file has caught up with the store.
     m_marked = m_foundAtStart;
     if (m_foundAtStart)
-        qWarning() << "Config::updateCounterValues" << path
-                   << "lags the statistics store (the last run ended before saving it)";
+        qWarning() << "Config::updateCounterValues" << m_marker
+                   << "found: the statistics store may hold copies config.ini does not, so the rows are read first";
 }
 
 bool CounterKeySync::mark()
@@ -31,7 +31,8 @@ bool CounterKeySync::mark()
     // like the store's own commits.
     QFile marker(m_marker);
     if (!marker.open(QIODevice::WriteOnly)) {
-        qCritical() << "Config::addCounts" << "cannot write" << m_marker << marker.errorString();
+        qCritical() << "Config::addCounts" << "cannot write" << m_marker << marker.errorString()
+                    << "- config.ini is written at once instead";
         return false;
     }
     m_marked = true;

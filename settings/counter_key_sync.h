@@ -13,8 +13,8 @@
 // Meanwhile a marker beside the file says the store is ahead of it: a start
 // that finds the marker takes the counters from the store.
 //
-// mark(), deferred() and synced() are called under the settings object's
-// lock, from any thread; the sync itself runs on this object's thread.
+// mark(), deferred() and synced() are called under the counters' lock, from
+// any thread; the sync itself runs on this object's thread.
 class CounterKeySync : public QObject
 {
 public:

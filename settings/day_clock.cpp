@@ -15,7 +15,6 @@ DayClock::DayClock(Source source, QObject *parent)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::VeryCoarseTimer);
     connect(&m_timer, &QTimer::timeout, this, &DayClock::recheck);
-    m_day = today();
     recheck();
 }
 
@@ -29,8 +28,5 @@ void DayClock::recheck()
     const QDateTime time = now();
     const QDateTime midnight(time.date().addDays(1), QTime(0, 0));
     m_timer.start(int(std::clamp(time.msecsTo(midnight), qint64(0), kLongestWaitMs) + kPastMidnightMs));
-    if (time.date() == m_day)
-        return;
-    m_day = time.date();
-    emit dayBegan(m_day);
+    emit looked();
 }

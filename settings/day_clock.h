@@ -7,11 +7,11 @@
 
 #include <functional>
 
-// The calendar day the production counters belong to, and word when a new
-// one begins while the program runs. The time comes from a source a test can
-// set; without one it is the computer's local time. A timer is armed for the
-// next midnight, but never more than an hour ahead, so a clock that was set
-// or a computer that slept is caught up with soon after.
+// The local time the production counters go by, and a look at it just after
+// every midnight. The time comes from a source a test can set; without one
+// it is the computer's local time. The timer is armed for the next midnight,
+// but never more than an hour ahead, so a clock that was set either way or a
+// computer that slept is caught up with soon after.
 class DayClock : public QObject
 {
     Q_OBJECT
@@ -25,8 +25,9 @@ public:
     QDate today() const { return now().date(); }
 
 signals:
-    // On this object's thread, once for every day seen to begin.
-    void dayBegan(const QDate &day);
+    // On this object's thread, at every look; the counters compare the
+    // clock's day with the day they are on.
+    void looked();
 
 private:
     // Looks at the time and arms the timer from there.
@@ -34,5 +35,4 @@ private:
 
     Source m_source;
     QTimer m_timer;
-    QDate m_day;
 };

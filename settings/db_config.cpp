@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QScopeGuard>
 #include <QThread>
 
 #include <atomic>
@@ -71,9 +72,18 @@ std::atomic<int> g_serial{0};
 
 QString dayText(const QDate &date)
 {
-    // The totals row has the empty text as its date, not NULL.
-    return date.isNull() ? QStringLiteral("") : date.toString(QStringLiteral("yyyy-MM-dd"));
+    return DbConfig::dayKey(date);
 }
+
+const QString kWorkRecordColumns =
+    QStringLiteral("timestamp, cut_file, cut_cnt, print_file, print_cnt, dataSourceFile, check_cnt");
+const QString kTaskRecordColumns = QStringLiteral(
+    "timestamp, work_record_timestamp, code, dataIndex, printCopies, printTime, cutCopies, cutTime, checkCopies, "
+    "checkTime");
+
+// How long the opening statements wait for a store another program holds:
+// the start and a count on a new thread go on without the store, not wait.
+constexpr int kOpeningBusyMs = 80;
 
 QString text(const QString &s)
 {
@@ -116,6 +126,7 @@ struct MonthRow
     const char *caller;
     const char *nullText;
     QString prefix;
+    QString columns;
     QDateTime timestamp;
     QVariantList values;
     QString updateSet[2];
@@ -134,8 +145,8 @@ struct DbConfig::Private
     // The calling thread's connection, opened; invalid or closed on failure.
     QSqlDatabase database(bool logOpenFailure = false);
     bool upsertMonthRow(DbConfig &db, const MonthRow &row, int mode);
-    bool findInMonths(DbConfig &db, int tableColumn, const QString &where, const QVariant &value,
-                      QVariantList &row);
+    bool findInMonths(DbConfig &db, int tableColumn, const QString &columns, const QString &where,
+                      const QVariant &value, QVariantList &row);
 };
 
 QSqlDatabase DbConfig::Private::database(bool logOpenFailure)
@@ -169,10 +180,17 @@ QSqlDatabase DbConfig::Private::database(bool logOpenFailure)
     // Commits append to the write-ahead log without waiting for the disk; a
     // killed process loses nothing committed, and readers never block writers.
     QSqlQuery pragma(db);
+    pragma.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kOpeningBusyMs));
     pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     // The log is moved into the file off the writers' path (WalCheckpointer).
     pragma.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"));
+    int busy = 0;
+    {
+        std::lock_guard<std::mutex> lock(connections->mutex);
+        busy = connections->busyTimeout;
+    }
+    pragma.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busy));
     return db;
 }
 
@@ -189,6 +207,12 @@ DbConfig::DbConfig(const QString &path)
     if (!db.isOpen())
         return;
     d->checkpointer = std::make_unique<WalCheckpointer>(path);
+    // A store another program holds is not waited for here: the counters
+    // keep what it cannot take, and the month tables are made when needed.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kOpeningBusyMs));
+    const auto restore = qScopeGuard([&] {
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyTimeout()));
+    });
     if (!exec(createWorkDataSql()) || !exec(createTaskWorkTabSql())) {
         qCritical() << "DbConfig::DbConfig" << path
                     << "is locked, read-only or damaged - production statistics are not stored";
@@ -219,6 +243,28 @@ DbConfig::~DbConfig()
 QString DbConfig::databasePath() const
 {
     return d->connections->path;
+}
+
+int DbConfig::busyTimeout() const
+{
+    std::lock_guard<std::mutex> lock(d->connections->mutex);
+    return d->connections->busyTimeout;
+}
+
+QSqlDatabase DbConfig::connection()
+{
+    return d->database();
+}
+
+QString DbConfig::dayKey(const QDate &date)
+{
+    // The totals row has the empty text as its date, not NULL.
+    return date.isNull() ? QStringLiteral("") : date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+QString DbConfig::workDataColumns()
+{
+    return QStringLiteral("date, cut_len, print_len, _copies, scan_mark, scan_mark_ok");
 }
 
 QString DbConfig::connectionName() const
@@ -323,10 +369,10 @@ bool DbConfig::updateWorkData(const WorkDataRecord &record)
     std::lock_guard<std::recursive_mutex> lock(d->lock);
     const QString day = dayText(record.date);
     QList<QVariantList> rows;
-    if (!select(QStringLiteral("SELECT * FROM t_work_data WHERE date = ?"), rows, {day}))
+    if (!select(QStringLiteral("SELECT date FROM t_work_data WHERE date = ?"), rows, {day}))
         return false;
     if (rows.isEmpty())
-        return exec(QStringLiteral("INSERT INTO t_work_data VALUES(?, ?, ?, ?, ?, ?)"),
+        return exec(QStringLiteral("INSERT INTO t_work_data(%1) VALUES(?, ?, ?, ?, ?, ?)").arg(workDataColumns()),
                     {day, record.cutLen, record.printLen, record.copies, record.scanMark, record.scanMarkOk});
     return exec(QStringLiteral("UPDATE t_work_data set cut_len = ?, print_len = ?, _copies = ?, scan_mark = ?, "
                                "scan_mark_ok = ? WHERE date = ?"),
@@ -365,7 +411,8 @@ bool DbConfig::selectWorkData(const QDate &date, WorkDataRecord &record)
 DbConfig::RowRead DbConfig::readWorkData(const QDate &date, WorkDataRecord &record)
 {
     QList<QVariantList> rows;
-    if (!select(QStringLiteral("SELECT * FROM t_work_data WHERE date = ?"), rows, {dayText(date)}))
+    if (!select(QStringLiteral("SELECT %1 FROM t_work_data WHERE date = ?").arg(workDataColumns()), rows,
+                {dayText(date)}))
         return RowRead::Failed;
     if (rows.isEmpty())
         return RowRead::Missing;
@@ -409,13 +456,14 @@ bool DbConfig::Private::upsertMonthRow(DbConfig &db, const MonthRow &row, int mo
     const QString table = row.prefix + date.toString(QStringLiteral("yyyy_MM"));
     const qint64 key = msecs(row.timestamp);
     QList<QVariantList> rows;
-    if (!db.select(QStringLiteral("SELECT * FROM %1 WHERE timestamp = ?").arg(table), rows, {key}))
+    if (!db.select(QStringLiteral("SELECT timestamp FROM %1 WHERE timestamp = ?").arg(table), rows, {key}))
         return false;
     if (rows.isEmpty()) {
         QStringList marks;
         for (qsizetype i = 0; i < row.values.size(); ++i)
             marks.append(QStringLiteral("?"));
-        return db.exec(QStringLiteral("INSERT INTO %1 VALUES(%2)").arg(table, marks.join(QStringLiteral(", "))),
+        return db.exec(QStringLiteral("INSERT INTO %1(%2) VALUES(%3)").arg(table, row.columns,
+                                                                           marks.join(QStringLiteral(", "))),
                        row.values);
     }
     return db.exec(QStringLiteral("UPDATE %1 set %2 WHERE timestamp = ?").arg(table, row.updateSet[mode]),
@@ -426,7 +474,8 @@ bool DbConfig::updateWorkRecord(const WorkRecord &record, int mode)
 {
     return d->upsertMonthRow(
         *this,
-        {"DbConfig::updateWorkRecord", "timestamp is NULL", QStringLiteral("t_work_record_"), record.timestamp,
+        {"DbConfig::updateWorkRecord", "timestamp is NULL", QStringLiteral("t_work_record_"), kWorkRecordColumns,
+         record.timestamp,
          {msecs(record.timestamp), text(record.cutFile), record.cutCnt, text(record.printFile), record.printCnt,
           text(record.dataSourceFile), record.checkCnt},
          {QStringLiteral("print_cnt = ?"), QStringLiteral("cut_cnt = ?")},
@@ -438,7 +487,8 @@ bool DbConfig::updateTaskRecord(const TaskRecord &record, int mode)
 {
     return d->upsertMonthRow(
         *this,
-        {"DbConfig::updateTaskRecord", "Timestamp is NULL", QStringLiteral("t_task_record_"), record.timestamp,
+        {"DbConfig::updateTaskRecord", "Timestamp is NULL", QStringLiteral("t_task_record_"), kTaskRecordColumns,
+         record.timestamp,
          {msecs(record.timestamp), msecs(record.workRecordTimestamp), record.code, record.dataIndex,
           record.printCopies, msecs(record.printTime), record.cutCopies, msecs(record.cutTime), record.checkCopies,
           msecs(record.checkTime)},
@@ -463,7 +513,9 @@ bool DbConfig::selectTaskWorkTab(const QDate &from, const QDate &to, QList<QVari
         clause = QStringLiteral(" WHERE date <= ? ");
         values = {to.toString(format)};
     }
-    if (!select(QStringLiteral("SELECT * FROM t_task_work_tab ") + clause + QStringLiteral("ORDER BY date DESC"), rows,
+    if (!select(QStringLiteral("SELECT date, work_tab_name, task_tab_name FROM t_task_work_tab ") + clause
+                    + QStringLiteral("ORDER BY date DESC"),
+                rows,
                 values)) {
         rows.clear();
         return false;
@@ -472,8 +524,8 @@ bool DbConfig::selectTaskWorkTab(const QDate &from, const QDate &to, QList<QVari
 }
 
 // Months newest first; the first month with a row ends the search.
-bool DbConfig::Private::findInMonths(DbConfig &db, int tableColumn, const QString &where, const QVariant &value,
-                                     QVariantList &row)
+bool DbConfig::Private::findInMonths(DbConfig &db, int tableColumn, const QString &columns, const QString &where,
+                                     const QVariant &value, QVariantList &row)
 {
     QList<QVariantList> months;
     if (!db.selectTaskWorkTab(QDate(), QDate(), months))
@@ -483,7 +535,7 @@ bool DbConfig::Private::findInMonths(DbConfig &db, int tableColumn, const QStrin
         if (!isMonthTable(table))
             continue;
         QList<QVariantList> rows;
-        if (db.select(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?").arg(table, where), rows, {value})
+        if (db.select(QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?").arg(columns, table, where), rows, {value})
             && !rows.isEmpty()) {
             row = rows.first();
             return true;
@@ -496,14 +548,14 @@ bool DbConfig::findWorkRecordByTimestamp(const QDateTime &timestamp, WorkRecord 
 {
     QVariantList row;
     return timestamp.isValid()
-        && d->findInMonths(*this, 1, QStringLiteral("timestamp"), msecs(timestamp), row)
+        && d->findInMonths(*this, 1, kWorkRecordColumns, QStringLiteral("timestamp"), msecs(timestamp), row)
         && toWorkRecord(row, record);
 }
 
 bool DbConfig::findTaskRecordByCode(quint32 code, TaskRecord &record)
 {
     QVariantList row;
-    return d->findInMonths(*this, 2, QStringLiteral("code"), code, row) && toTaskRecord(row, record);
+    return d->findInMonths(*this, 2, kTaskRecordColumns, QStringLiteral("code"), code, row) && toTaskRecord(row, record);
 }
 
 quint32 DbConfig::nextCode()

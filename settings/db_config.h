@@ -9,6 +9,8 @@
 
 #include <memory>
 
+class QSqlDatabase;
+
 // The statistics store "config.db": daily totals (t_work_data), and per month
 // a table of work records and one of task records, named by the month index
 // t_task_work_tab.
@@ -34,6 +36,10 @@ public:
     QString connectionName() const;
     // How long a statement waits for another writer before it fails.
     void setBusyTimeout(int msecs);
+    int busyTimeout() const;
+    // The calling thread's connection, opened (not open when the store
+    // cannot be opened).
+    QSqlDatabase connection();
 
     bool exec(const QString &sql, const QVariantList &values = {});
     bool select(const QString &sql, QList<QVariantList> &rows, const QVariantList &values = {});
@@ -65,6 +71,12 @@ public:
     static bool toWorkDataRecord(const QVariantList &row, WorkDataRecord &record);
     static bool toWorkRecord(const QVariantList &row, WorkRecord &record);
     static bool toTaskRecord(const QVariantList &row, TaskRecord &record);
+
+    // A day's key in t_work_data: "yyyy-MM-dd", the empty text for the totals.
+    static QString dayKey(const QDate &date);
+    // t_work_data's columns by name, so a store a newer program gave a column
+    // more still reads, and no statement changes shape under a running one.
+    static QString workDataColumns();
 
     // The statement texts, kept together so tests can hold the schema to them.
     static QString createWorkDataSql();

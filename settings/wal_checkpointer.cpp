@@ -42,6 +42,9 @@ void WalCheckpointer::run()
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(m_path);
+        // A store another program holds is skipped, never waited for: the
+        // owner's start waits for this open.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
         const bool open = db.open();
         if (!open)
             qWarning() << "WalCheckpointer" << m_path << db.lastError().text();

@@ -9,6 +9,10 @@
 //            as copy n is committed to the statistics store
 //        counter_child <program dir> steps "<steps>"
 //            counter_steps.h's steps; prints the clock, ends as if killed
+//        counter_child <program dir> serve
+//            reads "<clock> <step>" lines: "start", counter_steps.h's steps,
+//            "end"; answers each with the counters shown; "kill" ends the
+//            process as if killed
 #include "settings/config.h"
 #include "tests/settings/counter_steps.h"
 #include "tests/support/hang_bound.h"
@@ -19,6 +23,8 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QThread>
+
+#include <memory>
 
 #include <csignal>
 #include <cstdio>
@@ -77,7 +83,7 @@ bool armDeathAtCommit()
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc < 4)
+    if (argc < 4 && !(argc == 3 && qstrcmp(argv[2], "serve") == 0))
         return 2;
     const QString dir = QString::fromLocal8Bit(argv[1]);
     if (qstrcmp(argv[2], "steps") == 0) {
@@ -88,6 +94,27 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(now.toString(Qt::ISODate)), stdout);
         std::fflush(stdout);
         _exit(0);
+    }
+    if (qstrcmp(argv[2], "serve") == 0) {
+        std::unique_ptr<Config> config;
+        QDateTime now;
+        char line[256];
+        while (std::fgets(line, sizeof line, stdin)) {
+            const QStringList words = QString::fromLatin1(line).trimmed().split(QLatin1Char(' '));
+            now = QDateTime::fromString(words.value(0), Qt::ISODate);
+            const QString step = words.mid(1).join(QLatin1Char(' '));
+            if (step == QLatin1String("kill"))
+                _exit(0);
+            if (step == QLatin1String("start"))
+                config = std::make_unique<Config>(dir, dir + QStringLiteral("/config.db"), [&now] { return now; });
+            else if (step == QLatin1String("end"))
+                config.reset();
+            else
+                counterStep(*config, now, step);
+            std::printf("%s\n", config ? qPrintable(shownCounters(*config)) : "ended");
+            std::fflush(stdout);
+        }
+        return 0;
     }
     const bool setters = qstrcmp(argv[2], "setters") == 0;
     const int copies = QByteArray(argv[3]).toInt();
