@@ -35,6 +35,15 @@ Rectangle {
         toolbar.recorder = c.recorder
     }
 
+    // The page is leaving: its video output leaves the window while the
+    // session still feeds it. Qt 6.4 gives an output a new renderer when it
+    // leaves its window and starts that renderer whatever its pipeline does;
+    // only inside the session's pipeline is it brought back to NULL with
+    // the rest, so GStreamer never disposes it running.
+    function release() {
+        video_output.parent = null
+    }
+
     onCsChanged: {
         if (visible)
             wire(cs)

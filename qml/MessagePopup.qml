@@ -60,6 +60,8 @@ ZuPopup {
                 verticalAlignment: TextEdit.AlignVCenter
                 // Whole words where they fit: English must not break mid-word.
                 wrapMode: TextEdit.Wrap
+                // The operator reads and copies the message, never types over it.
+                readOnly: true
                 selectByMouse: true
             }
         }

@@ -49,6 +49,9 @@ Item {
         pressureBox.value = Qt.binding(function() { return device.pressure })
     }
 
+    // Before the task page takes the camera back.
+    StackView.onDeactivating: camera_view.release()
+
     component SectionTitle: Text {
         x: 20
         height: 15
@@ -115,6 +118,7 @@ Item {
         color: Qt.rgba(0, 0, 0, 1)
 
         CameraView {
+            id: camera_view
             objectName: "cameraView"
             anchors.fill: parent
             cs: camera.currCS

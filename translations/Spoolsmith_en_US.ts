@@ -713,6 +713,10 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>The cut file is too large (over 256 MB)</translation>
     </message>
     <message>
+        <source>切割页面过大（%1 x %2 mm，最大 %3 平方米），未打开</source>
+        <translation>The cut page is too large (%1 x %2 mm, at most %3 m²): not opened</translation>
+    </message>
+    <message>
         <source>任务运行中，请先停止任务</source>
         <translation>A job is running: stop it first</translation>
     </message>

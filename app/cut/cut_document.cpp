@@ -1,6 +1,7 @@
 #include "app/cut/cut_document.h"
 
 #include "app/cut/cut_geometry.h"
+#include "app/cut/cut_page_limit.h"
 
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_item.h"
@@ -135,11 +136,15 @@ bool CutDocument::openOnWorker(const QString &path, bool asCutFile)
     qInfo() << "SpoolsmithApp::onOpenScene" << path << "on the worker thread";
     {
         std::lock_guard<std::mutex> lock(m_lock);
+        m_cutFileBefore = m_cutFile;
+        m_sourceFileBefore = m_sourceFile;
+        m_sceneFileBefore = m_sceneFile;
         if (asCutFile)
             m_cutFile = m_sourceFile = path;
         m_sceneFile = path;
     }
     m_loadIsOperators = asCutFile;
+    m_loadRefused = false;
     m_loadPending = m_loader->start(job);
     if (m_loadPending)
         setLoadPercent(0);
@@ -165,6 +170,10 @@ void CutDocument::placeLoaded()
     m_placing = m_loader->takeResult();
     if (!m_placing) {
         emit cutFileLoaded(); // nobody waits for a load that never ends
+        return;
+    }
+    if (m_placing->refused) {
+        refuseLoaded();
         return;
     }
     showOwnScene();
@@ -216,6 +225,25 @@ void CutDocument::placeSlice()
     reopenIfPending();
 }
 
+void CutDocument::refuseLoaded()
+{
+    refusePage(m_placing->job.path, m_placing->content.pageMm);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_sceneFile = m_sceneFileBefore;
+        if (m_loadIsOperators) {
+            m_cutFile = m_cutFileBefore;
+            m_sourceFile = m_sourceFileBefore;
+        }
+    }
+    m_loadRefused = true;
+    m_placing.reset();
+    if (m_loadIsOperators)
+        emit cutFileChanged();
+    emit cutFileLoaded();
+    reopenIfPending();
+}
+
 QString CutDocument::sourceFile() const
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -248,7 +276,7 @@ void CutDocument::reopenForCutDirection()
         return;
     if (opensOnWorker(file))
         openOnWorker(file, true);
-    else
+    else if (pageAccepted(file))
         emit openScene(file);
 }
 
@@ -318,6 +346,25 @@ bool CutDocument::sizeAccepted(const QString &path)
     return false;
 }
 
+bool CutDocument::pageAccepted(const QString &path, const std::optional<QSizeF> &page)
+{
+    if (!page || CutPageLimit::accepts(*page))
+        return true;
+    refusePage(path, *page);
+    return false;
+}
+
+void CutDocument::refusePage(const QString &path, const QSizeF &pageMm)
+{
+    qCritical() << "SpoolsmithApp::setCutFile" << path << "refused:" << CutPageLimit::reason(pageMm);
+    if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+        device->setErrorMessage(tr("切割页面过大（%1 x %2 mm，最大 %3 平方米），未打开")
+                                    .arg(pageMm.width(), 0, 'f', 0)
+                                    .arg(pageMm.height(), 0, 'f', 0)
+                                    .arg(CutPageLimit::largestAreaM2(), 0, 'f', 1)
+                                + QStringLiteral(" \n"));
+}
+
 QList<QPair<double, double>> CutDocument::rowSegments() const
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -352,12 +399,13 @@ void CutDocument::setCutFile(const QString &path)
         return;
     }
     if (isTva(path)) {
-        openTvaCutFile(path);
-        // A missing file changes nothing, the print file neither.
-        if (m_hooks.offerPrintFile && QFile::exists(path))
+        // A missing or refused file changes nothing, the print file neither.
+        if (openTvaCutFile(path) && m_hooks.offerPrintFile)
             m_hooks.offerPrintFile(path);
         return;
     }
+    if (!pageAccepted(path))
+        return;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_cutFile = m_sourceFile = path;
@@ -366,14 +414,16 @@ void CutDocument::setCutFile(const QString &path)
     emit cutFileChanged();
 }
 
-void CutDocument::openTvaCutFile(const QString &path)
+bool CutDocument::openTvaCutFile(const QString &path)
 {
     if (!QFile::exists(path))
-        return;
+        return false;
     if (!m_scene->canEdit()) {
         qCritical() << "SpoolsmithApp::openTvaCutFile" << path << "refused: a job is running";
-        return;
+        return false;
     }
+    if (!pageAccepted(path))
+        return false;
     emit openScene(path);
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -382,6 +432,7 @@ void CutDocument::openTvaCutFile(const QString &path)
         m_sourceFile = path;
     }
     emit cutFileChanged();
+    return true;
 }
 
 void CutDocument::openInScene(const QString &path)
@@ -390,14 +441,15 @@ void CutDocument::openInScene(const QString &path)
     openHere(path);
 }
 
-void CutDocument::openTemplate(const QString &path)
+bool CutDocument::openTemplate(const QString &path)
 {
     // Large files and unreadable ones take the ordinary road.
     QFile file(path);
     if (QFileInfo(path).size() > kWorkerFileBytes || !file.open(QIODevice::ReadOnly)) {
+        if (!pageAccepted(path))
+            return false;
         showScene(m_ownScene);
-        openHere(path);
-        return;
+        return openHere(path);
     }
     const QByteArray bytes = file.readAll();
     file.close();
@@ -405,11 +457,14 @@ void CutDocument::openTemplate(const QString &path)
     if (TemplateCache::Entry *known = m_templates.find(path, reversed, bytes)) {
         qInfo() << "SpoolsmithApp::onOpenScene" << path;
         presentTemplate(*known);
-        return;
+        return true;
     }
+    if (!pageAccepted(path, CutPageLimit::pageOf(bytes, path)))
+        return false;
     showScene(m_ownScene);
     m_mask = QImage();
-    openHere(path);
+    if (!openHere(path))
+        return false;
     // Kept only when opened whole from the very bytes read above. The
     // preview's bytes come from this scene, not from the shared file.
     QFile again(path);
@@ -417,7 +472,7 @@ void CutDocument::openTemplate(const QString &path)
     if (m_scene->fileName() != path || m_scene->gItemAll().isEmpty() || m_mask.isNull() || !m_showFileWritten
         || !again.open(QIODevice::ReadOnly) || again.readAll() != bytes || !shown.open()
         || !m_scene->saveCutFile(shown.fileName()) || !shown.seek(0))
-        return;
+        return true;
     auto entry = std::make_unique<TemplateCache::Entry>();
     entry->path = path;
     entry->reversed = reversed;
@@ -438,6 +493,7 @@ void CutDocument::openTemplate(const QString &path)
     entry->scene.reset(m_ownScene);
     m_ownScene = makeScene();
     m_templates.insert(std::move(entry), m_scene);
+    return true;
 }
 
 void CutDocument::presentTemplate(TemplateCache::Entry &entry)
@@ -467,12 +523,12 @@ void CutDocument::presentTemplate(TemplateCache::Entry &entry)
     storeTemplate(entry.inspection, entry.rows, entry.cols);
 }
 
-void CutDocument::openHere(const QString &path)
+bool CutDocument::openHere(const QString &path)
 {
     qInfo() << "SpoolsmithApp::onOpenScene" << path;
     // Page-code switches open files from the cut-file folder directly.
     if (!sizeAccepted(path))
-        return;
+        return false;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_sceneFile = path;
@@ -503,6 +559,7 @@ void CutDocument::openHere(const QString &path)
     m_showFileWritten = m_scene->saveCutFile(show);
     setCutShowFile(show);
     loadTemplate();
+    return true;
 }
 
 QString CutDocument::saveFile() const
@@ -621,9 +678,8 @@ bool CutDocument::openSceneBlocking(const QString &path)
     // should not wait for its event loop twice.
     bool has = false;
     const auto open = [this, path, &has] {
-        if (!path.isEmpty())
-            openTemplate(path);
-        has = !m_scene->gItemAll().isEmpty();
+        // A refused file leaves the page before in sight: this page is not it.
+        has = (path.isEmpty() || openTemplate(path)) && !m_scene->gItemAll().isEmpty();
     };
     if (QThread::currentThread() == thread())
         open();
@@ -644,19 +700,22 @@ bool CutDocument::openLargeBlocking(const QString &path)
         bool has = false;
     };
     const auto wait = std::make_shared<Wait>();
-    const auto finish = [this, wait] {
+    const auto finish = [this, wait](bool refused) {
         std::lock_guard<std::mutex> lock(wait->lock);
-        wait->has = !m_scene->gItemAll().isEmpty();
+        wait->has = !refused && !m_scene->gItemAll().isEmpty();
         wait->finished = true;
         wait->done.notify_all();
     };
-    const QMetaObject::Connection loaded = connect(this, &CutDocument::cutFileLoaded, this, finish);
+    const QMetaObject::Connection loaded =
+        connect(this, &CutDocument::cutFileLoaded, this, [this, finish] { finish(m_loadRefused); });
     QMetaObject::invokeMethod(
         this,
         [this, path, finish] {
             qInfo() << "SpoolsmithApp::onOpenScene" << path;
-            if (!sizeAccepted(path) || !openOnWorker(path, false))
-                finish();
+            if (!sizeAccepted(path))
+                finish(true);
+            else if (!openOnWorker(path, false))
+                finish(false);
         },
         Qt::BlockingQueuedConnection);
     bool stopped = false;

@@ -19,6 +19,7 @@
 #include <mutex>
 
 #include "app/cut/cut_file_loader.h"
+#include "app/cut/cut_page_limit.h"
 #include "app/cut/template_cache.h"
 #include "app/cut/template_file_writer.h"
 
@@ -72,7 +73,8 @@ public:
     void setCutFile(const QString &path);
     QString saveFile() const;
     void setSaveFile(const QString &path);
-    void openTvaCutFile(const QString &path);
+    // False when it was not opened (missing, refused).
+    bool openTvaCutFile(const QString &path);
     // The file the operator opened: a ".tva" itself, not the turned preview
     // that stands for it as cutFile.
     QString sourceFile() const;
@@ -120,6 +122,13 @@ signals:
 private:
     // False, with a message for the operator, for a file over the bound.
     bool sizeAccepted(const QString &path);
+    // False, with a message for the operator, for a page larger than the
+    // station takes; a file that is no cut file passes (and fails to open).
+    bool pageAccepted(const QString &path, const std::optional<QSizeF> &page);
+    bool pageAccepted(const QString &path) { return pageAccepted(path, CutPageLimit::pageOf(path)); }
+    void refusePage(const QString &path, const QSizeF &pageMm);
+    // A large file's page refused: the file open before stays open.
+    void refuseLoaded();
     // asCutFile: the operator's file (cutFile changes), else only the scene's.
     bool openOnWorker(const QString &path, bool asCutFile);
     // A page-code switch to a large file, from a thread other than the GUI's.
@@ -140,10 +149,11 @@ private:
     // The scene every opening but a page-code switch's goes into; the
     // known templates are let go, as a switch's files may be changed by then.
     void showOwnScene();
-    // Opens path into the scene in sight.
-    void openHere(const QString &path);
+    // Opens path into the scene in sight; false when it was refused.
+    bool openHere(const QString &path);
     // A page-code switch: a known template comes back as it was opened.
-    void openTemplate(const QString &path);
+    // False when the file was refused.
+    bool openTemplate(const QString &path);
     void presentTemplate(TemplateCache::Entry &entry);
 
     AppServices m_services;
@@ -168,6 +178,9 @@ private:
     bool m_loadIsOperators = false; // GUI thread: the pending load is the operator's file
     bool m_placeDeferred = false;   // GUI thread: loaded during a job, placed at its end
     bool m_reopenPending = false;   // GUI thread: a cut-direction change not yet applied
+    bool m_loadRefused = false;     // GUI thread: the last large file's page was refused
+    // GUI thread: the files named before a large file's load, for its refusal.
+    QString m_cutFileBefore, m_sourceFileBefore, m_sceneFileBefore;
     std::atomic<bool> m_sceneReversed{false};
     int m_loadPercent = -1;     // GUI thread
     std::unique_ptr<CutFileLoader::Result> m_placing; // GUI thread

@@ -1,6 +1,7 @@
 #include "app/cut/cut_file_loader.h"
 
 #include "app/cut/cut_geometry.h"
+#include "app/cut/cut_page_limit.h"
 #include "app/cut/passing_memory.h"
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_item.h"
@@ -74,6 +75,12 @@ void CutFileLoader::run(Job job)
         file.close();
         emit progress(20);
         result->ok = GScene::parseHpgl(data, job.path, &result->content, &result->error);
+        // Refused before anything of it is written or drawn.
+        if (result->ok && !CutPageLimit::accepts(result->content.pageMm)) {
+            result->ok = false;
+            result->refused = true;
+            result->error = CutPageLimit::reason(result->content.pageMm);
+        }
     }
     if (result->ok) {
         emit progress(60);

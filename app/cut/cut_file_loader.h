@@ -36,6 +36,7 @@ public:
     {
         Job job;
         bool ok = false;
+        bool refused = false; // a page larger than the station takes
         QString error;
         GScene::HpglContent content; // items and mark not yet placed in a scene
         cv::Mat inspection; // the template, for the label finder

@@ -20,7 +20,6 @@ namespace CutGeometry {
 
 namespace {
 
-constexpr double kPixelsPerPoint = 5.0;
 constexpr int kDotsPerMeter = 14175;
 // Rows filled at once: only the sides of the outlines crossing a band are
 // held, however many the page has.
@@ -32,6 +31,10 @@ constexpr size_t kMostVisits = 4;
 constexpr int kFillThreads = 4;
 // Fewer outlines than this are filled on the calling thread alone.
 constexpr size_t kOutlinesAlone = 20000;
+// Pages of fewer pixels than this are filled there too.
+constexpr size_t kPixelsAlone = 16 * 1024 * 1024;
+// A row with at most one crossing per this many pixels is filled span by span.
+constexpr size_t kSpanCrossings = 32;
 
 // The cut outlines of the items, numbered through the items in order (a
 // batch holds many): an outline is found by its number, so no list of all
@@ -188,10 +191,11 @@ void fillBand(cv::Mat &templ, const Outlines &outlines, const Bands &bands, int 
     std::sort(edges.begin(), edges.end(), [](const Edge &l, const Edge &r) { return l.firstRow < r.firstRow; });
     // A pixel is inside when an odd number of the row's crossings lie at or
     // left of its centre: each crossing flips the pixels from the first one
-    // right of it on, so no row's crossings are ever sorted (outlines that
-    // cross each other everywhere would make that the whole cost).
+    // right of it on, so a row of many crossings is never sorted (outlines
+    // that cross each other everywhere would make that the whole cost).
     std::vector<Edge> active;
     std::vector<uchar> flips(size_t(templ.cols) + 1, 0);
+    std::vector<int> crossings;
     size_t next = 0;
     for (int y = top; y < end; ++y) {
         active.erase(std::remove_if(active.begin(), active.end(), [y](const Edge &e) { return e.lastRow < y; }),
@@ -200,11 +204,25 @@ void fillBand(cv::Mat &templ, const Outlines &outlines, const Bands &bands, int 
             active.push_back(edges[next]);
         if (active.empty())
             continue;
+        uchar *row = templ.ptr<uchar>(y);
+        // A row of a few crossings on a wide page: its spans are filled
+        // whole, the same pixels without a visit to each of them.
+        if (active.size() * kSpanCrossings <= size_t(templ.cols)) {
+            crossings.clear();
+            for (Edge &e : active) {
+                crossings.push_back(int(std::clamp(std::ceil(e.x), 0.0, double(templ.cols))));
+                e.x += e.step;
+            }
+            std::sort(crossings.begin(), crossings.end());
+            crossings.push_back(templ.cols); // an odd count is inside to the end
+            for (size_t i = 0; i + 1 < crossings.size(); i += 2)
+                std::fill(row + crossings[i], row + crossings[i + 1], uchar(0));
+            continue;
+        }
         for (Edge &e : active) {
             flips[size_t(std::clamp(std::ceil(e.x), 0.0, double(templ.cols)))] ^= 1;
             e.x += e.step;
         }
-        uchar *row = templ.ptr<uchar>(y);
         uchar inside = 0;
         for (int x = 0; x < templ.cols; ++x) {
             inside ^= flips[size_t(x)];
@@ -229,16 +247,18 @@ cv::Mat renderTemplate(const QRectF &pagePoints, const QList<QGraphicsItem *> &i
     } catch (const cv::Exception &) {
         return cv::Mat();
     }
-    templ.setTo(255);
     const Outlines outlines(items);
     const Bands bands = bandsOf(outlines, size);
     const int count = int(bands.start.size()) - 1;
-    // Bands share no row: each thread takes every n-th one. A small page is
-    // filled here; the pool is this call's, joined before it returns.
-    const int threads = bands.inBand.size() < kOutlinesAlone
-                            ? 1
-                            : std::clamp(std::min(QThread::idealThreadCount(), kFillThreads), 1, std::max(1, count));
+    // Bands share no row: each thread takes every n-th one, whitens it and
+    // fills it (a large page's first touch of its memory is most of its
+    // cost). A small page is filled here; the pool is this call's, joined
+    // before it returns.
+    const bool alone = bands.inBand.size() < kOutlinesAlone && templ.total() < kPixelsAlone;
+    const int threads =
+        alone ? 1 : std::clamp(std::min(QThread::idealThreadCount(), kFillThreads), 1, std::max(1, count));
     if (threads == 1) {
+        templ.setTo(255);
         for (int b = 0; b < count; ++b)
             fillBand(templ, outlines, bands, b);
         return templ;
@@ -247,8 +267,10 @@ cv::Mat renderTemplate(const QRectF &pagePoints, const QList<QGraphicsItem *> &i
     pool.setMaxThreadCount(threads);
     for (int t = 0; t < threads; ++t)
         pool.start([&, t] {
-            for (int b = t; b < count; b += threads)
+            for (int b = t; b < count; b += threads) {
+                templ.rowRange(b * bands.rows, std::min(templ.rows, (b + 1) * bands.rows)).setTo(255);
                 fillBand(templ, outlines, bands, b);
+            }
             // The sides of a page's outlines, held by this thread's heap.
             giveBackPassingMemory();
         });

@@ -13,6 +13,9 @@ class QGraphicsItem;
 // worker thread as well as on the GUI thread.
 namespace CutGeometry {
 
+// The label template's resolution: five pixels to the point, 14175 dots a metre.
+constexpr double kPixelsPerPoint = 5.0;
+
 // The label template: the closed cut outlines filled black (0) on white
 // (255) with the odd-even rule, as Qt fills such a path without
 // antialiasing, one grey byte a pixel, five pixels to the point, over the

@@ -3,6 +3,7 @@
 #include "app/cut/cut_geometry.h"
 #include "tests/support/app_test_main.h"
 #include "tests/support/device_fixture.h"
+#include "tests/support/gui_thread_watch.h"
 #include "tests/support/hang_bound.h"
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gpath_batch.h"
@@ -452,6 +453,52 @@ private slots:
         QCOMPARE(int(app()->cutScene()->gItemAll().size()), before);
         QVERIFY(app()->cutFile() != big);
         QFile::remove(big);
+    }
+
+    // A page larger than the station takes is refused before anything of it
+    // is drawn, on every road: its size on errorMessage, the file open
+    // before still open, the memory bounded; a job's page-code switch to it
+    // stops the job rather than cut the page before. A 30 mm square opens.
+    void pageLargerThanTheStationTakesIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("side"); // of a square from the origin, plotter units
+        QTest::addColumn<int>("linesMegabytes"); // lines behind it: a large file opens on the worker
+        QTest::addColumn<bool>("byCode"); // opened by a job's page-code switch
+        QTest::addColumn<QString>("named"); // in the message; empty: the page opens
+        QTest::newRow("3.15 m square") << QByteArray("126000") << 0 << false << "3151 x 3151 mm";
+        QTest::newRow("10 m square") << QByteArray("400000") << 0 << false << "10000 x 10000 mm";
+        QTest::newRow("outline to 2,000,000,000 units") << QByteArray("2000000000") << 0 << false
+                                                         << "25000000 x 25000000 mm";
+        QTest::newRow("3.15 m square, large file") << QByteArray("126000") << 2 << false << "3151 x 3151 mm";
+        QTest::newRow("3.15 m square, page code") << QByteArray("126000") << 0 << true << "切割文件未打开";
+        QTest::newRow("30 mm square") << QByteArray("1200") << 0 << false << QString();
+    }
+    void pageLargerThanTheStationTakesIsRefused()
+    {
+        QFETCH(QByteArray, side);
+        QFETCH(int, linesMegabytes);
+        QFETCH(bool, byCode);
+        QFETCH(QString, named);
+        f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
+        const QString before = f.writeFile("job.plt", kMarked);
+        app()->setCutFile(before);
+        const uchar *heldTemplate = app()->inspectionTemplate().data;
+        const QByteArray square = "IN;SP1;PU0,0;PD" + side + ",0," + side + ',' + side + ",0," + side + ",0,0;PU;";
+        const QString path = f.writeFile("5e.plt", square + largePlt(linesMegabytes).mid(kMarked.size()));
+        if (!named.isEmpty())
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("SpoolsmithApp::setCutFile .*5e.plt.* refused"));
+        GuiThreadWatch watch;
+        app()->setTaskStatus(byCode ? 1 : 2);
+        byCode ? switchByCode(0x5e) : app()->setCutFile(path);
+        QTRY_COMPARE_WITH_TIMEOUT(app()->cutLoadProgress(), -1, kHangMs);
+        app()->setTaskStatus(2);
+        QVERIFY2(watch.peakRiseMb() < 400 + GuiThreadWatch::kQuarantineMb, qPrintable(QString::number(watch.peakRiseMb())));
+        QVERIFY2(f.device->errorMessage().contains(named), qPrintable(f.device->errorMessage()));
+        const bool opens = named.isEmpty();
+        QCOMPARE(app()->cutFile(), opens ? path : before);
+        QCOMPARE(app()->sceneFile(), opens ? path : before);
+        QCOMPARE(app()->cutPageSize(), opens ? QSizeF(31, 31) : QSizeF(100, 200));
+        QCOMPARE(app()->inspectionTemplate().data == heldTemplate, !opens);
     }
 
     // A 20 MB file of short lines is read, parsed, written and rendered on a

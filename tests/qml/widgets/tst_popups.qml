@@ -107,6 +107,22 @@ TestCase {
         compare(device.errorMessage, "")
     }
 
+    // The message is read, selected and copied, never typed over.
+    function test_messageReadOnlyYetCopied() {
+        const popup = createTemporaryObject(messageComponent, corner, { text: "未连接机器" })
+        popup.open()
+        tryCompare(popup, "opened", true, hangMs)
+        const message = find(popup.contentItem, "messageText")
+        mouseClick(message)
+        message.selectAll()
+        keyClick(Qt.Key_X)
+        compare(message.text, "未连接机器")
+        message.copy()
+        const pasted = createTemporaryQmlObject("import QtQuick; TextInput {}", testCase)
+        pasted.paste()
+        compare(pasted.text, "未连接机器")
+    }
+
     function test_messageBoxOkOnceCancelNone() {
         const box = createTemporaryObject(boxComponent, testCase)
         compare(box.width, 600)
