@@ -68,15 +68,15 @@ CounterStore::CounterStore(DbConfig &db)
 {
 }
 
-void CounterStore::attempt(QList<Row> &rows, const std::function<void(QList<Row> &)> &beforeCommit)
+bool CounterStore::attempt(QList<Row> &rows, int busyMs, const std::function<void(QList<Row> &)> &beforeCommit)
 {
     QSqlDatabase db = m_db.connection();
     if (!db.isOpen()) {
         for (Row &row : rows)
             row.read = Read::Failed, row.error = db.lastError().text();
-        return;
+        return true;
     }
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kBusyMs));
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyMs));
     const auto restore = qScopeGuard(
         [&] { QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(m_db.busyTimeout())); });
     // The write lock first, so nothing past it waits for another writer.
@@ -86,7 +86,7 @@ void CounterStore::attempt(QList<Row> &rows, const std::function<void(QList<Row>
     if (!inTransaction && isBusy(begin.lastError())) {
         for (Row &row : rows)
             row.read = Read::Held, row.error = begin.lastError().text();
-        return;
+        return false;
     }
     for (Row &row : rows) {
         row.read = readRow(db, row);
@@ -101,7 +101,7 @@ void CounterStore::attempt(QList<Row> &rows, const std::function<void(QList<Row>
             row.error = begin.lastError().text();
     }
     if (!inTransaction)
-        return;
+        return true;
     beforeCommit(rows);
     for (Row &row : rows) {
         if (!row.write)
@@ -112,11 +112,12 @@ void CounterStore::attempt(QList<Row> &rows, const std::function<void(QList<Row>
     }
     QSqlQuery commit(db);
     if (commit.exec(QStringLiteral("COMMIT")))
-        return;
+        return true;
     const QString error = commit.lastError().text();
     QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
     for (Row &row : rows) {
         if (row.write && row.owed.owes())
             row.taken = false, row.error = error;
     }
+    return true;
 }

@@ -16,9 +16,10 @@ class DbConfig;
 class CounterStore
 {
 public:
-    // How long a try waits for a store another program holds. A count waits
-    // this long at most, then goes on with what the row owes kept elsewhere.
-    static constexpr int kBusyMs = 80;
+    // How long a try waits for another writer to let go of the store. A
+    // count waits this long at most, then goes on with what the row owes
+    // kept elsewhere; while the store stays locked, later tries do not wait.
+    static constexpr int kBusyMs = 50;
 
     enum class Read { Found, Missing, Failed, Held };
     struct Row
@@ -40,8 +41,9 @@ public:
 
     explicit CounterStore(DbConfig &db);
 
-    // beforeCommit sees the rows once read, before any is written.
-    void attempt(QList<Row> &rows, const std::function<void(QList<Row> &)> &beforeCommit);
+    // beforeCommit sees the rows once read, before any is written. Returns
+    // false when another writer held the store (every row then Held).
+    bool attempt(QList<Row> &rows, int busyMs, const std::function<void(QList<Row> &)> &beforeCommit);
 
 private:
     DbConfig &m_db;

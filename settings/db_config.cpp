@@ -83,7 +83,7 @@ const QString kTaskRecordColumns = QStringLiteral(
 
 // How long the opening statements wait for a store another program holds:
 // the start and a count on a new thread go on without the store, not wait.
-constexpr int kOpeningBusyMs = 80;
+constexpr int kOpeningBusyMs = 50;
 
 QString text(const QString &s)
 {
@@ -141,6 +141,8 @@ struct DbConfig::Private
     QString taskTable;
     quint32 lastCode = 0;
     std::unique_ptr<WalCheckpointer> checkpointer;
+    // The last connection opened found the store locked by another writer.
+    bool lockedAtOpen = false;
 
     // The calling thread's connection, opened; invalid or closed on failure.
     QSqlDatabase database(bool logOpenFailure = false);
@@ -181,7 +183,8 @@ QSqlDatabase DbConfig::Private::database(bool logOpenFailure)
     // killed process loses nothing committed, and readers never block writers.
     QSqlQuery pragma(db);
     pragma.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(kOpeningBusyMs));
-    pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    lockedAtOpen = !pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"))
+        && pragma.lastError().nativeErrorCode() == QLatin1String("5");
     pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     // The log is moved into the file off the writers' path (WalCheckpointer).
     pragma.exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"));
@@ -213,7 +216,7 @@ DbConfig::DbConfig(const QString &path)
     const auto restore = qScopeGuard([&] {
         QSqlQuery(db).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyTimeout()));
     });
-    if (!exec(createWorkDataSql()) || !exec(createTaskWorkTabSql())) {
+    if (d->lockedAtOpen || !exec(createWorkDataSql()) || !exec(createTaskWorkTabSql())) {
         qCritical() << "DbConfig::DbConfig" << path
                     << "is locked, read-only or damaged - production statistics are not stored";
         return;

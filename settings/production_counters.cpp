@@ -113,16 +113,15 @@ void ProductionCounters::begin()
     int changed = 0;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        // The day config.ini names takes its counts before the keys name
-        // another day.
+        // The day config.ini names keeps what it is owed in a group of its
+        // own once the keys name another day.
         const QSet<QDate> ahead = m_storeAhead;
-        changed = attemptLocked("Config::Config");
-        for (const QDate &row : ahead)
-            if (!m_storeAhead.contains(row))
-                qWarning().noquote() << "Config::Config" << rowName(row) << "read from the store, which config.ini lagged";
-        changed |= followClockLocked("Config::Config");
+        changed = followClockLocked("Config::Config");
         m_syncNow = true;
         changed |= attemptLocked("Config::Config");
+        for (const QDate &row : ahead)
+            if (!m_storeAhead.contains(row) && (row.isNull() || row == m_today))
+                qWarning().noquote() << "Config::Config" << rowName(row) << "read from the store, which config.ini lagged";
         m_started = true;
         publish();
     }
@@ -164,10 +163,11 @@ void ProductionCounters::set(bool total, int field, const QVariant &value)
         changed = followClockLocked("Config::setCounter");
         WorkDataRecord &shown = total ? m_total : m_day;
         const QVariant v = typed(field, value);
-        if (fieldValue(shown, field) != v) {
+        const QDate row = total ? QDate() : m_today;
+        // A row not read yet may hold another value than it shows.
+        if (fieldValue(shown, field) != v || m_owed.contains(row)) {
+            changed |= fieldValue(shown, field) != v ? fieldBit(total, field) : 0;
             setFieldValue(shown, field, v);
-            changed |= fieldBit(total, field);
-            const QDate row = total ? QDate() : m_today;
             auto owed = m_owed.find(row);
             if (owed == m_owed.end())
                 owed = m_owed.insert(row, UntakenCounts{WorkDataRecord{row}});
@@ -270,7 +270,7 @@ int ProductionCounters::attemptLocked(const char *where)
     // Any write of the file from here on holds what is counted.
     m_settings([this](QSettings &s) { writeShownKeys(s); });
     if (!rows.isEmpty()) {
-        m_store.attempt(rows, [this](QList<CounterStore::Row> &read) {
+        m_locked = !m_store.attempt(rows, m_locked ? 0 : CounterStore::kBusyMs, [this](QList<CounterStore::Row> &read) {
             // A row config.ini says is owed copies would take them twice if
             // the process ended between the commit and the file's next
             // write: the file says first what the row holds once it took them.
@@ -326,7 +326,7 @@ void ProductionCounters::settleRow(const CounterStore::Row &row, const char *whe
     if (m_troubled.contains(row.date))
         return;
     m_troubled.insert(row.date);
-    const char *what = row.read == CounterStore::Read::Held ? "is held by another program"
+    const char *what = row.read == CounterStore::Read::Held ? "is locked by another writer"
         : !row.wasRead()                                    ? "could not be read"
                                                             : "could not be written";
     qCritical().noquote() << where << rowName(row.date) << what << "(" + row.error + "):"

@@ -104,6 +104,8 @@ private:
     QSet<QDate> m_troubled;
     // Shown rows a start with the marker has not read yet.
     QSet<QDate> m_storeAhead;
+    // The last try found the store locked by another writer.
+    bool m_locked = false;
     bool m_syncNow = false;
     bool m_fileFailed = false;
     bool m_started = false;

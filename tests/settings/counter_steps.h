@@ -5,7 +5,6 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QRegularExpression>
 
 // Rows of t_work_data that fail to read or to write, as another program or a
 // damaged or full store makes them: the table stands behind a view whose
@@ -35,14 +34,15 @@ inline void storeStep(const QString &db, const QString &step)
         c.setConnectOptions("QSQLITE_BUSY_TIMEOUT=20"); // a held store makes no trouble
         c.open();
         QSqlQuery q(c);
-        if (step.startsWith("un") && (!q.exec("SELECT 1 FROM sqlite_master WHERE name = 'unreadable'") || !q.next()))
+        if (step.startsWith("un") && q.exec("SELECT 1 FROM sqlite_master WHERE name = 't_work_data' AND type = 'table'")
+            && q.next())
             for (const char *sql : kInstall)
                 q.exec(sql);
-        const QString table = step.section(':', 0, 0).remove(QRegularExpression("^un"));
+        const QString table = step.contains("read") ? "unreadable" : "unwritable";
         const QString row = !step.contains(':') ? "*" : step.endsWith(":t") ? "" : "2026-05-0" + step.right(1);
-        q.exec(step.startsWith("un") ? QString("INSERT OR IGNORE INTO un%1able VALUES('%2')").arg(table, row)
-               : step.contains(':')  ? QString("DELETE FROM un%1able WHERE date = '%2'").arg(table, row)
-                                     : QString("DELETE FROM un%1able").arg(table));
+        q.exec(step.startsWith("un") ? QString("INSERT OR IGNORE INTO %1 VALUES('%2')").arg(table, row)
+               : step.contains(':')  ? QString("DELETE FROM %1 WHERE date = '%2'").arg(table, row)
+                                     : QString("DELETE FROM %1").arg(table));
     }
     QSqlDatabase::removeDatabase("trouble");
 }
