@@ -96,8 +96,10 @@ void ProductionCounters::readFile()
         }
         for (auto it = m_journal.cbegin(); it != m_journal.cend(); ++it)
             qWarning().noquote() << "Config::Config" << rowName(it.key())
-                                 << "has not taken what config.ini keeps for it:"
-                                 << describe(it->amounts, it->setByHand);
+                                 << (it->owes() ? "has not taken what config.ini keeps for it: "
+                                             + describe(it->amounts, it->setByHand)
+                                                : QStringLiteral("was not read when config.ini was last written: "
+                                                                 "it is read first"));
     });
     publish();
 }

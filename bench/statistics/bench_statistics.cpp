@@ -5,11 +5,13 @@
 #include "bench/support/interleaved.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -17,6 +19,8 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <memory>
 #include <random>
 #include <vector>
@@ -195,6 +199,88 @@ void fullCopyRows()
                "fsync of 4 KiB", true);
 }
 
+// A store another program holds (a database browser with an open write, in
+// exclusive locking mode): how long a start, a counted copy and a counter
+// read from the GUI thread take, beside one statement of the same store with
+// the wait the program's other statements allow (1 s).
+void lockedStoreRows()
+{
+    QTemporaryDir dir;
+    const QString db = dir.filePath("config.db");
+    QFile(dir.filePath("config.ini")).open(QIODevice::WriteOnly);
+    Config(dir.path(), db).addCounts({QDate(), 0.3, 0.0, 1});
+    {
+        QSqlDatabase holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        holder.setDatabaseName(db);
+        if (!holder.open() || !QSqlQuery(holder).exec("PRAGMA locking_mode = EXCLUSIVE")
+            || !QSqlQuery(holder).exec("BEGIN EXCLUSIVE") || !QSqlQuery(holder).exec("COMMIT")) {
+            std::fprintf(stderr, "the store could not be held\n");
+            std::exit(2);
+        }
+    }
+    const auto statementFails = [&db](const QString &sql) {
+        bool locked = false;
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(db);
+            other.setConnectOptions("QSQLITE_BUSY_TIMEOUT=1000");
+            locked = other.open() && !QSqlQuery(other).exec(sql);
+        }
+        QSqlDatabase::removeDatabase("other");
+        return locked;
+    };
+    const auto statement = [&](size_t) { return statementFails("SELECT _copies FROM t_work_data"); };
+    std::unique_ptr<Config> c;
+    const bench::Comparison start = bench::interleave(1, 5, 1, [&](size_t) {
+        c.reset();
+        c = std::make_unique<Config>(dir.path(), db);
+        return c->totalCopies() >= 1;
+    }, statement);
+    bench::row("start, store locked", start.measured.p99, "ms", "<= 5000 ms", start.baseline.p99,
+               "one statement waiting 1 s", start.measured.p99 <= 5000.0);
+    // With the program's store open, another program can hold it with an
+    // open write. Each round the store is let go and taken again, so the
+    // copy meets a store that has just been locked: the longest wait.
+    QSqlDatabase::removeDatabase("holder");
+    const auto hold = [&db](bool on) {
+        QSqlDatabase::removeDatabase("writer");
+        if (!on)
+            return true;
+        QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "writer");
+        writer.setDatabaseName(db);
+        return writer.open() && QSqlQuery(writer).exec("BEGIN IMMEDIATE");
+    };
+    const bench::Comparison count = bench::interleave(1, 20, 2, [&](size_t) {
+        hold(false);
+        c->addCounts({QDate(), 0.3, 0.0, 1});
+        const quint64 total = c->totalCopies();
+        if (!hold(true))
+            return false;
+        c->addCounts({QDate(), 0.3, 0.0, 1});
+        return c->totalCopies() == total + 1;
+    }, [&](size_t) { return hold(true) && statementFails("BEGIN IMMEDIATE"); });
+    bench::row("counted copy as the store is locked (with one let go), p99", count.measured.p99, "ms", "<= 250 ms",
+               count.baseline.p99, "one write waiting 1 s", count.measured.p99 <= 250.0);
+    // Read as the screen does while another thread counts all along.
+    std::atomic<bool> counting{true};
+    std::thread counter([&] {
+        while (counting)
+            c->addCounts({QDate(), 0.3, 0.0, 1});
+    });
+    const bench::Comparison read = bench::interleave(1, 400, 20, [&](size_t) {
+        return c->todayCopies() >= 1;
+    }, [&](size_t) {
+        QThread::msleep(1);
+        return true;
+    });
+    counting = false;
+    counter.join();
+    hold(false);
+    bench::row("counter read from the GUI thread while counting, store locked, p99", read.measured.p99, "ms",
+               "<= 250 ms", read.baseline.p99, "a 1 ms sleep", read.measured.p99 <= 250.0);
+    c.reset();
+}
+
 // A page code read on the cut side, from any of the twelve months.
 void BM_PageCodeLookup(benchmark::State &state)
 {
@@ -228,6 +314,7 @@ int main(int argc, char **argv)
     std::fprintf(stderr, "setup: %d months x %d pages in %.1f s\n", kMonths, kRowsPerMonth, setup.elapsed() / 1000.0);
     countedCopyRows();
     fullCopyRows();
+    lockedStoreRows();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
