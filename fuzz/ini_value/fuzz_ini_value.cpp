@@ -1,5 +1,7 @@
 // Any bytes as a settings file: every table setting read from it is of its
-// declared type, finite and in its range, as the program would use it.
+// declared type, finite and in its range, as the program would use it, and
+// what the counters' groups say a row is owed is a count.
+#include "settings/counter_journal.h"
 #include "settings/param_limits.h"
 #include "settings/param_table.h"
 
@@ -53,5 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (ParamTable::convert(stored, entry.type).typeId() != entry.type)
             std::abort();
     }
+    const QMap<QDate, UntakenCounts> owed = CounterJournal::read(settings);
+    if (owed.size() > 4000)
+        std::abort();
+    for (const UntakenCounts &row : owed)
+        for (const double v : {row.amounts.cutLen, row.amounts.printLen})
+            if (!std::isfinite(v) || v < 0 || v > 1e15)
+                std::abort();
     return 0;
 }
