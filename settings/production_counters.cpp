@@ -267,10 +267,11 @@ int ProductionCounters::attemptLocked(const char *where)
         ahead = ahead || (!m_journal.contains(it.key()) && it->adds());
         rows.append({it.key(), *it});
     }
-    if (ahead && !m_sync->mark())
-        m_syncNow = true;
     // Any write of the file from here on holds what is counted.
     m_settings([this](QSettings &s) { writeShownKeys(s); });
+    // Without the marker the file is written first, so it never lags.
+    if (ahead && !m_sync->mark())
+        syncLocked();
     if (!rows.isEmpty()) {
         m_locked = !m_store.attempt(rows, m_locked ? 0 : CounterStore::kBusyMs, [this](QList<CounterStore::Row> &read) {
             // A row config.ini says is owed copies would take them twice if
@@ -323,7 +324,13 @@ void ProductionCounters::settleRow(const CounterStore::Row &row, const char *whe
     // or not, tells the next start to read it rather than trust the keys.
     const UntakenCounts &owed = m_owed[row.date];
     const bool shown = row.date.isNull() || row.date == m_today;
-    if ((owed.owes() || shown) && !(m_journal.contains(row.date) && m_journal.value(row.date) == owed))
+    if (!owed.owes() && !shown) {
+        m_owed.remove(row.date); // nothing to give a day no longer shown
+        if (m_journal.contains(row.date))
+            journal(row.date, nullptr);
+        return;
+    }
+    if (!(m_journal.contains(row.date) && m_journal.value(row.date) == owed))
         journal(row.date, &owed);
     if (m_troubled.contains(row.date))
         return;
