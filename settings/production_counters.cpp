@@ -123,7 +123,8 @@ void ProductionCounters::begin()
         changed |= attemptLocked("Config::Config");
         for (const QDate &row : ahead)
             if (!m_storeAhead.contains(row) && (row.isNull() || row == m_today))
-                qWarning().noquote() << "Config::Config" << rowName(row) << "read from the store, which config.ini lagged";
+                qWarning().noquote() << "Config::Config" << rowName(row)
+                                     << "read from the store, which config.ini lagged";
         m_started = true;
         publish();
     }

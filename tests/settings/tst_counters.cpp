@@ -145,7 +145,8 @@ class TestCounters : public QObject
                 if (shown.size() != 11)
                     return "no answer" + at;
                 for (int f = 0; f < 10; ++f) {
-                    const double most = (f < 5 ? day(QDate::fromString(shown[0], Qt::ISODate)) : total)[f % 5].toDouble();
+                    const QDate shownDay = QDate::fromString(shown[0], Qt::ISODate);
+                    const double most = (f < 5 ? day(shownDay) : total)[f % 5].toDouble();
                     const double least = f < 5 && held[0] != shown[0] ? 0.0 : held[1 + f].toDouble();
                     if (shown[1 + f].toDouble() > most || shown[1 + f].toDouble() < least)
                         return QString("shown %1, config.ini held %2, model %3%4")
@@ -561,10 +562,12 @@ private slots:
         QTest::addColumn<QString>("story");
         QTest::addColumn<QString>("expect"); // the last start's copies, today's and total, if not the model's
         QTest::newRow("a clock set forward by mistake, put right")
-            << "start @5T10:00 count @7T10:00 count @5T10:20 count count count @5T11:00 look @5T18:00 count count" << "";
+            << "start @5T10:00 count @7T10:00 count @5T10:20 count count count @5T11:00 look @5T18:00 count count"
+            << "";
         QTest::newRow("time sync steps back across midnight") << "start @6T00:00:01 count @5T23:40 count count" << "";
         QTest::newRow("a store damaged after a kill")
-            << "start count count count end start count count kill damage start count count end @5T12:00 start count count"
+            << "start count count count end start count count kill damage start count count end @5T12:00 start "
+               "count count"
             << "2 7";
         QTest::newRow("a column more for good") << "start count count count end start count count kill widen" << "";
         QTest::newRow("counted and set unread, killed twice")
