@@ -434,7 +434,9 @@ bool DbConfig::ensureMonthTables(const QDate &date)
         return true;
     if (!exec(createWorkRecordSql(work)) || !exec(createTaskRecordSql(task))
         || !exec(QStringLiteral("CREATE INDEX IF NOT EXISTS %1_code ON %1(code)").arg(task))
-        || !exec(QStringLiteral("INSERT OR IGNORE INTO t_task_work_tab VALUES(?, ?, ?)"), {month, work, task}))
+        || !exec(QStringLiteral("INSERT OR IGNORE INTO t_task_work_tab(date, work_tab_name, task_tab_name) "
+                                "VALUES(?, ?, ?)"),
+                 {month, work, task}))
         return false;
     d->workTable = work;
     d->taskTable = task;

@@ -239,6 +239,40 @@ private slots:
         QCOMPARE(rows.size(), 1);
     }
 
+    // A newer program may give a table a column more: every record still
+    // goes in and comes back, in a month the store has and in a new one.
+    void storeWithAColumnMoreKeepsEveryRecord_data()
+    {
+        QTest::addColumn<QString>("table");
+        for (const char *t : {"t_task_work_tab", "t_work_record_2025_03", "t_task_record_2025_03"})
+            QTest::newRow(t) << QString::fromLatin1(t);
+    }
+    void storeWithAColumnMoreKeepsEveryRecord()
+    {
+        QFETCH(QString, table);
+        {
+            DbConfig db(dbPath());
+            QVERIFY(db.ensureMonthTables(QDate(2025, 3, 1)));
+            QVERIFY(db.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN extra TEXT DEFAULT 'newer'").arg(table)));
+        }
+        DbConfig db(dbPath());
+        for (const QDateTime &t : {at(2025, 3, 4), at(2025, 4, 2)}) {
+            WorkRecord w;
+            w.timestamp = t;
+            w.cutFile = QStringLiteral("a.plt");
+            QVERIFY2(db.updateWorkRecord(w, 1), qPrintable(t.toString()));
+            const quint32 code = db.nextCode();
+            QVERIFY(code != 0);
+            QVERIFY2(db.updateTaskRecord(taskAt(t, code), 0), qPrintable(t.toString()));
+            WorkRecord back;
+            QVERIFY(db.findWorkRecordByTimestamp(t, back));
+            QCOMPARE(back.cutFile, w.cutFile);
+            TaskRecord task;
+            QVERIFY(db.findTaskRecordByCode(code, task));
+            QCOMPARE(task.timestamp, t);
+        }
+    }
+
     void nextCodeRisesAndNeverRepeatsAfterARestart()
     {
         {
