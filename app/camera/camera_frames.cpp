@@ -137,6 +137,7 @@ void CameraFrames::frameLoop()
                     m_frameTakenUs = takenUs;
                     m_cameraLost = false;
                     m_framePath = ImageProvider::nextImageUrl();
+                    m_recentFramePaths.add(m_framePath);
                 }
                 m_frameStored.notify_all();
                 emit framePathChanged();
@@ -168,6 +169,7 @@ void CameraFrames::cameraLost()
         shown = !m_framePath.isEmpty() || !m_currentFrame.isNull();
         m_currentFrame = QImage();
         m_framePath.clear();
+        m_recentFramePaths.clear();
         m_cameraLost = true;
     }
     if (shown)
@@ -204,7 +206,7 @@ QImage CameraFrames::imageForUrl(const QString &url) const
     std::lock_guard<std::mutex> lock(m_frameLock);
     if (url == m_printImgPath)
         return m_printPreview.copy();
-    if (url == m_framePath)
+    if (url == m_framePath || m_recentFramePaths.contains(url))
         return m_currentFrame.copy();
     return QImage();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/app_services.h"
+#include "app/camera/recent_frame_addresses.h"
 
 #include <QImage>
 #include <QObject>
@@ -87,6 +88,8 @@ private:
     mutable std::condition_variable m_frameStored; // under m_frameLock
     QString m_printImgPath;
     QString m_framePath;
+    // Answered with the current frame: no older pictures are kept.
+    RecentFrameAddresses m_recentFramePaths;
     std::atomic<int> m_fps{0};
     std::thread m_frameThread;
     std::atomic<bool> m_stopFrames{false};
