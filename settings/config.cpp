@@ -1,8 +1,10 @@
 #include "settings/config.h"
 
+#include "settings/live_settings.h"
 #include "settings/production_counters.h"
 #include "settings/param_limits.h"
 #include "settings/param_table.h"
+#include "settings/settings_file_writer.h"
 #include "settings/settings_files.h"
 
 #include "core/property_store.h"
@@ -18,6 +20,9 @@
 
 namespace {
 std::atomic<Config *> g_config{nullptr};
+
+// How long a start, a restore and the end wait for config.ini to be written.
+constexpr int kFlushMs = 5000;
 
 // QSettings reads almost any bytes as INI without complaint; a settings file
 // is text, so NUL bytes or invalid UTF-8 mean it was damaged.
@@ -89,8 +94,8 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
     initParams(true);
 
     if (!QFile::exists(m_defaultPath) && QFile::exists(m_configPath)) {
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
         syncSettings();
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
         // A damaged config.ini must not become what restoring defaults restores.
         if (m_liveUnreadable) {
             qCritical() << "Config::Config" << "config.ini unreadable - configDefault.ini from the table defaults";
@@ -103,16 +108,18 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
 
 Config::~Config()
 {
-    // The counters' last try of the store, and their last write of the file.
-    m_counters.reset();
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    // The counters' last try of the store, then the last write of the file,
+    // before what the writer reads goes.
+    m_counters->end();
     syncSettings();
+    m_writer.reset();
+    m_counters.reset();
 }
 
 void Config::syncSettings()
 {
-    if (m_settings)
-        m_settings->sync();
+    if (m_writer)
+        m_writer->flush(kFlushMs);
 }
 
 void Config::openLiveStore()
@@ -121,8 +128,21 @@ void Config::openLiveStore()
         return;
     m_liveIsConfigIni = QFile::exists(m_configPath);
     const QString path = m_liveIsConfigIni ? m_configPath : m_programDir + QStringLiteral("/tmp.ini");
-    m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
-    switch (m_settings->status()) {
+    m_livePath = path;
+    SettingsFiles::removeLeftovers(path);
+    m_settings = std::make_unique<LiveSettings>();
+    const QSettings::Status status = m_settings->load(path);
+    m_writer = std::make_unique<SettingsFileWriter>(
+        path,
+        [this](quint64 id) {
+            return m_counters->snapshot(id, [this] {
+                std::lock_guard<std::recursive_mutex> lock(m_lock);
+                return m_settings->keys();
+            });
+        },
+        [this](quint64 id, bool onDisk, const QString &why) { m_counters->written(id, onDisk, why); });
+    m_counters->setWriter(m_writer.get());
+    switch (status) {
     case QSettings::NoError:
         m_liveUnreadable = looksDamaged(path);
         if (m_liveUnreadable)
@@ -142,14 +162,16 @@ void Config::openLiveStore()
 QString Config::liveStorePath() const
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    return m_settings ? m_settings->fileName() : QString();
+    return m_livePath;
 }
 
 void Config::writeKey(const QString &key, const QVariant &value)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    if (m_settings)
+    if (m_settings) {
         m_settings->setValue(key, value);
+        m_writer->soon();
+    }
 }
 
 QVariant Config::readKey(const QString &key, const QVariant &def) const
@@ -241,8 +263,10 @@ void Config::setProperty(ConfigParamType key, const QVariant &value)
         if (it == m_params.end())
             return;
         typed = ParamTable::convert(value, ParamTable::entry(key).type);
-        if (m_settings)
+        if (m_settings) {
             m_settings->setValue(it->key, typed);
+            m_writer->soon();
+        }
         it->value = typed;
     }
     emit propertyChanged(key, typed);

@@ -15,8 +15,10 @@
 #include <memory>
 #include <mutex>
 
+class LiveSettings;
 class ProductionCounters;
 class QSettings;
+class SettingsFileWriter;
 class SceneSettingsPort;
 struct CutterPenKeys;
 
@@ -469,7 +471,8 @@ private:
     void emitCounterChanges(int changed);
     void emitCounterSignal(bool total, int field);
     void writeKey(const QString &key, const QVariant &value);
-    // Writes the settings file out; under the lock.
+    // Writes the settings file out and waits for it (bounded); never under
+    // the lock, which the writer takes.
     void syncSettings();
     QVariant readKey(const QString &key, const QVariant &def) const;
     void emitTypedSignal(ConfigParamType key);
@@ -484,7 +487,10 @@ private:
     QString m_defaultPath;
     QString m_configPath;
     QString m_programDir;
-    std::unique_ptr<QSettings> m_settings;
+    // The settings in memory, and the one writer of their file.
+    std::unique_ptr<LiveSettings> m_settings;
+    std::unique_ptr<SettingsFileWriter> m_writer;
+    QString m_livePath;
     bool m_liveIsConfigIni = false;
     bool m_liveUnreadable = false; // config.ini could not be read or parsed
     bool m_variantInstallFailed = false; // config.ini could not be written this run

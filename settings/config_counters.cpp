@@ -13,10 +13,9 @@ void Config::updateCounterValues(bool save)
 {
     // A second read of the settings never moves a counter: they are ahead of
     // the file, or the file of them, only as the counters themselves know.
-    if (save)
-        m_counters->writeKeys();
-    else if (!std::exchange(m_countersRead, true))
-        m_counters->readFile();
+    // The write pass writes them with every snapshot of the file.
+    if (!save && !std::exchange(m_countersRead, true))
+        m_counters->readFile(liveStorePath());
 }
 
 void Config::emitCounterSignal(bool total, int field)

@@ -55,7 +55,6 @@ void Config::initParams(bool save)
         // store is ahead of it; then the day the clock names.
         if (!std::exchange(m_countersBegun, true))
             m_counters->begin();
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
         syncSettings();
         return;
     }

@@ -1,8 +1,7 @@
 #include "settings/counter_journal.h"
 
 #include <QDebug>
-#include <QFile>
-#include <QHash>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <cmath>
@@ -12,50 +11,65 @@ namespace {
 const QString kPrefix = QStringLiteral("Untaken.");
 const QString kTotal = QStringLiteral("Total");
 const QString kSetByHand = QStringLiteral("SetByHand");
+const QString kSpells = QStringLiteral("Spells");
 // Far beyond any real length or count, and exact in a double.
 constexpr double kMaxCount = 1e15;
 // A year of days many times over; a file holding more was not written by us.
 constexpr int kMaxRows = 4000;
+// A row gains a spell only at a start that cannot read it.
+constexpr int kMaxSpells = 256;
 
 QString groupOf(const QDate &row)
 {
     return kPrefix + (row.isNull() ? kTotal : row.toString(Qt::ISODate));
 }
 
-bool isCounterSection(const QString &section)
+// The amounts and sets under the settings' current group.
+UntakenCounts readCounts(QSettings &settings, const QDate &row, const QString &where)
 {
-    return section == QLatin1String("Today") || section == QLatin1String("Total") || section.startsWith(kPrefix);
-}
-
-// The counters' sections as the file on disk holds them, read past QSettings:
-// its objects on one file share what they hold in memory.
-QHash<QString, QString> sectionsOnDisk(const QString &path)
-{
-    QHash<QString, QString> keys;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return keys;
-    QString section;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            section = line.mid(1, line.size() - 2);
+    UntakenCounts owed;
+    owed.amounts.date = row;
+    const QStringList set = settings.value(kSetByHand).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (int field = 0; field < counters::FieldCount; ++field) {
+        const QVariant stored = settings.value(counters::keyName(field));
+        bool ok = false;
+        const double value = stored.toDouble(&ok);
+        if (!stored.isValid())
+            continue;
+        if (!ok || !std::isfinite(value) || value < 0 || value > kMaxCount
+            || (field > counters::Print && value != std::floor(value))) {
+            qCritical() << "Config::Config" << "config.ini:" << where << counters::keyName(field) << stored
+                        << "is not a count - left out";
             continue;
         }
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq > 0 && isCounterSection(section))
-            keys.insert(section + QLatin1Char('/') + line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+        if (set.contains(counters::keyName(field)))
+            owed.set(field, counters::typed(field, value));
+        else
+            counters::setFieldValue(owed.amounts, field, counters::typed(field, value));
     }
-    return keys;
+    return owed;
+}
+
+void writeCounts(QMap<QString, QVariant> &keys, const QString &prefix, const UntakenCounts &counts)
+{
+    QStringList set;
+    for (int field = 0; field < counters::FieldCount; ++field) {
+        keys.insert(prefix + counters::keyName(field), counters::fieldValue(counts.amounts, field));
+        if (counts.setByHand & (1 << field))
+            set << counters::keyName(field);
+    }
+    if (!set.isEmpty())
+        keys.insert(prefix + kSetByHand, set.join(QLatin1Char(' ')));
 }
 
 } // namespace
 
 namespace CounterJournal {
 
-QMap<QDate, UntakenCounts> read(QSettings &settings)
+QMap<QDate, QList<CounterSpell>> read(QSettings &settings)
 {
-    QMap<QDate, UntakenCounts> rows;
+    static const QRegularExpression spellId(QStringLiteral("^[0-9a-f]{1,32}$"));
+    QMap<QDate, QList<CounterSpell>> rows;
     const QStringList groups = settings.childGroups();
     for (const QString &group : groups) {
         if (!group.startsWith(kPrefix))
@@ -67,68 +81,48 @@ QMap<QDate, UntakenCounts> read(QSettings &settings)
                         << (rows.size() >= kMaxRows ? "(too many rows)" : "(not a day)");
             continue;
         }
-        UntakenCounts owed;
-        owed.amounts.date = row;
         settings.beginGroup(group);
-        const QStringList set = settings.value(kSetByHand).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        for (int field = 0; field < counters::FieldCount; ++field) {
-            const QVariant stored = settings.value(counters::keyName(field));
-            bool ok = false;
-            const double value = stored.toDouble(&ok);
-            if (!stored.isValid())
-                continue;
-            if (!ok || !std::isfinite(value) || value < 0 || value > kMaxCount
-                || (field > counters::Print && value != std::floor(value))) {
-                qCritical() << "Config::Config" << "config.ini:" << group << counters::keyName(field) << stored
-                            << "is not a count - left out";
-                continue;
+        QList<CounterSpell> spells;
+        const QStringList ids = settings.value(kSpells).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        bool named = !ids.isEmpty() && ids.size() <= kMaxSpells;
+        for (const QString &id : ids)
+            named = named && spellId.match(id).hasMatch() && settings.childGroups().contains(id);
+        if (named) {
+            for (const QString &id : ids) {
+                settings.beginGroup(id);
+                spells.append({id, readCounts(settings, row, group + QLatin1Char('/') + id)});
+                settings.endGroup();
             }
-            if (set.contains(counters::keyName(field)))
-                owed.set(field, counters::typed(field, value));
-            else
-                counters::setFieldValue(owed.amounts, field, counters::typed(field, value));
+        } else {
+            if (!ids.isEmpty())
+                qCritical() << "Config::Config" << "config.ini:" << group << "spells" << ids.mid(0, 4)
+                            << "unreadable - the group counts as a whole";
+            spells.append({QString(), readCounts(settings, row, group)});
         }
         settings.endGroup();
-        rows.insert(row, owed);
+        rows.insert(row, spells);
     }
     return rows;
 }
 
-void write(QSettings &settings, const QDate &row, const UntakenCounts &owed)
+void write(QMap<QString, QVariant> &keys, const QDate &row, const OwedRow &owed)
 {
-    settings.beginGroup(groupOf(row));
-    QStringList set;
-    for (int field = 0; field < counters::FieldCount; ++field) {
-        settings.setValue(counters::keyName(field), counters::fieldValue(owed.amounts, field));
-        if (owed.setByHand & (1 << field))
-            set << counters::keyName(field);
-    }
-    if (set.isEmpty())
-        settings.remove(kSetByHand);
-    else
-        settings.setValue(kSetByHand, set.join(QLatin1Char(' ')));
-    settings.endGroup();
-}
-
-void remove(QSettings &settings, const QDate &row)
-{
-    settings.remove(groupOf(row));
-}
-
-bool onDisk(QSettings &settings)
-{
-    if (settings.status() == QSettings::NoError)
-        return true;
-    QHash<QString, QString> inMemory;
-    for (const QString &section : settings.childGroups()) {
-        if (!isCounterSection(section))
+    const QString group = groupOf(row) + QLatin1Char('/');
+    writeCounts(keys, group, owed.sum());
+    QStringList ids;
+    for (const CounterSpell &spell : owed.carried + QList<CounterSpell>{owed.fresh}) {
+        if (spell.id.isEmpty())
             continue;
-        settings.beginGroup(section);
-        for (const QString &key : settings.childKeys())
-            inMemory.insert(section + QLatin1Char('/') + key, settings.value(key).toString());
-        settings.endGroup();
+        ids << spell.id;
+        writeCounts(keys, group + spell.id + QLatin1Char('/'), spell.counts);
     }
-    return sectionsOnDisk(settings.fileName()) == inMemory;
+    if (!ids.isEmpty())
+        keys.insert(group + kSpells, ids.join(QLatin1Char(' ')));
+}
+
+bool isGroupKey(const QString &key)
+{
+    return key.startsWith(kPrefix);
 }
 
 } // namespace CounterJournal

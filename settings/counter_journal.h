@@ -1,25 +1,27 @@
 #pragma once
 
-#include "settings/untaken_counts.h"
+#include "settings/owed_row.h"
 
 #include <QDate>
 #include <QMap>
+#include <QString>
+#include <QVariant>
 
 class QSettings;
 
 // What rows of t_work_data have not taken yet, kept in config.ini beside the
 // counters: a group per row ("Untaken.Total", "Untaken.2026-05-04") with the
-// five amounts and the names of the counters set by hand among them. The
-// null date stands for the totals' row.
+// five amounts and the names of the counters set by hand among them (what
+// the row owes in all), and, named in "Spells", each spell's own amounts
+// under its id. A group without spells (from an older program) is one spell
+// without an id. The null date stands for the totals' row.
 namespace CounterJournal {
 
 // Every group, checked: an amount that is not a count is left out and logged.
-QMap<QDate, UntakenCounts> read(QSettings &settings);
-void write(QSettings &settings, const QDate &row, const UntakenCounts &owed);
-void remove(QSettings &settings, const QDate &row);
-// Whether the file on disk holds the counters' sections as settings holds
-// them in memory (its status keeps the first error it met, so after one
-// failure only the file itself can say what a later sync wrote).
-bool onDisk(QSettings &settings);
+QMap<QDate, QList<CounterSpell>> read(QSettings &settings);
+// The group of a row into the keys of a settings file.
+void write(QMap<QString, QVariant> &keys, const QDate &row, const OwedRow &owed);
+// Whether a key is one of the groups'.
+bool isGroupKey(const QString &key);
 
 } // namespace CounterJournal

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "settings/untaken_counts.h"
+#include "settings/owed_row.h"
 
+#include <QHash>
 #include <QList>
+#include <QPair>
 #include <QString>
 
 #include <functional>
@@ -11,8 +13,11 @@ class DbConfig;
 
 // One try, bounded in time, to bring rows of t_work_data up to what they
 // are owed: each row is read, and one that reads is written as it read with
-// what it owes taken in, all in one transaction. Nothing here logs: the
-// counters say when a row's trouble begins and when it ends.
+// what it owes taken in, all in one transaction. Beside each row the store
+// keeps its version, one up at every write, and the spells of config.ini it
+// took, written with the row or not at all, so a start tells which of
+// config.ini and the store is ahead without a file of its own. Nothing here
+// logs: the counters say when a row's trouble begins and when it ends.
 class CounterStore
 {
 public:
@@ -25,26 +30,35 @@ public:
     struct Row
     {
         QDate date; // null: the totals' row
-        UntakenCounts owed;
+        OwedRow owed;
+        // Rows a copy counts in (the totals' and the day's): written all
+        // together or none, so no kill leaves a copy's share in one medium
+        // and the other's share nowhere.
+        bool tied = false;
         Read read = Read::Failed;
         WorkDataRecord stored;
+        qint64 version = 0; // of the row as read (0: never written with one)
+        // The spells the store took of this row, by id.
+        QHash<QString, UntakenCounts> spells;
         // The row once it has taken what it owes; known once it was read.
         WorkDataRecord target;
-        // Whether it is written; a caller's beforeCommit may clear it.
         bool write = false;
-        // The store holds target.
+        // The store holds target (version is then the row's new one).
         bool taken = false;
         QString error;
 
         bool wasRead() const { return read == Read::Found || read == Read::Missing; }
     };
+    // Records of spells no config.ini holds any more: (row, id).
+    using Spent = QList<QPair<QDate, QString>>;
 
     explicit CounterStore(DbConfig &db);
 
-    // beforeCommit sees the rows once read, before any is written. Returns
-    // false when another writer held the store (every row then Held).
-    bool attempt(QList<Row> &rows, int busyMs, const std::function<void(QList<Row> &)> &beforeCommit);
+    // Returns false when another writer held the store (every row then Held).
+    // spent is deleted in the same transaction, and emptied when it was.
+    bool attempt(QList<Row> &rows, int busyMs, Spent &spent);
 
 private:
     DbConfig &m_db;
+    bool m_tablesMade = false;
 };

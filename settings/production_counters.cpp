@@ -1,11 +1,17 @@
 #include "settings/production_counters.h"
 
 #include "settings/counter_journal.h"
-#include "settings/counter_key_sync.h"
 #include "settings/day_clock.h"
+#include "settings/db_config.h"
+#include "settings/settings_file_writer.h"
 
+#include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
+#include <QRandomGenerator>
 #include <QSettings>
+#include <QSqlDatabase>
+#include <QThread>
 
 #include <cmath>
 
@@ -14,7 +20,11 @@ using namespace counters;
 namespace {
 
 const QString kTodayKey = QStringLiteral("Today/Today");
+const QString kVersionSection = QStringLiteral("RowVersion/");
 constexpr double kMaxCount = 1e15;
+// How long a count off the GUI thread waits for config.ini to hold what the
+// store could not take; a disk that never answers does not stop the line.
+constexpr int kDurableWaitMs = 5000;
 
 // The counters of a section as config.ini holds them; valid gets a bit per
 // counter the file holds as a count.
@@ -38,6 +48,30 @@ WorkDataRecord readKeys(QSettings &settings, bool total, int &valid)
     return record;
 }
 
+// The store's version a row's keys were written at, if config.ini says.
+bool readVersion(QSettings &settings, const QString &name, qint64 &version)
+{
+    const QVariant stored = settings.value(kVersionSection + name);
+    bool ok = false;
+    version = stored.toLongLong(&ok);
+    if (stored.isValid() && (!ok || version < 0)) {
+        qCritical() << "Config::updateCounterValues" << "unreadable" << kVersionSection + name << stored;
+        return false;
+    }
+    return ok;
+}
+
+QString newSpellId()
+{
+    return QString::number(QRandomGenerator::global()->generate64(), 16);
+}
+
+bool onGuiThread()
+{
+    const QCoreApplication *app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
 } // namespace
 
 ProductionCounters::ProductionCounters(DbConfig &db, std::function<QDateTime()> clock, SettingsAccess settings,
@@ -47,32 +81,22 @@ ProductionCounters::ProductionCounters(DbConfig &db, std::function<QDateTime()> 
     , m_settings(std::move(settings))
     , m_tell(std::move(tell))
     , m_clock(std::make_unique<DayClock>(std::move(clock)))
-    , m_sync(std::make_unique<CounterKeySync>([this] { syncKeys(); }))
 {
     QObject::connect(m_clock.get(), &DayClock::looked, m_clock.get(), [this] { followClock("Config::setToday"); });
 }
 
-ProductionCounters::~ProductionCounters()
-{
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
-    if (m_started)
-        attemptLocked("Config::~Config");
-    for (auto it = m_owed.cbegin(); it != m_owed.cend(); ++it)
-        if (it->owes())
-            qCritical().noquote() << "Config::~Config" << rowName(it.key())
-                                  << "could not take what it is owed before the end; config.ini keeps it:"
-                                  << describe(it->amounts, it->setByHand);
-    syncLocked();
-}
+ProductionCounters::~ProductionCounters() = default;
 
-void ProductionCounters::readFile()
+void ProductionCounters::readFile(const QString &path)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    m_settings([this](QSettings &s) {
-        m_sync->setSettingsFile(s.fileName());
-        const bool storeAhead = m_sync->storeAhead();
-        m_journal = CounterJournal::read(s);
-        m_owed = m_journal;
+    m_marker = path + QStringLiteral(".counting");
+    const bool storeAhead = QFile::exists(m_marker);
+    if (storeAhead)
+        qWarning() << "Config::updateCounterValues" << m_marker
+                   << "found: the statistics store may hold copies config.ini does not, so the rows are read first";
+    m_settings([&](QSettings &s) {
+        const QMap<QDate, QList<CounterSpell>> groups = CounterJournal::read(s);
         int totalKeys = 0, dayKeys = 0;
         m_total = readKeys(s, true, totalKeys);
         m_day = readKeys(s, false, dayKeys);
@@ -81,33 +105,49 @@ void ProductionCounters::readFile()
             qCritical() << "Config::updateCounterValues" << kTodayKey << s.value(kTodayKey)
                         << "is not a day: the day's counters of config.ini belong to no row";
         m_day.date = m_today;
-        for (const QDate &row : {QDate(), m_today}) {
-            if ((!row.isNull() && !row.isValid()) || m_owed.contains(row))
-                continue;
-            if (storeAhead) {
-                // The row as stored is ahead of the file: it is read first.
-                m_owed.insert(row, UntakenCounts{WorkDataRecord{row}});
-                m_storeAhead.insert(row);
-            } else {
-                // config.ini wins; a counter it lacks is the row's own.
-                const WorkDataRecord &shown = row.isNull() ? m_total : m_day;
-                m_owed.insert(row, UntakenCounts::replacing(shown, row.isNull() ? totalKeys : dayKeys));
-            }
-        }
-        for (auto it = m_journal.cbegin(); it != m_journal.cend(); ++it)
+        for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
+            OwedRow &owed = m_owed[it.key()];
+            owed.carried = it.value();
+            owed.fresh.counts.amounts.date = it.key();
+            const UntakenCounts all = owed.sum();
             qWarning().noquote() << "Config::Config" << rowName(it.key())
-                                 << (it->owes() ? "has not taken what config.ini keeps for it: "
-                                             + describe(it->amounts, it->setByHand)
+                                 << (all.owes() ? "has not taken what config.ini keeps for it: "
+                                             + describe(all.amounts, all.setByHand)
                                                 : QStringLiteral("was not read when config.ini was last written: "
                                                                  "it is read first"));
+        }
+        for (const QDate &row : {QDate(), m_today}) {
+            if (!row.isNull() && !row.isValid())
+                continue;
+            const bool total = row.isNull();
+            // Keys without a version (an older program's) stand for version
+            // 0: they win over a row no run of ours has written, unless that
+            // program's marker says the store is ahead. With a group and no
+            // version the row was not read when they were written.
+            qint64 version = 0;
+            const bool versioned = readVersion(s, total ? QStringLiteral("Total") : QStringLiteral("Today"), version);
+            if (!versioned && groups.contains(row))
+                continue;
+            OwedRow &owed = m_owed[row];
+            owed.fresh.counts.amounts.date = row;
+            if (versioned || !storeAhead) {
+                // The row holds the keys unless the store wrote it since; a
+                // counter the file lacks is the row's own.
+                owed.hasBase = true;
+                owed.baseVersion = version;
+                owed.baseUnversioned = !versioned;
+                owed.base = UntakenCounts::replacing(total ? m_total : m_day, total ? totalKeys : dayKeys);
+            }
+        }
     });
+    m_fileRead = true;
     publish();
 }
 
-void ProductionCounters::writeKeys()
+void ProductionCounters::setWriter(SettingsFileWriter *writer)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    m_settings([this](QSettings &s) { writeShownKeys(s); });
+    m_writer = writer;
 }
 
 void ProductionCounters::begin()
@@ -115,27 +155,46 @@ void ProductionCounters::begin()
     int changed = 0;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        // The day config.ini names keeps what it is owed in a group of its
-        // own once the keys name another day.
-        const QSet<QDate> ahead = m_storeAhead;
+        const bool ahead = !m_marker.isEmpty() && QFile::exists(m_marker);
         changed = followClockLocked("Config::Config");
-        m_syncNow = true;
         changed |= attemptLocked("Config::Config");
-        for (const QDate &row : ahead)
-            if (!m_storeAhead.contains(row) && (row.isNull() || row == m_today))
-                qWarning().noquote() << "Config::Config" << rowName(row)
-                                     << "read from the store, which config.ini lagged";
+        if (ahead)
+            for (const QDate &row : {QDate(), m_today})
+                if (m_versions.contains(row))
+                    qWarning().noquote() << "Config::Config" << rowName(row)
+                                         << "read from the store, which config.ini lagged";
         m_started = true;
+        m_urgent = false;
         publish();
     }
-    tell(changed);
+    afterChange(changed, Write::Now);
+}
+
+void ProductionCounters::end()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    if (!m_started)
+        return;
+    attemptLocked("Config::~Config");
+    for (auto it = m_owed.cbegin(); it != m_owed.cend(); ++it) {
+        const UntakenCounts all = it->sum();
+        if (all.owes())
+            qCritical().noquote() << "Config::~Config" << rowName(it.key())
+                                  << "could not take what it is owed before the end; config.ini keeps it:"
+                                  << describe(all.amounts, all.setByHand);
+    }
+    m_started = false;
 }
 
 void ProductionCounters::add(const WorkDataRecord &delta)
 {
+    // Opened outside the lock: another program holding the store makes an
+    // open slow, and other threads would queue behind it.
+    m_db.connection();
     // A new day is told before the copy, so the screen sees the day begin.
     followClock("Config::addCounts");
     int changed = 0;
+    Write write = Write::Soon;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         changed = followClockLocked("Config::addCounts");
@@ -146,21 +205,24 @@ void ProductionCounters::add(const WorkDataRecord &delta)
             counted.add(delta);
             shown = counted.takenBy(shown);
             changed |= changedFields(before, shown, row.isNull());
-            auto owed = m_owed.find(row);
-            if (owed == m_owed.end())
-                owed = m_owed.insert(row, UntakenCounts{WorkDataRecord{row}});
-            owed->add(delta);
+            OwedRow &owed = m_owed[row];
+            owed.fresh.counts.amounts.date = row;
+            owed.fresh.counts.add(delta);
         }
         changed |= attemptLocked("Config::addCounts");
+        // What a row could not take is on disk before the count returns.
+        write = writeFor(m_owed.contains(QDate()) || m_owed.contains(m_today));
         publish();
     }
-    tell(changed);
+    afterChange(changed, write);
 }
 
 void ProductionCounters::set(bool total, int field, const QVariant &value)
 {
+    m_db.connection();
     followClock("Config::setCounter");
     int changed = 0;
+    Write write = Write::Soon;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         changed = followClockLocked("Config::setCounter");
@@ -171,52 +233,81 @@ void ProductionCounters::set(bool total, int field, const QVariant &value)
         if (fieldValue(shown, field) != v || m_owed.contains(row)) {
             changed |= fieldValue(shown, field) != v ? fieldBit(total, field) : 0;
             setFieldValue(shown, field, v);
-            auto owed = m_owed.find(row);
-            if (owed == m_owed.end())
-                owed = m_owed.insert(row, UntakenCounts{WorkDataRecord{row}});
-            owed->set(field, v);
-            // Set by hand, it survives a kill as it was set: config.ini never
-            // holds the older value once the set returns.
-            m_syncNow = true;
+            OwedRow &owed = m_owed[row];
+            owed.fresh.counts.amounts.date = row;
+            owed.fresh.counts.set(field, v);
+            // Set by hand, config.ini follows at once.
+            m_urgent = true;
         }
         changed |= attemptLocked("Config::setCounter");
+        write = writeFor(m_owed.contains(row));
         publish();
     }
-    tell(changed);
+    afterChange(changed, write);
 }
 
 void ProductionCounters::moveTo(const QDate &day)
 {
     int changed = 0;
+    Write write = Write::Soon;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         if (day == m_today)
             return;
         changed = moveDayLocked(day);
         changed |= attemptLocked("Config::setToday");
+        write = writeFor(false);
         publish();
     }
-    tell(changed);
+    afterChange(changed, write);
 }
 
 void ProductionCounters::followClock(const char *where)
 {
     int changed = 0;
+    Write write = Write::Soon;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         if (!m_started || m_clock->today() == m_today)
             return;
         changed = followClockLocked(where);
         changed |= attemptLocked(where);
+        write = writeFor(false);
         publish();
     }
-    tell(changed);
+    afterChange(changed, write);
 }
 
 void ProductionCounters::syncKeys()
 {
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
-    syncLocked();
+    SettingsFileWriter *writer = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        writer = m_writer;
+    }
+    if (writer)
+        writer->flush(kDurableWaitMs);
+}
+
+ProductionCounters::Write ProductionCounters::writeFor(bool owing)
+{
+    const bool urgent = std::exchange(m_urgent, false) || owing;
+    return urgent ? Write::Now : Write::Soon;
+}
+
+void ProductionCounters::afterChange(int changed, Write write)
+{
+    if (changed && m_tell)
+        m_tell(changed);
+    if (!m_writer)
+        return;
+    if (write == Write::Soon) {
+        m_writer->soon();
+        return;
+    }
+    const quint64 ticket = m_writer->now();
+    if (!onGuiThread())
+        m_writer->waitFor(ticket, kDurableWaitMs);
 }
 
 int ProductionCounters::followClockLocked(const char *where)
@@ -237,163 +328,177 @@ int ProductionCounters::moveDayLocked(const QDate &day)
 {
     // (No day yet is a null date, which is the totals' row.)
     if (const QDate leaving = m_today; leaving.isValid()) {
-        m_storeAhead.remove(leaving);
-        if (m_owed.contains(leaving) && !m_owed.value(leaving).owes()) {
-            m_owed.remove(leaving);
-            if (m_journal.contains(leaving))
-                journal(leaving, nullptr);
+        auto owed = m_owed.find(leaving);
+        if (owed != m_owed.end() && owed->hasBase) {
+            // Its keys are about to name another day. Keys of an older
+            // program still win over the row, as a group set by hand; keys
+            // with a version give way to the store, which then holds them.
+            if (owed->baseUnversioned)
+                owed->carried.prepend({QString(), owed->base});
+            owed->hasBase = false;
         }
-        // The keys are about to name another day.
-        if (m_owed.contains(leaving) && !(m_journal.value(leaving) == m_owed.value(leaving)))
-            journal(leaving, &m_owed[leaving]);
+        if (owed != m_owed.end() && !owed->owes())
+            m_owed.erase(owed);
+        m_versions.remove(leaving);
     }
     const WorkDataRecord before = m_day;
     m_today = day;
-    auto owed = m_owed.find(day);
-    if (owed == m_owed.end())
-        owed = m_owed.insert(day, UntakenCounts{WorkDataRecord{day}});
+    m_versions.remove(day); // read again: the store may hold more than we left it
+    OwedRow &owed = m_owed[day];
+    owed.fresh.counts.amounts.date = day;
     // Until the row reads, the day shows what it is owed.
-    m_day = owed->takenBy(WorkDataRecord{day});
-    m_syncNow = true;
+    m_day = owed.sum().takenBy(WorkDataRecord{day});
+    m_urgent = true;
     return kDayMoved | changedFields(before, m_day, false);
 }
 
 int ProductionCounters::attemptLocked(const char *where)
 {
-    // A row owed copies config.ini does not hold (no group of its own) gets
-    // them ahead of the file: the marker first.
-    bool ahead = false;
     QList<CounterStore::Row> rows;
-    for (auto it = m_owed.cbegin(); it != m_owed.cend(); ++it) {
-        ahead = ahead || (!m_journal.contains(it.key()) && it->adds());
-        rows.append({it.key(), *it});
-    }
-    // Any write of the file from here on holds what is counted.
-    m_settings([this](QSettings &s) { writeShownKeys(s); });
-    // Without the marker the file is written first, so it never lags.
-    if (ahead && !m_sync->mark())
-        syncLocked();
-    if (!rows.isEmpty()) {
-        m_locked = !m_store.attempt(rows, m_locked ? 0 : CounterStore::kBusyMs, [this](QList<CounterStore::Row> &read) {
-            // A row config.ini says is owed copies would take them twice if
-            // the process ended between the commit and the file's next
-            // write: the file says first what the row holds once it took them.
-            QList<CounterStore::Row *> rewritten;
-            for (CounterStore::Row &row : read) {
-                if (row.write && m_journal.contains(row.date) && row.owed.adds()) {
-                    row.owed = UntakenCounts::replacing(row.target);
-                    m_owed[row.date] = row.owed;
-                    journal(row.date, &row.owed);
-                    rewritten.append(&row);
-                }
-            }
-            if (!rewritten.isEmpty() && !syncLocked())
-                for (CounterStore::Row *row : rewritten)
-                    row->write = false;
-        });
-    }
+    for (auto it = m_owed.cbegin(); it != m_owed.cend(); ++it)
+        rows.append({it.key(), *it, shownRow(it.key())});
+    if (rows.isEmpty() && m_spent.isEmpty())
+        return 0;
+    m_locked = !m_store.attempt(rows, m_locked ? 0 : CounterStore::kBusyMs, m_spent);
     int changed = 0;
     for (const CounterStore::Row &row : std::as_const(rows)) {
         if (row.wasRead()) {
-            m_storeAhead.remove(row.date);
+            if (shownRow(row.date))
+                m_versions.insert(row.date, row.version + (row.taken && row.write ? 1 : 0));
             changed |= showRow(row.date, row.target);
+            // Records of spells no group of this run holds: gone once
+            // config.ini no longer holds them either.
+            for (auto it = row.spells.cbegin(); it != row.spells.cend(); ++it)
+                m_recorded.insert({row.date, it.key()});
+            OwedRow &owed = m_owed[row.date];
+            if (owed.hasBase && !owed.baseHolds(row.version))
+                owed.hasBase = false;
         }
         settleRow(row, where);
     }
-    m_settings([this](QSettings &s) { writeShownKeys(s); });
-    if (m_syncNow)
-        syncLocked();
-    else
-        m_sync->deferred();
     return changed;
 }
 
 void ProductionCounters::settleRow(const CounterStore::Row &row, const char *where)
 {
     if (row.taken) {
+        for (const CounterSpell &spell : row.owed.carried + QList<CounterSpell>{row.owed.fresh})
+            if (!spell.id.isEmpty())
+                m_recorded.insert({row.date, spell.id});
         m_owed.remove(row.date);
-        if (m_journal.contains(row.date))
-            journal(row.date, nullptr);
-        if (m_troubled.remove(row.date))
+        if (m_troubled.remove(row.date)) {
+            const UntakenCounts all = row.owed.sum();
             qWarning().noquote() << where << rowName(row.date)
-                                 << (row.owed.owes() ? "took what it was owed: " + describe(row.owed.amounts,
-                                                                                            row.owed.setByHand)
-                                                     : QStringLiteral("can be read again"));
+                                 << (all.owes() ? "took what it was owed: " + describe(all.amounts, all.setByHand)
+                                                : QStringLiteral("can be read again"));
+        }
         return;
     }
-    // A shown row not read yet shows less than it may hold: its group, empty
-    // or not, tells the next start to read it rather than trust the keys.
-    const UntakenCounts &owed = m_owed[row.date];
-    const bool shown = row.date.isNull() || row.date == m_today;
-    if (!owed.owes() && !shown) {
+    const OwedRow &owed = m_owed[row.date];
+    if (!owed.owes() && !shownRow(row.date)) {
         m_owed.remove(row.date); // nothing to give a day no longer shown
-        if (m_journal.contains(row.date))
-            journal(row.date, nullptr);
         return;
     }
-    if (!(m_journal.contains(row.date) && m_journal.value(row.date) == owed))
-        journal(row.date, &owed);
     if (m_troubled.contains(row.date))
         return;
     m_troubled.insert(row.date);
     const char *what = row.read == CounterStore::Read::Held ? "is locked by another writer"
         : !row.wasRead()                                    ? "could not be read"
                                                             : "could not be written";
+    const UntakenCounts all = owed.sum();
     qCritical().noquote() << where << rowName(row.date) << what << "(" + row.error + "):"
-                          << (owed.owes() ? "config.ini keeps what it is owed until it takes it: "
-                                      + describe(owed.amounts, owed.setByHand)
-                                          : QStringLiteral("the counters show config.ini's until it can be read"));
+                          << (all.owes() ? "config.ini keeps what it is owed until it takes it: "
+                                      + describe(all.amounts, all.setByHand)
+                                         : QStringLiteral("the counters show config.ini's until it can be read"));
 }
 
-void ProductionCounters::journal(const QDate &row, const UntakenCounts *owed)
+ProductionCounters::Keys ProductionCounters::snapshot(quint64 id, const std::function<Keys()> &settings)
 {
-    if (owed)
-        m_journal.insert(row, *owed);
-    else
-        m_journal.remove(row);
-    m_settings([&](QSettings &s) {
-        if (owed)
-            CounterJournal::write(s, row, *owed);
-        else
-            CounterJournal::remove(s, row);
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    Keys keys = settings();
+    if (!m_fileRead)
+        return keys;
+    keys.removeIf([](const auto &it) {
+        return CounterJournal::isGroupKey(it.key()) || it.key().startsWith(kVersionSection);
     });
-    m_syncNow = true;
+    writeShownKeys(keys);
+    QSet<SpellKey> spells;
+    for (auto it = m_owed.begin(); it != m_owed.end(); ++it) {
+        const bool shown = shownRow(it.key());
+        const bool known = m_versions.contains(it.key()) || it->hasBase;
+        // A shown row not read yet keeps a group, empty or not, so no
+        // start trusts its keys over the row.
+        if (!it->owes() && !(shown && !known))
+            continue;
+        for (CounterSpell &spell : it->carried)
+            if (spell.id.isEmpty())
+                spell.id = newSpellId();
+        if (it->fresh.id.isEmpty())
+            it->fresh.id = newSpellId();
+        CounterJournal::write(keys, it.key(), *it);
+        for (const CounterSpell &spell : it->carried + QList<CounterSpell>{it->fresh})
+            spells.insert({it.key(), spell.id});
+    }
+    for (const QDate &row : {QDate(), m_today}) {
+        if (!row.isNull() && !row.isValid())
+            continue;
+        const OwedRow owed = m_owed.value(row);
+        const qint64 version = m_versions.contains(row)                 ? m_versions.value(row)
+            : owed.hasBase && !owed.baseUnversioned ? owed.baseVersion
+                                                    : -1;
+        if (version >= 0)
+            keys.insert(kVersionSection + (row.isNull() ? QStringLiteral("Total") : QStringLiteral("Today")), version);
+    }
+    m_inFlight.insert(id, spells);
+    return keys;
 }
 
-bool ProductionCounters::syncLocked()
+void ProductionCounters::written(quint64 id, bool onDisk, const QString &why)
 {
-    bool onDisk = false;
-    m_settings([&](QSettings &s) {
-        s.sync();
-        onDisk = CounterJournal::onDisk(s);
-    });
-    m_syncNow = false;
-    if (onDisk != !m_fileFailed)
-        onDisk ? qWarning() << "ProductionCounters" << "config.ini takes the counters again"
-               : qCritical() << "ProductionCounters" << "config.ini cannot be written: the counters live in memory "
-                                                          "and in the store until it can";
-    m_fileFailed = !onDisk;
-    // The marker goes once the file holds all the store does, or a group of
-    // its own says a row is to be read first.
-    if (onDisk)
-        m_sync->synced();
-    return onDisk;
+    bool retry = false;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        const QSet<SpellKey> spells = m_inFlight.take(id);
+        if (onDisk) {
+            if (std::exchange(m_fileFailed, false))
+                qWarning() << "ProductionCounters" << "config.ini takes the counters again";
+            // Taken, and no config.ini holds them any more.
+            for (auto it = m_recorded.begin(); it != m_recorded.end();) {
+                if (spells.contains(*it)) {
+                    ++it;
+                    continue;
+                }
+                m_spent.append(*it);
+                it = m_recorded.erase(it);
+            }
+            if (QFile::exists(m_marker))
+                QFile::remove(m_marker);
+        } else {
+            if (!std::exchange(m_fileFailed, true))
+                qCritical().noquote() << "ProductionCounters config.ini cannot be written (" + why
+                        + "): the counters go on in the store and in memory, and config.ini is tried again "
+                          "every second";
+            retry = m_started;
+        }
+    }
+    if (retry && m_writer)
+        m_writer->soon();
 }
 
-void ProductionCounters::writeShownKeys(QSettings &s) const
+void ProductionCounters::writeShownKeys(Keys &keys) const
 {
     for (int field = 0; field < FieldCount; ++field) {
-        s.setValue(key(true, field), fieldValue(m_total, field));
+        keys.insert(key(true, field), fieldValue(m_total, field));
         if (m_today.isValid())
-            s.setValue(key(false, field), fieldValue(m_day, field));
+            keys.insert(key(false, field), fieldValue(m_day, field));
     }
     if (m_today.isValid())
-        s.setValue(kTodayKey, m_today.toString(Qt::ISODate));
+        keys.insert(kTodayKey, m_today.toString(Qt::ISODate));
 }
 
 int ProductionCounters::showRow(const QDate &row, const WorkDataRecord &values)
 {
-    if (!row.isNull() && row != m_today)
+    if (!shownRow(row))
         return 0;
     WorkDataRecord &shown = row.isNull() ? m_total : m_day;
     const int changed = changedFields(shown, values, row.isNull());
@@ -408,12 +513,6 @@ void ProductionCounters::publish()
     m_shownToday = m_today;
     m_shownDay = m_day;
     m_shownTotal = m_total;
-}
-
-void ProductionCounters::tell(int changed)
-{
-    if (changed && m_tell)
-        m_tell(changed);
 }
 
 WorkDataRecord ProductionCounters::day() const

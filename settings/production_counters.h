@@ -1,10 +1,11 @@
 #pragma once
 
 #include "settings/counter_store.h"
-#include "settings/untaken_counts.h"
+#include "settings/owed_row.h"
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QMap>
 #include <QSet>
 
@@ -12,29 +13,33 @@
 #include <memory>
 #include <mutex>
 
-class CounterKeySync;
 class DayClock;
 class DbConfig;
 class QSettings;
+class SettingsFileWriter;
 
 // The production counters: the day's and the running totals as the screen
 // shows them, config.ini's keys "Today/..." and "Total/...", and their rows of
 // t_work_data.
 //
 // One rule holds everywhere: every copy counted (and every counter set by
-// hand) reaches its day's row and the totals' row exactly once. What a row
-// has not taken yet is owed to it; each change tries to bring every row that
-// is owed something up to date, and a row that cannot take it now (not
-// readable, not writable, held by another program, damaged) goes on owing
-// it, kept in config.ini in a group of its own, synced at once, until the
-// first moment it reads and writes. A healthy row takes a copy at once and
-// the keys follow within a second, "config.ini.counting" marking meanwhile
-// that the store holds copies the file does not. A copy counts on the day
-// the clock names when it is counted.
+// hand) reaches its day's row and the totals' row exactly once. The store
+// and config.ini are two media that may each fail: what a row has not taken
+// yet is owed to it, and each change tries to bring every row that is owed
+// something up to date. A row that cannot take it now (not readable, not
+// writable, held by another program, damaged) goes on owing it, kept in
+// config.ini in a group of its own, written out at once, until the first
+// moment it reads and writes. A healthy row takes a copy at once and the
+// keys follow within a second. The store keeps each row's version and the
+// groups it took; config.ini keeps the version its keys were written at, so
+// a start, whatever ended the run before, takes each row from the one that
+// is ahead and never adds a group twice. A copy counts on the day the clock
+// names when it is counted.
 //
 // Called from any thread. The counters' own lock is held across a try of
-// the store (bounded in time); the shown values are read under a lock of
-// their own, so reading them never waits for the store.
+// the store (bounded in time), never across a write of config.ini; the
+// shown values are read under a lock of their own. A change that config.ini
+// must hold at once is waited for on any thread but the GUI thread.
 class ProductionCounters
 {
 public:
@@ -43,18 +48,20 @@ public:
     using SettingsAccess = std::function<void(const std::function<void(QSettings &)> &)>;
     // Told, outside every lock, which shown values changed (counters::fieldBit).
     using Tell = std::function<void(int changed)>;
+    using Keys = QMap<QString, QVariant>;
 
     ProductionCounters(DbConfig &db, std::function<QDateTime()> clock, SettingsAccess settings, Tell tell);
-    // The last try of the store; what it still cannot take stays in config.ini.
     ~ProductionCounters();
 
-    // The start: the counters as config.ini holds them, what its groups say
-    // rows are owed, and whether its marker says the store is ahead.
-    void readFile();
-    // The start's write pass: the shown counters into their keys.
-    void writeKeys();
+    // The start: the counters as the settings file at path holds them, the
+    // versions its keys were written at, and what its groups say rows are owed.
+    void readFile(const QString &path);
+    // Where config.ini is written; before begin().
+    void setWriter(SettingsFileWriter *writer);
     // The start's first try of the store, and the day the clock names.
     void begin();
+    // The end's last try; what a row still cannot take stays in config.ini.
+    void end();
 
     void add(const WorkDataRecord &delta);
     void set(bool total, int field, const QVariant &value);
@@ -62,8 +69,14 @@ public:
     // The day the clock names, if the counters are on another (where: the
     // log's name for the caller).
     void followClock(const char *where);
-    // config.ini written out now (the deferred write of the keys).
+    // config.ini written out now, waited for.
     void syncKeys();
+
+    // The settings file's keys as they are to be written: settings' own
+    // (taken under the settings' lock) with the counters' over them.
+    Keys snapshot(quint64 id, const std::function<Keys()> &settings);
+    // Whether snapshot id reached the disk.
+    void written(quint64 id, bool onDisk, const QString &why);
 
     WorkDataRecord day() const;
     WorkDataRecord total() const;
@@ -71,25 +84,30 @@ public:
     QDateTime now() const;
 
 private:
+    using SpellKey = QPair<QDate, QString>;
+    enum class Write { Soon, Now };
+
     int followClockLocked(const char *where);
     int moveDayLocked(const QDate &day);
     // Tries every row owed something; returns what of the shown changed.
     int attemptLocked(const char *where);
     void settleRow(const CounterStore::Row &row, const char *where);
-    void journal(const QDate &row, const UntakenCounts *owed);
-    bool syncLocked();
-    void writeShownKeys(QSettings &settings) const;
+    bool shownRow(const QDate &row) const { return row.isNull() || row == m_today; }
+    void writeShownKeys(Keys &keys) const;
     int showRow(const QDate &row, const WorkDataRecord &values);
     // Under the lock, at the end of every change: what the getters read.
     void publish();
-    void tell(int changed);
+    // Outside the locks: config.ini is to follow; a change it must hold at
+    // once is waited for off the GUI thread.
+    void afterChange(int changed, Write write);
+    Write writeFor(bool urgent);
 
     DbConfig &m_db;
     CounterStore m_store;
     SettingsAccess m_settings;
     Tell m_tell;
     std::unique_ptr<DayClock> m_clock;
-    std::unique_ptr<CounterKeySync> m_sync;
+    SettingsFileWriter *m_writer = nullptr;
 
     mutable std::recursive_mutex m_lock;
     QDate m_today;
@@ -97,18 +115,26 @@ private:
     WorkDataRecord m_total;
     // By row (the null date: the totals'): what it has not taken. A row here
     // that owes nothing is one whose values are still to be read.
-    QMap<QDate, UntakenCounts> m_owed;
-    // What config.ini's groups hold, as last written.
-    QMap<QDate, UntakenCounts> m_journal;
+    QMap<QDate, OwedRow> m_owed;
+    // The store's version of rows read this run.
+    QHash<QDate, qint64> m_versions;
     // Rows whose trouble has been logged, until they take what they owe.
     QSet<QDate> m_troubled;
-    // Shown rows a start with the marker has not read yet.
-    QSet<QDate> m_storeAhead;
+    // Spells the store took that a config.ini on disk may still hold; those
+    // no longer on disk, to be deleted from the store's records.
+    QSet<SpellKey> m_recorded;
+    CounterStore::Spent m_spent;
+    // The spells each snapshot on its way to the disk holds.
+    QHash<quint64, QSet<SpellKey>> m_inFlight;
+    // An older program's marker: the store is ahead of keys without a version.
+    QString m_marker;
     // The last try found the store locked by another writer.
     bool m_locked = false;
-    bool m_syncNow = false;
+    bool m_fileRead = false;
     bool m_fileFailed = false;
     bool m_started = false;
+    // A change config.ini must hold at once.
+    bool m_urgent = false;
 
     mutable std::mutex m_shownLock;
     QDate m_shownToday;

@@ -55,12 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (ParamTable::convert(stored, entry.type).typeId() != entry.type)
             std::abort();
     }
-    const QMap<QDate, UntakenCounts> owed = CounterJournal::read(settings);
+    const QMap<QDate, QList<CounterSpell>> owed = CounterJournal::read(settings);
     if (owed.size() > 4000)
         std::abort();
-    for (const UntakenCounts &row : owed)
-        for (const double v : {row.amounts.cutLen, row.amounts.printLen})
-            if (!std::isfinite(v) || v < 0 || v > 1e15)
-                std::abort();
+    for (const QList<CounterSpell> &row : owed) {
+        if (row.size() > 256)
+            std::abort();
+        for (const CounterSpell &spell : row)
+            for (const double v : {spell.counts.amounts.cutLen, spell.counts.amounts.printLen})
+                if (!std::isfinite(v) || v < 0 || v > 1e15)
+                    std::abort();
+    }
     return 0;
 }

@@ -11,20 +11,24 @@
 //            counter_steps.h's steps; prints the clock, ends as if killed
 //        counter_child <program dir> serve
 //            reads "<clock> <step>" lines: "start", counter_steps.h's steps,
-//            "end"; answers each with the counters shown; "kill" ends the
-//            process as if killed
+//            "end", "full"/"room" (no file may grow past kStoryLimit, or
+//            any may); answers each with the counters shown; "kill" ends
+//            the process as if killed; "burst": threads count until the
+//            process is killed, acknowledging each copy with "counted"
 #include "settings/config.h"
 #include "tests/settings/counter_steps.h"
-#include "tests/support/hang_bound.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QThread>
 
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include <csignal>
 #include <cstdio>
@@ -35,25 +39,49 @@
 namespace {
 
 constexpr rlim_t kFileLimit = 256 * 1024;
+// Past a padded config.ini, short of the store of a story.
+constexpr rlim_t kStoryLimit = 1024 * 1024;
+constexpr int kBurstThreads = 3;
 
-// Waits until the settings file holds every counted copy (its marker is gone).
-bool waitForFile(const QString &dir)
+// Waits until the settings file holds every counted copy.
+bool waitForFile(Config &config)
 {
-    const QDeadlineTimer deadline(kHangMs);
-    while (QFile::exists(dir + QStringLiteral("/config.ini.counting"))) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
+    config.counters().syncKeys();
     return true;
 }
 
-void fillDisk()
+// A full disk: a write past the limit fails (EFBIG). Only the soft limit,
+// so a story can free the disk again.
+void fillDisk(rlim_t size = kFileLimit)
 {
-    std::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails (EFBIG)
-    const rlimit limit{kFileLimit, kFileLimit};
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{size, RLIM_INFINITY};
     setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+// Counts from several threads until killed, each copy told once counted.
+[[noreturn]] void burst(Config &config)
+{
+    static std::mutex out;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kBurstThreads; ++t)
+        threads.emplace_back([&config] {
+            for (;;) {
+                config.addCounts({QDate(), 0.25, 0.5, 1, 4, 4});
+                std::lock_guard<std::mutex> lock(out);
+                std::fputs("counted\n", stdout);
+                std::fflush(stdout);
+            }
+        });
+    for (;;)
+        QThread::sleep(60);
+}
+
+// A step as a job takes it: off the GUI thread, so a count returns once
+// what the store could not take is on disk.
+void onJobThread(const std::function<void()> &step)
+{
+    std::thread(step).join();
 }
 
 using WalHook = int (*)(void *, void *, const char *, int);
@@ -88,9 +116,9 @@ int main(int argc, char **argv)
     const QString dir = QString::fromLocal8Bit(argv[1]);
     if (qstrcmp(argv[2], "steps") == 0) {
         QDateTime now(QDate(2026, 5, 4), QTime(12, 0));
-        Config config(dir, dir + QStringLiteral("/config.db"), [&now] { return now; });
+        Config config(dir, storePath(dir), [&now] { return now; });
         for (const QString &step : QString::fromLocal8Bit(argv[3]).split(QLatin1Char(' ')))
-            counterStep(config, now, step);
+            onJobThread([&] { counterStep(config, now, step); });
         std::fputs(qPrintable(now.toString(Qt::ISODate)), stdout);
         std::fflush(stdout);
         _exit(0);
@@ -105,12 +133,16 @@ int main(int argc, char **argv)
             const QString step = words.mid(1).join(QLatin1Char(' '));
             if (step == QLatin1String("kill"))
                 _exit(0);
-            if (step == QLatin1String("start"))
-                config = std::make_unique<Config>(dir, dir + QStringLiteral("/config.db"), [&now] { return now; });
+            if (step == QLatin1String("burst"))
+                burst(*config);
+            if (step == QLatin1String("full") || step == QLatin1String("room"))
+                fillDisk(step == QLatin1String("full") ? kStoryLimit : RLIM_INFINITY);
+            else if (step == QLatin1String("start"))
+                config.reset(), config = std::make_unique<Config>(dir, storePath(dir), [&now] { return now; });
             else if (step == QLatin1String("end"))
                 config.reset();
             else
-                counterStep(*config, now, step);
+                onJobThread([&] { counterStep(*config, now, step); });
             std::printf("%s\n", config ? qPrintable(shownCounters(*config)) : "ended");
             std::fflush(stdout);
         }
@@ -122,9 +154,9 @@ int main(int argc, char **argv)
     const int at = argc > 5 ? QByteArray(argv[5]).toInt() : -1;
     if (after == "full-after" && at == 0)
         fillDisk();
-    Config config(dir, dir + QStringLiteral("/config.db"));
+    Config config(dir, storePath(dir));
     for (int i = 1; i <= copies; ++i) {
-        if (after == "die-at" && i == at && (!waitForFile(dir) || !armDeathAtCommit())) {
+        if (after == "die-at" && i == at && (!waitForFile(config) || !armDeathAtCommit())) {
             std::fprintf(stderr, "the file never caught up, or no SQLite commit to hook\n");
             return 3;
         }
@@ -142,7 +174,7 @@ int main(int argc, char **argv)
         std::printf("counted %d\n", i);
         std::fflush(stdout);
         if (after == "full-after" && i == at) {
-            if (!waitForFile(dir)) {
+            if (!waitForFile(config)) {
                 std::fprintf(stderr, "the file never caught up\n");
                 return 3;
             }

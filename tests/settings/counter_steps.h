@@ -6,6 +6,13 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+// The store of a counters test's program folder: in a folder of its own, so
+// a program folder made read-only leaves the store as it is.
+inline QString storePath(const QString &dir)
+{
+    return dir + QStringLiteral("/store/config.db");
+}
+
 // Rows of t_work_data that fail to read or to write, as another program or a
 // damaged or full store makes them: the table stands behind a view whose
 // named rows fail to read ("malformed JSON") and whose writes of named rows
