@@ -377,6 +377,9 @@ void Config::saveCfg()
     }
     for (auto it = pending.cbegin(); it != pending.cend(); ++it)
         setProperty(ConfigParamType(it.key()), checkedParam(it.key(), it.value()));
+    // Saved by the operator: on disk at once, not waited for.
+    if (m_writer)
+        m_writer->now();
 }
 
 void Config::saveDefaultCfg()

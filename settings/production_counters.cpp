@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include <cmath>
+#include <thread>
 
 using namespace counters;
 
@@ -196,7 +197,7 @@ void ProductionCounters::add(const WorkDataRecord &delta)
     int changed = 0;
     Write write = Write::Soon;
     {
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        const auto lock = turn();
         changed = followClockLocked("Config::addCounts");
         for (const QDate &row : {QDate(), m_today}) {
             WorkDataRecord &shown = row.isNull() ? m_total : m_day;
@@ -224,7 +225,7 @@ void ProductionCounters::set(bool total, int field, const QVariant &value)
     int changed = 0;
     Write write = Write::Soon;
     {
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        const auto lock = turn();
         changed = followClockLocked("Config::setCounter");
         WorkDataRecord &shown = total ? m_total : m_day;
         const QVariant v = typed(field, value);
@@ -251,7 +252,7 @@ void ProductionCounters::moveTo(const QDate &day)
     int changed = 0;
     Write write = Write::Soon;
     {
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        const auto lock = turn();
         if (day == m_today)
             return;
         changed = moveDayLocked(day);
@@ -267,7 +268,7 @@ void ProductionCounters::followClock(const char *where)
     int changed = 0;
     Write write = Write::Soon;
     {
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        const auto lock = turn();
         if (!m_started || m_clock->today() == m_today)
             return;
         changed = followClockLocked(where);
@@ -287,6 +288,21 @@ void ProductionCounters::syncKeys()
     }
     if (writer)
         writer->flush(kDurableWaitMs);
+}
+
+std::unique_lock<std::recursive_mutex> ProductionCounters::turn()
+{
+    // (The entry points that take it never nest, so no thread waits here
+    // while it holds the lock.)
+    if (onGuiThread()) {
+        ++m_guiWaiting;
+        std::unique_lock<std::recursive_mutex> lock(m_lock);
+        --m_guiWaiting;
+        return lock;
+    }
+    while (m_guiWaiting.load())
+        std::this_thread::yield();
+    return std::unique_lock<std::recursive_mutex>(m_lock);
 }
 
 ProductionCounters::Write ProductionCounters::writeFor(bool owing)

@@ -9,6 +9,7 @@
 #include <QMap>
 #include <QSet>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -86,6 +87,9 @@ public:
 private:
     using SpellKey = QPair<QDate, QString>;
     enum class Write { Soon, Now };
+    // The counters' lock, the GUI thread first: threads counting without a
+    // pause would otherwise take it turn after turn while the GUI waits.
+    std::unique_lock<std::recursive_mutex> turn();
 
     int followClockLocked(const char *where);
     int moveDayLocked(const QDate &day);
@@ -110,6 +114,7 @@ private:
     SettingsFileWriter *m_writer = nullptr;
 
     mutable std::recursive_mutex m_lock;
+    std::atomic<int> m_guiWaiting{0};
     QDate m_today;
     WorkDataRecord m_day;
     WorkDataRecord m_total;

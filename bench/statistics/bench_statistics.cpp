@@ -5,6 +5,7 @@
 #include "bench/support/interleaved.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -14,6 +15,9 @@
 #include <QThread>
 
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/inotify.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
@@ -281,6 +285,123 @@ void lockedStoreRows()
     c.reset();
 }
 
+// config.ini while the counters work: what the GUI thread waits for while
+// four threads count, how often the file is written, a start that finds a
+// lock file a kill left, and a count in a program folder that cannot be
+// written.
+void configIniRows()
+{
+    QTemporaryDir dir;
+    QFile(dir.filePath("config.ini")).open(QIODevice::WriteOnly);
+    auto c = std::make_unique<Config>(dir.path(), dir.filePath("config.db"));
+    // Beside it, one row of a store of its own written through plain SQLite.
+    QSqlDatabase plain = QSqlDatabase::addDatabase("QSQLITE", "plain");
+    plain.setDatabaseName(dir.filePath("plain.db"));
+    plain.open();
+    QSqlQuery(plain).exec("CREATE TABLE t(v INTEGER)");
+    QSqlQuery(plain).exec("INSERT INTO t VALUES(0)");
+    const int watch = inotify_init1(IN_NONBLOCK);
+    inotify_add_watch(watch, qPrintable(dir.path()), IN_MOVED_TO);
+    std::atomic<bool> counting{true};
+    std::atomic<int> copies{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            while (counting)
+                c->addCounts({QDate(), 0.3, 0.0, 1}), ++copies;
+        });
+    QElapsedTimer clock;
+    clock.start();
+    const bench::Comparison set = bench::interleave(1, 400, 20, [&](size_t i) {
+        c->setTodayScanMarkOk(int(i + clock.elapsed()));
+        return c->todayCopies() >= 0;
+    }, [&](size_t i) { return QSqlQuery(plain).exec(QString("UPDATE t SET v = %1").arg(i)); });
+    const bench::Comparison read = bench::interleave(1, 400, 20, [&](size_t) { return c->totalCopies() >= 1; },
+                                                     [&](size_t) { return QSqlQuery(plain).exec("SELECT v FROM t"); });
+    // Writes of config.ini over some seconds of counting with the store well,
+    // from the first one after the hand sets' last.
+    char events[4096];
+    const auto replaced = [&] {
+        int writes = 0;
+        for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
+            for (char *p = events; p < events + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event *>(p)->len)
+                writes += QByteArray(reinterpret_cast<inotify_event *>(p)->name) == "config.ini";
+        return writes;
+    };
+    QThread::msleep(50);
+    replaced();
+    while (!replaced())
+        QThread::msleep(5);
+    const int before = copies;
+    clock.restart();
+    int writes = 0;
+    while (clock.elapsed() < 5000) {
+        QThread::msleep(20);
+        writes += replaced();
+    }
+    const double seconds = clock.elapsed() / 1000.0;
+    const double copiesPerSecond = (copies - before) / seconds;
+    counting = false;
+    for (std::thread &t : threads)
+        t.join();
+    ::close(watch);
+    bench::row("hand set from the GUI thread while four threads count, p99", set.measured.p99, "ms", "<= 50 ms",
+               set.baseline.p99, "one SQLite update", set.measured.p99 <= 50.0);
+    bench::row("counter read from the GUI thread while four threads count, p99", read.measured.p99, "ms", "<= 50 ms",
+               read.baseline.p99, "one SQLite read", read.measured.p99 <= 50.0);
+    bench::row("config.ini writes a second while four threads count", writes / seconds, "/s", "<= 1",
+               copiesPerSecond, "copies a second", writes / seconds <= 1.05);
+    c.reset();
+
+    // A start that finds an empty lock file beside config.ini, as a kill in
+    // a save leaves it, beside a start without one.
+    const QString lock = dir.filePath("config.ini.lock");
+    const bench::Comparison start = bench::interleave(1, 5, 1, [&](size_t) {
+        QFile(lock).open(QIODevice::WriteOnly);
+        Config started(dir.path(), dir.filePath("config.db"));
+        return started.totalCopies() >= 1;
+    }, [&](size_t) {
+        QFile::remove(lock);
+        Config started(dir.path(), dir.filePath("config.db"));
+        return started.totalCopies() >= 1;
+    });
+    bench::row("start with an empty lock file left", start.measured.p99, "ms", "<= 5000 ms", start.baseline.p99,
+               "a start without one", start.measured.p99 <= 5000.0);
+}
+
+// The program folder the account cannot write: counts go on, beside counts
+// in a folder it can. Root writes anywhere: it gives up that right first,
+// for the rest of the run.
+void readOnlyFolderRows()
+{
+    if (::geteuid() == 0) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct data[2]{};
+        syscall(SYS_capget, &header, data);
+        for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+            data[cap / 32].effective &= ~(1u << (cap % 32)), data[cap / 32].permitted &= ~(1u << (cap % 32));
+        syscall(SYS_capset, &header, data);
+    }
+    QTemporaryDir writable, readOnly;
+    for (QTemporaryDir *d : {&writable, &readOnly}) {
+        QDir(d->path()).mkdir("store");
+        QFile(d->filePath("config.ini")).open(QIODevice::WriteOnly);
+    }
+    Config open(writable.path(), writable.filePath("store/config.db"));
+    QFile::setPermissions(readOnly.path(), QFile::ReadOwner | QFile::ExeOwner);
+    Config closed(readOnly.path(), readOnly.filePath("store/config.db"));
+    const auto count = [](Config &c) {
+        const quint64 total = c.totalCopies();
+        c.addCounts({QDate(), 0.3, 0.0, 1});
+        return c.totalCopies() == total + 1;
+    };
+    const bench::Comparison r = bench::interleave(1, 400, 20, [&](size_t) { return count(closed); },
+                                                  [&](size_t) { return count(open); });
+    QFile::setPermissions(readOnly.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    bench::row("counted copy p99, program folder read-only", r.measured.p99, "ms", "<= 2 ms", r.baseline.p99,
+               "the folder writable", r.measured.p99 <= 2.0);
+}
+
 // A page code read on the cut side, from any of the twelve months.
 void BM_PageCodeLookup(benchmark::State &state)
 {
@@ -315,7 +436,9 @@ int main(int argc, char **argv)
     countedCopyRows();
     fullCopyRows();
     lockedStoreRows();
+    configIniRows();
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    readOnlyFolderRows();
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "settings/production_counters.h"
 #include "app/cut_scene_settings.h"
 #include "app/cut/cut_file_loader.h"
 #include "app/cut/cut_geometry.h"
@@ -1038,6 +1039,7 @@ private slots:
         f.config->setKnifeCompensateVal(0.5);
         QVERIFY(qAbs(f.config->knifeCompensateVal() - 0.5) < 1e-12);
         f.config->saveCfg();
+        f.config->counters().syncKeys(); // written within a second: now
         QSettings ini(f.config->liveStorePath(), QSettings::IniFormat);
         const GSp *pen = app()->cutScene()->sp(1);
         const QString name = pen->name();
@@ -1052,6 +1054,7 @@ private slots:
         QVERIFY(f.config->autoSort());
         QVERIFY(app()->cutScene()->isSortInside());
         f.config->saveCfg();
+        f.config->counters().syncKeys();
         QSettings again(f.config->liveStorePath(), QSettings::IniFormat);
         QCOMPARE(again.allKeys(), keysBefore);
         f.config->setAutoSort(false);

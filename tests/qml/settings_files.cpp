@@ -1,9 +1,8 @@
 #include "tests/qml/settings_files.h"
 
 #include "settings/config.h"
+#include "settings/production_counters.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -13,10 +12,16 @@ SettingsFiles::SettingsFiles(const QString &programDir, QObject *parent)
 {
 }
 
+void SettingsFiles::flush() const
+{
+    // The settings file is written within a second of a change; now.
+    if (Config *config = Config::instance())
+        config->counters().syncKeys();
+}
+
 QString SettingsFiles::fileHex(const QString &name) const
 {
-    // QSettings writes on its next update event; send it now.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    flush();
     QFile file(m_programDir + QLatin1Char('/') + name);
     if (!file.open(QIODevice::ReadOnly))
         return QString();
@@ -35,7 +40,7 @@ QString SettingsFiles::defaultFile() const
 
 QVariant SettingsFiles::restartedValue(int key) const
 {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    flush();
     QTemporaryDir copy;
     for (const QString name : {QStringLiteral("config.ini"), QStringLiteral("configDefault.ini")})
         QFile::copy(m_programDir + QLatin1Char('/') + name, copy.filePath(name));

@@ -21,6 +21,7 @@ public:
     Q_INVOKABLE QString typeAfterRestart(int key) const;
 
 private:
+    void flush() const;
     QString fileHex(const QString &name) const;
     QVariant restartedValue(int key) const;
 
