@@ -24,6 +24,7 @@
 #include <QSqlDriver>
 #include <QThread>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -34,6 +35,7 @@
 #include <cstdio>
 #include <dlfcn.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -75,6 +77,18 @@ void fillDisk(rlim_t size = kFileLimit)
         });
     for (;;)
         QThread::sleep(60);
+}
+
+// SPOOLSMITH_DIE_AT_RENAME=N: the process dies right after the Nth file put
+// in config.ini's place, between two writes of it.
+extern "C" int rename(const char *from, const char *to) noexcept
+{
+    static std::atomic<int> renamed{0};
+    static const int dieAt = qEnvironmentVariableIntValue("SPOOLSMITH_DIE_AT_RENAME");
+    const long done = syscall(SYS_rename, from, to);
+    if (done == 0 && dieAt > 0 && QByteArray(to).endsWith("/config.ini") && ++renamed == dieAt)
+        std::raise(SIGKILL);
+    return int(done);
 }
 
 // A step as a job takes it: off the GUI thread, so a count returns once

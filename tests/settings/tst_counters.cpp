@@ -728,7 +728,7 @@ private slots:
                "start count count kill"
             << "";
         QTest::newRow("a full disk, freed, config.ini read-only, killed")
-            << "start full count room rofile count kill" << "";
+            << "start full unwrite count room write rofile count kill" << "";
         QTest::newRow("unwritable, killed; config.ini read-only, killed")
             << "start unwrite count count count count count settotal kill write rofile start count count count count "
                "count count count count count count kill"
@@ -800,6 +800,31 @@ private slots:
                 QVERIFY2(row("2026-05-04").value(3).toInt() == copies[later] && row("").value(3).toInt() == copies[2 + later],
                          qPrintable(combo));
             }
+        }
+    }
+
+    // Killed right after each write of config.ini, every write of a run in
+    // which the rows cannot take copies and the day changes: the totals and
+    // the day rows never part a copy.
+    void killedAfterAnyWriteOfConfigIniPartsNoCopy()
+    {
+        for (int write = 1;; ++write) {
+            init();
+            { start(); }
+            storeStep(db(), "unwrite");
+            QProcess child;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("SPOOLSMITH_DIE_AT_RENAME", QString::number(write));
+            child.setProcessEnvironment(env);
+            child.start(COUNTER_CHILD, {dir(), "steps", "@4T23:59 count count day5 count count"});
+            QVERIFY(child.waitForFinished(kHangMs));
+            storeStep(db(), "write");
+            { auto c = start([] { return QDateTime(QDate(2026, 5, 5), QTime(12, 0)); }); }
+            const int total = row("").value(3).toInt(), day4 = row("2026-05-04").value(3).toInt();
+            QVERIFY2(total <= 4 && total == day4 + row("2026-05-05").value(3).toInt(),
+                     qPrintable(QString("killed after write %1: totals %2, May 4 %3").arg(write).arg(total).arg(day4)));
+            if (child.exitStatus() == QProcess::NormalExit)
+                break;
         }
     }
 
