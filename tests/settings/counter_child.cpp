@@ -41,8 +41,9 @@
 namespace {
 
 constexpr rlim_t kFileLimit = 256 * 1024;
-// Past a padded config.ini, short of the store of a story.
-constexpr rlim_t kStoryLimit = 1024 * 1024;
+// Short of a padded config.ini, past the store of a story (a run's commits
+// between two checkpoints).
+constexpr rlim_t kStoryLimit = 640 * 1024;
 constexpr int kBurstThreads = 3;
 
 // Waits until the settings file holds every counted copy.

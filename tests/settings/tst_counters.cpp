@@ -149,7 +149,7 @@ class TestCounters : public QObject
         });
         if (inChild && steps.contains("full")) { // larger than a full disk lets a file grow
             QMap<QString, QVariant> padding;
-            for (int i = 0; i < 300; ++i)
+            for (int i = 0; i < 170; ++i)
                 padding.insert(QString("Padding%1/fill").arg(i), QByteArray(4000, 'x'));
             writeIni(padding);
         }
@@ -356,7 +356,7 @@ class TestCounters : public QObject
             } else if (r < 82) {
                 if (!storeFaults.isEmpty() || held)
                     continue;
-                const QString fault = QStringList{"rofile", "rodir", "full"}[pick(3)];
+                const QString fault = QStringList{"rofile", "rodir", "rofile", "rodir", "full"}[pick(5)];
                 story << fault;
                 fileFaults.insert(fault);
             } else if (r < 83 || r == 99) {
