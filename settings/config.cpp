@@ -350,10 +350,24 @@ void Config::saveDefaultProperty(ConfigParamType key, const QVariant &value)
             return;
         iniKey = it->key;
     }
+    changeDefaults([&](QMap<QString, QVariant> &keys) { keys.insert(iniKey, value); });
+}
+
+void Config::changeDefaults(const std::function<void(QMap<QString, QVariant> &)> &change) const
+{
     if (!QFileInfo(m_defaultPath).isWritable())
         return;
-    QSettings defaults(m_defaultPath, QSettings::IniFormat);
-    defaults.setValue(iniKey, value);
+    // Read, then written whole as config.ini is: no lock file to wait on.
+    QMap<QString, QVariant> keys;
+    {
+        QSettings defaults(m_defaultPath, QSettings::IniFormat);
+        for (const QString &key : defaults.allKeys())
+            keys.insert(key, defaults.value(key));
+    }
+    change(keys);
+    QString why;
+    if (!SettingsFiles::writeIni(m_defaultPath, keys, &why))
+        qCritical() << "Config::saveDefaultCfg" << "cannot write" << m_defaultPath << why;
 }
 
 void Config::saveTmp(ConfigParamType key, const QVariant &value)
@@ -384,13 +398,14 @@ void Config::saveCfg()
 
 void Config::saveDefaultCfg()
 {
-    if (!QFileInfo(m_defaultPath).isWritable())
-        return;
-    QSettings defaults(m_defaultPath, QSettings::IniFormat);
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
-    for (const QList<int> &members : std::as_const(m_groups))
-        for (int id : members)
-            defaults.setValue(m_params.value(id).key, m_params.value(id).value);
+    QMap<QString, QVariant> values;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        for (const QList<int> &members : std::as_const(m_groups))
+            for (int id : members)
+                values.insert(m_params.value(id).key, m_params.value(id).value);
+    }
+    changeDefaults([&](QMap<QString, QVariant> &keys) { keys.insert(values); });
 }
 
 void Config::resetDefaultCfg()

@@ -462,6 +462,8 @@ private:
     QString groupTitle(int group) const;
 
     void openLiveStore();
+    // Reads configDefault.ini, applies change and writes it whole.
+    void changeDefaults(const std::function<void(QMap<QString, QVariant> &)> &change) const;
     // Copies the machine variant's settings over config.ini; false when
     // config.ini could not be written.
     bool installVariant(int version);
