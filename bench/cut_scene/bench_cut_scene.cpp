@@ -265,7 +265,7 @@ int switchChild(int argc, char **argv, const QString &path)
         watch();
         clock.start();
         job = std::thread([&] {
-            opened = document.openSceneBlocking(path);
+            opened = document.openSceneBlocking(path) == CutDocument::SceneOpening::Open;
             QMetaObject::invokeMethod(&app, [] { QCoreApplication::exit(0); });
         });
     });
