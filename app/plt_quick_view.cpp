@@ -11,8 +11,8 @@
 #include <QRegularExpression>
 
 namespace {
-// One list for every preview item, as the reader's callback once needed:
-// set and read on the GUI thread only.
+// One list for every preview item, the last file any of them took: set and
+// read on the GUI thread only.
 QList<QPolygonF> g_polylines;
 
 QStringList fieldsOf(const QRegularExpressionMatch &m)

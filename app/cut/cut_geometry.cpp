@@ -37,7 +37,7 @@ constexpr size_t kPixelsAlone = 16 * 1024 * 1024;
 // A row with at most one crossing per this many pixels is filled span by span.
 constexpr size_t kSpanCrossings = 32;
 // A layout keeps its sides as whole points in ints, and the template its
-// sides as pixels in ints: longer sides (about 75 km) no page has.
+// sides as pixels in ints: no page has longer sides (about 140 km).
 constexpr double kMostPoints = 2.0e9 / kPixelsPerPoint;
 
 // The cut outlines of the items, numbered through the items in order (a

@@ -32,7 +32,7 @@ public:
     // the data is not HPGL at all (errorString says why): empty, binary,
     // without any instruction, or text whose first kProbeBytes hold more
     // words the reader does not know than instructions (a JSON template,
-    // prose), which delivers nothing.
+    // prose). A rejected buffer delivers nothing.
     bool parse(const QByteArray &data, const Sink &sink);
 
     const Header &header() const { return m_header; }

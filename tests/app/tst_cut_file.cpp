@@ -496,8 +496,10 @@ private slots:
         QTest::newRow("10 m square") << square("400000") << "plt" << 0 << int(Operator) << "10000 x 10000 mm";
         QTest::newRow("outline to 2,000,000,000 units") << square("2000000000") << "plt" << 0 << int(Operator)
                                                          << "25000000 x 25000000 mm";
-        QTest::newRow("3.15 m square, large file") << square("126000") << "plt" << 2 << int(Operator) << "3151 x 3151 mm";
-        QTest::newRow("3.15 m square, page code") << square("126000") << "plt" << 0 << int(PageCode) << "3151 x 3151 mm";
+        QTest::newRow("3.15 m square, large file") << square("126000") << "plt" << 2 << int(Operator)
+                                                   << "3151 x 3151 mm";
+        QTest::newRow("3.15 m square, page code") << square("126000") << "plt" << 0 << int(PageCode)
+                                                  << "3151 x 3151 mm";
         QTest::newRow("sliver") << sliver << "plt" << 0 << int(Operator) << large;
         QTest::newRow("sliver, tva") << tva("7500000", "0.1765") << "tva" << 0 << int(Operator) << large;
         QTest::newRow("sliver, large file") << sliver << "plt" << 2 << int(Operator) << large;
