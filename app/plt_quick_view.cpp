@@ -1,7 +1,6 @@
 #include "app/plt_quick_view.h"
 
 #include "platform/scene/gpath_process.h"
-#include "platform/hpgl/hpgl.h"
 #include "platform/prompt/prompt.h"
 
 #include <QDebug>
@@ -12,8 +11,8 @@
 #include <QRegularExpression>
 
 namespace {
-// The reader's callback has no context: one list for every preview item,
-// written and read on the GUI thread only.
+// One list for every preview item, the last file any of them took: set and
+// read on the GUI thread only.
 QList<QPolygonF> g_polylines;
 
 QStringList fieldsOf(const QRegularExpressionMatch &m)
@@ -24,6 +23,7 @@ QStringList fieldsOf(const QRegularExpressionMatch &m)
 
 PltQuickView::PltQuickView(QQuickItem *parent)
     : QQuickPaintedItem(parent)
+    , m_reader(std::make_unique<PltFileReader>([this](PltFileReader::Result &result) { take(result); }))
 {
 }
 
@@ -41,33 +41,23 @@ void PltQuickView::setFile(const QString &file)
     const QString suffix = QFileInfo(file).suffix();
     if (suffix != QLatin1String("plt") && suffix != QLatin1String("hpgl"))
         return;
-    parseHeader(file);
-    g_polylines.clear();
-    init_HPGL();
-    read_HPGL(file.toStdWString().c_str(), &PltQuickView::onHpglPolyline);
-    exit_HPGL();
-    update();
+    m_reader->read(file);
 }
 
-void PltQuickView::onHpglPolyline(const HpglRecord *record)
+void PltQuickView::take(PltFileReader::Result &result)
 {
-    if (!record || record->kind != HPGL_RECORD_POLYLINE)
-        return;
-    QPolygonF line;
-    for (const HpglNode *n = record->head; n; n = n->next)
-        line.prepend(GPathProcess::hpgl2Point(QPointF(n->y, n->x)));
-    g_polylines.append(line);
-}
-
-void PltQuickView::parseHeader(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (result.opened)
+        parseHeader(result.path, result.head);
+    else
         Prompt::instance()->warning(QStringLiteral("Graphics"), QStringLiteral("Open File Error"));
-        return;
-    }
-    const QString head = QString::fromLatin1(f.read(256));
-    f.close();
+    g_polylines = std::move(result.polylines);
+    update();
+    emit fileRead();
+}
+
+void PltQuickView::parseHeader(const QString &path, const QByteArray &bytes)
+{
+    const QString head = QString::fromLatin1(bytes);
 
     static const QRegularExpression psRe(QStringLiteral("(?<=PS).*?(?=(;))"));
     static const QRegularExpression mdRe(QStringLiteral("(?<=MD).*?(?=(;))"));

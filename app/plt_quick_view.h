@@ -1,15 +1,19 @@
 #pragma once
 
+#include "app/plt_file_reader.h"
+
 #include <QPointF>
 #include <QPolygonF>
 #include <QQuickPaintedItem>
 #include <QRectF>
 #include <QtQml/qqmlregistration.h>
 
-struct HpglRecord;
+#include <memory>
 
 // Previews an HPGL cut file: page and marks from the file's header, cut
 // lines through the HPGL reader, the page turned a quarter (web upwards).
+// The file is read on the reader's thread; the drawing changes once the GUI
+// thread takes what it read (fileRead).
 class PltQuickView : public QQuickPaintedItem
 {
     Q_OBJECT
@@ -36,10 +40,12 @@ public:
 
 signals:
     void fileChanged();
+    // The newest file set has been read and is drawn.
+    void fileRead();
 
 private:
-    void parseHeader(const QString &path);
-    static void onHpglPolyline(const HpglRecord *record);
+    void take(PltFileReader::Result &result);
+    void parseHeader(const QString &path, const QByteArray &head);
     void drawMarks(QPainter *painter, const QRectF &rect) const;
     void drawCrossHair(QPainter *painter, const QRectF &rect) const;
 
@@ -49,4 +55,5 @@ private:
     int m_markType = 0;
     double m_markSize = 5.0;
     QString m_file;
+    std::unique_ptr<PltFileReader> m_reader;
 };

@@ -24,7 +24,7 @@ void SpoolsmithApp::setCutFile(const QString &path) { m_cut->setCutFile(path); }
 QString SpoolsmithApp::saveFile() const { return m_cut->saveFile(); }
 void SpoolsmithApp::setSaveFile(const QString &path) { m_cut->setSaveFile(path); }
 void SpoolsmithApp::openTvaCutFile(const QString &path) { m_cut->openTvaCutFile(path); }
-void SpoolsmithApp::onOpenScene(const QString &path) { m_cut->openInScene(path); }
+void SpoolsmithApp::onOpenScene(const QString &path) { m_cut->openCheckedInScene(path); }
 QByteArray SpoolsmithApp::generatePltData(const QTransform &t) { return m_plotData->generate(t); }
 bool SpoolsmithApp::loadTemplate() { return m_cut->loadTemplate(); }
 void SpoolsmithApp::waitTemplateFile() { m_cut->waitTemplateFile(); }

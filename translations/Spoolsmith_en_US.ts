@@ -717,6 +717,18 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>The cut page is too large (%1 x %2 mm, at most %3 m²): not opened</translation>
     </message>
     <message>
+        <source>不是完整有效的TVA模板</source>
+        <translation>it is not a complete, valid TVA template</translation>
+    </message>
+    <message>
+        <source>内容不是HPGL切割数据</source>
+        <translation>its content is not HPGL cut data</translation>
+    </message>
+    <message>
+        <source>不是本机能读取的切割文件（%1），未打开</source>
+        <translation>Not a cut file this station can read (%1): not opened</translation>
+    </message>
+    <message>
         <source>任务运行中，请先停止任务</source>
         <translation>A job is running: stop it first</translation>
     </message>

@@ -227,7 +227,10 @@ void CutDocument::placeSlice()
 
 void CutDocument::refuseLoaded()
 {
-    refusePage(m_placing->job.path, m_placing->content.pageMm);
+    if (m_placing->unreadable.isEmpty())
+        refusePage(m_placing->job.path, m_placing->content.pageMm);
+    else
+        refuseUnreadable(m_placing->job.path, m_placing->unreadable);
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_sceneFile = m_sceneFileBefore;
@@ -346,11 +349,15 @@ bool CutDocument::sizeAccepted(const QString &path)
     return false;
 }
 
-bool CutDocument::pageAccepted(const QString &path, const std::optional<QSizeF> &page)
+bool CutDocument::pageAccepted(const QString &path, const CutPageLimit::FilePage &page)
 {
-    if (!page || CutPageLimit::accepts(*page))
+    if (!page.unreadable.isEmpty()) {
+        refuseUnreadable(path, page.unreadable);
+        return false;
+    }
+    if (!page.pageMm || CutPageLimit::accepts(*page.pageMm))
         return true;
-    refusePage(path, *page);
+    refusePage(path, *page.pageMm);
     return false;
 }
 
@@ -363,6 +370,15 @@ void CutDocument::refusePage(const QString &path, const QSizeF &pageMm)
                                     .arg(pageMm.height(), 0, 'f', 0)
                                     .arg(CutPageLimit::largestAreaM2(), 0, 'f', 1)
                                 + QStringLiteral(" \n"));
+}
+
+void CutDocument::refuseUnreadable(const QString &path, const QString &why)
+{
+    qCritical() << "SpoolsmithApp::setCutFile" << path << "refused, no cut file:" << why;
+    // Its name says which format it was read as.
+    const QString what = isTva(path) ? tr("不是完整有效的TVA模板") : tr("内容不是HPGL切割数据");
+    if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+        device->setErrorMessage(tr("不是本机能读取的切割文件（%1），未打开").arg(what) + QStringLiteral(" \n"));
 }
 
 QList<QPair<double, double>> CutDocument::rowSegments() const
@@ -439,6 +455,16 @@ void CutDocument::openInScene(const QString &path)
 {
     showOwnScene();
     openHere(path);
+}
+
+void CutDocument::openCheckedInScene(const QString &path)
+{
+    if (!sizeAccepted(path))
+        return;
+    if (opensOnWorker(path))
+        openOnWorker(path, false);
+    else if (pageAccepted(path))
+        openInScene(path);
 }
 
 bool CutDocument::openTemplate(const QString &path)
@@ -588,7 +614,7 @@ QImage CutDocument::renderCutMask() const
 {
     QList<QGraphicsItem *> items;
     m_scene->exportCutItems(items, false, false, false);
-    return CutGeometry::renderMask(m_scene->page()->layout().fullRect(QPageLayout::Point), items);
+    return CutGeometry::renderMask(m_scene->page()->sizeMm(), items);
 }
 
 bool CutDocument::loadTemplate()
@@ -599,7 +625,7 @@ bool CutDocument::loadTemplate()
     }
     QList<QGraphicsItem *> items;
     m_scene->exportCutItems(items, false, false, false);
-    const cv::Mat templ = CutGeometry::renderTemplate(m_scene->page()->layout().fullRect(QPageLayout::Point), items);
+    const cv::Mat templ = CutGeometry::renderTemplate(m_scene->page()->sizeMm(), items);
     if (templ.empty()) {
         qCritical() << "SpoolsmithApp::loadTemplate" << "m_cutScene->bkImage() is NULL";
         return false;
@@ -670,25 +696,28 @@ QVariant CutDocument::graphicsView() const
     return QVariant::fromValue(static_cast<QWidget *>(m_view));
 }
 
-bool CutDocument::openSceneBlocking(const QString &path)
+CutDocument::SceneOpening CutDocument::openSceneBlocking(const QString &path)
 {
     if (QThread::currentThread() != thread() && !path.isEmpty() && opensOnWorker(path))
         return openLargeBlocking(path);
     // One trip to the GUI thread: a page-code switch between two pages
     // should not wait for its event loop twice.
-    bool has = false;
-    const auto open = [this, path, &has] {
+    SceneOpening opening = SceneOpening::Empty;
+    const auto open = [this, path, &opening] {
         // A refused file leaves the page before in sight: this page is not it.
-        has = (path.isEmpty() || openTemplate(path)) && !m_scene->gItemAll().isEmpty();
+        if (!path.isEmpty() && !openTemplate(path))
+            opening = SceneOpening::Refused;
+        else if (!m_scene->gItemAll().isEmpty())
+            opening = SceneOpening::Open;
     };
     if (QThread::currentThread() == thread())
         open();
     else
         QMetaObject::invokeMethod(this, open, Qt::BlockingQueuedConnection);
-    return has;
+    return opening;
 }
 
-bool CutDocument::openLargeBlocking(const QString &path)
+CutDocument::SceneOpening CutDocument::openLargeBlocking(const QString &path)
 {
     // The worker reads and parses while the GUI thread stays free (the
     // operator can still stop the job); this thread waits for the end.
@@ -697,12 +726,14 @@ bool CutDocument::openLargeBlocking(const QString &path)
         std::mutex lock;
         std::condition_variable done;
         bool finished = false;
-        bool has = false;
+        SceneOpening opening = SceneOpening::Empty;
     };
     const auto wait = std::make_shared<Wait>();
     const auto finish = [this, wait](bool refused) {
         std::lock_guard<std::mutex> lock(wait->lock);
-        wait->has = !refused && !m_scene->gItemAll().isEmpty();
+        wait->opening = refused                          ? SceneOpening::Refused
+                        : !m_scene->gItemAll().isEmpty() ? SceneOpening::Open
+                                                         : SceneOpening::Empty;
         wait->finished = true;
         wait->done.notify_all();
     };
@@ -732,10 +763,10 @@ bool CutDocument::openLargeBlocking(const QString &path)
     disconnect(loaded);
     if (stopped) {
         qWarning() << "SpoolsmithApp::setSwitchCutFile" << path << "still opening as the job stopped";
-        return true; // the job is ending already; nothing to tell the operator
+        return SceneOpening::Open; // the job is ending already; nothing to tell the operator
     }
     std::lock_guard<std::mutex> lock(wait->lock);
-    return wait->has;
+    return wait->opening;
 }
 
 bool CutDocument::hasItems()

@@ -84,12 +84,22 @@ public:
     // GUI thread, after any change of the task status: a job's end places a
     // file loaded meanwhile and applies a changed cut direction.
     void taskStatusChanged();
-    // Opens path into the scene; GUI thread.
+    // Opens path into the scene; GUI thread. The roads that call it have
+    // checked the file.
     void openInScene(const QString &path);
+    // Opens path into the scene alone (cutFile stays), checked as every
+    // opening is: a file refused leaves the scene as it was. GUI thread.
+    void openCheckedInScene(const QString &path);
+    // How a page-code switch's opening ended.
+    enum class SceneOpening {
+        Open,    // the scene holds the page's items
+        Empty,   // nothing to cut in sight: no file, or one that would not open
+        Refused, // refused, its reason on errorMessage; the page before stays
+    };
     // A page-code switch's opening, from any thread, returning once it is
-    // open (an empty path opens nothing); true when the scene then holds any
-    // item. A template opened before comes back without being read again.
-    bool openSceneBlocking(const QString &path);
+    // open (an empty path opens nothing). A template opened before comes
+    // back without being read again.
+    SceneOpening openSceneBlocking(const QString &path);
     QString sceneFile() const;
     // The cut direction the scene in sight was opened under (any thread):
     // the plot data follows it, not a setting changed since.
@@ -123,16 +133,18 @@ private:
     // False, with a message for the operator, for a file over the bound.
     bool sizeAccepted(const QString &path);
     // False, with a message for the operator, for a page larger than the
-    // station takes; a file that is no cut file passes (and fails to open).
-    bool pageAccepted(const QString &path, const std::optional<QSizeF> &page);
+    // station takes and for a file that is no cut file it reads.
+    bool pageAccepted(const QString &path, const CutPageLimit::FilePage &page);
     bool pageAccepted(const QString &path) { return pageAccepted(path, CutPageLimit::pageOf(path)); }
     void refusePage(const QString &path, const QSizeF &pageMm);
-    // A large file's page refused: the file open before stays open.
+    void refuseUnreadable(const QString &path, const QString &why);
+    // A large file refused (its page, or no cut file): the file open before
+    // stays open.
     void refuseLoaded();
     // asCutFile: the operator's file (cutFile changes), else only the scene's.
     bool openOnWorker(const QString &path, bool asCutFile);
     // A page-code switch to a large file, from a thread other than the GUI's.
-    bool openLargeBlocking(const QString &path);
+    SceneOpening openLargeBlocking(const QString &path);
     void placeLoaded();
     void reopenIfPending();
     bool jobRuns() const { return m_hooks.taskStatus && m_hooks.taskStatus() != 2; }
@@ -178,7 +190,7 @@ private:
     bool m_loadIsOperators = false; // GUI thread: the pending load is the operator's file
     bool m_placeDeferred = false;   // GUI thread: loaded during a job, placed at its end
     bool m_reopenPending = false;   // GUI thread: a cut-direction change not yet applied
-    bool m_loadRefused = false;     // GUI thread: the last large file's page was refused
+    bool m_loadRefused = false;     // GUI thread: the last large file was refused
     // GUI thread: the files named before a large file's load, for its refusal.
     QString m_cutFileBefore, m_sourceFileBefore, m_sceneFileBefore;
     std::atomic<bool> m_sceneReversed{false};

@@ -76,7 +76,10 @@ void CutFileLoader::run(Job job)
         emit progress(20);
         result->ok = GScene::parseHpgl(data, job.path, &result->content, &result->error);
         // Refused before anything of it is written or drawn.
-        if (result->ok && !CutPageLimit::accepts(result->content.pageMm)) {
+        if (!result->ok) {
+            result->refused = true;
+            result->unreadable = result->error;
+        } else if (!CutPageLimit::accepts(result->content.pageMm)) {
             result->ok = false;
             result->refused = true;
             result->error = CutPageLimit::reason(result->content.pageMm);
@@ -100,7 +103,7 @@ void CutFileLoader::run(Job job)
         result->rows = GScene::coveredRuns(items, true);
         result->cols = GScene::coveredRuns(items, false);
         giveBackPassingMemory();
-        result->inspection = CutGeometry::renderTemplate(page.page()->layout().fullRect(QPageLayout::Point), items);
+        result->inspection = CutGeometry::renderTemplate(page.page()->sizeMm(), items);
         result->mask = CutGeometry::pictureOf(result->inspection);
         result->content.mark = page.takeMarkItem();
         if (result->mask.isNull())

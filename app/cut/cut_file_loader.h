@@ -36,7 +36,8 @@ public:
     {
         Job job;
         bool ok = false;
-        bool refused = false; // a page larger than the station takes
+        bool refused = false; // a page larger than the station takes, or no cut file
+        QString unreadable;   // why it is no cut file (empty for a page refused)
         QString error;
         GScene::HpglContent content; // items and mark not yet placed in a scene
         cv::Mat inspection; // the template, for the label finder

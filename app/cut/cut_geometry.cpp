@@ -3,6 +3,7 @@
 #include "app/cut/passing_memory.h"
 
 #include "platform/scene/gmark_item.h"
+#include "platform/scene/gpage.h"
 #include "platform/scene/gpath_batch.h"
 #include "platform/scene/gpath_item.h"
 #include "platform/scene/gpath_process.h"
@@ -35,6 +36,9 @@ constexpr size_t kOutlinesAlone = 20000;
 constexpr size_t kPixelsAlone = 16 * 1024 * 1024;
 // A row with at most one crossing per this many pixels is filled span by span.
 constexpr size_t kSpanCrossings = 32;
+// A layout keeps its sides as whole points in ints, and the template its
+// sides as pixels in ints: no page has longer sides (about 140 km).
+constexpr double kMostPoints = 2.0e9 / kPixelsPerPoint;
 
 // The cut outlines of the items, numbered through the items in order (a
 // batch holds many): an outline is found by its number, so no list of all
@@ -236,9 +240,17 @@ void fillBand(cv::Mat &templ, const Outlines &outlines, const Bands &bands, int 
 
 } // namespace
 
-cv::Mat renderTemplate(const QRectF &pagePoints, const QList<QGraphicsItem *> &items)
+QSize templateSize(const QSizeF &pageMm)
 {
-    const QSize size = (pagePoints.size() * kPixelsPerPoint).toSize();
+    const QSizeF points = GPathProcess::mm2Point(pageMm);
+    if (!(points.width() <= kMostPoints && points.height() <= kMostPoints))
+        return QSize();
+    return (GPage::makeLayout(pageMm).fullRect(QPageLayout::Point).size() * kPixelsPerPoint).toSize();
+}
+
+cv::Mat renderTemplate(const QSizeF &pageMm, const QList<QGraphicsItem *> &items)
+{
+    const QSize size = templateSize(pageMm);
     if (size.isEmpty())
         return cv::Mat();
     cv::Mat templ;
@@ -291,9 +303,9 @@ QImage pictureOf(const cv::Mat &templ)
     return picture;
 }
 
-QImage renderMask(const QRectF &pagePoints, const QList<QGraphicsItem *> &items)
+QImage renderMask(const QSizeF &pageMm, const QList<QGraphicsItem *> &items)
 {
-    QImage img = pictureOf(renderTemplate(pagePoints, items)).convertToFormat(QImage::Format_RGB888);
+    QImage img = pictureOf(renderTemplate(pageMm, items)).convertToFormat(QImage::Format_RGB888);
     img.setDotsPerMeterX(kDotsPerMeter);
     img.setDotsPerMeterY(kDotsPerMeter);
     return img;

@@ -2,22 +2,20 @@
 
 #include "app/cut/cut_geometry.h"
 #include "platform/scene/gmark_item.h"
-#include "platform/scene/gpath_process.h"
 #include "platform/scene/gscene.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <cmath>
 #include <limits>
 
 namespace CutPageLimit {
 
 double templateBytes(const QSizeF &pageMm)
 {
-    const QSizeF pixels = GPathProcess::mm2Point(pageMm) * CutGeometry::kPixelsPerPoint;
-    const double bytes = pixels.width() * pixels.height();
-    return std::isfinite(bytes) ? bytes : std::numeric_limits<double>::infinity();
+    const QSize pixels = CutGeometry::templateSize(pageMm);
+    return pixels.isValid() ? double(pixels.width()) * double(pixels.height())
+                            : std::numeric_limits<double>::infinity();
 }
 
 bool accepts(const QSizeF &pageMm)
@@ -40,28 +38,34 @@ QString reason(const QSizeF &pageMm)
         .arg(double(kMaxTemplateBytes) / kMiB, 0, 'f', 0);
 }
 
-std::optional<QSizeF> pageOf(const QByteArray &bytes, const QString &path)
+FilePage pageOf(const QByteArray &bytes, const QString &path)
 {
+    FilePage page;
     if (QFileInfo(path).suffix().compare(QLatin1String("tva"), Qt::CaseInsensitive) == 0) {
         GScene scene;
-        if (!scene.openFile(path))
-            return std::nullopt;
-        return scene.page()->sizeMm();
+        if (scene.openFile(path))
+            page.pageMm = scene.page()->sizeMm();
+        else
+            page.unreadable = scene.errorString();
+        return page;
     }
+    // An empty file opens as it always did: an empty scene.
+    if (bytes.isEmpty())
+        return page;
     GScene::HpglContent content;
-    QString error;
-    if (!GScene::parseHpgl(bytes, path, &content, &error))
-        return std::nullopt;
+    if (!GScene::parseHpgl(bytes, path, &content, &page.unreadable))
+        return page;
     delete content.mark;
     qDeleteAll(content.items);
-    return content.pageMm;
+    page.pageMm = content.pageMm;
+    return page;
 }
 
-std::optional<QSizeF> pageOf(const QString &path)
+FilePage pageOf(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+        return FilePage();
     return pageOf(file.readAll(), path);
 }
 

@@ -17,7 +17,8 @@ namespace CutPageLimit {
 
 constexpr qint64 kMaxTemplateBytes = 256LL * 1024 * 1024;
 
-// The bytes a page's template takes (infinite when its size is no number).
+// The bytes a page's template takes as it is drawn (infinite for a page no
+// template holds).
 double templateBytes(const QSizeF &pageMm);
 bool accepts(const QSizeF &pageMm);
 // The largest page, in square metres.
@@ -25,10 +26,17 @@ double largestAreaM2();
 // What the log says of a refused page.
 QString reason(const QSizeF &pageMm);
 
-// The page a cut file gives, read without touching a scene: HPGL parsed, a
-// ".tva" opened into a scene of its own. None when the bytes are no cut
-// file: their opening fails as it always did.
-std::optional<QSizeF> pageOf(const QByteArray &bytes, const QString &path);
-std::optional<QSizeF> pageOf(const QString &path);
+// What a cut file gives, read without touching a scene: HPGL parsed, a
+// ".tva" opened into a scene of its own.
+struct FilePage
+{
+    // None for a file that cannot be read at all or an empty HPGL file:
+    // their opening goes on as it always did.
+    std::optional<QSizeF> pageMm;
+    // Why the bytes are no cut file the station reads; empty when they are one.
+    QString unreadable;
+};
+FilePage pageOf(const QByteArray &bytes, const QString &path);
+FilePage pageOf(const QString &path);
 
 } // namespace CutPageLimit

@@ -69,9 +69,12 @@ void PageCodeSwitch::setSwitchCutFile(bool on)
         target = jobCutFile;
     if (!target.isEmpty())
         qInfo() << "SpoolsmithApp::setSwitchCutFile" << target;
-    if (!m_document.openSceneBlocking(target)) {
-        m_hooks.stopTask();
+    const CutDocument::SceneOpening opening = m_document.openSceneBlocking(target);
+    if (opening == CutDocument::SceneOpening::Open)
+        return;
+    m_hooks.stopTask();
+    // A refused file's reason is on errorMessage already: the operator reads that.
+    if (opening == CutDocument::SceneOpening::Empty)
         if (TRV610Plus *device = m_services.device())
             device->setErrorMessage(QCoreApplication::translate("SpoolsmithApp", "切割文件未打开或未识别到二维码"));
-    }
 }

@@ -19,13 +19,19 @@
 // to 2,000,000,000 units): the peak memory of their open above the program
 // before it against 400 MB, and the longest GUI gap against 250 ms, the
 // pages larger than the station takes refused.
+// The largest page that opens (a 1155 mm square, as HPGL and as a .tva) and
+// 20 MB of small closed paths, with the preview of the task page shown in a
+// window and drawn: the same two figures beside an A4 page opened the same
+// way.
 #include "app/app_services.h"
 #include "app/cut/cut_document.h"
+#include "app/plt_quick_view.h"
 #include "app/spoolsmith_app.h"
 #include "platform/ocr/ocr_lite.h"
 #include "bench/support/interleaved.h"
 #include "bench/support/resident_memory.h"
 #include "platform/hpgl/hpgl_parser.h"
+#include "platform/prompt/prompt.h"
 #include "platform/scene/gscene.h"
 
 #include <QApplication>
@@ -34,6 +40,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QQuickWindow>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
@@ -65,6 +72,13 @@ QByteArray generate(const QByteArray &shape, qsizetype bytes)
         const QByteArray u = shape.mid(7);
         return "IN;SP1;PU0,0;PD" + u + ",0," + u + ',' + u + ",0," + u + ",0,0;PU;";
     }
+    if (shape.startsWith("tva-")) { // "tva-<side in mm>": a template of that page, its outline the page's
+        const QByteArray mm = shape.mid(4), pt = QByteArray::number(mm.toDouble() * 72.0 / 25.4, 'f', 3);
+        return R"({"format":"spoolsmith-tva","version":1,"page":{"width":)" + mm + R"(,"height":)" + mm
+               + R"(},"paths":[{"pen":1,"subpaths":[[0,0,)" + pt + ",0," + pt + ',' + pt + ",0," + pt + ",0,0]]}]}";
+    }
+    if (shape == "a4") // an A4 page without marks, one 10 mm square on it
+        return "IN;PS11880,8400;SP1;PU400,400;PD800,400,800,800,400,800,400,400;PU;";
     if (shape == "contours") { // outlines of 20,000 points, wandering
         while (out.size() < bytes) {
             int x = 400 + rng.bounded(7000), y = 400 + rng.bounded(3000);
@@ -118,6 +132,17 @@ QByteArray generate(const QByteArray &shape, qsizetype bytes)
     return out;
 }
 
+// Boxes answered at once: a .tva cut file is offered as the print file,
+// whose data source the program asks for.
+class SilentPrompt final : public Prompt
+{
+public:
+    void information(const QString &, const QString &) override {}
+    void warning(const QString &, const QString &) override {}
+    void transientInformation(const QString &, const QString &, int) override {}
+    QString openFileName(const QString &, const QString &, const QString &) override { return QString(); }
+};
+
 // Resident memory now, bytes, as the kernel counts it (nothing trimmed).
 qint64 residentNow()
 {
@@ -129,10 +154,13 @@ qint64 residentNow()
 }
 
 // One open in this process: prints "RESULT held openMs gapMs parserMs clearMs paths points size peak before
-// idleGapMs opened".
-int child(int argc, char **argv, const QString &path)
+// idleGapMs opened". With preview, the open ends once the task page's preview
+// has taken the shown file and drawn it in its window.
+int child(int argc, char **argv, const QString &path, bool preview)
 {
     qputenv("SPOOLSMITH_DISCOVERY_PORT", "0");
+    SilentPrompt prompt; // outlives the program
+    Prompt::setInstance(&prompt);
     SpoolsmithApp app(argc, argv);
     SpoolsmithApp::setInstance(&app);
     QFile file(path);
@@ -153,13 +181,28 @@ int child(int argc, char **argv, const QString &path)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     });
+    // The task page's preview: bound to the shown file, in a window of the
+    // task page's cell.
+    QQuickWindow window;
+    PltQuickView view;
+    bool read = false, drawn = !preview;
+    if (preview) {
+        window.resize(540, 380);
+        view.setParentItem(window.contentItem());
+        view.setSize(QSizeF(540, 380));
+        QObject::connect(&app, &SpoolsmithApp::cutShowFileChanged, &view, [&] { view.setFile(app.cutShowFile()); });
+        QObject::connect(&view, &PltQuickView::fileRead, &app, [&] { read = true; });
+        QObject::connect(&window, &QQuickWindow::frameSwapped, &app, [&] { drawn = read; });
+        window.show();
+        QCoreApplication::processEvents();
+    }
     QElapsedTimer clock, sinceTick;
     qint64 longestGap = 0;
     QTimer ticker;
     bool asked = false; // a large file's load shows its progress from the call on
     QObject::connect(&ticker, &QTimer::timeout, &app, [&] {
         longestGap = std::max(longestGap, sinceTick.restart());
-        if (asked && app.cutLoadProgress() == -1)
+        if (asked && app.cutLoadProgress() == -1 && drawn)
             QCoreApplication::exit(0);
     });
     // When each stage of the open ended (read, parse, turn, shown copy and
@@ -265,7 +308,7 @@ int switchChild(int argc, char **argv, const QString &path)
         watch();
         clock.start();
         job = std::thread([&] {
-            opened = document.openSceneBlocking(path);
+            opened = document.openSceneBlocking(path) == CutDocument::SceneOpening::Open;
             QMetaObject::invokeMethod(&app, [] { QCoreApplication::exit(0); });
         });
     });
@@ -333,11 +376,15 @@ struct Open
     bool opened = false;
 };
 
-Open run(const QString &program, const QString &dir, const QByteArray &shape, int megabytes, bool opens = true)
+Open run(const QString &program, const QString &dir, const QByteArray &shape, int megabytes, bool opens = true,
+         bool preview = false)
 {
-    const QString path = QDir(dir).filePath(QStringLiteral("%1_%2.plt").arg(QString::fromLatin1(shape)).arg(megabytes));
+    const QString path = QDir(dir).filePath(QStringLiteral("%1_%2.%3")
+                                                .arg(QString::fromLatin1(shape))
+                                                .arg(megabytes)
+                                                .arg(shape.startsWith("tva-") ? "tva" : "plt"));
     const QList<QByteArray> f = runChild(program, dir, path, shape, qsizetype(megabytes) * 1000 * 1000,
-                                         QStringLiteral("--child"), "RESULT");
+                                         preview ? QStringLiteral("--preview") : QStringLiteral("--child"), "RESULT");
     Open o{f.value(1).toDouble(), f.value(2).toDouble(), f.value(3).toDouble(), f.value(4).toDouble(),
            f.value(5).toDouble(), f.value(6).toDouble(), f.value(7).toDouble(), f.value(8).toDouble(),
            f.value(9).toDouble(), f.value(10).toDouble(), f.value(11).toDouble(), f.value(12).toInt() == 1};
@@ -374,12 +421,39 @@ void squarePages(const QString &program, const QString &dir)
     }
 }
 
+// The largest page that opens and a large file of small outlines, each with
+// the preview drawn: their open's peak memory above the program before it and
+// its longest GUI gap, beside an A4 page's.
+void previewedPages(const QString &program, const QString &dir)
+{
+    const Open a4 = run(program, dir, "a4", 0, true, true);
+    const double a4RiseMb = (a4.peak - a4.before) / 1e6;
+    struct Page
+    {
+        const char *name;
+        QByteArray shape;
+        int megabytes;
+    };
+    const Page pages[] = {{"1155 mm square (50 bytes of HPGL)", "square-46200", 0},
+                          {"1155 mm square, .tva", "tva-1155", 0},
+                          {"closed 20 MB", "closed", 20}};
+    for (const Page &page : pages) {
+        const Open o = run(program, dir, page.shape, page.megabytes, true, true);
+        const std::string tag = std::string(page.name) + ", preview drawn";
+        const double riseMb = (o.peak - o.before) / 1e6;
+        bench::row("cut file open peak memory above before, " + tag, riseMb, "MB", "<= 400 MB", a4RiseMb,
+                   "A4 page, preview drawn", riseMb <= 400.0);
+        bench::row("cut file open longest GUI gap, " + tag, o.gapMs, "ms", "<= 250 ms", a4.gapMs,
+                   "A4 page, preview drawn", o.gapMs <= 250.0);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc >= 3 && std::strcmp(argv[1], "--child") == 0)
-        return child(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc >= 3 && (std::strcmp(argv[1], "--child") == 0 || std::strcmp(argv[1], "--preview") == 0))
+        return child(argc, argv, QString::fromLocal8Bit(argv[2]), std::strcmp(argv[1], "--preview") == 0);
     if (argc >= 3 && std::strcmp(argv[1], "--switch") == 0)
         return switchChild(argc, argv, QString::fromLocal8Bit(argv[2]));
     QCoreApplication app(argc, argv);
@@ -397,6 +471,8 @@ int main(int argc, char **argv)
         pageCodeSwitch(program, dir.path(), 4);
     if (only.isEmpty() || only == "pages")
         squarePages(program, dir.path());
+    if (only.isEmpty() || only == "preview")
+        previewedPages(program, dir.path());
     for (const Shape &shape : shapes) {
         if (!only.isEmpty() && shape.name != only)
             continue;

@@ -168,15 +168,7 @@ void HpglParser::circle(double radius, double chordDeg, const Sink &sink)
 
 bool HpglParser::parse(const QByteArray &data, const Sink &sink)
 {
-    m_header = Header();
     m_error.clear();
-    m_known = 0;
-    m_absolute = true;
-    m_penDown = false;
-    m_pen = 1;
-    m_pos = QPointF();
-    m_current = Polyline();
-
     if (data.isEmpty()) {
         m_error = QStringLiteral("empty file");
         return false;
@@ -185,6 +177,34 @@ bool HpglParser::parse(const QByteArray &data, const Sink &sink)
         m_error = QStringLiteral("binary data, not HPGL text");
         return false;
     }
+    // Plot text is made of instructions; other text names one now and then
+    // by chance ("index" holds IN, "paths" PA): told apart before anything
+    // is delivered.
+    read(data.left(kProbeBytes), nullptr);
+    if (m_unknown > m_known) {
+        m_error = QStringLiteral("text, not HPGL: %1 unknown words against %2 instructions in its first bytes")
+                      .arg(m_unknown)
+                      .arg(m_known);
+        return false;
+    }
+    read(data, sink);
+    if (m_known == 0) {
+        m_error = QStringLiteral("no HPGL instruction found");
+        return false;
+    }
+    return true;
+}
+
+void HpglParser::read(const QByteArray &data, const Sink &sink)
+{
+    m_header = Header();
+    m_known = 0;
+    m_unknown = 0;
+    m_absolute = true;
+    m_penDown = false;
+    m_pen = 1;
+    m_pos = QPointF();
+    m_current = Polyline();
 
     const char *p = data.constData();
     const char *const end = p + data.size();
@@ -329,14 +349,9 @@ bool HpglParser::parse(const QByteArray &data, const Sink &sink)
                 circle(params[0], params.size() >= 2 ? params[1] : 0.0, sink);
             break;
         default:
+            ++m_unknown;
             break; // unknown instruction: its parameters are skipped
         }
     }
     flush(sink);
-
-    if (m_known == 0) {
-        m_error = QStringLiteral("no HPGL instruction found");
-        return false;
-    }
-    return true;
 }

@@ -29,8 +29,10 @@ public:
     using Sink = std::function<void(const Polyline &)>;
 
     // Parses data; sink gets one call per polyline, in file order. False when
-    // the data is not HPGL at all (errorString says why); polylines already
-    // delivered stay delivered, but a rejected buffer delivers none.
+    // the data is not HPGL at all (errorString says why): empty, binary,
+    // without any instruction, or text whose first kProbeBytes hold more
+    // words the reader does not know than instructions (a JSON template,
+    // prose). A rejected buffer delivers nothing.
     bool parse(const QByteArray &data, const Sink &sink);
 
     const Header &header() const { return m_header; }
@@ -44,11 +46,15 @@ public:
     static constexpr int kMaxArcPoints = 3600;
     // Coordinates are clamped to this magnitude (about 25 km).
     static constexpr double kMaxCoordinate = 1.0e9;
+    // The first bytes that tell plot text from other text.
+    static constexpr qsizetype kProbeBytes = 4096;
 
     // True when the first bytes look like binary data rather than plot text.
     static bool looksBinary(const QByteArray &data);
 
 private:
+    // Reads data from a fresh state, counting known and unknown instructions.
+    void read(const QByteArray &data, const Sink &sink);
     void penUp();
     void lineTo(const QPointF &p, const Sink &sink);
     void flush(const Sink &sink);
@@ -58,6 +64,7 @@ private:
     Header m_header;
     QString m_error;
     int m_known = 0;
+    int m_unknown = 0;
     bool m_absolute = true;
     bool m_penDown = false;
     int m_pen = 1;

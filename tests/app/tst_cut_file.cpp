@@ -131,6 +131,18 @@ class TstCutFile : public QObject
         return text;
     }
 
+    // The preview reads on a thread of its own: true once it took the file.
+    static bool shows(PltQuickView &view, const QString &path)
+    {
+        QSignalSpy read(&view, &PltQuickView::fileRead);
+        view.setFile(path);
+        return read.wait(kHangMs);
+    }
+
+    // How a file comes into the scene: the operator's, a job's page-code
+    // switch, QML's onOpenScene, a changed cut direction's reopen.
+    enum Road { Operator, PageCode, OpenScene, CutDirection };
+
     // The page-code switch as the page search runs it, on a thread of its own.
     void switchByCode(quint32 code)
     {
@@ -187,10 +199,10 @@ private slots:
         QCOMPARE(app()->cutPageSize(), QSizeF(100, 200));
 
         PltQuickView source;
-        source.setFile(f.dir->filePath("job.plt"));
+        QVERIFY(shows(source, f.dir->filePath("job.plt")));
         const QList<QPolygonF> sourceLines = PltQuickView::polylines();
         PltQuickView preview;
-        preview.setFile(app()->cutShowFile());
+        QVERIFY(shows(preview, app()->cutShowFile()));
         QCOMPARE(preview.pageRect(), GPathProcess::mm2Point(QRectF(0, 0, 100, 200)));
         QCOMPARE(preview.pageRect(), source.pageRect());
         QCOMPARE(preview.origin(), GPathProcess::mm2Point(QPointF(3, 5)));
@@ -456,43 +468,88 @@ private slots:
         QFile::remove(big);
     }
 
-    // A page larger than the station takes is refused before anything of it
-    // is drawn, on every road: its size on errorMessage, the file open
-    // before still open, the memory bounded; a job's page-code switch to it
-    // stops the job rather than cut the page before. A 30 mm square opens.
-    void pageLargerThanTheStationTakesIsRefused_data()
+    // A page larger than the station takes, counted as its template is
+    // drawn, and a file that is no cut file the station reads are refused
+    // before anything of them is drawn, on every road: the reason on
+    // errorMessage, the file open before still open, the memory bounded; a
+    // job's page-code switch to one stops the job with that reason. A 30 mm
+    // square opens.
+    void fileTheStationCannotTakeIsRefused_data()
     {
-        QTest::addColumn<QByteArray>("side"); // of a square from the origin, plotter units
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("suffix");
         QTest::addColumn<int>("linesMegabytes"); // lines behind it: a large file opens on the worker
-        QTest::addColumn<bool>("byCode"); // opened by a job's page-code switch
+        QTest::addColumn<int>("road");
         QTest::addColumn<QString>("named"); // in the message; empty: the page opens
-        QTest::newRow("3.15 m square") << QByteArray("126000") << 0 << false << "3151 x 3151 mm";
-        QTest::newRow("10 m square") << QByteArray("400000") << 0 << false << "10000 x 10000 mm";
-        QTest::newRow("outline to 2,000,000,000 units") << QByteArray("2000000000") << 0 << false
+        const auto square = [](const QByteArray &side) {
+            return "IN;SP1;PU0,0;PD" + side + ",0," + side + ',' + side + ",0," + side + ",0,0;PU;";
+        };
+        const auto tva = [](const char *width, const char *height) {
+            return QByteArray(R"({"format":"spoolsmith-tva","version":1,"page":{"width":)") + width + R"(,"height":)"
+                   + height + R"(},"paths":[{"pen":1,"subpaths":[[0,0,80,0,80,80]]}]})";
+        };
+        QByteArray noise(4096, '\0'), moreNoise(1200 * 1024, '\0');
+        QRandomGenerator(76).fillRange(reinterpret_cast<quint32 *>(noise.data()), noise.size() / 4);
+        QRandomGenerator(77).fillRange(reinterpret_cast<quint32 *>(moreNoise.data()), moreNoise.size() / 4);
+        const QByteArray sliver = "IN;PS7.06,300000000;SP1;PU400,4;PD1200,4,1200,6,400,6,400,4;PU;";
+        const QString large = "切割页面过大", noHpgl = "内容不是HPGL切割数据", noTva = "不是完整有效的TVA模板";
+        QTest::newRow("3.15 m square") << square("126000") << "plt" << 0 << int(Operator) << "3151 x 3151 mm";
+        QTest::newRow("10 m square") << square("400000") << "plt" << 0 << int(Operator) << "10000 x 10000 mm";
+        QTest::newRow("outline to 2,000,000,000 units") << square("2000000000") << "plt" << 0 << int(Operator)
                                                          << "25000000 x 25000000 mm";
-        QTest::newRow("3.15 m square, large file") << QByteArray("126000") << 2 << false << "3151 x 3151 mm";
-        QTest::newRow("3.15 m square, page code") << QByteArray("126000") << 0 << true << "切割文件未打开";
-        QTest::newRow("30 mm square") << QByteArray("1200") << 0 << false << QString();
+        QTest::newRow("3.15 m square, large file") << square("126000") << "plt" << 2 << int(Operator)
+                                                   << "3151 x 3151 mm";
+        QTest::newRow("3.15 m square, page code") << square("126000") << "plt" << 0 << int(PageCode)
+                                                  << "3151 x 3151 mm";
+        QTest::newRow("sliver") << sliver << "plt" << 0 << int(Operator) << large;
+        QTest::newRow("sliver, tva") << tva("7500000", "0.1765") << "tva" << 0 << int(Operator) << large;
+        QTest::newRow("sliver, large file") << sliver << "plt" << 2 << int(Operator) << large;
+        QTest::newRow("1155.9 mm page") << QByteArray("IN;PS46236,46236;SP1;PU0,0;PD400,0;") << "plt" << 0
+                                        << int(Operator) << large;
+        QTest::newRow("2 m square, scene alone") << square("80000") << "plt" << 0 << int(OpenScene) << "2000 x 2000 mm";
+        QTest::newRow("random bytes") << noise << "plt" << 0 << int(Operator) << noHpgl;
+        QTest::newRow("random bytes, large file") << moreNoise << "plt" << 0 << int(Operator) << noHpgl;
+        QTest::newRow("control bytes") << QByteArray(2048, '\x01') << "plt" << 0 << int(Operator) << noHpgl;
+        QTest::newRow("a template named plt") << tva("30", "30") << "plt" << 0 << int(Operator) << noHpgl;
+        QTest::newRow("HPGL named tva") << square("1200") << "tva" << 0 << int(Operator) << noTva;
+        QTest::newRow("truncated tva") << tva("30", "30").left(60) << "tva" << 0 << int(Operator) << noTva;
+        QTest::newRow("tva past its bound") << tva("30000000", "30") << "tva" << 0 << int(Operator) << noTva;
+        QTest::newRow("random bytes, page code") << noise << "plt" << 0 << int(PageCode) << noHpgl;
+        QTest::newRow("random bytes, cut direction") << noise << "plt" << 0 << int(CutDirection) << noHpgl;
+        QTest::newRow("random bytes, large file, cut direction") << moreNoise << "plt" << 0 << int(CutDirection)
+                                                                 << noHpgl;
+        QTest::newRow("30 mm square") << square("1200") << "plt" << 0 << int(Operator) << QString();
     }
-    void pageLargerThanTheStationTakesIsRefused()
+    void fileTheStationCannotTakeIsRefused()
     {
-        QFETCH(QByteArray, side);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, suffix);
         QFETCH(int, linesMegabytes);
-        QFETCH(bool, byCode);
+        QFETCH(int, road);
         QFETCH(QString, named);
         f.config->setProperty(Config::CPT_Plt_Dir, f.dir->path());
-        const QString before = f.writeFile("job.plt", kMarked);
+        const QString name = "5e." + suffix;
+        // The cut direction's road reopens the open file, replaced meanwhile.
+        const QString before = f.writeFile(road == CutDirection ? name : QStringLiteral("job.plt"), kMarked);
         app()->setCutFile(before);
         const uchar *heldTemplate = app()->inspectionTemplate().data;
-        const QByteArray square = "IN;SP1;PU0,0;PD" + side + ",0," + side + ',' + side + ",0," + side + ",0,0;PU;";
-        const QString path = f.writeFile("5e.plt", square + largePlt(linesMegabytes).mid(kMarked.size()));
+        const QString path = f.writeFile(name, bytes + largePlt(linesMegabytes).mid(kMarked.size()));
         if (!named.isEmpty())
-            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("SpoolsmithApp::setCutFile .*5e.plt.* refused"));
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("SpoolsmithApp::setCutFile .*5e.* refused"));
         GuiThreadWatch watch;
-        app()->setTaskStatus(byCode ? 1 : 2);
-        byCode ? switchByCode(0x5e) : app()->setCutFile(path);
+        app()->setTaskStatus(road == PageCode ? 1 : 2);
+        f.config->setProperty(Config::CPT_Cut_Inverse, road == CutDirection);
+        if (road == PageCode)
+            switchByCode(0x5e);
+        else if (road == OpenScene)
+            app()->onOpenScene(path);
+        else if (road == CutDirection)
+            app()->onPropertyChanged(Config::CPT_Cut_Inverse, true);
+        else
+            app()->setCutFile(path);
         QTRY_COMPARE_WITH_TIMEOUT(app()->cutLoadProgress(), -1, kHangMs);
         app()->setTaskStatus(2);
+        f.config->setProperty(Config::CPT_Cut_Inverse, false);
         QVERIFY2(watch.peakRiseMb() < 400 + GuiThreadWatch::kQuarantineMb, qPrintable(QString::number(watch.peakRiseMb())));
         QVERIFY2(f.device->errorMessage().contains(named), qPrintable(f.device->errorMessage()));
         const bool opens = named.isEmpty();
@@ -573,19 +630,10 @@ private slots:
         QCOMPARE(result->cols, scene.colSegments());
         QList<QGraphicsItem *> items;
         scene.exportCutItems(items, false, false, false);
-        const cv::Mat templ = CutGeometry::renderTemplate(scene.page()->layout().fullRect(QPageLayout::Point), items);
+        const cv::Mat templ = CutGeometry::renderTemplate(scene.page()->sizeMm(), items);
         QCOMPARE(result->inspection.total(), templ.total());
         QVERIFY(std::equal(templ.datastart, templ.dataend, result->inspection.datastart));
         QCOMPARE(result->mask, pictureOfMat(templ));
-    }
-
-    void garbageFileLeavesEmptyScene()
-    {
-        app()->setCutFile(f.writeFile("job.plt", kMarked));
-        QByteArray junk(2048, '\x01');
-        app()->setCutFile(f.writeFile("junk.plt", junk));
-        QVERIFY(app()->cutScene()->gItemAll().isEmpty());
-        QCOMPARE(app()->pageMarkType(), 4);
     }
 
     void noSceneChangeWhileJobRuns()
@@ -757,7 +805,13 @@ private slots:
     void previewPaintsIntoImage()
     {
         PltQuickView view;
+        QSignalSpy read(&view, &PltQuickView::fileRead);
+        view.setFile(f.writeFile("large.plt", largePlt(2)));
         view.setFile(f.writeFile("p.plt", kMarked));
+        // Read off the GUI thread, which takes only the newest file.
+        QCOMPARE(read.count(), 0);
+        QVERIFY(read.wait(kHangMs));
+        QCOMPARE(PltQuickView::polylines().size(), 1);
         view.setSize(QSizeF(400, 300));
         QImage img(400, 300, QImage::Format_ARGB32);
         img.fill(Qt::red);
@@ -789,13 +843,13 @@ private slots:
     void previewRefusesZeroPage()
     {
         PltQuickView view;
-        view.setFile(f.writeFile("z.plt", "IN;PS0,0,0,0,4,160;MD0,0,0,0,160;PU0,0;PD0,400;"));
+        QVERIFY(shows(view, f.writeFile("z.plt", "IN;PS0,0,0,0,4,160;MD0,0,0,0,160;PU0,0;PD0,400;")));
         QCOMPARE(view.pageRect(), QRectF(0, 0, 210, 297));
         view.setSize(QSizeF(2, 2)); // smaller than the margin: nothing to scale
         QImage img(2, 2, QImage::Format_ARGB32);
         QPainter painter(&img);
         view.paint(&painter);
-        view.setFile(f.dir->filePath("missing.plt"));
+        QVERIFY(shows(view, f.dir->filePath("missing.plt")));
         QCOMPARE(m_prompt.shown.size(), 1);
     }
 
@@ -1008,7 +1062,9 @@ private slots:
     void tvaFileIsCutThroughItsPreview()
     {
         app()->setPrintFile(QString());
-        const QString tva = f.writeFile("label.TVA", kMarked);
+        app()->setCutFile(f.writeFile("label.plt", kMarked));
+        const QString tva = f.dir->filePath("label.TVA");
+        app()->setSaveFile(tva); // the page as a template
         app()->setCutFile(tva);
         QTRY_COMPARE_WITH_TIMEOUT(app()->sceneFile(), tva, kHangMs);
         QCOMPARE(app()->cutFile(), app()->cutShowFile());

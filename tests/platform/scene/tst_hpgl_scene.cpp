@@ -97,6 +97,9 @@ private slots:
         QVERIFY(!ok);
         QVERIFY(parse("hello world, 12 34", &ok).isEmpty());
         QVERIFY(!ok);
+        // Text that names an instruction now and then ("index", "paths", "pd") is none.
+        QVERIFY(parse(R"({"format":"spoolsmith-tva","pens":[{"index":1}],"paths":[{"pd":[0,0,1,1]}]})", &ok).isEmpty());
+        QVERIFY(!ok);
         QVERIFY(parse("", &ok).isEmpty());
         QVERIFY(!ok);
         // Hostile numbers stay finite and arcs stay bounded.
