@@ -135,6 +135,7 @@ std::unique_ptr<SharedSegment> SharedSegment::open(const std::string &path, Kind
         return nullptr;
     case Found::Stale:
     case Found::BeingMade:
+    case Found::Vanished:
         error = ENOENT;
         return nullptr;
     }

@@ -103,7 +103,8 @@ class TestPrintBatcher : public QObject
         rig.file->chooseDataSource(tva);
         Prompt::setInstance(nullptr);
         // Read at once unless the machine is loaded.
-        QTest::qWaitFor([this] { return rig.file->dataSourceProgress() == -1; }, kHangMs);
+        if (!QTest::qWaitFor([this] { return rig.file->dataSourceProgress() == -1; }, kHangMs))
+            return QString();
         return rig.file->enabledDataSource() ? printer : QString();
     }
     // The data rows of the pages recorded under their codes.

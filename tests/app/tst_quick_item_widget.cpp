@@ -12,6 +12,8 @@
 #include <QtTest>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <memory>
+
 Q_IMPORT_QML_PLUGIN(QuickItemWidgetPlugin)
 
 class TstQuickItemWidget : public QObject
@@ -85,7 +87,7 @@ private slots:
                           "Item { width: 300; height: 200\n"
                           "  QuickItemWidget { objectName: 'host'; anchors.fill: parent; enabled: false; widget: hosted } }",
                           QUrl());
-        QScopedPointer<QObject> root(component.create());
+        std::unique_ptr<QObject> root(component.create());
         QVERIFY2(root, qPrintable(component.errorString()));
         view.setContent(QUrl(), &component, root.get());
         view.show();
@@ -95,7 +97,7 @@ private slots:
         QCOMPARE(host->widget().value<QWidget *>(), &label);
         QTRY_COMPARE_WITH_TIMEOUT(label.geometry(), QRect(0, 0, 300, 200), kHangMs);
         QVERIFY(!label.isEnabled());
-        root.take();
+        root.release();
     }
 
     void nonWidgetIsRefused()

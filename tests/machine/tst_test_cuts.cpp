@@ -63,14 +63,16 @@ private slots:
     }
     void cleanup()
     {
+        bool stopped = true;
         if (f.device && !f.device->idle()) {
             f.device->setTaskStatus(2);
-            QTest::qWaitFor([this] { return f.device->idle(); }, kHangMs);
+            stopped = QTest::qWaitFor([this] { return f.device->idle(); }, kHangMs);
         }
         CutSceneSettings::install(nullptr);
         m_app.uninstall();
         m_web.reset();
         f.tearDown();
+        QVERIFY2(stopped, "a job still ran when the test ended");
     }
 
     void squareIsCutOnceAndTheJobStops()
