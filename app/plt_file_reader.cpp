@@ -3,11 +3,19 @@
 #include "platform/hpgl/hpgl.h"
 #include "platform/scene/gpath_process.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
 namespace {
-// The reader's callback has no context: each reading thread collects into
-// its own list.
+// The reader's callback has no context: the reading thread collects into
+// the list of the read under way.
 thread_local QList<QPolygonF> *t_polylines = nullptr;
 
 void onHpglPolyline(const HpglRecord *record)
@@ -21,6 +29,97 @@ void onHpglPolyline(const HpglRecord *record)
 }
 } // namespace
 
+// The one thread that reads every preview's file, in turn. A preview that
+// goes away only leaves the queue, so closing a page never waits for a
+// large file to be read; the application's end stops and joins the thread
+// (before the process's other statics go).
+class PreviewReadThread
+{
+public:
+    static PreviewReadThread &instance()
+    {
+        static PreviewReadThread thread;
+        return thread;
+    }
+
+    quint64 ask(PltFileReader *reader, const QString &path)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        const quint64 ticket = ++m_tickets;
+        m_asked[reader] = Ask{path, ticket, true};
+        if (!m_thread.joinable() && !m_stop)
+            m_thread = std::thread([this] { run(); });
+        m_wake.notify_one();
+        return ticket;
+    }
+
+    void forget(PltFileReader *reader)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_asked.erase(reader);
+    }
+
+private:
+    struct Ask
+    {
+        QString path;
+        quint64 ticket = 0;
+        bool waiting = false; // not yet taken by the thread
+    };
+
+    PreviewReadThread()
+    {
+        qAddPostRoutine([] { instance().stop(); });
+    }
+    ~PreviewReadThread() { stop(); }
+
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_stop = true;
+            m_asked.clear();
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        for (;;) {
+            auto next = m_asked.end();
+            m_wake.wait(lock, [&] {
+                next = std::find_if(m_asked.begin(), m_asked.end(), [](const auto &a) { return a.second.waiting; });
+                return m_stop || next != m_asked.end();
+            });
+            if (m_stop)
+                return;
+            PltFileReader *reader = next->first;
+            const QString path = next->second.path;
+            const quint64 ticket = next->second.ticket;
+            next->second.waiting = false;
+            lock.unlock();
+            auto result = std::make_shared<PltFileReader::Result>(PltFileReader::readFile(path));
+            lock.lock();
+            // Posted under the lock: a reader that is still asked for cannot
+            // be destroyed meanwhile, and one destroyed later drops the event.
+            const auto still = m_asked.find(reader);
+            if (still != m_asked.end() && still->second.ticket == ticket)
+                QMetaObject::invokeMethod(
+                    reader, [reader, ticket, result] { reader->deliver(ticket, *result); }, Qt::QueuedConnection);
+        }
+    }
+
+    std::mutex m_lock; // the members below
+    std::condition_variable m_wake;
+    std::map<PltFileReader *, Ask> m_asked; // the newest read of each reader
+    quint64 m_tickets = 0;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
 PltFileReader::PltFileReader(std::function<void(Result &)> take, QObject *parent)
     : QObject(parent)
     , m_take(std::move(take))
@@ -29,66 +128,18 @@ PltFileReader::PltFileReader(std::function<void(Result &)> take, QObject *parent
 
 PltFileReader::~PltFileReader()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_stop = true;
-    }
-    if (m_thread.joinable())
-        m_thread.join();
+    PreviewReadThread::instance().forget(this);
 }
 
 void PltFileReader::read(const QString &path)
 {
-    bool start = false;
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_pending = path;
-        m_hasPending = true;
-        ++m_generation;
-        start = !m_running;
-        m_running = true;
-    }
-    if (!start)
-        return; // the running thread takes it next
-    // The thread before has said it ends: its join is at once.
-    if (m_thread.joinable())
-        m_thread.join();
-    m_thread = std::thread([this] { run(); });
+    m_newest = PreviewReadThread::instance().ask(this, path);
 }
 
-void PltFileReader::run()
+void PltFileReader::deliver(quint64 ticket, Result &result)
 {
-    for (;;) {
-        QString path;
-        quint64 generation = 0;
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            if (m_stop || !m_hasPending) {
-                m_running = false;
-                return;
-            }
-            path = m_pending;
-            generation = m_generation;
-            m_hasPending = false;
-        }
-        auto result = std::make_shared<Result>(readFile(path));
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            if (m_stop || generation != m_generation)
-                continue; // superseded: not handed over
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, result] {
-                {
-                    std::lock_guard<std::mutex> lock(m_lock);
-                    if (generation != m_generation)
-                        return; // a newer read was asked for meanwhile
-                }
-                m_take(*result);
-            },
-            Qt::QueuedConnection);
-    }
+    if (ticket == m_newest) // else a newer read was asked for meanwhile
+        m_take(result);
 }
 
 PltFileReader::Result PltFileReader::readFile(const QString &path)

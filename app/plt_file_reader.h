@@ -7,14 +7,12 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
-#include <mutex>
-#include <thread>
 
 // Reads a preview's cut file off the GUI thread: its first bytes (the
-// header) and its polylines through the HPGL reader, on a thread this object
-// owns and joins. Results are handed over on the thread the object lives
-// on, the newest read's only: a newer read supersedes one not handed over.
+// header) and its polylines through the HPGL reader. Every preview's reads
+// run on one thread of the process (the reader's callback has no context),
+// which is stopped and joined as the process ends. Results are handed over
+// on the thread the object lives on, the newest read's only.
 class PltFileReader : public QObject
 {
     Q_OBJECT
@@ -30,21 +28,17 @@ public:
     static constexpr qint64 kHeadBytes = 256;
 
     explicit PltFileReader(std::function<void(Result &)> take, QObject *parent = nullptr);
-    // Waits for a read under way (it is not cut short) and drops its result.
+    // Never waits: a read under way for this object is dropped when it ends.
     ~PltFileReader() override;
 
     void read(const QString &path);
 
-private:
-    void run();
     static Result readFile(const QString &path);
 
+private:
+    friend class PreviewReadThread;
+    void deliver(quint64 ticket, Result &result);
+
     std::function<void(Result &)> m_take;
-    std::mutex m_lock; // the members below
-    QString m_pending;
-    bool m_hasPending = false;
-    bool m_running = false;
-    bool m_stop = false;
-    quint64 m_generation = 0; // of the newest read asked for
-    std::thread m_thread;
+    quint64 m_newest = 0; // the ticket of the newest read asked for
 };

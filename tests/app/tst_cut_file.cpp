@@ -804,6 +804,11 @@ private slots:
 
     void previewPaintsIntoImage()
     {
+        {
+            // Closed while its file is read: it neither waits nor hears of it.
+            PltQuickView closed;
+            closed.setFile(f.writeFile("closed.plt", largePlt(2)));
+        }
         PltQuickView view;
         QSignalSpy read(&view, &PltQuickView::fileRead);
         view.setFile(f.writeFile("large.plt", largePlt(2)));
