@@ -22,7 +22,8 @@
 // The largest page that opens (a 1155 mm square, as HPGL and as a .tva) and
 // 20 MB of small closed paths, with the preview of the task page shown in a
 // window and drawn: the same two figures beside an A4 page opened the same
-// way.
+// way. A preview closed while it reads 20 MB: the GUI thread's wait, beside
+// one closed after its A4 page was read.
 #include "app/app_services.h"
 #include "app/cut/cut_document.h"
 #include "app/plt_quick_view.h"
@@ -39,6 +40,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QQuickWindow>
 #include <QRandomGenerator>
@@ -369,6 +371,42 @@ void pageCodeSwitch(const QString &program, const QString &dir, int megabytes)
                f.value(4).toDouble(), "idle GUI thread, as long", f.value(2).toDouble() <= 50.0);
 }
 
+// A preview closed 50 ms after it was given a large file (its read under
+// way), or once it has read an A4 page: prints "CLOSED ms", the time its closing took.
+int closedPreviewChild(int argc, char **argv, const QString &path)
+{
+    QGuiApplication app(argc, argv);
+    auto view = std::make_unique<PltQuickView>();
+    QObject::connect(view.get(), &PltQuickView::fileRead, &app, [] { QCoreApplication::exit(0); });
+    view->setFile(path);
+    if (path.contains(QLatin1String("a4"))) {
+        QTimer::singleShot(60000, &app, [] { QCoreApplication::exit(2); });
+        if (QCoreApplication::exec() != 0)
+            return 2;
+    } else {
+        QThread::msleep(50); // its read under way: 20 MB take far longer
+    }
+    QElapsedTimer clock;
+    clock.start();
+    view.reset();
+    std::printf("CLOSED %.3f\n", clock.nsecsElapsed() / 1e6);
+    return 0;
+}
+
+void closedPreview(const QString &program, const QString &dir)
+{
+    auto closeMs = [&](const QByteArray &shape, int megabytes) {
+        const QString path = QDir(dir).filePath(QStringLiteral("preview_%1.plt").arg(QString::fromLatin1(shape)));
+        return runChild(program, dir, path, shape, qsizetype(megabytes) * 1000 * 1000, QStringLiteral("--close-preview"),
+                        "CLOSED")
+            .value(1)
+            .toDouble();
+    };
+    const double a4 = closeMs("a4", 0), large = closeMs("closed", 20);
+    bench::row("preview closed while it reads closed 20 MB, GUI wait", large, "ms", "<= 50 ms", a4,
+               "preview closed after its A4 page was read", large <= 50.0);
+}
+
 struct Open
 {
     double held = 0, openMs = 0, gapMs = 0, parserMs = 0, clearMs = 0, paths = 0, points = 0, size = 0, peak = 0, before = 0,
@@ -456,6 +494,8 @@ int main(int argc, char **argv)
         return child(argc, argv, QString::fromLocal8Bit(argv[2]), std::strcmp(argv[1], "--preview") == 0);
     if (argc >= 3 && std::strcmp(argv[1], "--switch") == 0)
         return switchChild(argc, argv, QString::fromLocal8Bit(argv[2]));
+    if (argc >= 3 && std::strcmp(argv[1], "--close-preview") == 0)
+        return closedPreviewChild(argc, argv, QString::fromLocal8Bit(argv[2]));
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QString program = QCoreApplication::applicationFilePath();
@@ -471,8 +511,10 @@ int main(int argc, char **argv)
         pageCodeSwitch(program, dir.path(), 4);
     if (only.isEmpty() || only == "pages")
         squarePages(program, dir.path());
-    if (only.isEmpty() || only == "preview")
+    if (only.isEmpty() || only == "preview") {
         previewedPages(program, dir.path());
+        closedPreview(program, dir.path());
+    }
     for (const Shape &shape : shapes) {
         if (!only.isEmpty() && shape.name != only)
             continue;
