@@ -33,10 +33,9 @@ public:
 
     void read(const QString &path);
 
-    static Result readFile(const QString &path);
-
 private:
     friend class PreviewReadThread;
+    static Result readFile(const QString &path);
     void deliver(quint64 ticket, Result &result);
 
     std::function<void(Result &)> m_take;
