@@ -46,8 +46,17 @@ std::optional<QByteArray> CutFileCheck::readBytes(const QString &path) const
         tell(QCoreApplication::translate("CutDocument", "切割文件无法打开（%1），未打开").arg(file.errorString()));
         return std::nullopt;
     }
-    // A file that grew past the bound since it was measured (a pipe has no size) is refused all the same.
-    QByteArray bytes = file.read(kMaxBytes + 1);
+    // Read in pieces: a file that grew past the bound since it was measured
+    // (a pipe has no size) is refused all the same.
+    QByteArray bytes;
+    if (!file.isSequential())
+        bytes = file.readAll();
+    while (file.isSequential() && bytes.size() <= kMaxBytes) {
+        const QByteArray piece = file.read(1 << 20);
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+    }
     if (bytes.size() > kMaxBytes) {
         qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: more than 256 MB";
         tell(QCoreApplication::translate("CutDocument", "切割文件过大（超过256MB）"));

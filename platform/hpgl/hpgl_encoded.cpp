@@ -14,7 +14,7 @@ namespace {
 constexpr int kValueBits = 60;
 } // namespace
 
-void HpglParser::readEncoded(const char *&p, const char *end)
+bool HpglParser::readEncoded(const char *&p, const char *end)
 {
     enum class Next { Coordinate, Pen, Fraction } next = Next::Coordinate;
     bool sevenBit = false, penUp = false, absolute = false, haveX = false;
@@ -22,18 +22,19 @@ void HpglParser::readEncoded(const char *&p, const char *end)
     double x = 0.0;
     quint64 value = 0;
     int digits = 0;
+    int values = 0;
     for (qsizetype n = 0; p < end && !m_failed; ++n) {
         if ((n & 0xffff) == 0xffff && m_stop && m_stop->load(std::memory_order_relaxed)) {
             m_stopped = m_failed = true;
-            return;
+            return true;
         }
         const quint8 raw = quint8(*p);
         if (raw == ';') {
             ++p;
-            return;
+            return true;
         }
         if (raw == quint8(HpglText::kEsc))
-            return;
+            return true;
         const quint8 b = sevenBit ? (raw & 0x7f) : raw;
         int digit = -1;
         bool last = false;
@@ -63,7 +64,8 @@ void HpglParser::readEncoded(const char *&p, const char *end)
             else if (flag == '7')
                 sevenBit = true;
             else
-                return;
+                return values > 0; // text that happens to follow "pe" decodes to nothing
+
             ++p;
             continue;
         }
@@ -80,6 +82,7 @@ void HpglParser::readEncoded(const char *&p, const char *end)
             v = -v;
         value = 0;
         digits = 0;
+        ++values;
         if (next == Next::Pen) {
             flush();
             m_pen = int(std::clamp(v, -1.0e6, 1.0e6));
@@ -102,7 +105,8 @@ void HpglParser::readEncoded(const char *&p, const char *end)
             flush();
         m_penDown = !penUp;
         if (!move(QPointF(x, v), absolute))
-            return;
+            return true;
         penUp = absolute = false;
     }
+    return true;
 }

@@ -126,7 +126,6 @@ void HpglParser::resetState(bool initialise)
         m_units = HpglUnits();
         m_pen = 1;
         m_current = Polyline();
-        m_drawn = m_nextPage = false;
         m_lastShape.clear();
     } else {
         flush();
@@ -149,11 +148,8 @@ bool HpglParser::fail(const char *instruction)
         return false;
     m_failed = true;
     m_uncut = QString::fromLatin1(instruction);
-    m_error = std::strcmp(instruction, "PG") == 0
-                  ? QStringLiteral("draws on more than one page (PG), which one cut page cannot hold")
-                  : QStringLiteral("draws from where %1 left the pen, which the reader cannot place "
-                                   "(the end of its text)")
-                        .arg(m_uncut);
+    m_error = QStringLiteral("draws from where %1 left the pen, which the reader cannot place (the end of its text)")
+                  .arg(m_uncut);
     return false;
 }
 
@@ -194,8 +190,6 @@ bool HpglParser::lineTo(const QPointF &target)
         }
     } else if (m_penDown) {
         if (m_current.points.isEmpty()) {
-            if (m_nextPage)
-                return fail("PG");
             m_current.pen = m_pen;
             m_current.points.append(m_pos);
         }
@@ -218,7 +212,6 @@ void HpglParser::flush()
 
 void HpglParser::deliver(const QPolygonF &points)
 {
-    m_drawn = true;
     if (!*m_sink)
         return;
     Polyline line;
@@ -240,10 +233,6 @@ void HpglParser::shape(const QList<QPolygonF> &outlines)
     // Filled, then edged (or the other way round): one outline to cut.
     if (outlines.isEmpty() || outlines == m_lastShape)
         return;
-    if (m_nextPage) {
-        fail("PG");
-        return;
-    }
     for (const QPolygonF &outline : outlines)
         if (outline.size() >= 2)
             deliver(outline);
@@ -427,10 +416,6 @@ void HpglParser::tick(bool vertical)
     const QPointF axis = m_units.axis(vertical);
     flush();
     m_lastShape.clear();
-    if (m_nextPage) {
-        fail("PG");
-        return;
-    }
     deliver(QPolygonF{clampPoint(m_pos - axis * (length * m_tickMinus / 100.0)),
                       clampPoint(m_pos + axis * (length * m_tickPlus / 100.0))});
 }
@@ -498,6 +483,17 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
             ++p;
             continue;
         }
+        // A longer run of letters is glued instructions ("INPU") only when
+        // every pair of it is one, up to one that takes text ("LBtext");
+        // else it is a word, not plot text.
+        const char *run = p + 2;
+        while (run < end && isAlpha(*run))
+            ++run;
+        if (run - p > 2 && !HpglText::gluedInstructions(p, run)) {
+            m_unknown += int((run - p) / 2);
+            p = run;
+            continue;
+        }
         const quint32 mnemonic = HpglText::mnemonic(p[0], p[1]);
         p += 2;
         if ((count++ & 0xfff) == 0 && m_stop && m_stop->load(std::memory_order_relaxed)) {
@@ -527,6 +523,18 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
             if (p < end && *p == ';')
                 ++p;
             continue;
+        case cmd("CO"): { // a comment, quoted, or by some writers up to the ";"
+            const char *q = p;
+            while (q < end && (*q == ' ' || *q == '\t'))
+                ++q;
+            if (q < end && *q != '"' && *q != ';') {
+                ++m_known;
+                const char *semicolon = static_cast<const char *>(std::memchr(q, ';', size_t(end - q)));
+                p = semicolon ? semicolon + 1 : end;
+                continue;
+            }
+            break;
+        }
         case cmd("SM"): // a symbol character, drawn at each point: text
             ++m_known;
             if (p < end && quint8(*p) > 0x20 && *p != ';')
@@ -534,10 +542,16 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
             if (p < end && *p == ';')
                 ++p;
             continue;
-        case cmd("PE"):
-            ++m_known;
-            readEncoded(p, end);
+        case cmd("PE"): {
+            const char *data = p;
+            if (readEncoded(p, end)) {
+                ++m_known;
+            } else {
+                p = data;
+                ++m_unknown;
+            }
             continue;
+        }
         default:
             break;
         }
@@ -616,7 +630,6 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
         case cmd("FR"):
             ++m_known;
             flush();
-            m_nextPage = m_nextPage || m_drawn;
             break;
         case cmd("PS"):
             ++m_known;

@@ -25,8 +25,9 @@
 // - labels, symbols and comments are text, not cut; the line type and the
 //   pen's width and colour are the pen's, the knife cuts the line.
 // A file that draws where the reader cannot place it (from where a label
-// or a character move left the pen, or on a second page) is refused with
-// that instruction named rather than cut in part. Tolerates what real
+// or a character move left the pen) is refused with that instruction named
+// rather than cut in part. Pages (PG) are drawn on the one cut page, as
+// they always were. Tolerates what real
 // files do: missing ";", glued mnemonics ("INPU;"), lower case, CR/LF and
 // NUL padding anywhere.
 class HpglParser
@@ -104,7 +105,8 @@ private:
     void closeSubPolygon();
     void polygon(bool fill);
     void tick(bool vertical);
-    void readEncoded(const char *&p, const char *end);
+    // False for what only looks like PE (it decodes nothing): p is then to be read again.
+    bool readEncoded(const char *&p, const char *end);
 
     Header m_header;
     QString m_error;
@@ -131,8 +133,6 @@ private:
     // The instruction after which the pen's place is not known (a label's
     // end), until an absolute move; null while it is known.
     const char *m_lost = nullptr;
-    bool m_drawn = false;        // something was drawn on this page
-    bool m_nextPage = false;     // a page advance after drawing
     bool m_polygonMode = false;
     QList<SubPolygon> m_polygon;
     QList<QPolygonF> m_lastShape; // the shape delivered last, if nothing came after

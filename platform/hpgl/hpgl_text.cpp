@@ -97,6 +97,26 @@ bool isInstruction(quint32 mnemonic)
     return a >= 0 && a < 26 && b >= 0 && b < 26 && table()[size_t(a * 26 + b)];
 }
 
+bool gluedInstructions(const char *p, const char *end)
+{
+    // Text follows a label's or a terminator's mnemonic only at the start of
+    // a run ("LBtext"): a word such as "passwd" holds PA, SS and WD. Encoded
+    // data (PE) tells itself apart by what it decodes.
+    for (const char *q = p; q + 1 < end; q += 2) {
+        const quint32 m = mnemonic(q[0], q[1]);
+        if (!isInstruction(m))
+            return false;
+        const bool text = m == cmd("LB") || m == cmd("BL") || m == cmd("WD") || m == cmd("DT") || m == cmd("SM");
+        if (text)
+            return q == p;
+        if (m == cmd("PE"))
+            return true;
+        if (q + 2 == end)
+            return true;
+    }
+    return false; // a letter left over
+}
+
 void skipEscape(const char *&p, const char *end, Wrapper &wrapper)
 {
     ++p; // ESC

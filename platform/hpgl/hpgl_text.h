@@ -26,6 +26,10 @@ constexpr quint32 cmd(const char (&s)[3])
 // drawn by the reader or not.
 bool isInstruction(quint32 mnemonic);
 
+// Whether the letters from p to end are instructions written together:
+// each pair one, up to the first that takes text as its parameter.
+bool gluedInstructions(const char *p, const char *end);
+
 // Where the bytes after a wrapper belong.
 struct Wrapper
 {

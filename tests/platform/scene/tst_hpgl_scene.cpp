@@ -221,7 +221,6 @@ private slots:
                                                  << "no HPGL instruction" << QString();
         QTest::newRow("prose") << QByteArray("The quick brown fox jumps over the lazy dog, paper size A4.") << "text" << QString();
         QTest::newRow("draws from a label's end") << QByteArray("IN;PU0,0;LBtext\x03PR;PD100,0;") << "LB" << "LB";
-        QTest::newRow("a second page") << QByteArray("IN;PU0,0;PD100,0;PG;PU0,0;PD0,100;") << "PG" << "PG";
     }
     void refusals()
     {
