@@ -680,6 +680,9 @@ CutDocument::SceneOpening CutDocument::openSceneBlocking(const QString &path)
     // should not wait for its event loop twice.
     SceneOpening opening = SceneOpening::Empty;
     const auto open = [this, path, &opening] {
+        // No file for the page: nothing to cut in sight (the job is told so).
+        if (!path.isEmpty() && !QFileInfo::exists(path))
+            return;
         // A refused file leaves the page before in sight: this page is not it.
         if (!path.isEmpty() && !openTemplate(path))
             opening = SceneOpening::Refused;

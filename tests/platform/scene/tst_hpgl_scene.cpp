@@ -128,8 +128,8 @@ private slots:
         QTest::newRow("PJL wrapper") << "\x1b%-12345X@PJL JOB NAME=\"sq\"\r\n@PJL SET RESOLUTION=600\r\n@PJL ENTER "
                                         "LANGUAGE=HPGL2\r\n\x1b" "E\x1b%0BIN;" + sq + "\x1b%0A\x1b" "E\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X"
                                      << 1 << sqBounds << sqPage;
-        QTest::newRow("BP") << "BP1,\"PD drawing IN PA\",5,1;IN;" + sq << 1 << sqBounds << sqPage;
-        QTest::newRow("DT labels") << "IN;DT*,1;LBPD1,2 with \x03 inside*;" + sq << 1 << sqBounds << sqPage;
+        QTest::newRow("BP") << "BP1,\"a drawing named after its shape\",5,1;IN;" + sq << 1 << sqBounds << sqPage;
+        QTest::newRow("DT labels") << "IN;DT*,1;LBPD1,2 with \x03 mark, then more plain text over here*;" + sq << 1 << sqBounds << sqPage;
         QTest::newRow("NUL padding") << "IN;" + sq + QByteArray(600, '\0') << 1 << sqBounds << sqPage;
         QTest::newRow("PE 8-bit") << QByteArray("IN;SP1;PE<=\xbf\xbf\x3f|\xc0\xbf\xbf\x3f|\xc0@|\xc0\xbf\xbf@|\xc0;PU;") << 1
                                   << sqBounds << sqPage;
