@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 using HpglText::cmd;
 
@@ -153,13 +154,6 @@ bool HpglParser::fail(const char *instruction)
     return false;
 }
 
-QPointF HpglParser::clampPoint(const QPointF &p) const
-{
-    const double m = kMaxCoordinate;
-    const auto c = [m](double v) { return std::isnan(v) ? 0.0 : std::clamp(v, -m, m); };
-    return {c(p.x()), c(p.y())};
-}
-
 QPointF HpglParser::target(const QPointF &v, bool absolute) const
 {
     if (m_units.identity())
@@ -170,24 +164,21 @@ QPointF HpglParser::target(const QPointF &v, bool absolute) const
 bool HpglParser::move(const QPointF &v, bool absolute)
 {
     // A line from where a label left the pen cannot be placed.
-    if (m_lost && m_penDown)
-        return fail(m_lost);
-    if (absolute)
-        m_lost = nullptr;
-    return lineTo(target(v, absolute));
+    if (m_lost) {
+        if (m_penDown)
+            return fail(m_lost);
+        if (absolute)
+            m_lost = nullptr;
+    }
+    lineTo(target(v, absolute));
+    return true;
 }
 
-bool HpglParser::lineTo(const QPointF &target)
+void HpglParser::lineTo(const QPointF &target)
 {
     const QPointF p = clampPoint(target);
-    if (m_polygonMode) {
-        SubPolygon &sub = m_polygon.last();
-        if (sub.points.size() == 1 && !m_penDown) {
-            sub.points[0] = p; // a subpolygon starts where the pen is put
-        } else {
-            sub.points.append(p);
-            sub.down.append(m_penDown);
-        }
+    if (Q_UNLIKELY(m_polygonMode)) {
+        polygonTo(p);
     } else if (m_penDown) {
         if (m_current.points.isEmpty()) {
             m_current.pen = m_pen;
@@ -198,14 +189,28 @@ bool HpglParser::lineTo(const QPointF &target)
         flush();
     }
     m_pos = p;
-    return true;
+}
+
+void HpglParser::polygonTo(const QPointF &p)
+{
+    SubPolygon &sub = m_polygon.last();
+    if (sub.points.size() == 1 && !m_penDown) {
+        sub.points[0] = p; // a subpolygon starts where the pen is put
+    } else {
+        sub.points.append(p);
+        sub.down.append(m_penDown);
+    }
 }
 
 void HpglParser::flush()
 {
     if (m_current.points.size() >= 2) {
-        deliver(m_current.points);
-        m_lastShape.clear();
+        if (!m_units.window() && *m_sink)
+            (*m_sink)(m_current);
+        else
+            deliver(m_current.points);
+        if (!m_lastShape.isEmpty())
+            m_lastShape.clear();
     }
     m_current.points.clear();
 }
@@ -248,12 +253,10 @@ bool HpglParser::needPosition(bool draws)
     return false;
 }
 
-bool HpglParser::moveUser(const QList<QPointF> &userPoints)
+void HpglParser::moveUser(const QList<QPointF> &userPoints)
 {
     for (const QPointF &u : userPoints)
-        if (!lineTo(m_units.toPlotter(u)))
-            return false;
-    return true;
+        lineTo(m_units.toPlotter(u));
 }
 
 void HpglParser::arcTo(const QPointF &centreUser, double sweepDeg, double chord)
@@ -420,6 +423,165 @@ void HpglParser::tick(bool vertical)
                       clampPoint(m_pos + axis * (length * m_tickPlus / 100.0))});
 }
 
+void HpglParser::instruction(quint32 mnemonic, const QList<double> &params)
+{
+    const double first = params.isEmpty() ? 0.0 : params[0];
+    switch (mnemonic) {
+    case cmd("IN"):
+        ++m_known;
+        resetState(true);
+        break;
+    case cmd("DF"):
+        ++m_known;
+        flush();
+        m_absolute = true;
+        m_units.scaleOff();
+        m_units.setWindow({});
+        m_terminator = kEtx;
+        m_tickPlus = m_tickMinus = 0.5;
+        m_polygonMode = false;
+        m_polygon.clear();
+        break;
+    case cmd("SP"):
+        ++m_known;
+        flush();
+        m_pen = params.isEmpty() ? 0 : int(std::clamp(first, -1.0e6, 1.0e6));
+        break;
+    case cmd("PG"):
+    case cmd("AF"):
+    case cmd("AH"):
+    case cmd("FR"):
+        ++m_known;
+        flush();
+        break;
+    case cmd("PS"):
+        ++m_known;
+        if (!m_header.hasPs())
+            m_header.ps = params;
+        if (!params.isEmpty())
+            m_units.setFrame(params);
+        break;
+    case cmd("MD"):
+        ++m_known;
+        if (m_header.md.size() < 2)
+            m_header.md.append(params);
+        break;
+    case cmd("IP"):
+    case cmd("IR"):
+        ++m_known;
+        m_units.setInputPoints(params, mnemonic == cmd("IR"));
+        break;
+    case cmd("SC"):
+        ++m_known;
+        if (params.size() < 4)
+            m_units.scaleOff();
+        else
+            m_units.setScale(params);
+        break;
+    case cmd("RO"):
+        ++m_known;
+        m_units.setRotation(first);
+        break;
+    case cmd("IW"):
+        ++m_known;
+        m_units.setWindow(params);
+        break;
+    case cmd("CT"):
+        ++m_known;
+        m_chordDeviation = int(first) == 1;
+        break;
+    case cmd("TL"):
+        ++m_known;
+        m_tickPlus = params.isEmpty() ? 0.5 : first;
+        m_tickMinus = params.size() >= 2 ? params[1] : (params.isEmpty() ? 0.5 : 0.0);
+        break;
+    case cmd("AA"):
+    case cmd("AR"):
+        ++m_known;
+        if (params.size() >= 3 && needPosition(m_penDown)) {
+            const QPointF centre = pairAt(params, 0);
+            arcTo(mnemonic == cmd("AR") ? m_units.toUser(m_pos) + centre : centre, params[2],
+                  params.size() >= 4 ? params[3] : 0.0);
+        }
+        break;
+    case cmd("AT"):
+    case cmd("RT"):
+        ++m_known;
+        if (params.size() >= 4 && needPosition(m_penDown)) {
+            const QPointF here = mnemonic == cmd("RT") ? m_units.toUser(m_pos) : QPointF();
+            threePointArc(here + pairAt(params, 0), here + pairAt(params, 2), params.size() >= 5 ? params[4] : 0.0);
+            if (mnemonic == cmd("AT"))
+                m_lost = nullptr;
+        }
+        break;
+    case cmd("BZ"):
+    case cmd("BR"):
+        ++m_known;
+        for (qsizetype i = 0; i + 5 < params.size() && !m_failed; i += 6) {
+            if (!needPosition(m_penDown))
+                break;
+            const QPointF start = m_pos;
+            QPointF c[3];
+            for (int k = 0; k < 3; ++k)
+                c[k] = mnemonic == cmd("BR") ? start + m_units.deltaToPlotter(pairAt(params, i + 2 * k))
+                                             : m_units.toPlotter(pairAt(params, i + 2 * k));
+            for (const QPointF &pt : HpglShapes::bezier(start, c[0], c[1], c[2]))
+                lineTo(pt);
+        }
+        break;
+    case cmd("CI"):
+        ++m_known;
+        if (!params.isEmpty() && needPosition(true))
+            circle(first, params.size() >= 2 ? params[1] : 0.0);
+        break;
+    case cmd("EA"):
+    case cmd("ER"):
+    case cmd("RA"):
+    case cmd("RR"):
+        ++m_known;
+        if (params.size() >= 2 && !m_polygonMode && needPosition(true)) {
+            const bool relative = mnemonic == cmd("ER") || mnemonic == cmd("RR");
+            const QPointF v = pairAt(params, 0);
+            rectangle(relative ? m_units.toUser(m_pos) + v : v, mnemonic == cmd("RA") || mnemonic == cmd("RR"));
+        }
+        break;
+    case cmd("EW"):
+    case cmd("WG"):
+        ++m_known;
+        if (params.size() >= 3 && !m_polygonMode && needPosition(true))
+            wedge(first, params[1], params[2], params.size() >= 4 ? params[3] : 0.0, mnemonic == cmd("WG"));
+        break;
+    case cmd("PM"):
+        ++m_known;
+        polygonMode(int(first));
+        break;
+    case cmd("EP"):
+    case cmd("FP"):
+        ++m_known;
+        polygon(mnemonic == cmd("FP"));
+        break;
+    case cmd("XT"):
+    case cmd("YT"):
+        ++m_known;
+        if (needPosition(true))
+            tick(mnemonic == cmd("XT"));
+        break;
+    case cmd("CP"):
+    case cmd("PB"):
+    case cmd("UC"):
+        ++m_known;
+        if (!m_polygonMode)
+            m_lost = mnemonic == cmd("CP") ? "CP" : mnemonic == cmd("PB") ? "PB" : "UC";
+        break;
+    default:
+        if (HpglText::isInstruction(mnemonic))
+            ++m_known; // draws nothing to cut: attributes, text settings, plotter settings
+        else
+            ++m_unknown; // its parameters are skipped
+        break;
+    }
+}
+
 void HpglParser::read(const QByteArray &data, const Sink &sink)
 {
     resetState(false);
@@ -429,18 +591,11 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
     const char *p = data.constData();
     const char *const end = p + data.size();
     m_scanned = data.size();
-    QList<double> params;
-    params.reserve(64);
+    std::vector<double> params; // the lines' numbers; other instructions get a copy
+    params.reserve(256);
     quint32 count = 0;
 
-    while (p < end && !m_failed) {
-        if (wrapper.pcl) {
-            // PCL's own data: only its escape sequences lead back.
-            const char *esc = static_cast<const char *>(std::memchr(p, kEsc, size_t(end - p)));
-            p = esc ? esc : end;
-        }
-        if (p >= end)
-            break;
+    while (p < end) {
         const char c = *p;
         if (isSeparator(c) || c == ';' || c == kEtx) {
             ++p;
@@ -455,6 +610,12 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
             if (!wrapper.foreign.isEmpty()) {
                 m_foreign = QStringLiteral("a PJL job in %1, not HPGL").arg(wrapper.foreign);
                 m_failed = true;
+                break;
+            }
+            if (wrapper.pcl) {
+                // PCL's own data: only its escape sequences lead back.
+                const char *esc = static_cast<const char *>(std::memchr(p, kEsc, size_t(end - p)));
+                p = esc ? esc : end;
             }
             continue;
         }
@@ -550,6 +711,8 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
                 p = data;
                 ++m_unknown;
             }
+            if (m_failed)
+                p = end;
             continue;
         }
         default:
@@ -563,25 +726,24 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
                 ++p;
             if (p >= end)
                 break;
-            if (*p == '"') {
+            if (!isNumberStart(*p)) {
+                if (*p != '"')
+                    break;
                 const char *q = static_cast<const char *>(std::memchr(p + 1, '"', size_t(end - p - 1)));
                 p = q ? q + 1 : end;
                 continue;
             }
-            if (!isNumberStart(*p))
-                break;
-            params.append(readNumber(p, end));
+            params.push_back(readNumber(p, end));
         }
         if (p < end && *p == ';')
             ++p;
 
         const auto movePairs = [&]() {
-            for (qsizetype i = 0; i + 1 < params.size(); i += 2)
-                if (!move(pairAt(params, i), m_absolute))
+            for (size_t i = 0; i + 1 < params.size(); i += 2)
+                if (!move(QPointF(params[i], params[i + 1]), m_absolute))
                     return;
         };
-        const double first = params.isEmpty() ? 0.0 : params[0];
-
+        // The lines, which most files are made of, here; the rest apart.
         switch (mnemonic) {
         case cmd("PU"):
             ++m_known;
@@ -604,160 +766,12 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
             m_absolute = false;
             movePairs();
             break;
-        case cmd("IN"):
-            ++m_known;
-            resetState(true);
-            break;
-        case cmd("DF"):
-            ++m_known;
-            flush();
-            m_absolute = true;
-            m_units.scaleOff();
-            m_units.setWindow({});
-            m_terminator = kEtx;
-            m_tickPlus = m_tickMinus = 0.5;
-            m_polygonMode = false;
-            m_polygon.clear();
-            break;
-        case cmd("SP"):
-            ++m_known;
-            flush();
-            m_pen = params.isEmpty() ? 0 : int(std::clamp(first, -1.0e6, 1.0e6));
-            break;
-        case cmd("PG"):
-        case cmd("AF"):
-        case cmd("AH"):
-        case cmd("FR"):
-            ++m_known;
-            flush();
-            break;
-        case cmd("PS"):
-            ++m_known;
-            if (!m_header.hasPs())
-                m_header.ps = params;
-            if (!params.isEmpty())
-                m_units.setFrame(params);
-            break;
-        case cmd("MD"):
-            ++m_known;
-            if (m_header.md.size() < 2)
-                m_header.md.append(params);
-            break;
-        case cmd("IP"):
-        case cmd("IR"):
-            ++m_known;
-            m_units.setInputPoints(params, mnemonic == cmd("IR"));
-            break;
-        case cmd("SC"):
-            ++m_known;
-            if (params.size() < 4)
-                m_units.scaleOff();
-            else
-                m_units.setScale(params);
-            break;
-        case cmd("RO"):
-            ++m_known;
-            m_units.setRotation(first);
-            break;
-        case cmd("IW"):
-            ++m_known;
-            m_units.setWindow(params);
-            break;
-        case cmd("CT"):
-            ++m_known;
-            m_chordDeviation = int(first) == 1;
-            break;
-        case cmd("TL"):
-            ++m_known;
-            m_tickPlus = params.isEmpty() ? 0.5 : first;
-            m_tickMinus = params.size() >= 2 ? params[1] : (params.isEmpty() ? 0.5 : 0.0);
-            break;
-        case cmd("AA"):
-        case cmd("AR"):
-            ++m_known;
-            if (params.size() >= 3 && needPosition(m_penDown)) {
-                const QPointF centre = pairAt(params, 0);
-                arcTo(mnemonic == cmd("AR") ? m_units.toUser(m_pos) + centre : centre, params[2],
-                      params.size() >= 4 ? params[3] : 0.0);
-            }
-            break;
-        case cmd("AT"):
-        case cmd("RT"):
-            ++m_known;
-            if (params.size() >= 4 && needPosition(m_penDown)) {
-                const QPointF here = mnemonic == cmd("RT") ? m_units.toUser(m_pos) : QPointF();
-                threePointArc(here + pairAt(params, 0), here + pairAt(params, 2), params.size() >= 5 ? params[4] : 0.0);
-                if (mnemonic == cmd("AT"))
-                    m_lost = nullptr;
-            }
-            break;
-        case cmd("BZ"):
-        case cmd("BR"):
-            ++m_known;
-            for (qsizetype i = 0; i + 5 < params.size() && !m_failed; i += 6) {
-                if (!needPosition(m_penDown))
-                    break;
-                const QPointF start = m_pos;
-                QPointF c[3];
-                for (int k = 0; k < 3; ++k)
-                    c[k] = mnemonic == cmd("BR") ? start + m_units.deltaToPlotter(pairAt(params, i + 2 * k))
-                                                 : m_units.toPlotter(pairAt(params, i + 2 * k));
-                for (const QPointF &pt : HpglShapes::bezier(start, c[0], c[1], c[2]))
-                    if (!lineTo(pt))
-                        break;
-            }
-            break;
-        case cmd("CI"):
-            ++m_known;
-            if (!params.isEmpty() && needPosition(true))
-                circle(first, params.size() >= 2 ? params[1] : 0.0);
-            break;
-        case cmd("EA"):
-        case cmd("ER"):
-        case cmd("RA"):
-        case cmd("RR"):
-            ++m_known;
-            if (params.size() >= 2 && !m_polygonMode && needPosition(true)) {
-                const bool relative = mnemonic == cmd("ER") || mnemonic == cmd("RR");
-                const QPointF v = pairAt(params, 0);
-                rectangle(relative ? m_units.toUser(m_pos) + v : v, mnemonic == cmd("RA") || mnemonic == cmd("RR"));
-            }
-            break;
-        case cmd("EW"):
-        case cmd("WG"):
-            ++m_known;
-            if (params.size() >= 3 && !m_polygonMode && needPosition(true))
-                wedge(first, params[1], params[2], params.size() >= 4 ? params[3] : 0.0, mnemonic == cmd("WG"));
-            break;
-        case cmd("PM"):
-            ++m_known;
-            polygonMode(int(first));
-            break;
-        case cmd("EP"):
-        case cmd("FP"):
-            ++m_known;
-            polygon(mnemonic == cmd("FP"));
-            break;
-        case cmd("XT"):
-        case cmd("YT"):
-            ++m_known;
-            if (needPosition(true))
-                tick(mnemonic == cmd("XT"));
-            break;
-        case cmd("CP"):
-        case cmd("PB"):
-        case cmd("UC"):
-            ++m_known;
-            if (!m_polygonMode)
-                m_lost = mnemonic == cmd("CP") ? "CP" : mnemonic == cmd("PB") ? "PB" : "UC";
-            break;
         default:
-            if (HpglText::isInstruction(mnemonic))
-                ++m_known; // draws nothing to cut: attributes, text settings, plotter settings
-            else
-                ++m_unknown; // its parameters are skipped
+            instruction(mnemonic, QList<double>(params.cbegin(), params.cend()));
             break;
         }
+        if (m_failed)
+            break;
     }
     if (!m_failed)
         flush();

@@ -81,15 +81,23 @@ private:
     };
 
     void read(const QByteArray &data, const Sink &sink);
+    // Every instruction but the lines' (PU PD PA PR), with its numbers.
+    void instruction(quint32 mnemonic, const QList<double> &params);
     void resetState(bool initialise);
     bool fail(const char *instruction);
-    QPointF clampPoint(const QPointF &p) const;
+    static QPointF clampPoint(const QPointF &p)
+    {
+        // Two comparisons a coordinate, and a NaN (no comparison holds) comes out finite.
+        const auto c = [](double v) { return !(v >= -kMaxCoordinate) ? -kMaxCoordinate : (v > kMaxCoordinate ? kMaxCoordinate : v); };
+        return {c(p.x()), c(p.y())};
+    }
     QPointF target(const QPointF &v, bool absolute) const;
     // The pen moves by (or to) v in current units; false once the file is refused.
     bool move(const QPointF &v, bool absolute);
-    // The pen moves to p (plotter units); false once the file is refused.
-    bool lineTo(const QPointF &p);
-    bool moveUser(const QList<QPointF> &userPoints);
+    // The pen moves to p (plotter units).
+    void lineTo(const QPointF &p);
+    void polygonTo(const QPointF &p);
+    void moveUser(const QList<QPointF> &userPoints);
     void flush();
     void deliver(const QPolygonF &points);
     // A shape drawn whole (circle, rectangle, wedge, polygon), in plotter units.
