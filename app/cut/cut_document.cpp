@@ -446,10 +446,12 @@ void CutDocument::openCheckedInScene(const QString &path)
 {
     if (!m_check.sizeAccepted(path) || refusedWhileOpening(path))
         return;
-    if (opensOnWorker(path))
+    if (opensOnWorker(path)) {
         openOnWorker(path, false);
-    else if (const std::optional<QByteArray> bytes = m_check.read(path))
-        openChecked(path, *bytes);
+    } else if (const std::optional<QByteArray> bytes = m_check.read(path)) {
+        showOwnScene();
+        openHere(path, *bytes);
+    }
 }
 
 bool CutDocument::openTemplate(const QString &path)
