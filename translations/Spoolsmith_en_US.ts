@@ -725,6 +725,14 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>its content is not HPGL cut data</translation>
     </message>
     <message>
+        <source>切割文件无法打开（%1），未打开</source>
+        <translation>Cannot open the cut file (%1): not opened</translation>
+    </message>
+    <message>
+        <source>切割文件含本机无法切割的指令 %1，未打开</source>
+        <translation>The cut file draws with %1, which this station cannot cut: not opened</translation>
+    </message>
+    <message>
         <source>不是本机能读取的切割文件（%1），未打开</source>
         <translation>Not a cut file this station can read (%1): not opened</translation>
     </message>
