@@ -19,10 +19,7 @@ void Config::initParams(bool save)
         m_titlePrint = tr("打印设置");
         m_titleFlow = tr("流程设置");
     }
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
-        openLiveStore();
-    }
+    openLiveStore();
 
     updateValue(QStringLiteral("Spoolsmith/Ident"), m_ident, QString(), save);
     updateValue(QStringLiteral("Spoolsmith/Mark_Camera"), m_markCamera, QString(), save);

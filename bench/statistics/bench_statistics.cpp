@@ -3,6 +3,7 @@
 #include "app/records/production_records.h"
 #include "settings/config.h"
 #include "bench/support/interleaved.h"
+#include "tests/support/file_rights.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,9 +16,7 @@
 #include <QThread>
 
 #include <fcntl.h>
-#include <linux/capability.h>
 #include <sys/inotify.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
@@ -388,14 +387,7 @@ void configIniRows()
 // for the rest of the run.
 void readOnlyFolderRows()
 {
-    if (::geteuid() == 0) {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[2]{};
-        syscall(SYS_capget, &header, data);
-        for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
-            data[cap / 32].effective &= ~(1u << (cap % 32)), data[cap / 32].permitted &= ~(1u << (cap % 32));
-        syscall(SYS_capset, &header, data);
-    }
+    dropFileRights();
     QTemporaryDir writable, readOnly;
     for (QTemporaryDir *d : {&writable, &readOnly}) {
         QDir(d->path()).mkdir("store");
