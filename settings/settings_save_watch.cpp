@@ -53,8 +53,8 @@ void SettingsSaveWatch::tell(const QString &reason)
 {
     const QString file = QDir::toNativeSeparators(m_path);
     const QString message = m_saved == Saved::Settings
-        ? tr("设置未能保存到 %1（%2）。本次运行仍使用新设置，程序会继续尝试保存。").arg(file, reason)
-        : tr("默认设置未能保存到 %1（%2）。本次运行仍使用新的默认设置，程序会继续尝试保存。").arg(file, reason);
+        ? tr("设置未能保存到 %1（%2），本次运行仍有效，将自动重试。").arg(file, reason)
+        : tr("默认设置未能保存到 %1（%2），本次运行仍有效，将自动重试。").arg(file, reason);
     QMetaObject::invokeMethod(this, [this, message] { emit notSaved(message); }, Qt::QueuedConnection);
 }
 

@@ -546,31 +546,31 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <name>SettingsSaveWatch</name>
     <message>
         <source>磁盘无响应</source>
-        <translation>the disk does not answer</translation>
+        <translation>disk not answering</translation>
     </message>
     <message>
-        <source>设置未能保存到 %1（%2）。本次运行仍使用新设置，程序会继续尝试保存。</source>
-        <translation>Settings not saved to %1 (%2). They stay in use until the program ends, and saving is retried.</translation>
+        <source>设置未能保存到 %1（%2），本次运行仍有效，将自动重试。</source>
+        <translation>Settings not saved to %1 (%2). In use until the program ends; saving is retried.</translation>
     </message>
     <message>
-        <source>默认设置未能保存到 %1（%2）。本次运行仍使用新的默认设置，程序会继续尝试保存。</source>
-        <translation>Defaults not saved to %1 (%2). They stay in use until the program ends, and saving is retried.</translation>
+        <source>默认设置未能保存到 %1（%2），本次运行仍有效，将自动重试。</source>
+        <translation>Defaults not saved to %1 (%2). In use until the program ends; saving is retried.</translation>
     </message>
     <message>
         <source>文件只读</source>
-        <translation>the file is read-only</translation>
+        <translation>file read-only</translation>
     </message>
     <message>
         <source>所在文件夹只读</source>
-        <translation>its folder is read-only</translation>
+        <translation>folder read-only</translation>
     </message>
     <message>
         <source>无法替换原文件</source>
-        <translation>the file cannot be replaced</translation>
+        <translation>file cannot be replaced</translation>
     </message>
     <message>
         <source>磁盘已满或无法写入</source>
-        <translation>the disk is full or cannot be written</translation>
+        <translation>disk full or not writable</translation>
     </message>
 </context>
 <context>

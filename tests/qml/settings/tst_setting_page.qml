@@ -470,7 +470,7 @@ TestCase {
         const popup = findByName(findByName(win.contentItem, "taskStackPage"), "errorPopup")
         tryCompare(popup, "opened", true, hangMs)
         verify(popup.text.indexOf(settingsFiles.filePath(data.file)) >= 0, popup.text)
-        verify(popup.text.indexOf(english ? "the file is read-only" : "文件只读") >= 0, popup.text)
+        verify(popup.text.indexOf(english ? "file read-only" : "文件只读") >= 0, popup.text)
         compare(config.getProperty(TAVRA_Config.CPT_Collect_Roller_Trigger), 66)
         // Over the dialog: its close button takes the press, the dialog stays.
         const close = findByName(popup.contentItem, "closeButton")
