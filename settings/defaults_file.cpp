@@ -14,20 +14,17 @@ DefaultsFile::DefaultsFile(const QString &path, SettingsFileWriter::Written told
 {
     // Kills during writes of an older run.
     SettingsFiles::removeLeftovers(path);
-    m_writer = std::make_unique<SettingsFileWriter>(
-        path, [this](quint64) { return take(); },
-        [this](quint64 id, bool onDisk, const SettingsFiles::Failure &failure) { written(id, onDisk, failure); });
 }
 
 DefaultsFile::~DefaultsFile()
 {
-    bool unwritten = false;
+    SettingsFileWriter *writer = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        unwritten = !m_unwritten.isEmpty();
+        writer = m_unwritten.isEmpty() ? nullptr : m_writer.get();
     }
-    if (unwritten)
-        m_writer->flush(kLastWriteMs);
+    if (writer)
+        writer->flush(kLastWriteMs);
     m_writer.reset();
 }
 
@@ -46,12 +43,21 @@ QMap<QString, QVariant> DefaultsFile::values() const
 
 quint64 DefaultsFile::save(const QMap<QString, QVariant> &values)
 {
+    SettingsFileWriter *writer = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         for (auto it = values.cbegin(); it != values.cend(); ++it)
             m_unwritten.insert(SettingsFiles::normalizedKey(it.key()), it.value());
+        // Started at the first save: most runs never save the defaults.
+        if (!m_writer)
+            m_writer = std::make_unique<SettingsFileWriter>(
+                m_path, [this](quint64) { return take(); },
+                [this](quint64 id, bool onDisk, const SettingsFiles::Failure &failure) {
+                    written(id, onDisk, failure);
+                });
+        writer = m_writer.get();
     }
-    return m_writer->now();
+    return writer->now();
 }
 
 SettingsFileWriter::Snapshot DefaultsFile::take()
@@ -67,7 +73,7 @@ SettingsFileWriter::Snapshot DefaultsFile::take()
 
 void DefaultsFile::written(quint64 id, bool onDisk, const SettingsFiles::Failure &failure)
 {
-    bool retry = false;
+    SettingsFileWriter *retry = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (onDisk) {
@@ -81,12 +87,12 @@ void DefaultsFile::written(quint64 id, bool onDisk, const SettingsFiles::Failure
             if (!std::exchange(m_failing, true))
                 qCritical() << "Config::saveDefaultCfg" << "cannot write" << m_path << failure.why
                             << "- the saved defaults stay in use for this run, and it is tried again every second";
-            retry = !m_unwritten.isEmpty();
+            retry = m_unwritten.isEmpty() ? nullptr : m_writer.get();
         }
         m_inFlight.clear();
     }
     if (retry)
-        m_writer->soon();
+        retry->soon();
     if (m_told)
         m_told(id, onDisk, failure);
 }

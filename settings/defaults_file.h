@@ -41,6 +41,6 @@ private:
     QMap<QString, QVariant> m_unwritten;
     QMap<QString, QVariant> m_inFlight;
     bool m_failing = false;
-    // Last: stopped and joined before what it reads goes.
+    // From the first save; last: stopped and joined before what it reads goes.
     std::unique_ptr<SettingsFileWriter> m_writer;
 };

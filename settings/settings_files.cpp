@@ -124,9 +124,9 @@ bool replaceWith(const QString &path, const std::function<bool(const QString &, 
 bool readIniText(const QString &path, QByteArray *bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxIniBytes)
         return false;
-    *bytes = file.read(kMaxIniBytes + 1);
+    *bytes = file.read(file.size() + 1);
     // An emptied file is written whole, as a missing one is.
     return !bytes->trimmed().isEmpty() && bytes->size() <= kMaxIniBytes && isIniText(*bytes);
 }
@@ -153,9 +153,9 @@ bool fillIni(const QString &temp, const QByteArray &base, bool merge, const Chan
         return false;
     };
     if (merge) {
-        for (const QString &key : ini.allKeys())
-            if (owned(key))
-                ini.remove(key);
+        for (const QString &section : ini.childGroups())
+            if (owned(section + QLatin1Char('/')))
+                ini.remove(section);
         for (const QString &key : changes.changed)
             if (!owned(key) && !changes.keys.contains(key))
                 ini.remove(key);

@@ -34,7 +34,7 @@ struct Changes
 {
     QMap<QString, QVariant> keys;
     QSet<QString> changed; // as normalizedKey gives them
-    QStringList owned; // key prefixes, e.g. "Total/"
+    QStringList owned; // prefixes of whole sections: "Total/", "Untaken."
 };
 
 // Puts a copy of source at target.
