@@ -122,60 +122,53 @@ void Config::syncSettings()
 
 void Config::openLiveStore()
 {
-    SettingsFileWriter *writer = nullptr;
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
-        if (m_settings)
-            return;
-        m_liveIsConfigIni = QFile::exists(m_configPath);
-        const QString path = m_liveIsConfigIni ? m_configPath : m_programDir + QStringLiteral("/tmp.ini");
-        m_livePath = path;
-        // A setVersion killed midway leaves its leftovers beside config.ini too.
-        SettingsFiles::removeLeftovers(m_configPath);
-        SettingsFiles::removeLeftovers(path);
-        m_settings = std::make_unique<LiveSettings>();
-        const QSettings::Status status = m_settings->load(path);
-        m_liveSaves = std::make_unique<SettingsSaveWatch>(SettingsSaveWatch::Saved::Settings, path);
-        connect(m_liveSaves.get(), &SettingsSaveWatch::notSaved, this, &Config::settingsNotSaved);
-        m_writer = std::make_unique<SettingsFileWriter>(
-            path,
-            [this](quint64 id) {
-                SettingsFileWriter::Snapshot changes;
-                changes.keys = m_counters->snapshot(id, [&] {
-                    std::lock_guard<std::recursive_mutex> lock(m_lock);
-                    changes.changed = m_settings->takeChanged();
-                    return m_settings->keys();
-                });
-                changes.owned = ProductionCounters::sections();
-                return changes;
-            },
-            [this](quint64 id, bool onDisk, const SettingsFiles::Failure &failure) {
-                {
-                    std::lock_guard<std::recursive_mutex> lock(m_lock);
-                    m_settings->written(onDisk);
-                }
-                m_counters->written(id, onDisk, failure.why);
-                m_liveSaves->written(id, onDisk, failure);
+    if (m_settings)
+        return;
+    m_liveIsConfigIni = QFile::exists(m_configPath);
+    const QString path = m_liveIsConfigIni ? m_configPath : m_programDir + QStringLiteral("/tmp.ini");
+    m_livePath = path;
+    // A setVersion killed midway leaves its leftovers beside config.ini too.
+    SettingsFiles::removeLeftovers(m_configPath);
+    SettingsFiles::removeLeftovers(path);
+    m_settings = std::make_unique<LiveSettings>();
+    const QSettings::Status status = m_settings->load(path);
+    m_liveSaves = std::make_unique<SettingsSaveWatch>(SettingsSaveWatch::Saved::Settings, path);
+    connect(m_liveSaves.get(), &SettingsSaveWatch::notSaved, this, &Config::settingsNotSaved);
+    m_writer = std::make_unique<SettingsFileWriter>(
+        path,
+        [this](quint64 id) {
+            SettingsFileWriter::Snapshot changes;
+            changes.keys = m_counters->snapshot(id, [&] {
+                std::lock_guard<std::recursive_mutex> lock(m_lock);
+                changes.changed = m_settings->takeChanged();
+                return m_settings->keys();
             });
-        writer = m_writer.get();
-        switch (status) {
-        case QSettings::NoError:
-            m_liveUnreadable = looksDamaged(path);
-            if (m_liveUnreadable)
-                qCritical() << "Config::openLiveStore" << "malformed" << path << "- using defaults for unreadable keys";
-            break;
-        case QSettings::AccessError:
-            m_liveUnreadable = true;
-            qCritical() << "Config::openLiveStore" << "cannot read" << path << "- using defaults";
-            break;
-        case QSettings::FormatError:
-            m_liveUnreadable = true;
+            changes.owned = ProductionCounters::sections();
+            return changes;
+        },
+        [this](quint64 id, bool onDisk, const SettingsFiles::Failure &failure) {
+            {
+                std::lock_guard<std::recursive_mutex> lock(m_lock);
+                m_settings->written(onDisk);
+            }
+            m_counters->written(id, onDisk, failure.why);
+            m_liveSaves->written(id, onDisk, failure);
+        });
+    switch (status) {
+    case QSettings::NoError:
+        m_liveUnreadable = looksDamaged(path);
+        if (m_liveUnreadable)
             qCritical() << "Config::openLiveStore" << "malformed" << path << "- using defaults for unreadable keys";
-            break;
-        }
+        break;
+    case QSettings::AccessError:
+        m_liveUnreadable = true;
+        qCritical() << "Config::openLiveStore" << "cannot read" << path << "- using defaults";
+        break;
+    case QSettings::FormatError:
+        m_liveUnreadable = true;
+        qCritical() << "Config::openLiveStore" << "malformed" << path << "- using defaults for unreadable keys";
+        break;
     }
-    // Outside the settings' lock: the counters' lock is taken before it.
-    m_counters->setWriter(writer);
 }
 
 QString Config::liveStorePath() const

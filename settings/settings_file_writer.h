@@ -13,10 +13,9 @@
 // The one writer of a settings file, on a thread of its own. Each write
 // takes a snapshot of the settings (under their owners' locks, in memory)
 // and writes what changed over the file as it is on disk
-// (SettingsFiles::writeIni); a snapshot counts as written only once it is on
-// disk. Changes wait up to kDeferMs, so the file
-// is written at most once a second while nothing asks for more; now() writes
-// at once. Nothing here ever waits on a lock file, and no caller waits on a
+// (SettingsFiles::writeIni); a snapshot counts as written only once it is
+// on disk. Changes wait up to kDeferMs, so the file is written at most once
+// a second while nothing asks for more; now() writes at once. Nothing here ever waits on a lock file, and no caller waits on a
 // disk write unless it asks to. Stopped and joined by the destructor.
 class SettingsFileWriter
 {
