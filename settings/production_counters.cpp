@@ -147,8 +147,12 @@ void ProductionCounters::readFile(const QString &path)
 
 void ProductionCounters::setWriter(SettingsFileWriter *writer)
 {
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
     m_writer = writer;
+}
+
+QStringList ProductionCounters::sections()
+{
+    return {QStringLiteral("Today/"), QStringLiteral("Total/"), kVersionSection, QStringLiteral("Untaken.")};
 }
 
 void ProductionCounters::begin()
@@ -281,12 +285,7 @@ void ProductionCounters::followClock(const char *where)
 
 void ProductionCounters::syncKeys()
 {
-    SettingsFileWriter *writer = nullptr;
-    {
-        std::lock_guard<std::recursive_mutex> lock(m_lock);
-        writer = m_writer;
-    }
-    if (writer)
+    if (SettingsFileWriter *writer = m_writer.load())
         writer->flush(kDurableWaitMs);
 }
 
@@ -315,15 +314,16 @@ void ProductionCounters::afterChange(int changed, Write write)
 {
     if (changed && m_tell)
         m_tell(changed);
-    if (!m_writer)
+    SettingsFileWriter *writer = m_writer.load();
+    if (!writer)
         return;
     if (write == Write::Soon) {
-        m_writer->soon();
+        writer->soon();
         return;
     }
-    const quint64 ticket = m_writer->now();
+    const quint64 ticket = writer->now();
     if (!onGuiThread())
-        m_writer->waitFor(ticket, kDurableWaitMs);
+        writer->waitFor(ticket, kDurableWaitMs);
 }
 
 int ProductionCounters::followClockLocked(const char *where)
@@ -497,8 +497,8 @@ void ProductionCounters::written(quint64 id, bool onDisk, const QString &why)
             retry = m_started;
         }
     }
-    if (retry && m_writer)
-        m_writer->soon();
+    if (SettingsFileWriter *writer = m_writer.load(); retry && writer)
+        writer->soon();
 }
 
 void ProductionCounters::writeShownKeys(Keys &keys) const

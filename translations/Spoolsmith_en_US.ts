@@ -1362,4 +1362,35 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>A measured side differs from 100 mm by more than 10 %. Set the scale from it anyway?</translation>
     </message>
 </context>
+<context>
+    <name>SettingsSaveWatch</name>
+    <message>
+        <source>磁盘无响应</source>
+        <translation>disk not answering</translation>
+    </message>
+    <message>
+        <source>设置未能保存到 %1（%2），本次运行仍有效，将自动重试。</source>
+        <translation>Settings not saved to %1 (%2). In use until the program ends; saving is retried.</translation>
+    </message>
+    <message>
+        <source>默认设置未能保存到 %1（%2），本次运行仍有效，将自动重试。</source>
+        <translation>Defaults not saved to %1 (%2). In use until the program ends; saving is retried.</translation>
+    </message>
+    <message>
+        <source>文件只读</source>
+        <translation>file read-only</translation>
+    </message>
+    <message>
+        <source>所在文件夹只读</source>
+        <translation>folder read-only</translation>
+    </message>
+    <message>
+        <source>无法替换原文件</source>
+        <translation>file cannot be replaced</translation>
+    </message>
+    <message>
+        <source>磁盘已满或无法写入</source>
+        <translation>disk full or not writable</translation>
+    </message>
+</context>
 </TS>
