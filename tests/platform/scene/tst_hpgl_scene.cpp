@@ -145,6 +145,12 @@ private slots:
         QTest::newRow("CI") << QByteArray("IN;PU4000,4000;CI2000;") << 1 << QRectF(2000, 2000, 4000, 4000) << QSizeF(150, 150);
         QTest::newRow("AA") << QByteArray("IN;PU4000,0;PD;AA0,0,90;PU;") << 1 << sqBounds << sqPage;
         QTest::newRow("AT") << QByteArray("IN;PU0,0;PD;AT2000,2000,4000,0;PU;") << 1 << QRectF(0, 0, 4000, 2000) << QSizeF();
+        const double r2 = 1000 * std::sqrt(2.0); // AT back to its start: the circle through both points
+        QTest::newRow("AT, whole circle") << QByteArray("IN;PU0,0;PD;AT2000,2000,0,0;PU;") << 1
+                                          << QRectF(1000 - r2, 1000 - r2, 2 * r2, 2 * r2) << QSizeF();
+        // CT1: 536 units off the arc at most, 60-degree chords on a radius of 4000: the top is no vertex.
+        QTest::newRow("CT1") << QByteArray("IN;CT1;PU8000,0;PD;AA4000,0,180,536;PU;") << 1
+                             << QRectF(0, 0, 8000, 2000 * std::sqrt(3.0)) << QSizeF();
         QTest::newRow("BZ") << QByteArray("IN;PU0,0;PD;BZ0,4000,4000,4000,4000,0;PU;") << 1 << QRectF(0, 0, 4000, 3000)
                             << QSizeF();
         QTest::newRow("polygon, filled and edged") << QByteArray("IN;PU0,0;PM0;PD4000,0,4000,4000,0,4000;PM2;FP;EP;") << 1
@@ -162,10 +168,13 @@ private slots:
                                          << sqPage;
         QTest::newRow("relative under SC") << QByteArray("IN;SC0,297,0,210;PU10,10;PR;PD100,0,0,100,-100,0,0,-100;") << 1
                                            << QRectF(400, 400, 4000, 4000) << QSizeF(110, 110);
+        QTest::newRow("IR") << "IN;IR0,0,50,45;SC0,100,0,100;" + QByteArray(sq).replace("4000", "100") << 1
+                            << QRectF(0, 0, 5940, 3780) << QSizeF(95, 149);
         QTest::newRow("RO90") << QByteArray("IN;PS8000,4000;RO90;PU0,0;PD1000,0,1000,2000;PU;") << 1
                               << QRectF(6000, 0, 2000, 1000) << QSizeF(100, 200);
         QTest::newRow("IW") << "IN;IW0,0,2000,4000;" + sq << 2 << QRectF(0, 0, 2000, 4000) << QSizeF();
         QTest::newRow("XT") << QByteArray("IN;IP0,0,4000,4000;PU1000,1000;XT;") << 1 << QRectF(1000, 980, 0, 40) << QSizeF();
+        QTest::newRow("YT") << QByteArray("IN;IP0,0,4000,4000;PU1000,1000;YT;") << 1 << QRectF(980, 1000, 40, 0) << QSizeF();
         QTest::newRow("lower case") << "in;" + sq.toLower() << 1 << sqBounds << sqPage;
         QTest::newRow("no separators") << QByteArray("INSP1PU0,0PD4000,0,4000,4000,0,4000,0,0PU") << 1 << sqBounds << sqPage;
         QTest::newRow("CR/LF") << QByteArray("IN;\r\nSP1;\r\nPU0,0;\r\nPD4000,0,\r\n4000,4000,0,4000,0,0;\r\n") << 1
