@@ -145,6 +145,12 @@ private slots:
         QTest::newRow("CI") << QByteArray("IN;PU4000,4000;CI2000;") << 1 << QRectF(2000, 2000, 4000, 4000) << QSizeF(150, 150);
         QTest::newRow("AA") << QByteArray("IN;PU4000,0;PD;AA0,0,90;PU;") << 1 << sqBounds << sqPage;
         QTest::newRow("AT") << QByteArray("IN;PU0,0;PD;AT2000,2000,4000,0;PU;") << 1 << QRectF(0, 0, 4000, 2000) << QSizeF();
+        const double r2 = 1000 * std::sqrt(2.0); // AT back to its start: the circle through both points
+        QTest::newRow("AT, whole circle") << QByteArray("IN;PU0,0;PD;AT2000,2000,0,0;PU;") << 1
+                                          << QRectF(1000 - r2, 1000 - r2, 2 * r2, 2 * r2) << QSizeF();
+        // CT1: 536 units off the arc at most, 60-degree chords on a radius of 4000: the top is no vertex.
+        QTest::newRow("CT1") << QByteArray("IN;CT1;PU8000,0;PD;AA4000,0,180,536;PU;") << 1
+                             << QRectF(0, 0, 8000, 2000 * std::sqrt(3.0)) << QSizeF();
         QTest::newRow("BZ") << QByteArray("IN;PU0,0;PD;BZ0,4000,4000,4000,4000,0;PU;") << 1 << QRectF(0, 0, 4000, 3000)
                             << QSizeF();
         QTest::newRow("polygon, filled and edged") << QByteArray("IN;PU0,0;PM0;PD4000,0,4000,4000,0,4000;PM2;FP;EP;") << 1
@@ -162,10 +168,13 @@ private slots:
                                          << sqPage;
         QTest::newRow("relative under SC") << QByteArray("IN;SC0,297,0,210;PU10,10;PR;PD100,0,0,100,-100,0,0,-100;") << 1
                                            << QRectF(400, 400, 4000, 4000) << QSizeF(110, 110);
+        QTest::newRow("IR") << "IN;IR0,0,50,45;SC0,100,0,100;" + QByteArray(sq).replace("4000", "100") << 1
+                            << QRectF(0, 0, 5940, 3780) << QSizeF(95, 149);
         QTest::newRow("RO90") << QByteArray("IN;PS8000,4000;RO90;PU0,0;PD1000,0,1000,2000;PU;") << 1
                               << QRectF(6000, 0, 2000, 1000) << QSizeF(100, 200);
         QTest::newRow("IW") << "IN;IW0,0,2000,4000;" + sq << 2 << QRectF(0, 0, 2000, 4000) << QSizeF();
         QTest::newRow("XT") << QByteArray("IN;IP0,0,4000,4000;PU1000,1000;XT;") << 1 << QRectF(1000, 980, 0, 40) << QSizeF();
+        QTest::newRow("YT") << QByteArray("IN;IP0,0,4000,4000;PU1000,1000;YT;") << 1 << QRectF(980, 1000, 40, 0) << QSizeF();
         QTest::newRow("lower case") << "in;" + sq.toLower() << 1 << sqBounds << sqPage;
         QTest::newRow("no separators") << QByteArray("INSP1PU0,0PD4000,0,4000,4000,0,4000,0,0PU") << 1 << sqBounds << sqPage;
         QTest::newRow("CR/LF") << QByteArray("IN;\r\nSP1;\r\nPU0,0;\r\nPD4000,0,\r\n4000,4000,0,4000,0,0;\r\n") << 1
@@ -235,38 +244,68 @@ private slots:
 
     // Files written by public programs (see hpgl_files/README.md), each
     // against a reading made by hand from what the program was given,
-    // within the one unit a writer rounds to.
+    // within the one unit a writer rounds to: each outline's extent, or for
+    // a file of many the extent of them all.
     void realFiles_data()
     {
         QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("count");
         QTest::addColumn<QList<QRectF>>("outlines");
         // gnuplot: SC0,10000,0,7500 onto the A4 frame, 1.188 and 1.12 plotter units a user unit.
-        QTest::newRow("gnuplot hpgl, a label") << "gnuplot-hpgl-label.plt"
+        QTest::newRow("gnuplot hpgl, a label") << "gnuplot-hpgl-label.plt" << 1
                                               << QList<QRectF>{QRectF(QPointF(3010.392, 2133.6), QPointF(8851.788, 6265.28))};
-        QTest::newRow("gnuplot pcl5, PE") << "gnuplot-pcl5-pe.plt" << QList<QRectF>{QRectF(2500, 1860, 4999, 3719)};
+        QTest::newRow("gnuplot pcl5, PE") << "gnuplot-pcl5-pe.plt" << 1 << QList<QRectF>{QRectF(2500, 1860, 4999, 3719)};
         // plotutils: a 100 mm square, as IP0,0,4000,4000 scales it.
         const QList<QRectF> square{QRectF(0, 0, 4000, 4000)};
-        QTest::newRow("plotutils HP-GL") << "plotutils-hpgl1-scaled.plt" << square;
-        QTest::newRow("plotutils HP-GL 1.5, polygon") << "plotutils-hpgl15-polygon.plt" << square;
-        QTest::newRow("plotutils HP-GL/2, filled") << "plotutils-hpgl2-filled.plt" << square;
+        QTest::newRow("plotutils HP-GL") << "plotutils-hpgl1-scaled.plt" << 1 << square;
+        QTest::newRow("plotutils HP-GL 1.5, polygon") << "plotutils-hpgl15-polygon.plt" << 1 << square;
+        QTest::newRow("plotutils HP-GL/2, filled") << "plotutils-hpgl2-filled.plt" << 1 << square;
         // 100 x 60 mm turned a quarter on a frame 11379 long: X = 11379 - y, Y = x.
-        QTest::newRow("plotutils HP-GL/2, RO90") << "plotutils-hpgl2-ro90.plt"
+        QTest::newRow("plotutils HP-GL/2, RO90") << "plotutils-hpgl2-ro90.plt" << 1
                                                  << QList<QRectF>{QRectF(QPointF(8979, 0), QPointF(11379, 4000))};
-        QTest::newRow("plotutils PCL 5") << "plotutils-pcl5.plt" << QList<QRectF>{QRectF(1961, 3431, 4000, 4000)};
+        QTest::newRow("plotutils PCL 5") << "plotutils-pcl5.plt" << 1 << QList<QRectF>{QRectF(1961, 3431, 4000, 4000)};
         // pstoedit: a 100 mm square from (20, 30) mm and a circle of 25 mm round (70, 80) mm, in whole units.
-        QTest::newRow("pstoedit HP-GL/2") << "pstoedit-hpgl2-square-circle.plt"
+        QTest::newRow("pstoedit HP-GL/2") << "pstoedit-hpgl2-square-circle.plt" << 2
                                           << QList<QRectF>{QRectF(800, 1200, 4000, 4000), QRectF(1800, 2200, 2000, 2000)};
+        // fig2dev: a circle of 0.5 in round (5, 2) in and a square (1, 1)-(3, 3) in, polygons in inches on
+        // IP0,8396,11881,0 (Y downwards) with SC-2.5989,9.0956,-2.1319,6.1319.
+        QTest::newRow("fig2dev IBM-GL") << "fig2dev-ibmgl.plt" << 2
+                                        << QList<QRectF>{QRectF(QPointF(7212.1, 3690), QPointF(8228.1, 4706)),
+                                                         QRectF(QPointF(3656.3, 3182), QPointF(5688.2, 5214))};
+        // Dia, 1000 units a cm, Y negated: EA, CI, a triangle in two strokes, a Bezier; the label after them.
+        QTest::newRow("Dia") << "dia-hpgl.plt" << 5
+                             << QList<QRectF>{QRectF(QPointF(2000, -13000), QPointF(12000, -3000)),
+                                              QRectF(QPointF(12500, -22500), QPointF(17500, -17500)),
+                                              QRectF(QPointF(2000, -28000), QPointF(6000, -25000)),
+                                              QRectF(QPointF(2000, -28000), QPointF(4000, -25000)),
+                                              QRectF(QPointF(13000, -7000), QPointF(19000, -4000))};
+        // Inkscape: the SVG's millimetres at 40 a mm, Y from the foot of its 297 mm page.
+        QTest::newRow("Inkscape") << "inkscape-hpgl.hpgl" << 5
+                                  << QList<QRectF>{QRectF(800, 6680, 4000, 4000), QRectF(5000, 2880, 2000, 2000),
+                                                   QRectF(1200, 3280, 2400, 1200), QRectF(800, 680, 1600, 1200),
+                                                   QRectF(5200, 9080, 2400, 1200)};
+        // Survex: legs of a 2000 m square and a 1000 m spur at 45 degrees, a unit a metre, then a cross of
+        // two strokes at each of the 5 stations, drawn relative from where each label's absolute move left the pen.
+        QTest::newRow("Survex") << "survex-hpgl.plt" << 12 << QList<QRectF>{QRectF(QPointF(-28, -28), QPointF(2735, 2735))};
+        // An HP 8595E's screen: logo, graticule, marker and trace.
+        QTest::newRow("HP 8595E") << "hp8595e-trace.hpgl" << 22 << QList<QRectF>{QRectF(QPointF(0, 1025), QPointF(14466, 11507))};
     }
     void realFiles()
     {
         QFETCH(QString, file);
+        QFETCH(int, count);
         QFETCH(QList<QRectF>, outlines);
         QFile f(QStringLiteral(HPGL_FILES_DIR "/") + file);
         QVERIFY(f.open(QIODevice::ReadOnly));
         bool ok = false;
-        const auto out = parse(f.readAll(), &ok);
+        auto out = parse(f.readAll(), &ok);
         QVERIFY(ok);
-        QCOMPARE(out.size(), outlines.size());
+        QCOMPARE(out.size(), count);
+        if (outlines.size() < count) {
+            for (qsizetype i = 1; i < out.size(); ++i)
+                out[0].points += out[i].points;
+            out.resize(1);
+        }
         for (qsizetype i = 0; i < out.size(); ++i) {
             const QRectF b = out[i].points.boundingRect(), e = outlines[i];
             QVERIFY2(qAbs(b.left() - e.left()) <= 1.0 && qAbs(b.top() - e.top()) <= 1.0 && qAbs(b.right() - e.right()) <= 1.0
