@@ -7,8 +7,14 @@
 //        counter_child <program dir> adds <copies> die-at <n>
 //            after n - 1 copies reached the settings file, the process dies
 //            as copy n is committed to the statistics store
-//        counter_child <program dir> steps "<steps>"
-//            counter_steps.h's steps; prints the clock, ends as if killed
+//        counter_child <program dir> steps "<steps>" [gui]
+//            counter_steps.h's steps (on the GUI thread, or each on a job
+//            thread); prints the clock, ends as if killed. With
+//            SPOOLSMITH_CUTS=<folder>, at each sync and rename, and as each
+//            step returns, the program folder and its store as a power cut
+//            would leave them: <folder>/<n>-<steps returned>/durable (each
+//            file's data as of its last sync, each name as of its folder's
+//            last sync, no -shm) and current (as a kill would)
 //        counter_child <program dir> serve
 //            reads "<clock> <step>" lines: "start", counter_steps.h's steps,
 //            "end", "full"/"room" (no file may grow past kStoryLimit, or
@@ -19,6 +25,7 @@
 #include "tests/settings/counter_steps.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -35,6 +42,7 @@
 #include <cstdio>
 #include <dlfcn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -80,6 +88,79 @@ void fillDisk(rlim_t size = kFileLimit)
         QThread::sleep(60);
 }
 
+// The disk as a power cut finds it (SPOOLSMITH_CUTS). Inode numbers stand
+// for files: tmpfs never hands one out twice.
+struct Cuts
+{
+    QStringList dirs; // the program folder, the store's
+    QString out;
+    std::mutex lock;
+    int n = 0;
+    std::atomic<int> returned{0};
+    QHash<ino_t, QByteArray> data; // as of each file's last sync
+    QHash<QString, QHash<QString, ino_t>> names; // as of each folder's last sync
+
+    static QByteArray read(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void put(const QString &path, const QByteArray &bytes)
+    {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly), f.write(bytes);
+    }
+    void list(const QString &dir, bool withData = false)
+    {
+        names[dir].clear();
+        for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden)) {
+            struct stat st{};
+            ::stat(QFile::encodeName(dir + '/' + name).constData(), &st);
+            names[dir].insert(name, st.st_ino);
+            if (withData)
+                data.insert(st.st_ino, read(dir + '/' + name));
+        }
+    }
+    // Before fd's sync: what it makes durable.
+    void syncing(int fd)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        const QString path = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        struct stat st{};
+        ::fstat(fd, &st);
+        if (!S_ISDIR(st.st_mode))
+            data.insert(st.st_ino, read(path));
+        else if (dirs.contains(QFile::symLinkTarget(path)))
+            list(QFile::symLinkTarget(path));
+    }
+    void cut()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        const QString at = QStringLiteral("%1/%2-%3/").arg(out).arg(++n).arg(returned.load());
+        for (int d = 0; d < dirs.size(); ++d) {
+            const QString sub = d ? QStringLiteral("store/") : QString();
+            QDir().mkpath(at + "durable/" + sub), QDir().mkpath(at + "current/" + sub);
+            for (auto it = names[dirs[d]].cbegin(); it != names[dirs[d]].cend(); ++it)
+                if (!it.key().endsWith("-shm"))
+                    put(at + "durable/" + sub + it.key(), data.value(it.value()));
+            for (const QString &name : QDir(dirs[d]).entryList(QDir::Files | QDir::Hidden))
+                if (!name.endsWith("-shm"))
+                    put(at + "current/" + sub + name, read(dirs[d] + '/' + name));
+        }
+    }
+};
+Cuts *g_cuts = nullptr;
+
+int synced(long call, int fd)
+{
+    if (g_cuts)
+        g_cuts->syncing(fd);
+    const int done = int(syscall(call, fd));
+    if (g_cuts)
+        g_cuts->cut();
+    return done;
+}
+
 // SPOOLSMITH_DIE_AT_RENAME=N: the process dies right after the Nth file put
 // in config.ini's place, between two writes of it.
 extern "C" int rename(const char *from, const char *to) noexcept
@@ -89,7 +170,17 @@ extern "C" int rename(const char *from, const char *to) noexcept
     const long done = syscall(SYS_rename, from, to);
     if (done == 0 && dieAt > 0 && QByteArray(to).endsWith("/config.ini") && ++renamed == dieAt)
         std::raise(SIGKILL);
+    if (g_cuts)
+        g_cuts->cut();
     return int(done);
+}
+extern "C" int fsync(int fd)
+{
+    return synced(SYS_fsync, fd);
+}
+extern "C" int fdatasync(int fd)
+{
+    return synced(SYS_fdatasync, fd);
 }
 
 // A step as a job takes it: off the GUI thread, so a count returns once
@@ -130,10 +221,19 @@ int main(int argc, char **argv)
         return 2;
     const QString dir = QString::fromLocal8Bit(argv[1]);
     if (qstrcmp(argv[2], "steps") == 0) {
+        if (qEnvironmentVariableIsSet("SPOOLSMITH_CUTS")) {
+            g_cuts = new Cuts{{QDir(dir).absolutePath(), QDir(dir).absoluteFilePath("store")},
+                              qEnvironmentVariable("SPOOLSMITH_CUTS")};
+            for (const QString &d : g_cuts->dirs)
+                g_cuts->list(d, true);
+        }
         QDateTime now(QDate(2026, 5, 4), QTime(12, 0));
         Config config(dir, storePath(dir), [&now] { return now; });
-        for (const QString &step : QString::fromLocal8Bit(argv[3]).split(QLatin1Char(' ')))
-            onJobThread([&] { counterStep(config, now, step); });
+        for (const QString &step : QString::fromLocal8Bit(argv[3]).split(QLatin1Char(' '))) {
+            argc > 4 ? counterStep(config, now, step) : onJobThread([&] { counterStep(config, now, step); });
+            if (g_cuts)
+                ++g_cuts->returned, g_cuts->cut();
+        }
         std::fputs(qPrintable(now.toString(Qt::ISODate)), stdout);
         std::fflush(stdout);
         _exit(0);
