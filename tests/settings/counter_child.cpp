@@ -88,8 +88,8 @@ void fillDisk(rlim_t size = kFileLimit)
         QThread::sleep(60);
 }
 
-// The disk as a power cut finds it (SPOOLSMITH_CUTS). Inode numbers stand
-// for files: tmpfs never hands one out twice.
+// The disk as a power cut finds it (SPOOLSMITH_CUTS). Inode numbers name
+// files: tmpfs never hands one out twice.
 struct Cuts
 {
     QStringList dirs; // the program folder, the store's
@@ -99,65 +99,61 @@ struct Cuts
     std::atomic<int> returned{0};
     QHash<ino_t, QByteArray> data; // as of each file's last sync
     QHash<QString, QHash<QString, ino_t>> names; // as of each folder's last sync
-
-    static QByteArray read(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static void put(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        f.open(QIODevice::WriteOnly), f.write(bytes);
-    }
-    void list(const QString &dir, bool withData = false)
-    {
-        names[dir].clear();
-        for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden)) {
-            struct stat st{};
-            ::stat(QFile::encodeName(dir + '/' + name).constData(), &st);
-            names[dir].insert(name, st.st_ino);
-            if (withData)
-                data.insert(st.st_ino, read(dir + '/' + name));
-        }
-    }
-    // Before fd's sync: what it makes durable.
-    void syncing(int fd)
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        const QString path = QStringLiteral("/proc/self/fd/%1").arg(fd);
-        struct stat st{};
-        ::fstat(fd, &st);
-        if (!S_ISDIR(st.st_mode))
-            data.insert(st.st_ino, read(path));
-        else if (dirs.contains(QFile::symLinkTarget(path)))
-            list(QFile::symLinkTarget(path));
-    }
-    void cut()
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        const QString at = QStringLiteral("%1/%2-%3/").arg(out).arg(++n).arg(returned.load());
-        for (int d = 0; d < dirs.size(); ++d) {
-            const QString sub = d ? QStringLiteral("store/") : QString();
-            QDir().mkpath(at + "durable/" + sub), QDir().mkpath(at + "current/" + sub);
-            for (auto it = names[dirs[d]].cbegin(); it != names[dirs[d]].cend(); ++it)
-                if (!it.key().endsWith("-shm"))
-                    put(at + "durable/" + sub + it.key(), data.value(it.value()));
-            for (const QString &name : QDir(dirs[d]).entryList(QDir::Files | QDir::Hidden))
-                if (!name.endsWith("-shm"))
-                    put(at + "current/" + sub + name, read(dirs[d] + '/' + name));
-        }
-    }
 };
 Cuts *g_cuts = nullptr;
 
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void listFolder(const QString &dir, bool withData)
+{
+    g_cuts->names[dir].clear();
+    for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden)) {
+        struct stat st{};
+        ::stat(QFile::encodeName(dir + '/' + name).constData(), &st);
+        g_cuts->names[dir].insert(name, st.st_ino);
+        if (withData)
+            g_cuts->data.insert(st.st_ino, contents(dir + '/' + name));
+    }
+}
+
+void cut()
+{
+    std::lock_guard<std::mutex> hold(g_cuts->lock);
+    const QString at = QStringLiteral("%1/%2-%3/").arg(g_cuts->out).arg(++g_cuts->n).arg(g_cuts->returned.load());
+    for (const QString &dir : g_cuts->dirs) {
+        const QString sub = dir == g_cuts->dirs[0] ? QString() : QStringLiteral("store/");
+        const QHash<QString, ino_t> names = g_cuts->names[dir];
+        for (const QString &state : {"durable/", "current/"}) {
+            QDir().mkpath(at + state + sub);
+            for (const QString &name : state[0] == 'c' ? QDir(dir).entryList(QDir::Files | QDir::Hidden) : names.keys()) {
+                QFile f(at + state + sub + name);
+                if (!name.endsWith("-shm") && f.open(QIODevice::WriteOnly))
+                    f.write(state[0] == 'c' ? contents(dir + '/' + name) : g_cuts->data.value(names[name]));
+            }
+        }
+    }
+}
+
+// A sync makes durable what fd holds as it begins.
 int synced(long call, int fd)
 {
-    if (g_cuts)
-        g_cuts->syncing(fd);
+    if (g_cuts) {
+        std::lock_guard<std::mutex> hold(g_cuts->lock);
+        const QString link = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        struct stat st{};
+        ::fstat(fd, &st);
+        if (!S_ISDIR(st.st_mode))
+            g_cuts->data.insert(st.st_ino, contents(link));
+        else if (g_cuts->dirs.contains(QFile::symLinkTarget(link)))
+            listFolder(QFile::symLinkTarget(link), false);
+    }
     const int done = int(syscall(call, fd));
     if (g_cuts)
-        g_cuts->cut();
+        cut();
     return done;
 }
 
@@ -171,7 +167,7 @@ extern "C" int rename(const char *from, const char *to) noexcept
     if (done == 0 && dieAt > 0 && QByteArray(to).endsWith("/config.ini") && ++renamed == dieAt)
         std::raise(SIGKILL);
     if (g_cuts)
-        g_cuts->cut();
+        cut();
     return int(done);
 }
 extern "C" int fsync(int fd)
@@ -225,17 +221,19 @@ int main(int argc, char **argv)
             g_cuts = new Cuts{{QDir(dir).absolutePath(), QDir(dir).absoluteFilePath("store")},
                               qEnvironmentVariable("SPOOLSMITH_CUTS")};
             for (const QString &d : g_cuts->dirs)
-                g_cuts->list(d, true);
+                listFolder(d, true);
         }
         QDateTime now(QDate(2026, 5, 4), QTime(12, 0));
         Config config(dir, storePath(dir), [&now] { return now; });
         for (const QString &step : QString::fromLocal8Bit(argv[3]).split(QLatin1Char(' '))) {
             argc > 4 ? counterStep(config, now, step) : onJobThread([&] { counterStep(config, now, step); });
             if (g_cuts)
-                ++g_cuts->returned, g_cuts->cut();
+                ++g_cuts->returned, cut();
         }
         std::fputs(qPrintable(now.toString(Qt::ISODate)), stdout);
         std::fflush(stdout);
+        if (g_cuts)
+            g_cuts->lock.lock(); // no state left half written
         _exit(0);
     }
     if (qstrcmp(argv[2], "serve") == 0) {
