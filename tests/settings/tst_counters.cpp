@@ -179,8 +179,8 @@ class TestCounters : public QObject
         bool full = false;
         QSet<QString> fileFaultsOn;
         // A counter set lower: the store took it, and config.ini (which it
-        // does not wait for) may then hold more than was counted (today's,
-        // the totals').
+        // does not wait for) may then hold more than was counted, and a
+        // start that cannot read the store shows that (today's, the totals').
         bool setUnwritten[2] = {false, false};
         int burst = -1; // copies acknowledged by the killed child
         std::unique_ptr<Config> c;
@@ -226,10 +226,9 @@ class TestCounters : public QObject
                 }
                 for (int f = 0; f < 10; ++f) {
                     const QDate shownDay = QDate::fromString(shown[0], Qt::ISODate);
-                    const double most = (f < 5 ? day(shownDay) : total)[f % 5].toDouble();
-                    const double least = (f < 5 && held[0] != shown[0]) || (f % 5 == 2 && setUnwritten[f / 5])
-                        ? 0.0
-                        : held[1 + f].toDouble();
+                    const bool set = f % 5 == 2 && setUnwritten[f / 5]; // shown from a config.ini that lags
+                    const double most = set ? 1e15 : (f < 5 ? day(shownDay) : total)[f % 5].toDouble();
+                    const double least = (f < 5 && held[0] != shown[0]) || set ? 0.0 : held[1 + f].toDouble();
                     if (shown[1 + f].toDouble() > most + 1e-9 || shown[1 + f].toDouble() < least - 1e-9)
                         return QString("shown %1, config.ini held %2, model %3%4")
                             .arg(shown.join(' '), held.join(' '), join(day(now.date())) + " " + join(total), at);
@@ -920,7 +919,7 @@ private slots:
         const quint32 seed = qEnvironmentVariable("SPOOLSMITH_CUT_SEED", QString::number(QRandomGenerator::global()->generate())).toUInt();
         std::printf("%lld states a power cut leaves, seed %u\n", qint64(chosen.size()), seed);
         std::shuffle(chosen.begin(), chosen.end(), std::mt19937(seed));
-        for (const QStringList &state : chosen.mid(0, sweepSize(24, int(chosen.size())))) {
+        for (const QStringList &state : chosen.mid(0, sweepSize(16, int(chosen.size())))) {
             init();
             for (const QString &sub : {"", "/store"}) {
                 const QString from = cuts.filePath(state[0] + '/' + state[sub.isEmpty() ? 1 : 2] + sub);
