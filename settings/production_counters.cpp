@@ -187,7 +187,7 @@ void ProductionCounters::end()
         ticket = m_taken + 1;
     }
     // One save holds the end's state, the other settings' with it.
-    const bool onDisk = m_writer && (m_writer->want(ticket), m_writer->waitFor(ticket, kDurableWaitMs));
+    const bool onDisk = saved(ticket, kDurableWaitMs);
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (!std::exchange(m_started, false))
         return;
@@ -204,7 +204,8 @@ void ProductionCounters::end()
                                   << "could not take what it is owed before the end; config.ini keeps it:"
                                   << describe(all.amounts, all.setByHand);
         else
-            qCritical().noquote() << "Config::~Config" << rowName(it.key()) << "could not take what it is owed, and config.ini"
+            qCritical().noquote() << "Config::~Config" << rowName(it.key())
+                                  << "could not take what it is owed before the end, and config.ini"
                                   << (m_fileFailed ? "could not be written either, so these are lost:"
                                                    : "was not on disk in time, so these are lost unless it gets there:")
                                   << describe(lost.amounts, lost.setByHand);
@@ -310,8 +311,15 @@ void ProductionCounters::syncKeys()
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         ticket = m_taken + 1;
     }
-    if (m_writer)
-        m_writer->want(ticket), m_writer->waitFor(ticket, kDurableWaitMs);
+    saved(ticket, kDurableWaitMs);
+}
+
+bool ProductionCounters::saved(quint64 ticket, int timeoutMs)
+{
+    if (!m_writer)
+        return false;
+    m_writer->want(ticket);
+    return m_writer->waitFor(ticket, timeoutMs);
 }
 
 std::unique_lock<std::recursive_mutex> ProductionCounters::turn()
@@ -346,13 +354,14 @@ void ProductionCounters::afterChange(int changed, Save save)
         m_writer->soon();
         return;
     }
-    m_writer->want(save.ticket);
     // What the store took is on disk already: only what it could not take
     // waits for config.ini.
-    if (save.write == Write::Now)
+    if (save.write == Write::Now) {
+        m_writer->want(save.ticket);
         return;
+    }
     const int bound = onGuiThread() ? kGuiDurableWaitMs : kDurableWaitMs;
-    if (m_writer->waitFor(save.ticket, bound))
+    if (saved(save.ticket, bound))
         return;
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (!m_fileFailed && !std::exchange(m_slowLogged, true))

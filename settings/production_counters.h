@@ -116,6 +116,9 @@ private:
     // Outside the locks: config.ini is to follow; a change only it can hold
     // is waited for, bounded.
     void afterChange(int changed, Save save);
+    // Snapshot ticket, or a later one, written at once; whether it reached
+    // the disk within timeoutMs.
+    bool saved(quint64 ticket, int timeoutMs);
 
     DbConfig &m_db;
     CounterStore m_store;
