@@ -47,6 +47,8 @@ public:
         std::lock_guard<std::mutex> lock(m_lock);
         const quint64 ticket = ++m_tickets;
         m_asked[reader] = Ask{path, ticket, true};
+        if (reader == m_reading)
+            m_stopRead.store(true); // a newer read supersedes it
         if (!m_thread.joinable() && !m_stop)
             m_thread = std::thread([this] { run(); });
         m_wake.notify_one();
@@ -57,6 +59,8 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_asked.erase(reader);
+        if (reader == m_reading)
+            m_stopRead.store(true);
     }
 
 private:
@@ -79,6 +83,7 @@ private:
             std::lock_guard<std::mutex> lock(m_lock);
             m_stop = true;
             m_asked.clear();
+            m_stopRead.store(true);
         }
         m_wake.notify_one();
         if (m_thread.joinable())
@@ -100,9 +105,12 @@ private:
             const QString path = next->second.path;
             const quint64 ticket = next->second.ticket;
             next->second.waiting = false;
+            m_reading = reader;
+            m_stopRead.store(false);
             lock.unlock();
-            auto result = std::make_shared<PltFileReader::Result>(PltFileReader::readFile(path));
+            auto result = std::make_shared<PltFileReader::Result>(PltFileReader::readFile(path, &m_stopRead));
             lock.lock();
+            m_reading = nullptr;
             // Posted under the lock: a reader that is still asked for cannot
             // be destroyed meanwhile, and one destroyed later drops the event.
             const auto still = m_asked.find(reader);
@@ -117,6 +125,8 @@ private:
     std::map<PltFileReader *, Ask> m_asked; // the newest read of each reader
     quint64 m_tickets = 0;
     bool m_stop = false;
+    PltFileReader *m_reading = nullptr; // whose file is being read
+    std::atomic<bool> m_stopRead{false}; // the read under way is no longer wanted
     std::thread m_thread;
 };
 
@@ -142,7 +152,7 @@ void PltFileReader::deliver(quint64 ticket, Result &result)
         m_take(result);
 }
 
-PltFileReader::Result PltFileReader::readFile(const QString &path)
+PltFileReader::Result PltFileReader::readFile(const QString &path, const std::atomic<bool> *stop)
 {
     Result result;
     result.path = path;
@@ -153,7 +163,7 @@ PltFileReader::Result PltFileReader::readFile(const QString &path)
     file.close();
     t_polylines = &result.polylines;
     init_HPGL();
-    read_HPGL(path.toStdWString().c_str(), &onHpglPolyline);
+    read_HPGL_until(path.toStdWString().c_str(), &onHpglPolyline, stop);
     exit_HPGL();
     t_polylines = nullptr;
     return result;

@@ -6,12 +6,15 @@
 #include <QPolygonF>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 // Reads a preview's cut file off the GUI thread: its first bytes (the
 // header) and its polylines through the HPGL reader. Every preview's reads
 // run on one thread of the process (the reader's callback has no context),
-// which is stopped and joined as the process ends. Results are handed over
+// which is stopped and joined as the process ends; a read under way stops
+// soon after its preview goes, asks for another file or the process ends,
+// so none of these waits for it. Results are handed over
 // on the thread the object lives on, the newest read's only.
 class PltFileReader : public QObject
 {
@@ -35,7 +38,7 @@ public:
 
 private:
     friend class PreviewReadThread;
-    static Result readFile(const QString &path);
+    static Result readFile(const QString &path, const std::atomic<bool> *stop = nullptr);
     void deliver(quint64 ticket, Result &result);
 
     std::function<void(Result &)> m_take;

@@ -59,6 +59,13 @@ ZuPopup {
 
     onClosed: keyboardLift = 0
 
+    // A save that could not reach its file is told in the program's message
+    // popup, over the dialog, once the writer knows; the values stay in use.
+    Connections {
+        target: config
+        function onSettingsNotSaved(message) { device.errorMessage = message }
+    }
+
     Connections {
         target: Qt.inputMethod
         function onVisibleChanged() { dialog.updateKeyboardLift() }

@@ -1,11 +1,13 @@
 #include "settings/config.h"
 
+#include "settings/defaults_file.h"
 #include "settings/live_settings.h"
 #include "settings/production_counters.h"
 #include "settings/param_limits.h"
 #include "settings/param_table.h"
 #include "settings/settings_file_writer.h"
 #include "settings/settings_files.h"
+#include "settings/settings_save_watch.h"
 
 #include "core/property_store.h"
 
@@ -14,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QStringDecoder>
 
 #include <atomic>
 
@@ -24,20 +25,10 @@ std::atomic<Config *> g_config{nullptr};
 // How long a start, a restore and the end wait for config.ini to be written.
 constexpr int kFlushMs = 5000;
 
-// QSettings reads almost any bytes as INI without complaint; a settings file
-// is text, so NUL bytes or invalid UTF-8 mean it was damaged.
 bool looksDamaged(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (bytes.contains('\0'))
-        return true;
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(bytes);
-    Q_UNUSED(text)
-    return utf8.hasError();
+    return file.open(QIODevice::ReadOnly) && !SettingsFiles::isIniText(file.readAll());
 }
 
 // Values restored from the defaults file or saved from the dialog pass the
@@ -89,6 +80,12 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
 
     m_defaultPath = m_programDir + QStringLiteral("/configDefault.ini");
     m_configPath = m_programDir + QStringLiteral("/config.ini");
+    m_defaultSaves = std::make_unique<SettingsSaveWatch>(SettingsSaveWatch::Saved::Defaults, m_defaultPath);
+    connect(m_defaultSaves.get(), &SettingsSaveWatch::notSaved, this, &Config::settingsNotSaved);
+    m_defaults = std::make_unique<DefaultsFile>(
+        m_defaultPath, [this](quint64 id, bool onDisk, const SettingsFiles::Failure &failure) {
+            m_defaultSaves->written(id, onDisk, failure);
+        });
 
     initParams(false);
     initParams(true);
@@ -112,6 +109,7 @@ Config::~Config()
     // before what the writer reads goes.
     m_counters->end();
     m_writer.reset();
+    m_defaults.reset();
     m_counters.reset();
 }
 
@@ -128,19 +126,33 @@ void Config::openLiveStore()
     m_liveIsConfigIni = QFile::exists(m_configPath);
     const QString path = m_liveIsConfigIni ? m_configPath : m_programDir + QStringLiteral("/tmp.ini");
     m_livePath = path;
+    // A setVersion killed midway leaves its leftovers beside config.ini too.
+    SettingsFiles::removeLeftovers(m_configPath);
     SettingsFiles::removeLeftovers(path);
     m_settings = std::make_unique<LiveSettings>();
     const QSettings::Status status = m_settings->load(path);
+    m_liveSaves = std::make_unique<SettingsSaveWatch>(SettingsSaveWatch::Saved::Settings, path);
+    connect(m_liveSaves.get(), &SettingsSaveWatch::notSaved, this, &Config::settingsNotSaved);
     m_writer = std::make_unique<SettingsFileWriter>(
         path,
         [this](quint64 id) {
-            return m_counters->snapshot(id, [this] {
+            SettingsFileWriter::Snapshot changes;
+            changes.keys = m_counters->snapshot(id, [&] {
                 std::lock_guard<std::recursive_mutex> lock(m_lock);
+                changes.changed = m_settings->takeChanged();
                 return m_settings->keys();
             });
+            changes.owned = ProductionCounters::sections();
+            return changes;
         },
-        [this](quint64 id, bool onDisk, const QString &why) { m_counters->written(id, onDisk, why); });
-    m_counters->setWriter(m_writer.get());
+        [this](quint64 id, bool onDisk, const SettingsFiles::Failure &failure) {
+            {
+                std::lock_guard<std::recursive_mutex> lock(m_lock);
+                m_settings->written(onDisk);
+            }
+            m_counters->written(id, onDisk, failure.why);
+            m_liveSaves->written(id, onDisk, failure);
+        });
     switch (status) {
     case QSettings::NoError:
         m_liveUnreadable = looksDamaged(path);
@@ -168,7 +180,7 @@ void Config::writeKey(const QString &key, const QVariant &value)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
     if (m_settings) {
-        m_settings->setValue(key, value);
+        m_settings->set(key, value);
         m_writer->soon();
     }
 }
@@ -263,7 +275,7 @@ void Config::setProperty(ConfigParamType key, const QVariant &value)
             return;
         typed = ParamTable::convert(value, ParamTable::entry(key).type);
         if (m_settings) {
-            m_settings->setValue(it->key, typed);
+            m_settings->set(it->key, typed);
             m_writer->soon();
         }
         it->value = typed;
@@ -335,8 +347,7 @@ QVariant Config::getDefaultProperty(ConfigParamType key) const
             return QVariant(0);
         iniKey = it->key;
     }
-    QSettings defaults(m_defaultPath, QSettings::IniFormat);
-    return defaults.value(iniKey);
+    return m_defaults->values().value(iniKey);
 }
 
 void Config::saveDefaultProperty(ConfigParamType key, const QVariant &value)
@@ -349,24 +360,7 @@ void Config::saveDefaultProperty(ConfigParamType key, const QVariant &value)
             return;
         iniKey = it->key;
     }
-    changeDefaults([&](QMap<QString, QVariant> &keys) { keys.insert(iniKey, value); });
-}
-
-void Config::changeDefaults(const std::function<void(QMap<QString, QVariant> &)> &change) const
-{
-    if (!QFileInfo(m_defaultPath).isWritable())
-        return;
-    // Read, then written whole as config.ini is: no lock file to wait on.
-    QMap<QString, QVariant> keys;
-    {
-        QSettings defaults(m_defaultPath, QSettings::IniFormat);
-        for (const QString &key : defaults.allKeys())
-            keys.insert(key, defaults.value(key));
-    }
-    change(keys);
-    QString why;
-    if (!SettingsFiles::writeIni(m_defaultPath, keys, &why))
-        qCritical() << "Config::saveDefaultCfg" << "cannot write" << m_defaultPath << why;
+    m_defaults->save({{iniKey, value}});
 }
 
 void Config::saveTmp(ConfigParamType key, const QVariant &value)
@@ -390,9 +384,10 @@ void Config::saveCfg()
     }
     for (auto it = pending.cbegin(); it != pending.cend(); ++it)
         setProperty(ConfigParamType(it.key()), checkedParam(it.key(), it.value()));
-    // Saved by the operator: on disk at once, not waited for.
+    // Saved by the operator: on disk at once, not waited for; the operator
+    // hears if it cannot be.
     if (m_writer)
-        m_writer->now();
+        m_liveSaves->expect(m_writer->now());
 }
 
 void Config::saveDefaultCfg()
@@ -404,7 +399,7 @@ void Config::saveDefaultCfg()
             for (int id : members)
                 values.insert(m_params.value(id).key, m_params.value(id).value);
     }
-    changeDefaults([&](QMap<QString, QVariant> &keys) { keys.insert(values); });
+    m_defaultSaves->expect(m_defaults->save(values));
 }
 
 void Config::resetDefaultCfg()
@@ -417,7 +412,7 @@ void Config::resetDefaultCfg()
             for (int id : members)
                 visible.append({id, m_params.value(id).key});
     }
-    QSettings defaults(m_defaultPath, QSettings::IniFormat);
+    const QMap<QString, QVariant> defaults = m_defaults->values();
     for (const auto &[id, key] : visible) {
         // A key the defaults file lacks keeps its value: storing an empty
         // value would turn a number into zero and a switch off.

@@ -15,10 +15,12 @@
 #include <memory>
 #include <mutex>
 
+class DefaultsFile;
 class LiveSettings;
 class ProductionCounters;
 class QSettings;
 class SettingsFileWriter;
+class SettingsSaveWatch;
 class SceneSettingsPort;
 struct CutterPenKeys;
 
@@ -433,6 +435,9 @@ signals:
     void propertyChanged(Config::ConfigParamType key, const QVariant &value);
     // Asks the application to end with code (777 restarts the program).
     void exitRequested(int code);
+    // A save of the settings dialog (saveCfg, saveDefaultCfg) did not reach
+    // its file: the operator's message, naming the file and why.
+    void settingsNotSaved(const QString &message);
 
 private:
     // Registering overloads: one table parameter.
@@ -462,8 +467,6 @@ private:
     QString groupTitle(int group) const;
 
     void openLiveStore();
-    // Reads configDefault.ini, applies change and writes it whole.
-    void changeDefaults(const std::function<void(QMap<QString, QVariant> &)> &change) const;
     // Copies the machine variant's settings over config.ini; false when
     // config.ini could not be written.
     bool installVariant(int version);
@@ -489,9 +492,14 @@ private:
     QString m_defaultPath;
     QString m_configPath;
     QString m_programDir;
+    // Whether the dialog's saves reach config.ini (or tmp.ini) and the
+    // defaults file; told by the writers below.
+    std::unique_ptr<SettingsSaveWatch> m_liveSaves;
+    std::unique_ptr<SettingsSaveWatch> m_defaultSaves;
     // The settings in memory, and the one writer of their file.
     std::unique_ptr<LiveSettings> m_settings;
     std::unique_ptr<SettingsFileWriter> m_writer;
+    std::unique_ptr<DefaultsFile> m_defaults;
     QString m_livePath;
     bool m_liveIsConfigIni = false;
     bool m_liveUnreadable = false; // config.ini could not be read or parsed

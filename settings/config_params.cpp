@@ -23,6 +23,8 @@ void Config::initParams(bool save)
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         openLiveStore();
     }
+    // Outside the settings' lock: the counters' lock is taken before it.
+    m_counters->setWriter(m_writer.get());
 
     updateValue(QStringLiteral("Spoolsmith/Ident"), m_ident, QString(), save);
     updateValue(QStringLiteral("Spoolsmith/Mark_Camera"), m_markCamera, QString(), save);

@@ -1,9 +1,12 @@
 #include "settings/live_settings.h"
 
+#include "settings/settings_files.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 
 #include <atomic>
+#include <utility>
 
 namespace {
 
@@ -40,6 +43,25 @@ QMap<QString, QVariant> LiveSettings::keys()
     for (const QString &key : allKeys())
         all.insert(key, value(key));
     return all;
+}
+
+void LiveSettings::set(const QString &key, const QVariant &value)
+{
+    setValue(key, value);
+    m_changed.insert(SettingsFiles::normalizedKey(key));
+}
+
+QSet<QString> LiveSettings::takeChanged()
+{
+    m_writing.unite(std::exchange(m_changed, {}));
+    return m_writing;
+}
+
+void LiveSettings::written(bool onDisk)
+{
+    if (!onDisk)
+        m_changed.unite(m_writing);
+    m_writing.clear();
 }
 
 bool LiveSettings::event(QEvent *event)

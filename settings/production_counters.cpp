@@ -149,8 +149,12 @@ void ProductionCounters::readFile(const QString &path)
 
 void ProductionCounters::setWriter(SettingsFileWriter *writer)
 {
-    std::lock_guard<std::recursive_mutex> lock(m_lock);
     m_writer = writer;
+}
+
+QStringList ProductionCounters::sections()
+{
+    return {QStringLiteral("Today/"), QStringLiteral("Total/"), kVersionSection, QStringLiteral("Untaken.")};
 }
 
 void ProductionCounters::begin()
@@ -316,10 +320,11 @@ void ProductionCounters::syncKeys()
 
 bool ProductionCounters::saved(quint64 ticket, int timeoutMs)
 {
-    if (!m_writer)
+    SettingsFileWriter *writer = m_writer.load();
+    if (!writer)
         return false;
-    m_writer->want(ticket);
-    return m_writer->waitFor(ticket, timeoutMs);
+    writer->want(ticket);
+    return writer->waitFor(ticket, timeoutMs);
 }
 
 std::unique_lock<std::recursive_mutex> ProductionCounters::turn()
@@ -348,16 +353,17 @@ void ProductionCounters::afterChange(int changed, Save save)
 {
     if (changed && m_tell)
         m_tell(changed);
-    if (!m_writer)
+    SettingsFileWriter *writer = m_writer.load();
+    if (!writer)
         return;
     if (save.write == Write::Soon) {
-        m_writer->soon();
+        writer->soon();
         return;
     }
     // What the store took is on disk already: only what it could not take
     // waits for config.ini.
     if (save.write == Write::Now) {
-        m_writer->want(save.ticket);
+        writer->want(save.ticket);
         return;
     }
     const int bound = onGuiThread() ? kGuiDurableWaitMs : kDurableWaitMs;
@@ -544,8 +550,8 @@ void ProductionCounters::written(quint64 id, bool onDisk, const QString &why)
             retry = m_started;
         }
     }
-    if (retry && m_writer)
-        m_writer->soon();
+    if (SettingsFileWriter *writer = m_writer.load(); retry && writer)
+        writer->soon();
 }
 
 void ProductionCounters::writeShownKeys(Keys &keys) const

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QMap>
 #include <QSet>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -59,8 +60,12 @@ public:
     // The start: the counters as the settings file at path holds them, the
     // versions its keys were written at, and what its groups say rows are owed.
     void readFile(const QString &path);
-    // Where config.ini is written; before begin().
+    // Where config.ini is written; before begin(). Takes no lock, so it may
+    // be called under the settings object's.
     void setWriter(SettingsFileWriter *writer);
+    // The sections of config.ini only the counters write: a write of the
+    // file puts them as the counters hold them, whatever it holds on disk.
+    static QStringList sections();
     // The start's first try of the store, and the day the clock names.
     void begin();
     // The end's last try and one save of config.ini, bounded; what a row
@@ -125,7 +130,7 @@ private:
     SettingsAccess m_settings;
     Tell m_tell;
     std::unique_ptr<DayClock> m_clock;
-    SettingsFileWriter *m_writer = nullptr;
+    std::atomic<SettingsFileWriter *> m_writer{nullptr};
 
     mutable std::recursive_mutex m_lock;
     std::atomic<int> m_guiWaiting{0};

@@ -72,10 +72,10 @@ void SettingsFileWriter::run()
         m_now = m_due = false;
         const quint64 id = ++m_started;
         lock.unlock();
-        const Snapshot keys = m_take(id);
-        QString why;
-        const bool onDisk = SettingsFiles::writeIni(m_path, keys, &why);
-        m_written(id, onDisk, why);
+        const Snapshot changes = m_take(id);
+        SettingsFiles::Failure failure;
+        const bool onDisk = SettingsFiles::writeIni(m_path, changes, &failure);
+        m_written(id, onDisk, failure);
         lock.lock();
         m_finished = id;
         if (onDisk)

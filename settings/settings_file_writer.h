@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QMap>
+#include "settings/settings_files.h"
+
 #include <QString>
-#include <QVariant>
 
 #include <condition_variable>
 #include <chrono>
@@ -10,23 +10,24 @@
 #include <mutex>
 #include <thread>
 
-// The one writer of the live settings file, on a thread of its own. Each
-// write takes a snapshot of the settings (under their owners' locks, in
-// memory) and writes it whole (SettingsFiles::writeIni); a snapshot counts as
-// written only once it is on disk. Changes wait up to kDeferMs, so the file
-// is written at most once a second while nothing asks for more; now() writes
-// at once. Nothing here ever waits on a lock file, and no caller waits on a
+// The one writer of a settings file, on a thread of its own. Each write
+// takes a snapshot of the settings (under their owners' locks, in memory)
+// and writes what changed over the file as it is on disk
+// (SettingsFiles::writeIni); a snapshot counts as written only once it is
+// on disk. Changes wait up to kDeferMs, so the file is written at most once
+// a second while nothing asks for more; now() writes at once. Nothing here ever waits on a lock file, and no caller waits on a
 // disk write unless it asks to. Stopped and joined by the destructor.
 class SettingsFileWriter
 {
 public:
     static constexpr int kDeferMs = 1000;
 
-    using Snapshot = QMap<QString, QVariant>;
+    using Snapshot = SettingsFiles::Changes;
     // Called on the writer's thread with the snapshot's number.
     using Take = std::function<Snapshot(quint64 id)>;
-    // Told, on the writer's thread, whether snapshot id reached the disk.
-    using Written = std::function<void(quint64 id, bool onDisk, const QString &why)>;
+    // Told, on the writer's thread, whether snapshot id reached the disk,
+    // and if not, why.
+    using Written = std::function<void(quint64 id, bool onDisk, const SettingsFiles::Failure &failure)>;
 
     SettingsFileWriter(const QString &path, Take take, Written written);
     ~SettingsFileWriter();

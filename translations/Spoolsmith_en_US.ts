@@ -725,6 +725,14 @@ It drives the cutting machine, registers each page by its camera marks, and insp
         <translation>its content is not HPGL cut data</translation>
     </message>
     <message>
+        <source>切割文件无法打开（%1），未打开</source>
+        <translation>Cannot open the cut file (%1): not opened</translation>
+    </message>
+    <message>
+        <source>切割文件含本机无法切割的指令 %1，未打开</source>
+        <translation>The cut file draws with %1, which this station cannot cut: not opened</translation>
+    </message>
+    <message>
         <source>不是本机能读取的切割文件（%1），未打开</source>
         <translation>Not a cut file this station can read (%1): not opened</translation>
     </message>
@@ -1352,6 +1360,37 @@ It drives the cutting machine, registers each page by its camera marks, and insp
     <message>
         <source>测量的边长与 100 mm 相差超过 10%，确定要按此设置缩放吗？</source>
         <translation>A measured side differs from 100 mm by more than 10 %. Set the scale from it anyway?</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsSaveWatch</name>
+    <message>
+        <source>磁盘无响应</source>
+        <translation>disk not answering</translation>
+    </message>
+    <message>
+        <source>设置未能保存到 %1（%2），本次运行仍有效，将自动重试。</source>
+        <translation>Settings not saved to %1 (%2). In use until the program ends; saving is retried.</translation>
+    </message>
+    <message>
+        <source>默认设置未能保存到 %1（%2），本次运行仍有效，将自动重试。</source>
+        <translation>Defaults not saved to %1 (%2). In use until the program ends; saving is retried.</translation>
+    </message>
+    <message>
+        <source>文件只读</source>
+        <translation>file read-only</translation>
+    </message>
+    <message>
+        <source>所在文件夹只读</source>
+        <translation>folder read-only</translation>
+    </message>
+    <message>
+        <source>无法替换原文件</source>
+        <translation>file cannot be replaced</translation>
+    </message>
+    <message>
+        <source>磁盘已满或无法写入</source>
+        <translation>disk full or not writable</translation>
     </message>
 </context>
 </TS>

@@ -48,6 +48,10 @@ CutDocument::CutDocument(AppServices services, Hooks hooks, QObject *parent)
     : QObject(parent)
     , m_services(std::move(services))
     , m_hooks(std::move(hooks))
+    , m_check([this](const QString &text) {
+        if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+            device->setErrorMessage(text);
+    })
 {
     // The view and the scene live until the process ends, like the QML
     // that shows them.
@@ -228,9 +232,9 @@ void CutDocument::placeSlice()
 void CutDocument::refuseLoaded()
 {
     if (m_placing->unreadable.isEmpty())
-        refusePage(m_placing->job.path, m_placing->content.pageMm);
+        m_check.refusePage(m_placing->job.path, m_placing->content.pageMm);
     else
-        refuseUnreadable(m_placing->job.path, m_placing->unreadable);
+        m_check.refuseUnreadable(m_placing->job.path, m_placing->unreadable, m_placing->content.uncut);
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_sceneFile = m_sceneFileBefore;
@@ -279,8 +283,8 @@ void CutDocument::reopenForCutDirection()
         return;
     if (opensOnWorker(file))
         openOnWorker(file, true);
-    else if (pageAccepted(file))
-        emit openScene(file);
+    else if (const std::optional<QByteArray> bytes = m_check.read(file))
+        openChecked(file, *bytes);
 }
 
 void CutDocument::reopenIfPending()
@@ -338,47 +342,23 @@ cv::Mat CutDocument::inspectionTemplate() const
     return m_inspectionTemplate;
 }
 
-bool CutDocument::sizeAccepted(const QString &path)
+bool CutDocument::refusedWhileOpening(const QString &path)
 {
-    const qint64 size = QFileInfo(path).size();
-    if (size <= kMaxCutFileBytes)
-        return true;
-    qCritical() << "SpoolsmithApp::setCutFile" << path << "refused:" << size << "bytes, more than 256 MB";
-    if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
-        device->setErrorMessage(tr("切割文件过大（超过256MB）") + QStringLiteral(" \n"));
-    return false;
-}
-
-bool CutDocument::pageAccepted(const QString &path, const CutPageLimit::FilePage &page)
-{
-    if (!page.unreadable.isEmpty()) {
-        refuseUnreadable(path, page.unreadable);
+    if (!opening())
         return false;
-    }
-    if (!page.pageMm || CutPageLimit::accepts(*page.pageMm))
-        return true;
-    refusePage(path, *page.pageMm);
-    return false;
+    qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
+    if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
+        device->setErrorMessage(QCoreApplication::translate("SpoolsmithApp", "切割文件正在载入，请稍后 \n"));
+    return true;
 }
 
-void CutDocument::refusePage(const QString &path, const QSizeF &pageMm)
+void CutDocument::openChecked(const QString &path, const QByteArray &bytes)
 {
-    qCritical() << "SpoolsmithApp::setCutFile" << path << "refused:" << CutPageLimit::reason(pageMm);
-    if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
-        device->setErrorMessage(tr("切割页面过大（%1 x %2 mm，最大 %3 平方米），未打开")
-                                    .arg(pageMm.width(), 0, 'f', 0)
-                                    .arg(pageMm.height(), 0, 'f', 0)
-                                    .arg(CutPageLimit::largestAreaM2(), 0, 'f', 1)
-                                + QStringLiteral(" \n"));
-}
-
-void CutDocument::refuseUnreadable(const QString &path, const QString &why)
-{
-    qCritical() << "SpoolsmithApp::setCutFile" << path << "refused, no cut file:" << why;
-    // Its name says which format it was read as.
-    const QString what = isTva(path) ? tr("不是完整有效的TVA模板") : tr("内容不是HPGL切割数据");
-    if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
-        device->setErrorMessage(tr("不是本机能读取的切割文件（%1），未打开").arg(what) + QStringLiteral(" \n"));
+    m_checkedPath = path;
+    m_checkedBytes = bytes;
+    emit openScene(path);
+    m_checkedPath.clear();
+    m_checkedBytes.clear();
 }
 
 QList<QPair<double, double>> CutDocument::rowSegments() const
@@ -401,15 +381,8 @@ void CutDocument::setCutFile(const QString &path)
             device->setErrorMessage(tr("任务运行中，请先停止任务"));
         return;
     }
-    if (!sizeAccepted(path))
+    if (!m_check.sizeAccepted(path) || refusedWhileOpening(path))
         return;
-    if (opening()) {
-        qCritical() << "SpoolsmithApp::setCutFile" << path << "refused: another cut file is opening";
-        if (TRV610Plus *device = m_services.device ? m_services.device() : nullptr)
-            device->setErrorMessage(
-                QCoreApplication::translate("SpoolsmithApp", "切割文件正在载入，请稍后 \n"));
-        return;
-    }
     if (opensOnWorker(path)) {
         openOnWorker(path, true);
         return;
@@ -420,13 +393,15 @@ void CutDocument::setCutFile(const QString &path)
             m_hooks.offerPrintFile(path);
         return;
     }
-    if (!pageAccepted(path))
+    // Read once: the bytes checked are the bytes opened.
+    const std::optional<QByteArray> bytes = m_check.read(path);
+    if (!bytes)
         return;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_cutFile = m_sourceFile = path;
     }
-    emit openScene(path);
+    openChecked(path, *bytes);
     emit cutFileChanged();
 }
 
@@ -438,9 +413,10 @@ bool CutDocument::openTvaCutFile(const QString &path)
         qCritical() << "SpoolsmithApp::openTvaCutFile" << path << "refused: a job is running";
         return false;
     }
-    if (!pageAccepted(path))
+    const std::optional<QByteArray> bytes = m_check.read(path);
+    if (!bytes)
         return false;
-    emit openScene(path);
+    openChecked(path, *bytes);
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_saveFile = appPath() + QStringLiteral("/tmp.plt");
@@ -453,51 +429,56 @@ bool CutDocument::openTvaCutFile(const QString &path)
 
 void CutDocument::openInScene(const QString &path)
 {
+    // What openScene is emitted for comes checked; any other emitter's file
+    // is checked here.
+    std::optional<QByteArray> bytes;
+    if (path == m_checkedPath)
+        bytes = m_checkedBytes;
+    else
+        bytes = m_check.read(path);
+    if (!bytes)
+        return;
     showOwnScene();
-    openHere(path);
+    openHere(path, *bytes);
 }
 
 void CutDocument::openCheckedInScene(const QString &path)
 {
-    if (!sizeAccepted(path))
+    if (!m_check.sizeAccepted(path) || refusedWhileOpening(path))
         return;
-    if (opensOnWorker(path))
+    if (opensOnWorker(path)) {
         openOnWorker(path, false);
-    else if (pageAccepted(path))
-        openInScene(path);
+    } else if (const std::optional<QByteArray> bytes = m_check.read(path)) {
+        showOwnScene();
+        openHere(path, *bytes);
+    }
 }
 
 bool CutDocument::openTemplate(const QString &path)
 {
-    // Large files and unreadable ones take the ordinary road.
-    QFile file(path);
-    if (QFileInfo(path).size() > kWorkerFileBytes || !file.open(QIODevice::ReadOnly)) {
-        if (!pageAccepted(path))
-            return false;
-        showScene(m_ownScene);
-        return openHere(path);
-    }
-    const QByteArray bytes = file.readAll();
-    file.close();
+    // Read once: a known template is found by these bytes, a new one opened from them.
+    const std::optional<QByteArray> read = m_check.readBytes(path);
+    if (!read)
+        return false;
+    const QByteArray &bytes = *read;
+    const bool small = bytes.size() <= kWorkerFileBytes;
     const bool reversed = openingReversed();
-    if (TemplateCache::Entry *known = m_templates.find(path, reversed, bytes)) {
+    if (TemplateCache::Entry *known = small ? m_templates.find(path, reversed, bytes) : nullptr) {
         qInfo() << "SpoolsmithApp::onOpenScene" << path;
         presentTemplate(*known);
         return true;
     }
-    if (!pageAccepted(path, CutPageLimit::pageOf(bytes, path)))
+    if (!m_check.contentAccepted(path, bytes))
         return false;
     showScene(m_ownScene);
     m_mask = QImage();
-    if (!openHere(path))
+    if (!openHere(path, bytes))
         return false;
-    // Kept only when opened whole from the very bytes read above. The
-    // preview's bytes come from this scene, not from the shared file.
-    QFile again(path);
+    // Kept only when opened whole. The preview's bytes come from this
+    // scene, not from the shared file.
     QTemporaryFile shown(QDir::tempPath() + QStringLiteral("/spoolsmith-preview-XXXXXX.plt"));
-    if (m_scene->fileName() != path || m_scene->gItemAll().isEmpty() || m_mask.isNull() || !m_showFileWritten
-        || !again.open(QIODevice::ReadOnly) || again.readAll() != bytes || !shown.open()
-        || !m_scene->saveCutFile(shown.fileName()) || !shown.seek(0))
+    if (!small || m_scene->fileName() != path || m_scene->gItemAll().isEmpty() || m_mask.isNull()
+        || !m_showFileWritten || !shown.open() || !m_scene->saveCutFile(shown.fileName()) || !shown.seek(0))
         return true;
     auto entry = std::make_unique<TemplateCache::Entry>();
     entry->path = path;
@@ -549,17 +530,14 @@ void CutDocument::presentTemplate(TemplateCache::Entry &entry)
     storeTemplate(entry.inspection, entry.rows, entry.cols);
 }
 
-bool CutDocument::openHere(const QString &path)
+bool CutDocument::openHere(const QString &path, const QByteArray &bytes)
 {
     qInfo() << "SpoolsmithApp::onOpenScene" << path;
-    // Page-code switches open files from the cut-file folder directly.
-    if (!sizeAccepted(path))
-        return false;
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_sceneFile = path;
     }
-    if (!m_scene->openFile(path, false))
+    if (!m_scene->openBytes(bytes, path, false))
         qCritical() << "SpoolsmithApp::onOpenScene" << path << m_scene->errorString();
 
     GMarkItem *mark = m_scene->page()->markItem();
@@ -704,6 +682,9 @@ CutDocument::SceneOpening CutDocument::openSceneBlocking(const QString &path)
     // should not wait for its event loop twice.
     SceneOpening opening = SceneOpening::Empty;
     const auto open = [this, path, &opening] {
+        // No file for the page: nothing to cut in sight (the job is told so).
+        if (!path.isEmpty() && !QFileInfo::exists(path))
+            return;
         // A refused file leaves the page before in sight: this page is not it.
         if (!path.isEmpty() && !openTemplate(path))
             opening = SceneOpening::Refused;
@@ -743,7 +724,7 @@ CutDocument::SceneOpening CutDocument::openLargeBlocking(const QString &path)
         this,
         [this, path, finish] {
             qInfo() << "SpoolsmithApp::onOpenScene" << path;
-            if (!sizeAccepted(path))
+            if (!m_check.sizeAccepted(path))
                 finish(true);
             else if (!openOnWorker(path, false))
                 finish(false);

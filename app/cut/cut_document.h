@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/cut/cut_file_check.h"
 #include "app/cut/cut_file_loader.h"
 #include "app/cut/cut_page_limit.h"
 #include "app/cut/template_cache.h"
@@ -50,7 +51,7 @@ public:
     ~CutDocument() override;
 
     // Cut files beyond this size are refused before they are read.
-    static constexpr qint64 kMaxCutFileBytes = 256LL * 1024 * 1024;
+    static constexpr qint64 kMaxCutFileBytes = CutFileCheck::kMaxBytes;
     // Cut files beyond this size open on a worker thread; smaller ones
     // take a few milliseconds and open at once.
     static constexpr qint64 kWorkerFileBytes = 1024 * 1024;
@@ -88,7 +89,8 @@ public:
     // checked the file.
     void openInScene(const QString &path);
     // Opens path into the scene alone (cutFile stays), checked as every
-    // opening is: a file refused leaves the scene as it was. GUI thread.
+    // opening is (not beside a file still opening either): a file refused
+    // leaves the scene as it was. GUI thread.
     void openCheckedInScene(const QString &path);
     // How a page-code switch's opening ended.
     enum class SceneOpening {
@@ -130,14 +132,10 @@ signals:
     void loadPercentChanged();
 
 private:
-    // False, with a message for the operator, for a file over the bound.
-    bool sizeAccepted(const QString &path);
-    // False, with a message for the operator, for a page larger than the
-    // station takes and for a file that is no cut file it reads.
-    bool pageAccepted(const QString &path, const CutPageLimit::FilePage &page);
-    bool pageAccepted(const QString &path) { return pageAccepted(path, CutPageLimit::pageOf(path)); }
-    void refusePage(const QString &path, const QSizeF &pageMm);
-    void refuseUnreadable(const QString &path, const QString &why);
+    // False, with the operator's message, while a large file still opens.
+    bool refusedWhileOpening(const QString &path);
+    // Opens bytes checked for path through openScene, as the roads always have.
+    void openChecked(const QString &path, const QByteArray &bytes);
     // A large file refused (its page, or no cut file): the file open before
     // stays open.
     void refuseLoaded();
@@ -161,8 +159,8 @@ private:
     // The scene every opening but a page-code switch's goes into; the
     // known templates are let go, as a switch's files may be changed by then.
     void showOwnScene();
-    // Opens path into the scene in sight; false when it was refused.
-    bool openHere(const QString &path);
+    // Opens path's bytes, checked, into the scene in sight.
+    bool openHere(const QString &path, const QByteArray &bytes);
     // A page-code switch: a known template comes back as it was opened.
     // False when the file was refused.
     bool openTemplate(const QString &path);
@@ -170,6 +168,10 @@ private:
 
     AppServices m_services;
     Hooks m_hooks;
+    CutFileCheck m_check;
+    // GUI thread: the bytes checked for the opening openScene is emitted for.
+    QString m_checkedPath;
+    QByteArray m_checkedBytes;
     GraphicsView *m_view = nullptr;
     GScene *m_scene = nullptr;    // in sight: the own scene or a known template's
     GScene *m_ownScene = nullptr; // empty while out of sight

@@ -4,7 +4,6 @@
 #include "platform/scene/gmark_item.h"
 #include "platform/scene/gscene.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <limits>
@@ -43,7 +42,7 @@ FilePage pageOf(const QByteArray &bytes, const QString &path)
     FilePage page;
     if (QFileInfo(path).suffix().compare(QLatin1String("tva"), Qt::CaseInsensitive) == 0) {
         GScene scene;
-        if (scene.openFile(path))
+        if (scene.openBytes(bytes, path))
             page.pageMm = scene.page()->sizeMm();
         else
             page.unreadable = scene.errorString();
@@ -53,20 +52,14 @@ FilePage pageOf(const QByteArray &bytes, const QString &path)
     if (bytes.isEmpty())
         return page;
     GScene::HpglContent content;
-    if (!GScene::parseHpgl(bytes, path, &content, &page.unreadable))
+    if (!GScene::parseHpgl(bytes, path, &content, &page.unreadable)) {
+        page.uncut = content.uncut;
         return page;
+    }
     delete content.mark;
     qDeleteAll(content.items);
     page.pageMm = content.pageMm;
     return page;
-}
-
-FilePage pageOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return FilePage();
-    return pageOf(file.readAll(), path);
 }
 
 } // namespace CutPageLimit

@@ -26,8 +26,8 @@ double largestAreaM2();
 // What the log says of a refused page.
 QString reason(const QSizeF &pageMm);
 
-// What a cut file gives, read without touching a scene: HPGL parsed, a
-// ".tva" opened into a scene of its own.
+// What a cut file's bytes give, read without touching a scene: HPGL
+// parsed, a ".tva" opened into a scene of its own.
 struct FilePage
 {
     // None for a file that cannot be read at all or an empty HPGL file:
@@ -35,8 +35,9 @@ struct FilePage
     std::optional<QSizeF> pageMm;
     // Why the bytes are no cut file the station reads; empty when they are one.
     QString unreadable;
+    // The instruction the reader cannot cut, when that was the reason.
+    QString uncut;
 };
 FilePage pageOf(const QByteArray &bytes, const QString &path);
-FilePage pageOf(const QString &path);
 
 } // namespace CutPageLimit

@@ -33,6 +33,8 @@ public:
     QProcess *process() { return &m_process; }
     QString program() const { return m_program; }
     int timerId() const { return m_timerId; }
+    // An ended program waits for its restart (kMinRestartMs after its start).
+    bool restartPending() const { return m_restartDelay.isActive(); }
 
     // Before anything ran: the program the supervision starts.
     void setProgram(const QString &path);

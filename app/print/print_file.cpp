@@ -125,7 +125,11 @@ QString PrintFile::printCutFile() const
 
 void PrintFile::setPrintCutFile(const QString &path)
 {
-    if (path != printCutFile() && m_hooks.jobGuard.refuse("SpoolsmithApp::setPrintCutFile", path))
+    if (path == printCutFile() || m_hooks.jobGuard.refuse("SpoolsmithApp::setPrintCutFile", path))
+        return;
+    // Read and checked once; a file refused leaves the one before.
+    std::optional<QByteArray> bytes;
+    if (!path.isEmpty() && !(bytes = m_cutCheck.read(path)))
         return;
     // The signal waits until the scene has the file and the record its name.
     if (!spoolsmith::storeAndNotify(m_lock, m_printCutFile, path, [] {}))
@@ -133,7 +137,7 @@ void PrintFile::setPrintCutFile(const QString &path)
     // The print scene places the page code; it belongs to the GUI thread.
     if (path.isEmpty())
         m_printScene->gClear();
-    else if (!m_printScene->openFile(path, false))
+    else if (!m_printScene->openBytes(*bytes, path, false))
         qCritical() << "SpoolsmithApp::setPrintCutFile" << path << m_printScene->errorString();
     m_records.setWorkRecordCutFile(path);
     emit printCutFileChanged();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/cut/cut_file_check.h"
 #include "app/task/job_guard.h"
 
 #include <QImage>
@@ -119,6 +120,11 @@ private:
     ProductionRecords &m_records;
     Hooks m_hooks;
     GScene *m_printScene = nullptr;
+    // The print scene's cut file is checked as the cut scene's are.
+    CutFileCheck m_cutCheck{[this](const QString &text) {
+        if (m_hooks.showMessage)
+            m_hooks.showMessage(text);
+    }};
     DataSourceLoader *m_loader = nullptr;
     mutable std::mutex m_lock; // the texts and the page size
     QString m_printFile;

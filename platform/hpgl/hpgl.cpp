@@ -12,9 +12,11 @@
 namespace {
 std::atomic<int> g_initialised{0};
 
-int deliver(const QByteArray &data, HpglCallback callback, const QString &what)
+int deliver(const QByteArray &data, HpglCallback callback, const QString &what,
+            const std::atomic<bool> *stop = nullptr)
 {
     HpglParser parser;
+    parser.setStopFlag(stop);
     std::vector<HpglNode> nodes;
     const bool ok = parser.parse(data, [&](const HpglParser::Polyline &line) {
         if (!callback)
@@ -32,6 +34,8 @@ int deliver(const QByteArray &data, HpglCallback callback, const QString &what)
         const HpglRecord record{HPGL_RECORD_POLYLINE, line.pen, int(line.points.size()), next};
         callback(&record);
     });
+    if (!ok && parser.stopped())
+        return HPGL_ERR_STOPPED;
     if (!ok) {
         qCritical() << "read_HPGL" << what << parser.errorString();
         return HPGL_ERR_NOT_HPGL;
@@ -55,6 +59,11 @@ void exit_HPGL()
 
 int read_HPGL(const wchar_t *path, HpglCallback callback)
 {
+    return read_HPGL_until(path, callback, nullptr);
+}
+
+int read_HPGL_until(const wchar_t *path, HpglCallback callback, const std::atomic<bool> *stop)
+{
     if (g_initialised.load() <= 0) {
         qCritical() << "read_HPGL" << "called before init_HPGL";
         return HPGL_ERR_NOT_INITIALISED;
@@ -65,7 +74,7 @@ int read_HPGL(const wchar_t *path, HpglCallback callback)
         qCritical() << "read_HPGL" << "cannot open" << name << file.errorString();
         return HPGL_ERR_OPEN;
     }
-    return deliver(file.readAll(), callback, name);
+    return deliver(file.readAll(), callback, name, stop);
 }
 
 int read_HPGL_data(const char *data, long long size, HpglCallback callback)

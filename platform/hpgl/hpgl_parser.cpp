@@ -1,15 +1,23 @@
 #include "platform/hpgl/hpgl_parser.h"
 
+#include "platform/hpgl/hpgl_text.h"
+
 #include <QLineF>
 #include <QtMath>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
+
+using HpglText::cmd;
 
 namespace {
 
 constexpr char kEtx = '\x03';
-constexpr char kEsc = '\x1b';
+constexpr char kEsc = HpglText::kEsc;
+// A run of NULs this long is padding, not content.
+constexpr qsizetype kPaddingRun = 4;
 
 inline bool isAlpha(char c)
 {
@@ -24,21 +32,6 @@ inline bool isNumberStart(char c)
 inline bool isSeparator(char c)
 {
     return c == ' ' || c == ',' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
-inline char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
-
-inline quint32 code(char a, char b)
-{
-    return (quint32(quint8(a)) << 8) | quint8(b);
-}
-
-constexpr quint32 cmd(const char (&s)[3])
-{
-    return (quint32(quint8(s[0])) << 8) | quint8(s[1]);
 }
 
 // Plain decimal numbers only: HPGL has no exponents, and refusing them keeps
@@ -69,118 +62,42 @@ double readNumber(const char *&p, const char *end)
     return negative ? -value : value;
 }
 
-double clampChord(double chordDeg)
+QPointF pairAt(const QList<double> &params, qsizetype i)
 {
-    if (!(chordDeg > 0.0))
-        return HpglParser::kDefaultChordDeg;
-    return std::clamp(chordDeg, 0.5, 180.0);
-}
-
-QPointF clampPoint(const QPointF &p)
-{
-    const double m = HpglParser::kMaxCoordinate;
-    return {std::clamp(p.x(), -m, m), std::clamp(p.y(), -m, m)};
+    return {params[i], params[i + 1]};
 }
 
 } // namespace
 
-bool HpglParser::looksBinary(const QByteArray &data)
-{
-    const qsizetype n = std::min<qsizetype>(data.size(), 4096);
-    int controls = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const auto c = quint8(data.at(i));
-        if (c == 0)
-            return true;
-        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != quint8(kEtx)
-             && c != quint8(kEsc))
-            || c == 0x7f)
-            ++controls;
-    }
-    return n > 0 && controls * 50 > n;
-}
-
-void HpglParser::penUp()
-{
-    m_penDown = false;
-}
-
-void HpglParser::flush(const Sink &sink)
-{
-    if (m_current.points.size() >= 2 && sink)
-        sink(m_current);
-    m_current.points.clear();
-}
-
-void HpglParser::lineTo(const QPointF &target, const Sink &sink)
-{
-    const QPointF p = clampPoint(target);
-    if (m_penDown) {
-        if (m_current.points.isEmpty()) {
-            m_current.pen = m_pen;
-            m_current.points.append(m_pos);
-        }
-        m_current.points.append(p);
-    } else {
-        flush(sink);
-    }
-    m_pos = p;
-}
-
-void HpglParser::arc(const QPointF &centre, double sweepDeg, double chordDeg, const Sink &sink)
-{
-    const double radius = QLineF(centre, m_pos).length();
-    if (!(radius > 0.0) || sweepDeg == 0.0)
-        return;
-    sweepDeg = std::clamp(sweepDeg, -360.0, 360.0);
-    const double start = std::atan2(m_pos.y() - centre.y(), m_pos.x() - centre.x());
-    const int steps = std::clamp(int(std::ceil(std::abs(sweepDeg) / clampChord(chordDeg))), 1, kMaxArcPoints);
-    const double step = qDegreesToRadians(sweepDeg) / steps;
-    for (int i = 1; i <= steps; ++i) {
-        const double a = start + step * i;
-        lineTo(centre + QPointF(radius * std::cos(a), radius * std::sin(a)), sink);
-    }
-}
-
-void HpglParser::circle(double radius, double chordDeg, const Sink &sink)
-{
-    radius = std::abs(radius);
-    if (!(radius > 0.0))
-        return;
-    // A circle is drawn pen down whatever the pen state, as its own polyline,
-    // and leaves the pen at the centre in its old state.
-    flush(sink);
-    const QPointF centre = m_pos;
-    const bool wasDown = m_penDown;
-    const int steps = std::clamp(int(std::ceil(360.0 / clampChord(chordDeg))), 3, kMaxArcPoints);
-    Polyline ring;
-    ring.pen = m_pen;
-    ring.points.reserve(steps + 1);
-    for (int i = 0; i <= steps; ++i) {
-        const double a = 2.0 * M_PI * i / steps;
-        ring.points.append(clampPoint(centre + QPointF(radius * std::cos(a), radius * std::sin(a))));
-    }
-    if (sink)
-        sink(ring);
-    m_pos = centre;
-    m_penDown = wasDown;
-}
-
 bool HpglParser::parse(const QByteArray &data, const Sink &sink)
 {
     m_error.clear();
+    m_uncut.clear();
     if (data.isEmpty()) {
         m_error = QStringLiteral("empty file");
         return false;
     }
-    if (looksBinary(data)) {
-        m_error = QStringLiteral("binary data, not HPGL text");
+    const QString format = HpglText::foreignFormat(data);
+    if (!format.isEmpty()) {
+        m_error = format + QStringLiteral(", not HPGL");
         return false;
     }
     // Plot text is made of instructions; other text names one now and then
-    // by chance ("index" holds IN, "paths" PA): told apart before anything
-    // is delivered.
-    read(data.left(kProbeBytes), nullptr);
+    // by chance ("index" holds IN, "paths" PA): told apart, once HPGL's own
+    // text is skipped, before anything is delivered.
+    read(data.left(kProbeBytes), Sink());
+    if (m_stopped) {
+        m_error = QStringLiteral("stopped");
+        return false;
+    }
+    if (!m_foreign.isEmpty()) {
+        m_error = m_foreign;
+        return false;
+    }
+    if (m_controls * 50 > m_scanned) {
+        m_error = QStringLiteral("binary data, not HPGL text");
+        return false;
+    }
     if (m_unknown > m_known) {
         m_error = QStringLiteral("text, not HPGL: %1 unknown words against %2 instructions in its first bytes")
                       .arg(m_unknown)
@@ -188,28 +105,325 @@ bool HpglParser::parse(const QByteArray &data, const Sink &sink)
         return false;
     }
     read(data, sink);
-    if (m_known == 0) {
+    if (m_stopped)
+        m_error = QStringLiteral("stopped");
+    else if (!m_foreign.isEmpty())
+        m_error = m_foreign;
+    else if (!m_failed && m_known == 0)
         m_error = QStringLiteral("no HPGL instruction found");
-        return false;
+    return !m_stopped && !m_failed && m_error.isEmpty();
+}
+
+void HpglParser::resetState(bool initialise)
+{
+    if (!initialise) {
+        m_header = Header();
+        m_known = m_unknown = 0;
+        m_controls = m_scanned = 0;
+        m_failed = m_stopped = false;
+        m_error.clear();
+        m_uncut.clear();
+        m_foreign.clear();
+        m_units = HpglUnits();
+        m_pen = 1;
+        m_current = Polyline();
+        m_lastShape.clear();
+    } else {
+        flush();
+        m_units.reset();
     }
+    m_absolute = true;
+    m_penDown = false;
+    m_pos = QPointF();
+    m_terminator = kEtx;
+    m_chordDeviation = false;
+    m_tickPlus = m_tickMinus = 0.5;
+    m_lost = nullptr;
+    m_polygonMode = false;
+    m_polygon.clear();
+}
+
+bool HpglParser::fail(const char *instruction)
+{
+    if (m_failed)
+        return false;
+    m_failed = true;
+    m_uncut = QString::fromLatin1(instruction);
+    m_error = QStringLiteral("draws from where %1 left the pen, which the reader cannot place (the end of its text)")
+                  .arg(m_uncut);
+    return false;
+}
+
+QPointF HpglParser::target(const QPointF &v, bool absolute) const
+{
+    if (m_units.identity())
+        return absolute ? v : m_pos + v;
+    return absolute ? m_units.toPlotter(v) : m_pos + m_units.deltaToPlotter(v);
+}
+
+bool HpglParser::move(const QPointF &v, bool absolute)
+{
+    // A line from where a label left the pen cannot be placed.
+    if (m_lost) {
+        if (m_penDown)
+            return fail(m_lost);
+        if (absolute)
+            m_lost = nullptr;
+    }
+    lineTo(target(v, absolute));
     return true;
+}
+
+void HpglParser::lineTo(const QPointF &target)
+{
+    const QPointF p = clampPoint(target);
+    if (Q_UNLIKELY(m_polygonMode)) {
+        polygonTo(p);
+    } else if (m_penDown) {
+        if (m_current.points.isEmpty()) {
+            m_current.pen = m_pen;
+            m_current.points.append(m_pos);
+        }
+        m_current.points.append(p);
+    } else {
+        flush();
+    }
+    m_pos = p;
+}
+
+void HpglParser::polygonTo(const QPointF &p)
+{
+    SubPolygon &sub = m_polygon.last();
+    if (sub.points.size() == 1 && !m_penDown) {
+        sub.points[0] = p; // a subpolygon starts where the pen is put
+    } else {
+        sub.points.append(p);
+        sub.down.append(m_penDown);
+    }
+}
+
+void HpglParser::flush()
+{
+    if (m_current.points.size() >= 2) {
+        if (!m_units.window() && *m_sink)
+            (*m_sink)(m_current);
+        else
+            deliver(m_current.points);
+        if (!m_lastShape.isEmpty())
+            m_lastShape.clear();
+    }
+    m_current.points.clear();
+}
+
+void HpglParser::deliver(const QPolygonF &points)
+{
+    if (!*m_sink)
+        return;
+    Polyline line;
+    line.pen = m_current.points.isEmpty() ? m_pen : m_current.pen;
+    if (!m_units.window()) {
+        line.points = points;
+        (*m_sink)(line);
+        return;
+    }
+    for (const QPolygonF &piece : HpglShapes::clip(points, *m_units.window())) {
+        line.points = piece;
+        (*m_sink)(line);
+    }
+}
+
+void HpglParser::shape(const QList<QPolygonF> &outlines)
+{
+    flush();
+    // Filled, then edged (or the other way round): one outline to cut.
+    if (outlines.isEmpty() || outlines == m_lastShape)
+        return;
+    for (const QPolygonF &outline : outlines)
+        if (outline.size() >= 2)
+            deliver(outline);
+    m_lastShape = outlines;
+}
+
+bool HpglParser::needPosition(bool draws)
+{
+    if (!m_lost)
+        return true;
+    if (draws)
+        fail(m_lost);
+    return false;
+}
+
+void HpglParser::instruction(quint32 mnemonic, const QList<double> &params)
+{
+    const double first = params.isEmpty() ? 0.0 : params[0];
+    switch (mnemonic) {
+    case cmd("IN"):
+        ++m_known;
+        resetState(true);
+        break;
+    case cmd("DF"):
+        ++m_known;
+        flush();
+        m_absolute = true;
+        m_units.scaleOff();
+        m_units.setWindow({});
+        m_terminator = kEtx;
+        m_tickPlus = m_tickMinus = 0.5;
+        m_polygonMode = false;
+        m_polygon.clear();
+        break;
+    case cmd("SP"):
+        ++m_known;
+        flush();
+        m_pen = params.isEmpty() ? 0 : int(std::clamp(first, -1.0e6, 1.0e6));
+        break;
+    case cmd("PG"):
+    case cmd("AF"):
+    case cmd("AH"):
+    case cmd("FR"):
+        ++m_known;
+        flush();
+        break;
+    case cmd("PS"):
+        ++m_known;
+        if (!m_header.hasPs())
+            m_header.ps = params;
+        if (!params.isEmpty())
+            m_units.setFrame(params);
+        break;
+    case cmd("MD"):
+        ++m_known;
+        if (m_header.md.size() < 2)
+            m_header.md.append(params);
+        break;
+    case cmd("IP"):
+    case cmd("IR"):
+        ++m_known;
+        m_units.setInputPoints(params, mnemonic == cmd("IR"));
+        break;
+    case cmd("SC"):
+        ++m_known;
+        if (params.size() < 4)
+            m_units.scaleOff();
+        else
+            m_units.setScale(params);
+        break;
+    case cmd("RO"):
+        ++m_known;
+        m_units.setRotation(first);
+        break;
+    case cmd("IW"):
+        ++m_known;
+        m_units.setWindow(params);
+        break;
+    case cmd("CT"):
+        ++m_known;
+        m_chordDeviation = int(first) == 1;
+        break;
+    case cmd("TL"):
+        ++m_known;
+        m_tickPlus = params.isEmpty() ? 0.5 : first;
+        m_tickMinus = params.size() >= 2 ? params[1] : (params.isEmpty() ? 0.5 : 0.0);
+        break;
+    case cmd("AA"):
+    case cmd("AR"):
+        ++m_known;
+        if (params.size() >= 3 && needPosition(m_penDown)) {
+            const QPointF centre = pairAt(params, 0);
+            arcTo(mnemonic == cmd("AR") ? m_units.toUser(m_pos) + centre : centre, params[2],
+                  params.size() >= 4 ? params[3] : 0.0);
+        }
+        break;
+    case cmd("AT"):
+    case cmd("RT"):
+        ++m_known;
+        if (params.size() >= 4 && needPosition(m_penDown)) {
+            const QPointF here = mnemonic == cmd("RT") ? m_units.toUser(m_pos) : QPointF();
+            threePointArc(here + pairAt(params, 0), here + pairAt(params, 2), params.size() >= 5 ? params[4] : 0.0);
+            if (mnemonic == cmd("AT"))
+                m_lost = nullptr;
+        }
+        break;
+    case cmd("BZ"):
+    case cmd("BR"):
+        ++m_known;
+        for (qsizetype i = 0; i + 5 < params.size() && !m_failed; i += 6) {
+            if (!needPosition(m_penDown))
+                break;
+            const QPointF start = m_pos;
+            QPointF c[3];
+            for (int k = 0; k < 3; ++k)
+                c[k] = mnemonic == cmd("BR") ? start + m_units.deltaToPlotter(pairAt(params, i + 2 * k))
+                                             : m_units.toPlotter(pairAt(params, i + 2 * k));
+            for (const QPointF &pt : HpglShapes::bezier(start, c[0], c[1], c[2]))
+                lineTo(pt);
+        }
+        break;
+    case cmd("CI"):
+        ++m_known;
+        if (!params.isEmpty() && needPosition(true))
+            circle(first, params.size() >= 2 ? params[1] : 0.0);
+        break;
+    case cmd("EA"):
+    case cmd("ER"):
+    case cmd("RA"):
+    case cmd("RR"):
+        ++m_known;
+        if (params.size() >= 2 && !m_polygonMode && needPosition(true)) {
+            const bool relative = mnemonic == cmd("ER") || mnemonic == cmd("RR");
+            const QPointF v = pairAt(params, 0);
+            rectangle(relative ? m_units.toUser(m_pos) + v : v, mnemonic == cmd("RA") || mnemonic == cmd("RR"));
+        }
+        break;
+    case cmd("EW"):
+    case cmd("WG"):
+        ++m_known;
+        if (params.size() >= 3 && !m_polygonMode && needPosition(true))
+            wedge(first, params[1], params[2], params.size() >= 4 ? params[3] : 0.0, mnemonic == cmd("WG"));
+        break;
+    case cmd("PM"):
+        ++m_known;
+        polygonMode(int(first));
+        break;
+    case cmd("EP"):
+    case cmd("FP"):
+        ++m_known;
+        polygon(mnemonic == cmd("FP"));
+        break;
+    case cmd("XT"):
+    case cmd("YT"):
+        ++m_known;
+        if (needPosition(true))
+            tick(mnemonic == cmd("XT"));
+        break;
+    case cmd("CP"):
+    case cmd("PB"):
+    case cmd("UC"):
+        ++m_known;
+        if (!m_polygonMode)
+            m_lost = mnemonic == cmd("CP") ? "CP" : mnemonic == cmd("PB") ? "PB" : "UC";
+        break;
+    default:
+        if (HpglText::isInstruction(mnemonic))
+            ++m_known; // draws nothing to cut: attributes, text settings, plotter settings
+        else
+            ++m_unknown; // its parameters are skipped
+        break;
+    }
 }
 
 void HpglParser::read(const QByteArray &data, const Sink &sink)
 {
-    m_header = Header();
-    m_known = 0;
-    m_unknown = 0;
-    m_absolute = true;
-    m_penDown = false;
-    m_pen = 1;
-    m_pos = QPointF();
-    m_current = Polyline();
+    resetState(false);
+    m_sink = &sink;
+    HpglText::Wrapper wrapper;
 
     const char *p = data.constData();
     const char *const end = p + data.size();
-    QList<double> params;
-    params.reserve(64);
+    m_scanned = data.size();
+    std::vector<double> params; // the lines' numbers; other instructions get a copy
+    params.reserve(256);
+    quint32 count = 0;
 
     while (p < end) {
         const char c = *p;
@@ -218,18 +432,21 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
             continue;
         }
         if (c == kEsc) {
-            // Device-control escapes (ESC . x params : / ESC E) carry no drawing.
-            const char *stop = std::min(end, p + 64);
-            ++p;
-            if (p < end && *p != '.' && *p != '%') {
-                ++p;
-                continue;
+            HpglText::skipEscape(p, end, wrapper);
+            if (wrapper.reset) {
+                wrapper.reset = false;
+                resetState(true); // the printer's reset is an IN
             }
-            p += (p + 2 <= end) ? 2 : (end - p);
-            while (p < stop && *p != ':' && !isAlpha(*p))
-                ++p;
-            if (p < end)
-                ++p;
+            if (!wrapper.foreign.isEmpty()) {
+                m_foreign = QStringLiteral("a PJL job in %1, not HPGL").arg(wrapper.foreign);
+                m_failed = true;
+                break;
+            }
+            if (wrapper.pcl) {
+                // PCL's own data: only its escape sequences lead back.
+                const char *esc = static_cast<const char *>(std::memchr(p, kEsc, size_t(end - p)));
+                p = esc ? esc : end;
+            }
             continue;
         }
         if (c == '!') { // "!PG" and friends: the same instruction
@@ -238,48 +455,136 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
                 break;
         }
         if (!isAlpha(*p) || p + 1 >= end || !isAlpha(p[1])) {
-            ++p; // stray byte: skipped
+            // A stray byte is skipped; control bytes count against plot
+            // text, a run of NULs is padding.
+            const quint8 b = quint8(*p);
+            if (b == 0) {
+                const char *q = p;
+                while (q < end && *q == '\0')
+                    ++q;
+                if (q - p < kPaddingRun)
+                    m_controls += q - p;
+                else
+                    m_scanned -= q - p;
+                p = q;
+                continue;
+            }
+            if (b < 0x20 || b == 0x7f)
+                ++m_controls;
+            ++p;
             continue;
         }
-        const quint32 mnemonic = code(upper(p[0]), upper(p[1]));
+        // A longer run of letters is glued instructions ("INPU") only when
+        // every pair of it is one, up to one that takes text ("LBtext");
+        // else it is a word, not plot text.
+        const char *run = p + 2;
+        while (run < end && isAlpha(*run))
+            ++run;
+        if (run - p > 2 && !HpglText::gluedInstructions(p, run)) {
+            m_unknown += int((run - p) / 2);
+            p = run;
+            continue;
+        }
+        const quint32 mnemonic = HpglText::mnemonic(p[0], p[1]);
         p += 2;
+        if ((count++ & 0xfff) == 0 && m_stop && m_stop->load(std::memory_order_relaxed)) {
+            m_stopped = true;
+            break;
+        }
 
-        if (mnemonic == cmd("LB")) {
+        // Instructions whose parameters are text.
+        switch (mnemonic) {
+        case cmd("LB"):
+        case cmd("BL"):
+        case cmd("WD"): {
             ++m_known;
-            while (p < end && *p != kEtx)
+            const char *t = static_cast<const char *>(std::memchr(p, m_terminator, size_t(end - p)));
+            p = t ? t + 1 : end;
+            if (mnemonic == cmd("LB") && !m_polygonMode)
+                m_lost = "LB"; // the pen ends where the text ends
+            continue;
+        }
+        case cmd("DT"):
+            ++m_known;
+            m_terminator = kEtx;
+            if (p < end && *p != ';' && *p != kEsc && *p != '\n' && *p != '\0')
+                m_terminator = *p++;
+            while (p < end && (isSeparator(*p) || isNumberStart(*p)))
+                ++p;
+            if (p < end && *p == ';')
                 ++p;
             continue;
+        case cmd("CO"): { // a comment, quoted, or by some writers up to the ";"
+            const char *q = p;
+            while (q < end && (*q == ' ' || *q == '\t'))
+                ++q;
+            if (q < end && *q != '"' && *q != ';') {
+                ++m_known;
+                const char *semicolon = static_cast<const char *>(std::memchr(q, ';', size_t(end - q)));
+                p = semicolon ? semicolon + 1 : end;
+                continue;
+            }
+            break;
+        }
+        case cmd("SM"): // a symbol character, drawn at each point: text
+            ++m_known;
+            if (p < end && quint8(*p) > 0x20 && *p != ';')
+                ++p;
+            if (p < end && *p == ';')
+                ++p;
+            continue;
+        case cmd("PE"): {
+            const char *data = p;
+            if (readEncoded(p, end)) {
+                ++m_known;
+            } else {
+                p = data;
+                ++m_unknown;
+            }
+            if (m_failed)
+                p = end;
+            continue;
+        }
+        default:
+            break;
         }
 
+        // Numbers and quoted strings (CO, BP): any instruction's parameters.
         params.clear();
         while (p < end) {
             while (p < end && isSeparator(*p))
                 ++p;
-            if (p >= end || !isNumberStart(*p))
+            if (p >= end)
                 break;
-            params.append(readNumber(p, end));
+            if (!isNumberStart(*p)) {
+                if (*p != '"')
+                    break;
+                const char *q = static_cast<const char *>(std::memchr(p + 1, '"', size_t(end - p - 1)));
+                p = q ? q + 1 : end;
+                continue;
+            }
+            params.push_back(readNumber(p, end));
         }
         if (p < end && *p == ';')
             ++p;
 
-        auto movePairs = [&]() {
-            for (qsizetype i = 0; i + 1 < params.size(); i += 2) {
-                const QPointF v(params[i], params[i + 1]);
-                lineTo(m_absolute ? v : m_pos + v, sink);
-            }
+        const auto movePairs = [&]() {
+            for (size_t i = 0; i + 1 < params.size(); i += 2)
+                if (!move(QPointF(params[i], params[i + 1]), m_absolute))
+                    return;
         };
-
+        // The lines, which most files are made of, here; the rest apart.
         switch (mnemonic) {
-        case cmd("IN"):
+        case cmd("PU"):
             ++m_known;
-            flush(sink);
-            m_absolute = true;
-            penUp();
-            m_pos = QPointF();
+            flush();
+            m_penDown = false;
+            movePairs();
             break;
-        case cmd("DF"):
+        case cmd("PD"):
             ++m_known;
-            m_absolute = true;
+            m_penDown = true;
+            movePairs();
             break;
         case cmd("PA"):
             ++m_known;
@@ -291,67 +596,14 @@ void HpglParser::read(const QByteArray &data, const Sink &sink)
             m_absolute = false;
             movePairs();
             break;
-        case cmd("PU"):
-            ++m_known;
-            flush(sink);
-            penUp();
-            movePairs();
-            break;
-        case cmd("PD"):
-            ++m_known;
-            m_penDown = true;
-            movePairs();
-            break;
-        case cmd("SP"):
-            ++m_known;
-            flush(sink);
-            m_pen = params.isEmpty() ? 0 : int(std::clamp(params.first(), -1.0e6, 1.0e6));
-            break;
-        case cmd("PG"):
-            ++m_known;
-            flush(sink);
-            break;
-        case cmd("VS"):
-        case cmd("FS"):
-        case cmd("LT"):
-        case cmd("VA"):
-        case cmd("SC"):
-        case cmd("IP"):
-        case cmd("CT"):
-        case cmd("DT"):
-        case cmd("SI"):
-        case cmd("PW"):
-            ++m_known;
-            break;
-        case cmd("PS"):
-            ++m_known;
-            if (!m_header.hasPs())
-                m_header.ps = params;
-            break;
-        case cmd("MD"):
-            ++m_known;
-            if (m_header.md.size() < 2)
-                m_header.md.append(params);
-            break;
-        case cmd("AA"):
-        case cmd("AR"):
-            ++m_known;
-            if (params.size() >= 3) {
-                QPointF centre(params[0], params[1]);
-                if (mnemonic == cmd("AR"))
-                    centre += m_pos;
-                arc(clampPoint(centre), params[2], params.size() >= 4 ? params[3] : 0.0, sink);
-            }
-            break;
-        case cmd("CI"):
-            ++m_known;
-            if (!params.isEmpty())
-                circle(params[0], params.size() >= 2 ? params[1] : 0.0, sink);
-            break;
         default:
-            ++m_unknown;
-            break; // unknown instruction: its parameters are skipped
+            instruction(mnemonic, QList<double>(params.cbegin(), params.cend()));
+            break;
         }
+        if (m_failed)
+            break;
     }
-    flush(sink);
+    if (!m_failed)
+        flush();
+    m_sink = nullptr;
 }

@@ -45,6 +45,14 @@ bool GScene::openFile(const QString &path, bool append)
     }
     const QByteArray data = file.readAll();
     file.close();
+    return openBytes(data, path, append);
+}
+
+bool GScene::openBytes(const QByteArray &data, const QString &path, bool append)
+{
+    m_error.clear();
+    if (!append)
+        gClear();
     const bool ok = QFileInfo(path).suffix().compare(QLatin1String("tva"), Qt::CaseInsensitive) == 0
                         ? openTva(data, path)
                         : openHpgl(data, path);

@@ -61,6 +61,7 @@ public:
         QSizeF pageMm;
         GMarkItem *mark = nullptr;    // owned by the caller until placed
         QList<QGraphicsItem *> items; // likewise: GPathBatch items
+        QString uncut; // refused: the instruction the reader cannot cut, if that was why
     };
     // Parses HPGL into content; false with error filled when it is none.
     static bool parseHpgl(const QByteArray &data, const QString &path, HpglContent *content, QString *error);
@@ -75,6 +76,8 @@ public:
     // False with errorString() and a log line when the file cannot be read;
     // the scene is then empty.
     bool openFile(const QString &path, bool append = false);
+    // The same with the file's bytes already read.
+    bool openBytes(const QByteArray &data, const QString &path, bool append = false);
     // Writes every cut item as HPGL with the page header.
     bool saveCutFile(const QString &path) const;
     // Writes the given items: ".tva" in our container, anything else as HPGL.

@@ -48,6 +48,7 @@ bool GScene::parseHpgl(const QByteArray &data, const QString &path, HpglContent 
     if (!parsed) {
         qDeleteAll(batches);
         *error = QStringLiteral("not a cut file (%1)").arg(parser.errorString());
+        content->uncut = parser.uncutInstruction();
         return false;
     }
 

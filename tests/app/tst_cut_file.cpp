@@ -26,7 +26,13 @@
 #include <QThread>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <ctime>
 
 #include <algorithm>
@@ -519,6 +525,13 @@ private slots:
         QTest::newRow("random bytes, large file, cut direction") << moreNoise << "plt" << 0 << int(CutDirection)
                                                                  << noHpgl;
         QTest::newRow("30 mm square") << square("1200") << "plt" << 0 << int(Operator) << QString();
+        // The file's own scale decides the page.
+        QTest::newRow("3.15 m square only after SC") << square("126").replace("IN;", "IN;SC0,1000,0,1000,2;") << "plt" << 0
+                                                     << int(Operator) << "3151 x 3151 mm";
+        QTest::newRow("30 mm square after SC") << square("100").replace("IN;", "IN;IP0,0,1200,1200;SC0,100,0,100;")
+                                               << "plt" << 0 << int(Operator) << QString();
+        QTest::newRow("a label, then a line from its end")
+            << QByteArray("IN;SP1;PU0,0;LBabc\x03PR;PD1200,0;") << "plt" << 0 << int(Operator) << "LB";
     }
     void fileTheStationCannotTakeIsRefused()
     {
@@ -557,6 +570,86 @@ private slots:
         QCOMPARE(app()->sceneFile(), opens ? path : before);
         QCOMPARE(app()->cutPageSize(), opens ? QSizeF(31, 31) : QSizeF(100, 200));
         QCOMPARE(app()->inspectionTemplate().data == heldTemplate, !opens);
+    }
+
+    // Every road checks the very bytes it opens and tells why it refuses: the
+    // print scene's file, a file that is not there, QML's openScene beside a
+    // file still opening, and a pipe that serves other bytes at each read.
+    // The file open before stays open.
+    void everyRoadChecksWhatItOpens_data()
+    {
+        QTest::addColumn<int>("road");
+        QTest::addColumn<QString>("named"); // in the message; empty: the first bytes open
+        QTest::newRow("print scene, page too large") << 0 << "3151 x 3151 mm";
+        QTest::newRow("no such file") << 1 << "无法打开";
+        QTest::newRow("openScene while a file opens") << 2 << "正在载入";
+        QTest::newRow("a pipe, other bytes the second time") << 3 << QString();
+    }
+    void everyRoadChecksWhatItOpens()
+    {
+        QFETCH(int, road);
+        QFETCH(QString, named);
+        const auto square = [](int mm) {
+            const QByteArray side = QByteArray::number(mm * 40);
+            return "IN;SP1;PU0,0;PD" + side + ",0," + side + ',' + side + ",0," + side + ",0,0;PU;";
+        };
+        const QString before = f.writeFile("job.plt", kMarked);
+        app()->setCutFile(before);
+        app()->setPrintCutFile(before);
+        f.device->setErrorMessage(QString());
+        if (!named.isEmpty())
+            QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("SpoolsmithApp::setCutFile .* refused"));
+        std::thread pipeWriter;
+        std::atomic<bool> served{false};
+        const QString pipe = f.dir->filePath("pipe.plt");
+        if (road == 0) {
+            app()->setPrintCutFile(f.writeFile("big.plt", square(3150)));
+            QCOMPARE(app()->printCutFile(), before);
+            QVERIFY(!app()->printScene()->gItemAll().isEmpty());
+        } else if (road == 1) {
+            app()->setCutFile(f.dir->filePath("missing.plt"));
+        } else if (road == 2) {
+            app()->setCutFile(f.writeFile("large.plt", largePlt(2)));
+            app()->onOpenScene(f.writeFile("small.plt", square(30)));
+            QTRY_COMPARE_WITH_TIMEOUT(app()->cutLoadProgress(), -1, kHangMs);
+            QCOMPARE(app()->sceneFile(), f.dir->filePath("large.plt"));
+        } else {
+            QVERIFY(mkfifo(pipe.toLocal8Bit().constData(), 0600) == 0);
+            std::signal(SIGPIPE, SIG_IGN); // a serving no one reads fails quietly
+            // Each serving waits until the reader of the one before has closed.
+            const int closes = inotify_init();
+            inotify_add_watch(closes, pipe.toLocal8Bit().constData(), IN_CLOSE_NOWRITE);
+            pipeWriter = std::thread([pipe, square, closes, &served] {
+                for (const int mm : {40, 60}) {
+                    const int fd = ::open(pipe.toLocal8Bit().constData(), O_WRONLY);
+                    const QByteArray bytes = square(mm);
+                    (void)!::write(fd, bytes.constData(), size_t(bytes.size()));
+                    ::close(fd);
+                    char event[256];
+                    (void)!::read(closes, event, sizeof event);
+                }
+                ::close(closes);
+                served = true;
+            });
+            app()->setCutFile(pipe);
+            // The second serving, if the opening did not take it, goes here.
+            while (!served) {
+                const int fd = ::open(pipe.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
+                ::fcntl(fd, F_SETFL, 0);
+                char sink[256];
+                while (fd >= 0 && ::read(fd, sink, sizeof sink) > 0) {
+                }
+                ::close(fd);
+            }
+            pipeWriter.join();
+        }
+        QVERIFY2(f.device->errorMessage().contains(named), qPrintable(f.device->errorMessage()));
+        if (road == 2)
+            return;
+        const bool opens = named.isEmpty();
+        QCOMPARE(app()->cutFile(), opens ? pipe : before);
+        QCOMPARE(app()->sceneFile(), opens ? pipe : before);
+        QCOMPARE(app()->cutPageSize(), opens ? QSizeF(41, 41) : QSizeF(100, 200));
     }
 
     // A 20 MB file of short lines is read, parsed, written and rendered on a

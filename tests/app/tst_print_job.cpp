@@ -107,7 +107,7 @@ private slots:
         printing::installSpooler(&m_spooler);
     }
     void cleanupTestCase() { printing::installSpooler(nullptr); }
-    void init() { QVERIFY(m_rig.setUp(2000)); }
+    void init() { QVERIFY(m_rig.setUp()); }
     // Marks of the pages on the web, as the printer put them: each page's
     // first two (a page's last two are the next one's first); blank web of
     // `blank` plotter units before the first.
@@ -222,7 +222,7 @@ private slots:
         auto past = std::make_shared<std::atomic<bool>>(false);
         m_rig.tearDown();
         f.clock = [=] { return past->load() ? after : before; };
-        const bool up = m_rig.setUp(2000);
+        const bool up = m_rig.setUp();
         f.clock = {};
         QVERIFY(up);
         prepareCodedJob();

@@ -578,7 +578,7 @@ private slots:
     {
         m_log = std::make_unique<LogCapture>();
         LogCapture::clear();
-        QVERIFY(m_rig.setUp(10000, true));
+        QVERIFY(m_rig.setUp(true));
         Config &c = *m_rig.f.config;
         c.setEnablePrint(false);
         c.setProperty(Config::CPT_Enable_Print_Marker_Type, 2);

@@ -140,8 +140,9 @@ private slots:
         bool ok = true;
         qint64 ms = timed([&] { ok = f.device->sendCMD(cmd("6,0,0,0;")); });
         QVERIFY(!ok);
-        // The value each wait used is in its log line.
-        QVERIFY2(ms >= 500 && ms < 2500, qPrintable(QString::number(ms)));
+        // The value each wait used is in its log line (the long one would
+        // say 2500), so no upper bound a loaded machine could pass.
+        QVERIFY2(ms >= 500, qPrintable(QString::number(ms)));
 
         // Moves and resets wait for the long time-out.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("TRV610Plus::sendCMD 2500 send no return"));

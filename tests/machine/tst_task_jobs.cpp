@@ -83,7 +83,7 @@ private slots:
     void init()
     {
         // Generous: under the sanitizers on a loaded machine a scan takes seconds.
-        QVERIFY(m_rig.setUp(10000));
+        QVERIFY(m_rig.setUp());
         f.config->setEnablePrint(false);
         app()->setCutTaskCopies(3);
         app()->setPrintTaskCopies(0);

@@ -2,12 +2,14 @@
 // files live in a temp folder laid out like the program folder. The machine
 // version (SPOOLSMITH_TEST_VERSION) and the language (SPOOLSMITH_TEST_LANGUAGE
 // "en") are chosen per run, as they are fixed for the life of the program.
-// Any warning fails the case that printed it.
+// Any warning fails the case that printed it. Run as root, it runs without
+// root's rights over files.
 #include "settings/config.h"
 #include "tests/qml/qml_test_context.h"
 #include "tests/qml/settings_files.h"
 #include "app/spoolsmith_app.h"
 #include "tests/support/discovery_isolation.h"
+#include "tests/support/file_rights.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,6 +48,8 @@ private:
 
 int main(int argc, char **argv)
 {
+    // A case makes the settings files read-only, which root would ignore.
+    dropFileRights();
     isolateDiscovery();
     SpoolsmithApp app(argc, argv);
     SpoolsmithApp::setInstance(&app);

@@ -57,3 +57,14 @@ QString SettingsFiles::typeAfterRestart(int key) const
 {
     return QString::fromLatin1(restartedValue(key).typeName());
 }
+
+QString SettingsFiles::filePath(const QString &name) const
+{
+    return m_programDir + QLatin1Char('/') + name;
+}
+
+bool SettingsFiles::setWritable(const QString &name, bool writable) const
+{
+    const QFile::Permissions read = QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther;
+    return QFile::setPermissions(filePath(name), writable ? read | QFile::WriteOwner | QFile::WriteUser : read);
+}

@@ -19,6 +19,10 @@ public:
     // files in another folder, and the name of its type.
     Q_INVOKABLE QVariant afterRestart(int key) const;
     Q_INVOKABLE QString typeAfterRestart(int key) const;
+    // A file of the program folder by name, and making it read-only or
+    // writable again.
+    Q_INVOKABLE QString filePath(const QString &name) const;
+    Q_INVOKABLE bool setWritable(const QString &name, bool writable) const;
 
 private:
     void flush() const;

@@ -1,6 +1,7 @@
 #include "settings/config.h"
 #include "tests/support/hang_bound.h"
 #include "settings/param_table.h"
+#include "settings/production_counters.h"
 #include "settings/scene_settings_port.h"
 #include "tests/support/recording_prompt.h"
 
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMetaProperty>
+#include <QRegularExpression>
+#include <QSemaphore>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -17,8 +20,11 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 #include <tuple>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -95,6 +101,15 @@ QVariant as(QVariant stored, const QVariant &like) { stored.convert(like.metaTyp
 QVariant fileValue(const QString &path, const QString &key)
 {
     return QSettings(path, QSettings::IniFormat).value(key);
+}
+
+// Through a copy of its own: QSettings trusts a file it read of the same
+// size and time.
+QVariant copiedValue(const QString &path, const QString &key)
+{
+    static int copies = 0;
+    const QString copy = path + QString::number(++copies);
+    return QFile::copy(path, copy) ? fileValue(copy, key) : QVariant();
 }
 Config::ConfigParamType cpt(int id) { return Config::ConfigParamType(id); }
 QMetaProperty metaProperty(const QObject &o, const char *name)
@@ -784,6 +799,89 @@ private slots:
         QCOMPARE(file.value("Pen1//knifeCompensate").toDouble(), 2.0);
         QCOMPARE(file.value("Pen1//toolUpAngle").toDouble(), 30.0);
         QCOMPARE(file.value("Pen1//repeat").toInt(), 1);
+    }
+
+    // A save writes what the program changed over config.ini as it is on
+    // disk: a key changed or added by hand meanwhile stays, the counters'
+    // sections stay exactly the program's, and a link stays a link.
+    void saveKeepsTheFileAsItIsOnDisk_data()
+    {
+        QTest::addColumn<bool>("linked");
+        QTest::addColumn<bool>("count"); // the save follows a copy counted, else a setting changed
+        QTest::newRow("setting changed") << false << false;
+        QTest::newRow("copy counted") << false << true;
+        QTest::newRow("through a link") << true << false;
+    }
+    void saveKeepsTheFileAsItIsOnDisk()
+    {
+        QFETCH(bool, linked);
+        QFETCH(bool, count);
+        QVERIFY(QDir(path()).mkpath("real"));
+        const QString file = path(linked ? "real/config.ini" : "config.ini");
+        writeFile(file, "[Spoolsmith]\nVersion=1\n");
+        if (linked)
+            QVERIFY(QFile::link("real/config.ini", path("config.ini")));
+        Config c(path());
+        c.counters().syncKeys();
+        QString text = QString::fromUtf8(readFile(file));
+        text.replace("Mark_Camera_Width=320", "Mark_Camera_Width=640");
+        text.replace(QRegularExpression("(\\[Total\\][^\\[]*)Copies=0"), "\\1Copies=999");
+        writeFile(file, (text + "\n[Hand]\nAdded=7\n[Untaken.Total]\nCopies=5\n").toUtf8());
+        if (count)
+            c.addCounts(WorkDataRecord{QDate(), 0.5, 0.0, 1, 0, 0});
+        else
+            c.setProperty(Config::CPT_Film_Speed, 41.0);
+        c.counters().syncKeys();
+
+        QCOMPARE(QFileInfo(path("config.ini")).isSymLink(), linked);
+        QCOMPARE(copiedValue(file, "Spoolsmith/Mark_Camera_Width").toInt(), 640);
+        QCOMPARE(copiedValue(file, "Hand/Added").toInt(), 7);
+        QCOMPARE(copiedValue(file, "Spoolsmith/Film_Speed").toDouble(), count ? 30.0 : 41.0);
+        QCOMPARE(copiedValue(file, "Total/Copies").toULongLong(), c.totalCopies());
+        QVERIFY(!copiedValue(file, "Untaken.Total/Copies").isValid());
+    }
+
+    // What the program makes is made as any new file is, and what a kill in
+    // a write of a settings file left is gone at the next start.
+    void newFilesAndLeftovers()
+    {
+        for (const char *name : {"configDefault.ini.writing-k1ll3d", "tmp.ini.writing-k1ll3d"})
+            writeFile(path(name), "x");
+        {
+            Config c(path());
+            c.saveDefaultCfg();
+        }
+        QVERIFY(!QFile::exists(path("configDefault.ini.writing-k1ll3d")));
+        QVERIFY(!QFile::exists(path("tmp.ini.writing-k1ll3d")));
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        for (const char *name : {"tmp.ini", "configDefault.ini"}) {
+            struct stat st {};
+            QVERIFY2(::stat(QFile::encodeName(path(name)).constData(), &st) == 0, name);
+            QCOMPARE(st.st_mode & 0777, 0666 & ~mask);
+        }
+    }
+
+    // One order of the locks: the counters' before the settings'. Where
+    // config.ini is written is given under the settings' lock, so giving it
+    // waits for no counters' lock another thread holds.
+    void countersLockComesFirst()
+    {
+        DbConfig db(path("config.db"));
+        QSettings ini(path("config.ini"), QSettings::IniFormat);
+        QSemaphore inside, given;
+        std::atomic<bool> waited{false};
+        ProductionCounters counters(db, {}, [&](const std::function<void(QSettings &)> &f) {
+            inside.release();
+            waited = !given.tryAcquire(1, int(kHangMs));
+            f(ini);
+        }, {});
+        std::thread reading([&] { counters.readFile(path("config.ini")); });
+        QVERIFY(inside.tryAcquire(1, int(kHangMs)));
+        counters.setWriter(nullptr);
+        given.release();
+        reading.join();
+        QVERIFY(!waited);
     }
 
     void concurrentCallsKeepFileConsistent()

@@ -12,12 +12,12 @@ SpoolsmithApp *JobRig::app()
     return SpoolsmithApp::instance();
 }
 
-bool JobRig::setUp(int waitCaptureMs, bool controlCycles)
+bool JobRig::setUp(bool controlCycles)
 {
     if (!f.makeSettings(DeviceFixture::Folder::Program))
         return false;
     CutSceneSettings::install([] { return SpoolsmithApp::instance()->cutScene(); });
-    f.useTestMarkCamera(waitCaptureMs);
+    f.useTestMarkCamera(int(kHangMs));
     f.config->setMarkCameraOffsetX(0.0);
     f.config->setMarkCameraOffsetY(0.0);
     if (!f.startSimulator())

@@ -20,9 +20,10 @@ struct JobRig
     std::unique_ptr<WebModel> web;
     std::unique_ptr<TestCamera> camera;
 
-    // waitCaptureMs bounds each picture's wait; controlCycles runs the poll
-    // and collect cycles beside the job.
-    bool setUp(int waitCaptureMs, bool controlCycles = false);
+    // controlCycles runs the poll and collect cycles beside the job. The
+    // test camera answers every picture, so its wait is the hang bound: a
+    // loaded machine's slow picture is late, not missing.
+    bool setUp(bool controlCycles = false);
     // Stops a job still running, then undoes setUp.
     void tearDown();
 

@@ -112,6 +112,184 @@ private slots:
         }
     }
 
+    // One small file for each construct: the outlines it draws (their
+    // number and extent, plotter units) and the page it opens on (mm; none:
+    // not checked).
+    void constructs_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("outlines");
+        QTest::addColumn<QRectF>("bounds");
+        QTest::addColumn<QSizeF>("page");
+        const QByteArray sq = "SP1;PU0,0;PD4000,0,4000,4000,0,4000,0,0;PU;";
+        const QRectF sqBounds(0, 0, 4000, 4000);
+        const QSizeF sqPage(101, 101); // the drawing's extent, whole millimetres past it
+        QTest::newRow("comment") << "CO\"made by hand\";IN;" + sq << 1 << sqBounds << sqPage;
+        QTest::newRow("PJL wrapper") << "\x1b%-12345X@PJL JOB NAME=\"sq\"\r\n@PJL SET RESOLUTION=600\r\n@PJL ENTER "
+                                        "LANGUAGE=HPGL2\r\n\x1b" "E\x1b%0BIN;" + sq + "\x1b%0A\x1b" "E\x1b%-12345X@PJL EOJ\r\n\x1b%-12345X"
+                                     << 1 << sqBounds << sqPage;
+        QTest::newRow("BP") << "BP1,\"a drawing named after its shape\",5,1;IN;" + sq << 1 << sqBounds << sqPage;
+        QTest::newRow("DT labels") << "IN;DT*,1;LBPD1,2 with \x03 mark, then more plain text over here*;" + sq << 1 << sqBounds << sqPage;
+        QTest::newRow("NUL padding") << "IN;" + sq + QByteArray(600, '\0') << 1 << sqBounds << sqPage;
+        QTest::newRow("PE 8-bit") << QByteArray("IN;SP1;PE<=\xbf\xbf\x3f|\xc0\xbf\xbf\x3f|\xc0@|\xc0\xbf\xbf@|\xc0;PU;") << 1
+                                  << sqBounds << sqPage;
+        QTest::newRow("PE 7-bit, 2 fraction bits") << QByteArray("IN;SP1;PE7>c<=__\x3fG~__\x3fG~@G~__@G~;PU;") << 1
+                                                   << sqBounds << sqPage;
+        QTest::newRow("EA") << QByteArray("IN;SP1;PU0,0;EA4000,4000;PU5000,0;EA9000,4000;PU;") << 2
+                            << QRectF(0, 0, 9000, 4000) << QSizeF(101, 226);
+        QTest::newRow("ER") << QByteArray("IN;PU1000,1000;ER2000,-1000;") << 1 << QRectF(1000, 0, 2000, 1000) << QSizeF();
+        QTest::newRow("RA, then EA") << QByteArray("IN;PU0,0;RA4000,4000;EA4000,4000;") << 1 << sqBounds << sqPage;
+        QTest::newRow("RR") << QByteArray("IN;PU0,0;RR4000,4000;") << 1 << sqBounds << sqPage;
+        QTest::newRow("EW") << QByteArray("IN;PU0,0;EW4000,0,90;") << 1 << sqBounds << sqPage;
+        QTest::newRow("WG") << QByteArray("IN;PU4000,4000;WG-4000,0,90;") << 1 << sqBounds << sqPage;
+        QTest::newRow("CI") << QByteArray("IN;PU4000,4000;CI2000;") << 1 << QRectF(2000, 2000, 4000, 4000) << QSizeF(150, 150);
+        QTest::newRow("AA") << QByteArray("IN;PU4000,0;PD;AA0,0,90;PU;") << 1 << sqBounds << sqPage;
+        QTest::newRow("AT") << QByteArray("IN;PU0,0;PD;AT2000,2000,4000,0;PU;") << 1 << QRectF(0, 0, 4000, 2000) << QSizeF();
+        QTest::newRow("BZ") << QByteArray("IN;PU0,0;PD;BZ0,4000,4000,4000,4000,0;PU;") << 1 << QRectF(0, 0, 4000, 3000)
+                            << QSizeF();
+        QTest::newRow("polygon, filled and edged") << QByteArray("IN;PU0,0;PM0;PD4000,0,4000,4000,0,4000;PM2;FP;EP;") << 1
+                                                   << sqBounds << sqPage;
+        QTest::newRow("polygon of two") << QByteArray("IN;PU0,0;PM0;PD4000,0,4000,4000,0,4000;PM1;PU1000,1000;"
+                                                      "PD3000,1000,3000,3000,1000,3000;PM2;EP;")
+                                        << 2 << sqBounds << sqPage;
+        QTest::newRow("SC, no IP") << "IN;SC0,297,0,210;" + QByteArray(sq).replace("4000", "100") << 1 << sqBounds
+                                   << sqPage;
+        QTest::newRow("SC with IP") << QByteArray("IN;IP0,0,400,400;SC0,200000,0,200000;") + QByteArray(sq).replace("4000", "200000")
+                                    << 1 << QRectF(0, 0, 400, 400) << QSizeF(11, 11);
+        QTest::newRow("SC isotropic") << "IN;IP0,0,8000,4000;SC0,100,0,100,1;" + QByteArray(sq).replace("4000", "100")
+                                      << 1 << QRectF(2000, 0, 4000, 4000) << QSizeF(101, 150);
+        QTest::newRow("SC point factor") << "IN;SC0,40,0,40,2;" + QByteArray(sq).replace("4000", "100") << 1 << sqBounds
+                                         << sqPage;
+        QTest::newRow("relative under SC") << QByteArray("IN;SC0,297,0,210;PU10,10;PR;PD100,0,0,100,-100,0,0,-100;") << 1
+                                           << QRectF(400, 400, 4000, 4000) << QSizeF(110, 110);
+        QTest::newRow("RO90") << QByteArray("IN;PS8000,4000;RO90;PU0,0;PD1000,0,1000,2000;PU;") << 1
+                              << QRectF(6000, 0, 2000, 1000) << QSizeF(100, 200);
+        QTest::newRow("IW") << "IN;IW0,0,2000,4000;" + sq << 2 << QRectF(0, 0, 2000, 4000) << QSizeF();
+        QTest::newRow("XT") << QByteArray("IN;IP0,0,4000,4000;PU1000,1000;XT;") << 1 << QRectF(1000, 980, 0, 40) << QSizeF();
+        QTest::newRow("lower case") << "in;" + sq.toLower() << 1 << sqBounds << sqPage;
+        QTest::newRow("no separators") << QByteArray("INSP1PU0,0PD4000,0,4000,4000,0,4000,0,0PU") << 1 << sqBounds << sqPage;
+        QTest::newRow("CR/LF") << QByteArray("IN;\r\nSP1;\r\nPU0,0;\r\nPD4000,0,\r\n4000,4000,0,4000,0,0;\r\n") << 1
+                               << sqBounds << sqPage;
+    }
+    void constructs()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, outlines);
+        QFETCH(QRectF, bounds);
+        QFETCH(QSizeF, page);
+        bool ok = false;
+        const auto out = parse(text, &ok);
+        QVERIFY(ok);
+        QCOMPARE(out.size(), outlines);
+        QRectF all;
+        for (const auto &l : out)
+            all = all.isNull() ? l.points.boundingRect() : all.united(l.points.boundingRect());
+        const auto near = [](const QRectF &a, const QRectF &b) {
+            return qAbs(a.left() - b.left()) < 1e-6 && qAbs(a.top() - b.top()) < 1e-6 && qAbs(a.right() - b.right()) < 1e-6
+                   && qAbs(a.bottom() - b.bottom()) < 1e-6;
+        };
+        QVERIFY2(near(all, bounds), qPrintable(QStringLiteral("%1 %2 %3 %4").arg(all.x()).arg(all.y()).arg(all.width()).arg(all.height())));
+        GScene::HpglContent content;
+        QString error;
+        QVERIFY(GScene::parseHpgl(text, "c.plt", &content, &error));
+        if (page.isValid())
+            QCOMPARE(content.pageMm, page);
+        delete content.mark;
+        qDeleteAll(content.items);
+    }
+
+    // What is no cut file is refused with its reason; what draws where the
+    // reader cannot place it is refused with the instruction named.
+    void refusals_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("uncut");
+        QTest::newRow("SVG") << QByteArray("<?xml version=\"1.0\"?>\n<svg width=\"100mm\"><path d=\"M0 0L10 10\"/></svg>")
+                             << "SVG" << QString();
+        QTest::newRow("DXF") << QByteArray("  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1009\n  0\nENDSEC\n") << "DXF"
+                             << QString();
+        QTest::newRow("PDF") << QByteArray("%PDF-1.4\n1 0 obj << /Type /Catalog >> endobj\n") << "PDF" << QString();
+        QTest::newRow("PostScript") << QByteArray("%!PS-Adobe-3.0\nnewpath 0 0 moveto 10 10 lineto stroke\n")
+                                    << "PostScript" << QString();
+        QTest::newRow("gzip") << QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03IN;PD", 15) << "gzip" << QString();
+        QTest::newRow("PNG") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "PNG" << QString();
+        QTest::newRow("UTF-16") << QByteArray("I\0N\0;\0P\0D\0001\0,\0002\0;\0", 18) << "UTF-16" << QString();
+        QTest::newRow("PJL job in PostScript") << QByteArray("\x1b%-12345X@PJL ENTER LANGUAGE=POSTSCRIPT\r\nIN;PD1,1;")
+                                               << "POSTSCRIPT" << QString();
+        QTest::newRow("another cutter language") << QByteArray("H\r\nM100,100\r\nD200,100,200,200\r\nH\r\n")
+                                                 << "no HPGL instruction" << QString();
+        QTest::newRow("prose") << QByteArray("The quick brown fox jumps over the lazy dog, paper size A4.") << "text" << QString();
+        QTest::newRow("draws from a label's end") << QByteArray("IN;PU0,0;LBtext\x03PR;PD100,0;") << "LB" << "LB";
+    }
+    void refusals()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        QFETCH(QString, uncut);
+        HpglParser p;
+        QVERIFY(!p.parse(bytes, {}));
+        QVERIFY2(p.errorString().contains(reason), qPrintable(p.errorString()));
+        QCOMPARE(p.uncutInstruction(), uncut);
+    }
+
+    // Files written by public programs (see hpgl_files/README.md), each
+    // against a reading made by hand from what the program was given,
+    // within the one unit a writer rounds to.
+    void realFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QList<QRectF>>("outlines");
+        // gnuplot: SC0,10000,0,7500 onto the A4 frame, 1.188 and 1.12 plotter units a user unit.
+        QTest::newRow("gnuplot hpgl, a label") << "gnuplot-hpgl-label.plt"
+                                              << QList<QRectF>{QRectF(QPointF(3010.392, 2133.6), QPointF(8851.788, 6265.28))};
+        QTest::newRow("gnuplot pcl5, PE") << "gnuplot-pcl5-pe.plt" << QList<QRectF>{QRectF(2500, 1860, 4999, 3719)};
+        // plotutils: a 100 mm square, as IP0,0,4000,4000 scales it.
+        const QList<QRectF> square{QRectF(0, 0, 4000, 4000)};
+        QTest::newRow("plotutils HP-GL") << "plotutils-hpgl1-scaled.plt" << square;
+        QTest::newRow("plotutils HP-GL 1.5, polygon") << "plotutils-hpgl15-polygon.plt" << square;
+        QTest::newRow("plotutils HP-GL/2, filled") << "plotutils-hpgl2-filled.plt" << square;
+        // 100 x 60 mm turned a quarter on a frame 11379 long: X = 11379 - y, Y = x.
+        QTest::newRow("plotutils HP-GL/2, RO90") << "plotutils-hpgl2-ro90.plt"
+                                                 << QList<QRectF>{QRectF(QPointF(8979, 0), QPointF(11379, 4000))};
+        QTest::newRow("plotutils PCL 5") << "plotutils-pcl5.plt" << QList<QRectF>{QRectF(1961, 3431, 4000, 4000)};
+        // pstoedit: a 100 mm square from (20, 30) mm and a circle of 25 mm round (70, 80) mm, in whole units.
+        QTest::newRow("pstoedit HP-GL/2") << "pstoedit-hpgl2-square-circle.plt"
+                                          << QList<QRectF>{QRectF(800, 1200, 4000, 4000), QRectF(1800, 2200, 2000, 2000)};
+    }
+    void realFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QList<QRectF>, outlines);
+        QFile f(QStringLiteral(HPGL_FILES_DIR "/") + file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        bool ok = false;
+        const auto out = parse(f.readAll(), &ok);
+        QVERIFY(ok);
+        QCOMPARE(out.size(), outlines.size());
+        for (qsizetype i = 0; i < out.size(); ++i) {
+            const QRectF b = out[i].points.boundingRect(), e = outlines[i];
+            QVERIFY2(qAbs(b.left() - e.left()) <= 1.0 && qAbs(b.top() - e.top()) <= 1.0 && qAbs(b.right() - e.right()) <= 1.0
+                         && qAbs(b.bottom() - e.bottom()) <= 1.0,
+                     qPrintable(QStringLiteral("%1: %2 %3 %4 %5").arg(i).arg(b.left()).arg(b.top()).arg(b.right()).arg(b.bottom())));
+        }
+    }
+
+    // A parse asked to stop ends at once, with nothing more delivered.
+    void stopFlag()
+    {
+        QByteArray big = "IN;";
+        while (big.size() < 4 * 1024 * 1024)
+            big += "PU0,0;PD10,10;";
+        std::atomic<bool> stop{true};
+        HpglParser p;
+        p.setStopFlag(&stop);
+        qsizetype lines = 0;
+        QVERIFY(!p.parse(big, [&](const HpglParser::Polyline &) { ++lines; }));
+        QVERIFY(p.stopped());
+        QCOMPARE(lines, 0);
+    }
+
     void readApiChainsLastToFirst()
     {
         static QList<QPolygonF> seen;

@@ -178,6 +178,13 @@ TestCase {
 
     // Every case leaves the settings as they were. No case may warn.
     function cleanup() {
+        // A case that failed with a file read-only leaves it writable, written
+        // and its message gone.
+        settingsFiles.setWritable("config.ini", true)
+        settingsFiles.setWritable("configDefault.ini", true)
+        settingsFiles.liveFile()
+        findByName(findByName(win.contentItem, "taskStackPage"), "errorPopup").close()
+        device.errorMessage = ""
         const d = dialog()
         if (d.opened)
             d.close()
@@ -439,6 +446,49 @@ TestCase {
         for (const key in snapshot)
             config.setProperty(Number(key), snapshot[key])
         config.saveDefaultCfg()
+    }
+
+    // A save that cannot reach its file is told in the message popup, over
+    // the dialog, naming the file and why; the value stays in use, and the
+    // file takes it once it can.
+    function test_saveThatCannotBeWrittenIsTold_data() {
+        return [
+            { tag: "config.ini read-only", file: "config.ini", button: "saveButton" },
+            { tag: "configDefault.ini read-only", file: "configDefault.ini", button: "saveDefaultsButton",
+              box: "saveDefaultsBox" },
+        ]
+    }
+
+    function test_saveThatCannotBeWrittenIsTold(data) {
+        openDialog()
+        const defaultsBefore = settingsFiles.defaultFile()
+        verify(settingsFiles.setWritable(data.file, false))
+        typeInto(editor(TAVRA_Config.CPT_Collect_Roller_Trigger), "66")
+        press(inDialog(data.button))
+        if (data.box)
+            confirm(data.box)
+        const popup = findByName(findByName(win.contentItem, "taskStackPage"), "errorPopup")
+        tryCompare(popup, "opened", true, hangMs)
+        verify(popup.text.indexOf(settingsFiles.filePath(data.file)) >= 0, popup.text)
+        verify(popup.text.indexOf(english ? "file read-only" : "文件只读") >= 0, popup.text)
+        compare(config.getProperty(TAVRA_Config.CPT_Collect_Roller_Trigger), 66)
+        // Over the dialog: its close button takes the press, the dialog stays.
+        const close = findByName(popup.contentItem, "closeButton")
+        mousePress(close, close.width / 2, close.height / 2)
+        tryCompare(popup, "visible", false, hangMs)
+        verify(dialog().opened)
+        if (!data.box)
+            ignoreWarning(/config.ini takes the counters again/)
+        verify(settingsFiles.setWritable(data.file, true))
+        if (data.box)
+            tryVerify(() => settingsFiles.defaultFile() !== defaultsBefore, hangMs, "tried again")
+        compare(settingsFiles.afterRestart(TAVRA_Config.CPT_Collect_Roller_Trigger), 66)
+        if (data.box) {
+            // The original defaults back for the cases that follow.
+            for (const key in snapshot)
+                config.setProperty(Number(key), snapshot[key])
+            config.saveDefaultCfg()
+        }
     }
 
     function test_folderChooser() {

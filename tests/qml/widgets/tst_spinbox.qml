@@ -61,14 +61,20 @@ TestCase {
         const spin = makeSpin({ value: 0 })
         const up = child(spin, "upIndicator")
         verify(up.visible)
+        // When each step came: the pause is measured, not slept through (a
+        // loaded machine's sleep could outlast it).
+        const steppedAt = []
+        const stepped = () => steppedAt.push(Date.now())
+        spin.valueChanged.connect(stepped)
         mousePress(up, up.width / 2, up.height / 2)
         // First step at 10 ms, then a 500 ms pause before the fast steps.
         tryCompare(spin, "value", 1, hangMs)
-        wait(200)
-        compare(spin.value, 1)
         compare(spin.modifiedCount, 0)
         tryVerify(() => spin.value > 5, hangMs)
         compare(spin.modifiedCount, 0)
+        spin.valueChanged.disconnect(stepped)
+        // A coarse timer may fire up to 5 % early.
+        verify(steppedAt[1] - steppedAt[0] >= 475, "second step " + (steppedAt[1] - steppedAt[0]) + " ms after the first")
         mouseRelease(up, up.width / 2, up.height / 2)
         compare(spin.modifiedCount, 1)
         const stopped = spin.value

@@ -182,4 +182,19 @@ TestCase {
         waitForRendering(page, 500)
         compare(faultsIn(testCase, faultsIn(testCase.Overlay.overlay, [])), [])
     }
+
+    // The error popup's text is not elided: the longest message of a save
+    // that could not be written, on a long program folder, fits its box.
+    function test_settingsNotSavedFitsTheErrorPopup() {
+        const tab = open(taskTab)
+        const file = "C:\\Program Files\\Spoolsmith\\configDefault.ini"
+        device.errorMessage = qsTranslate("SettingsSaveWatch",
+            "默认设置未能保存到 %1（%2），本次运行仍有效，将自动重试。")
+            .arg(file).arg(qsTranslate("SettingsSaveWatch", "磁盘已满或无法写入"))
+        verify(device.errorMessage.indexOf("Defaults not saved") === 0, device.errorMessage)
+        tryCompare(tab.errorPopup, "opened", true, hangMs)
+        const text = findChild(tab.errorPopup.contentItem, "messageText")
+        verify(fits(text.contentHeight, text.height), "needs " + Math.ceil(text.contentHeight) + " of " + text.height)
+        verify(fits(text.contentWidth, text.width))
+    }
 }
