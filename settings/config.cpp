@@ -105,10 +105,9 @@ Config::Config(const QString &programDir, const QString &databasePath, std::func
 
 Config::~Config()
 {
-    // The counters' last try of the store, then the last write of the file,
+    // The counters' last try of the store and the last write of the file,
     // before what the writer reads goes.
     m_counters->end();
-    syncSettings();
     m_writer.reset();
     m_defaults.reset();
     m_counters.reset();

@@ -54,10 +54,13 @@ void Config::initParams(bool save)
 
     if (save) {
         // The store follows the INI file, which wins at start unless the
-        // store is ahead of it; then the day the clock names.
+        // store is ahead of it; then the day the clock names. The file is
+        // written at once, and waited for only when the store does not
+        // hold what the counters show.
         if (!std::exchange(m_countersBegun, true))
             m_counters->begin();
-        syncSettings();
+        else
+            syncSettings();
         return;
     }
     applyStartRules();

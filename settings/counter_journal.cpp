@@ -12,6 +12,10 @@ const QString kPrefix = QStringLiteral("Untaken.");
 const QString kTotal = QStringLiteral("Total");
 const QString kSetByHand = QStringLiteral("SetByHand");
 const QString kSpells = QStringLiteral("Spells");
+// A day left before its row was read: the keys it showed, and the row's
+// version they were written at (OwedRow::base).
+const QString kBase = QStringLiteral("Base");
+const QString kRowVersion = QStringLiteral("RowVersion");
 // Far beyond any real length or count, and exact in a double.
 constexpr double kMaxCount = 1e15;
 // A year of days many times over; a file holding more was not written by us.
@@ -66,10 +70,10 @@ void writeCounts(QMap<QString, QVariant> &keys, const QString &prefix, const Unt
 
 namespace CounterJournal {
 
-QMap<QDate, QList<CounterSpell>> read(QSettings &settings)
+QMap<QDate, OwedRow> read(QSettings &settings)
 {
     static const QRegularExpression spellId(QStringLiteral("^[0-9a-f]{1,32}$"));
-    QMap<QDate, QList<CounterSpell>> rows;
+    QMap<QDate, OwedRow> rows;
     const QStringList groups = settings.childGroups();
     for (const QString &group : groups) {
         if (!group.startsWith(kPrefix))
@@ -99,16 +103,30 @@ QMap<QDate, QList<CounterSpell>> read(QSettings &settings)
                             << "unreadable - the group counts as a whole";
             spells.append({QString(), readCounts(settings, row, group)});
         }
+        OwedRow owed;
+        owed.carried = spells;
+        bool versioned = false;
+        owed.baseVersion = settings.value(kBase + QLatin1Char('/') + kRowVersion).toLongLong(&versioned);
+        if (versioned && owed.baseVersion > 0 && settings.childGroups().contains(kBase)) {
+            settings.beginGroup(kBase);
+            owed.base = readCounts(settings, row, group + QLatin1Char('/') + kBase);
+            owed.hasBase = true;
+            settings.endGroup();
+        }
         settings.endGroup();
-        rows.insert(row, spells);
+        rows.insert(row, owed);
     }
     return rows;
 }
 
-void write(QMap<QString, QVariant> &keys, const QDate &row, const OwedRow &owed)
+void write(QMap<QString, QVariant> &keys, const QDate &row, const OwedRow &owed, bool withBase)
 {
     const QString group = groupOf(row) + QLatin1Char('/');
     writeCounts(keys, group, owed.sum());
+    if (withBase && owed.hasBase && !owed.baseUnversioned) {
+        writeCounts(keys, group + kBase + QLatin1Char('/'), owed.base);
+        keys.insert(group + kBase + QLatin1Char('/') + kRowVersion, owed.baseVersion);
+    }
     QStringList ids;
     for (const CounterSpell &spell : owed.carried + QList<CounterSpell>{owed.fresh}) {
         if (spell.id.isEmpty())

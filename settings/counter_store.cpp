@@ -111,7 +111,7 @@ bool writeRow(const QSqlDatabase &db, CounterStore::Row &row)
                {r.cutLen, r.printLen, r.copies, r.scanMark, r.scanMarkOk, day}, &error);
     ok = ok
         && run(db, QStringLiteral("INSERT OR REPLACE INTO t_work_data_version(date, version) VALUES(?, ?)"),
-               {day, row.version + 1}, &error);
+               {day, row.owed.nextVersion(row.version)}, &error);
     // A spell config.ini may still hold in an earlier state keeps the most
     // the store ever took of it.
     const auto record = [&](const CounterSpell &spell, bool keepOlder) {
@@ -142,7 +142,7 @@ CounterStore::CounterStore(DbConfig &db)
 {
 }
 
-bool CounterStore::attempt(QList<Row> &rows, int busyMs, Spent &spent)
+bool CounterStore::attempt(QList<Row> &rows, int busyMs, Spent &spent, const QDateTime &now)
 {
     QSqlDatabase db = m_db.connection();
     if (!db.isOpen()) {
@@ -152,7 +152,14 @@ bool CounterStore::attempt(QList<Row> &rows, int busyMs, Spent &spent)
         return true;
     }
     run(db, QStringLiteral("PRAGMA busy_timeout=%1").arg(busyMs));
-    const auto restore = qScopeGuard([&] { run(db, QStringLiteral("PRAGMA busy_timeout=%1").arg(m_db.busyTimeout())); });
+    // A copy returns once the store or config.ini has it on disk: the log is
+    // synced at each commit of the counters (the connection's other writes
+    // wait for the next checkpoint).
+    run(db, QStringLiteral("PRAGMA synchronous=FULL"));
+    const auto restore = qScopeGuard([&] {
+        run(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
+        run(db, QStringLiteral("PRAGMA busy_timeout=%1").arg(m_db.busyTimeout()));
+    });
     // The write lock first, so nothing past it waits for another writer.
     QSqlQuery begin(db);
     const bool inTransaction = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
@@ -170,6 +177,9 @@ bool CounterStore::attempt(QList<Row> &rows, int busyMs, Spent &spent)
                                       "NOT NULL, %1, set_by_hand INTEGER, PRIMARY KEY(date, spell))")
                            .arg(QStringLiteral("cut_len REAL, print_len REAL, _copies INTEGER, scan_mark INTEGER, "
                                                "scan_mark_ok INTEGER")));
+        // When no config.ini held the spell any more (an older store lacks
+        // it; a store that has it refuses it again, harmlessly).
+        run(db, QStringLiteral("ALTER TABLE t_work_data_taken ADD COLUMN spent INTEGER"));
     }
     for (Row &row : rows) {
         row.read = readRow(db, row);
@@ -205,11 +215,15 @@ bool CounterStore::attempt(QList<Row> &rows, int busyMs, Spent &spent)
     for (Row &row : rows)
         if (row.write && !row.tied)
             row.taken = writeRow(db, row);
-    bool pruned = !spent.isEmpty();
+    // A config.ini put back from a copy may name a spent spell again: its
+    // record is kept a week, so the copy adds nothing twice.
+    bool pruned = !spent.isEmpty()
+        && run(db, QStringLiteral("DELETE FROM t_work_data_taken WHERE spent < ?"),
+               {now.toSecsSinceEpoch() - kKeepSpentSecs});
     for (const auto &[date, id] : std::as_const(spent))
         pruned = pruned
-            && run(db, QStringLiteral("DELETE FROM t_work_data_taken WHERE date = ? AND spell = ?"),
-                   {DbConfig::dayKey(date), id});
+            && run(db, QStringLiteral("UPDATE t_work_data_taken SET spent = ? WHERE date = ? AND spell = ?"),
+                   {now.toSecsSinceEpoch(), DbConfig::dayKey(date), id});
     QSqlQuery commit(db);
     if (commit.exec(QStringLiteral("COMMIT"))) {
         if (pruned)

@@ -2,6 +2,7 @@
 
 #include "settings/owed_row.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QPair>
@@ -14,10 +15,11 @@ class DbConfig;
 // One try, bounded in time, to bring rows of t_work_data up to what they
 // are owed: each row is read, and one that reads is written as it read with
 // what it owes taken in, all in one transaction. Beside each row the store
-// keeps its version, one up at every write, and the spells of config.ini it
-// took, written with the row or not at all, so a start tells which of
-// config.ini and the store is ahead without a file of its own. Nothing here
-// logs: the counters say when a row's trouble begins and when it ends.
+// keeps its version, one up at every write (past config.ini's when the row
+// takes config.ini's keys), and the spells of config.ini it took, written
+// with the row or not at all, so a start tells which of config.ini and the
+// store is ahead without a file of its own. Nothing here logs: the counters
+// say when a row's trouble begins and when it ends.
 class CounterStore
 {
 public:
@@ -43,7 +45,7 @@ public:
         // The row once it has taken what it owes; known once it was read.
         WorkDataRecord target;
         bool write = false;
-        // The store holds target (version is then the row's new one).
+        // The store holds target (written, at owed.nextVersion(version)).
         bool taken = false;
         QString error;
 
@@ -54,9 +56,14 @@ public:
 
     explicit CounterStore(DbConfig &db);
 
+    // How long the store keeps a spell's record once no config.ini holds it.
+    static constexpr qint64 kKeepSpentSecs = 7 * 86400;
+
     // Returns false when another writer held the store (every row then Held).
-    // spent is deleted in the same transaction, and emptied when it was.
-    bool attempt(QList<Row> &rows, int busyMs, Spent &spent);
+    // spent is marked so at now in the same transaction (and emptied when it
+    // was); records spent a week before now are deleted. Each commit is on
+    // disk before it returns.
+    bool attempt(QList<Row> &rows, int busyMs, Spent &spent, const QDateTime &now);
 
 private:
     DbConfig &m_db;

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
+
 // Copies and sets under one name, kept in config.ini until a row takes them:
 // its amounts only grow while it is owed, so the store, which records the
 // spells it took (and how much of each), tells any state of it in any
@@ -22,7 +24,9 @@ struct OwedRow
 {
     // config.ini's keys at the start, with the row's version of the store
     // when they were written: the row is to hold them, unless the store has
-    // written it since (a later version).
+    // written it since (a later version). At the same version they were a
+    // copy of the row, which wins (a file cut short holds less). Kept for a
+    // day left before its row was read, in its group.
     bool hasBase = false;
     qint64 baseVersion = 0;
     // Keys without a version (an older program's): they win over a row no
@@ -51,7 +55,13 @@ struct OwedRow
         value.date = stored.date;
         return value;
     }
-    bool baseHolds(qint64 version) const { return hasBase && version <= baseVersion; }
+    bool baseHolds(qint64 version) const
+    {
+        return hasBase && (version < baseVersion || (baseUnversioned && version == 0));
+    }
+    // The version a write gives the row: past the keys' when it takes them,
+    // so no number ever names two states of the row.
+    qint64 nextVersion(qint64 version) const { return std::max(version, baseHolds(version) ? baseVersion : 0) + 1; }
     // Whether taking it may change the row at all (a row still to be read
     // owes nothing and is owed only its reading).
     bool owes() const

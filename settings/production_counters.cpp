@@ -23,9 +23,11 @@ namespace {
 const QString kTodayKey = QStringLiteral("Today/Today");
 const QString kVersionSection = QStringLiteral("RowVersion/");
 constexpr double kMaxCount = 1e15;
-// How long a count off the GUI thread waits for config.ini to hold what the
-// store could not take; a disk that never answers does not stop the line.
+// How long a change waits for config.ini to hold what the store could not
+// take (on the GUI thread, which paints the screen, less); a disk that never
+// answers does not stop the line.
 constexpr int kDurableWaitMs = 5000;
+constexpr int kGuiDurableWaitMs = 1000;
 
 // The counters of a section as config.ini holds them; valid gets a bit per
 // counter the file holds as a count.
@@ -97,7 +99,7 @@ void ProductionCounters::readFile(const QString &path)
         qWarning() << "Config::updateCounterValues" << m_marker
                    << "found: the statistics store may hold copies config.ini does not, so the rows are read first";
     m_settings([&](QSettings &s) {
-        const QMap<QDate, QList<CounterSpell>> groups = CounterJournal::read(s);
+        const QMap<QDate, OwedRow> groups = CounterJournal::read(s);
         int totalKeys = 0, dayKeys = 0;
         m_total = readKeys(s, true, totalKeys);
         m_day = readKeys(s, false, dayKeys);
@@ -108,7 +110,7 @@ void ProductionCounters::readFile(const QString &path)
         m_day.date = m_today;
         for (auto it = groups.cbegin(); it != groups.cend(); ++it) {
             OwedRow &owed = m_owed[it.key()];
-            owed.carried = it.value();
+            owed = it.value();
             owed.fresh.counts.amounts.date = it.key();
             const UntakenCounts all = owed.sum();
             qWarning().noquote() << "Config::Config" << rowName(it.key())
@@ -158,6 +160,7 @@ QStringList ProductionCounters::sections()
 void ProductionCounters::begin()
 {
     int changed = 0;
+    Save save;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
         const bool ahead = !m_marker.isEmpty() && QFile::exists(m_marker);
@@ -169,26 +172,48 @@ void ProductionCounters::begin()
                     qWarning().noquote() << "Config::Config" << rowName(row)
                                          << "read from the store, which config.ini lagged";
         m_started = true;
-        m_urgent = false;
+        // Written at once; waited for only when the store does not hold what
+        // the counters show.
+        m_urgent = true;
+        save = saveFor(m_owed.contains(QDate()) || m_owed.contains(m_today));
         publish();
     }
-    afterChange(changed, Write::Now);
+    afterChange(changed, save);
 }
 
 void ProductionCounters::end()
 {
+    quint64 ticket = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        if (m_started)
+            attemptLocked("Config::~Config");
+        ticket = m_taken + 1;
+    }
+    // One save holds the end's state, the other settings' with it.
+    const bool onDisk = saved(ticket, kDurableWaitMs);
     std::lock_guard<std::recursive_mutex> lock(m_lock);
-    if (!m_started)
+    if (!std::exchange(m_started, false))
         return;
-    attemptLocked("Config::~Config");
     for (auto it = m_owed.cbegin(); it != m_owed.cend(); ++it) {
         const UntakenCounts all = it->sum();
-        if (all.owes())
+        // What no config.ini on disk holds: the groups read at the start are
+        // there, and this run's as the last write that got there had them.
+        const CounterSpell kept = m_freshOnDisk.value(it.key());
+        const UntakenCounts lost = kept.id == it->fresh.id ? it->fresh.counts.minus(kept.counts) : it->fresh.counts;
+        if (!all.owes())
+            continue;
+        if (onDisk || !lost.owes())
             qCritical().noquote() << "Config::~Config" << rowName(it.key())
                                   << "could not take what it is owed before the end; config.ini keeps it:"
                                   << describe(all.amounts, all.setByHand);
+        else
+            qCritical().noquote() << "Config::~Config" << rowName(it.key())
+                                  << "could not take what it is owed before the end, and config.ini"
+                                  << (m_fileFailed ? "could not be written either, so these are lost:"
+                                                   : "was not on disk in time, so these are lost unless it gets there:")
+                                  << describe(lost.amounts, lost.setByHand);
     }
-    m_started = false;
 }
 
 void ProductionCounters::add(const WorkDataRecord &delta)
@@ -199,7 +224,7 @@ void ProductionCounters::add(const WorkDataRecord &delta)
     // A new day is told before the copy, so the screen sees the day begin.
     followClock("Config::addCounts");
     int changed = 0;
-    Write write = Write::Soon;
+    Save save;
     {
         const auto lock = turn();
         changed = followClockLocked("Config::addCounts");
@@ -216,10 +241,10 @@ void ProductionCounters::add(const WorkDataRecord &delta)
         }
         changed |= attemptLocked("Config::addCounts");
         // What a row could not take is on disk before the count returns.
-        write = writeFor(m_owed.contains(QDate()) || m_owed.contains(m_today));
+        save = saveFor(m_owed.contains(QDate()) || m_owed.contains(m_today));
         publish();
     }
-    afterChange(changed, write);
+    afterChange(changed, save);
 }
 
 void ProductionCounters::set(bool total, int field, const QVariant &value)
@@ -227,7 +252,7 @@ void ProductionCounters::set(bool total, int field, const QVariant &value)
     m_db.connection();
     followClock("Config::setCounter");
     int changed = 0;
-    Write write = Write::Soon;
+    Save save;
     {
         const auto lock = turn();
         changed = followClockLocked("Config::setCounter");
@@ -245,48 +270,61 @@ void ProductionCounters::set(bool total, int field, const QVariant &value)
             m_urgent = true;
         }
         changed |= attemptLocked("Config::setCounter");
-        write = writeFor(m_owed.contains(row));
+        save = saveFor(m_owed.contains(row));
         publish();
     }
-    afterChange(changed, write);
+    afterChange(changed, save);
 }
 
 void ProductionCounters::moveTo(const QDate &day)
 {
     int changed = 0;
-    Write write = Write::Soon;
+    Save save;
     {
         const auto lock = turn();
         if (day == m_today)
             return;
         changed = moveDayLocked(day);
         changed |= attemptLocked("Config::setToday");
-        write = writeFor(false);
+        save = saveFor(false);
         publish();
     }
-    afterChange(changed, write);
+    afterChange(changed, save);
 }
 
 void ProductionCounters::followClock(const char *where)
 {
     int changed = 0;
-    Write write = Write::Soon;
+    Save save;
     {
         const auto lock = turn();
         if (!m_started || m_clock->today() == m_today)
             return;
         changed = followClockLocked(where);
         changed |= attemptLocked(where);
-        write = writeFor(false);
+        save = saveFor(false);
         publish();
     }
-    afterChange(changed, write);
+    afterChange(changed, save);
 }
 
 void ProductionCounters::syncKeys()
 {
-    if (SettingsFileWriter *writer = m_writer.load())
-        writer->flush(kDurableWaitMs);
+    quint64 ticket = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        ticket = m_taken + 1;
+    }
+    saved(ticket, kDurableWaitMs);
+}
+
+bool ProductionCounters::saved(quint64 ticket, int timeoutMs)
+{
+    SettingsFileWriter *writer = m_writer.load();
+    if (!writer)
+        return false;
+    writer->want(ticket);
+    return writer->waitFor(ticket, timeoutMs);
 }
 
 std::unique_lock<std::recursive_mutex> ProductionCounters::turn()
@@ -304,26 +342,37 @@ std::unique_lock<std::recursive_mutex> ProductionCounters::turn()
     return std::unique_lock<std::recursive_mutex>(m_lock);
 }
 
-ProductionCounters::Write ProductionCounters::writeFor(bool owing)
+ProductionCounters::Save ProductionCounters::saveFor(bool owing)
 {
-    const bool urgent = std::exchange(m_urgent, false) || owing;
-    return urgent ? Write::Now : Write::Soon;
+    const bool urgent = std::exchange(m_urgent, false);
+    // Every snapshot taken after this one holds the change.
+    return {owing ? Write::Durable : urgent ? Write::Now : Write::Soon, m_taken + 1};
 }
 
-void ProductionCounters::afterChange(int changed, Write write)
+void ProductionCounters::afterChange(int changed, Save save)
 {
     if (changed && m_tell)
         m_tell(changed);
     SettingsFileWriter *writer = m_writer.load();
     if (!writer)
         return;
-    if (write == Write::Soon) {
+    if (save.write == Write::Soon) {
         writer->soon();
         return;
     }
-    const quint64 ticket = writer->now();
-    if (!onGuiThread())
-        writer->waitFor(ticket, kDurableWaitMs);
+    // What the store took is on disk already: only what it could not take
+    // waits for config.ini.
+    if (save.write == Write::Now) {
+        writer->want(save.ticket);
+        return;
+    }
+    const int bound = onGuiThread() ? kGuiDurableWaitMs : kDurableWaitMs;
+    if (saved(save.ticket, bound))
+        return;
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    if (!m_fileFailed && !std::exchange(m_slowLogged, true))
+        qCritical() << "ProductionCounters config.ini was not on disk within" << bound
+                    << "ms: what the store could not take is in memory only until it is";
 }
 
 int ProductionCounters::followClockLocked(const char *where)
@@ -345,12 +394,12 @@ int ProductionCounters::moveDayLocked(const QDate &day)
     // (No day yet is a null date, which is the totals' row.)
     if (const QDate leaving = m_today; leaving.isValid()) {
         auto owed = m_owed.find(leaving);
-        if (owed != m_owed.end() && owed->hasBase) {
+        if (owed != m_owed.end() && owed->hasBase && owed->baseUnversioned) {
             // Its keys are about to name another day. Keys of an older
             // program still win over the row, as a group set by hand; keys
-            // with a version give way to the store, which then holds them.
-            if (owed->baseUnversioned)
-                owed->carried.prepend({QString(), owed->base});
+            // with a version stay in its group until the row is read (the
+            // store, cut off by a power cut, may not hold them).
+            owed->carried.prepend({QString(), owed->base});
             owed->hasBase = false;
         }
         if (owed != m_owed.end() && !owed->owes())
@@ -362,8 +411,9 @@ int ProductionCounters::moveDayLocked(const QDate &day)
     m_versions.remove(day); // read again: the store may hold more than we left it
     OwedRow &owed = m_owed[day];
     owed.fresh.counts.amounts.date = day;
-    // Until the row reads, the day shows what it is owed.
-    m_day = owed.sum().takenBy(WorkDataRecord{day});
+    // Until the row reads, the day shows what it is owed (keys it showed
+    // when it was left held its groups then).
+    m_day = (owed.hasBase ? owed.base.then(owed.fresh.counts) : owed.sum()).takenBy(WorkDataRecord{day});
     m_urgent = true;
     return kDayMoved | changedFields(before, m_day, false);
 }
@@ -375,12 +425,12 @@ int ProductionCounters::attemptLocked(const char *where)
         rows.append({it.key(), *it, shownRow(it.key())});
     if (rows.isEmpty() && m_spent.isEmpty())
         return 0;
-    m_locked = !m_store.attempt(rows, m_locked ? 0 : CounterStore::kBusyMs, m_spent);
+    m_locked = !m_store.attempt(rows, m_locked ? 0 : CounterStore::kBusyMs, m_spent, m_clock->now());
     int changed = 0;
     for (const CounterStore::Row &row : std::as_const(rows)) {
         if (row.wasRead()) {
             if (shownRow(row.date))
-                m_versions.insert(row.date, row.version + (row.taken && row.write ? 1 : 0));
+                m_versions.insert(row.date, row.taken && row.write ? row.owed.nextVersion(row.version) : row.version);
             changed |= showRow(row.date, row.target);
             // Records of spells no group of this run holds: gone once
             // config.ini no longer holds them either.
@@ -431,6 +481,7 @@ void ProductionCounters::settleRow(const CounterStore::Row &row, const char *whe
 ProductionCounters::Keys ProductionCounters::snapshot(quint64 id, const std::function<Keys()> &settings)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
+    m_taken = std::max(m_taken, id);
     Keys keys = settings();
     if (!m_fileRead)
         return keys;
@@ -438,7 +489,7 @@ ProductionCounters::Keys ProductionCounters::snapshot(quint64 id, const std::fun
         return CounterJournal::isGroupKey(it.key()) || it.key().startsWith(kVersionSection);
     });
     writeShownKeys(keys);
-    QSet<SpellKey> spells;
+    InFlight &flight = m_inFlight[id];
     for (auto it = m_owed.begin(); it != m_owed.end(); ++it) {
         const bool shown = shownRow(it.key());
         const bool known = m_versions.contains(it.key()) || it->hasBase;
@@ -451,9 +502,10 @@ ProductionCounters::Keys ProductionCounters::snapshot(quint64 id, const std::fun
                 spell.id = newSpellId();
         if (it->fresh.id.isEmpty())
             it->fresh.id = newSpellId();
-        CounterJournal::write(keys, it.key(), *it);
+        CounterJournal::write(keys, it.key(), *it, !shown);
         for (const CounterSpell &spell : it->carried + QList<CounterSpell>{it->fresh})
-            spells.insert({it.key(), spell.id});
+            flight.spells.insert({it.key(), spell.id});
+        flight.fresh.insert(it.key(), it->fresh);
     }
     for (const QDate &row : {QDate(), m_today}) {
         if (!row.isNull() && !row.isValid())
@@ -465,7 +517,6 @@ ProductionCounters::Keys ProductionCounters::snapshot(quint64 id, const std::fun
         if (version >= 0)
             keys.insert(kVersionSection + (row.isNull() ? QStringLiteral("Total") : QStringLiteral("Today")), version);
     }
-    m_inFlight.insert(id, spells);
     return keys;
 }
 
@@ -474,9 +525,11 @@ void ProductionCounters::written(quint64 id, bool onDisk, const QString &why)
     bool retry = false;
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        const QSet<SpellKey> spells = m_inFlight.take(id);
+        const InFlight flight = m_inFlight.take(id);
+        const QSet<SpellKey> &spells = flight.spells;
         if (onDisk) {
-            if (std::exchange(m_fileFailed, false))
+            m_freshOnDisk = flight.fresh;
+            if (std::exchange(m_fileFailed, false) | std::exchange(m_slowLogged, false))
                 qWarning() << "ProductionCounters" << "config.ini takes the counters again";
             // Taken, and no config.ini holds them any more.
             for (auto it = m_recorded.begin(); it != m_recorded.end();) {

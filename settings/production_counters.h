@@ -31,8 +31,9 @@ class SettingsFileWriter;
 // something up to date. A row that cannot take it now (not readable, not
 // writable, held by another program, damaged) goes on owing it, kept in
 // config.ini in a group of its own, written out at once, until the first
-// moment it reads and writes. A healthy row takes a copy at once and the
-// keys follow within a second. The store keeps each row's version and the
+// moment it reads and writes. A healthy row takes a copy at once, on disk
+// before the count returns, and the keys follow within a second. The store
+// keeps each row's version and the
 // groups it took; config.ini keeps the version its keys were written at, so
 // a start, whatever ended the run before, takes each row from the one that
 // is ahead and never adds a group twice. A copy counts on the day the clock
@@ -40,8 +41,9 @@ class SettingsFileWriter;
 //
 // Called from any thread. The counters' own lock is held across a try of
 // the store (bounded in time), never across a write of config.ini; the
-// shown values are read under a lock of their own. A change that config.ini
-// must hold at once is waited for on any thread but the GUI thread.
+// shown values are read under a lock of their own. A change only config.ini
+// can hold is waited for on every thread, bounded (the GUI thread's bound
+// is short); one the store took never waits for config.ini.
 class ProductionCounters
 {
 public:
@@ -66,7 +68,8 @@ public:
     static QStringList sections();
     // The start's first try of the store, and the day the clock names.
     void begin();
-    // The end's last try; what a row still cannot take stays in config.ini.
+    // The end's last try and one save of config.ini, bounded; what a row
+    // still cannot take stays in config.ini (or is logged as lost).
     void end();
 
     void add(const WorkDataRecord &delta);
@@ -91,7 +94,13 @@ public:
 
 private:
     using SpellKey = QPair<QDate, QString>;
-    enum class Write { Soon, Now };
+    // Durable: only config.ini can hold the change, which waits for it.
+    enum class Write { Soon, Now, Durable };
+    struct Save
+    {
+        Write write = Write::Soon;
+        quint64 ticket = 0; // the first snapshot that holds the change
+    };
     // The counters' lock, the GUI thread first: threads counting without a
     // pause would otherwise take it turn after turn while the GUI waits.
     std::unique_lock<std::recursive_mutex> turn();
@@ -106,10 +115,15 @@ private:
     int showRow(const QDate &row, const WorkDataRecord &values);
     // Under the lock, at the end of every change: what the getters read.
     void publish();
-    // Outside the locks: config.ini is to follow; a change it must hold at
-    // once is waited for off the GUI thread.
-    void afterChange(int changed, Write write);
-    Write writeFor(bool urgent);
+    // Under the lock, at the end of a change; owing: a shown row could not
+    // take it.
+    Save saveFor(bool owing);
+    // Outside the locks: config.ini is to follow; a change only it can hold
+    // is waited for, bounded.
+    void afterChange(int changed, Save save);
+    // Snapshot ticket, or a later one, written at once; whether it reached
+    // the disk within timeoutMs.
+    bool saved(quint64 ticket, int timeoutMs);
 
     DbConfig &m_db;
     CounterStore m_store;
@@ -134,14 +148,25 @@ private:
     // no longer on disk, to be deleted from the store's records.
     QSet<SpellKey> m_recorded;
     CounterStore::Spent m_spent;
-    // The spells each snapshot on its way to the disk holds.
-    QHash<quint64, QSet<SpellKey>> m_inFlight;
+    // The last snapshot of the settings file taken (under the lock).
+    quint64 m_taken = 0;
+    // The spells each snapshot on its way to the disk holds, and this run's
+    // of each row as it holds them.
+    struct InFlight
+    {
+        QSet<SpellKey> spells;
+        QHash<QDate, CounterSpell> fresh;
+    };
+    QHash<quint64, InFlight> m_inFlight;
+    QHash<QDate, CounterSpell> m_freshOnDisk; // as the last write on disk held them
     // An older program's marker: the store is ahead of keys without a version.
     QString m_marker;
     // The last try found the store locked by another writer.
     bool m_locked = false;
     bool m_fileRead = false;
     bool m_fileFailed = false;
+    // A change waited for config.ini in vain, logged until a write lands.
+    bool m_slowLogged = false;
     bool m_started = false;
     // A change config.ini must hold at once.
     bool m_urgent = false;

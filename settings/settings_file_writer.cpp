@@ -39,6 +39,15 @@ quint64 SettingsFileWriter::now()
     return m_started + 1;
 }
 
+void SettingsFileWriter::want(quint64 ticket)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_started >= ticket)
+        return;
+    m_now = true;
+    m_wake.notify_all();
+}
+
 bool SettingsFileWriter::waitFor(quint64 ticket, int timeoutMs)
 {
     std::unique_lock<std::mutex> lock(m_mutex);

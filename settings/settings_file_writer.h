@@ -40,6 +40,9 @@ public:
     // A change to write at once; returns the number of the first snapshot
     // that holds it.
     quint64 now();
+    // Snapshot ticket, or a later one, to be written at once, unless one
+    // that late has begun already.
+    void want(quint64 ticket);
     // Whether that snapshot, or a later one, reached the disk within
     // timeoutMs (false also once it failed).
     bool waitFor(quint64 ticket, int timeoutMs);

@@ -55,13 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (ParamTable::convert(stored, entry.type).typeId() != entry.type)
             std::abort();
     }
-    const QMap<QDate, QList<CounterSpell>> owed = CounterJournal::read(settings);
+    const QMap<QDate, OwedRow> owed = CounterJournal::read(settings);
     if (owed.size() > 4000)
         std::abort();
-    for (const QList<CounterSpell> &row : owed) {
-        if (row.size() > 256)
+    for (const OwedRow &row : owed) {
+        if (row.carried.size() > 256)
             std::abort();
-        for (const CounterSpell &spell : row)
+        for (const CounterSpell &spell : row.carried + QList<CounterSpell>{{QString(), row.base}})
             for (const double v : {spell.counts.amounts.cutLen, spell.counts.amounts.printLen})
                 if (!std::isfinite(v) || v < 0 || v > 1e15)
                     std::abort();

@@ -7,8 +7,14 @@
 //        counter_child <program dir> adds <copies> die-at <n>
 //            after n - 1 copies reached the settings file, the process dies
 //            as copy n is committed to the statistics store
-//        counter_child <program dir> steps "<steps>"
-//            counter_steps.h's steps; prints the clock, ends as if killed
+//        counter_child <program dir> steps "<steps>" [gui]
+//            counter_steps.h's steps (on the GUI thread, or each on a job
+//            thread); prints the clock, ends as if killed. With
+//            SPOOLSMITH_CUTS=<folder>, at each sync and rename, and as each
+//            step returns, the program folder and its store as a power cut
+//            would leave them: <folder>/<n>-<steps returned>/durable (each
+//            file's data as of its last sync, each name as of its folder's
+//            last sync, no -shm) and current (as a kill would)
 //        counter_child <program dir> serve
 //            reads "<clock> <step>" lines: "start", counter_steps.h's steps,
 //            "end", "full"/"room" (no file may grow past kStoryLimit, or
@@ -19,6 +25,7 @@
 #include "tests/settings/counter_steps.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -35,6 +42,7 @@
 #include <cstdio>
 #include <dlfcn.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -80,6 +88,75 @@ void fillDisk(rlim_t size = kFileLimit)
         QThread::sleep(60);
 }
 
+// The disk as a power cut finds it (SPOOLSMITH_CUTS). Inode numbers name
+// files: tmpfs never hands one out twice.
+struct Cuts
+{
+    QStringList dirs; // the program folder, the store's
+    QString out;
+    std::mutex lock;
+    int n = 0;
+    std::atomic<int> returned{0};
+    QHash<ino_t, QByteArray> data; // as of each file's last sync
+    QHash<QString, QHash<QString, ino_t>> names; // as of each folder's last sync
+};
+Cuts *g_cuts = nullptr;
+
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void listFolder(const QString &dir, bool withData)
+{
+    g_cuts->names[dir].clear();
+    for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden)) {
+        struct stat st{};
+        ::stat(QFile::encodeName(dir + '/' + name).constData(), &st);
+        g_cuts->names[dir].insert(name, st.st_ino);
+        if (withData)
+            g_cuts->data.insert(st.st_ino, contents(dir + '/' + name));
+    }
+}
+
+void cut()
+{
+    std::lock_guard<std::mutex> hold(g_cuts->lock);
+    const QString at = QStringLiteral("%1/%2-%3/").arg(g_cuts->out).arg(++g_cuts->n).arg(g_cuts->returned.load());
+    for (const QString &dir : g_cuts->dirs) {
+        const QString sub = dir == g_cuts->dirs[0] ? QString() : QStringLiteral("store/");
+        const QHash<QString, ino_t> names = g_cuts->names[dir];
+        for (const QString &state : {"durable/", "current/"}) {
+            QDir().mkpath(at + state + sub);
+            for (const QString &name : state[0] == 'c' ? QDir(dir).entryList(QDir::Files | QDir::Hidden) : names.keys()) {
+                QFile f(at + state + sub + name);
+                if (!name.endsWith("-shm") && f.open(QIODevice::WriteOnly))
+                    f.write(state[0] == 'c' ? contents(dir + '/' + name) : g_cuts->data.value(names[name]));
+            }
+        }
+    }
+}
+
+// A sync makes durable what fd holds as it begins.
+int synced(long call, int fd)
+{
+    if (g_cuts) {
+        std::lock_guard<std::mutex> hold(g_cuts->lock);
+        const QString link = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        struct stat st{};
+        ::fstat(fd, &st);
+        if (!S_ISDIR(st.st_mode))
+            g_cuts->data.insert(st.st_ino, contents(link));
+        else if (g_cuts->dirs.contains(QFile::symLinkTarget(link)))
+            listFolder(QFile::symLinkTarget(link), false);
+    }
+    const int done = int(syscall(call, fd));
+    if (g_cuts)
+        cut();
+    return done;
+}
+
 // SPOOLSMITH_DIE_AT_RENAME=N: the process dies right after the Nth file put
 // in config.ini's place, between two writes of it.
 extern "C" int rename(const char *from, const char *to) noexcept
@@ -89,7 +166,17 @@ extern "C" int rename(const char *from, const char *to) noexcept
     const long done = syscall(SYS_rename, from, to);
     if (done == 0 && dieAt > 0 && QByteArray(to).endsWith("/config.ini") && ++renamed == dieAt)
         std::raise(SIGKILL);
+    if (g_cuts)
+        cut();
     return int(done);
+}
+extern "C" int fsync(int fd)
+{
+    return synced(SYS_fsync, fd);
+}
+extern "C" int fdatasync(int fd)
+{
+    return synced(SYS_fdatasync, fd);
 }
 
 // A step as a job takes it: off the GUI thread, so a count returns once
@@ -130,12 +217,23 @@ int main(int argc, char **argv)
         return 2;
     const QString dir = QString::fromLocal8Bit(argv[1]);
     if (qstrcmp(argv[2], "steps") == 0) {
+        if (qEnvironmentVariableIsSet("SPOOLSMITH_CUTS")) {
+            g_cuts = new Cuts{{QDir(dir).absolutePath(), QDir(dir).absoluteFilePath("store")},
+                              qEnvironmentVariable("SPOOLSMITH_CUTS")};
+            for (const QString &d : g_cuts->dirs)
+                listFolder(d, true);
+        }
         QDateTime now(QDate(2026, 5, 4), QTime(12, 0));
         Config config(dir, storePath(dir), [&now] { return now; });
-        for (const QString &step : QString::fromLocal8Bit(argv[3]).split(QLatin1Char(' ')))
-            onJobThread([&] { counterStep(config, now, step); });
+        for (const QString &step : QString::fromLocal8Bit(argv[3]).split(QLatin1Char(' '))) {
+            argc > 4 ? counterStep(config, now, step) : onJobThread([&] { counterStep(config, now, step); });
+            if (g_cuts)
+                ++g_cuts->returned, cut();
+        }
         std::fputs(qPrintable(now.toString(Qt::ISODate)), stdout);
         std::fflush(stdout);
+        if (g_cuts)
+            g_cuts->lock.lock(); // no state left half written
         _exit(0);
     }
     if (qstrcmp(argv[2], "serve") == 0) {

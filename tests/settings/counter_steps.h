@@ -4,6 +4,7 @@
 #include "settings/production_counters.h"
 
 #include <QSqlDatabase>
+#include <QRegularExpression>
 #include <QSqlQuery>
 
 // The store of a counters test's program folder: in a folder of its own, so
@@ -41,10 +42,12 @@ inline void storeStep(const QString &db, const QString &step)
         c.setConnectOptions("QSQLITE_BUSY_TIMEOUT=20"); // a held store makes no trouble
         c.open();
         QSqlQuery q(c);
+        // In one transaction: a power cut never leaves half of it.
         if (step.startsWith("un") && q.exec("SELECT 1 FROM sqlite_master WHERE name = 't_work_data' AND type = 'table'")
-            && q.next())
+            && q.next() && q.exec("BEGIN"))
             for (const char *sql : kInstall)
                 q.exec(sql);
+        q.exec("COMMIT");
         const QString table = step.contains("read") ? "unreadable" : "unwritable";
         const QString row = !step.contains(':') ? "*" : step.endsWith(":t") ? "" : "2026-05-0" + step.right(1);
         q.exec(step.startsWith("un") ? QString("INSERT OR IGNORE INTO %1 VALUES('%2')").arg(table, row)
@@ -74,8 +77,8 @@ inline void counterStep(Config &c, QDateTime &now, const QString &step)
     const QDate day(2026, 5, step.right(1).toInt());
     if (clockStep(now, step))
         return;
-    if (step == "hide" || step == "back")
-        storeStep(c.db().databasePath(), step == "hide" ? "unread" : "read");
+    if (step == "hide" || step == "back" || step.contains(QRegularExpression("^(un)?(read|write)")))
+        storeStep(c.db().databasePath(), step == "hide" ? "unread" : step == "back" ? "read" : step);
     else
         step == "count" ? c.addCounts({QDate(), 0.25, 0.5, 1, 4, 4})
         : step == "set" ? c.setTodayCopies(100)
