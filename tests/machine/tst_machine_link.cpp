@@ -178,22 +178,34 @@ private slots:
 
     void lateReplyIsLoggedAndTheLinkGoesOn()
     {
+        // The first speed read is answered ("77") only after its time-out,
+        // while the second is held back for that reply; the second is
+        // answered ("33") at once. The test sends the late reply itself,
+        // and a reply wait of seconds leaves it the whole grace to do so,
+        // however loaded the machine.
+        constexpr int replyWaitMs = 5000;
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, replyWaitMs);
         QVERIFY(f.link());
-        // The first speed read is answered after its time-out ("77"), the
-        // second 300 ms after it was sent ("33"); the second goes out before
-        // "77" arrives.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=true\ndefault.debug=false"));
+        LogCapture log;
+        LogCapture::clear();
         std::atomic<int> reads{0};
         f.sim->setReplyHandler(6, [&reads](const QStringList &, SimMachineState &) {
             if (reads.fetch_add(1) == 0)
-                return SimReply{{simReplyPayload(6, {"0", "0", "77"})}, 700};
-            return SimReply{{simReplyPayload(6, {"0", "0", "33"})}, 300};
+                return SimReply{};
+            return SimReply{{simReplyPayload(6, {"0", "0", "33"})}, 0};
         });
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
         QVERIFY(!f.device->rSpeed());
         QCOMPARE(reads.load(), 1);
-        QVERIFY(f.device->rSpeed());
+        auto second = std::async(std::launch::async, [&] { return f.device->rSpeed(); });
+        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("for the reply owed on key 6")), kHangMs);
+        f.sim->sendToAll(simReplyPayload(6, {"0", "0", "77"}));
+        QCOMPARE(second.wait_for(std::chrono::milliseconds(kHangMs)), std::future_status::ready);
+        QVERIFY(second.get());
         QCOMPARE(f.device->speed(), 33);
         QCOMPARE(reads.load(), 2);
+        QVERIFY(LogCapture::contains(QStringLiteral("late reply dropped")));
         // Other keys never waited on the owed reply.
         QVERIFY(f.device->sendCMD(cmd("7,0,0,0;")));
     }
