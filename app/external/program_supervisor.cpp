@@ -45,7 +45,7 @@ ProgramSupervisor::ProgramSupervisor(QString label, QDateTime &lastMinimise, boo
         qCritical() << "SpoolsmithApp::onPropertyChanged" << m_label << "the replaced program has not ended"
                     << m_process.program() << "- killing it again";
         m_process.kill();
-        m_endWatch.start(kEndWaitMs);
+        m_endWatch.start(m_endWaitMs);
     });
 }
 
@@ -77,7 +77,7 @@ bool ProgramSupervisor::changeProgram(const QString &path)
         // after its end would otherwise start the old path again.
         m_programPending = true;
         m_process.kill();
-        m_endWatch.start(kEndWaitMs);
+        m_endWatch.start(m_endWaitMs);
     }
     if (startSupervision(kPathChangePeriodMs))
         qInfo() << "SpoolsmithApp::onPropertyChanged" << ("startTimer " + m_label);
@@ -153,7 +153,7 @@ bool ProgramSupervisor::closeProcess()
     qDebug() << "SpoolsmithApp::closeProcess" << "begin close" << m_process.program();
     m_process.kill();
     // Shut-down only: the event loop has ended, a bounded wait blocks nobody.
-    if (!m_process.waitForFinished(kEndWaitMs)) {
+    if (!m_process.waitForFinished(m_endWaitMs)) {
         qCritical() << "SpoolsmithApp::closeProcess" << "did not end" << m_process.program();
         return true;
     }

@@ -19,7 +19,8 @@ public:
     static constexpr int kPathChangePeriodMs = 100;
     // A program that ends at once is not started again sooner than this.
     static constexpr int kMinRestartMs = 1000;
-    // How long a replaced program may take to end before that is logged.
+    // How long a killed program may take to end: a replaced one before
+    // that is logged, one at shut-down before it is left.
     static constexpr int kEndWaitMs = 5000;
     // The raster image processor's window must stay minimised this long.
     static constexpr int kMinimisedHoldSecs = 5;
@@ -51,6 +52,8 @@ public:
     // Off where nothing can minimise windows: the supervision then ends
     // once the program runs.
     void setMinimising(bool on) { m_minimising = on; }
+    // kEndWaitMs unless set (tests stretch it, so a wait for an end shows).
+    void setEndWaitMs(int ms) { m_endWaitMs = ms; }
 
     // True when the program runs or is starting; false when it could not be
     // started (no file, one of the same name runs, a replaced program still
@@ -83,6 +86,7 @@ private:
     bool m_programPending = false; // m_program waits for the old process to end
     bool m_restartOnFinish = false;
     bool m_minimising = true;
+    int m_endWaitMs = kEndWaitMs;
     int m_timerId = 0;
     QElapsedTimer m_lastStart;
     QTimer m_restartDelay;

@@ -4,9 +4,12 @@
 
 namespace {
 constexpr int kConnectTimeoutMs = 3000;
-// A machine that stops reading must not block a sender forever.
-constexpr int kSendTimeoutMs = 5000;
 } // namespace
+
+TcpLink::TcpLink(int sendTimeoutMs)
+    : m_sendTimeoutMs(sendTimeoutMs)
+{
+}
 
 TcpLink::~TcpLink()
 {
@@ -15,5 +18,5 @@ TcpLink::~TcpLink()
 
 std::shared_ptr<LinkStream> TcpLink::connectStream(const QString &address, quint16 port, QString *error)
 {
-    return TcpStream::connect(address, port, kConnectTimeoutMs, kSendTimeoutMs, error);
+    return TcpStream::connect(address, port, kConnectTimeoutMs, m_sendTimeoutMs, error);
 }

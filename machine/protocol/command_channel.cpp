@@ -78,6 +78,10 @@ bool CommandChannel::sendCMD(const QByteArray &frame, bool waitReturn, int key)
     if (waiter->owed) {
         // The machine still owes the reply of an earlier frame on this key;
         // sending now would let that late reply answer this command.
+        const auto graceMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+            waiter->owedUntil - std::chrono::steady_clock::now());
+        qInfo() << "TRV610Plus::sendCMD" << "held back at most" << qMax<qint64>(0, graceMs.count())
+                << "ms for the reply owed on key" << key;
         waiter->replyArrived.wait_until(lock, waiter->owedUntil, [&] { return !waiter->owed; });
         waiter->owed = false;
     }

@@ -1,10 +1,12 @@
 #include "tests/support/device_fixture.h"
 #include "tests/support/hang_bound.h"
+#include "tests/support/log_capture.h"
 #include "platform/socket/posix_socket.h"
 #include "settings/param_limits.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -44,6 +46,18 @@ class TestMachineLink : public QObject
         work();
         return t.elapsed();
     }
+    // The number each log line so far says, of the lines pattern matches
+    // (its one capture): what a wait used, not how long a loaded machine
+    // took over it.
+    static QList<int> logged(const char *pattern)
+    {
+        QList<int> numbers;
+        QRegularExpressionMatchIterator it = QRegularExpression(QLatin1String(pattern)).globalMatch(LogCapture::all());
+        while (it.hasNext())
+            numbers << it.next().captured(1).toInt();
+        return numbers;
+    }
+    static QList<int> replyWaitsRunOut() { return logged("TRV610Plus::sendCMD (\\d+) send no return"); }
 
 private slots:
     void init()
@@ -77,14 +91,16 @@ private slots:
 
     void unlinkedCommandsFailAtOnce()
     {
-        // A reply wait would take seconds: failing at once is told apart
-        // from it however loaded the machine.
-        constexpr int replyWaitMs = 10000;
-        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, replyWaitMs);
+        // A reply wait would take seconds and say so in its log line:
+        // failing at once is told apart from it however loaded the machine.
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 10000);
+        LogCapture log;
+        LogCapture::clear();
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendCMD.*send failed, dislink"));
         bool ok = true;
-        QVERIFY(timed([&] { ok = f.device->sendCMD(cmd("6,0,0,0;")); }) < replyWaitMs);
+        QVERIFY(timed([&] { ok = f.device->sendCMD(cmd("6,0,0,0;")); }) < kHangMs);
         QVERIFY(!ok);
+        QVERIFY(replyWaitsRunOut().isEmpty());
         QCOMPARE(f.sim->acceptedConnections(), 0);
     }
 
@@ -101,19 +117,21 @@ private slots:
 
     void repliesWakeTheirOwnSender()
     {
-        // Speed answers seconds late, pressure at once: each sender gets its
-        // own reply, pressure's before speed's.
+        // Speed is answered only once pressure was, pressure at once: each
+        // sender gets its own reply, pressure's before speed's. The longest
+        // reply wait the settings take: speed's outlasts pressure's answer
+        // many times over however loaded the machine.
         f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 10000);
         QVERIFY(f.link());
-        f.sim->setReplyHandler(6, [](const QStringList &, SimMachineState &) {
-            return SimReply{{simReplyPayload(6, {"0", "0", "12"})}, 3000};
-        });
+        f.sim->setReplyHandler(6, [](const QStringList &, SimMachineState &) { return SimReply{}; });
         auto speed = std::async(std::launch::async, [&] { return f.device->sendCMD(cmd("6,0,0,0;")); });
         QTRY_COMPARE_WITH_TIMEOUT(f.sim->commandCount(6), 1, kHangMs);
         bool pressure = false;
         QVERIFY(timed([&] { pressure = f.device->sendCMD(cmd("7,0,0,0;")); }) < kHangMs);
         QVERIFY(pressure);
         QCOMPARE(speed.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
+        f.sim->sendToAll(simReplyPayload(6, {"0", "0", "12"}));
+        QCOMPARE(speed.wait_for(std::chrono::milliseconds(kHangMs)), std::future_status::ready);
         QVERIFY(speed.get());
     }
 
@@ -160,44 +178,69 @@ private slots:
 
     void lateReplyIsLoggedAndTheLinkGoesOn()
     {
+        // The first speed read is answered ("77") only after its time-out,
+        // while the second is held back for that reply; the second is
+        // answered ("33") at once. The test sends the late reply itself,
+        // and a reply wait of seconds leaves it the whole grace to do so,
+        // however loaded the machine.
+        constexpr int replyWaitMs = 5000;
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, replyWaitMs);
         QVERIFY(f.link());
-        // The first speed read is answered after its time-out ("77"), the
-        // second 300 ms after it was sent ("33"); the second goes out before
-        // "77" arrives.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=true\ndefault.debug=false"));
+        LogCapture log;
+        LogCapture::clear();
         std::atomic<int> reads{0};
         f.sim->setReplyHandler(6, [&reads](const QStringList &, SimMachineState &) {
             if (reads.fetch_add(1) == 0)
-                return SimReply{{simReplyPayload(6, {"0", "0", "77"})}, 700};
-            return SimReply{{simReplyPayload(6, {"0", "0", "33"})}, 300};
+                return SimReply{};
+            return SimReply{{simReplyPayload(6, {"0", "0", "33"})}, 0};
         });
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
         QVERIFY(!f.device->rSpeed());
         QCOMPARE(reads.load(), 1);
-        QVERIFY(f.device->rSpeed());
+        auto second = std::async(std::launch::async, [&] { return f.device->rSpeed(); });
+        QTRY_VERIFY_WITH_TIMEOUT(LogCapture::contains(QStringLiteral("for the reply owed on key 6")), kHangMs);
+        f.sim->sendToAll(simReplyPayload(6, {"0", "0", "77"}));
+        QCOMPARE(second.wait_for(std::chrono::milliseconds(kHangMs)), std::future_status::ready);
+        QVERIFY(second.get());
         QCOMPARE(f.device->speed(), 33);
         QCOMPARE(reads.load(), 2);
+        QVERIFY(LogCapture::contains(QStringLiteral("late reply dropped")));
         // Other keys never waited on the owed reply.
         QVERIFY(f.device->sendCMD(cmd("7,0,0,0;")));
     }
 
     void aSilentMachineCostsOneGracePeriod()
     {
-        // A reply wait of seconds: one grace is told apart from two, and
-        // from none, however loaded the machine.
-        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, 2000);
+        // The grace after a time-out is the reply wait again, during which
+        // the machine's late reply would still be taken for the old command.
+        constexpr int replyWaitMs = 2000;
+        f.config->setProperty(Config::CPT_wait_TcpRet_Msecs, replyWaitMs);
         QVERIFY(f.link());
+        // A held-back command says so in an info line, with how long it may be held.
+        QLoggingCategory::setFilterRules(QStringLiteral("default.info=true\ndefault.debug=false"));
+        LogCapture log;
+        LogCapture::clear();
+        const auto holds = [] { return logged("held back at most (\\d+) ms for the reply owed on key 6"); };
         f.sim->setFault(SimFault::NoReply);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
+        QElapsedTimer sinceFirst;
+        sinceFirst.start();
         QVERIFY(!f.device->sendCMD(cmd("6,0,0,0;")));
         f.sim->setFault(SimFault::None);
         // The next command on the key waits out the grace once, then gets its
-        // own reply; no chain of time-outs follows.
-        bool ok = false;
-        const qint64 ms = timed([&] { ok = f.device->sendCMD(cmd("6,0,0,0;")); });
-        QVERIFY(ok);
-        QVERIFY2(ms >= 1900 && ms < 4000, qPrintable(QString::number(ms)));
-        QVERIFY(timed([&] { ok = f.device->sendCMD(cmd("6,0,0,0;")); }) < 2000);
-        QVERIFY(ok);
+        // own reply; no chain of time-outs follows. Told by what the waits
+        // were, not by how long a loaded machine took over them.
+        QVERIFY(f.device->sendCMD(cmd("6,0,0,0;")));
+        // The first command's wait and the grace after it, both whole,
+        // however late the test came to send again.
+        QVERIFY2(sinceFirst.elapsed() >= 2 * replyWaitMs - 100, qPrintable(QString::number(sinceFirst.elapsed())));
+        const QList<int> held = holds();
+        QCOMPARE(held.size(), 1);
+        QVERIFY2(held.first() <= replyWaitMs, qPrintable(QString::number(held.first())));
+        QVERIFY(f.device->sendCMD(cmd("6,0,0,0;")));
+        QCOMPARE(holds().size(), 1);
+        QCOMPARE(replyWaitsRunOut(), QList<int>{replyWaitMs});
     }
 
     void garbageAndOneByteSegmentsStillDecode()
@@ -335,10 +378,14 @@ private slots:
     {
         QVERIFY(f.link());
         f.sim->setFault(SimFault::NoReply);
+        LogCapture log;
+        LogCapture::clear();
         for (int i = 0; i < 3; ++i)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
-        // Three motor stops at 500 ms each, then the socket closes.
-        QVERIFY(timed([&] { f.device->unInit(); }) < 3000);
+        // Three motor stops at 500 ms each, then the socket closes: told by
+        // the waits' own log lines, not by how long a loaded machine took.
+        QVERIFY(timed([&] { f.device->unInit(); }) < kHangMs);
+        QCOMPARE(replyWaitsRunOut(), (QList<int>{500, 500, 500}));
         QVERIFY(!f.device->connected());
     }
 
@@ -355,15 +402,21 @@ private slots:
         Config::setInstance(&fromIni);
         QVERIFY(f.link());
         f.sim->setFault(SimFault::NoReply);
+        LogCapture log;
+        LogCapture::clear();
         for (int i = 0; i < 3; ++i)
             QTest::ignoreMessage(QtWarningMsg, QRegularExpression("send no return"));
-        const qint64 ms = timed([&] { f.device->unInit(); });
+        f.device->unInit();
         Config::setInstance(f.config.get());
         // Three default waits; the ini's would take minutes, three of the
-        // longest wait the settings take (below the ini's) would not.
+        // longest wait the settings take (below the ini's) would not. Each
+        // wait's log line says what it used.
         const std::optional<ParamLimits::Range> wait = ParamLimits::rangeOf(QStringLiteral("Spoolsmith/waitTcpRet"));
         QVERIFY(wait && wait->max < 30000);
-        QVERIFY2(ms < 3 * wait->max, qPrintable(QString::number(ms)));
+        const QList<int> waits = replyWaitsRunOut();
+        QCOMPARE(waits.size(), 3);
+        for (const int ms : waits)
+            QVERIFY2(ms <= wait->max, qPrintable(QString::number(ms)));
     }
 
     void firmwareUploadAndProgress()
@@ -407,13 +460,17 @@ private slots:
         QVERIFY(peer >= 0);
         QVERIFY(f.device->linked());
 
+        LogCapture log;
+        LogCapture::clear();
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendMsg send failed: "));
         QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("TRV610Plus::sendMsg frame cut after"));
         f.device->sendAsync(TRV610Plus::packRawFrame("UPG;1;" + QByteArray(64 * 1024 * 1024, 'f')));
-        // While it is on its way every other send is turned away at once.
+        // While it is on its way every other send is turned away at once:
+        // before the stalled frame is given up, which a send queued behind
+        // it would wait for, however loaded the machine.
         const auto refusedAtOnce = [&] {
-            bool sent = true;
-            return timed([&] { sent = f.device->sendCMD(cmd("3;"), false); }) < 20 && !sent && f.device->connected();
+            const bool sent = f.device->sendCMD(cmd("3;"), false);
+            return !sent && !LogCapture::contains(QStringLiteral("frame cut after")) && f.device->connected();
         };
         QTRY_VERIFY_WITH_TIMEOUT(refusedAtOnce(), kHangMs);
         // The frame cannot be finished, so the link goes rather than half a frame staying.

@@ -75,7 +75,7 @@ bool DeviceFixture::startSimulator(const MachineSimulator::Options &options)
 void DeviceFixture::makeDevice(Driver driver)
 {
     if (transport == Transport::Tcp) {
-        device = std::make_unique<TRV610Plus>();
+        device = std::make_unique<TRV610Plus>(std::make_unique<TcpLink>(tcpSendTimeoutMs));
     } else {
         // The simulator may be started after the driver: looked up at connect time.
         device = std::make_unique<TRV610Plus>(

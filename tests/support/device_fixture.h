@@ -2,6 +2,7 @@
 
 #include "settings/config.h"
 #include "tools/simulator/machine_simulator.h"
+#include "machine/link/tcp_link.h"
 #include "machine/trv610plus.h"
 
 #include <QByteArray>
@@ -31,6 +32,9 @@ struct DeviceFixture
 
     // Read by makeDevice(); set it before setUp() to test the TCP path.
     Transport transport = Transport::InProcess;
+    // Read by makeDevice() on the TCP path: how long a send may wait for a
+    // peer that stopped reading.
+    int tcpSendTimeoutMs = TcpLink::kSendTimeoutMs;
     // Read by makeDevice(): the poll and collect cycles talk to the machine
     // all the time, so tests of other parts keep them off.
     bool controlCycles = false;

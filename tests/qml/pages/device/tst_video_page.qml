@@ -167,7 +167,8 @@ Item {
             sim.clear()
             mousePress(item(page, "rightButton"))
             page.destroy()
-            wait(200)
+            // Its stop goes out once the page is gone, whenever the loop gets to that.
+            tryVerify(() => sim.payloads("CCMD;15,").length >= 2, hangMs)
             compare(sim.payloads("CCMD;15,"), ["CCMD;15,1,0;", "CCMD;15,0,0;"])
         }
 

@@ -178,8 +178,10 @@ TestCase {
         const page = open(data.page)
         if (data.show)
             data.show(page)
-        // Laid out by the next frame; a popup already open draws none.
-        waitForRendering(page, 500)
+        // Laid out by the next frame, asked for here: a popup already open
+        // would draw none by itself.
+        page.Window.window.update()
+        verify(waitForRendering(page, hangMs), "a frame drawn")
         compare(faultsIn(testCase, faultsIn(testCase.Overlay.overlay, [])), [])
     }
 
